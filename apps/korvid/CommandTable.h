@@ -1,0 +1,35 @@
+// The command table of the `korvid` command-line tool. Each command lives in
+// its own Cmd*.cpp and registers itself with a static KORVID_COMMAND object,
+// so that adding a command never touches main.cpp.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korvid::cli {
+
+// Exit statuses of every command.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitVerifyMismatch = 3;
+
+using CommandFn = int (*)(const std::vector<std::string>& args);
+
+struct Command {
+    std::string_view name;
+    std::string_view usage;   // one line: arguments after the command name
+    CommandFn run;
+};
+
+// Registers a command; called from static initialisers.
+bool RegisterCommand(const Command& command);
+const std::vector<Command>& Commands();
+
+}  // namespace korvid::cli
+
+#define KORVID_CONCAT_INNER(a, b) a##b
+#define KORVID_CONCAT(a, b) KORVID_CONCAT_INNER(a, b)
+#define KORVID_COMMAND(name, usage, fn) \
+    static const bool KORVID_CONCAT(korvidCommand_, __LINE__) = ::korvid::cli::RegisterCommand({name, usage, fn})

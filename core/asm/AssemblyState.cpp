@@ -1,0 +1,36 @@
+#include "core/asm/AssemblyState.h"
+
+#include "core/asm/AsmWork.h"
+
+namespace korvid {
+
+AssemblyState::AssemblyState(const Family& f) : family(&f), work(std::make_unique<AsmWork>()) {
+    AddressLine.fill(-1);
+    BlankImage(ChipImage, f);
+    BlankImage(DeviceImage, f);
+}
+
+AssemblyState::~AssemblyState() = default;
+
+void BlankImage(Image& image, const Family& family) {
+    for (int i = 0; i < kFuseIndex; ++i) image[i] = 0x0FFF;
+    image[kFuseIndex] = family.blankFuse;
+    image[kExtFuseIndex] = family.blankExtFuse;
+}
+
+AssemblyState& InitCore(const Family& family) {
+    static AssemblyState state(family);
+    BlankImage(state.ChipImage, family);
+    return state;
+}
+
+int ProgramSize(const Family& family, std::uint16_t extFuse) {
+    if (family.is52()) return 4096;
+    switch (extFuse & 3) {
+        case 0: return 512;
+        case 1: return 1024;
+        default: return 2048;
+    }
+}
+
+}  // namespace korvid

@@ -1,0 +1,41 @@
+// Device-family tables: everything that differs between the SX18L/SX28L
+// build (Korvid28L) and the SX48/SX52 build (Korvid52).
+//
+// Each program's entry picks one Family and hands it, as const Family&, to
+// the core, the link, the simulator and the windows. Nothing switches family
+// at run time. Areas that need more family data add fields here and fill them
+// in Sx28l.cpp / Sx52.cpp; prefer data in these tables over `if (is52)`
+// scattered through the code.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace korvid {
+
+enum class FamilyId : std::uint8_t { Sx28l, Sx52 };
+
+struct Family {
+    FamilyId id = FamilyId::Sx28l;
+    std::string_view name;        // "28l" or "52" (command-line --family value)
+    std::string_view title;       // application title: "Korvid28L" / "Korvid52"
+
+    // Blank configuration words of a fresh image.
+    std::uint16_t blankFuse = 0x0FFA;
+    std::uint16_t blankExtFuse = 0x0BFF;
+
+    // Largest program memory of the family and the address mask a pass
+    // starts with (28L: recomputed by DEVICE from the extended fuse word).
+    std::uint16_t maxProgramSize = 2048;
+    std::uint16_t initialAddressMask = 0x7FF;
+
+    bool is52() const { return id == FamilyId::Sx52; }
+};
+
+const Family& Sx28lFamily();
+const Family& Sx52Family();
+
+// "28l"/"28L"/"52" -> family; nullptr for anything else.
+const Family* FamilyByName(std::string_view name);
+
+}  // namespace korvid
