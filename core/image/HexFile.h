@@ -1,0 +1,43 @@
+// SXH hex files: the chip image as Intel-HEX text and back.
+//
+// Neither routine touches a file: SaveHex writes the chip image's text into
+// the state's ListText buffer, LoadHex parses the NUL-terminated text at the
+// start of ListText into the device image. Neither allocates.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "core/asm/AssemblyState.h"
+
+namespace korvid {
+
+// Messages of LoadHex (ErrorMessage). A caller tells the warning from the
+// error by its first character, 'W'.
+extern const char* const kHexViolationMessage;
+extern const char* const kFuseAbsentMessage;
+
+// Largest hex text SaveHex writes (4096 program words), in bytes.
+inline constexpr std::size_t kMaxHexTextLength = 19823;
+
+// Writes the chip image as hex text into ListText from offset 0 and sets
+// ListLength. Does not change ErrorFlag. Returns false (and writes nothing,
+// ListLength 0) only when ListCapacity cannot hold the text.
+bool SaveHex(AssemblyState& state);
+
+// Parses the text at ListText into the device image, which it resets first.
+// ErrorFlag 0: loaded. ErrorFlag 1 with kHexViolationMessage: rejected (the
+// device image holds what was placed before the violation). ErrorFlag 1 with
+// kFuseAbsentMessage (28L only): loaded, configuration inferred.
+void LoadHex(AssemblyState& state);
+
+// File side of a load: reads the file whole into ListText (NUL after it) and
+// runs LoadHex. A file that cannot be read, or does not fit the buffer, is
+// refused before parsing: both images stay as they were, ErrorFlag is 1 and
+// `message` says why. Returns true when LoadHex ran (check ErrorFlag).
+bool LoadHexFile(AssemblyState& state, const std::string& path, std::string& message);
+
+// File side of a save: SaveHex, then the text is written atomically.
+bool SaveHexFile(AssemblyState& state, const std::string& path, std::string& message);
+
+}  // namespace korvid
