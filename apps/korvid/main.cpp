@@ -10,18 +10,6 @@
 
 namespace korvid::cli {
 
-static std::vector<Command>& Table() {
-    static std::vector<Command> table;
-    return table;
-}
-
-bool RegisterCommand(const Command& command) {
-    Table().push_back(command);
-    return true;
-}
-
-const std::vector<Command>& Commands() { return Table(); }
-
 static void PrintUsage(std::FILE* out) {
     std::fprintf(out, "usage: korvid COMMAND [ARGS]\n\ncommands:\n");
     std::vector<Command> sorted = Commands();

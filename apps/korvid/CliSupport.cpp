@@ -1,0 +1,208 @@
+#include "apps/korvid/CliSupport.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "apps/korvid/CommandTable.h"
+#include "core/asm/Assembler.h"
+#include "core/image/FileIo.h"
+#include "core/image/HexFile.h"
+
+namespace korvid::cli {
+
+Options::Options(const std::vector<std::string>& args, const std::vector<std::string>& withValue,
+                 const std::vector<std::string>& flags) {
+    auto contains = [](const std::vector<std::string>& v, const std::string& s) {
+        return std::find(v.begin(), v.end(), s) != v.end();
+    };
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a.size() > 1 && a[0] == '-') {
+            std::string name = a, value;
+            bool inlineValue = false;
+            if (auto eq = a.find('='); a.rfind("--", 0) == 0 && eq != std::string::npos) {
+                name = a.substr(0, eq);
+                value = a.substr(eq + 1);
+                inlineValue = true;
+            }
+            if (contains(withValue, name)) {
+                if (!inlineValue) {
+                    if (i + 1 >= args.size()) {
+                        error_ = "option " + name + " needs a value";
+                        return;
+                    }
+                    value = args[++i];
+                }
+                values_.emplace_back(name, value);
+            } else if (contains(flags, name) && !inlineValue) {
+                flags_.push_back(name);
+            } else {
+                error_ = "unknown option " + a;
+                return;
+            }
+        } else {
+            operands_.push_back(a);
+        }
+    }
+}
+
+std::optional<std::string> Options::Value(const std::string& name) const {
+    for (auto it = values_.rbegin(); it != values_.rend(); ++it)
+        if (it->first == name) return it->second;
+    return std::nullopt;
+}
+
+bool Options::Flag(const std::string& name) const {
+    return std::find(flags_.begin(), flags_.end(), name) != flags_.end();
+}
+
+const Family* FamilyOption(const Options& options) {
+    std::string name = options.Value("--family").value_or("28l");
+    const Family* family = FamilyByName(name);
+    if (!family) std::fprintf(stderr, "korvid: unknown family '%s' (use 28l or 52)\n", name.c_str());
+    return family;
+}
+
+int UsageError(const std::string& command, const std::string& message) {
+    std::fprintf(stderr, "korvid %s: %s\n", command.c_str(), message.c_str());
+    for (const Command& c : Commands())
+        if (c.name == command)
+            std::fprintf(stderr, "usage: korvid %.*s %.*s\n", int(c.name.size()), c.name.data(), int(c.usage.size()),
+                         c.usage.data());
+    return kExitUsage;
+}
+
+CoreSession::CoreSession(const Family& family)
+    : state(std::make_unique<AssemblyState>(family)), listBuffer(kDefaultListCapacity) {
+    state->ListText = listBuffer.data();
+    state->ListCapacity = kDefaultListCapacity;
+    state->ClockFrequency = kDefaultClockFrequency;
+}
+
+void NormalizeSource(std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c == '\r') {
+            out += '\r';
+            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        } else if (c == '\n') {
+            out += '\r';
+        } else if (c == '\t' || c >= 32) {
+            out += char(c);
+        }
+    }
+    text.swap(out);
+}
+
+bool LoadSource(const std::string& path, std::string& text, std::string& message) {
+    // Sources of any practical size are accepted; the assembler's own limits
+    // (list size, symbol storage) report what does not fit.
+    constexpr std::size_t kMaxSourceBytes = 64u << 20;
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
+        message = "cannot read " + path + ": " + std::strerror(errno);
+        if (fd >= 0) ::close(fd);
+        return false;
+    }
+    ::close(fd);
+    if (S_ISDIR(st.st_mode)) {
+        message = "cannot read " + path + ": it is a folder";
+        return false;
+    }
+    std::vector<char> buffer(std::size_t(std::min<off_t>(st.st_size, off_t(kMaxSourceBytes))) + 2);
+    std::size_t length = 0;
+    std::string reason;
+    ReadResult r = ReadFileWhole(path, buffer.data(), buffer.size(), length, &reason);
+    if (r == ReadResult::TooLarge) {
+        message = path + " is too large (more than " + std::to_string(kMaxSourceBytes) + " bytes)";
+        return false;
+    }
+    if (r != ReadResult::Ok) {
+        message = "cannot read " + path + ": " + reason;
+        return false;
+    }
+    text.assign(buffer.data(), length);
+    NormalizeSource(text);
+    return true;
+}
+
+TextPosition PositionOf(const std::string& text, std::uint32_t offset) {
+    TextPosition p{1, 1};
+    std::size_t end = std::min<std::size_t>(offset, text.size());
+    for (std::size_t i = 0; i < end; ++i) {
+        if (text[i] == '\r') {
+            ++p.line;
+            p.column = 1;
+        } else {
+            ++p.column;
+        }
+    }
+    return p;
+}
+
+bool AssembleFile(CoreSession& session, const std::string& path) {
+    std::string message;
+    if (!LoadSource(path, session.source, message)) {
+        std::fprintf(stderr, "korvid: %s\n", message.c_str());
+        return false;
+    }
+    AssemblyState& s = *session.state;
+    s.SourceText = session.source.c_str();
+    Assemble(s);
+    if (s.ErrorFlag != 0) {
+        TextPosition p = PositionOf(session.source, s.ErrorStart);
+        std::fprintf(stderr, "%s:%d:%d: error: %s\n", path.c_str(), p.line, p.column, s.ErrorMessage);
+        return false;
+    }
+    return true;
+}
+
+bool IsHexFileName(const std::string& path) {
+    auto dot = path.rfind('.');
+    if (dot == std::string::npos || path.find('/', dot) != std::string::npos) return false;
+    std::string ext = path.substr(dot + 1);
+    for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return ext == "sxh" || ext == "hex" || ext == "obj";
+}
+
+bool LoadProgramImage(CoreSession& session, const std::string& path) {
+    if (!IsHexFileName(path)) return AssembleFile(session, path);
+    AssemblyState& s = *session.state;
+    std::string message;
+    if (!LoadHexFile(s, path, message)) {
+        std::fprintf(stderr, "korvid: %s\n", message.c_str());
+        return false;
+    }
+    if (s.ErrorFlag != 0 && s.ErrorMessage[0] != 'W') {
+        std::fprintf(stderr, "%s: error: %s\n", path.c_str(), s.ErrorMessage);
+        return false;
+    }
+    if (s.ErrorFlag != 0) {
+        std::string warning = s.ErrorMessage;
+        std::replace(warning.begin(), warning.end(), '\r', ' ');
+        warning.erase(std::remove(warning.begin(), warning.end(), '\n'), warning.end());
+        std::fprintf(stderr, "%s: warning: %s\n", path.c_str(), warning.c_str());
+    }
+    s.ChipImage = s.DeviceImage;
+    return true;
+}
+
+bool WriteOutput(const std::string& path, const std::string& data) {
+    std::string reason;
+    if (!WriteFileAtomically(path, data, &reason)) {
+        std::fprintf(stderr, "korvid: cannot write %s: %s\n", path.c_str(), reason.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace korvid::cli

@@ -1,0 +1,80 @@
+// Helpers shared by the commands of the `korvid` tool: option parsing, a
+// core state with its list buffer, source loading as the editor hands text
+// to the assembler, error locations, and loading a program image from a
+// source or hex file.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/asm/AssemblyState.h"
+
+namespace korvid::cli {
+
+// Simple option scanner: options may come in any order around the operands.
+class Options {
+public:
+    // `withValue` lists the options that take a value ("--family", "-o").
+    Options(const std::vector<std::string>& args, const std::vector<std::string>& withValue,
+            const std::vector<std::string>& flags = {});
+    bool ok() const { return error_.empty(); }
+    const std::string& error() const { return error_; }
+    std::optional<std::string> Value(const std::string& name) const;
+    bool Flag(const std::string& name) const;
+    const std::vector<std::string>& Operands() const { return operands_; }
+
+private:
+    std::vector<std::pair<std::string, std::string>> values_;
+    std::vector<std::string> flags_;
+    std::vector<std::string> operands_;
+    std::string error_;
+};
+
+// "--family 28l|52" (default 28l); nullptr and a message on stderr when the
+// value is unknown.
+const Family* FamilyOption(const Options& options);
+
+// Prints "korvid NAME: MESSAGE" and the usage line; returns kExitUsage.
+int UsageError(const std::string& command, const std::string& message);
+
+// A core state with its own 500,000-byte list buffer, as the main window
+// sets it up.
+struct CoreSession {
+    explicit CoreSession(const Family& family);
+    std::unique_ptr<AssemblyState> state;
+    std::vector<char> listBuffer;
+    std::string source;  // the text handed to the assembler (NUL after it)
+};
+
+// Reads a source file and turns it into the text the assembler takes: CR LF
+// and bare LF become CR, other control bytes except TAB are removed.
+bool LoadSource(const std::string& path, std::string& text, std::string& message);
+void NormalizeSource(std::string& text);
+
+// 1-based line and column of a byte offset in CR-separated text.
+struct TextPosition {
+    int line;
+    int column;
+};
+TextPosition PositionOf(const std::string& text, std::uint32_t offset);
+
+// Loads and assembles `path` into session.state. On an assembly error
+// prints "FILE:LINE:COLUMN: error: MESSAGE" on stderr; on a file error prints
+// "korvid: MESSAGE". Returns true on success.
+bool AssembleFile(CoreSession& session, const std::string& path);
+
+// Loads a program image for a device command: FILE.src (or any name not
+// ending in .sxh/.hex/.obj) is assembled; a hex file is loaded with LoadHex
+// and adopted as the chip image, as the Device window does. Prints its own
+// errors; a hex warning is printed as "FILE: warning: ..." and accepted.
+bool LoadProgramImage(CoreSession& session, const std::string& path);
+
+// True when the name ends in .sxh, .hex or .obj (any case).
+bool IsHexFileName(const std::string& path);
+
+// Writes a file atomically; prints "korvid: MESSAGE" on failure.
+bool WriteOutput(const std::string& path, const std::string& data);
+
+}  // namespace korvid::cli

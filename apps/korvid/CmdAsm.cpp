@@ -1,0 +1,59 @@
+// korvid asm: assemble a source file into an SXH file and, on request, a
+// listing file.
+#include <cstdio>
+
+#include "apps/korvid/CliSupport.h"
+#include "apps/korvid/CommandTable.h"
+#include "core/image/HexFile.h"
+
+namespace korvid::cli {
+namespace {
+
+// The listing keeps CR line ends in memory; on disk lines end with CR LF.
+std::string ListingForDisk(const char* text, std::size_t length) {
+    std::string out;
+    out.reserve(length + length / 16);
+    for (std::size_t i = 0; i < length; ++i) {
+        out += text[i];
+        if (text[i] == '\r' && (i + 1 >= length || text[i + 1] != '\n')) out += '\n';
+    }
+    return out;
+}
+
+std::string DefaultHexName(const std::string& source) {
+    auto slash = source.rfind('/');
+    auto dot = source.rfind('.');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) return source.substr(0, dot) + ".sxh";
+    return source + ".sxh";
+}
+
+int RunAsm(const std::vector<std::string>& args) {
+    Options options(args, {"--family", "-o", "-l"});
+    if (!options.ok()) return UsageError("asm", options.error());
+    if (options.Operands().size() != 1) return UsageError("asm", "expected one source file");
+    const Family* family = FamilyOption(options);
+    if (!family) return kExitUsage;
+
+    const std::string source = options.Operands()[0];
+    CoreSession session(*family);
+    if (!AssembleFile(session, source)) return kExitFailure;
+
+    AssemblyState& s = *session.state;
+    std::string listing;
+    if (auto l = options.Value("-l")) listing = ListingForDisk(s.ListText, s.ListLength);
+    if (!SaveHex(s)) {
+        std::fprintf(stderr, "korvid: the list buffer cannot hold the hex text\n");
+        return kExitFailure;
+    }
+    const std::string hex(s.ListText, s.ListLength);
+    if (!WriteOutput(options.Value("-o").value_or(DefaultHexName(source)), hex)) return kExitFailure;
+    if (auto l = options.Value("-l"))
+        if (!WriteOutput(*l, listing)) return kExitFailure;
+    return kExitOk;
+}
+
+}  // namespace
+
+KORVID_COMMAND("asm", "[--family 28l|52] FILE.src [-o OUT.sxh] [-l OUT.lst]", RunAsm);
+
+}  // namespace korvid::cli
