@@ -29,6 +29,26 @@ struct Family {
     std::uint16_t maxProgramSize = 2048;
     std::uint16_t initialAddressMask = 0x7FF;
 
+    // Link: the programming sequence sends the extended fuse word with these
+    // bits forced on (besides the trim bits) and the fuse word with
+    // linkFuseSet forced on.
+    std::uint16_t linkExtFuseSet = 0x00C;
+    std::uint16_t linkFuseSet = 0x000;
+    // Link: before programming the clock is stopped when the tool's firmware
+    // version equals stopClockVersion (stopClockUnlessVersion false) or
+    // differs from it (true).
+    std::uint8_t stopClockVersion = 1;
+    bool stopClockUnlessVersion = false;
+    // Verify: the configuration parts compared in order (masks of the
+    // extended fuse and fuse words), before the ID and the program words.
+    struct VerifyPart {
+        std::string_view name;
+        std::uint16_t extFuseMask;
+        std::uint16_t fuseMask;
+    };
+    VerifyPart verifyParts[4] = {};
+    int verifyPartCount = 0;
+
     bool is52() const { return id == FamilyId::Sx52; }
 };
 

@@ -12,6 +12,14 @@ Family MakeSx28l() {
     f.blankExtFuse = 0x0BFF;
     f.maxProgramSize = 2048;
     f.initialAddressMask = 0x7FF;
+    f.linkExtFuseSet = 0x00C;
+    f.linkFuseSet = 0x000;
+    f.stopClockVersion = 1;
+    f.stopClockUnlessVersion = false;
+    f.verifyParts[0] = {"Device", 0x403, 0x000};
+    f.verifyParts[1] = {"Oscillator", 0x000, 0x0E3};
+    f.verifyParts[2] = {"Options", 0x0C0, 0xC0C};
+    f.verifyPartCount = 3;
     return f;
 }
 }  // namespace

@@ -1,0 +1,167 @@
+#include "core/link/Link.h"
+
+#include "core/link/LinkError.h"
+#include "core/link/PortName.h"
+#include "core/link/Scrambler.h"
+
+namespace korvid {
+
+namespace {
+constexpr char kToolName[] = "Korvid";
+}
+
+void LinkError(Link& link, const std::string& message) {
+    if (link.PortOpen) link.ClosePort();
+    throw LinkFailure(message);
+}
+
+const char* StatusMessage(std::uint8_t status) {
+    switch (status) {
+        case 0: return nullptr;
+        case 1: return "Vpp generation failed";
+        case 2: return "Chip connection failed";
+        case 3: return "Programming failed";
+        default: return "Communication failed";
+    }
+}
+
+bool Link::ProbePort() {
+    DevicePath = PortDevicePath(PortName);
+    SystemReason.clear();
+    if (!device_.Open(DevicePath, &SystemReason)) LinkError(*this, "Unable to open " + PortName);
+    PortOpen = true;
+    if (!device_.SetLine(BaudRate, &SystemReason)) LinkError(*this, "Unable to open " + PortName);
+    TransmitLength = 0;
+    ReceivePosition = 0;
+    BytesRead = 0;
+    EchoPending = 0;
+    Scrambling = false;
+    ReplyTimeout = kFirstReplyTimeoutMs;
+
+    ticks_.SleepMs(kSettleTimeMs);
+    SendText(" Korvid");
+    Flush();
+
+    Probing = true;
+    for (const char* p = kToolName; *p; ++p) {
+        std::uint8_t b = ReceiveByte();
+        if (!Probing) break;
+        if (b != static_cast<std::uint8_t>(*p)) {
+            Probing = false;
+            LinkError(*this, "Korvid not found on " + PortName);
+        }
+    }
+    bool found = Probing;
+    Probing = false;
+    if (!found) {
+        ClosePort();
+        return false;
+    }
+    std::uint8_t seedLow = ReceiveByte();
+    std::uint8_t seedHigh = ReceiveByte();
+    ScrambleState = static_cast<std::uint16_t>((seedLow + 256u * seedHigh) ^ kLinkKey);
+    Scrambling = true;
+    FirmwareVersion = ReceiveByte();
+    return true;
+}
+
+void Link::OpenLink() {
+    if (ProbePort()) return;
+    BaudRate = BaudRate == kDefaultBaudRate ? kAlternateBaudRate : kDefaultBaudRate;
+    if (ProbePort()) return;
+    BaudRate = kDefaultBaudRate;
+    LinkError(*this, "Korvid not found on " + PortName);
+}
+
+void Link::CloseLink() {
+    SendByte(kCmdEnd);
+    Flush();
+    ClosePort();
+}
+
+void Link::ClosePort() {
+    device_.Close();
+    PortOpen = false;
+}
+
+void Link::SendByte(std::uint8_t b) {
+    if (Scrambling) b = ScrambleOut(ScrambleState, b);
+    // Batches are far below the buffer size; a caller that overruns it gets
+    // its earlier bytes sent first rather than overwritten.
+    if (TransmitLength >= kLinkBufferSize) Flush();
+    TransmitBuffer[TransmitLength++] = b;
+}
+
+void Link::SendWord(std::uint16_t w) {
+    SendByte(static_cast<std::uint8_t>(w & 0xFF));
+    SendByte(static_cast<std::uint8_t>((w >> 8) & 0x0F));
+}
+
+void Link::SendText(const char* text) {
+    for (const char* p = text; *p; ++p) SendByte(static_cast<std::uint8_t>(*p));
+}
+
+void Link::Flush() {
+    if (TransmitLength == 0) return;
+    long n = device_.Write(TransmitBuffer.data(), TransmitLength);
+    if (n < 0) LinkError(*this, "Unable to write to " + PortName);
+    EchoPending += static_cast<std::uint32_t>(n);
+    if (static_cast<std::uint32_t>(n) < TransmitLength) LinkError(*this, "Transmit stall on " + PortName);
+    TransmitLength = 0;
+}
+
+void Link::FillReceiveBuffer() {
+    std::uint64_t start = ticks_.NowMs();
+    for (;;) {
+        long n = device_.Read(ReceiveBuffer.data(), ReceiveBuffer.size());
+        if (n < 0) LinkError(*this, "Unable to read from " + PortName);
+        BytesRead = static_cast<std::uint32_t>(n);
+        ReceivePosition = 0;
+        if (EchoPending < BytesRead) {
+            ReceivePosition = EchoPending;
+            EchoPending = 0;
+            return;
+        }
+        EchoPending -= BytesRead;
+        BytesRead = 0;
+        std::uint64_t passed = ticks_.NowMs() - start;
+        if (passed >= ReplyTimeout) break;
+        if (n == 0) device_.WaitReadable(static_cast<std::uint32_t>(ReplyTimeout - passed));
+    }
+    if (Probing) {
+        Probing = false;
+        return;
+    }
+    LinkError(*this, "Korvid not found on " + PortName);
+}
+
+std::uint8_t Link::ReceiveByte() {
+    if (ReceivePosition >= BytesRead) {
+        FillReceiveBuffer();
+        // A detection wait that timed out returns without bytes; the caller
+        // sees Probing cleared and ignores the value.
+        if (ReceivePosition >= BytesRead) return 0;
+    }
+    std::uint8_t b = ReceiveBuffer[ReceivePosition++];
+    if (Scrambling) b = UnscrambleIn(ScrambleState, b);
+    return b;
+}
+
+std::uint16_t Link::ReceiveWord() {
+    std::uint16_t low = ReceiveByte();
+    std::uint16_t high = ReceiveByte();
+    return static_cast<std::uint16_t>(low | ((high & 0x0F) << 8));
+}
+
+void Link::CheckStatus() {
+    std::uint8_t status = ReceiveByte();
+    if (const char* message = StatusMessage(status)) LinkError(*this, message);
+}
+
+void Link::RequireDebugTool() {
+    OpenLink();
+    CloseLink();
+    if (ScrambleState == 0) LinkError(*this, "Brandel does not support this function");
+}
+
+}  // namespace korvid

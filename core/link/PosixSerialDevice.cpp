@@ -1,0 +1,128 @@
+#include "core/link/PosixSerialDevice.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace korvid {
+
+namespace {
+void SetReason(std::string* reason, const char* what) {
+    if (reason) *reason = std::string(what) + ": " + std::strerror(errno);
+}
+
+speed_t SpeedOf(std::uint32_t baud) {
+    switch (baud) {
+        case 19200: return B19200;
+        case 38400: return B38400;
+        case 115200: return B115200;
+        case 9600: return B9600;
+        default: return B57600;
+    }
+}
+}  // namespace
+
+PosixSerialDevice::~PosixSerialDevice() { Close(); }
+
+bool PosixSerialDevice::Open(const std::string& path, std::string* reason) {
+    Close();
+    fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd_ < 0) {
+        SetReason(reason, path.c_str());
+        return false;
+    }
+    if (!::isatty(fd_)) {
+        errno = ENOTTY;
+        SetReason(reason, path.c_str());
+        Close();
+        return false;
+    }
+    // Not shared: a second open of the port by another program fails.
+    if (::ioctl(fd_, TIOCEXCL) != 0 && errno != ENOTTY && errno != EINVAL) {
+        SetReason(reason, "TIOCEXCL");
+        Close();
+        return false;
+    }
+    return true;
+}
+
+bool PosixSerialDevice::SetLine(std::uint32_t baud, std::string* reason) {
+    termios t{};
+    if (::tcgetattr(fd_, &t) != 0) {
+        SetReason(reason, "tcgetattr");
+        return false;
+    }
+    ::cfmakeraw(&t);
+    t.c_cflag &= ~static_cast<tcflag_t>(CSTOPB | PARENB | CSIZE | CRTSCTS);
+    t.c_cflag |= CS8 | CREAD | CLOCAL;
+    t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK);
+    t.c_cc[VMIN] = 0;
+    t.c_cc[VTIME] = 0;
+    ::cfsetispeed(&t, SpeedOf(baud));
+    ::cfsetospeed(&t, SpeedOf(baud));
+    if (::tcsetattr(fd_, TCSANOW, &t) != 0) {
+        SetReason(reason, "tcsetattr");
+        return false;
+    }
+    // DTR on, RTS off; pseudo-terminals have no control lines.
+    int dtr = TIOCM_DTR, rts = TIOCM_RTS;
+    (void)::ioctl(fd_, TIOCMBIS, &dtr);
+    (void)::ioctl(fd_, TIOCMBIC, &rts);
+    return true;
+}
+
+long PosixSerialDevice::Write(const std::uint8_t* data, std::size_t size) {
+    // One write per batch; a port that accepts only part of it at once gets
+    // the rest after waiting for room, bounded so that a stuck port ends as
+    // a short write rather than a hang.
+    std::size_t done = 0;
+    int stalls = 0;
+    while (done < size) {
+        ssize_t n = ::write(fd_, data + done, size - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return done ? static_cast<long>(done) : -1;
+        if (++stalls > 20) break;
+        pollfd p{fd_, POLLOUT, 0};
+        (void)::poll(&p, 1, 100);
+    }
+    return static_cast<long>(done);
+}
+
+long PosixSerialDevice::Read(std::uint8_t* data, std::size_t size) {
+    for (;;) {
+        ssize_t n = ::read(fd_, data, size);
+        if (n >= 0) return static_cast<long>(n);
+        if (errno == EINTR) continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
+        return -1;
+    }
+}
+
+void PosixSerialDevice::WaitReadable(std::uint32_t timeoutMs) {
+    pollfd p{fd_, POLLIN, 0};
+    int ms = timeoutMs > 0x7FFFFFFFu ? 0x7FFFFFFF : static_cast<int>(timeoutMs);
+    int r = ::poll(&p, 1, ms);
+    // A hung-up or failing descriptor polls ready at once; the read that
+    // follows reports it, but do not let it turn the wait into a spin.
+    if (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) && !(p.revents & POLLIN)) {
+        pollfd none{-1, 0, 0};
+        (void)::poll(&none, 0, ms < 10 ? ms : 10);
+    }
+}
+
+void PosixSerialDevice::Close() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+}  // namespace korvid

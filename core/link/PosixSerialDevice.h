@@ -1,0 +1,24 @@
+// A serial port through POSIX termios: raw mode, O_NOCTTY, exclusive
+// (TIOCEXCL), non-blocking reads, poll()-based waiting. Control-line ioctls
+// that a device does not support (pseudo-terminals) are ignored.
+#pragma once
+
+#include "core/link/SerialDevice.h"
+
+namespace korvid {
+
+class PosixSerialDevice final : public SerialDevice {
+public:
+    ~PosixSerialDevice() override;
+    bool Open(const std::string& path, std::string* reason) override;
+    bool SetLine(std::uint32_t baud, std::string* reason) override;
+    long Write(const std::uint8_t* data, std::size_t size) override;
+    long Read(std::uint8_t* data, std::size_t size) override;
+    void WaitReadable(std::uint32_t timeoutMs) override;
+    void Close() override;
+
+private:
+    int fd_ = -1;
+};
+
+}  // namespace korvid
