@@ -47,6 +47,8 @@ bool PosixSerialDevice::Open(const std::string& path, std::string* reason) {
         Close();
         return false;
     }
+    // Bytes left over from an earlier connection are no answer to this one.
+    (void)::tcflush(fd_, TCIOFLUSH);
     return true;
 }
 
