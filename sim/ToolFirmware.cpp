@@ -47,7 +47,9 @@ void ToolFirmware::Receive(std::uint8_t wire) {
         Detect(wire);
         return;
     }
-    Process(ToolDecode(scramble_, wire));
+    std::uint8_t plain = ToolDecode(scramble_, wire);
+    if (plainLog) plainLog->push_back(plain);
+    Process(plain);
 }
 
 std::size_t ToolFirmware::TakeOutput(std::uint8_t* out, std::size_t max) {

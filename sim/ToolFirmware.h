@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <vector>
 
 #include "sim/ChipRunner.h"
 #include "sim/SimChip.h"
@@ -50,6 +51,10 @@ public:
     void SetRunner(ChipRunner* runner) { runner_ = runner ? runner : &defaultRunner_; }
     std::uint16_t ScrambleState() const { return scramble_; }
     bool Connected() const { return connected_; }
+
+    // When set, every byte received after detection is appended here as
+    // the tool decoded it (for tests and traces).
+    std::vector<std::uint8_t>* plainLog = nullptr;
 
     // Traffic counters since construction.
     std::uint64_t BytesReceived() const { return bytesIn_; }
