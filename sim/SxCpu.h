@@ -1,0 +1,247 @@
+// Instruction-level emulator of the SX CPU for both device families.
+//
+// The program memory is decoded once into a table of small operations; the
+// run loop dispatches on that table and handles the common instructions on
+// plain RAM inline. Everything that touches a special register (indirect,
+// RTCC, PC, STATUS, FSR, ports), and every rare instruction, goes through one
+// general executor that is also what single steps use. Interrupt, watchdog
+// and budget checks are folded into a single cycle limit of the run loop, and
+// breakpoints are operations of their own in the decoded table, so the hot
+// path carries no per-instruction test for either.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "family/Family.h"
+
+namespace korvid {
+
+// What a chip's configuration words select for the CPU.
+struct SxCpuConfig {
+    int programSize = 2048;   // 512, 1024, 2048 (28 family) or 4096
+    int bankCount = 8;        // 28 family: 1, 4 or 8; 52 family: 16
+    bool turbo = true;        // 1 clock per instruction cycle (else 4)
+    bool stackExtension = true;  // 8 stack levels and OPTION bits 7:6 (else 2)
+    bool carryX = false;      // ADD/SUB take the carry in
+    bool portC = true;        // 28 family: 28-pin part with port C
+    bool watchdog = false;
+    std::uint32_t clockHz = 50000000;  // oscillator, for the watchdog period
+};
+
+// Reads the configuration from the fuse and extended fuse words.
+SxCpuConfig SxCpuConfigFromFuses(const Family& family, std::uint16_t fuse, std::uint16_t extFuse);
+
+enum class SxStop : std::uint8_t {
+    Budget,      // the cycle budget is used up
+    Breakpoint,  // the instruction at a break-after address was executed
+    Trap,        // the program counter reached a halt-before address
+    Sleep,       // the chip sleeps (SLEEP executed, no wake-up within the budget)
+};
+
+enum class SxReset : std::uint8_t { PowerOn, External, WatchdogTimeout, WakeUp };
+
+class SxCpu {
+public:
+    explicit SxCpu(const Family& family);
+
+    const Family& family() const { return *family_; }
+    const SxCpuConfig& config() const { return config_; }
+
+    // Sets the configuration and performs a power-on reset.
+    void Configure(const SxCpuConfig& config);
+
+    // Loads program words (12-bit values; other bits ignored) from address 0.
+    // Words beyond `count` become 0xFFF. Does not reset.
+    void LoadProgram(const std::uint16_t* words, int count);
+    std::uint16_t ProgramWord(int address) const { return words_[address & 0xFFF]; }
+
+    void Reset(SxReset kind);
+
+    // Runs until `maxCycles` instruction cycles have passed or a stop
+    // condition arises. A sleeping chip lets the time pass (the watchdog
+    // may wake it).
+    SxStop Run(std::uint64_t maxCycles);
+
+    // Executes one instruction. A taken skip stops on the skipped word with
+    // skipPending() set; the next step passes over the annulled words. An
+    // interrupt due at the boundary is entered instead, stopping at its
+    // vector. Returns Sleep when the chip sleeps, else Budget.
+    SxStop Step();
+
+    // Breakpoints: the run stops after executing the instruction at a
+    // break-after address; it stops before executing a halt-before address.
+    void SetBreakAfter(int address, bool on);
+    void SetHaltBefore(int address, bool on);
+    void ClearTraps();
+
+    // External pin levels of port p (0 = RA ... 4 = RE) on the pins in
+    // `driven`; undriven inputs read 1 with their pull-up on, else 0.
+    // Port B edges latch wake-up pending bits and may interrupt or wake.
+    void SetPortInput(int port, std::uint8_t level, std::uint8_t driven = 0xFF);
+    // Counts RTCC pin edges when RTCC is clocked from its pin.
+    void PulseRtccPin(int edges = 1);
+
+    // --- state as a debugger sees it -----------------------------------
+    std::uint16_t pc() const { return pc_; }
+    std::uint8_t w() const { return w_; }
+    std::uint8_t status() const { return status_; }
+    std::uint8_t fsr() const { return fsr_; }
+    std::uint8_t mode() const { return m_; }
+    std::uint8_t option() const { return option_; }
+    std::uint8_t rtcc() const;
+    std::uint8_t prescaler() const;
+    bool inInterrupt() const { return inIsr_; }
+    bool skipPending() const { return skipPending_; }
+    bool sleeping() const { return sleeping_; }
+    std::uint64_t cycles() const { return cycles_; }
+    std::uint64_t clocks() const { return config_.turbo ? cycles_ : cycles_ * 4; }
+    std::uint64_t instructions() const { return instructions_; }
+    int stackDepth() const { return stackLevels_; }
+    // Return address at stack level `level` (0 = top).
+    std::uint16_t stackEntry(int level) const;
+    // Port control registers of port p; index = MODE low nibble − 8
+    // (0 CMP, 1 WKPND, 2 WKED, 3 WKEN, 4 ST, 5 LVL, 6 PLP, 7 TRIS).
+    std::uint8_t portControl(int port, int index) const { return ctrl_[port % 5][index & 7]; }
+    std::uint8_t portLatch(int port) const { return latch_[port % 5]; }
+    std::uint8_t portPins(int port) const;
+
+    // Register file by the debugger's address: 0..15 the global registers
+    // (0 reads the register FSR points at), 16..255 RAM (28 family: bank ×
+    // 32 + 16..31; 52 family: linear RAM). Reads have no side effects;
+    // writes to 2 change the program counter's low byte only.
+    std::uint8_t Peek(int address) const;
+    void Poke(int address, std::uint8_t value);
+
+    void SetPc(std::uint16_t pc);
+    void SetW(std::uint8_t w) { w_ = w; }
+    void SetStatus(std::uint8_t status);     // all eight bits, TO and PD too
+    void SetFsr(std::uint8_t fsr);
+    void SetMode(std::uint8_t m);
+    void SetRtcc(std::uint8_t value);
+    void SetInInterrupt(bool on) { inIsr_ = on; Reschedule(); }
+    void SetSkipPending(bool on) { skipPending_ = on; }
+
+    // One decoded program word (an implementation detail of the run loop).
+    struct Op {
+        std::uint8_t kind;
+        std::uint8_t arg;
+        std::uint16_t target;
+    };
+
+private:
+    // Data memory locations: 0..255 banked/linear RAM, 0x100 + g the global
+    // register g (0..15), kNullLoc the indirect register read through itself.
+    static constexpr int kGlobalLoc = 0x100;
+    static constexpr int kNullLoc = 0x110;
+
+    void Decode(int address);
+    void DecodeAll();
+    void ComputeChains();
+    bool IsPageOrBank(int address) const;
+
+    void ExecuteGeneric(bool splitSkip);
+    void Annul();
+    void Skip(bool splitSkip);
+    void EnterInterrupt();
+    void Sleep();
+    bool ServiceBoundary();
+    SxStop RunFast(std::uint64_t limit);
+    template <bool kTurbo, bool kCarryX>
+    SxStop RunFastT(std::uint64_t limit);
+
+    int Loc(int fr) const;
+    std::uint8_t ReadLoc(int loc) const;
+    void WriteLoc(int loc, std::uint8_t value);
+    bool IsSpecial(int fr) const;
+
+    void WriteOption(std::uint8_t value);
+    void WritePortControl(int port);
+    void UpdateMiwu();
+    void UpdateBankOffset();
+
+    std::uint64_t RtccCount() const;
+    void Rebase();
+    void ArmRtcc();
+    void Reschedule();
+    std::uint64_t WatchdogDeadline() const;
+
+    // The subroutine stack: a push drops the oldest entry when all levels
+    // are in use; a pop with one level left returns the bottom entry again.
+    void Push(std::uint16_t address) {
+        stackTop_ = (stackTop_ + 1) & 7;
+        stack_[stackTop_] = address;
+        if (stackCount_ < stackLevels_) ++stackCount_;
+    }
+    std::uint16_t Pop() {
+        const std::uint16_t v = stack_[stackTop_];
+        if (stackCount_ > 1) {
+            --stackCount_;
+            stackTop_ = (stackTop_ - 1) & 7;
+        }
+        return v;
+    }
+
+    const Family* family_;
+    SxCpuConfig config_;
+    int pcMask_ = 0x7FF;
+    int jumpCycles_ = 3;
+    std::uint8_t modeMask_ = 0x0F;
+    std::uint8_t fsrForce_ = 0;       // bank bits that read as 1 (PIC-size parts)
+    std::uint8_t bankMask_ = 0xE0;    // FSR bits BANK writes
+    int bankShift_ = 5;
+    int specialCount_ = 8;            // global registers 0..n-1 are special
+    int portCount_ = 3;
+    bool linearRam_ = false;
+
+    std::array<std::uint16_t, 4096> words_{};
+    std::array<Op, 4096> ops_{};
+    std::array<std::uint8_t, 4096> chain_{};  // words a skip of this address annuls
+    std::array<std::uint8_t, 4096> trap_{};   // 1 break-after, 2 halt-before
+
+    // data_[0..255] banked RAM, data_[0x100..0x10F] global registers (plain
+    // RAM ones; the special ones live in their own fields), data_[0x110] a
+    // sink for writes that go nowhere.
+    std::array<std::uint8_t, 0x111> data_{};
+    int bankOffset_ = 0;   // banked fr 10h..1Fh -> data_[fr + bankOffset_]
+
+    std::uint16_t pc_ = 0;
+    std::uint8_t w_ = 0;
+    std::uint8_t status_ = 0;
+    std::uint8_t fsr_ = 0;
+    std::uint8_t m_ = 0x0F;
+    std::uint8_t option_ = 0xFF;
+    std::array<std::uint8_t, 5> latch_{};
+    std::array<std::uint8_t, 5> extLevel_{};
+    std::array<std::uint8_t, 5> extDriven_{};
+    std::array<std::array<std::uint8_t, 8>, 5> ctrl_{};
+    std::uint8_t lastPinsB_ = 0;
+    bool miwuActive_ = false;
+    bool irqRequest_ = false;   // a wake-up edge or an RTCC pin roll-over asks for an interrupt
+
+    std::array<std::uint16_t, 8> stack_{};
+    int stackTop_ = 0;
+    int stackCount_ = 8;
+    int stackLevels_ = 8;
+
+    bool inIsr_ = false;
+    bool skipPending_ = false;
+    bool sleeping_ = false;
+    std::uint16_t savedPc_ = 0;
+    std::uint8_t savedW_ = 0, savedStatus_ = 0, savedFsr_ = 0, savedM_ = 0;
+
+    std::uint64_t cycles_ = 0;
+    std::uint64_t instructions_ = 0;
+    // RTCC with its prescaler as one counter: count = rtccBase_ + cycles
+    // since rtccBaseCycle_ while counting; RTCC = count >> shift (8 bits).
+    std::uint64_t rtccBase_ = 0;
+    std::uint64_t rtccBaseCycle_ = 0;
+    std::uint64_t rtccIrqAt_ = 0;    // cycle of the next roll-over (when armed)
+    std::uint64_t wdtStart_ = 0;
+    std::uint64_t nextEvent_ = ~0ull;  // earliest cycle something needs a look
+    bool rtccArmed_ = false;           // a roll-over at rtccIrqAt_ will interrupt
+    bool exitFast_ = false;            // generic code asks the run loop to stop
+    int pcLoad_ = -1;                  // new PC written by the current instruction
+};
+
+}  // namespace korvid
