@@ -1,0 +1,138 @@
+// korvid-sim: the simulated tool on a pseudo-terminal. Prints the slave's
+// path (and links it to --link PATH), then answers a client that opens it
+// like a serial port, until it is terminated.
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+
+#include "family/Family.h"
+#include "sim/PtyBridge.h"
+#include "sim/ToolFirmware.h"
+
+namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+void OnSignal(int) { g_stop = 1; }
+
+const char kUsage[] =
+    "usage: korvid-sim [--family 28l|52] [--baud 57600|19200] [--brandel] [--firmware N]\n"
+    "                  [--seed N] [--irc-offset X] [--link PATH] [--verbose]\n"
+    "  faults: [--fail-status N --fail-after K] [--silent-after K] [--bad-detect I]\n"
+    "          [--garbage-after K]\n";
+
+bool ParseNumber(const char* text, long min, long max, long& value) {
+    if (!text || !*text) return false;
+    char* end = nullptr;
+    errno = 0;
+    long v = std::strtol(text, &end, 0);
+    if (errno != 0 || *end != '\0' || v < min || v > max) return false;
+    value = v;
+    return true;
+}
+
+int Usage(const std::string& message) {
+    std::fprintf(stderr, "korvid-sim: %s\n%s", message.c_str(), kUsage);
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace korvid;
+    const Family* family = &Sx28lFamily();
+    ToolOptions options;
+    long baud = 57600;
+    double ircOffset = 0.03;
+    std::string linkPath;
+    bool verbose = false;
+
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        const char* next = i + 1 < argc ? argv[i + 1] : nullptr;
+        long v = 0;
+        auto number = [&](long min, long max) {
+            if (!ParseNumber(next, min, max, v)) return false;
+            ++i;
+            return true;
+        };
+        if (a == "--help" || a == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (a == "--family") {
+            family = next ? FamilyByName(next) : nullptr;
+            if (!family) return Usage("--family takes 28l or 52");
+            ++i;
+        } else if (a == "--baud") {
+            if (!number(0, 1000000) || (v != 57600 && v != 19200)) return Usage("--baud takes 57600 or 19200");
+            baud = v;
+        } else if (a == "--brandel") {
+            options.brandel = true;
+        } else if (a == "--firmware") {
+            if (!number(0, 255)) return Usage("--firmware takes a version 0 to 255");
+            options.firmwareVersion = static_cast<std::uint8_t>(v);
+        } else if (a == "--seed") {
+            if (!number(0, 0xFFFF)) return Usage("--seed takes a number 0 to 0xFFFF");
+            options.seed = static_cast<std::uint16_t>(v);
+        } else if (a == "--irc-offset") {
+            char* end = nullptr;
+            ircOffset = next ? std::strtod(next, &end) : 0;
+            if (!next || *end != '\0' || !(ircOffset > -0.5 && ircOffset < 0.5))
+                return Usage("--irc-offset takes a fraction between -0.5 and 0.5");
+            ++i;
+        } else if (a == "--link") {
+            if (!next) return Usage("--link takes a path");
+            linkPath = next;
+            ++i;
+        } else if (a == "--verbose") {
+            verbose = true;
+        } else if (a == "--fail-status") {
+            if (!number(0, 255)) return Usage("--fail-status takes a status byte 0 to 255");
+            options.failStatus = static_cast<int>(v);
+        } else if (a == "--fail-after") {
+            if (!number(0, 1L << 30)) return Usage("--fail-after takes a count");
+            options.failAfterStatuses = v;
+        } else if (a == "--silent-after") {
+            if (!number(0, 1L << 30)) return Usage("--silent-after takes a byte count");
+            options.silentAfterBytes = v;
+        } else if (a == "--bad-detect") {
+            if (!number(0, 5)) return Usage("--bad-detect takes a character index 0 to 5");
+            options.badDetectIndex = static_cast<int>(v);
+        } else if (a == "--garbage-after") {
+            if (!number(0, 1L << 30)) return Usage("--garbage-after takes a byte count");
+            options.garbageAfterBytes = v;
+        } else {
+            return Usage("unknown option '" + a + "'");
+        }
+    }
+
+    ToolFirmware firmware(*family, options);
+    firmware.Chip().ircOffset = ircOffset;
+    PtyBridge bridge(firmware, static_cast<std::uint32_t>(baud));
+    std::string reason;
+    if (!bridge.Open(&reason)) {
+        std::fprintf(stderr, "korvid-sim: %s\n", reason.c_str());
+        return 1;
+    }
+    if (!linkPath.empty()) {
+        (void)::unlink(linkPath.c_str());
+        if (::symlink(bridge.SlavePath().c_str(), linkPath.c_str()) != 0) {
+            std::fprintf(stderr, "korvid-sim: cannot link %s: %s\n", linkPath.c_str(), std::strerror(errno));
+            return 1;
+        }
+    }
+    struct sigaction sa {};
+    sa.sa_handler = OnSignal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    std::printf("%s\n", bridge.SlavePath().c_str());
+    std::fflush(stdout);
+    bridge.Run(g_stop, verbose ? stderr : nullptr);
+    if (!linkPath.empty()) (void)::unlink(linkPath.c_str());
+    return 0;
+}

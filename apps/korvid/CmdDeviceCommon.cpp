@@ -1,0 +1,90 @@
+#include "apps/korvid/CmdDeviceCommon.h"
+
+#include <cstdio>
+#include <unistd.h>
+
+#include "apps/korvid/CommandTable.h"
+#include "core/link/Irc.h"
+#include "core/link/LinkError.h"
+#include "core/link/PortName.h"
+
+namespace korvid::cli {
+
+bool PortOption(const std::string& command, const Options& options, Link& link) {
+    std::string port = options.Value("--port").value_or("COM1");
+    if (!IsValidPortName(port)) {
+        UsageError(command, "--port takes COM1 to COM4 or a device path");
+        return false;
+    }
+    link.PortName = port;
+    return true;
+}
+
+StderrProgress::StderrProgress() : terminal_(::isatty(STDERR_FILENO) == 1) {}
+
+StderrProgress::~StderrProgress() { EndLine(); }
+
+void StderrProgress::Draw() {
+    int filled = position_ / kProgressStep;
+    char bar[33];
+    for (int i = 0; i < 32; ++i) bar[i] = i < filled ? '#' : '.';
+    bar[32] = '\0';
+    std::fprintf(stderr, "\r%-16s [%s]", text_.c_str(), bar);
+    std::fflush(stderr);
+}
+
+void StderrProgress::EndLine() {
+    if (!active_) return;
+    if (!terminal_) Draw();
+    std::fputc('\n', stderr);
+    active_ = false;
+}
+
+void StderrProgress::ShowProgress(std::string_view text) {
+    EndLine();
+    text_ = std::string(text);
+    position_ = 0;
+    active_ = true;
+    if (terminal_) Draw();
+}
+
+void StderrProgress::StepProgress() {
+    if (position_ < kProgressMax) position_ += kProgressStep;
+    if (terminal_) Draw();
+}
+
+void StderrProgress::HideProgress() { EndLine(); }
+
+void StderrProgress::ShowIrcResults(const IrcResults& results) {
+    EndLine();
+    std::printf("IRC calibration (trim: MHz):\n");
+    for (int t = 0; t < 8; ++t) {
+        char text[8] = "-";
+        if (results.frequencies[std::size_t(t)] != 0) FormatIrcFrequency(results.frequencies[std::size_t(t)], text);
+        std::printf("  %d: %s%s\n", t, text, t == results.chosenTrim ? "  <- chosen" : "");
+    }
+    std::fflush(stdout);
+}
+
+int RunOnLink(Link& link, const std::function<int()>& body) {
+    try {
+        return body();
+    } catch (const LinkFailure& failure) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "%s\n", failure.Text().c_str());
+        std::string note;
+        if (link.DevicePath != link.PortName && !link.DevicePath.empty()) note = link.PortName + " is " + link.DevicePath;
+        if (!link.SystemReason.empty()) {
+            if (!note.empty()) note += ": ";
+            note += link.SystemReason;
+            if (link.SystemReason.find("ermission denied") != std::string::npos)
+                note += " (is your user in the dialout group?)";
+        }
+        if (!note.empty()) std::fprintf(stderr, "note: %s\n", note.c_str());
+        return kExitFailure;
+    } catch (const SilentAbort&) {
+        return kExitFailure;
+    }
+}
+
+}  // namespace korvid::cli

@@ -1,0 +1,51 @@
+// Shared parts of the device commands (program, read, verify, erase, clock):
+// the --port and --family options, the link on a real serial port, the text
+// progress bar on stderr, and the way a link failure is reported.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "apps/korvid/CliSupport.h"
+#include "core/link/Link.h"
+#include "core/link/LinkObserver.h"
+#include "core/link/PosixSerialDevice.h"
+
+namespace korvid::cli {
+
+// A link on the port named by --port (COM1 when absent).
+struct DeviceLink {
+    PosixSerialDevice device;
+    Link link{device};
+};
+
+// Parses --port; prints a usage error and returns false for a bad name.
+bool PortOption(const std::string& command, const Options& options, Link& link);
+
+// The Device Operation window as text on stderr: one bar per stage.
+class StderrProgress final : public LinkObserver {
+public:
+    StderrProgress();
+    ~StderrProgress() override;
+    void ShowProgress(std::string_view text) override;
+    void StepProgress() override;
+    void HideProgress() override;
+    void ShowIrcResults(const IrcResults& results) override;
+
+private:
+    void Draw();
+    void EndLine();
+    std::string text_;
+    int position_ = 0;
+    bool active_ = false;
+    bool terminal_ = false;
+};
+
+// Runs `body`; a link failure prints its message with the full stop (and a
+// note: line with the device path and the system's reason) and gives
+// kExitFailure.
+int RunOnLink(Link& link, const std::function<int()>& body);
+
+}  // namespace korvid::cli

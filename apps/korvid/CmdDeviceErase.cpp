@@ -1,0 +1,31 @@
+// korvid erase: erase the chip.
+#include "apps/korvid/CmdDeviceCommon.h"
+#include "apps/korvid/CommandTable.h"
+#include "core/link/Programming.h"
+
+namespace korvid::cli {
+namespace {
+
+int RunErase(const std::vector<std::string>& args) {
+    Options options(args, {"--family", "--port"});
+    if (!options.ok()) return UsageError("erase", options.error());
+    if (!options.Operands().empty()) return UsageError("erase", "unexpected argument " + options.Operands()[0]);
+    if (!FamilyOption(options)) return kExitUsage;
+    DeviceLink port;
+    if (!PortOption("erase", options, port.link)) return kExitUsage;
+    return RunOnLink(port.link, [&] {
+        StderrProgress progress;
+        port.link.OpenLink();
+        progress.ShowProgress("Erasing...");
+        EraseDevice(port.link);
+        port.link.CloseLink();
+        progress.HideProgress();
+        return kExitOk;
+    });
+}
+
+}  // namespace
+
+KORVID_COMMAND("erase", "[--port COMn|PATH] [--family 28l|52]", RunErase);
+
+}  // namespace korvid::cli

@@ -1,0 +1,44 @@
+// korvid read: read the chip into an SXH file.
+#include <cstdio>
+
+#include "apps/korvid/CmdDeviceCommon.h"
+#include "apps/korvid/CommandTable.h"
+#include "core/image/HexFile.h"
+#include "core/link/Programming.h"
+
+namespace korvid::cli {
+namespace {
+
+int RunRead(const std::vector<std::string>& args) {
+    Options options(args, {"--family", "--port", "-o"});
+    if (!options.ok()) return UsageError("read", options.error());
+    if (!options.Operands().empty()) return UsageError("read", "unexpected argument " + options.Operands()[0]);
+    auto out = options.Value("-o");
+    if (!out) return UsageError("read", "-o OUT.sxh is required");
+    const Family* family = FamilyOption(options);
+    if (!family) return kExitUsage;
+    DeviceLink port;
+    if (!PortOption("read", options, port.link)) return kExitUsage;
+
+    CoreSession session(*family);
+    AssemblyState& s = *session.state;
+    int status = RunOnLink(port.link, [&] {
+        StderrProgress progress;
+        ReadDevice(port.link, s, progress, "Reading...");
+        return kExitOk;
+    });
+    if (status != kExitOk) return status;  // nothing is written after a failed read
+    s.ChipImage = s.DeviceImage;
+    std::string message;
+    if (!SaveHexFile(s, *out, message)) {
+        std::fprintf(stderr, "korvid: %s\n", message.c_str());
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
+}  // namespace
+
+KORVID_COMMAND("read", "-o OUT.sxh [--port COMn|PATH] [--family 28l|52]", RunRead);
+
+}  // namespace korvid::cli

@@ -1,0 +1,131 @@
+#include "sim/PtyBridge.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace korvid {
+
+namespace {
+std::uint32_t BaudOf(speed_t s) {
+    switch (s) {
+        case B9600: return 9600;
+        case B19200: return 19200;
+        case B38400: return 38400;
+        case B57600: return 57600;
+        case B115200: return 115200;
+        default: return 0;
+    }
+}
+}  // namespace
+
+PtyBridge::~PtyBridge() {
+    if (master_ >= 0) ::close(master_);
+}
+
+bool PtyBridge::Open(std::string* reason) {
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
+        if (reason) *reason = std::string("cannot create a pseudo-terminal: ") + std::strerror(errno);
+        return false;
+    }
+    const char* name = ::ptsname(master_);
+    if (!name) {
+        if (reason) *reason = std::string("ptsname: ") + std::strerror(errno);
+        return false;
+    }
+    slavePath_ = name;
+    int flags = ::fcntl(master_, F_GETFL);
+    (void)::fcntl(master_, F_SETFL, flags | O_NONBLOCK);
+    return true;
+}
+
+bool PtyBridge::SpeedMatches() const {
+    // On a pty master, tcgetattr reports the slave's settings: the speed the
+    // client set.
+    termios t{};
+    if (::tcgetattr(master_, &t) != 0) return false;
+    return BaudOf(::cfgetospeed(&t)) == baud_;
+}
+
+bool PtyBridge::WriteAll(const std::uint8_t* data, std::size_t size) {
+    std::size_t done = 0;
+    int stalls = 0;
+    while (done < size) {
+        ssize_t n = ::write(master_, data + done, size - done);
+        if (n > 0) {
+            done += std::size_t(n);
+            stalls = 0;
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno != EAGAIN) return false;
+        // The client does not read: give up after a while rather than hang.
+        if (++stalls > 50) return false;
+        pollfd p{master_, POLLOUT, 0};
+        (void)::poll(&p, 1, 100);
+    }
+    return true;
+}
+
+void PtyBridge::Run(volatile std::sig_atomic_t& stop, std::FILE* log) {
+    bool connected = false;
+    std::uint64_t inAtConnect = 0, outAtConnect = 0;
+    std::uint64_t ignored = 0;
+    std::uint8_t buffer[4096];
+    std::uint8_t out[4096];
+    auto disconnect = [&] {
+        if (!connected) return;
+        connected = false;
+        firmware_.Disconnect();
+        if (log) {
+            std::fprintf(log, "korvid-sim: client closed the port (%llu bytes in, %llu bytes out)\n",
+                         static_cast<unsigned long long>(firmware_.BytesReceived() - inAtConnect),
+                         static_cast<unsigned long long>(firmware_.BytesSent() - outAtConnect));
+            if (ignored)
+                std::fprintf(log, "korvid-sim: ignored %llu bytes at another line speed\n",
+                             static_cast<unsigned long long>(ignored));
+            std::fflush(log);
+        }
+        ignored = 0;
+    };
+    while (!stop) {
+        pollfd p{master_, POLLIN, 0};
+        int r = ::poll(&p, 1, 200);
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        if (r == 0) continue;
+        if (p.revents & POLLIN) {
+            ssize_t n = ::read(master_, buffer, sizeof buffer);
+            if (n > 0) {
+                if (!connected) {
+                    connected = true;
+                    inAtConnect = firmware_.BytesReceived();
+                    outAtConnect = firmware_.BytesSent();
+                }
+                if (SpeedMatches()) {
+                    firmware_.Receive(buffer, std::size_t(n));
+                    while (std::size_t m = firmware_.TakeOutput(out, sizeof out))
+                        if (!WriteAll(out, m)) break;
+                } else {
+                    ignored += std::uint64_t(n);
+                }
+                continue;
+            }
+            if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+        }
+        // No client has the slave open (or it just closed it): the master
+        // reports a hang-up until the next open. Check back shortly.
+        disconnect();
+        ::usleep(10000);
+    }
+    disconnect();
+}
+
+}  // namespace korvid

@@ -1,0 +1,42 @@
+// Bridges a pseudo-terminal to the simulated tool: the client opens the
+// slave side like a serial port; bytes from it go to the firmware, the
+// firmware's answers go back. The tool answers only while the client's line
+// speed (read from the pty's termios) matches its own; a client that closes
+// the slave disconnects the tool, as a dropped DTR line would.
+#pragma once
+
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "sim/ToolFirmware.h"
+
+namespace korvid {
+
+class PtyBridge {
+public:
+    PtyBridge(ToolFirmware& firmware, std::uint32_t baud) : firmware_(firmware), baud_(baud) {}
+    ~PtyBridge();
+    PtyBridge(const PtyBridge&) = delete;
+    PtyBridge& operator=(const PtyBridge&) = delete;
+
+    // Creates the pty pair; false with the system's reason.
+    bool Open(std::string* reason);
+    const std::string& SlavePath() const { return slavePath_; }
+
+    // Serves the client until `stop` becomes non-zero. With `log` set, one
+    // line per connection and per ignored burst is written to it.
+    void Run(volatile std::sig_atomic_t& stop, std::FILE* log);
+
+private:
+    bool SpeedMatches() const;
+    bool WriteAll(const std::uint8_t* data, std::size_t size);
+
+    ToolFirmware& firmware_;
+    std::uint32_t baud_;
+    int master_ = -1;
+    std::string slavePath_;
+};
+
+}  // namespace korvid
