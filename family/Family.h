@@ -49,6 +49,27 @@ struct Family {
     VerifyPart verifyParts[4] = {};
     int verifyPartCount = 0;
 
+    // Assembler: the DEVICE vocabulary. Each parameter decides the bits of
+    // `mask` in the fuse word or the extended fuse word and XORs `pattern`
+    // into the blank word.
+    struct DeviceParam {
+        std::string_view name;
+        bool extFuse;
+        std::uint16_t mask;
+        std::uint16_t pattern;
+    };
+    const DeviceParam* deviceParams = nullptr;
+    int deviceParamCount = 0;
+    // Assembler: DEVICE recomputes the address mask from bits 1..0 of the
+    // extended fuse word (11/10 -> 0x7FF, 01 -> 0x3FF, 00 -> 0x1FF);
+    // otherwise the mask stays initialAddressMask.
+    bool addressMaskFromExtFuse = true;
+    // Assembler: fr operands. false: the low 5 bits; true: the low 8 bits
+    // folded to 5 (0x00..0x0F kept, any of bits 4..7 set -> 0x10 + low nibble).
+    bool foldBankedRegisters = false;
+    // Assembler: BANK addr stores (addr >> bankShift) AND 7.
+    std::uint8_t bankShift = 5;
+
     bool is52() const { return id == FamilyId::Sx52; }
 };
 

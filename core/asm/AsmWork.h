@@ -5,10 +5,127 @@
 
 #include <cstdint>
 
+#include "core/asm/Tokens.h"
+
 namespace korvid {
 
-struct AsmWork {
-    std::uint8_t placeholder = 0;
+struct AssemblyState;
+struct Family;
+
+inline constexpr std::uint32_t kSymbolStorageSize = 98901;
+inline constexpr int kSymbolBuckets = 256;
+inline constexpr std::uint32_t kNoEntry = 0xFFFFFFFFu;
+inline constexpr int kMaxNameLength = 32;
+inline constexpr int kMaxKeyLength = 2 * kMaxNameLength;
+inline constexpr std::uint32_t kMacroFrameAreaSize = 99900;
+inline constexpr std::uint32_t kNoFrame = 0xFFFFFFFFu;
+inline constexpr int kMaxReptDepth = 32;
+inline constexpr std::uint32_t kMaxReptTotal = 100000;
+inline constexpr int kUndoSlots = 4;
+inline constexpr int kPostfixSize = 255;
+inline constexpr int kOperatorStackSize = 256;
+inline constexpr int kValueStackSize = 16;
+inline constexpr int kMaxErrorText = 64;
+
+struct ReptEntry {
+    std::uint32_t iteration;
+    std::uint32_t count;
+    std::uint32_t offset;  // just after the REPT line's count
 };
+
+struct UndoSlot {
+    std::uint32_t pos;
+    std::uint8_t stringMode;
+};
+
+struct AsmWork {
+    AssemblyState* state = nullptr;
+    const Family* family = nullptr;
+    const char* src = nullptr;
+
+    int pass = 0;
+    std::uint32_t LocationCounter = 0;
+    std::uint32_t AddressMask = 0x7FF;
+
+    // Symbol table: 256 chains of entries laid out in one storage area.
+    // Entry: next (32-bit offset, kNoEntry at the end), kind (8-bit), value
+    // (32-bit), key bytes, NUL.
+    std::uint32_t buckets[kSymbolBuckets] = {};
+    std::uint32_t tails[kSymbolBuckets] = {};  // last entry of each chain
+    std::uint32_t storageUsed = 0;
+    std::uint8_t storage[kSymbolStorageSize] = {};
+
+    // Scanner.
+    std::uint32_t pos = 0;
+    std::uint8_t stringMode = 0;  // 0 none, 1 comma due, 2 character due
+    UndoSlot undo[kUndoSlots] = {};
+    std::uint8_t undoIndex = 0;
+    bool caseSensitive = false;
+    bool skipLookup = false;      // skipped lines: names are not looked up
+    Tok kind = Tok::EndOfLine;    // the last token read
+    std::int32_t value = 0;
+    bool atEnd = false;           // the last end of line was the end of the text
+    std::uint32_t entry = kNoEntry;  // symbol entry of the last name (or kNoEntry)
+    char name[kMaxNameLength + 1] = {};  // the last name as read
+    int nameLength = 0;
+    char key[kMaxKeyLength + 1] = {};    // its table key (prefix + name for ":name")
+    int keyLength = 0;
+
+    // Expressions.
+    std::uint8_t postfix[kPostfixSize] = {};
+    int postfixLength = 0;
+    int pendingOperators = 0;
+    int parenDepth = 0;
+    bool unresolved = false;
+    bool mustDefine = false;
+    bool stoppedAtMinusW = false;
+    std::uint32_t exprEndOverride = 0;  // end of an expression stopped at "-W"
+    std::int32_t valueStack[kValueStackSize] = {};
+
+    // Labels.
+    char pendingKey[kMaxKeyLength + 1] = {};
+    int pendingKeyLength = 0;
+    bool hasPendingLabel = false;
+    bool hasLabel = false;  // a label (new or known) stood at the line start
+    char prefix[kMaxNameLength + 1] = {};  // global-label prefix
+    int prefixLength = 0;
+
+    // IF, REPT, macros.
+    std::uint32_t ifDepth = 0;
+    std::uint32_t activeDepth = 0;
+    ReptEntry rept[kMaxReptDepth] = {};
+    int reptDepth = 0;
+    std::uint32_t reptTotal = 0;
+    std::uint32_t macroCalls = 0;
+    std::uint8_t frameArea[kMacroFrameAreaSize] = {};
+    std::uint32_t frame = kNoFrame;  // current frame (offset in frameArea)
+    std::uint8_t callCounter[4] = {1, 1, 1, 1};
+    bool defining = false;
+    bool jumpPending = false;
+    std::uint32_t jumpOffset = 0;
+
+    // Directives.
+    std::uint16_t usedFuse = 0;
+    std::uint16_t usedExtFuse = 0;
+    bool breakSeen = false;
+    bool endSeen = false;
+    char errorText[kMaxErrorText + 1] = {};
+
+    // Per-line list fields.
+    std::uint32_t lineStart = 0;
+    std::uint32_t showValue = 0;
+    std::int32_t wordsStored = 0;  // -1: the line shows a value ("=" form)
+    bool addressShown = false;
+    bool listSuppressed = false;
+    std::uint32_t lineFrame = kNoFrame;
+    bool noExpand = false;
+    bool expandAfterLine = false;  // EXPAND takes effect from the next line
+    std::uint32_t column = 0;
+    std::int32_t dollar = 0;   // "$": address at which the line started
+    std::int32_t percent = 0;  // "%": iteration of the innermost REPT
+};
+
+// Thrown (after ErrorMessage is set) to unwind to the driver.
+struct AsmAbort {};
 
 }  // namespace korvid

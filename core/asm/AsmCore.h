@@ -1,0 +1,73 @@
+// Internal routines of the assembler core, shared by its files. Everything
+// works on the one AsmWork of the assembly state; errors unwind through
+// AsmAbort after the message has been set.
+#pragma once
+
+#include <cstdint>
+
+#include "core/asm/AsmWork.h"
+#include "core/asm/AssemblyState.h"
+#include "core/asm/Messages.h"
+
+namespace korvid {
+
+// Errors (AsmErrors.cpp). The span is whatever ErrorStart/ErrorEnd hold.
+[[noreturn]] void Fail(AsmWork& w, AsmMsg msg);
+[[noreturn]] void FailWithText(AsmWork& w, const char* text);
+void SetSpan(AsmWork& w, std::uint32_t start, std::uint32_t end);
+
+// Symbol table (SymbolTable.cpp).
+void BuildSymbolTable(AsmWork& w);
+std::uint32_t LookupSymbol(const AsmWork& w, const char* key, int length);
+std::uint32_t EnterSymbol(AsmWork& w, const char* key, int length, Tok kind, std::int32_t value);
+Tok EntryKind(const AsmWork& w, std::uint32_t entry);
+std::int32_t EntryValue(const AsmWork& w, std::uint32_t entry);
+void SetEntryValue(AsmWork& w, std::uint32_t entry, std::int32_t value);
+int KeywordCount(const Family& family);
+
+// Scanner (Scanner.cpp). ReadToken leaves the token in w.kind / w.value and
+// sets ErrorStart/ErrorEnd to its span.
+Tok ReadToken(AsmWork& w);
+void UnreadToken(AsmWork& w);
+// Reads tokens to the end of the line (the end of line included) without
+// looking names up, so that only scanner errors are raised.
+void SkipRestOfLine(AsmWork& w);
+// Requires the end of line next ("Expected end-of-line").
+void RequireEndOfLine(AsmWork& w);
+void RequireComma(AsmWork& w);
+
+// Expressions (Expression.cpp). After a complete expression ErrorStart and
+// ErrorEnd span it. w.unresolved tells whether an undefined symbol (or an
+// unresolved macro argument) made the value 0.
+std::int32_t ReadExpression(AsmWork& w, bool mustDefine);
+inline std::int32_t ReadPassExpression(AsmWork& w) { return ReadExpression(w, w.pass == 2); }
+inline std::int32_t ReadDefinedExpression(AsmWork& w) { return ReadExpression(w, true); }
+
+// Word store and the operand fields (Code.cpp).
+void StoreWord(AsmWork& w, std::uint32_t word);
+void StoreWordAt(AsmWork& w, std::uint32_t address, std::uint32_t word);
+std::uint32_t RegisterField(const AsmWork& w, std::int32_t value);
+std::uint32_t BitField(const AsmWork& w, std::int32_t value);
+
+// Labels (Labels.cpp).
+void EnterPendingLabel(AsmWork& w, std::int32_t value);
+void SetGlobalPrefix(AsmWork& w, const char* text, int length);
+
+// Instructions (Instructions.cpp).
+void AssembleInstruction(AsmWork& w, int number);
+
+// Directives (Directives.cpp) and the block directives (Blocks.cpp).
+void RunDirective(AsmWork& w, int number);
+void RunBlockDirective(AsmWork& w, int number);
+bool IsBlockDirective(int number);
+void CallMacro(AsmWork& w, std::int32_t macroValue);
+std::uint32_t OutermostCallOffset(const AsmWork& w);
+std::uint32_t FrameArgumentCount(const AsmWork& w);
+// Argument n of the current call; unresolved is set when it was unresolved.
+std::int32_t FrameArgument(const AsmWork& w, std::uint32_t n, bool& unresolved);
+
+// Listing (Listing.cpp).
+void RecordListEntry(AsmWork& w, std::uint32_t sourceOffset);
+void ListLine(AsmWork& w);
+
+}  // namespace korvid

@@ -1,0 +1,236 @@
+// Directive handlers: configuration words, ID, reset vector, symbols,
+// location counter, data words, listing switches, ERROR, END, BREAK, WATCH
+// and FREQ. The block directives (IF, REPT, MACRO ...) are in Blocks.cpp.
+#include "core/asm/AsmCore.h"
+
+namespace korvid {
+
+namespace {
+// How a label in front of a directive is treated.
+enum class LabelRule : std::uint8_t {
+    Own,         // required; the directive enters it itself
+    Location,    // allowed; entered with the location counter (or as the handler says)
+    NotAllowed,  // "This directive cannot be preceeded by a symbol"
+};
+
+constexpr LabelRule kLabelRules[kDirCount] = {
+    LabelRule::NotAllowed,  // DEVICE
+    LabelRule::NotAllowed,  // ID
+    LabelRule::Location,    // RESET
+    LabelRule::Own,         // =
+    LabelRule::Own,         // EQU
+    LabelRule::Location,    // ORG
+    LabelRule::Location,    // DS
+    LabelRule::Location,    // DW
+    LabelRule::NotAllowed,  // IFDEF
+    LabelRule::NotAllowed,  // IFNDEF
+    LabelRule::NotAllowed,  // IF
+    LabelRule::NotAllowed,  // ELSE
+    LabelRule::NotAllowed,  // ENDIF
+    LabelRule::NotAllowed,  // REPT
+    LabelRule::NotAllowed,  // ENDR
+    LabelRule::Own,         // MACRO
+    LabelRule::NotAllowed,  // EXITM
+    LabelRule::NotAllowed,  // ENDM
+    LabelRule::NotAllowed,  // EXPAND
+    LabelRule::NotAllowed,  // NOEXPAND
+    LabelRule::NotAllowed,  // CASE
+    LabelRule::NotAllowed,  // NOCASE
+    LabelRule::NotAllowed,  // ERROR
+    LabelRule::NotAllowed,  // END
+    LabelRule::Location,    // BREAK
+    LabelRule::NotAllowed,  // WATCH
+    LabelRule::NotAllowed,  // FREQ
+};
+
+// After a list item: "," continues, the end of line ends the list (left for
+// the line loop), anything else is an error.
+bool NextListItem(AsmWork& w) {
+    Tok t = ReadToken(w);
+    if (t == Tok::Comma) return true;
+    if (t != Tok::EndOfLine) Fail(w, AsmMsg::ExpectedCommaOrEndOfLine);
+    UnreadToken(w);
+    return false;
+}
+
+void Device(AsmWork& w) {
+    AssemblyState& s = *w.state;
+    do {
+        if (ReadToken(w) != Tok::DeviceParam) Fail(w, AsmMsg::ExpectedDeviceParameter);
+        auto code = static_cast<std::uint32_t>(w.value);
+        bool ext = (code >> 24) & 1;
+        auto mask = static_cast<std::uint16_t>((code >> 12) & 0xFFF);
+        auto pattern = static_cast<std::uint16_t>(code & 0xFFF);
+        std::uint16_t& used = ext ? w.usedExtFuse : w.usedFuse;
+        if (used & mask) Fail(w, AsmMsg::RedundantDeviceParameter);
+        used = static_cast<std::uint16_t>(used | mask);
+        s.ChipImage[ext ? kExtFuseIndex : kFuseIndex] ^= pattern;
+    } while (NextListItem(w));
+    if (w.family->addressMaskFromExtFuse) {
+        switch (s.ChipImage[kExtFuseIndex] & 3) {
+            case 0: w.AddressMask = 0x1FF; break;
+            case 1: w.AddressMask = 0x3FF; break;
+            default: w.AddressMask = 0x7FF; break;
+        }
+    }
+}
+
+void Id(AsmWork& w) {
+    AssemblyState& s = *w.state;
+    int n = 0;
+    do {
+        std::int32_t v = ReadPassExpression(w);
+        if (n == 8) Fail(w, AsmMsg::IdTooLong);
+        // A forward reference reads 0 in pass 1; pass 2 checks its value.
+        if (!w.unresolved && (v < 32 || v > 127)) Fail(w, AsmMsg::IdNotString);
+        auto c = static_cast<std::uint32_t>(v) & 0xFF;
+        s.ChipImage[kIdBase + 2 * n] = static_cast<std::uint16_t>(0x0FF0 + ((c >> 4) & 0xF));
+        s.ChipImage[kIdBase + 2 * n + 1] = static_cast<std::uint16_t>(0x0FF0 + (c & 0xF));
+        ++n;
+    } while (NextListItem(w));
+}
+
+void Reset(AsmWork& w) {
+    auto addr = static_cast<std::uint32_t>(ReadPassExpression(w));
+    if (addr & 0xE00) Fail(w, AsmMsg::ResetFirstPage);
+    EnterPendingLabel(w, static_cast<std::int32_t>(w.AddressMask));
+    w.showValue = w.AddressMask;
+    w.addressShown = true;
+    StoreWordAt(w, w.AddressMask, 0xA00 | (addr & 0x1FF));
+}
+
+void Assign(AsmWork& w) {
+    if (!w.hasPendingLabel) Fail(w, AsmMsg::AssignWithoutVariable);
+    std::int32_t v = ReadDefinedExpression(w);
+    EnterSymbol(w, w.pendingKey, w.pendingKeyLength, Tok::Variable, v);
+    w.hasPendingLabel = false;
+    w.wordsStored = -1;
+    w.showValue = static_cast<std::uint32_t>(v);
+}
+
+void Equ(AsmWork& w) {
+    if (!w.hasLabel) Fail(w, AsmMsg::EquWithoutLabel);
+    std::int32_t v = ReadDefinedExpression(w);
+    EnterPendingLabel(w, v);
+    w.wordsStored = -1;
+    w.showValue = static_cast<std::uint32_t>(v);
+}
+
+void Org(AsmWork& w) {
+    std::int32_t v = ReadDefinedExpression(w);
+    w.LocationCounter = static_cast<std::uint32_t>(v) & w.AddressMask;
+    EnterPendingLabel(w, static_cast<std::int32_t>(w.LocationCounter));
+    w.showValue = w.LocationCounter;
+    w.addressShown = true;
+}
+
+void Ds(AsmWork& w) {
+    EnterPendingLabel(w, static_cast<std::int32_t>(w.LocationCounter));
+    w.addressShown = true;
+    std::int32_t v = ReadDefinedExpression(w);
+    w.LocationCounter = (w.LocationCounter + static_cast<std::uint32_t>(v)) & w.AddressMask;
+}
+
+void Dw(AsmWork& w) {
+    EnterPendingLabel(w, static_cast<std::int32_t>(w.LocationCounter));
+    w.addressShown = true;
+    do {
+        StoreWord(w, static_cast<std::uint32_t>(ReadPassExpression(w)));
+    } while (NextListItem(w));
+}
+
+void Error(AsmWork& w) {
+    int n = 0;
+    for (;;) {
+        std::int32_t v = ReadDefinedExpression(w);
+        if (n == kMaxErrorText) Fail(w, AsmMsg::ErrorMessageTooLong);
+        if (v < 32 || v > 255) Fail(w, AsmMsg::ErrorControlCharacters);
+        w.errorText[n++] = static_cast<char>(v);
+        Tok t = ReadToken(w);
+        if (t == Tok::Comma) continue;
+        if (t != Tok::EndOfLine) Fail(w, AsmMsg::ExpectedCommaOrEndOfLine);
+        break;
+    }
+    w.errorText[n] = 0;
+    // The span is the end of the line; inside a macro expansion, the end of
+    // the line that called the outermost macro.
+    std::uint32_t at = w.frame != kNoFrame ? OutermostCallOffset(w) : w.state->ErrorStart;
+    SetSpan(w, at, at);
+    FailWithText(w, w.errorText);
+}
+
+void Break(AsmWork& w) {
+    EnterPendingLabel(w, static_cast<std::int32_t>(w.LocationCounter));
+    w.addressShown = true;
+    if (w.breakSeen) Fail(w, AsmMsg::OnlyOneBreak);
+    w.breakSeen = true;
+    w.state->BreakAddress = static_cast<std::uint16_t>(w.LocationCounter);
+}
+
+void WatchDirective(AsmWork& w) {
+    if (w.pass == 1) {
+        // Collected in pass 2 only; scanned now so that scanner errors count.
+        SkipRestOfLine(w);
+        UnreadToken(w);
+        return;
+    }
+    AssemblyState& s = *w.state;
+    if (s.WatchCount >= kMaxWatches) Fail(w, AsmMsg::WatchLimit);
+    Watch& rec = s.Watches[s.WatchCount];
+    std::int32_t address = ReadDefinedExpression(w);
+    std::uint32_t from = s.ErrorStart, to = s.ErrorEnd;
+    if (to - from > 32) to = from + 32;
+    int n = 0;
+    for (std::uint32_t i = from; i < to; ++i) rec.name[n++] = w.src[i];
+    rec.name[n] = 0;
+    rec.address = static_cast<std::uint16_t>(static_cast<std::uint32_t>(address) & 0x7FF);
+    RequireComma(w);
+    std::int32_t bits = ReadDefinedExpression(w);
+    if (bits < 1 || bits > 32) Fail(w, AsmMsg::ExpectedValue1To32);
+    rec.bitCount = static_cast<std::uint8_t>(bits);
+    RequireComma(w);
+    if (ReadToken(w) != Tok::WatchFormat) Fail(w, AsmMsg::ExpectedWatchFormat);
+    rec.format = static_cast<std::uint8_t>(w.value);
+    ++s.WatchCount;
+}
+
+void Freq(AsmWork& w) {
+    std::int32_t v = ReadDefinedExpression(w);
+    if (v < 400000 || v > 110000000) Fail(w, AsmMsg::ClockFrequencyRange);
+    w.state->ClockFrequency = static_cast<std::uint32_t>(v);
+}
+}  // namespace
+
+void RunDirective(AsmWork& w, int number) {
+    if (number < 0 || number >= kDirCount) return;
+    if (kLabelRules[number] == LabelRule::NotAllowed && w.hasLabel) Fail(w, AsmMsg::DirectiveWithLabel);
+    if (IsBlockDirective(number)) {
+        RunBlockDirective(w, number);
+        return;
+    }
+    switch (number) {
+        case kDirDevice: Device(w); break;
+        case kDirId: Id(w); break;
+        case kDirReset: Reset(w); break;
+        case kDirAssign: Assign(w); break;
+        case kDirEqu: Equ(w); break;
+        case kDirOrg: Org(w); break;
+        case kDirDs: Ds(w); break;
+        case kDirDw: Dw(w); break;
+        case kDirExpand: w.expandAfterLine = true; break;
+        case kDirNoexpand:
+            w.noExpand = true;
+            w.expandAfterLine = false;
+            break;
+        case kDirCase: w.caseSensitive = true; break;
+        case kDirNocase: w.caseSensitive = false; break;
+        case kDirError: Error(w); break;
+        case kDirEnd: w.endSeen = true; break;
+        case kDirBreak: Break(w); break;
+        case kDirWatch: WatchDirective(w); break;
+        case kDirFreq: Freq(w); break;
+        default: break;
+    }
+}
+
+}  // namespace korvid
