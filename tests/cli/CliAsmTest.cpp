@@ -1,0 +1,84 @@
+// `korvid asm` and `korvid hex` run as child processes.
+#include <gtest/gtest.h>
+
+#include "tests/support/RunProgram.h"
+
+namespace korvid {
+namespace {
+
+using test::RunProgram;
+using test::TempDir;
+
+const std::string kKorvid = std::string(KORVID_BINARY_DIR) + "/apps/korvid/korvid";
+
+TEST(CliAsm, WritesHexAndListingWithCrLf) {
+    TempDir dir;
+    dir.Write("p.src", "start\tmov w,#5\n\tjmp start\n");
+    auto r = RunProgram(kKorvid, {"asm", dir.File("p.src"), "-o", dir.File("p.sxh"), "-l", dir.File("p.lst")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::string hex = dir.Read("p.sxh");
+    // MOV W,#5 = C05, JMP 0 = A00: the first record starts with them.
+    EXPECT_EQ(hex.substr(0, 17), ":20000000050C000A");
+    const std::string lst = dir.Read("p.lst");
+    ASSERT_FALSE(lst.empty());
+    for (std::size_t i = 0; i < lst.size(); ++i)
+        if (lst[i] == '\r') ASSERT_TRUE(i + 1 < lst.size() && lst[i + 1] == '\n') << "bare CR at " << i;
+}
+
+TEST(CliAsm, DefaultOutputBesideTheSource) {
+    TempDir dir;
+    dir.Write("blink.src", "\tnop\r\n");
+    auto r = RunProgram(kKorvid, {"asm", dir.File("blink.src")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(dir.Exists("blink.sxh"));
+}
+
+TEST(CliAsm, ErrorPrintsFileLineColumnAndWritesNothing) {
+    TempDir dir;
+    dir.Write("bad.src", "\tnop\n\tnop\n  mov w,#1 ?\n");
+    dir.Write("old.sxh", "old contents");
+    auto r = RunProgram(kKorvid, {"asm", dir.File("bad.src"), "-o", dir.File("old.sxh"), "-l", dir.File("bad.lst")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find(dir.File("bad.src") + ":3:"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(": error: "), std::string::npos) << r.err;
+    EXPECT_EQ(dir.Read("old.sxh"), "old contents");
+    EXPECT_FALSE(dir.Exists("bad.lst"));
+}
+
+TEST(CliAsm, UsageAndFileErrors) {
+    TempDir dir;
+    EXPECT_EQ(RunProgram(kKorvid, {"asm"}).exitCode, 2);
+    EXPECT_EQ(RunProgram(kKorvid, {"asm", "--family", "99", "x.src"}).exitCode, 2);
+    EXPECT_EQ(RunProgram(kKorvid, {"nosuchcommand"}).exitCode, 2);
+    auto r = RunProgram(kKorvid, {"asm", dir.File("missing.src")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("missing.src"), std::string::npos);
+}
+
+TEST(CliHex, ShowsConfigurationIdAndHighestAddress) {
+    TempDir dir;
+    dir.Write("p.src", "\torg 10h\n\tnop\n");
+    ASSERT_EQ(RunProgram(kKorvid, {"asm", "--family", "52", dir.File("p.src"), "-o", dir.File("p.sxh")}).exitCode, 0);
+    auto r = RunProgram(kKorvid, {"hex", "--family", "52", dir.File("p.sxh")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("fuse word:          0xFFA"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("extended fuse word: 0xFFF"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("program size:       4096 words"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("highest used:       0x010"), std::string::npos) << r.out;
+}
+
+TEST(CliHex, ViolationAndPicWarning) {
+    TempDir dir;
+    dir.Write("bad.sxh", ":0200000001020B\r\n");  // wrong checksum
+    auto bad = RunProgram(kKorvid, {"hex", dir.File("bad.sxh")});
+    EXPECT_EQ(bad.exitCode, 1);
+    EXPECT_NE(bad.err.find("ERROR! Hex violation was encountered in file."), std::string::npos) << bad.err;
+    dir.Write("pic.sxh", ":020000000A0CE8\r\n:00000001FF\r\n");  // no fuse data
+    auto pic = RunProgram(kKorvid, {"hex", dir.File("pic.sxh")});
+    EXPECT_EQ(pic.exitCode, 0);
+    EXPECT_NE(pic.err.find("warning: WARNING! Fuse data was absent from hex file."), std::string::npos) << pic.err;
+    EXPECT_NE(pic.out.find("program size:       512 words"), std::string::npos) << pic.out;
+}
+
+}  // namespace
+}  // namespace korvid
