@@ -216,7 +216,7 @@ void SxCpu::WriteLoc(int loc, std::uint8_t value) {
     switch (g) {
         case 0: return;
         case 1:
-            if (option_ & 0x80) SetRtcc(value); else w_ = value;
+            if (option_ & 0x80) pendingRtcc_ = value; else w_ = value;
             return;
         case 2:
             pcLoad_ = (((status_ & 0xE0) << 4) | value) & pcMask_;
@@ -255,6 +255,10 @@ void SxCpu::Poke(int address, std::uint8_t value) {
     pcLoad_ = -1;
     WriteLoc(loc, value);
     pcLoad_ = -1;
+    if (pendingRtcc_ >= 0) {
+        SetRtcc(static_cast<std::uint8_t>(pendingRtcc_));
+        pendingRtcc_ = -1;
+    }
 }
 
 std::uint16_t SxCpu::stackEntry(int level) const {
@@ -481,7 +485,7 @@ void SxCpu::ExecuteGeneric(bool splitSkip) {
 
     if (word < 0x020) {
         switch (word) {
-            case 0x002: WriteOption(w_); break;
+            case 0x002: pendingOption_ = w_; break;
             case 0x003: Sleep(); break;
             case 0x004:
                 wdtStart_ = cycles_ + 1;
@@ -633,6 +637,14 @@ void SxCpu::ExecuteGeneric(bool splitSkip) {
     pc_ = static_cast<std::uint16_t>(next);
     cycles_ += static_cast<std::uint64_t>(cost);
     ++instructions_;
+    if (pendingOption_ >= 0) {
+        WriteOption(static_cast<std::uint8_t>(pendingOption_));
+        pendingOption_ = -1;
+    }
+    if (pendingRtcc_ >= 0) {
+        SetRtcc(static_cast<std::uint8_t>(pendingRtcc_));  // the prescaler restarts from 0
+        pendingRtcc_ = -1;
+    }
 }
 
 }  // namespace korvid

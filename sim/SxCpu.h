@@ -242,6 +242,9 @@ private:
     bool rtccArmed_ = false;           // a roll-over at rtccIrqAt_ will interrupt
     bool exitFast_ = false;            // generic code asks the run loop to stop
     int pcLoad_ = -1;                  // new PC written by the current instruction
+    // RTCC and OPTION writes of an instruction take effect when it ends.
+    int pendingRtcc_ = -1;
+    int pendingOption_ = -1;
 };
 
 }  // namespace korvid
