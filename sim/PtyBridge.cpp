@@ -11,6 +11,14 @@
 namespace korvid {
 
 namespace {
+void Dump(std::FILE* f, const char* what, const std::uint8_t* data, std::size_t n) {
+    if (!f) return;
+    std::fprintf(f, "%s %zu:", what, n);
+    for (std::size_t i = 0; i < n; ++i) std::fprintf(f, " %02X", data[i]);
+    std::fputc('\n', f);
+    std::fflush(f);
+}
+
 std::uint32_t BaudOf(speed_t s) {
     switch (s) {
         case B9600: return 9600;
@@ -104,6 +112,7 @@ void PtyBridge::Run(volatile std::sig_atomic_t& stop, std::FILE* log) {
         if (p.revents & POLLIN) {
             ssize_t n = ::read(master_, buffer, sizeof buffer);
             if (n > 0) {
+                Dump(trace_, SpeedMatches() ? "in" : "in (other speed)", buffer, std::size_t(n));
                 if (!connected) {
                     connected = true;
                     inAtConnect = firmware_.BytesReceived();
@@ -111,8 +120,10 @@ void PtyBridge::Run(volatile std::sig_atomic_t& stop, std::FILE* log) {
                 }
                 if (SpeedMatches()) {
                     firmware_.Receive(buffer, std::size_t(n));
-                    while (std::size_t m = firmware_.TakeOutput(out, sizeof out))
+                    while (std::size_t m = firmware_.TakeOutput(out, sizeof out)) {
+                        Dump(trace_, "out", out, m);
                         if (!WriteAll(out, m)) break;
+                    }
                 } else {
                     ignored += std::uint64_t(n);
                 }
@@ -122,6 +133,7 @@ void PtyBridge::Run(volatile std::sig_atomic_t& stop, std::FILE* log) {
         }
         // No client has the slave open (or it just closed it): the master
         // reports a hang-up until the next open. Check back shortly.
+        if (connected && trace_) std::fprintf(trace_, "hang-up\n");
         disconnect();
         ::usleep(10000);
     }

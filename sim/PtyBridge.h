@@ -28,6 +28,8 @@ public:
     // Serves the client until `stop` becomes non-zero. With `log` set, one
     // line per connection and per ignored burst is written to it.
     void Run(volatile std::sig_atomic_t& stop, std::FILE* log);
+    // With a trace file, every chunk read and written is dumped in hex.
+    void SetTrace(std::FILE* trace) { trace_ = trace; }
 
 private:
     bool SpeedMatches() const;
@@ -36,6 +38,7 @@ private:
     ToolFirmware& firmware_;
     std::uint32_t baud_;
     int master_ = -1;
+    std::FILE* trace_ = nullptr;
     std::string slavePath_;
 };
 

@@ -19,7 +19,7 @@ void OnSignal(int) { g_stop = 1; }
 
 const char kUsage[] =
     "usage: korvid-sim [--family 28l|52] [--baud 57600|19200] [--brandel] [--firmware N]\n"
-    "                  [--seed N] [--irc-offset X] [--link PATH] [--verbose]\n"
+    "                  [--seed N] [--irc-offset X] [--link PATH] [--verbose] [--trace]\n"
     "  faults: [--fail-status N --fail-after K] [--silent-after K] [--bad-detect I]\n"
     "          [--garbage-after K]\n";
 
@@ -48,6 +48,7 @@ int main(int argc, char** argv) {
     double ircOffset = 0.03;
     std::string linkPath;
     bool verbose = false;
+    bool trace = false;
 
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -88,6 +89,8 @@ int main(int argc, char** argv) {
             ++i;
         } else if (a == "--verbose") {
             verbose = true;
+        } else if (a == "--trace") {
+            trace = true;
         } else if (a == "--fail-status") {
             if (!number(0, 255)) return Usage("--fail-status takes a status byte 0 to 255");
             options.failStatus = static_cast<int>(v);
@@ -132,6 +135,7 @@ int main(int argc, char** argv) {
 
     std::printf("%s\n", bridge.SlavePath().c_str());
     std::fflush(stdout);
+    if (trace) bridge.SetTrace(stderr);
     bridge.Run(g_stop, verbose ? stderr : nullptr);
     if (!linkPath.empty()) (void)::unlink(linkPath.c_str());
     return 0;

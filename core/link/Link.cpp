@@ -39,6 +39,9 @@ bool Link::ProbePort() {
     ReplyTimeout = kFirstReplyTimeoutMs;
 
     ticks_.SleepMs(kSettleTimeMs);
+    // A byte that arrived during the settle time is no answer to us: the
+    // echo skipping counts on an empty receive line.
+    device_.DiscardInput();
     SendText(" Korvid");
     Flush();
 

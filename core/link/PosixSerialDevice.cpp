@@ -47,8 +47,10 @@ bool PosixSerialDevice::Open(const std::string& path, std::string* reason) {
         Close();
         return false;
     }
-    // Bytes left over from an earlier connection are no answer to this one.
-    (void)::tcflush(fd_, TCIOFLUSH);
+    // Input left over from an earlier connection is no answer to this one.
+    // (Only input: flushing output would drop the last bytes an earlier
+    // connection wrote and the tool has not taken yet.)
+    (void)::tcflush(fd_, TCIFLUSH);
     return true;
 }
 
@@ -106,6 +108,10 @@ long PosixSerialDevice::Read(std::uint8_t* data, std::size_t size) {
         if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
         return -1;
     }
+}
+
+void PosixSerialDevice::DiscardInput() {
+    if (fd_ >= 0) (void)::tcflush(fd_, TCIFLUSH);
 }
 
 void PosixSerialDevice::WaitReadable(std::uint32_t timeoutMs) {

@@ -14,6 +14,7 @@ public:
     bool SetLine(std::uint32_t baud, std::string* reason) override;
     long Write(const std::uint8_t* data, std::size_t size) override;
     long Read(std::uint8_t* data, std::size_t size) override;
+    void DiscardInput() override;
     void WaitReadable(std::uint32_t timeoutMs) override;
     void Close() override;
 

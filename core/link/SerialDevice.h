@@ -23,6 +23,9 @@ public:
     // Reads what has arrived (at most `size`) without waiting; returns the
     // bytes read (0 when nothing is there) or -1 on failure.
     virtual long Read(std::uint8_t* data, std::size_t size) = 0;
+    // Drops input that has arrived but not been read (left over from an
+    // earlier connection or noise while the tool powered up).
+    virtual void DiscardInput() {}
     // Waits up to `timeoutMs` for input to arrive without spinning.
     virtual void WaitReadable(std::uint32_t timeoutMs) = 0;
     virtual void Close() = 0;

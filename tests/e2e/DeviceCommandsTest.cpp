@@ -1,0 +1,258 @@
+// The device commands of `korvid` against korvid-sim on a real
+// pseudo-terminal.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <memory>
+
+#include "core/asm/AssemblyState.h"
+#include "core/image/HexFile.h"
+#include "core/link/Programming.h"
+#include "core/link/VerifyImage.h"
+#include "tests/e2e/Process.h"
+
+namespace korvid {
+namespace {
+
+using test::RunChild;
+using test::RunResult;
+using test::SimTool;
+using test::TempDir;
+
+std::string Korvid() { return test::BinaryPath("apps/korvid/korvid"); }
+
+// An image with a pattern in its first `words` program words, an ID and a
+// configuration; saved as an SXH file.
+std::unique_ptr<AssemblyState> MakeImage(const Family& f, int words, unsigned salt = 0) {
+    auto s = std::make_unique<AssemblyState>(f);
+    Image& c = s->ChipImage;
+    for (int i = 0; i < words; ++i) c[std::size_t(i)] = std::uint16_t(kDataFlag | ((i * 7 + 3 + salt) & 0xFFF));
+    const char* id = "E2ETEST!";
+    for (int i = 0; i < 8; ++i) {
+        c[std::size_t(kIdBase + 2 * i)] = std::uint16_t(0x0FF0 | (id[i] >> 4));
+        c[std::size_t(kIdBase + 2 * i + 1)] = std::uint16_t(0x0FF0 | (id[i] & 0xF));
+    }
+    if (f.is52()) {
+        c[kFuseIndex] = 0x0FE1;
+        c[kExtFuseIndex] = 0x0FDE;
+    } else {
+        c[kFuseIndex] = 0x0F3B;
+        c[kExtFuseIndex] = std::uint16_t(0x0BF0 | (words == 512 ? 0 : words == 1024 ? 1 : 2));
+    }
+    return s;
+}
+
+std::string SaveImage(AssemblyState& s, const std::string& path) {
+    std::vector<char> buffer(kDefaultListCapacity);
+    s.ListText = buffer.data();
+    s.ListCapacity = kDefaultListCapacity;
+    std::string message;
+    EXPECT_TRUE(SaveHexFile(s, path, message)) << message;
+    s.ListText = nullptr;
+    return path;
+}
+
+bool LoadImage(AssemblyState& s, const std::string& path) {
+    std::vector<char> buffer(kDefaultListCapacity);
+    s.ListText = buffer.data();
+    s.ListCapacity = kDefaultListCapacity;
+    std::string message;
+    bool ok = LoadHexFile(s, path, message) && s.ErrorFlag == 0;
+    s.ListText = nullptr;
+    return ok;
+}
+
+
+TEST(DeviceCommands, ProgramThenReadBackEqual) {
+    struct Case {
+        const Family* family;
+        int words;
+    };
+    const Case cases[] = {{&Sx28lFamily(), 512}, {&Sx28lFamily(), 1024}, {&Sx28lFamily(), 2048}, {&Sx52Family(), 4096}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.family->title) + " " + std::to_string(c.words));
+        std::string fam(c.family->name);
+        SimTool sim({"--family", fam});
+        ASSERT_FALSE(sim.Path().empty());
+        TempDir dir;
+        auto image = MakeImage(*c.family, c.words);
+        std::string in = SaveImage(*image, dir.File("in.sxh"));
+
+        RunResult p = RunChild({Korvid(), "program", in, "--port", sim.Path(), "--family", fam});
+        ASSERT_EQ(p.exitCode, 0) << p.err;
+        RunResult r = RunChild({Korvid(), "read", "-o", dir.File("out.sxh"), "--port", sim.Path(), "--family", fam});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+
+        auto back = std::make_unique<AssemblyState>(*c.family);
+        ASSERT_TRUE(LoadImage(*back, dir.File("out.sxh")));
+        const Image& sent = image->ChipImage;
+        const Image& got = back->DeviceImage;
+        for (int i = 0; i < c.words; ++i) ASSERT_EQ(got[std::size_t(i)] & 0xFFF, sent[std::size_t(i)] & 0xFFF) << i;
+        for (int i = 0; i < kIdWords; ++i) EXPECT_EQ(got[std::size_t(kIdBase + i)] & 0xFFF, sent[std::size_t(kIdBase + i)] & 0xFFF);
+        EXPECT_EQ(got[kFuseIndex] & 0xFFF, FuseToProgram(*c.family, sent[kFuseIndex]));
+        EXPECT_EQ(got[kExtFuseIndex] & 0xFFF, ExtFuseToProgram(*c.family, sent[kExtFuseIndex], 7));
+
+        RunResult v = RunChild({Korvid(), "verify", in, "--port", sim.Path(), "--family", fam});
+        EXPECT_EQ(v.exitCode, 0) << v.err;
+        EXPECT_EQ(v.out, "Device verified OK\n");
+    }
+}
+
+TEST(DeviceCommands, VerifyReportsFirstDifferingPart) {
+    struct Case {
+        const Family* family;
+        int index;
+        std::uint16_t xorMask;
+        std::string part;
+    };
+    const Case cases[] = {
+        {&Sx28lFamily(), 100, 0x001, std::string(kVerifyFlashPart)},
+        {&Sx28lFamily(), kIdBase + 3, 0x004, "ID"},
+        {&Sx28lFamily(), kFuseIndex, 0x020, "Oscillator"},
+        {&Sx52Family(), kExtFuseIndex, 0x010, "Brownout"},
+    };
+    for (const Case& c : cases) {
+        std::string fam(c.family->name);
+        SimTool sim({"--family", fam});
+        TempDir dir;
+        auto image = MakeImage(*c.family, c.family->maxProgramSize);
+        ASSERT_EQ(RunChild({Korvid(), "program", SaveImage(*image, dir.File("a.sxh")), "--port", sim.Path(), "--family", fam}).exitCode, 0);
+        image->ChipImage[std::size_t(c.index)] ^= c.xorMask;
+        RunResult v = RunChild({Korvid(), "verify", SaveImage(*image, dir.File("b.sxh")), "--port", sim.Path(), "--family", fam});
+        EXPECT_EQ(v.exitCode, 3);
+        EXPECT_EQ(v.out, "Verify failed at " + c.part + "\n");
+    }
+}
+
+TEST(DeviceCommands, SecondSpeedFoundAndKeptForNextConnection) {
+    SimTool sim({"--baud", "19200"});
+    TempDir dir;
+    auto image = MakeImage(Sx28lFamily(), 512);
+    // --run makes two connections: the debug-tool check, then programming.
+    RunResult p = RunChild({Korvid(), "program", SaveImage(*image, dir.File("a.sxh")), "--run", "--port", sim.Path()});
+    EXPECT_EQ(p.exitCode, 0) << p.err;
+    std::string log = sim.StopAndLog();
+    // Only the very first probe went out at 57600 (the 7 detection bytes).
+    std::size_t ignored = 0;
+    for (std::size_t at = log.find("ignored "); at != std::string::npos; at = log.find("ignored ", at + 1))
+        ignored += std::stoul(log.substr(at + 8));
+    EXPECT_EQ(ignored, 7u) << log;
+}
+
+TEST(DeviceCommands, BrandelProgramsButRefusesRun) {
+    SimTool sim({"--brandel"});
+    TempDir dir;
+    auto image = MakeImage(Sx28lFamily(), 1024);
+    std::string file = SaveImage(*image, dir.File("a.sxh"));
+    RunResult run = RunChild({Korvid(), "program", file, "--run", "--port", sim.Path()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("Brandel does not support this function.\n"), std::string::npos) << run.err;
+    RunResult p = RunChild({Korvid(), "program", file, "--port", sim.Path()});
+    EXPECT_EQ(p.exitCode, 0) << p.err;
+    RunResult v = RunChild({Korvid(), "verify", file, "--port", sim.Path()});
+    EXPECT_EQ(v.out, "Device verified OK\n");
+    RunResult clock = RunChild({Korvid(), "clock", "4000000", "--port", sim.Path()});
+    EXPECT_EQ(clock.exitCode, 1);
+}
+
+TEST(DeviceCommands, StatusFailureMessages) {
+    struct Case {
+        const char* status;
+        const char* message;
+    };
+    const Case cases[] = {{"1", "Vpp generation failed.\n"},
+                          {"2", "Chip connection failed.\n"},
+                          {"3", "Programming failed.\n"},
+                          {"200", "Communication failed.\n"}};
+    TempDir dir;
+    auto image = MakeImage(Sx28lFamily(), 512);
+    std::string file = SaveImage(*image, dir.File("a.sxh"));
+    for (const Case& c : cases) {
+        // The fifth status answers the first block of 32 program words.
+        SimTool sim({"--fail-status", c.status, "--fail-after", "4"});
+        RunResult p = RunChild({Korvid(), "program", file, "--port", sim.Path()});
+        EXPECT_EQ(p.exitCode, 1);
+        EXPECT_NE(p.err.find(c.message), std::string::npos) << p.err;
+    }
+}
+
+TEST(DeviceCommands, SilentToolIsNotFoundWithoutSpinning) {
+    SimTool sim({"--silent-after", "0"});
+    RunResult p = RunChild({Korvid(), "erase"}, {"KORVID_COM1=" + sim.Path()});
+    EXPECT_EQ(p.exitCode, 1);
+    EXPECT_NE(p.err.find("Korvid not found on COM1.\n"), std::string::npos) << p.err;
+    EXPECT_NE(p.err.find("note: COM1 is " + sim.Path()), std::string::npos) << p.err;
+    // Two probes of a second each: the client waited in poll(), it did not
+    // burn the processor.
+    EXPECT_GT(p.wallSeconds, 2.0);
+    EXPECT_LT(p.cpuSeconds, p.wallSeconds / 10);
+}
+
+TEST(DeviceCommands, ToolStoppingMidTransfer) {
+    TempDir dir;
+    auto image = MakeImage(Sx52Family(), 4096);
+    std::string file = SaveImage(*image, dir.File("a.sxh"));
+    {
+        SimTool sim({"--family", "52", "--silent-after", "1000"});
+        RunResult p = RunChild({Korvid(), "program", file, "--port", sim.Path(), "--family", "52"});
+        EXPECT_EQ(p.exitCode, 1);
+        EXPECT_NE(p.err.find("Korvid not found on " + sim.Path() + ".\n"), std::string::npos) << p.err;
+    }
+    {
+        SimTool sim({"--family", "52", "--silent-after", "20"});
+        RunResult r = RunChild({Korvid(), "read", "-o", dir.File("out.sxh"), "--port", sim.Path(), "--family", "52"});
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_FALSE(std::ifstream(dir.File("out.sxh")).good());  // no half-written file
+    }
+}
+
+TEST(DeviceCommands, BadDetectionAndGarbageEndCleanly) {
+    const std::vector<std::vector<std::string>> faults = {{"--bad-detect", "3"}, {"--garbage-after", "0"},
+                                                          {"--garbage-after", "40"}};
+    TempDir dir;
+    auto image = MakeImage(Sx28lFamily(), 512);
+    std::string file = SaveImage(*image, dir.File("a.sxh"));
+    for (const auto& fault : faults) {
+        SimTool sim(fault);
+        RunResult p = RunChild({Korvid(), "program", file, "--port", sim.Path()});
+        EXPECT_EQ(p.exitCode, 1) << fault[0];
+        EXPECT_TRUE(p.err.find("failed.") != std::string::npos || p.err.find("Korvid not found on") != std::string::npos)
+            << p.err;
+    }
+}
+
+TEST(DeviceCommands, CalibrationChoosesTrimNearestFourMegahertz) {
+    SimTool sim({"--irc-offset", "0.03"});
+    TempDir dir;
+    auto image = MakeImage(Sx28lFamily(), 512);
+    RunResult p = RunChild({Korvid(), "program", SaveImage(*image, dir.File("a.sxh")), "--irc", "4mhz", "--port", sim.Path()});
+    ASSERT_EQ(p.exitCode, 0) << p.err;
+    // 4 MHz x 1.03 x 0.975 = 4.017 MHz at trim 4.
+    EXPECT_NE(p.out.find("  4: 4.01  <- chosen"), std::string::npos) << p.out;
+    RunResult r = RunChild({Korvid(), "read", "-o", dir.File("out.sxh"), "--port", sim.Path()});
+    ASSERT_EQ(r.exitCode, 0);
+    auto back = std::make_unique<AssemblyState>(Sx28lFamily());
+    ASSERT_TRUE(LoadImage(*back, dir.File("out.sxh")));
+    EXPECT_EQ(back->DeviceImage[kExtFuseIndex] & 0xB00, 0x800);  // trim 4: bit 11 only
+}
+
+TEST(DeviceCommands, PortAndArgumentErrors) {
+    RunResult missing = RunChild({Korvid(), "erase", "--port", "COM2"}, {"KORVID_COM2=/nonexistent/tty"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_NE(missing.err.find("Unable to open COM2.\nnote: COM2 is /nonexistent/tty: "), std::string::npos)
+        << missing.err;
+    EXPECT_EQ(RunChild({Korvid(), "erase", "--port", "COM9"}).exitCode, 2);
+    EXPECT_EQ(RunChild({Korvid(), "clock", "12"}).exitCode, 2);
+    EXPECT_EQ(RunChild({Korvid(), "read"}).exitCode, 2);
+    EXPECT_EQ(RunChild({Korvid(), "program", "x.sxh", "--irc", "medium"}).exitCode, 2);
+}
+
+TEST(DeviceCommands, ClockSetAndStopped) {
+    SimTool sim({"--trace"});
+    RunResult on = RunChild({Korvid(), "clock", "4M", "--port", sim.Path()});
+    EXPECT_EQ(on.exitCode, 0) << on.err << sim.StopAndLog();
+    EXPECT_EQ(RunChild({Korvid(), "clock", "off", "--port", sim.Path()}).exitCode, 0);
+}
+
+}  // namespace
+}  // namespace korvid

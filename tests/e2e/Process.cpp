@@ -1,0 +1,149 @@
+#include "tests/e2e/Process.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace korvid::test {
+
+namespace {
+using Clock = std::chrono::steady_clock;
+
+double Since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env, int outFd, int errFd) {
+    pid_t pid = ::fork();
+    if (pid != 0) return pid;
+    ::dup2(outFd, 1);
+    ::dup2(errFd, 2);
+    int devnull = ::open("/dev/null", O_RDONLY);
+    if (devnull >= 0) ::dup2(devnull, 0);
+    for (const std::string& e : env) ::putenv(const_cast<char*>(e.c_str()));
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    ::execv(args[0], args.data());
+    ::_exit(127);
+}
+
+// Waits for the child up to `seconds`; kills it after that.
+int Reap(pid_t pid, double seconds, rusage* usage) {
+    auto start = Clock::now();
+    int status = 0;
+    for (;;) {
+        pid_t r = ::wait4(pid, &status, WNOHANG, usage);
+        if (r == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        if (r < 0) return -1;
+        if (Since(start) > seconds) {
+            ::kill(pid, SIGKILL);
+            ::wait4(pid, &status, 0, usage);
+            return -1;
+        }
+        ::usleep(2000);
+    }
+}
+}  // namespace
+
+std::string BinaryPath(const std::string& relative) { return std::string(KORVID_BINARY_DIR) + "/" + relative; }
+
+RunResult RunChild(const std::vector<std::string>& argv, const std::vector<std::string>& env, double timeoutSeconds) {
+    RunResult result;
+    int out[2], err[2];
+    if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) return result;
+    auto start = Clock::now();
+    pid_t pid = Spawn(argv, env, out[1], err[1]);
+    ::close(out[1]);
+    ::close(err[1]);
+    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    int open = 2;
+    while (open > 0 && Since(start) < timeoutSeconds) {
+        if (::poll(fds, 2, 100) <= 0) continue;
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP))) continue;
+            char buffer[4096];
+            ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+            if (n > 0) {
+                (i == 0 ? result.out : result.err).append(buffer, std::size_t(n));
+            } else {
+                ::close(fds[i].fd);
+                fds[i].fd = -1;
+                --open;
+            }
+        }
+    }
+    rusage usage{};
+    result.exitCode = Reap(pid, open > 0 ? 0 : timeoutSeconds, &usage);
+    for (pollfd& f : fds)
+        if (f.fd >= 0) ::close(f.fd);
+    result.wallSeconds = Since(start);
+    result.cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                        double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return result;
+}
+
+SimTool::SimTool(const std::vector<std::string>& options) {
+    char name[] = "/tmp/korvid-sim-log-XXXXXX";
+    int logFd = ::mkstemp(name);
+    logFile_ = name;
+    int out[2];
+    if (logFd < 0 || ::pipe2(out, O_CLOEXEC) != 0) return;
+    std::vector<std::string> argv = {BinaryPath("apps/korvid-sim/korvid-sim"), "--verbose"};
+    argv.insert(argv.end(), options.begin(), options.end());
+    pid_ = Spawn(argv, {}, out[1], logFd);
+    ::close(out[1]);
+    ::close(logFd);
+    // The first line is the slave's path.
+    auto start = Clock::now();
+    std::string line;
+    while (line.find('\n') == std::string::npos && Since(start) < 5) {
+        pollfd p{out[0], POLLIN, 0};
+        if (::poll(&p, 1, 100) <= 0) continue;
+        char c[256];
+        ssize_t n = ::read(out[0], c, sizeof c);
+        if (n <= 0) break;
+        line.append(c, std::size_t(n));
+    }
+    ::close(out[0]);
+    if (auto nl = line.find('\n'); nl != std::string::npos) path_ = line.substr(0, nl);
+}
+
+std::string SimTool::StopAndLog() {
+    if (pid_ > 0) {
+        ::kill(pid_, SIGTERM);
+        if (Reap(pid_, 3, nullptr) == -1) ::kill(pid_, SIGKILL);
+        pid_ = -1;
+    }
+    std::string log;
+    if (FILE* f = std::fopen(logFile_.c_str(), "r")) {
+        char buffer[4096];
+        std::size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) log.append(buffer, n);
+        std::fclose(f);
+    }
+    return log;
+}
+
+SimTool::~SimTool() {
+    StopAndLog();
+    if (!logFile_.empty()) ::unlink(logFile_.c_str());
+}
+
+TempDir::TempDir() {
+    char name[] = "/tmp/korvid-e2e-XXXXXX";
+    if (::mkdtemp(name)) path_ = name;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+}
+
+}  // namespace korvid::test

@@ -1,0 +1,55 @@
+// Child processes for end-to-end tests: the simulated tool on its pty and
+// the command-line tool, with bounded waits; children are always killed.
+#pragma once
+
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace korvid::test {
+
+std::string BinaryPath(const std::string& relative);  // under KORVID_BINARY_DIR
+
+struct RunResult {
+    int exitCode = -1;   // -1: killed or did not exit
+    std::string out;
+    std::string err;
+    double wallSeconds = 0;
+    double cpuSeconds = 0;  // user + system of the child
+};
+
+// Runs `argv` with extra environment entries ("NAME=value"), killing it after
+// `timeoutSeconds`.
+RunResult RunChild(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
+              double timeoutSeconds = 30);
+
+// korvid-sim with the given options; the pty's slave path is read from its
+// first output line. Its stderr goes to a file (Log()).
+class SimTool {
+public:
+    explicit SimTool(const std::vector<std::string>& options);
+    ~SimTool();
+    SimTool(const SimTool&) = delete;
+    SimTool& operator=(const SimTool&) = delete;
+    const std::string& Path() const { return path_; }
+    // Stops the tool and returns what it wrote on stderr.
+    std::string StopAndLog();
+
+private:
+    pid_t pid_ = -1;
+    std::string path_;
+    std::string logFile_;
+};
+
+// A fresh temporary folder, removed with its files at destruction.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+}  // namespace korvid::test
