@@ -87,6 +87,7 @@ struct AsmWork {
     int pendingKeyLength = 0;
     bool hasPendingLabel = false;
     bool hasLabel = false;  // a label (new or known) stood at the line start
+    std::uint32_t labelStart = 0, labelEnd = 0;  // span of the pending label
     char prefix[kMaxNameLength + 1] = {};  // global-label prefix
     int prefixLength = 0;
 

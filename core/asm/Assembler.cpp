@@ -47,6 +47,8 @@ void CopyPendingLabel(AsmWork& w) {
     for (int i = 0; i <= w.keyLength; ++i) w.pendingKey[i] = w.key[i];
     w.pendingKeyLength = w.keyLength;
     w.hasPendingLabel = true;
+    w.labelStart = w.state->ErrorStart;
+    w.labelEnd = w.state->ErrorEnd;
 }
 
 void SetPrefixFromName(AsmWork& w) {
@@ -74,6 +76,7 @@ void MacroLine(AsmWork& w) {
         return;
     }
     UnreadToken(w);
+    SetSpan(w, start, end);  // a frame overflow selects the macro name
     EnterPendingLabel(w, static_cast<std::int32_t>(w.LocationCounter));
     w.addressShown = true;
     CallMacro(w, macro);

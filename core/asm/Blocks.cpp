@@ -137,8 +137,13 @@ void RunBlockDirective(AsmWork& w, int number) {
 void CallMacro(AsmWork& w, std::int32_t macroValue) {
     const auto value = static_cast<std::uint32_t>(macroValue);
     const std::uint32_t count = value >> 24;
+    const std::uint32_t nameStart = w.state->ErrorStart, nameEnd = w.state->ErrorEnd;
+    auto overflow = [&]() {
+        SetSpan(w, nameStart, nameEnd);
+        Fail(w, AsmMsg::MacroStackOverflow);
+    };
     const std::uint32_t base = w.frame == kNoFrame ? 0 : Get32(w, w.frame + kEndField);
-    if (base + kRecordsField + kRecordSize > kMacroFrameAreaSize) Fail(w, AsmMsg::MacroStackOverflow);
+    if (base + kRecordsField + kRecordSize > kMacroFrameAreaSize) overflow();
     Put32(w, base + kPrevField, w.frame);
     w.frameArea[base + kRecordsField] = 0;
     Put32(w, base + kRecordsField + 1, 0);
@@ -148,7 +153,7 @@ void CallMacro(AsmWork& w, std::int32_t macroValue) {
     std::uint32_t n = 0;
     auto addArgument = [&](std::int32_t v, bool unresolved) {
         std::uint32_t rec = base + kRecordsField + kRecordSize * (n + 1);
-        if (rec + kRecordSize > kMacroFrameAreaSize) Fail(w, AsmMsg::MacroStackOverflow);
+        if (rec + kRecordSize > kMacroFrameAreaSize) overflow();
         w.frameArea[rec] = unresolved ? 1 : 0;
         Put32(w, rec + 1, static_cast<std::uint32_t>(v));
         ++n;
@@ -177,7 +182,7 @@ void CallMacro(AsmWork& w, std::int32_t macroValue) {
     std::uint32_t at = base + kRecordsField + kRecordSize * (n + 1);
     auto length = static_cast<std::uint32_t>(w.prefixLength);
     std::uint32_t end = at + 4 + length + 4;
-    if (end > kMacroFrameAreaSize) Fail(w, AsmMsg::MacroStackOverflow);
+    if (end > kMacroFrameAreaSize) overflow();
     if (++w.macroCalls > kMaxMacroCalls) Fail(w, AsmMsg::TotalMacroCallLimit);
     Put32(w, at, length);
     std::memcpy(w.frameArea + at + 4, w.prefix, length);

@@ -30,7 +30,10 @@ std::uint8_t Hash(const char* key, int length) {
 
 std::uint32_t Append(AsmWork& w, const char* key, int length, Tok kind, std::int32_t value) {
     std::uint32_t size = kKeyField + static_cast<std::uint32_t>(length) + 1;
-    if (w.storageUsed + size > kSymbolStorageSize) Fail(w, AsmMsg::SymbolTableFull);
+    if (w.storageUsed + size > kSymbolStorageSize) {
+        if (w.hasPendingLabel) SetSpan(w, w.labelStart, w.labelEnd);
+        Fail(w, AsmMsg::SymbolTableFull);
+    }
     std::uint32_t at = w.storageUsed;
     std::uint8_t* e = w.storage + at;
     Write32(e + kNextField, kNoEntry);
