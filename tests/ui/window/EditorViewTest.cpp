@@ -1,0 +1,292 @@
+// The editing view: typing, the keys table with its modifiers, clicks,
+// drags, the wheel, page moves, repainting only what changed.
+#include <QApplication>
+#include <QTest>
+#include <QKeyEvent>
+#include <QWheelEvent>
+
+#include "WindowSupport.h"
+
+using namespace korvid;
+using namespace korvid::test;
+
+Q_DECLARE_METATYPE(Qt::Key)
+Q_DECLARE_METATYPE(Qt::KeyboardModifiers)
+
+class EditorViewTest : public QObject {
+    Q_OBJECT
+private:
+    std::unique_ptr<TestIde> ide;
+    std::uint32_t now = 100000;
+
+    TEditorView& view() { return ide->view(); }
+    TextBuffer& text() { return ide->text(); }
+    void Click(int column, int row, std::uint32_t advanceMs = 1000) {
+        now += advanceMs;
+        QTest::mouseClick(&view(), Qt::LeftButton, Qt::NoModifier, view().CellCentre(column, row));
+    }
+
+private slots:
+    void init() {
+        ide = std::make_unique<TestIde>(Sx28lFamily());
+        view().Ticks = [this] { return now; };
+        view().setFocus();
+    }
+    void cleanup() { ide.reset(); }
+
+    void typing() {
+        QTest::keyClicks(&view(), "ab");
+        QTest::keyClick(&view(), Qt::Key_Tab);
+        QTest::keyClick(&view(), Qt::Key_Return);
+        QTest::keyClicks(&view(), "c");
+        QKeyEvent umlaut(QEvent::KeyPress, Qt::Key_Adiaeresis, Qt::NoModifier, QString(QChar(0xE4)));
+        QApplication::sendEvent(&view(), &umlaut);
+        QTest::keyClick(&view(), Qt::Key_Escape);  // control characters are not text
+        QCOMPARE(QByteArray::fromStdString(text().Text()), QByteArray("ab\t\rc\xe4"));
+        QCOMPARE(text().modified, std::uint8_t(1));
+        // Typing replaces a selection.
+        SetMarked(*ide, "x^yz|w");
+        QTest::keyClicks(&view(), "Q");
+        QCOMPARE(Marked(text()), std::string("xQ|w"));
+    }
+
+    void keys_data() {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<Qt::Key>("key");
+        QTest::addColumn<Qt::KeyboardModifiers>("mods");
+        QTest::addColumn<QString>("after");
+        const auto none = Qt::KeyboardModifiers(Qt::NoModifier);
+        const auto shift = Qt::KeyboardModifiers(Qt::ShiftModifier);
+        const auto ctrl = Qt::KeyboardModifiers(Qt::ControlModifier);
+        const auto both = Qt::KeyboardModifiers(Qt::ShiftModifier | Qt::ControlModifier);
+        const auto alt = Qt::KeyboardModifiers(Qt::AltModifier);
+        struct Row {
+            const char* name;
+            const char* before;
+            Qt::Key key;
+            Qt::KeyboardModifiers mods;
+            const char* after;
+        } rows[] = {
+            {"bs", "abc|def", Qt::Key_Backspace, none, "ab|def"},
+            {"bs at start", "|abc", Qt::Key_Backspace, none, "|abc"},
+            {"shift bs", "ab\rcd|ef", Qt::Key_Backspace, shift, "ab\r|ef"},
+            {"ctrl bs", "ab\rcd|ef\rgh", Qt::Key_Backspace, ctrl, "ab\r|gh"},
+            {"shift ctrl bs", "ab\rcd|ef", Qt::Key_Backspace, both, "|ef"},
+            {"bs selection", "a^bc|d", Qt::Key_Backspace, ctrl, "a|d"},
+            {"del", "ab|cd", Qt::Key_Delete, none, "ab|d"},
+            {"del at end", "ab|", Qt::Key_Delete, none, "ab|"},
+            {"shift del", "ab|cd\ref", Qt::Key_Delete, shift, "ab|\ref"},
+            {"ctrl del", "ab\rc|d\ref", Qt::Key_Delete, ctrl, "ab\r|ef"},
+            {"shift ctrl del", "ab|cd\ref", Qt::Key_Delete, both, "ab|"},
+            {"del selection", "a|bc^d", Qt::Key_Delete, shift, "a|d"},
+            {"left", "ab|c", Qt::Key_Left, none, "a|bc"},
+            {"alt left", "ab|c", Qt::Key_Left, alt, "a|bc"},
+            {"shift left", "ab|c", Qt::Key_Left, shift, "a|b^c"},
+            {"right", "a|bc", Qt::Key_Right, none, "ab|c"},
+            {"shift right", "a|bc", Qt::Key_Right, shift, "a^b|c"},
+            {"plain key drops selection", "a^b|c", Qt::Key_Right, none, "abc|"},
+            {"ctrl left inside word", "foo ba|r", Qt::Key_Left, ctrl, "foo |bar"},
+            {"ctrl left at word start", "foo |bar", Qt::Key_Left, ctrl, "|foo bar"},
+            {"ctrl left at start", "|foo", Qt::Key_Left, ctrl, "|foo"},
+            {"ctrl right", "|foo bar", Qt::Key_Right, ctrl, "foo| bar"},
+            {"ctrl right after word", "foo| bar", Qt::Key_Right, ctrl, "foo bar|"},
+            {"ctrl right at end", "foo |+", Qt::Key_Right, ctrl, "foo +|"},
+            {"shift ctrl left selects word", "foo bar baz|", Qt::Key_Left, both, "foo bar |baz^"},
+            {"shift ctrl right selects word", "foo| bar baz", Qt::Key_Right, both, "foo ^bar| baz"},
+            {"up", "abcdef\rab|c", Qt::Key_Up, none, "ab|cdef\rabc"},
+            {"up first line", "ab|c", Qt::Key_Up, none, "ab|c"},
+            {"down last line", "x\rab|c", Qt::Key_Down, none, "x\rab|c"},
+            {"down short line", "abcde|f\rab", Qt::Key_Down, none, "abcdef\rab|"},
+            {"shift down", "ab|c\rdef", Qt::Key_Down, shift, "ab^c\rde|f"},
+            {"home", "x\rab|c", Qt::Key_Home, none, "x\r|abc"},
+            {"shift home", "x\rab|c", Qt::Key_Home, shift, "x\r|ab^c"},
+            {"ctrl home", "x\rab|c", Qt::Key_Home, ctrl, "|x\rabc"},
+            {"end", "a|bc\rx", Qt::Key_End, none, "abc|\rx"},
+            {"ctrl end", "a|bc\rx", Qt::Key_End, ctrl, "abc\rx|"},
+            {"shift ctrl end", "a|bc\rx", Qt::Key_End, both, "a^bc\rx|"},
+            {"ctrl page up", "ab\rc|d", Qt::Key_PageUp, ctrl, "|ab\rcd"},
+            {"ctrl page down", "a|b\rcd", Qt::Key_PageDown, ctrl, "ab\rcd|"},
+            {"shift ctrl page down", "a|b\rcd", Qt::Key_PageDown, both, "a^b\rcd|"},
+        };
+        for (const Row& r : rows)
+            QTest::newRow(r.name) << QString::fromLatin1(r.before) << r.key << r.mods << QString::fromLatin1(r.after);
+    }
+
+    void keys() {
+        QFETCH(QString, before);
+        QFETCH(Qt::Key, key);
+        QFETCH(Qt::KeyboardModifiers, mods);
+        QFETCH(QString, after);
+        SetMarked(*ide, before.toStdString());
+        QTest::keyClick(&view(), key, mods);
+        QCOMPARE(QString::fromStdString(Marked(text())), after);
+    }
+
+    void verticalMovesKeepTheColumn() {
+        SetMarked(*ide, "abcdef\rab\rabcde|f");
+        QTest::keyClick(&view(), Qt::Key_Up);
+        QTest::keyClick(&view(), Qt::Key_Up);
+        QCOMPARE(Marked(text()), std::string("abcde|f\rab\rabcdef"));
+        // Another key in between lets the column lapse.
+        SetMarked(*ide, "abcdef\rab\rabcde|f");
+        QTest::keyClick(&view(), Qt::Key_Up);
+        QTest::keyClick(&view(), Qt::Key_Left);
+        QTest::keyClick(&view(), Qt::Key_Up);
+        QCOMPARE(Marked(text()), std::string("a|bcdef\rab\rabcdef"));
+    }
+
+    void pageMoves() {
+        std::string lines;
+        for (int i = 0; i < 300; ++i) lines += "line" + std::to_string(i) + "\r";
+        ide->SetText(lines);
+        const int rows = view().visibleRows;
+        QVERIFY(rows > 3);
+        auto lineOfCaret = [&] {
+            std::string t = text().Text().substr(0, std::size_t(text().caret));
+            return int(std::count(t.begin(), t.end(), '\r'));
+        };
+        QTest::keyClick(&view(), Qt::Key_PageDown);
+        QCOMPARE(lineOfCaret(), rows - 1);  // the last whole row
+        QTest::keyClick(&view(), Qt::Key_PageDown);
+        QCOMPARE(lineOfCaret(), 2 * rows - 1);  // a whole page further
+        QTest::keyClick(&view(), Qt::Key_PageUp);
+        QCOMPARE(text().caret, view().TopLine);  // first to the top row
+        int top = lineOfCaret();
+        QTest::keyClick(&view(), Qt::Key_PageUp);
+        QCOMPARE(lineOfCaret(), std::max(top - rows, 0));
+    }
+
+    void clicks() {
+        ide->SetText("alpha beta\r\tgamma\rdelta");
+        Click(2, 0);
+        QCOMPARE(text().caret, 2);
+        QVERIFY(!text().HasSelection());
+        // The right half of a character puts the caret after it.
+        now += 1000;
+        QPoint right = view().CellCentre(2, 0) + QPoint(view().charWidth / 2, 0);
+        QTest::mouseClick(&view(), Qt::LeftButton, Qt::NoModifier, right);
+        QCOMPARE(text().caret, 3);
+        // Right of the line's end: on its CR.
+        Click(30, 0);
+        QCOMPARE(text().caret, 10);
+        // Inside the TAB of line 2: the caret stands on the TAB.
+        Click(3, 1);
+        QCOMPARE(text().caret, 11);
+        // Double click selects the word; on a space it selects nothing.
+        Click(7, 0);
+        Click(7, 0, 100);
+        QCOMPARE(Marked(text()), std::string("alpha ^beta|\r\tgamma\rdelta"));
+        Click(5, 0);
+        Click(5, 0, 100);
+        QVERIFY(!text().HasSelection());
+        // Triple click selects the whole line with its CR; Delete removes it.
+        Click(9, 1);
+        Click(9, 1, 100);
+        Click(9, 1, 100);
+        QCOMPARE(Marked(text()), std::string("alpha beta\r^\tgamma\r|delta"));
+        // A fourth quick click counts as a third.
+        Click(9, 1, 100);
+        QCOMPARE(Marked(text()), std::string("alpha beta\r^\tgamma\r|delta"));
+        QTest::keyClick(&view(), Qt::Key_Delete);
+        QCOMPARE(Marked(text()), std::string("alpha beta\r|delta"));
+        // Slow clicks are single clicks.
+        Click(1, 0);
+        Click(1, 0, 600);
+        QVERIFY(!text().HasSelection());
+        // Other buttons do nothing.
+        QTest::mouseClick(&view(), Qt::RightButton, Qt::NoModifier, view().CellCentre(4, 1));
+        QCOMPARE(text().caret, 1);
+    }
+
+    void dragAndAutoScroll() {
+        std::string lines;
+        for (int i = 0; i < 200; ++i) lines += "row " + std::to_string(i) + "\r";
+        ide->SetText(lines);
+        now += 1000;
+        QTest::mousePress(&view(), Qt::LeftButton, Qt::NoModifier, view().CellCentre(1, 0));
+        QTest::mouseMove(&view(), view().CellCentre(3, 2));
+        QCOMPARE(text().anchor, 1);
+        QCOMPARE(text().caret, 6 + 6 + 3);
+        QVERIFY(text().HasSelection());
+        QVERIFY(!view().SelectTimer.isActive());
+        // Keys are ignored while dragging.
+        QTest::keyClick(&view(), Qt::Key_Delete);
+        QCOMPARE(text().length, std::int32_t(lines.size()));
+        // Below the text: auto-scroll by rows per tick.
+        QTest::mouseMove(&view(), QPoint(view().CellCentre(3, 0).x(), view().height() + 3 * view().charHeight));
+        QVERIFY(view().SelectTimer.isActive());
+        QVERIFY(view().scrollRows > 0);
+        int before = view().TopLine;
+        int caretBefore = text().caret;
+        view().SelectTimerTick();
+        QVERIFY(text().caret > caretBefore);
+        for (int i = 0; i < 100 && view().TopLine == before; ++i) view().SelectTimerTick();
+        QVERIFY(view().TopLine > before);  // the view follows the caret
+        QTest::mouseRelease(&view(), Qt::LeftButton, Qt::NoModifier, view().CellCentre(3, 2));
+        QVERIFY(!view().SelectTimer.isActive());
+        QCOMPARE(view().dragging, std::uint8_t(0));
+        QVERIFY(text().HasSelection());  // stays until the next key
+        QTest::keyClick(&view(), Qt::Key_Right);
+        QVERIFY(!text().HasSelection());
+    }
+
+    void wheelMovesTheCaret() {
+        std::string lines;
+        for (int i = 0; i < 100; ++i) lines += "w\r";
+        ide->SetText(lines);
+        const int steps = view().visibleRows / 8 + 1;
+        QPointF pos = view().CellCentre(0, 0);
+        QWheelEvent down(pos, view().mapToGlobal(pos), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                         Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&view(), &down);
+        QCOMPARE(text().caret, 2 * steps);
+        QWheelEvent up(pos, view().mapToGlobal(pos), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                       Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&view(), &up);
+        QCOMPARE(text().caret, 0);
+    }
+
+    void onlyTheChangedRowRepaints() {
+        std::string lines;
+        for (int i = 0; i < 40; ++i) lines += "text on line " + std::to_string(i + 10) + "\r";
+        ide->SetText(lines);
+        text().caret = 3 * 16 + 4;
+        view().HideCaret();
+        view().RefreshView();
+        QApplication::processEvents();
+        view().paintedRows = 0;
+        QTest::keyClicks(&view(), "x");
+        QApplication::processEvents();
+        QCOMPARE(view().paintedRows, 1L);
+        // A line break changes every row below it.
+        view().paintedRows = 0;
+        QTest::keyClick(&view(), Qt::Key_Return);
+        QApplication::processEvents();
+        QVERIFY(view().paintedRows > 10);
+    }
+
+    void textSizeLimitsAndTinyWindow() {
+        view().EditorFontSize = 72;
+        ide->editor().Item("EditTextBiggerItem")->trigger();
+        QCOMPARE(view().EditorFontSize, 72);
+        QTest::keyClick(&ide->editor(), Qt::Key_Down, Qt::ControlModifier);
+        QCOMPARE(view().EditorFontSize, 71);
+        view().EditorFontSize = 1;
+        QTest::keyClick(&ide->editor(), Qt::Key_Down, Qt::ControlModifier);
+        QCOMPARE(view().EditorFontSize, 1);
+        QTest::keyClick(&ide->editor(), Qt::Key_Up, Qt::ControlModifier);
+        QCOMPARE(view().EditorFontSize, 2);
+        // A window too small for one row still has one.
+        view().EditorFontSize = 40;
+        ide->editor().resize(60, 60);
+        view().LayoutView();
+        QCOMPARE(view().visibleRows, 1);
+        ide->SetText("a\rb\rc");
+        QTest::keyClick(&view(), Qt::Key_Down);
+        QTest::keyClick(&view(), Qt::Key_Down);
+        QCOMPARE(view().TopLine, 4);
+    }
+};
+
+QTEST_MAIN(EditorViewTest)
+#include "EditorViewTest.moc"

@@ -1,0 +1,168 @@
+#include "WindowSupport.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFileDialog>
+#include <QTest>
+
+#include "ui/Application.h"
+
+namespace korvid::test {
+
+void FakeAssemble(AssemblyState& s) {
+    s.ErrorFlag = 1;
+    const char* src = s.SourceText;
+    std::uint32_t p = 0, out = 0, lines = 0;
+    auto put = [&](char c) {
+        if (out < s.ListCapacity) s.ListText[out++] = c;
+    };
+    while (src[p] != 0) {
+        std::uint32_t start = p;
+        while (src[p] != 0 && src[p] != '\r') ++p;
+        for (std::uint32_t q = start; q + 3 <= p; ++q) {
+            if (src[q] == 'E' && src[q + 1] == 'R' && src[q + 2] == 'R') {
+                s.ErrorMessage = "Undefined symbol";
+                s.ErrorStart = q;
+                s.ErrorEnd = q + 3;
+                return;
+            }
+        }
+        if (lines < kMaxListLines) {
+            s.ListLineSource[lines] = start;
+            s.ListLineOffset[lines] = out;
+            ++lines;
+        }
+        char prefix[17];
+        std::snprintf(prefix, sizeof prefix, "%04X  %04X      ", unsigned(lines - 1), 0xFFFu);
+        for (int i = 0; i < 16; ++i) put(prefix[i]);
+        for (std::uint32_t q = start; q < p; ++q) put(src[q]);
+        put('\r');
+        if (src[p] == '\r') ++p;
+    }
+    s.ListLength = out;
+    s.ListLineCount = lines;
+    s.ErrorStart = s.ErrorEnd = 0;
+    s.DeviceImage = s.ChipImage;
+    if (out == 0) {
+        s.ErrorMessage = "Nothing to assemble";
+        return;
+    }
+    s.ErrorFlag = 0;
+}
+
+TestIde::TestIde(const Family& family, const QStringList& arguments, bool show)
+    : firmware(std::make_unique<ToolFirmware>(family)), state(std::make_unique<AssemblyState>(family)) {
+    QApplication::setApplicationName(QString::fromLatin1(family.title.data(), qsizetype(family.title.size())));
+    auto dev = std::make_unique<InProcessToolDevice>(*firmware, ticks);
+    device = dev.get();
+    shell = std::make_unique<Shell>(family, *state, std::move(dev), ticks);
+    shell->assemble = FakeAssemble;
+    CreateForms(*shell, arguments);
+    shell->editor->View->Ticks = [] { return 100000u; };
+    if (show) {
+        shell->editor->show();
+        shell->editor->activateWindow();
+        (void)QTest::qWaitForWindowExposed(shell->editor);
+        QApplication::processEvents();
+    }
+}
+
+TestIde::~TestIde() {
+    if (shell->editor) shell->editor->Text.modified = 0;
+    DestroyForms(*shell);
+}
+
+void TestIde::SetText(const std::string& t) {
+    text().SetText(t);
+    view().TopLine = 0;
+    view().horizontalScroll = 0;
+    view().HideCaret();
+    view().FullRepaint();
+}
+
+ModalDriver::ModalDriver() {
+    timer_.setInterval(5);
+    connect(&timer_, &QTimer::timeout, this, &ModalDriver::Poll);
+    timer_.start();
+}
+
+ModalDriver::~ModalDriver() { timer_.stop(); }
+
+void ModalDriver::Box(QMessageBox::StandardButton button) {
+    actions_.push_back([this, button](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        if (!box) return;
+        texts << box->text();
+        QStringList names;
+        for (QAbstractButton* b : box->buttons()) names << b->text().remove(QLatin1Char('&'));
+        buttons.push_back(names);
+        if (QAbstractButton* b = box->button(button))
+            b->click();
+        else
+            box->reject();
+    });
+}
+
+void ModalDriver::File(const QString& path) {
+    actions_.push_back([path](QWidget* w) {
+        auto* dialog = qobject_cast<QFileDialog*>(w);
+        if (!dialog) return;
+        dialog->selectFile(path);
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+}
+
+void ModalDriver::Any(std::function<void(QWidget*)> action) { actions_.push_back(std::move(action)); }
+
+void ModalDriver::Poll() {
+    QWidget* w = QApplication::activeModalWidget();
+    if (!w || actions_.empty()) return;
+    for (const QPointer<QWidget>& h : handled_)
+        if (h == w) return;
+    handled_ << QPointer<QWidget>(w);
+    auto action = std::move(actions_.front());
+    actions_.pop_front();
+    action(w);
+}
+
+const Family& FamilyByIndex(int index) { return index ? Sx52Family() : Sx28lFamily(); }
+
+}  // namespace korvid::test
+
+namespace korvid::test {
+
+std::string Marked(const TextBuffer& t) {
+    std::string s = t.Text();
+    bool sel = t.HasSelection();
+    std::int32_t c = t.caret, a = t.anchor;
+    if (sel && a > c) {
+        s.insert(std::size_t(a), "^");
+        s.insert(std::size_t(c), "|");
+    } else {
+        s.insert(std::size_t(c), "|");
+        if (sel) s.insert(std::size_t(a), "^");
+    }
+    return s;
+}
+
+void SetMarked(TestIde& ide, const std::string& marked) {
+    std::string plain;
+    std::int32_t caret = -1, anchor = -1;
+    for (char ch : marked) {
+        if (ch == '|')
+            caret = std::int32_t(plain.size());
+        else if (ch == '^')
+            anchor = std::int32_t(plain.size());
+        else
+            plain.push_back(ch);
+    }
+    ide.SetText(plain);
+    TextBuffer& t = ide.text();
+    t.caret = caret < 0 ? 0 : caret;
+    t.anchor = anchor < 0 ? t.caret : anchor;
+    t.selectionState = anchor < 0 ? 0 : 1;
+    ide.view().HideCaret();
+    ide.view().RefreshView();
+}
+
+}  // namespace korvid::test

@@ -1,0 +1,86 @@
+// Test support for the window tests: a whole IDE (all sixteen windows) on a
+// private assembly state and the simulated tool in the same process, a small
+// stand-in assembler, and a driver that answers modal boxes and dialogs.
+#pragma once
+
+#include <QMessageBox>
+#include <QPointer>
+#include <QStringList>
+#include <QTimer>
+#include <deque>
+#include <functional>
+#include <memory>
+
+#include "core/link/TickSource.h"
+#include "sim/InProcessToolDevice.h"
+#include "sim/ToolFirmware.h"
+#include "ui/EditorUnit.h"
+#include "ui/Shell.h"
+
+namespace korvid::test {
+
+// A test clock: time passes only when the link waits.
+class ManualTicks : public TickSource {
+public:
+    std::uint64_t NowMs() override { return now; }
+    void SleepMs(std::uint32_t ms) override { now += ms; }
+    std::uint64_t now = 0;
+};
+
+// Stand-in for the assembler: every source line becomes a list line of 16
+// columns of prefix and the line's text; a line holding "ERR" fails with
+// "Undefined symbol" on that word.
+void FakeAssemble(AssemblyState& state);
+
+struct TestIde {
+    explicit TestIde(const Family& family, const QStringList& arguments = {}, bool show = true);
+    ~TestIde();
+
+    TEditorForm& editor() { return *shell->editor; }
+    TEditorView& view() { return *shell->editor->View; }
+    TextBuffer& text() { return shell->editor->Text; }
+    // Puts a text into the buffer and refreshes the view.
+    void SetText(const std::string& text);
+
+    ManualTicks ticks;
+    std::unique_ptr<ToolFirmware> firmware;
+    InProcessToolDevice* device = nullptr;
+    std::unique_ptr<AssemblyState> state;
+    std::unique_ptr<Shell> shell;
+};
+
+// Answers modal windows in the order they appear.
+class ModalDriver : public QObject {
+public:
+    ModalDriver();
+    ~ModalDriver() override;
+    // Presses `button` on the next message box, recording its text and the
+    // texts of its buttons.
+    void Box(QMessageBox::StandardButton button);
+    // Chooses `path` in the next file dialog.
+    void File(const QString& path);
+    // Runs `action` on the next modal window of any kind.
+    void Any(std::function<void(QWidget*)> action);
+
+    QStringList texts;                 // texts of the boxes answered
+    std::vector<QStringList> buttons;  // their buttons
+    int Pending() const { return int(actions_.size()); }
+
+private:
+    void Poll();
+    std::deque<std::function<void(QWidget*)>> actions_;
+    QList<QPointer<QWidget>> handled_;
+    QTimer timer_;
+};
+
+// Family parameter for data-driven window tests.
+const Family& FamilyByIndex(int index);
+
+}  // namespace korvid::test
+
+namespace korvid::test {
+// The text with '|' at the caret and '^' at the anchor when a selection is
+// shown; Marked() parses the same notation into a buffer.
+std::string Marked(const TextBuffer& text);
+void SetMarked(TestIde& ide, const std::string& marked);
+}  // namespace korvid::test

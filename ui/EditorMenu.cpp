@@ -1,0 +1,103 @@
+// The main window's menu: one table of items with their captions, shortcuts,
+// hints (shown in the status bar) and handlers.
+#include <QMenuBar>
+
+#include "ui/CommandGuard.h"
+#include "ui/EditorUnit.h"
+
+namespace korvid {
+
+namespace {
+enum MenuId { File, Edit, Run, Help };
+
+struct MenuItemInfo {
+    MenuId menu;
+    const char* name;
+    const char* caption;
+    const char* shortcut;  // "" for none
+    const char* hint;
+    void (TEditorForm::*handler)();
+    bool separatorAfter;
+};
+
+const MenuItemInfo kMenuItems[] = {
+    {File, "FileNewItem", "&New", "", "Create a new file", &TEditorForm::FileNew, false},
+    {File, "FileOpenItem", "&Open...", "Ctrl+O", "Open an existing file", &TEditorForm::FileOpenItemClick, false},
+    {File, "FileSaveItem", "&Save", "Ctrl+S", "Save the current file", &TEditorForm::FileSave, false},
+    {File, "FileSaveAsItem", "Save &As...", "", "Save the current file under a new name", &TEditorForm::FileSaveAs,
+     true},
+    {File, "FileListToggleItem", "&List Toggle", "Ctrl+L", "Toggle between source and list",
+     &TEditorForm::FileListToggle, true},
+    {File, "FilePrintItem", "&Print...", "", "Print the current file", &TEditorForm::FilePrint, true},
+    {File, "FileExitItem", "E&xit", "", "Exit this application", &TEditorForm::FileExit, false},
+    {Edit, "EditCutItem", "Cu&t", "Ctrl+X", "Delete the selected text and copy it to the clipboard",
+     &TEditorForm::EditCut, false},
+    {Edit, "EditCopyItem", "&Copy", "Ctrl+C", "Copy the selected text to the clipboard", &TEditorForm::EditCopy,
+     false},
+    {Edit, "EditPasteItem", "&Paste", "Ctrl+V", "Paste the clipboard's text at the cursor position",
+     &TEditorForm::EditPaste, true},
+    {Edit, "EditFindReplaceItem", "&Find/Replace...", "Ctrl+F", "Perform initial or global find/replace",
+     &TEditorForm::EditFindReplace, false},
+    {Edit, "EditFindItem", "Fin&d", "F3", "Perform subsequent find", &TEditorForm::EditFind, false},
+    {Edit, "EditReplaceItem", "&Replace", "F4", "Perform subsequent replace", &TEditorForm::EditReplace, true},
+    {Edit, "EditTextBiggerItem", "Text &Bigger", "Ctrl+Up", "Increase the displayed text size",
+     &TEditorForm::TextBigger, false},
+    {Edit, "EditTextSmallerItem", "Text &Smaller", "Ctrl+Down", "Decrease the displayed text size",
+     &TEditorForm::TextSmaller, false},
+    {Run, "RunAssembleItem", "&Assemble", "Ctrl+A", "Assemble source", &TEditorForm::RunAssemble, false},
+    {Run, "RunProgramItem", "&Program", "Ctrl+P", "Assemble source + Program device", &TEditorForm::RunProgram,
+     false},
+    {Run, "RunRunItem", "&Run", "Ctrl+R", "Assemble source + Program device + Generate clock",
+     &TEditorForm::RunRun, false},
+    {Run, "RunDebugItem", "&Debug", "Ctrl+D",
+     "Assemble source + Program device + Generate clock + Enter debugger", &TEditorForm::RunDebug, false},
+    {Run, "RunDebugAgainItem", "D&ebug (reenter)", "Ctrl+Alt+D",
+     "Assemble source + (assume device already programmed per debug) + Generate clock + Enter debugger",
+     &TEditorForm::RunDebugAgain, true},
+    {Run, "RunClockItem", "Cloc&k...", "Ctrl+K", "Control clock generation", &TEditorForm::RunClock, false},
+    {Run, "RunDeviceItem", "Dev&ice...", "Ctrl+I", "Show the device window", &TEditorForm::RunDevice, false},
+    {Run, "RunConfigureItem", "Confi&gure...", "Ctrl+G", "Configure erase/program times and serial port",
+     &TEditorForm::RunConfigure, false},
+    {Help, "HelpContentsItem", "&Contents", "", "", &TEditorForm::HelpContentsItemClick, true},
+    {Help, "HelpAboutItem", "&About", "", "Show the copyright window", &TEditorForm::HelpAbout, false},
+};
+}  // namespace
+
+void TEditorForm::Command(void (TEditorForm::*handler)()) {
+    RunGuarded(this, [this, handler] { (this->*handler)(); });
+    // A checkable item toggles itself when chosen; it shows the mode.
+    Item("FileListToggleItem")->setChecked(Text.listMode != 0);
+}
+
+void TEditorForm::BuildMenu() {
+    QMenuBar* bar = menuBar();
+    FileMenu = bar->addMenu(QStringLiteral("&File"));
+    FileMenu->setObjectName(QStringLiteral("FileMenu"));
+    EditMenu = bar->addMenu(QStringLiteral("&Edit"));
+    EditMenu->setObjectName(QStringLiteral("EditMenu"));
+    RunMenu = bar->addMenu(QStringLiteral("&Run"));
+    RunMenu->setObjectName(QStringLiteral("RunMenu"));
+    HelpMenu = bar->addMenu(QStringLiteral("&Help"));
+    HelpMenu->setObjectName(QStringLiteral("HelpMenu"));
+    QMenu* menus[] = {FileMenu, EditMenu, RunMenu, HelpMenu};
+    for (const MenuItemInfo& info : kMenuItems) {
+        QMenu* menu = menus[info.menu];
+        QAction* action = menu->addAction(QString::fromLatin1(info.caption));
+        action->setObjectName(QString::fromLatin1(info.name));
+        if (*info.shortcut) action->setShortcut(QKeySequence(QString::fromLatin1(info.shortcut)));
+        action->setStatusTip(QString::fromLatin1(info.hint));
+        auto handler = info.handler;
+        connect(action, &QAction::triggered, this, [this, handler] { Command(handler); });
+        if (info.separatorAfter) menu->addSeparator();
+    }
+    Item("FileListToggleItem")->setCheckable(true);
+}
+
+QAction* TEditorForm::Item(const char* name) const { return findChild<QAction*>(QString::fromLatin1(name)); }
+
+void TEditorForm::SetRunMenuEnabled(bool enabled) {
+    RunMenu->setEnabled(enabled);
+    for (QAction* a : RunMenu->actions()) a->setEnabled(enabled);
+}
+
+}  // namespace korvid

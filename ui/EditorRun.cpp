@@ -1,0 +1,86 @@
+// The Run menu of the main window: assemble, then program, run the chip,
+// set the clock, debug; the Device and Configure windows.
+#include <QStatusBar>
+
+#include "core/link/Clock.h"
+#include "core/link/LinkError.h"
+#include "core/link/Programming.h"
+#include "ui/ClockUnit.h"
+#include "ui/ConfigureUnit.h"
+#include "ui/DebugUnit.h"
+#include "ui/DeviceUnit.h"
+#include "ui/EditorUnit.h"
+#include "ui/ProgressUnit.h"
+
+namespace korvid {
+
+void TEditorForm::AssembleSource() {
+    State.SourceText = Text.PrepareForAssembly();
+    View->HideCaret();
+    if (shell.assemble) {
+        shell.assemble(State);
+    } else {
+        State.ErrorFlag = 1;
+        State.ErrorMessage = "No assembler";
+        State.ErrorStart = State.ErrorEnd = 0;
+    }
+    if (State.ErrorFlag) {
+        StatusBar->showMessage(QStringLiteral("ERROR: ") + QString::fromLatin1(State.ErrorMessage));
+        auto clamp = [this](std::uint32_t p) {
+            return std::int32_t(std::min<std::uint32_t>(p, std::uint32_t(Text.length)));
+        };
+        Text.anchor = clamp(State.ErrorStart);
+        Text.caret = clamp(State.ErrorEnd);
+        Text.selectionState = 1;
+        View->ResetScroll();
+        View->RefreshView();
+        throw SilentAbort();
+    }
+    StatusBar->showMessage(QStringLiteral("Assembly Successful"));
+    if (shell.deviceForm && shell.deviceForm->isVisible()) shell.deviceForm->ShowSettings();
+    View->RefreshView();
+}
+
+void TEditorForm::RunAssemble() { AssembleSource(); }
+
+void TEditorForm::RunProgram() {
+    if (!SxcMode) AssembleSource();
+    ProgramDevice(shell.link, State, shell.irc, *shell.progress, false);
+}
+
+void TEditorForm::RunRun() {
+    if (!SxcMode) AssembleSource();
+    shell.link.RequireDebugTool();
+    ProgramDevice(shell.link, State, shell.irc, *shell.progress, true);
+}
+
+void TEditorForm::RunDebug() {
+    if (shell.debug) shell.debug->hide();
+    if (!SxcMode) AssembleSource();
+    // Debug image preparation and the debugger windows join here when they
+    // are built; until then Debug stops after the assembly.
+}
+
+void TEditorForm::RunDebugAgain() {
+    if (shell.debug) shell.debug->hide();
+    if (!SxcMode) AssembleSource();
+}
+
+void TEditorForm::RunClock() {
+    shell.link.RequireDebugTool();
+    shell.link.OpenLink();
+    if (shell.clock) shell.clock->exec();
+    if (shell.link.PortOpen) shell.link.CloseLink();
+}
+
+void TEditorForm::RunDevice() {
+    if (!shell.deviceForm) return;
+    shell.deviceForm->show();
+    shell.deviceForm->raise();
+}
+
+void TEditorForm::RunConfigure() {
+    if (shell.configure) shell.configure->exec();
+}
+
+}  // namespace korvid

@@ -1,0 +1,388 @@
+#include "ui/EditorUnit.h"
+
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QScreen>
+#include <QStatusTipEvent>
+#include <algorithm>
+
+#include "core/link/LinkError.h"
+#include "ui/AboutUnit.h"
+#include "ui/CommandGuard.h"
+#include "ui/HelpUnit.h"
+#include "ui/PrintUnit.h"
+
+namespace korvid {
+
+namespace {
+const QString kUntitled = QStringLiteral("Untitled.SRC");
+const QString kListHint = QStringLiteral("List (read-only) - Ctrl+L returns to source");
+// Columns a list line carries in front of the source text.
+constexpr std::int32_t kListColumns = 16;
+
+std::string ToLocal(const QString& name) { return name.toLocal8Bit().toStdString(); }
+}  // namespace
+
+TEditorForm::TEditorForm(Shell& s, const QStringList& arguments)
+    : QMainWindow(nullptr), shell(s), State(s.state), ListBuffer(new char[ListingCapacity + 4]()) {
+    shell.editor = this;
+    State.ListText = ListBuffer.get();
+    State.ListCapacity = ListingCapacity;
+    State.ClockFrequency = kDefaultClockFrequency;
+
+    View = new TEditorView(Text, this);
+    View->setObjectName(QStringLiteral("EditorView"));
+    setCentralWidget(View);
+    StatusBar = statusBar();
+    StatusBar->setObjectName(QStringLiteral("StatusBar"));
+    StatusBar->setSizeGripEnabled(false);
+    BuildMenu();
+
+    OpenDialog = new QFileDialog(this, QStringLiteral("Open Source"));
+    OpenDialog->setObjectName(QStringLiteral("OpenDialog"));
+    OpenDialog->setOption(QFileDialog::DontUseNativeDialog);
+    OpenDialog->setAcceptMode(QFileDialog::AcceptOpen);
+    OpenDialog->setFileMode(QFileDialog::ExistingFile);
+    OpenDialog->setDefaultSuffix(QStringLiteral("SRC"));
+    OpenDialog->setNameFilters({QStringLiteral("Source Files (*.src *.SRC)"), QStringLiteral("All Files (*)")});
+    SaveDialog = new QFileDialog(this, QStringLiteral("Save Source"));
+    SaveDialog->setObjectName(QStringLiteral("SaveDialog"));
+    SaveDialog->setOption(QFileDialog::DontUseNativeDialog);
+    SaveDialog->setOption(QFileDialog::DontConfirmOverwrite);
+    SaveDialog->setAcceptMode(QFileDialog::AcceptSave);
+    SaveDialog->setFileMode(QFileDialog::AnyFile);
+    SaveDialog->setDefaultSuffix(QStringLiteral("SRC"));
+    SaveDialog->setNameFilters({QStringLiteral("Source Files (*.SRC *.src)"), QStringLiteral("All Files (*)")});
+
+    fileName = kUntitled;
+    SetFileName(kUntitled);
+    ParseCommandLine(arguments);
+}
+
+TEditorForm::~TEditorForm() {
+    if (shell.editor == this) shell.editor = nullptr;
+}
+
+// ---- start-up ---------------------------------------------------------------
+
+void TEditorForm::ParseCommandLine(const QStringList& arguments) {
+    CommandLineFile.clear();
+    for (const QString& a : arguments) {
+        // An absolute path ("/" with a second "/") is a file, not a switch.
+        bool slashSwitch = a.startsWith(QLatin1Char('/')) && a.indexOf(QLatin1Char('/'), 1) < 0;
+        bool dashSwitch = a.startsWith(QLatin1Char('-')) && a.size() > 1;
+        if (!slashSwitch && !dashSwitch) {
+            CommandLineFile = a;
+            continue;
+        }
+        if (a.mid(1).toUpper() == QLatin1String("B")) SxcMode = true;
+        if (a.size() >= 2 && a[1] >= QLatin1Char('1') && a[1] <= QLatin1Char('4'))
+            shell.link.PortName = "COM" + std::string(1, char(a[1].unicode()));
+    }
+    if (!CommandLineFile.isEmpty() && !SxcMode && !QFileInfo(CommandLineFile).fileName().contains(QLatin1Char('.')))
+        CommandLineFile += QStringLiteral(".src");
+}
+
+void TEditorForm::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!shownOnce) {
+        shownOnce = true;
+        FormShow();
+    }
+}
+
+void TEditorForm::FormShow() {
+    View->clickTime1 = 0;
+    View->clickTime2 = 500;
+    View->clickTime3 = 1000;
+    if (shell.print) shell.print->fontSize = 9;
+    View->EditorFontName = QStringLiteral("Courier New");
+    View->EditorFontSize = 9;
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect g = screen->geometry();
+        setGeometry(g.x() + g.width() / 4, g.y() + g.height() / 8, g.width() / 2, g.height() * 3 / 4);
+    }
+    View->LayoutView();
+    setAcceptDrops(true);
+    RunGuarded(this, [this] {
+        if (!CommandLineFile.isEmpty() && !SxcMode && QFileInfo(CommandLineFile).isFile())
+            LoadFile(CommandLineFile);
+        else
+            FileNew();
+    });
+}
+
+void TEditorForm::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() != QEvent::ActivationChange) return;
+    if (isActiveWindow())
+        FormActivate();
+    else
+        View->HideCaret();  // FormDeactivate
+}
+
+void TEditorForm::FormActivate() {
+    View->RefreshView();
+    if (firstActivationDone) return;
+    firstActivationDone = true;
+    if (SxcMode) SxcStart();
+}
+
+void TEditorForm::SxcStart() {
+    QString cod = CommandLineFile + QStringLiteral(".cod");
+    QString lst = CommandLineFile + QStringLiteral(".lst");
+    if (CommandLineFile.isEmpty() || !QFileInfo(cod).isFile() || !QFileInfo(lst).isFile() || !SXCLoad) return;
+    RunGuarded(this, [this] {
+        SXCLoad(CommandLineFile);
+        setWindowTitle(CommandLineFile + QStringLiteral(" - ByteCraft SXC Mode - ") +
+                       QString::fromLatin1(shell.family.title.data(), qsizetype(shell.family.title.size())));
+        for (const char* name : {"FileNewItem", "FileOpenItem", "FileSaveItem", "FileSaveAsItem",
+                                 "FileListToggleItem", "FilePrintItem", "RunAssembleItem"})
+            Item(name)->setEnabled(false);
+        EditMenu->setEnabled(false);
+        for (QAction* a : EditMenu->actions()) a->setEnabled(false);
+        RunDebug();
+    });
+}
+
+// ---- names, hints, questions ---------------------------------------------------
+
+void TEditorForm::SetFileName(const QString& name) {
+    fileName = name;
+    setWindowTitle(QFileInfo(name).fileName() + QStringLiteral(" - ") +
+                   QString::fromLatin1(shell.family.title.data(), qsizetype(shell.family.title.size())));
+}
+
+void TEditorForm::ShowHint(const QString& hint) {
+    if (hint.isEmpty())
+        StatusBar->clearMessage();
+    else
+        StatusBar->showMessage(hint);
+}
+
+QString TEditorForm::StatusText() const { return StatusBar->currentMessage(); }
+
+bool TEditorForm::event(QEvent* event) {
+    // Every hint (menu items, controls) reaches the status bar, an empty
+    // hint empties it.
+    if (event->type() == QEvent::StatusTip) {
+        ShowHint(static_cast<QStatusTipEvent*>(event)->tip());
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+void TEditorForm::QuerySave() {
+    if (SxcMode || !Text.modified) return;
+    switch (Confirm(this, QStringLiteral("Save changes to ") + fileName)) {
+        case QMessageBox::Yes: SaveFile(fileName); break;
+        case QMessageBox::No: break;
+        default: throw SilentAbort();
+    }
+}
+
+// ---- files ----------------------------------------------------------------
+
+void TEditorForm::ResetViewForNewText() {
+    View->TopLine = 0;
+    View->horizontalScroll = 0;
+    View->dragging = 0;
+    View->HideCaret();
+    View->FullRepaint();
+}
+
+void TEditorForm::LoadFile(const QString& name) {
+    bool cleared = false;
+    FileResult r = Text.LoadText(ToLocal(name), cleared);
+    if (cleared) {
+        // A failed load leaves an empty text; it must not carry the failed
+        // file's name, or a later save would overwrite that file with nothing.
+        SetFileName(r.ok ? QFileInfo(name).absoluteFilePath() : kUntitled);
+        ResetViewForNewText();
+    }
+    if (!r.ok) throw FileError(r.message);
+}
+
+void TEditorForm::SaveFile(const QString& name) {
+    FileResult r = Text.SaveText(ToLocal(name));
+    View->FullRepaint();
+    if (!r.ok) throw FileError(r.message);
+}
+
+void TEditorForm::FileNew() {
+    if (Text.listMode) ToggleList();
+    QuerySave();
+    View->ClearText();
+    SetFileName(kUntitled);
+}
+
+void TEditorForm::FileOpenItemClick() {
+    if (Text.listMode) ToggleList();
+    QuerySave();
+    if (OpenDialog->exec() != QDialog::Accepted || OpenDialog->selectedFiles().isEmpty()) return;
+    LoadFile(OpenDialog->selectedFiles().first());
+}
+
+void TEditorForm::FileSave() {
+    if (fileName != kUntitled)
+        SaveFile(fileName);
+    else
+        FileSaveAs();
+}
+
+void TEditorForm::FileSaveAs() {
+    if (SaveDialog->exec() != QDialog::Accepted || SaveDialog->selectedFiles().isEmpty()) return;
+    QString name = SaveDialog->selectedFiles().first();
+    if (QFileInfo::exists(name) && Confirm(this, QStringLiteral("OK to overwrite ") + name) != QMessageBox::Yes)
+        return;
+    SaveFile(name);
+    SetFileName(name);
+}
+
+void TEditorForm::FileListToggle() { ToggleList(); }
+
+void TEditorForm::FilePrint() { PrintSource(shell, Text); }
+
+void TEditorForm::FileExit() { close(); }
+
+void TEditorForm::closeEvent(QCloseEvent* event) {
+    bool ok = false;
+    RunGuarded(this, [&] {
+        if (Text.listMode) ToggleList();
+        QuerySave();
+        ok = true;
+    });
+    if (ok)
+        event->accept();
+    else
+        event->ignore();
+}
+
+void TEditorForm::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void TEditorForm::dropEvent(QDropEvent* event) {
+    QString name;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile()) {
+            name = url.toLocalFile();
+            break;
+        }
+    event->acceptProposedAction();
+    if (name.isEmpty()) return;
+    RunGuarded(this, [&] {
+        if (Text.listMode) ToggleList();
+        QuerySave();
+        LoadFile(name);
+    });
+}
+
+// ---- clipboard and text size ---------------------------------------------------
+
+void TEditorForm::EditCopy() {
+    View->HideCaret();
+    if (Text.HasSelection())
+        QGuiApplication::clipboard()->setText(QString::fromLatin1(Text.SelectionForClipboard()));
+    View->RefreshView();
+}
+
+void TEditorForm::EditCut() {
+    View->HideCaret();
+    if (Text.HasSelection())
+        QGuiApplication::clipboard()->setText(QString::fromLatin1(Text.SelectionForClipboard()));
+    Text.DeleteSelection();
+    View->RefreshView();
+}
+
+void TEditorForm::EditPaste() {
+    View->HideCaret();
+    std::string bytes;
+    for (QChar c : QGuiApplication::clipboard()->text())
+        if (c.unicode() != 0 && c.unicode() <= 255) bytes.push_back(char(c.unicode()));
+    Text.PasteBytes(bytes);
+    View->RefreshView();
+}
+
+void TEditorForm::TextBigger() { View->TextBigger(); }
+void TEditorForm::TextSmaller() { View->TextSmaller(); }
+
+// ---- list mode ------------------------------------------------------------------
+
+void TEditorForm::ToggleList() {
+    TextBuffer& t = Text;
+    const std::int32_t count = std::int32_t(std::min<std::uint32_t>(State.ListLineCount, kMaxListLines));
+    auto clampTo = [](std::uint32_t p, std::int32_t length) {
+        return std::int32_t(std::min<std::uint32_t>(p, std::uint32_t(length)));
+    };
+    auto place = [&](std::int32_t lineStart) {
+        t.caret = lineStart;
+        for (int i = 0; i < View->caretRow; ++i) t.LineUp();
+        View->TopLine = t.caret;
+        t.caret = lineStart;
+        t.GoToColumn();
+    };
+    if (!t.listMode) {
+        AssembleSource();
+        t.desiredColumn = t.CursorColumn() + kListColumns;
+        t.LineStart();
+        std::int32_t i = 0;
+        while (i < count && State.ListLineSource[std::size_t(i)] != std::uint32_t(t.caret)) ++i;
+        t.EnterListMode(ListBuffer.get(), std::int32_t(std::min<std::uint32_t>(State.ListLength, ListingCapacity)));
+        // A line without a list entry goes to the first list line.
+        place(i < count ? clampTo(State.ListLineOffset[std::size_t(i)], t.length) : 0);
+        Item("FileListToggleItem")->setChecked(true);
+        SetRunMenuEnabled(false);
+        Hint = kListHint;
+        View->setStatusTip(Hint);
+        StatusBar->showMessage(Hint);
+        savedSourceName = fileName;
+        QFileInfo info(fileName);
+        QString name = fileName;
+        int dot = name.lastIndexOf(QLatin1Char('.'));
+        int slash = name.lastIndexOf(QLatin1Char('/'));
+        if (dot > slash)
+            name = name.left(dot) + QStringLiteral(".LST");
+        else
+            name += QStringLiteral(".LST");
+        SetFileName(name);
+    } else {
+        t.desiredColumn = std::max(t.CursorColumn() - kListColumns, 0);
+        t.LineStart();
+        std::int32_t i = 0;
+        while (i < count && State.ListLineOffset[std::size_t(i)] != std::uint32_t(t.caret)) ++i;
+        t.LeaveListMode();
+        place(i < count ? clampTo(State.ListLineSource[std::size_t(i)], t.length) : 0);
+        Item("FileListToggleItem")->setChecked(false);
+        SetRunMenuEnabled(true);
+        Hint.clear();
+        View->setStatusTip(Hint);
+        StatusBar->clearMessage();
+        SetFileName(savedSourceName);
+    }
+    View->horizontalScroll = 0;
+    t.verticalState = 0;
+    t.selectionState = 0;
+    View->HideCaret();
+    View->RefreshView();
+}
+
+// ---- help ---------------------------------------------------------------------
+
+void TEditorForm::HelpContentsItemClick() {
+    if (shell.help) {
+        shell.help->show();
+        shell.help->raise();
+    }
+}
+
+void TEditorForm::HelpAbout() {
+    if (shell.about) shell.about->exec();
+}
+
+}  // namespace korvid

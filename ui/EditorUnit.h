@@ -1,0 +1,116 @@
+// The main window: the editing view over the text buffer, the menu of file,
+// edit and run commands, the status bar, drag and drop of files, the list
+// view toggle and the close question. It is the first window of a program
+// and closing it ends the program.
+#pragma once
+
+#include <QAction>
+#include <QFileDialog>
+#include <QMainWindow>
+#include <QMenu>
+#include <QStatusBar>
+#include <functional>
+#include <memory>
+
+#include "ui/EditorView.h"
+#include "ui/Shell.h"
+#include "ui/TextBuffer.h"
+
+namespace korvid {
+
+class TEditorForm : public QMainWindow {
+    Q_OBJECT
+public:
+    // FormCreate: takes the assembly state of the shell, gives it the shared
+    // text buffer, and reads the command line (arguments without the
+    // program name).
+    TEditorForm(Shell& shell, const QStringList& arguments);
+    ~TEditorForm() override;
+
+    void ParseCommandLine(const QStringList& arguments);
+    void SetFileName(const QString& name);
+    void QuerySave();
+    void AssembleSource();
+    void ToggleList();
+    // LoadText with the window's side: caption, view reset, error.
+    void LoadFile(const QString& name);
+    void SaveFile(const QString& name);
+    void ShowHint(const QString& hint);
+    QString StatusText() const;
+
+    // Menu handlers.
+    void FileNew();
+    void FileOpenItemClick();
+    void FileSave();
+    void FileSaveAs();
+    void FileListToggle();
+    void FilePrint();
+    void FileExit();
+    void EditCut();
+    void EditCopy();
+    void EditPaste();
+    void EditFindReplace();
+    void EditFind();
+    void EditReplace();
+    void TextBigger();
+    void TextSmaller();
+    void RunAssemble();
+    void RunProgram();
+    void RunRun();
+    void RunDebug();
+    void RunDebugAgain();
+    void RunClock();
+    void RunDevice();
+    void RunConfigure();
+    void HelpContentsItemClick();
+    void HelpAbout();
+
+    // The menu item of a documented name ("FileOpenItem", ...).
+    QAction* Item(const char* name) const;
+
+    Shell& shell;
+    AssemblyState& State;
+    TextBuffer Text;
+    TEditorView* View;
+    QStatusBar* StatusBar;
+    QMenu* FileMenu;
+    QMenu* EditMenu;
+    QMenu* RunMenu;
+    QMenu* HelpMenu;
+    QFileDialog* OpenDialog;
+    QFileDialog* SaveDialog;
+
+    QString fileName;
+    QString savedSourceName;
+    QString CommandLineFile;
+    bool SxcMode = false;
+    bool firstActivationDone = false;
+    bool shownOnce = false;
+    QString Hint;  // "List (read-only) - Ctrl+L returns to source" in list mode
+
+    // Loads the SXC compiler output (base name without extension); set by
+    // the SXC loader's window. Without it the SXC start does nothing.
+    std::function<void(const QString& baseName)> SXCLoad;
+
+    // The shared text buffer (ListText of the assembly state).
+    std::unique_ptr<char[]> ListBuffer;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    void FormShow();
+    void FormActivate();
+    void SxcStart();
+    void BuildMenu();
+    void SetRunMenuEnabled(bool enabled);
+    void ResetViewForNewText();
+    void Command(void (TEditorForm::*handler)());
+};
+
+}  // namespace korvid

@@ -1,0 +1,623 @@
+#include "ui/EditorView.h"
+
+#include <QElapsedTimer>
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cstring>
+
+namespace korvid {
+
+namespace {
+std::uint32_t SystemMilliseconds() {
+    static QElapsedTimer timer = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    // Start well past the initial click times so that the first click is single.
+    return std::uint32_t(timer.elapsed()) + 10000u;
+}
+}  // namespace
+
+TEditorView::TEditorView(TextBuffer& text, QWidget* parent) : QWidget(parent), Text(text) {
+    setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(true);
+    setAutoFillBackground(true);
+    setAttribute(Qt::WA_InputMethodEnabled, false);
+    CursorTimer.setInterval(125);
+    SelectTimer.setInterval(100);
+    connect(&CursorTimer, &QTimer::timeout, this, &TEditorView::CursorTimerTick);
+    connect(&SelectTimer, &QTimer::timeout, this, &TEditorView::SelectTimerTick);
+    Ticks = SystemMilliseconds;
+    ShadowGrid.assign(std::size_t(screenRows + 1) * std::size_t(cellsPerRow), 0);
+}
+
+// ---- layout and painting ----------------------------------------------------
+
+void TEditorView::LayoutView() {
+    areaLeft = 1;
+    areaTop = 1;
+    areaRight = width() - 1;
+    areaBottom = height() - 1;
+    QFont font(EditorFontName, EditorFontSize);
+    setFont(font);
+    areaLeft = std::max(areaLeft, 0);
+    areaRight = std::max(areaRight, areaLeft);
+    areaTop = std::max(areaTop, 0);
+    areaBottom = std::max(areaBottom, areaTop);
+    QFontMetrics fm(font);
+    charWidth = std::max(fm.horizontalAdvance(QLatin1Char('X')), 1);
+    charHeight = std::max(fm.height(), 1);
+    leftMargin = std::min((charWidth * 3) >> 3, areaRight - areaLeft);
+    topMargin = std::min((charHeight * 3) >> 4, areaBottom - areaTop);
+    visibleColumns = (areaRight - areaLeft - leftMargin) / charWidth;
+    visibleRows = (areaBottom - areaTop - topMargin) / charHeight;
+    cellsPerRow = (visibleColumns & ~1) + 2;
+    screenRows = visibleRows + 1;
+    ShadowGrid.assign(std::size_t(screenRows + 1) * std::size_t(cellsPerRow), 0);
+    visibleRows = std::max(visibleRows, 1);
+    fullRepaint = true;
+    RefreshView();
+}
+
+QRect TEditorView::RowRect(int r) const {
+    int y0 = areaTop + r * charHeight;
+    int top = y0 + (r ? topMargin : 0);
+    int bottom = std::min(y0 + topMargin + charHeight, areaBottom);
+    if (bottom <= top || areaRight <= areaLeft) return {};
+    return QRect(areaLeft, top, areaRight - areaLeft, bottom - top);
+}
+
+QRect TEditorView::CaretRect() const {
+    int x0 = areaLeft + leftMargin + caretColumn * charWidth - ((charWidth + 8) >> 4);
+    int x1 = x0 + (charWidth >> 3) + 1;
+    x0 = std::max(x0, areaLeft);
+    x1 = std::min(x1, areaRight);
+    int y1 = std::min(areaTop + topMargin + caretRow * charHeight, areaBottom);
+    int y2 = std::min(y1 + charHeight, areaBottom);
+    if (x1 <= x0 || y2 <= y1) return {};
+    return QRect(x0, y1, x1 - x0, y2 - y1);
+}
+
+QPoint TEditorView::CellCentre(int column, int row) const {
+    return QPoint(areaLeft + leftMargin + column * charWidth + charWidth / 4,
+                  areaTop + topMargin + row * charHeight + charHeight / 2);
+}
+
+std::int32_t TEditorView::BuildRow(std::int32_t pos) {
+    std::int32_t s = std::min(Text.caret, Text.anchor);
+    std::int32_t e = std::max(Text.caret, Text.anchor);
+    if (Text.selectionState == 0) s = e;
+    std::uint16_t* row = Row(0);
+    const int cells = cellsPerRow;
+    const std::int32_t hs = horizontalScroll;
+    std::int32_t column = 0;
+    std::int32_t p = pos;
+    const std::int32_t length = Text.length;
+    auto put = [&](std::uint16_t cell) {
+        std::int32_t i = column - hs;
+        if (i >= 0 && i < cells) row[i] = cell;
+        ++column;
+    };
+    auto fill = [&](std::uint16_t cell) {
+        for (std::int32_t i = std::max(column - hs, 0); i < cells; ++i) row[i] = cell;
+    };
+    while (p < length) {
+        std::uint8_t b = Text.ByteAt(p);
+        std::uint16_t attr = (s <= p && p < e) ? 0x100 : 0;
+        ++p;
+        if (b == std::uint8_t(CR)) {
+            fill(attr);
+            return p;
+        }
+        if (b == std::uint8_t(TAB)) {
+            do put(attr | ' ');
+            while (column & 7);
+        } else {
+            put(attr | b);
+        }
+    }
+    fill(0);
+    return length;
+}
+
+bool TEditorView::StoreRowIfChanged(int r) {
+    std::size_t bytes = std::size_t(cellsPerRow) * sizeof(std::uint16_t);
+    if (std::memcmp(Row(0), Row(r + 1), bytes) == 0) return false;
+    std::memcpy(Row(r + 1), Row(0), bytes);
+    return true;
+}
+
+void TEditorView::RefreshView() {
+    std::int32_t keep = Text.caret;
+    Text.LineStart();
+    std::int32_t lineStart = Text.caret;
+    if (TopLine > lineStart) {
+        TopLine = lineStart;
+    } else {
+        for (int i = 0; i < visibleRows - 1; ++i) Text.LineUp();
+        TopLine = std::max(TopLine, Text.caret);
+    }
+    Text.caret = TopLine;
+    int row = 0;
+    for (;;) {
+        Text.LineEnd();
+        if (Text.caret >= keep || row >= visibleRows - 1) break;
+        Text.CursorRight();
+        Text.LineStart();
+        ++row;
+    }
+    caretRow = row;
+    Text.caret = keep;
+
+    std::int32_t col = Text.CursorColumn();
+    if (col < horizontalScroll)
+        horizontalScroll = col;
+    else if (horizontalScroll + visibleColumns < col)
+        horizontalScroll = col - visibleColumns;
+    caretColumn = col - horizontalScroll;
+
+    if (fullRepaint) update();
+    std::int32_t pos = TopLine;
+    for (int r = 0; r < screenRows; ++r) {
+        pos = BuildRow(pos);
+        if (StoreRowIfChanged(r) && !fullRepaint) update(RowRect(r));
+    }
+    if (caretDrawn_) ToggleCaret();  // erase a caret still shown at its old place
+    ToggleCaret();
+    blinkCounter = 4;
+    CursorTimer.start();
+    fullRepaint = false;
+}
+
+void TEditorView::ToggleCaret() {
+    caretDrawn_ = !caretDrawn_;
+    if (caretDrawn_) drawnCaret_ = CaretRect();
+    update(drawnCaret_);
+}
+
+void TEditorView::HideCaret() {
+    if (caretDrawn_) ToggleCaret();
+    CursorTimer.stop();
+}
+
+void TEditorView::CursorTimerTick() {
+    ++blinkCounter;
+    if ((blinkCounter & 3) == 0) ToggleCaret();
+}
+
+void TEditorView::ResetScroll() {
+    horizontalScroll = 0;
+    Text.verticalState = 0;
+}
+
+void TEditorView::TextBigger() {
+    if (EditorFontSize >= 72) return;
+    ++EditorFontSize;
+    LayoutView();
+}
+
+void TEditorView::TextSmaller() {
+    if (EditorFontSize <= 1) return;
+    --EditorFontSize;
+    LayoutView();
+}
+
+void TEditorView::ClearText() {
+    Text.ClearText();
+    TopLine = 0;
+    horizontalScroll = 0;
+    dragging = 0;
+    SelectTimer.stop();
+    HideCaret();
+    FullRepaint();
+}
+
+void TEditorView::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    const QPalette& pal = palette();
+    const QRegion& region = event->region();
+    painter.setPen(pal.color(QPalette::Dark));
+    painter.drawLine(areaRight, areaTop - 1, areaLeft - 1, areaTop - 1);
+    painter.drawLine(areaLeft - 1, areaTop - 1, areaLeft - 1, areaBottom);
+    painter.setPen(pal.color(QPalette::Light));
+    painter.drawLine(areaLeft - 1, areaBottom, areaRight, areaBottom);
+    painter.drawLine(areaRight, areaBottom, areaRight, areaTop - 1);
+
+    QFont font(EditorFontName, EditorFontSize);
+    painter.setFont(font);
+    const int ascent = QFontMetrics(font).ascent();
+    const QColor background[2] = {pal.color(QPalette::Base), pal.color(QPalette::Highlight)};
+    const QColor foreground[2] = {pal.color(QPalette::Text), pal.color(QPalette::HighlightedText)};
+    std::vector<char> run(std::size_t(cellsPerRow) + 1);
+
+    for (int r = 0; r < screenRows; ++r) {
+        QRect rowRect = RowRect(r);
+        if (rowRect.isEmpty() || !region.intersects(rowRect)) continue;
+        ++paintedRows;
+        const std::uint16_t* cells = Row(r + 1);
+        const int y0 = areaTop + r * charHeight;
+        int i = 0;
+        while (i < cellsPerRow) {
+            const int attr = cells[i] >> 8 ? 1 : 0;
+            int j = i;
+            int n = 0;
+            bool blank = false;
+            while (j < cellsPerRow && ((cells[j] >> 8) ? 1 : 0) == attr) {
+                char ch = char(cells[j] & 0xFF);
+                if (ch == 0) blank = true;
+                if (!blank) run[std::size_t(n++)] = ch;
+                ++j;
+            }
+            int left = areaLeft + i * charWidth + (i ? leftMargin : 0);
+            int right = std::min(areaLeft + leftMargin + j * charWidth, areaRight);
+            QRect rect(left, rowRect.top(), right - left, rowRect.height());
+            if (rect.width() > 0) {
+                painter.fillRect(rect, background[attr]);
+                if (n > 0) {
+                    painter.setClipRect(rect);
+                    painter.setPen(foreground[attr]);
+                    painter.drawText(areaLeft + leftMargin + i * charWidth, y0 + topMargin + ascent,
+                                     QString::fromLatin1(run.data(), n));
+                    painter.setClipping(false);
+                }
+            }
+            if (right >= areaRight) break;
+            i = j;
+        }
+    }
+    if (caretDrawn_ && !drawnCaret_.isEmpty()) {
+        painter.setCompositionMode(QPainter::RasterOp_NotDestination);
+        painter.fillRect(drawnCaret_, Qt::black);
+    }
+}
+
+void TEditorView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    LayoutView();
+}
+
+// ---- keys -------------------------------------------------------------------
+
+void TEditorView::EndKey() {
+    Text.EndKeystroke();
+    HideCaret();
+    RefreshView();
+}
+
+void TEditorView::FormKeyPress(std::uint8_t ch) {
+    if (dragging) return;
+    bool accepted = ch == 9 || ch == 13 || (ch >= 32 && ch <= 126) || ch >= 128;
+    if (!accepted) return;
+    Text.DeleteSelection();
+    Text.InsertChar(char(ch));
+    EndKey();
+}
+
+void TEditorView::WordLeft() {
+    std::int32_t p = Text.caret;
+    for (;;) {
+        if (Text.SelectWord()) {
+            std::swap(Text.caret, Text.anchor);
+            if (Text.caret != p) return;
+        }
+        if (!Text.CursorLeft()) {
+            Text.selectionState = 0;
+            return;
+        }
+    }
+}
+
+void TEditorView::WordRight() {
+    std::int32_t p = Text.caret;
+    for (;;) {
+        if (Text.SelectWord() && Text.caret != p) return;
+        if (!Text.CursorRight()) {
+            Text.selectionState = 0;
+            return;
+        }
+    }
+}
+
+void TEditorView::VerticalMove(bool up) {
+    if (Text.verticalState == 0) Text.desiredColumn = Text.CursorColumn();
+    Text.verticalState = 2;
+    if (up)
+        Text.LineUp();
+    else
+        Text.LineDown();
+    Text.GoToColumn();
+}
+
+void TEditorView::PageUp() {
+    if (Text.caret != TopLine) {
+        Text.caret = TopLine;
+        return;
+    }
+    for (int i = 0; i < visibleRows; ++i) Text.LineUp();
+}
+
+void TEditorView::PageDown() {
+    std::int32_t keep = Text.caret;
+    Text.caret = TopLine;
+    for (int i = 0; i < visibleRows - 1; ++i) Text.LineDown();
+    if (keep < Text.caret) return;
+    for (int i = 0; i < visibleRows; ++i) Text.LineDown();
+}
+
+bool TEditorView::FormKeyDown(int key, int modifiers) {
+    const bool shift = modifiers & Shift;
+    const bool ctrl = modifiers & Ctrl;
+    switch (key) {
+        case Qt::Key_Backspace:
+        case Qt::Key_Delete:
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+            break;
+        default:
+            return false;
+    }
+    if (dragging) return true;
+    TextBuffer& t = Text;
+    auto anchor = [&] {
+        if (shift) t.StartShiftSelection();
+    };
+    auto wholeLine = [&] {
+        t.LineStart();
+        std::int32_t s = t.caret;
+        t.LineEnd();
+        t.CursorRight();
+        t.DeleteRange(s, t.caret);
+    };
+    switch (key) {
+        case Qt::Key_Backspace:
+            if (t.DeleteSelection()) break;
+            if (ctrl && shift) {
+                t.DeleteRange(0, t.caret);
+            } else if (ctrl) {
+                wholeLine();
+            } else if (shift) {
+                std::int32_t p = t.caret;
+                t.LineStart();
+                t.DeleteRange(t.caret, p);
+            } else if (t.caret > 0) {
+                t.DeleteRange(t.caret - 1, t.caret);
+            }
+            break;
+        case Qt::Key_Delete:
+            if (t.DeleteSelection()) break;
+            if (ctrl && shift) {
+                t.DeleteRange(t.caret, t.length);
+            } else if (ctrl) {
+                wholeLine();
+            } else if (shift) {
+                std::int32_t p = t.caret;
+                t.LineEnd();
+                t.DeleteRange(p, t.caret);
+            } else if (t.caret < t.length) {
+                t.DeleteRange(t.caret, t.caret + 1);
+            }
+            break;
+        case Qt::Key_Left:
+            anchor();
+            if (ctrl)
+                WordLeft();
+            else
+                t.CursorLeft();
+            break;
+        case Qt::Key_Right:
+            anchor();
+            if (ctrl)
+                WordRight();
+            else
+                t.CursorRight();
+            break;
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+            if (ctrl) return true;  // the menu's Text Bigger/Smaller
+            anchor();
+            VerticalMove(key == Qt::Key_Up);
+            break;
+        case Qt::Key_Home:
+            anchor();
+            if (ctrl)
+                t.caret = 0;
+            else
+                t.LineStart();
+            break;
+        case Qt::Key_End:
+            anchor();
+            if (ctrl)
+                t.caret = t.length;
+            else
+                t.LineEnd();
+            break;
+        case Qt::Key_PageUp:
+            anchor();
+            if (ctrl)
+                t.caret = 0;
+            else
+                PageUp();
+            break;
+        case Qt::Key_PageDown:
+            anchor();
+            if (ctrl)
+                t.caret = t.length;
+            else
+                PageDown();
+            break;
+    }
+    EndKey();
+    return true;
+}
+
+void TEditorView::keyPressEvent(QKeyEvent* event) {
+    const Qt::KeyboardModifiers m = event->modifiers();
+    int modifiers = (m & Qt::ShiftModifier ? Shift : 0) | (m & Qt::ControlModifier ? Ctrl : 0);
+    if (FormKeyDown(event->key(), modifiers)) return;
+    const QString text = event->text();
+    if (text.isEmpty()) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    for (QChar c : text)
+        if (c.unicode() <= 255) FormKeyPress(std::uint8_t(c.unicode()));
+}
+
+// ---- mouse ------------------------------------------------------------------
+
+std::int32_t TEditorView::XToColumn(int x, bool& inside) const {
+    const int right = areaLeft + leftMargin + visibleColumns * charWidth;
+    inside = false;
+    if (x < areaLeft) return -((areaLeft - x) / charWidth + 1);
+    if (x >= right) return (x - right + 1) / charWidth + 1;
+    inside = true;
+    return std::max(x - areaLeft - leftMargin + charWidth / 2, 0) / charWidth + horizontalScroll;
+}
+
+std::int32_t TEditorView::YToRow(int y, bool& inside) const {
+    const int bottom = areaTop + topMargin + visibleRows * charHeight;
+    inside = false;
+    if (y < areaTop) return -((areaTop - y) / charHeight + 1);
+    if (y >= bottom) return (y - bottom + 1) / charHeight + 1;
+    inside = true;
+    return std::max(y - areaTop - topMargin, 0) / charHeight;
+}
+
+void TEditorView::FormMouseDown(Qt::MouseButton button, int x, int y) {
+    clickTime3 = clickTime2;
+    clickTime2 = clickTime1;
+    clickTime1 = Ticks();
+    int clicks = clickTime1 - clickTime2 >= 500 ? 1 : clickTime2 - clickTime3 >= 500 ? 2 : 3;
+    if (button != Qt::LeftButton) return;
+    bool inX, inY;
+    std::int32_t column = XToColumn(x, inX);
+    std::int32_t row = YToRow(y, inY);
+    if (!inX || !inY) return;
+    TextBuffer& t = Text;
+    t.caret = TopLine;
+    for (int i = 0; i < row; ++i) t.LineDown();
+    t.desiredColumn = column;
+    t.GoToColumn();
+    if (clicks == 1) {
+        t.verticalState = 0;
+        t.selectionState = 1;
+        t.anchor = t.caret;
+        dragging = 1;
+    } else if (clicks == 2) {
+        t.selectionState = t.SelectWord() ? 1 : 0;
+    } else {
+        t.LineStart();
+        t.anchor = t.caret;
+        t.LineEnd();
+        t.CursorRight();
+        t.selectionState = 1;
+    }
+    HideCaret();
+    RefreshView();
+}
+
+void TEditorView::FormMouseMove(int x, int y) {
+    bool inText = x >= areaLeft && x < areaRight && y >= areaTop && y < areaBottom;
+    setCursor(inText ? Qt::IBeamCursor : Qt::ArrowCursor);
+    if (!dragging) return;
+    TextBuffer& t = Text;
+    bool autoscroll = false;
+    bool inX, inY;
+    std::int32_t row = YToRow(y, inY);
+    std::int32_t column = XToColumn(x, inX);
+    if (inY) {
+        t.desiredColumn = t.CursorColumn();
+        t.caret = TopLine;
+        for (int i = 0; i < row; ++i) t.LineDown();
+        t.GoToColumn();
+        scrollRows = 0;
+    } else {
+        scrollRows = row;
+        autoscroll = true;
+    }
+    if (inX) {
+        t.desiredColumn = column;
+        t.GoToColumn();
+        scrollColumns = 0;
+    } else {
+        scrollColumns = column;
+        autoscroll = true;
+    }
+    if (!autoscroll) {
+        HideCaret();
+        RefreshView();
+    }
+    if (autoscroll)
+        SelectTimer.start();
+    else
+        SelectTimer.stop();
+}
+
+void TEditorView::SelectTimerTick() {
+    TextBuffer& t = Text;
+    if (scrollColumns < 0) {
+        for (int i = 0; i < -scrollColumns; ++i) {
+            t.CursorLeft();
+            if (t.CharAtCursor() == std::uint8_t(CR)) t.CursorRight();
+        }
+    } else {
+        for (int i = 0; i < scrollColumns; ++i)
+            if (t.CharAtCursor() != std::uint8_t(CR)) t.CursorRight();
+    }
+    if (scrollColumns != 0) t.desiredColumn = t.CursorColumn();
+    if (scrollRows < 0)
+        for (int i = 0; i < -scrollRows; ++i) t.LineUp();
+    else
+        for (int i = 0; i < scrollRows; ++i) t.LineDown();
+    if (scrollRows != 0) t.GoToColumn();
+    HideCaret();
+    RefreshView();
+}
+
+void TEditorView::FormMouseUp(Qt::MouseButton button) {
+    if (button != Qt::LeftButton) return;
+    dragging = 0;
+    SelectTimer.stop();
+}
+
+void TEditorView::FormMouseWheel(int delta) {
+    int times = visibleRows / 8 + 1;
+    for (int i = 0; i < times; ++i) FormKeyDown(delta > 0 ? Qt::Key_Up : Qt::Key_Down, None);
+}
+
+void TEditorView::mousePressEvent(QMouseEvent* event) {
+    QPoint p = event->position().toPoint();
+    FormMouseDown(event->button(), p.x(), p.y());
+}
+
+// A double click arrives as a second press as well; the press times tell
+// single, double and triple clicks apart.
+void TEditorView::mouseDoubleClickEvent(QMouseEvent*) {}
+
+void TEditorView::mouseMoveEvent(QMouseEvent* event) {
+    QPoint p = event->position().toPoint();
+    FormMouseMove(p.x(), p.y());
+}
+
+void TEditorView::mouseReleaseEvent(QMouseEvent* event) { FormMouseUp(event->button()); }
+
+void TEditorView::wheelEvent(QWheelEvent* event) {
+    int delta = event->angleDelta().y();
+    if (delta == 0) return;
+    FormMouseWheel(delta);
+    event->accept();
+}
+
+}  // namespace korvid

@@ -1,0 +1,116 @@
+// The main window's editing view: paints the TextBuffer itself (no edit
+// control, no scroll bars), keeps a shadow grid of what each screen row
+// shows so that only changed rows are repainted, blinks the caret and turns
+// keys, clicks, drags and the wheel into caret moves and edits.
+#pragma once
+
+#include <QTimer>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "ui/TextBuffer.h"
+
+namespace korvid {
+
+class TEditorView : public QWidget {
+    Q_OBJECT
+public:
+    TEditorView(TextBuffer& text, QWidget* parent = nullptr);
+
+    // The four keys-table modifier cases; Alt is disregarded.
+    enum Modifiers { None = 0, Shift = 1, Ctrl = 2, ShiftCtrl = 3 };
+
+    void LayoutView();
+    void RefreshView();
+    void HideCaret();
+    void ResetScroll();
+    void TextBigger();
+    void TextSmaller();
+    // Clears the text and the view's scroll and drag state.
+    void ClearText();
+    // Repaints every row at the next refresh.
+    void FullRepaint() {
+        fullRepaint = true;
+        RefreshView();
+    }
+
+    // Input handlers; they return true when the event was used.
+    bool FormKeyDown(int qtKey, int modifiers);
+    void FormKeyPress(std::uint8_t ch);
+    void FormMouseDown(Qt::MouseButton button, int x, int y);
+    void FormMouseMove(int x, int y);
+    void FormMouseUp(Qt::MouseButton button);
+    void FormMouseWheel(int delta);
+    void SelectTimerTick();
+    void CursorTimerTick();
+
+    // Column and row under a pixel; `inside` tells whether it is in the text.
+    std::int32_t XToColumn(int x, bool& inside) const;
+    std::int32_t YToRow(int y, bool& inside) const;
+    // Pixel rectangle of screen row r (as painted) and of the caret.
+    QRect RowRect(int r) const;
+    QRect CaretRect() const;
+    // Centre of the cell at screen column/row (for tests and drops).
+    QPoint CellCentre(int column, int row) const;
+
+    TextBuffer& Text;
+
+    // View state.
+    int areaLeft = 1, areaTop = 1, areaRight = 1, areaBottom = 1;  // TextArea
+    int charWidth = 8, charHeight = 16;
+    int leftMargin = 0, topMargin = 0;
+    int visibleColumns = 1, visibleRows = 1;
+    int cellsPerRow = 2, screenRows = 2;
+    std::vector<std::uint16_t> ShadowGrid;
+    std::int32_t TopLine = 0;
+    std::int32_t horizontalScroll = 0;
+    std::int32_t caretColumn = 0, caretRow = 0;
+    bool fullRepaint = true;
+    std::uint8_t blinkCounter = 0;
+    std::uint8_t dragging = 0;
+    std::uint32_t clickTime1 = 0, clickTime2 = 500, clickTime3 = 1000;
+    std::int32_t scrollColumns = 0, scrollRows = 0;
+
+    QString EditorFontName = QStringLiteral("Courier New");
+    int EditorFontSize = 9;
+
+    QTimer CursorTimer;
+    QTimer SelectTimer;
+
+    // Milliseconds for multiple-click timing; tests replace it.
+    std::function<std::uint32_t()> Ticks;
+    // Rows painted since the counter was last cleared (tests, benchmarks).
+    long paintedRows = 0;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    bool focusNextPrevChild(bool) override { return false; }  // TAB reaches the editor
+
+private:
+    std::int32_t BuildRow(std::int32_t pos);
+    bool StoreRowIfChanged(int r);
+    void ToggleCaret();
+    void EndKey();
+    void WordLeft();
+    void WordRight();
+    void VerticalMove(bool up);
+    void PageUp();
+    void PageDown();
+    bool caretDrawn_ = false;  // the caret is on screen (blinkCounter bit 2)
+    QRect drawnCaret_;         // where it was drawn
+    std::uint16_t* Row(int r) { return ShadowGrid.data() + std::size_t(r) * std::size_t(cellsPerRow); }
+    const std::uint16_t* Row(int r) const {
+        return ShadowGrid.data() + std::size_t(r) * std::size_t(cellsPerRow);
+    }
+};
+
+}  // namespace korvid

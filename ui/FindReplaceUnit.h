@@ -1,0 +1,61 @@
+// The Find/Replace dialog: the search text, the replacement text and the two
+// options. Its buttons only choose how it closes; the main window searches.
+// Its texts and boxes are the only search state and persist between uses.
+#pragma once
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QFrame>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <string>
+
+#include "ui/Shell.h"
+
+namespace korvid {
+
+// A one-line memo: ENTER goes to the dialog's default button, TAB moves on.
+class TOneLineMemo : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    explicit TOneLineMemo(QWidget* parent);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+};
+
+class TFindReplaceForm : public QDialog {
+    Q_OBJECT
+public:
+    // How the dialog closed (the values of its buttons' results).
+    enum Result { CancelResult = 0, FindResult = 1, ReplaceResult = 4, AllResult = 8 };
+
+    explicit TFindReplaceForm(Shell& shell, QWidget* parent = nullptr);
+
+    void UpdateControls();
+    // The memos' texts as 8-bit bytes, line breaks as CR LF.
+    std::string FindText() const;
+    std::string ReplaceText() const;
+    // Whole-word search is in force: the box is both enabled and ticked.
+    bool WordOnly() const { return WordCheckBox->isEnabled() && WordCheckBox->isChecked(); }
+
+    TOneLineMemo* FindMemo;
+    TOneLineMemo* ReplaceMemo;
+    QCheckBox* StartCheckBox;
+    QCheckBox* WordCheckBox;
+    QPushButton* FindButton;
+    QPushButton* ReplaceButton;
+    QPushButton* AllButton;
+    QPushButton* CancelButton;
+    QFrame* FindBevel;
+    QFrame* ReplaceBevel;
+    QFrame* DividerBevel;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    Shell& shell_;
+};
+
+}  // namespace korvid

@@ -1,0 +1,47 @@
+#include "ui/PrintStatusUnit.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include "ui/PrintUnit.h"
+
+namespace korvid {
+
+TPrintStatusForm::TPrintStatusForm(Shell& shell, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint), shell_(shell) {
+    setWindowTitle(QStringLiteral("Print"));
+    PrintingLabel = new QLabel(QStringLiteral("Printing Page"), this);
+    PagesLabel = new QLabel(QStringLiteral("- of -"), this);
+    PagesLabel->setObjectName(QStringLiteral("PagesLabel"));
+    CancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+    CancelButton->setObjectName(QStringLiteral("CancelButton"));
+    for (QLabel* l : {PrintingLabel, PagesLabel}) l->setAlignment(Qt::AlignCenter);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(PrintingLabel);
+    layout->addWidget(PagesLabel);
+    layout->addWidget(CancelButton, 0, Qt::AlignCenter);
+    connect(CancelButton, &QPushButton::clicked, this, &TPrintStatusForm::CancelButtonClick);
+    resize(180, 100);
+}
+
+void TPrintStatusForm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->geometry().center() - rect().center());
+}
+
+void TPrintStatusForm::FormShow() {
+    cancelled = 0;
+    pageCounter = 0;
+    NextPage();
+}
+
+void TPrintStatusForm::NextPage() {
+    int pages = shell_.print ? shell_.print->pageCount : 0;
+    PagesLabel->setText(QString::number(pageCounter) + QStringLiteral(" of ") + QString::number(pages));
+    PagesLabel->repaint();
+    ++pageCounter;
+}
+
+}  // namespace korvid

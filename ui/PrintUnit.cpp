@@ -1,0 +1,319 @@
+#include "ui/PrintUnit.h"
+
+#include <QButtonGroup>
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QPrinterInfo>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include "core/link/LinkError.h"
+#include "ui/CommandGuard.h"
+#include "ui/EditorUnit.h"
+#include "ui/PrintStatusUnit.h"
+
+namespace korvid {
+
+TRadioGroup::TRadioGroup(const QString& caption, const QStringList& items, QWidget* parent) : QWidget(parent) {
+    auto* box = new QGroupBox(caption, this);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(box);
+    auto* inner = new QVBoxLayout(box);
+    auto* group = new QButtonGroup(this);
+    for (const QString& item : items) {
+        auto* b = new QRadioButton(item, box);
+        group->addButton(b, int(buttons_.size()));
+        buttons_.push_back(b);
+        inner->addWidget(b);
+    }
+    buttons_.front()->setChecked(true);
+    connect(group, &QButtonGroup::idToggled, this, [this](int, bool on) {
+        if (on) emit Changed();
+    });
+}
+
+int TRadioGroup::ItemIndex() const {
+    for (std::size_t i = 0; i < buttons_.size(); ++i)
+        if (buttons_[i]->isChecked()) return int(i);
+    return -1;
+}
+
+void TRadioGroup::SetItemIndex(int index) {
+    if (index >= 0 && index < int(buttons_.size())) buttons_[std::size_t(index)]->setChecked(true);
+}
+
+TPrintForm::TPrintForm(Shell& shell, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      shell_(shell), printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
+    setWindowTitle(QStringLiteral("Print"));
+    PrinterComboBox = new QComboBox(this);
+    PrinterComboBox->setObjectName(QStringLiteral("PrinterComboBox"));
+    RangeGroup = new TRadioGroup(QStringLiteral("Range"), {QStringLiteral("All"), QStringLiteral("Selection")}, this);
+    RangeGroup->setObjectName(QStringLiteral("RangeGroup"));
+    OrientationGroup = new TRadioGroup(QStringLiteral("Orientation"),
+                                       {QStringLiteral("Portrait"), QStringLiteral("Landscape")}, this);
+    OrientationGroup->setObjectName(QStringLiteral("OrientationGroup"));
+    FontSizeSpinEdit = new QSpinBox(this);
+    FontSizeSpinEdit->setObjectName(QStringLiteral("FontSizeSpinEdit"));
+    FontSizeSpinEdit->setRange(1, 72);
+    SectionsSpinEdit = new QSpinBox(this);
+    SectionsSpinEdit->setObjectName(QStringLiteral("SectionsSpinEdit"));
+    SectionsSpinEdit->setRange(1, 24);
+    PageLabel = new QLabel(this);
+    CharacterLabel = new QLabel(this);
+    UsageLabel = new QLabel(this);
+    PageLabel->setObjectName(QStringLiteral("PageLabel"));
+    CharacterLabel->setObjectName(QStringLiteral("CharacterLabel"));
+    UsageLabel->setObjectName(QStringLiteral("UsageLabel"));
+    QFont bold = UsageLabel->font();
+    bold.setBold(true);
+    UsageLabel->setFont(bold);
+    for (QLabel* l : {PageLabel, CharacterLabel, UsageLabel}) l->setAlignment(Qt::AlignCenter);
+    OkayButton = new QPushButton(QStringLiteral("Okay"), this);
+    OkayButton->setObjectName(QStringLiteral("OkayButton"));
+    OkayButton->setDefault(true);
+    CancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+    CancelButton->setObjectName(QStringLiteral("CancelButton"));
+    connect(OkayButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(PrinterComboBox, 0, 0, 1, 2);
+    grid->addWidget(RangeGroup, 1, 0);
+    grid->addWidget(OrientationGroup, 1, 1);
+    grid->addWidget(new QLabel(QStringLiteral("Font Size"), this), 2, 0);
+    grid->addWidget(FontSizeSpinEdit, 2, 1);
+    grid->addWidget(new QLabel(QStringLiteral("Sections"), this), 3, 0);
+    grid->addWidget(SectionsSpinEdit, 3, 1);
+    grid->addWidget(PageLabel, 4, 0, 1, 2);
+    grid->addWidget(CharacterLabel, 5, 0, 1, 2);
+    grid->addWidget(UsageLabel, 6, 0, 1, 2);
+    grid->addWidget(OkayButton, 7, 0);
+    grid->addWidget(CancelButton, 7, 1);
+
+    auto changed = [this] {
+        if (!suppress_) UpdateSettings();
+    };
+    connect(PrinterComboBox, &QComboBox::currentIndexChanged, this, changed);
+    connect(RangeGroup, &TRadioGroup::Changed, this, changed);
+    connect(OrientationGroup, &TRadioGroup::Changed, this, changed);
+    connect(FontSizeSpinEdit, &QSpinBox::valueChanged, this, changed);
+    connect(SectionsSpinEdit, &QSpinBox::valueChanged, this, changed);
+
+    // The system's default printer, else the PDF file.
+    QString defaultName = QPrinterInfo::defaultPrinterName();
+    currentPrinter_ = defaultName.isEmpty() ? QString::fromLatin1(kPdfPrinterName) : defaultName;
+    if (currentPrinter_ == QLatin1String(kPdfPrinterName)) printer_->setOutputFormat(QPrinter::PdfFormat);
+
+    AskPdfFileName = [this] {
+        return QFileDialog::getSaveFileName(this, QStringLiteral("Print to PDF file"), QString(),
+                                            QStringLiteral("PDF Files (*.pdf)"));
+    };
+}
+
+void TPrintForm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->geometry().center() - rect().center());
+    FormActivate();
+}
+
+void TPrintForm::FormActivate() {
+    suppress_ = true;
+    PrinterComboBox->clear();
+    QStringList names = QPrinterInfo::availablePrinterNames();
+    names << QString::fromLatin1(kPdfPrinterName);
+    PrinterComboBox->addItems(names);
+    int current = PrinterComboBox->findText(currentPrinter_);
+    PrinterComboBox->setCurrentIndex(current >= 0 ? current : PrinterComboBox->count() - 1);
+    RangeGroup->SetItemIndex(selectionLines != 0 ? 1 : 0);
+    OrientationGroup->SetItemIndex(printer_->pageLayout().orientation() == QPageLayout::Landscape ? 1 : 0);
+    FontSizeSpinEdit->setValue(fontSize);
+    SectionsSpinEdit->setValue(std::max(sections, 1));
+    suppress_ = false;
+    UpdateSettings();
+}
+
+void TPrintForm::UpdateSettings() {
+    // 1. The chosen printer and orientation.
+    QString chosen = PrinterComboBox->currentText();
+    if (!chosen.isEmpty() && chosen != currentPrinter_) {
+        currentPrinter_ = chosen;
+        if (chosen == QLatin1String(kPdfPrinterName)) {
+            printer_->setOutputFormat(QPrinter::PdfFormat);
+        } else {
+            printer_->setOutputFormat(QPrinter::NativeFormat);
+            printer_->setPrinterName(chosen);
+        }
+    }
+    QPageLayout::Orientation orientation =
+        OrientationGroup->ItemIndex() == 1 ? QPageLayout::Landscape : QPageLayout::Portrait;
+    if (printer_->pageLayout().orientation() != orientation) printer_->setPageOrientation(orientation);
+
+    // 2. Printer font and character size.
+    fontSize = FontSizeSpinEdit->value();
+    QFont font(QStringLiteral("Courier New"), fontSize);
+    QFontMetrics fm(font, printer_.get());
+    charWidth = std::max(fm.horizontalAdvance(QLatin1Char('X')), 1);
+    charHeight = std::max(fm.height(), 1);
+
+    // 3..5. Geometry.
+    const int pageWidth = printer_->width();
+    const int pageHeight = printer_->height();
+    sections = SectionsSpinEdit->value();
+    columns = pageWidth / charWidth;
+    if (sections > 1) columns = (pageWidth / charWidth - sections - 1) / sections;
+    columns = std::max(columns, 0);
+    linesPerSection = std::max(pageHeight / charHeight, 0);
+    xOffset = (pageWidth - ((sections > 1 ? sections + 1 : 0) + sections * columns) * charWidth) / 2;
+    yOffset = (pageHeight - linesPerSection * charHeight) / 2;
+
+    // 6. Labels.
+    PageLabel->setText(QString::number(columns) + QStringLiteral(" Column x ") +
+                       QString::number(sections * linesPerSection) + QStringLiteral(" Line Page"));
+    CharacterLabel->setText(QString::number(charWidth) + QStringLiteral(" x ") + QString::number(charHeight) +
+                            QStringLiteral(" Pixel Characters"));
+
+    // 7. Usage.
+    lineCount = RangeGroup->ItemIndex() == 1 ? selectionLines : totalLines;
+    const std::int64_t perPage = std::int64_t(sections) * linesPerSection;
+    pageCount = perPage > 0 ? std::int32_t((lineCount + perPage - 1) / perPage) : 0;
+    UsageLabel->setText(QString::number(lineCount) + QStringLiteral(" Lines = ") + QString::number(pageCount) +
+                        (pageCount == 1 ? QStringLiteral(" Page") : QStringLiteral(" Pages")));
+
+    // 8.
+    range = std::uint8_t(RangeGroup->ItemIndex() == 1 ? 1 : 0);
+    OkayButton->setEnabled(columns > 0 && lineCount != 0 && linesPerSection > 0);
+}
+
+bool TPrintForm::PrintPage(QPainter& painter, TextBuffer& t, std::int32_t stop) {
+    TPrintStatusForm* status = shell_.printStatus;
+    if (status) status->NextPage();
+    QCoreApplication::processEvents();  // lets Cancel be pressed
+
+    QPen pen(Qt::black);
+    pen.setWidth((charWidth >> 3) + 1);
+    painter.setPen(pen);
+    if (sections > 1) {
+        for (int b = 0; b <= sections; ++b) {
+            int x = (columns + 1) * charWidth * b + xOffset + charWidth / 2;
+            painter.drawLine(x, yOffset, x, yOffset + linesPerSection * charHeight);
+        }
+    }
+    QFont font(QStringLiteral("Courier New"), fontSize);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.setBackgroundMode(Qt::TransparentMode);
+    const int ascent = QFontMetrics(font, painter.device()).ascent();
+
+    std::string line;
+    line.reserve(std::size_t(columns) + 1);
+    const int lines = sections * linesPerSection;
+    if (lines <= 0) return true;  // no room on the page: nothing to print
+    for (int k = 0; k < lines; ++k) {
+        const int x = ((k / linesPerSection) * (columns + 1) + 1) * charWidth + xOffset;
+        const int y = (k % linesPerSection) * charHeight + yOffset;
+        line.clear();
+        std::int32_t column = 0;
+        bool finished = false;
+        for (;;) {
+            std::uint8_t b = t.CharAtCursor();
+            finished = t.caret == stop || (status && status->cancelled);
+            if (!finished) t.CursorRight();
+            if (b == std::uint8_t(CR) || finished) break;
+            auto put = [&](char c) {
+                if (column < columns) line.push_back(c);
+                ++column;
+            };
+            if (b == std::uint8_t(TAB)) {
+                do put(' ');
+                while (column & 7);
+            } else {
+                put(char(b));
+            }
+        }
+        if (!line.empty()) painter.drawText(x, y + ascent, QString::fromLatin1(line.data(), qsizetype(line.size())));
+        if (finished) return true;
+        if ((k & 15) == 15) QCoreApplication::processEvents();
+    }
+    return false;
+}
+
+void PrintSource(Shell& shell, TextBuffer& t) {
+    TPrintForm& form = *shell.print;
+    const std::int32_t keep = t.caret;
+    struct Restore {
+        TextBuffer& t;
+        std::int32_t caret;
+        ~Restore() { t.caret = caret; }
+    } restore{t, keep};
+
+    std::int32_t crs = 0;
+    for (std::int32_t p = 0; p < t.length; ++p) crs += t.ByteAt(p) == std::uint8_t(CR);
+    form.totalLines = (t.length != 0 ? 1 : 0) + crs;
+    std::int32_t start = 0, end = 0;
+    if (t.GetSelection(start, end)) {
+        t.caret = end - 1;
+        t.LineEnd();
+        end = t.caret;
+        t.caret = start;
+        t.LineStart();
+        start = t.caret;
+        std::int32_t n = 0;
+        for (std::int32_t p = start; p < end; ++p) n += t.ByteAt(p) == std::uint8_t(CR);
+        form.selectionLines = 1 + n;
+    } else {
+        form.selectionLines = 0;
+    }
+    t.caret = keep;
+    if (form.exec() != QDialog::Accepted) return;
+
+    std::int32_t stop = t.length;
+    t.caret = 0;
+    if (form.range == 1) {
+        t.caret = start;
+        stop = end;
+    }
+    QPrinter& printer = form.Printer();
+    if (form.PrintsToPdf()) {
+        QString name = form.AskPdfFileName();
+        if (name.isEmpty()) return;
+        printer.setOutputFileName(name);
+    } else {
+        printer.setOutputFileName(QString());
+    }
+    printer.setDocName(QStringLiteral("Korvid"));
+
+    TPrintStatusForm* status = shell.printStatus;
+    if (status) {
+        status->show();
+        status->FormShow();
+    }
+    struct HideStatus {
+        TPrintStatusForm* s;
+        ~HideStatus() {
+            if (s) s->hide();
+        }
+    } hide{status};
+
+    QPainter painter;
+    if (!painter.begin(&printer)) throw FileError("The printer could not start the document.");
+    for (;;) {
+        if (form.PrintPage(painter, t, stop)) break;
+        if (!printer.newPage()) {
+            painter.end();
+            throw FileError("The printer could not start a new page.");
+        }
+    }
+    if (status && status->cancelled)
+        printer.abort();
+    painter.end();
+}
+
+}  // namespace korvid

@@ -1,0 +1,20 @@
+// The Registers view of the halted chip. For now a plain window with its caption,
+// created in its place of the start-up order and filled in by its own work.
+#pragma once
+
+#include <QDialog>
+
+#include "ui/Shell.h"
+
+namespace korvid {
+
+class TRegisterForm : public QDialog {
+    Q_OBJECT
+public:
+    explicit TRegisterForm(Shell& shell, QWidget* parent = nullptr);
+
+protected:
+    Shell& shell_;
+};
+
+}  // namespace korvid
