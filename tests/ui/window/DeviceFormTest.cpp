@@ -1,0 +1,539 @@
+// The Device window against the simulated tool in the same process: the
+// controls and the chip image's words, the E²Flash view and the ID, Program,
+// Verify and Read, Load Hex and Save Hex.
+#include <QCheckBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cstdio>
+
+#include "WindowSupport.h"
+#include "core/link/Irc.h"
+#include "ui/DeviceUnit.h"
+#include "ui/ProgressUnit.h"
+
+using namespace korvid;
+using namespace korvid::test;
+
+namespace {
+
+QRadioButton* Item(TDeviceForm& form, QGroupBox* group, const QString& caption) {
+    for (QRadioButton* b : form.GroupButtons(group))
+        if (b->text() == caption) return b;
+    return nullptr;
+}
+
+// One Intel-HEX record of 16-bit words at a word address.
+QByteArray Record(unsigned wordAddress, const std::vector<unsigned>& words, unsigned type = 0) {
+    std::vector<unsigned> bytes = {unsigned(words.size() * 2), (wordAddress * 2) >> 8 & 0xFF, (wordAddress * 2) & 0xFF,
+                                   type};
+    for (unsigned w : words) {
+        bytes.push_back(w & 0xFF);
+        bytes.push_back(w >> 8 & 0xFF);
+    }
+    unsigned sum = 0;
+    QByteArray line = ":";
+    for (unsigned b : bytes) {
+        sum += b;
+        line += QByteArray::number(b, 16).rightJustified(2, '0').toUpper();
+    }
+    line += QByteArray::number((256 - sum % 256) % 256, 16).rightJustified(2, '0').toUpper();
+    return line + "\r\n";
+}
+
+void WriteFile(const QString& path, const QByteArray& data) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(data);
+}
+
+QByteArray ReadFile(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    return f.readAll();
+}
+
+void SetId(Image& image, const char* text) {
+    for (int i = 0; i < 16; ++i) image[std::size_t(kIdBase + i)] = 0x0FFF;
+    for (int i = 0; i < 8 && text[i]; ++i) {
+        unsigned c = static_cast<unsigned char>(text[i]);
+        image[std::size_t(kIdBase + 2 * i)] = std::uint16_t(0x8FF0 | (c >> 4));
+        image[std::size_t(kIdBase + 2 * i + 1)] = std::uint16_t(0x8FF0 | (c & 0xF));
+    }
+}
+
+// A program in the first words of the chip image.
+void FillProgram(Image& image, int words) {
+    for (int i = 0; i < words; ++i) image[std::size_t(i)] = std::uint16_t(kDataFlag | ((i * 37 + 5) & 0xFFF));
+}
+
+}  // namespace
+
+class DeviceFormTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void families_data();
+
+    void showRewritesUnmatchedWords_data() { families_data(); }
+    void showRewritesUnmatchedWords();
+    void controlsWriteTheWords();
+    void sx52CrystalBoxesFollowTheOscillator();
+    void flashViewAndId();
+    void sx52HintsNameTheKeywords();
+    void refreshedAfterAssembly();
+
+    void programThenVerify_data() { families_data(); }
+    void programThenVerify();
+    void verifyFailsAtTheChangedPart_data();
+    void verifyFailsAtTheChangedPart();
+    void readShowsTheChip_data() { families_data(); }
+    void readShowsTheChip();
+    void linkFailureShowsAbortBox();
+
+    void loadHexDialog();
+    void loadPic16c5xFileWarnsAndAdopts();
+    void loadViolationLeavesTheImage();
+    void saveThenLoadKeepsTheSettings_data() { families_data(); }
+    void saveThenLoadKeepsTheSettings();
+    void saveAsksBeforeOverwriting();
+    void hexLoadAndSaveLeaveTheListing();
+};
+
+void DeviceFormTest::families_data() {
+    QTest::addColumn<int>("family");
+    QTest::newRow("28L") << 0;
+    QTest::newRow("52") << 1;
+}
+
+void DeviceFormTest::showRewritesUnmatchedWords() {
+    QFETCH(int, family);
+    TestIde ide(FamilyByIndex(family));
+    TDeviceForm& form = *ide.shell->deviceForm;
+    Image& chip = ide.state->ChipImage;
+    // An oscillator pattern of no item.
+    chip[kFuseIndex] = family ? 0x0F50 : 0x0FA0;
+    if (!family) chip[kExtFuseIndex] = 0x0FFD;  // 28 pins with the 1024-word code
+    ide.editor().RunDevice();
+    QVERIFY(form.isVisible());
+    QCOMPARE(form.ItemIndex(form.OscRadioGroup), -1);
+    QCOMPARE(chip[kFuseIndex] & (family ? 0xF3 : 0xE3), family ? 0xF2 : 0xE2);  // Crystal - HS3
+    if (!family) {
+        QCOMPARE(form.ItemIndex(form.DeviceRadioGroup), -1);
+        QCOMPARE(chip[kExtFuseIndex] & 0x403, 0x003);  // SX18L
+        QCOMPARE(form.EEScrollBar->maximum(), 248);
+    } else {
+        QCOMPARE(form.EEScrollBar->maximum(), 504);
+    }
+    // The fixed bits took their values.
+    QCOMPARE(chip[kFuseIndex] & (family ? 0xB00 : 0x310), family ? 0xA00 : 0x310);
+}
+
+void DeviceFormTest::controlsWriteTheWords() {
+    TestIde ide(Sx28lFamily());
+    TDeviceForm& form = *ide.shell->deviceForm;
+    Image& chip = ide.state->ChipImage;
+    ide.editor().RunDevice();
+    struct Case {
+        const char* device;
+        std::uint16_t bits;
+        int scrollMax;
+    };
+    for (const Case& c : {Case{"PIC16C54", 0x000, 56}, Case{"PIC16C56", 0x001, 120}, Case{"SX28L", 0x403, 248},
+                          Case{"PIC16C55", 0x400, 56}}) {
+        Item(form, form.DeviceRadioGroup, QString::fromLatin1(c.device))->click();
+        QCOMPARE(chip[kExtFuseIndex] & 0x403, c.bits);
+        QCOMPARE(form.EEScrollBar->maximum(), c.scrollMax);
+    }
+    Item(form, form.OscRadioGroup, QStringLiteral("Internal 4MHz"))->click();
+    QCOMPARE(chip[kFuseIndex] & 0xE3, 0x03);
+    Item(form, form.BrownoutRadioGroup, QStringLiteral("2.2V"))->click();
+    QCOMPARE(chip[kExtFuseIndex] & 0x30, 0x20);
+    const std::uint16_t before = chip[kFuseIndex];
+    form.WatchdogCheckBox->click();
+    QCOMPARE(chip[kFuseIndex] ^ before, 0x004);
+    form.TurboCheckBox->click();
+    QCOMPARE(chip[kFuseIndex] ^ before, 0x804);
+    const std::uint16_t ext = chip[kExtFuseIndex];
+    form.StackOptionCheckBox->click();
+    QCOMPARE(chip[kExtFuseIndex] ^ ext, 0x080);
+}
+
+void DeviceFormTest::sx52CrystalBoxesFollowTheOscillator() {
+    TestIde ide(Sx52Family());
+    TDeviceForm& form = *ide.shell->deviceForm;
+    Image& chip = ide.state->ChipImage;
+    ide.editor().RunDevice();
+    QVERIFY(form.DriveCheckBox && form.FeedbackCheckBox && form.ResetTimerRadioGroup && form.SleepClockCheckBox);
+    QVERIFY(!form.DeviceRadioGroup && !form.TurboCheckBox && !form.StackOptionCheckBox);
+    QVERIFY(!Item(form, form.OscRadioGroup, QStringLiteral("Input")));
+
+    Item(form, form.OscRadioGroup, QStringLiteral("Crystal - XT2"))->click();
+    if (form.DriveCheckBox->isChecked()) form.DriveCheckBox->click();
+    if (form.FeedbackCheckBox->isChecked()) form.FeedbackCheckBox->click();
+    QCOMPARE(chip[kFuseIndex] & 0xF3, 0xD3 - 0x50);
+
+    Item(form, form.OscRadioGroup, QStringLiteral("External RC"))->click();
+    QVERIFY(!form.DriveCheckBox->isEnabled());
+    QVERIFY(!form.FeedbackCheckBox->isEnabled());
+    QCOMPARE(chip[kFuseIndex] & 0xF3, 0xF3);  // the unchecked boxes no longer clear bits 4 and 6
+
+    Item(form, form.OscRadioGroup, QStringLiteral("Crystal - HS1"))->click();
+    QVERIFY(form.DriveCheckBox->isEnabled());
+    QCOMPARE(chip[kFuseIndex] & 0xF3, 0xF0 - 0x50);
+
+    Item(form, form.ResetTimerRadioGroup, QStringLiteral("60 us"))->click();
+    QCOMPARE(chip[kExtFuseIndex] & 0x3, 0x2);
+    Item(form, form.BrownoutRadioGroup, QStringLiteral("2.6V"))->click();
+    QCOMPARE(chip[kExtFuseIndex] & 0x30, 0x20);
+}
+
+void DeviceFormTest::flashViewAndId() {
+    TestIde ide(Sx28lFamily());
+    TDeviceForm& form = *ide.shell->deviceForm;
+    Image& chip = ide.state->ChipImage;
+    for (int i = 0; i < 8; ++i) chip[std::size_t(8 + i)] = std::uint16_t(kDataFlag | (0xA10 + i));
+    SetId(chip, "KORVID");
+    ide.editor().RunDevice();
+    QCOMPARE(form.IDStringLabel->text(), QStringLiteral("KORVID"));
+    QCOMPARE(form.EELabels[0]->text(), QStringLiteral("000- FFF FFF FFF FFF FFF FFF FFF FFF"));
+    QCOMPARE(form.EELabels[1]->text(), QStringLiteral("008- A10 A11 A12 A13 A14 A15 A16 A17"));
+    QCOMPARE(form.EELabels[7]->text().left(4), QStringLiteral("038-"));
+    form.EEScrollBar->setValue(1);
+    QCOMPARE(form.EELabels[0]->text().left(4), QStringLiteral("008-"));
+    form.EEScrollBar->setValue(form.EEScrollBar->maximum());
+    QCOMPARE(form.EELabels[7]->text().left(4), QStringLiteral("7F8-"));  // last row of 2048 words
+    // Markup in an ID is shown as it is.
+    SetId(chip, "<b>x</b>");
+    form.ShowSettings();
+    QCOMPARE(form.IDStringLabel->text(), QStringLiteral("<b>x</b>"));
+    QCOMPARE(form.IDStringLabel->textFormat(), Qt::PlainText);
+    QCOMPARE(form.EEScrollBar->value(), 0);
+}
+
+void DeviceFormTest::sx52HintsNameTheKeywords() {
+    TestIde ide(Sx52Family());
+    TDeviceForm& form = *ide.shell->deviceForm;
+    ide.editor().RunDevice();
+    auto osc = form.GroupButtons(form.OscRadioGroup);
+    QCOMPARE(osc[0]->statusTip(), QStringLiteral("Use  DEVICE OSCHS3 (for 20 to 50+ MHz)"));
+    QCOMPARE(osc[0]->property("hint").toString(), QStringLiteral("Use  DEVICE OSCHS3 (for 20 to 50+ MHz)|"));
+    QCOMPARE(osc[7]->statusTip(), QStringLiteral("Use  DEVICE OSCRC"));
+    QCOMPARE(form.GroupButtons(form.ResetTimerRadioGroup)[1]->statusTip(), QStringLiteral("Use  DEVICE DRT960MS"));
+    auto bor = form.GroupButtons(form.BrownoutRadioGroup);
+    QCOMPARE(bor[0]->statusTip(), QStringLiteral("Don't specify brownout setting"));
+    QCOMPARE(bor[1]->statusTip(), QStringLiteral("Use  DEVICE BOR42"));
+    QCOMPARE(form.DriveCheckBox->statusTip(), QStringLiteral("Use  DEVICE DRIVEOFF  -or-  DEVICE XTLBUFD"));
+    QCOMPARE(form.SleepClockCheckBox->statusTip(), QStringLiteral("Use  DEVICE SLEEPCLOCK"));
+    // A second show finds the group hints used up and changes nothing.
+    osc[0]->setStatusTip(QStringLiteral("kept"));
+    form.hide();
+    ide.editor().RunDevice();
+    QCOMPARE(osc[0]->statusTip(), QStringLiteral("kept"));
+
+    // The 28L window has no DEVICE hints.
+    TestIde ide28(Sx28lFamily());
+    ide28.editor().RunDevice();
+    QVERIFY(ide28.shell->deviceForm->GroupButtons(ide28.shell->deviceForm->OscRadioGroup)[0]->statusTip().isEmpty());
+}
+
+void DeviceFormTest::refreshedAfterAssembly() {
+    TestIde ide(Sx28lFamily());
+    TDeviceForm& form = *ide.shell->deviceForm;
+    ide.editor().RunDevice();
+    ide.SetText("ORG 0\r");
+    SetId(ide.state->ChipImage, "NEW");
+    ide.editor().RunAssemble();
+    QCOMPARE(form.IDStringLabel->text(), QStringLiteral("NEW"));
+    // A hidden window is left alone until it is shown again.
+    form.hide();
+    SetId(ide.state->ChipImage, "LATER");
+    ide.editor().RunAssemble();
+    QCOMPARE(form.IDStringLabel->text(), QStringLiteral("NEW"));
+    ide.editor().RunDevice();
+    QCOMPARE(form.IDStringLabel->text(), QStringLiteral("LATER"));
+}
+
+void DeviceFormTest::programThenVerify() {
+    QFETCH(int, family);
+    TestIde ide(FamilyByIndex(family));
+    TDeviceForm& form = *ide.shell->deviceForm;
+    Image& chip = ide.state->ChipImage;
+    FillProgram(chip, 300);
+    SetId(chip, "TEST");
+    ide.editor().RunDevice();
+    Item(form, form.OscRadioGroup, QStringLiteral("Crystal - XT1"))->click();
+    form.WatchdogCheckBox->click();
+    ModalDriver driver;
+    form.ProgramButton->click();
+    QCOMPARE(driver.texts, QStringList());
+    QCOMPARE(ide.shell->progress->shownTexts, QStringList({"Erasing...", "Programming..."}));
+    driver.Box(QMessageBox::Ok);
+    const Image before = chip;
+    form.VerifyButton->click();
+    QCOMPARE(driver.texts, QStringList{"Device verified OK"});
+    QCOMPARE(driver.buttons.back(), QStringList{"OK"});
+    QVERIFY(chip == before);  // Verify changes neither configuration nor the chip image
+}
+
+void DeviceFormTest::verifyFailsAtTheChangedPart_data() {
+    QTest::addColumn<int>("family");
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QString>("message");
+    const QString flash = QString::fromUtf8("Verify failed at E\xC2\xB2" "Flash");
+    QTest::newRow("28L device") << 0 << "device" << "Verify failed at Device";
+    QTest::newRow("28L oscillator") << 0 << "oscillator" << "Verify failed at Oscillator";
+    QTest::newRow("28L options") << 0 << "sync" << "Verify failed at Options";
+    QTest::newRow("28L brownout ignored") << 0 << "brownout" << "Device verified OK";
+    QTest::newRow("28L id") << 0 << "id" << "Verify failed at ID";
+    QTest::newRow("28L program") << 0 << "program" << flash;
+    QTest::newRow("52 reset timer") << 1 << "resettimer" << "Verify failed at Reset Timer";
+    QTest::newRow("52 brownout") << 1 << "brownout" << "Verify failed at Brownout";
+    QTest::newRow("52 oscillator") << 1 << "oscillator" << "Verify failed at Oscillator";
+    QTest::newRow("52 options") << 1 << "sync" << "Verify failed at Options";
+    QTest::newRow("52 program") << 1 << "program" << flash;
+}
+
+void DeviceFormTest::verifyFailsAtTheChangedPart() {
+    QFETCH(int, family);
+    QFETCH(QString, change);
+    QFETCH(QString, message);
+    TestIde ide(FamilyByIndex(family));
+    TDeviceForm& form = *ide.shell->deviceForm;
+    Image& chip = ide.state->ChipImage;
+    FillProgram(chip, 100);
+    SetId(chip, "ABC");
+    ide.editor().RunDevice();
+    form.ProgramButton->click();
+
+    if (change == "device") Item(form, form.DeviceRadioGroup, QStringLiteral("SX28L"))->click();
+    if (change == "oscillator") Item(form, form.OscRadioGroup, QStringLiteral("Internal 1MHz"))->click();
+    if (change == "sync") form.SyncCheckBox->click();
+    if (change == "brownout") Item(form, form.BrownoutRadioGroup, QStringLiteral("4.2V"))->click();
+    if (change == "resettimer") Item(form, form.ResetTimerRadioGroup, QStringLiteral("60 ms"))->click();
+    if (change == "id") SetId(chip, "ABD");
+    if (change == "program") chip[99] ^= 0x001;
+
+    ModalDriver driver;
+    driver.Box(QMessageBox::Ok);
+    form.VerifyButton->click();
+    QCOMPARE(driver.texts, QStringList{message});
+    QCOMPARE(driver.buttons.back(), QStringList{"OK"});
+}
+
+void DeviceFormTest::readShowsTheChip() {
+    QFETCH(int, family);
+    TestIde ide(FamilyByIndex(family));
+    TDeviceForm& form = *ide.shell->deviceForm;
+    Image& chip = ide.state->ChipImage;
+    FillProgram(chip, 64);
+    SetId(chip, "CHIPID");
+    ide.editor().RunDevice();
+    Item(form, form.OscRadioGroup, QStringLiteral("Internal 128KHz"))->click();
+    form.ProtectCheckBox->click();
+    const std::uint16_t fuse = chip[kFuseIndex], ext = chip[kExtFuseIndex];
+    form.ProgramButton->click();
+
+    BlankImage(chip, ide.shell->family);
+    form.ShowSettings();
+    QCOMPARE(form.IDStringLabel->text(), QString());
+    form.ReadButton->click();
+    QCOMPARE(ide.shell->progress->shownTexts.last(), QStringLiteral("Reading..."));
+    QCOMPARE(form.IDStringLabel->text(), QStringLiteral("CHIPID"));
+    QCOMPARE(form.GroupButtons(form.OscRadioGroup)[form.ItemIndex(form.OscRadioGroup)]->text(),
+             QStringLiteral("Internal 128KHz"));
+    QVERIFY(form.ProtectCheckBox->isChecked());
+    QCOMPARE(chip[kFuseIndex], fuse);
+    QCOMPARE(chip[kExtFuseIndex], ext);
+    QCOMPARE(chip[63] & kWordMask, ((63 * 37 + 5) & 0xFFF));
+    QCOMPARE(form.EELabels[0]->text().mid(5, 3), QStringLiteral("005"));
+}
+
+void DeviceFormTest::linkFailureShowsAbortBox() {
+    TestIde ide(Sx28lFamily());
+    TDeviceForm& form = *ide.shell->deviceForm;
+    ide.editor().RunDevice();
+    ide.device->failOpen = true;
+    const Image before = ide.state->ChipImage;
+    ModalDriver driver;
+    driver.Box(QMessageBox::Abort);
+    form.ReadButton->click();
+    QCOMPARE(driver.texts, QStringList{"Unable to open COM1."});
+    QCOMPARE(driver.buttons.back(), QStringList{"Abort"});
+    QVERIFY(ide.state->ChipImage == before);
+    QVERIFY(!ide.shell->progress->isVisible());
+}
+
+void DeviceFormTest::loadHexDialog() {
+    TestIde ide(Sx28lFamily());
+    TDeviceForm& form = *ide.shell->deviceForm;
+    ide.editor().RunDevice();
+    ModalDriver driver;
+    QString title, suffix;
+    QStringList filters;
+    auto capture = [&](QWidget* w) {
+        auto* dialog = qobject_cast<QFileDialog*>(w);
+        QVERIFY(dialog);
+        title = dialog->windowTitle();
+        filters = dialog->nameFilters();
+        suffix = dialog->defaultSuffix();
+        dialog->reject();
+    };
+    driver.Any(capture);
+    form.LoadButton->click();
+    QCOMPARE(title, QStringLiteral("Load Hex"));
+    QCOMPARE(filters, QStringList{"SX Hex File (*.SXH)"});
+    QCOMPARE(suffix, QStringLiteral("SXH"));
+    driver.Any(capture);
+    form.SaveButton->click();
+    QCOMPARE(title, QStringLiteral("Save Hex"));
+    QCOMPARE(filters, QStringList{"SX Hex File (*.SXH *.OBJ *.HEX)"});
+    QCOMPARE(driver.texts, QStringList());  // cancelled dialogs do nothing else
+}
+
+void DeviceFormTest::loadPic16c5xFileWarnsAndAdopts() {
+    TestIde ide(Sx28lFamily());
+    TDeviceForm& form = *ide.shell->deviceForm;
+    ide.editor().RunDevice();
+    QTemporaryDir dir;
+    const QString path = dir.filePath("pic54.hex");
+    // A 512-word part: code at 0, the reset vector in the last word, the
+    // configuration word at 0x0FFF, no device code.
+    WriteFile(path, Record(0, {0xC05, 0x026, 0xA00}) + Record(0x1FF, {0xA00}) + Record(0xFFF, {0xFF9}) +
+                        ":00000001FF\r\n");
+    ModalDriver driver;
+    driver.File(path);
+    driver.Box(QMessageBox::Abort);
+    form.LoadButton->click();
+    QCOMPARE(driver.texts.size(), 1);
+    QVERIFY(driver.texts[0].startsWith(QStringLiteral("WARNING! Fuse data was absent from hex file.\n")));
+    QCOMPARE(driver.buttons.back(), QStringList{"Abort"});
+    const Image& chip = ide.state->ChipImage;
+    QCOMPARE(chip[0] & kWordMask, 0xC05);
+    QCOMPARE(chip[0x1FF] & kWordMask, 0xA00);
+    QCOMPARE(chip[kExtFuseIndex] & 0x403, 0x000);  // PIC16C54
+    QCOMPARE(form.GroupButtons(form.DeviceRadioGroup)[form.ItemIndex(form.DeviceRadioGroup)]->text(),
+             QStringLiteral("PIC16C54"));
+    QCOMPARE(form.EEScrollBar->maximum(), 56);
+    QCOMPARE(form.IDStringLabel->text(), QStringLiteral("FFFF"));
+}
+
+void DeviceFormTest::loadViolationLeavesTheImage() {
+    TestIde ide(Sx28lFamily());
+    TDeviceForm& form = *ide.shell->deviceForm;
+    ide.editor().RunDevice();
+    SetId(ide.state->ChipImage, "KEEP");
+    form.ShowSettings();
+    const Image before = ide.state->ChipImage;
+    QTemporaryDir dir;
+    const QString bad = dir.filePath("bad.sxh");
+    QByteArray record = Record(0, {0x123, 0x456});
+    record[record.size() - 3] = record[record.size() - 3] == '0' ? '1' : '0';  // spoil the checksum
+    WriteFile(bad, record);
+    ModalDriver driver;
+    driver.File(bad);
+    driver.Box(QMessageBox::Abort);
+    form.LoadButton->click();
+    QCOMPARE(driver.texts, QStringList{"ERROR! Hex violation was encountered in file."});
+    QCOMPARE(driver.buttons.back(), QStringList{"Abort"});
+    QVERIFY(ide.state->ChipImage == before);
+    QCOMPARE(form.IDStringLabel->text(), QStringLiteral("KEEP"));
+
+    // A file too large for the buffer is refused with the error box.
+    const QString big = dir.filePath("big.sxh");
+    WriteFile(big, QByteArray(600000, '\n'));
+    driver.File(big);
+    driver.Box(QMessageBox::Ok);
+    form.LoadButton->click();
+    QCOMPARE(driver.texts.size(), 2);
+    QVERIFY(driver.texts[1].contains(QStringLiteral("too large")));
+    QVERIFY(ide.state->ChipImage == before);
+}
+
+void DeviceFormTest::saveThenLoadKeepsTheSettings() {
+    QFETCH(int, family);
+    TestIde ide(FamilyByIndex(family));
+    TDeviceForm& form = *ide.shell->deviceForm;
+    Image& chip = ide.state->ChipImage;
+    FillProgram(chip, 40);
+    SetId(chip, "SAVED");
+    ide.editor().RunDevice();
+    Item(form, form.OscRadioGroup, QStringLiteral("Internal 32KHz"))->click();
+    Item(form, form.BrownoutRadioGroup, QStringLiteral("2.6V"))->click();
+    form.CarryCheckBox->click();
+    form.SyncCheckBox->click();
+    const std::uint16_t fuse = chip[kFuseIndex], ext = chip[kExtFuseIndex];
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("image.SXH");
+    ModalDriver driver;
+    driver.File(path);
+    form.SaveButton->click();
+    QVERIFY(ReadFile(path).endsWith(":00000001FF\r\n"));
+
+    BlankImage(chip, ide.shell->family);
+    form.ShowSettings();
+    driver.File(path);
+    form.LoadButton->click();
+    QCOMPARE(driver.texts, QStringList());
+    QCOMPARE(chip[kFuseIndex], fuse);
+    QCOMPARE(chip[kExtFuseIndex], ext);
+    QCOMPARE(form.IDStringLabel->text(), QStringLiteral("SAVED"));
+    QCOMPARE(chip[39] & kWordMask, (39 * 37 + 5) & 0xFFF);
+    QCOMPARE(form.GroupButtons(form.OscRadioGroup)[form.ItemIndex(form.OscRadioGroup)]->text(),
+             QStringLiteral("Internal 32KHz"));
+    QVERIFY(form.CarryCheckBox->isChecked());
+}
+
+void DeviceFormTest::saveAsksBeforeOverwriting() {
+    TestIde ide(Sx28lFamily());
+    TDeviceForm& form = *ide.shell->deviceForm;
+    ide.editor().RunDevice();
+    QTemporaryDir dir;
+    const QString path = dir.filePath("old.sxh");
+    WriteFile(path, "old contents");
+    ModalDriver driver;
+    for (auto answer : {QMessageBox::No, QMessageBox::Cancel}) {
+        driver.File(path);
+        driver.Box(answer);
+        form.SaveButton->click();
+        QCOMPARE(driver.texts.last(), QStringLiteral("OK to overwrite ") + path);
+        QStringList buttons = driver.buttons.back();
+        buttons.sort();
+        QCOMPARE(buttons, QStringList({"Cancel", "No", "Yes"}));
+        QCOMPARE(ReadFile(path), QByteArray("old contents"));
+    }
+    driver.File(path);
+    driver.Box(QMessageBox::Yes);
+    form.SaveButton->click();
+    QVERIFY(ReadFile(path).startsWith(":20000000"));
+}
+
+void DeviceFormTest::hexLoadAndSaveLeaveTheListing() {
+    TestIde ide(Sx28lFamily());
+    TDeviceForm& form = *ide.shell->deviceForm;
+    ide.SetText("LISTING LINE\r");
+    ide.editor().RunAssemble();
+    const std::uint32_t length = ide.state->ListLength;
+    const QByteArray listing(ide.state->ListText, qsizetype(length));
+    ide.editor().RunDevice();
+    QTemporaryDir dir;
+    const QString path = dir.filePath("x.sxh");
+    ModalDriver driver;
+    driver.File(path);
+    form.SaveButton->click();
+    driver.File(path);
+    form.LoadButton->click();
+    QCOMPARE(driver.texts, QStringList());
+    QCOMPARE(ide.state->ListLength, length);
+    QCOMPARE(QByteArray(ide.state->ListText, qsizetype(length)), listing);
+}
+
+QTEST_MAIN(DeviceFormTest)
+#include "DeviceFormTest.moc"
