@@ -1,0 +1,108 @@
+// The link on a real pseudo-terminal: line set-up, echo and a slow tool.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+#include "core/link/Link.h"
+#include "core/link/LinkError.h"
+#include "core/link/PosixSerialDevice.h"
+#include "core/link/Scrambler.h"
+
+namespace korvid {
+namespace {
+
+double ThreadCpuSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+struct Pty {
+    int master = -1;
+    std::string slave;
+    Pty() {
+        master = posix_openpt(O_RDWR | O_NOCTTY);
+        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return;
+        slave = ptsname(master);
+    }
+    ~Pty() {
+        if (master >= 0) close(master);
+    }
+    // Reads exactly n bytes within a bounded time.
+    std::string ReadBytes(std::size_t n, int timeoutMs = 3000) {
+        std::string got;
+        auto start = std::chrono::steady_clock::now();
+        while (got.size() < n &&
+               std::chrono::steady_clock::now() - start < std::chrono::milliseconds(timeoutMs)) {
+            pollfd p{master, POLLIN, 0};
+            if (poll(&p, 1, 50) <= 0) continue;
+            char buffer[256];
+            ssize_t r = read(master, buffer, std::min(sizeof buffer, n - got.size()));
+            if (r > 0) got.append(buffer, std::size_t(r));
+        }
+        return got;
+    }
+};
+
+TEST(PosixSerialDevice, SlowReplyIsAwaitedWithoutSpinning) {
+    Pty pty;
+    ASSERT_FALSE(pty.slave.empty());
+    PosixSerialDevice device;
+    Link link(device);
+    link.PortName = pty.slave;
+
+    std::string seen;
+    std::uint32_t speed = 0;
+    std::thread tool([&] {
+        seen = pty.ReadBytes(7);
+        termios t{};
+        tcgetattr(pty.master, &t);
+        speed = cfgetospeed(&t) == B57600 ? 57600 : 0;
+        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        std::string reply = seen + "Korvid";
+        reply += char(kLinkKey & 0xFF);  // seed = key: plain stream
+        reply += char(kLinkKey >> 8);
+        reply += char(5);
+        (void)!write(pty.master, reply.data(), reply.size());
+    });
+    auto wall = std::chrono::steady_clock::now();
+    double cpu = ThreadCpuSeconds();
+    EXPECT_TRUE(link.ProbePort());
+    double cpuUsed = ThreadCpuSeconds() - cpu;
+    double wallUsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall).count();
+    tool.join();
+    EXPECT_EQ(seen, " Korvid");
+    EXPECT_EQ(speed, 57600u);
+    EXPECT_EQ(link.FirmwareVersion, 5);
+    EXPECT_GT(wallUsed, 0.7);
+    EXPECT_LT(cpuUsed, wallUsed / 10);
+    link.CloseLink();
+}
+
+TEST(PosixSerialDevice, MissingDeviceAndNonTerminal) {
+    PosixSerialDevice device;
+    std::string reason;
+    EXPECT_FALSE(device.Open("/nonexistent/ttyX", &reason));
+    EXPECT_NE(reason.find("/nonexistent/ttyX"), std::string::npos);
+    EXPECT_FALSE(device.Open("/dev/null", &reason));  // not a serial device
+
+    Link link(device);
+    link.PortName = "/dev/null";
+    try {
+        link.OpenLink();
+        FAIL() << "opened /dev/null";
+    } catch (const LinkFailure& e) {
+        EXPECT_EQ(e.Text(), "Unable to open /dev/null.");
+    }
+    EXPECT_FALSE(link.PortOpen);
+}
+
+}  // namespace
+}  // namespace korvid
