@@ -174,8 +174,7 @@ bool IsHexFileName(const std::string& path) {
     return ext == "sxh" || ext == "hex" || ext == "obj";
 }
 
-bool LoadProgramImage(CoreSession& session, const std::string& path) {
-    if (!IsHexFileName(path)) return AssembleFile(session, path);
+bool LoadHexImage(CoreSession& session, const std::string& path) {
     AssemblyState& s = *session.state;
     std::string message;
     if (!LoadHexFile(s, path, message)) {
@@ -192,7 +191,13 @@ bool LoadProgramImage(CoreSession& session, const std::string& path) {
         warning.erase(std::remove(warning.begin(), warning.end(), '\n'), warning.end());
         std::fprintf(stderr, "%s: warning: %s\n", path.c_str(), warning.c_str());
     }
-    s.ChipImage = s.DeviceImage;
+    return true;
+}
+
+bool LoadProgramImage(CoreSession& session, const std::string& path) {
+    if (!IsHexFileName(path)) return AssembleFile(session, path);
+    if (!LoadHexImage(session, path)) return false;
+    session.state->ChipImage = session.state->DeviceImage;
     return true;
 }
 

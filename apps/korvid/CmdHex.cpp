@@ -30,16 +30,8 @@ int RunHex(const std::vector<std::string>& args) {
 
     const std::string path = options.Operands()[0];
     CoreSession session(*family);
-    AssemblyState& s = *session.state;
-    std::string message;
-    if (!LoadHexFile(s, path, message)) {
-        std::fprintf(stderr, "korvid: %s\n", message.c_str());
-        return kExitFailure;
-    }
-    if (s.ErrorFlag != 0 && s.ErrorMessage[0] != 'W') {
-        std::fprintf(stderr, "%s: error: %s\n", path.c_str(), s.ErrorMessage);
-        return kExitFailure;
-    }
+    if (!LoadHexImage(session, path)) return kExitFailure;
+    const AssemblyState& s = *session.state;
     const Image& d = s.DeviceImage;
     int highest = -1;
     for (int a = kProgramWords - 1; a >= 0; --a)
@@ -56,12 +48,6 @@ int RunHex(const std::vector<std::string>& args) {
         std::printf("highest used:       none\n");
     else
         std::printf("highest used:       0x%03X\n", highest);
-    if (s.ErrorFlag != 0) {
-        std::string warning = s.ErrorMessage;
-        for (char& c : warning)
-            if (c == '\r' || c == '\n') c = ' ';
-        std::fprintf(stderr, "%s: warning: %s\n", path.c_str(), warning.c_str());
-    }
     return kExitOk;
 }
 
