@@ -24,7 +24,9 @@ TEST(PortName, NamesAndDevicePaths) {
         std::string n = e.path().filename().string();
         usb = usb || n.rfind("ttyUSB", 0) == 0 || n.rfind("ttyACM", 0) == 0;
     }
-    if (!usb) EXPECT_EQ(PortDevicePath("COM2"), "/dev/ttyS1");
+    if (!usb) {
+        EXPECT_EQ(PortDevicePath("COM2"), "/dev/ttyS1");
+    }
 }
 
 }  // namespace
