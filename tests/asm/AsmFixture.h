@@ -31,6 +31,7 @@ public:
     }
 
     AssemblyState& state() { return *state_; }
+    const AssemblyState& state() const { return *state_; }
     const Family& family() const { return *state_->family; }
     std::string message() const { return state_->ErrorFlag ? state_->ErrorMessage : ""; }
     // The source text of the error span.
