@@ -1,0 +1,46 @@
+// The Debug window's rules without Qt: the command-button mask, the idle
+// masks, the mask each command sets, and the arrangement of the Debug,
+// Registers, Code and Watch windows on the screen.
+#pragma once
+
+#include <cstdint>
+
+namespace korvid {
+
+// Button mask bits; a clear bit disables the button (Reset is always on).
+enum DebugButtonBits : std::uint8_t {
+    kMaskStop = 1 << 0,
+    kMaskPoll = 1 << 1,
+    kMaskRun = 1 << 2,
+    kMaskWalk = 1 << 3,
+    kMaskStep = 1 << 4,
+    kMaskJog = 1 << 5,
+    kMaskHop = 1 << 6,
+};
+
+inline constexpr std::uint8_t IdleMask(bool breakpointSet) { return breakpointSet ? 126 : 124; }
+
+enum class DebugCommand : std::uint8_t { Hop, Jog, Step, Walk, Run, Poll, Stop };
+// The mask a command sets before it acts.
+std::uint8_t CommandMask(DebugCommand command, bool breakpointSet);
+
+// Run-mode words of the resume payload.
+inline constexpr std::uint16_t kModeStep = 0xF7EB;
+inline constexpr std::uint16_t kModeToBreak = 0xF7E9;
+inline constexpr std::uint16_t kModeFree = 0xEAEA;
+inline constexpr std::uint16_t kModeReset = 0xEFEF;
+inline constexpr std::uint16_t kModeResync = 0xF7F7;
+
+struct WindowRect {
+    int left = 0, top = 0, width = 0, height = 0;
+};
+struct DebugArrangement {
+    WindowRect debug, registers, code, watch;
+};
+// Sizes are the windows' outer sizes; only the Code window's size is set
+// by the arrangement (the others keep theirs).
+DebugArrangement ArrangeDebugWindows(int screenWidth, int screenHeight, int debugWidth, int debugHeight,
+                                     int registersWidth, int registersHeight, int watchWidth, int watchHeight,
+                                     bool watchShown);
+
+}  // namespace korvid
