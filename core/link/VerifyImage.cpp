@@ -10,10 +10,10 @@ std::string_view VerifyImage(const Family& family, const Image& expected, const 
         if ((ee & part.extFuseMask) != (re & part.extFuseMask) || (ef & part.fuseMask) != (rf & part.fuseMask))
             return part.name;
     }
-    // The assembler marks the ID words it stores with the contains-data
-    // flag, which a chip cannot hold; only the 12-bit values are compared.
+    // The ID words are compared whole (all 16 bits), the program words by
+    // their 12-bit values.
     for (int i = 0; i < kIdWords; ++i)
-        if ((expected[kIdBase + i] & kWordMask) != (read[kIdBase + i] & kWordMask)) return kVerifyIdPart;
+        if (expected[kIdBase + i] != read[kIdBase + i]) return kVerifyIdPart;
     const int words = ProgramSize(family, ee);
     for (int i = 0; i < words; ++i)
         if ((expected[i] & kWordMask) != (read[i] & kWordMask)) return kVerifyFlashPart;

@@ -98,6 +98,22 @@ TEST(DeviceCommands, ProgramThenReadBackEqual) {
     }
 }
 
+TEST(DeviceCommands, ProgramAndVerifyAssemblySource) {
+    struct Case {
+        const char* family;
+        const char* source;
+    };
+    const Case cases[] = {{"28l", "examples/blink.src"}, {"52", "examples/sx52_counter.src"}};
+    for (const Case& c : cases) {
+        SimTool sim({"--family", c.family});
+        std::string source = std::string(KORVID_SOURCE_DIR) + "/" + c.source;
+        RunResult p = RunChild({Korvid(), "program", source, "--run", "--port", sim.Path(), "--family", c.family});
+        EXPECT_EQ(p.exitCode, 0) << p.err;
+        RunResult v = RunChild({Korvid(), "verify", source, "--port", sim.Path(), "--family", c.family});
+        EXPECT_EQ(v.out, "Device verified OK\n") << v.err;
+    }
+}
+
 TEST(DeviceCommands, VerifyReportsFirstDifferingPart) {
     struct Case {
         const Family* family;

@@ -75,6 +75,7 @@ TEST(VerifyImage, FirstDifferingPartByFamily) {
         {&Sx28lFamily(), kFuseIndex, 0x800, "Options"},
         {&Sx28lFamily(), kFuseIndex, 0x010, ""},
         {&Sx28lFamily(), kIdBase + 15, 0x001, "ID"},
+        {&Sx28lFamily(), kIdBase + 2, 0x1000, "ID"},  // ID words compare all 16 bits
         {&Sx28lFamily(), 2047, 0x001, kVerifyFlashPart},
         {&Sx28lFamily(), 100, 0x8000, ""},  // only the 12-bit values count
         {&Sx52Family(), kExtFuseIndex, 0x002, "Reset Timer"},
