@@ -19,6 +19,8 @@ void SetSpan(AsmWork& w, std::uint32_t start, std::uint32_t end);
 // Symbol table (SymbolTable.cpp).
 void BuildSymbolTable(AsmWork& w);
 std::uint32_t LookupSymbol(const AsmWork& w, const char* key, int length);
+// The same lookup by walking the key's hash chain (kept for checking the index).
+std::uint32_t LookupSymbolInChain(const AsmWork& w, const char* key, int length);
 std::uint32_t EnterSymbol(AsmWork& w, const char* key, int length, Tok kind, std::int32_t value);
 Tok EntryKind(const AsmWork& w, std::uint32_t entry);
 std::int32_t EntryValue(const AsmWork& w, std::uint32_t entry);

@@ -14,6 +14,7 @@ struct Family;
 
 inline constexpr std::uint32_t kSymbolStorageSize = 98901;
 inline constexpr int kSymbolBuckets = 256;
+inline constexpr std::uint32_t kSymbolIndexSize = 16384;  // > storage / smallest entry
 inline constexpr std::uint32_t kNoEntry = 0xFFFFFFFFu;
 inline constexpr int kMaxNameLength = 32;
 inline constexpr int kMaxKeyLength = 2 * kMaxNameLength;
@@ -52,6 +53,10 @@ struct AsmWork {
     // (32-bit), key bytes, NUL.
     std::uint32_t buckets[kSymbolBuckets] = {};
     std::uint32_t tails[kSymbolBuckets] = {};  // last entry of each chain
+    // A lookup index over the same entries (open addressing on a mixing
+    // hash), so that finding a name does not walk a long chain. It maps each
+    // key to its first entry, which is what a chain walk would find.
+    std::uint32_t index[kSymbolIndexSize] = {};
     std::uint32_t storageUsed = 0;
     std::uint8_t storage[kSymbolStorageSize] = {};
 

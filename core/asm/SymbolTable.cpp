@@ -28,6 +28,29 @@ std::uint8_t Hash(const char* key, int length) {
     return sum;
 }
 
+std::uint32_t IndexHash(const char* key, int length) {
+    std::uint32_t h = 2166136261u;
+    for (int i = 0; i < length; ++i) h = (h ^ static_cast<std::uint8_t>(key[i])) * 16777619u;
+    return h ^ (h >> 15);
+}
+
+bool KeyEquals(const char* stored, const char* key, int length);
+
+const char* EntryKey(const AsmWork& w, std::uint32_t entry) {
+    return reinterpret_cast<const char*>(w.storage + entry + kKeyField);
+}
+
+// The index slot of a key: the slot holding its entry, or the empty slot
+// where it belongs.
+std::uint32_t IndexSlot(const AsmWork& w, const char* key, int length) {
+    std::uint32_t slot = IndexHash(key, length) & (kSymbolIndexSize - 1);
+    for (;;) {
+        std::uint32_t e = w.index[slot];
+        if (e == kNoEntry || KeyEquals(EntryKey(w, e), key, length)) return slot;
+        slot = (slot + 1) & (kSymbolIndexSize - 1);
+    }
+}
+
 std::uint32_t Append(AsmWork& w, const char* key, int length, Tok kind, std::int32_t value) {
     std::uint32_t size = kKeyField + static_cast<std::uint32_t>(length) + 1;
     if (w.storageUsed + size > kSymbolStorageSize) {
@@ -51,6 +74,8 @@ std::uint32_t Append(AsmWork& w, const char* key, int length, Tok kind, std::int
     else
         Write32(w.storage + w.tails[h] + kNextField, at);
     w.tails[h] = at;
+    std::uint32_t slot = IndexSlot(w, key, length);
+    if (w.index[slot] == kNoEntry) w.index[slot] = at;
     return at;
 }
 
@@ -65,6 +90,7 @@ bool KeyEquals(const char* stored, const char* key, int length) {
 
 void BuildSymbolTable(AsmWork& w) {
     for (auto& b : w.buckets) b = kNoEntry;
+    for (auto& e : w.index) e = kNoEntry;
     w.storageUsed = 0;
     ForEachKeyword(*w.family, [&w](const char* name, Tok kind, std::int32_t value) {
         Append(w, name, static_cast<int>(std::strlen(name)), kind, value);
@@ -78,11 +104,14 @@ int KeywordCount(const Family& family) {
 }
 
 std::uint32_t LookupSymbol(const AsmWork& w, const char* key, int length) {
+    return w.index[IndexSlot(w, key, length)];
+}
+
+std::uint32_t LookupSymbolInChain(const AsmWork& w, const char* key, int length) {
     std::uint32_t cur = w.buckets[Hash(key, length)];
     while (cur != kNoEntry) {
         const std::uint8_t* e = w.storage + cur;
-        const char* k = reinterpret_cast<const char*>(e + kKeyField);
-        if (KeyEquals(k, key, length)) return cur;
+        if (KeyEquals(reinterpret_cast<const char*>(e + kKeyField), key, length)) return cur;
         cur = Read32(e + kNextField);
     }
     return kNoEntry;
