@@ -1,0 +1,60 @@
+// `korvid disasm` and `korvid debugimage` run as child processes.
+#include <gtest/gtest.h>
+
+#include "tests/support/RunProgram.h"
+
+namespace korvid {
+namespace {
+
+using test::RunProgram;
+using test::TempDir;
+
+const std::string kKorvid = std::string(KORVID_BINARY_DIR) + "/apps/korvid/korvid";
+const char* const kProgram = " FREQ 20_000_000\nstart MOV W,#1\n SKIP\n JMP start\n RESET start\n";
+
+TEST(CliDisasm, PrintsUsedWordsOfSourceAndHex) {
+    TempDir dir;
+    dir.Write("p.src", kProgram);
+    auto r = RunProgram(kKorvid, {"disasm", dir.File("p.src")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "000- C01  MOV   W,#01\n001- 602  SKIP\n002- A00  JMP   000\n7FF- A00  JMP   000\n");
+
+    ASSERT_EQ(RunProgram(kKorvid, {"asm", dir.File("p.src"), "-o", dir.File("p.sxh")}).exitCode, 0);
+    auto h = RunProgram(kKorvid, {"disasm", "--family", "52", dir.File("p.sxh")});
+    ASSERT_EQ(h.exitCode, 0) << h.err;
+    EXPECT_NE(h.out.find("001- 602  SKIP\n"), std::string::npos) << h.out;
+
+    EXPECT_EQ(RunProgram(kKorvid, {"disasm"}).exitCode, 2);
+    EXPECT_EQ(RunProgram(kKorvid, {"disasm", dir.File("missing.sxh")}).exitCode, 1);
+}
+
+TEST(CliDebugImage, SummaryAndPreparedHex) {
+    TempDir dir;
+    dir.Write("p.src", kProgram);
+    auto r = RunProgram(kKorvid, {"debugimage", dir.File("p.src")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("stub:           0x1FE"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("compatible mode"), std::string::npos) << r.out;
+
+    auto w = RunProgram(kKorvid, {"debugimage", dir.File("p.src"), "-o", dir.File("d.sxh")});
+    ASSERT_EQ(w.exitCode, 0) << w.err;
+    auto d = RunProgram(kKorvid, {"disasm", dir.File("d.sxh")});
+    ASSERT_EQ(d.exitCode, 0) << d.err;
+    EXPECT_NE(d.out.find("1FE- 017  PAGE  E00\n1FF- B83  JMP   183\n"), std::string::npos) << d.out;
+    EXPECT_NE(d.out.find("7FD- A00  JMP   000\n7FE- B83  JMP   183\n7FF- BFE  JMP   1FE\n"), std::string::npos);
+}
+
+TEST(CliDebugImage, FailureWritesNothing) {
+    TempDir dir;
+    dir.Write("w.src", " DEVICE WATCHDOG\nstart JMP start\n RESET start\n");
+    dir.Write("old.sxh", "old");
+    auto r = RunProgram(kKorvid, {"debugimage", dir.File("w.src"), "-o", dir.File("old.sxh")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find(" - Watchdog disabled"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find('\r'), std::string::npos);
+    EXPECT_EQ(dir.Read("old.sxh"), "old");
+    EXPECT_EQ(RunProgram(kKorvid, {"debugimage", "--freq", "5", dir.File("w.src")}).exitCode, 2);
+}
+
+}  // namespace
+}  // namespace korvid
