@@ -10,6 +10,7 @@
 
 #include "family/Family.h"
 #include "sim/PtyBridge.h"
+#include "sim/ToolDebug.h"
 #include "sim/ToolFirmware.h"
 
 namespace {
@@ -113,6 +114,8 @@ int main(int argc, char** argv) {
 
     ToolFirmware firmware(*family, options);
     firmware.Chip().ircOffset = ircOffset;
+    ToolDebugRunner debugRunner(*family);  // runs the chip's program on the emulator
+    firmware.SetRunner(&debugRunner);
     PtyBridge bridge(firmware, static_cast<std::uint32_t>(baud));
     std::string reason;
     if (!bridge.Open(&reason)) {

@@ -1,0 +1,74 @@
+// The debug side of the simulated tool: runs the chip's program on the SX
+// emulator after a release and serves the run-state poll (5), the state
+// read (6, n) and the payloads (7, count, bytes): resume with a run mode,
+// interrupt, register write.
+//
+// A chip holding a debug image halts at reset and reports the program
+// counter program size − 3 (the kernel's copy of the reset jump, which a
+// resume from the reset vector executes). The emulator never runs the
+// kernel itself: reaching its entry is the halt at reset, and any other
+// kernel word halts where it is. A free run advances the chip by a slice of
+// cycles at each poll, so the tool answers at once whatever the program does.
+#pragma once
+
+#include <cstdint>
+
+#include "core/asm/AssemblyState.h"
+#include "sim/ChipRunner.h"
+#include "sim/SxCpu.h"
+
+namespace korvid {
+
+// Run-mode words of the resume payload.
+inline constexpr std::uint16_t kRunStep = 0xF7EB;
+inline constexpr std::uint16_t kRunToBreak = 0xF7E9;
+inline constexpr std::uint16_t kRunFree = 0xEAEA;
+inline constexpr std::uint16_t kRunReset = 0xEFEF;
+inline constexpr std::uint16_t kRunResync = 0xF7F7;
+
+class ToolDebugRunner final : public ChipRunner {
+public:
+    explicit ToolDebugRunner(const Family& family);
+
+    void Release(SimChip& chip) override;
+    std::uint8_t RunState(SimChip& chip) override;
+    void ReadState(SimChip& chip, std::uint8_t count, std::uint8_t* out) override;
+    void Payload(SimChip& chip, const std::uint8_t* data, std::size_t size) override;
+    void ChipChanged(SimChip& chip) override;
+
+    enum class Mode : std::uint8_t {
+        Held,     // not released yet, or being programmed: nothing runs
+        Halted,   // in the debug kernel, waiting for a resume
+        Running,  // running (asleep when the CPU sleeps)
+    };
+    Mode mode() const { return mode_; }
+    bool debugImage() const { return debugImage_; }
+    SxCpu& Cpu() { return cpu_; }
+    const SxCpu& Cpu() const { return cpu_; }
+
+    // Instruction cycles a running chip advances at each poll.
+    std::uint64_t cyclesPerPoll = 1'000'000;
+
+private:
+    void Load(const SimChip& chip);
+    void HaltAtReset();
+    void Halt();
+    void AfterStop(SxStop stop);
+    void Step();
+    bool InKernel(int address) const;
+    void ClearBreakpoint();
+
+    const Family& family_;
+    SxCpu cpu_;
+    Image loaded_{};
+    bool everLoaded_ = false;
+    Mode mode_ = Mode::Held;
+    bool debugImage_ = false;
+    int programSize_ = 2048;
+    int kernelFirst_ = 0;   // size − 137
+    int kernelEntry_ = 0;   // page offset 183h of the last page
+    int resetCopy_ = 0;     // size − 3
+    int breakpoint_ = -1;   // break-after address while running to it
+};
+
+}  // namespace korvid

@@ -1,0 +1,264 @@
+// The debug protocol end to end against the simulated tool in the same
+// process: halt at reset, steps, skips, breakpoints, free runs, sleep,
+// register writes, program-counter moves; both families.
+#include <gtest/gtest.h>
+
+#include "tests/sim/ToolDebugRig.h"
+
+namespace korvid {
+namespace {
+
+using test::DebugRig;
+
+std::string Header(const Family& family) {
+    return family.is52() ? "" : " DEVICE SX28L, TURBO, STACKX_OPTIONX\n";
+}
+
+class ToolDebug : public ::testing::TestWithParam<const Family*> {
+protected:
+    const Family& family() const { return *GetParam(); }
+};
+
+std::string FamilyName(const ::testing::TestParamInfo<const Family*>& info) {
+    return info.param->is52() ? "Sx52" : "Sx28l";
+}
+
+TEST_P(ToolDebug, HaltsAtResetThenStepsIntoTheProgram) {
+    DebugRig rig(family());
+    ASSERT_TRUE(rig.Load(Header(family()) +
+                         " ORG 10h\n"
+                         "start MOV W,#5\n"      // 10
+                         " MOV 0Ch,W\n"          // 11
+                         " INC 0Ch\n"            // 12
+                         "loop JMP loop\n"       // 13
+                         " RESET start\n"));
+    ASSERT_TRUE(rig.Start());
+    EXPECT_EQ(rig.pc(), static_cast<std::uint32_t>(rig.size() - 1));  // the reset vector
+    EXPECT_EQ(rig.reg(3) & 0xE0, 0u);
+    EXPECT_EQ(rig.reg(2), 0u);  // PC + 1, low byte
+    EXPECT_EQ(rig.session.State.IntFlag, 0);
+    EXPECT_EQ(rig.session.State.SkipFlag, 0);
+    ASSERT_TRUE(rig.Step());
+    EXPECT_EQ(rig.pc(), 0x10u);
+    ASSERT_TRUE(rig.Step());
+    EXPECT_EQ(rig.session.State.W, 5u);
+    ASSERT_TRUE(rig.Step());
+    ASSERT_TRUE(rig.Step());
+    EXPECT_EQ(rig.pc(), 0x13u);
+    EXPECT_EQ(rig.reg(0x0C), 6u);
+    ASSERT_TRUE(rig.Step());
+    EXPECT_EQ(rig.pc(), 0x13u);
+}
+
+TEST_P(ToolDebug, TakenSkipHaltsOnTheSkippedWordWithTheSkipFlag) {
+    DebugRig rig(family());
+    ASSERT_TRUE(rig.Load(Header(family()) +
+                         " ORG 10h\n"
+                         "start SETB 0Ch.0\n"    // 10
+                         " SB 0Ch.0\n"           // 11
+                         " INC 0Dh\n"            // 12 (skipped)
+                         " INC 0Eh\n"            // 13
+                         "loop JMP loop\n"
+                         " RESET start\n"));
+    ASSERT_TRUE(rig.Start());
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(rig.Step());
+    EXPECT_EQ(rig.pc(), 0x12u);
+    EXPECT_EQ(rig.session.State.SkipFlag, 1);
+    ASSERT_TRUE(rig.Step());
+    EXPECT_EQ(rig.pc(), 0x13u);
+    EXPECT_EQ(rig.session.State.SkipFlag, 0);
+    ASSERT_TRUE(rig.Step());
+    EXPECT_EQ(rig.reg(0x0D), 0u);
+    EXPECT_EQ(rig.reg(0x0E), 1u);
+}
+
+const char* const kCounterLoop =
+    " ORG 10h\n"
+    "start INC 0Ch\n"   // 10
+    " INC 0Dh\n"        // 11
+    " JMP start\n"      // 12
+    " RESET start\n";
+
+TEST_P(ToolDebug, RunsToTheBreakpointAndToggles) {
+    DebugRig rig(family());
+    ASSERT_TRUE(rig.Load(Header(family()) + kCounterLoop));
+    ASSERT_TRUE(rig.Start());
+    rig.session.ToggleBreakpoint(0x0FF);  // no code there: nothing happens
+    EXPECT_EQ(rig.session.State.Breakpoint, kNoBreakpoint);
+    rig.session.ToggleBreakpoint(0x11);
+    EXPECT_EQ(rig.session.State.Breakpoint, 0x11u);
+    for (std::uint32_t round = 1; round <= 2; ++round) {
+        rig.session.Resume(kModeToBreak);
+        ASSERT_TRUE(rig.WaitHalt());
+        EXPECT_EQ(rig.pc(), 0x12u);  // the breakpoint's instruction was executed
+        EXPECT_EQ(rig.reg(0x0D), round);
+    }
+    rig.session.ToggleBreakpoint(0x11);
+    EXPECT_EQ(rig.session.State.Breakpoint, kNoBreakpoint);
+}
+
+TEST_P(ToolDebug, FreeRunUntilInterrupted) {
+    DebugRig rig(family());
+    ASSERT_TRUE(rig.Load(Header(family()) + kCounterLoop));
+    ASSERT_TRUE(rig.Start());
+    rig.session.Resume(kModeFree);
+    EXPECT_FALSE(rig.session.StateValid);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_FALSE(rig.session.Poll());
+        EXPECT_EQ(rig.session.LastRunState, 0);
+    }
+    rig.session.Interrupt();
+    ASSERT_TRUE(rig.WaitHalt(1));
+    EXPECT_GE(rig.pc(), 0x10u);
+    EXPECT_LE(rig.pc(), 0x12u);
+    // 3 polls of 20,000 cycles, 5 cycles a round: the counters wrapped.
+    EXPECT_EQ(rig.reg(0x0D), (rig.reg(0x0C) - (rig.pc() == 0x11u ? 1 : 0)) & 0xFF);
+}
+
+TEST_P(ToolDebug, SleepIsReportedAndResetRecovers) {
+    DebugRig rig(family());
+    ASSERT_TRUE(rig.Load(Header(family()) +
+                         " ORG 10h\n"
+                         "start INC 0Ch\n"
+                         " SLEEP\n"
+                         " RESET start\n"));
+    ASSERT_TRUE(rig.Start());
+    rig.session.Resume(kModeFree);
+    EXPECT_FALSE(rig.session.Poll());
+    EXPECT_EQ(rig.session.LastRunState, 1);
+    EXPECT_FALSE(rig.session.Poll());
+    EXPECT_EQ(rig.session.LastRunState, 1);
+    // Stop halts even a sleeping chip; Reset brings it back to the vector.
+    rig.session.Interrupt();
+    ASSERT_TRUE(rig.WaitHalt(1));
+    EXPECT_EQ(rig.pc(), 0x12u);
+    EXPECT_EQ(rig.reg(3) & 0x08, 0u);  // PD cleared by SLEEP
+    rig.Reset();
+    ASSERT_TRUE(rig.WaitHalt());
+    EXPECT_EQ(rig.pc(), static_cast<std::uint32_t>(rig.size() - 1));
+}
+
+TEST_P(ToolDebug, RegisterWritesThenResync) {
+    DebugRig rig(family());
+    ASSERT_TRUE(rig.Load(Header(family()) + kCounterLoop));
+    ASSERT_TRUE(rig.Start());
+    ASSERT_TRUE(rig.Step());
+    const std::size_t writes = rig.t.PlainWrites().size();
+    rig.session.WriteRegister(4, 0x3F);  // file select: travels with the resume
+    EXPECT_EQ(rig.t.PlainWrites().size(), writes);
+    rig.session.WriteRegister(8, 0x21);
+    ASSERT_EQ(rig.t.PlainWrites().size(), writes + 1);
+    EXPECT_EQ(rig.t.PlainWrites().back(), (std::vector<std::uint8_t>{7, 4, 1, 8, 2, 0x21}));
+    rig.session.WriteRegister(0x0E, 0x07);
+    rig.session.WriteRegister(kRegisterW, 0x99);
+    rig.session.WriteRegister(0x30, 0x55);  // a banked register
+    rig.session.Resync();
+    EXPECT_TRUE(rig.session.StateValid);
+    EXPECT_EQ(rig.session.State.W, 0x99u);
+    EXPECT_EQ(rig.reg(0x0E), 0x07u);
+    EXPECT_EQ(rig.reg(0x30), 0x55u);
+    EXPECT_EQ(rig.reg(4) & 0x1F, 0x1Fu);
+    if (!family().is52()) EXPECT_EQ(rig.reg(8), 0x21u);  // a port (RD) on the 52 family
+    EXPECT_EQ(rig.pc(), 0x10u);
+    // Register 0 shows what FSR points at.
+    rig.session.WriteRegister(4, 0x30);
+    rig.session.Resync();
+    EXPECT_EQ(rig.reg(0), 0x55u);
+}
+
+TEST_P(ToolDebug, MovingTheProgramCounterSetsThePageBits) {
+    DebugRig rig(family());
+    const int far = family().is52() ? 0x405 : 0x205;
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  " ORG 10h\nstart JMP start\n ORG %04Xh\nthere NOP\n NOP\n RESET start\n", far);
+    ASSERT_TRUE(rig.Load(Header(family()) + text));
+    ASSERT_TRUE(rig.Start());
+    rig.session.ToggleBreakpoint(0x10);  // the first click of a double click
+    rig.session.MoveProgramCounter(far);
+    EXPECT_EQ(rig.session.State.Breakpoint, kNoBreakpoint);  // the toggle was undone
+    EXPECT_EQ(rig.pc(), static_cast<std::uint32_t>(far));
+    EXPECT_EQ(rig.reg(3) & 0xE0, family().is52() ? 0x40u : 0x20u);
+    ASSERT_TRUE(rig.Step());
+    EXPECT_EQ(rig.pc(), static_cast<std::uint32_t>(far + 1));
+}
+
+TEST_P(ToolDebug, RunawayIntoTheKernelHalts) {
+    DebugRig rig(family());
+    // Jumps to the reset vector's stub and on into the kernel entry: that
+    // is the halt at reset. A jump onto another kernel word halts there.
+    const int size = family().is52() ? 4096 : 2048;
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  " ORG 10h\nstart PAGE %04Xh\n JMP %04Xh\n RESET start\n", size - 512, (size - 100) & 0x1FF);
+    ASSERT_TRUE(rig.Load(Header(family()) + text));
+    ASSERT_TRUE(rig.Start());
+    rig.session.Resume(kModeFree);
+    ASSERT_TRUE(rig.WaitHalt());
+    EXPECT_EQ(rig.pc(), static_cast<std::uint32_t>(size - 100));
+    ASSERT_TRUE(rig.Step());  // nothing of the kernel runs
+    EXPECT_EQ(rig.pc(), static_cast<std::uint32_t>(size - 100));
+    rig.Reset();
+    ASSERT_TRUE(rig.WaitHalt());
+    EXPECT_EQ(rig.pc(), static_cast<std::uint32_t>(size - 1));
+}
+
+TEST_P(ToolDebug, RtccInterruptShowsTheIntFlag) {
+    DebugRig rig(family());
+    ASSERT_TRUE(rig.Load(Header(family()) +
+                         " ORG 0\n"
+                         "isr INC 0Ch\n"         // 0
+                         " RETI\n"               // 1
+                         " ORG 10h\n"
+                         "start MOV W,#88h\n"
+                         " MOV !OPTION,W\n"
+                         "loop JMP loop\n"
+                         " RESET start\n"));
+    ASSERT_TRUE(rig.Start());
+    rig.session.ToggleBreakpoint(0);
+    rig.session.Resume(kModeToBreak);
+    ASSERT_TRUE(rig.WaitHalt());
+    EXPECT_EQ(rig.pc(), 1u);
+    EXPECT_EQ(rig.session.State.IntFlag, 1);
+    EXPECT_EQ(rig.reg(0x0C), 1u);
+    ASSERT_TRUE(rig.Step());  // RETI
+    EXPECT_EQ(rig.session.State.IntFlag, 0);
+    EXPECT_EQ(rig.pc(), 0x12u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, ToolDebug, ::testing::Values(&Sx28lFamily(), &Sx52Family()), FamilyName);
+
+TEST(ToolDebug28, OneBankPartShowsTheBankBitsSet) {
+    DebugRig rig(Sx28lFamily());
+    ASSERT_TRUE(rig.Load(" DEVICE PIC16C54, TURBO\n ORG 10h\nstart JMP start\n RESET start\n"));
+    ASSERT_TRUE(rig.Start());
+    EXPECT_EQ(rig.size(), 512);
+    EXPECT_EQ(rig.session.BankCount, 1);
+    EXPECT_EQ(rig.reg(4) & 0xE0, 0xE0u);
+    rig.session.WriteRegister(0xF3, 0x12);
+    rig.session.Resync();
+    EXPECT_EQ(rig.reg(0xF3), 0x12u);
+    EXPECT_EQ(rig.pc(), 511u);
+}
+
+TEST(ToolDebug28, BrandelIsRefused) {
+    ToolOptions options;
+    options.brandel = true;
+    DebugRig rig(Sx28lFamily(), options);
+    EXPECT_EQ(rig.t.Run([&] { rig.t.link.RequireDebugTool(); }), "Brandel does not support this function.");
+}
+
+TEST(ToolDebug28, ResyncFailsWhenTheChipNeverHalts) {
+    DebugRig rig(Sx28lFamily());
+    ASSERT_TRUE(rig.Load(std::string(" DEVICE SX28L, TURBO\n") + kCounterLoop));
+    ASSERT_TRUE(rig.Start());
+    // A chip held in reset (its flash changed, as while it is programmed)
+    // never halts: the resync gives up after 1000 ms and closes the port.
+    rig.t.firmware.Chip().flash[0] = 0;
+    rig.runner.ChipChanged(rig.t.firmware.Chip());
+    EXPECT_EQ(rig.t.Run([&] { rig.session.Resync(); }), "Chip connection failed.");
+    EXPECT_FALSE(rig.t.link.PortOpen);
+}
+
+}  // namespace
+}  // namespace korvid
