@@ -217,6 +217,7 @@ std::int32_t Evaluate(AsmWork& w) {
             continue;
         }
         ++i;
+        if (depth == 0) continue;  // the grammar always gives an operand first
         std::int32_t& top = stack[depth - 1];
         auto utop = static_cast<std::uint32_t>(top);
         switch (code) {
@@ -237,6 +238,7 @@ std::int32_t Evaluate(AsmWork& w) {
                 break;
             }
             default:
+                if (depth < 2) break;
                 --depth;
                 stack[depth - 1] = Binary(code, stack[depth - 1], stack[depth]);
                 break;

@@ -15,7 +15,7 @@ enum class Form : std::uint8_t {
     Compare,    // compare-and-skip, base = pattern byte
     CompareJump,
     BitAdd,     // ADDB/SUBB: skip on the bit, then base | fr
-    Logic,      // AND/OR/XOR, base = W,#lit word; W,fr = base - 0xCC0 ...
+    Logic,      // AND/OR/XOR, base = index into kLogic
 };
 
 struct InstrForm {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "core/asm/Tokens.h"
 #include "family/Family.h"
@@ -29,14 +30,17 @@ inline std::int32_t EncodeDeviceParam(const Family::DeviceParam& p) {
                                      (p.pattern & 0xFFFu));
 }
 
+// Calls fn(name, kind, value) for every keyword in table order.
 template <typename Fn>
 void ForEachKeyword(const Family& family, Fn&& fn) {
     for (int i = 0; i < kKeywordsBeforeDeviceCount; ++i)
-        fn(kKeywordsBeforeDevice[i].name, kKeywordsBeforeDevice[i].kind, kKeywordsBeforeDevice[i].value);
+        fn(std::string_view(kKeywordsBeforeDevice[i].name), kKeywordsBeforeDevice[i].kind,
+           kKeywordsBeforeDevice[i].value);
     for (int i = 0; i < family.deviceParamCount; ++i)
-        fn(family.deviceParams[i].name.data(), Tok::DeviceParam, EncodeDeviceParam(family.deviceParams[i]));
+        fn(family.deviceParams[i].name, Tok::DeviceParam, EncodeDeviceParam(family.deviceParams[i]));
     for (int i = 0; i < kKeywordsAfterDeviceCount; ++i)
-        fn(kKeywordsAfterDevice[i].name, kKeywordsAfterDevice[i].kind, kKeywordsAfterDevice[i].value);
+        fn(std::string_view(kKeywordsAfterDevice[i].name), kKeywordsAfterDevice[i].kind,
+           kKeywordsAfterDevice[i].value);
 }
 
 }  // namespace korvid

@@ -92,14 +92,14 @@ void BuildSymbolTable(AsmWork& w) {
     for (auto& b : w.buckets) b = kNoEntry;
     for (auto& e : w.index) e = kNoEntry;
     w.storageUsed = 0;
-    ForEachKeyword(*w.family, [&w](const char* name, Tok kind, std::int32_t value) {
-        Append(w, name, static_cast<int>(std::strlen(name)), kind, value);
+    ForEachKeyword(*w.family, [&w](std::string_view name, Tok kind, std::int32_t value) {
+        Append(w, name.data(), static_cast<int>(name.size()), kind, value);
     });
 }
 
 int KeywordCount(const Family& family) {
     int n = 0;
-    ForEachKeyword(family, [&n](const char*, Tok, std::int32_t) { ++n; });
+    ForEachKeyword(family, [&n](std::string_view, Tok, std::int32_t) { ++n; });
     return n;
 }
 

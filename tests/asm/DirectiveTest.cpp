@@ -12,6 +12,24 @@ struct DeviceCase {
     const char* error;  // nullptr when accepted
 };
 
+TEST(Directive, LabelRules) {
+    const char* notAllowed[] = {"DEVICE SYNC", "ID 'A'", "IFDEF x", "IFNDEF x", "IF 1", "ELSE", "ENDIF",
+                                "REPT 1", "ENDR", "EXITM", "ENDM", "EXPAND", "NOEXPAND", "CASE", "NOCASE",
+                                "ERROR 'x'", "END", "WATCH 8,8,UDEC", "FREQ 1000000"};
+    for (const Family* f : kFamilies) {
+        Assembly a(*f);
+        for (const char* d : notAllowed) {
+            EXPECT_FALSE(a.Run(std::string("lbl ") + d + "\n")) << d;
+            EXPECT_EQ(a.message(), "This directive cannot be preceeded by a symbol") << d;
+        }
+        // Allowed labels take the location counter (ORG: the new address;
+        // RESET: the last address); "=", EQU and MACRO enter their own.
+        ASSERT_TRUE(a.Run(" NOP\nl1 DW 1\nl2 DS 2\nl3 BREAK\nl4 ORG 30h\nl5 RESET 0\nl6 = 9\nl7 EQU 8\n"
+                          "l8 MACRO\n ENDM\n DW l1,l2,l3,l4,l5,l6,l7\n")) << a.message();
+        EXPECT_EQ(a.words(0x30), (std::vector<int>{1, 2, 4, 0x30, f->initialAddressMask, 9, 8}));
+    }
+}
+
 TEST(Directive, DeviceWords) {
     const Family* a = &Sx28lFamily();
     const Family* b = &Sx52Family();
