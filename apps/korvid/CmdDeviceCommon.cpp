@@ -72,10 +72,11 @@ int RunOnLink(Link& link, const std::function<int()>& body) {
     } catch (const LinkFailure& failure) {
         std::fflush(stdout);
         std::fprintf(stderr, "%s\n", failure.Text().c_str());
-        std::string note;
-        if (link.DevicePath != link.PortName && !link.DevicePath.empty()) note = link.PortName + " is " + link.DevicePath;
+        // "COM1 is /dev/ttyUSB0", or the path alone when it was given.
+        const bool named = !link.DevicePath.empty() && link.DevicePath != link.PortName;
+        std::string note = named ? link.PortName + " is " + link.DevicePath : std::string();
         if (!link.SystemReason.empty()) {
-            if (!note.empty()) note += ": ";
+            note += named ? ": " : link.DevicePath + ": ";
             note += link.SystemReason;
             if (link.SystemReason.find("ermission denied") != std::string::npos)
                 note += " (is your user in the dialout group?)";

@@ -11,8 +11,10 @@
 namespace korvid {
 
 namespace {
+// The system's reason, after `what` failed (nullptr: the reason alone).
 void SetReason(std::string* reason, const char* what) {
-    if (reason) *reason = std::string(what) + ": " + std::strerror(errno);
+    if (!reason) return;
+    *reason = what ? std::string(what) + ": " + std::strerror(errno) : std::string(std::strerror(errno));
 }
 
 speed_t SpeedOf(std::uint32_t baud) {
@@ -32,12 +34,12 @@ bool PosixSerialDevice::Open(const std::string& path, std::string* reason) {
     Close();
     fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0) {
-        SetReason(reason, path.c_str());
+        SetReason(reason, nullptr);
         return false;
     }
     if (!::isatty(fd_)) {
         errno = ENOTTY;
-        SetReason(reason, path.c_str());
+        SetReason(reason, nullptr);
         Close();
         return false;
     }
