@@ -27,6 +27,11 @@ std::uint32_t FindClockSetting(std::uint32_t frequency) {
 }
 
 void StartClock(Link& link, std::uint32_t frequency) {
+    // The generator runs from 400 kHz to 110 MHz; outside that range the
+    // search has no defined result, so a frequency from elsewhere (an SXC
+    // file, say) is held to the nearest end.
+    if (frequency < kClockMinHz) frequency = kClockMinHz;
+    if (frequency > kClockMaxHz) frequency = kClockMaxHz;
     std::uint32_t setting = FindClockSetting(frequency);
     link.SendByte(kCmdSetClock);
     link.SendByte(static_cast<std::uint8_t>(setting & 0xFF));

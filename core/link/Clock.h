@@ -17,7 +17,8 @@ inline constexpr std::uint32_t kClockMaxHz = 110000000;
 // keeps the last candidate of the smallest error.
 std::uint32_t FindClockSetting(std::uint32_t frequency);
 
-// Command 8 with the setting's three low bytes, then a status byte.
+// Command 8 with the setting's three low bytes, then a status byte. The
+// frequency is held to 400 kHz .. 110 MHz first.
 void StartClock(Link& link, std::uint32_t frequency);
 // Command 9, no answer.
 void StopClock(Link& link);

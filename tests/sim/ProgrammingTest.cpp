@@ -149,6 +149,15 @@ TEST(ProgramDevice, RunStartsClockBeforeRelease) {
     }
 }
 
+TEST(ProgramDevice, RunClockHeldToGeneratorRange) {
+    for (std::uint32_t hz : {0u, 1000000000u}) {
+        ToolSession t(Sx28lFamily());
+        t.state->ClockFrequency = hz;
+        ProgramDevice(t.link, *t.state, t.irc, t.observer, true);
+        EXPECT_EQ(t.firmware.Chip().clockSetting, FindClockSetting(hz ? kClockMaxHz : kClockMinHz));
+    }
+}
+
 TEST(ProgramDevice, StatusFailuresStopAndHideProgress) {
     // Statuses before the first 32-word block's: two erase chunks, the
     // sequence opening, the fuse block.
