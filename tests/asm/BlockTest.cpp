@@ -101,3 +101,31 @@ TEST(Block, MacroErrorsNeedACall) {
 
 }  // namespace
 }  // namespace korvid::test
+
+namespace korvid::test {
+namespace {
+
+// Guards against runaway sources: the number of macro calls per pass and
+// the reach of a macro body offset are bounded.
+TEST(Block, MacroLimits) {
+    std::string src = " NOEXPAND\na0 MACRO\n ENDM\n";
+    char line[32];
+    for (int level = 1; level <= 6; ++level) {
+        std::snprintf(line, sizeof line, "a%d MACRO\n", level);
+        src += line;
+        std::snprintf(line, sizeof line, " a%d\n", level - 1);
+        for (int i = 0; i < 10; ++i) src += line;
+        src += " ENDM\n";
+    }
+    Assembly a(Sx28lFamily());
+    EXPECT_FALSE(a.Run(src + " a6\n"));  // 1,111,111 calls
+    EXPECT_EQ(a.message(), "Limit of 1,048,576 total MACRO calls exceeded");
+    EXPECT_TRUE(a.Run(src + " a5\n a5\n")) << a.message();  // 222,222 calls
+
+    Assembly far(Sx28lFamily());
+    EXPECT_FALSE(far.Run(std::string(0x1000000, ' ') + "mac MACRO\n ENDM\n"));
+    EXPECT_EQ(far.message(), "MACRO definition lies beyond 16 MB of source text");
+}
+
+}  // namespace
+}  // namespace korvid::test
