@@ -1,12 +1,18 @@
 #include "sim/ToolDebug.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace korvid {
 
 namespace {
 
 constexpr std::uint8_t kStatusPageBits = 0xE0;
+
+std::uint64_t NowUs() {
+    using namespace std::chrono;
+    return static_cast<std::uint64_t>(duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count());
+}
 
 // The reset word jumps to a two-word stub in the first page (PAGE of the
 // last page, JMP to the kernel entry): the mark of a debug image.
@@ -60,8 +66,26 @@ void ToolDebugRunner::Release(SimChip& chip) {
     if (debugImage_) {
         HaltAtReset();
     } else {
-        mode_ = Mode::Running;
+        StartRunning();
     }
+}
+
+void ToolDebugRunner::StartRunning() {
+    mode_ = Mode::Running;
+    if (realTime) lastUs_ = NowUs();
+}
+
+void ToolDebugRunner::Advance() {
+    if (mode_ != Mode::Running) return;
+    std::uint64_t cycles = cyclesPerPoll;
+    if (realTime) {
+        const std::uint64_t now = NowUs();
+        const std::uint64_t elapsed = std::min<std::uint64_t>(now - lastUs_, maxAdvanceUs);
+        lastUs_ = now;
+        cycles = elapsed * clockHz / 1'000'000;
+    }
+    if (cycles == 0 || cpu_.sleeping()) return;
+    AfterStop(cpu_.Run(cycles));
 }
 
 void ToolDebugRunner::HaltAtReset() {
@@ -106,7 +130,7 @@ std::uint8_t ToolDebugRunner::RunState(SimChip& chip) {
         case Mode::Halted: return 2;
         case Mode::Running: break;
     }
-    if (!cpu_.sleeping()) AfterStop(cpu_.Run(cyclesPerPoll));
+    Advance();
     if (mode_ == Mode::Halted) return 2;
     return cpu_.sleeping() ? 1 : 0;
 }
@@ -119,7 +143,7 @@ void ToolDebugRunner::Step() {
     }
     const SxStop stop = cpu_.Step();
     if (stop == SxStop::Sleep) {
-        mode_ = Mode::Running;  // reports run state 1 until reset or interrupted
+        StartRunning();  // reports run state 1 until reset or interrupted
         return;
     }
     Halt();
@@ -134,6 +158,7 @@ void ToolDebugRunner::Payload(SimChip& chip, const std::uint8_t* data, std::size
         return;
     }
     if (size == 1 || size == 2) {  // interrupt: halt at the next instruction
+        Advance();
         if (mode_ == Mode::Running) Halt();
         return;
     }
@@ -162,12 +187,12 @@ void ToolDebugRunner::Payload(SimChip& chip, const std::uint8_t* data, std::size
                 breakpoint_ = breakAddress;
                 cpu_.SetBreakAfter(breakAddress, true);
             }
-            mode_ = Mode::Running;
+            StartRunning();
             break;
-        case kRunFree: mode_ = Mode::Running; break;
+        case kRunFree: StartRunning(); break;
         case kRunReset:
             cpu_.Reset(SxReset::External);
-            if (debugImage_) HaltAtReset(); else mode_ = Mode::Running;
+            if (debugImage_) HaltAtReset(); else StartRunning();
             break;
         default: Halt(); break;  // 0xF7F7 and anything unknown: halt at once
     }

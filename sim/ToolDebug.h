@@ -46,11 +46,20 @@ public:
     SxCpu& Cpu() { return cpu_; }
     const SxCpu& Cpu() const { return cpu_; }
 
-    // Instruction cycles a running chip advances at each poll.
+    // Without a tick source, a running chip advances this many instruction
+    // cycles at each poll (deterministic, for tests in the same process).
     std::uint64_t cyclesPerPoll = 1'000'000;
+    // In real time (korvid-sim), it advances by the time that passed since
+    // the last exchange at `clockHz`, at most `maxAdvanceUs` of it at a
+    // time, at each poll and before an interrupt halts it.
+    bool realTime = false;
+    std::uint32_t clockHz = 50'000'000;
+    std::uint32_t maxAdvanceUs = 100'000;
 
 private:
     void Load(const SimChip& chip);
+    void StartRunning();
+    void Advance();
     void HaltAtReset();
     void Halt();
     void AfterStop(SxStop stop);
@@ -69,6 +78,7 @@ private:
     int kernelEntry_ = 0;   // page offset 183h of the last page
     int resetCopy_ = 0;     // size − 3
     int breakpoint_ = -1;   // break-after address while running to it
+    std::uint64_t lastUs_ = 0;
 };
 
 }  // namespace korvid

@@ -115,6 +115,7 @@ int main(int argc, char** argv) {
     ToolFirmware firmware(*family, options);
     firmware.Chip().ircOffset = ircOffset;
     ToolDebugRunner debugRunner(*family);  // runs the chip's program on the emulator
+    debugRunner.realTime = true;            // in step with the time that passes
     firmware.SetRunner(&debugRunner);
     PtyBridge bridge(firmware, static_cast<std::uint32_t>(baud));
     std::string reason;

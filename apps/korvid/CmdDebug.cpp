@@ -1,0 +1,385 @@
+// korvid debug: a line-oriented debugger on the debug protocol, for scripts
+// and tests. Assembles the source, prepares the debug image, programs it
+// (unless --no-program, as Debug (reenter) does), starts the clock, resets
+// the chip and reads commands from stdin; every halt prints the program
+// counter, its instruction and its listing line.
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+#include "apps/korvid/CmdDeviceCommon.h"
+#include "apps/korvid/CommandTable.h"
+#include "core/asm/AsmCore.h"
+#include "core/image/DebugImage.h"
+#include "core/image/Disassembler.h"
+#include "core/link/Clock.h"
+#include "core/link/Debug.h"
+#include "core/link/Irc.h"
+#include "core/link/LinkError.h"
+#include "core/link/Programming.h"
+#include "ui/WatchFormat.h"
+
+namespace korvid::cli {
+namespace {
+
+constexpr const char* kHelp =
+    "commands: step [N] | hop | run | stop | break ADDR|LABEL|none | pc ADDR|LABEL | regs |\n"
+    "          set REG VALUE | watch | reset | quit\n";
+
+// Names of the registers `set` and `regs` know, by address.
+struct RegisterName {
+    const char* name;
+    int address;
+};
+constexpr RegisterName kRegisterNames[] = {
+    {"IND", 0}, {"RTCC", 1}, {"WREG", 1}, {"PC", 2}, {"STATUS", 3}, {"FSR", 4}, {"RA", 5}, {"RB", 6},
+    {"RC", 7},  {"RD", 8},   {"RE", 9},   {"W", kRegisterW},          {"M", kRegisterM},
+};
+
+// STATUS bits from bit 7 down, as flag letters.
+constexpr const char* kStatusFlags[8] = {"PA2", "PA1", "PA0", "TO", "PD", "Z", "DC", "C"};
+
+std::string Upper(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// A number: decimal, 0x.., $.., ..h (hex) or %.. (binary).
+bool ParseNumber(const std::string& text, long& value) {
+    std::string t = text;
+    int base = 10;
+    if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
+        t = t.substr(2), base = 16;
+    } else if (!t.empty() && t[0] == '$') {
+        t = t.substr(1), base = 16;
+    } else if (!t.empty() && t[0] == '%') {
+        t = t.substr(1), base = 2;
+    } else if (t.size() > 1 && (t.back() == 'h' || t.back() == 'H')) {
+        t.pop_back(), base = 16;
+    }
+    if (t.empty() || t.size() > 10) return false;
+    char* end = nullptr;
+    value = std::strtol(t.c_str(), &end, base);
+    return end && *end == '\0';
+}
+
+class CliDebugger {
+public:
+    CliDebugger(Link& link, AssemblyState& state) : link_(link), state_(state), session_(link, state) {}
+
+    int Run(std::istream& in) {
+        session_.Begin();
+        Reset();
+        if (!WaitHalt()) std::printf("running\n");
+        std::string line;
+        while (std::getline(in, line)) {
+            std::istringstream words(line);
+            std::string command;
+            if (!(words >> command)) continue;
+            command = Upper(command);
+            if (command == "QUIT" || command == "Q") break;
+            Execute(command, words);
+            std::fflush(stdout);
+        }
+        session_.End();
+        return kExitOk;
+    }
+
+private:
+    bool Halted() const { return session_.StateValid; }
+
+    void Execute(const std::string& command, std::istringstream& args) {
+        std::string a, b;
+        args >> a >> b;
+        if (command == "STEP" || command == "S") return Step(a);
+        if (command == "HOP") return Hop();
+        if (command == "RUN") return RunCommand();
+        if (command == "STOP") return Stop();
+        if (command == "BREAK") return Break(a);
+        if (command == "PC") return MovePc(a);
+        if (command == "REGS") return Registers();
+        if (command == "SET") return Set(a, b);
+        if (command == "WATCH") return Watches();
+        if (command == "RESET") {
+            Reset();
+            if (!WaitHalt()) std::printf("running\n");
+            return;
+        }
+        if (command == "HELP") {
+            std::printf("%s", kHelp);
+            return;
+        }
+        std::printf("error: unknown command '%s'\n%s", command.c_str(), kHelp);
+    }
+
+    // The Debug window's Reset button.
+    void Reset() {
+        if (session_.StateValid) {
+            session_.State.ProgramCounter = static_cast<std::uint32_t>((session_.ProgramSize - 1) & 0xF77);
+            session_.Resume(kModeReset);
+        }
+        StartClock(link_, state_.ClockFrequency);
+        ReleaseChip(link_);
+    }
+
+    // Polls (40 ms apart, as the Debug window does) until the chip halts or
+    // `timeoutMs` passed; prints the halt. A sleeping chip is reported once.
+    bool WaitHalt(std::uint32_t timeoutMs = 5000, bool print = true) {
+        TickSource& ticks = link_.Ticks();
+        const std::uint64_t start = ticks.NowMs();
+        for (;;) {
+            if (session_.Poll()) {
+                session_.ReadState();
+                session_.RefreshViews();
+                if (print) PrintHalt();
+                return true;
+            }
+            if (session_.LastRunState == 1) {
+                std::printf("sleeping\n");
+                return false;
+            }
+            if (ticks.NowMs() - start >= timeoutMs) return false;
+            ticks.SleepMs(40);
+        }
+    }
+
+    int Line(std::uint32_t pc) const { return state_.AddressLine[pc & (kProgramWords - 1)]; }
+
+    void PrintHalt() {
+        const ChipState& s = session_.State;
+        const std::uint32_t pc = s.ProgramCounter;
+        const char* text = DisassembleWord(state_, static_cast<int>(pc), s.WAt1Flag);
+        std::printf("PC %03X  %-18s", pc, (state_.ChipImage[pc] & kDataFlag) ? text : "(unused)");
+        if (s.SkipFlag) std::printf(" SKIP");
+        if (s.IntFlag) std::printf(" INT");
+        const int line = Line(pc);
+        if (line >= 0) {
+            const char* list = nullptr;
+            GetListLine(state_, line, list);
+            std::string shown(list ? list : "");
+            while (!shown.empty() && (shown.back() == ' ' || shown.back() == '\r')) shown.pop_back();
+            std::printf("  | %s", shown.c_str());
+        }
+        std::printf("\n");
+    }
+
+    bool RequireHalted() {
+        if (Halted()) return true;
+        std::printf("error: the chip is running (stop it first)\n");
+        return false;
+    }
+
+    // Resumes one instruction and waits for its halt.
+    bool StepOnce(bool print) {
+        session_.Resume(kModeStep);
+        if (WaitHalt(1000, print)) return true;
+        if (session_.LastRunState != 1) std::printf("running\n");
+        return false;
+    }
+
+    void Step(const std::string& count) {
+        if (!RequireHalted()) return;
+        long n = 1;
+        if (!count.empty() && (!ParseNumber(count, n) || n < 1 || n > 1000000)) {
+            std::printf("error: step takes a count from 1 to 1000000\n");
+            return;
+        }
+        for (long i = 0; i < n; ++i)
+            if (!StepOnce(true)) return;
+    }
+
+    // Steps silently until the listing line changes (at most 100,000 steps).
+    void Hop() {
+        if (!RequireHalted()) return;
+        const int last = Line(session_.State.ProgramCounter);
+        for (int i = 0; i < 100000; ++i) {
+            if (!StepOnce(false)) return;
+            if (Line(session_.State.ProgramCounter) != last || session_.State.ProgramCounter == session_.State.Breakpoint) break;
+        }
+        PrintHalt();
+    }
+
+    void RunCommand() {
+        if (!RequireHalted()) return;
+        if (session_.State.Breakpoint < kNoBreakpoint) {
+            session_.Resume(kModeToBreak);
+            if (!WaitHalt() && session_.LastRunState != 1) std::printf("running\n");
+        } else {
+            session_.Resume(kModeFree);
+            std::printf("running\n");
+        }
+    }
+
+    void Stop() {
+        if (Halted()) {
+            PrintHalt();
+            return;
+        }
+        session_.Interrupt();
+        if (!WaitHalt(1000)) std::printf("error: the chip did not halt\n");
+    }
+
+    // An address: a number or a label of the program.
+    bool Address(const std::string& text, long& address) {
+        if (ParseNumber(text, address)) return address >= 0 && address < kProgramWords;
+        if (!state_.work || text.empty() || text.size() > 32) return false;
+        for (const std::string& key : {Upper(text), text}) {
+            const std::uint32_t e = LookupSymbol(*state_.work, key.c_str(), static_cast<int>(key.size()));
+            if (e != kNoEntry && EntryKind(*state_.work, e) != Tok::Undefined) {
+                address = EntryValue(*state_.work, e);
+                return address >= 0 && address < kProgramWords;
+            }
+        }
+        return false;
+    }
+
+    bool CodeAddress(const std::string& text, long& address) {
+        if (!Address(text, address)) {
+            std::printf("error: '%s' is not a program address or label\n", text.c_str());
+            return false;
+        }
+        if (!(state_.ChipImage[static_cast<std::size_t>(address)] & kDataFlag)) {
+            std::printf("error: no code at %03lX\n", address);
+            return false;
+        }
+        return true;
+    }
+
+    void Break(const std::string& where) {
+        if (where.empty() || Upper(where) == "NONE") {
+            session_.State.Breakpoint = kNoBreakpoint;
+            std::printf("breakpoint none\n");
+            return;
+        }
+        long address = 0;
+        if (!CodeAddress(where, address)) return;
+        session_.State.Breakpoint = static_cast<std::uint32_t>(address);
+        std::printf("breakpoint %03lX\n", address);
+    }
+
+    void MovePc(const std::string& where) {
+        if (!RequireHalted()) return;
+        long address = 0;
+        if (!CodeAddress(where, address)) return;
+        session_.CurrentSnapshot.Breakpoint = session_.State.Breakpoint;  // keep the breakpoint
+        session_.MoveProgramCounter(static_cast<int>(address));
+        PrintHalt();
+    }
+
+    void Registers() {
+        if (!RequireHalted()) return;
+        const ChipState& s = session_.State;
+        const auto& r = s.registers;
+        std::printf("PC %03X  W %02X  M %X  STATUS %02X", s.ProgramCounter, s.W & 0xFF, s.M, r[3] & 0xFF);
+        std::string flags;
+        for (int bit = 7; bit >= 0; --bit) {
+            if (r[3] & (1u << bit)) {
+                if (!flags.empty()) flags += ' ';
+                flags += kStatusFlags[7 - bit];
+            }
+        }
+        std::printf(" [%s]  FSR %02X  INT %d  SKIP %d\n", flags.c_str(), r[4] & 0xFF, s.IntFlag, s.SkipFlag);
+        const bool is52 = state_.family->is52();
+        const int ports = is52 ? 5 : ((state_.ChipImage[kExtFuseIndex] & 0x400) ? 3 : 2);
+        static constexpr const char* kPorts[5] = {"RA", "RB", "RC", "RD", "RE"};
+        std::printf("%s %02X", s.WAt1Flag ? "WREG" : "RTCC", r[1] & 0xFF);
+        for (int p = 0; p < ports; ++p) std::printf("  %s %02X", kPorts[p], r[5 + p] & 0xFF);
+        std::printf("\nglobal");
+        for (int a = 5 + ports; a < 16; ++a) std::printf(" %02X:%02X", a, r[a] & 0xFF);
+        std::printf("\n");
+        // Banked registers, one bank a line: 28 family the banks read, 52 all 16.
+        const int banks = is52 ? 16 : session_.BankCount;
+        for (int bank = 0; bank < banks; ++bank) {
+            const int base = is52 ? bank * 16 : (8 - banks + bank) * 32 + 16;
+            std::printf("bank %X", is52 ? bank : 8 - banks + bank);
+            for (int i = 0; i < 16; ++i) std::printf(" %02X", (is52 && bank == 0) ? 0 : r[base + i] & 0xFF);
+            std::printf("\n");
+        }
+    }
+
+    void Set(const std::string& reg, const std::string& value) {
+        if (!RequireHalted()) return;
+        long v = 0;
+        if (reg.empty() || !ParseNumber(value, v) || v < 0 || v > 255) {
+            std::printf("error: set takes a register and a value from 0 to 255\n");
+            return;
+        }
+        long address = -1;
+        const std::string name = Upper(reg);
+        for (const RegisterName& n : kRegisterNames)
+            if (name == n.name) address = n.address;
+        if (address < 0 && !Address(reg, address)) {  // a number or a symbol (EQU)
+            std::printf("error: unknown register '%s'\n", reg.c_str());
+            return;
+        }
+        if (address < 0 || (address > 255 && address != kRegisterM && address != kRegisterW)) {
+            std::printf("error: register %s out of range\n", reg.c_str());
+            return;
+        }
+        session_.WriteRegister(static_cast<int>(address), static_cast<std::uint32_t>(v));
+        session_.Resync();
+        PrintHalt();
+    }
+
+    void Watches() {
+        if (!RequireHalted()) return;
+        if (state_.WatchCount == 0) {
+            std::printf("no watches\n");
+            return;
+        }
+        for (std::uint32_t i = 0; i < state_.WatchCount && i < kMaxWatches; ++i) {
+            const Watch& w = state_.Watches[i];
+            std::printf("%s = %s\n", w.name,
+                        WatchText(w, session_.State.registers.data(), *state_.family, session_.BankCount).c_str());
+        }
+    }
+
+    Link& link_;
+    AssemblyState& state_;
+    DebugSession session_;
+};
+
+int RunDebug(const std::vector<std::string>& args) {
+    Options options(args, {"--family", "--port"}, {"--no-program"});
+    if (!options.ok()) return UsageError("debug", options.error());
+    if (options.Operands().size() != 1) return UsageError("debug", "expected one source file");
+    const Family* family = FamilyOption(options);
+    if (!family) return kExitUsage;
+    DeviceLink port;
+    if (!PortOption("debug", options, port.link)) return kExitUsage;
+
+    CoreSession session(*family);
+    if (!AssembleFile(session, options.Operands()[0])) return kExitFailure;
+    AssemblyState& s = *session.state;
+    PrepareDebugImage(s);
+    if (s.ErrorFlag) {
+        std::string message = s.ErrorMessage;
+        std::string text;
+        for (char c : message)
+            if (c != '\r') text += c;
+        std::fprintf(stderr, "%s\n", text.c_str());
+        return kExitFailure;
+    }
+    const bool program = !options.Flag("--no-program");
+    return RunOnLink(port.link, [&] {
+        port.link.RequireDebugTool();
+        if (program) {
+            StderrProgress progress;
+            IrcSettings irc;
+            ProgramDevice(port.link, s, irc, progress, false);
+        }
+        port.link.OpenLink();
+        CliDebugger debugger(port.link, s);
+        return debugger.Run(std::cin);
+    });
+}
+
+}  // namespace
+
+KORVID_COMMAND("debug", "FILE.src [--no-program] [--port COMn|PATH] [--family 28l|52]", RunDebug);
+
+}  // namespace korvid::cli

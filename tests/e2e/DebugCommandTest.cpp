@@ -1,0 +1,168 @@
+// `korvid debug` against korvid-sim on a real pseudo-terminal: commands
+// from a script on stdin, halts and registers on stdout.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "tests/e2e/Process.h"
+
+namespace korvid {
+namespace {
+
+using test::RunChild;
+using test::RunResult;
+using test::SimTool;
+using test::TempDir;
+
+std::string Korvid() { return test::BinaryPath("apps/korvid/korvid"); }
+
+void WriteText(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+// Runs `korvid debug` on `source` with `script` as its stdin.
+RunResult Debug(const TempDir& dir, const std::string& port, const std::string& family, const std::string& source,
+                const std::string& script, const std::string& extra = "") {
+    WriteText(dir.File("prog.src"), source);
+    WriteText(dir.File("script.txt"), script);
+    const std::string command = "'" + Korvid() + "' debug '" + dir.File("prog.src") + "' --family " + family +
+                                " --port '" + port + "' " + extra + " < '" + dir.File("script.txt") + "'";
+    return RunChild({"/bin/sh", "-c", command}, {}, 60);
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::string line;
+    for (char c : text) {
+        if (c == '\n') {
+            lines.push_back(line);
+            line.clear();
+        } else {
+            line += c;
+        }
+    }
+    if (!line.empty()) lines.push_back(line);
+    return lines;
+}
+
+const char* const kCounter =
+    "count   EQU     0Ch\n"
+    "        WATCH   count, 8, UDEC\n"
+    "        RESET   start\n"
+    "        ORG     10h\n"
+    "start   MOV     W,#5\n"        // 010
+    "        MOV     count,W\n"     // 011
+    "loop    INC     count\n"       // 012
+    "        SB      count.0\n"     // 013
+    "        JMP     loop\n"        // 014
+    "        SLEEP\n";              // 015
+
+class DebugCommand : public ::testing::TestWithParam<const char*> {
+protected:
+    bool is52() const { return std::string(GetParam()) == "52"; }
+    std::string Source() const {
+        return std::string(is52() ? "" : "        DEVICE  SX28L, TURBO, STACKX_OPTIONX\n") + kCounter;
+    }
+    std::string Reset() const { return is52() ? "PC FFF" : "PC 7FF"; }
+};
+
+TEST_P(DebugCommand, StepsRunsToABreakpointAndEditsRegisters) {
+    SimTool tool({"--family", GetParam()});
+    TempDir dir;
+    RunResult r = Debug(dir, tool.Path(), GetParam(), Source(),
+                        "step 3\n"
+                        "watch\n"
+                        "step\n"
+                        "break loop\n"
+                        "run\n"
+                        "set count 40h\n"
+                        "watch\n"
+                        "regs\n"
+                        "pc start\n"
+                        "reset\n"
+                        "quit\n");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::vector<std::string> out = Lines(r.out);
+    ASSERT_GE(out.size(), 12u) << r.out;
+    EXPECT_EQ(out[0].rfind(Reset(), 0), 0u) << out[0];        // halt at reset: the reset vector
+    EXPECT_NE(out[0].find("RESET   start"), std::string::npos) << out[0];
+    EXPECT_EQ(out[1].rfind("PC 010  MOV", 0), 0u) << out[1];
+    EXPECT_EQ(out[3].rfind("PC 012  INC", 0), 0u) << out[3];
+    EXPECT_EQ(out[4], "count = 5");
+    EXPECT_EQ(out[5].rfind("PC 013  SB", 0), 0u) << out[5];
+    EXPECT_EQ(out[6], "breakpoint 012");
+    // SB count.0 with count = 6: not taken; JMP loop; INC executed: halt after it.
+    EXPECT_EQ(out[7].rfind("PC 013", 0), 0u) << out[7];
+    EXPECT_EQ(out[8].rfind("PC 013", 0), 0u) << out[8];       // after set
+    EXPECT_EQ(out[9], "count = 64");
+    EXPECT_NE(r.out.find("STATUS"), std::string::npos);
+    EXPECT_NE(r.out.find("INT 0  SKIP 0"), std::string::npos);
+    EXPECT_NE(r.out.find("0C:40"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("PC 010  MOV"), std::string::npos);
+    EXPECT_EQ(out.back().rfind(Reset(), 0), 0u) << out.back();
+}
+
+TEST_P(DebugCommand, SkipFreeRunStopAndSleep) {
+    SimTool tool({"--family", GetParam()});
+    TempDir dir;
+    RunResult r = Debug(dir, tool.Path(), GetParam(), Source(),
+                        "step 4\n"      // to SB with count = 6
+                        "step 2\n"      // SB not taken, JMP
+                        "step\n"        // INC -> 7
+                        "step\n"        // SB taken: halts on the skipped JMP
+                        "step\n"        // passes over it
+                        "step\n"        // SLEEP
+                        "stop\n"
+                        "reset\n"
+                        "break none\n"
+                        "run\n"
+                        "stop\n"
+                        "quit\n");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("PC 014  JMP   012          SKIP"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("PC 015  SLEEP"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("sleeping"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("running"), std::string::npos) << r.out;
+}
+
+TEST_P(DebugCommand, ErrorsAreReportedAndTheSessionGoesOn) {
+    SimTool tool({"--family", GetParam()});
+    TempDir dir;
+    RunResult r = Debug(dir, tool.Path(), GetParam(), Source(),
+                        "frobnicate\n"
+                        "break nowhere\n"
+                        "break 300h\n"
+                        "set count 999\n"
+                        "step 0\n"
+                        "step\n"
+                        "quit\n");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("error: unknown command 'FROBNICATE'"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("error: 'nowhere' is not a program address or label"), std::string::npos);
+    EXPECT_NE(r.out.find("error: no code at 300"), std::string::npos);
+    EXPECT_NE(r.out.find("error: set takes a register and a value from 0 to 255"), std::string::npos);
+    EXPECT_NE(r.out.find("PC 010  MOV"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, DebugCommand, ::testing::Values("28l", "52"),
+                         [](const auto& info) { return std::string(info.param) == "52" ? "Sx52" : "Sx28l"; });
+
+TEST(DebugCommandTool, BrandelIsRefused) {
+    SimTool tool({"--brandel"});
+    TempDir dir;
+    RunResult r = Debug(dir, tool.Path(), "28l", std::string(" DEVICE SX28L\n") + kCounter, "quit\n");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("Brandel does not support this function."), std::string::npos) << r.err;
+}
+
+TEST(DebugCommandTool, ADebugImageThatDoesNotFitIsRefused) {
+    SimTool tool({});
+    TempDir dir;
+    RunResult r = Debug(dir, tool.Path(), "28l", " DEVICE SX28L, WATCHDOG\n RESET start\nstart JMP start\n", "quit\n");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("ERROR! Debug requires the following:"), std::string::npos) << r.err;
+}
+
+}  // namespace
+}  // namespace korvid
