@@ -226,6 +226,58 @@ TEST_P(ToolDebug, RtccInterruptShowsTheIntFlag) {
     EXPECT_EQ(rig.pc(), 0x12u);
 }
 
+TEST_P(ToolDebug, ResumeAndInterruptBytes) {
+    DebugRig rig(family());
+    ASSERT_TRUE(rig.Load(Header(family()) + kCounterLoop));
+    ASSERT_TRUE(rig.Start());
+    ChipState& s = rig.session.State;
+    s.W = 0x12;
+    s.SkipFlag = 1;  // not sent at the reset vector
+    s.IntFlag = 1;
+    s.registers[3] = 0xFF;
+    s.registers[4] = 0x44;
+    s.registers[13] = 0x0D;
+    s.registers[14] = 0x0E;
+    s.registers[15] = 0x0F;
+    s.M = 0x0A;
+    s.Breakpoint = 0x123;
+    const int top = rig.size() - 1;
+    rig.session.Resume(kModeResync);
+    const std::vector<std::uint8_t> want = {
+        7, 28, 4, 0x12, 0, static_cast<std::uint8_t>(top >> 8), 8, static_cast<std::uint8_t>((top & 0xFF) - 2),
+        0x10, 0xE7 + 16, 0x20, 0x44, 0, 0x0E, 0, 0x0F, 0, 0xF7, 0, 0xF7, 0, 0xF7, 0, 0x01, 0x40, 0x23,
+        0, 0x0A, 0x80, 0x0D};
+    EXPECT_EQ(rig.t.PlainWrites().back(), want);
+    EXPECT_EQ(rig.session.LastMode, kModeResync);
+    ASSERT_TRUE(rig.WaitHalt());
+    EXPECT_EQ(rig.pc(), static_cast<std::uint32_t>(top));
+    rig.session.Interrupt();
+    EXPECT_EQ(rig.t.PlainWrites().back(), family().is52() ? (std::vector<std::uint8_t>{7, 2, 0, 0})
+                                                          : (std::vector<std::uint8_t>{7, 1, 0}));
+}
+
+TEST_P(ToolDebug, WAtAddress1) {
+    DebugRig rig(family());
+    ASSERT_TRUE(rig.Load(Header(family()) +
+                         " ORG 10h\n"
+                         "start MOV W,#7Fh\n"
+                         " MOV !OPTION,W\n"      // RTW = 0: address 1 is W
+                         " MOV W,#21h\n"
+                         "loop JMP loop\n"
+                         " RESET start\n"));
+    ASSERT_TRUE(rig.Start());
+    for (int i = 0; i < 4; ++i) ASSERT_TRUE(rig.Step());
+    EXPECT_EQ(rig.session.State.WAt1Flag, 1);
+    EXPECT_EQ(rig.reg(1), 0x21u);
+    const std::size_t writes = rig.t.PlainWrites().size();
+    rig.session.WriteRegister(1, 0x33);
+    EXPECT_EQ(rig.t.PlainWrites().size(), writes);  // W travels with the resume
+    EXPECT_EQ(rig.session.State.W, 0x33u);
+    rig.session.Resync();
+    EXPECT_EQ(rig.session.State.W, 0x33u);
+    EXPECT_EQ(rig.reg(1), 0x33u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Families, ToolDebug, ::testing::Values(&Sx28lFamily(), &Sx52Family()), FamilyName);
 
 TEST(ToolDebug28, OneBankPartShowsTheBankBitsSet) {
