@@ -70,6 +70,19 @@ struct Family {
     // Assembler: BANK addr stores (addr >> bankShift) AND 7.
     std::uint8_t bankShift = 5;
 
+    // Disassembler: highest register address printed by name, by bit 10 of
+    // the extended fuse word (28L: the 18-pin part names up to RB, the
+    // 28-pin part up to RC; 52: RE either way). BANK n prints n << bankShift.
+    std::uint8_t namedRegisterLimit[2] = {6, 7};
+    // Debug image: fuse := (fuse & debugFuseKeep) | debugFuseOscillator.
+    std::uint16_t debugFuseKeep = 0xF1C;
+    std::uint16_t debugFuseOscillator = 0x080;
+    // Debug image: turbo mode always (52), else when fuse bit 11 is clear.
+    bool debugAlwaysTurbo = false;
+    // Debug kernel word 75: SETB FSR.4 where FSR bit 4 selects the banked
+    // half of a bank (28L), NOP where FSR is a linear address (52).
+    std::uint16_t kernelWord75 = 0x584;
+
     bool is52() const { return id == FamilyId::Sx52; }
 };
 

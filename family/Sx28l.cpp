@@ -50,6 +50,12 @@ Family MakeSx28l() {
     f.addressMaskFromExtFuse = true;
     f.foldBankedRegisters = false;
     f.bankShift = 5;
+    f.namedRegisterLimit[0] = 6;
+    f.namedRegisterLimit[1] = 7;
+    f.debugFuseKeep = 0xF1C;
+    f.debugFuseOscillator = 0x080;
+    f.debugAlwaysTurbo = false;
+    f.kernelWord75 = 0x584;
     return f;
 }
 }  // namespace

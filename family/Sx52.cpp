@@ -51,6 +51,12 @@ Family MakeSx52() {
     f.addressMaskFromExtFuse = false;
     f.foldBankedRegisters = true;
     f.bankShift = 4;
+    f.namedRegisterLimit[0] = 9;
+    f.namedRegisterLimit[1] = 9;
+    f.debugFuseKeep = 0xF0C;
+    f.debugFuseOscillator = 0x0A0;
+    f.debugAlwaysTurbo = true;
+    f.kernelWord75 = 0x000;
     return f;
 }
 }  // namespace

@@ -10,7 +10,6 @@
 #include "core/image/DebugImage.h"
 #include "core/image/DebugKernel.h"
 #include "core/image/HexFile.h"
-#include "core/image/ImageFamily.h"
 
 namespace korvid::cli {
 namespace {
@@ -35,7 +34,7 @@ void PrintSummary(const AssemblyState& s) {
     const Image& d = s.DeviceImage;
     const int size = ProgramSize(*s.family, d[kExtFuseIndex]);
     const int stub = d[std::size_t(size - 1)] & 0x1FF;
-    const bool turbo = ImageData(*s.family).alwaysTurbo || !(d[kFuseIndex] & 0x800);
+    const bool turbo = s.family->debugAlwaysTurbo || !(d[kFuseIndex] & 0x800);
     const KernelDelay delay = ComputeKernelDelay(s.ClockFrequency, turbo);
     std::printf("program size:   %d words\n", size);
     std::printf("fuse word:      0x%03X\n", d[kFuseIndex] & kWordMask);

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "core/image/DebugKernel.h"
-#include "core/image/ImageFamily.h"
 
 namespace korvid {
 
@@ -49,7 +48,7 @@ void PrepareDebugImage(AssemblyState& state) {
     Image& image = state.DeviceImage;
     image = state.ChipImage;
 
-    const ImageFamilyData& data = ImageData(*state.family);
+    const Family& data = *state.family;
     std::uint16_t& fuse = image[kFuseIndex];
     fuse = std::uint16_t((fuse & data.debugFuseKeep) | data.debugFuseOscillator);
     if (fuse & kWatchdogBit) return;
@@ -84,7 +83,7 @@ void PrepareDebugImage(AssemblyState& state) {
     image[std::size_t(stub)] = kStubPage;
     image[std::size_t(stub + 1)] = kStubJump;
 
-    const bool turbo = data.alwaysTurbo || !(fuse & kTurboOffBit);
+    const bool turbo = data.debugAlwaysTurbo || !(fuse & kTurboOffBit);
     if (turbo)
         std::copy(std::begin(kKernelReceiveTurbo), std::end(kKernelReceiveTurbo), kernel + kKernelReceiveWord);
     const KernelDelay delay = ComputeKernelDelay(state.ClockFrequency, turbo);

@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "core/image/ImageFamily.h"
 
 namespace korvid {
 
@@ -208,9 +207,8 @@ struct Decoder {
 const char* DisassembleWord(const Family& family, std::uint16_t extFuse, std::uint16_t word, int address,
                             std::uint8_t registerOneIsW) {
     static char buffer[kMaxInstructionText + 1];
-    const ImageFamilyData& data = ImageData(family);
     Out out(buffer);
-    Decoder decoder{out, data.namedRegisterLimit[(extFuse >> 10) & 1], data.bankDisplayShift, registerOneIsW != 0};
+    Decoder decoder{out, family.namedRegisterLimit[(extFuse >> 10) & 1], family.bankShift, registerOneIsW != 0};
     decoder.Word(word & kWordMask, address);
     out.End();
     return buffer;
