@@ -129,7 +129,9 @@ void PtyBridge::Run(volatile std::sig_atomic_t& stop, std::FILE* log) {
                 }
                 continue;
             }
-            if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+            // Nothing to read: go on waiting, unless the client hung up (it
+            // may already have opened the port again).
+            if (n < 0 && (errno == EAGAIN || errno == EINTR) && !(p.revents & (POLLHUP | POLLERR))) continue;
         }
         // No client has the slave open (or it just closed it): the master
         // reports a hang-up until the next open. Check back shortly.
