@@ -92,7 +92,8 @@ struct AsmWork {
     int pendingKeyLength = 0;
     bool hasPendingLabel = false;
     bool hasLabel = false;  // a label (new or known) stood at the line start
-    std::uint32_t labelStart = 0, labelEnd = 0;  // span of the pending label
+    std::uint32_t labelStart = 0, labelEnd = 0;  // span of the line's label
+    std::uint32_t knownLabel = kNoEntry;  // pass 2: the entry of a label from pass 1
     char prefix[kMaxNameLength + 1] = {};  // global-label prefix
     int prefixLength = 0;
 

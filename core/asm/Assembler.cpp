@@ -102,6 +102,9 @@ void Statement(AsmWork& w, Tok t) {
         if (w.pass == 1) Fail(w, AsmMsg::LabelAlreadyDefined);
         SetPrefixFromName(w);
         w.hasLabel = true;
+        w.knownLabel = w.entry;
+        w.labelStart = w.state->ErrorStart;
+        w.labelEnd = w.state->ErrorEnd;
         w.addressShown = true;
         t = ReadToken(w);
     }
@@ -165,6 +168,7 @@ bool Line(AsmWork& w) {
     w.dollar = static_cast<std::int32_t>(w.LocationCounter);
     w.hasPendingLabel = false;
     w.hasLabel = false;
+    w.knownLabel = kNoEntry;
 
     Tok t = ReadToken(w);
     if (t == Tok::EndOfLine && w.atEnd) return false;

@@ -4,6 +4,16 @@
 namespace korvid {
 
 void EnterPendingLabel(AsmWork& w, std::int32_t value) {
+    if (w.knownLabel != kNoEntry) {
+        // Pass 2 keeps the label's pass-1 value. When the code before it
+        // took a different size in pass 2 (an IFDEF or IFNDEF of a symbol
+        // defined further down), that value would be silently wrong.
+        if (EntryValue(w, w.knownLabel) != value) {
+            SetSpan(w, w.labelStart, w.labelEnd);
+            Fail(w, AsmMsg::LabelChangedBetweenPasses);
+        }
+        return;
+    }
     if (!w.hasPendingLabel) return;
     EnterSymbol(w, w.pendingKey, w.pendingKeyLength, Tok::Constant, value);
     w.hasPendingLabel = false;

@@ -63,6 +63,7 @@ constexpr const char* kTexts[] = {
     "Variable must be followed by \"=\"",
     "Limit of 1,048,576 total MACRO calls exceeded",
     "MACRO definition lies beyond 16 MB of source text",
+    "Label address differs between passes",
 };
 static_assert(sizeof kTexts / sizeof kTexts[0] == static_cast<int>(AsmMsg::Count));
 }  // namespace

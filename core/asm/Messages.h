@@ -64,6 +64,7 @@ enum class AsmMsg : std::uint8_t {
     VariableWithoutAssign,
     TotalMacroCallLimit,
     MacroTooFarIntoSource,
+    LabelChangedBetweenPasses,
     Count
 };
 

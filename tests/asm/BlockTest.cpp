@@ -27,9 +27,6 @@ TEST(Block, Conditionals) {
         {" IF 0\n IF 1\n DW 1\n ELSE\n DW 2\n ENDIF\n ELSE\n DW 3\n ENDIF\n", {3}},
         {" IF 0\n IF 1\n ELSE\n ELSE\n DW 9\n ENDIF\n ENDIF\n DW 4\n", {4}},
         {"lab NOP\n IFDEF lab\n DW 1\n ENDIF\n IFNDEF lab\n DW 2\n ENDIF\n", {0, 1}},
-        // Pass 1 does not know "later" yet, pass 2 does; the label keeps its
-        // pass-1 address.
-        {" IFDEF later\n DW 1\n ENDIF\nlater DW 2\n DW later\n", {1, 2, 0}},
         {" IFDEF RA\n DW 1\n ENDIF\n IFDEF 5\n DW 2\n ENDIF\n IFNDEF nothing\n DW 3\n ENDIF\n", {1, 2, 3}},
         {"x = 3\n IF x = 3 AND NOT x = 4\n DW 1\n ENDIF\n", {1}},
         {" IF 0\n mac 1,2,3 this is never looked at\n lab EQU ?\n", {}},

@@ -155,6 +155,11 @@ TEST(Error, BlockMessages) {
         {"mac MACRO\n mac\n ENDM\n mac\n", "Macro stack overflow", "mac"},
         {"mac MACRO\n NOP\n ENDM\nmac MACRO\n ENDM\n", "Label is already defined", "mac"},
         {" mac 1,2\nmac MACRO\n ENDM\n", "Expected a label, directive, or instruction", "1"},
+        // Pass 1 does not know "later" yet, pass 2 does: the code before the
+        // label changes size between the passes.
+        {" IFDEF later\n DW 1\n ENDIF\nlater DW 2\n", "Label address differs between passes", "later"},
+        {" IFNDEF ONCE\nONCE EQU 1\n NOP\n ENDIF\nnext NOP\n", "Label address differs between passes", "next"},
+        {" IFNDEF lab\n NOP\n ENDIF\nk EQU $\nlab\n", "Label address differs between passes", "k"},
         {"l1 MACRO\n ERROR 'deep'\n ENDM\nl2 MACRO\n l1\n ENDM\n l2 ; here\n", "deep", ""},
     };
     for (const Family* f : kFamilies)
