@@ -453,6 +453,14 @@ void SxCpu::Sleep() {
     Reschedule();
 }
 
+void SxCpu::EndSleep() {
+    if (!sleeping_) return;
+    sleeping_ = false;
+    rtccBaseCycle_ = cycles_;  // RTCC resumes from the value it stopped at
+    wdtStart_ = cycles_;
+    ArmRtcc();
+}
+
 // --- the general executor --------------------------------------------------
 
 void SxCpu::Annul() {

@@ -121,6 +121,9 @@ public:
     void SetRtcc(std::uint8_t value);
     void SetInInterrupt(bool on) { inIsr_ = on; Reschedule(); }
     void SetSkipPending(bool on) { skipPending_ = on; }
+    // Ends a SLEEP without the wake-up reset (a debugger halting a sleeping
+    // chip): execution continues after the SLEEP; PD stays 0.
+    void EndSleep();
 
     // One decoded program word (an implementation detail of the run loop).
     struct Op {

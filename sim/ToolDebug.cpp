@@ -159,7 +159,10 @@ void ToolDebugRunner::Payload(SimChip& chip, const std::uint8_t* data, std::size
     }
     if (size == 1 || size == 2) {  // interrupt: halt at the next instruction
         Advance();
-        if (mode_ == Mode::Running) Halt();
+        if (mode_ == Mode::Running) {
+            cpu_.EndSleep();  // a sleeping chip halts too, after its SLEEP
+            Halt();
+        }
         return;
     }
     if (size != 28) return;

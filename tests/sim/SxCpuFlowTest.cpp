@@ -138,7 +138,9 @@ TEST_P(SxCpuFlow, IreadReadsAProgramWordThroughModeAndW) {
     EXPECT_EQ(cpu.w(), 0xBC);
     EXPECT_EQ(cpu.mode() & 0x0F, 0x0A);
     EXPECT_EQ(cpu.cycles() - before, 4u);
-    if (GetParam()->is52()) EXPECT_EQ(cpu.mode(), 0x1A);  // bit 4 kept
+    if (GetParam()->is52()) {
+        EXPECT_EQ(cpu.mode(), 0x1A);  // bit 4 kept
+    }
 }
 
 TEST_P(SxCpuFlow, ModeMoves) {

@@ -110,7 +110,9 @@ TEST_P(SxCpuProgram, IndirectFillOfEveryBank) {
                       " JMP fill\n");
     ASSERT_TRUE(program.Run());
     for (int a = 0x10; a < 0x100; ++a)
-        if (a & 0x10) EXPECT_EQ(program.cpu().Peek(a), a) << std::hex << a;
+        if (a & 0x10) {
+            EXPECT_EQ(program.cpu().Peek(a), a) << std::hex << a;
+        }
 }
 
 TEST_P(SxCpuProgram, LongCallAcrossPagesAndTableLookup) {

@@ -133,6 +133,8 @@ TEST_P(ToolDebug, SleepIsReportedAndResetRecovers) {
     ASSERT_TRUE(rig.WaitHalt(1));
     EXPECT_EQ(rig.pc(), 0x12u);
     EXPECT_EQ(rig.reg(3) & 0x08, 0u);  // PD cleared by SLEEP
+    ASSERT_TRUE(rig.Step());            // awake: debugging goes on
+    EXPECT_EQ(rig.pc(), 0x13u);
     rig.Reset();
     ASSERT_TRUE(rig.WaitHalt());
     EXPECT_EQ(rig.pc(), static_cast<std::uint32_t>(rig.size() - 1));
@@ -158,7 +160,9 @@ TEST_P(ToolDebug, RegisterWritesThenResync) {
     EXPECT_EQ(rig.reg(0x0E), 0x07u);
     EXPECT_EQ(rig.reg(0x30), 0x55u);
     EXPECT_EQ(rig.reg(4) & 0x1F, 0x1Fu);
-    if (!family().is52()) EXPECT_EQ(rig.reg(8), 0x21u);  // a port (RD) on the 52 family
+    if (!family().is52()) {
+        EXPECT_EQ(rig.reg(8), 0x21u);  // a port (RD) on the 52 family
+    }
     EXPECT_EQ(rig.pc(), 0x10u);
     // Register 0 shows what FSR points at.
     rig.session.WriteRegister(4, 0x30);
