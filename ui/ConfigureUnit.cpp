@@ -1,6 +1,7 @@
 #include "ui/ConfigureUnit.h"
 
 #include <QButtonGroup>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -98,9 +99,10 @@ void TConfigureForm::FormShow() {
     const bool com = port.size() == 4 && port.compare(0, 3, "COM") == 0 && port[3] >= '1' && port[3] <= '4';
     Select(portGroup_, com ? port[3] - '1' : -1);
     for (int i = 0; i < 4; ++i) {
-        const std::string path = PortDevicePath("COM" + std::to_string(i + 1));
-        PortDeviceLabels[static_cast<std::size_t>(i)]->setText(QString::fromLocal8Bit(path.c_str()));
-        PortButtons[static_cast<std::size_t>(i)]->setStatusTip(QString::fromLocal8Bit(path.c_str()));
+        const QString path = QString::fromLocal8Bit(PortDevicePath("COM" + std::to_string(i + 1)).c_str());
+        const QString text = QFileInfo::exists(path) ? path : path + QStringLiteral(" (not present)");
+        PortDeviceLabels[static_cast<std::size_t>(i)]->setText(text);
+        PortButtons[static_cast<std::size_t>(i)]->setStatusTip(text);
     }
 }
 
