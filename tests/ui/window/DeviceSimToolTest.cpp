@@ -1,0 +1,78 @@
+// The Device window end to end: the IDE's windows on a real pseudo-terminal
+// to korvid-sim, as a user with the tool on a serial port would run them.
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include "WindowSupport.h"
+#include "core/link/PosixSerialDevice.h"
+#include "ui/Application.h"
+#include "ui/DeviceUnit.h"
+
+using namespace korvid;
+using namespace korvid::test;
+
+class DeviceSimToolTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void programVerifyReadThroughThePty_data();
+    void programVerifyReadThroughThePty();
+};
+
+void DeviceSimToolTest::programVerifyReadThroughThePty_data() {
+    QTest::addColumn<int>("family");
+    QTest::newRow("28L") << 0;
+    QTest::newRow("52") << 1;
+}
+
+void DeviceSimToolTest::programVerifyReadThroughThePty() {
+    QFETCH(int, family);
+    const Family& fam = FamilyByIndex(family);
+    const QString sim = QCoreApplication::applicationDirPath() + QStringLiteral("/../../apps/korvid-sim/korvid-sim");
+    if (!QFileInfo(sim).isExecutable()) QSKIP("korvid-sim is not built");
+    QProcess tool;
+    tool.start(sim, {QStringLiteral("--family"), QString::fromLatin1(fam.name.data(), qsizetype(fam.name.size()))});
+    QVERIFY(tool.waitForStarted(5000));
+    QString slave;
+    for (int i = 0; i < 50 && !tool.canReadLine(); ++i) tool.waitForReadyRead(100);
+    slave = QString::fromLocal8Bit(tool.readLine()).trimmed();
+    QVERIFY2(slave.startsWith(QLatin1Char('/')), qPrintable(slave));
+
+    QApplication::setApplicationName(QString::fromLatin1(fam.title.data(), qsizetype(fam.title.size())));
+    auto state = std::make_unique<AssemblyState>(fam);
+    Shell shell(fam, *state, std::make_unique<PosixSerialDevice>());
+    CreateForms(shell, {});
+    shell.link.PortName = slave.toStdString();
+    TDeviceForm& form = *shell.deviceForm;
+    for (int i = 0; i < 200; ++i) state->ChipImage[std::size_t(i)] = std::uint16_t(kDataFlag | ((i * 7) & 0xFFF));
+    form.show();
+    form.WatchdogCheckBox->click();
+    ModalDriver driver;
+    form.ProgramButton->click();
+    driver.Box(QMessageBox::Ok);
+    form.VerifyButton->click();
+    QCOMPARE(driver.texts, QStringList{"Device verified OK"});
+
+    const Image programmed = state->ChipImage;
+    BlankImage(state->ChipImage, fam);
+    form.ReadButton->click();
+    QCOMPARE(driver.texts.size(), 1);  // no failure box
+    QVERIFY(form.WatchdogCheckBox->isChecked());
+    QCOMPARE(state->ChipImage[kFuseIndex], programmed[kFuseIndex]);
+    QCOMPARE(state->ChipImage[199] & kWordMask, programmed[199] & kWordMask);
+    QVERIFY(!shell.link.PortOpen);
+
+    DestroyForms(shell);
+    tool.terminate();
+    if (!tool.waitForFinished(3000)) tool.kill();
+}
+
+QTEST_MAIN(DeviceSimToolTest)
+#include "DeviceSimToolTest.moc"
