@@ -59,6 +59,11 @@ TEditorForm::TEditorForm(Shell& s, const QStringList& arguments)
     SaveDialog->setDefaultSuffix(QStringLiteral("SRC"));
     SaveDialog->setNameFilters({QStringLiteral("Source Files (*.SRC *.src)"), QStringLiteral("All Files (*)")});
 
+    RunFileDialog = [](QFileDialog& dialog) {
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+        return dialog.selectedFiles().first();
+    };
+
     fileName = kUntitled;
     SetFileName(kUntitled);
     ParseCommandLine(arguments);
@@ -224,8 +229,9 @@ void TEditorForm::FileNew() {
 void TEditorForm::FileOpenItemClick() {
     if (Text.listMode) ToggleList();
     QuerySave();
-    if (OpenDialog->exec() != QDialog::Accepted || OpenDialog->selectedFiles().isEmpty()) return;
-    LoadFile(OpenDialog->selectedFiles().first());
+    QString name = RunFileDialog(*OpenDialog);
+    if (name.isEmpty()) return;
+    LoadFile(name);
 }
 
 void TEditorForm::FileSave() {
@@ -236,8 +242,8 @@ void TEditorForm::FileSave() {
 }
 
 void TEditorForm::FileSaveAs() {
-    if (SaveDialog->exec() != QDialog::Accepted || SaveDialog->selectedFiles().isEmpty()) return;
-    QString name = SaveDialog->selectedFiles().first();
+    QString name = RunFileDialog(*SaveDialog);
+    if (name.isEmpty()) return;
     if (QFileInfo::exists(name) && Confirm(this, QStringLiteral("OK to overwrite ") + name) != QMessageBox::Yes)
         return;
     SaveFile(name);
@@ -316,7 +322,8 @@ void TEditorForm::TextSmaller() { View->TextSmaller(); }
 
 void TEditorForm::ToggleList() {
     TextBuffer& t = Text;
-    const std::int32_t count = std::int32_t(std::min<std::uint32_t>(State.ListLineCount, kMaxListLines));
+    // Entries recorded by the last assembly (read after assembling).
+    auto recorded = [this] { return std::int32_t(std::min<std::uint32_t>(State.ListLineCount, kMaxListLines)); };
     auto clampTo = [](std::uint32_t p, std::int32_t length) {
         return std::int32_t(std::min<std::uint32_t>(p, std::uint32_t(length)));
     };
@@ -329,6 +336,7 @@ void TEditorForm::ToggleList() {
     };
     if (!t.listMode) {
         AssembleSource();
+        const std::int32_t count = recorded();
         t.desiredColumn = t.CursorColumn() + kListColumns;
         t.LineStart();
         std::int32_t i = 0;
@@ -352,6 +360,7 @@ void TEditorForm::ToggleList() {
             name += QStringLiteral(".LST");
         SetFileName(name);
     } else {
+        const std::int32_t count = recorded();
         t.desiredColumn = std::max(t.CursorColumn() - kListColumns, 0);
         t.LineStart();
         std::int32_t i = 0;

@@ -92,6 +92,10 @@ public:
     // the SXC loader's window. Without it the SXC start does nothing.
     std::function<void(const QString& baseName)> SXCLoad;
 
+    // Runs an open or save dialog and returns the chosen file ("" when
+    // cancelled); tests answer in its place.
+    std::function<QString(QFileDialog&)> RunFileDialog;
+
     // The shared text buffer (ListText of the assembly state).
     std::unique_ptr<char[]> ListBuffer;
 

@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QTest>
 
+#include "core/asm/Assembler.h"
 #include "ui/Application.h"
 
 namespace korvid::test {
@@ -32,7 +33,7 @@ void FakeAssemble(AssemblyState& s) {
             s.ListLineOffset[lines] = out;
             ++lines;
         }
-        char prefix[17];
+        char prefix[40];
         std::snprintf(prefix, sizeof prefix, "%04X  %04X      ", unsigned(lines - 1), 0xFFFu);
         for (int i = 0; i < 16; ++i) put(prefix[i]);
         for (std::uint32_t q = start; q < p; ++q) put(src[q]);
@@ -50,13 +51,20 @@ void FakeAssemble(AssemblyState& s) {
     s.ErrorFlag = 0;
 }
 
-TestIde::TestIde(const Family& family, const QStringList& arguments, bool show)
-    : firmware(std::make_unique<ToolFirmware>(family)), state(std::make_unique<AssemblyState>(family)) {
+TestIde::TestIde(const Family& family, const QStringList& arguments, bool show, bool realAssembler,
+                 const ToolOptions& tool)
+    : firmware(std::make_unique<ToolFirmware>(family, tool)), state(std::make_unique<AssemblyState>(family)) {
     QApplication::setApplicationName(QString::fromLatin1(family.title.data(), qsizetype(family.title.size())));
     auto dev = std::make_unique<InProcessToolDevice>(*firmware, ticks);
     device = dev.get();
     shell = std::make_unique<Shell>(family, *state, std::move(dev), ticks);
-    shell->assemble = FakeAssemble;
+    shell->assemble = [this, realAssembler](AssemblyState& s) {
+        ++assemblies;
+        if (realAssembler)
+            Assemble(s);
+        else
+            FakeAssemble(s);
+    };
     CreateForms(*shell, arguments);
     shell->editor->View->Ticks = [] { return 100000u; };
     if (show) {
@@ -70,6 +78,12 @@ TestIde::TestIde(const Family& family, const QStringList& arguments, bool show)
 TestIde::~TestIde() {
     if (shell->editor) shell->editor->Text.modified = 0;
     DestroyForms(*shell);
+}
+
+void TestIde::Shortcut(Qt::Key key, Qt::KeyboardModifiers mods) {
+    QApplication::setActiveWindow(shell->editor);
+    shell->editor->View->setFocus();
+    QTest::keyClick(shell->editor, key, mods);
 }
 
 void TestIde::SetText(const std::string& t) {
@@ -103,23 +117,24 @@ void ModalDriver::Box(QMessageBox::StandardButton button) {
     });
 }
 
-void ModalDriver::File(const QString& path) {
-    actions_.push_back([path](QWidget* w) {
-        auto* dialog = qobject_cast<QFileDialog*>(w);
-        if (!dialog) return;
-        dialog->selectFile(path);
-        QMetaObject::invokeMethod(dialog, "accept");
-    });
+void ModalDriver::File(TEditorForm& editor, const QString& path) {
+    files_.push_back(path);
+    editor.RunFileDialog = [this](QFileDialog& dialog) {
+        dialogTitles << dialog.windowTitle();
+        if (files_.empty()) return QString();
+        QString p = files_.front();
+        files_.pop_front();
+        return p;
+    };
 }
 
 void ModalDriver::Any(std::function<void(QWidget*)> action) { actions_.push_back(std::move(action)); }
 
 void ModalDriver::Poll() {
     QWidget* w = QApplication::activeModalWidget();
-    if (!w || actions_.empty()) return;
-    for (const QPointer<QWidget>& h : handled_)
-        if (h == w) return;
-    handled_ << QPointer<QWidget>(w);
+    // Each action closes its window at once, so a visible modal window is
+    // always a new one.
+    if (!w || !w->isVisible() || actions_.empty()) return;
     auto action = std::move(actions_.front());
     actions_.pop_front();
     action(w);

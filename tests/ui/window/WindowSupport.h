@@ -33,12 +33,18 @@ public:
 void FakeAssemble(AssemblyState& state);
 
 struct TestIde {
-    explicit TestIde(const Family& family, const QStringList& arguments = {}, bool show = true);
+    // `realAssembler` uses the project's assembler instead of the stand-in.
+    explicit TestIde(const Family& family, const QStringList& arguments = {}, bool show = true,
+                     bool realAssembler = false, const ToolOptions& tool = {});
     ~TestIde();
 
     TEditorForm& editor() { return *shell->editor; }
     TEditorView& view() { return *shell->editor->View; }
     TextBuffer& text() { return shell->editor->Text; }
+    // Presses a key on the main window after making it the active window
+    // again (a closed modal box may have left no window active), so that
+    // menu shortcuts reach their items.
+    void Shortcut(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier);
     // Puts a text into the buffer and refreshes the view.
     void SetText(const std::string& text);
 
@@ -47,6 +53,7 @@ struct TestIde {
     InProcessToolDevice* device = nullptr;
     std::unique_ptr<AssemblyState> state;
     std::unique_ptr<Shell> shell;
+    int assemblies = 0;  // calls of the assembler
 };
 
 // Answers modal windows in the order they appear.
@@ -57,19 +64,21 @@ public:
     // Presses `button` on the next message box, recording its text and the
     // texts of its buttons.
     void Box(QMessageBox::StandardButton button);
-    // Chooses `path` in the next file dialog.
-    void File(const QString& path);
+    // Answers the next file dialog of the main window with `path`,
+    // recording the dialog's title.
+    void File(TEditorForm& editor, const QString& path);
+    QStringList dialogTitles;
     // Runs `action` on the next modal window of any kind.
     void Any(std::function<void(QWidget*)> action);
 
     QStringList texts;                 // texts of the boxes answered
-    std::vector<QStringList> buttons;  // their buttons
+    QList<QStringList> buttons;  // their buttons
     int Pending() const { return int(actions_.size()); }
 
 private:
     void Poll();
     std::deque<std::function<void(QWidget*)>> actions_;
-    QList<QPointer<QWidget>> handled_;
+    std::deque<QString> files_;
     QTimer timer_;
 };
 
