@@ -269,7 +269,7 @@ std::uint16_t SxCpu::stackEntry(int level) const {
 // --- ports ---------------------------------------------------------------
 
 std::uint8_t SxCpu::portPins(int port) const {
-    port %= 5;
+    port = static_cast<int>(static_cast<unsigned>(port) % 5);
     const auto& c = ctrl_[port];
     const std::uint8_t tris = c[kTris];
     const std::uint8_t pull = static_cast<std::uint8_t>(~c[kPlp]);

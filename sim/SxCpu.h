@@ -102,8 +102,8 @@ public:
     std::uint16_t stackEntry(int level) const;
     // Port control registers of port p; index = MODE low nibble − 8
     // (0 CMP, 1 WKPND, 2 WKED, 3 WKEN, 4 ST, 5 LVL, 6 PLP, 7 TRIS).
-    std::uint8_t portControl(int port, int index) const { return ctrl_[port % 5][index & 7]; }
-    std::uint8_t portLatch(int port) const { return latch_[port % 5]; }
+    std::uint8_t portControl(int port, int index) const { return ctrl_[static_cast<unsigned>(port) % 5][index & 7]; }
+    std::uint8_t portLatch(int port) const { return latch_[static_cast<unsigned>(port) % 5]; }
     std::uint8_t portPins(int port) const;
 
     // Register file by the debugger's address: 0..15 the global registers
