@@ -24,13 +24,6 @@ enum class DebugCommand : std::uint8_t { Hop, Jog, Step, Walk, Run, Poll, Stop }
 // The mask a command sets before it acts.
 std::uint8_t CommandMask(DebugCommand command, bool breakpointSet);
 
-// Run-mode words of the resume payload.
-inline constexpr std::uint16_t kModeStep = 0xF7EB;
-inline constexpr std::uint16_t kModeToBreak = 0xF7E9;
-inline constexpr std::uint16_t kModeFree = 0xEAEA;
-inline constexpr std::uint16_t kModeReset = 0xEFEF;
-inline constexpr std::uint16_t kModeResync = 0xF7F7;
-
 struct WindowRect {
     int left = 0, top = 0, width = 0, height = 0;
 };

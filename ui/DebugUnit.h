@@ -1,20 +1,110 @@
-// The Debug control window. For now a plain window with its caption,
-// created in its place of the start-up order and filled in by its own work.
+// The Debug control window: while it is visible it owns the open link to the
+// tool, polls the chip every 40 ms, shows whether it runs, sleeps or is
+// halted, refreshes the Registers, Code and Watch windows at each halt and
+// offers the stepping and running commands. Hiding it ends debugging.
 #pragma once
 
 #include <QDialog>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <functional>
+#include <vector>
 
+#include "core/link/Debug.h"
+#include "ui/DebugLogic.h"
+#include "ui/RegisterLayout.h"
 #include "ui/Shell.h"
 
 namespace korvid {
 
-class TDebugForm : public QDialog {
+class TDebugForm : public QDialog, public DebugViews {
     Q_OBJECT
 public:
     explicit TDebugForm(Shell& shell, QWidget* parent = nullptr);
 
+    // Run > Debug (program set) and Run > Debug (reenter) after the
+    // assembly: prepares the debug image, checks the tool, programs the chip
+    // when asked and shows this window. A failed preparation shows its
+    // message and ends the command silently.
+    void EnterDebugger(bool program);
+
+    // The command buttons.
+    void HopButtonClick();
+    void JogButtonClick();
+    void StepButtonClick();
+    void WalkButtonClick();
+    void RunButtonClick();
+    void PollButtonClick();
+    void StopButtonClick();
+    void ResetButtonClick();
+    void RegistersButtonClick();
+    void CodeButtonClick();
+    void WatchButtonClick();
+    void QuitButtonClick();
+    // One tick of the poll loop (the timer's handler); Tick runs it through
+    // the window guard as the timer does.
+    void TimerTimer();
+    void Tick() { Guarded(&TDebugForm::TimerTimer); }
+
+    // Runs an action of a view (a click, an edit) through the window guard,
+    // unless a command or tick is already running.
+    void RunCommand(const std::function<void()>& action);
+
+    void SetButtonMask(std::uint8_t mask);
+    std::uint8_t ButtonMask() const { return buttonMask_; }
+    bool BreakpointSet() const { return Session.State.Breakpoint != kNoBreakpoint; }
+    // The listing line of a program address (-1 when it produced no word).
+    int LineOf(std::uint32_t address) const;
+
+    // DebugViews: the Registers, Code and Watch windows.
+    bool IsVisible(View view) override;
+    void ShowProgramCounter(View view) override;
+    void Repaint(View view, bool firstRefresh) override;
+    void SetIdleButtons() override;
+
+    DebugSession Session;
+    DebugTarget Target;  // program size, banks and ports of this connection
+    bool HopFlag = false;
+    bool WalkFlag = false;
+    std::int32_t LastLine = -1;
+
+    QLabel* StatusPanel;
+    QPushButton* HopButton;
+    QPushButton* JogButton;
+    QPushButton* StepButton;
+    QPushButton* WalkButton;
+    QPushButton* RunButton;
+    QPushButton* PollButton;
+    QPushButton* StopButton;
+    QPushButton* ResetButton;
+    QFrame* WindowsPanel;
+    QPushButton* RegistersButton;
+    QPushButton* CodeButton;
+    QPushButton* WatchButton;
+    QPushButton* QuitButton;
+    QTimer Timer;
+
 protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void FormShow();
+    void FormHide();
+    void ArrangeWindows();
+    void SetMainMenuForDebugging(bool debugging);
+    // Runs a command or a tick through the window guard, never two at once.
+    void Guarded(void (TDebugForm::*handler)());
+
     Shell& shell_;
+    std::uint8_t buttonMask_ = 0;
+    bool busy_ = false;
+    // Enabled states of the main window's entries before debugging began.
+    bool savedBigger_ = true, savedSmaller_ = true, savedRunMenu_ = true;
+    std::vector<std::pair<QAction*, bool>> savedRunItems_;
+    bool menusSaved_ = false;
 };
 
 }  // namespace korvid

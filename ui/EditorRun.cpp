@@ -57,13 +57,13 @@ void TEditorForm::RunRun() {
 void TEditorForm::RunDebug() {
     if (shell.debug) shell.debug->hide();
     if (!SxcMode) AssembleSource();
-    // Debug image preparation and the debugger windows join here when they
-    // are built; until then Debug stops after the assembly.
+    if (shell.debug) shell.debug->EnterDebugger(true);
 }
 
 void TEditorForm::RunDebugAgain() {
     if (shell.debug) shell.debug->hide();
     if (!SxcMode) AssembleSource();
+    if (shell.debug) shell.debug->EnterDebugger(false);
 }
 
 void TEditorForm::RunClock() {

@@ -1,9 +1,536 @@
 #include "ui/RegisterUnit.h"
 
+#include <QFocusEvent>
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPaintEvent>
+#include <QWheelEvent>
+
+#include "core/image/Disassembler.h"
+#include "core/link/Debug.h"
+#include "ui/DebugUnit.h"
+#include "ui/EditorUnit.h"
+
 namespace korvid {
+
+namespace {
+
+// The zero-size control that receives the keys of in-place editing.
+class RegisterEditor : public QWidget {
+public:
+    explicit RegisterEditor(TRegisterForm* form) : QWidget(form), form_(form) {
+        setObjectName(QStringLiteral("Editor"));
+        setFocusPolicy(Qt::StrongFocus);
+        setGeometry(0, 0, 0, 0);
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override { form_->EditorKey(e->key(), e->text()); }
+    void focusOutEvent(QFocusEvent* e) override {
+        QWidget::focusOutEvent(e);
+        form_->EndEdit(true);
+    }
+    bool focusNextPrevChild(bool) override { return false; }
+
+private:
+    TRegisterForm* form_;
+};
+
+const QColor kRed(0xFF, 0x00, 0x00);
+const QColor kDarkRed(0x80, 0x00, 0x00);
+const QColor kBlue(0x00, 0x00, 0xFF);
+
+struct Colours {
+    QColor text, back;
+    bool frame;
+};
+
+Colours CellColours(const QPalette& p, int style) {
+    bool frame = style & kStyleFsrTarget;
+    if (style & kStyleCursor) return {Qt::white, Qt::black, frame};
+    bool changed = style & kStyleChanged;
+    if (style & kStyleOtherBank) return changed ? Colours{Qt::white, kDarkRed, frame} : Colours{p.color(QPalette::Text), p.color(QPalette::Midlight), frame};
+    return changed ? Colours{Qt::white, kRed, frame} : Colours{p.color(QPalette::Text), p.color(QPalette::Base), frame};
+}
+
+void Embossed(QPainter& g, const QPalette& p, const QRect& r, int flags, const QString& text) {
+    g.setPen(p.color(QPalette::Light));
+    g.drawText(r.translated(1, 1), flags, text);
+    g.setPen(p.color(QPalette::ButtonText));
+    g.drawText(r, flags, text);
+}
+
+QString Hex(std::uint32_t v, int digits) { return QStringLiteral("%1").arg(v, digits, 16, QLatin1Char('0')).toUpper(); }
+
+constexpr int kRowM = 16, kRowW = 17, kRowFlags = 18, kRows = 20;  // rows -1..18
+constexpr int kScrollWidth = 16;
+constexpr int kProgramChars = 27;
+}  // namespace
 
 TRegisterForm::TRegisterForm(Shell& shell, QWidget* parent) : QDialog(parent), shell_(shell) {
     setWindowTitle(QStringLiteral("Registers"));
+    ScrollBar = new QScrollBar(Qt::Vertical, this);
+    ScrollBar->setObjectName(QStringLiteral("ScrollBar"));
+    ScrollBar->setPageStep(16);
+    ScrollBar->setFocusPolicy(Qt::NoFocus);
+    connect(ScrollBar, &QScrollBar::valueChanged, this, [this] { ScrollBarChange(); });
+    Editor = new RegisterEditor(this);
+    CursorTimer.setInterval(125);
+    connect(&CursorTimer, &QTimer::timeout, this, [this] { CursorTimerTimer(); });
+    Layout();
+}
+
+DebugSession* TRegisterForm::Session() const { return shell_.debug ? &shell_.debug->Session : nullptr; }
+
+int TRegisterForm::ProgramSize() const {
+    DebugSession* s = Session();
+    return s ? s->ProgramSize : kProgramWords;
+}
+
+void TRegisterForm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    FormShow();
+}
+
+void TRegisterForm::FormShow() {
+    Layout();
+    EndEdit(false);
+    painted_ = false;
+}
+
+// ---- geometry ------------------------------------------------------------------
+
+void TRegisterForm::Layout() {
+    QString name = QStringLiteral("Courier New");
+    int size = 9;
+    if (shell_.editor && shell_.editor->View) {
+        name = shell_.editor->View->EditorFontName;
+        size = shell_.editor->View->EditorFontSize;
+    }
+    valueFont_ = QFont(name, size);
+    smallFont_ = QFont(name, size * 2 / 3 + 1);
+    QFontMetrics fm(valueFont_), sm(smallFont_);
+    cw_ = std::max(1, fm.horizontalAdvance(QLatin1Char('X')));
+    th_ = fm.height();
+    sth_ = sm.height();
+    rh_ = th_ + 2 * (th_ / 8) + 1;
+    vw_ = 3 * cw_;  // two characters and half a character on each side
+    bw_ = std::max(sm.horizontalAdvance(QStringLiteral("DC")) + 2, cw_ + cw_ / 2);
+    margin_ = cw_ / 2 + 2;
+    top_ = margin_ + sth_;  // room for the raised STATUS labels above the header row
+    gx_ = margin_ + 7 * cw_;
+    bx_ = gx_ + vw_ + cw_;
+    px_ = bx_ + 8 * bw_ + cw_;
+    pw_ = kProgramChars * cw_;
+    rx_ = px_ + pw_ + kScrollWidth + cw_;
+    columns_ = RamColumns(shell_.family, Session() ? Session()->BankCount : 8);
+    if (!shell_.family.is52() && shell_.debug) columns_ = RamColumns(shell_.family, shell_.debug->Target.bankCount);
+    ScrollBar->setGeometry(px_ + pw_, top_, kScrollWidth, kProgramLines * rh_);
+    ScrollBar->setRange(0, std::max(ProgramSize() - kProgramLines, 0));
+    setFixedSize(rx_ + 3 * cw_ + columns_ * vw_ + margin_, top_ + kRows * rh_ + margin_);
+}
+
+static int RowTop(int top, int rh, int row) { return top + (row + 1) * rh; }
+
+QRect TRegisterForm::CellRect(int cell) const {
+    if (cell == kCellM) return {gx_, RowTop(top_, rh_, kRowM), vw_, rh_};
+    if (cell == kCellW) return {gx_, RowTop(top_, rh_, kRowW), vw_, rh_};
+    if (cell < 0 || cell > 255) return {};
+    if (cell < 16) return {gx_, RowTop(top_, rh_, cell), vw_, rh_};
+    int bankCount = shell_.debug ? shell_.debug->Target.bankCount : 8;
+    for (int k = 0; k < columns_; ++k) {
+        int base = RamColumnBase(shell_.family, bankCount, k);
+        if (cell >= base && cell < base + 16)
+            return {rx_ + 3 * cw_ + k * vw_, RowTop(top_, rh_, cell - base), vw_, rh_};
+    }
+    return {};
+}
+
+QRect TRegisterForm::BitRect(int cell, int bit) const {
+    int row = cell == kCellW ? kRowW : cell;
+    if (cell != kCellW && !HasBitRow(cell)) return {};
+    return {bx_ + (7 - bit) * bw_, RowTop(top_, rh_, row), bw_, rh_};
+}
+
+QRect TRegisterForm::FlagRect(bool skip) const {
+    QFontMetrics sm(smallFont_);
+    int w = sm.horizontalAdvance(QStringLiteral("SKIP")) + cw_;
+    int x = skip ? bx_ + 8 * bw_ - w : bx_;
+    return {x, RowTop(top_, rh_, kRowFlags), w, rh_};
+}
+
+QRect TRegisterForm::ProgramLineRect(int line) const { return {px_, RowTop(top_, rh_, line - 1), pw_, rh_}; }
+
+TRegisterForm::Hit TRegisterForm::HitTest(QPoint p) const {
+    Hit h;
+    for (int c = 0; c < 258; ++c) {
+        QRect r = CellRect(c);
+        if (!r.isEmpty() && r.contains(p)) {
+            h.kind = Hit::Cell;
+            h.cell = c;
+            return h;
+        }
+    }
+    for (int c : {0, 3, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, kCellW}) {
+        for (int b = 0; b < 8; ++b) {
+            if (BitRect(c, b).contains(p)) {
+                h.kind = Hit::Bit;
+                h.cell = c;
+                h.bit = b;
+                return h;
+            }
+        }
+    }
+    if (FlagRect(false).contains(p)) {
+        h.kind = Hit::IntFlag;
+        return h;
+    }
+    if (FlagRect(true).contains(p)) {
+        h.kind = Hit::SkipFlag;
+        return h;
+    }
+    for (int i = 0; i < kProgramLines; ++i) {
+        if (ProgramLineRect(i).contains(p)) {
+            h.kind = Hit::ProgramLine;
+            h.address = ScrollBar->value() + i;
+            return h;
+        }
+    }
+    return h;
+}
+
+// ---- the model -------------------------------------------------------------------
+
+std::uint32_t TRegisterForm::CellValue(int cell) const {
+    if (editCell_ == cell && digitTyped_) return editValue_;
+    return values_[std::size_t(cell)];
+}
+
+void TRegisterForm::BuildModel() {
+    DebugSession* s = Session();
+    if (!s) return;
+    const ChipState& c = s->State;
+    const ChipState& snap = s->CurrentSnapshot;
+    for (int i = 0; i < 256; ++i) {
+        values_[std::size_t(i)] = c.registers[std::size_t(i)] & 0xFF;
+        snapValues_[std::size_t(i)] = snap.registers[std::size_t(i)] & 0xFF;
+        prevValues_[std::size_t(i)] = s->PreviousSnapshot.registers[std::size_t(i)] & 0xFF;
+    }
+    values_[kCellM] = c.M;
+    snapValues_[kCellM] = snap.M;
+    values_[kCellW] = c.W & 0xFF;
+    snapValues_[kCellW] = snap.W & 0xFF;
+    prevValues_[kCellW] = s->PreviousSnapshot.W & 0xFF;
+    int_ = c.IntFlag;
+    skip_ = c.SkipFlag;
+    wAt1_ = c.WAt1Flag;
+    fsr_ = c.registers[4] & 0xFF;
+    for (int i = 0; i < 258; ++i)
+        styles_[std::size_t(i)] = CellStyle(shell_.family, i, values_[std::size_t(i)], snapValues_[std::size_t(i)], fsr_,
+                                            i == editCell_ && cursorOn_);
+}
+
+void TRegisterForm::RefreshView(bool full) {
+    auto oldValues = values_;
+    auto oldStyles = styles_;
+    auto oldSnap = snapValues_;
+    std::uint8_t oldInt = int_, oldSkip = skip_, oldW1 = wAt1_;
+    std::uint32_t oldFsr = fsr_;
+    BuildModel();
+    if (full || !painted_ || oldW1 != wAt1_ || oldFsr != fsr_) {
+        update();
+        return;
+    }
+    for (int i = 0; i < 258; ++i) {
+        auto k = std::size_t(i);
+        if (oldValues[k] != values_[k] || oldStyles[k] != styles_[k]) update(CellRect(i));
+        // Bits redraw where they differ from either snapshot (so that a
+        // mark goes away at the next halt).
+        if ((i < 16 && HasBitRow(i)) || i == kCellW)
+            if (oldValues[k] != values_[k] || oldSnap[k] != snapValues_[k] || values_[k] != snapValues_[k])
+                for (int b = 0; b < 8; ++b) update(BitRect(i, b));
+    }
+    if (oldInt != int_) update(FlagRect(false));
+    if (oldSkip != skip_) update(FlagRect(true));
+    update(QRect(px_, top_, pw_, kProgramLines * rh_));
+}
+
+void TRegisterForm::ScrollToProgramCounter() {
+    DebugSession* s = Session();
+    if (!s) return;
+    ScrollBar->setRange(0, std::max(s->ProgramSize - kProgramLines, 0));
+    ScrollBar->setValue(ProgramAreaScroll(ScrollBar->value(), int(s->State.ProgramCounter), s->ProgramSize));
+}
+
+void TRegisterForm::ScrollBarChange() { update(QRect(px_, top_, pw_, kProgramLines * rh_)); }
+
+// ---- painting --------------------------------------------------------------------
+
+void TRegisterForm::paintEvent(QPaintEvent*) {
+    painted_ = true;
+    QPainter g(this);
+    const QPalette& p = palette();
+    g.fillRect(rect(), p.color(QPalette::Window));
+    DebugSession* s = Session();
+    const int ports = shell_.debug ? shell_.debug->Target.portCount : 3;
+    const int bankCount = shell_.debug ? shell_.debug->Target.bankCount : 8;
+
+    // Global column: labels, header, cells.
+    g.setFont(valueFont_);
+    Embossed(g, p, QRect(gx_, RowTop(top_, rh_, -1), vw_ + cw_, rh_), Qt::AlignLeft | Qt::AlignVCenter,
+             QString::fromLatin1(GlobalHeader(fsr_).c_str()));
+    for (int r = 0; r < 16; ++r)
+        Embossed(g, p, QRect(margin_, RowTop(top_, rh_, r), 7 * cw_, rh_), Qt::AlignLeft | Qt::AlignVCenter,
+                 QString::fromLatin1(GlobalLabel(shell_.family, ports, r, wAt1_).c_str()));
+    Embossed(g, p, QRect(margin_, RowTop(top_, rh_, kRowM), 7 * cw_, rh_), Qt::AlignLeft | Qt::AlignVCenter,
+             QStringLiteral("M"));
+    Embossed(g, p, QRect(margin_, RowTop(top_, rh_, kRowW), 7 * cw_, rh_), Qt::AlignLeft | Qt::AlignVCenter,
+             QStringLiteral("W"));
+
+    // RAM grid headers and row labels.
+    for (int k = 0; k < columns_; ++k)
+        Embossed(g, p, QRect(rx_ + 3 * cw_ + k * vw_, RowTop(top_, rh_, -1), vw_, rh_), Qt::AlignCenter,
+                 QString::fromLatin1(RamColumnHeader(shell_.family, bankCount, k).c_str()));
+    for (int r = 0; r < 16; ++r)
+        Embossed(g, p, QRect(rx_, RowTop(top_, rh_, r), 3 * cw_, rh_), Qt::AlignLeft | Qt::AlignVCenter,
+                 shell_.family.is52() ? Hex(std::uint32_t(r), 1) : Hex(std::uint32_t(0x10 + r), 2));
+
+    // Register cells.
+    for (int c = 0; c < 258; ++c) {
+        QRect r = CellRect(c);
+        if (r.isEmpty()) continue;
+        int style = styles_[std::size_t(c)];
+        if (c == editCell_) style = (style & ~kStyleCursor) | (cursorOn_ ? kStyleCursor : 0);
+        Colours col = CellColours(p, style);
+        g.fillRect(r, col.back);
+        if (col.frame) {
+            g.setPen(QPen(kBlue, 2));
+            g.drawRect(r.adjusted(1, 1, -1, -1));
+        }
+        g.setPen(col.text);
+        std::uint32_t v = CellValue(c);
+        g.drawText(r, Qt::AlignCenter, c == kCellM ? QString::number(v, 16).toUpper() : Hex(v, 2));
+    }
+
+    // Bit area: headers, STATUS labels, bits.
+    g.setFont(smallFont_);
+    for (int row : {-1, 4, kRowM})
+        for (int b = 0; b < 8; ++b)
+            Embossed(g, p, QRect(bx_ + (7 - b) * bw_, RowTop(top_, rh_, row), bw_, rh_), Qt::AlignCenter,
+                     QString::number(b));
+    for (int b = 0; b < 8; ++b) {
+        int raise = StatusBitRaised(b) ? sth_ * 7 / 8 : 0;
+        Embossed(g, p, QRect(bx_ + (7 - b) * bw_ - bw_, RowTop(top_, rh_, 2) - raise, 3 * bw_, rh_),
+                 Qt::AlignHCenter | Qt::AlignBottom, QString::fromLatin1(StatusBitLabel(b)));
+    }
+    g.setFont(valueFont_);
+    for (int c : {0, 3, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, kCellW}) {
+        std::uint32_t v = values_[std::size_t(c)], snap = snapValues_[std::size_t(c)];
+        for (int b = 0; b < 8; ++b) {
+            QRect r = BitRect(c, b);
+            const bool bit = ((v >> b) & 1u) != 0;
+            const bool changed = (((v ^ snap) >> b) & 1u) != 0;
+            g.fillRect(r, changed ? kRed : p.color(QPalette::Base));
+            g.setPen(changed ? QColor(Qt::white) : p.color(QPalette::Text));
+            g.drawText(r, Qt::AlignCenter, bit ? QStringLiteral("1") : QStringLiteral("0"));
+        }
+    }
+
+    // Flags.
+    g.setFont(smallFont_);
+    for (bool skip : {false, true}) {
+        QRect r = FlagRect(skip);
+        bool set = skip ? skip_ : int_;
+        g.fillRect(r, set ? kBlue : p.color(QPalette::Base));
+        g.setPen(p.color(QPalette::Dark));
+        g.drawRect(r.adjusted(0, 0, -1, -1));
+        g.setPen(set ? QColor(Qt::white) : p.color(QPalette::Text));
+        g.drawText(r, Qt::AlignCenter, skip ? QStringLiteral("SKIP") : QStringLiteral("INT"));
+    }
+
+    // Program area.
+    g.setFont(valueFont_);
+    const int size = ProgramSize();
+    const int pc = s ? int(s->State.ProgramCounter) : -1;
+    const int current = s ? CurrentProgramAddress(pc, skip_, size) : -1;
+    const int brk = s ? int(s->State.Breakpoint) : -1;
+    const int split = 10 * cw_;
+    for (int i = 0; i < kProgramLines; ++i) {
+        int a = ScrollBar->value() + i;
+        QRect r = ProgramLineRect(i);
+        if (a >= size || a >= kProgramWords) {
+            g.fillRect(r, p.color(QPalette::Base));
+            continue;
+        }
+        std::uint16_t word = shell_.state.ChipImage[std::size_t(a)];
+        bool isBreak = a == brk, isCurrent = a == current;
+        QColor leftBack = isBreak ? kRed : isCurrent ? kBlue : p.color(QPalette::Midlight);
+        QColor rightBack = isCurrent ? kBlue : isBreak ? kRed : p.color(QPalette::Base);
+        QColor text = isBreak || isCurrent ? QColor(Qt::white) : p.color(QPalette::Text);
+        QRect left(r.left(), r.top(), split, r.height()), right(r.left() + split, r.top(), r.width() - split, r.height());
+        g.fillRect(left, leftBack);
+        g.fillRect(right, rightBack);
+        g.setPen(text);
+        g.drawText(left.adjusted(cw_ / 2, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                   Hex(std::uint32_t(a), 3) + QStringLiteral("- ") + Hex(word & kWordMask, 3));
+        QString ins = (word & kDataFlag) ? QString::fromLatin1(DisassembleWord(shell_.state, a, wAt1_))
+                                         : QStringLiteral("(unused)");
+        g.drawText(right.adjusted(cw_ / 2, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, ins);
+    }
+}
+
+// ---- mouse -----------------------------------------------------------------------
+
+void TRegisterForm::Guard(const std::function<void()>& action) {
+    if (shell_.debug) shell_.debug->RunCommand(action);
+}
+
+void TRegisterForm::mousePressEvent(QMouseEvent* event) {
+    DebugSession* s = Session();
+    if (event->button() != Qt::LeftButton || !s || !s->StateValid) return;
+    Hit h = HitTest(event->position().toPoint());
+    switch (h.kind) {
+        case Hit::Cell: SelectCell(h.cell); break;
+        case Hit::Bit:
+            EndEdit(true);
+            Guard([s, h] {
+                std::uint32_t v = h.cell == kCellW ? s->State.W : s->State.registers[std::size_t(h.cell)];
+                s->WriteRegister(h.cell, (v ^ (1u << h.bit)) & 0xFF);
+                s->Resync();
+            });
+            break;
+        case Hit::IntFlag:
+        case Hit::SkipFlag:
+            EndEdit(true);
+            Guard([s, h] {
+                std::uint8_t& flag = h.kind == Hit::IntFlag ? s->State.IntFlag : s->State.SkipFlag;
+                flag ^= 1;
+                s->Resync();
+            });
+            break;
+        case Hit::ProgramLine:
+            EndEdit(true);
+            Guard([s, h] { s->ToggleBreakpoint(h.address); });
+            break;
+        case Hit::None: break;
+    }
+}
+
+void TRegisterForm::mouseDoubleClickEvent(QMouseEvent* event) {
+    DebugSession* s = Session();
+    if (event->button() != Qt::LeftButton || !s || !s->StateValid) return;
+    Hit h = HitTest(event->position().toPoint());
+    if (h.kind == Hit::ProgramLine) Guard([s, h] { s->MoveProgramCounter(h.address); });
+}
+
+void TRegisterForm::wheelEvent(QWheelEvent* event) {
+    int notches = event->angleDelta().y() / 120;
+    if (notches == 0) notches = event->angleDelta().y() < 0 ? -1 : event->angleDelta().y() > 0 ? 1 : 0;
+    ScrollBar->setValue(ScrollBar->value() - 5 * notches);  // down for a negative delta
+    event->accept();
+}
+
+void TRegisterForm::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow()) EndEdit(true);
+}
+
+// ---- editing ---------------------------------------------------------------------
+
+void TRegisterForm::SelectCell(int cell) {
+    if (editCell_ >= 0) update(CellRect(editCell_));
+    editCell_ = cell;
+    editValue_ = values_[std::size_t(cell)];
+    digitTyped_ = false;
+    cursorOn_ = true;
+    blink_ = 0;
+    styles_[std::size_t(cell)] |= kStyleCursor;
+    CursorTimer.start();
+    Editor->setFocus();
+    update(CellRect(cell));
+}
+
+void TRegisterForm::CursorTimerTimer() {
+    if (editCell_ < 0) {
+        CursorTimer.stop();
+        return;
+    }
+    if (++blink_ % 4 == 0) {
+        cursorOn_ = !cursorOn_;
+        update(CellRect(editCell_));
+    }
+}
+
+void TRegisterForm::Commit() {
+    DebugSession* s = Session();
+    if (!s || !s->StateValid || editCell_ < 0) return;
+    int cell = editCell_;
+    std::uint32_t value = editValue_;
+    digitTyped_ = false;
+    Guard([s, cell, value] {
+        s->WriteRegister(cell, value);
+        s->Resync();
+    });
+    if (editCell_ >= 0) editValue_ = values_[std::size_t(editCell_)];
+}
+
+void TRegisterForm::EndEdit(bool commit) {
+    if (inEdit_ || editCell_ < 0) return;
+    inEdit_ = true;
+    if (commit && digitTyped_) Commit();
+    int cell = editCell_;
+    editCell_ = -1;
+    digitTyped_ = false;
+    cursorOn_ = false;
+    CursorTimer.stop();
+    if (cell >= 0) {
+        styles_[std::size_t(cell)] &= ~kStyleCursor;
+        update(CellRect(cell));
+    }
+    inEdit_ = false;
+}
+
+void TRegisterForm::EditorKey(int key, const QString& text) {
+    if (editCell_ < 0 || inEdit_) return;
+    int digit = text.size() == 1 ? HexDigitOf(text.at(0).toLatin1()) : -1;
+    if (digit >= 0) {
+        editValue_ = TypeHexDigit(shell_.family, editCell_, editValue_, digit, !digitTyped_);
+        digitTyped_ = true;
+        update(CellRect(editCell_));
+        return;
+    }
+    CursorKey move;
+    switch (key) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            inEdit_ = true;
+            Commit();
+            inEdit_ = false;
+            update(CellRect(editCell_));
+            return;
+        case Qt::Key_Escape:
+            digitTyped_ = false;
+            editValue_ = values_[std::size_t(editCell_)];
+            update(CellRect(editCell_));
+            return;
+        case Qt::Key_Down:
+        case Qt::Key_Space: move = CursorKey::Down; break;
+        case Qt::Key_Up:
+        case Qt::Key_Backspace: move = CursorKey::Up; break;
+        case Qt::Key_Right: move = CursorKey::Right; break;
+        case Qt::Key_Left: move = CursorKey::Left; break;
+        default: return;
+    }
+    int bankCount = shell_.debug ? shell_.debug->Target.bankCount : 8;
+    int next = MoveCursor(shell_.family, bankCount, editCell_, move);
+    if (digitTyped_) {
+        inEdit_ = true;
+        Commit();
+        inEdit_ = false;
+    }
+    if (editCell_ >= 0) SelectCell(next);
 }
 
 }  // namespace korvid

@@ -1,20 +1,107 @@
-// The Registers view of the halted chip. For now a plain window with its caption,
-// created in its place of the start-up order and filled in by its own work.
+// The Registers window: the halted chip's register file, W and M, the bits
+// of the most used registers, the INT and SKIP flags and 17 lines of program
+// memory around the program counter, painted on the window. Changed values
+// are marked; a cell is edited by typing hex digits, a bit or flag flipped
+// by a click, the breakpoint toggled by a click on a program line and the
+// program counter moved by a double click.
 #pragma once
 
 #include <QDialog>
+#include <QFont>
+#include <QRect>
+#include <QScrollBar>
+#include <QTimer>
+#include <array>
 
+#include "ui/RegisterLayout.h"
 #include "ui/Shell.h"
 
 namespace korvid {
+
+class DebugSession;
 
 class TRegisterForm : public QDialog {
     Q_OBJECT
 public:
     explicit TRegisterForm(Shell& shell, QWidget* parent = nullptr);
 
+    // From the refresh of the debug session: the display model is rebuilt
+    // from the chip state against the current snapshot, and only what
+    // changed is repainted (everything on a first refresh).
+    void RefreshView(bool full);
+    void ScrollToProgramCounter();
+
+    // What a point of the window is.
+    struct Hit {
+        enum Kind : std::uint8_t { None, Cell, Bit, IntFlag, SkipFlag, ProgramLine } kind = None;
+        int cell = -1;  // Cell, Bit (register or kCellW)
+        int bit = -1;   // Bit
+        int address = -1;  // ProgramLine
+    };
+    Hit HitTest(QPoint p) const;
+    QRect CellRect(int cell) const;
+    QRect BitRect(int cell, int bit) const;
+    QRect FlagRect(bool skip) const;
+    QRect ProgramLineRect(int line) const;
+
+    // In-place editing (keys reach the hidden Editor).
+    void SelectCell(int cell);
+    void EditorKey(int key, const QString& text);
+    void EndEdit(bool commit);
+    int EditCell() const { return editCell_; }
+    std::uint32_t EditValue() const { return editValue_; }
+    bool DigitTyped() const { return digitTyped_; }
+
+    // The style and text a cell was last drawn with.
+    int CellStyleOf(int cell) const { return styles_[std::size_t(cell)]; }
+
+    QScrollBar* ScrollBar;
+    QWidget* Editor;
+    QTimer CursorTimer;
+
 protected:
+    void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void FormShow();
+    void Layout();
+    void BuildModel();
+    void UpdateChanged(bool full);
+    void ScrollBarChange();
+    void CursorTimerTimer();
+    void Commit();
+    void Guard(const std::function<void()>& action);
+    DebugSession* Session() const;
+    std::uint32_t CellValue(int cell) const;
+    int ProgramSize() const;
+
     Shell& shell_;
+    QFont valueFont_, smallFont_;
+    int cw_ = 8, th_ = 16, sth_ = 11, rh_ = 20, vw_ = 24, bw_ = 12;
+    int gx_ = 0, bx_ = 0, px_ = 0, pw_ = 0, rx_ = 0, top_ = 0, margin_ = 4;
+    int columns_ = 1;
+
+    // Display model.
+    std::array<std::uint32_t, 258> values_{};
+    std::array<int, 258> styles_{};
+    std::array<std::uint32_t, 258> snapValues_{};
+    std::array<std::uint32_t, 258> prevValues_{};
+    std::uint8_t int_ = 0, skip_ = 0, wAt1_ = 0;
+    std::uint32_t fsr_ = 0;
+    bool painted_ = false;
+
+    // Edit state.
+    int editCell_ = -1;
+    std::uint32_t editValue_ = 0;
+    bool digitTyped_ = false;
+    bool cursorOn_ = false;
+    int blink_ = 0;
+    bool inEdit_ = false;
 };
 
 }  // namespace korvid

@@ -1,9 +1,23 @@
 #include "ui/SXCUnit.h"
 
+#include <string>
+
+#include "core/image/SxcLoader.h"
+#include "ui/CommandGuard.h"
+#include "ui/EditorUnit.h"
+
 namespace korvid {
 
 TSXCForm::TSXCForm(Shell& shell, QWidget* parent) : QDialog(parent), shell_(shell) {
     setWindowTitle(QStringLiteral("SXC"));
+    if (shell_.editor) shell_.editor->SXCLoad = [this](const QString& baseName) { SXCLoad(baseName); };
+}
+
+void TSXCForm::SXCLoad(const QString& baseName) {
+    std::string message;
+    const QByteArray name = baseName.toLocal8Bit();
+    if (!korvid::SXCLoad(shell_.state, std::string(name.constData(), std::size_t(name.size())), message))
+        throw FileError(message);
 }
 
 }  // namespace korvid

@@ -1,9 +1,257 @@
 #include "ui/WatchUnit.h"
 
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "core/link/Debug.h"
+#include "ui/CommandGuard.h"
+#include "ui/DebugUnit.h"
+#include "ui/EditorUnit.h"
+#include "ui/WatchFormat.h"
+
 namespace korvid {
 
 TWatchForm::TWatchForm(Shell& shell, QWidget* parent) : QDialog(parent), shell_(shell) {
     setWindowTitle(QStringLiteral("Watch"));
+    setFocusPolicy(Qt::StrongFocus);
+    CursorTimer.setInterval(125);
+    connect(&CursorTimer, &QTimer::timeout, this, [this] { CursorTimerTimer(); });
+}
+
+DebugSession* TWatchForm::Session() const { return shell_.debug ? &shell_.debug->Session : nullptr; }
+
+void TWatchForm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    FormShow();
+}
+
+void TWatchForm::FormShow() {
+    Layout();
+    row_ = -1;
+    CursorTimer.stop();
+    painted_ = false;
+}
+
+void TWatchForm::Layout() {
+    QString name = QStringLiteral("Courier New");
+    int size = 9;
+    if (shell_.editor && shell_.editor->View) {
+        name = shell_.editor->View->EditorFontName;
+        size = shell_.editor->View->EditorFontSize;
+    }
+    font_ = QFont(name, size);
+    QFontMetrics fm(font_);
+    cw_ = std::max(1, fm.horizontalAdvance(QLatin1Char('X')));
+    int th = fm.height();
+    rh_ = th + 2 * (th / 8) + 3;
+    const AssemblyState& s = shell_.state;
+    int count = int(std::min<std::uint32_t>(s.WatchCount, kMaxWatches));
+    int longestName = 0, widestValue = 0;
+    for (int i = 0; i < count; ++i) {
+        const Watch& w = s.Watches[std::size_t(i)];
+        longestName = std::max(longestName, fm.horizontalAdvance(QString::fromLatin1(w.name, int(strnlen(w.name, 33)))));
+        widestValue = std::max(widestValue, fm.horizontalAdvance(QString::fromLatin1(WatchTemplate(w).c_str())));
+    }
+    nameW_ = longestName + 2 * cw_;
+    valueW_ = widestValue + 2 * cw_;
+    rows_.resize(std::size_t(count));
+    setFixedSize(std::max(nameW_ + valueW_, 4 * cw_), std::max(count, 1) * rh_);
+}
+
+QRect TWatchForm::RowRect(int row) const { return {0, row * rh_, width(), rh_}; }
+QRect TWatchForm::ValueRect(int row) const { return {nameW_, row * rh_, width() - nameW_, rh_}; }
+
+std::string TWatchForm::TextOf(int row, const std::uint32_t* registers) const {
+    DebugSession* s = Session();
+    int banks = s ? s->BankCount : 8;
+    return WatchText(shell_.state.Watches[std::size_t(row)], registers, shell_.family, banks);
+}
+
+QString TWatchForm::ValueText(int row) const {
+    return row >= 0 && row < int(rows_.size()) ? rows_[std::size_t(row)].text : QString();
+}
+bool TWatchForm::Changed(int row) const { return row >= 0 && row < int(rows_.size()) && rows_[std::size_t(row)].changed; }
+
+void TWatchForm::RefreshView(bool full) {
+    DebugSession* s = Session();
+    if (!s) return;
+    if (rows_.size() != std::min<std::size_t>(shell_.state.WatchCount, kMaxWatches)) {
+        Layout();
+        full = true;
+    }
+    for (int i = 0; i < int(rows_.size()); ++i) {
+        QString text = QString::fromLatin1(TextOf(i, s->State.registers.data()).c_str());
+        QString snap = QString::fromLatin1(TextOf(i, s->CurrentSnapshot.registers.data()).c_str());
+        QString prev = QString::fromLatin1(TextOf(i, s->PreviousSnapshot.registers.data()).c_str());
+        Row& r = rows_[std::size_t(i)];
+        bool redraw = full || !painted_ || text != snap || snap != prev || text != r.text;
+        r.text = text;
+        r.changed = text != snap;
+        if (i == row_ && untouched_) editText_ = text;
+        if (redraw) update(ValueRect(i));
+    }
+    if (full) update();
+}
+
+void TWatchForm::paintEvent(QPaintEvent*) {
+    painted_ = true;
+    QPainter g(this);
+    const QPalette& p = palette();
+    g.setFont(font_);
+    const AssemblyState& s = shell_.state;
+    for (int i = 0; i < int(rows_.size()); ++i) {
+        QRect name(0, i * rh_, nameW_, rh_), value = ValueRect(i);
+        g.fillRect(name, p.color(QPalette::Midlight));
+        g.setPen(p.color(QPalette::Text));
+        const Watch& w = s.Watches[std::size_t(i)];
+        g.drawText(name.adjusted(cw_, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                   QString::fromLatin1(w.name, int(strnlen(w.name, 33))));
+        const Row& r = rows_[std::size_t(i)];
+        bool editing = i == row_;
+        QColor back = editing && cursorOn_ ? QColor(Qt::black) : r.changed ? QColor(Qt::red) : p.color(QPalette::Base);
+        QColor text = (editing && cursorOn_) || r.changed ? QColor(Qt::white) : p.color(QPalette::Text);
+        g.fillRect(value, back);
+        g.setPen(text);
+        g.drawText(value.adjusted(0, 0, -cw_, 0), Qt::AlignRight | Qt::AlignVCenter, editing ? editText_ : r.text);
+        g.setPen(p.color(QPalette::Dark));
+        g.drawLine(0, (i + 1) * rh_ - 1, width(), (i + 1) * rh_ - 1);
+    }
+    g.setPen(p.color(QPalette::Dark));
+    g.drawLine(nameW_ - 1, 0, nameW_ - 1, height());
+}
+
+void TWatchForm::mousePressEvent(QMouseEvent* event) {
+    DebugSession* s = Session();
+    if (event->button() != Qt::LeftButton || !s || !s->StateValid) return;
+    QPoint pt = event->position().toPoint();
+    if (pt.x() < nameW_) return;
+    int row = pt.y() / rh_;
+    if (row < 0 || row >= int(rows_.size())) return;
+    SelectRow(row);
+}
+
+void TWatchForm::SelectRow(int row) {
+    if (row_ >= 0 && row_ != row) EndEdit(true);
+    row_ = row;
+    editText_ = ValueText(row);
+    untouched_ = true;
+    commitWanted_ = false;
+    cursorOn_ = true;
+    blink_ = 0;
+    CursorTimer.start();
+    setFocus();
+    update(ValueRect(row));
+}
+
+void TWatchForm::CursorTimerTimer() {
+    if (row_ < 0) {
+        CursorTimer.stop();
+        return;
+    }
+    if (++blink_ % 4 == 0) {
+        cursorOn_ = !cursorOn_;
+        update(ValueRect(row_));
+    }
+}
+
+void TWatchForm::keyPressEvent(QKeyEvent* event) {
+    if (row_ < 0 || inEdit_) {
+        if (event->key() != Qt::Key_Escape) QDialog::keyPressEvent(event);
+        return;
+    }
+    const int count = int(rows_.size());
+    switch (event->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down: {
+            int next = (row_ + (event->key() == Qt::Key_Up ? count - 1 : 1)) % count;
+            EndEdit(true);
+            SelectRow(next);
+            return;
+        }
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            commitWanted_ = true;
+            inEdit_ = true;
+            Commit();
+            inEdit_ = false;
+            return;
+        case Qt::Key_Escape:
+            // Abandon the edit: the row stays selected with its value.
+            editText_ = ValueText(row_);
+            untouched_ = true;
+            commitWanted_ = false;
+            update(ValueRect(row_));
+            return;
+        case Qt::Key_Backspace:
+            if (!untouched_ && !editText_.isEmpty()) {
+                editText_.chop(1);
+                update(ValueRect(row_));
+            }
+            return;
+        default: break;
+    }
+    QString t = event->text();
+    if (t.size() == 1 && t.at(0).unicode() >= 32 && t.at(0).unicode() < 256 && t.at(0).unicode() != 127) {
+        if (untouched_) {
+            editText_ = t;
+            untouched_ = false;
+        } else if (editText_.size() < kWatchEditLimit) {
+            editText_ += t;
+        }
+        commitWanted_ = true;
+        update(ValueRect(row_));
+    }
+}
+
+void TWatchForm::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow()) EndEdit(true);
+}
+
+void TWatchForm::EndEdit(bool commit) {
+    if (row_ < 0 || inEdit_) return;
+    inEdit_ = true;
+    if (commit && commitWanted_) Commit();
+    int row = row_;
+    row_ = -1;
+    cursorOn_ = false;
+    CursorTimer.stop();
+    update(ValueRect(row));
+    inEdit_ = false;
+}
+
+void TWatchForm::Commit() {
+    DebugSession* s = Session();
+    commitWanted_ = false;
+    if (!s || !s->StateValid || row_ < 0 || !shell_.debug) return;
+    const Watch& w = shell_.state.Watches[std::size_t(row_)];
+    QByteArray typed = editText_.toLatin1();
+    WatchWrites writes;
+    if (IsStringWatch(w)) {
+        writes = WatchStringWrites(w, WatchStringEntry(std::string_view(typed.constData(), std::size_t(typed.size()))),
+                                   shell_.family, s->BankCount);
+    } else {
+        std::uint32_t value = 0;
+        if (!ParseWatchNumber(std::string_view(typed.constData(), std::size_t(typed.size())), value)) {
+            ShowError(this, QStringLiteral("Invalid constant entry"));
+            editText_ = ValueText(row_);
+            untouched_ = true;
+            update(ValueRect(row_));
+            return;
+        }
+        writes = WatchNumberWrites(w, value, s->State.registers.data(), shell_.family, s->BankCount);
+    }
+    shell_.debug->RunCommand([s, &writes] {
+        for (int i = 0; i < writes.count; ++i) s->WriteRegister(writes.writes[i].address, writes.writes[i].value);
+        s->Resync();
+    });
+    if (row_ >= 0) {
+        editText_ = ValueText(row_);
+        untouched_ = true;
+        update(ValueRect(row_));
+    }
 }
 
 }  // namespace korvid

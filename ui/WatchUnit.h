@@ -1,20 +1,74 @@
-// The Watch view of the WATCH variables. For now a plain window with its caption,
-// created in its place of the start-up order and filled in by its own work.
+// The Watch window: the WATCH variables of the source, each as its name and
+// its value in the format the directive asked for. Changed values are
+// marked; a typed value is parsed and written into the chip's registers.
 #pragma once
 
 #include <QDialog>
+#include <QFont>
+#include <QTimer>
+#include <string>
+#include <vector>
 
 #include "ui/Shell.h"
 
 namespace korvid {
+
+class DebugSession;
 
 class TWatchForm : public QDialog {
     Q_OBJECT
 public:
     explicit TWatchForm(Shell& shell, QWidget* parent = nullptr);
 
+    // Rebuilds the value texts from the chip state; repaints the rows whose
+    // text or mark changed (every row on a full refresh).
+    void RefreshView(bool full);
+
+    // Editing (only while the chip is halted).
+    void SelectRow(int row);
+    void EndEdit(bool commit);
+    int SelectedRow() const { return row_; }
+    const QString& EditText() const { return editText_; }
+    // The text and the change mark a row was last built with.
+    QString ValueText(int row) const;
+    bool Changed(int row) const;
+    QRect RowRect(int row) const;
+    QRect ValueRect(int row) const;
+
+    QTimer CursorTimer;
+
 protected:
+    void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool focusNextPrevChild(bool) override { return false; }
+
+private:
+    void FormShow();
+    void Layout();
+    void Commit();
+    void CursorTimerTimer();
+    DebugSession* Session() const;
+    std::string TextOf(int row, const std::uint32_t* registers) const;
+
     Shell& shell_;
+    QFont font_;
+    int cw_ = 8, rh_ = 20, nameW_ = 80, valueW_ = 80;
+    struct Row {
+        QString text;
+        bool changed = false;
+    };
+    std::vector<Row> rows_;
+    int row_ = -1;
+    QString editText_;
+    bool untouched_ = true;
+    bool commitWanted_ = false;
+    bool cursorOn_ = false;
+    int blink_ = 0;
+    bool inEdit_ = false;
+    bool painted_ = false;
 };
 
 }  // namespace korvid

@@ -1,0 +1,454 @@
+// Debug sessions through the windows against the simulated tool in the same
+// process, for both families: Run > Debug, the Debug window's commands and
+// its poll loop, the Registers, Code and Watch windows with their edits and
+// change marks, link failures, and the SXC start.
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "WindowSupport.h"
+#include "core/asm/Assembler.h"
+#include "sim/ToolDebug.h"
+#include "ui/CodeUnit.h"
+#include "ui/DebugUnit.h"
+#include "ui/RegisterUnit.h"
+#include "ui/SXCUnit.h"
+#include "ui/WatchUnit.h"
+
+using namespace korvid;
+using namespace korvid::test;
+
+namespace {
+
+std::string Header(const Family& f) { return f.is52() ? "" : " DEVICE SX28L, TURBO, STACKX_OPTIONX\r"; }
+
+// A small program for every session: lines are counted from 0 in the
+// listing; "count" changes at each round, "big" at each loop.
+std::string Program(const Family& f, bool withBreak = true) {
+    std::string s = Header(f);
+    s += "count EQU 0Ch\r"
+         "big EQU 0Dh\r"
+         "text EQU 10h\r"
+         " WATCH count, 8, UDEC\r"
+         " WATCH big, 16, SHEX\r"
+         " WATCH count, 8, UBIN\r"
+         " WATCH text, 4, ZSTR\r"
+         " WATCH big, 12, SDEC\r"
+         " WATCH count, 8, UHEX\r"
+         " WATCH count, 4, SBIN\r"
+         " RESET start\r"
+         " ORG 20h\r"
+         "start MOV W,#5\r"
+         " MOV count,W\r"
+         " CLR big\r"
+         "loop INC count\r"
+         " INC big\r";
+    if (withBreak) s += " BREAK\r";
+    s += " NOP\r"
+         " JMP loop\r";
+    return s;
+}
+
+constexpr std::uint32_t kStart = 0x20, kLoop = 0x23, kBreakWord = 0x25;
+
+// The whole IDE with the debug side of the simulated tool and the real
+// assembler; the Debug window's timer is stopped so that the test ticks it.
+struct DebugIde {
+    explicit DebugIde(const Family& family, const QStringList& args = {}) : runner(family), ide(family, args) {
+        ide.firmware->SetRunner(&runner);
+        runner.cyclesPerPoll = 20'000;
+        ide.shell->assemble = [](AssemblyState& s) { Assemble(s); };
+    }
+    ~DebugIde() {
+        debug().hide();
+        QApplication::processEvents();
+    }
+
+    TDebugForm& debug() { return *ide.shell->debug; }
+    TRegisterForm& registers() { return *ide.shell->registers; }
+    TCodeForm& code() { return *ide.shell->code; }
+    TWatchForm& watch() { return *ide.shell->watch; }
+    DebugSession& session() { return debug().Session; }
+    const ChipState& chip() { return session().State; }
+    std::uint32_t reg(int r) { return chip().registers[std::size_t(r)]; }
+    int size() { return session().ProgramSize; }
+
+    // Run > Debug on a source; true when the first halt was reached.
+    bool Start(const std::string& source) {
+        ide.SetText(source);
+        ide.editor().RunDebug();
+        debug().Timer.stop();
+        return Idle();
+    }
+    // Ticks until the idle buttons are set (or a tick limit passes).
+    bool Idle(int limit = 400) {
+        for (int i = 0; i < limit; ++i) {
+            debug().Tick();
+            if (!debug().isVisible()) return false;
+            if (session().StateValid && debug().ButtonMask() == IdleMask(debug().BreakpointSet())) return true;
+        }
+        return false;
+    }
+    void Click(QPushButton* b) {
+        QVERIFY(b->isEnabled());
+        b->click();
+    }
+    int LineOfAddress(std::uint32_t a) { return ide.state->AddressLine[a]; }
+
+    ToolDebugRunner runner;
+    TestIde ide;
+};
+
+QColor Pixel(QWidget& w, QPoint p) { return w.grab().toImage().pixelColor(p); }
+QPoint CellProbe(const QRect& r) { return {r.left() + 1, r.center().y()}; }
+
+// Mouse events straight to the window, so that two clicks in a row stay two
+// clicks (the platform would make the second a double click).
+void SendMouse(QWidget& w, QEvent::Type type, QPoint p) {
+    QMouseEvent e(type, QPointF(p), w.mapToGlobal(QPointF(p)), Qt::LeftButton,
+                  type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&w, &e);
+}
+void ClickAt(QWidget& w, QPoint p) {
+    SendMouse(w, QEvent::MouseButtonPress, p);
+    SendMouse(w, QEvent::MouseButtonRelease, p);
+}
+void DoubleClickAt(QWidget& w, QPoint p) {
+    ClickAt(w, p);
+    SendMouse(w, QEvent::MouseButtonDblClick, p);
+    SendMouse(w, QEvent::MouseButtonRelease, p);
+}
+
+}  // namespace
+
+class DebugWindowsTest : public QObject {
+    Q_OBJECT
+    static void families_data() {
+        QTest::addColumn<int>("family");
+        QTest::newRow("28L") << 0;
+        QTest::newRow("52") << 1;
+    }
+
+private slots:
+    void firstHaltThenSteps_data() { families_data(); }
+    void firstHaltThenSteps() {
+        QFETCH(int, family);
+        DebugIde d(FamilyByIndex(family));
+        QVERIFY(d.Start(Program(FamilyByIndex(family))));
+        QVERIFY(d.debug().isVisible() && d.registers().isVisible() && d.code().isVisible() && d.watch().isVisible());
+        QCOMPARE(d.debug().StatusPanel->text(), QString("Idle"));
+        QCOMPARE(d.chip().ProgramCounter, std::uint32_t(d.size() - 1));
+        QVERIFY(!d.ide.editor().RunMenu->isEnabled());
+        QVERIFY(!d.ide.editor().Item("EditTextBiggerItem")->isEnabled());
+        // The first halt marks nothing as changed.
+        for (int c = 0; c < 258; ++c) QVERIFY2(!(d.registers().CellStyleOf(c) & kStyleChanged), qPrintable(QString::number(c)));
+        for (int r = 0; r < 7; ++r) QVERIFY(!d.watch().Changed(r));
+        QCOMPARE(d.debug().ButtonMask(), IdleMask(true));  // the BREAK set a breakpoint
+
+        // Step into the program: the reset jump, then MOV W,#5.
+        d.Click(d.debug().StepButton);
+        QCOMPARE(d.debug().ButtonMask(), std::uint8_t(0));
+        QVERIFY(d.Idle());
+        QCOMPARE(d.chip().ProgramCounter, kStart);
+        d.Click(d.debug().StepButton);
+        QVERIFY(d.Idle());
+        QCOMPARE(d.chip().W, 5u);
+        QVERIFY(d.registers().CellStyleOf(kCellW) & kStyleChanged);
+        QRect w = d.registers().CellRect(kCellW);
+        QCOMPARE(Pixel(d.registers(), CellProbe(w)), QColor(Qt::red));
+        // The Code view marks the line of the program counter.
+        int row = d.LineOfAddress(d.chip().ProgramCounter) - d.code().TopLine();
+        QCOMPARE(d.code().RowStyle(row), CodeRowStyle::Current);
+        QCOMPARE(Pixel(d.code(), QPoint(2, d.code().RowRect(row).center().y())), QColor(Qt::blue));
+        // Next halt without a change of W: plain again.
+        d.Click(d.debug().StepButton);
+        QVERIFY(d.Idle());
+        QCOMPARE(d.reg(0x0C), 5u);
+        QVERIFY(!(d.registers().CellStyleOf(kCellW) & kStyleChanged));
+        QCOMPARE(Pixel(d.registers(), CellProbe(w)), d.registers().palette().color(QPalette::Base));
+        QVERIFY(d.watch().Changed(0));
+        QCOMPARE(d.watch().ValueText(0), QString("5"));
+        QCOMPARE(d.watch().ValueText(2), QString("%0000_0101"));
+        QCOMPARE(d.watch().ValueText(5), QString("$05"));
+        QCOMPARE(d.watch().ValueText(6), QString("%0101"));
+        QCOMPARE(Pixel(d.watch(), d.watch().ValueRect(0).center() + QPoint(-d.watch().ValueRect(0).width() / 2 + 2, 0)),
+                 QColor(Qt::red));
+        d.Click(d.debug().StepButton);
+        QVERIFY(d.Idle());
+        QVERIFY(!d.watch().Changed(0));
+
+        // Quit ends debugging: windows hidden, port closed, menus back.
+        d.Click(d.debug().QuitButton);
+        QVERIFY(!d.registers().isVisible() && !d.code().isVisible() && !d.watch().isVisible());
+        QVERIFY(!d.ide.shell->link.PortOpen);
+        QVERIFY(d.ide.editor().RunMenu->isEnabled());
+        QVERIFY(d.ide.editor().Item("EditTextBiggerItem")->isEnabled());
+    }
+
+    void walkHopJogAndStop_data() { families_data(); }
+    void walkHopJogAndStop() {
+        QFETCH(int, family);
+        DebugIde d(FamilyByIndex(family));
+        QVERIFY(d.Start(Program(FamilyByIndex(family), false)));
+        QCOMPARE(d.debug().ButtonMask(), IdleMask(false));
+        // Walk refreshes after each instruction until Stop.
+        d.Click(d.debug().WalkButton);
+        QCOMPARE(d.debug().ButtonMask(), std::uint8_t(kMaskStop));
+        for (int i = 0; i < 6; ++i) d.debug().Tick();
+        QVERIFY(d.debug().WalkFlag);
+        auto sent = d.ide.device->written.size();
+        d.Click(d.debug().StopButton);
+        QCOMPARE(d.ide.device->written.size(), sent);  // Stop after Walk sends nothing
+        QVERIFY(d.Idle());
+        QVERIFY(!d.debug().WalkFlag);
+
+        // Hop moves by listing lines.
+        int line = d.LineOfAddress(d.chip().ProgramCounter);
+        d.Click(d.debug().HopButton);
+        QVERIFY(d.Idle());
+        QVERIFY(d.LineOfAddress(d.chip().ProgramCounter) != line);
+        // Jog hops on and on; Stop ends it at a listing line.
+        d.Click(d.debug().JogButton);
+        for (int i = 0; i < 10; ++i) d.debug().Tick();
+        d.Click(d.debug().StopButton);
+        QVERIFY(d.Idle());
+        QVERIFY(d.LineOfAddress(d.chip().ProgramCounter) >= 0);
+    }
+
+    void runPollAndReset_data() { families_data(); }
+    void runPollAndReset() {
+        QFETCH(int, family);
+        DebugIde d(FamilyByIndex(family));
+        QVERIFY(d.Start(Program(FamilyByIndex(family))));
+        // Run to the BREAK: the chip halts after the breakpoint's word.
+        d.Click(d.debug().RunButton);
+        QCOMPARE(d.debug().ButtonMask(), std::uint8_t(0));
+        QVERIFY(d.Idle());
+        QCOMPARE(d.chip().ProgramCounter, kBreakWord + 1);
+        QCOMPARE(d.reg(0x0C), 6u);
+        // Poll with the breakpoint runs to it again and again.
+        d.Click(d.debug().PollButton);
+        QCOMPARE(d.debug().ButtonMask(), std::uint8_t(kMaskStop));
+        for (int i = 0; i < 8; ++i) d.debug().Tick();
+        d.Click(d.debug().StopButton);
+        QVERIFY(d.Idle());
+        QVERIFY(d.reg(0x0C) > 7u);
+
+        // Clear the breakpoint by a click on its line in the Code view.
+        int row = d.LineOfAddress(kBreakWord) - d.code().TopLine();
+        QVERIFY(row >= 0 && row < d.code().Rows());
+        ClickAt(d.code(), d.code().RowRect(row).center());
+        QCOMPARE(d.chip().Breakpoint, 4096u);
+        QCOMPARE(d.debug().ButtonMask(), IdleMask(false));
+
+        // Run freely: Running, then Stop halts it.
+        d.Click(d.debug().RunButton);
+        QCOMPARE(d.debug().ButtonMask(), std::uint8_t(kMaskPoll | kMaskStop));
+        d.debug().Tick();
+        QCOMPARE(d.debug().StatusPanel->text(), QString("Running"));
+        // Poll interrupts, refreshes and lets it run again.
+        std::uint32_t before = d.reg(0x0C);
+        d.Click(d.debug().PollButton);
+        d.debug().Tick();
+        d.debug().Tick();
+        QVERIFY(d.reg(0x0C) != before);
+        QCOMPARE(d.debug().StatusPanel->text(), QString("Running"));
+        d.Click(d.debug().StopButton);
+        QVERIFY(d.Idle());
+        QCOMPARE(d.debug().StatusPanel->text(), QString("Idle"));
+
+        // Reset returns to the reset vector.
+        d.Click(d.debug().ResetButton);
+        QVERIFY(d.Idle());
+        QCOMPARE(d.chip().ProgramCounter, std::uint32_t(d.size() - 1));
+    }
+
+    void registerEdits_data() { families_data(); }
+    void registerEdits() {
+        QFETCH(int, family);
+        DebugIde d(FamilyByIndex(family));
+        QVERIFY(d.Start(Program(FamilyByIndex(family))));
+        TRegisterForm& r = d.registers();
+        d.registers().activateWindow();
+        // 7, F, Enter writes 0x7F into register 0Ah.
+        ClickAt(r, r.CellRect(0x0A).center());
+        QCOMPARE(r.EditCell(), 0x0A);
+        QTest::keyClicks(r.Editor, "7F");
+        QCOMPARE(r.EditValue(), 0x7Fu);
+        QTest::keyClick(r.Editor, Qt::Key_Return);
+        QCOMPARE(d.reg(0x0A), 0x7Fu);
+        QVERIFY(r.CellStyleOf(0x0A) & kStyleChanged);
+        // 5, Escape writes nothing.
+        auto sent = d.ide.device->written.size();
+        QTest::keyClicks(r.Editor, "5");
+        QTest::keyClick(r.Editor, Qt::Key_Escape);
+        QCOMPARE(d.ide.device->written.size(), sent);
+        QCOMPARE(d.reg(0x0A), 0x7Fu);
+        QVERIFY(r.isVisible());
+        // A move commits a typed value and selects the next register.
+        QTest::keyClicks(r.Editor, "3C");
+        QTest::keyClick(r.Editor, Qt::Key_Down);
+        QCOMPARE(d.reg(0x0A), 0x3Cu);
+        QCOMPARE(r.EditCell(), 0x0B);
+        // W and M through their cells.
+        ClickAt(r, r.CellRect(kCellW).center());
+        QTest::keyClicks(r.Editor, "A5");
+        QTest::keyClick(r.Editor, Qt::Key_Enter);
+        QCOMPARE(d.chip().W, 0xA5u);
+        // A bank register.
+        ClickAt(r, r.CellRect(0xF3).center());
+        QTest::keyClicks(r.Editor, "42");
+        QTest::keyClick(r.Editor, Qt::Key_Return);
+        QCOMPARE(d.reg(0xF3), 0x42u);
+
+        // A bit flipped by a click, and the SKIP flag.
+        ClickAt(r, r.BitRect(0x0A, 0).center());
+        QCOMPARE(d.reg(0x0A), 0x3Du);
+        QCOMPARE(Pixel(r, CellProbe(r.BitRect(0x0A, 0))), QColor(Qt::red));
+        // At the reset vector the flags are cleared; step into the program.
+        d.Click(d.debug().StepButton);
+        QVERIFY(d.Idle());
+        ClickAt(r, r.FlagRect(true).center());
+        QCOMPARE(d.chip().SkipFlag, std::uint8_t(1));
+        QCOMPARE(Pixel(r, r.FlagRect(true).topLeft() + QPoint(2, 2)), QColor(Qt::blue));
+    }
+
+    void breakpointAndProgramCounterByMouse_data() { families_data(); }
+    void breakpointAndProgramCounterByMouse() {
+        QFETCH(int, family);
+        DebugIde d(FamilyByIndex(family));
+        QVERIFY(d.Start(Program(FamilyByIndex(family))));
+        TRegisterForm& r = d.registers();
+        // Show the program area at the start of the program.
+        r.ScrollBar->setValue(int(kStart));
+        ClickAt(r, r.ProgramLineRect(1).center());  // kStart + 1
+        QCOMPARE(d.chip().Breakpoint, kStart + 1);
+        ClickAt(r, r.ProgramLineRect(1).center());
+        QCOMPARE(d.chip().Breakpoint, 4096u);
+        // A word without code does nothing.
+        r.ScrollBar->setValue(0);
+        ClickAt(r, r.ProgramLineRect(5).center());
+        QCOMPARE(d.chip().Breakpoint, 4096u);
+        // Double click moves the program counter and keeps the breakpoint.
+        r.ScrollBar->setValue(int(kStart));
+        DoubleClickAt(r, r.ProgramLineRect(3).center());
+        QCOMPARE(d.chip().ProgramCounter, kLoop);
+        QCOMPARE(d.chip().Breakpoint, 4096u);
+        d.Click(d.debug().StepButton);
+        QVERIFY(d.Idle());
+        QCOMPARE(d.chip().ProgramCounter, kLoop + 1);
+        // The Code view: double click on the start line.
+        TCodeForm& c = d.code();
+        int row = d.LineOfAddress(kStart) - c.TopLine();
+        DoubleClickAt(c, c.RowRect(row).center());
+        QCOMPARE(d.chip().ProgramCounter, kStart);
+        QCOMPARE(c.RowStyle(row), CodeRowStyle::Current);
+        // A comment line carries no breakpoint.
+        ClickAt(c, c.RowRect(d.LineOfAddress(kStart) - 1 - c.TopLine()).center());
+        QCOMPARE(d.chip().Breakpoint, 4096u);
+    }
+
+    void watchEdits_data() { families_data(); }
+    void watchEdits() {
+        QFETCH(int, family);
+        DebugIde d(FamilyByIndex(family));
+        ModalDriver modal;
+        QVERIFY(d.Start(Program(FamilyByIndex(family))));
+        TWatchForm& w = d.watch();
+        auto enter = [&](int row, const char* text) {
+            ClickAt(w, w.ValueRect(row).center());
+            QCOMPARE(w.SelectedRow(), row);
+            QTest::keyClicks(&w, text);
+            QTest::keyClick(&w, Qt::Key_Return);
+        };
+        enter(0, "200");
+        QCOMPARE(d.reg(0x0C), 200u);
+        QCOMPARE(w.ValueText(0), QString("200"));
+        QVERIFY(w.Changed(0));
+        enter(1, "-$1F");
+        QCOMPARE(d.reg(0x0D), 0xE1u);
+        QCOMPARE(d.reg(0x0E), 0xFFu);
+        QCOMPARE(w.ValueText(1), QString("-$001F"));
+        enter(2, "%1010_0110");
+        QCOMPARE(d.reg(0x0C), 0xA6u);
+        enter(5, "$FF");
+        QCOMPARE(d.reg(0x0C), 0xFFu);
+        enter(6, "-2");  // 4 bits of register 0x0C only
+        QCOMPARE(d.reg(0x0C), 0xFEu);
+        enter(4, "-7");  // 12 bits across 0x0D and 0x0E
+        QCOMPARE(w.ValueText(4), QString("-7"));
+        QCOMPARE(d.reg(0x0E) & 0xF0u, 0xF0u);
+        // A string watch.
+        enter(3, "Hi");
+        QCOMPARE(w.ValueText(3), QString("'Hi'"));
+        QCOMPARE(d.reg(0x10), std::uint32_t('H'));
+        QCOMPARE(d.reg(0x12), 0u);
+        // Enter on the untouched value writes the same text again.
+        ClickAt(w, w.ValueRect(3).center());
+        QTest::keyClick(&w, Qt::Key_Return);
+        QCOMPARE(w.ValueText(3), QString("'Hi'"));
+        // An invalid entry: the box, and the value restored.
+        modal.Box(QMessageBox::Ok);
+        enter(0, "12x");
+        QCOMPARE(modal.texts, QStringList{"Invalid constant entry"});
+        QCOMPARE(modal.buttons.front(), QStringList{"OK"});
+        QCOMPARE(d.reg(0x0C), 0xFEu);
+        QCOMPARE(w.EditText(), w.ValueText(0));
+        // Escape abandons; Up and Down wrap.
+        ClickAt(w, w.ValueRect(0).center());
+        QTest::keyClicks(&w, "9");
+        QTest::keyClick(&w, Qt::Key_Escape);
+        QCOMPARE(w.EditText(), w.ValueText(0));
+        QTest::keyClick(&w, Qt::Key_Up);
+        QCOMPARE(w.SelectedRow(), 6);
+        QTest::keyClick(&w, Qt::Key_Down);
+        QCOMPARE(w.SelectedRow(), 0);
+        QCOMPARE(d.reg(0x0C), 0xFEu);
+    }
+
+    void linkFailureClosesTheWindows() {
+        DebugIde d(Sx28lFamily());
+        ModalDriver modal;
+        QVERIFY(d.Start(Program(Sx28lFamily())));
+        modal.Box(QMessageBox::Abort);
+        d.ide.firmware->Disconnect();  // the tool stops answering
+        d.Click(d.debug().StepButton);
+        d.debug().Tick();
+        QCOMPARE(modal.texts.size(), 1);
+        QVERIFY(modal.texts.front().endsWith("."));
+        QCOMPARE(modal.buttons.front(), QStringList{"Abort"});
+        QVERIFY(!d.ide.shell->link.PortOpen);
+        d.debug().Tick();
+        QVERIFY(!d.debug().isVisible());
+        QVERIFY(!d.registers().isVisible() && !d.code().isVisible() && !d.watch().isVisible());
+        QVERIFY(d.ide.editor().RunMenu->isEnabled());
+    }
+
+    void withoutWatchesTheWatchWindowStaysHidden() {
+        DebugIde d(Sx52Family());
+        QVERIFY(d.Start(" RESET start\r ORG 10h\rstart NOP\r JMP start\r"));
+        QVERIFY(!d.debug().WatchButton->isEnabled());
+        QVERIFY(!d.watch().isVisible());
+        QCOMPARE(d.debug().ButtonMask(), IdleMask(false));
+        QCOMPARE(d.debug().StatusPanel->text(), QString("Idle"));
+    }
+
+    void reenterDoesNotProgram() {
+        DebugIde d(Sx28lFamily());
+        QVERIFY(d.Start(Program(Sx28lFamily())));
+        d.Click(d.debug().QuitButton);
+        auto erases = d.ide.device->written.size();
+        d.ide.editor().RunDebugAgain();
+        d.debug().Timer.stop();
+        QVERIFY(d.Idle());
+        QCOMPARE(d.chip().ProgramCounter, std::uint32_t(d.size() - 1));
+        QVERIFY(d.ide.device->written.size() - erases < 400);  // no programming sequence
+    }
+};
+
+QTEST_MAIN(DebugWindowsTest)
+#include "DebugWindowsTest.moc"
