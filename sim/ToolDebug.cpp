@@ -82,7 +82,7 @@ void ToolDebugRunner::Advance() {
         const std::uint64_t now = NowUs();
         const std::uint64_t elapsed = std::min<std::uint64_t>(now - lastUs_, maxAdvanceUs);
         lastUs_ = now;
-        cycles = elapsed * clockHz / 1'000'000;
+        cycles = elapsed * clockHz / 1'000'000 / (cpu_.config().turbo ? 1 : 4);  // instruction cycles
     }
     if (cycles == 0 || cpu_.sleeping()) return;
     AfterStop(cpu_.Run(cycles));
