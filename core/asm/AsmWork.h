@@ -117,6 +117,8 @@ struct AsmWork {
     bool breakSeen = false;
     bool endSeen = false;
     char errorText[kMaxErrorText + 1] = {};
+    std::uint32_t passWords = 0;      // program words stored in this pass
+    std::uint32_t passOneWords = 0;   // the count of pass 1
 
     // Per-line list fields.
     std::uint32_t lineStart = 0;

@@ -41,6 +41,7 @@ void StartPass(AsmWork& w, int pass) {
     w.prefix[0] = 0;
     w.caseSensitive = false;
     w.endSeen = false;
+    w.passWords = 0;
 }
 
 void CopyPendingLabel(AsmWork& w) {
@@ -201,11 +202,21 @@ void RunPass(AsmWork& w, int pass) {
     StartPass(w, pass);
     while (Line(w)) {
     }
-    if (w.endSeen) return;
-    if (w.defining) Fail(w, AsmMsg::EndmRequired);
-    if (w.ifDepth != 0) Fail(w, AsmMsg::EndifRequired);
-    if (w.reptDepth != 0) Fail(w, AsmMsg::EndrRequired);
-    RecordListEntry(w, w.pos);
+    if (!w.endSeen) {
+        if (w.defining) Fail(w, AsmMsg::EndmRequired);
+        if (w.ifDepth != 0) Fail(w, AsmMsg::EndifRequired);
+        if (w.reptDepth != 0) Fail(w, AsmMsg::EndrRequired);
+        RecordListEntry(w, w.pos);
+    }
+    // The passes store the same code unless an IFDEF or IFNDEF of a symbol
+    // defined further down chose differently in them (labels that moved are
+    // caught where they stand).
+    if (pass == 1) {
+        w.passOneWords = w.passWords;
+    } else if (w.passWords != w.passOneWords) {
+        SetSpan(w, w.pos, w.pos);
+        Fail(w, AsmMsg::CodeChangedBetweenPasses);
+    }
 }
 }  // namespace
 

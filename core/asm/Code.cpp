@@ -9,6 +9,7 @@ void StoreWordAt(AsmWork& w, std::uint32_t address, std::uint32_t word) {
     if (s.ChipImage[address] & kDataFlag) Fail(w, AsmMsg::LocationHasData);
     s.ChipImage[address] = static_cast<std::uint16_t>((word & kWordMask) | kDataFlag);
     ++w.wordsStored;
+    ++w.passWords;
     s.AddressLine[address] = static_cast<std::int32_t>(s.ListLineCount);
 }
 

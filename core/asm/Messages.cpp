@@ -64,6 +64,7 @@ constexpr const char* kTexts[] = {
     "Limit of 1,048,576 total MACRO calls exceeded",
     "MACRO definition lies beyond 16 MB of source text",
     "Label address differs between passes",
+    "Code size differs between passes",
 };
 static_assert(sizeof kTexts / sizeof kTexts[0] == static_cast<int>(AsmMsg::Count));
 }  // namespace

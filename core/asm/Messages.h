@@ -65,6 +65,7 @@ enum class AsmMsg : std::uint8_t {
     TotalMacroCallLimit,
     MacroTooFarIntoSource,
     LabelChangedBetweenPasses,
+    CodeChangedBetweenPasses,
     Count
 };
 

@@ -160,6 +160,7 @@ TEST(Error, BlockMessages) {
         {" IFDEF later\n DW 1\n ENDIF\nlater DW 2\n", "Label address differs between passes", "later"},
         {" IFNDEF ONCE\nONCE EQU 1\n NOP\n ENDIF\nnext NOP\n", "Label address differs between passes", "next"},
         {" IFNDEF lab\n NOP\n ENDIF\nk EQU $\nlab\n", "Label address differs between passes", "k"},
+        {" NOP\n IFNDEF ONCE\n NOP\n ENDIF\nONCE EQU 1\n", "Code size differs between passes", ""},
         {"l1 MACRO\n ERROR 'deep'\n ENDM\nl2 MACRO\n l1\n ENDM\n l2 ; here\n", "deep", ""},
     };
     for (const Family* f : kFamilies)
