@@ -149,6 +149,7 @@ void SxCpu::Reset(SxReset kind) {
     inIsr_ = false;
     skipPending_ = false;
     irqRequest_ = false;
+    pcLoad_ = pendingRtcc_ = pendingOption_ = -1;
     rtccBase_ = rtccValue;  // OPTION = FFh: prescaler on the watchdog, shift 0
     rtccBaseCycle_ = cycles_;
     wdtStart_ = cycles_;
