@@ -54,7 +54,7 @@ public:
     // time, at each poll and before an interrupt halts it.
     bool realTime = false;
     std::uint32_t clockHz = 50'000'000;
-    std::uint32_t maxAdvanceUs = 100'000;
+    std::uint32_t maxAdvanceUs = 1'000'000;
 
 private:
     void Load(const SimChip& chip);
