@@ -192,14 +192,18 @@ private:
             if (!StepOnce(true)) return;
     }
 
-    // Steps silently until the listing line changes (at most 100,000 steps).
+    // Steps silently until the listing line changes or the breakpoint is
+    // reached; gives up after 10,000 steps (a loop within one line).
     void Hop() {
         if (!RequireHalted()) return;
         const int last = Line(session_.State.ProgramCounter);
-        for (int i = 0; i < 100000; ++i) {
+        bool moved = false;
+        for (int i = 0; i < 10000 && !moved; ++i) {
             if (!StepOnce(false)) return;
-            if (Line(session_.State.ProgramCounter) != last || session_.State.ProgramCounter == session_.State.Breakpoint) break;
+            const std::uint32_t pc = session_.State.ProgramCounter;
+            moved = Line(pc) != last || pc == session_.State.Breakpoint;
         }
+        if (!moved) std::printf("hop: still on the same line after 10000 steps\n");
         PrintHalt();
     }
 
