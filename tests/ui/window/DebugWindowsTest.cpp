@@ -13,7 +13,9 @@
 #include "WindowSupport.h"
 #include "core/asm/Assembler.h"
 #include "sim/ToolDebug.h"
+#include "tests/support/SxcFixture.h"
 #include "ui/CodeUnit.h"
+#include "ui/CommandGuard.h"
 #include "ui/DebugUnit.h"
 #include "ui/RegisterUnit.h"
 #include "ui/SXCUnit.h"
@@ -58,10 +60,18 @@ constexpr std::uint32_t kStart = 0x20, kLoop = 0x23, kBreakWord = 0x25;
 // The whole IDE with the debug side of the simulated tool and the real
 // assembler; the Debug window's timer is stopped so that the test ticks it.
 struct DebugIde {
-    explicit DebugIde(const Family& family, const QStringList& args = {}) : runner(family), ide(family, args) {
+    // The main window is shown (and activated, which runs an SXC start)
+    // once the tool's debug side is in place.
+    explicit DebugIde(const Family& family, const QStringList& args = {}) : runner(family), ide(family, args, false) {
         ide.firmware->SetRunner(&runner);
         runner.cyclesPerPoll = 20'000;
         ide.shell->assemble = [](AssemblyState& s) { Assemble(s); };
+        ide.editor().View->Ticks = [] { return 100000u; };
+        ide.editor().show();
+        ide.editor().activateWindow();
+        (void)QTest::qWaitForWindowExposed(&ide.editor());
+        QApplication::processEvents();
+        debug().Timer.stop();
     }
     ~DebugIde() {
         debug().hide();
@@ -447,6 +457,115 @@ private slots:
         QVERIFY(d.Idle());
         QCOMPARE(d.chip().ProgramCounter, std::uint32_t(d.size() - 1));
         QVERIFY(d.ide.device->written.size() - erases < 400);  // no programming sequence
+    }
+    void examplePrograms_data() { families_data(); }
+    void examplePrograms() {
+        QFETCH(int, family);
+        const Family& f = FamilyByIndex(family);
+        DebugIde d(f);
+        QFile file(QStringLiteral(KORVID_SOURCE_DIR) + (f.is52() ? "/examples/sx52_counter.src" : "/examples/blink.src"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QByteArray text = file.readAll().replace("\r\n", "\r").replace('\n', '\r');
+        QVERIFY(d.Start(text.toStdString()));
+        QCOMPARE(d.watch().ValueText(0), f.is52() ? QString("$0000") : QString("0"));
+        // Into the program with a few steps, then Run: the 52 counter stops
+        // after its BREAK, the blink runs freely until Stop.
+        for (int i = 0; i < 3; ++i) {
+            d.Click(d.debug().StepButton);
+            QVERIFY(d.Idle());
+        }
+        d.Click(d.debug().RunButton);
+        if (f.is52()) {
+            QVERIFY(d.Idle());
+            QCOMPARE(d.watch().ValueText(0), QString("$0001"));
+            d.Click(d.debug().RunButton);
+            QVERIFY(d.Idle());
+            QCOMPARE(d.watch().ValueText(0), QString("$0002"));
+            QVERIFY(d.watch().Changed(0));
+        } else {
+            for (int i = 0; i < 4; ++i) d.debug().Tick();
+            QCOMPARE(d.debug().StatusPanel->text(), QString("Running"));
+            d.Click(d.debug().StopButton);
+            QVERIFY(d.Idle());
+            QCOMPARE(d.debug().StatusPanel->text(), QString("Idle"));
+        }
+        // The Code view shows the listing line of the program counter.
+        int row = d.LineOfAddress(d.chip().ProgramCounter) - d.code().TopLine();
+        QVERIFY(row >= d.code().Rows() / 4 - 1 && row < d.code().Rows());
+        QCOMPARE(d.code().RowStyle(row), CodeRowStyle::Current);
+    }
+
+    void sxcSession_data() { families_data(); }
+    void sxcSession() {
+        QFETCH(int, family);
+        const Family& f = FamilyByIndex(family);
+        // The configuration words of an assembled program with the same
+        // device settings.
+        AssemblyState scratch(f);
+        std::vector<char> list(kDefaultListCapacity);
+        scratch.ListText = list.data();
+        scratch.ListCapacity = kDefaultListCapacity;
+        std::string src = Header(f) + " RESET 20h\r ORG 20h\r NOP\r";
+        scratch.SourceText = src.c_str();
+        Assemble(scratch);
+        QCOMPARE(int(scratch.ErrorFlag), 0);
+        const int top = ProgramSize(f, scratch.ChipImage[kExtFuseIndex]) - 1;
+
+        SxcProgram p;
+        p.Line("; counter.c");
+        p.Line("void main(void) {");
+        p.Line("  0020 0C05      W = 5;", 0x20, {0xC05});
+        p.Line("  0021 002C      count = W;", 0x21, {0x02C});
+        p.SkippedLines({"", "/* loop */"});
+        p.Line("  0022 02AC      count++;", 0x22, {0x2AC});
+        p.Line("  0023 0A22      goto loop;", 0x23, {0xA22});
+        p.Line("}");
+        p.Line("  reset vector", top, {0xA20});
+        p.Fuses(scratch.ChipImage[kFuseIndex] & kWordMask, scratch.ChipImage[kExtFuseIndex] & kWordMask);
+        p.Frequency(4000000);
+        QTemporaryDir dir;
+        const QString base = dir.filePath("counter");
+        QVERIFY(WriteSxcFixture(base.toStdString(), p));
+
+        DebugIde d(f, {"/B", base});
+        QVERIFY(d.debug().isVisible());
+        QVERIFY(d.ide.editor().windowTitle().startsWith(base + " - ByteCraft SXC Mode - "));
+        QVERIFY(!d.ide.editor().Item("RunAssembleItem")->isEnabled());
+        QVERIFY(d.Idle());
+        QVERIFY(d.code().SxcMode());
+        QCOMPARE(d.ide.state->ClockFrequency, 4000000u);
+        QCOMPARE(d.LineOfAddress(0x22), 6);
+        // A breakpoint by a click on the listing line of count++.
+        TCodeForm& c = d.code();
+        ClickAt(c, c.RowRect(6 - c.TopLine()).center());
+        QCOMPARE(d.chip().Breakpoint, 0x22u);
+        ClickAt(c, c.RowRect(4 - c.TopLine()).center());  // a line without code
+        QCOMPARE(d.chip().Breakpoint, 0x22u);
+        d.Click(d.debug().RunButton);
+        QVERIFY(d.Idle());
+        QCOMPARE(d.chip().ProgramCounter, 0x23u);
+        QCOMPARE(d.reg(0x0C), 6u);
+        QCOMPARE(c.RowStyle(6 - c.TopLine()), CodeRowStyle::Breakpoint);
+        QCOMPARE(c.RowStyle(7 - c.TopLine()), CodeRowStyle::Current);
+        // The single part carries the right-hand colours.
+        QCOMPARE(Pixel(c, QPoint(2, c.RowRect(6 - c.TopLine()).center().y())), QColor(Qt::red));
+        QCOMPARE(Pixel(c, QPoint(2, c.RowRect(3 - c.TopLine()).center().y())), c.palette().color(QPalette::Base));
+        // Quitting brings back what SXC mode left enabled, and no more.
+        d.Click(d.debug().QuitButton);
+        QVERIFY(d.ide.editor().Item("RunDebugItem")->isEnabled());
+        QVERIFY(!d.ide.editor().Item("RunAssembleItem")->isEnabled());
+    }
+
+    void debugImageFailureShowsItsMessage() {
+        DebugIde d(Sx28lFamily());
+        ModalDriver modal;
+        modal.Box(QMessageBox::Ok);
+        d.ide.SetText(" DEVICE SX28L, TURBO, STACKX_OPTIONX\r ORG 0\rstart NOP\r JMP start\r");  // no RESET jump
+        RunGuarded(&d.ide.editor(), [&] { d.ide.editor().RunDebug(); });
+        QCOMPARE(modal.texts.size(), 1);
+        QVERIFY(modal.texts.front().startsWith("ERROR! Debug requires the following:"));
+        QCOMPARE(modal.buttons.front(), QStringList{"OK"});
+        QVERIFY(!d.debug().isVisible());
     }
 };
 
