@@ -27,6 +27,9 @@ inline constexpr int kPostfixSize = 255;
 inline constexpr int kOperatorStackSize = 256;
 inline constexpr int kValueStackSize = 16;
 inline constexpr int kMaxErrorText = 64;
+// Bytes the scanner may pass over in one pass (repetition and macro
+// expansion rescan the source), so that no source runs for minutes.
+inline constexpr std::uint64_t kMaxScannedBytesPerPass = 256ull << 20;
 
 struct ReptEntry {
     std::uint32_t iteration;
@@ -63,6 +66,7 @@ struct AsmWork {
     // Scanner.
     std::uint32_t pos = 0;
     std::uint8_t stringMode = 0;  // 0 none, 1 comma due, 2 character due
+    std::uint64_t scannedBytes = 0;  // bytes scanned in this pass
     UndoSlot undo[kUndoSlots] = {};
     std::uint8_t undoIndex = 0;
     bool caseSensitive = false;

@@ -42,6 +42,7 @@ void StartPass(AsmWork& w, int pass) {
     w.caseSensitive = false;
     w.endSeen = false;
     w.passWords = 0;
+    w.scannedBytes = 0;
 }
 
 void CopyPendingLabel(AsmWork& w) {
@@ -160,6 +161,10 @@ bool Line(AsmWork& w) {
         ReadToken(w);  // the end of line after the saved offset
     }
     w.lineStart = w.pos;
+    if (w.scannedBytes > kMaxScannedBytesPerPass) {
+        SetSpan(w, w.pos, w.pos);
+        Fail(w, AsmMsg::ScanLimit);
+    }
     w.showValue = w.LocationCounter;
     w.wordsStored = 0;
     w.addressShown = false;

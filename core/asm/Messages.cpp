@@ -65,6 +65,7 @@ constexpr const char* kTexts[] = {
     "MACRO definition lies beyond 16 MB of source text",
     "Label address differs between passes",
     "Code size differs between passes",
+    "Limit of 256 MB of source lines per pass exceeded",
 };
 static_assert(sizeof kTexts / sizeof kTexts[0] == static_cast<int>(AsmMsg::Count));
 }  // namespace

@@ -66,6 +66,7 @@ enum class AsmMsg : std::uint8_t {
     MacroTooFarIntoSource,
     LabelChangedBetweenPasses,
     CodeChangedBetweenPasses,
+    ScanLimit,
     Count
 };
 

@@ -92,6 +92,7 @@ std::uint32_t RunEnd(const unsigned char* s, std::uint32_t p) {
 void Finish(AsmWork& w, Tok kind, std::int32_t value, std::uint32_t start, std::uint32_t end) {
     w.kind = kind;
     w.value = value;
+    if (end > w.pos) w.scannedBytes += end - w.pos;
     w.pos = end;
     w.state->ErrorStart = start;
     w.state->ErrorEnd = end;

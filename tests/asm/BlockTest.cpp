@@ -119,6 +119,13 @@ TEST(Block, MacroLimits) {
     EXPECT_EQ(a.message(), "Limit of 1,048,576 total MACRO calls exceeded");
     EXPECT_TRUE(a.Run(src + " a5\n a5\n")) << a.message();  // 222,222 calls
 
+    // A long line repeated many times (not listed: inside an expansion
+    // under NOEXPAND) stops at the scanning limit instead of running on.
+    Assembly slow(Sx28lFamily());
+    EXPECT_FALSE(slow.Run("rep MACRO\n REPT 100000\n;" + std::string(20000, 'x') +
+                          "\n ENDR\n ENDM\n NOEXPAND\n rep\n"));
+    EXPECT_EQ(slow.message(), "Limit of 256 MB of source lines per pass exceeded");
+
     Assembly far(Sx28lFamily());
     EXPECT_FALSE(far.Run(std::string(0x1000000, ' ') + "mac MACRO\n ENDM\n"));
     EXPECT_EQ(far.message(), "MACRO definition lies beyond 16 MB of source text");
