@@ -3,6 +3,8 @@
 // register writes, program-counter moves; both families.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "tests/sim/ToolDebugRig.h"
 
 namespace korvid {
@@ -295,6 +297,38 @@ TEST(ToolDebug28, OneBankPartShowsTheBankBitsSet) {
     rig.session.Resync();
     EXPECT_EQ(rig.reg(0xF3), 0x12u);
     EXPECT_EQ(rig.pc(), 511u);
+}
+
+// Arbitrary flash, payloads and state requests never crash or hang the
+// tool's debug side (the sanitizer build checks the memory accesses).
+TEST(ToolDebugRobustness, ArbitraryInput) {
+    for (const Family* family : {&Sx28lFamily(), &Sx52Family()}) {
+        std::mt19937 rng(7);
+        SimChip chip(*family);
+        ToolDebugRunner runner(*family);
+        runner.cyclesPerPoll = 5'000;
+        std::uint8_t data[256];
+        std::uint8_t out[256];
+        for (int round = 0; round < 20; ++round) {
+            for (auto& word : chip.flash) word = static_cast<std::uint16_t>(rng());
+            if (round % 2) {  // a debug image's reset jump and stub
+                const int size = family->is52() ? 4096 : 2048;
+                chip.flash[std::size_t(size - 1)] = 0xA00 | 0x1FE;
+                chip.flash[0x1FE] = 0x017;
+                chip.flash[0x1FF] = 0xB83;
+            }
+            runner.ChipChanged(chip);
+            runner.Release(chip);
+            for (int i = 0; i < 50; ++i) {
+                const std::size_t size = rng() % 3 == 0 ? 28 : rng() % 40;
+                for (std::size_t b = 0; b < size; ++b) data[b] = static_cast<std::uint8_t>(rng());
+                runner.Payload(chip, data, size);
+                (void)runner.RunState(chip);
+                runner.ReadState(chip, static_cast<std::uint8_t>(rng()), out);
+            }
+        }
+        SUCCEED();
+    }
 }
 
 TEST(ToolDebug28, BrandelIsRefused) {
