@@ -148,6 +148,30 @@ TEST_P(DebugCommand, ErrorsAreReportedAndTheSessionGoesOn) {
 INSTANTIATE_TEST_SUITE_P(Families, DebugCommand, ::testing::Values("28l", "52"),
                          [](const auto& info) { return std::string(info.param) == "52" ? "Sx52" : "Sx28l"; });
 
+TEST(DebugCommandTool, RunsToTheBreakDirectiveOnAOneBankPart) {
+    SimTool tool({});
+    TempDir dir;
+    RunResult r = Debug(dir, tool.Path(), "28l",
+                        " DEVICE PIC16C54, TURBO\n"
+                        " RESET start\n"
+                        " ORG 10h\n"
+                        "start INC 0Ch\n"
+                        " BREAK\n"
+                        " INC 0Dh\n"      // 011: the breakpoint
+                        " JMP start\n",
+                        "run\nrun\nregs\nquit\n");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::vector<std::string> out = Lines(r.out);
+    ASSERT_GE(out.size(), 5u) << r.out;
+    EXPECT_EQ(out[0].rfind("PC 1FF", 0), 0u) << out[0];
+    EXPECT_EQ(out[1].rfind("PC 012  JMP", 0), 0u) << out[1];
+    EXPECT_EQ(out[2].rfind("PC 012  JMP", 0), 0u) << out[2];
+    EXPECT_NE(r.out.find("FSR E0"), std::string::npos) << r.out;  // one bank: bank bits read as ones
+    EXPECT_NE(r.out.find("0C:02 0D:02"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("bank 7"), std::string::npos);
+    EXPECT_EQ(r.out.find("bank 6"), std::string::npos);
+}
+
 TEST(DebugCommandTool, BrandelIsRefused) {
     SimTool tool({"--brandel"});
     TempDir dir;
