@@ -308,9 +308,18 @@ void TEditorForm::EditCut() {
 
 void TEditorForm::EditPaste() {
     View->HideCaret();
+    // Text from other programs of this platform ends its lines with LF
+    // alone: such an LF becomes CR; the LF of CR LF is skipped.
     std::string bytes;
-    for (QChar c : QGuiApplication::clipboard()->text())
-        if (c.unicode() != 0 && c.unicode() <= 255) bytes.push_back(char(c.unicode()));
+    char16_t previous = 0;
+    for (QChar c : QGuiApplication::clipboard()->text()) {
+        char16_t u = c.unicode();
+        if (u == '\n' && previous != '\r')
+            bytes.push_back(CR);
+        else if (u != 0 && u <= 255)
+            bytes.push_back(char(u));
+        previous = u;
+    }
     Text.PasteBytes(bytes);
     View->RefreshView();
 }

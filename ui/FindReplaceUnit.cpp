@@ -46,6 +46,9 @@ TFindReplaceForm::TFindReplaceForm(Shell& shell, QWidget* parent)
       shell_(shell) {
     setWindowTitle(QStringLiteral("Find/Replace"));
     setFixedSize(342, 66);
+    QFont small = font();
+    small.setPointSize(8);
+    setFont(small);
     auto bevel = [this](const char* name, int x, int y, int w, int h) {
         auto* f = new QFrame(this);
         f->setObjectName(QString::fromLatin1(name));
@@ -53,33 +56,33 @@ TFindReplaceForm::TFindReplaceForm(Shell& shell, QWidget* parent)
         f->setGeometry(x, y, w, h);
         return f;
     };
-    FindBevel = bevel("FindBevel", 2, 2, 186, 30);
-    ReplaceBevel = bevel("ReplaceBevel", 2, 34, 186, 30);
-    DividerBevel = bevel("DividerBevel", 192, 22, 146, 2);
+    FindBevel = bevel("FindBevel", 2, 2, 156, 30);
+    ReplaceBevel = bevel("ReplaceBevel", 2, 34, 156, 30);
+    DividerBevel = bevel("DividerBevel", 162, 21, 178, 2);
     FindMemo = new TOneLineMemo(this);
     FindMemo->setObjectName(QStringLiteral("FindMemo"));
-    FindMemo->setGeometry(6, 6, 178, 22);
+    FindMemo->setGeometry(6, 6, 148, 22);
     ReplaceMemo = new TOneLineMemo(this);
     ReplaceMemo->setObjectName(QStringLiteral("ReplaceMemo"));
-    ReplaceMemo->setGeometry(6, 38, 178, 22);
+    ReplaceMemo->setGeometry(6, 38, 148, 22);
     StartCheckBox = new QCheckBox(QStringLiteral("From &Start"), this);
     StartCheckBox->setObjectName(QStringLiteral("StartCheckBox"));
-    StartCheckBox->setGeometry(194, 2, 74, 18);
+    StartCheckBox->setGeometry(164, 2, 88, 18);
     WordCheckBox = new QCheckBox(QStringLiteral("&Word Only"), this);
     WordCheckBox->setObjectName(QStringLiteral("WordCheckBox"));
-    WordCheckBox->setGeometry(268, 2, 72, 18);
+    WordCheckBox->setGeometry(254, 2, 86, 18);
     WordCheckBox->setEnabled(false);
     auto button = [this](const char* caption, const char* name, int x, int y) {
         auto* b = new QPushButton(QString::fromLatin1(caption), this);
         b->setObjectName(QString::fromLatin1(name));
-        b->setGeometry(x, y, 70, 19);
+        b->setGeometry(x, y, 86, 19);
         b->setAutoDefault(false);
         return b;
     };
-    FindButton = button("&Find", "FindButton", 194, 26);
-    ReplaceButton = button("&Replace", "ReplaceButton", 268, 26);
-    AllButton = button("&All", "AllButton", 194, 46);
-    CancelButton = button("&Cancel", "CancelButton", 268, 46);
+    FindButton = button("&Find", "FindButton", 164, 25);
+    ReplaceButton = button("&Replace", "ReplaceButton", 254, 25);
+    AllButton = button("&All", "AllButton", 164, 45);
+    CancelButton = button("&Cancel", "CancelButton", 254, 45);
     FindButton->setDefault(true);
     FindButton->setEnabled(false);
     ReplaceButton->setEnabled(false);

@@ -178,6 +178,14 @@ FileResult TextBuffer::LoadText(const std::string& name, bool& cleared) {
     std::string reason;
     ReadResult r = ReadFileWhole(name, base, std::size_t(SourceCapacity) + 1, size, &reason);
     length = gapStart = std::int32_t(size);
+    // A bare LF (the line end of files written on this platform) ends a
+    // line like CR LF does; without this a whole file would become one line.
+    bool afterCr = false;
+    for (std::int32_t p = 0; p < length; ++p) {
+        bool cr = base[p] == CR;
+        if (base[p] == LF && !afterCr) base[p] = CR;
+        afterCr = cr;
+    }
     StripControls();
     modified = 0;
     caret = anchor = 0;

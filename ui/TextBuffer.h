@@ -84,7 +84,8 @@ public:
     void StripControls();
     void AddLineFeeds();
 
-    // Loads a file; a file larger than SourceCapacity is refused and the
+    // Loads a file (CR LF, LF or CR line ends all become CR); a file larger
+    // than SourceCapacity is refused and the
     // text is left as it was (`cleared` false). Otherwise the text is
     // cleared first (`cleared` true) and holds what could be read.
     FileResult LoadText(const std::string& name, bool& cleared);

@@ -237,9 +237,12 @@ TEST(TextBuffer, LoadAndSaveLineEnds) {
     EXPECT_EQ(t.caret, 3);
     EXPECT_EQ(t.modified, 0);
 
-    WriteFile(dir / "lf.src", "x\ny\n");
+    // LF-only and mixed line ends end lines too; saving writes CR LF.
+    WriteFile(dir / "lf.src", "\nx\ny\r\n\rz\n\n");
     ASSERT_TRUE(t.LoadText((dir / "lf.src").string(), cleared).ok);
-    EXPECT_EQ(t.Text(), "xy");  // bare LF line ends disappear
+    EXPECT_EQ(t.Text(), "\rx\ry\r\rz\r\r");
+    ASSERT_TRUE(t.SaveText((dir / "lf.src").string()).ok);
+    EXPECT_EQ(ReadFile(dir / "lf.src"), "\r\nx\r\ny\r\n\r\nz\r\n\r\n");
 
     // A full buffer has no room for the LFs: lines are saved with CR alone.
     std::string full(SourceCapacity - 2, 'q');

@@ -241,6 +241,9 @@ private slots:
         cb->setText("x\r\ny\tz");
         ide.editor().Item("EditPasteItem")->trigger();
         QCOMPARE(Marked(ide.text()), std::string("ax\ry\tz|ef"));
+        cb->setText("\np\nq");  // LF-only line ends of other programs
+        ide.editor().Item("EditPasteItem")->trigger();
+        QCOMPARE(Marked(ide.text()), std::string("ax\ry\tz\rp\rq|ef"));
         // Cut in list mode copies and clears the selection, deletes nothing.
         ide.SetText("nop\r");
         ide.editor().ToggleList();
