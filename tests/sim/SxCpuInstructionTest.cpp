@@ -229,6 +229,27 @@ TEST_P(SxCpuSkip, SkippingPageOrBankAlsoSkipsTheWordAfterIt) {
     }
 }
 
+TEST_P(SxCpuSkip, SkipAlwaysSkipsBecausePcReadsAsTheNextAddress) {
+    // The assembler's SKIP is SB PC.0 at an even address, SNB PC.0 at an odd one.
+    for (int address : {0x020, 0x021, 0x0FF, 0x1FE}) {
+        for (bool fast : {false, true}) {
+            SxCpu cpu(*GetParam());
+            cpu.Configure(TestConfig(cpu));
+            Program p;
+            p.At(address, {(address & 1) ? 0x602 : 0x702});
+            Load(cpu, p);
+            cpu.SetPc(static_cast<std::uint16_t>(address));
+            if (fast) {
+                cpu.Run(1);
+            } else {
+                cpu.Step();
+                cpu.Step();
+            }
+            EXPECT_EQ(cpu.pc(), address + 2) << std::hex << address;
+        }
+    }
+}
+
 TEST_P(SxCpuSkip, SkipAtTheTopOfMemoryWrapsToZero) {
     SxCpu cpu(*GetParam());
     cpu.Configure(TestConfig(cpu));
