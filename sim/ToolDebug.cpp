@@ -25,6 +25,17 @@ bool HoldsDebugImage(const Image& flash, int size) {
            (flash[static_cast<std::size_t>(stub + 1)] & kWordMask) == 0xB83;
 }
 
+// Frequency of a clock generator setting word: twice the oscillator
+// 20 MHz x m / d, divided by 2^p (m − 3 in bits 15.., p in 11..13, d − 2 in
+// 4..10, bit 14 always set); 0 for a word without bit 14.
+std::uint32_t SettingFrequency(std::uint32_t setting) {
+    if (!(setting & (1u << 14))) return 0;
+    const std::uint64_t m = ((setting >> 15) & 0xFF) + 3;
+    const std::uint64_t p = (setting >> 11) & 7;
+    const std::uint64_t d = ((setting >> 4) & 0x7F) + 2;
+    return static_cast<std::uint32_t>(2 * ((20'000'000 * m / d) >> p));
+}
+
 }  // namespace
 
 ToolDebugRunner::ToolDebugRunner(const Family& family) : family_(family), cpu_(family) {}
@@ -235,6 +246,11 @@ void ToolDebugRunner::ReadState(SimChip& chip, std::uint8_t count, std::uint8_t*
 }
 
 void ToolDebugRunner::ChipChanged(SimChip& chip) {
+    // A new clock setting sets the pace of a real-time run.
+    if (chip.clockRunning) {
+        const std::uint32_t hz = SettingFrequency(chip.clockSetting);
+        if (hz > 0) clockHz = hz;
+    }
     // Erasing or programming holds the chip in reset until the next release;
     // a new clock setting leaves it as it is.
     if (everLoaded_ && chip.flash != loaded_) mode_ = Mode::Held;

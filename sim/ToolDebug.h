@@ -50,8 +50,9 @@ public:
     // cycles at each poll (deterministic, for tests in the same process).
     std::uint64_t cyclesPerPoll = 1'000'000;
     // In real time (korvid-sim), it advances by the time that passed since
-    // the last exchange at `clockHz`, at most `maxAdvanceUs` of it at a
-    // time, at each poll and before an interrupt halts it.
+    // the last exchange at `clockHz` (the tool's clock setting once one is
+    // made), at most `maxAdvanceUs` of it at a time, at each poll and before
+    // an interrupt halts it.
     bool realTime = false;
     std::uint32_t clockHz = 50'000'000;
     std::uint32_t maxAdvanceUs = 1'000'000;

@@ -331,6 +331,13 @@ TEST(ToolDebugRobustness, ArbitraryInput) {
     }
 }
 
+TEST(ToolDebug28, TheClockSettingSetsTheRealTimePace) {
+    DebugRig rig(Sx28lFamily());
+    ASSERT_TRUE(rig.Load(std::string(" DEVICE SX28L, TURBO\n FREQ 4_000_000\n") + kCounterLoop));
+    ASSERT_TRUE(rig.Start());
+    EXPECT_NEAR(rig.runner.clockHz, 4'000'000.0, 4'000.0);
+}
+
 TEST(ToolDebug28, BrandelIsRefused) {
     ToolOptions options;
     options.brandel = true;
