@@ -1,6 +1,7 @@
 #include "ui/CodeUnit.h"
 
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
@@ -212,6 +213,12 @@ void TCodeForm::wheelEvent(QWheelEvent* event) {
     if (notches == 0 && delta != 0) notches = delta < 0 ? -1 : 1;
     ScrollBar->setValue(ScrollBar->value() - notches * CodeWheelStep(rows_));
     event->accept();
+}
+
+void TCodeForm::keyPressEvent(QKeyEvent* event) {
+    // Escape does not hide the view (the Debug window shows and hides it).
+    if (event->key() == Qt::Key_Escape) return;
+    QDialog::keyPressEvent(event);
 }
 
 }  // namespace korvid

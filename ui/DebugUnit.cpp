@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -140,6 +141,13 @@ void TDebugForm::showEvent(QShowEvent* event) {
 void TDebugForm::hideEvent(QHideEvent* event) {
     QDialog::hideEvent(event);
     FormHide();
+}
+
+void TDebugForm::keyPressEvent(QKeyEvent* event) {
+    // Escape would close the dialog and so end debugging; only Quit and the
+    // close box do that.
+    if (event->key() == Qt::Key_Escape) return;
+    QDialog::keyPressEvent(event);
 }
 
 void TDebugForm::FormShow() {

@@ -533,4 +533,10 @@ void TRegisterForm::EditorKey(int key, const QString& text) {
     if (editCell_ >= 0) SelectCell(next);
 }
 
+void TRegisterForm::keyPressEvent(QKeyEvent* event) {
+    // Escape does not hide the view (the Debug window shows and hides it).
+    if (event->key() == Qt::Key_Escape) return;
+    QDialog::keyPressEvent(event);
+}
+
 }  // namespace korvid

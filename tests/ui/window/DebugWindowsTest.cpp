@@ -605,6 +605,25 @@ private slots:
                 QVERIFY(shot.save(QDir(QString::fromLocal8Bit(dir)).filePath(f.is52() ? "debug-52.png" : "debug-28l.png")));
         }
     }
+    void sleepingChipAndEscape_data() { families_data(); }
+    void sleepingChipAndEscape() {
+        QFETCH(int, family);
+        const Family& f = FamilyByIndex(family);
+        DebugIde d(f);
+        QVERIFY(d.Start(Header(f) + " RESET start\r ORG 10h\rstart NOP\r SLEEP\r JMP start\r"));
+        d.Click(d.debug().RunButton);
+        d.debug().Tick();
+        d.debug().Tick();
+        QCOMPARE(d.debug().StatusPanel->text(), QString("Sleeping"));
+        // Escape in the windows neither hides them nor ends debugging.
+        for (QWidget* w : std::initializer_list<QWidget*>{&d.debug(), &d.registers(), &d.code()}) {
+            QTest::keyClick(w, Qt::Key_Escape);
+            QVERIFY(w->isVisible());
+        }
+        d.Click(d.debug().StopButton);
+        QVERIFY(d.Idle());
+        QCOMPARE(d.debug().StatusPanel->text(), QString("Idle"));
+    }
 };
 
 QTEST_MAIN(DebugWindowsTest)
