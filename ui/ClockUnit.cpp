@@ -124,7 +124,7 @@ void TClockForm::UpdateClock() {
     }
     if (frequency_ != shell_.state.ClockFrequency) {
         shell_.state.ClockFrequency = frequency_;
-        if (CheckBox->isChecked()) StartClock(shell_.link, frequency_);
+        if (CheckBox->isChecked() && shell_.link.PortOpen) StartClock(shell_.link, frequency_);
     }
 }
 
@@ -138,7 +138,10 @@ void TClockForm::EditExit() {
     RunGuarded(this, [this] { UpdateClock(); });
 }
 
+// After a link failure the port is closed and the window closes at the next
+// tick; until then the controls send nothing.
 void TClockForm::CheckBoxClick() {
+    if (!shell_.link.PortOpen) return;
     RunGuarded(this, [this] {
         if (CheckBox->isChecked())
             StartClock(shell_.link, shell_.state.ClockFrequency);
@@ -148,6 +151,7 @@ void TClockForm::CheckBoxClick() {
 }
 
 void TClockForm::ResetButtonClick() {
+    if (!shell_.link.PortOpen) return;
     RunGuarded(this, [this] { ReleaseChip(shell_.link); });
 }
 

@@ -175,6 +175,11 @@ void ClockFormTest::closesOnTheTickAfterAFailure() {
     QCOMPARE(driver.buttons.back(), QStringList{"Abort"});
     QVERIFY(!rig.ide.shell->link.PortOpen);
     QVERIFY(clock.isVisible());
+    // Until the tick the controls send nothing and report nothing more.
+    driver.Box(QMessageBox::Abort);
+    clock.TrackBar->setValue(100);
+    clock.CheckBox->click();
+    QCOMPARE(driver.Pending(), 1);
     clock.TimerTick();
     QVERIFY(!clock.isVisible());
 }
