@@ -63,8 +63,8 @@ void SetId(Image& image, const char* text) {
     for (int i = 0; i < 16; ++i) image[std::size_t(kIdBase + i)] = 0x0FFF;
     for (int i = 0; i < 8 && text[i]; ++i) {
         unsigned c = static_cast<unsigned char>(text[i]);
-        image[std::size_t(kIdBase + 2 * i)] = std::uint16_t(0x8FF0 | (c >> 4));
-        image[std::size_t(kIdBase + 2 * i + 1)] = std::uint16_t(0x8FF0 | (c & 0xF));
+        image[std::size_t(kIdBase + 2 * i)] = std::uint16_t(0x0FF0 | (c >> 4));
+        image[std::size_t(kIdBase + 2 * i + 1)] = std::uint16_t(0x0FF0 | (c & 0xF));
     }
 }
 
