@@ -98,7 +98,7 @@ void SxCpu::Configure(const SxCpuConfig& config) {
 }
 
 void SxCpu::LoadProgram(const std::uint16_t* words, int count) {
-    count = std::clamp(count, 0, 4096);
+    count = words ? std::clamp(count, 0, 4096) : 0;
     for (int i = 0; i < 4096; ++i) words_[i] = i < count ? (words[i] & 0x0FFF) : 0x0FFF;
     DecodeAll();
 }
