@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -107,6 +108,10 @@ private slots:
             TestIde ide(Sx28lFamily(), {Path("start")});
             QCOMPARE(QByteArray::fromStdString(ide.text().Text()), QByteArray("nop\r"));
             QCOMPARE(ide.editor().windowTitle(), QString("start.src - Korvid28L"));
+            // The middle half of the screen's width, three quarters of its height.
+            const QRect screen = QGuiApplication::primaryScreen()->geometry();
+            QCOMPARE(ide.editor().geometry(), QRect(screen.width() / 4, screen.height() / 8, screen.width() / 2,
+                                                    screen.height() * 3 / 4));
         }
         TestIde missing(Sx28lFamily(), {Path("absent.src")});
         QCOMPARE(missing.editor().windowTitle(), QString("Untitled.SRC - Korvid28L"));

@@ -4,6 +4,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "WindowSupport.h"
 #include "ui/PrintStatusUnit.h"
@@ -27,8 +28,16 @@ private:
 
     // Opens File > Print, lets `setup` change the dialog, then prints (or
     // cancels when `print` is false).
-    Printed Print(TestIde& ide, const std::function<void(TPrintForm&)>& setup, bool print = true) {
+    Printed Print(TestIde& ide, const std::function<void(TPrintForm&)>& setup, bool print = true,
+                  bool cancel = false) {
         Printed out;
+        // Cancel in the status window as soon as it shows.
+        QTimer canceller;
+        TPrintStatusForm* status = ide.shell->printStatus;
+        QObject::connect(&canceller, &QTimer::timeout, [&] {
+            if (status->isVisible()) status->CancelButton->click();
+        });
+        if (cancel) canceller.start(1);
         const QString pdf = dir.filePath(QString("out%1.pdf").arg(++files));
         TPrintForm& form = *ide.shell->print;
         form.AskPdfFileName = [pdf] { return pdf; };
@@ -130,6 +139,17 @@ private slots:
         // The second section starts with the line after the first's last.
         QRegularExpression firstRow(QString("n0\\s+n%1\\b").arg(perSection));
         QVERIFY2(firstRow.match(sections.text).hasMatch(), qPrintable(sections.text.left(200)));
+    }
+
+    void cancelStopsPrinting() {
+        TestIde ide(Sx28lFamily());
+        ide.SetText(Lines(2000, "c"));
+        Printed p = Print(ide, nullptr, true, true);
+        QVERIFY(p.usage.endsWith(" Pages"));
+        QVERIFY(p.pages < p.usage.section(' ', 3, 3).toInt());
+        QCOMPARE(ide.shell->printStatus->cancelled, std::uint8_t(1));
+        QVERIFY(!ide.shell->printStatus->isVisible());
+        QCOMPARE(ide.text().caret, 0);
     }
 
     void landscapeChangesTheLabels() {
