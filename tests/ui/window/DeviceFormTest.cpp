@@ -73,6 +73,16 @@ void FillProgram(Image& image, int words) {
     for (int i = 0; i < words; ++i) image[std::size_t(i)] = std::uint16_t(kDataFlag | ((i * 37 + 5) & 0xFFF));
 }
 
+// Answers the next file dialog (the Device window's own Qt dialogs) with a path.
+void ChooseFile(ModalDriver& driver, const QString& path) {
+    driver.Any([path](QWidget* w) {
+        auto* dialog = qobject_cast<QFileDialog*>(w);
+        if (!dialog) return;
+        dialog->selectFile(path);
+        static_cast<QDialog*>(dialog)->accept();  // QFileDialog's own accept checks the choice
+    });
+}
+
 }  // namespace
 
 class DeviceFormTest : public QObject {
@@ -408,7 +418,7 @@ void DeviceFormTest::loadPic16c5xFileWarnsAndAdopts() {
     WriteFile(path, Record(0, {0xC05, 0x026, 0xA00}) + Record(0x1FF, {0xA00}) + Record(0xFFF, {0xFF9}) +
                         ":00000001FF\r\n");
     ModalDriver driver;
-    driver.File(path);
+    ChooseFile(driver, path);
     driver.Box(QMessageBox::Abort);
     form.LoadButton->click();
     QCOMPARE(driver.texts.size(), 1);
@@ -437,7 +447,7 @@ void DeviceFormTest::loadViolationLeavesTheImage() {
     record[record.size() - 3] = record[record.size() - 3] == '0' ? '1' : '0';  // spoil the checksum
     WriteFile(bad, record);
     ModalDriver driver;
-    driver.File(bad);
+    ChooseFile(driver, bad);
     driver.Box(QMessageBox::Abort);
     form.LoadButton->click();
     QCOMPARE(driver.texts, QStringList{"ERROR! Hex violation was encountered in file."});
@@ -448,7 +458,7 @@ void DeviceFormTest::loadViolationLeavesTheImage() {
     // A file too large for the buffer is refused with the error box.
     const QString big = dir.filePath("big.sxh");
     WriteFile(big, QByteArray(600000, '\n'));
-    driver.File(big);
+    ChooseFile(driver, big);
     driver.Box(QMessageBox::Ok);
     form.LoadButton->click();
     QCOMPARE(driver.texts.size(), 2);
@@ -473,13 +483,13 @@ void DeviceFormTest::saveThenLoadKeepsTheSettings() {
     QTemporaryDir dir;
     const QString path = dir.filePath("image.SXH");
     ModalDriver driver;
-    driver.File(path);
+    ChooseFile(driver, path);
     form.SaveButton->click();
     QVERIFY(ReadFile(path).endsWith(":00000001FF\r\n"));
 
     BlankImage(chip, ide.shell->family);
     form.ShowSettings();
-    driver.File(path);
+    ChooseFile(driver, path);
     form.LoadButton->click();
     QCOMPARE(driver.texts, QStringList());
     QCOMPARE(chip[kFuseIndex], fuse);
@@ -500,7 +510,7 @@ void DeviceFormTest::saveAsksBeforeOverwriting() {
     WriteFile(path, "old contents");
     ModalDriver driver;
     for (auto answer : {QMessageBox::No, QMessageBox::Cancel}) {
-        driver.File(path);
+        ChooseFile(driver, path);
         driver.Box(answer);
         form.SaveButton->click();
         QCOMPARE(driver.texts.last(), QStringLiteral("OK to overwrite ") + path);
@@ -509,7 +519,7 @@ void DeviceFormTest::saveAsksBeforeOverwriting() {
         QCOMPARE(buttons, QStringList({"Cancel", "No", "Yes"}));
         QCOMPARE(ReadFile(path), QByteArray("old contents"));
     }
-    driver.File(path);
+    ChooseFile(driver, path);
     driver.Box(QMessageBox::Yes);
     form.SaveButton->click();
     QVERIFY(ReadFile(path).startsWith(":20000000"));
@@ -526,9 +536,9 @@ void DeviceFormTest::hexLoadAndSaveLeaveTheListing() {
     QTemporaryDir dir;
     const QString path = dir.filePath("x.sxh");
     ModalDriver driver;
-    driver.File(path);
+    ChooseFile(driver, path);
     form.SaveButton->click();
-    driver.File(path);
+    ChooseFile(driver, path);
     form.LoadButton->click();
     QCOMPARE(driver.texts, QStringList());
     QCOMPARE(ide.state->ListLength, length);
