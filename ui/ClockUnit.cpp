@@ -1,5 +1,6 @@
 #include "ui/ClockUnit.h"
 
+#include <QShowEvent>
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QKeyEvent>
@@ -81,13 +82,16 @@ TClockForm::TClockForm(Shell& shell, QWidget* parent) : QDialog(parent), shell_(
     connect(Timer, &QTimer::timeout, this, &TClockForm::TimerTick);
 }
 
+// A window system's own show (restoring a minimised window) is not a
+// FormShow: it would drop the user's unsaved choices.
 void TClockForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    FormShow();
+    if (!event->spontaneous()) FormShow();
 }
 
+// Minimising the window keeps the port open; only closing it hides it.
 void TClockForm::hideEvent(QHideEvent* event) {
-    FormHide();
+    if (!event->spontaneous()) FormHide();
     QDialog::hideEvent(event);
 }
 

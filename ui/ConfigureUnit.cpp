@@ -1,5 +1,6 @@
 #include "ui/ConfigureUnit.h"
 
+#include <QShowEvent>
 #include <QButtonGroup>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -86,9 +87,11 @@ TConfigureForm::TConfigureForm(Shell& shell, QWidget* parent) : QDialog(parent),
 int TConfigureForm::IRCItemIndex() const { return ircGroup_->checkedId(); }
 int TConfigureForm::PortItemIndex() const { return portGroup_->checkedId(); }
 
+// A window system's own show (restoring a minimised window) is not a
+// FormShow: it would drop the user's unsaved choices.
 void TConfigureForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    FormShow();
+    if (!event->spontaneous()) FormShow();
 }
 
 void TConfigureForm::FormShow() {

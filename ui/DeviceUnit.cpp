@@ -1,5 +1,6 @@
 #include "ui/DeviceUnit.h"
 
+#include <QShowEvent>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -235,9 +236,11 @@ void TDeviceForm::SetItemIndex(int group, int index) {
     }
 }
 
+// A window system's own show (restoring a minimised window) is not a
+// FormShow: it would drop the user's unsaved choices.
 void TDeviceForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    FormShow();
+    if (!event->spontaneous()) FormShow();
 }
 
 void TDeviceForm::FormShow() {

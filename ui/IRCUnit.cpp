@@ -1,5 +1,6 @@
 #include "ui/IRCUnit.h"
 
+#include <QShowEvent>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -35,9 +36,11 @@ TIRCForm::TIRCForm(Shell& shell, QWidget* parent) : QDialog(parent), shell_(shel
     connect(OkayButton, &QPushButton::clicked, this, &QDialog::accept);
 }
 
+// A window system's own show (restoring a minimised window) is not a
+// FormShow: it would drop the user's unsaved choices.
 void TIRCForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    FormShow();
+    if (!event->spontaneous()) FormShow();
 }
 
 void TIRCForm::FormShow() {
