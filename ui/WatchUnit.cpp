@@ -235,7 +235,8 @@ void TWatchForm::Commit() {
     } else {
         std::uint32_t value = 0;
         if (!ParseWatchNumber(std::string_view(typed.constData(), std::size_t(typed.size())), value)) {
-            ShowError(this, QStringLiteral("Invalid constant entry"));
+            // Through the debug guard, so that no tick runs while the box is open.
+            shell_.debug->RunCommand([this] { ShowError(this, QStringLiteral("Invalid constant entry")); });
             editText_ = ValueText(row_);
             untouched_ = true;
             update(ValueRect(row_));
