@@ -147,17 +147,15 @@ const Family& FamilyByIndex(int index) { return index ? Sx52Family() : Sx28lFami
 namespace korvid::test {
 
 std::string Marked(const TextBuffer& t) {
-    std::string s = t.Text();
-    bool sel = t.HasSelection();
-    std::int32_t c = t.caret, a = t.anchor;
-    if (sel && a > c) {
-        s.insert(std::size_t(a), "^");
-        s.insert(std::size_t(c), "|");
-    } else {
-        s.insert(std::size_t(c), "|");
-        if (sel) s.insert(std::size_t(a), "^");
+    const std::string text = t.Text();
+    const bool sel = t.HasSelection();
+    std::string out;
+    for (std::size_t p = 0; p <= text.size(); ++p) {
+        if (sel && std::int32_t(p) == t.anchor) out += '^';
+        if (std::int32_t(p) == t.caret) out += '|';
+        if (p < text.size()) out += text[p];
     }
-    return s;
+    return out;
 }
 
 void SetMarked(TestIde& ide, const std::string& marked) {
