@@ -221,17 +221,21 @@ void TDebugForm::SetMainMenuForDebugging(bool debugging) {
 void TDebugForm::ArrangeWindows() {
     QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     if (!screen || !shell_.registers || !shell_.code) return;
-    QRect area = screen->geometry();
+    const QRect area = screen->geometry();
     QWidget* regs = shell_.registers;
     QWidget* watch = shell_.watch;
-    bool watchShown = watch && WatchButton->isEnabled();
-    DebugArrangement a = ArrangeDebugWindows(area.width(), area.height(), width(), height(), regs->width(),
-                                             regs->height(), watch ? watch->width() : 0, watch ? watch->height() : 0,
-                                             watchShown);
+    QWidget* code = shell_.code;
+    const bool watchShown = watch && WatchButton->isEnabled();
+    // Outer sizes, frames included.
+    const QSize me = frameGeometry().size(), rs = regs->frameGeometry().size();
+    const QSize ws = watch ? watch->frameGeometry().size() : QSize();
+    DebugArrangement a = ArrangeDebugWindows(area.width(), area.height(), me.width(), me.height(), rs.width(),
+                                             rs.height(), ws.width(), ws.height(), watchShown);
     move(area.left() + a.debug.left, area.top() + a.debug.top);
     regs->move(area.left() + a.registers.left, area.top() + a.registers.top);
-    shell_.code->setGeometry(area.left() + a.code.left, area.top() + a.code.top, a.code.width,
-                             std::max(a.code.height, 1));
+    code->move(area.left() + a.code.left, area.top() + a.code.top);
+    const QSize frame = code->frameGeometry().size() - code->size();
+    code->resize(std::max(a.code.width - frame.width(), 1), std::max(a.code.height - frame.height(), 1));
     if (watchShown) watch->move(area.left() + a.watch.left, area.top() + a.watch.top);
 }
 

@@ -154,6 +154,16 @@ private slots:
         QCOMPARE(d.chip().ProgramCounter, std::uint32_t(d.size() - 1));
         QVERIFY(!d.ide.editor().RunMenu->isEnabled());
         QVERIFY(!d.ide.editor().Item("EditTextBiggerItem")->isEnabled());
+        // Arranged: the Registers and Debug windows side by side with their
+        // bottoms aligned, the Code window under the Registers window and the
+        // Watch window under the Debug window.
+        QWidget &dbg = d.debug(), &regs = d.registers(), &code = d.code(), &watch = d.watch();
+        const QRect df = dbg.frameGeometry(), rf = regs.frameGeometry(), cf = code.frameGeometry();
+        QCOMPARE(rf.right() + 1, df.left());
+        QCOMPARE(rf.bottom(), df.bottom());
+        QCOMPARE(cf.topLeft(), QPoint(rf.left(), rf.bottom() + 1));
+        QCOMPARE(cf.width(), rf.width());
+        QCOMPARE(watch.frameGeometry().topLeft(), QPoint(df.left(), cf.top()));
         // The first halt marks nothing as changed.
         for (int c = 0; c < 258; ++c) QVERIFY2(!(d.registers().CellStyleOf(c) & kStyleChanged), qPrintable(QString::number(c)));
         for (int r = 0; r < 7; ++r) QVERIFY(!d.watch().Changed(r));
@@ -420,10 +430,12 @@ private slots:
         QCOMPARE(d.reg(0x0C), 0xFEu);
     }
 
+    void linkFailureClosesTheWindows_data() { families_data(); }
     void linkFailureClosesTheWindows() {
-        DebugIde d(Sx28lFamily());
+        QFETCH(int, family);
+        DebugIde d(FamilyByIndex(family));
         ModalDriver modal;
-        QVERIFY(d.Start(Program(Sx28lFamily())));
+        QVERIFY(d.Start(Program(FamilyByIndex(family))));
         modal.Box(QMessageBox::Abort);
         d.ide.firmware->Disconnect();  // the tool stops answering
         d.Click(d.debug().StepButton);
@@ -589,14 +601,14 @@ private slots:
             QApplication::processEvents();
             QWidget* windows[] = {&d.debug(), &d.registers(), &d.code(), &d.watch()};
             QRect all;
-            for (QWidget* w : windows) all |= QRect(w->pos(), w->size());
+            for (QWidget* w : windows) all |= w->geometry();
             QImage shot(all.size(), QImage::Format_RGB32);
             shot.fill(QColor(0x3A, 0x6E, 0xA5));
             QPainter g(&shot);
             for (QWidget* w : windows) {
                 QImage im = w->grab().toImage();
                 QVERIFY(!im.isNull());
-                g.drawImage(w->pos() - all.topLeft(), im);
+                g.drawImage(w->geometry().topLeft() - all.topLeft(), im);
             }
             g.end();
             QVERIFY(shot.width() > 300 && shot.height() > 300);
