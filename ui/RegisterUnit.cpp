@@ -392,7 +392,11 @@ void TRegisterForm::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || !s || !s->StateValid) return;
     Hit h = HitTest(event->position().toPoint());
     switch (h.kind) {
-        case Hit::Cell: SelectCell(h.cell); break;
+        case Hit::Cell:
+            if (h.cell == editCell_) break;
+            EndEdit(true);  // a typed value is written before the selection moves
+            SelectCell(h.cell);
+            break;
         case Hit::Bit:
             EndEdit(true);
             Guard([s, h] {

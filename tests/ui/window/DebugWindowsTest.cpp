@@ -314,8 +314,11 @@ private slots:
         QTest::keyClick(r.Editor, Qt::Key_Down);
         QCOMPARE(d.reg(0x0A), 0x3Cu);
         QCOMPARE(r.EditCell(), 0x0B);
-        // W and M through their cells.
+        // A click on another cell writes the typed value first.
+        QTest::keyClicks(r.Editor, "66");
         ClickAt(r, r.CellRect(kCellW).center());
+        QCOMPARE(d.reg(0x0B), 0x66u);
+        // W and M through their cells.
         QTest::keyClicks(r.Editor, "A5");
         QTest::keyClick(r.Editor, Qt::Key_Enter);
         QCOMPARE(d.chip().W, 0xA5u);
