@@ -265,6 +265,19 @@ private slots:
         QVERIFY(view().paintedRows > 10);
     }
 
+    void horizontalScrollFollowsTheCaret() {
+        ide->SetText(std::string(500, 'h') + "\rshort");
+        QTest::keyClick(&view(), Qt::Key_End);
+        QCOMPARE(view().horizontalScroll, 500 - view().visibleColumns);
+        QCOMPARE(view().caretColumn, view().visibleColumns);
+        // A click lands on the column shown there, not the one of the text's start.
+        Click(2, 0);
+        QCOMPARE(text().caret, view().horizontalScroll + 2);
+        QTest::keyClick(&view(), Qt::Key_Home);
+        QCOMPARE(view().horizontalScroll, 0);
+        QCOMPARE(view().caretColumn, 0);
+    }
+
     void textSizeLimitsAndTinyWindow() {
         view().EditorFontSize = 72;
         ide->editor().Item("EditTextBiggerItem")->trigger();
