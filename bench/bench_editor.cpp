@@ -29,13 +29,14 @@ struct Ide {
         CreateForms(*shell, {});
         shell->editor->show();
         QApplication::processEvents();
-        // A source of 249,000 bytes in lines of assembly.
+        // A source of almost 250,000 bytes in lines of assembly (LF line
+        // ends, one byte each in the buffer as on disk).
         file = QDir::temp().filePath(QString("korvid_bench_%1.src").arg(QCoreApplication::applicationPid()));
         QFile f(file);
         f.open(QIODevice::WriteOnly);
         QByteArray text;
-        for (int i = 0; text.size() < 249000 - 40; ++i)
-            text += "label" + QByteArray::number(i) + "\tmov w,#" + QByteArray::number(i & 255) + "\r\n";
+        for (int i = 0; text.size() < SourceCapacity - 40; ++i)
+            text += "label" + QByteArray::number(i) + "\tmov w,#" + QByteArray::number(i & 255) + "\n";
         f.write(text);
         f.close();
     }
