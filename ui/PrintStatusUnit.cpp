@@ -29,6 +29,7 @@ void TPrintStatusForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->geometry().center() - rect().center());
+    repaint();  // FormActivate: the window is drawn at once, printing keeps the thread busy
 }
 
 void TPrintStatusForm::FormShow() {

@@ -80,8 +80,8 @@ TPrintForm::TPrintForm(Shell& shell, QWidget* parent)
     OkayButton->setDefault(true);
     CancelButton = new QPushButton(QStringLiteral("Cancel"), this);
     CancelButton->setObjectName(QStringLiteral("CancelButton"));
-    connect(OkayButton, &QPushButton::clicked, this, &QDialog::accept);
-    connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    connect(OkayButton, &QPushButton::clicked, this, &TPrintForm::OkayButtonClick);
+    connect(CancelButton, &QPushButton::clicked, this, &TPrintForm::CancelButtonClick);
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(PrinterComboBox, 0, 0, 1, 2);

@@ -45,6 +45,8 @@ public:
 
     void FormActivate();
     void UpdateSettings();
+    void OkayButtonClick() { accept(); }
+    void CancelButtonClick() { reject(); }
     // Prints one page from the text's caret; true when `stop` was reached
     // (or printing was cancelled).
     bool PrintPage(QPainter& painter, TextBuffer& text, std::int32_t stop);
