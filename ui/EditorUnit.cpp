@@ -1,6 +1,7 @@
 #include "ui/EditorUnit.h"
 
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -58,6 +59,9 @@ TEditorForm::TEditorForm(Shell& s, const QStringList& arguments)
     SaveDialog->setFileMode(QFileDialog::AnyFile);
     SaveDialog->setDefaultSuffix(QStringLiteral("SRC"));
     SaveDialog->setNameFilters({QStringLiteral("Source Files (*.SRC *.src)"), QStringLiteral("All Files (*)")});
+
+    // Every hint of every window reaches this window's status bar.
+    if (QCoreApplication* app = QCoreApplication::instance()) app->installEventFilter(this);
 
     RunFileDialog = [](QFileDialog& dialog) {
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
@@ -171,6 +175,14 @@ void TEditorForm::ShowHint(const QString& hint) {
 }
 
 QString TEditorForm::StatusText() const { return StatusBar->currentMessage(); }
+
+bool TEditorForm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::StatusTip && watched->isWidgetType()) {
+        ShowHint(static_cast<QStatusTipEvent*>(event)->tip());
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
 
 bool TEditorForm::event(QEvent* event) {
     // Every hint (menu items, controls) reaches the status bar, an empty

@@ -106,6 +106,8 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     bool event(QEvent* event) override;
+    // The application's hints: status tips of every window's controls.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FormShow();

@@ -11,6 +11,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
+#include <QStatusTipEvent>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -61,6 +62,10 @@ private slots:
         QCOMPARE(ide.editor().StatusText(), QString("Assemble source + Program device"));
         ide.editor().Item("HelpContentsItem")->showStatusText(ide.editor().menuBar());
         QCOMPARE(ide.editor().StatusText(), QString());
+        // The hints of the other windows' controls come here too.
+        QStatusTipEvent tip("Show the copyright window");
+        QApplication::sendEvent(ide.shell->findReplace->FindButton, &tip);
+        QCOMPARE(ide.editor().StatusText(), QString("Show the copyright window"));
     }
 
     void menuLayout() {
