@@ -22,7 +22,9 @@ TEST(CliAsm, WritesHexAndListingWithCrLf) {
     const std::string lst = dir.Read("p.lst");
     ASSERT_FALSE(lst.empty());
     for (std::size_t i = 0; i < lst.size(); ++i)
-        if (lst[i] == '\r') ASSERT_TRUE(i + 1 < lst.size() && lst[i + 1] == '\n') << "bare CR at " << i;
+        if (lst[i] == '\r') {
+            ASSERT_TRUE(i + 1 < lst.size() && lst[i + 1] == '\n') << "bare CR at " << i;
+        }
 }
 
 TEST(CliAsm, DefaultOutputBesideTheSource) {

@@ -62,7 +62,9 @@ TEST(PrepareDebugImage, PreparesEveryTarget) {
         // Everything else is the chip image.
         for (int a = 0; a < kImageWords; ++a) {
             bool prepared = a == stub || a == stub + 1 || (a >= t.size - 137 && a < t.size) || a == kFuseIndex;
-            if (!prepared) ASSERT_EQ(s.DeviceImage[std::size_t(a)], chip[std::size_t(a)]) << a;
+            if (!prepared) {
+                ASSERT_EQ(s.DeviceImage[std::size_t(a)], chip[std::size_t(a)]) << a;
+            }
         }
     }
 }
@@ -226,7 +228,9 @@ TEST(PrepareDebugImage, DelayConstants) {
             EXPECT_EQ(KernelWord(s, t, kKernelCountWord), (kDebugKernel[kKernelCountWord] & 0xF00) | r.a);
             EXPECT_EQ(KernelWord(s, t, kKernelTrimWord), kDebugKernel[kKernelTrimWord] - r.b);
             for (int i = kKernelDelayWord; i < kKernelDelayWord + kKernelDelayWords; ++i)
-                if (i != kKernelCountWord && i != kKernelTrimWord) EXPECT_EQ(KernelWord(s, t, i), kDebugKernel[i]);
+                if (i != kKernelCountWord && i != kKernelTrimWord) {
+                    EXPECT_EQ(KernelWord(s, t, i), kDebugKernel[i]);
+                }
         }
     }
 }

@@ -211,7 +211,9 @@ TEST(SxcLoader, PrepareListRefusesMoreLinesThanTheTable) {
         PrepareList(s);
         EXPECT_EQ(s.ErrorFlag, lines > 25000 ? 1 : 0);
         EXPECT_EQ(s.ListLineCount, 25000u);
-        if (s.ErrorFlag) EXPECT_STREQ(s.ErrorMessage, kSxcTooManyLinesMessage);
+        if (s.ErrorFlag) {
+            EXPECT_STREQ(s.ErrorMessage, kSxcTooManyLinesMessage);
+        }
     }
 }
 
