@@ -38,13 +38,7 @@ int TCodeForm::ProgramSize() const {
 bool TCodeForm::SxcMode() const { return shell_.editor && shell_.editor->SxcMode; }
 
 void TCodeForm::Measure() {
-    QString name = QStringLiteral("Courier New");
-    int size = 9;
-    if (shell_.editor && shell_.editor->View) {
-        name = shell_.editor->View->EditorFontName;
-        size = shell_.editor->View->EditorFontSize;
-    }
-    font_ = QFont(name, size);
+    font_ = CurrentEditorFont(shell_);
     QFontMetrics fm(font_);
     cw_ = std::max(1, fm.horizontalAdvance(QLatin1Char('X')));
     rh_ = std::max(1, fm.height());

@@ -415,4 +415,10 @@ void TEditorForm::HelpAbout() {
     if (shell.about) shell.about->exec();
 }
 
+QFont CurrentEditorFont(const Shell& shell) {
+    if (shell.editor && shell.editor->View)
+        return QFont(shell.editor->View->EditorFontName, shell.editor->View->EditorFontSize);
+    return QFont(QStringLiteral("Courier New"), 9);
+}
+
 }  // namespace korvid

@@ -119,4 +119,8 @@ private:
     void Command(void (TEditorForm::*handler)());
 };
 
+// The editor's current font (name and size), which the debugger views
+// share; "Courier New" 9 before the main window exists.
+QFont CurrentEditorFont(const Shell& shell);
+
 }  // namespace korvid

@@ -103,14 +103,8 @@ void TRegisterForm::FormShow() {
 // ---- geometry ------------------------------------------------------------------
 
 void TRegisterForm::Layout() {
-    QString name = QStringLiteral("Courier New");
-    int size = 9;
-    if (shell_.editor && shell_.editor->View) {
-        name = shell_.editor->View->EditorFontName;
-        size = shell_.editor->View->EditorFontSize;
-    }
-    valueFont_ = QFont(name, size);
-    smallFont_ = QFont(name, size * 2 / 3 + 1);
+    valueFont_ = CurrentEditorFont(shell_);
+    smallFont_ = QFont(valueFont_.family(), valueFont_.pointSize() * 2 / 3 + 1);
     QFontMetrics fm(valueFont_), sm(smallFont_);
     cw_ = std::max(1, fm.horizontalAdvance(QLatin1Char('X')));
     th_ = fm.height();
