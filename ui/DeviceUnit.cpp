@@ -22,6 +22,7 @@
 #include "core/link/LinkObserver.h"
 #include "core/link/Programming.h"
 #include "core/link/VerifyImage.h"
+#include "ui/EditorUnit.h"
 #include "ui/CommandGuard.h"
 #include "ui/ProgressUnit.h"
 
@@ -341,8 +342,7 @@ QString TDeviceForm::ChooseLoadFile() {
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilter(QStringLiteral("SX Hex File (*.SXH)"));
     dialog.setDefaultSuffix(QStringLiteral("SXH"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    return dialog.selectedFiles().first();
+    return RunFileDialog(dialog);
 }
 
 QString TDeviceForm::ChooseSaveFile() {
@@ -353,6 +353,13 @@ QString TDeviceForm::ChooseSaveFile() {
     dialog.setNameFilter(QStringLiteral("SX Hex File (*.SXH *.OBJ *.HEX)"));
     dialog.setDefaultSuffix(QStringLiteral("SXH"));
     dialog.setOption(QFileDialog::DontConfirmOverwrite);  // the window asks its own question
+    return RunFileDialog(dialog);
+}
+
+// File dialogs run through the main window's hook, the one seam through which
+// every file dialog of the program is shown (and answered in tests).
+QString TDeviceForm::RunFileDialog(QFileDialog& dialog) {
+    if (shell_.editor && shell_.editor->RunFileDialog) return shell_.editor->RunFileDialog(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return dialog.selectedFiles().first();
 }

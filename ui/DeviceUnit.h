@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QFileDialog>
 #include <QString>
 #include <array>
 #include <string_view>
@@ -87,6 +88,7 @@ protected:
     Shell& shell_;
 
 private:
+    QString RunFileDialog(QFileDialog& dialog);
     LinkObserver& Observer();
     void SetItemIndex(int group, int index);
     void ShowRows();

@@ -73,16 +73,6 @@ void FillProgram(Image& image, int words) {
     for (int i = 0; i < words; ++i) image[std::size_t(i)] = std::uint16_t(kDataFlag | ((i * 37 + 5) & 0xFFF));
 }
 
-// Answers the next file dialog (the Device window's own Qt dialogs) with a path.
-void ChooseFile(ModalDriver& driver, const QString& path) {
-    driver.Any([path](QWidget* w) {
-        auto* dialog = qobject_cast<QFileDialog*>(w);
-        if (!dialog) return;
-        dialog->selectFile(path);
-        static_cast<QDialog*>(dialog)->accept();  // QFileDialog's own accept checks the choice
-    });
-}
-
 }  // namespace
 
 class DeviceFormTest : public QObject {
@@ -418,7 +408,7 @@ void DeviceFormTest::loadPic16c5xFileWarnsAndAdopts() {
     WriteFile(path, Record(0, {0xC05, 0x026, 0xA00}) + Record(0x1FF, {0xA00}) + Record(0xFFF, {0xFF9}) +
                         ":00000001FF\r\n");
     ModalDriver driver;
-    ChooseFile(driver, path);
+    driver.File(ide.editor(), path);
     driver.Box(QMessageBox::Abort);
     form.LoadButton->click();
     QCOMPARE(driver.texts.size(), 1);
@@ -447,7 +437,7 @@ void DeviceFormTest::loadViolationLeavesTheImage() {
     record[record.size() - 3] = record[record.size() - 3] == '0' ? '1' : '0';  // spoil the checksum
     WriteFile(bad, record);
     ModalDriver driver;
-    ChooseFile(driver, bad);
+    driver.File(ide.editor(), bad);
     driver.Box(QMessageBox::Abort);
     form.LoadButton->click();
     QCOMPARE(driver.texts, QStringList{"ERROR! Hex violation was encountered in file."});
@@ -458,7 +448,7 @@ void DeviceFormTest::loadViolationLeavesTheImage() {
     // A file too large for the buffer is refused with the error box.
     const QString big = dir.filePath("big.sxh");
     WriteFile(big, QByteArray(600000, '\n'));
-    ChooseFile(driver, big);
+    driver.File(ide.editor(), big);
     driver.Box(QMessageBox::Ok);
     form.LoadButton->click();
     QCOMPARE(driver.texts.size(), 2);
@@ -483,13 +473,13 @@ void DeviceFormTest::saveThenLoadKeepsTheSettings() {
     QTemporaryDir dir;
     const QString path = dir.filePath("image.SXH");
     ModalDriver driver;
-    ChooseFile(driver, path);
+    driver.File(ide.editor(), path);
     form.SaveButton->click();
     QVERIFY(ReadFile(path).endsWith(":00000001FF\r\n"));
 
     BlankImage(chip, ide.shell->family);
     form.ShowSettings();
-    ChooseFile(driver, path);
+    driver.File(ide.editor(), path);
     form.LoadButton->click();
     QCOMPARE(driver.texts, QStringList());
     QCOMPARE(chip[kFuseIndex], fuse);
@@ -510,7 +500,7 @@ void DeviceFormTest::saveAsksBeforeOverwriting() {
     WriteFile(path, "old contents");
     ModalDriver driver;
     for (auto answer : {QMessageBox::No, QMessageBox::Cancel}) {
-        ChooseFile(driver, path);
+        driver.File(ide.editor(), path);
         driver.Box(answer);
         form.SaveButton->click();
         QCOMPARE(driver.texts.last(), QStringLiteral("OK to overwrite ") + path);
@@ -519,7 +509,7 @@ void DeviceFormTest::saveAsksBeforeOverwriting() {
         QCOMPARE(buttons, QStringList({"Cancel", "No", "Yes"}));
         QCOMPARE(ReadFile(path), QByteArray("old contents"));
     }
-    ChooseFile(driver, path);
+    driver.File(ide.editor(), path);
     driver.Box(QMessageBox::Yes);
     form.SaveButton->click();
     QVERIFY(ReadFile(path).startsWith(":20000000"));
@@ -536,10 +526,11 @@ void DeviceFormTest::hexLoadAndSaveLeaveTheListing() {
     QTemporaryDir dir;
     const QString path = dir.filePath("x.sxh");
     ModalDriver driver;
-    ChooseFile(driver, path);
+    driver.File(ide.editor(), path);
     form.SaveButton->click();
-    ChooseFile(driver, path);
+    driver.File(ide.editor(), path);
     form.LoadButton->click();
+    QCOMPARE(driver.dialogTitles, QStringList({"Save Hex", "Load Hex"}));
     QCOMPARE(driver.texts, QStringList());
     QCOMPARE(ide.state->ListLength, length);
     QCOMPARE(QByteArray(ide.state->ListText, qsizetype(length)), listing);
