@@ -35,14 +35,9 @@ void DeviceSimToolTest::programVerifyReadThroughThePty_data() {
 void DeviceSimToolTest::programVerifyReadThroughThePty() {
     QFETCH(int, family);
     const Family& fam = FamilyByIndex(family);
-    const QString sim = QCoreApplication::applicationDirPath() + QStringLiteral("/../../apps/korvid-sim/korvid-sim");
-    if (!QFileInfo(sim).isExecutable()) QSKIP("korvid-sim is not built");
+    if (SimulatedToolPath().isEmpty()) QSKIP("korvid-sim is not built");
     QProcess tool;
-    tool.start(sim, {QStringLiteral("--family"), QString::fromLatin1(fam.name.data(), qsizetype(fam.name.size()))});
-    QVERIFY(tool.waitForStarted(5000));
-    QString slave;
-    for (int i = 0; i < 50 && !tool.canReadLine(); ++i) tool.waitForReadyRead(100);
-    slave = QString::fromLocal8Bit(tool.readLine()).trimmed();
+    const QString slave = StartSimulatedTool(tool, fam);
     QVERIFY2(slave.startsWith(QLatin1Char('/')), qPrintable(slave));
 
     QApplication::setApplicationName(QString::fromLatin1(fam.title.data(), qsizetype(fam.title.size())));

@@ -3,6 +3,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QCoreApplication>
 #include <QTest>
 
 #include "core/asm/Assembler.h"
@@ -141,6 +143,19 @@ void ModalDriver::Poll() {
 }
 
 const Family& FamilyByIndex(int index) { return index ? Sx52Family() : Sx28lFamily(); }
+
+QString SimulatedToolPath() {
+    const QString sim = QCoreApplication::applicationDirPath() + QStringLiteral("/../../apps/korvid-sim/korvid-sim");
+    return QFileInfo(sim).isExecutable() ? sim : QString();
+}
+
+QString StartSimulatedTool(QProcess& tool, const Family& family) {
+    tool.start(SimulatedToolPath(),
+               {QStringLiteral("--family"), QString::fromLatin1(family.name.data(), qsizetype(family.name.size()))});
+    if (!tool.waitForStarted(5000)) return {};
+    for (int i = 0; i < 50 && !tool.canReadLine(); ++i) tool.waitForReadyRead(100);
+    return QString::fromLocal8Bit(tool.readLine()).trimmed();
+}
 
 }  // namespace korvid::test
 

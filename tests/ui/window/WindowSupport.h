@@ -5,6 +5,7 @@
 
 #include <QMessageBox>
 #include <QPointer>
+#include <QProcess>
 #include <QStringList>
 #include <QTimer>
 #include <deque>
@@ -84,6 +85,12 @@ private:
 
 // Family parameter for data-driven window tests.
 const Family& FamilyByIndex(int index);
+
+// The built korvid-sim next to the test programs; empty when it is not built.
+QString SimulatedToolPath();
+// Starts korvid-sim for the family and returns the pseudo-terminal path it
+// prints first (empty or not a path when it did not start).
+QString StartSimulatedTool(QProcess& tool, const Family& family);
 
 }  // namespace korvid::test
 
