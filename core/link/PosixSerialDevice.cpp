@@ -43,11 +43,20 @@ bool PosixSerialDevice::Open(const std::string& path, std::string* reason) {
         Close();
         return false;
     }
-    // Not shared: a second open of the port by another program fails.
-    if (::ioctl(fd_, TIOCEXCL) != 0 && errno != ENOTTY && errno != EINVAL) {
-        SetReason(reason, "TIOCEXCL");
-        Close();
-        return false;
+    // Not shared: a second open of the port by another program fails while
+    // this one has it. A port that is exclusive already (a privileged user
+    // may open it all the same) stays as its holder set it: clearing the
+    // flag at our close would hand that holder's port to everyone.
+    int held = 0;
+    const bool alreadyExclusive = ::ioctl(fd_, TIOCGEXCL, &held) == 0 && held != 0;
+    if (!alreadyExclusive) {
+        if (::ioctl(fd_, TIOCEXCL) == 0) {
+            exclusive_ = true;
+        } else if (errno != ENOTTY && errno != EINVAL) {
+            SetReason(reason, "TIOCEXCL");
+            Close();
+            return false;
+        }
     }
     // Input left over from an earlier connection is no answer to this one.
     // (Only input: flushing output would drop the last bytes an earlier
@@ -105,10 +114,19 @@ long PosixSerialDevice::Write(const std::uint8_t* data, std::size_t size) {
 long PosixSerialDevice::Read(std::uint8_t* data, std::size_t size) {
     for (;;) {
         ssize_t n = ::read(fd_, data, size);
-        if (n >= 0) return static_cast<long>(n);
-        if (errno == EINTR) continue;
-        if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
-        return -1;
+        if (n > 0) return static_cast<long>(n);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return -1;
+        // Nothing read. With VMIN and VTIME 0 a hung-up line (an adapter
+        // pulled out, a tool that closed its side) also reads 0 bytes, like
+        // a quiet one; only poll tells them apart. A hung-up line is a read
+        // failure, not a tool that does not answer.
+        pollfd p{fd_, POLLIN, 0};
+        if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+            errno = EIO;
+            return -1;
+        }
+        return 0;
     }
 }
 
@@ -129,10 +147,14 @@ void PosixSerialDevice::WaitReadable(std::uint32_t timeoutMs) {
 }
 
 void PosixSerialDevice::Close() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
+    if (fd_ < 0) return;
+    // Exclusive use ends before the close: on a pseudo-terminal the flag
+    // belongs to the terminal, which outlives this descriptor, and would turn
+    // away every later open by an ordinary user until the other side closes.
+    if (exclusive_) (void)::ioctl(fd_, TIOCNXCL);
+    exclusive_ = false;
+    ::close(fd_);
+    fd_ = -1;
 }
 
 }  // namespace korvid

@@ -1,6 +1,8 @@
-// A serial port through POSIX termios: raw mode, O_NOCTTY, exclusive
-// (TIOCEXCL), non-blocking reads, poll()-based waiting. Control-line ioctls
-// that a device does not support (pseudo-terminals) are ignored.
+// A serial port through POSIX termios: raw mode, O_NOCTTY, exclusive while
+// open (TIOCEXCL, released with TIOCNXCL before the close), non-blocking
+// reads, poll()-based waiting; a hung-up line reads as a failure.
+// Control-line ioctls that a device does not support (pseudo-terminals) are
+// ignored.
 #pragma once
 
 #include "core/link/SerialDevice.h"
@@ -20,6 +22,7 @@ public:
 
 private:
     int fd_ = -1;
+    bool exclusive_ = false;  // this open set TIOCEXCL, so its close clears it
 };
 
 }  // namespace korvid

@@ -89,13 +89,21 @@ RunResult RunChild(const std::vector<std::string>& argv, const std::vector<std::
     return result;
 }
 
-SimTool::SimTool(const std::vector<std::string>& options) {
+std::vector<std::string> AsOrdinaryUser(std::vector<std::string> argv) {
+    if (::geteuid() != 0) return argv;
+    const std::string id = std::to_string(kOrdinaryUid);
+    argv.insert(argv.begin(), {"/usr/bin/setpriv", "--reuid=" + id, "--regid=" + id, "--clear-groups"});
+    return argv;
+}
+
+SimTool::SimTool(const std::vector<std::string>& options, const std::vector<std::string>& launcher) {
     char name[] = "/tmp/korvid-sim-log-XXXXXX";
     int logFd = ::mkstemp(name);
     logFile_ = name;
     int out[2];
     if (logFd < 0 || ::pipe2(out, O_CLOEXEC) != 0) return;
-    std::vector<std::string> argv = {BinaryPath("apps/korvid-sim/korvid-sim"), "--verbose"};
+    std::vector<std::string> argv = launcher;
+    argv.insert(argv.end(), {BinaryPath("apps/korvid-sim/korvid-sim"), "--verbose"});
     argv.insert(argv.end(), options.begin(), options.end());
     pid_ = Spawn(argv, {}, out[1], logFd);
     ::close(out[1]);
@@ -139,6 +147,10 @@ SimTool::~SimTool() {
 TempDir::TempDir() {
     char name[] = "/tmp/korvid-e2e-XXXXXX";
     if (::mkdtemp(name)) path_ = name;
+}
+
+void TempDir::GiveToOrdinaryUser() const {
+    if (::geteuid() == 0 && !path_.empty()) (void)!::chown(path_.c_str(), kOrdinaryUid, kOrdinaryUid);
 }
 
 TempDir::~TempDir() {

@@ -24,10 +24,11 @@ RunResult RunChild(const std::vector<std::string>& argv, const std::vector<std::
               double timeoutSeconds = 30);
 
 // korvid-sim with the given options; the pty's slave path is read from its
-// first output line. Its stderr goes to a file (Log()).
+// first output line. Its stderr goes to a file (Log()). `launcher` comes
+// before the program (AsOrdinaryUser's prefix, for one).
 class SimTool {
 public:
-    explicit SimTool(const std::vector<std::string>& options);
+    explicit SimTool(const std::vector<std::string>& options, const std::vector<std::string>& launcher = {});
     ~SimTool();
     SimTool(const SimTool&) = delete;
     SimTool& operator=(const SimTool&) = delete;
@@ -41,12 +42,21 @@ private:
     std::string logFile_;
 };
 
+// The command run as an ordinary user: when the tests run as root, through
+// setpriv as nobody (uid and gid 65534, no supplementary groups); otherwise
+// as it is.
+std::vector<std::string> AsOrdinaryUser(std::vector<std::string> argv);
+inline constexpr unsigned kOrdinaryUid = 65534;
+
 // A fresh temporary folder, removed with its files at destruction.
 class TempDir {
 public:
     TempDir();
     ~TempDir();
     std::string File(const std::string& name) const { return path_ + "/" + name; }
+    const std::string& Path() const { return path_; }
+    // Hands the folder to the ordinary user (when the tests run as root).
+    void GiveToOrdinaryUser() const;
 
 private:
     std::string path_;
