@@ -67,12 +67,4 @@ ClockKeyAction ClassifyClockKey(char32_t key) {
     }
 }
 
-void FormatIrcMhz(std::uint32_t hz, char out[16]) {
-    if (hz == 0) {
-        std::snprintf(out, 16, "-");
-        return;
-    }
-    std::snprintf(out, 16, "%u.%02u", hz / 1000000u, (hz % 1000000u) / 10000u);
-}
-
 }  // namespace korvid

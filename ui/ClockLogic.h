@@ -1,10 +1,13 @@
 // The Clock and IRC windows' logic, free of Qt: the frequency typed in the
 // Clock window's edit, the track bar position of a frequency and back, the
-// edit's text for a frequency, the meaning of the keys the edit takes, and
-// the IRC window's MHz text of a measured frequency.
+// edit's text for a frequency and the meaning of the keys the edit takes.
+// The IRC window's MHz text lives in core/link/Irc, which the command line
+// shares.
 #pragma once
 
 #include <cstdint>
+
+#include "core/link/Irc.h"  // FormatIrcMhz: the IRC window's text, shared with the command line
 
 namespace korvid {
 
@@ -42,9 +45,5 @@ enum class ClockKeyAction : std::uint8_t {
 };
 ClockKeyAction ClassifyClockKey(char32_t key);
 
-// The IRC window's text of a frequency in Hz: MHz with two decimals,
-// truncated ("4.01" for 4,012,345 Hz). A frequency of 0 (no measurement)
-// gives "-". `out` needs 16 bytes.
-void FormatIrcMhz(std::uint32_t hz, char out[16]);
 
 }  // namespace korvid

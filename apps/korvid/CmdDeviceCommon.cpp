@@ -29,19 +29,23 @@ void StderrProgress::Draw() {
     char bar[33];
     for (int i = 0; i < 32; ++i) bar[i] = i < filled ? '#' : '.';
     bar[32] = '\0';
-    std::fprintf(stderr, "\r%-16s [%s]", text_.c_str(), bar);
+    // Redrawn in place on a terminal; printed once per stage otherwise.
+    std::fprintf(stderr, "%s%-16s [%s]", terminal_ ? "\r" : "", text_.c_str(), bar);
     std::fflush(stderr);
 }
 
-void StderrProgress::EndLine() {
+void StderrProgress::EndLine(bool completed) {
     if (!active_) return;
-    if (!terminal_) Draw();
+    // A stage followed by the next one has completed, whether or not it
+    // reported steps (the erase of a programming run reports none).
+    if (completed) position_ = kProgressMax;
+    if (!terminal_ || completed) Draw();
     std::fputc('\n', stderr);
     active_ = false;
 }
 
 void StderrProgress::ShowProgress(std::string_view text) {
-    EndLine();
+    EndLine(true);
     text_ = std::string(text);
     position_ = 0;
     active_ = true;
@@ -59,8 +63,8 @@ void StderrProgress::ShowIrcResults(const IrcResults& results) {
     EndLine();
     std::printf("IRC calibration (trim: MHz):\n");
     for (int t = 0; t < 8; ++t) {
-        char text[8] = "-";
-        if (results.frequencies[std::size_t(t)] != 0) FormatIrcFrequency(results.frequencies[std::size_t(t)], text);
+        char text[16];
+        FormatIrcMhz(results.frequencies[std::size_t(t)], text);
         std::printf("  %d: %s%s\n", t, text, t == results.chosenTrim ? "  <- chosen" : "");
     }
     std::fflush(stdout);

@@ -36,7 +36,8 @@ public:
 
 private:
     void Draw();
-    void EndLine();
+    // Ends the bar's line; `completed`: the stage is known to have finished.
+    void EndLine(bool completed = false);
     std::string text_;
     int position_ = 0;
     bool active_ = false;

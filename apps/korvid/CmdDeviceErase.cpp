@@ -17,7 +17,7 @@ int RunErase(const std::vector<std::string>& args) {
         StderrProgress progress;
         port.link.OpenLink();
         progress.ShowProgress("Erasing...");
-        EraseDevice(port.link);
+        EraseDevice(port.link, progress);
         port.link.CloseLink();
         progress.HideProgress();
         return kExitOk;

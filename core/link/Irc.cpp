@@ -37,18 +37,12 @@ int ChooseIrcTrim(const std::array<std::uint16_t, 8>& counts) {
     return chosen < 0 ? 7 : chosen;
 }
 
-void FormatIrcFrequency(std::uint32_t hz, char out[8]) {
-    char digits[16];
-    std::snprintf(digits, sizeof digits, "%010u", hz);
-    // First three significant digits as d.dd.
-    int first = 0;
-    while (first < 9 && digits[first] == '0') ++first;
-    char a = digits[first], b = first + 1 < 10 ? digits[first + 1] : '0', c = first + 2 < 10 ? digits[first + 2] : '0';
-    out[0] = a;
-    out[1] = '.';
-    out[2] = b;
-    out[3] = c;
-    out[4] = '\0';
+void FormatIrcMhz(std::uint32_t hz, char out[16]) {
+    if (hz == 0) {
+        std::snprintf(out, 16, "-");
+        return;
+    }
+    std::snprintf(out, 16, "%u.%02u", hz / 1000000u, (hz % 1000000u) / 10000u);
 }
 
 void CalibrateIrc(Link& link, IrcSettings& irc, LinkObserver& observer) {

@@ -32,8 +32,11 @@ std::uint32_t IrcFrequency(std::uint16_t count);
 // The trim nearest 4 MHz: first of the smallest distance in trim order;
 // trims without a frequency are never chosen (7, the slowest, if none has).
 int ChooseIrcTrim(const std::array<std::uint16_t, 8>& counts);
-// Frequency as the d.dd MHz text of the IRC window (first three digits).
-void FormatIrcFrequency(std::uint32_t hz, char out[8]);
+// The IRC window's (and the command line's) text of a frequency in Hz: MHz
+// with two decimals, truncated ("4.01" for 4,012,345 Hz, "0.98" for
+// 980 kHz). A frequency of 0 (no measurement) gives "-". `out` needs 16
+// bytes.
+void FormatIrcMhz(std::uint32_t hz, char out[16]);
 
 // Measures every trim on the chip: erase, trims 7 3 1 0; erase, 5 4;
 // erase, 6 2; stores the counts and the chosen trim.

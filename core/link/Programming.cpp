@@ -34,8 +34,12 @@ bool StopsClockBeforeProgramming(const Family& family, std::uint8_t version) {
     return family.stopClockUnlessVersion ? !equal : equal;
 }
 
-void EraseDevice(Link& link) {
+void EraseDevice(Link& link) { EraseDevice(link, NoLinkObserver()); }
+
+void EraseDevice(Link& link, LinkObserver& observer) {
+    constexpr int kSteps = kProgressMax / kProgressStep;
     int remaining = kEraseTime;
+    int shown = 0;
     while (remaining != 0) {
         int n = remaining < 256 ? remaining : 255;
         link.SendByte(kCmdErase);
@@ -44,6 +48,8 @@ void EraseDevice(Link& link) {
         link.ReplyTimeout = static_cast<std::uint32_t>(n) + 1000;
         link.CheckStatus();
         remaining -= n;
+        for (const int due = (kEraseTime - remaining) * kSteps / kEraseTime; shown < due; ++shown)
+            observer.StepProgress();
     }
 }
 

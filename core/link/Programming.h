@@ -27,7 +27,10 @@ enum BlockHeader : std::uint8_t {
 };
 
 // Erase commands for the whole erase time; each chunk answers a status.
+// With an observer, the bar advances with the erase time done (32 steps in
+// all), for an erase on its own; a programming run's erase stage shows none.
 void EraseDevice(Link& link);
+void EraseDevice(Link& link, LinkObserver& observer);
 
 // Programs the extended fuse word alone and returns the count the tool
 // measured on the chip's IRC.

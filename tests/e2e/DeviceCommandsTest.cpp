@@ -263,6 +263,19 @@ TEST(DeviceCommands, PortAndArgumentErrors) {
     EXPECT_EQ(RunChild({Korvid(), "program", "x.sxh", "--irc", "medium"}).exitCode, 2);
 }
 
+TEST(DeviceCommands, ProgressBarsFillWhenTheirStageCompletes) {
+    SimTool sim({});
+    TempDir dir;
+    const std::string full = "[" + std::string(32, '#') + "]\n";
+    RunResult e = RunChild({Korvid(), "erase", "--port", sim.Path()});
+    ASSERT_EQ(e.exitCode, 0) << e.err;
+    EXPECT_EQ(e.err, "Erasing...       " + full);
+    auto image = MakeImage(Sx28lFamily(), 512);
+    RunResult p = RunChild({Korvid(), "program", SaveImage(*image, dir.File("a.sxh")), "--port", sim.Path()});
+    ASSERT_EQ(p.exitCode, 0) << p.err;
+    EXPECT_EQ(p.err, "Erasing...       " + full + "Programming...   " + full);
+}
+
 TEST(DeviceCommands, ClockSetAndStopped) {
     SimTool sim({"--trace"});
     RunResult on = RunChild({Korvid(), "clock", "4M", "--port", sim.Path()});

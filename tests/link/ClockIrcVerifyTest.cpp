@@ -47,11 +47,19 @@ TEST(Irc, ChoosesNearestFourMegahertzLowerTrimOnTieNeverZeroCount) {
 }
 
 TEST(Irc, FrequencyText) {
-    char text[8];
-    FormatIrcFrequency(4012345, text);
-    EXPECT_STREQ(text, "4.01");
-    FormatIrcFrequency(3399000, text);
-    EXPECT_STREQ(text, "3.39");
+    // The same text in the IRC window and the command line's table, also
+    // outside 1 to 9.99 MHz.
+    struct Case {
+        std::uint32_t hz;
+        const char* text;
+    };
+    const Case cases[] = {{4012345, "4.01"}, {3399000, "3.39"}, {980000, "0.98"}, {99999, "0.09"},
+                          {10000000, "10.00"}, {12345678, "12.34"}, {0, "-"}};
+    char text[16];
+    for (const Case& c : cases) {
+        FormatIrcMhz(c.hz, text);
+        EXPECT_STREQ(text, c.text) << c.hz;
+    }
 }
 
 Image BlankFor(const Family& f) {

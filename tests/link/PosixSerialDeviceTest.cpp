@@ -6,6 +6,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -84,6 +85,40 @@ TEST(PosixSerialDevice, SlowReplyIsAwaitedWithoutSpinning) {
     EXPECT_GT(wallUsed, 0.7);
     EXPECT_LT(cpuUsed, wallUsed / 10);
     link.CloseLink();
+}
+
+// A line that hangs up reads 0 bytes like a quiet one; the device reports
+// it as a read failure and the link as "Unable to read from", not as a tool
+// that is not there. Root hangs the terminal up as a pulled adapter would
+// (TIOCVHANGUP on the slave side, which root may open beside the exclusive
+// holder); others can only close the other side.
+TEST(PosixSerialDevice, HungUpLineIsAReadFailure) {
+    Pty pty;
+    ASSERT_FALSE(pty.slave.empty());
+    PosixSerialDevice device;
+    Link link(device);
+    link.PortName = pty.slave;
+    std::thread tool([&] {
+        (void)pty.ReadBytes(7);
+        const int line = ::open(pty.slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        const bool hungUp = line >= 0 && ::ioctl(line, TIOCVHANGUP) == 0;
+        if (line >= 0) ::close(line);
+        if (!hungUp) {
+            ::close(pty.master);
+            pty.master = -1;
+        }
+    });
+    std::string message;
+    auto start = std::chrono::steady_clock::now();
+    try {
+        link.OpenLink();
+    } catch (const LinkFailure& e) {
+        message = e.Text();
+    }
+    tool.join();
+    EXPECT_EQ(message, "Unable to read from " + pty.slave + ".");
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 0.9);
+    EXPECT_FALSE(link.PortOpen);
 }
 
 TEST(PosixSerialDevice, MissingDeviceAndNonTerminal) {
