@@ -2,7 +2,9 @@
 // and tests. Assembles the source, prepares the debug image, programs it
 // (unless --no-program, as Debug (reenter) does), starts the clock, resets
 // the chip and reads commands from stdin; every halt prints the program
-// counter, its instruction and its listing line.
+// counter, its instruction and its listing line. A command that fails
+// prints "error: ..." in the transcript, the session goes on, and the exit
+// status is 1 at the end so that a script can tell.
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -48,10 +50,10 @@ std::string Upper(std::string s) {
     return s;
 }
 
-// A number: decimal, 0x.., $.., ..h (hex) or %.. (binary).
-bool ParseNumber(const std::string& text, long& value) {
+// A number: 0x.., $.., ..h (hex), %.. (binary), else in `base` (decimal
+// for counts and addresses, hex for register values as `regs` prints them).
+bool ParseNumber(const std::string& text, long& value, int base = 10) {
     std::string t = text;
-    int base = 10;
     if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
         t = t.substr(2), base = 16;
     } else if (!t.empty() && t[0] == '$') {
@@ -63,6 +65,7 @@ bool ParseNumber(const std::string& text, long& value) {
     }
     if (t.empty() || t.size() > 10) return false;
     char* end = nullptr;
+    if (!std::isxdigit(static_cast<unsigned char>(t[0]))) return false;  // no sign, no blank
     value = std::strtol(t.c_str(), &end, base);
     return end && *end == '\0';
 }
@@ -86,11 +89,17 @@ public:
             std::fflush(stdout);
         }
         session_.End();
-        return kExitOk;
+        return failed_ ? kExitFailure : kExitOk;
     }
 
 private:
     bool Halted() const { return session_.StateValid; }
+
+    // A failed command: its message in the transcript, and exit status 1.
+    void Error(const std::string& message) {
+        std::printf("error: %s\n", message.c_str());
+        failed_ = true;
+    }
 
     void Execute(const std::string& command, std::istringstream& args) {
         std::string a, b;
@@ -113,7 +122,8 @@ private:
             std::printf("%s", kHelp);
             return;
         }
-        std::printf("error: unknown command '%s'\n%s", command.c_str(), kHelp);
+        Error("unknown command '" + command + "'");
+        std::printf("%s", kHelp);
     }
 
     // The Debug window's Reset button.
@@ -169,7 +179,7 @@ private:
 
     bool RequireHalted() {
         if (Halted()) return true;
-        std::printf("error: the chip is running (stop it first)\n");
+        Error("the chip is running (stop it first)");
         return false;
     }
 
@@ -185,7 +195,7 @@ private:
         if (!RequireHalted()) return;
         long n = 1;
         if (!count.empty() && (!ParseNumber(count, n) || n < 1 || n > 1000000)) {
-            std::printf("error: step takes a count from 1 to 1000000\n");
+            Error("step takes a count from 1 to 1000000");
             return;
         }
         for (long i = 0; i < n; ++i)
@@ -224,30 +234,37 @@ private:
             return;
         }
         session_.Interrupt();
-        if (!WaitHalt(1000)) std::printf("error: the chip did not halt\n");
+        if (!WaitHalt(1000)) Error("the chip did not halt");
     }
 
-    // An address: a number or a label of the program.
-    bool Address(const std::string& text, long& address) {
-        if (ParseNumber(text, address)) return address >= 0 && address < kProgramWords;
+    // The value of a symbol of the program (label or EQU).
+    bool Symbol(const std::string& text, long& value) {
         if (!state_.work || text.empty() || text.size() > 32) return false;
         for (const std::string& key : {Upper(text), text}) {
             const std::uint32_t e = LookupSymbol(*state_.work, key.c_str(), static_cast<int>(key.size()));
             if (e != kNoEntry && EntryKind(*state_.work, e) != Tok::Undefined) {
-                address = EntryValue(*state_.work, e);
-                return address >= 0 && address < kProgramWords;
+                value = EntryValue(*state_.work, e);
+                return true;
             }
         }
         return false;
     }
 
+    // An address: a number or a label of the program.
+    bool Address(const std::string& text, long& address) {
+        if (!ParseNumber(text, address) && !Symbol(text, address)) return false;
+        return address >= 0 && address < kProgramWords;
+    }
+
     bool CodeAddress(const std::string& text, long& address) {
         if (!Address(text, address)) {
-            std::printf("error: '%s' is not a program address or label\n", text.c_str());
+            Error("'" + text + "' is not a program address or label");
             return false;
         }
         if (!(state_.ChipImage[static_cast<std::size_t>(address)] & kDataFlag)) {
-            std::printf("error: no code at %03lX\n", address);
+            char where[8];
+            std::snprintf(where, sizeof where, "%03lX", address);
+            Error(std::string("no code at ") + where);
             return false;
         }
         return true;
@@ -305,23 +322,25 @@ private:
         }
     }
 
+    // Register addresses and values are hex, as `regs` prints them ("0C:40").
     void Set(const std::string& reg, const std::string& value) {
         if (!RequireHalted()) return;
         long v = 0;
-        if (reg.empty() || !ParseNumber(value, v) || v < 0 || v > 255) {
-            std::printf("error: set takes a register and a value from 0 to 255\n");
+        if (reg.empty() || !ParseNumber(value, v, 16) || v < 0 || v > 255) {
+            Error("set takes a register and a value from 0 to 255 (hex, 00 to FF)");
             return;
         }
         long address = -1;
         const std::string name = Upper(reg);
         for (const RegisterName& n : kRegisterNames)
             if (name == n.name) address = n.address;
-        if (address < 0 && !Address(reg, address)) {  // a number or a symbol (EQU)
-            std::printf("error: unknown register '%s'\n", reg.c_str());
+        // A symbol (EQU) before a number: "add" is a name, not 0xADD.
+        if (address < 0 && !Symbol(reg, address) && !ParseNumber(reg, address, 16)) {
+            Error("unknown register '" + reg + "'");
             return;
         }
         if (address < 0 || (address > 255 && address != kRegisterM && address != kRegisterW)) {
-            std::printf("error: register %s out of range\n", reg.c_str());
+            Error("register " + reg + " out of range");
             return;
         }
         session_.WriteRegister(static_cast<int>(address), static_cast<std::uint32_t>(v));
@@ -345,6 +364,7 @@ private:
     Link& link_;
     AssemblyState& state_;
     DebugSession session_;
+    bool failed_ = false;  // a command failed: exit status 1
 };
 
 int RunDebug(const std::vector<std::string>& args) {

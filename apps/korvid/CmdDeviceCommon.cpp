@@ -70,12 +70,14 @@ void StderrProgress::ShowIrcResults(const IrcResults& results) {
     std::fflush(stdout);
 }
 
+std::string LinkErrorLine(const LinkFailure& failure) { return "korvid: " + failure.Text(); }
+
 int RunOnLink(Link& link, const std::function<int()>& body) {
     try {
         return body();
     } catch (const LinkFailure& failure) {
         std::fflush(stdout);
-        std::fprintf(stderr, "%s\n", failure.Text().c_str());
+        std::fprintf(stderr, "%s\n", LinkErrorLine(failure).c_str());
         // "COM1 is /dev/ttyUSB0", or the path alone when it was given.
         const bool named = !link.DevicePath.empty() && link.DevicePath != link.PortName;
         std::string note = named ? link.PortName + " is " + link.DevicePath : std::string();

@@ -10,6 +10,7 @@
 
 #include "apps/korvid/CliSupport.h"
 #include "core/link/Link.h"
+#include "core/link/LinkError.h"
 #include "core/link/LinkObserver.h"
 #include "core/link/PosixSerialDevice.h"
 
@@ -44,9 +45,12 @@ private:
     bool terminal_ = false;
 };
 
-// Runs `body`; a link failure prints its message with the full stop (and a
-// note: line with the device path and the system's reason) and gives
-// kExitFailure.
+// The error line of a link failure: "korvid: MESSAGE.", as every error line
+// of the program starts with its name.
+std::string LinkErrorLine(const LinkFailure& failure);
+
+// Runs `body`; a link failure prints its error line (and a note: line with
+// the device path and the system's reason) and gives kExitFailure.
 int RunOnLink(Link& link, const std::function<int()>& body);
 
 }  // namespace korvid::cli

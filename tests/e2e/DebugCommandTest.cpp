@@ -103,6 +103,28 @@ TEST_P(DebugCommand, StepsRunsToABreakpointAndEditsRegisters) {
     EXPECT_EQ(out.back().rfind(Reset(), 0), 0u) << out.back();
 }
 
+// `set` reads register addresses and values in hex, as `regs` prints them;
+// one failed command among good ones still makes the exit status 1.
+TEST_P(DebugCommand, SetTakesHexAsRegsPrintsAndAFailureSetsTheStatus) {
+    SimTool tool({"--family", GetParam()});
+    TempDir dir;
+    RunResult r = Debug(dir, tool.Path(), GetParam(), Source(),
+                        "step 2\n"
+                        "set count 40\n"
+                        "watch\n"
+                        "set 0D 7F\n"
+                        "set 0E %101\n"
+                        "regs\n"
+                        "quit\n");
+    ASSERT_EQ(r.exitCode, 0) << r.err << r.out;
+    EXPECT_NE(r.out.find("count = 64"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("0C:40 0D:7F 0E:05"), std::string::npos) << r.out;
+    RunResult bad = Debug(dir, tool.Path(), GetParam(), Source(), "set count 1G\nstep\nquit\n");
+    EXPECT_EQ(bad.exitCode, 1);
+    EXPECT_NE(bad.out.find("error: set takes"), std::string::npos) << bad.out;
+    EXPECT_NE(bad.out.find("PC 010  MOV"), std::string::npos) << bad.out;  // the session went on
+}
+
 TEST_P(DebugCommand, SkipFreeRunStopAndSleep) {
     SimTool tool({"--family", GetParam()});
     TempDir dir;
@@ -137,7 +159,7 @@ TEST_P(DebugCommand, ErrorsAreReportedAndTheSessionGoesOn) {
                         "step 0\n"
                         "step\n"
                         "quit\n");
-    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.exitCode, 1) << r.err;  // a script can tell that a command failed
     EXPECT_NE(r.out.find("error: unknown command 'FROBNICATE'"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("error: 'nowhere' is not a program address or label"), std::string::npos);
     EXPECT_NE(r.out.find("error: no code at 300"), std::string::npos);

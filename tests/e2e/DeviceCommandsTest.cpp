@@ -197,6 +197,7 @@ TEST(DeviceCommands, SilentToolIsNotFoundWithoutSpinning) {
     RunResult p = RunChild({Korvid(), "erase"}, {"KORVID_COM1=" + sim.Path()});
     EXPECT_EQ(p.exitCode, 1);
     EXPECT_NE(p.err.find("Korvid not found on COM1.\n"), std::string::npos) << p.err;
+    EXPECT_EQ(p.err.rfind("korvid: Korvid not found on COM1.\n", 0), 0u) << p.err;
     EXPECT_NE(p.err.find("note: COM1 is " + sim.Path()), std::string::npos) << p.err;
     // Two probes of a second each: the client waited in poll(), it did not
     // burn the processor.
@@ -257,6 +258,7 @@ TEST(DeviceCommands, PortAndArgumentErrors) {
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_NE(missing.err.find("Unable to open COM2.\nnote: COM2 is /nonexistent/tty: "), std::string::npos)
         << missing.err;
+    EXPECT_EQ(missing.err.rfind("korvid: Unable to open COM2.\n", 0), 0u) << missing.err;  // the program's name first
     EXPECT_EQ(RunChild({Korvid(), "erase", "--port", "COM9"}).exitCode, 2);
     EXPECT_EQ(RunChild({Korvid(), "clock", "12"}).exitCode, 2);
     EXPECT_EQ(RunChild({Korvid(), "read"}).exitCode, 2);
