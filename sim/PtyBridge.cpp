@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -30,6 +31,52 @@ std::uint32_t BaudOf(speed_t s) {
     }
 }
 }  // namespace
+
+namespace {
+// The target of the symbolic link at `path`; false when it is none.
+bool LinkTarget(const std::string& path, std::string& target) {
+    char buffer[4096];
+    ssize_t n = ::readlink(path.c_str(), buffer, sizeof buffer - 1);
+    if (n < 0) return false;
+    target.assign(buffer, std::size_t(n));
+    return true;
+}
+
+bool IsPtsName(const std::string& target) {
+    const std::string prefix = "/dev/pts/";
+    if (target.size() <= prefix.size() || target.compare(0, prefix.size(), prefix) != 0) return false;
+    for (std::size_t i = prefix.size(); i < target.size(); ++i)
+        if (target[i] < '0' || target[i] > '9') return false;
+    return true;
+}
+}  // namespace
+
+bool ClaimLink(const std::string& path, const std::string& slave, std::string* reason) {
+    auto refuse = [&](const std::string& why) {
+        if (reason) *reason = path + " " + why;
+        return false;
+    };
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0) {
+        std::string target;
+        if (!S_ISLNK(st.st_mode) || !LinkTarget(path, target) || !IsPtsName(target))
+            return refuse("exists and is not a simulator's link; not replaced");
+        // A pseudo-terminal's slave exists exactly as long as its master is
+        // open: a target that is there belongs to a running simulator (or
+        // to whatever has the terminal number now).
+        struct stat t {};
+        if (::stat(target.c_str(), &t) == 0) return refuse("is the link of a running simulator (" + target + ")");
+        if (::unlink(path.c_str()) != 0 && errno != ENOENT) return refuse(std::string("cannot be replaced: ") + std::strerror(errno));
+    }
+    // Another simulator that claimed the name meanwhile wins: no overwrite.
+    if (::symlink(slave.c_str(), path.c_str()) != 0) return refuse(std::string("cannot be linked: ") + std::strerror(errno));
+    return true;
+}
+
+void ReleaseLink(const std::string& path, const std::string& slave) {
+    std::string target;
+    if (LinkTarget(path, target) && target == slave) (void)::unlink(path.c_str());
+}
 
 PtyBridge::~PtyBridge() {
     if (master_ >= 0) ::close(master_);

@@ -42,4 +42,14 @@ private:
     std::string slavePath_;
 };
 
+// The --link name of a simulator: a symbolic link to its slave. A link may
+// replace only a stale one of its own kind: a symbolic link to a
+// /dev/pts/N that no longer exists (its master, the simulator that made it,
+// is gone). Anything else at the path (a file, a directory, a link
+// elsewhere, or a live simulator's link) is left alone and the claim fails
+// with the reason.
+bool ClaimLink(const std::string& path, const std::string& slave, std::string* reason);
+// At exit: removes the link only if it still points to `slave`.
+void ReleaseLink(const std::string& path, const std::string& slave);
+
 }  // namespace korvid

@@ -123,12 +123,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "korvid-sim: %s\n", reason.c_str());
         return 1;
     }
-    if (!linkPath.empty()) {
-        (void)::unlink(linkPath.c_str());
-        if (::symlink(bridge.SlavePath().c_str(), linkPath.c_str()) != 0) {
-            std::fprintf(stderr, "korvid-sim: cannot link %s: %s\n", linkPath.c_str(), std::strerror(errno));
-            return 1;
-        }
+    if (!linkPath.empty() && !ClaimLink(linkPath, bridge.SlavePath(), &reason)) {
+        std::fprintf(stderr, "korvid-sim: %s\n", reason.c_str());
+        return 1;
     }
     struct sigaction sa {};
     sa.sa_handler = OnSignal;
@@ -141,6 +138,6 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     if (trace) bridge.SetTrace(stderr);
     bridge.Run(g_stop, verbose ? stderr : nullptr);
-    if (!linkPath.empty()) (void)::unlink(linkPath.c_str());
+    if (!linkPath.empty()) ReleaseLink(linkPath, bridge.SlavePath());
     return 0;
 }
