@@ -48,7 +48,9 @@ private:
 };
 
 TEST(OrdinaryUserPort, WholeSessionOfCommandsOnTheSimulatedTool) {
-    if (::geteuid() == 0) ASSERT_EQ(::access("/usr/bin/setpriv", X_OK), 0) << "setpriv (util-linux) is needed";
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::access("/usr/bin/setpriv", X_OK), 0) << "setpriv (util-linux) is needed";
+    }
     SimTool sim({}, AsOrdinaryUser({}));
     ASSERT_FALSE(sim.Path().empty());
     TempDir dir;
@@ -84,11 +86,15 @@ TEST(OrdinaryUserPort, WholeSessionOfCommandsOnTheSimulatedTool) {
         SCOPED_TRACE(step.args[0] + (step.args.size() > 2 ? " " + step.args.back() : std::string()));
         RunResult r = RunChild(AsOrdinaryUser(argv), {}, 60);
         ASSERT_EQ(r.exitCode, 0) << r.err << sim.StopAndLog();
-        if (step.out) EXPECT_EQ(r.out, step.out);
+        if (step.out) {
+            EXPECT_EQ(r.out, step.out);
+        }
     }
     struct stat st {};
     ASSERT_EQ(::stat(dir.File("chip.sxh").c_str(), &st), 0);
-    if (::geteuid() == 0) EXPECT_EQ(st.st_uid, test::kOrdinaryUid);  // really written by the ordinary user
+    if (::geteuid() == 0) {
+        EXPECT_EQ(st.st_uid, test::kOrdinaryUid);  // really written by the ordinary user
+    }
 }
 
 // The IDE keeps one link for the life of the program and opens the port for
