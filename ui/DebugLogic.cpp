@@ -6,6 +6,7 @@ namespace korvid {
 
 std::uint8_t CommandMask(DebugCommand command, bool breakpointSet) {
     switch (command) {
+        case DebugCommand::Hop:  // Stop ends a Hop in progress
         case DebugCommand::Jog:
         case DebugCommand::Walk: return kMaskStop;
         case DebugCommand::Run: return breakpointSet ? 0 : kMaskPoll | kMaskStop;

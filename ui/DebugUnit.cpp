@@ -1,6 +1,7 @@
 #include "ui/DebugUnit.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
@@ -26,6 +27,7 @@ constexpr int kButtonWidth = 75;
 constexpr int kButtonHeight = 25;
 constexpr int kGap = 4;            // between two command buttons
 constexpr int kPanelPadding = 4;   // inside the frame of the window buttons
+constexpr qint64 kTickBudgetMs = 30;  // time a tick may spend stepping within a line
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, int& y, int x = kMargin,
                         int width = kButtonWidth) {
@@ -133,14 +135,16 @@ void TDebugForm::EnterDebugger(bool program) {
 
 // ---- showing and hiding --------------------------------------------------------
 
+// Minimising and restoring the window (spontaneous events from the window
+// system) neither ends nor restarts the session; only show() and hide() do.
 void TDebugForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    FormShow();
+    if (!event->spontaneous()) FormShow();
 }
 
 void TDebugForm::hideEvent(QHideEvent* event) {
     QDialog::hideEvent(event);
-    FormHide();
+    if (!event->spontaneous()) FormHide();
 }
 
 void TDebugForm::keyPressEvent(QKeyEvent* event) {
@@ -306,6 +310,8 @@ void TDebugForm::PollButtonClick() {
 void TDebugForm::StopButtonClick() {
     SetButtonMask(CommandMask(DebugCommand::Stop, BreakpointSet()));
     if (Session.LastMode == kModeFree) Session.Interrupt();
+    // A Hop or Jog in progress ends at the next halt, wherever it is.
+    HopFlag = false;
     WalkFlag = false;
 }
 
@@ -359,27 +365,41 @@ void TDebugForm::TimerTimer() {
             StatusPanel->setText(Session.LastRunState == 1 ? QStringLiteral("Sleeping") : QStringLiteral("Running"));
         return;
     }
-    if (!Session.StateValid) StatusPanel->setText(QStringLiteral("Idle"));
-    Session.ReadState();
-    const ChipState& c = Session.State;
-    if (c.ProgramCounter == c.Breakpoint) {
-        HopFlag = false;
-        WalkFlag = false;
-        Session.RefreshViews();
+    // A halt is handled once: when its state has been read, later ticks
+    // only poll, so that the marks of that halt stay until the next one.
+    if (Session.StateValid) return;
+    StatusPanel->setText(QStringLiteral("Idle"));
+    // A Hop within one listing line steps on within this tick's time
+    // budget, so that a long loop on one line ends as fast as the link
+    // allows; a halt not yet seen when the budget is spent is left to the
+    // next tick.
+    QElapsedTimer budget;
+    budget.start();
+    for (;;) {
+        Session.ReadState();
+        const ChipState& c = Session.State;
+        if (c.ProgramCounter == c.Breakpoint) {
+            HopFlag = false;
+            WalkFlag = false;
+            Session.RefreshViews();
+            Session.Resume(Session.LastMode);
+            return;
+        }
+        int line = LineOf(c.ProgramCounter);
+        if (!(HopFlag && line == LastLine)) {
+            LastLine = line;
+            Session.RefreshViews();
+            if (WalkFlag)
+                Session.Resume(Session.LastMode);
+            else
+                SetIdleButtons();
+            return;
+        }
         Session.Resume(Session.LastMode);
-        return;
+        do {
+            if (budget.elapsed() >= kTickBudgetMs) return;
+        } while (!Session.Poll());
     }
-    int line = LineOf(c.ProgramCounter);
-    if (HopFlag && line == LastLine) {
-        Session.Resume(Session.LastMode);
-        return;
-    }
-    LastLine = line;
-    Session.RefreshViews();
-    if (WalkFlag)
-        Session.Resume(Session.LastMode);
-    else
-        SetIdleButtons();
 }
 
 // ---- the views -----------------------------------------------------------------

@@ -11,7 +11,7 @@ TEST(DebugLogic, CommandMasks) {
         bool breakpoint;
         std::uint8_t mask;
     } cases[] = {
-        {DebugCommand::Hop, false, 0},  {DebugCommand::Jog, false, 1},  {DebugCommand::Step, true, 0},
+        {DebugCommand::Hop, false, 1},  {DebugCommand::Jog, false, 1},  {DebugCommand::Step, true, 0},
         {DebugCommand::Walk, true, 1},  {DebugCommand::Run, false, 3},  {DebugCommand::Run, true, 0},
         {DebugCommand::Poll, false, 3}, {DebugCommand::Poll, true, 1},  {DebugCommand::Stop, false, 0},
     };

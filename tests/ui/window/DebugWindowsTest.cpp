@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtTest/qtestspontaneevent.h>
 
 #include "WindowSupport.h"
 #include "core/asm/Assembler.h"
@@ -237,6 +238,125 @@ private slots:
         d.Click(d.debug().StopButton);
         QVERIFY(d.Idle());
         QVERIFY(d.LineOfAddress(d.chip().ProgramCounter) >= 0);
+    }
+
+    // Time passes after each halt: many ticks follow, and they only poll
+    // (two bytes each); the marks of the halt stay until the next one.
+    void haltsAreHandledOnceAndMarksPersist_data() { families_data(); }
+    void haltsAreHandledOnceAndMarksPersist() {
+        QFETCH(int, family);
+        DebugIde d(FamilyByIndex(family));
+        QVERIFY(d.Start(Program(FamilyByIndex(family))));
+        auto onlyPolls = [&](int ticks) {
+            const auto sent = d.ide.device->written.size();
+            const ChipState before = d.chip();
+            for (int i = 0; i < ticks; ++i) d.debug().Tick();
+            QCOMPARE(d.ide.device->written.size(), sent + std::size_t(2 * ticks));
+            QVERIFY(d.chip() == before);
+            QCOMPARE(d.debug().ButtonMask(), IdleMask(d.debug().BreakpointSet()));
+        };
+        onlyPolls(50);
+        d.Click(d.debug().StepButton);
+        QVERIFY(d.Idle());
+        d.Click(d.debug().StepButton);  // MOV W,#5: W changes
+        QVERIFY(d.Idle());
+        onlyPolls(50);
+        QVERIFY(d.registers().CellStyleOf(kCellW) & kStyleChanged);
+        QCOMPARE(Pixel(d.registers(), CellProbe(d.registers().CellRect(kCellW))), QColor(Qt::red));
+        // Hop lands once and stays.
+        d.Click(d.debug().HopButton);
+        QVERIFY(d.Idle());
+        const std::uint32_t landed = d.chip().ProgramCounter;
+        QCOMPARE(landed, kStart + 2);  // MOV count,W done
+        QVERIFY(!(d.registers().CellStyleOf(kCellW) & kStyleChanged));
+        QVERIFY(d.watch().Changed(0));
+        onlyPolls(50);
+        QCOMPARE(d.chip().ProgramCounter, landed);
+        QVERIFY(d.watch().Changed(0));
+        // Jog then Stop: one halt, then nothing more.
+        d.Click(d.debug().JogButton);
+        for (int i = 0; i < 3; ++i) d.debug().Tick();
+        d.Click(d.debug().StopButton);
+        QVERIFY(d.Idle());
+        onlyPolls(50);
+        // Run to the BREAK and leave it there.
+        d.Click(d.debug().RunButton);
+        QVERIFY(d.Idle());
+        QCOMPARE(d.chip().ProgramCounter, kBreakWord + 1);
+        QVERIFY(d.watch().Changed(0));
+        onlyPolls(50);
+        QVERIFY(d.watch().Changed(0));
+        // Reset: one halt at the reset vector.
+        d.Click(d.debug().ResetButton);
+        QVERIFY(d.Idle());
+        onlyPolls(50);
+        QCOMPARE(d.chip().ProgramCounter, std::uint32_t(d.size() - 1));
+    }
+
+    // A double click whose presses have ticks between them still moves the
+    // program counter and undoes its first click's breakpoint toggle.
+    void doubleClickWithTicksBetweenPresses() {
+        DebugIde d(Sx28lFamily());
+        QVERIFY(d.Start(Program(Sx28lFamily(), false)));
+        TCodeForm& c = d.code();
+        const int row = d.LineOfAddress(kLoop) - c.TopLine();
+        const QPoint p = c.RowRect(row).center();
+        ClickAt(c, p);
+        QCOMPARE(d.chip().Breakpoint, kLoop);
+        for (int i = 0; i < 5; ++i) d.debug().Tick();
+        SendMouse(c, QEvent::MouseButtonDblClick, p);
+        SendMouse(c, QEvent::MouseButtonRelease, p);
+        QCOMPARE(d.chip().ProgramCounter, kLoop);
+        QCOMPARE(d.chip().Breakpoint, 4096u);
+        for (int i = 0; i < 20; ++i) d.debug().Tick();
+        QCOMPARE(d.chip().ProgramCounter, kLoop);
+        QCOMPARE(d.chip().Breakpoint, 4096u);
+    }
+
+    // Minimise and restore (spontaneous hide and show) keep the session.
+    void minimiseKeepsTheSession() {
+        DebugIde d(Sx28lFamily());
+        QVERIFY(d.Start(Program(Sx28lFamily())));
+        d.Click(d.debug().StepButton);
+        QVERIFY(d.Idle());
+        const std::uint32_t pc = d.chip().ProgramCounter;
+        QHideEvent hide;
+        QSpontaneKeyEvent::setSpontaneous(&hide);
+        static_cast<QObject&>(d.debug()).event(&hide);  // keeps the spontaneous mark
+        QVERIFY(d.ide.shell->link.PortOpen);
+        QShowEvent show;
+        QSpontaneKeyEvent::setSpontaneous(&show);
+        static_cast<QObject&>(d.debug()).event(&show);
+        QVERIFY(d.ide.shell->link.PortOpen);
+        for (int i = 0; i < 10; ++i) d.debug().Tick();
+        QCOMPARE(d.chip().ProgramCounter, pc);
+        QCOMPARE(d.debug().ButtonMask(), IdleMask(true));
+    }
+
+    // A Hop over a loop on one listing line ends within a few ticks.
+    void longHopEndsWithinFewTicks() {
+        DebugIde d(Sx28lFamily());
+        QVERIFY(d.Start(Header(Sx28lFamily()) + "n EQU 0Ch\r RESET start\r ORG 20h\rstart CLR n\rwait DJNZ n,wait\r NOP\r JMP start\r"));
+        for (int i = 0; i < 2; ++i) {
+            d.Click(d.debug().StepButton);
+            QVERIFY(d.Idle());
+        }
+        QCOMPARE(d.chip().ProgramCounter, kStart + 1);
+        d.Click(d.debug().HopButton);
+        QVERIFY(d.debug().StopButton->isEnabled());
+        QVERIFY(d.Idle(20));
+        QCOMPARE(d.chip().ProgramCounter, kStart + 3);  // DJNZ takes two words
+        // Stop ends a Hop in progress at the next halt.
+        d.Click(d.debug().ResetButton);
+        QVERIFY(d.Idle());
+        d.Click(d.debug().StepButton);
+        QVERIFY(d.Idle());
+        d.Click(d.debug().StepButton);
+        QVERIFY(d.Idle());
+        d.Click(d.debug().HopButton);
+        d.Click(d.debug().StopButton);
+        QVERIFY(d.Idle(5));
+        QCOMPARE(d.chip().ProgramCounter, kStart + 2);  // one instruction on, still the DJNZ line
     }
 
     void runPollAndReset_data() { families_data(); }
