@@ -1,6 +1,8 @@
 #include "sim/PtyBridge.h"
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -127,12 +129,22 @@ bool PtyBridge::WriteAll(const std::uint8_t* data, std::size_t size) {
     return true;
 }
 
+void PtyBridge::Pace(std::size_t bytes, std::int64_t& busyUntilUs) const {
+    if (!paced_ || baud_ == 0) return;
+    using namespace std::chrono;
+    const std::int64_t now = duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+    busyUntilUs = std::max(busyUntilUs, now) + std::int64_t(bytes) * 10'000'000 / std::int64_t(baud_);
+    std::this_thread::sleep_until(steady_clock::time_point(microseconds(busyUntilUs)));
+}
+
 void PtyBridge::Run(volatile std::sig_atomic_t& stop, std::FILE* log) {
     bool connected = false;
     std::uint64_t inAtConnect = 0, outAtConnect = 0;
     std::uint64_t ignored = 0;
     std::uint8_t buffer[4096];
     std::uint8_t out[4096];
+    std::int64_t inBusyUs = 0, outBusyUs = 0;  // the two directions of the line
+    constexpr std::size_t kSlice = 16;         // bytes written per paced step
     auto disconnect = [&] {
         if (!connected) return;
         connected = false;
@@ -166,10 +178,16 @@ void PtyBridge::Run(volatile std::sig_atomic_t& stop, std::FILE* log) {
                     outAtConnect = firmware_.BytesSent();
                 }
                 if (SpeedMatches()) {
+                    Pace(std::size_t(n), inBusyUs);
                     firmware_.Receive(buffer, std::size_t(n));
-                    while (std::size_t m = firmware_.TakeOutput(out, sizeof out)) {
+                    bool written = true;
+                    while (std::size_t m = written ? firmware_.TakeOutput(out, sizeof out) : 0) {
                         Dump(trace_, "out", out, m);
-                        if (!WriteAll(out, m)) break;
+                        for (std::size_t at = 0; written && at < m; at += kSlice) {
+                            const std::size_t k = std::min(kSlice, m - at);
+                            if (paced_) Pace(k, outBusyUs);
+                            written = WriteAll(out + at, k);
+                        }
                     }
                 } else {
                     ignored += std::uint64_t(n);

@@ -2,7 +2,9 @@
 // slave side like a serial port; bytes from it go to the firmware, the
 // firmware's answers go back. The tool answers only while the client's line
 // speed (read from the pty's termios) matches its own; a client that closes
-// the slave disconnects the tool, as a dropped DTR line would.
+// the slave disconnects the tool, as a dropped DTR line would. Paced (the
+// default), bytes reach the firmware and the client no faster than the line
+// speed carries them (ten bits a byte), as with a real tool.
 #pragma once
 
 #include <csignal>
@@ -30,15 +32,21 @@ public:
     void Run(volatile std::sig_atomic_t& stop, std::FILE* log);
     // With a trace file, every chunk read and written is dumped in hex.
     void SetTrace(std::FILE* trace) { trace_ = trace; }
+    // Unpaced, answers leave at once (for tests that do not need the pace).
+    void SetPaced(bool paced) { paced_ = paced; }
 
 private:
     bool SpeedMatches() const;
     bool WriteAll(const std::uint8_t* data, std::size_t size);
+    // Waits until `bytes` more bytes have crossed a line that is busy until
+    // `busyUntilUs` (steady-clock microseconds), and moves that mark on.
+    void Pace(std::size_t bytes, std::int64_t& busyUntilUs) const;
 
     ToolFirmware& firmware_;
     std::uint32_t baud_;
     int master_ = -1;
     std::FILE* trace_ = nullptr;
+    bool paced_ = true;
     std::string slavePath_;
 };
 

@@ -179,6 +179,8 @@ bool TClockForm::EditKeyPress(QKeyEvent* event) {
         case Qt::Key_Backspace: key = 8; break;
         case Qt::Key_Return:
         case Qt::Key_Enter: key = 13; break;
+        // Delete carries the text "\x7f" on X11; it edits as usual.
+        case Qt::Key_Delete: return false;
         default: {
             const QString text = event->text();
             // Keys without a character (arrows, Home, Delete, Tab, Escape's

@@ -462,7 +462,24 @@ bool TEditorView::FormKeyDown(int key, int modifiers) {
     return true;
 }
 
+// Tab and Shift+Tab are text for the editor, not focus moves.
+bool TEditorView::event(QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+            keyPressEvent(key);
+            return true;
+        }
+    }
+    return QWidget::event(event);
+}
+
 void TEditorView::keyPressEvent(QKeyEvent* event) {
+    // Shift+Tab arrives as Backtab without text; it types a TAB as Tab does.
+    if (event->key() == Qt::Key_Backtab) {
+        FormKeyPress(std::uint8_t('\t'));
+        return;
+    }
     const Qt::KeyboardModifiers m = event->modifiers();
     int modifiers = (m & Qt::ShiftModifier ? Shift : 0) | (m & Qt::ControlModifier ? Ctrl : 0);
     if (FormKeyDown(event->key(), modifiers)) return;
@@ -602,9 +619,10 @@ void TEditorView::mousePressEvent(QMouseEvent* event) {
     FormMouseDown(event->button(), p.x(), p.y());
 }
 
-// A double click arrives as a second press as well; the press times tell
-// single, double and triple clicks apart.
-void TEditorView::mouseDoubleClickEvent(QMouseEvent*) {}
+// Qt delivers the second press of a double click only as a double-click
+// event; it counts as a press, and the press times tell single, double and
+// triple clicks apart.
+void TEditorView::mouseDoubleClickEvent(QMouseEvent* event) { mousePressEvent(event); }
 
 void TEditorView::mouseMoveEvent(QMouseEvent* event) {
     QPoint p = event->position().toPoint();

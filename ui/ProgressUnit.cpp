@@ -1,12 +1,23 @@
 #include "ui/ProgressUnit.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "ui/IRCUnit.h"
 
 namespace korvid {
+
+namespace {
+// Lets the window system expose and paint the window while the operation
+// holds the event loop: no user input (the command is still running) and
+// no timers (a view's timer would use the link in the middle of it).
+void LetWindowsPaint() {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::X11ExcludeTimers);
+}
+}  // namespace
 
 TProgressForm::TProgressForm(Shell& shell, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint), shell_(shell) {
@@ -35,16 +46,29 @@ void TProgressForm::ShowProgress(std::string_view text) {
         if (QScreen* screen = QGuiApplication::primaryScreen())
             move(screen->geometry().center() - rect().center());
         show();
+        raise();
     }
+    LetWindowsPaint();
     repaint();
 }
 
 void TProgressForm::StepProgress() {
     ProgressBar->setValue(std::min(ProgressBar->value() + kProgressStep, kProgressMax));
+    LetWindowsPaint();
     ProgressBar->repaint();
+    if (windowHandle() && windowHandle()->isExposed()) ++exposedSteps;
 }
 
-void TProgressForm::HideProgress() { hide(); }
+// The bar is drawn full before the window goes, so that the user sees the
+// operation reach its end.
+void TProgressForm::HideProgress() {
+    if (isVisible()) {
+        ProgressBar->setValue(kProgressMax);
+        LetWindowsPaint();
+        ProgressBar->repaint();
+    }
+    hide();
+}
 
 void TProgressForm::ShowIrcResults(const IrcResults& results) {
     (void)results;

@@ -26,6 +26,8 @@ public:
     // Texts shown since start-up, in order (the window is shown and hidden
     // within one command, so tests read what it showed here).
     QStringList shownTexts;
+    // Progress steps taken while the window was exposed on the screen.
+    int exposedSteps = 0;
 
 private:
     Shell& shell_;

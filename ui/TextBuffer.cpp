@@ -155,15 +155,6 @@ void TextBuffer::StripControls() {
     }
 }
 
-void TextBuffer::AddLineFeeds() {
-    caret = 0;
-    while (caret < length) {
-        bool cr = ByteAt(caret) == CR;
-        ++caret;
-        if (cr) InsertChar(LF);
-    }
-}
-
 FileResult TextBuffer::LoadText(const std::string& name, bool& cleared) {
     cleared = false;
     if (listMode) LeaveListMode();
@@ -200,24 +191,18 @@ FileResult TextBuffer::LoadText(const std::string& name, bool& cleared) {
     return {false, "Error reading file " + name + ". " + reason + "."};
 }
 
+// Writes the text with CR LF line ends, built apart from the buffer so that
+// a listing (read-only) and a full buffer are saved the same way.
 FileResult TextBuffer::SaveText(const std::string& name) {
-    std::int32_t keep = caret;
-    std::int32_t keepAnchor = anchor;
-    std::uint8_t keepSelection = selectionState;
-    std::uint8_t keepModified = modified;
-    AddLineFeeds();
-    caret = length;
-    MoveGap();
-    std::string reason;
-    bool ok = WriteFileAtomically(name, std::string_view(base, std::size_t(length)), &reason);
-    StripControls();
-    caret = keep;
-    anchor = keepAnchor;
-    selectionState = keepSelection;
-    if (!ok) {
-        modified = keepModified;
-        return {false, "Cannot save file " + name + ". " + reason + "."};
+    std::string out;
+    out.reserve(std::size_t(length) + std::size_t(length) / 16 + 1);
+    for (std::int32_t p = 0; p < length; ++p) {
+        const char b = char(ByteAt(p));
+        out.push_back(b);
+        if (b == CR) out.push_back(LF);
     }
+    std::string reason;
+    if (!WriteFileAtomically(name, out, &reason)) return {false, "Cannot save file " + name + ". " + reason + "."};
     modified = 0;
     return {};
 }

@@ -82,7 +82,6 @@ public:
     // Buffer part of clearing the text (the view resets its own fields).
     void ClearText();
     void StripControls();
-    void AddLineFeeds();
 
     // Loads a file (CR LF, LF or CR line ends all become CR); a file larger
     // than SourceCapacity is refused and the

@@ -20,7 +20,7 @@ void OnSignal(int) { g_stop = 1; }
 
 const char kUsage[] =
     "usage: korvid-sim [--family 28l|52] [--baud 57600|19200] [--brandel] [--firmware N]\n"
-    "                  [--seed N] [--irc-offset X] [--link PATH] [--verbose] [--trace]\n"
+    "                  [--seed N] [--irc-offset X] [--link PATH] [--fast] [--verbose] [--trace]\n"
     "  faults: [--fail-status N --fail-after K] [--silent-after K] [--bad-detect I]\n"
     "          [--garbage-after K]\n";
 
@@ -50,6 +50,7 @@ int main(int argc, char** argv) {
     std::string linkPath;
     bool verbose = false;
     bool trace = false;
+    bool fast = false;
 
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -88,6 +89,8 @@ int main(int argc, char** argv) {
             if (!next) return Usage("--link takes a path");
             linkPath = next;
             ++i;
+        } else if (a == "--fast") {
+            fast = true;
         } else if (a == "--verbose") {
             verbose = true;
         } else if (a == "--trace") {
@@ -137,6 +140,7 @@ int main(int argc, char** argv) {
     std::printf("%s\n", bridge.SlavePath().c_str());
     std::fflush(stdout);
     if (trace) bridge.SetTrace(stderr);
+    bridge.SetPaced(!fast);  // --fast: answers at once instead of at the line's pace
     bridge.Run(g_stop, verbose ? stderr : nullptr);
     if (!linkPath.empty()) ReleaseLink(linkPath, bridge.SlavePath());
     return 0;

@@ -103,7 +103,7 @@ SimTool::SimTool(const std::vector<std::string>& options, const std::vector<std:
     int out[2];
     if (logFd < 0 || ::pipe2(out, O_CLOEXEC) != 0) return;
     std::vector<std::string> argv = launcher;
-    argv.insert(argv.end(), {BinaryPath("apps/korvid-sim/korvid-sim"), "--verbose"});
+    argv.insert(argv.end(), {BinaryPath("apps/korvid-sim/korvid-sim"), "--verbose", "--fast"});
     argv.insert(argv.end(), options.begin(), options.end());
     pid_ = Spawn(argv, {}, out[1], logFd);
     ::close(out[1]);

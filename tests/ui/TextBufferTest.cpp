@@ -244,12 +244,17 @@ TEST(TextBuffer, LoadAndSaveLineEnds) {
     ASSERT_TRUE(t.SaveText((dir / "lf.src").string()).ok);
     EXPECT_EQ(ReadFile(dir / "lf.src"), "\r\nx\r\ny\r\n\r\nz\r\n\r\n");
 
-    // A full buffer has no room for the LFs: lines are saved with CR alone.
+    // A full buffer and a listing are saved with CR LF all the same.
     std::string full(SourceCapacity - 2, 'q');
     full += "\r\r";
     t.SetText(full);
     ASSERT_TRUE(t.SaveText((dir / "full.src").string()).ok);
-    EXPECT_EQ(ReadFile(dir / "full.src"), full);
+    EXPECT_EQ(ReadFile(dir / "full.src"), full.substr(0, full.size() - 2) + "\r\n\r\n");
+    char listing[] = "0000 L1\r0001 L2\r";
+    t.EnterListMode(listing, 16);
+    ASSERT_TRUE(t.SaveText((dir / "list.lst").string()).ok);
+    EXPECT_EQ(ReadFile(dir / "list.lst"), "0000 L1\r\n0001 L2\r\n");
+    EXPECT_EQ(t.length, 16);
 }
 
 TEST(TextBuffer, FailedSaveKeepsOldFileAndModifiedFlag) {

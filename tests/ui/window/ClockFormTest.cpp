@@ -155,6 +155,12 @@ void ClockFormTest::keys() {
     rig.sent.clear();
     QTest::keyClick(clock.Edit, 'r');
     QCOMPARE(rig.sent, std::vector<std::uint8_t>{4});  // release: the chip restarts
+    // Delete as X11 sends it (with the text "\x7f") deletes in the edit.
+    clock.Edit->setText(QStringLiteral("12.5"));
+    clock.Edit->setCursorPosition(0);
+    QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, QString(QChar(0x7f)));
+    QApplication::sendEvent(clock.Edit, &del);
+    QCOMPARE(clock.Edit->text(), QStringLiteral("2.5"));
     QTest::keyClick(clock.Edit, 'K');
     QVERIFY(!clock.isVisible());
     QVERIFY(!rig.ide.shell->link.PortOpen);

@@ -43,6 +43,11 @@ private slots:
         QApplication::sendEvent(&view(), &umlaut);
         QTest::keyClick(&view(), Qt::Key_Escape);  // control characters are not text
         QCOMPARE(QByteArray::fromStdString(text().Text()), QByteArray("ab\t\rc\xe4"));
+        // Shift+Tab arrives as Backtab without text and types a TAB too.
+        QKeyEvent backtab(QEvent::KeyPress, Qt::Key_Backtab, Qt::ShiftModifier);
+        QApplication::sendEvent(&view(), &backtab);
+        QCOMPARE(QByteArray::fromStdString(text().Text()), QByteArray("ab\t\rc\xe4\t"));
+        QTest::keyClick(&view(), Qt::Key_Backspace);
         QCOMPARE(text().modified, std::uint8_t(1));
         // Typing replaces a selection.
         SetMarked(*ide, "x^yz|w");
@@ -189,6 +194,18 @@ private slots:
         QCOMPARE(Marked(text()), std::string("alpha beta\r^\tgamma\r|delta"));
         QTest::keyClick(&view(), Qt::Key_Delete);
         QCOMPARE(Marked(text()), std::string("alpha beta\r|delta"));
+        // As Qt delivers them: the second press of a double click comes
+        // only as a double-click event, and selects the word all the same.
+        now += 1000;
+        const QPoint word = view().CellCentre(8, 0);
+        QTest::mousePress(&view(), Qt::LeftButton, Qt::NoModifier, word);
+        QTest::mouseRelease(&view(), Qt::LeftButton, Qt::NoModifier, word);
+        now += 100;
+        QMouseEvent dbl(QEvent::MouseButtonDblClick, QPointF(word), view().mapToGlobal(QPointF(word)), Qt::LeftButton,
+                        Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&view(), &dbl);
+        QTest::mouseRelease(&view(), Qt::LeftButton, Qt::NoModifier, word);
+        QCOMPARE(Marked(text()), std::string("alpha ^beta|\rdelta"));
         // Slow clicks are single clicks.
         Click(1, 0);
         Click(1, 0, 600);

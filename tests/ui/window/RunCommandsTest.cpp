@@ -46,6 +46,8 @@ private slots:
         QVERIFY(progress.shownTexts.contains("Programming..."));
         QVERIFY(!progress.isVisible());
         QCOMPARE(progress.ProgressBar->value(), kProgressMax);
+        // Painted on the screen while it advanced.
+        QVERIFY(progress.exposedSteps > 10);
         // The chip holds the assembled words.
         const Image& flash = ide.firmware->Chip().flash;
         QCOMPARE(int(flash[0] & kWordMask), int(ide.state->ChipImage[0] & kWordMask));

@@ -151,7 +151,8 @@ QString SimulatedToolPath() {
 
 QString StartSimulatedTool(QProcess& tool, const Family& family) {
     tool.start(SimulatedToolPath(),
-               {QStringLiteral("--family"), QString::fromLatin1(family.name.data(), qsizetype(family.name.size()))});
+               {QStringLiteral("--fast"), QStringLiteral("--family"),
+                QString::fromLatin1(family.name.data(), qsizetype(family.name.size()))});
     if (!tool.waitForStarted(5000)) return {};
     for (int i = 0; i < 50 && !tool.canReadLine(); ++i) tool.waitForReadyRead(100);
     return QString::fromLocal8Bit(tool.readLine()).trimmed();
