@@ -1,6 +1,10 @@
 #include "apps/korvid/CommandTable.h"
 
+#include <cstdio>
+
 namespace korvid::cli {
+
+void PrintError(const std::string& message) { std::fprintf(stderr, "%s: %s\n", kProgramName, message.c_str()); }
 
 static std::vector<Command>& Table() {
     static std::vector<Command> table;

@@ -57,6 +57,39 @@ TEST(CliAsm, UsageAndFileErrors) {
     EXPECT_NE(r.err.find("missing.src"), std::string::npos);
 }
 
+TEST(CliAsm, OutputNamingTheInputIsRefusedBeforeAnythingIsWritten) {
+    TempDir dir;
+    dir.Write("a.src", "\tnop\n");
+    const std::vector<std::vector<std::string>> cases = {
+        {"asm", dir.File("a.src"), "-o", dir.path() + "/./a.src"},
+        {"asm", dir.File("a.src"), "-l", dir.File("a.src")},
+        {"asm", dir.File("a.src"), "-o", dir.File("x.sxh"), "-l", dir.File("x.sxh")},
+        {"debugimage", dir.File("a.src"), "-o", dir.File("a.src")},
+    };
+    for (const auto& args : cases) {
+        auto r = RunProgram(kKorvid, args);
+        EXPECT_EQ(r.exitCode, 2) << args[3];
+        EXPECT_EQ(r.err.rfind("korvid ", 0), 0u) << r.err;
+        EXPECT_EQ(dir.Read("a.src"), "\tnop\n");
+        EXPECT_FALSE(dir.Exists("x.sxh"));
+    }
+}
+
+TEST(CliAsm, AllOutputsOrNoneAndPipes) {
+    TempDir dir;
+    dir.Write("a.src", "\tnop\n");
+    dir.Write("old.sxh", "old");
+    auto r = RunProgram(kKorvid, {"asm", dir.File("a.src"), "-o", dir.File("old.sxh"), "-l", dir.File("no/x.lst")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(dir.Read("old.sxh"), "old");
+    // Source from standard input, hex to standard output.
+    r = RunProgram(kKorvid, {"asm", "-", "-o", "-"}, "\tnop\n");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out.rfind(":20000000", 0), 0u) << r.out;
+    r = RunProgram(kKorvid, {"asm", "/dev/stdin", "-o", dir.File("p.sxh")}, "\tnop\n");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+}
+
 TEST(CliHex, ShowsConfigurationIdAndHighestAddress) {
     TempDir dir;
     dir.Write("p.src", "\torg 10h\n\tnop\n");
