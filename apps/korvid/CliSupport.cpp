@@ -171,7 +171,10 @@ bool LoadHexImage(CoreSession& session, const std::string& path) {
         return false;
     }
     if (s.ErrorFlag != 0 && s.ErrorMessage[0] != 'W') {
-        std::fprintf(stderr, "%s: error: %s\n", path.c_str(), s.ErrorMessage);
+        if (s.ErrorMessage == kHexRecordTypeMessage || s.ErrorMessage == kHexRangeMessage)
+            std::fprintf(stderr, "%s:%d:1: error: %s\n", path.c_str(), HexErrorLine(s), s.ErrorMessage);
+        else
+            std::fprintf(stderr, "%s: error: %s\n", path.c_str(), s.ErrorMessage);
         return false;
     }
     if (s.ErrorFlag != 0) {
