@@ -170,6 +170,15 @@ bool LoadHexImage(CoreSession& session, const std::string& path) {
         std::fprintf(stderr, "korvid: %s\n", message.c_str());
         return false;
     }
+    // Text that does not start with a record and does not load (or holds no
+    // record at all) is a source or some other file, not a broken hex file.
+    const char* first = s.ListText;
+    while (*first == ' ' || *first == '\t' || *first == '\r' || *first == '\n') ++first;
+    if (*first != ':' && ((s.ErrorFlag != 0 && s.ErrorMessage[0] != 'W') || !std::strchr(first, ':'))) {
+        std::fprintf(stderr, "%s: %s is not a hex file (hex records start with ':'); to assemble a source use: %s asm %s\n",
+                     kProgramName, path.c_str(), kProgramName, path.c_str());
+        return false;
+    }
     if (s.ErrorFlag != 0 && s.ErrorMessage[0] != 'W') {
         if (s.ErrorMessage == kHexRecordTypeMessage || s.ErrorMessage == kHexRangeMessage)
             std::fprintf(stderr, "%s:%d:1: error: %s\n", path.c_str(), HexErrorLine(s), s.ErrorMessage);

@@ -18,4 +18,10 @@ bool RegisterCommand(const Command& command) {
 
 const std::vector<Command>& Commands() { return Table(); }
 
+const Command* FindCommand(std::string_view name) {
+    for (const Command& c : Table())
+        if (c.name == name) return &c;
+    return nullptr;
+}
+
 }  // namespace korvid::cli

@@ -33,6 +33,8 @@ struct Command {
 // Registers a command; called from static initialisers.
 bool RegisterCommand(const Command& command);
 const std::vector<Command>& Commands();
+// The command of that name, or nullptr.
+const Command* FindCommand(std::string_view name);
 
 }  // namespace korvid::cli
 

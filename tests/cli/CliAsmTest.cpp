@@ -90,6 +90,32 @@ TEST(CliAsm, AllOutputsOrNoneAndPipes) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
 }
 
+TEST(CliConventions, HelpVersionAndSourceGivenToHex) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"asm", "--help"}, {"help", "asm"}, {"asm", "x.src", "-h"}}) {
+        auto r = RunProgram(kKorvid, args);
+        EXPECT_EQ(r.exitCode, 0) << args[0];
+        EXPECT_EQ(r.out.rfind("usage: korvid asm ", 0), 0u) << r.out;
+    }
+    auto r = RunProgram(kKorvid, {"--version"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out.rfind("korvid ", 0), 0u) << r.out;
+    EXPECT_EQ(RunProgram(kKorvid, {"help", "nosuch"}).exitCode, 2);
+
+    TempDir dir;
+    dir.Write("a.src", "\tnop\n\tjmp 0\n");
+    r = RunProgram(kKorvid, {"hex", dir.File("a.src")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err.rfind("korvid: ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find("not a hex file"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("korvid asm"), std::string::npos) << r.err;
+    // A record of an unknown type is reported at its line.
+    dir.Write("t.sxh", ":0200000000F00E\r\n:0200000600F008\r\n:00000001FF\r\n");
+    r = RunProgram(kKorvid, {"hex", dir.File("t.sxh")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find(dir.File("t.sxh") + ":2:1: error:"), std::string::npos) << r.err;
+}
+
 TEST(CliHex, ShowsConfigurationIdAndHighestAddress) {
     TempDir dir;
     dir.Write("p.src", "\torg 10h\n\tnop\n");
