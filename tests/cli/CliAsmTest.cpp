@@ -1,6 +1,9 @@
 // `korvid asm` and `korvid hex` run as child processes.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "tests/support/RunProgram.h"
 
 namespace korvid {
@@ -88,6 +91,31 @@ TEST(CliAsm, AllOutputsOrNoneAndPipes) {
     EXPECT_EQ(r.out.rfind(":20000000", 0), 0u) << r.out;
     r = RunProgram(kKorvid, {"asm", "/dev/stdin", "-o", dir.File("p.sxh")}, "\tnop\n");
     EXPECT_EQ(r.exitCode, 0) << r.err;
+}
+
+// An ordinary user who may not write the output's folder gets a message and
+// loses nothing; run as nobody when the suite runs as root.
+TEST(CliAsm, UnwritableFolderAsAnOrdinaryUserLeavesTheOldOutput) {
+    TempDir dir;
+    dir.Write("a.src", "\tnop\n");
+    dir.Write("old.sxh", "old");
+    ::chmod(dir.path().c_str(), 0755);
+    ::chmod(dir.File("a.src").c_str(), 0644);
+    ::chmod(dir.File("old.sxh").c_str(), 0666);
+    std::vector<std::string> args = {"asm", dir.File("a.src"), "-o", dir.File("old.sxh")};
+    std::string program = kKorvid;
+    if (::geteuid() == 0) {
+        args.insert(args.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups", kKorvid});
+        program = "/usr/bin/setpriv";
+    } else {
+        ::chmod(dir.path().c_str(), 0555);
+    }
+    auto r = RunProgram(program, args);
+    ::chmod(dir.path().c_str(), 0755);
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_EQ(r.err.rfind("korvid: ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find("Permission denied"), std::string::npos) << r.err;
+    EXPECT_EQ(dir.Read("old.sxh"), "old");
 }
 
 TEST(CliConventions, HelpVersionAndSourceGivenToHex) {
