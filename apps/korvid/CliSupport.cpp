@@ -183,14 +183,14 @@ bool LoadHexImage(CoreSession& session, const std::string& path) {
         if (s.ErrorMessage == kHexRecordTypeMessage || s.ErrorMessage == kHexRangeMessage)
             std::fprintf(stderr, "%s:%d:1: error: %s\n", path.c_str(), HexErrorLine(s), s.ErrorMessage);
         else
-            std::fprintf(stderr, "%s: error: %s\n", path.c_str(), s.ErrorMessage);
+            std::fprintf(stderr, "%s: %s: error: %s\n", kProgramName, path.c_str(), s.ErrorMessage);
         return false;
     }
     if (s.ErrorFlag != 0) {
         std::string warning = s.ErrorMessage;
         std::replace(warning.begin(), warning.end(), '\r', ' ');
         warning.erase(std::remove(warning.begin(), warning.end(), '\n'), warning.end());
-        std::fprintf(stderr, "%s: warning: %s\n", path.c_str(), warning.c_str());
+        std::fprintf(stderr, "%s: %s: warning: %s\n", kProgramName, path.c_str(), warning.c_str());
     }
     return true;
 }

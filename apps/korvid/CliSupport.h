@@ -71,13 +71,13 @@ bool AssembleFile(CoreSession& session, const std::string& path);
 
 // Loads a hex file into the device image (LoadHexFile). Prints a refusal or
 // violation and returns false; a missing-fuse warning is printed as
-// "FILE: warning: ..." and accepted.
+// "korvid: FILE: warning: ..." and accepted.
 bool LoadHexImage(CoreSession& session, const std::string& path);
 
 // Loads a program image for a device command: FILE.src (or any name not
 // ending in .sxh/.hex/.obj) is assembled; a hex file is loaded with LoadHex
 // and adopted as the chip image, as the Device window does. Prints its own
-// errors; a hex warning is printed as "FILE: warning: ..." and accepted.
+// errors; a hex warning is printed as "korvid: FILE: warning: ..." and accepted.
 bool LoadProgramImage(CoreSession& session, const std::string& path);
 
 // True when the name ends in .sxh, .hex or .obj (any case).

@@ -68,7 +68,7 @@ int RunDebugImage(const std::vector<std::string>& args) {
     }
     PrepareDebugImage(s);
     if (s.ErrorFlag) {
-        std::fprintf(stderr, "%s: %s\n", path.c_str(), PlainLines(s.ErrorMessage).c_str());
+        PrintError(path + ": " + PlainLines(s.ErrorMessage));
         return kExitFailure;
     }
     auto out = options.Value("-o");
