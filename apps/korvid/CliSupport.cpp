@@ -106,33 +106,22 @@ bool LoadSource(const std::string& path, std::string& text, std::string& message
     // Sources of any practical size are accepted; the assembler's own limits
     // (list size, symbol storage) report what does not fit.
     constexpr std::size_t kMaxSourceBytes = 64u << 20;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat st {};
-    if (fd < 0 || ::fstat(fd, &st) != 0) {
-        message = "cannot read " + path + ": " + std::strerror(errno);
-        if (fd >= 0) ::close(fd);
-        return false;
-    }
-    ::close(fd);
-    if (S_ISDIR(st.st_mode)) {
-        message = "cannot read " + path + ": it is a folder";
-        return false;
-    }
-    std::vector<char> buffer(std::size_t(std::min<off_t>(st.st_size, off_t(kMaxSourceBytes))) + 2);
-    std::size_t length = 0;
     std::string reason;
-    ReadResult r = ReadFileWhole(path, buffer.data(), buffer.size(), length, &reason);
+    ReadResult r = ReadFileToString(path, text, kMaxSourceBytes, &reason);
     if (r == ReadResult::TooLarge) {
-        message = path + " is too large (more than " + std::to_string(kMaxSourceBytes) + " bytes)";
+        message = DisplayName(path) + " is too large (more than " + std::to_string(kMaxSourceBytes) + " bytes)";
         return false;
     }
     if (r != ReadResult::Ok) {
-        message = "cannot read " + path + ": " + reason;
+        message = "cannot read " + DisplayName(path) + ": " + reason;
         return false;
     }
-    text.assign(buffer.data(), length);
     NormalizeSource(text);
     return true;
+}
+
+std::string DisplayName(const std::string& path) {
+    return path == kStdStreamName ? std::string("standard input") : path;
 }
 
 TextPosition PositionOf(const std::string& text, std::uint32_t offset) {
@@ -181,15 +170,27 @@ bool LoadHexImage(CoreSession& session, const std::string& path) {
         std::fprintf(stderr, "korvid: %s\n", message.c_str());
         return false;
     }
+    // Text that does not start with a record and does not load (or holds no
+    // record at all) is a source or some other file, not a broken hex file.
+    const char* first = s.ListText;
+    while (*first == ' ' || *first == '\t' || *first == '\r' || *first == '\n') ++first;
+    if (*first != ':' && ((s.ErrorFlag != 0 && s.ErrorMessage[0] != 'W') || !std::strchr(first, ':'))) {
+        std::fprintf(stderr, "%s: %s is not a hex file (hex records start with ':'); to assemble a source use: %s asm %s\n",
+                     kProgramName, path.c_str(), kProgramName, path.c_str());
+        return false;
+    }
     if (s.ErrorFlag != 0 && s.ErrorMessage[0] != 'W') {
-        std::fprintf(stderr, "%s: error: %s\n", path.c_str(), s.ErrorMessage);
+        if (s.ErrorMessage == kHexRecordTypeMessage || s.ErrorMessage == kHexRangeMessage)
+            std::fprintf(stderr, "%s:%d:1: error: %s\n", path.c_str(), HexErrorLine(s), s.ErrorMessage);
+        else
+            std::fprintf(stderr, "%s: %s: error: %s\n", kProgramName, path.c_str(), s.ErrorMessage);
         return false;
     }
     if (s.ErrorFlag != 0) {
         std::string warning = s.ErrorMessage;
         std::replace(warning.begin(), warning.end(), '\r', ' ');
         warning.erase(std::remove(warning.begin(), warning.end(), '\n'), warning.end());
-        std::fprintf(stderr, "%s: warning: %s\n", path.c_str(), warning.c_str());
+        std::fprintf(stderr, "%s: %s: warning: %s\n", kProgramName, path.c_str(), warning.c_str());
     }
     return true;
 }
@@ -201,13 +202,32 @@ bool LoadProgramImage(CoreSession& session, const std::string& path) {
     return true;
 }
 
-bool WriteOutput(const std::string& path, const std::string& data) {
+bool WriteOutput(const std::string& path, const std::string& data) { return WriteOutputs({{path, data}}); }
+
+bool WriteOutputs(const std::vector<OutputFile>& files) {
     std::string reason;
-    if (!WriteFileAtomically(path, data, &reason)) {
-        std::fprintf(stderr, "korvid: cannot write %s: %s\n", path.c_str(), reason.c_str());
+    if (!WriteFilesAtomically(files, &reason)) {
+        std::fprintf(stderr, "korvid: %s; no output was written\n", reason.c_str());
         return false;
     }
     return true;
+}
+
+bool OutputsAreDistinct(const std::string& command, const std::vector<std::string>& inputs,
+                        const std::vector<NamedOutput>& outputs) {
+    std::vector<std::string> paths;
+    for (const NamedOutput& o : outputs) paths.push_back(o.path);
+    auto clash = FindFileClash(inputs, paths);
+    if (!clash) return true;
+    const NamedOutput& out = outputs[clash->output];
+    std::string message;
+    if (clash->input >= 0)
+        message = out.option + " " + out.path + " is the input file " + inputs[std::size_t(clash->input)];
+    else
+        message = outputs[clash->other].option + " " + outputs[clash->other].path + " and " + out.option + " " +
+                  out.path + " are the same file";
+    std::fprintf(stderr, "%s %s: %s; nothing was written\n", kProgramName, command.c_str(), message.c_str());
+    return false;
 }
 
 }  // namespace korvid::cli

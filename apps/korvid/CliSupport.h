@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/asm/AssemblyState.h"
+#include "core/image/FileIo.h"
 
 namespace korvid::cli {
 
@@ -48,7 +49,10 @@ struct CoreSession {
     std::string source;  // the text handed to the assembler (NUL after it)
 };
 
-// Reads a source file and turns it into the text the assembler takes: CR LF
+// "standard input" for "-", else the path: the name messages use.
+std::string DisplayName(const std::string& path);
+
+// Reads a source file ("-": standard input) and turns it into the text the assembler takes: CR LF
 // and bare LF become CR, other control bytes except TAB are removed.
 bool LoadSource(const std::string& path, std::string& text, std::string& message);
 void NormalizeSource(std::string& text);
@@ -67,19 +71,34 @@ bool AssembleFile(CoreSession& session, const std::string& path);
 
 // Loads a hex file into the device image (LoadHexFile). Prints a refusal or
 // violation and returns false; a missing-fuse warning is printed as
-// "FILE: warning: ..." and accepted.
+// "korvid: FILE: warning: ..." and accepted.
 bool LoadHexImage(CoreSession& session, const std::string& path);
 
 // Loads a program image for a device command: FILE.src (or any name not
 // ending in .sxh/.hex/.obj) is assembled; a hex file is loaded with LoadHex
 // and adopted as the chip image, as the Device window does. Prints its own
-// errors; a hex warning is printed as "FILE: warning: ..." and accepted.
+// errors; a hex warning is printed as "korvid: FILE: warning: ..." and accepted.
 bool LoadProgramImage(CoreSession& session, const std::string& path);
 
 // True when the name ends in .sxh, .hex or .obj (any case).
 bool IsHexFileName(const std::string& path);
 
-// Writes a file atomically; prints "korvid: MESSAGE" on failure.
+// Writes the outputs of a command, all or none (WriteFilesAtomically; "-"
+// is standard output); prints "korvid: MESSAGE" on failure.
 bool WriteOutput(const std::string& path, const std::string& data);
+bool WriteOutputs(const std::vector<OutputFile>& files);
+
+// An output file with the option that named it ("-o"), for messages.
+struct NamedOutput {
+    std::string option;
+    std::string path;
+};
+
+// False, with "korvid CMD: ..." on stderr, when an output is one of the
+// inputs or two outputs are one file (same device and inode, links and
+// "./" spellings included). Call it before reading or writing anything;
+// the command then exits with kExitUsage.
+bool OutputsAreDistinct(const std::string& command, const std::vector<std::string>& inputs,
+                        const std::vector<NamedOutput>& outputs);
 
 }  // namespace korvid::cli

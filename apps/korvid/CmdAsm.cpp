@@ -35,20 +35,25 @@ int RunAsm(const std::vector<std::string>& args) {
     if (!family) return kExitUsage;
 
     const std::string source = options.Operands()[0];
+    const std::string hexPath = options.Value("-o").value_or(DefaultHexName(source));
+    std::vector<NamedOutput> outputs = {{"-o", hexPath}};
+    if (auto l = options.Value("-l")) outputs.push_back({"-l", *l});
+    if (!OutputsAreDistinct("asm", {source}, outputs)) return kExitUsage;
+
     CoreSession session(*family);
     if (!AssembleFile(session, source)) return kExitFailure;
 
     AssemblyState& s = *session.state;
     std::string listing;
-    if (auto l = options.Value("-l")) listing = ListingForDisk(s.ListText, s.ListLength);
+    if (options.Value("-l")) listing = ListingForDisk(s.ListText, s.ListLength);
     if (!SaveHex(s)) {
-        std::fprintf(stderr, "korvid: the list buffer cannot hold the hex text\n");
+        PrintError("the list buffer cannot hold the hex text");
         return kExitFailure;
     }
     const std::string hex(s.ListText, s.ListLength);
-    if (!WriteOutput(options.Value("-o").value_or(DefaultHexName(source)), hex)) return kExitFailure;
-    if (auto l = options.Value("-l"))
-        if (!WriteOutput(*l, listing)) return kExitFailure;
+    std::vector<OutputFile> files = {{hexPath, hex}};
+    if (outputs.size() > 1) files.push_back({outputs[1].path, listing});
+    if (!WriteOutputs(files)) return kExitFailure;
     return kExitOk;
 }
 

@@ -56,8 +56,10 @@ int RunDebugImage(const std::vector<std::string>& args) {
     const Family* family = FamilyOption(options);
     if (!family) return kExitUsage;
 
-    CoreSession session(*family);
     const std::string path = options.Operands()[0];
+    if (auto out = options.Value("-o"))
+        if (!OutputsAreDistinct("debugimage", {path}, {{"-o", *out}})) return kExitUsage;
+    CoreSession session(*family);
     if (!LoadProgramImage(session, path)) return kExitFailure;
     AssemblyState& s = *session.state;
     if (auto freq = options.Value("--freq")) {
@@ -66,7 +68,7 @@ int RunDebugImage(const std::vector<std::string>& args) {
     }
     PrepareDebugImage(s);
     if (s.ErrorFlag) {
-        std::fprintf(stderr, "%s: %s\n", path.c_str(), PlainLines(s.ErrorMessage).c_str());
+        PrintError(path + ": " + PlainLines(s.ErrorMessage));
         return kExitFailure;
     }
     auto out = options.Value("-o");
@@ -77,7 +79,7 @@ int RunDebugImage(const std::vector<std::string>& args) {
     // SaveHex writes the chip image: hand it the prepared device image.
     s.ChipImage = s.DeviceImage;
     if (!SaveHex(s)) {
-        std::fprintf(stderr, "korvid: the list buffer is too small for the hex text\n");
+        PrintError("the list buffer is too small for the hex text");
         return kExitFailure;
     }
     return WriteOutput(*out, std::string(s.ListText, s.ListLength)) ? kExitOk : kExitFailure;

@@ -1,6 +1,10 @@
 #include "apps/korvid/CommandTable.h"
 
+#include <cstdio>
+
 namespace korvid::cli {
+
+void PrintError(const std::string& message) { std::fprintf(stderr, "%s: %s\n", kProgramName, message.c_str()); }
 
 static std::vector<Command>& Table() {
     static std::vector<Command> table;
@@ -13,5 +17,11 @@ bool RegisterCommand(const Command& command) {
 }
 
 const std::vector<Command>& Commands() { return Table(); }
+
+const Command* FindCommand(std::string_view name) {
+    for (const Command& c : Table())
+        if (c.name == name) return &c;
+    return nullptr;
+}
 
 }  // namespace korvid::cli

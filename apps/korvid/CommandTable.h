@@ -9,6 +9,13 @@
 
 namespace korvid::cli {
 
+// Every error line of the tool starts with the program name (or with
+// FILE:LINE:COLUMN: for a place in a file).
+inline constexpr const char* kProgramName = "korvid";
+
+// Prints "korvid: MESSAGE" on stderr.
+void PrintError(const std::string& message);
+
 // Exit statuses of every command.
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;
@@ -26,6 +33,8 @@ struct Command {
 // Registers a command; called from static initialisers.
 bool RegisterCommand(const Command& command);
 const std::vector<Command>& Commands();
+// The command of that name, or nullptr.
+const Command* FindCommand(std::string_view name);
 
 }  // namespace korvid::cli
 

@@ -16,6 +16,13 @@ static void PrintUsage(std::FILE* out) {
     std::sort(sorted.begin(), sorted.end(), [](const Command& a, const Command& b) { return a.name < b.name; });
     for (const Command& c : sorted)
         std::fprintf(out, "  korvid %.*s %.*s\n", int(c.name.size()), c.name.data(), int(c.usage.size()), c.usage.data());
+    std::fprintf(out, "\n  korvid help COMMAND, korvid COMMAND --help: the usage of one command\n"
+                      "  korvid --version: the version\n");
+}
+
+static void PrintCommandUsage(const Command& c, std::FILE* out) {
+    std::fprintf(out, "usage: korvid %.*s %.*s\n", int(c.name.size()), c.name.data(), int(c.usage.size()),
+                 c.usage.data());
 }
 
 }  // namespace korvid::cli
@@ -27,14 +34,27 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
     std::string name = argv[1];
-    if (name == "--help" || name == "-h" || name == "help") {
-        PrintUsage(stdout);
+    if (name == "--version" || name == "-V") {
+        std::printf("%s %s\n", kProgramName, KORVID_VERSION);
         return kExitOk;
     }
     std::vector<std::string> args(argv + 2, argv + argc);
-    for (const Command& c : Commands())
-        if (c.name == name) return c.run(args);
-    std::fprintf(stderr, "korvid: unknown command '%s'\n", name.c_str());
+    if (name == "--help" || name == "-h" || name == "help") {
+        if (name == "help" && !args.empty()) {
+            if (const Command* c = FindCommand(args[0])) return PrintCommandUsage(*c, stdout), kExitOk;
+            PrintError("unknown command '" + args[0] + "'");
+            return kExitUsage;
+        }
+        PrintUsage(stdout);
+        return kExitOk;
+    }
+    if (const Command* c = FindCommand(name)) {
+        // "korvid CMD --help" anywhere among the arguments shows the usage.
+        for (const std::string& a : args)
+            if (a == "--help" || a == "-h") return PrintCommandUsage(*c, stdout), kExitOk;
+        return c->run(args);
+    }
+    PrintError("unknown command '" + name + "'");
     PrintUsage(stderr);
     return kExitUsage;
 }

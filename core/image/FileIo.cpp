@@ -1,6 +1,8 @@
 #include "core/image/FileIo.h"
 
 #include <cerrno>
+#include <climits>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,45 +10,199 @@
 
 namespace korvid {
 
-ReadResult ReadFileWhole(const std::string& path, char* buffer, std::size_t capacity, std::size_t& length,
-                         std::string* reason) {
-    length = 0;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+namespace {
+
+std::string Reason(int error) { return std::strerror(error); }
+
+// Opens a file to read; "-" is standard input (not closed afterwards).
+int OpenForReading(const std::string& path, std::string* reason) {
+    if (path == kStdStreamName) return STDIN_FILENO;
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
-        if (reason) *reason = std::strerror(errno);
-        return ReadResult::CannotOpen;
+        if (reason) *reason = Reason(errno);
+        return -1;
     }
     struct stat st {};
     if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
         ::close(fd);
-        if (reason) *reason = std::strerror(EISDIR);
-        return ReadResult::CannotOpen;
+        if (reason) *reason = Reason(EISDIR);
+        return -1;
     }
+    return fd;
+}
+
+void CloseRead(int fd) {
+    if (fd != STDIN_FILENO) ::close(fd);
+}
+
+// read() that retries on EINTR.
+ssize_t ReadSome(int fd, char* to, std::size_t n) {
+    for (;;) {
+        ssize_t got = ::read(fd, to, n);
+        if (got >= 0 || errno != EINTR) return got;
+    }
+}
+
+bool WriteAll(int fd, std::string_view data) {
+    std::size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += std::size_t(n);
+    }
+    return true;
+}
+
+std::string FolderOf(const std::string& path) {
+    auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+    auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Follows symbolic links until a name that is not one (it may not exist:
+// a dangling link's target is created). False on a loop.
+bool FollowLinks(const std::string& path, std::string& target) {
+    target = path;
+    for (int depth = 0; depth < 40; ++depth) {
+        struct stat st {};
+        if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return true;
+        char buffer[PATH_MAX];
+        ssize_t n = ::readlink(target.c_str(), buffer, sizeof buffer - 1);
+        if (n < 0) return true;
+        std::string link(buffer, std::size_t(n));
+        target = (link[0] == '/' || target.find('/') == std::string::npos) ? link : FolderOf(target) + "/" + link;
+    }
+    errno = ELOOP;
+    return false;
+}
+
+// How one output is written.
+struct Pending {
+    std::string target;  // the file replaced or written (links followed)
+    std::string temp;    // temporary beside it; empty when written in place
+    int fd = -1;         // in place: the open file
+};
+
+mode_t DefaultMode() {
+    mode_t m = ::umask(0);
+    ::umask(m);
+    return 0666 & ~m;
+}
+
+// A temporary name beside `target` whose last component fits the folder's
+// name limit: ".NAME.tmpXXXXXX" with NAME shortened as needed.
+std::string TempNameFor(const std::string& target) {
+    const std::string folder = FolderOf(target);
+    long limit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+    if (limit <= 0) limit = NAME_MAX;
+    static constexpr std::string_view kSuffix = ".tmpXXXXXX";
+    const std::size_t room = std::size_t(limit) - 1 - kSuffix.size();
+    std::string name = NameOf(target);
+    if (name.size() > room) name.resize(room);
+    std::string prefix = target.find('/') == std::string::npos ? "" : folder + "/";
+    return prefix + "." + name + std::string(kSuffix);
+}
+
+// Makes and fills the temporary file of a regular (or new) target.
+bool WriteTemporary(Pending& p, std::string_view data, const struct stat* old, std::string* reason) {
+    p.temp = TempNameFor(p.target);
+    int fd = ::mkstemp(p.temp.data());
+    if (fd < 0) {
+        if (reason) *reason = "cannot create a temporary file beside " + p.target + ": " + Reason(errno);
+        p.temp.clear();
+        return false;
+    }
+    // Root replacing another user's file keeps its owner; others cannot
+    // change owners and keep their own, as any new file would.
+    if (old && ::fchown(fd, old->st_uid, old->st_gid) != 0) {
+        // Not permitted for an ordinary user: the file is theirs, as a new
+        // file would be.
+    }
+    const mode_t mode = old ? (old->st_mode & 07777) : DefaultMode();
+    bool ok = WriteAll(fd, data) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+    int saved = errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        saved = errno;
+    }
+    if (!ok) {
+        if (reason) *reason = "cannot write " + p.target + ": " + Reason(saved);
+        ::unlink(p.temp.c_str());
+        p.temp.clear();
+    }
+    return ok;
+}
+
+void Abandon(std::vector<Pending>& pending) {
+    for (Pending& p : pending) {
+        if (!p.temp.empty()) ::unlink(p.temp.c_str());
+        if (p.fd > STDOUT_FILENO) ::close(p.fd);
+    }
+}
+
+// Identity of a file for clash checks: device and inode, and for a name that
+// does not exist yet, its folder's device and inode with the name.
+struct Identity {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    std::string name;  // non-empty for a name that does not exist yet
+    bool operator==(const Identity&) const = default;
+};
+
+std::optional<Identity> IdentityOf(const std::string& path, bool output) {
+    if (path == kStdStreamName) {
+        if (!output) return std::nullopt;
+        return Identity{0, 0, "\n(standard output)"};
+    }
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) return Identity{st.st_dev, st.st_ino, {}};
+    if (!output) return std::nullopt;
+    std::string target;
+    if (!FollowLinks(path, target)) return std::nullopt;
+    if (::stat(FolderOf(target).c_str(), &st) != 0) return std::nullopt;
+    return Identity{st.st_dev, st.st_ino, NameOf(target)};
+}
+
+}  // namespace
+
+ReadResult ReadFileWhole(const std::string& path, char* buffer, std::size_t capacity, std::size_t& length,
+                         std::string* reason) {
+    length = 0;
+    int fd = OpenForReading(path, reason);
+    if (fd < 0) return ReadResult::CannotOpen;
     std::size_t got = 0;
     for (;;) {
         if (got + 1 >= capacity) {
             // Buffer full (one byte is kept for the NUL): is there more?
             char probe;
-            ssize_t n = ::read(fd, &probe, 1);
-            if (n < 0 && errno == EINTR) continue;
-            ::close(fd);
+            ssize_t n = ReadSome(fd, &probe, 1);
+            int saved = errno;
+            CloseRead(fd);
             if (n == 0) break;
             if (n < 0) {
-                if (reason) *reason = std::strerror(errno);
+                if (reason) *reason = Reason(saved);
                 return ReadResult::ReadError;
             }
             if (reason) *reason = "file too large";
             return ReadResult::TooLarge;
         }
-        ssize_t n = ::read(fd, buffer + got, capacity - 1 - got);
+        ssize_t n = ReadSome(fd, buffer + got, capacity - 1 - got);
         if (n < 0) {
-            if (errno == EINTR) continue;
-            if (reason) *reason = std::strerror(errno);
-            ::close(fd);
+            if (reason) *reason = Reason(errno);
+            CloseRead(fd);
             return ReadResult::ReadError;
         }
         if (n == 0) {
-            ::close(fd);
+            CloseRead(fd);
             break;
         }
         got += std::size_t(n);
@@ -57,51 +213,119 @@ ReadResult ReadFileWhole(const std::string& path, char* buffer, std::size_t capa
     return ReadResult::Ok;
 }
 
-bool WriteFileAtomically(const std::string& path, std::string_view data, std::string* reason) {
-    auto fail = [&](const char* what) {
-        if (reason) *reason = std::string(what) + ": " + std::strerror(errno);
-        return false;
-    };
-    mode_t mode = 0666 & ~[] { mode_t m = ::umask(0); ::umask(m); return m; }();
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) mode = st.st_mode & 07777;
-
-    std::string temp = path + ".tmpXXXXXX";
-    int fd = ::mkstemp(temp.data());
-    if (fd < 0) return fail("cannot create a temporary file");
-    std::size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+ReadResult ReadFileToString(const std::string& path, std::string& text, std::size_t maxBytes, std::string* reason) {
+    text.clear();
+    int fd = OpenForReading(path, reason);
+    if (fd < 0) return ReadResult::CannotOpen;
+    char chunk[65536];
+    for (;;) {
+        ssize_t n = ReadSome(fd, chunk, sizeof chunk);
         if (n < 0) {
-            if (errno == EINTR) continue;
-            int saved = errno;
-            ::close(fd);
-            ::unlink(temp.c_str());
-            errno = saved;
-            return fail("cannot write");
+            if (reason) *reason = Reason(errno);
+            CloseRead(fd);
+            text.clear();
+            return ReadResult::ReadError;
         }
-        done += std::size_t(n);
+        if (n == 0) break;
+        if (text.size() + std::size_t(n) > maxBytes) {
+            CloseRead(fd);
+            text.clear();
+            if (reason) *reason = "file too large";
+            return ReadResult::TooLarge;
+        }
+        text.append(chunk, std::size_t(n));
     }
-    if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) {
-        int saved = errno;
-        ::close(fd);
-        ::unlink(temp.c_str());
-        errno = saved;
-        return fail("cannot write");
+    CloseRead(fd);
+    return ReadResult::Ok;
+}
+
+bool WriteFilesAtomically(const std::vector<OutputFile>& files, std::string* reason) {
+    std::vector<Pending> pending(files.size());
+    // First every temporary file is written and every in-place file opened:
+    // nothing old is touched until all of them are ready.
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        Pending& p = pending[i];
+        if (files[i].path == kStdStreamName) {
+            p.target = "standard output";
+            p.fd = STDOUT_FILENO;
+            continue;
+        }
+        if (!FollowLinks(files[i].path, p.target)) {
+            if (reason) *reason = "cannot write " + files[i].path + ": " + Reason(errno);
+            Abandon(pending);
+            return false;
+        }
+        struct stat st {};
+        const bool exists = ::stat(p.target.c_str(), &st) == 0;
+        if (exists && S_ISDIR(st.st_mode)) {
+            if (reason) *reason = "cannot write " + files[i].path + ": " + Reason(EISDIR);
+            Abandon(pending);
+            return false;
+        }
+        if (exists && !S_ISREG(st.st_mode)) {
+            // A device or FIFO is written where it is, never replaced.
+            p.fd = ::open(p.target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+            if (p.fd < 0) {
+                if (reason) *reason = "cannot write " + files[i].path + ": " + Reason(errno);
+                Abandon(pending);
+                return false;
+            }
+            continue;
+        }
+        if (!WriteTemporary(p, files[i].data, exists ? &st : nullptr, reason)) {
+            Abandon(pending);
+            return false;
+        }
     }
-    if (::close(fd) != 0) {
+    // Files written in place go first: one that fails leaves every regular
+    // file as it was.
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        Pending& p = pending[i];
+        if (p.fd < 0) continue;
+        if (p.fd == STDOUT_FILENO) std::fflush(stdout);
+        bool ok = WriteAll(p.fd, files[i].data);
         int saved = errno;
-        ::unlink(temp.c_str());
-        errno = saved;
-        return fail("cannot write");
+        if (p.fd > STDOUT_FILENO && ::close(p.fd) != 0 && ok) {
+            ok = false;
+            saved = errno;
+        }
+        p.fd = -1;
+        if (!ok) {
+            if (reason) *reason = "cannot write " + p.target + ": " + Reason(saved);
+            Abandon(pending);
+            return false;
+        }
     }
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
-        int saved = errno;
-        ::unlink(temp.c_str());
-        errno = saved;
-        return fail("cannot replace the file");
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        Pending& p = pending[i];
+        if (p.temp.empty()) continue;
+        if (::rename(p.temp.c_str(), p.target.c_str()) != 0) {
+            if (reason) *reason = "cannot replace " + p.target + ": " + Reason(errno);
+            Abandon(pending);
+            return false;
+        }
+        p.temp.clear();
     }
     return true;
+}
+
+bool WriteFileAtomically(const std::string& path, std::string_view data, std::string* reason) {
+    return WriteFilesAtomically({OutputFile{path, data}}, reason);
+}
+
+std::optional<FileClash> FindFileClash(const std::vector<std::string>& inputs,
+                                       const std::vector<std::string>& outputs) {
+    std::vector<std::optional<Identity>> in, out;
+    for (const std::string& p : inputs) in.push_back(IdentityOf(p, false));
+    for (const std::string& p : outputs) out.push_back(IdentityOf(p, true));
+    for (std::size_t o = 0; o < out.size(); ++o) {
+        if (!out[o]) continue;
+        for (std::size_t i = 0; i < in.size(); ++i)
+            if (in[i] && *in[i] == *out[o]) return FileClash{o, int(i), 0};
+        for (std::size_t k = 0; k < o; ++k)
+            if (out[k] && *out[k] == *out[o]) return FileClash{o, -1, k};
+    }
+    return std::nullopt;
 }
 
 }  // namespace korvid

@@ -1,26 +1,72 @@
-// Whole-file reading into a caller's fixed buffer and atomic file writing.
-// Used by the hex and SXC loaders, the command-line tool and the editor.
+// The file rules of every program: whole-file reading (bounded, from any
+// kind of file, opened once) and output writing (all outputs or none,
+// regular files replaced atomically, devices and FIFOs written in place,
+// links followed). Used by the hex and SXC loaders, the command-line tool
+// and the editor.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace korvid {
+
+// The name that stands for standard input (as a file to read) or standard
+// output (as a file to write).
+inline constexpr std::string_view kStdStreamName = "-";
 
 enum class ReadResult { Ok, CannotOpen, TooLarge, ReadError };
 
 // Reads the file at `path` whole into `buffer` (capacity `capacity` bytes)
 // and puts a NUL after it, so the file must be at most capacity - 1 bytes.
-// On TooLarge or any error the buffer may hold a partial read but `length`
-// is 0; callers must not parse it. `reason` receives the system's reason.
+// The file is opened once and read to its end, so pipes, FIFOs and devices
+// work as regular files do; "-" reads standard input. On TooLarge or any
+// error the buffer may hold a partial read but `length` is 0; callers must
+// not parse it. `reason` receives the system's reason.
 ReadResult ReadFileWhole(const std::string& path, char* buffer, std::size_t capacity, std::size_t& length,
                          std::string* reason = nullptr);
 
-// Writes `data` to `path` atomically: a temporary file beside the target is
-// written, flushed and renamed over it, keeping the old file's permissions.
-// A failure leaves the old file untouched and returns false with `reason`.
+// The same into a string that grows as needed up to `maxBytes`; a longer
+// file is TooLarge (and `text` is left empty).
+ReadResult ReadFileToString(const std::string& path, std::string& text, std::size_t maxBytes,
+                            std::string* reason = nullptr);
+
+// One output of a command: where it goes ("-" is standard output) and what
+// it holds.
+struct OutputFile {
+    std::string path;
+    std::string_view data;
+};
+
+// Writes every output or none. A regular file (or a name that does not
+// exist yet) is written to a temporary file beside it, flushed and renamed
+// over it, keeping the old file's permissions; an existing device or FIFO is
+// written in place; a symbolic link is followed and its target replaced, so
+// the link stays. All temporary files are written before anything is
+// replaced: a failure leaves every old file untouched, removes the
+// temporaries and returns false with `reason` naming the file.
+bool WriteFilesAtomically(const std::vector<OutputFile>& files, std::string* reason = nullptr);
+
+// WriteFilesAtomically for one file.
 bool WriteFileAtomically(const std::string& path, std::string_view data, std::string* reason = nullptr);
+
+// A clash between the files of a command: output `output` is the same file
+// as input `input`, or (input < 0) as output `other`.
+struct FileClash {
+    std::size_t output;
+    int input;       // index into inputs, or -1
+    std::size_t other;  // index into outputs when input < 0
+};
+
+// Finds an output that names one of the inputs or another output. Files are
+// compared by device and inode after following links, so "./a.src", "a.src"
+// and a link to it are one file; an output that does not exist yet is
+// compared by its folder's device and inode and its name. "-" as an output
+// is standard output (two of them clash); "-" as an input never clashes.
+std::optional<FileClash> FindFileClash(const std::vector<std::string>& inputs,
+                                       const std::vector<std::string>& outputs);
 
 }  // namespace korvid

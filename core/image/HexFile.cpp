@@ -8,6 +8,8 @@
 namespace korvid {
 
 const char* const kHexViolationMessage = "ERROR! Hex violation was encountered in file.";
+const char* const kHexRecordTypeMessage = "ERROR! Unsupported record type in hex file.";
+const char* const kHexRangeMessage = "ERROR! Hex file places data outside the chip's address range.";
 const char* const kFuseAbsentMessage =
     "WARNING! Fuse data was absent from hex file.\r\nPlease set oscillator and confirm other settings.";
 
@@ -105,6 +107,7 @@ public:
         return true;
     }
     bool SumIsZero() const { return (sum_ & 0xFF) == 0; }
+    const unsigned char* Position() const { return p_; }
 
 private:
     const unsigned char* p_;
@@ -213,17 +216,48 @@ void LoadHex(AssemblyState& state) {
     state.ErrorFlag = 1;
     const Family& family = *state.family;
     Image& image = state.DeviceImage;
+    const Image before = image;
     BlankImage(image, family);
     LoadFlags flags;
 
-    HexReader in(state.ListText ? state.ListText : "");
+    const char* text = state.ListText ? state.ListText : "";
+    HexReader in(text);
     auto violation = [&] { state.ErrorMessage = kHexViolationMessage; };
+    // An error of the new kinds leaves the device image as it was (the chip
+    // image is never touched) and marks the record in ErrorStart/ErrorEnd.
+    std::uint32_t recordAt = 0;
+    auto refuse = [&](const char* message) {
+        image = before;
+        state.ErrorMessage = message;
+        state.ErrorStart = recordAt;
+        state.ErrorEnd = std::uint32_t(reinterpret_cast<const char*>(in.Position()) - text);
+    };
+    // Byte offset set by extended linear (04) and segment (02) records.
+    std::uint32_t base = 0;
     while (in.NextRecord()) {
+        recordAt = std::uint32_t(reinterpret_cast<const char*>(in.Position()) - text - 1);
         unsigned count, high, low, type;
         if (!in.Byte(count) || (count & 1)) return violation();
         if (!in.Byte(high) || !in.Byte(low) || (low & 1)) return violation();
-        std::uint32_t a = ((high << 8) | low) / 2;
         if (!in.Byte(type)) return violation();
+        if (type == 0x02 || type == 0x04 || type == 0x03 || type == 0x05) {
+            unsigned value = 0, b;
+            for (unsigned i = 0; i < count; ++i) {
+                if (!in.Byte(b)) return violation();
+                value = (value << 8) | b;
+            }
+            unsigned checksum;
+            if (!in.Byte(checksum) || !in.SumIsZero()) return violation();
+            if (type == 0x02 || type == 0x04) {
+                if (count != 2) return violation();
+                base = type == 0x04 ? std::uint32_t(value) << 16 : std::uint32_t(value) << 4;
+            }
+            continue;  // start addresses (03, 05) mean nothing to a chip image
+        }
+        if (type > 0x01) return refuse(kHexRecordTypeMessage);
+        const std::uint32_t byteAddress = base + ((high << 8) | low);
+        if (byteAddress + count > 0x10000) return refuse(kHexRangeMessage);
+        std::uint32_t a = byteAddress / 2;
         for (unsigned i = 0; i < count / 2; ++i, ++a) {
             unsigned lo, hi;
             if (!in.Byte(lo) || !in.Byte(hi)) return violation();
@@ -246,6 +280,14 @@ void LoadHex(AssemblyState& state) {
         state.ErrorFlag = 1;
         state.ErrorMessage = kFuseAbsentMessage;
     }
+}
+
+int HexErrorLine(const AssemblyState& state) {
+    int line = 1;
+    const char* text = state.ListText ? state.ListText : "";
+    for (std::uint32_t i = 0; i < state.ErrorStart && text[i]; ++i)
+        if (text[i] == '\n' || (text[i] == '\r' && text[i + 1] != '\n')) ++line;
+    return line;
 }
 
 bool LoadHexFile(AssemblyState& state, const std::string& path, std::string& message) {

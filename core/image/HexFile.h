@@ -16,6 +16,12 @@ namespace korvid {
 // error by its first character, 'W'.
 extern const char* const kHexViolationMessage;
 extern const char* const kFuseAbsentMessage;
+// A record type other than data (00), end of file (01), segment or linear
+// extended address (02, 04) and start address (03, 05).
+extern const char* const kHexRecordTypeMessage;
+// Data moved by an address record (or its own address) beyond the 16-bit
+// byte address space the image lives in.
+extern const char* const kHexRangeMessage;
 
 // Largest hex text SaveHex writes (4096 program words), in bytes.
 inline constexpr std::size_t kMaxHexTextLength = 19823;
@@ -29,7 +35,16 @@ bool SaveHex(AssemblyState& state);
 // ErrorFlag 0: loaded. ErrorFlag 1 with kHexViolationMessage: rejected (the
 // device image holds what was placed before the violation). ErrorFlag 1 with
 // kFuseAbsentMessage (28L only): loaded, configuration inferred.
+// Address records (02, 04) set a base added to later data addresses: a base
+// of 0 (the header many tools write) changes nothing. Start-address records
+// (03, 05) are ignored. With kHexRecordTypeMessage or kHexRangeMessage the
+// device image is left as it was and ErrorStart/ErrorEnd mark the record in
+// ListText.
 void LoadHex(AssemblyState& state);
+
+// 1-based line of ErrorStart in the hex text at ListText (LF, CR LF or CR
+// line ends).
+int HexErrorLine(const AssemblyState& state);
 
 // File side of a load: reads the file whole into ListText (NUL after it) and
 // runs LoadHex. A file that cannot be read, or does not fit the buffer, is

@@ -1,6 +1,9 @@
 // `korvid asm` and `korvid hex` run as child processes.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "tests/support/RunProgram.h"
 
 namespace korvid {
@@ -55,6 +58,90 @@ TEST(CliAsm, UsageAndFileErrors) {
     auto r = RunProgram(kKorvid, {"asm", dir.File("missing.src")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("missing.src"), std::string::npos);
+}
+
+TEST(CliAsm, OutputNamingTheInputIsRefusedBeforeAnythingIsWritten) {
+    TempDir dir;
+    dir.Write("a.src", "\tnop\n");
+    const std::vector<std::vector<std::string>> cases = {
+        {"asm", dir.File("a.src"), "-o", dir.path() + "/./a.src"},
+        {"asm", dir.File("a.src"), "-l", dir.File("a.src")},
+        {"asm", dir.File("a.src"), "-o", dir.File("x.sxh"), "-l", dir.File("x.sxh")},
+        {"debugimage", dir.File("a.src"), "-o", dir.File("a.src")},
+    };
+    for (const auto& args : cases) {
+        auto r = RunProgram(kKorvid, args);
+        EXPECT_EQ(r.exitCode, 2) << args[3];
+        EXPECT_EQ(r.err.rfind("korvid ", 0), 0u) << r.err;
+        EXPECT_EQ(dir.Read("a.src"), "\tnop\n");
+        EXPECT_FALSE(dir.Exists("x.sxh"));
+    }
+}
+
+TEST(CliAsm, AllOutputsOrNoneAndPipes) {
+    TempDir dir;
+    dir.Write("a.src", "\tnop\n");
+    dir.Write("old.sxh", "old");
+    auto r = RunProgram(kKorvid, {"asm", dir.File("a.src"), "-o", dir.File("old.sxh"), "-l", dir.File("no/x.lst")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(dir.Read("old.sxh"), "old");
+    // Source from standard input, hex to standard output.
+    r = RunProgram(kKorvid, {"asm", "-", "-o", "-"}, "\tnop\n");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out.rfind(":20000000", 0), 0u) << r.out;
+    r = RunProgram(kKorvid, {"asm", "/dev/stdin", "-o", dir.File("p.sxh")}, "\tnop\n");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+}
+
+// An ordinary user who may not write the output's folder gets a message and
+// loses nothing; run as nobody when the suite runs as root.
+TEST(CliAsm, UnwritableFolderAsAnOrdinaryUserLeavesTheOldOutput) {
+    TempDir dir;
+    dir.Write("a.src", "\tnop\n");
+    dir.Write("old.sxh", "old");
+    ::chmod(dir.path().c_str(), 0755);
+    ::chmod(dir.File("a.src").c_str(), 0644);
+    ::chmod(dir.File("old.sxh").c_str(), 0666);
+    std::vector<std::string> args = {"asm", dir.File("a.src"), "-o", dir.File("old.sxh")};
+    std::string program = kKorvid;
+    if (::geteuid() == 0) {
+        args.insert(args.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups", kKorvid});
+        program = "/usr/bin/setpriv";
+    } else {
+        ::chmod(dir.path().c_str(), 0555);
+    }
+    auto r = RunProgram(program, args);
+    ::chmod(dir.path().c_str(), 0755);
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_EQ(r.err.rfind("korvid: ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find("Permission denied"), std::string::npos) << r.err;
+    EXPECT_EQ(dir.Read("old.sxh"), "old");
+}
+
+TEST(CliConventions, HelpVersionAndSourceGivenToHex) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"asm", "--help"}, {"help", "asm"}, {"asm", "x.src", "-h"}}) {
+        auto r = RunProgram(kKorvid, args);
+        EXPECT_EQ(r.exitCode, 0) << args[0];
+        EXPECT_EQ(r.out.rfind("usage: korvid asm ", 0), 0u) << r.out;
+    }
+    auto r = RunProgram(kKorvid, {"--version"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out.rfind("korvid ", 0), 0u) << r.out;
+    EXPECT_EQ(RunProgram(kKorvid, {"help", "nosuch"}).exitCode, 2);
+
+    TempDir dir;
+    dir.Write("a.src", "\tnop\n\tjmp 0\n");
+    r = RunProgram(kKorvid, {"hex", dir.File("a.src")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err.rfind("korvid: ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find("not a hex file"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("korvid asm"), std::string::npos) << r.err;
+    // A record of an unknown type is reported at its line.
+    dir.Write("t.sxh", ":0200000000F00E\r\n:0200000600F008\r\n:00000001FF\r\n");
+    r = RunProgram(kKorvid, {"hex", dir.File("t.sxh")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find(dir.File("t.sxh") + ":2:1: error:"), std::string::npos) << r.err;
 }
 
 TEST(CliHex, ShowsConfigurationIdAndHighestAddress) {

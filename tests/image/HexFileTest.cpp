@@ -184,6 +184,38 @@ TEST(LoadHex, OtherRecordTypeEndsTheParseAfterItsData) {
     EXPECT_EQ(h.state->DeviceImage[2] & kWordMask, 0x0FFF);
 }
 
+TEST(LoadHex, AddressAndStartRecords) {
+    const std::string zeroLinear = ":020000040000FA\r\n", zeroSegment = ":020000020000FC\r\n";
+    const std::string start = ":0400000300000000F9\r\n", linearStart = ":0400000500000000F7\r\n";
+    HexFixture h(Sx52Family());
+    h.Load(zeroLinear + Record(0, {0x0111}) + zeroSegment + start + linearStart + Record(1, {0x0222}) + kEnd);
+    ASSERT_EQ(h.state->ErrorFlag, 0) << h.state->ErrorMessage;
+    EXPECT_EQ(h.state->DeviceImage[0] & kWordMask, 0x0111);
+    EXPECT_EQ(h.state->DeviceImage[1] & kWordMask, 0x0222);
+
+    struct Case {
+        std::string record;
+        const char* message;
+    } errors[] = {
+        {":020000040001F9\r\n", kHexRangeMessage},  // linear base 0x10000
+        {":020000021000EC\r\n", kHexRangeMessage},  // segment base 0x10000
+        {":0200000600F008\r\n", kHexRecordTypeMessage},
+    };
+    for (const Case& c : errors) {
+        HexFixture e(Sx52Family());
+        e.state->DeviceImage.fill(0x0123);
+        const Image device = e.state->DeviceImage, chip = e.state->ChipImage;
+        e.Load(Record(0, {0x0111}) + "\r\n" + c.record + Record(1, {0x0222}) + kEnd);
+        EXPECT_EQ(e.state->ErrorFlag, 1) << c.record;
+        EXPECT_STREQ(e.state->ErrorMessage, c.message) << c.record;
+        EXPECT_EQ(e.state->DeviceImage, device) << c.record;
+        EXPECT_EQ(e.state->ChipImage, chip) << c.record;
+        // The record named: type errors at their own line, range errors at
+        // the data they would have moved.
+        EXPECT_EQ(HexErrorLine(*e.state), c.message == kHexRangeMessage ? 4 : 3) << c.record;
+    }
+}
+
 TEST(LoadHex, StartsFromAResetImage) {
     HexFixture h(Sx28lFamily());
     h.state->DeviceImage.fill(0x0123);

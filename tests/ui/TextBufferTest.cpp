@@ -257,6 +257,19 @@ TEST(TextBuffer, LoadAndSaveLineEnds) {
     EXPECT_EQ(t.length, 16);
 }
 
+TEST(TextBuffer, SaveFollowsALinkAndLeavesADeviceInPlace) {
+    TempDir dir;
+    WriteFile(dir / "real.src", "old\r\n");
+    fs::create_symlink("real.src", dir / "link.src");
+    TextBuffer t;
+    t.SetText("new\r");
+    ASSERT_TRUE(t.SaveText((dir / "link.src").string()).ok);
+    EXPECT_TRUE(fs::is_symlink(dir / "link.src"));
+    EXPECT_EQ(ReadFile(dir / "real.src"), "new\r\n");
+    ASSERT_TRUE(t.SaveText("/dev/null").ok);
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+}
+
 TEST(TextBuffer, FailedSaveKeepsOldFileAndModifiedFlag) {
     {
         // A target that cannot be replaced (a directory of that name).
