@@ -44,8 +44,9 @@ void OpenBlock(AsmWork& w, bool condition) {
 
 void IfDefined(AsmWork& w, bool wantDefined) {
     Tok t = ReadToken(w);
-    if (t != Tok::Undefined && t != Tok::Constant) Fail(w, AsmMsg::ExpectedLabel);
-    OpenBlock(w, (t == Tok::Constant) == wantDefined);
+    const bool variable = t == Tok::Variable && Has(w, DialectDifference::IfdefOfVariable);
+    if (t != Tok::Undefined && t != Tok::Constant && !variable) Fail(w, AsmMsg::ExpectedLabel);
+    OpenBlock(w, (t != Tok::Undefined) == wantDefined);
 }
 
 void Else(AsmWork& w) {

@@ -20,6 +20,8 @@ enum class DialectDifference : std::uint8_t {
     ColonLabels,         // "loop:" defines LOOP
     LongNames,           // names up to 64 characters instead of 32
     ThenEndsIf,          // THEN may end an IF, IFDEF or IFNDEF line
+    IfdefOfVariable,     // IFDEF/IFNDEF of a symbol made with "="
+    BreakOperand,        // BREAK addr puts the breakpoint at addr
     Count
 };
 
@@ -38,6 +40,8 @@ inline constexpr DialectRow kDialectDifferences[] = {
     {DialectDifference::ColonLabels, kExtendedOnly, "labels with a trailing colon"},
     {DialectDifference::LongNames, kExtendedOnly, "names up to 64 characters"},
     {DialectDifference::ThenEndsIf, kExtendedOnly, "THEN ends IF/IFDEF/IFNDEF"},
+    {DialectDifference::IfdefOfVariable, kExtendedOnly, "IFDEF/IFNDEF of = symbols"},
+    {DialectDifference::BreakOperand, kExtendedOnly, "BREAK with an operand"},
 };
 static_assert(sizeof kDialectDifferences / sizeof kDialectDifferences[0] ==
               static_cast<std::size_t>(DialectDifference::Count));

@@ -90,5 +90,29 @@ TEST(Dialect, ExtendedDeviceWordsKeepTheRedundancyCheck) {
     EXPECT_EQ(b.message(), "Redundant DEVICE parameter");
 }
 
+TEST(Dialect, IfdefOfAssignedSymbolAndBreakOperand) {
+    for (const Family* f : {&Sx28lFamily(), &Sx52Family()}) {
+        SCOPED_TRACE(std::string(f->title));
+        const std::string ifdef = "V = 1\nIFDEF V\nNOP\nENDIF\nIFNDEF V\nCLC\nENDIF\n";
+        Assembly strict(*f, Dialect::Strict);
+        EXPECT_FALSE(strict.Run(ifdef));
+        EXPECT_EQ(strict.span(), "V");
+        Assembly extended(*f, Dialect::Extended);
+        ASSERT_TRUE(extended.Run(ifdef)) << extended.message();
+        EXPECT_EQ(extended.words(), (std::vector<int>{0x000}));
+
+        const std::string brk = "NOP\nBREAK there\nNOP\nthere NOP\n";
+        Assembly strictBreak(*f, Dialect::Strict);
+        EXPECT_FALSE(strictBreak.Run(brk));
+        EXPECT_EQ(strictBreak.message(), "Expected end-of-line");
+        Assembly extBreak(*f, Dialect::Extended);
+        ASSERT_TRUE(extBreak.Run(brk)) << extBreak.message();
+        EXPECT_EQ(extBreak.state().BreakAddress, 2);
+        Assembly plainBreak(*f, Dialect::Extended);
+        ASSERT_TRUE(plainBreak.Run("NOP\nBREAK\nNOP\n"));
+        EXPECT_EQ(plainBreak.state().BreakAddress, 1);
+    }
+}
+
 }  // namespace
 }  // namespace korvid::test
