@@ -60,6 +60,11 @@ struct Family {
     };
     const DeviceParam* deviceParams = nullptr;
     int deviceParamCount = 0;
+    // Assembler: DEVICE words that only the extended dialect knows (part
+    // name aliases, options written apart, names of other tools). A mask of
+    // 0 accepts the word and sets nothing.
+    const DeviceParam* extendedDeviceParams = nullptr;
+    int extendedDeviceParamCount = 0;
     // Assembler: DEVICE recomputes the address mask from bits 1..0 of the
     // extended fuse word (11/10 -> 0x7FF, 01 -> 0x3FF, 00 -> 0x1FF);
     // otherwise the mask stays initialAddressMask.

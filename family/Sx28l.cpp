@@ -28,6 +28,13 @@ constexpr Family::DeviceParam kSx28lDeviceParams[] = {
     {"OSC128KHZ", false, 0x0E3, 0x0A1},   {"OSC32KHZ", false, 0x0E3, 0x081},
 };
 
+// Extended dialect only.
+constexpr Family::DeviceParam kSx28lExtendedDeviceParams[] = {
+    {"SX18", true, 0x403, 0x000},   {"SX20", true, 0x403, 0x000},  {"SX28", true, 0x403, 0x400},
+    {"SX28AC", true, 0x403, 0x400}, {"STACKX", true, 0x080, 0x080}, {"OPTIONX", true, 0x080, 0x080},
+    {"BOROFF", true, 0x030, 0x000}, {"BANKS8", true, 0x000, 0x000},
+};
+
 Family MakeSx28l() {
     Family f;
     f.id = FamilyId::Sx28l;
@@ -47,6 +54,8 @@ Family MakeSx28l() {
     f.verifyPartCount = 3;
     f.deviceParams = kSx28lDeviceParams;
     f.deviceParamCount = int(sizeof kSx28lDeviceParams / sizeof kSx28lDeviceParams[0]);
+    f.extendedDeviceParams = kSx28lExtendedDeviceParams;
+    f.extendedDeviceParamCount = int(sizeof kSx28lExtendedDeviceParams / sizeof kSx28lExtendedDeviceParams[0]);
     f.addressMaskFromExtFuse = true;
     f.foldBankedRegisters = false;
     f.bankShift = 5;

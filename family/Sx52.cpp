@@ -28,6 +28,16 @@ constexpr Family::DeviceParam kSx52DeviceParams[] = {
     {"RC_OSC", false, 0x0F3, 0x001},
 };
 
+// Extended dialect only. The part names and the options this chip always
+// has are accepted and set nothing.
+constexpr Family::DeviceParam kSx52ExtendedDeviceParams[] = {
+    {"SX48", true, 0x000, 0x000},    {"SX52", true, 0x000, 0x000},    {"SX52BD", true, 0x000, 0x000},
+    {"STACKX", true, 0x000, 0x000},  {"OPTIONX", true, 0x000, 0x000}, {"TURBO", true, 0x000, 0x000},
+    {"BANKS8", true, 0x000, 0x000},  {"BOROFF", true, 0x030, 0x000},
+    {"WDRT006", true, 0x003, 0x001}, {"WDRT060", true, 0x003, 0x003}, {"WDRT960", true, 0x003, 0x002},
+    {"WDRT18", true, 0x003, 0x000},
+};
+
 Family MakeSx52() {
     Family f;
     f.id = FamilyId::Sx52;
@@ -48,6 +58,8 @@ Family MakeSx52() {
     f.verifyPartCount = 4;
     f.deviceParams = kSx52DeviceParams;
     f.deviceParamCount = int(sizeof kSx52DeviceParams / sizeof kSx52DeviceParams[0]);
+    f.extendedDeviceParams = kSx52ExtendedDeviceParams;
+    f.extendedDeviceParamCount = int(sizeof kSx52ExtendedDeviceParams / sizeof kSx52ExtendedDeviceParams[0]);
     f.addressMaskFromExtFuse = false;
     f.foldBankedRegisters = true;
     f.bankShift = 4;

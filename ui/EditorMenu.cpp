@@ -45,6 +45,8 @@ const MenuItemInfo kMenuItems[] = {
     {Edit, "EditTextSmallerItem", "Text &Smaller", "Ctrl+Down", "Decrease the displayed text size",
      &TEditorForm::TextSmaller, false},
     {Run, "RunAssembleItem", "&Assemble", "Ctrl+A", "Assemble source", &TEditorForm::RunAssemble, false},
+    {Run, "RunExtendedDialectItem", "E&xtended Dialect", "", "Assemble the extended dialect of older sources",
+     &TEditorForm::RunExtendedDialect, false},
     {Run, "RunProgramItem", "&Program", "Ctrl+P", "Assemble source + Program device", &TEditorForm::RunProgram,
      false},
     {Run, "RunRunItem", "&Run", "Ctrl+R", "Assemble source + Program device + Generate clock",
@@ -67,6 +69,7 @@ void TEditorForm::Command(void (TEditorForm::*handler)()) {
     RunGuarded(this, [this, handler] { (this->*handler)(); });
     // A checkable item toggles itself when chosen; it shows the mode.
     Item("FileListToggleItem")->setChecked(Text.listMode != 0);
+    Item("RunExtendedDialectItem")->setChecked(State.dialect == Dialect::Extended);
 }
 
 void TEditorForm::BuildMenu() {
@@ -91,6 +94,7 @@ void TEditorForm::BuildMenu() {
         if (info.separatorAfter) menu->addSeparator();
     }
     Item("FileListToggleItem")->setCheckable(true);
+    Item("RunExtendedDialectItem")->setCheckable(true);
 }
 
 QAction* TEditorForm::Item(const char* name) const { return findChild<QAction*>(QString::fromLatin1(name)); }

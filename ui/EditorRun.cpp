@@ -43,6 +43,10 @@ void TEditorForm::AssembleSource() {
 
 void TEditorForm::RunAssemble() { AssembleSource(); }
 
+void TEditorForm::RunExtendedDialect() {
+    State.dialect = State.dialect == Dialect::Strict ? Dialect::Extended : Dialect::Strict;
+}
+
 void TEditorForm::RunProgram() {
     if (!SxcMode) AssembleSource();
     ProgramDevice(shell.link, State, shell.irc, *shell.progress, false);

@@ -55,6 +55,7 @@ public:
     void TextBigger();
     void TextSmaller();
     void RunAssemble();
+    void RunExtendedDialect();  // toggles the assembler dialect (this process only)
     void RunProgram();
     void RunRun();
     void RunDebug();

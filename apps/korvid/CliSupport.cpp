@@ -31,7 +31,8 @@ Options::Options(const std::vector<std::string>& args, const std::vector<std::st
                 value = a.substr(eq + 1);
                 inlineValue = true;
             }
-            if (contains(withValue, name)) {
+            // --dialect is common to every command that assembles (with --family).
+            if (contains(withValue, name) || (name == "--dialect" && contains(withValue, "--family"))) {
                 if (!inlineValue) {
                     if (i + 1 >= args.size()) {
                         error_ = "option " + name + " needs a value";
@@ -62,7 +63,17 @@ bool Options::Flag(const std::string& name) const {
     return std::find(flags_.begin(), flags_.end(), name) != flags_.end();
 }
 
+namespace {
+// The dialect chosen with --dialect; sessions of this command assemble in it.
+Dialect g_dialect = Dialect::Strict;
+}  // namespace
+
 const Family* FamilyOption(const Options& options) {
+    std::string dialect = options.Value("--dialect").value_or("strict");
+    if (!DialectByName(dialect, g_dialect)) {
+        std::fprintf(stderr, "korvid: unknown dialect '%s' (use strict or extended)\n", dialect.c_str());
+        return nullptr;
+    }
     std::string name = options.Value("--family").value_or("28l");
     const Family* family = FamilyByName(name);
     if (!family) std::fprintf(stderr, "korvid: unknown family '%s' (use 28l or 52)\n", name.c_str());
@@ -83,6 +94,7 @@ CoreSession::CoreSession(const Family& family)
     state->ListText = listBuffer.data();
     state->ListCapacity = kDefaultListCapacity;
     state->ClockFrequency = kDefaultClockFrequency;
+    state->dialect = g_dialect;
 }
 
 void NormalizeSource(std::string& text) {
@@ -150,6 +162,17 @@ bool AssembleFile(CoreSession& session, const std::string& path) {
     if (s.ErrorFlag != 0) {
         TextPosition p = PositionOf(session.source, s.ErrorStart);
         std::fprintf(stderr, "%s:%d:%d: error: %s\n", path.c_str(), p.line, p.column, s.ErrorMessage);
+        if (s.dialect == Dialect::Strict) {
+            // Would the extended dialect take this source? Then say so.
+            CoreSession trial(*s.family);
+            trial.state->dialect = Dialect::Extended;
+            trial.source = session.source;
+            trial.state->SourceText = trial.source.c_str();
+            Assemble(*trial.state);
+            if (trial.state->ErrorFlag == 0)
+                std::fprintf(stderr, "%s:%d:%d: note: accepted with --dialect extended\n", path.c_str(), p.line,
+                             p.column);
+        }
         return false;
     }
     return true;

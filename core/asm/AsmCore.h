@@ -11,6 +11,15 @@
 
 namespace korvid {
 
+inline bool Has(const AsmWork& w, DialectDifference d) { return DialectHas(w.dialect, d); }
+
+// The last token is the word THEN and the dialect lets it end an IF,
+// IFDEF or IFNDEF line (an expression stops in front of it).
+inline bool IsThen(const AsmWork& w) {
+    return w.kind == Tok::Undefined && Has(w, DialectDifference::ThenEndsIf) && w.nameLength == 4 &&
+           w.name[0] == 'T' && w.name[1] == 'H' && w.name[2] == 'E' && w.name[3] == 'N';
+}
+
 // Errors (AsmErrors.cpp). The span is whatever ErrorStart/ErrorEnd hold.
 [[noreturn]] void Fail(AsmWork& w, AsmMsg msg);
 [[noreturn]] void FailWithText(AsmWork& w, const char* text);

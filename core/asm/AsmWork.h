@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "core/asm/Dialect.h"
 #include "core/asm/Tokens.h"
 
 namespace korvid {
@@ -16,7 +17,8 @@ inline constexpr std::uint32_t kSymbolStorageSize = 98901;
 inline constexpr int kSymbolBuckets = 256;
 inline constexpr std::uint32_t kSymbolIndexSize = 16384;  // > storage / smallest entry
 inline constexpr std::uint32_t kNoEntry = 0xFFFFFFFFu;
-inline constexpr int kMaxNameLength = 32;
+inline constexpr int kMaxNameLength = 64;     // longest name of any dialect
+inline constexpr int kStrictNameLength = 32;
 inline constexpr int kMaxKeyLength = 2 * kMaxNameLength;
 inline constexpr std::uint32_t kMacroFrameAreaSize = 99900;
 inline constexpr std::uint32_t kNoFrame = 0xFFFFFFFFu;
@@ -48,6 +50,8 @@ struct AsmWork {
     const char* src = nullptr;
 
     int pass = 0;
+    Dialect dialect = Dialect::Strict;
+    int nameLimit = kStrictNameLength;
     std::uint32_t LocationCounter = 0;
     std::uint32_t AddressMask = 0x7FF;
 

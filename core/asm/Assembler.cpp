@@ -230,6 +230,8 @@ void Assemble(AssemblyState& s) {
     AsmWork& w = *s.work;
     w.state = &s;
     w.family = s.family;
+    w.dialect = s.dialect;
+    w.nameLimit = Has(w, DialectDifference::LongNames) ? kMaxNameLength : kStrictNameLength;
     w.src = s.SourceText ? s.SourceText : kEmptyText;
     try {
         BuildSymbolTable(w);

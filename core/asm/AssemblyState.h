@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "core/asm/Dialect.h"
 #include "family/Family.h"
 
 namespace korvid {
@@ -68,6 +69,9 @@ struct AssemblyState {
     std::uint32_t ClockFrequency = kDefaultClockFrequency;
     Image ChipImage{};
     Image DeviceImage{};
+
+    // The dialect the next assembly reads (strict unless chosen).
+    Dialect dialect = Dialect::Strict;
 
     // The family this state was made for (fixed for the life of the state).
     const Family* family;

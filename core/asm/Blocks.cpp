@@ -29,15 +29,24 @@ std::uint32_t Get32(const AsmWork& w, std::uint32_t at) {
 }
 void Put32(AsmWork& w, std::uint32_t at, std::uint32_t v) { std::memcpy(w.frameArea + at, &v, 4); }
 
+// THEN at the end of an IF, IFDEF or IFNDEF line, where the dialect has it.
+void SkipThen(AsmWork& w) {
+    if (!Has(w, DialectDifference::ThenEndsIf)) return;
+    ReadToken(w);
+    if (!IsThen(w)) UnreadToken(w);
+}
+
 void OpenBlock(AsmWork& w, bool condition) {
+    SkipThen(w);
     if (condition && w.ifDepth == w.activeDepth) ++w.activeDepth;
     ++w.ifDepth;
 }
 
 void IfDefined(AsmWork& w, bool wantDefined) {
     Tok t = ReadToken(w);
-    if (t != Tok::Undefined && t != Tok::Constant) Fail(w, AsmMsg::ExpectedLabel);
-    OpenBlock(w, (t == Tok::Constant) == wantDefined);
+    const bool variable = t == Tok::Variable && Has(w, DialectDifference::IfdefOfVariable);
+    if (t != Tok::Undefined && t != Tok::Constant && !variable) Fail(w, AsmMsg::ExpectedLabel);
+    OpenBlock(w, (t != Tok::Undefined) == wantDefined);
 }
 
 void Else(AsmWork& w) {

@@ -164,7 +164,13 @@ void Break(AsmWork& w) {
     w.addressShown = true;
     if (w.breakSeen) Fail(w, AsmMsg::OnlyOneBreak);
     w.breakSeen = true;
-    w.state->BreakAddress = static_cast<std::uint16_t>(w.LocationCounter);
+    std::uint32_t at = w.LocationCounter;
+    if (Has(w, DialectDifference::BreakOperand)) {
+        bool operand = ReadToken(w) != Tok::EndOfLine;
+        UnreadToken(w);
+        if (operand) at = static_cast<std::uint32_t>(ReadPassExpression(w)) & w.AddressMask;
+    }
+    w.state->BreakAddress = static_cast<std::uint16_t>(at);
 }
 
 void WatchDirective(AsmWork& w) {

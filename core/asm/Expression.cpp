@@ -267,8 +267,8 @@ std::int32_t ReadExpression(AsmWork& w, bool mustDefine) {
     if (!w.stoppedAtMinusW) {
         // Two operands in a row.
         Tok t = ReadToken(w);
-        if (t == Tok::Constant || t == Tok::Variable || t == Tok::Undefined || t == Tok::OpenParen ||
-            t == Tok::Prefix || t == Tok::Not)
+        if ((t == Tok::Constant || t == Tok::Variable || t == Tok::Undefined || t == Tok::OpenParen ||
+             t == Tok::Prefix || t == Tok::Not) && !IsThen(w))
             Fail(w, AsmMsg::ExpectedBinaryOperator);
         UnreadToken(w);
     }

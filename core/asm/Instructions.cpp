@@ -4,6 +4,12 @@
 namespace korvid {
 
 namespace {
+// "#" before the operand of BANK and PAGE, where the dialect ignores it.
+void SkipHashMark(AsmWork& w) {
+    if (!Has(w, DialectDifference::HashBeforeBankPage)) return;
+    if (ReadToken(w) != Tok::Hash) UnreadToken(w);
+}
+
 enum class Form : std::uint8_t {
     Special,    // own handler below
     Fixed,      // base
@@ -368,8 +374,8 @@ void Special(AsmWork& w, int number) {
                 UnreadToken(w);
                 return;
             }
-        case kPage: StoreWord(w, PageWord(Address(w))); return;
-        case kBank: StoreWord(w, 0x018 | ((Address(w) >> w.family->bankShift) & 7)); return;
+        case kPage: SkipHashMark(w); StoreWord(w, PageWord(Address(w))); return;
+        case kBank: SkipHashMark(w); StoreWord(w, 0x018 | ((Address(w) >> w.family->bankShift) & 7)); return;
         case kMode:
             if (ReadToken(w) != Tok::Hash) UnreadToken(w);
             StoreWord(w, 0x050 | (Lit(w) & 0x0F));

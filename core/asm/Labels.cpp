@@ -20,7 +20,7 @@ void EnterPendingLabel(AsmWork& w, std::int32_t value) {
 }
 
 void SetGlobalPrefix(AsmWork& w, const char* text, int length) {
-    if (length > kMaxNameLength) length = kMaxNameLength;
+    if (length > w.nameLimit) length = w.nameLimit;
     for (int i = 0; i < length; ++i) w.prefix[i] = text[i];
     w.prefix[length] = 0;
     w.prefixLength = length;

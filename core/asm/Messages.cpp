@@ -66,6 +66,7 @@ constexpr const char* kTexts[] = {
     "Label address differs between passes",
     "Code size differs between passes",
     "Limit of 256 MB of source lines per pass exceeded",
+    "Symbol exceeds 64 characters",
 };
 static_assert(sizeof kTexts / sizeof kTexts[0] == static_cast<int>(AsmMsg::Count));
 }  // namespace

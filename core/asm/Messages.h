@@ -67,6 +67,7 @@ enum class AsmMsg : std::uint8_t {
     LabelChangedBetweenPasses,
     CodeChangedBetweenPasses,
     ScanLimit,
+    LongSymbolTooLong,
     Count
 };
 

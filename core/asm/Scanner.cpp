@@ -135,14 +135,16 @@ void ReadName(AsmWork& w, const unsigned char* s, std::uint32_t start) {
     int n = 0;
     const bool upper = !w.caseSensitive;
     while (Is(s[p], kNamePart)) {
-        if (n == kMaxNameLength) {
+        if (n == w.nameLimit) {
             SetSpan(w, start, RunEnd(s, p));
-            Fail(w, AsmMsg::SymbolTooLong);
+            Fail(w, w.nameLimit == kStrictNameLength ? AsmMsg::SymbolTooLong : AsmMsg::LongSymbolTooLong);
         }
         unsigned char c = s[p++];
         if (upper && c >= 'a' && c <= 'z') c = static_cast<unsigned char>(c - 32);
         w.name[n++] = static_cast<char>(c);
     }
+    // "loop:" names LOOP where the dialect writes labels with a colon.
+    if (n > 1 && w.name[n - 1] == ':' && Has(w, DialectDifference::ColonLabels)) --n;
     w.name[n] = 0;
     w.nameLength = n;
     w.entry = kNoEntry;
@@ -288,6 +290,8 @@ Tok ReadToken(AsmWork& w) {
     while (s[q] == ' ') ++q;
     if (s[q] > 32) {
         OperatorToken two = PairOperator(c, s[q]);
+        if (!two.valid && c == '=' && s[q] == '=' && Has(w, DialectDifference::DoubleEquals))
+            two = {Tok::Compare, kOpEq, true};
         if (two.valid) {
             Finish(w, two.kind, two.value, p, q + 1);
             return w.kind;

@@ -95,6 +95,11 @@ void BuildSymbolTable(AsmWork& w) {
     ForEachKeyword(*w.family, [&w](std::string_view name, Tok kind, std::int32_t value) {
         Append(w, name.data(), static_cast<int>(name.size()), kind, value);
     });
+    if (Has(w, DialectDifference::ExtraDeviceWords))
+        for (int i = 0; i < w.family->extendedDeviceParamCount; ++i) {
+            const Family::DeviceParam& p = w.family->extendedDeviceParams[i];
+            Append(w, p.name.data(), static_cast<int>(p.name.size()), Tok::DeviceParam, EncodeDeviceParam(p));
+        }
 }
 
 int KeywordCount(const Family& family) {

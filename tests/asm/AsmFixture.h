@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,10 +13,20 @@
 
 namespace korvid::test {
 
+// The dialect of assemblies that name none: strict, or the one named by
+// KORVID_TEST_DIALECT (the suite runs once more in the extended dialect).
+inline Dialect DefaultDialect() {
+    const char* name = std::getenv("KORVID_TEST_DIALECT");
+    Dialect d = Dialect::Strict;
+    if (name) DialectByName(name, d);
+    return d;
+}
+
 class Assembly {
 public:
-    explicit Assembly(const Family& family)
+    explicit Assembly(const Family& family, Dialect dialect = DefaultDialect())
         : state_(std::make_unique<AssemblyState>(family)), list_(kDefaultListCapacity) {
+        state_->dialect = dialect;
         state_->ListText = list_.data();
         state_->ListCapacity = kDefaultListCapacity;
     }

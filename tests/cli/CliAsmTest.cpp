@@ -50,6 +50,23 @@ TEST(CliAsm, ErrorPrintsFileLineColumnAndWritesNothing) {
     EXPECT_FALSE(dir.Exists("bad.lst"));
 }
 
+TEST(CliAsm, DialectOptionAndNote) {
+    TempDir dir;
+    dir.Write("c.src", "loop: nop\n\tjmp loop\n");
+    dir.Write("u.src", "\tjmp nowhere\n");
+    auto strict = RunProgram(kKorvid, {"asm", dir.File("c.src"), "-o", dir.File("c.sxh")});
+    EXPECT_EQ(strict.exitCode, 1);
+    EXPECT_NE(strict.err.find(dir.File("c.src") + ":2:6: error: Undefined symbol\n" + dir.File("c.src") +
+                              ":2:6: note: accepted with --dialect extended"),
+              std::string::npos)
+        << strict.err;
+    auto plain = RunProgram(kKorvid, {"asm", dir.File("u.src"), "-o", dir.File("u.sxh")});
+    EXPECT_EQ(plain.err.find("note:"), std::string::npos) << plain.err;
+    auto ext = RunProgram(kKorvid, {"asm", "--dialect", "extended", dir.File("c.src"), "-o", dir.File("c.sxh")});
+    EXPECT_EQ(ext.exitCode, 0) << ext.err;
+    EXPECT_EQ(RunProgram(kKorvid, {"asm", "--dialect=loose", dir.File("c.src")}).exitCode, 2);
+}
+
 TEST(CliAsm, UsageAndFileErrors) {
     TempDir dir;
     EXPECT_EQ(RunProgram(kKorvid, {"asm"}).exitCode, 2);
