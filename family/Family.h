@@ -51,12 +51,16 @@ struct Family {
 
     // Assembler: the DEVICE vocabulary. Each parameter decides the bits of
     // `mask` in the fuse word or the extended fuse word and XORs `pattern`
-    // into the blank word.
+    // into the blank word. `piece` (bit 0 or 1) marks one of two words
+    // that together spell one option written apart (STACKX and OPTIONX for
+    // STACKX_OPTIONX): either sets the option, and the other may follow it on
+    // the same DEVICE line without being redundant.
     struct DeviceParam {
         std::string_view name;
         bool extFuse;
         std::uint16_t mask;
         std::uint16_t pattern;
+        std::uint8_t piece = 0;
     };
     const DeviceParam* deviceParams = nullptr;
     int deviceParamCount = 0;

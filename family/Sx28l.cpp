@@ -31,7 +31,7 @@ constexpr Family::DeviceParam kSx28lDeviceParams[] = {
 // Extended dialect only.
 constexpr Family::DeviceParam kSx28lExtendedDeviceParams[] = {
     {"SX18", true, 0x403, 0x000},   {"SX20", true, 0x403, 0x000},  {"SX28", true, 0x403, 0x400},
-    {"SX28AC", true, 0x403, 0x400}, {"STACKX", true, 0x080, 0x080}, {"OPTIONX", true, 0x080, 0x080},
+    {"SX28AC", true, 0x403, 0x400}, {"STACKX", true, 0x080, 0x080, 1}, {"OPTIONX", true, 0x080, 0x080, 2},
     {"BOROFF", true, 0x030, 0x000}, {"BANKS8", true, 0x000, 0x000},
 };
 

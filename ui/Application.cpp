@@ -112,6 +112,7 @@ int RunIde(int argc, char** argv, const Family& family) {
     AssemblyState& state = InitCore(family);
     Shell shell(family, state, std::make_unique<PosixSerialDevice>());
     shell.assemble = [](AssemblyState& s) { Assemble(s); };
+    shell.extendedDialectAccepts = ExtendedDialectAccepts;
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
     TEditorForm* editor = CreateForms(shell, arguments);

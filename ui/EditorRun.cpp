@@ -25,7 +25,9 @@ void TEditorForm::AssembleSource() {
         State.ErrorStart = State.ErrorEnd = 0;
     }
     if (State.ErrorFlag) {
-        StatusBar->showMessage(QStringLiteral("ERROR: ") + QString::fromLatin1(State.ErrorMessage));
+        QString message = QStringLiteral("ERROR: ") + QString::fromLatin1(State.ErrorMessage);
+        if (shell.extendedDialectAccepts && shell.extendedDialectAccepts(State)) message += QStringLiteral("  (accepted with the extended dialect)");
+        StatusBar->showMessage(message);
         auto clamp = [this](std::uint32_t p) {
             return std::int32_t(std::min<std::uint32_t>(p, std::uint32_t(Text.length)));
         };

@@ -43,6 +43,9 @@ struct Shell {
     // The assembler entry (Assemble); the program entry sets it, tests may
     // put a small stand-in there.
     std::function<void(AssemblyState&)> assemble;
+    // After a failed strict assembly: whether the extended dialect would
+    // accept the source (ExtendedDialectAccepts); unset, no hint is given.
+    std::function<bool(const AssemblyState&)> extendedDialectAccepts;
 
     TEditorForm* editor = nullptr;
     TFindReplaceForm* findReplace = nullptr;

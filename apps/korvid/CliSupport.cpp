@@ -162,17 +162,8 @@ bool AssembleFile(CoreSession& session, const std::string& path) {
     if (s.ErrorFlag != 0) {
         TextPosition p = PositionOf(session.source, s.ErrorStart);
         std::fprintf(stderr, "%s:%d:%d: error: %s\n", path.c_str(), p.line, p.column, s.ErrorMessage);
-        if (s.dialect == Dialect::Strict) {
-            // Would the extended dialect take this source? Then say so.
-            CoreSession trial(*s.family);
-            trial.state->dialect = Dialect::Extended;
-            trial.source = session.source;
-            trial.state->SourceText = trial.source.c_str();
-            Assemble(*trial.state);
-            if (trial.state->ErrorFlag == 0)
-                std::fprintf(stderr, "%s:%d:%d: note: accepted with --dialect extended\n", path.c_str(), p.line,
-                             p.column);
-        }
+        if (ExtendedDialectAccepts(s))
+            std::fprintf(stderr, "%s:%d:%d: note: accepted with --dialect extended\n", path.c_str(), p.line, p.column);
         return false;
     }
     return true;

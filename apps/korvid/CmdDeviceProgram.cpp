@@ -36,6 +36,8 @@ int RunProgram(const std::vector<std::string>& args) {
     if (!LoadProgramImage(session, options.Operands()[0])) return kExitFailure;
     AssemblyState& s = *session.state;
     s.DeviceImage = s.ChipImage;
+    // An explicit --irc is this run's choice, over the source's IRC_CAL.
+    if (options.Value("--irc")) s.IrcCalibration.reset();
     const bool run = options.Flag("--run");
     return RunOnLink(port.link, [&] {
         StderrProgress progress;

@@ -74,6 +74,9 @@ bool IsBlockDirective(int number);
 void CallMacro(AsmWork& w, std::int32_t macroValue);
 std::uint32_t OutermostCallOffset(const AsmWork& w);
 std::uint32_t FrameArgumentCount(const AsmWork& w);
+// A name read inside a macro body that names one of the current call's
+// macro parameters: its argument number (1..).
+bool FindMacroParameter(const AsmWork& w, const char* name, int length, std::int32_t& number);
 // Argument n of the current call; unresolved is set when it was unresolved.
 std::int32_t FrameArgument(const AsmWork& w, std::uint32_t n, bool& unresolved);
 

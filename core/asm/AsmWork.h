@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
+#include "core/asm/AssemblyState.h"
 #include "core/asm/Dialect.h"
 #include "core/asm/Tokens.h"
 
@@ -122,7 +124,10 @@ struct AsmWork {
     // Directives.
     std::uint16_t usedFuse = 0;
     std::uint16_t usedExtFuse = 0;
+    std::uint8_t usedPieces = 0;          // pieces of options written apart
+    std::uint16_t pieceBits[2] = {};      // bits set by a piece: [0] fuse, [1] extended fuse
     bool breakSeen = false;
+    std::optional<IrcMode> ircCalibration;  // IRC_CAL of this pass
     bool endSeen = false;
     char errorText[kMaxErrorText + 1] = {};
     std::uint32_t passWords = 0;      // program words stored in this pass

@@ -1,6 +1,8 @@
 // The assembly driver: two passes over the source and the per-line loop.
 #include "core/asm/Assembler.h"
 
+#include <vector>
+
 #include "core/asm/AsmCore.h"
 
 namespace korvid {
@@ -33,8 +35,11 @@ void StartPass(AsmWork& w, int pass) {
     w.defining = false;
     w.usedFuse = 0;
     w.usedExtFuse = 0;
+    w.usedPieces = 0;
+    w.pieceBits[0] = w.pieceBits[1] = 0;
     s.BreakAddress = kNoBreak;
     w.breakSeen = false;
+    w.ircCalibration.reset();
     s.WatchCount = 0;
     s.ClockFrequency = kDefaultClockFrequency;
     w.prefixLength = 0;
@@ -241,10 +246,23 @@ void Assemble(AssemblyState& s) {
         s.ErrorEnd = 0;
         if (s.ListLength == 0) Fail(w, AsmMsg::NothingToAssemble);
         s.DeviceImage = s.ChipImage;
+        s.IrcCalibration = w.ircCalibration;
         s.ErrorFlag = 0;
     } catch (const AsmAbort&) {
         w.skipLookup = false;
     }
+}
+
+bool ExtendedDialectAccepts(const AssemblyState& failed) {
+    if (failed.dialect == Dialect::Extended) return false;
+    AssemblyState trial(*failed.family);
+    std::vector<char> list(failed.ListCapacity);
+    trial.ListText = list.data();
+    trial.ListCapacity = failed.ListCapacity;
+    trial.SourceText = failed.SourceText;
+    trial.dialect = Dialect::Extended;
+    Assemble(trial);
+    return trial.ErrorFlag == 0;
 }
 
 }  // namespace korvid

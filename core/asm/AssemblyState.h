@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "core/asm/Dialect.h"
 #include "family/Family.h"
@@ -30,6 +31,10 @@ inline constexpr std::uint32_t kDefaultClockFrequency = 50000000;
 inline constexpr std::uint32_t kDefaultListCapacity = 500000;
 
 using Image = std::array<std::uint16_t, kImageWords>;
+
+// IRC calibration modes of a programming run, in the order the Configure
+// window lists them: trim 7, the trim measured nearest 4 MHz, trim 0.
+enum class IrcMode : std::uint8_t { Slowest = 0, FourMhz = 1, Fastest = 2 };
 
 // Watch formats, in their numeric order.
 enum WatchFormat : std::uint8_t { UDEC, SDEC, UHEX, SHEX, UBIN, SBIN, FSTR, ZSTR };
@@ -72,6 +77,10 @@ struct AssemblyState {
 
     // The dialect the next assembly reads (strict unless chosen).
     Dialect dialect = Dialect::Strict;
+    // The IRC calibration the last successful assembly's source chose with
+    // IRC_CAL, for programming its device image; unset (also after a hex
+    // file is loaded) the programming tool's own setting holds.
+    std::optional<IrcMode> IrcCalibration;
 
     // The family this state was made for (fixed for the life of the state).
     const Family* family;

@@ -22,6 +22,8 @@ enum class DialectDifference : std::uint8_t {
     ThenEndsIf,          // THEN may end an IF, IFDEF or IFNDEF line
     IfdefOfVariable,     // IFDEF/IFNDEF of a symbol made with "="
     BreakOperand,        // BREAK addr puts the breakpoint at addr
+    IrcCalDirective,     // IRC_CAL IRC_SLOW|IRC_4MHZ|IRC_FAST (extra keywords)
+    NamedMacroParams,    // "name MACRO a, b, c": parameters used by name
     Count
 };
 
@@ -42,6 +44,8 @@ inline constexpr DialectRow kDialectDifferences[] = {
     {DialectDifference::ThenEndsIf, kExtendedOnly, "THEN ends IF/IFDEF/IFNDEF"},
     {DialectDifference::IfdefOfVariable, kExtendedOnly, "IFDEF/IFNDEF of = symbols"},
     {DialectDifference::BreakOperand, kExtendedOnly, "BREAK with an operand"},
+    {DialectDifference::IrcCalDirective, kExtendedOnly, "IRC_CAL directive"},
+    {DialectDifference::NamedMacroParams, kExtendedOnly, "named macro parameters"},
 };
 static_assert(sizeof kDialectDifferences / sizeof kDialectDifferences[0] ==
               static_cast<std::size_t>(DialectDifference::Count));

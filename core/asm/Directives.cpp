@@ -41,6 +41,7 @@ constexpr LabelRule kLabelRules[kDirCount] = {
     LabelRule::Location,    // BREAK
     LabelRule::NotAllowed,  // WATCH
     LabelRule::NotAllowed,  // FREQ
+    LabelRule::NotAllowed,  // IRC_CAL
 };
 
 // After a list item: "," continues, the end of line ends the list (left for
@@ -61,9 +62,20 @@ void Device(AsmWork& w) {
         bool ext = (code >> 24) & 1;
         auto mask = static_cast<std::uint16_t>((code >> 12) & 0xFFF);
         auto pattern = static_cast<std::uint16_t>(code & 0xFFF);
+        const auto piece = static_cast<std::uint8_t>((code >> 25) & 3);
         std::uint16_t& used = ext ? w.usedExtFuse : w.usedFuse;
-        if (used & mask) Fail(w, AsmMsg::RedundantDeviceParameter);
+        if (used & mask) {
+            // The other piece of an option written apart adds nothing.
+            const bool otherPiece = piece != 0 && (w.usedPieces & piece) == 0 && (w.pieceBits[ext] & mask) == mask;
+            if (!otherPiece) Fail(w, AsmMsg::RedundantDeviceParameter);
+            w.usedPieces = static_cast<std::uint8_t>(w.usedPieces | piece);
+            continue;
+        }
         used = static_cast<std::uint16_t>(used | mask);
+        if (piece != 0) {
+            w.usedPieces = static_cast<std::uint8_t>(w.usedPieces | piece);
+            w.pieceBits[ext] = static_cast<std::uint16_t>(w.pieceBits[ext] | mask);
+        }
         s.ChipImage[ext ? kExtFuseIndex : kFuseIndex] ^= pattern;
     } while (NextListItem(w));
     if (w.family->addressMaskFromExtFuse) {
@@ -205,6 +217,11 @@ void Freq(AsmWork& w) {
     if (v < 400000 || v > 110000000) Fail(w, AsmMsg::ClockFrequencyRange);
     w.state->ClockFrequency = static_cast<std::uint32_t>(v);
 }
+
+void IrcCal(AsmWork& w) {
+    if (ReadToken(w) != Tok::IrcMode) Fail(w, AsmMsg::ExpectedIrcMode);
+    w.ircCalibration = static_cast<IrcMode>(w.value);
+}
 }  // namespace
 
 void RunDirective(AsmWork& w, int number) {
@@ -235,6 +252,7 @@ void RunDirective(AsmWork& w, int number) {
         case kDirBreak: Break(w); break;
         case kDirWatch: WatchDirective(w); break;
         case kDirFreq: Freq(w); break;
+        case kDirIrcCal: IrcCal(w); break;
         default: break;
     }
 }

@@ -41,6 +41,11 @@ void ParsePrimary(AsmWork& w) {
         case Tok::Variable:
             EmitOperand(w, w.value);
             return;
+        case Tok::MacroParam:
+            // Evaluated like "\n" for its number n.
+            EmitOperand(w, w.value);
+            Emit(w, kOpArg);
+            return;
         case Tok::Undefined:
             if (w.mustDefine) Fail(w, AsmMsg::UndefinedSymbol);
             w.unresolved = true;
@@ -268,7 +273,7 @@ std::int32_t ReadExpression(AsmWork& w, bool mustDefine) {
         // Two operands in a row.
         Tok t = ReadToken(w);
         if ((t == Tok::Constant || t == Tok::Variable || t == Tok::Undefined || t == Tok::OpenParen ||
-             t == Tok::Prefix || t == Tok::Not) && !IsThen(w))
+             t == Tok::Prefix || t == Tok::Not || t == Tok::MacroParam) && !IsThen(w))
             Fail(w, AsmMsg::ExpectedBinaryOperator);
         UnreadToken(w);
     }

@@ -176,4 +176,12 @@ const Keyword kKeywordsAfterDevice[] = {
 };
 const int kKeywordsAfterDeviceCount = int(sizeof kKeywordsAfterDevice / sizeof kKeywordsAfterDevice[0]);
 
+const Keyword kIrcCalKeywords[] = {
+    {"IRC_CAL", Tok::Directive, kDirIrcCal},
+    {"IRC_SLOW", Tok::IrcMode, 0},
+    {"IRC_4MHZ", Tok::IrcMode, 1},
+    {"IRC_FAST", Tok::IrcMode, 2},
+};
+const int kIrcCalKeywordsCount = int(sizeof kIrcCalKeywords / sizeof kIrcCalKeywords[0]);
+
 }  // namespace korvid

@@ -22,12 +22,15 @@ extern const Keyword kKeywordsBeforeDevice[];
 extern const int kKeywordsBeforeDeviceCount;
 extern const Keyword kKeywordsAfterDevice[];
 extern const int kKeywordsAfterDeviceCount;
+// Keywords of the IRC_CAL directive, entered only where the dialect has it.
+extern const Keyword kIrcCalKeywords[];
+extern const int kIrcCalKeywordsCount;
 
-// Token value of a DEVICE parameter: bit 24 = extended fuse word,
-// bits 12..23 = mask, bits 0..11 = XOR pattern.
+// Token value of a DEVICE parameter: bits 25..26 = piece, bit 24 =
+// extended fuse word, bits 12..23 = mask, bits 0..11 = XOR pattern.
 inline std::int32_t EncodeDeviceParam(const Family::DeviceParam& p) {
-    return static_cast<std::int32_t>((p.extFuse ? 1u << 24 : 0u) | (std::uint32_t(p.mask & 0xFFF) << 12) |
-                                     (p.pattern & 0xFFFu));
+    return static_cast<std::int32_t>((std::uint32_t(p.piece & 3) << 25) | (p.extFuse ? 1u << 24 : 0u) |
+                                     (std::uint32_t(p.mask & 0xFFF) << 12) | (p.pattern & 0xFFFu));
 }
 
 // Calls fn(name, kind, value) for every keyword in table order.

@@ -67,6 +67,8 @@ constexpr const char* kTexts[] = {
     "Code size differs between passes",
     "Limit of 256 MB of source lines per pass exceeded",
     "Symbol exceeds 64 characters",
+    "Expected IRC_SLOW, IRC_FAST, or IRC_4MHZ",
+    "Macro parameter is already named",
 };
 static_assert(sizeof kTexts / sizeof kTexts[0] == static_cast<int>(AsmMsg::Count));
 }  // namespace

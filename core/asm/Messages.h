@@ -68,6 +68,8 @@ enum class AsmMsg : std::uint8_t {
     CodeChangedBetweenPasses,
     ScanLimit,
     LongSymbolTooLong,
+    ExpectedIrcMode,
+    DuplicateMacroParameter,
     Count
 };
 

@@ -152,6 +152,13 @@ void ReadName(AsmWork& w, const unsigned char* s, std::uint32_t start) {
         Finish(w, Tok::Undefined, 0, start, p);
         return;
     }
+    // A named macro parameter stands for its argument in the macro's body.
+    std::int32_t parameter = 0;
+    if (w.frame != kNoFrame && Has(w, DialectDifference::NamedMacroParams) &&
+        FindMacroParameter(w, w.name, n, parameter)) {
+        Finish(w, Tok::MacroParam, parameter, start, p);
+        return;
+    }
     // A local label (":name") is keyed under the global-label prefix.
     int k = 0;
     if (w.name[0] == ':')

@@ -100,6 +100,11 @@ void BuildSymbolTable(AsmWork& w) {
             const Family::DeviceParam& p = w.family->extendedDeviceParams[i];
             Append(w, p.name.data(), static_cast<int>(p.name.size()), Tok::DeviceParam, EncodeDeviceParam(p));
         }
+    if (Has(w, DialectDifference::IrcCalDirective))
+        for (int i = 0; i < kIrcCalKeywordsCount; ++i) {
+            const Keyword& k = kIrcCalKeywords[i];
+            Append(w, k.name, static_cast<int>(std::strlen(k.name)), k.kind, k.value);
+        }
 }
 
 int KeywordCount(const Family& family) {

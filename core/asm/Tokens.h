@@ -32,6 +32,8 @@ enum class Tok : std::uint8_t {
     Directive,    // directive number
     Instruction,  // instruction number
     EndOfLine,
+    IrcMode,      // IRC_CAL operand: 0 IRC_SLOW, 1 IRC_4MHZ, 2 IRC_FAST (IrcMode order)
+    MacroParam,   // a named parameter inside its macro's body: its argument number
 };
 
 // Operator codes: the values of operator tokens, also the operator bytes of
@@ -48,7 +50,7 @@ enum Directive : std::uint8_t {
     kDirDevice, kDirId, kDirReset, kDirAssign, kDirEqu, kDirOrg, kDirDs, kDirDw,
     kDirIfdef, kDirIfndef, kDirIf, kDirElse, kDirEndif, kDirRept, kDirEndr,
     kDirMacro, kDirExitm, kDirEndm, kDirExpand, kDirNoexpand, kDirCase, kDirNocase,
-    kDirError, kDirEnd, kDirBreak, kDirWatch, kDirFreq, kDirCount
+    kDirError, kDirEnd, kDirBreak, kDirWatch, kDirFreq, kDirIrcCal, kDirCount
 };
 
 enum Instr : std::uint8_t {

@@ -269,6 +269,7 @@ void LoadHex(AssemblyState& state) {
     }
 
     state.ErrorFlag = 0;
+    state.IrcCalibration.reset();  // a hex file carries no IRC_CAL choice
     const bool inferred = !family.is52() && !flags.fusePresent;
     if (!family.is52()) {
         if (inferred) InferPicConfiguration(image, flags);

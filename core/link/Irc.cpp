@@ -58,8 +58,8 @@ void CalibrateIrc(Link& link, IrcSettings& irc, LinkObserver& observer) {
     irc.trim = ChooseIrcTrim(irc.counts);
 }
 
-void SettleTrim(Link& link, IrcSettings& irc, LinkObserver& observer) {
-    switch (irc.mode) {
+void SettleTrim(Link& link, IrcSettings& irc, IrcMode mode, LinkObserver& observer) {
+    switch (mode) {
         case IrcMode::Slowest: irc.trim = 7; break;
         case IrcMode::Fastest: irc.trim = 0; break;
         case IrcMode::FourMhz: CalibrateIrc(link, irc, observer); break;

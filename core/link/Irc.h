@@ -7,13 +7,12 @@
 #include <array>
 #include <cstdint>
 
+#include "core/asm/AssemblyState.h"  // IrcMode
 #include "core/link/LinkObserver.h"
 
 namespace korvid {
 
 class Link;
-
-enum class IrcMode : std::uint8_t { Slowest = 0, FourMhz = 1, Fastest = 2 };
 
 // The link's IRC settings for the life of the process.
 struct IrcSettings {
@@ -42,7 +41,7 @@ void FormatIrcMhz(std::uint32_t hz, char out[16]);
 // erase, 6 2; stores the counts and the chosen trim.
 void CalibrateIrc(Link& link, IrcSettings& irc, LinkObserver& observer);
 // Sets irc.trim for the next programming run by the IRC mode.
-void SettleTrim(Link& link, IrcSettings& irc, LinkObserver& observer);
+void SettleTrim(Link& link, IrcSettings& irc, IrcMode mode, LinkObserver& observer);
 
 IrcResults MakeIrcResults(const IrcSettings& irc);
 

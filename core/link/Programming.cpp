@@ -93,8 +93,10 @@ void ProgramDevice(Link& link, AssemblyState& state, IrcSettings& irc, LinkObser
     {
         ProgressScope scope(observer);
         if (StopsClockBeforeProgramming(family, link.FirmwareVersion)) StopClock(link);
-        SettleTrim(link, irc, observer);
-        calibrated = irc.mode == IrcMode::FourMhz;
+        // A source's IRC_CAL chooses for its own image; the setting holds otherwise.
+        const IrcMode mode = state.IrcCalibration.value_or(irc.mode);
+        SettleTrim(link, irc, mode, observer);
+        calibrated = mode == IrcMode::FourMhz;
 
         observer.ShowProgress("Erasing...");
         EraseDevice(link);

@@ -44,7 +44,9 @@ std::uint16_t FuseToProgram(const Family& family, std::uint16_t fuse);
 // Programs the chip from state.DeviceImage; with `run` set, starts the clock
 // at state.ClockFrequency before releasing the chip. Opens and closes the
 // link itself. The observer's progress is hidden at the end, also after a
-// failure; the IRC results reach it after a calibrated (4 MHz) run.
+// failure; the IRC results reach it after a calibrated (4 MHz) run. The
+// IRC mode is state.IrcCalibration where the source chose one, else
+// irc.mode (which is left as it is).
 void ProgramDevice(Link& link, AssemblyState& state, IrcSettings& irc, LinkObserver& observer, bool run);
 
 // Reads the chip into state.DeviceImage, showing `message`. On a failure the

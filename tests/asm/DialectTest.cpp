@@ -25,6 +25,9 @@ const Case kCases[] = {
     {k28, "DEVICE SX28AC\nNOP\n", "DEVICE SX28L\nNOP\n", "Expected a DEVICE parameter"},
     {k28, "DEVICE STACKX\nNOP\n", "DEVICE STACKX_OPTIONX\nNOP\n", "Expected a DEVICE parameter"},
     {k28, "DEVICE OPTIONX\nNOP\n", "DEVICE STACKX_OPTIONX\nNOP\n", "Expected a DEVICE parameter"},
+    {k28, "DEVICE STACKX, OPTIONX, TURBO\nNOP\n", "DEVICE STACKX_OPTIONX, TURBO\nNOP\n", "Expected a DEVICE parameter"},
+    {k28, "DEVICE SX28\nDEVICE OPTIONX\nDEVICE STACKX\nNOP\n", "DEVICE SX28L, STACKX_OPTIONX\nNOP\n",
+     "Expected a DEVICE parameter"},
     {k52, "DEVICE SX48, SX52BD\nNOP\n", "NOP\n", "Expected a DEVICE parameter"},
     {k52, "DEVICE SX52, STACKX, OPTIONX, TURBO\nNOP\n", "NOP\n", "Expected a DEVICE parameter"},
     {kBoth, "DEVICE BANKS8\nNOP\n", "NOP\n", "Expected a DEVICE parameter"},
@@ -39,6 +42,17 @@ const Case kCases[] = {
     {kBoth, "IF 3 == 3\nNOP\nELSE\nCLC\nENDIF\n", "IF 3 = 3\nNOP\nELSE\nCLC\nENDIF\n", "Expected a constant, variable, unary operator, or \"(\""},
     {kBoth, "BANK #$20\nPAGE #$200\n", "BANK $20\nPAGE $200\n", "Expected a constant, variable, unary operator, or \"(\""},
     {kBoth, "loop: NOP\n:in: JMP loop\nJMP :in\n", "loop NOP\n:in JMP loop\nJMP :in\n", "Undefined symbol"},
+    {kBoth, "IRC_CAL IRC_4MHZ\nNOP\n", "NOP\n", "Expected a label, directive, or instruction"},
+    // Named parameters: by name and by number, \0 the count; names inside
+    // longer names and strings stay what they are.
+    {kBoth, "sum MACRO a, b\nDW a, \\2, \\0, b\nENDM\nsum 1, 2\n", "sum MACRO 2\nDW \\1, \\2, \\0, \\2\nENDM\nsum 1, 2\n",
+     "Undefined symbol"},
+    {kBoth, "ab = 7\nba = 8\nput MACRO a, b\nDW ab, ba, 'ab', a\nENDM\nput 1, 2\n", "ab = 7\nba = 8\nDW 7, 8, 'ab', 1\n",
+     "Undefined symbol"},
+    // Registers and other symbols may name parameters; a call inside a
+    // body passes the caller's parameter on.
+    {kBoth, "one MACRO c, z\nDW c + z\nENDM\ntwo MACRO x\none x, 1\nDW x\nENDM\ntwo 5\n", "DW 6, 5\n",
+     "Expected end-of-line"},
 };
 
 class DialectCase : public ::testing::TestWithParam<Case> {};
@@ -112,6 +126,105 @@ TEST(Dialect, IfdefOfAssignedSymbolAndBreakOperand) {
         ASSERT_TRUE(plainBreak.Run("NOP\nBREAK\nNOP\n"));
         EXPECT_EQ(plainBreak.state().BreakAddress, 1);
     }
+}
+
+TEST(Dialect, IrcCalIsRecordedWithTheDeviceImage) {
+    for (const Family* f : {&Sx28lFamily(), &Sx52Family()}) {
+        SCOPED_TRACE(std::string(f->title));
+        struct Word {
+            const char* word;
+            IrcMode mode;
+        };
+        for (const Word& c : {Word{"IRC_SLOW", IrcMode::Slowest}, Word{"irc_4mhz", IrcMode::FourMhz},
+                              Word{"IRC_FAST", IrcMode::Fastest}}) {
+            Assembly a(*f, Dialect::Extended);
+            ASSERT_TRUE(a.Run(std::string("IRC_CAL ") + c.word + "\nNOP\n")) << a.message();
+            EXPECT_EQ(a.state().IrcCalibration, c.mode) << c.word;
+            // A failed assembly keeps the choice that goes with the device image.
+            EXPECT_FALSE(a.Run("IRC_CAL IRC_FAST\nJMP nowhere\n"));
+            EXPECT_EQ(a.state().IrcCalibration, c.mode) << c.word;
+            ASSERT_TRUE(a.Run("NOP\n"));
+            EXPECT_FALSE(a.state().IrcCalibration.has_value());
+        }
+        struct Bad {
+            const char* source;
+            const char* message;
+        };
+        for (const Bad& c : {Bad{"IRC_CAL\n", "Expected IRC_SLOW, IRC_FAST, or IRC_4MHZ"},
+                             Bad{"IRC_CAL 1\n", "Expected IRC_SLOW, IRC_FAST, or IRC_4MHZ"},
+                             Bad{"IRC_CAL IRC_FAST, IRC_SLOW\n", "Expected end-of-line"},
+                             Bad{"here IRC_CAL IRC_FAST\n", "This directive cannot be preceeded by a symbol"}}) {
+            Assembly a(*f, Dialect::Extended);
+            EXPECT_FALSE(a.Run(c.source));
+            EXPECT_EQ(a.message(), c.message) << c.source;
+        }
+        // The words are not reserved in the strict dialect.
+        Assembly strict(*f, Dialect::Strict);
+        ASSERT_TRUE(strict.Run("IRC_FAST EQU 2\nIRC_CAL NOP\nDW IRC_FAST\n")) << strict.message();
+        EXPECT_EQ(strict.words(), (std::vector<int>{0x000, 2}));
+    }
+}
+
+TEST(Dialect, OptionPiecesAreNotRedundantWithEachOtherOnly) {
+    for (const char* source : {"DEVICE STACKX, STACKX\nNOP\n", "DEVICE STACKX_OPTIONX, OPTIONX\nNOP\n",
+                               "DEVICE OPTIONX, STACKX_OPTIONX\nNOP\n", "DEVICE STACKX, OPTIONX, STACKX\nNOP\n"}) {
+        Assembly a(Sx28lFamily(), Dialect::Extended);
+        EXPECT_FALSE(a.Run(source));
+        EXPECT_EQ(a.message(), "Redundant DEVICE parameter") << source;
+    }
+}
+
+TEST(Dialect, NamedMacroParameterRules) {
+    struct Case {
+        const char* source;
+        std::vector<int> words;  // empty: the assembly fails with `error`
+        const char* error;
+    };
+    const Case cases[] = {
+        // A defined name alone is still a count, as in the strict dialect.
+        {"N EQU 2\nput MACRO N\nDW \\0, \\2\nENDM\nput 4, 5\n", {2, 5}, ""},
+        // An undefined name alone is a parameter; the call gives one argument.
+        {"put MACRO n\nDW n\nENDM\nput 4\n", {4}, ""},
+        {"put MACRO n\nDW n\nENDM\nput 4, 5\n", {}, "Expected end-of-line"},
+        // Parameters are known in their macro's body only.
+        {"put MACRO n\nDW n\nENDM\nput 4\nDW n\n", {}, "Undefined symbol"},
+        {"put MACRO n\nDW n\nENDM\nget MACRO k\nDW n\nENDM\nget 1\n", {}, "Undefined symbol"},
+        {"put MACRO n, n\nENDM\n", {}, "Macro parameter is already named"},
+        {"put MACRO n, 3\nENDM\n", {}, "Expected a label"},
+        {"put MACRO n, w\nENDM\n", {}, "Expected a label"},
+        {"put MACRO n m\nENDM\n", {}, "Expected \",\" or end-of-line"},
+        // A forward reference in an argument resolves in pass 2.
+        {"put MACRO n\nDW n\nENDM\nput later\nlater DW 9\n", {1, 9}, ""},
+    };
+    for (const Family* f : {&Sx28lFamily(), &Sx52Family()}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(f->title) + ": " + c.source);
+            Assembly a(*f, Dialect::Extended);
+            const bool ok = a.Run(c.source);
+            EXPECT_EQ(ok, !c.words.empty()) << a.message();
+            if (ok)
+                EXPECT_EQ(a.words(), c.words);
+            else
+                EXPECT_EQ(a.message(), c.error);
+        }
+    }
+    // 64 parameters at most.
+    std::string names = "p0";
+    for (int i = 1; i < 64; ++i) names += ", p" + std::to_string(i);
+    Assembly most(Sx28lFamily(), Dialect::Extended);
+    EXPECT_TRUE(most.Run("big MACRO " + names + "\nENDM\n")) << most.message();
+    Assembly tooMany(Sx28lFamily(), Dialect::Extended);
+    EXPECT_FALSE(tooMany.Run("big MACRO " + names + ", p64\nENDM\n"));
+    EXPECT_EQ(tooMany.message(), "Expected a value from 0 to 64 or end-of-line");
+}
+
+TEST(Dialect, ExtendedDialectAcceptsOnlyWhatStrictRefusesForIt) {
+    Assembly a(Sx28lFamily(), Dialect::Strict);
+    EXPECT_FALSE(a.Run("loop: JMP loop\n"));
+    EXPECT_TRUE(ExtendedDialectAccepts(a.state()));
+    EXPECT_EQ(a.message(), "Undefined symbol");  // the failed state is left alone
+    EXPECT_FALSE(a.Run("JMP nowhere\n"));
+    EXPECT_FALSE(ExtendedDialectAccepts(a.state()));
 }
 
 }  // namespace

@@ -65,6 +65,17 @@ TEST(CliAsm, DialectOptionAndNote) {
     auto ext = RunProgram(kKorvid, {"asm", "--dialect", "extended", dir.File("c.src"), "-o", dir.File("c.sxh")});
     EXPECT_EQ(ext.exitCode, 0) << ext.err;
     EXPECT_EQ(RunProgram(kKorvid, {"asm", "--dialect=loose", dir.File("c.src")}).exitCode, 2);
+    // The other commands that assemble take it too.
+    dir.Write("d.src", "\tRESET start\n\tORG 10h\nstart:\tjmp start\n");
+    auto image = RunProgram(kKorvid, {"debugimage", dir.File("d.src"), "-o", dir.File("d.sxh")});
+    EXPECT_EQ(image.exitCode, 1);
+    EXPECT_NE(image.err.find("note: accepted with --dialect extended"), std::string::npos) << image.err;
+    auto extImage = RunProgram(kKorvid, {"debugimage", "--dialect", "extended", dir.File("d.src"), "-o", dir.File("d.sxh")});
+    EXPECT_EQ(extImage.exitCode, 0) << extImage.err;
+    auto disasm = RunProgram(kKorvid, {"disasm", "--dialect", "extended", dir.File("c.src")});
+    EXPECT_EQ(disasm.exitCode, 0) << disasm.err;
+    for (const char* command : {"program", "verify", "debug"})
+        EXPECT_EQ(RunProgram(kKorvid, {command, "--dialect", "loose", dir.File("c.src")}).exitCode, 2) << command;
 }
 
 TEST(CliAsm, UsageAndFileErrors) {

@@ -103,6 +103,19 @@ TEST_P(DebugCommand, StepsRunsToABreakpointAndEditsRegisters) {
     EXPECT_EQ(out.back().rfind(Reset(), 0), 0u) << out.back();
 }
 
+// Every command that assembles takes --dialect, debug among them.
+TEST_P(DebugCommand, ExtendedDialectSource) {
+    SimTool tool({"--family", GetParam()});
+    TempDir dir;
+    const std::string source = "\tRESET start\n\tORG 10h\nstart:\tMOV W,#5\n\tJMP start\n";
+    RunResult strict = Debug(dir, tool.Path(), GetParam(), source, "quit\n");
+    EXPECT_EQ(strict.exitCode, 1);
+    EXPECT_NE(strict.err.find("note: accepted with --dialect extended"), std::string::npos) << strict.err;
+    RunResult r = Debug(dir, tool.Path(), GetParam(), source, "pc start\nquit\n", "--dialect extended");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("PC 010  MOV"), std::string::npos) << r.out;
+}
+
 // `set` reads register addresses and values in hex, as `regs` prints them;
 // one failed command among good ones still makes the exit status 1.
 TEST_P(DebugCommand, SetTakesHexAsRegsPrintsAndAFailureSetsTheStatus) {

@@ -285,5 +285,26 @@ TEST(DeviceCommands, ClockSetAndStopped) {
     EXPECT_EQ(RunChild({Korvid(), "clock", "off", "--port", sim.Path()}).exitCode, 0);
 }
 
+// IRC_CAL in an extended-dialect source chooses the calibration of its own
+// programming run; an explicit --irc is this run's choice over it.
+TEST(DeviceCommands, SourceIrcChoiceAndTheIrcOption) {
+    SimTool sim({});
+    TempDir dir;
+    const std::string file = dir.File("cal.src");
+    {
+        std::ofstream out(file, std::ios::binary);
+        out << "\tIRC_CAL IRC_4MHZ\nloop:\tjmp loop\n";
+    }
+    RunResult strict = RunChild({Korvid(), "program", file, "--port", sim.Path()});
+    EXPECT_EQ(strict.exitCode, 1);
+    EXPECT_NE(strict.err.find("note: accepted with --dialect extended"), std::string::npos) << strict.err;
+    RunResult chosen = RunChild({Korvid(), "program", file, "--dialect", "extended", "--port", sim.Path()});
+    ASSERT_EQ(chosen.exitCode, 0) << chosen.err;
+    EXPECT_NE(chosen.out.find("IRC calibration (trim: MHz):"), std::string::npos) << chosen.out;
+    RunResult fixed = RunChild({Korvid(), "program", file, "--dialect=extended", "--irc", "fastest", "--port", sim.Path()});
+    ASSERT_EQ(fixed.exitCode, 0) << fixed.err;
+    EXPECT_EQ(fixed.out.find("IRC calibration"), std::string::npos) << fixed.out;
+}
+
 }  // namespace
 }  // namespace korvid

@@ -143,6 +143,17 @@ TEST(LoadHex, AcceptsLowerCaseCommentsAndNoEndRecord) {
     EXPECT_EQ(lower.state->DeviceImage[0], 0x0ABC | kDataFlag);
 }
 
+TEST(LoadHex, ImageFromAFileCarriesNoIrcChoice) {
+    HexFixture h(Sx28lFamily());
+    h.state->IrcCalibration = IrcMode::FourMhz;  // from an earlier assembly
+    const std::string text = h.Save();
+    h.Load(text.substr(0, 12));  // rejected: the assembled image and its choice stay
+    EXPECT_EQ(h.state->IrcCalibration, IrcMode::FourMhz);
+    h.Load(text);
+    ASSERT_EQ(h.state->ErrorFlag, 0) << h.state->ErrorMessage;
+    EXPECT_FALSE(h.state->IrcCalibration.has_value());
+}
+
 TEST(LoadHex, Violations) {
     const std::string good = Record(0, {0x0111, 0x0222});
     std::string oddCount = good;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "core/link/Clock.h"
 #include "core/link/Programming.h"
 #include "tests/sim/ToolSession.h"
@@ -216,6 +218,33 @@ TEST(ProgramDevice, CalibrationOrderAndChoice) {
         SimChip probe(Sx28lFamily());
         probe.flash = t.firmware.Chip().flash;
         EXPECT_EQ(probe.Trim(), c.trim);
+    }
+}
+
+TEST(ProgramDevice, SourceIrcChoiceOutranksTheSettingAndLeavesIt) {
+    struct Case {
+        IrcMode setting;
+        std::optional<IrcMode> source;
+        int trim;
+        bool calibrated;
+    };
+    const Case cases[] = {
+        {IrcMode::Slowest, IrcMode::FourMhz, 4, true},
+        {IrcMode::FourMhz, IrcMode::Fastest, 0, false},
+        {IrcMode::Fastest, IrcMode::Slowest, 7, false},
+        {IrcMode::Fastest, std::nullopt, 0, false},
+    };
+    for (const Family* f : kFamilies) {
+        for (const Case& c : cases) {
+            ToolSession t(*f);
+            t.irc.mode = c.setting;
+            t.state->IrcCalibration = c.source;
+            FillImage(*t.state, 512);
+            ProgramDevice(t.link, *t.state, t.irc, t.observer, false);
+            EXPECT_EQ(t.irc.trim, c.trim) << f->title;
+            EXPECT_EQ(t.observer.ircShown, c.calibrated ? 1 : 0) << f->title;
+            EXPECT_EQ(t.irc.mode, c.setting) << f->title;
+        }
     }
 }
 

@@ -2,9 +2,11 @@
 // process: assemble, program (with the Device Operation window), run, link
 // failures and SXC mode.
 #include <QApplication>
+#include <QPushButton>
 #include <QTest>
 
 #include "WindowSupport.h"
+#include "ui/IRCUnit.h"
 #include "ui/ProgressUnit.h"
 
 using namespace korvid;
@@ -31,6 +33,50 @@ private slots:
         std::int32_t s, e;
         QVERIFY(ide.text().GetSelection(s, e));
         QCOMPARE(ide.text().Text().substr(std::size_t(s), std::size_t(e - s)), std::string("nowhere"));
+    }
+
+    void strictErrorHintsAtTheExtendedDialect() {
+        TestIde ide(Sx28lFamily(), {}, true, true);
+        ide.SetText("loop:\tjmp loop\r");
+        ide.editor().Item("RunAssembleItem")->trigger();
+        QCOMPARE(ide.editor().StatusText(), QString("ERROR: Undefined symbol  (accepted with the extended dialect)"));
+        ide.SetText("\tjmp nowhere\r");
+        ide.editor().Item("RunAssembleItem")->trigger();
+        QCOMPARE(ide.editor().StatusText(), QString("ERROR: Undefined symbol"));
+        // The setting holds for every later assembly, also of another text.
+        ide.editor().Item("RunExtendedDialectItem")->trigger();
+        ide.SetText("loop:\tjmp loop\r");
+        ide.editor().Item("RunAssembleItem")->trigger();
+        QCOMPARE(ide.editor().StatusText(), QString("Assembly Successful"));
+        ide.SetText("\tjmp nowhere\r");
+        ide.editor().Item("RunAssembleItem")->trigger();
+        QCOMPARE(ide.editor().StatusText(), QString("ERROR: Undefined symbol"));
+        ide.SetText("more:\tjmp more\r");
+        ide.editor().Item("RunAssembleItem")->trigger();
+        QCOMPARE(ide.editor().StatusText(), QString("Assembly Successful"));
+        QVERIFY(ide.editor().Item("RunExtendedDialectItem")->isChecked());
+    }
+
+    void sourceIrcChoiceCalibratesOnProgram_data() { families_data(); }
+    void sourceIrcChoiceCalibratesOnProgram() {
+        QFETCH(int, family);
+        TestIde ide(FamilyByIndex(family), {}, true, true);
+        ide.editor().Item("RunExtendedDialectItem")->trigger();
+        ide.SetText("\tIRC_CAL IRC_4MHZ\r\tjmp $\r");
+        ModalDriver driver;
+        bool shown = false;
+        driver.Any([&](QWidget* w) {
+            shown = w == static_cast<QWidget*>(ide.shell->ircForm);
+            ide.shell->ircForm->OkayButton->click();
+        });
+        ide.Shortcut(Qt::Key_P, Qt::ControlModifier);
+        QCOMPARE(ide.editor().StatusText(), QString("Assembly Successful"));
+        QVERIFY(ide.shell->progress->shownTexts.contains("Calibrating IRC..."));
+        QVERIFY(shown);
+        QCOMPARE(ide.shell->irc.trim, 4);
+        QCOMPARE(ide.firmware->Chip().Trim(), 4);
+        // The Configure window's setting is not changed by the source.
+        QCOMPARE(ide.shell->irc.mode, IrcMode::Slowest);
     }
 
     void programShowsProgress_data() { families_data(); }

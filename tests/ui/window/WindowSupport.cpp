@@ -67,6 +67,7 @@ TestIde::TestIde(const Family& family, const QStringList& arguments, bool show, 
         else
             FakeAssemble(s);
     };
+    if (realAssembler) shell->extendedDialectAccepts = ExtendedDialectAccepts;
     CreateForms(*shell, arguments);
     shell->editor->View->Ticks = [] { return 100000u; };
     if (show) {
