@@ -67,10 +67,10 @@ void SetGlobalPrefix(AsmWork& w, const char* text, int length);
 // Instructions (Instructions.cpp).
 void AssembleInstruction(AsmWork& w, int number);
 
-// Directives (Directives.cpp) and the block directives (Blocks.cpp).
+// Directives (the table and handlers in Directives.cpp, the block
+// directives' handlers in Blocks.cpp). RunDirective applies the label rule
+// and runs the handler.
 void RunDirective(AsmWork& w, int number);
-void RunBlockDirective(AsmWork& w, int number);
-bool IsBlockDirective(int number);
 void CallMacro(AsmWork& w, std::int32_t macroValue);
 std::uint32_t OutermostCallOffset(const AsmWork& w);
 std::uint32_t FrameArgumentCount(const AsmWork& w);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/asm/AsmCore.h"
+#include "core/asm/Directives.h"
 
 namespace korvid {
 
@@ -154,7 +155,7 @@ void Statement(AsmWork& w, Tok t) {
 }
 
 bool IsConditional(Tok t, std::int32_t v) {
-    return t == Tok::Directive && (v == kDirIfdef || v == kDirIfndef || v == kDirIf || v == kDirElse || v == kDirEndif);
+    return t == Tok::Directive && v >= 0 && v < kDirCount && kDirectives[v].block == BlockKind::Conditional;
 }
 
 // One source line. Returns false at the end of the text.
@@ -192,7 +193,7 @@ bool Line(AsmWork& w) {
             SkipRestOfLine(w);
         }
     } else if (IsConditional(t, w.value)) {
-        RunBlockDirective(w, w.value);
+        RunDirective(w, w.value);  // no label here: the line starts with it
         RequireEndOfLine(w);
     } else if (w.ifDepth != w.activeDepth) {
         if (t != Tok::EndOfLine) SkipRestOfLine(w);

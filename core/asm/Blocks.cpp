@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/asm/AsmCore.h"
+#include "core/asm/Directives.h"
 
 namespace korvid {
 
@@ -185,31 +186,15 @@ void ReturnFromMacro(AsmWork& w) {
 }
 }  // namespace
 
-bool IsBlockDirective(int number) {
-    switch (number) {
-        case kDirIfdef: case kDirIfndef: case kDirIf: case kDirElse: case kDirEndif:
-        case kDirRept: case kDirEndr: case kDirMacro: case kDirExitm: case kDirEndm:
-            return true;
-        default:
-            return false;
-    }
-}
-
-void RunBlockDirective(AsmWork& w, int number) {
-    switch (number) {
-        case kDirIfdef: IfDefined(w, true); return;
-        case kDirIfndef: IfDefined(w, false); return;
-        case kDirIf: OpenBlock(w, ReadDefinedExpression(w) != 0); return;
-        case kDirElse: Else(w); return;
-        case kDirEndif: Endif(w); return;
-        case kDirRept: Rept(w); return;
-        case kDirEndr: Endr(w); return;
-        case kDirMacro: Macro(w); return;
-        case kDirExitm:
-        case kDirEndm: ReturnFromMacro(w); return;
-        default: return;
-    }
-}
+void IfdefDirective(AsmWork& w) { IfDefined(w, true); }
+void IfndefDirective(AsmWork& w) { IfDefined(w, false); }
+void IfDirective(AsmWork& w) { OpenBlock(w, ReadDefinedExpression(w) != 0); }
+void ElseDirective(AsmWork& w) { Else(w); }
+void EndifDirective(AsmWork& w) { Endif(w); }
+void ReptDirective(AsmWork& w) { Rept(w); }
+void EndrDirective(AsmWork& w) { Endr(w); }
+void MacroDirective(AsmWork& w) { Macro(w); }
+void EndMacroDirective(AsmWork& w) { ReturnFromMacro(w); }
 
 void CallMacro(AsmWork& w, std::int32_t macroValue) {
     const auto value = static_cast<std::uint32_t>(macroValue);

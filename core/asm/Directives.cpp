@@ -1,49 +1,14 @@
-// Directive handlers: configuration words, ID, reset vector, symbols,
-// location counter, data words, listing switches, ERROR, END, BREAK, WATCH
-// and FREQ. The block directives (IF, REPT, MACRO ...) are in Blocks.cpp.
+// The directive table and the directive handlers: configuration words, ID,
+// reset vector, symbols, location counter, data words, listing switches,
+// ERROR, END, BREAK, WATCH, FREQ and IRC_CAL. The block directives' handlers
+// (IF, REPT, MACRO ...) are in Blocks.cpp.
+#include "core/asm/Directives.h"
+
 #include "core/asm/AsmCore.h"
 
 namespace korvid {
 
 namespace {
-// How a label in front of a directive is treated.
-enum class LabelRule : std::uint8_t {
-    Own,         // required; the directive enters it itself
-    Location,    // allowed; entered with the location counter (or as the handler says)
-    NotAllowed,  // "This directive cannot be preceeded by a symbol"
-};
-
-constexpr LabelRule kLabelRules[kDirCount] = {
-    LabelRule::NotAllowed,  // DEVICE
-    LabelRule::NotAllowed,  // ID
-    LabelRule::Location,    // RESET
-    LabelRule::Own,         // =
-    LabelRule::Own,         // EQU
-    LabelRule::Location,    // ORG
-    LabelRule::Location,    // DS
-    LabelRule::Location,    // DW
-    LabelRule::NotAllowed,  // IFDEF
-    LabelRule::NotAllowed,  // IFNDEF
-    LabelRule::NotAllowed,  // IF
-    LabelRule::NotAllowed,  // ELSE
-    LabelRule::NotAllowed,  // ENDIF
-    LabelRule::NotAllowed,  // REPT
-    LabelRule::NotAllowed,  // ENDR
-    LabelRule::Own,         // MACRO
-    LabelRule::NotAllowed,  // EXITM
-    LabelRule::NotAllowed,  // ENDM
-    LabelRule::NotAllowed,  // EXPAND
-    LabelRule::NotAllowed,  // NOEXPAND
-    LabelRule::NotAllowed,  // CASE
-    LabelRule::NotAllowed,  // NOCASE
-    LabelRule::NotAllowed,  // ERROR
-    LabelRule::NotAllowed,  // END
-    LabelRule::Location,    // BREAK
-    LabelRule::NotAllowed,  // WATCH
-    LabelRule::NotAllowed,  // FREQ
-    LabelRule::NotAllowed,  // IRC_CAL
-};
-
 // After a list item: "," continues, the end of line ends the list (left for
 // the line loop), anything else is an error.
 bool NextListItem(AsmWork& w) {
@@ -222,39 +187,65 @@ void IrcCal(AsmWork& w) {
     if (ReadToken(w) != Tok::IrcMode) Fail(w, AsmMsg::ExpectedIrcMode);
     w.ircCalibration = static_cast<IrcMode>(w.value);
 }
+
+void Expand(AsmWork& w) { w.expandAfterLine = true; }
+void Noexpand(AsmWork& w) {
+    w.noExpand = true;
+    w.expandAfterLine = false;
+}
+void Case(AsmWork& w) { w.caseSensitive = true; }
+void Nocase(AsmWork& w) { w.caseSensitive = false; }
+void End(AsmWork& w) { w.endSeen = true; }
+
+using L = LabelRule;
+using B = BlockKind;
+}  // namespace
+
+constexpr DirectiveRow kDirectives[kDirCount] = {
+    {"DEVICE", kDirDevice, L::NotAllowed, B::None, Device},
+    {"ID", kDirId, L::NotAllowed, B::None, Id},
+    {"RESET", kDirReset, L::Location, B::None, Reset},
+    {"", kDirAssign, L::Own, B::None, Assign},
+    {"EQU", kDirEqu, L::Own, B::None, Equ},
+    {"ORG", kDirOrg, L::Location, B::None, Org},
+    {"DS", kDirDs, L::Location, B::None, Ds},
+    {"DW", kDirDw, L::Location, B::None, Dw},
+    {"IFDEF", kDirIfdef, L::NotAllowed, B::Conditional, IfdefDirective},
+    {"IFNDEF", kDirIfndef, L::NotAllowed, B::Conditional, IfndefDirective},
+    {"IF", kDirIf, L::NotAllowed, B::Conditional, IfDirective},
+    {"ELSE", kDirElse, L::NotAllowed, B::Conditional, ElseDirective},
+    {"ENDIF", kDirEndif, L::NotAllowed, B::Conditional, EndifDirective},
+    {"REPT", kDirRept, L::NotAllowed, B::Repeat, ReptDirective},
+    {"ENDR", kDirEndr, L::NotAllowed, B::Repeat, EndrDirective},
+    {"MACRO", kDirMacro, L::Own, B::Macro, MacroDirective},
+    {"EXITM", kDirExitm, L::NotAllowed, B::Macro, EndMacroDirective},
+    {"ENDM", kDirEndm, L::NotAllowed, B::Macro, EndMacroDirective},
+    {"EXPAND", kDirExpand, L::NotAllowed, B::None, Expand},
+    {"NOEXPAND", kDirNoexpand, L::NotAllowed, B::None, Noexpand},
+    {"CASE", kDirCase, L::NotAllowed, B::None, Case},
+    {"NOCASE", kDirNocase, L::NotAllowed, B::None, Nocase},
+    {"ERROR", kDirError, L::NotAllowed, B::None, Error},
+    {"END", kDirEnd, L::NotAllowed, B::None, End},
+    {"BREAK", kDirBreak, L::Location, B::None, Break},
+    {"WATCH", kDirWatch, L::NotAllowed, B::None, WatchDirective},
+    {"FREQ", kDirFreq, L::NotAllowed, B::None, Freq},
+    {"IRC_CAL", kDirIrcCal, L::NotAllowed, B::None, IrcCal, DialectDifference::IrcCalDirective},
+};
+
+namespace {
+constexpr bool InNumberOrder() {
+    for (int i = 0; i < kDirCount; ++i)
+        if (kDirectives[i].number != i) return false;
+    return true;
+}
+static_assert(InNumberOrder(), "kDirectives rows must be in Directive order");
 }  // namespace
 
 void RunDirective(AsmWork& w, int number) {
     if (number < 0 || number >= kDirCount) return;
-    if (kLabelRules[number] == LabelRule::NotAllowed && w.hasLabel) Fail(w, AsmMsg::DirectiveWithLabel);
-    if (IsBlockDirective(number)) {
-        RunBlockDirective(w, number);
-        return;
-    }
-    switch (number) {
-        case kDirDevice: Device(w); break;
-        case kDirId: Id(w); break;
-        case kDirReset: Reset(w); break;
-        case kDirAssign: Assign(w); break;
-        case kDirEqu: Equ(w); break;
-        case kDirOrg: Org(w); break;
-        case kDirDs: Ds(w); break;
-        case kDirDw: Dw(w); break;
-        case kDirExpand: w.expandAfterLine = true; break;
-        case kDirNoexpand:
-            w.noExpand = true;
-            w.expandAfterLine = false;
-            break;
-        case kDirCase: w.caseSensitive = true; break;
-        case kDirNocase: w.caseSensitive = false; break;
-        case kDirError: Error(w); break;
-        case kDirEnd: w.endSeen = true; break;
-        case kDirBreak: Break(w); break;
-        case kDirWatch: WatchDirective(w); break;
-        case kDirFreq: Freq(w); break;
-        case kDirIrcCal: IrcCal(w); break;
-        default: break;
-    }
+    const DirectiveRow& d = kDirectives[number];
+    if (d.label == LabelRule::NotAllowed && w.hasLabel) Fail(w, AsmMsg::DirectiveWithLabel);
+    d.run(w);
 }
 
 }  // namespace korvid

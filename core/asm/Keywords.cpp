@@ -3,69 +3,7 @@
 
 namespace korvid {
 
-const Keyword kKeywordsBeforeDevice[] = {
-    {"\\", Tok::Prefix, kOpArg},
-    {"||", Tok::Prefix, kOpAbs},
-    {"~", Tok::Prefix, kOpComplement},
-    {"NOT", Tok::Not, kOpNot},
-    {"&", Tok::Arith, kOpAnd},
-    {"|", Tok::Arith, kOpOr},
-    {"^", Tok::Arith, kOpXor},
-    {"+", Tok::Arith, kOpAdd},
-    {"-", Tok::Arith, kOpSub},
-    {"*", Tok::Arith, kOpMul},
-    {"/", Tok::Arith, kOpDiv},
-    {"//", Tok::Arith, kOpMod},
-    {"<<", Tok::Arith, kOpShl},
-    {">>", Tok::Arith, kOpShr},
-    {"><", Tok::Arith, kOpRev},
-    {".", Tok::Arith, kOpDot},
-    {"<=", Tok::Compare, kOpLe},
-    {">=", Tok::Compare, kOpGe},
-    {"=", Tok::Compare, kOpEq},
-    {"<>", Tok::Compare, kOpNe},
-    {"<", Tok::Compare, kOpLt},
-    {">", Tok::Compare, kOpGt},
-    {"AND", Tok::Logical, kOpLogAnd},
-    {"OR", Tok::Logical, kOpLogOr},
-    {"XOR", Tok::Logical, kOpLogXor},
-    {"(", Tok::OpenParen, 0},
-    {")", Tok::CloseParen, 0},
-    {"W", Tok::W, 0},
-    {"M", Tok::M, 0},
-    {"OPTION", Tok::Option, 0},
-    {"WDT", Tok::Wdt, 0},
-    {"#", Tok::Hash, 0},
-    {"@", Tok::At, 0},
-    {"!", Tok::Bang, 0},
-    {"++", Tok::IncDec, 0},
-    {"--", Tok::IncDec, 1},
-    {"DEVICE", Tok::Directive, 0},
-    {"ID", Tok::Directive, 1},
-    {"RESET", Tok::Directive, 2},
-    {"EQU", Tok::Directive, 4},
-    {"ORG", Tok::Directive, 5},
-    {"DS", Tok::Directive, 6},
-    {"DW", Tok::Directive, 7},
-    {"IFDEF", Tok::Directive, 8},
-    {"IFNDEF", Tok::Directive, 9},
-    {"IF", Tok::Directive, 10},
-    {"ELSE", Tok::Directive, 11},
-    {"ENDIF", Tok::Directive, 12},
-    {"REPT", Tok::Directive, 13},
-    {"ENDR", Tok::Directive, 14},
-    {"MACRO", Tok::Directive, 15},
-    {"EXITM", Tok::Directive, 16},
-    {"ENDM", Tok::Directive, 17},
-    {"EXPAND", Tok::Directive, 18},
-    {"NOEXPAND", Tok::Directive, 19},
-    {"CASE", Tok::Directive, 20},
-    {"NOCASE", Tok::Directive, 21},
-    {"ERROR", Tok::Directive, 22},
-    {"END", Tok::Directive, 23},
-    {"BREAK", Tok::Directive, 24},
-    {"WATCH", Tok::Directive, 25},
-    {"FREQ", Tok::Directive, 26},
+const Keyword kInstructionKeywords[] = {
     {"MOV", Tok::Instruction, 0},
     {"ADD", Tok::Instruction, 1},
     {"SUB", Tok::Instruction, 2},
@@ -129,7 +67,7 @@ const Keyword kKeywordsBeforeDevice[] = {
     {"IREAD", Tok::Instruction, 64},
     {"NOP", Tok::Instruction, 65},
 };
-const int kKeywordsBeforeDeviceCount = int(sizeof kKeywordsBeforeDevice / sizeof kKeywordsBeforeDevice[0]);
+const int kInstructionKeywordsCount = int(sizeof kInstructionKeywords / sizeof kInstructionKeywords[0]);
 
 // Watch formats, register names, STATUS bits (register-and-bit form), the
 // long-jump instructions and the register aliases.
@@ -176,12 +114,11 @@ const Keyword kKeywordsAfterDevice[] = {
 };
 const int kKeywordsAfterDeviceCount = int(sizeof kKeywordsAfterDevice / sizeof kKeywordsAfterDevice[0]);
 
-const Keyword kIrcCalKeywords[] = {
-    {"IRC_CAL", Tok::Directive, kDirIrcCal},
+const Keyword kIrcModeKeywords[] = {
     {"IRC_SLOW", Tok::IrcMode, 0},
     {"IRC_4MHZ", Tok::IrcMode, 1},
     {"IRC_FAST", Tok::IrcMode, 2},
 };
-const int kIrcCalKeywordsCount = int(sizeof kIrcCalKeywords / sizeof kIrcCalKeywords[0]);
+const int kIrcModeKeywordsCount = int(sizeof kIrcModeKeywords / sizeof kIrcModeKeywords[0]);
 
 }  // namespace korvid

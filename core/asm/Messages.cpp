@@ -3,79 +3,90 @@
 namespace korvid {
 
 namespace {
-// In the order of AsmMsg.
-constexpr const char* kTexts[] = {
-    "\"\\\" only allowed in MACRO definition",
-    "Constant exceeds 32 bits",
-    "Constant exceeds 64 digits",
-    "Clock frequency must be from 400_000 to 110_000_000",
-    "CALL must be to first half of page",
-    "Expected a binary operator or \")\"",
-    "Expected a constant, variable, unary operator, or \"(\"",
-    "Expected a DEVICE parameter",
-    "Expected a label",
-    "Expected a label, directive, or instruction",
-    "Expected a terminating quote",
-    "Expected a value from 0 to 64 or end-of-line",
-    "Expected a value from 1 to 32",
-    "Expected \",\"",
-    "Expected \",\" or end-of-line",
-    "Expected end-of-line",
-    "ELSE/ENDIF must be preceeded by IF",
-    "EXITM/ENDM must be preceeded by MACRO",
-    "Expected \"++\" or \"--\"",
-    "Expression is too complex",
-    "EQU must be preceded by a label",
-    "\"=\" must be preceeded by a variable",
-    "ENDR must be preceeded by REPT",
-    "Error message contains control characters",
-    "Error message exceeds 64 characters",
-    "ENDIF required to end IF block",
-    "ENDM required to end MACRO definition",
-    "ENDR required to end REPT block",
-    "Empty string",
-    "Expected UDEC, SDEC, UHEX, SHEX, UBIN, SBIN, FSTR, or ZSTR",
-    "Expected \"W\"",
-    "Expected \"WDT\"",
-    "ID cannot exceed 8 characters",
-    "ID must be a string of up to 8 characters",
-    "Location already contains data",
-    "Label is already defined",
-    "List is too large",
-    "Limit of 32 nested REPTs exceeded",
-    "Limit of 100,000 total REPT loops exceeded",
-    "Limit of 32 WATCHs exceeded",
-    "Macro argument index is out of range",
-    "Macro argument is not resolvable",
-    "MACRO must be preceded by a label",
-    "Macro stack overflow",
-    "Nothing to assemble",
-    "Only one BREAK is allowed",
-    "Port is out of range",
-    "RESET address must be on first page",
-    "REPT count must be greater than 0",
-    "Redundant DEVICE parameter",
-    "Symbol exceeds 32 characters",
-    "Symbol table full",
-    "This directive cannot be preceeded by a symbol",
-    "Unrecognized character",
-    "Undefined symbol",
-    "Variable must be followed by \"=\"",
-    "Limit of 1,048,576 total MACRO calls exceeded",
-    "MACRO definition lies beyond 16 MB of source text",
-    "Label address differs between passes",
-    "Code size differs between passes",
-    "Limit of 256 MB of source lines per pass exceeded",
-    "Symbol exceeds 64 characters",
-    "Expected IRC_SLOW, IRC_FAST, or IRC_4MHZ",
-    "Macro parameter is already named",
+struct MessageRow {
+    AsmMsg msg;
+    const char* text;
 };
-static_assert(sizeof kTexts / sizeof kTexts[0] == static_cast<int>(AsmMsg::Count));
+
+constexpr MessageRow kMessages[] = {
+    {AsmMsg::BackslashOutsideMacro, "\"\\\" only allowed in MACRO definition"},
+    {AsmMsg::ConstantExceeds32Bits, "Constant exceeds 32 bits"},
+    {AsmMsg::ConstantExceeds64Digits, "Constant exceeds 64 digits"},
+    {AsmMsg::ClockFrequencyRange, "Clock frequency must be from 400_000 to 110_000_000"},
+    {AsmMsg::CallFirstHalf, "CALL must be to first half of page"},
+    {AsmMsg::ExpectedBinaryOperator, "Expected a binary operator or \")\""},
+    {AsmMsg::ExpectedOperand, "Expected a constant, variable, unary operator, or \"(\""},
+    {AsmMsg::ExpectedDeviceParameter, "Expected a DEVICE parameter"},
+    {AsmMsg::ExpectedLabel, "Expected a label"},
+    {AsmMsg::ExpectedLabelDirectiveInstruction, "Expected a label, directive, or instruction"},
+    {AsmMsg::ExpectedTerminatingQuote, "Expected a terminating quote"},
+    {AsmMsg::ExpectedValue0To64, "Expected a value from 0 to 64 or end-of-line"},
+    {AsmMsg::ExpectedValue1To32, "Expected a value from 1 to 32"},
+    {AsmMsg::ExpectedComma, "Expected \",\""},
+    {AsmMsg::ExpectedCommaOrEndOfLine, "Expected \",\" or end-of-line"},
+    {AsmMsg::ExpectedEndOfLine, "Expected end-of-line"},
+    {AsmMsg::ElseEndifWithoutIf, "ELSE/ENDIF must be preceeded by IF"},
+    {AsmMsg::ExitmEndmWithoutMacro, "EXITM/ENDM must be preceeded by MACRO"},
+    {AsmMsg::ExpectedIncDec, "Expected \"++\" or \"--\""},
+    {AsmMsg::ExpressionTooComplex, "Expression is too complex"},
+    {AsmMsg::EquWithoutLabel, "EQU must be preceded by a label"},
+    {AsmMsg::AssignWithoutVariable, "\"=\" must be preceeded by a variable"},
+    {AsmMsg::EndrWithoutRept, "ENDR must be preceeded by REPT"},
+    {AsmMsg::ErrorControlCharacters, "Error message contains control characters"},
+    {AsmMsg::ErrorMessageTooLong, "Error message exceeds 64 characters"},
+    {AsmMsg::EndifRequired, "ENDIF required to end IF block"},
+    {AsmMsg::EndmRequired, "ENDM required to end MACRO definition"},
+    {AsmMsg::EndrRequired, "ENDR required to end REPT block"},
+    {AsmMsg::EmptyString, "Empty string"},
+    {AsmMsg::ExpectedWatchFormat, "Expected UDEC, SDEC, UHEX, SHEX, UBIN, SBIN, FSTR, or ZSTR"},
+    {AsmMsg::ExpectedW, "Expected \"W\""},
+    {AsmMsg::ExpectedWdt, "Expected \"WDT\""},
+    {AsmMsg::IdTooLong, "ID cannot exceed 8 characters"},
+    {AsmMsg::IdNotString, "ID must be a string of up to 8 characters"},
+    {AsmMsg::LocationHasData, "Location already contains data"},
+    {AsmMsg::LabelAlreadyDefined, "Label is already defined"},
+    {AsmMsg::ListTooLarge, "List is too large"},
+    {AsmMsg::NestedReptLimit, "Limit of 32 nested REPTs exceeded"},
+    {AsmMsg::TotalReptLimit, "Limit of 100,000 total REPT loops exceeded"},
+    {AsmMsg::WatchLimit, "Limit of 32 WATCHs exceeded"},
+    {AsmMsg::MacroArgumentIndex, "Macro argument index is out of range"},
+    {AsmMsg::MacroArgumentUnresolvable, "Macro argument is not resolvable"},
+    {AsmMsg::MacroWithoutLabel, "MACRO must be preceded by a label"},
+    {AsmMsg::MacroStackOverflow, "Macro stack overflow"},
+    {AsmMsg::NothingToAssemble, "Nothing to assemble"},
+    {AsmMsg::OnlyOneBreak, "Only one BREAK is allowed"},
+    {AsmMsg::PortRange, "Port is out of range"},
+    {AsmMsg::ResetFirstPage, "RESET address must be on first page"},
+    {AsmMsg::ReptCountPositive, "REPT count must be greater than 0"},
+    {AsmMsg::RedundantDeviceParameter, "Redundant DEVICE parameter"},
+    {AsmMsg::SymbolTooLong, "Symbol exceeds 32 characters"},
+    {AsmMsg::SymbolTableFull, "Symbol table full"},
+    {AsmMsg::DirectiveWithLabel, "This directive cannot be preceeded by a symbol"},
+    {AsmMsg::UnrecognizedCharacter, "Unrecognized character"},
+    {AsmMsg::UndefinedSymbol, "Undefined symbol"},
+    {AsmMsg::VariableWithoutAssign, "Variable must be followed by \"=\""},
+    {AsmMsg::TotalMacroCallLimit, "Limit of 1,048,576 total MACRO calls exceeded"},
+    {AsmMsg::MacroTooFarIntoSource, "MACRO definition lies beyond 16 MB of source text"},
+    {AsmMsg::LabelChangedBetweenPasses, "Label address differs between passes"},
+    {AsmMsg::CodeChangedBetweenPasses, "Code size differs between passes"},
+    {AsmMsg::ScanLimit, "Limit of 256 MB of source lines per pass exceeded"},
+    {AsmMsg::LongSymbolTooLong, "Symbol exceeds 64 characters"},
+    {AsmMsg::ExpectedIrcMode, "Expected IRC_SLOW, IRC_FAST, or IRC_4MHZ"},
+    {AsmMsg::DuplicateMacroParameter, "Macro parameter is already named"},
+};
+static_assert(sizeof kMessages / sizeof kMessages[0] == static_cast<int>(AsmMsg::Count), "one row per message");
+
+constexpr bool InEnumOrder() {
+    for (int i = 0; i < static_cast<int>(AsmMsg::Count); ++i)
+        if (static_cast<int>(kMessages[i].msg) != i) return false;
+    return true;
+}
+static_assert(InEnumOrder(), "kMessages rows must be in AsmMsg order");
 }  // namespace
 
 const char* AsmMessageText(AsmMsg msg) {
     auto i = static_cast<unsigned>(msg);
-    return i < static_cast<unsigned>(AsmMsg::Count) ? kTexts[i] : "";
+    return i < static_cast<unsigned>(AsmMsg::Count) ? kMessages[i].text : "";
 }
 
 }  // namespace korvid

@@ -1,4 +1,5 @@
-// Every message text of the assembler core, in one table.
+// The messages of the assembler core. Each text is paired with its enum
+// value in one table (Messages.cpp), checked against this order.
 #pragma once
 
 #include <cstdint>

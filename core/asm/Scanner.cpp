@@ -1,5 +1,6 @@
 // The source scanner: one token at a time from SourceText, in place.
 #include "core/asm/AsmCore.h"
+#include "core/asm/Keywords.h"
 
 namespace korvid {
 
@@ -12,46 +13,40 @@ struct OperatorToken {
     bool valid;
 };
 
-// Single-character operators and marks.
-constexpr OperatorToken SingleOperator(unsigned char c) {
-    switch (c) {
-        case '\\': return {Tok::Prefix, kOpArg, true};
-        case '~': return {Tok::Prefix, kOpComplement, true};
-        case '&': return {Tok::Arith, kOpAnd, true};
-        case '|': return {Tok::Arith, kOpOr, true};
-        case '^': return {Tok::Arith, kOpXor, true};
-        case '+': return {Tok::Arith, kOpAdd, true};
-        case '-': return {Tok::Arith, kOpSub, true};
-        case '*': return {Tok::Arith, kOpMul, true};
-        case '/': return {Tok::Arith, kOpDiv, true};
-        case '.': return {Tok::Arith, kOpDot, true};
-        case '=': return {Tok::Compare, kOpEq, true};
-        case '<': return {Tok::Compare, kOpLt, true};
-        case '>': return {Tok::Compare, kOpGt, true};
-        case '(': return {Tok::OpenParen, 0, true};
-        case ')': return {Tok::CloseParen, 0, true};
-        case '#': return {Tok::Hash, 0, true};
-        case '@': return {Tok::At, 0, true};
-        case '!': return {Tok::Bang, 0, true};
-        default: return {Tok::EndOfLine, 0, false};
+// The operator signs of kOperators (the rows that do not start with a
+// letter), one and two characters long.
+struct SignTable {
+    OperatorToken one[256] = {};
+    struct Pair {
+        unsigned char first, second;
+        OperatorToken token;
+    };
+    Pair pairs[kOperatorCount] = {};
+    int pairCount = 0;
+    bool pairStart[256] = {};
+    constexpr SignTable() {
+        for (const Keyword& k : kOperators) {
+            const auto c = static_cast<unsigned char>(k.name[0]);
+            if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) continue;
+            const OperatorToken token{k.kind, static_cast<std::uint8_t>(k.value), true};
+            if (k.name[1] == 0) {
+                one[c] = token;
+            } else {
+                pairs[pairCount++] = {c, static_cast<unsigned char>(k.name[1]), token};
+                pairStart[c] = true;
+            }
+        }
     }
-}
+};
+constexpr SignTable kSigns;
 
-// Two-character operators and marks.
+constexpr OperatorToken SingleOperator(unsigned char c) { return kSigns.one[c]; }
+
 constexpr OperatorToken PairOperator(unsigned char a, unsigned char b) {
-    switch (a << 8 | b) {
-        case '|' << 8 | '|': return {Tok::Prefix, kOpAbs, true};
-        case '/' << 8 | '/': return {Tok::Arith, kOpMod, true};
-        case '<' << 8 | '<': return {Tok::Arith, kOpShl, true};
-        case '>' << 8 | '>': return {Tok::Arith, kOpShr, true};
-        case '>' << 8 | '<': return {Tok::Arith, kOpRev, true};
-        case '<' << 8 | '=': return {Tok::Compare, kOpLe, true};
-        case '>' << 8 | '=': return {Tok::Compare, kOpGe, true};
-        case '<' << 8 | '>': return {Tok::Compare, kOpNe, true};
-        case '+' << 8 | '+': return {Tok::IncDec, 0, true};
-        case '-' << 8 | '-': return {Tok::IncDec, 1, true};
-        default: return {Tok::EndOfLine, 0, false};
-    }
+    if (kSigns.pairStart[a])
+        for (int i = 0; i < kSigns.pairCount; ++i)
+            if (kSigns.pairs[i].first == a && kSigns.pairs[i].second == b) return kSigns.pairs[i].token;
+    return {};
 }
 
 // Character classes.

@@ -1,7 +1,11 @@
 // The symbol table: 256 hash chains over one fixed storage area. Keywords
 // and user symbols live side by side, so the scanner gets the token kind of
-// every name and operator from one lookup.
+// every name (a keyword word such as MOV, NOT or W, or a user symbol) from
+// one lookup. Operator signs are never looked up: the scanner reads them
+// from the operator list (Keywords.h). The signs are entered all the same,
+// as every keyword row is, so that they take their share of the storage.
 #include <cstring>
+#include <string_view>
 
 #include "core/asm/AsmCore.h"
 #include "core/asm/Keywords.h"
@@ -92,19 +96,11 @@ void BuildSymbolTable(AsmWork& w) {
     for (auto& b : w.buckets) b = kNoEntry;
     for (auto& e : w.index) e = kNoEntry;
     w.storageUsed = 0;
-    ForEachKeyword(*w.family, [&w](std::string_view name, Tok kind, std::int32_t value) {
+    auto enter = [&w](std::string_view name, Tok kind, std::int32_t value) {
         Append(w, name.data(), static_cast<int>(name.size()), kind, value);
-    });
-    if (Has(w, DialectDifference::ExtraDeviceWords))
-        for (int i = 0; i < w.family->extendedDeviceParamCount; ++i) {
-            const Family::DeviceParam& p = w.family->extendedDeviceParams[i];
-            Append(w, p.name.data(), static_cast<int>(p.name.size()), Tok::DeviceParam, EncodeDeviceParam(p));
-        }
-    if (Has(w, DialectDifference::IrcCalDirective))
-        for (int i = 0; i < kIrcCalKeywordsCount; ++i) {
-            const Keyword& k = kIrcCalKeywords[i];
-            Append(w, k.name, static_cast<int>(std::strlen(k.name)), k.kind, k.value);
-        }
+    };
+    ForEachKeyword(*w.family, enter);
+    ForEachDialectKeyword(*w.family, w.dialect, enter);
 }
 
 int KeywordCount(const Family& family) {
