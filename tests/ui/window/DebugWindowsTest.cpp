@@ -3,10 +3,8 @@
 // its poll loop, the Registers, Code and Watch windows with their edits and
 // change marks, link failures, and the SXC start.
 #include <QApplication>
-#include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtTest/qtestspontaneevent.h>
@@ -701,44 +699,6 @@ private slots:
         QVERIFY(modal.texts.front().startsWith("ERROR! Debug requires the following:"));
         QCOMPARE(modal.buttons.front(), QStringList{"OK"});
         QVERIFY(!d.debug().isVisible());
-    }
-    // A debug session's four windows as they are arranged on the screen,
-    // for both builds. With KORVID_SCREENSHOT_DIR set, the pictures are
-    // saved there (docs/screenshots holds the committed ones).
-    void screenshots() {
-        for (int family : {0, 1}) {
-            const Family& f = FamilyByIndex(family);
-            DebugIde d(f);
-            QVERIFY(d.Start(Program(f)));
-            for (int i = 0; i < 6; ++i) {
-                d.Click(d.debug().StepButton);
-                QVERIFY(d.Idle());
-            }
-            TRegisterForm& r = d.registers();
-            ClickAt(r, r.CellRect(0x0B).center());
-            QTest::keyClicks(r.Editor, "5A");
-            QTest::keyClick(r.Editor, Qt::Key_Return);
-            r.EndEdit(false);
-            d.Click(d.debug().StepButton);
-            QVERIFY(d.Idle());
-            QApplication::processEvents();
-            QWidget* windows[] = {&d.debug(), &d.registers(), &d.code(), &d.watch()};
-            QRect all;
-            for (QWidget* w : windows) all |= w->geometry();
-            QImage shot(all.size(), QImage::Format_RGB32);
-            shot.fill(QColor(0x3A, 0x6E, 0xA5));
-            QPainter g(&shot);
-            for (QWidget* w : windows) {
-                QImage im = w->grab().toImage();
-                QVERIFY(!im.isNull());
-                g.drawImage(w->geometry().topLeft() - all.topLeft(), im);
-            }
-            g.end();
-            QVERIFY(shot.width() > 300 && shot.height() > 300);
-            const QByteArray dir = qgetenv("KORVID_SCREENSHOT_DIR");
-            if (!dir.isEmpty())
-                QVERIFY(shot.save(QDir(QString::fromLocal8Bit(dir)).filePath(f.is52() ? "debug-52.png" : "debug-28l.png")));
-        }
     }
     void sleepingChipAndEscape_data() { families_data(); }
     void sleepingChipAndEscape() {
