@@ -277,6 +277,11 @@ private slots:
         d.Click(d.debug().StopButton);
         QVERIFY(d.Idle());
         onlyPolls(50);
+        // Walk steps on by itself up to the breakpoint, then stays.
+        d.Click(d.debug().WalkButton);
+        QVERIFY(d.Idle());
+        QCOMPARE(d.chip().ProgramCounter, kBreakWord + 1);
+        onlyPolls(50);
         // Run to the BREAK and leave it there.
         d.Click(d.debug().RunButton);
         QVERIFY(d.Idle());
@@ -284,6 +289,12 @@ private slots:
         QVERIFY(d.watch().Changed(0));
         onlyPolls(50);
         QVERIFY(d.watch().Changed(0));
+        // Poll runs to the breakpoint again and again until Stop; then quiet.
+        d.Click(d.debug().PollButton);
+        for (int i = 0; i < 8; ++i) d.debug().Tick();
+        d.Click(d.debug().StopButton);
+        QVERIFY(d.Idle());
+        onlyPolls(50);
         // Reset: one halt at the reset vector.
         d.Click(d.debug().ResetButton);
         QVERIFY(d.Idle());
