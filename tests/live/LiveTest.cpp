@@ -72,6 +72,11 @@ int Coloured(const Picture& p) {
     return n;
 }
 
+// The Code window's current line: blue right of the address column (a
+// breakpoint on it makes the left part red), past the end of the text of
+// an instruction line.
+std::pair<int, int> PcRow(const Picture& code) { return Band(code, code.width * 2 / 3, kBlue); }
+
 // Presses `keys` in `window` and waits until `watched` shows another
 // picture; then `settle` seconds more.
 Picture Press(Desktop& x, WindowId window, const std::string& keys, WindowId watched, double settle = 1) {
@@ -111,12 +116,12 @@ TEST(Live, DebugSession) {
     // The PC is on listing line 17 (CLRB led at 002); a real double click
     // on line 29 (:inner DJNZ) makes it the next instruction.
     Picture listing = x.Steady(code);
-    const auto [pcTop, pcBottom] = Band(listing, 4, kBlue);
+    const auto [pcTop, pcBottom] = PcRow(listing);
     ASSERT_GE(pcTop, 0) << "no current line in the Code window";
     const int row = pcBottom - pcTop + 1;
     auto rowTop = [&](int line) { return pcTop + (line - 17) * row; };
     ASSERT_TRUE(x.Click(code, 40, rowTop(29) + row / 2, 2));
-    ASSERT_TRUE(WaitFor([&] { return Band(x.Grab(code), 4, kBlue).first == rowTop(29); }, 10))
+    ASSERT_TRUE(WaitFor([&] { return PcRow(x.Grab(code)).first == rowTop(29); }, 10))
         << "the double click did not move the PC";
     Picture moved = x.Steady(code);
     Keep(moved, "code-moved");
@@ -127,7 +132,7 @@ TEST(Live, DebugSession) {
     // At one instruction a 40 ms tick these 512 instructions took 20 s.
     const auto hop = std::chrono::steady_clock::now();
     ASSERT_TRUE(x.Key(debug, "alt+h"));
-    ASSERT_TRUE(WaitFor([&] { return Band(x.Grab(code), 4, kBlue).first == rowTop(30); }, 30))
+    ASSERT_TRUE(WaitFor([&] { return PcRow(x.Grab(code)).first == rowTop(30); }, 30))
         << "the Hop did not land on the next line";
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - hop).count(), 6)
         << "the Hop over the loop on one line is slow";
@@ -150,7 +155,7 @@ TEST(Live, DebugSession) {
     // DECSZ count2 (0 to FF) and its JMP back to :middle.
     ASSERT_FALSE(Press(x, debug, "alt+s", regs, 0).empty()) << "Step after restoring did nothing";
     ASSERT_FALSE(Press(x, debug, "alt+s", regs, 0).empty());
-    EXPECT_EQ(Band(x.Grab(code), 4, kBlue).first, rowTop(28)) << "Step after restoring did not go on";
+    EXPECT_EQ(PcRow(x.Grab(code)).first, rowTop(28)) << "Step after restoring did not go on";
 
     // The tool goes away in the middle of a Jog: the usual box, then the
     // debug windows go and the editor works again.
