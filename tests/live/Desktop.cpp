@@ -174,10 +174,6 @@ bool Desktop::Click(WindowId w, int x, int y, int count) {
                 "--repeat", std::to_string(count), "--delay", "80", "1"});
 }
 
-bool Desktop::Move(WindowId w, int x, int y) {
-    return Xdo({"windowmove", "--sync", std::to_string(w), std::to_string(x), std::to_string(y)});
-}
-
 Picture Desktop::Grab(WindowId w) {
     Picture picture;
     Display* d = static_cast<Display*>(display_);

@@ -27,7 +27,7 @@ struct Picture {
     // Writes the picture as a binary PPM file (for looking at a failure).
     bool Save(const std::string& path) const;
 };
-inline constexpr std::uint32_t kRed = 0xFF0000, kBlue = 0x0000FF, kWhite = 0xFFFFFF, kBlack = 0x000000;
+inline constexpr std::uint32_t kRed = 0xFF0000, kBlue = 0x0000FF, kWhite = 0xFFFFFF;
 
 // Polls `done` until it is true or `seconds` have passed.
 template <typename F>
@@ -81,8 +81,6 @@ public:
     Picture Grab(WindowId w);
     // The window's picture once two grabs `gap` seconds apart agree.
     Picture Steady(WindowId w, double gap = 0.3, double timeout = 10);
-    // Places the window's top left corner at (x, y) of the screen.
-    bool Move(WindowId w, int x, int y);
 
 private:
     Desktop();

@@ -24,6 +24,7 @@ void Keep(const Picture& p, const std::string& name) {
 struct Session {
     Session(const std::string& program, const std::string& family, const std::string& source, bool fast)
         : sim(family, fast), file(home.Add(source)), ide(program, home, file, sim.Port()) {
+        if (!x.Ok()) return;  // main stays 0: the X server did not start
         const std::string name = file.substr(file.rfind('/') + 1);
         main = x.WaitWindow(name + " - " + program);
     }
@@ -35,10 +36,10 @@ struct Session {
     WindowId main = 0;
 };
 
-// Rows [top, bottom] of the first band of `colour` in column `x` at or
-// below `from`; top -1 when there is none.
-std::pair<int, int> Band(const Picture& p, int x, std::uint32_t colour, int from = 0) {
-    int y = from;
+// Rows [top, bottom] of the first band of `colour` in column `x`; top -1
+// when there is none.
+std::pair<int, int> Band(const Picture& p, int x, std::uint32_t colour) {
+    int y = 0;
     while (y < p.height && p.At(x, y) != colour) ++y;
     if (y == p.height) return {-1, -1};
     int top = y;
