@@ -173,6 +173,37 @@ TEST(Live, DebugSession) {
     EXPECT_TRUE(WaitFor([&] { return UserHome::Read(s.file).rfind(";x;", 0) == 0; }, 10));
 }
 
+// The 52's marks: the sixth Step runs BANK (FSR to 30h), the seventh a CLR
+// of a register that was 0 (only Z changes). FSR, below the PC in the same
+// column, is red a second after the one and plain after the other.
+TEST(Live, DebugMarks52) {
+    Session s("Korvid52", "52", kSource + "/examples/sx52_counter.src", true);
+    Desktop& x = s.x;
+    ASSERT_NE(s.main, 0u);
+    ASSERT_TRUE(x.Key(s.main, "ctrl+d"));
+    const WindowId debug = x.WaitWindow("Debug"), regs = x.WaitWindow("Registers");
+    ASSERT_TRUE(debug && regs);
+    for (int i = 0; i < 5; ++i) ASSERT_FALSE(Press(x, debug, "alt+s", regs, 0).empty());
+    const Picture banked = Press(x, debug, "alt+s", regs);
+    const Picture cleared = Press(x, debug, "alt+s", regs);
+    Keep(banked, "52-banked");
+    Keep(cleared, "52-cleared");
+    ASSERT_FALSE(banked.empty() || cleared.empty());
+    // The PC's cell: the topmost red pixel.
+    int pcX = -1, pcY = -1;
+    for (int y = 0; y < banked.height && pcX < 0; ++y)
+        for (int c = 0; c < banked.width / 3 && pcX < 0; ++c)
+            if (banked.At(c, y) == kRed) pcX = c + 2, pcY = y;
+    ASSERT_GE(pcX, 0) << "the changed PC is not red";
+    // FSR: the next red cell below the PC (STATUS, between them, is plain).
+    int top = Band(banked, pcX, kRed).second + 2, bottom = 0;
+    while (top < banked.height && banked.At(pcX, top) != kRed) ++top;
+    ASSERT_LT(top, banked.height) << "FSR not red after BANK";
+    for (bottom = top; bottom + 1 < banked.height && banked.At(pcX, bottom + 1) == kRed;) ++bottom;
+    EXPECT_EQ(cleared.Count(kRed, pcX, top, pcX + 1, bottom + 1), 0) << "FSR still red a Step later";
+    EXPECT_EQ(cleared.At(pcX, pcY), kRed) << "the changed PC is not red";
+}
+
 // Mouse and keys in the editor: a double click selects a word, a triple
 // click the line with its CR, Shift+Tab types a TAB; checked in the file.
 TEST(Live, EditorClicksAndKeys) {
