@@ -7,6 +7,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <utility>
 
 #include "tests/live/Desktop.h"
 
@@ -214,15 +215,23 @@ TEST(Live, EditorClicksAndKeys) {
     LiveIde ide("Korvid28L", home, file, sim.Port());
     const WindowId main = x.WaitWindow("words.src - Korvid28L");
     ASSERT_NE(main, 0u);
-    const Picture p = x.Steady(main);
-    // The text area is the white one below the menu bar.
+    // The text area is the white one below the menu bar; its three lines
+    // are there once it is painted (the caret blinks, so no picture stays).
+    Picture p;
     int top = 0, left = 0;
-    while (top < p.height && p.At(p.width / 2, top) != kWhite) ++top;
-    ASSERT_LT(top, p.height);
-    while (left < p.width && p.At(left, top + 4) != kWhite) ++left;
-    const auto lines = TextLines(p, left + 6, left + 200, top);
+    std::vector<std::pair<int, int>> lines;
+    WaitFor(
+        [&] {
+            p = x.Grab(main);
+            for (top = 0; top < p.height && p.At(p.width / 2, top) != kWhite;) ++top;
+            if (top + 4 >= p.height) return false;
+            for (left = 0; left < p.width && p.At(left, top + 4) != kWhite;) ++left;
+            lines = TextLines(p, left + 6, left + 200, top);
+            return lines.size() >= 3;
+        },
+        20, 200);
     Keep(p, "editor");
-    ASSERT_GE(lines.size(), 3u);
+    ASSERT_GE(lines.size(), 3u) << "the text is not shown";
     auto middle = [&](int line) { return (lines[std::size_t(line)].first + lines[std::size_t(line)].second) / 2; };
     ASSERT_TRUE(x.Click(main, left + 20, middle(0), 2));
     ASSERT_TRUE(x.Type(main, "Z"));
@@ -243,13 +252,19 @@ TEST(Live, ClockEditDelete) {
     ASSERT_TRUE(x.Key(s.main, "alt+r k"));
     const WindowId clock = x.WaitWindow("Clock");
     ASSERT_NE(clock, 0u);
-    // The slider column, left of the edit box and its caret.
-    auto slider = [&] {
-        Picture p = x.Steady(clock);
-        Picture strip{p.width / 4, p.height, {}};
+    // The slider column, left of the edit box and its blinking caret, once
+    // two grabs of it agree.
+    auto strip = [&] {
+        Picture p = x.Grab(clock);
+        Picture left{p.width / 4, p.height, {}};
         for (int y = 0; y < p.height; ++y)
-            for (int c = 0; c < strip.width; ++c) strip.pixels.push_back(p.At(c, y));
-        return strip;
+            for (int c = 0; c < left.width; ++c) left.pixels.push_back(p.At(c, y));
+        return left;
+    };
+    auto slider = [&] {
+        Picture last = strip(), now;
+        WaitFor([&] { return !(now = strip()).empty() && std::exchange(last, now) == now; }, 10, 300);
+        return now;
     };
     auto enter = [&](const std::string& keys, const std::string& text) {
         return x.Key(clock, keys) && x.Type(clock, text) && x.Key(clock, "Return");
