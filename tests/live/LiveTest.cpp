@@ -99,7 +99,7 @@ TEST(Live, DebugSession) {
     ASSERT_TRUE(x.Key(s.main, "ctrl+d"));
     const WindowId debug = x.WaitWindow("Debug"), regs = x.WaitWindow("Registers"), code = x.WaitWindow("Code");
     ASSERT_TRUE(debug && regs && code);
-    ASSERT_FALSE(x.Steady(regs).empty());
+    ASSERT_TRUE(WaitFor([&] { return PcRow(x.Grab(code)).first >= 0; }, 20)) << "no first halt";
 
     // Step 2 loads W (MOVs of the start line), step 3 leaves it: W's row,
     // the lowest of the Registers window, is red a second after the one
@@ -182,8 +182,9 @@ TEST(Live, DebugMarks52) {
     Desktop& x = s.x;
     ASSERT_NE(s.main, 0u);
     ASSERT_TRUE(x.Key(s.main, "ctrl+d"));
-    const WindowId debug = x.WaitWindow("Debug"), regs = x.WaitWindow("Registers");
-    ASSERT_TRUE(debug && regs);
+    const WindowId debug = x.WaitWindow("Debug"), regs = x.WaitWindow("Registers"), code = x.WaitWindow("Code");
+    ASSERT_TRUE(debug && regs && code);
+    ASSERT_TRUE(WaitFor([&] { return PcRow(x.Grab(code)).first >= 0; }, 20)) << "no first halt";
     for (int i = 0; i < 5; ++i) ASSERT_FALSE(Press(x, debug, "alt+s", regs, 0).empty());
     const Picture banked = Press(x, debug, "alt+s", regs);
     const Picture cleared = Press(x, debug, "alt+s", regs);
