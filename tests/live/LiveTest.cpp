@@ -48,7 +48,9 @@ std::pair<int, int> Band(const Picture& p, int x, std::uint32_t colour) {
     return {top, y - 1};
 }
 
-bool Dark(std::uint32_t rgb) { return ((rgb >> 16) & 0xFF) < 0x80 && ((rgb >> 8) & 0xFF) < 0x80 && (rgb & 0xFF) < 0x80; }
+bool Dark(std::uint32_t rgb) {
+    return ((rgb >> 16) & 0xFF) < 0x80 && ((rgb >> 8) & 0xFF) < 0x80 && (rgb & 0xFF) < 0x80;
+}
 
 // The rows [top, bottom] of the text lines in the band x0..x1 below y0.
 std::vector<std::pair<int, int>> TextLines(const Picture& p, int x0, int x1, int y0) {

@@ -54,6 +54,11 @@ std::string Program(const Family& f, bool withBreak = true) {
     return s;
 }
 
+// A loop of 256 rounds on one listing line (the DJNZ at kStart + 1).
+std::string LongLoop(const Family& f) {
+    return Header(f) + "n EQU 0Ch\r RESET start\r ORG 20h\rstart CLR n\rwait DJNZ n,wait\r NOP\r JMP start\r";
+}
+
 constexpr std::uint32_t kStart = 0x20, kLoop = 0x23, kBreakWord = 0x25;
 
 // The whole IDE with the debug side of the simulated tool and the real
@@ -345,7 +350,7 @@ private slots:
     // A Hop over a loop on one listing line ends within a few ticks.
     void longHopEndsWithinFewTicks() {
         DebugIde d(Sx28lFamily());
-        QVERIFY(d.Start(Header(Sx28lFamily()) + "n EQU 0Ch\r RESET start\r ORG 20h\rstart CLR n\rwait DJNZ n,wait\r NOP\r JMP start\r"));
+        QVERIFY(d.Start(LongLoop(Sx28lFamily())));
         for (int i = 0; i < 2; ++i) {
             d.Click(d.debug().StepButton);
             QVERIFY(d.Idle());
@@ -583,7 +588,7 @@ private slots:
         const Family& f = FamilyByIndex(family);
         DebugIde d(f);
         ModalDriver modal;
-        QVERIFY(d.Start(Header(f) + "n EQU 0Ch\r RESET start\r ORG 20h\rstart CLR n\rwait DJNZ n,wait\r NOP\r JMP start\r"));
+        QVERIFY(d.Start(LongLoop(f)));
         for (int i = 0; i < 2; ++i) {  // onto the DJNZ line
             d.Click(d.debug().StepButton);
             QVERIFY(d.Idle());
