@@ -1,0 +1,349 @@
+// The IDE as a person uses it: the real programs on an X server with the
+// simulated tool, real keys and clicks, judged by what the windows show a
+// while later and by the files saved.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <utility>
+
+#include "tests/live/Desktop.h"
+
+namespace korvid::live {
+namespace {
+
+const std::string kSource = KORVID_SOURCE_DIR;
+
+// With KORVID_LIVE_PICTURES set, the pictures a test judges are kept there.
+void Keep(const Picture& p, const std::string& name) {
+    if (const char* dir = std::getenv("KORVID_LIVE_PICTURES")) p.Save(std::string(dir) + "/" + name + ".ppm");
+}
+
+// One program on one simulated tool, with its own home folder.
+struct Session {
+    Session(const std::string& program, const std::string& family, const std::string& source, bool fast)
+        : sim(family, fast), file(home.Add(source)), ide(program, home, file, sim.Port()) {
+        if (!x.Ok()) return;  // main stays 0: the X server did not start
+        const std::string name = file.substr(file.rfind('/') + 1);
+        main = x.WaitWindow(name + " - " + program);
+    }
+    Desktop& x = Desktop::Get();
+    UserHome home;
+    LiveSim sim;
+    std::string file;
+    LiveIde ide;
+    WindowId main = 0;
+};
+
+// Rows [top, bottom] of the first band of `colour` in column `x`; top -1
+// when there is none.
+std::pair<int, int> Band(const Picture& p, int x, std::uint32_t colour) {
+    int y = 0;
+    while (y < p.height && p.At(x, y) != colour) ++y;
+    if (y == p.height) return {-1, -1};
+    int top = y;
+    while (y < p.height && p.At(x, y) == colour) ++y;
+    return {top, y - 1};
+}
+
+bool Dark(std::uint32_t rgb) {
+    return ((rgb >> 16) & 0xFF) < 0x80 && ((rgb >> 8) & 0xFF) < 0x80 && (rgb & 0xFF) < 0x80;
+}
+
+// The rows [top, bottom] of the text lines in the band x0..x1 below y0.
+std::vector<std::pair<int, int>> TextLines(const Picture& p, int x0, int x1, int y0) {
+    std::vector<std::pair<int, int>> lines;
+    bool inLine = false;
+    for (int y = y0; y < p.height; ++y) {
+        bool dark = false;
+        for (int x = x0; x < std::min(x1, p.width) && !dark; ++x) dark = Dark(p.At(x, y));
+        if (dark && !inLine) lines.push_back({y, y});
+        if (dark) lines.back().second = y;
+        inLine = dark;
+    }
+    return lines;
+}
+
+// Pixels of a clear colour (a bar, a selection), not a grey.
+int Coloured(const Picture& p) {
+    int n = 0;
+    for (std::uint32_t c : p.pixels) {
+        int r = int(c >> 16) & 0xFF, g = int(c >> 8) & 0xFF, b = int(c) & 0xFF;
+        n += std::max({r, g, b}) - std::min({r, g, b}) > 60;
+    }
+    return n;
+}
+
+// The Code window's current line: blue right of the address column (a
+// breakpoint on it makes the left part red), past the end of the text of
+// an instruction line.
+std::pair<int, int> PcRow(const Picture& code) { return Band(code, code.width * 2 / 3, kBlue); }
+
+// Presses `keys` in `window` and waits until `watched` shows another
+// picture; then `settle` seconds more.
+Picture Press(Desktop& x, WindowId window, const std::string& keys, WindowId watched, double settle = 1) {
+    Picture before = x.Steady(watched);
+    if (!x.Key(window, keys)) return {};
+    if (!WaitFor([&] { return x.Grab(watched) != before; }, 10)) return {};
+    Pause(settle);
+    return x.Grab(watched);
+}
+
+// A debug session of the 28L program: change marks after Steps, a double
+// click on a Code line, a Hop through a long loop on one line, minimise and
+// restore, and the end of the link in the middle of a Jog.
+TEST(Live, DebugSession) {
+    Session s("Korvid28L", "28l", kSource + "/examples/blink.src", true);
+    Desktop& x = s.x;
+    ASSERT_NE(s.main, 0u);
+    ASSERT_TRUE(x.Key(s.main, "ctrl+d"));
+    const WindowId debug = x.WaitWindow("Debug"), regs = x.WaitWindow("Registers"), code = x.WaitWindow("Code");
+    ASSERT_TRUE(debug && regs && code);
+    ASSERT_TRUE(WaitFor([&] { return PcRow(x.Grab(code)).first >= 0; }, 20)) << "no first halt";
+
+    // Step 2 loads W (MOVs of the start line), step 3 leaves it: W's row,
+    // the lowest of the Registers window, is red a second after the one
+    // and plain after the other, while the PC is red after both.
+    ASSERT_FALSE(Press(x, debug, "alt+s", regs).empty());
+    Picture loaded = Press(x, debug, "alt+s", regs);
+    Picture kept = Press(x, debug, "alt+s", regs);
+    Keep(loaded, "step-w-loaded");
+    Keep(kept, "step-w-kept");
+    ASSERT_FALSE(loaded.empty() || kept.empty());
+    const int h = loaded.height;
+    EXPECT_GT(loaded.Count(kRed, 0, h * 3 / 4, loaded.width, h), 20) << "W not red after the Step that loaded it";
+    EXPECT_EQ(kept.Count(kRed, 0, h * 3 / 4, kept.width, h), 0) << "W still red after a Step that kept it";
+    EXPECT_GT(kept.Count(kRed, 0, 0, kept.width, h / 4), 20) << "the changed PC is not red";
+
+    // The PC is on listing line 17 (CLRB led at 002); a real double click
+    // on line 29 (:inner DJNZ) makes it the next instruction.
+    Picture listing = x.Steady(code);
+    const auto [pcTop, pcBottom] = PcRow(listing);
+    ASSERT_GE(pcTop, 0) << "no current line in the Code window";
+    const int row = pcBottom - pcTop + 1;
+    auto rowTop = [&](int line) { return pcTop + (line - 17) * row; };
+    ASSERT_TRUE(x.Click(code, 40, rowTop(29) + row / 2, 2));
+    ASSERT_TRUE(WaitFor([&] { return PcRow(x.Grab(code)).first == rowTop(29); }, 10))
+        << "the double click did not move the PC";
+    Picture moved = x.Steady(code);
+    Keep(moved, "code-moved");
+    EXPECT_EQ(moved.Count(kRed, 0, 0, 8, moved.height), 0) << "the double click left a breakpoint";
+
+    // Hop over 256 rounds of the DJNZ on one line lands on the next line
+    // within seconds; then nothing moves any more.
+    // At one instruction a 40 ms tick these 512 instructions took 20 s.
+    const auto hop = std::chrono::steady_clock::now();
+    ASSERT_TRUE(x.Key(debug, "alt+h"));
+    ASSERT_TRUE(WaitFor([&] { return PcRow(x.Grab(code)).first == rowTop(30); }, 30))
+        << "the Hop did not land on the next line";
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - hop).count(), 6)
+        << "the Hop over the loop on one line is slow";
+    Pause(1);
+    Picture second1 = x.Grab(regs);
+    Pause(2);
+    Picture second3 = x.Grab(regs);
+    Keep(second1, "hop-1s");
+    Keep(second3, "hop-3s");
+    EXPECT_TRUE(second1 == second3) << "the Registers window changed between 1 s and 3 s after the Hop";
+
+    // Minimising and restoring the Debug window keeps the session: the
+    // chip is not reset and the next Step goes on from where it was.
+    ASSERT_TRUE(x.Xdo({"windowminimize", "--sync", std::to_string(debug)}));
+    ASSERT_TRUE(WaitFor([&] { return !x.IsVisible(debug); }, 10));
+    Pause(0.5);
+    ASSERT_TRUE(x.Activate(debug));
+    ASSERT_TRUE(WaitFor([&] { return x.IsVisible(debug); }, 10));
+    EXPECT_TRUE(x.Steady(regs) == second3) << "restoring the Debug window changed the chip";
+    // DECSZ count2 (0 to FF) and its JMP back to :middle.
+    ASSERT_FALSE(Press(x, debug, "alt+s", regs, 0).empty()) << "Step after restoring did nothing";
+    ASSERT_FALSE(Press(x, debug, "alt+s", regs, 0).empty());
+    EXPECT_EQ(PcRow(x.Grab(code)).first, rowTop(28)) << "Step after restoring did not go on";
+
+    // The tool goes away in the middle of a Jog: the usual box, then the
+    // debug windows go and the editor works again.
+    ASSERT_TRUE(x.Key(debug, "alt+j"));
+    Pause(0.5);
+    s.sim.Process().Kill();
+    const WindowId box = x.WaitWindow("Korvid28L");
+    ASSERT_NE(box, 0u) << "no message after the link failed";
+    ASSERT_TRUE(x.Key(box, "Return"));
+    EXPECT_TRUE(WaitFor([&] { return !x.IsVisible(debug) && !x.IsVisible(regs); }, 10));
+    ASSERT_TRUE(x.Key(s.main, "ctrl+Home"));
+    ASSERT_TRUE(x.Type(s.main, ";x"));
+    ASSERT_TRUE(x.Key(s.main, "ctrl+s"));
+    EXPECT_TRUE(WaitFor([&] { return UserHome::Read(s.file).rfind(";x;", 0) == 0; }, 10));
+}
+
+// The 52's marks: the sixth Step runs BANK (FSR to 30h), the seventh a CLR
+// of a register that was 0 (only Z changes). FSR, below the PC in the same
+// column, is red a second after the one and plain after the other.
+TEST(Live, DebugMarks52) {
+    Session s("Korvid52", "52", kSource + "/examples/sx52_counter.src", true);
+    Desktop& x = s.x;
+    ASSERT_NE(s.main, 0u);
+    ASSERT_TRUE(x.Key(s.main, "ctrl+d"));
+    const WindowId debug = x.WaitWindow("Debug"), regs = x.WaitWindow("Registers"), code = x.WaitWindow("Code");
+    ASSERT_TRUE(debug && regs && code);
+    ASSERT_TRUE(WaitFor([&] { return PcRow(x.Grab(code)).first >= 0; }, 20)) << "no first halt";
+    for (int i = 0; i < 5; ++i) ASSERT_FALSE(Press(x, debug, "alt+s", regs, 0).empty());
+    const Picture banked = Press(x, debug, "alt+s", regs);
+    const Picture cleared = Press(x, debug, "alt+s", regs);
+    Keep(banked, "52-banked");
+    Keep(cleared, "52-cleared");
+    ASSERT_FALSE(banked.empty() || cleared.empty());
+    // The PC's cell: the topmost red pixel.
+    int pcX = -1, pcY = -1;
+    for (int y = 0; y < banked.height && pcX < 0; ++y)
+        for (int c = 0; c < banked.width / 3 && pcX < 0; ++c)
+            if (banked.At(c, y) == kRed) pcX = c + 2, pcY = y;
+    ASSERT_GE(pcX, 0) << "the changed PC is not red";
+    // FSR: the next red cell below the PC (STATUS, between them, is plain).
+    int top = Band(banked, pcX, kRed).second + 2, bottom = 0;
+    while (top < banked.height && banked.At(pcX, top) != kRed) ++top;
+    ASSERT_LT(top, banked.height) << "FSR not red after BANK";
+    for (bottom = top; bottom + 1 < banked.height && banked.At(pcX, bottom + 1) == kRed;) ++bottom;
+    EXPECT_EQ(cleared.Count(kRed, pcX, top, pcX + 1, bottom + 1), 0) << "FSR still red a Step later";
+    EXPECT_EQ(cleared.At(pcX, pcY), kRed) << "the changed PC is not red";
+}
+
+// Mouse and keys in the editor: a double click selects a word, a triple
+// click the line with its CR, Shift+Tab types a TAB; checked in the file.
+TEST(Live, EditorClicksAndKeys) {
+    Desktop& x = Desktop::Get();
+    UserHome home;
+    const std::string file = home.Write("words.src", "wordone beta\r\nsecond line\r\nthird\r\n");
+    LiveSim sim("28l", true);
+    LiveIde ide("Korvid28L", home, file, sim.Port());
+    const WindowId main = x.WaitWindow("words.src - Korvid28L");
+    ASSERT_NE(main, 0u);
+    // The text area is the white one below the menu bar; its three lines
+    // are there once it is painted (the caret blinks, so no picture stays).
+    Picture p;
+    int top = 0, left = 0;
+    std::vector<std::pair<int, int>> lines;
+    WaitFor(
+        [&] {
+            p = x.Grab(main);
+            for (top = 0; top < p.height && p.At(p.width / 2, top) != kWhite;) ++top;
+            if (top + 4 >= p.height) return false;
+            for (left = 0; left < p.width && p.At(left, top + 4) != kWhite;) ++left;
+            lines = TextLines(p, left + 6, left + 200, top);
+            return lines.size() >= 3;
+        },
+        20, 200);
+    Keep(p, "editor");
+    ASSERT_GE(lines.size(), 3u) << "the text is not shown";
+    auto middle = [&](int line) { return (lines[std::size_t(line)].first + lines[std::size_t(line)].second) / 2; };
+    ASSERT_TRUE(x.Click(main, left + 20, middle(0), 2));
+    ASSERT_TRUE(x.Type(main, "Z"));
+    ASSERT_TRUE(x.Click(main, left + 20, middle(1), 3));
+    ASSERT_TRUE(x.Type(main, "Y"));
+    ASSERT_TRUE(x.Key(main, "shift+Tab ctrl+s"));
+    std::string saved;
+    EXPECT_TRUE(WaitFor([&] { return (saved = UserHome::Read(file)).rfind("Z", 0) == 0; }, 10));
+    EXPECT_EQ(saved, "Z beta\r\nY\tthird\r\n");
+}
+
+// Delete in the Clock window's edit box: "50" with its first digit deleted
+// and a 2 typed is 20 MHz, where the slider of a typed 20 stands.
+TEST(Live, ClockEditDelete) {
+    Session s("Korvid28L", "28l", kSource + "/examples/blink.src", true);
+    Desktop& x = s.x;
+    ASSERT_NE(s.main, 0u);
+    ASSERT_TRUE(x.Key(s.main, "alt+r k"));
+    const WindowId clock = x.WaitWindow("Clock");
+    ASSERT_NE(clock, 0u);
+    // The slider column, left of the edit box and its blinking caret, once
+    // two grabs of it agree.
+    auto strip = [&] {
+        Picture p = x.Grab(clock);
+        Picture left{p.width / 4, p.height, {}};
+        for (int y = 0; y < p.height; ++y)
+            for (int c = 0; c < left.width; ++c) left.pixels.push_back(p.At(c, y));
+        return left;
+    };
+    auto slider = [&] {
+        Picture last = strip(), now;
+        WaitFor([&] { return !(now = strip()).empty() && std::exchange(last, now) == now; }, 10, 300);
+        return now;
+    };
+    auto enter = [&](const std::string& keys, const std::string& text) {
+        return x.Key(clock, keys) && x.Type(clock, text) && x.Key(clock, "Return");
+    };
+    ASSERT_TRUE(enter("ctrl+a BackSpace", "20"));
+    const Picture at20 = slider();
+    ASSERT_TRUE(enter("End BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace", "50"));
+    const Picture at50 = slider();
+    Keep(at20, "clock-20");
+    Keep(at50, "clock-50");
+    ASSERT_FALSE(at20 == at50) << "the slider does not show the frequency";
+    ASSERT_TRUE(enter("Home Delete", "2"));
+    const Picture deleted = slider();
+    Keep(deleted, "clock-deleted");
+    EXPECT_TRUE(deleted == at20) << "Delete did not delete in the edit box";
+}
+
+// Ctrl+L shows the listing, Ctrl+S saves it: every line ends with CR LF.
+TEST(Live, SavedListingHasCrLf) {
+    Session s("Korvid28L", "28l", kSource + "/examples/blink.src", true);
+    ASSERT_NE(s.main, 0u);
+    ASSERT_TRUE(s.x.Key(s.main, "ctrl+l ctrl+s"));
+    const std::string listing = s.file.substr(0, s.file.rfind('.')) + ".LST";
+    std::string text;
+    ASSERT_TRUE(WaitFor([&] { return (text = UserHome::Read(listing)).find("RESET") != std::string::npos; }, 10));
+    std::size_t lines = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r') {
+            ASSERT_TRUE(i + 1 < text.size() && text[i + 1] == '\n') << "bare CR at " << i;
+            ++lines;
+        } else if (text[i] == '\n') {
+            ASSERT_TRUE(i > 0 && text[i - 1] == '\r') << "bare LF at " << i;
+        }
+    }
+    EXPECT_GT(lines, 30u);
+}
+
+// The Device Operation window is painted while the tool is held up (its
+// process stopped for a moment): its bar shows in a grab. Then the tool
+// goes away in the middle of programming: the usual box, and the main
+// window works on.
+TEST(Live, ProgressWindowAndLinkFailure) {
+    Session s("Korvid52", "52", kSource + "/examples/sx52_counter.src", false);
+    Desktop& x = s.x;
+    ASSERT_NE(s.main, 0u);
+    ASSERT_TRUE(x.Key(s.main, "ctrl+p"));
+    const WindowId progress = x.WaitWindow("Device Operation");
+    ASSERT_NE(progress, 0u);
+    Child& tool = s.sim.Process();
+    Picture held;
+    bool painted = WaitFor(
+        [&] {
+            tool.Signal(SIGSTOP);
+            Pause(0.1);
+            held = x.Grab(progress);
+            tool.Signal(SIGCONT);
+            Keep(held, "progress-held");
+            return !held.empty() && Coloured(held) > 100;
+        },
+        20, 100);
+    EXPECT_TRUE(painted) << "no bar in the Device Operation window while the tool was held";
+    EXPECT_TRUE(WaitFor([&] { return !x.IsVisible(progress); }, 30)) << "programming did not end";
+
+    ASSERT_TRUE(x.Key(s.main, "ctrl+p"));
+    ASSERT_NE(x.WaitWindow("Device Operation"), 0u);
+    Pause(0.3);
+    tool.Kill();
+    const WindowId box = x.WaitWindow("Korvid52");
+    ASSERT_NE(box, 0u) << "no message after the link failed";
+    ASSERT_TRUE(x.Key(box, "Return"));
+    EXPECT_TRUE(WaitFor([&] { return !x.IsVisible(progress); }, 10));
+    ASSERT_TRUE(x.Key(s.main, "ctrl+Home"));
+    ASSERT_TRUE(x.Type(s.main, ";x"));
+    ASSERT_TRUE(x.Key(s.main, "ctrl+s"));
+    EXPECT_TRUE(WaitFor([&] { return UserHome::Read(s.file).rfind(";x;", 0) == 0; }, 10));
+}
+
+}  // namespace
+}  // namespace korvid::live
