@@ -61,6 +61,7 @@ void SxCpu::Configure(const SxCpuConfig& config) {
     bankMask_ = model.bankMask;
     bankShift_ = model.bankShift;
     linearRam_ = model.linearRam;
+    hasTimers_ = family_->is52();
     portCount_ = model.portCount;
     specialCount_ = 5 + model.portCount;
     if (!family_->is52() && !config_.portC) {
@@ -407,7 +408,8 @@ void SxCpu::EnterInterrupt() {
     cycles_ += static_cast<std::uint64_t>(jumpCycles_);
     rtccArmed_ = false;
     irqAt_ = ~0ull;
-    SchedulePeripherals();
+    // Timer events stop mattering for interrupts inside the routine.
+    if (TimerInterruptsEnabled()) SchedulePeripherals(); else Reschedule();
 }
 
 void SxCpu::Sleep() {
@@ -496,12 +498,13 @@ void SxCpu::ExecuteGeneric(bool splitSkip) {
                 status_ = static_cast<std::uint8_t>((savedStatus_ & ~(kTO | kPD)) | (status_ & (kTO | kPD)));
                 SetFsr(savedFsr_);
                 if (ModelOf(*family_).shadowMode) m_ = savedM_;
-                SettleTimers(cycles_);  // flag changes inside the routine request nothing
+                // Timer flags that changed inside the routine request nothing.
+                if (TimerInterruptsEnabled()) SettleTimers(cycles_);
                 inIsr_ = false;
                 cost = jumpCycles_;
                 cycles_ += static_cast<std::uint64_t>(cost);
                 ArmRtcc();
-                SchedulePeripherals();
+                if (TimerInterruptsEnabled()) SchedulePeripherals();
                 cycles_ -= static_cast<std::uint64_t>(cost);
                 exitFast_ = true;
                 break;

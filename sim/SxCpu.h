@@ -246,11 +246,15 @@ private:
     void CheckTimerTerm(int index);
     std::uint64_t TimerNextEvent(int index) const;
     bool TimersRun() const;
+    // Any interrupt enable set in T1CNTA or T2CNTA.
+    bool TimerInterruptsEnabled() const { return timerEnables_ != 0; }
     void ServicePeripherals();
     void SchedulePeripherals();
     void RequestInterrupt(std::uint64_t at);
     void RtccPinEdge();
-    void FoldRtccov();
+    void FoldRtccov() {
+        if (hasTimers_) rtccov_ = Rtccov();
+    }
     bool Rtccov() const;
 
     std::uint64_t RtccCount() const;
@@ -337,6 +341,8 @@ private:
 
     std::array<Timer, 2> timers_{};
     bool rtccov_ = false;
+    bool hasTimers_ = false;            // the 52 family's T1, T2 and RTCCOV
+    std::uint8_t timerEnables_ = 0;     // interrupt enables of both timers
     std::uint64_t periphDue_ = ~0ull;  // earliest cycle a peripheral needs a look
 
     std::array<std::uint16_t, 8> stack_{};

@@ -97,7 +97,7 @@ void SxCpu::AdvanceTicks(Timer& t, std::uint64_t n, OnToggle&& onToggle) const {
     }
 }
 
-bool SxCpu::TimersRun() const { return family_->is52() && !inReset() && (!sleeping_ || config_.sleepClock); }
+bool SxCpu::TimersRun() const { return hasTimers_ && !inReset() && (!sleeping_ || config_.sleepClock); }
 
 // Prescaler ticks of timer `t` between its settled boundary and `now`;
 // `origin` gets the boundary where its prescaler was last 0, so that tick k
@@ -134,7 +134,7 @@ void SxCpu::SettleTimer(int index, std::uint64_t now) {
 }
 
 void SxCpu::SettleTimers(std::uint64_t now) {
-    if (!family_->is52()) return;
+    if (!hasTimers_) return;
     SettleTimer(0, now);
     SettleTimer(1, now);
 }
@@ -234,6 +234,7 @@ void SxCpu::TimerAccess(int index) {
         }
         case 0x17:
             t.cntA = w;
+            timerEnables_ = (timers_[0].cntA | timers_[1].cntA) & (kCmie | kOie | kCpie);
             CheckTimerTerm(index);
             break;
         default: return;  // 11h: the capture register is read-only
@@ -247,6 +248,7 @@ void SxCpu::ResetTimers() {
         t.at = cycles_;
     }
     rtccov_ = false;
+    timerEnables_ = 0;
 }
 
 // The boundary of the timer's next event, if it must be seen when it
@@ -314,7 +316,6 @@ bool SxCpu::Rtccov() const {
     return rtccov_ || RtccCount() >= (256ull << shift);
 }
 
-void SxCpu::FoldRtccov() { rtccov_ = Rtccov(); }
 
 // --- reset delay -------------------------------------------------------------
 
