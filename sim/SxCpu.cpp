@@ -156,6 +156,8 @@ void SxCpu::Reset(SxReset kind) {
     lastPinsB_ = portPins(1);
     miwuActive_ = (ctrl_[1][kWkpnd] & ~ctrl_[1][kWken] & 0xFF) != 0;
     ArmRtcc();
+    if (pinObserver_)
+        for (int p = 0; p < portCount_; ++p) NotifyPins(p, cycles_);
 }
 
 // --- registers -----------------------------------------------------------
@@ -228,6 +230,7 @@ void SxCpu::WriteLoc(int loc, std::uint8_t value) {
             const int port = g - 5;
             latch_[port] = value;
             if (port == 1) UpdateMiwu();
+            NotifyPins(port, cycles_ + writeLag_);
             return;
         }
     }
@@ -254,7 +257,9 @@ void SxCpu::Poke(int address, std::uint8_t value) {
         default: break;
     }
     pcLoad_ = -1;
+    writeLag_ = 0;
     WriteLoc(loc, value);
+    writeLag_ = 1;
     pcLoad_ = -1;
     if (pendingRtcc_ >= 0) {
         SetRtcc(static_cast<std::uint8_t>(pendingRtcc_));
@@ -286,6 +291,12 @@ void SxCpu::SetPortInput(int port, std::uint8_t level, std::uint8_t driven) {
     extLevel_[port] = level;
     extDriven_[port] = driven;
     if (port == 1) UpdateMiwu();
+    NotifyPins(port, cycles_);
+}
+
+void SxCpu::SetPinObserver(SxPinObserver* observer) {
+    pinObserver_ = observer;
+    for (int p = 0; p < portCount_; ++p) NotifyPins(p, cycles_);
 }
 
 void SxCpu::UpdateMiwu() {
@@ -330,6 +341,7 @@ void SxCpu::WritePortControl(int port) {
         reg = w_;
     }
     if (port == 1) UpdateMiwu();
+    NotifyPins(port, cycles_ + writeLag_);
 }
 
 // --- RTCC, watchdog, event schedule --------------------------------------

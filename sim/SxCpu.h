@@ -41,6 +41,17 @@ enum class SxStop : std::uint8_t {
 
 enum class SxReset : std::uint8_t { PowerOn, External, WatchdogTimeout, WakeUp };
 
+// Told whenever the level of a port's pins may have changed: a latch or
+// direction write, a pull-up change, a driven input, a reset. `levels` is
+// portPins(port) then; `cycle` the instruction cycle from which the pins
+// hold it (the end of the writing instruction). Reports may repeat the
+// previous levels; an observer filters what it needs.
+class SxPinObserver {
+public:
+    virtual ~SxPinObserver() = default;
+    virtual void PinsChanged(int port, std::uint8_t levels, std::uint64_t cycle) = 0;
+};
+
 class SxCpu {
 public:
     explicit SxCpu(const Family& family);
@@ -79,6 +90,10 @@ public:
     // `driven`; undriven inputs read 1 with their pull-up on, else 0.
     // Port B edges latch wake-up pending bits and may interrupt or wake.
     void SetPortInput(int port, std::uint8_t level, std::uint8_t driven = 0xFF);
+    // At most one observer of pin levels (nullptr: none). It is told the
+    // levels of every port at once when set.
+    void SetPinObserver(SxPinObserver* observer);
+    int portCount() const { return portCount_; }
     // Counts RTCC pin edges when RTCC is clocked from its pin.
     void PulseRtccPin(int edges = 1);
 
@@ -162,6 +177,10 @@ private:
     void WritePortControl(int port);
     void UpdateMiwu();
     void UpdateBankOffset();
+    // Reports port p's pin levels to the observer, from `cycle` on.
+    void NotifyPins(int port, std::uint64_t cycle) {
+        if (pinObserver_) pinObserver_->PinsChanged(port, portPins(port), cycle);
+    }
 
     std::uint64_t RtccCount() const;
     void Rebase();
@@ -248,6 +267,10 @@ private:
     // RTCC and OPTION writes of an instruction take effect when it ends.
     int pendingRtcc_ = -1;
     int pendingOption_ = -1;
+    SxPinObserver* pinObserver_ = nullptr;
+    // Cycles from the start of the executing instruction to its port write
+    // (1 inside an instruction; 0 for a debugger's Poke between them).
+    std::uint8_t writeLag_ = 1;
 };
 
 }  // namespace korvid
