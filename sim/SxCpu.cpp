@@ -156,6 +156,8 @@ void SxCpu::Reset(SxReset kind) {
     holdUntil_ = cycles_ + ResetDelayCycles();
     ArmRtcc();
     SchedulePeripherals();
+    if (pinObserver_)
+        for (int p = 0; p < portCount_; ++p) NotifyPins(p, cycles_);
 }
 
 // --- registers -----------------------------------------------------------
@@ -227,7 +229,7 @@ void SxCpu::WriteLoc(int loc, std::uint8_t value) {
         default: {
             const int port = g - 5;
             latch_[port] = value;
-            UpdatePins(port, cycles_);
+            UpdatePins(port, cycles_ + writeLag_);
             return;
         }
     }
@@ -254,7 +256,9 @@ void SxCpu::Poke(int address, std::uint8_t value) {
         default: break;
     }
     pcLoad_ = -1;
+    writeLag_ = 0;
     WriteLoc(loc, value);
+    writeLag_ = 1;
     pcLoad_ = -1;
     if (pendingRtcc_ >= 0) {
         SetRtcc(static_cast<std::uint8_t>(pendingRtcc_));
@@ -268,6 +272,11 @@ std::uint16_t SxCpu::stackEntry(int level) const {
 }
 
 // --- ports ---------------------------------------------------------------
+
+void SxCpu::SetPinObserver(SxPinObserver* observer) {
+    pinObserver_ = observer;
+    for (int p = 0; p < portCount_; ++p) NotifyPins(p, cycles_);
+}
 
 // MOV !port,W: the control register MODE selects. The 28 family writes
 // them, except the pending and comparator registers, which exchange with
@@ -301,7 +310,7 @@ void SxCpu::WritePortControl(int port) {
     }
     // TRIS may show or hide a timer output: bring the timers up to now first.
     SettleTimers(cycles_);
-    UpdatePins(port, cycles_);
+    UpdatePins(port, cycles_ + writeLag_);
     if (port == 1) UpdateMiwu(cycles_);
     SchedulePeripherals();
 }

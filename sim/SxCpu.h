@@ -63,6 +63,18 @@ struct SxTimerState {
     bool output = false;
 };
 
+// Told whenever the level of a port's pins may have changed, whatever
+// drives them: latches, directions, pull-ups, driven inputs, the
+// comparator and timer outputs, resets. `levels` is portPins(port) then;
+// `cycle` the instruction cycle from which the pins hold it (the end of a
+// writing instruction; for peripheral events their exact cycle). Reports
+// may repeat the previous levels; an observer filters what it needs.
+class SxPinObserver {
+public:
+    virtual ~SxPinObserver() = default;
+    virtual void PinsChanged(int port, std::uint8_t levels, std::uint64_t cycle) = 0;
+};
+
 class SxCpu {
 public:
     explicit SxCpu(const Family& family);
@@ -124,6 +136,10 @@ public:
     bool comparatorResult() const { return cmpResult_; }
     // Timer T1 (0) or T2 (1) of the 52 family, brought up to this cycle.
     SxTimerState timer(int index) const;
+    // At most one observer of pin levels (nullptr: none). It is told the
+    // levels of every port at once when set.
+    void SetPinObserver(SxPinObserver* observer);
+    int portCount() const { return portCount_; }
 
     // --- state as a debugger sees it -----------------------------------
     std::uint16_t pc() const { return pc_; }
@@ -206,6 +222,10 @@ private:
     void WritePortControl(int port);
     void UpdateMiwu(std::uint64_t cycle);
     void UpdateBankOffset();
+    // Reports port p's pin levels to the observer, from `cycle` on.
+    void NotifyPins(int port, std::uint64_t cycle) {
+        if (pinObserver_) pinObserver_->PinsChanged(port, portPins(port), cycle);
+    }
 
     // Pins (SxCpuPorts.cpp). Port index 5 is the RTCC pin (bit 0).
     static constexpr int kRtccPort = 5;
@@ -220,7 +240,6 @@ private:
     std::uint8_t WatchedPins(int port) const;
     void ProcessSyncedEdges(std::uint64_t now);
     void SyncedEdge(int port, std::uint8_t rising, std::uint8_t falling, std::uint64_t cycle);
-    void NotifyPins(int port, std::uint64_t cycle);
     void FinishWake();
     void EndHold();
     std::uint64_t ResetDelayCycles() const;
@@ -371,6 +390,10 @@ private:
     // RTCC and OPTION writes of an instruction take effect when it ends.
     int pendingRtcc_ = -1;
     int pendingOption_ = -1;
+    SxPinObserver* pinObserver_ = nullptr;
+    // Cycles from the start of the executing instruction to its port write
+    // (1 inside an instruction; 0 for a debugger's Poke between them).
+    std::uint8_t writeLag_ = 1;
 };
 
 }  // namespace korvid

@@ -89,10 +89,8 @@ void SxCpu::UpdatePins(int port, std::uint64_t cycle) {
     pins_[port] = pins;
     RecordPins(port, cycle);
     if (port == 1) UpdateMiwu(cycle);
-    NotifyPins(port, cycle);
+    if (port < portCount_) NotifyPins(port, cycle);
 }
-
-void SxCpu::NotifyPins(int /*port*/, std::uint64_t /*cycle*/) {}
 
 // What `MOV W,port` reads: outputs as driven now (with PORTRD set on the 52,
 // their latches), inputs through the synchroniser.

@@ -227,7 +227,7 @@ void SxCpu::TimerAccess(int index) {
             t.pre &= (1u << TimerPrescaleOf(w)) - 1;
             if (TimerModeOf(w) != oldMode) {
                 // A mode change keeps the counter and the output level.
-                UpdatePins(port, cycles_);
+                UpdatePins(port, cycles_ + writeLag_);
                 ResyncPort(port);
             }
             break;

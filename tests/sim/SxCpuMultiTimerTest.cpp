@@ -107,6 +107,40 @@ TEST_P(SxCpuMultiTimer, PwmPhasesFollowR1AndR2) {
     }
 }
 
+// The pin observer is told of timer output edges with their exact cycle,
+// also when instruction boundaries do not fall on them (a 3-cycle jump
+// loop) and when the run covers many of them at once.
+TEST_P(SxCpuMultiTimer, ObserverSeesOutputEdgesAtTheirCycle) {
+    struct Recorder final : SxPinObserver {
+        int port = 0;
+        std::uint8_t bit = 0;
+        std::uint8_t last = 0;
+        std::vector<std::uint64_t> edges;
+        void PinsChanged(int p, std::uint8_t levels, std::uint64_t cycle) override {
+            if (p != port || (levels & bit) == last) return;
+            last = levels & bit;
+            edges.push_back(cycle);
+        }
+    } rec;
+    rec.port = T().port;
+    rec.bit = static_cast<std::uint8_t>(1 << T().output);
+    Code code;
+    const int clear = Setup(code, 7, 4, (1 << 2) | 1);  // PWM, ÷2
+    code.Op({0xA00 | code.at});                        // JMP $
+    Load(cpu, code.p);
+    StepTo(cpu, clear);
+    const std::uint64_t c = cpu.cycles();
+    cpu.SetPinObserver(&rec);
+    cpu.Run(200);
+    std::vector<std::uint64_t> expected;
+    for (std::uint64_t at = c + 1 + 14, k = 0; at <= c + 200; ++k) {
+        expected.push_back(at);
+        at += (k % 2 == 0) ? 8 : 14;
+    }
+    EXPECT_EQ(rec.edges, expected);
+    cpu.SetPinObserver(nullptr);
+}
+
 // The data sheet's worked example: PWM, PS = 0, R1 = N, CMIE = 1. Clear
 // Timer in cycle c, the match at the end of c + N, the first interrupt
 // routine instruction in c + N + 4; the same with Run as with steps.

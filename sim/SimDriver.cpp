@@ -1,0 +1,74 @@
+#include "sim/SimDriver.h"
+
+#include <algorithm>
+
+namespace korvid {
+
+SimDriver::SimDriver(SxCpu& cpu, StimulusSchedule schedule) : cpu_(cpu), schedule_(std::move(schedule)) {
+    lastCycle_ = cpu_.cycles();
+    cpu_.SetPinObserver(this);
+}
+
+SimDriver::~SimDriver() { cpu_.SetPinObserver(nullptr); }
+
+void SimDriver::AddSink(PinSink* sink) {
+    sinks_.push_back(sink);
+    for (int p = 0; p < cpu_.portCount(); ++p)
+        if (known_[p]) sink->PinsChanged(p, last_[p], lastCycle_);
+}
+
+void SimDriver::PinsChanged(int port, std::uint8_t levels, std::uint64_t cycle) {
+    if (port < 0 || port >= 5) return;
+    if (applying_) cycle = eventCycle_;
+    // Reports never go back in time: an output write that ends after an
+    // input event already shown keeps the order of the waveform.
+    cycle = std::max(cycle, lastCycle_);
+    if (known_[port] && last_[port] == levels) return;
+    known_[port] = true;
+    last_[port] = levels;
+    lastCycle_ = cycle;
+    for (PinSink* s : sinks_) s->PinsChanged(port, levels, cycle);
+}
+
+void SimDriver::ApplyDue() {
+    PinEvent e;
+    while (schedule_.NextCycle() <= cpu_.cycles() && schedule_.Take(e)) {
+        std::uint8_t& level = level_[e.port];
+        std::uint8_t& driven = driven_[e.port];
+        if (e.release) {
+            driven = static_cast<std::uint8_t>(driven & ~e.mask);
+        } else {
+            driven |= e.mask;
+            level = static_cast<std::uint8_t>((level & ~e.mask) | (e.level & e.mask));
+        }
+        applying_ = true;
+        eventCycle_ = e.cycle;
+        cpu_.SetPortInput(e.port, level, driven);
+        applying_ = false;
+    }
+}
+
+void SimDriver::Reached() {
+    const std::uint64_t now = cpu_.cycles();
+    for (PinSink* s : sinks_) s->Reached(now);
+}
+
+SxStop SimDriver::RunTo(std::uint64_t endCycle) {
+    for (;;) {
+        ApplyDue();
+        const std::uint64_t now = cpu_.cycles();
+        if (now >= endCycle) {
+            Reached();
+            return SxStop::Budget;
+        }
+        const std::uint64_t limit = std::min({endCycle, schedule_.NextCycle(), now + sliceCycles});
+        const SxStop stop = cpu_.Run(limit - now);
+        if (stop == SxStop::Breakpoint || stop == SxStop::Trap) {
+            Reached();
+            return stop;
+        }
+        if (cpu_.cycles() >= limit) Reached();
+    }
+}
+
+}  // namespace korvid

@@ -1,0 +1,69 @@
+// Runs an emulated chip headless: from power-on reset for a number of
+// cycles (or until a break address), applying the driven pin levels of a
+// stimulus schedule at their cycles and passing every change of pin levels
+// to sinks (waveform writer, serial decoder). Nothing is kept of the run but
+// the current levels, so memory stays flat for any run length.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "sim/Stimulus.h"
+#include "sim/SxCpu.h"
+
+namespace korvid {
+
+// Receives the pin levels of the chip as they change.
+class PinSink {
+public:
+    virtual ~PinSink() = default;
+    // Port `port`'s pins hold `levels` from `cycle` on (only real changes;
+    // the first call per port gives the levels at the start).
+    virtual void PinsChanged(int port, std::uint8_t levels, std::uint64_t cycle) = 0;
+    // The run has reached `cycle`: nothing before it will change any more.
+    virtual void Reached(std::uint64_t cycle) { (void)cycle; }
+};
+
+class SimDriver final : private SxPinObserver {
+public:
+    // The CPU must stay alive; the schedule is consumed by the run.
+    SimDriver(SxCpu& cpu, StimulusSchedule schedule = {});
+    ~SimDriver() override;
+    SimDriver(const SimDriver&) = delete;
+    SimDriver& operator=(const SimDriver&) = delete;
+
+    // Sinks are told the current levels of every port when added.
+    void AddSink(PinSink* sink);
+
+    // Runs until the cycle count reaches `endCycle` or, with a break-after
+    // address set on the CPU, the instruction there executes (returns
+    // Breakpoint). Stimulus events are applied at the first instruction
+    // boundary at or after their cycle; sinks see them at their cycle.
+    SxStop RunTo(std::uint64_t endCycle);
+
+    // Applies the events due up to the current cycle (the debugger's runner
+    // calls this between its own slices).
+    void ApplyDue();
+    std::uint64_t NextEventCycle() const { return schedule_.NextCycle(); }
+    // Tells the sinks that the run has reached the CPU's current cycle.
+    void Reached();
+
+    // The largest slice the driver runs between reports to the sinks.
+    std::uint64_t sliceCycles = 1'000'000;
+
+private:
+    void PinsChanged(int port, std::uint8_t levels, std::uint64_t cycle) override;
+
+    SxCpu& cpu_;
+    StimulusSchedule schedule_;
+    std::vector<PinSink*> sinks_;
+    std::uint8_t level_[5] = {};
+    std::uint8_t driven_[5] = {};
+    std::uint8_t last_[5] = {};
+    bool known_[5] = {};
+    std::uint64_t lastCycle_ = 0;     // no report goes back before this
+    std::uint64_t eventCycle_ = 0;    // the cycle of the event being applied
+    bool applying_ = false;
+};
+
+}  // namespace korvid
