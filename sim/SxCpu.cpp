@@ -323,7 +323,7 @@ int RtccShift(std::uint8_t option) { return (option & 0x08) ? 0 : (option & 7) +
 
 std::uint64_t SxCpu::RtccCount() const {
     const bool counting = !(option_ & 0x20) && !sleeping_ && !inReset();
-    return rtccBase_ + (counting ? cycles_ - rtccBaseCycle_ : 0);
+    return rtccBase_ + (counting && cycles_ > rtccBaseCycle_ ? cycles_ - rtccBaseCycle_ : 0);
 }
 
 std::uint8_t SxCpu::rtcc() const { return static_cast<std::uint8_t>(RtccCount() >> RtccShift(option_)); }
@@ -635,7 +635,12 @@ void SxCpu::ExecuteGeneric(bool splitSkip) {
         pendingOption_ = -1;
     }
     if (pendingRtcc_ >= 0) {
-        SetRtcc(static_cast<std::uint8_t>(pendingRtcc_));  // the prescaler restarts from 0
+        // The prescaler restarts from 0 when the instruction ends; a skip
+        // split for single steps ends after its annulled words.
+        const std::uint64_t annulled = skipPending_ ? chain_[pc_] : 0;
+        cycles_ += annulled;
+        SetRtcc(static_cast<std::uint8_t>(pendingRtcc_));
+        cycles_ -= annulled;
         pendingRtcc_ = -1;
     }
 }

@@ -155,10 +155,11 @@ SxStop SxCpu::Step() {
     if (sleeping_) return SxStop::Sleep;
     if (skipPending_) {
         Annul();
-        return SxStop::Budget;
+    } else if (!ServiceBoundary()) {
+        ExecuteGeneric(true);
     }
-    if (ServiceBoundary()) return SxStop::Budget;
-    ExecuteGeneric(true);
+    // Events at the boundary just reached are visible there, as after Run.
+    if (cycles_ >= periphDue_) ServicePeripherals();
     return sleeping_ ? SxStop::Sleep : SxStop::Budget;
 }
 

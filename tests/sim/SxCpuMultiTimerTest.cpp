@@ -70,10 +70,9 @@ protected:
         std::uint8_t last = cpu.portPins(T().port) & bit;
         const std::uint64_t end = cpu.cycles() + cycles;
         while (cpu.cycles() < end && edges.size() < most) {
-            const std::uint64_t before = cpu.cycles();
             cpu.Step();
             const std::uint8_t now = cpu.portPins(T().port) & bit;
-            if (now != last) edges.push_back(before);
+            if (now != last) edges.push_back(cpu.cycles());
             last = now;
         }
         return edges;
