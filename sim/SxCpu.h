@@ -40,6 +40,7 @@ struct SxCpuConfig {
     SxFloating floatingInput = SxFloating::Low;  // an undriven input without pull-up
     bool exchange52 = true;        // 52: CMP_B and WKPND_B exchange with W at x8h/x9h and 18h/19h
     bool timerPhasePlusOne = false;  // timer phases last Rn + 1 ticks instead of Rn
+    bool delayedReadBack = false;    // output pins read back through the synchroniser too
 };
 
 // Reads the configuration from the fuse and extended fuse words.

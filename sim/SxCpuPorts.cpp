@@ -93,12 +93,14 @@ void SxCpu::UpdatePins(int port, std::uint64_t cycle) {
 }
 
 // What `MOV W,port` reads: outputs as driven now (with PORTRD set on the 52,
-// their latches), inputs through the synchroniser.
+// their latches; with the delayed read-back option, through the
+// synchroniser like inputs), inputs through the synchroniser.
 std::uint8_t SxCpu::ReadPort(int port) const {
     const std::uint8_t out = outMask_[port];
     const bool latches = family_->is52() && (timers_[1].cntB & kCntbBit7);
-    const std::uint8_t outputs = latches ? latch_[port] : pins_[port];
-    std::uint8_t v = static_cast<std::uint8_t>((outputs & out) | (SyncedPins(port, cycles_) & ~out));
+    const std::uint8_t synced = SyncedPins(port, cycles_);
+    const std::uint8_t outputs = latches ? latch_[port] : config_.delayedReadBack ? synced : pins_[port];
+    std::uint8_t v = static_cast<std::uint8_t>((outputs & out) | (synced & ~out));
     if (port == 0) {
         const std::uint8_t bonded = ModelOf(*family_).raPins;
         v = static_cast<std::uint8_t>((v & bonded) | (latch_[port] & ~bonded));

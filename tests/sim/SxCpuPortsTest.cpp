@@ -143,6 +143,31 @@ TEST_P(SxCpuInputs, DriveStrengthPullUpsAndFloatingInputs) {
     }
 }
 
+// Back-to-back bit operations on output pins: with the delayed read-back
+// option the second read-modify-write sees the pins before the first one
+// and loses its bit.
+TEST_P(SxCpuInputs, DelayedReadBackLosesBackToBackBitWrites) {
+    struct Row {
+        bool sync, delayed;
+        std::uint8_t latch;
+    };
+    for (const Row row : {Row{true, false, 0x03}, Row{true, true, 0x02}, Row{false, true, 0x03}}) {
+        SCOPED_TRACE(::testing::Message() << "sync " << row.sync << " delayed " << row.delayed);
+        SxCpuConfig c = TestConfig(cpu);
+        c.syncInputs = row.sync;
+        c.delayedReadBack = row.delayed;
+        cpu.Configure(c);
+        Program p;
+        p.At(0x010, {0xC00, 0x05F, 0x006,   // TRIS_B = 00h
+                     0x000, 0x000,
+                     0x506, 0x526,          // SETB RB.0; SETB RB.1
+                     0x000});
+        Load(cpu, p);
+        StepTo(cpu, 0x017);
+        EXPECT_EQ(cpu.portLatch(1), row.latch);
+    }
+}
+
 TEST_P(SxCpuInputs, MclrHoldsTheChipInResetUntilReleased) {
     Program p;
     p.At(0x010, {0xC00, 0x05F, 0x006,   // TRIS_B = 00h
