@@ -225,3 +225,34 @@ KORVID_BOTH_FAMILIES(SxCpuInputs);
 
 }  // namespace
 }  // namespace korvid::testing
+
+namespace korvid::testing {
+namespace {
+
+// The fuse bits of the input synchroniser, the sleep clock and the reset
+// delay.
+TEST(SxCpuFuses, PeripheralSettingsComeFromTheFuseWords) {
+    struct Row {
+        const Family* family;
+        std::uint16_t fuse, extFuse;
+        bool sync, sleepClock;
+        std::uint32_t delayUs;
+    };
+    const Row rows[] = {
+        {&Sx28lFamily(), 0x0BFA, 0x0FFF, true, false, 18000}, {&Sx28lFamily(), 0x0FFA, 0x0BFF, false, false, 18000},
+        {&Sx28lFamily(), 0x03FA, 0x0FFF, true, false, 18000},  {&Sx52Family(), 0x03FA, 0x0FFF, true, false, 18000},
+        {&Sx52Family(), 0x0FFA, 0x0BFC, false, true, 60000},   {&Sx52Family(), 0x0FFA, 0x0FFD, false, false, 960000},
+        {&Sx52Family(), 0x0FFA, 0x0FFE, false, false, 60},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message() << std::hex << row.fuse << " " << row.extFuse);
+        const SxCpuConfig c = SxCpuConfigFromFuses(*row.family, row.fuse, row.extFuse);
+        EXPECT_EQ(c.syncInputs, row.sync);
+        EXPECT_EQ(c.sleepClock, row.sleepClock);
+        EXPECT_EQ(c.resetDelayUs, row.delayUs);
+        EXPECT_FALSE(c.applyResetDelay);
+    }
+}
+
+}  // namespace
+}  // namespace korvid::testing
