@@ -4,7 +4,8 @@
 
 namespace korvid {
 
-SimDriver::SimDriver(SxCpu& cpu, StimulusSchedule schedule) : cpu_(cpu), schedule_(std::move(schedule)) {
+SimDriver::SimDriver(SxCpu& cpu, const Stimulus& stimulus, SimTimeBase base)
+    : cpu_(cpu), stimulus_(stimulus), base_(base), schedule_(stimulus_, base_) {
     lastCycle_ = cpu_.cycles();
     cpu_.SetPinObserver(this);
 }
@@ -19,7 +20,7 @@ void SimDriver::AddSink(PinSink* sink) {
 
 void SimDriver::PinsChanged(int port, std::uint8_t levels, std::uint64_t cycle) {
     if (port < 0 || port >= 5) return;
-    if (applying_) cycle = eventCycle_;
+    cycle = applying_ ? eventCycle_ : cycle + offset_;
     // Reports never go back in time: an output write that ends after an
     // input event already shown keeps the order of the waveform.
     cycle = std::max(cycle, lastCycle_);
@@ -42,15 +43,26 @@ void SimDriver::ApplyDue() {
             level = static_cast<std::uint8_t>((level & ~e.mask) | (e.level & e.mask));
         }
         applying_ = true;
-        eventCycle_ = e.cycle;
+        eventCycle_ = e.cycle + offset_;
         cpu_.SetPortInput(e.port, level, driven);
         applying_ = false;
     }
 }
 
 void SimDriver::Reached() {
-    const std::uint64_t now = cpu_.cycles();
+    // Events not yet applied may still change pins from their own cycle.
+    const std::uint64_t next = schedule_.NextCycle();
+    const std::uint64_t now = std::min<std::uint64_t>(SessionCycle(), next == ~0ull ? ~0ull : next + offset_);
+    lastCycle_ = std::max(lastCycle_, now);
     for (PinSink* s : sinks_) s->Reached(now);
+}
+
+void SimDriver::PowerOn(SimTimeBase base) {
+    offset_ = lastCycle_ >= cpu_.cycles() ? lastCycle_ - cpu_.cycles() : 0;
+    base_ = base;
+    schedule_ = StimulusSchedule(stimulus_, base_);
+    for (int p = 0; p < 5; ++p) level_[p] = driven_[p] = 0;
+    for (PinSink* s : sinks_) s->TimeBaseChanged(base_, SessionCycle());
 }
 
 SxStop SimDriver::RunTo(std::uint64_t endCycle) {
@@ -68,6 +80,10 @@ SxStop SimDriver::RunTo(std::uint64_t endCycle) {
             return stop;
         }
         if (cpu_.cycles() >= limit) Reached();
+        if (stop == SxStop::Sleep && cpu_.cycles() >= endCycle) {
+            ApplyDue();  // an edge due now may still wake the chip
+            if (cpu_.sleeping()) return SxStop::Sleep;
+        }
     }
 }
 

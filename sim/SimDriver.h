@@ -22,12 +22,15 @@ public:
     virtual void PinsChanged(int port, std::uint8_t levels, std::uint64_t cycle) = 0;
     // The run has reached `cycle`: nothing before it will change any more.
     virtual void Reached(std::uint64_t cycle) { (void)cycle; }
+    // From `cycle` on, cycles last as `base` says (a new clock or timing).
+    virtual void TimeBaseChanged(SimTimeBase base, std::uint64_t cycle) { (void)base, (void)cycle; }
 };
 
 class SimDriver final : private SxPinObserver {
 public:
-    // The CPU must stay alive; the schedule is consumed by the run.
-    SimDriver(SxCpu& cpu, StimulusSchedule schedule = {});
+    // The CPU must stay alive. Stimulus times count from the CPU's last
+    // power-on reset at the given time base.
+    SimDriver(SxCpu& cpu, const Stimulus& stimulus = {}, SimTimeBase base = {});
     ~SimDriver() override;
     SimDriver(const SimDriver&) = delete;
     SimDriver& operator=(const SimDriver&) = delete;
@@ -48,6 +51,14 @@ public:
     // Tells the sinks that the run has reached the CPU's current cycle.
     void Reached();
 
+    // The CPU was reset at power-on (a new program in a debug session): the
+    // stimulus starts again from its beginning at `base`, while the sinks'
+    // time goes on from where it was.
+    void PowerOn(SimTimeBase base);
+    // Cycles the sinks have seen: the CPU's since power-on plus those
+    // before the last PowerOn.
+    std::uint64_t SessionCycle() const { return cpu_.cycles() + offset_; }
+
     // The largest slice the driver runs between reports to the sinks.
     std::uint64_t sliceCycles = 1'000'000;
 
@@ -55,7 +66,10 @@ private:
     void PinsChanged(int port, std::uint8_t levels, std::uint64_t cycle) override;
 
     SxCpu& cpu_;
+    Stimulus stimulus_;
+    SimTimeBase base_;
     StimulusSchedule schedule_;
+    std::uint64_t offset_ = 0;        // sink cycles = CPU cycles + offset_
     std::vector<PinSink*> sinks_;
     std::uint8_t level_[5] = {};
     std::uint8_t driven_[5] = {};

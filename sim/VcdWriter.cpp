@@ -53,9 +53,19 @@ bool VcdWriter::Open(const std::string& path, const std::string& scope, const St
     return true;
 }
 
+std::uint64_t VcdWriter::Picoseconds(std::uint64_t cycle) const {
+    return basePs_ + base_.Picoseconds(cycle >= baseCycle_ ? cycle - baseCycle_ : 0);
+}
+
+void VcdWriter::TimeBaseChanged(SimTimeBase base, std::uint64_t cycle) {
+    basePs_ = Picoseconds(cycle);
+    baseCycle_ = cycle;
+    base_ = base;
+}
+
 void VcdWriter::Stamp(std::uint64_t cycle) {
     if (stamped_ && cycle <= stampCycle_) return;
-    std::fprintf(file_, "#%llu\n", static_cast<unsigned long long>(base_.Picoseconds(cycle)));
+    std::fprintf(file_, "#%llu\n", static_cast<unsigned long long>(Picoseconds(cycle)));
     stamped_ = true;
     stampCycle_ = cycle;
 }

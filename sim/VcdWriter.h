@@ -32,6 +32,7 @@ public:
 
     void PinsChanged(int port, std::uint8_t levels, std::uint64_t cycle) override;
     void Reached(std::uint64_t cycle) override;
+    void TimeBaseChanged(SimTimeBase base, std::uint64_t cycle) override;
 
     // Writes the final time stamp and renames the dump over the target.
     bool Commit(std::uint64_t endCycle, std::string& message);
@@ -40,12 +41,14 @@ public:
 
 private:
     void Stamp(std::uint64_t cycle);
+    std::uint64_t Picoseconds(std::uint64_t cycle) const;
     static std::string Id(int index);
 
     std::FILE* file_ = nullptr;
     std::vector<char> buffer_;
     std::string path_, temp_;
     SimTimeBase base_;
+    std::uint64_t baseCycle_ = 0, basePs_ = 0;  // base_ counts from there
     StimulusPins pins_;
     std::uint8_t last_[5] = {};
     bool known_[5] = {};

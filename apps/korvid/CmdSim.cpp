@@ -184,7 +184,7 @@ int RunSim(const std::vector<std::string>& args) {
         };
     }
 
-    SimDriver driver(cpu, StimulusSchedule(stimulus, base));
+    SimDriver driver(cpu, stimulus, base);
     if (vcd.isOpen()) driver.AddSink(&vcd);
     if (uart) driver.AddSink(uart.get());
     if (untilBreak) cpu.SetBreakAfter(s.BreakAddress, true);
