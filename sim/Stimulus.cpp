@@ -161,6 +161,10 @@ bool ParseStimulusTime(const std::string& text, StimulusTime& time, std::string&
     const Unit* unit = nullptr;
     for (const Unit& u : kUnits)
         if (unitName == u.name) unit = &u;
+    if (!unit && unitName.empty() && fraction.empty() && whole.find_first_not_of('0') == std::string::npos) {
+        time = {0, false};  // zero needs no unit
+        return true;
+    }
     if (!unit) {
         if (unitName.empty()) message = "time '" + text + "' needs a unit (s, ms, us, ns or c)";
         return false;

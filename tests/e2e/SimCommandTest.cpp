@@ -306,6 +306,54 @@ TEST(SimCommand, SimulatedToolDrivesTheStimulusAndLeavesAWaveform) {
     EXPECT_NE(bad.err.find("bad.stim:1:15: error: "), std::string::npos) << bad.err;
 }
 
+std::string Example(const std::string& name) { return std::string(KORVID_SOURCE_DIR) + "/examples/" + name; }
+
+// The button is pressed at 2.3 ms after its bounce and released at
+// 10.15 ms: the LED follows each once, 20 samples of 20 us later.
+TEST(SimExamples, ButtonWithDebounceLightsTheLedOnceAPress) {
+    TempDir dir;
+    const RunResult r = Sim({Example("button_led.src"), "--stimulus", Example("button_led.stim"), "--for", "15ms",
+                             "--vcd", dir.File("b.vcd")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const Waveform w = ReadVcd(ReadText(dir.File("b.vcd")));
+    ASSERT_TRUE(w.ok);
+    const auto on = Edges(w, "RB0", '1'), off = Edges(w, "RB0", '0');
+    ASSERT_EQ(on.size(), 1u) << "bounce is ignored";
+    ASSERT_EQ(off.size(), 1u);
+    EXPECT_GT(on[0], 2'300'000'000u + 380'000'000u);
+    EXPECT_LT(on[0], 2'300'000'000u + 480'000'000u);
+    EXPECT_GT(off[0], 10'150'000'000u + 380'000'000u);
+    EXPECT_LT(off[0], 10'150'000'000u + 480'000'000u);
+}
+
+TEST(SimExamples, SerialTransmitterTextAppearsWithUartOut) {
+    const RunResult r = Sim({Example("serial_tx.src"), "--uart-out", "RB.6:9600", "--until-break"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("Hello from the SX\r\n", 0), 0u) << r.out;
+    EXPECT_EQ(r.err, "");
+}
+
+// Needs the emulation of timer T1 (PWM mode on RB.6): 300 cycles low and
+// 100 high until RB.0 rises at 100 us, then 100 low and 300 high.
+TEST(SimExamples, DISABLED_Sx52TimerPwmDutyFollowsTheStimulus) {
+    TempDir dir;
+    const RunResult r = Sim({"--family", "52", Example("sx52_pwm.src"), "--stimulus", Example("sx52_pwm.stim"),
+                             "--for", "200us", "--vcd", dir.File("p.vcd")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const Waveform w = ReadVcd(ReadText(dir.File("p.vcd")));
+    const auto rise = Edges(w, "RB6", '1'), fall = Edges(w, "RB6", '0');
+    ASSERT_GE(rise.size(), 20u);
+    auto highTime = [&](std::uint64_t after) -> std::uint64_t {
+        for (std::size_t i = 0; i < rise.size(); ++i)
+            if (rise[i] > after)
+                for (std::uint64_t f : fall)
+                    if (f > rise[i]) return f - rise[i];
+        return 0;
+    };
+    EXPECT_EQ(highTime(20'000'000), 100 * 20'000u);
+    EXPECT_EQ(highTime(150'000'000), 300 * 20'000u);
+}
+
 std::vector<std::string> FilesIn(const std::string& path) {
     std::vector<std::string> out;
     if (DIR* d = opendir(path.c_str())) {
