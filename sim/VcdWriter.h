@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
-#include <vector>
 
 #include "sim/SimDriver.h"
 #include "sim/Stimulus.h"
@@ -42,13 +41,16 @@ public:
 private:
     void Stamp(std::uint64_t cycle);
     std::uint64_t Picoseconds(std::uint64_t cycle) const;
+    void Put(const char* text, std::size_t size);
+    void Drain();
     static std::string Id(int index);
 
     std::FILE* file_ = nullptr;
-    std::vector<char> buffer_;
+    std::string out_;  // written to the file 64 KB at a time
     std::string path_, temp_;
     SimTimeBase base_;
     std::uint64_t baseCycle_ = 0, basePs_ = 0;  // base_ counts from there
+    std::uint64_t psPerCycle_ = 0;              // exact picoseconds a cycle, or 0
     StimulusPins pins_;
     std::uint8_t last_[5] = {};
     bool known_[5] = {};
