@@ -261,31 +261,32 @@ TEST(SimCommand, UartOutDecodesTheProgramsSerialText) {
     EXPECT_EQ(wrong.out.rfind("OK\n", 0), std::string::npos) << "twice the baud rate decodes other bytes";
 }
 
-const char* const kCopier =
-    "        DEVICE  SX28L, TURBO, STACKX_OPTIONX\n"
-    "        RESET   start\n"
-    "        ORG     0\n"
-    "start   MOV     !RB, #%1111_1110\n"
-    "loop    SNB     RB.1\n"
-    "        SETB    RB.0\n"
-    "        SB      RB.1\n"
-    "        CLRB    RB.0\n"
-    "        JMP     loop\n";
-
 // korvid-sim drives the same schedule in a debug session and leaves a
 // waveform of it when it ends.
 TEST(SimCommand, SimulatedToolDrivesTheStimulusAndLeavesAWaveform) {
     TempDir dir;
-    WriteText(dir.File("copy.src"), kCopier);
+    // RB.0 follows RB.1 up and down once, then the program stops at finish.
+    WriteText(dir.File("follow.src"),
+              "        DEVICE  SX28L, TURBO, STACKX_OPTIONX\n"
+              "        RESET   start\n"
+              "        ORG     0\n"
+              "start   MOV     !RB, #%1111_1110\n"
+              "wait1   SB      RB.1\n"
+              "        JMP     wait1\n"
+              "        SETB    RB.0\n"
+              "wait0   SNB     RB.1\n"
+              "        JMP     wait0\n"
+              "        CLRB    RB.0\n"
+              "finish  JMP     finish\n");
     WriteText(dir.File("in.stim"), "at 10us RB.1 = 1\nat 20us RB.1 = 0\n");
     std::string log;
     {
         test::SimTool tool({"--stimulus", dir.File("in.stim"), "--vcd", dir.File("session.vcd")});
-        // Real time passes between run and stop: 0.3 s of it at 50 MHz.
-        const std::string command = "(echo run; sleep 0.3; echo stop; echo quit) | '" + Korvid() + "' debug '" +
-                                    dir.File("copy.src") + "' --port '" + tool.Path() + "'";
+        const std::string command = "(echo break finish; echo run; echo quit) | '" + Korvid() + "' debug '" +
+                                    dir.File("follow.src") + "' --port '" + tool.Path() + "'";
         const RunResult r = RunChild({"/bin/sh", "-c", command}, {}, 60);
         ASSERT_EQ(r.exitCode, 0) << r.err << r.out;
+        EXPECT_NE(r.out.find("finish  JMP"), std::string::npos) << r.out;
         EXPECT_FALSE(ReadText(dir.File("session.vcd")).size()) << "written when the tool ends";
         log = tool.StopAndLog();
     }
@@ -295,9 +296,11 @@ TEST(SimCommand, SimulatedToolDrivesTheStimulusAndLeavesAWaveform) {
     ASSERT_EQ(in.size(), 1u);
     ASSERT_EQ(Edges(w, "RB1", '0').size(), 1u);
     EXPECT_EQ(Edges(w, "RB1", '0')[0] - in[0], 10'000'000u) << "10 us apart at 50 MHz";
-    ASSERT_GE(out.size(), 1u);
-    EXPECT_GT(out.back(), in[0]);
-    EXPECT_LE(out.back(), in[0] + 10 * 20'000);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_GT(out[0], in[0]);
+    EXPECT_LE(out[0], in[0] + 10 * 20'000);
+    ASSERT_EQ(Edges(w, "RB0", '0').size(), 1u);
+    EXPECT_LE(Edges(w, "RB0", '0')[0], Edges(w, "RB1", '0')[0] + 10 * 20'000);
 
     // A stimulus with an error: the tool does not start.
     WriteText(dir.File("bad.stim"), "at 1us RB.1 = 5\n");
