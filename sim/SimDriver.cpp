@@ -12,8 +12,40 @@ SimDriver::SimDriver(SxCpu& cpu, const Stimulus& stimulus, SimTimeBase base)
 
 SimDriver::~SimDriver() { cpu_.SetPinObserver(nullptr); }
 
+std::uint8_t SimDriver::RegisterValue(int address) const {
+    return address == kRegisterW ? cpu_.w() : cpu_.Peek(address);
+}
+
+void SimDriver::CheckRegisters() {
+    const std::uint64_t now = std::max(SessionCycle(), lastCycle_);
+    for (std::size_t i = 0; i < watched_.size(); ++i) {
+        Watched& w = watched_[i];
+        const std::uint8_t v = RegisterValue(w.address);
+        if (w.known && v == w.value) continue;
+        w.known = true;
+        w.value = v;
+        for (PinSink* s : sinks_) s->RegisterChanged(static_cast<int>(i), v, now);
+    }
+}
+
+// Runs up to `cycles` cycles: in one go, or an instruction at a time while
+// registers are watched (a sleeping chip still lets the time pass at once).
+SxStop SimDriver::RunSlice(std::uint64_t cycles) {
+    if (watched_.empty()) return cpu_.Run(cycles);
+    const std::uint64_t end = cpu_.cycles() + cycles;
+    while (cpu_.cycles() < end) {
+        const SxStop stop = cpu_.Run(cpu_.sleeping() ? end - cpu_.cycles() : 1);
+        CheckRegisters();
+        if (stop != SxStop::Budget) return stop;
+    }
+    return SxStop::Budget;
+}
+
 void SimDriver::AddSink(PinSink* sink) {
     sinks_.push_back(sink);
+    for (std::size_t i = 0; i < watched_.size(); ++i)
+        sink->RegisterChanged(static_cast<int>(i), RegisterValue(watched_[i].address), lastCycle_);
+    for (Watched& w : watched_) w.known = true, w.value = RegisterValue(w.address);
     for (int p = 0; p < cpu_.portCount(); ++p)
         if (known_[p]) sink->PinsChanged(p, last_[p], lastCycle_);
 }
@@ -50,6 +82,7 @@ void SimDriver::ApplyDue() {
 }
 
 void SimDriver::Reached() {
+    if (!watched_.empty()) CheckRegisters();
     // Events not yet applied may still change pins from their own cycle.
     const std::uint64_t next = schedule_.NextCycle();
     const std::uint64_t now = std::min<std::uint64_t>(SessionCycle(), next == ~0ull ? ~0ull : next + offset_);
@@ -74,7 +107,7 @@ SxStop SimDriver::RunTo(std::uint64_t endCycle) {
             return SxStop::Budget;
         }
         const std::uint64_t limit = std::min({endCycle, schedule_.NextCycle(), now + sliceCycles});
-        const SxStop stop = cpu_.Run(limit - now);
+        const SxStop stop = RunSlice(limit - now);
         if (stop == SxStop::Breakpoint || stop == SxStop::Trap) {
             Reached();
             return stop;

@@ -22,6 +22,11 @@ public:
     virtual void PinsChanged(int port, std::uint8_t levels, std::uint64_t cycle) = 0;
     // The run has reached `cycle`: nothing before it will change any more.
     virtual void Reached(std::uint64_t cycle) { (void)cycle; }
+    // Watched register `index` (SimDriver::WatchRegister order) holds
+    // `value` from `cycle` on; the first call gives the starting value.
+    virtual void RegisterChanged(int index, std::uint8_t value, std::uint64_t cycle) {
+        (void)index, (void)value, (void)cycle;
+    }
     // From `cycle` on, cycles last as `base` says (a new clock or timing).
     virtual void TimeBaseChanged(SimTimeBase base, std::uint64_t cycle) { (void)base, (void)cycle; }
 };
@@ -37,6 +42,13 @@ public:
 
     // Sinks are told the current levels of every port when added.
     void AddSink(PinSink* sink);
+
+    // Also reports a register (a debugger address 0..255 as SxCpu::Peek
+    // reads it, or kRegisterW) after every instruction that changes it.
+    // Watching runs the chip one instruction at a time, several times
+    // slower than without. Add watches before sinks.
+    static constexpr int kRegisterW = 256;
+    void WatchRegister(int address) { watched_.push_back({address, 0, false}); }
 
     // Runs until the cycle count reaches `endCycle` or, with a break-after
     // address set on the CPU, the instruction there executes (returns
@@ -64,6 +76,16 @@ public:
 
 private:
     void PinsChanged(int port, std::uint8_t levels, std::uint64_t cycle) override;
+    std::uint8_t RegisterValue(int address) const;
+    void CheckRegisters();
+    SxStop RunSlice(std::uint64_t cycles);
+
+    struct Watched {
+        int address;
+        std::uint8_t value;
+        bool known;
+    };
+    std::vector<Watched> watched_;
 
     SxCpu& cpu_;
     Stimulus stimulus_;

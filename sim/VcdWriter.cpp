@@ -14,7 +14,7 @@ VcdWriter::~VcdWriter() { Abandon(); }
 std::string VcdWriter::Id(int index) { return {static_cast<char>('A' + index / 8), static_cast<char>('0' + index % 8)}; }
 
 bool VcdWriter::Open(const std::string& path, const std::string& scope, const StimulusPins& bonded,
-                     SimTimeBase base, std::string& message) {
+                     SimTimeBase base, std::string& message, const std::vector<std::string>& registers) {
     Abandon();
     path_ = path;
     base_ = base;
@@ -48,6 +48,8 @@ bool VcdWriter::Open(const std::string& path, const std::string& scope, const St
         for (int b = 0; b < 8; ++b)
             if (pins_.bonded[p] & (1u << b))
                 std::fprintf(file_, "$var wire 1 %s %s%d $end\n", Id(p * 8 + b).c_str(), PortName(p).c_str(), b);
+    for (std::size_t i = 0; i < registers.size(); ++i)
+        std::fprintf(file_, "$var reg 8 R%zu %s $end\n", i, registers[i].c_str());
     std::fprintf(file_, "$upscope $end\n$enddefinitions $end\n");
     baseCycle_ = basePs_ = 0;
     stamped_ = false;
@@ -114,6 +116,16 @@ void VcdWriter::PinsChanged(int port, std::uint8_t levels, std::uint64_t cycle) 
             const char line[4] = {(levels >> b) & 1 ? '1' : '0', letter, static_cast<char>('0' + b), '\n'};
             Put(line, sizeof line);
         }
+}
+
+void VcdWriter::RegisterChanged(int index, std::uint8_t value, std::uint64_t cycle) {
+    if (!file_) return;
+    Stamp(cycle);
+    char line[32];
+    const int n = std::snprintf(line, sizeof line, "b%d%d%d%d%d%d%d%d R%d\n", (value >> 7) & 1, (value >> 6) & 1,
+                                (value >> 5) & 1, (value >> 4) & 1, (value >> 3) & 1, (value >> 2) & 1,
+                                (value >> 1) & 1, value & 1, index);
+    Put(line, static_cast<std::size_t>(n));
 }
 
 void VcdWriter::Reached(std::uint64_t cycle) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "sim/SimDriver.h"
 #include "sim/Stimulus.h"
@@ -23,15 +24,17 @@ public:
     VcdWriter& operator=(const VcdWriter&) = delete;
 
     // Creates the temporary file and writes the header. `bonded` gives the
-    // pins per port (StimulusPins); `scope` the chip's name ("SX28").
-    // False with a message when the target cannot be written.
+    // pins per port (StimulusPins); `scope` the chip's name ("SX28L");
+    // `registers` names 8-bit vectors for the driver's watched registers,
+    // in its order. False with a message when the target cannot be written.
     bool Open(const std::string& path, const std::string& scope, const StimulusPins& bonded, SimTimeBase base,
-              std::string& message);
+              std::string& message, const std::vector<std::string>& registers = {});
     bool isOpen() const { return file_ != nullptr; }
 
     void PinsChanged(int port, std::uint8_t levels, std::uint64_t cycle) override;
     void Reached(std::uint64_t cycle) override;
     void TimeBaseChanged(SimTimeBase base, std::uint64_t cycle) override;
+    void RegisterChanged(int index, std::uint8_t value, std::uint64_t cycle) override;
 
     // Writes the final time stamp and renames the dump over the target.
     bool Commit(std::uint64_t endCycle, std::string& message);

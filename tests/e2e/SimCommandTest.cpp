@@ -43,6 +43,7 @@ RunResult Sim(const std::vector<std::string>& args) {
 struct Waveform {
     std::string timescale, scope;
     std::map<std::string, std::vector<std::pair<std::uint64_t, char>>> changes;
+    std::map<std::string, std::vector<std::pair<std::uint64_t, int>>> vectors;  // 8-bit registers
     bool ok = false;
 };
 
@@ -60,7 +61,7 @@ Waveform ReadVcd(const std::string& text) {
             if (tok == "$var") {
                 std::string type, width, id, name;
                 in >> type >> width >> id >> name;
-                if (type != "wire" || width != "1") return w;
+                if (!(type == "wire" && width == "1") && !(type == "reg" && width == "8")) return w;
                 names[id] = name;
             }
             if (tok == "$enddefinitions") body = true;
@@ -74,6 +75,12 @@ Waveform ReadVcd(const std::string& text) {
             auto it = names.find(tok.substr(1));
             if (it == names.end()) return w;
             w.changes[it->second].push_back({now, tok[0]});
+        } else if (tok[0] == 'b') {
+            std::string id;
+            in >> id;
+            auto it = names.find(id);
+            if (it == names.end() || tok.size() != 9) return w;
+            w.vectors[it->second].push_back({now, std::stoi(tok.substr(1), nullptr, 2)});
         } else if (tok[0] == '$') {
             continue;  // $dumpvars, $end
         } else {
@@ -146,6 +153,37 @@ TEST(SimCommand, WaveformEdgesAreExactInTurboAndCompatibleTiming) {
             EXPECT_GT(ReadText(dir.File("t.fst")).size(), 100u);
         }
     }
+}
+
+// INC count / NOP / JMP: count goes up once every 5 cycles (100 ns), first
+// at the end of cycle 4; W stays 0.
+TEST(SimCommand, WatchedRegistersAreVectorsWithExactTimes) {
+    TempDir dir;
+    WriteText(dir.File("cnt.src"),
+              "        DEVICE  SX28L, TURBO, STACKX_OPTIONX\n"
+              "        RESET   start\n"
+              "count   EQU     08h\n"
+              "        ORG     0\n"
+              "start   CLR     count\n"
+              "loop    INC     count\n"
+              "        NOP\n"
+              "        JMP     loop\n");
+    const RunResult r =
+        Sim({dir.File("cnt.src"), "--cycles", "2000", "--vcd", dir.File("c.vcd"), "--vcd-reg", "count,w,09h"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const Waveform w = ReadVcd(ReadText(dir.File("c.vcd")));
+    ASSERT_TRUE(w.ok);
+    const auto& count = w.vectors.at("count");
+    ASSERT_EQ(count.size(), 1u + 400u);  // the start value, then 1 .. 400 (the last at cycle 2000)
+    for (std::size_t k = 1; k < count.size(); ++k) {
+        EXPECT_EQ(count[k].first, 100'000u * k);
+        EXPECT_EQ(count[k].second, static_cast<int>(k & 0xFF));
+    }
+    EXPECT_EQ(w.vectors.at("w").size(), 1u);
+    EXPECT_EQ(w.vectors.at("09h").size(), 1u);
+    EXPECT_EQ(Sim({dir.File("cnt.src"), "--cycles", "20", "--vcd-reg", "count"}).exitCode, 2) << "needs --vcd";
+    EXPECT_EQ(Sim({dir.File("cnt.src"), "--cycles", "20", "--vcd", dir.File("x.vcd"), "--vcd-reg", "nothing"}).exitCode,
+              1);
 }
 
 // Copies RB.1 to RB.0 in a loop of 6 cycles: the copy follows each
