@@ -217,6 +217,38 @@ TEST(SimCommand, StimulusEdgeReachesAProgramThatCopiesAPin) {
     EXPECT_LE(fall[0], 2'000'000u + 10 * 20'000);
 }
 
+// The chip sleeps with a wake-up on RB.0's falling edge; the stimulus
+// brings it at 50 us, and the program then raises RB.1: 10 cycles of
+// reset jump and start-up code after the edge (plus any latency of the
+// edge detector).
+TEST(SimCommand, PortBEdgeFromTheStimulusWakesTheChipFromSleep) {
+    TempDir dir;
+    WriteText(dir.File("wake.src"),
+              "        DEVICE  SX28L, TURBO, STACKX_OPTIONX\n"
+              "        RESET   start\n"
+              "        ORG     0\n"
+              "start   SB      STATUS.3\n"  // PD is 0 after the wake-up
+              "        JMP     woke\n"
+              "        CLRB    RB.1\n"
+              "        MOV     !RB, #%1111_1101\n"
+              "        MOV     M, #0Bh\n"
+              "        MOV     !RB, #%1111_1110\n"  // WKEN_B: RB.0
+              "        SLEEP\n"
+              "woke    SETB    RB.1\n"
+              "        MOV     !RB, #%1111_1101\n"
+              "done    JMP     done\n");
+    WriteText(dir.File("wake.stim"), "at 0 RB.0 = 1\nat 50us RB.0 = 0\n");
+    const RunResult r = Sim({dir.File("wake.src"), "--stimulus", dir.File("wake.stim"), "--for", "100us", "--vcd",
+                             dir.File("w.vcd")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("[TO]"), std::string::npos) << "PD clear after the wake-up\n" << r.out;
+    const Waveform w = ReadVcd(ReadText(dir.File("w.vcd")));
+    const auto up = Edges(w, "RB1", '1');
+    ASSERT_EQ(up.size(), 1u);
+    EXPECT_GE(up[0], 50'000'000u + 10 * 20'000);
+    EXPECT_LE(up[0], 50'000'000u + 20 * 20'000);
+}
+
 // A bit-banged receiver at 9600 baud, 4 MHz: waits for the start bit,
 // samples eight bits in their middles into 0Ah and reaches its BREAK.
 TEST(SimCommand, StimulusUartByteIsReceivedByTheProgram) {
