@@ -138,7 +138,8 @@ int main(int argc, char** argv) {
             return 1;
         }
         std::vector<StimulusError> errors;
-        if (!ParseStimulus(text, pins, stimulus, errors)) {
+        // Timing at the tool's initial 50 MHz (the session's clock may differ).
+        if (!ParseStimulus(text, pins, stimulus, errors) || !CheckStimulusTiming(stimulus, {}, errors)) {
             for (const StimulusError& e : errors)
                 std::fprintf(stderr, "%s:%d:%d: error: %s\n", stimulusPath.c_str(), e.line, e.column,
                              e.message.c_str());

@@ -199,7 +199,7 @@ int RunSim(const std::vector<std::string>& args) {
             return kExitFailure;
         }
         std::vector<StimulusError> errors;
-        if (!ParseStimulus(text, pins, stimulus, errors)) {
+        if (!ParseStimulus(text, pins, stimulus, errors) || !CheckStimulusTiming(stimulus, base, errors)) {
             for (const StimulusError& e : errors)
                 std::fprintf(stderr, "%s:%d:%d: error: %s\n", DisplayName(*stimulusPath).c_str(), e.line, e.column,
                              e.message.c_str());
