@@ -161,6 +161,10 @@ bool ParseStimulusTime(const std::string& text, StimulusTime& time, std::string&
     const Unit* unit = nullptr;
     for (const Unit& u : kUnits)
         if (unitName == u.name) unit = &u;
+    if (!unit && unitName.empty() && fraction.empty() && whole.find_first_not_of('0') == std::string::npos) {
+        time = {0, false};  // zero needs no unit
+        return true;
+    }
     if (!unit) {
         if (unitName.empty()) message = "time '" + text + "' needs a unit (s, ms, us, ns or c)";
         return false;
@@ -323,6 +327,7 @@ private:
         if (!Target(st.port, st.mask, false, target)) return false;
         const Token* kw = Next();
         if (!kw || Lower(kw->text) != "period") return Fail(kw ? *kw : End(), "expected 'period' and a time");
+        st.timingColumn = pos_ < t_.size() ? t_[pos_].column : End().column;
         if (!Time(st.period, "period")) return false;
         if (st.period.value == 0) return Fail(t_[pos_ - 1], "the period must be longer than 0");
         bool seen[3] = {};
@@ -358,6 +363,7 @@ private:
         if (!Target(st.port, st.mask, false, target)) return false;
         const Token* b = Next();
         if (!b) return Fail(End(), "missing baud rate");
+        st.timingColumn = b->column;
         std::uint64_t baud = 0;
         if (b->string || !ParseValue(b->text, baud) || baud < 1 || baud > 100'000'000)
             return Fail(*b, "'" + b->text + "' is not a baud rate (1 to 100000000)");
@@ -414,6 +420,26 @@ bool ParseStimulus(const std::string& text, const StimulusPins& pins, Stimulus& 
         }
         out.statements.push_back(std::move(st));
         if (end == text.size()) break;
+    }
+    return errors.empty();
+}
+
+bool CheckStimulusTiming(const Stimulus& stimulus, SimTimeBase base, std::vector<StimulusError>& errors) {
+    errors.clear();
+    // Picoseconds of an instruction cycle, at least 1.
+    const u128 cyclePs = std::max<u128>(1, u128{kPsPerSecond} * static_cast<unsigned>(base.clocksPerCycle) / base.clockHz);
+    for (const StimulusStatement& st : stimulus.statements) {
+        if (st.kind == StimulusStatement::Kind::Clock) {
+            const bool tooFast = st.period.cycles ? st.period.value < 2 : st.period.value < 2 * cyclePs;
+            if (tooFast)
+                errors.push_back({st.line, st.timingColumn,
+                                  "the period is shorter than two instruction cycles (" +
+                                      std::to_string(static_cast<std::uint64_t>(2 * cyclePs)) + " ps at this clock)"});
+        } else if (st.kind == StimulusStatement::Kind::Uart) {
+            if (u128{kPsPerSecond} / st.baud < cyclePs)
+                errors.push_back({st.line, st.timingColumn,
+                                  "at " + std::to_string(st.baud) + " baud a bit is shorter than an instruction cycle"});
+        }
     }
     return errors.empty();
 }

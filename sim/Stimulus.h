@@ -62,6 +62,7 @@ struct StimulusStatement {
     StimulusTime from;          // Clock: first rising edge
     StimulusTime until;         // Clock: no edge at or after (hasUntil)
     bool hasUntil = false;
+    int timingColumn = 0;       // Clock: of the period; Uart: of the baud rate
     std::uint32_t baud = 0;     // Uart
     std::string text;           // Uart: the bytes sent
 };
@@ -81,6 +82,11 @@ struct StimulusPins {
 // first of each line) when the text is not valid; nothing then runs.
 bool ParseStimulus(const std::string& text, const StimulusPins& pins, Stimulus& out,
                    std::vector<StimulusError>& errors);
+
+// Errors of statements that the clock makes impossible to follow: a clock
+// period under two instruction cycles, a UART bit under one (the
+// simulation would spend its time on edges nobody can see).
+bool CheckStimulusTiming(const Stimulus& stimulus, SimTimeBase base, std::vector<StimulusError>& errors);
 
 // Names of pins and ports for messages and waveforms: "RB", "RB.6".
 std::string PortName(int port);

@@ -14,7 +14,7 @@ VcdWriter::~VcdWriter() { Abandon(); }
 std::string VcdWriter::Id(int index) { return {static_cast<char>('A' + index / 8), static_cast<char>('0' + index % 8)}; }
 
 bool VcdWriter::Open(const std::string& path, const std::string& scope, const StimulusPins& bonded,
-                     SimTimeBase base, std::string& message) {
+                     SimTimeBase base, std::string& message, const std::vector<std::string>& registers) {
     Abandon();
     path_ = path;
     base_ = base;
@@ -42,20 +42,61 @@ bool VcdWriter::Open(const std::string& path, const std::string& scope, const St
         unlink(temp_.c_str());
         return false;
     }
-    buffer_.resize(1 << 16);
-    std::setvbuf(file_, buffer_.data(), _IOFBF, buffer_.size());
+    out_.reserve(1 << 17);
     std::fprintf(file_, "$version korvid sim $end\n$timescale 1ps $end\n$scope module %s $end\n", scope.c_str());
     for (int p = 0; p < 5; ++p)
         for (int b = 0; b < 8; ++b)
             if (pins_.bonded[p] & (1u << b))
                 std::fprintf(file_, "$var wire 1 %s %s%d $end\n", Id(p * 8 + b).c_str(), PortName(p).c_str(), b);
+    for (std::size_t i = 0; i < registers.size(); ++i)
+        std::fprintf(file_, "$var reg 8 R%zu %s $end\n", i, registers[i].c_str());
     std::fprintf(file_, "$upscope $end\n$enddefinitions $end\n");
+    baseCycle_ = basePs_ = 0;
+    stamped_ = false;
+    for (bool& k : known_) k = false;
+    TimeBaseChanged(base, 0);
     return true;
+}
+
+std::uint64_t VcdWriter::Picoseconds(std::uint64_t cycle) const {
+    const std::uint64_t n = cycle >= baseCycle_ ? cycle - baseCycle_ : 0;
+    // Clocks whose cycle is a whole number of picoseconds (50 MHz: 20,000)
+    // need no division.
+    if (psPerCycle_ && n < (~0ull >> 1) / psPerCycle_) return basePs_ + n * psPerCycle_;
+    return basePs_ + base_.Picoseconds(n);
+}
+
+void VcdWriter::TimeBaseChanged(SimTimeBase base, std::uint64_t cycle) {
+    basePs_ = Picoseconds(cycle);
+    baseCycle_ = cycle;
+    base_ = base;
+    const std::uint64_t num = 1'000'000'000'000ull * static_cast<unsigned>(base.clocksPerCycle);
+    psPerCycle_ = base.clockHz && num % base.clockHz == 0 ? num / base.clockHz : 0;
+}
+
+void VcdWriter::Put(const char* text, std::size_t size) {
+    out_.append(text, size);
+    if (out_.size() >= (1u << 16)) Drain();
+}
+
+void VcdWriter::Drain() {
+    if (!file_ || out_.empty()) return;
+    if (std::fwrite(out_.data(), 1, out_.size(), file_) != out_.size()) failed_ = true;
+    out_.clear();
 }
 
 void VcdWriter::Stamp(std::uint64_t cycle) {
     if (stamped_ && cycle <= stampCycle_) return;
-    std::fprintf(file_, "#%llu\n", static_cast<unsigned long long>(base_.Picoseconds(cycle)));
+    char text[24];
+    char* p = text + sizeof text;
+    *--p = '\n';
+    std::uint64_t ps = Picoseconds(cycle);
+    do {
+        *--p = static_cast<char>('0' + ps % 10);
+        ps /= 10;
+    } while (ps);
+    *--p = '#';
+    Put(p, static_cast<std::size_t>(text + sizeof text - p));
     stamped_ = true;
     stampCycle_ = cycle;
 }
@@ -69,9 +110,22 @@ void VcdWriter::PinsChanged(int port, std::uint8_t levels, std::uint64_t cycle) 
     last_[port] = levels;
     if (!changed) return;
     Stamp(cycle);
+    const char letter = static_cast<char>('A' + port);
     for (int b = 0; b < 8; ++b)
-        if (changed & (1u << b))
-            std::fprintf(file_, "%c%s\n", (levels >> b) & 1 ? '1' : '0', Id(port * 8 + b).c_str());
+        if (changed & (1u << b)) {
+            const char line[4] = {(levels >> b) & 1 ? '1' : '0', letter, static_cast<char>('0' + b), '\n'};
+            Put(line, sizeof line);
+        }
+}
+
+void VcdWriter::RegisterChanged(int index, std::uint8_t value, std::uint64_t cycle) {
+    if (!file_) return;
+    Stamp(cycle);
+    char line[32];
+    const int n = std::snprintf(line, sizeof line, "b%d%d%d%d%d%d%d%d R%d\n", (value >> 7) & 1, (value >> 6) & 1,
+                                (value >> 5) & 1, (value >> 4) & 1, (value >> 3) & 1, (value >> 2) & 1,
+                                (value >> 1) & 1, value & 1, index);
+    Put(line, static_cast<std::size_t>(n));
 }
 
 void VcdWriter::Reached(std::uint64_t cycle) {
@@ -82,6 +136,7 @@ void VcdWriter::Reached(std::uint64_t cycle) {
 bool VcdWriter::Commit(std::uint64_t endCycle, std::string& message) {
     if (!file_) return false;
     Stamp(endCycle);
+    Drain();
     bool ok = !failed_ && std::fflush(file_) == 0 && !std::ferror(file_) && fsync(fileno(file_)) == 0;
     const int err = errno;
     ok = std::fclose(file_) == 0 && ok;

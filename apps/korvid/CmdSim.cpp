@@ -13,6 +13,7 @@
 #include "apps/korvid/CliSupport.h"
 #include "apps/korvid/CommandTable.h"
 #include "apps/korvid/RegisterDump.h"
+#include "core/asm/AsmCore.h"
 #include "core/image/FileIo.h"
 #include "sim/SimDriver.h"
 #include "sim/Stimulus.h"
@@ -47,6 +48,40 @@ std::string FormatTime(std::uint64_t ps) {
     return text;
 }
 
+// A register for --vcd-reg: W, a name of `korvid debug`'s `set` (RTCC,
+// STATUS, FSR, RA .. RE), a symbol of the program (an EQU of its address),
+// or an address in hex (0Ah, 0x0A, $0A, 0A).
+bool RegisterAddress(const AssemblyState& s, const std::string& name, int& address) {
+    struct Named {
+        const char* name;
+        int address;
+    };
+    static constexpr Named kNames[] = {{"W", SimDriver::kRegisterW}, {"IND", 0}, {"RTCC", 1}, {"PC", 2},
+                                       {"STATUS", 3}, {"FSR", 4}, {"RA", 5}, {"RB", 6}, {"RC", 7}, {"RD", 8},
+                                       {"RE", 9}};
+    std::string upper = name;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (const Named& n : kNames)
+        if (upper == n.name) return address = n.address, true;
+    if (s.work && name.size() <= 32) {
+        for (const std::string& key : {upper, name}) {
+            const std::uint32_t e = LookupSymbol(*s.work, key.c_str(), static_cast<int>(key.size()));
+            if (e != kNoEntry && EntryKind(*s.work, e) != Tok::Undefined) {
+                const std::int32_t v = EntryValue(*s.work, e);
+                if (v < 0 || v > 255) return false;
+                return address = v, true;
+            }
+        }
+    }
+    std::string t = upper;
+    if (t.size() > 2 && t[0] == '0' && t[1] == 'X') t = t.substr(2);
+    else if (!t.empty() && t[0] == '$') t = t.substr(1);
+    else if (t.size() > 1 && t.back() == 'H') t.pop_back();
+    if (t.empty() || t.size() > 2 || t.find_first_not_of("0123456789ABCDEF") != std::string::npos) return false;
+    address = static_cast<int>(std::strtol(t.c_str(), nullptr, 16));
+    return true;
+}
+
 // The state of the emulated chip as the debugger reads it.
 ChipState StateOf(const SxCpu& cpu) {
     ChipState s;
@@ -62,7 +97,7 @@ ChipState StateOf(const SxCpu& cpu) {
 
 int RunSim(const std::vector<std::string>& args) {
     Options options(args,
-                    {"--family", "--cycles", "--for", "--clock", "--stimulus", "--vcd", "--uart-out"},
+                    {"--family", "--cycles", "--for", "--clock", "--stimulus", "--vcd", "--vcd-reg", "--uart-out"},
                     {"--until-break"});
     if (!options.ok()) return UsageError(kCommand, options.error());
     if (options.Operands().size() != 1) return UsageError(kCommand, "expected one source or hex file");
@@ -99,6 +134,8 @@ int RunSim(const std::vector<std::string>& args) {
     }
     const auto stimulusPath = options.Value("--stimulus");
     const auto vcdPath = options.Value("--vcd");
+    const auto vcdRegs = options.Value("--vcd-reg");
+    if (vcdRegs && !vcdPath) return UsageError(kCommand, "--vcd-reg needs --vcd");
     if (vcdPath && *vcdPath == std::string(kStdStreamName))
         return UsageError(kCommand, "--vcd takes a file name");
     if (vcdPath) {
@@ -134,6 +171,23 @@ int RunSim(const std::vector<std::string>& args) {
         return kExitFailure;
     }
 
+    // Registers shown in the waveform as 8-bit vectors.
+    std::vector<std::string> regNames;
+    std::vector<int> regAddresses;
+    if (vcdRegs) {
+        std::string list = *vcdRegs + ",";
+        for (std::size_t at = 0, comma; (comma = list.find(',', at)) != std::string::npos; at = comma + 1) {
+            const std::string name = list.substr(at, comma - at);
+            int address = 0;
+            if (name.empty() || !RegisterAddress(s, name, address)) {
+                PrintError("--vcd-reg: '" + name + "' is not a register (W, RTCC, STATUS, FSR, RA..RE, a symbol or a hex address)");
+                return kExitFailure;
+            }
+            regNames.push_back(name);
+            regAddresses.push_back(address);
+        }
+    }
+
     // The stimulus: every error of the file, and nothing runs.
     Stimulus stimulus;
     if (stimulusPath) {
@@ -145,7 +199,7 @@ int RunSim(const std::vector<std::string>& args) {
             return kExitFailure;
         }
         std::vector<StimulusError> errors;
-        if (!ParseStimulus(text, pins, stimulus, errors)) {
+        if (!ParseStimulus(text, pins, stimulus, errors) || !CheckStimulusTiming(stimulus, base, errors)) {
             for (const StimulusError& e : errors)
                 std::fprintf(stderr, "%s:%d:%d: error: %s\n", DisplayName(*stimulusPath).c_str(), e.line, e.column,
                              e.message.c_str());
@@ -162,7 +216,7 @@ int RunSim(const std::vector<std::string>& args) {
             for (char& ch : n) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
             return n;
         }();
-        if (!vcd.Open(*vcdPath, scope, pins, base, message)) {
+        if (!vcd.Open(*vcdPath, scope, pins, base, message, regNames)) {
             PrintError(message);
             return kExitFailure;
         }
@@ -184,7 +238,8 @@ int RunSim(const std::vector<std::string>& args) {
         };
     }
 
-    SimDriver driver(cpu, StimulusSchedule(stimulus, base));
+    SimDriver driver(cpu, stimulus, base);
+    for (int address : regAddresses) driver.WatchRegister(address);
     if (vcd.isOpen()) driver.AddSink(&vcd);
     if (uart) driver.AddSink(uart.get());
     if (untilBreak) cpu.SetBreakAfter(s.BreakAddress, true);
@@ -219,7 +274,7 @@ int RunSim(const std::vector<std::string>& args) {
 
 KORVID_COMMAND("sim",
                "FILE.src|FILE.sxh [--family 28l|52] [--cycles N | --for TIME] [--clock HZ] [--stimulus FILE] "
-               "[--vcd OUT.vcd] [--uart-out PIN:BAUD] [--until-break]",
+               "[--vcd OUT.vcd [--vcd-reg REG,...]] [--uart-out PIN:BAUD] [--until-break]",
                RunSim);
 
 }  // namespace korvid::cli

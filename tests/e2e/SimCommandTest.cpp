@@ -43,6 +43,7 @@ RunResult Sim(const std::vector<std::string>& args) {
 struct Waveform {
     std::string timescale, scope;
     std::map<std::string, std::vector<std::pair<std::uint64_t, char>>> changes;
+    std::map<std::string, std::vector<std::pair<std::uint64_t, int>>> vectors;  // 8-bit registers
     bool ok = false;
 };
 
@@ -60,7 +61,7 @@ Waveform ReadVcd(const std::string& text) {
             if (tok == "$var") {
                 std::string type, width, id, name;
                 in >> type >> width >> id >> name;
-                if (type != "wire" || width != "1") return w;
+                if (!(type == "wire" && width == "1") && !(type == "reg" && width == "8")) return w;
                 names[id] = name;
             }
             if (tok == "$enddefinitions") body = true;
@@ -74,6 +75,12 @@ Waveform ReadVcd(const std::string& text) {
             auto it = names.find(tok.substr(1));
             if (it == names.end()) return w;
             w.changes[it->second].push_back({now, tok[0]});
+        } else if (tok[0] == 'b') {
+            std::string id;
+            in >> id;
+            auto it = names.find(id);
+            if (it == names.end() || tok.size() != 9) return w;
+            w.vectors[it->second].push_back({now, std::stoi(tok.substr(1), nullptr, 2)});
         } else if (tok[0] == '$') {
             continue;  // $dumpvars, $end
         } else {
@@ -148,6 +155,37 @@ TEST(SimCommand, WaveformEdgesAreExactInTurboAndCompatibleTiming) {
     }
 }
 
+// INC count / NOP / JMP: count goes up once every 5 cycles (100 ns), first
+// at the end of cycle 4; W stays 0.
+TEST(SimCommand, WatchedRegistersAreVectorsWithExactTimes) {
+    TempDir dir;
+    WriteText(dir.File("cnt.src"),
+              "        DEVICE  SX28L, TURBO, STACKX_OPTIONX\n"
+              "        RESET   start\n"
+              "count   EQU     08h\n"
+              "        ORG     0\n"
+              "start   CLR     count\n"
+              "loop    INC     count\n"
+              "        NOP\n"
+              "        JMP     loop\n");
+    const RunResult r =
+        Sim({dir.File("cnt.src"), "--cycles", "2000", "--vcd", dir.File("c.vcd"), "--vcd-reg", "count,w,09h"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const Waveform w = ReadVcd(ReadText(dir.File("c.vcd")));
+    ASSERT_TRUE(w.ok);
+    const auto& count = w.vectors.at("count");
+    ASSERT_EQ(count.size(), 1u + 400u);  // the start value, then 1 .. 400 (the last at cycle 2000)
+    for (std::size_t k = 1; k < count.size(); ++k) {
+        EXPECT_EQ(count[k].first, 100'000u * k);
+        EXPECT_EQ(count[k].second, static_cast<int>(k & 0xFF));
+    }
+    EXPECT_EQ(w.vectors.at("w").size(), 1u);
+    EXPECT_EQ(w.vectors.at("09h").size(), 1u);
+    EXPECT_EQ(Sim({dir.File("cnt.src"), "--cycles", "20", "--vcd-reg", "count"}).exitCode, 2) << "needs --vcd";
+    EXPECT_EQ(Sim({dir.File("cnt.src"), "--cycles", "20", "--vcd", dir.File("x.vcd"), "--vcd-reg", "nothing"}).exitCode,
+              1);
+}
+
 // Copies RB.1 to RB.0 in a loop of 6 cycles: the copy follows each
 // stimulus edge within a loop (plus any input synchroniser delay).
 TEST(SimCommand, StimulusEdgeReachesAProgramThatCopiesAPin) {
@@ -177,6 +215,38 @@ TEST(SimCommand, StimulusEdgeReachesAProgramThatCopiesAPin) {
     EXPECT_LE(rise[0], 1'000'000u + 10 * 20'000);
     EXPECT_GT(fall[0], 2'000'000u);
     EXPECT_LE(fall[0], 2'000'000u + 10 * 20'000);
+}
+
+// The chip sleeps with a wake-up on RB.0's falling edge; the stimulus
+// brings it at 50 us, and the program then raises RB.1: 10 cycles of
+// reset jump and start-up code after the edge (plus any latency of the
+// edge detector).
+TEST(SimCommand, PortBEdgeFromTheStimulusWakesTheChipFromSleep) {
+    TempDir dir;
+    WriteText(dir.File("wake.src"),
+              "        DEVICE  SX28L, TURBO, STACKX_OPTIONX\n"
+              "        RESET   start\n"
+              "        ORG     0\n"
+              "start   SB      STATUS.3\n"  // PD is 0 after the wake-up
+              "        JMP     woke\n"
+              "        CLRB    RB.1\n"
+              "        MOV     !RB, #%1111_1101\n"
+              "        MOV     M, #0Bh\n"
+              "        MOV     !RB, #%1111_1110\n"  // WKEN_B: RB.0
+              "        SLEEP\n"
+              "woke    SETB    RB.1\n"
+              "        MOV     !RB, #%1111_1101\n"
+              "done    JMP     done\n");
+    WriteText(dir.File("wake.stim"), "at 0 RB.0 = 1\nat 50us RB.0 = 0\n");
+    const RunResult r = Sim({dir.File("wake.src"), "--stimulus", dir.File("wake.stim"), "--for", "100us", "--vcd",
+                             dir.File("w.vcd")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("[TO]"), std::string::npos) << "PD clear after the wake-up\n" << r.out;
+    const Waveform w = ReadVcd(ReadText(dir.File("w.vcd")));
+    const auto up = Edges(w, "RB1", '1');
+    ASSERT_EQ(up.size(), 1u);
+    EXPECT_GE(up[0], 50'000'000u + 10 * 20'000);
+    EXPECT_LE(up[0], 50'000'000u + 20 * 20'000);
 }
 
 // A bit-banged receiver at 9600 baud, 4 MHz: waits for the start bit,
@@ -259,6 +329,102 @@ TEST(SimCommand, UartOutDecodesTheProgramsSerialText) {
     EXPECT_NE(r.err.find("korvid: uart RB.6: framing error at "), std::string::npos) << r.err;
     const RunResult wrong = Sim({dir.File("tx.src"), "--uart-out", "RB.6:19200", "--for", "5ms"});
     EXPECT_EQ(wrong.out.rfind("OK\n", 0), std::string::npos) << "twice the baud rate decodes other bytes";
+}
+
+// korvid-sim drives the same schedule in a debug session and leaves a
+// waveform of it when it ends.
+TEST(SimCommand, SimulatedToolDrivesTheStimulusAndLeavesAWaveform) {
+    TempDir dir;
+    // RB.0 follows RB.1 up and down once, then the program stops at finish.
+    WriteText(dir.File("follow.src"),
+              "        DEVICE  SX28L, TURBO, STACKX_OPTIONX\n"
+              "        RESET   start\n"
+              "        ORG     0\n"
+              "start   MOV     !RB, #%1111_1110\n"
+              "wait1   SB      RB.1\n"
+              "        JMP     wait1\n"
+              "        SETB    RB.0\n"
+              "wait0   SNB     RB.1\n"
+              "        JMP     wait0\n"
+              "        CLRB    RB.0\n"
+              "finish  JMP     finish\n");
+    WriteText(dir.File("in.stim"), "at 10us RB.1 = 1\nat 20us RB.1 = 0\n");
+    std::string log;
+    {
+        test::SimTool tool({"--stimulus", dir.File("in.stim"), "--vcd", dir.File("session.vcd")});
+        const std::string command = "(echo break finish; echo run; echo quit) | '" + Korvid() + "' debug '" +
+                                    dir.File("follow.src") + "' --port '" + tool.Path() + "'";
+        const RunResult r = RunChild({"/bin/sh", "-c", command}, {}, 60);
+        ASSERT_EQ(r.exitCode, 0) << r.err << r.out;
+        EXPECT_NE(r.out.find("finish  JMP"), std::string::npos) << r.out;
+        EXPECT_FALSE(ReadText(dir.File("session.vcd")).size()) << "written when the tool ends";
+        log = tool.StopAndLog();
+    }
+    const Waveform w = ReadVcd(ReadText(dir.File("session.vcd")));
+    ASSERT_TRUE(w.ok) << log;
+    const auto in = Edges(w, "RB1", '1'), out = Edges(w, "RB0", '1');
+    ASSERT_EQ(in.size(), 1u);
+    ASSERT_EQ(Edges(w, "RB1", '0').size(), 1u);
+    EXPECT_EQ(Edges(w, "RB1", '0')[0] - in[0], 10'000'000u) << "10 us apart at 50 MHz";
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_GT(out[0], in[0]);
+    EXPECT_LE(out[0], in[0] + 10 * 20'000);
+    ASSERT_EQ(Edges(w, "RB0", '0').size(), 1u);
+    EXPECT_LE(Edges(w, "RB0", '0')[0], Edges(w, "RB1", '0')[0] + 10 * 20'000);
+
+    // A stimulus with an error: the tool does not start.
+    WriteText(dir.File("bad.stim"), "at 1us RB.1 = 5\n");
+    const RunResult bad = RunChild({test::BinaryPath("apps/korvid-sim/korvid-sim"), "--stimulus", dir.File("bad.stim")});
+    EXPECT_EQ(bad.exitCode, 1);
+    EXPECT_NE(bad.err.find("bad.stim:1:15: error: "), std::string::npos) << bad.err;
+}
+
+std::string Example(const std::string& name) { return std::string(KORVID_SOURCE_DIR) + "/examples/" + name; }
+
+// The button is pressed at 2.3 ms after its bounce and released at
+// 10.15 ms: the LED follows each once, 20 samples of 20 us later.
+TEST(SimExamples, ButtonWithDebounceLightsTheLedOnceAPress) {
+    TempDir dir;
+    const RunResult r = Sim({Example("button_led.src"), "--stimulus", Example("button_led.stim"), "--for", "15ms",
+                             "--vcd", dir.File("b.vcd")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const Waveform w = ReadVcd(ReadText(dir.File("b.vcd")));
+    ASSERT_TRUE(w.ok);
+    const auto on = Edges(w, "RB0", '1'), off = Edges(w, "RB0", '0');
+    ASSERT_EQ(on.size(), 1u) << "bounce is ignored";
+    ASSERT_EQ(off.size(), 1u);
+    EXPECT_GT(on[0], 2'300'000'000u + 380'000'000u);
+    EXPECT_LT(on[0], 2'300'000'000u + 480'000'000u);
+    EXPECT_GT(off[0], 10'150'000'000u + 380'000'000u);
+    EXPECT_LT(off[0], 10'150'000'000u + 480'000'000u);
+}
+
+TEST(SimExamples, SerialTransmitterTextAppearsWithUartOut) {
+    const RunResult r = Sim({Example("serial_tx.src"), "--uart-out", "RB.6:9600", "--until-break"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("Hello from the SX\r\n", 0), 0u) << r.out;
+    EXPECT_EQ(r.err, "");
+}
+
+// Needs the emulation of timer T1 (PWM mode on RB.6): 300 cycles low and
+// 100 high until RB.0 rises at 100 us, then 100 low and 300 high.
+TEST(SimExamples, DISABLED_Sx52TimerPwmDutyFollowsTheStimulus) {
+    TempDir dir;
+    const RunResult r = Sim({"--family", "52", Example("sx52_pwm.src"), "--stimulus", Example("sx52_pwm.stim"),
+                             "--for", "200us", "--vcd", dir.File("p.vcd")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const Waveform w = ReadVcd(ReadText(dir.File("p.vcd")));
+    const auto rise = Edges(w, "RB6", '1'), fall = Edges(w, "RB6", '0');
+    ASSERT_GE(rise.size(), 20u);
+    auto highTime = [&](std::uint64_t after) -> std::uint64_t {
+        for (std::size_t i = 0; i < rise.size(); ++i)
+            if (rise[i] > after)
+                for (std::uint64_t f : fall)
+                    if (f > rise[i]) return f - rise[i];
+        return 0;
+    };
+    EXPECT_EQ(highTime(20'000'000), 100 * 20'000u);
+    EXPECT_EQ(highTime(150'000'000), 300 * 20'000u);
 }
 
 std::vector<std::string> FilesIn(const std::string& path) {

@@ -74,6 +74,23 @@ TEST(Stimulus, ReportsTheFirstErrorOfEveryLine) {
     EXPECT_EQ(errors[1].line, 3);
 }
 
+TEST(Stimulus, ClocksAndUartsFasterThanTheChipCanSeeAreRefused) {
+    Stimulus st;
+    std::vector<StimulusError> errors;
+    ASSERT_TRUE(ParseStimulus("clock RB.0 period 40ns\nclock RB.1   period 39ns\nclock RB.2 period 1c\n"
+                              "uart RB.3 50000000 at 0 \"x\"\nuart RB.4 50000001 at 0 \"x\"\n",
+                              Pins28(), st, errors));
+    EXPECT_FALSE(CheckStimulusTiming(st, {50'000'000, 1}, errors));
+    ASSERT_EQ(errors.size(), 3u);
+    EXPECT_EQ(errors[0].line, 2);
+    EXPECT_EQ(errors[0].column, 21);
+    EXPECT_EQ(errors[1].line, 3);
+    EXPECT_EQ(errors[2].line, 5);
+    EXPECT_EQ(errors[2].column, 11);
+    EXPECT_FALSE(CheckStimulusTiming(st, {10'000'000, 1}, errors));
+    EXPECT_EQ(errors.size(), 5u) << "a slower clock refuses all of them";
+}
+
 TEST(Stimulus, TimesConvertToTheFirstCycleAtOrAfterThem) {
     struct Case {
         const char* time;
@@ -81,7 +98,7 @@ TEST(Stimulus, TimesConvertToTheFirstCycleAtOrAfterThem) {
         int cpc;
         std::uint64_t cycle;
     } cases[] = {
-        {"0s", 50'000'000, 1, 0},        {"20ns", 50'000'000, 1, 1},   {"21ns", 50'000'000, 1, 2},
+        {"0s", 50'000'000, 1, 0},        {"0", 50'000'000, 1, 0},        {"20ns", 50'000'000, 1, 1},   {"21ns", 50'000'000, 1, 2},
         {"1us", 50'000'000, 1, 50},      {"1us", 50'000'000, 4, 13},   {"1.5ms", 4'000'000, 1, 6000},
         {"2000c", 50'000'000, 4, 2000},  {"1_000ns", 50'000'000, 1, 50}, {"3s", 4'000'000'000u, 1, 12'000'000'000},
     };
