@@ -143,6 +143,7 @@ void SxCpu::Reset(SxReset kind) {
     UpdateAllPins(cycles_);
     ctrl_[1][kWkpnd] = pending;
     lastPinsB_ = pins_[1];
+    lastDetect_ = pins_[1] ^ ctrl_[1][kWked];
     miwuActive_ = (ctrl_[1][kWkpnd] & ~ctrl_[1][kWken] & 0xFF) != 0;
     irqAt_ = ~0ull;
     if (kind == SxReset::PowerOn) {

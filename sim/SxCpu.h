@@ -41,6 +41,9 @@ struct SxCpuConfig {
     bool exchange52 = true;        // 52: CMP_B and WKPND_B exchange with W at x8h/x9h and 18h/19h
     bool timerPhasePlusOne = false;  // timer phases last Rn + 1 ticks instead of Rn
     bool delayedReadBack = false;    // output pins read back through the synchroniser too
+    // Wake-up detector as level XOR polarity, latching on its rising edge:
+    // a write of WKED_B can then latch a pending bit by itself.
+    bool miwuLevelDetector = false;
 };
 
 // Reads the configuration from the fuse and extended fuse words.
@@ -336,6 +339,7 @@ private:
     std::array<std::uint8_t, 5> outMask_{};   // pins driven by the chip
     std::array<std::array<std::uint8_t, 8>, 5> ctrl_{};
     std::uint8_t lastPinsB_ = 0;
+    std::uint8_t lastDetect_ = 0;   // the level detector's output (pins XOR WKED_B)
     bool miwuActive_ = false;
     bool wakePending_ = false;   // a wake-up edge arrived while asleep
     std::uint64_t irqAt_ = ~0ull;  // a requested interrupt is due at this cycle

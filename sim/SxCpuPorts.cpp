@@ -261,7 +261,13 @@ void SxCpu::UpdateMiwu(std::uint64_t cycle) {
     const std::uint8_t rising = static_cast<std::uint8_t>(~lastPinsB_ & pins);
     const std::uint8_t falling = static_cast<std::uint8_t>(lastPinsB_ & ~pins);
     lastPinsB_ = pins;
-    b[kWkpnd] |= static_cast<std::uint8_t>((falling & b[kWked]) | (rising & ~b[kWked]));
+    const std::uint8_t detect = pins ^ b[kWked];
+    if (config_.miwuLevelDetector) {
+        b[kWkpnd] |= static_cast<std::uint8_t>(detect & ~lastDetect_);
+    } else {
+        b[kWkpnd] |= static_cast<std::uint8_t>((falling & b[kWked]) | (rising & ~b[kWked]));
+    }
+    lastDetect_ = detect;
     const bool active = (b[kWkpnd] & ~b[kWken] & 0xFF) != 0;
     if (active && !miwuActive_) {
         if (sleeping_) {

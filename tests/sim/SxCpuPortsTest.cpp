@@ -114,6 +114,28 @@ TEST_P(SxCpuInputs, ShortPulseLatchesAndWakes) {
     EXPECT_EQ(cpu.portControl(1, 1) & 0x08, 0x08);
 }
 
+// Changing the edge polarity while a pin is low: no pending bit with the
+// edge detector (the default); the level-XOR detector latches one.
+TEST_P(SxCpuInputs, PolarityWriteLatchesOnlyWithTheLevelDetector) {
+    for (const bool level : {false, true}) {
+        SCOPED_TRACE(level ? "level detector" : "edge detector");
+        SxCpuConfig c = TestConfig(cpu);
+        c.miwuLevelDetector = level;
+        cpu.Configure(c);
+        Program p;
+        p.At(0x010, {0xC00, 0x05A, 0x006,   // WKED_B = 00h: rising edges
+                     0x000});
+        Load(cpu, p);
+        cpu.SetPortInput(1, 0xFE);           // RB0 low, the others high
+        StepTo(cpu, 0x013);
+        // Pins high under the falling selection, then the rising one: the
+        // level detector's output rises on every pin but RB0.
+        EXPECT_EQ(cpu.portControl(1, 1), level ? 0xFE : 0x00);
+        cpu.SetPortInput(1, 0xFF);           // a real rising edge on RB0
+        EXPECT_EQ(cpu.portControl(1, 1), level ? 0xFF : 0x01);
+    }
+}
+
 // Outside drive is weak unless strong; undriven inputs read their pull-up or
 // the configured floating level.
 TEST_P(SxCpuInputs, DriveStrengthPullUpsAndFloatingInputs) {
