@@ -113,7 +113,8 @@ void SxCpu::Reset(SxReset kind) {
         pins_.fill(0);
         log_.fill(PinLog{});
         mclrLow_ = false;
-        cmpResult_ = false;
+        cmpResult_ = cmpTarget_ = false;
+        cmpDue_ = ~0ull;
         rtccPulseNext_ = 0;
     } else {
         // MODE bit 4 of the 52 family survives resets other than power-on.

@@ -44,6 +44,8 @@ struct SxCpuConfig {
     // Wake-up detector as level XOR polarity, latching on its rising edge:
     // a write of WKED_B can then latch a pending bit by itself.
     bool miwuLevelDetector = false;
+    // Comparator response time: the result follows its inputs this late.
+    std::uint32_t comparatorDelayNs = 0;
 };
 
 // Reads the configuration from the fuse and extended fuse words.
@@ -247,6 +249,7 @@ private:
     void FinishWake();
     void EndHold();
     std::uint64_t ResetDelayCycles() const;
+    std::uint64_t ComparatorDelayCycles() const;
 
     // Timers and the peripheral schedule (SxCpuTimers.cpp).
     struct Timer {
@@ -344,6 +347,8 @@ private:
     bool wakePending_ = false;   // a wake-up edge arrived while asleep
     std::uint64_t irqAt_ = ~0ull;  // a requested interrupt is due at this cycle
     bool cmpResult_ = false;
+    bool cmpTarget_ = false;          // what the inputs say; the result follows after the delay
+    std::uint64_t cmpDue_ = ~0ull;    // the result takes cmpTarget_ then
     int cmpInput_ = -1;
     bool mclrLow_ = false;
     std::uint64_t holdUntil_ = 0;   // reset delay: no instructions before this cycle

@@ -52,11 +52,25 @@ void SxCpu::UpdatePins(int port, std::uint64_t cycle) {
         // whatever TRIS_B says: RB1 and RB2 are inputs, RB0 shows the result
         // while its output is enabled.
         std::uint8_t& cmp = ctrl_[1][kCmp];
+        const bool before = cmpTarget_;
         if (cmpInput_ >= 0) {
-            cmpResult_ = cmpInput_ != 0;
+            cmpTarget_ = cmpInput_ != 0;
         } else {
             const bool plus = (input >> kCmpPlusPin) & 1, minus = (input >> kCmpMinusPin) & 1;
-            if (plus != minus) cmpResult_ = plus;  // equal levels keep the last result
+            if (plus != minus) cmpTarget_ = plus;  // equal levels keep the last result
+        }
+        const std::uint64_t delay = ComparatorDelayCycles();
+        if (delay == 0 || cmpDue_ <= cycle) {
+            cmpResult_ = cmpTarget_;
+            cmpDue_ = ~0ull;
+        } else if (cmpTarget_ != before) {
+            // A change reaches the result after the response time (a change
+            // back within it cancels it).
+            cmpDue_ = cmpTarget_ == cmpResult_ ? ~0ull : cycle + delay;
+            if (cmpDue_ < periphDue_) {
+                periphDue_ = cmpDue_;
+                Reschedule();
+            }
         }
         const bool on = !(cmp & kCmpOff);
         cmp = static_cast<std::uint8_t>((cmp & ~kCmpResult) | (on && cmpResult_ ? kCmpResult : 0));
@@ -242,6 +256,11 @@ int SxCpu::PulseRtccPin(int edges) {
     rtccPulseNext_ = now + 2;
     if (option_ & 0x20) RtccPinEdge();
     return 1;
+}
+
+std::uint64_t SxCpu::ComparatorDelayCycles() const {
+    const std::uint64_t clocks = (std::uint64_t{config_.clockHz} * config_.comparatorDelayNs + 999'999'999) / 1'000'000'000;
+    return config_.turbo ? clocks : (clocks + 3) / 4;
 }
 
 void SxCpu::SetComparatorInput(int plusAbove) {

@@ -277,6 +277,7 @@ void SxCpu::RequestInterrupt(std::uint64_t at) {
 }
 
 void SxCpu::ServicePeripherals() {
+    if (cmpDue_ <= cycles_) UpdatePins(1, cmpDue_);
     ProcessSyncedEdges(cycles_);
     SettleTimers(cycles_);
     FinishWake();
@@ -290,6 +291,7 @@ void SxCpu::SchedulePeripherals() {
         due = std::min(due, TimerNextEvent(0));
         due = std::min(due, TimerNextEvent(1));
     }
+    due = std::min(due, cmpDue_);
     if (wakePending_) due = cycles_;
     periphDue_ = due;
     Reschedule();

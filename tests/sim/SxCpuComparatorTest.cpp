@@ -84,6 +84,36 @@ TEST_P(SxCpuComparator, OutputEdgeWakesFromSleep) {
     EXPECT_EQ(cpu.portControl(1, 1) & 0x01, 0x01);
 }
 
+// With a response time the result (and RB0) follows 5 cycles (100 ns at
+// 50 MHz) after the inputs; a change that goes back sooner never shows.
+TEST_P(SxCpuComparator, ResponseTimeDelaysTheResult) {
+    SxCpuConfig c = TestConfig(cpu);
+    c.comparatorDelayNs = 100;
+    c.clockHz = 50'000'000;
+    cpu.Configure(c);
+    Program p;
+    p.At(0x010, {0x040, 0x058, 0x006});  // comparator and output on
+    for (int a = 0x013; a < 0x100; ++a) p.At(a, {0x000});
+    Load(cpu, p);
+    cpu.SetPortInput(1, 0x02, 0x06);
+    StepTo(cpu, 0x020);
+    EXPECT_FALSE(cpu.comparatorResult());
+    cpu.SetPortInput(1, 0x04, 0x06);
+    const std::uint64_t t = cpu.cycles();
+    while (cpu.cycles() < t + 5) {
+        EXPECT_FALSE(cpu.comparatorResult()) << cpu.cycles() - t;
+        cpu.Step();
+    }
+    EXPECT_TRUE(cpu.comparatorResult());
+    EXPECT_EQ(cpu.portPins(1) & 1, 1);
+    cpu.SetPortInput(1, 0x02, 0x06);  // a 3-cycle dip
+    cpu.Run(3);
+    cpu.SetPortInput(1, 0x04, 0x06);
+    cpu.Run(20);
+    EXPECT_TRUE(cpu.comparatorResult());
+    EXPECT_EQ(cpu.portControl(1, 1) & 1, 0) << "RB0 never fell";
+}
+
 KORVID_BOTH_FAMILIES(SxCpuComparator);
 
 }  // namespace
