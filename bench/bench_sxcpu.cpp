@@ -51,6 +51,30 @@ void BM_TightLoop28Rtcc(benchmark::State& state) { RunLoop(state, korvid::Sx28lF
 void BM_TightLoop52(benchmark::State& state) { RunLoop(state, korvid::Sx52Family(), false); }
 void BM_TightLoop52Rtcc(benchmark::State& state) { RunLoop(state, korvid::Sx52Family(), true); }
 
+// The 52's tight loop with timer T1 in PWM mode driving RB6 (a phase every
+// 50 cycles): the cost of timer events that must be seen as they happen.
+void BM_TightLoop52Pwm(benchmark::State& state) {
+    SxCpu cpu(korvid::Sx52Family());
+    auto p = TightLoop(4096, false);
+    // At 0x020: MODE m; W = v; MOV !RB,W for TRIS_B, R1, R2, T1CNTB, clear.
+    const int regs[][2] = {{0x1F, 0xBF}, {0x14, 50}, {0x15, 0}, {0x12, 50}, {0x13, 0}, {0x16, 0x01}, {0x10, 0}};
+    int at = 0x020;
+    for (const auto& r : regs) {
+        p[at++] = static_cast<std::uint16_t>(0xC00 | r[0]);
+        p[at++] = 0x043;  // MOV M,W
+        p[at++] = static_cast<std::uint16_t>(0xC00 | r[1]);
+        p[at++] = 0x006;  // MOV !RB,W
+    }
+    p[at] = 0xA10;            // JMP 010h
+    p[4095] = 0xA20;          // reset: JMP 020h
+    cpu.LoadProgram(p.data(), 4096);
+    cpu.Reset(korvid::SxReset::PowerOn);
+    const std::uint64_t before = cpu.instructions();
+    for (auto _ : state) cpu.Run(10'000'000);
+    state.counters["instr/s"] = benchmark::Counter(static_cast<double>(cpu.instructions() - before),
+                                                   benchmark::Counter::kIsRate);
+}
+
 // A random program without SLEEP: a mix of every decode path.
 void BM_RandomProgram(benchmark::State& state) {
     SxCpu cpu(korvid::Sx52Family());
@@ -73,4 +97,5 @@ BENCHMARK(BM_TightLoop28);
 BENCHMARK(BM_TightLoop28Rtcc);
 BENCHMARK(BM_TightLoop52);
 BENCHMARK(BM_TightLoop52Rtcc);
+BENCHMARK(BM_TightLoop52Pwm);
 BENCHMARK(BM_RandomProgram);

@@ -5,45 +5,21 @@
 #include <algorithm>
 #include <utility>
 
+#include "sim/SxCpuModel.h"
+
 namespace korvid {
 
-namespace {
-
-// STATUS bits.
-constexpr std::uint8_t kC = 0x01, kDC = 0x02, kZ = 0x04, kPD = 0x08, kTO = 0x10;
-
-// The CPU differences of the two families, as data.
-struct CpuModel {
-    std::uint8_t modeMask;    // MODE register width
-    std::uint8_t resetMode;   // MODE after power-on
-    std::uint8_t bankMask;    // FSR bits that BANK n writes
-    int bankShift;
-    int portCount;            // RA.. ports (28: RC only on 28-pin parts)
-    std::uint8_t raPins;      // bonded RA pins
-    bool linearRam;           // fr 10h..1Fh and indirect map to 256 bytes of linear RAM
-    bool shadowMode;          // MODE saved and restored across an interrupt
-    bool readWriteControl;    // MODE bit 4 selects write (1) or read (0) of port control
-    int pageBits;             // PA bits that RETP restores
-};
-
-constexpr CpuModel kModel28{0x0F, 0x0F, 0xE0, 5, 3, 0x0F, false, false, false, 2};
-constexpr CpuModel kModel52{0x1F, 0x1F, 0x70, 4, 5, 0xFF, true, true, true, 3};
-
-const CpuModel& ModelOf(const Family& family) { return family.is52() ? kModel52 : kModel28; }
-
-// Which port control registers exist, by port (RA..RE) and MODE low nibble
-// − 8 (bit i = index i: 0 CMP, 1 WKPND, 2 WKED, 3 WKEN, 4 ST, 5 LVL, 6 PLP, 7 TRIS).
-constexpr std::uint8_t kControls28[5] = {0xE0, 0xFF, 0xF0, 0x00, 0x00};
-constexpr std::uint8_t kControls52[5] = {0xE0, 0xFF, 0xF0, 0xF0, 0xF0};
-constexpr int kCmp = 0, kWkpnd = 1, kWked = 2, kWken = 3, kTris = 7, kPlp = 6;
-
-}  // namespace
+using namespace sxcpu;
 
 SxCpuConfig SxCpuConfigFromFuses(const Family& family, std::uint16_t fuse, std::uint16_t extFuse) {
     SxCpuConfig c;
     c.carryX = (extFuse & 0x040) == 0;
     c.watchdog = (fuse & 0x004) != 0;
+    c.syncInputs = (fuse & 0x400) == 0;
     if (family.is52()) {
+        static constexpr std::uint32_t kDelayUs[4] = {60000, 960000, 60, 18000};
+        c.resetDelayUs = kDelayUs[extFuse & 3];
+        c.sleepClock = (extFuse & 0x400) == 0;
         c.programSize = 4096;
         c.bankCount = 16;
         c.turbo = true;
@@ -85,6 +61,7 @@ void SxCpu::Configure(const SxCpuConfig& config) {
     bankMask_ = model.bankMask;
     bankShift_ = model.bankShift;
     linearRam_ = model.linearRam;
+    hasTimers_ = family_->is52();
     portCount_ = model.portCount;
     specialCount_ = 5 + model.portCount;
     if (!family_->is52() && !config_.portC) {
@@ -132,6 +109,13 @@ void SxCpu::Reset(SxReset kind) {
         for (auto& port : ctrl_) port[kWkpnd] = 0;
         extLevel_.fill(0);
         extDriven_.fill(0);
+        extStrong_.fill(0);
+        pins_.fill(0);
+        log_.fill(PinLog{});
+        mclrLow_ = false;
+        cmpResult_ = cmpTarget_ = false;
+        cmpDue_ = ~0ull;
+        rtccPulseNext_ = 0;
     } else {
         // MODE bit 4 of the 52 family survives resets other than power-on.
         m_ = static_cast<std::uint8_t>((m_ & ~0x0F & modeMask_) | 0x0F);
@@ -148,14 +132,34 @@ void SxCpu::Reset(SxReset kind) {
     SetFsr(0);
     inIsr_ = false;
     skipPending_ = false;
-    irqRequest_ = false;
+    irqAt_ = ~0ull;
+    wakePending_ = false;
     pcLoad_ = pendingRtcc_ = pendingOption_ = -1;
     rtccBase_ = rtccValue;  // OPTION = FFh: prescaler on the watchdog, shift 0
     rtccBaseCycle_ = cycles_;
     wdtStart_ = cycles_;
-    lastPinsB_ = portPins(1);
+    ResetTimers();
+    // The reset itself latches no wake-up edges.
+    const std::uint8_t pending = ctrl_[1][kWkpnd];
+    UpdateAllPins(cycles_);
+    ctrl_[1][kWkpnd] = pending;
+    lastPinsB_ = pins_[1];
+    lastDetect_ = pins_[1] ^ ctrl_[1][kWked];
     miwuActive_ = (ctrl_[1][kWkpnd] & ~ctrl_[1][kWken] & 0xFF) != 0;
+    irqAt_ = ~0ull;
+    if (kind == SxReset::PowerOn) {
+        for (int port = 0; port <= kRtccPort; ++port) {
+            PinLog& log = log_[port];
+            log.level.fill(pins_[port]);
+            log.seenLevel = pins_[port];
+        }
+    }
+    for (int port = 0; port <= kRtccPort; ++port) ResyncPort(port);
+    holdUntil_ = cycles_ + ResetDelayCycles();
     ArmRtcc();
+    SchedulePeripherals();
+    if (pinObserver_)
+        for (int p = 0; p < portCount_; ++p) NotifyPins(p, cycles_);
 }
 
 // --- registers -----------------------------------------------------------
@@ -200,7 +204,7 @@ std::uint8_t SxCpu::ReadLoc(int loc) const {
         case 2: return static_cast<std::uint8_t>((pc_ + 1) & 0xFF);
         case 3: return status_;
         case 4: return fsr_;
-        default: return portPins(g - 5);
+        default: return ReadPort(g - 5);
     }
 }
 
@@ -227,7 +231,7 @@ void SxCpu::WriteLoc(int loc, std::uint8_t value) {
         default: {
             const int port = g - 5;
             latch_[port] = value;
-            if (port == 1) UpdateMiwu();
+            UpdatePins(port, cycles_ + writeLag_);
             return;
         }
     }
@@ -254,7 +258,9 @@ void SxCpu::Poke(int address, std::uint8_t value) {
         default: break;
     }
     pcLoad_ = -1;
+    writeLag_ = 0;
     WriteLoc(loc, value);
+    writeLag_ = 1;
     pcLoad_ = -1;
     if (pendingRtcc_ >= 0) {
         SetRtcc(static_cast<std::uint8_t>(pendingRtcc_));
@@ -269,46 +275,9 @@ std::uint16_t SxCpu::stackEntry(int level) const {
 
 // --- ports ---------------------------------------------------------------
 
-std::uint8_t SxCpu::portPins(int port) const {
-    port = static_cast<int>(static_cast<unsigned>(port) % 5);
-    const auto& c = ctrl_[port];
-    const std::uint8_t tris = c[kTris];
-    const std::uint8_t pull = static_cast<std::uint8_t>(~c[kPlp]);
-    const std::uint8_t driven = extDriven_[port];
-    const std::uint8_t input = static_cast<std::uint8_t>((extLevel_[port] & driven) | (~driven & pull));
-    const std::uint8_t pins = static_cast<std::uint8_t>((latch_[port] & ~tris) | (input & tris));
-    const std::uint8_t bonded = port == 0 ? ModelOf(*family_).raPins : 0xFF;
-    return static_cast<std::uint8_t>((pins & bonded) | (latch_[port] & ~bonded));
-}
-
-void SxCpu::SetPortInput(int port, std::uint8_t level, std::uint8_t driven) {
-    if (port < 0 || port >= 5) return;
-    extLevel_[port] = level;
-    extDriven_[port] = driven;
-    if (port == 1) UpdateMiwu();
-}
-
-void SxCpu::UpdateMiwu() {
-    auto& b = ctrl_[1];
-    const std::uint8_t pins = portPins(1);
-    const std::uint8_t rising = static_cast<std::uint8_t>(~lastPinsB_ & pins);
-    const std::uint8_t falling = static_cast<std::uint8_t>(lastPinsB_ & ~pins);
-    lastPinsB_ = pins;
-    b[kWkpnd] |= static_cast<std::uint8_t>((falling & b[kWked]) | (rising & ~b[kWked]));
-    const bool active = (b[kWkpnd] & ~b[kWken] & 0xFF) != 0;
-    if (active && !miwuActive_) {
-        if (sleeping_) {
-            miwuActive_ = active;
-            Reset(SxReset::WakeUp);
-            exitFast_ = true;
-            return;
-        }
-        if (!inIsr_) {
-            irqRequest_ = true;
-            Reschedule();
-        }
-    }
-    miwuActive_ = active;
+void SxCpu::SetPinObserver(SxPinObserver* observer) {
+    pinObserver_ = observer;
+    for (int p = 0; p < portCount_; ++p) NotifyPins(p, cycles_);
 }
 
 // MOV !port,W: the control register MODE selects. The 28 family writes
@@ -316,20 +285,36 @@ void SxCpu::UpdateMiwu() {
 // W; the 52 family writes with MODE bit 4 set and reads into W without.
 void SxCpu::WritePortControl(int port) {
     if (port >= portCount_) return;
+    const bool is52 = family_->is52();
     const int m = m_ & 0x0F;
-    if (m < 8) return;  // timer registers of the 52 family are not modelled
+    if (m < 8) {
+        // 52 family: the registers of timer T1 (port B) and T2 (port C).
+        if (is52 && (port == 1 || port == 2)) TimerAccess(port - 1);
+        return;
+    }
     const int index = m - 8;
-    const std::uint8_t present = family_->is52() ? kControls52[port] : kControls28[port];
+    const std::uint8_t present = is52 ? kControls52[port] : kControls28[port];
     if (!(present & (1 << index))) return;
     std::uint8_t& reg = ctrl_[port][index];
-    if (ModelOf(*family_).readWriteControl) {
-        if (m_ & 0x10) reg = w_; else w_ = reg;
-    } else if (index == kWkpnd || index == kCmp) {
-        std::swap(reg, w_);
+    // The comparator's result bit cannot be written.
+    const std::uint8_t keep = index == kCmp ? kCmpResult : 0;
+    const auto store = [&](std::uint8_t v) { reg = static_cast<std::uint8_t>((v & ~keep) | (reg & keep)); };
+    const bool exchange = (index == kWkpnd || index == kCmp) && (!ModelOf(*family_).readWriteControl || config_.exchange52);
+    if (exchange) {
+        const std::uint8_t old = reg;
+        store(w_);
+        w_ = old;
+    } else if (ModelOf(*family_).readWriteControl && !(m_ & 0x10)) {
+        w_ = reg;
+        return;
     } else {
-        reg = w_;
+        store(w_);
     }
-    if (port == 1) UpdateMiwu();
+    // TRIS may show or hide a timer output: bring the timers up to now first.
+    SettleTimers(cycles_);
+    UpdatePins(port, cycles_ + writeLag_);
+    if (port == 1) UpdateMiwu(cycles_);
+    SchedulePeripherals();
 }
 
 // --- RTCC, watchdog, event schedule --------------------------------------
@@ -339,8 +324,8 @@ int RtccShift(std::uint8_t option) { return (option & 0x08) ? 0 : (option & 7) +
 }  // namespace
 
 std::uint64_t SxCpu::RtccCount() const {
-    const bool counting = !(option_ & 0x20) && !sleeping_;
-    return rtccBase_ + (counting ? cycles_ - rtccBaseCycle_ : 0);
+    const bool counting = !(option_ & 0x20) && !sleeping_ && !inReset();
+    return rtccBase_ + (counting && cycles_ > rtccBaseCycle_ ? cycles_ - rtccBaseCycle_ : 0);
 }
 
 std::uint8_t SxCpu::rtcc() const { return static_cast<std::uint8_t>(RtccCount() >> RtccShift(option_)); }
@@ -350,33 +335,21 @@ std::uint8_t SxCpu::prescaler() const {
 }
 
 void SxCpu::Rebase() {
+    FoldRtccov();
     const std::uint64_t period = 256ull << RtccShift(option_);
     rtccBase_ = RtccCount() % period;
     rtccBaseCycle_ = cycles_;
 }
 
 void SxCpu::SetRtcc(std::uint8_t value) {
+    FoldRtccov();
     rtccBase_ = static_cast<std::uint64_t>(value) << RtccShift(option_);
     rtccBaseCycle_ = cycles_;
     ArmRtcc();
 }
 
-void SxCpu::PulseRtccPin(int edges) {
-    if (!(option_ & 0x20) || edges <= 0) return;
-    const std::uint64_t period = 256ull << RtccShift(option_);
-    const std::uint64_t before = rtccBase_ % period;
-    rtccBase_ = before + static_cast<std::uint64_t>(edges);
-    if (rtccBase_ >= period) {
-        rtccBase_ %= period;
-        if (!(option_ & 0x40) && !inIsr_ && !sleeping_) {
-            irqRequest_ = true;
-            Reschedule();
-        }
-    }
-}
-
 void SxCpu::ArmRtcc() {
-    const bool counting = !(option_ & 0x20) && !sleeping_;
+    const bool counting = !(option_ & 0x20) && !sleeping_ && !inReset();
     rtccArmed_ = !(option_ & 0x40) && !inIsr_ && counting;
     if (rtccArmed_) {
         const std::uint64_t period = 256ull << RtccShift(option_);
@@ -393,18 +366,20 @@ std::uint64_t SxCpu::WatchdogDeadline() const {
 }
 
 void SxCpu::Reschedule() {
-    std::uint64_t next = ~0ull;
-    if (rtccArmed_ && !inIsr_) next = rtccIrqAt_;
+    std::uint64_t next = periphDue_;
+    if (rtccArmed_ && !inIsr_) next = std::min(next, rtccIrqAt_);
     if (config_.watchdog) next = std::min(next, WatchdogDeadline());
-    if (irqRequest_ && !inIsr_) next = cycles_;
+    if (!inIsr_) next = std::min(next, irqAt_);
     nextEvent_ = next;
     exitFast_ = true;
 }
 
 void SxCpu::WriteOption(std::uint8_t value) {
     if (!family_->is52() && !config_.stackExtension) value |= 0xC0;
+    const bool newSource = ((option_ ^ value) & 0x20) != 0;
     if ((option_ ^ value) & 0x2F) {
         // A new clock source or prescaler keeps RTCC and clears the prescaler.
+        FoldRtccov();
         const std::uint8_t v = rtcc();
         option_ = value;
         rtccBase_ = static_cast<std::uint64_t>(v) << RtccShift(option_);
@@ -412,6 +387,7 @@ void SxCpu::WriteOption(std::uint8_t value) {
     } else {
         option_ = value;
     }
+    if (newSource) ResyncPort(kRtccPort);
     ArmRtcc();
 }
 
@@ -423,8 +399,8 @@ bool SxCpu::ServiceBoundary() {
         return true;
     }
     if (inIsr_ || skipPending_) return false;
-    if (irqRequest_ || (rtccArmed_ && cycles_ >= rtccIrqAt_)) {
-        irqRequest_ = false;
+    if (irqAt_ <= cycles_ || (rtccArmed_ && cycles_ >= rtccIrqAt_)) {
+        irqAt_ = ~0ull;
         EnterInterrupt();
         return true;
     }
@@ -442,24 +418,30 @@ void SxCpu::EnterInterrupt() {
     inIsr_ = true;
     cycles_ += static_cast<std::uint64_t>(jumpCycles_);
     rtccArmed_ = false;
-    Reschedule();
+    irqAt_ = ~0ull;
+    // Timer events stop mattering for interrupts inside the routine.
+    if (TimerInterruptsEnabled()) SchedulePeripherals(); else Reschedule();
 }
 
 void SxCpu::Sleep() {
+    SettleTimers(cycles_);
     Rebase();
     status_ = static_cast<std::uint8_t>((status_ & ~kPD) | kTO);
     wdtStart_ = cycles_;
     sleeping_ = true;
     rtccArmed_ = false;
-    Reschedule();
+    SchedulePeripherals();
 }
 
 void SxCpu::EndSleep() {
     if (!sleeping_) return;
+    SettleTimers(cycles_);
     sleeping_ = false;
     rtccBaseCycle_ = cycles_;  // RTCC resumes from the value it stopped at
     wdtStart_ = cycles_;
+    for (Timer& t : timers_) t.at = cycles_;  // stopped timers resume from here
     ArmRtcc();
+    SchedulePeripherals();
 }
 
 // --- the general executor --------------------------------------------------
@@ -513,6 +495,7 @@ void SxCpu::ExecuteGeneric(bool splitSkip) {
                 break;
             }
             case 0x00F: {  // RETIW: RTCC += W, prescaler kept
+                FoldRtccov();
                 const int shift = RtccShift(option_);
                 const std::uint64_t pre = RtccCount() & ((1ull << shift) - 1);
                 const std::uint8_t v = static_cast<std::uint8_t>(rtcc() + w_);
@@ -526,10 +509,13 @@ void SxCpu::ExecuteGeneric(bool splitSkip) {
                 status_ = static_cast<std::uint8_t>((savedStatus_ & ~(kTO | kPD)) | (status_ & (kTO | kPD)));
                 SetFsr(savedFsr_);
                 if (ModelOf(*family_).shadowMode) m_ = savedM_;
+                // Timer flags that changed inside the routine request nothing.
+                if (TimerInterruptsEnabled()) SettleTimers(cycles_);
                 inIsr_ = false;
                 cost = jumpCycles_;
                 cycles_ += static_cast<std::uint64_t>(cost);
                 ArmRtcc();
+                if (TimerInterruptsEnabled()) SchedulePeripherals();
                 cycles_ -= static_cast<std::uint64_t>(cost);
                 exitFast_ = true;
                 break;
@@ -651,7 +637,12 @@ void SxCpu::ExecuteGeneric(bool splitSkip) {
         pendingOption_ = -1;
     }
     if (pendingRtcc_ >= 0) {
-        SetRtcc(static_cast<std::uint8_t>(pendingRtcc_));  // the prescaler restarts from 0
+        // The prescaler restarts from 0 when the instruction ends; a skip
+        // split for single steps ends after its annulled words.
+        const std::uint64_t annulled = skipPending_ ? chain_[pc_] : 0;
+        cycles_ += annulled;
+        SetRtcc(static_cast<std::uint8_t>(pendingRtcc_));
+        cycles_ -= annulled;
         pendingRtcc_ = -1;
     }
 }

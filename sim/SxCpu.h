@@ -17,6 +17,9 @@
 
 namespace korvid {
 
+// What an undriven input pin without pull-up reads.
+enum class SxFloating : std::uint8_t { Low, High, Hold };
+
 // What a chip's configuration words select for the CPU.
 struct SxCpuConfig {
     int programSize = 2048;   // 512, 1024, 2048 (28 family) or 4096
@@ -27,6 +30,22 @@ struct SxCpuConfig {
     bool portC = true;        // 28 family: 28-pin part with port C
     bool watchdog = false;
     std::uint32_t clockHz = 50000000;  // oscillator, for the watchdog period
+    bool syncInputs = false;  // input synchroniser (fuse bit 10 = 0)
+    bool sleepClock = false;  // 52 family: the timers keep counting in SLEEP
+    // Time from the end of a reset to the first instruction (52: by fuse);
+    // applied only with `applyResetDelay` (off for quick debugging).
+    std::uint32_t resetDelayUs = 18000;
+    bool applyResetDelay = false;
+    // Emulator choices where the chip's behaviour is not documented.
+    SxFloating floatingInput = SxFloating::Low;  // an undriven input without pull-up
+    bool exchange52 = true;        // 52: CMP_B and WKPND_B exchange with W at x8h/x9h and 18h/19h
+    bool timerPhasePlusOne = false;  // timer phases last Rn + 1 ticks instead of Rn
+    bool delayedReadBack = false;    // output pins read back through the synchroniser too
+    // Wake-up detector as level XOR polarity, latching on its rising edge:
+    // a write of WKED_B can then latch a pending bit by itself.
+    bool miwuLevelDetector = false;
+    // Comparator response time: the result follows its inputs this late.
+    std::uint32_t comparatorDelayNs = 0;
 };
 
 // Reads the configuration from the fuse and extended fuse words.
@@ -40,6 +59,27 @@ enum class SxStop : std::uint8_t {
 };
 
 enum class SxReset : std::uint8_t { PowerOn, External, WatchdogTimeout, WakeUp };
+
+// The state of one multi-function timer of the 52 family, as of the
+// current cycle.
+struct SxTimerState {
+    std::uint16_t counter = 0;
+    std::uint16_t r1 = 0, r2 = 0, capture = 0;
+    std::uint8_t cntA = 0, cntB = 0;
+    bool output = false;
+};
+
+// Told whenever the level of a port's pins may have changed, whatever
+// drives them: latches, directions, pull-ups, driven inputs, the
+// comparator and timer outputs, resets. `levels` is portPins(port) then;
+// `cycle` the instruction cycle from which the pins hold it (the end of a
+// writing instruction; for peripheral events their exact cycle). Reports
+// may repeat the previous levels; an observer filters what it needs.
+class SxPinObserver {
+public:
+    virtual ~SxPinObserver() = default;
+    virtual void PinsChanged(int port, std::uint8_t levels, std::uint64_t cycle) = 0;
+};
 
 class SxCpu {
 public:
@@ -76,11 +116,36 @@ public:
     void ClearTraps();
 
     // External pin levels of port p (0 = RA ... 4 = RE) on the pins in
-    // `driven`; undriven inputs read 1 with their pull-up on, else 0.
-    // Port B edges latch wake-up pending bits and may interrupt or wake.
-    void SetPortInput(int port, std::uint8_t level, std::uint8_t driven = 0xFF);
-    // Counts RTCC pin edges when RTCC is clocked from its pin.
-    void PulseRtccPin(int edges = 1);
+    // `driven`; undriven inputs read 1 with their pull-up on, else the
+    // floating level of the configuration. Outside drive is weak: an output
+    // pin keeps its own level unless its bit is in `strong`. Programs read
+    // inputs through the synchroniser; port B edges latch wake-up pending
+    // bits at once and may interrupt or wake.
+    void SetPortInput(int port, std::uint8_t level, std::uint8_t driven = 0xFF, std::uint8_t strong = 0);
+    // Level of the RTCC input pin (always synchronised; RTCC counts the
+    // selected edge when clocked from its pin).
+    void SetRtccPin(bool level);
+    bool rtccPin() const { return (pins_[kRtccPort] & 1) != 0; }
+    // Drives `edges` pulses (selected edge and back) at this instant; the
+    // pin is sampled once per clock, so at most one of them is counted.
+    // Returns how many edges reached RTCC's input.
+    int PulseRtccPin(int edges = 1);
+    // MCLR input (active low): low holds the chip in reset; on release the
+    // reset delay runs, then execution starts at the reset vector.
+    void SetMclr(bool level);
+    bool mclr() const { return !mclrLow_; }
+    // Held in reset (MCLR low or the reset delay running).
+    bool inReset() const { return mclrLow_ || cycles_ < holdUntil_; }
+    // Comparator input: -1 derives it from the digital levels of RB2 (+)
+    // and RB1 (−); 0 or 1 says whether + is above −.
+    void SetComparatorInput(int plusAbove);
+    bool comparatorResult() const { return cmpResult_; }
+    // Timer T1 (0) or T2 (1) of the 52 family, brought up to this cycle.
+    SxTimerState timer(int index) const;
+    // At most one observer of pin levels (nullptr: none). It is told the
+    // levels of every port at once when set.
+    void SetPinObserver(SxPinObserver* observer);
+    int portCount() const { return portCount_; }
 
     // --- state as a debugger sees it -----------------------------------
     std::uint16_t pc() const { return pc_; }
@@ -104,7 +169,8 @@ public:
     // (0 CMP, 1 WKPND, 2 WKED, 3 WKEN, 4 ST, 5 LVL, 6 PLP, 7 TRIS).
     std::uint8_t portControl(int port, int index) const { return ctrl_[static_cast<unsigned>(port) % 5][index & 7]; }
     std::uint8_t portLatch(int port) const { return latch_[static_cast<unsigned>(port) % 5]; }
-    std::uint8_t portPins(int port) const;
+    // Levels on the pins now (outputs, peripherals, outside drive).
+    std::uint8_t portPins(int port) const { return pins_[static_cast<unsigned>(port) % 5]; }
 
     // Register file by the debugger's address: 0..15 the global registers
     // (0 reads the register FSR points at), 16..255 RAM (28 family: bank ×
@@ -119,7 +185,7 @@ public:
     void SetFsr(std::uint8_t fsr);
     void SetMode(std::uint8_t m);
     void SetRtcc(std::uint8_t value);
-    void SetInInterrupt(bool on) { inIsr_ = on; Reschedule(); }
+    void SetInInterrupt(bool on) { inIsr_ = on; SchedulePeripherals(); }
     void SetSkipPending(bool on) { skipPending_ = on; }
     // Ends a SLEEP without the wake-up reset (a debugger halting a sleeping
     // chip): execution continues after the SLEEP; PD stays 0.
@@ -160,8 +226,62 @@ private:
 
     void WriteOption(std::uint8_t value);
     void WritePortControl(int port);
-    void UpdateMiwu();
+    void UpdateMiwu(std::uint64_t cycle);
     void UpdateBankOffset();
+    // Reports port p's pin levels to the observer, from `cycle` on.
+    void NotifyPins(int port, std::uint64_t cycle) {
+        if (pinObserver_) pinObserver_->PinsChanged(port, portPins(port), cycle);
+    }
+
+    // Pins (SxCpuPorts.cpp). Port index 5 is the RTCC pin (bit 0).
+    static constexpr int kRtccPort = 5;
+    void UpdatePins(int port, std::uint64_t cycle);
+    void UpdateAllPins(std::uint64_t cycle);
+    void UpdateComparator();
+    std::uint8_t ReadPort(int port) const;
+    int SyncDepth(int port) const;
+    std::uint8_t SyncedPins(int port, std::uint64_t cycle) const;
+    void RecordPins(int port, std::uint64_t cycle);
+    void ResyncPort(int port);
+    std::uint8_t WatchedPins(int port) const;
+    void ProcessSyncedEdges(std::uint64_t now);
+    void SyncedEdge(int port, std::uint8_t rising, std::uint8_t falling, std::uint64_t cycle);
+    void FinishWake();
+    void EndHold();
+    std::uint64_t ResetDelayCycles() const;
+    std::uint64_t ComparatorDelayCycles() const;
+
+    // Timers and the peripheral schedule (SxCpuTimers.cpp).
+    struct Timer {
+        std::uint16_t counter = 0, r1 = 0, r2 = 0, capture = 0;
+        std::uint8_t cntA = 0, cntB = 0;
+        std::uint32_t pre = 0;       // prescaler count
+        bool high = false;           // PWM phase: comparing with R2
+        bool out = false;            // output level
+        bool term = false;           // interrupt request term is non-zero
+        std::uint64_t at = 0;        // settled up to this cycle boundary
+    };
+    template <class OnToggle>
+    void AdvanceTicks(Timer& t, std::uint64_t n, OnToggle&& onToggle) const;
+    void SettleTimer(int index, std::uint64_t now);
+    void SettleTimers(std::uint64_t now);
+    void TimerTick(int index, std::uint64_t cycle);
+    void TimerCapture(int index, int which, std::uint64_t cycle);
+    void TimerAccess(int index);
+    void ResetTimers();
+    void CheckTimerTerm(int index);
+    std::uint64_t TimerNextEvent(int index) const;
+    bool TimersRun() const;
+    // Any interrupt enable set in T1CNTA or T2CNTA.
+    bool TimerInterruptsEnabled() const { return timerEnables_ != 0; }
+    void ServicePeripherals();
+    void SchedulePeripherals();
+    void RequestInterrupt(std::uint64_t at);
+    void RtccPinEdge();
+    void FoldRtccov() {
+        if (hasTimers_) rtccov_ = Rtccov();
+    }
+    bool Rtccov() const;
 
     std::uint64_t RtccCount() const;
     void Rebase();
@@ -215,12 +335,44 @@ private:
     std::uint8_t m_ = 0x0F;
     std::uint8_t option_ = 0xFF;
     std::array<std::uint8_t, 5> latch_{};
-    std::array<std::uint8_t, 5> extLevel_{};
-    std::array<std::uint8_t, 5> extDriven_{};
+    std::array<std::uint8_t, 6> extLevel_{};
+    std::array<std::uint8_t, 6> extDriven_{};
+    std::array<std::uint8_t, 6> extStrong_{};
+    std::array<std::uint8_t, 6> pins_{};      // levels on the pins (index 5: RTCC pin)
+    std::array<std::uint8_t, 5> outMask_{};   // pins driven by the chip
     std::array<std::array<std::uint8_t, 8>, 5> ctrl_{};
     std::uint8_t lastPinsB_ = 0;
+    std::uint8_t lastDetect_ = 0;   // the level detector's output (pins XOR WKED_B)
     bool miwuActive_ = false;
-    bool irqRequest_ = false;   // a wake-up edge or an RTCC pin roll-over asks for an interrupt
+    bool wakePending_ = false;   // a wake-up edge arrived while asleep
+    std::uint64_t irqAt_ = ~0ull;  // a requested interrupt is due at this cycle
+    bool cmpResult_ = false;
+    bool cmpTarget_ = false;          // what the inputs say; the result follows after the delay
+    std::uint64_t cmpDue_ = ~0ull;    // the result takes cmpTarget_ then
+    int cmpInput_ = -1;
+    bool mclrLow_ = false;
+    std::uint64_t holdUntil_ = 0;   // reset delay: no instructions before this cycle
+    std::uint64_t rtccPulseNext_ = 0;  // PulseRtccPin: earliest clock of the next counted edge
+
+    // Pin level history for the synchroniser: the last changes per port
+    // with the cycle they happened in, and how far the edge detectors of
+    // the synchronised inputs (captures, event clocks, RTCC pin) got.
+    static constexpr int kLogSize = 16;
+    struct PinLog {
+        std::array<std::uint64_t, kLogSize> at{};
+        std::array<std::uint8_t, kLogSize> level{};
+        int newest = 0;
+        std::uint64_t seenAt = 0;     // entries up to here were looked at
+        std::uint8_t seenLevel = 0;
+        std::uint64_t due = ~0ull;    // a watched change becomes visible then
+    };
+    std::array<PinLog, 6> log_{};
+
+    std::array<Timer, 2> timers_{};
+    bool rtccov_ = false;
+    bool hasTimers_ = false;            // the 52 family's T1, T2 and RTCCOV
+    std::uint8_t timerEnables_ = 0;     // interrupt enables of both timers
+    std::uint64_t periphDue_ = ~0ull;  // earliest cycle a peripheral needs a look
 
     std::array<std::uint16_t, 8> stack_{};
     int stackTop_ = 0;
@@ -248,6 +400,10 @@ private:
     // RTCC and OPTION writes of an instruction take effect when it ends.
     int pendingRtcc_ = -1;
     int pendingOption_ = -1;
+    SxPinObserver* pinObserver_ = nullptr;
+    // Cycles from the start of the executing instruction to its port write
+    // (1 inside an instruction; 0 for a debugger's Poke between them).
+    std::uint8_t writeLag_ = 1;
 };
 
 }  // namespace korvid

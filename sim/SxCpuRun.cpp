@@ -144,29 +144,48 @@ void SxCpu::ClearTraps() {
 }
 
 SxStop SxCpu::Step() {
+    if (cycles_ >= periphDue_) ServicePeripherals();
+    if (inReset()) {
+        // Held by MCLR: nothing happens. The reset delay: it passes.
+        if (mclrLow_) return SxStop::Budget;
+        cycles_ = holdUntil_;
+        EndHold();
+        return SxStop::Budget;
+    }
     if (sleeping_) return SxStop::Sleep;
     if (skipPending_) {
         Annul();
-        return SxStop::Budget;
+    } else if (!ServiceBoundary()) {
+        ExecuteGeneric(true);
     }
-    if (ServiceBoundary()) return SxStop::Budget;
-    ExecuteGeneric(true);
+    // Events at the boundary just reached are visible there, as after Run.
+    if (cycles_ >= periphDue_) ServicePeripherals();
     return sleeping_ ? SxStop::Sleep : SxStop::Budget;
 }
 
 SxStop SxCpu::Run(std::uint64_t maxCycles) {
     const std::uint64_t end = (maxCycles > ~0ull - cycles_) ? ~0ull : cycles_ + maxCycles;
     for (;;) {
+        if (cycles_ >= periphDue_) ServicePeripherals();
+        if (inReset()) {
+            // Held in reset: time passes, no instructions run.
+            cycles_ = std::max(cycles_, mclrLow_ ? end : std::min(end, holdUntil_));
+            if (inReset()) return SxStop::Budget;
+            EndHold();
+            continue;
+        }
         if (sleeping_) {
-            // Time passes while asleep; only the watchdog (or a wake-up edge
-            // from outside) ends it.
-            if (config_.watchdog && WatchdogDeadline() <= end) {
-                cycles_ = std::max(cycles_, WatchdogDeadline());
+            // Time passes while asleep; the watchdog, a wake-up edge or a
+            // peripheral event (timers with the sleep clock) may end the wait.
+            std::uint64_t until = std::min(end, periphDue_);
+            if (config_.watchdog) until = std::min(until, WatchdogDeadline());
+            cycles_ = std::max(cycles_, until);
+            if (config_.watchdog && cycles_ >= WatchdogDeadline()) {
                 Reset(SxReset::WatchdogTimeout);
                 continue;
             }
-            cycles_ = std::max(cycles_, end);
-            return SxStop::Sleep;
+            if (cycles_ >= end) return SxStop::Sleep;
+            continue;
         }
         if (cycles_ >= end) return SxStop::Budget;
         if (skipPending_) {

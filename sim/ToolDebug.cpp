@@ -1,5 +1,7 @@
 #include "sim/ToolDebug.h"
 
+#include "sim/SimDriver.h"
+
 #include <algorithm>
 #include <chrono>
 
@@ -56,6 +58,7 @@ void ToolDebugRunner::Load(const SimChip& chip) {
         cpu_.ClearTraps();
         cpu_.Configure(config);  // power-on reset
         cpu_.LoadProgram(words, kProgramWords);
+        if (driver_) driver_->PowerOn({clockHz, cpu_.config().turbo ? 1 : 4});
         programSize_ = cpu_.config().programSize;
         kernelFirst_ = programSize_ - 137;
         kernelEntry_ = programSize_ - 512 + 0x183;
@@ -95,7 +98,13 @@ void ToolDebugRunner::Advance() {
         lastUs_ = now;
         cycles = elapsed * clockHz / 1'000'000 / (cpu_.config().turbo ? 1 : 4);  // instruction cycles
     }
-    if (cycles == 0 || cpu_.sleeping()) return;
+    if (cycles == 0) return;
+    if (driver_) {
+        // A sleeping chip lets the time pass, so that scheduled edges wake it.
+        AfterStop(driver_->RunTo(cpu_.cycles() + cycles));
+        return;
+    }
+    if (cpu_.sleeping()) return;
     AfterStop(cpu_.Run(cycles));
 }
 
@@ -152,7 +161,9 @@ void ToolDebugRunner::Step() {
         Halt();
         return;
     }
+    if (driver_) driver_->ApplyDue();
     const SxStop stop = cpu_.Step();
+    if (driver_) driver_->Reached();
     if (stop == SxStop::Sleep) {
         StartRunning();  // reports run state 1 until reset or interrupted
         return;

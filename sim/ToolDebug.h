@@ -19,6 +19,8 @@
 
 namespace korvid {
 
+class SimDriver;
+
 // Run-mode words of the resume payload.
 inline constexpr std::uint16_t kRunStep = 0xF7EB;
 inline constexpr std::uint16_t kRunToBreak = 0xF7E9;
@@ -57,6 +59,11 @@ public:
     std::uint32_t clockHz = 50'000'000;
     std::uint32_t maxAdvanceUs = 1'000'000;
 
+    // Pins driven on a schedule and pin changes reported (korvid-sim
+    // --stimulus, --vcd): the runner advances the chip through the driver,
+    // which must work on Cpu(). nullptr: the chip runs on its own.
+    void SetDriver(SimDriver* driver) { driver_ = driver; }
+
 private:
     void Load(const SimChip& chip);
     void StartRunning();
@@ -80,6 +87,7 @@ private:
     int resetCopy_ = 0;     // size − 3
     int breakpoint_ = -1;   // break-after address while running to it
     std::uint64_t lastUs_ = 0;
+    SimDriver* driver_ = nullptr;
 };
 
 }  // namespace korvid

@@ -9,9 +9,13 @@
 #include <unistd.h>
 
 #include "family/Family.h"
+#include "core/image/FileIo.h"
 #include "sim/PtyBridge.h"
+#include "sim/SimDriver.h"
+#include "sim/Stimulus.h"
 #include "sim/ToolDebug.h"
 #include "sim/ToolFirmware.h"
+#include "sim/VcdWriter.h"
 
 namespace {
 
@@ -21,6 +25,7 @@ void OnSignal(int) { g_stop = 1; }
 const char kUsage[] =
     "usage: korvid-sim [--family 28l|52] [--baud 57600|19200] [--brandel] [--firmware N]\n"
     "                  [--seed N] [--irc-offset X] [--link PATH] [--fast] [--verbose] [--trace]\n"
+    "                  [--stimulus FILE] [--vcd OUT.vcd]\n"
     "  faults: [--fail-status N --fail-after K] [--silent-after K] [--bad-detect I]\n"
     "          [--garbage-after K]\n";
 
@@ -51,6 +56,7 @@ int main(int argc, char** argv) {
     bool verbose = false;
     bool trace = false;
     bool fast = false;
+    std::string stimulusPath, vcdPath;
 
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -89,6 +95,10 @@ int main(int argc, char** argv) {
             if (!next) return Usage("--link takes a path");
             linkPath = next;
             ++i;
+        } else if (a == "--stimulus" || a == "--vcd") {
+            if (!next) return Usage(a + " takes a file name");
+            (a == "--vcd" ? vcdPath : stimulusPath) = next;
+            ++i;
         } else if (a == "--fast") {
             fast = true;
         } else if (a == "--verbose") {
@@ -115,11 +125,44 @@ int main(int argc, char** argv) {
         }
     }
 
+    // The chip's pins in the debug session: driven on a schedule, and a
+    // waveform of them. Both files are checked before the tool starts.
+    const StimulusPins pins = StimulusPins::Of(*family, family->is52() ? 5 : 3);
+    Stimulus stimulus;
+    if (!stimulusPath.empty()) {
+        std::string text, reason;
+        const ReadResult r = ReadFileToString(stimulusPath, text, 64u << 20, &reason);
+        if (r != ReadResult::Ok) {
+            std::fprintf(stderr, "korvid-sim: cannot read %s: %s\n", stimulusPath.c_str(),
+                         r == ReadResult::TooLarge ? "larger than 64 MB" : reason.c_str());
+            return 1;
+        }
+        std::vector<StimulusError> errors;
+        // Timing at the tool's initial 50 MHz (the session's clock may differ).
+        if (!ParseStimulus(text, pins, stimulus, errors) || !CheckStimulusTiming(stimulus, {}, errors)) {
+            for (const StimulusError& e : errors)
+                std::fprintf(stderr, "%s:%d:%d: error: %s\n", stimulusPath.c_str(), e.line, e.column,
+                             e.message.c_str());
+            return 1;
+        }
+    }
+    VcdWriter vcd;
+    if (!vcdPath.empty()) {
+        std::string message;
+        if (!vcd.Open(vcdPath, family->is52() ? "SX52" : "SX28L", pins, {}, message)) {
+            std::fprintf(stderr, "korvid-sim: %s\n", message.c_str());
+            return 1;
+        }
+    }
+
     ToolFirmware firmware(*family, options);
     firmware.Chip().ircOffset = ircOffset;
     ToolDebugRunner debugRunner(*family);  // runs the chip's program on the emulator
     debugRunner.realTime = true;            // in step with the time that passes
     firmware.SetRunner(&debugRunner);
+    SimDriver driver(debugRunner.Cpu(), stimulus, {debugRunner.clockHz, 1});
+    if (vcd.isOpen()) driver.AddSink(&vcd);
+    if (!stimulusPath.empty() || vcd.isOpen()) debugRunner.SetDriver(&driver);
     PtyBridge bridge(firmware, static_cast<std::uint32_t>(baud));
     std::string reason;
     if (!bridge.Open(&reason)) {
@@ -143,5 +186,13 @@ int main(int argc, char** argv) {
     bridge.SetPaced(!fast);  // --fast: answers at once instead of at the line's pace
     bridge.Run(g_stop, verbose ? stderr : nullptr);
     if (!linkPath.empty()) ReleaseLink(linkPath, bridge.SlavePath());
+    if (vcd.isOpen()) {
+        driver.Reached();
+        std::string message;
+        if (!vcd.Commit(driver.SessionCycle(), message)) {
+            std::fprintf(stderr, "korvid-sim: %s\n", message.c_str());
+            return 1;
+        }
+    }
     return 0;
 }

@@ -15,6 +15,7 @@
 
 #include "apps/korvid/CmdDeviceCommon.h"
 #include "apps/korvid/CommandTable.h"
+#include "apps/korvid/RegisterDump.h"
 #include "core/asm/AsmCore.h"
 #include "core/image/DebugImage.h"
 #include "core/image/Disassembler.h"
@@ -41,9 +42,6 @@ constexpr RegisterName kRegisterNames[] = {
     {"IND", 0}, {"RTCC", 1}, {"WREG", 1}, {"PC", 2}, {"STATUS", 3}, {"FSR", 4}, {"RA", 5}, {"RB", 6},
     {"RC", 7},  {"RD", 8},   {"RE", 9},   {"W", kRegisterW},          {"M", kRegisterM},
 };
-
-// STATUS bits from bit 7 down, as flag letters.
-constexpr const char* kStatusFlags[8] = {"PA2", "PA1", "PA0", "TO", "PD", "Z", "DC", "C"};
 
 std::string Upper(std::string s) {
     for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -293,33 +291,7 @@ private:
 
     void Registers() {
         if (!RequireHalted()) return;
-        const ChipState& s = session_.State;
-        const auto& r = s.registers;
-        std::printf("PC %03X  W %02X  M %X  STATUS %02X", s.ProgramCounter, s.W & 0xFF, s.M, r[3] & 0xFF);
-        std::string flags;
-        for (int bit = 7; bit >= 0; --bit) {
-            if (r[3] & (1u << bit)) {
-                if (!flags.empty()) flags += ' ';
-                flags += kStatusFlags[7 - bit];
-            }
-        }
-        std::printf(" [%s]  FSR %02X  INT %d  SKIP %d\n", flags.c_str(), r[4] & 0xFF, s.IntFlag, s.SkipFlag);
-        const bool is52 = state_.family->is52();
-        const int ports = is52 ? 5 : ((state_.ChipImage[kExtFuseIndex] & 0x400) ? 3 : 2);
-        static constexpr const char* kPorts[5] = {"RA", "RB", "RC", "RD", "RE"};
-        std::printf("%s %02X", s.WAt1Flag ? "WREG" : "RTCC", r[1] & 0xFF);
-        for (int p = 0; p < ports; ++p) std::printf("  %s %02X", kPorts[p], r[5 + p] & 0xFF);
-        std::printf("\nglobal");
-        for (int a = 5 + ports; a < 16; ++a) std::printf(" %02X:%02X", a, r[a] & 0xFF);
-        std::printf("\n");
-        // Banked registers, one bank a line: 28 family the banks read, 52 all 16.
-        const int banks = is52 ? 16 : session_.BankCount;
-        for (int bank = 0; bank < banks; ++bank) {
-            const int base = is52 ? bank * 16 : (8 - banks + bank) * 32 + 16;
-            std::printf("bank %X", is52 ? bank : 8 - banks + bank);
-            for (int i = 0; i < 16; ++i) std::printf(" %02X", (is52 && bank == 0) ? 0 : r[base + i] & 0xFF);
-            std::printf("\n");
-        }
+        PrintRegisters(stdout, session_.State, state_, session_.BankCount);
     }
 
     // Register addresses and values are hex, as `regs` prints them ("0C:40").

@@ -52,12 +52,16 @@ struct KernelRun {
     }
 
     void Step() {
-        // The tool's side of the command bytes: one bit per strobe.
-        if (cpu.pc() == Word(receiveWaitHigh) && !bits.empty()) {
+        // The tool's side of the command bytes: one bit per strobe. The
+        // kernel may poll a wait a few times before a level passes the
+        // input synchroniser, so each level is driven once per wait.
+        if (cpu.pc() == Word(receiveWaitHigh) && !bits.empty() && !strobe) {
             cpu.SetPortInput(kPortA, std::uint8_t((bits.front() ? 0x02 : 0) | 0x04), 0x06);
             bits.pop_front();
-        } else if (cpu.pc() == Word(receiveWaitLow)) {
+            strobe = true;
+        } else if (cpu.pc() == Word(receiveWaitLow) && strobe) {
             cpu.SetPortInput(kPortA, 0x00, 0x06);
+            strobe = false;
         }
         cpu.Step();
     }
@@ -73,6 +77,7 @@ struct KernelRun {
     int size = 0, base = 0;
     int receiveWaitHigh = 83, receiveWaitLow = 89;
     std::deque<bool> bits;
+    bool strobe = false;
 };
 
 // Reads the report: the level of KOUT each time the kernel has driven a

@@ -1,0 +1,41 @@
+#include "apps/korvid/RegisterDump.h"
+
+#include <string>
+
+namespace korvid::cli {
+
+namespace {
+// STATUS bits from bit 7 down, as flag letters.
+constexpr const char* kStatusFlags[8] = {"PA2", "PA1", "PA0", "TO", "PD", "Z", "DC", "C"};
+}  // namespace
+
+void PrintRegisters(std::FILE* out, const ChipState& s, const AssemblyState& state, int bankCount) {
+    const auto& r = s.registers;
+    std::fprintf(out, "PC %03X  W %02X  M %X  STATUS %02X", s.ProgramCounter, s.W & 0xFF, s.M, r[3] & 0xFF);
+    std::string flags;
+    for (int bit = 7; bit >= 0; --bit) {
+        if (r[3] & (1u << bit)) {
+            if (!flags.empty()) flags += ' ';
+            flags += kStatusFlags[7 - bit];
+        }
+    }
+    std::fprintf(out, " [%s]  FSR %02X  INT %d  SKIP %d\n", flags.c_str(), r[4] & 0xFF, s.IntFlag, s.SkipFlag);
+    const bool is52 = state.family->is52();
+    const int ports = is52 ? 5 : ((state.ChipImage[kExtFuseIndex] & 0x400) ? 3 : 2);
+    static constexpr const char* kPorts[5] = {"RA", "RB", "RC", "RD", "RE"};
+    std::fprintf(out, "%s %02X", s.WAt1Flag ? "WREG" : "RTCC", r[1] & 0xFF);
+    for (int p = 0; p < ports; ++p) std::fprintf(out, "  %s %02X", kPorts[p], r[5 + p] & 0xFF);
+    std::fprintf(out, "\nglobal");
+    for (int a = 5 + ports; a < 16; ++a) std::fprintf(out, " %02X:%02X", a, r[a] & 0xFF);
+    std::fprintf(out, "\n");
+    // Banked registers, one bank a line: 28 family the banks read, 52 all 16.
+    const int banks = is52 ? 16 : bankCount;
+    for (int bank = 0; bank < banks; ++bank) {
+        const int base = is52 ? bank * 16 : (8 - banks + bank) * 32 + 16;
+        std::fprintf(out, "bank %X", is52 ? bank : 8 - banks + bank);
+        for (int i = 0; i < 16; ++i) std::fprintf(out, " %02X", (is52 && bank == 0) ? 0 : r[base + i] & 0xFF);
+        std::fprintf(out, "\n");
+    }
+}
+
+}  // namespace korvid::cli

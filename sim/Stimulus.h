@@ -1,0 +1,135 @@
+// Stimulus files: pin levels applied to the emulated chip from outside on a
+// schedule. A line-based text format:
+//
+//   # comment
+//   at TIME PIN = 0|1|z          one pin (z: released, no longer driven)
+//   at TIME PORT = VALUE         all pins of a port
+//   clock PIN period TIME [duty N%] [from TIME] [until TIME]
+//   uart PIN BAUD at TIME "text"   8N1 frames into a pin that idles high
+//
+// TIME is a number with a unit: s, ms, us, ns or c (instruction cycles).
+// Pins are RA.0 .. RE.7, ports RA .. RE, as the chip has them.
+//
+// Parsing keeps the file's statements; the schedule turns them into pin
+// events in cycle order as the simulation asks for them, so a clock that
+// runs for the whole simulation costs no memory.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "family/Family.h"
+
+namespace korvid {
+
+// A time as the file gives it: picoseconds, or instruction cycles.
+struct StimulusTime {
+    std::uint64_t value = 0;
+    bool cycles = false;
+};
+
+// How times turn into instruction cycles: the oscillator and the clocks per
+// instruction cycle (1 turbo, 4 compatible).
+struct SimTimeBase {
+    std::uint32_t clockHz = 50'000'000;
+    int clocksPerCycle = 1;
+    // The first cycle at or after the time.
+    std::uint64_t CycleAt(StimulusTime t) const;
+    // Picoseconds from power-on to the start of `cycle` (rounded).
+    std::uint64_t Picoseconds(std::uint64_t cycle) const;
+};
+
+// Parses "10us", "2000c", "1.5ms": the text must be a whole time.
+bool ParseStimulusTime(const std::string& text, StimulusTime& time, std::string& message);
+
+struct StimulusError {
+    int line;
+    int column;
+    std::string message;
+};
+
+struct StimulusStatement {
+    enum class Kind : std::uint8_t { Set, Clock, Uart } kind = Kind::Set;
+    int line = 0;
+    int port = 0;
+    std::uint8_t mask = 0;      // the pins concerned
+    std::uint8_t level = 0;     // Set: their levels
+    bool release = false;       // Set: stop driving them
+    StimulusTime at;            // Set: when; Uart: first start bit
+    StimulusTime period;        // Clock
+    int dutyPercent = 50;       // Clock: high part of the period
+    StimulusTime from;          // Clock: first rising edge
+    StimulusTime until;         // Clock: no edge at or after (hasUntil)
+    bool hasUntil = false;
+    int timingColumn = 0;       // Clock: of the period; Uart: of the baud rate
+    std::uint32_t baud = 0;     // Uart
+    std::string text;           // Uart: the bytes sent
+};
+
+struct Stimulus {
+    std::vector<StimulusStatement> statements;
+};
+
+// The pins a stimulus may name: bonded pins by port (0 = RA .. 4 = RE; a
+// mask of 0 means the port does not exist).
+struct StimulusPins {
+    std::uint8_t bonded[5] = {};
+    static StimulusPins Of(const Family& family, int portCount);
+};
+
+// Parses the text of a stimulus file. Returns false with every error (the
+// first of each line) when the text is not valid; nothing then runs.
+bool ParseStimulus(const std::string& text, const StimulusPins& pins, Stimulus& out,
+                   std::vector<StimulusError>& errors);
+
+// Errors of statements that the clock makes impossible to follow: a clock
+// period under two instruction cycles, a UART bit under one (the
+// simulation would spend its time on edges nobody can see).
+bool CheckStimulusTiming(const Stimulus& stimulus, SimTimeBase base, std::vector<StimulusError>& errors);
+
+// Names of pins and ports for messages and waveforms: "RB", "RB.6".
+std::string PortName(int port);
+// Parses "RB.6" into port and bit; false when it is not a pin name.
+bool ParsePinName(const std::string& text, int& port, int& bit);
+
+// One change of driven levels: the pins of `mask` on `port` take `level`
+// (or are released) from `cycle` on.
+struct PinEvent {
+    std::uint64_t cycle = 0;
+    int port = 0;
+    std::uint8_t mask = 0;
+    std::uint8_t level = 0;
+    bool release = false;
+};
+
+// The events of a stimulus in cycle order (file order within a cycle),
+// generated as they are taken.
+class StimulusSchedule {
+public:
+    StimulusSchedule() = default;
+    StimulusSchedule(const Stimulus& stimulus, SimTimeBase base);
+
+    bool empty() const;
+    // Cycle of the next event (~0 when none is left).
+    std::uint64_t NextCycle() const;
+    // Takes the next event; false when none is left.
+    bool Take(PinEvent& event);
+
+private:
+    // One generator: a fixed list (Set statements), a clock or a UART.
+    struct Source {
+        StimulusStatement st;
+        std::uint64_t next = ~0ull;   // cycle of the next event
+        std::uint64_t index = 0;      // clock: edge number; uart: bit number
+        std::vector<PinEvent> fixed;  // Set statements, sorted
+        bool isFixed = false;
+        PinEvent Current() const;
+        void Advance(const SimTimeBase& base);
+        void Compute(const SimTimeBase& base);
+    };
+    std::vector<Source> sources_;
+    SimTimeBase base_;
+};
+
+}  // namespace korvid
