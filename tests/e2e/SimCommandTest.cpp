@@ -19,6 +19,7 @@ using test::RunResult;
 using test::TempDir;
 
 std::string Korvid() { return test::BinaryPath("apps/korvid/korvid"); }
+std::vector<std::string> FilesIn(const std::string& path);
 
 void WriteText(const std::string& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary);
@@ -425,6 +426,34 @@ TEST(SimExamples, DISABLED_Sx52TimerPwmDutyFollowsTheStimulus) {
     };
     EXPECT_EQ(highTime(20'000'000), 100 * 20'000u);
     EXPECT_EQ(highTime(150'000'000), 300 * 20'000u);
+}
+
+// A long run stopped by a signal prints its state, keeps the waveform up
+// to there (complete, no temporary file left) and exits 1.
+TEST(SimCommand, SignalEndsALongRunWithAWholeWaveform) {
+    TempDir dir;
+    // RB.0 toggles about every 1,030 cycles, keeping the dump small.
+    WriteText(dir.File("t.src"),
+              "        DEVICE  SX28L, TURBO, STACKX_OPTIONX\n"
+              "        RESET   start\n"
+              "        ORG     0\n"
+              "start   MOV     !RB, #%1111_1110\n"
+              "        MOV     W, #1\n"
+              "loop    XOR     RB, W\n"
+              "        CLR     08h\n"
+              ":wait   DJNZ    08h, :wait\n"
+              "        JMP     loop\n");
+    const std::string command = "'" + Korvid() + "' sim '" + dir.File("t.src") + "' --for 1000s --vcd '" +
+                                dir.File("t.vcd") + "' > '" + dir.File("out") + "' 2> '" + dir.File("err") +
+                                "' & p=$!; sleep 0.5; kill -TERM $p; wait $p; echo $?";
+    const RunResult r = RunChild({"/bin/sh", "-c", command}, {}, 60);
+    EXPECT_EQ(r.out, "1\n");
+    EXPECT_NE(ReadText(dir.File("out")).find("stop interrupted"), std::string::npos);
+    EXPECT_NE(ReadText(dir.File("err")).find("interrupted"), std::string::npos);
+    const Waveform w = ReadVcd(ReadText(dir.File("t.vcd")));
+    ASSERT_TRUE(w.ok);
+    EXPECT_GT(Edges(w, "RB0", '1').size(), 100u);
+    EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"err", "out", "t.src", "t.vcd"}));
 }
 
 std::vector<std::string> FilesIn(const std::string& path) {
