@@ -407,15 +407,17 @@ TEST(SimExamples, SerialTransmitterTextAppearsWithUartOut) {
     EXPECT_EQ(r.err, "");
 }
 
-// Needs the emulation of timer T1 (PWM mode on RB.6): 300 cycles low and
-// 100 high until RB.0 rises at 100 us, then 100 low and 300 high.
-TEST(SimExamples, DISABLED_Sx52TimerPwmDutyFollowsTheStimulus) {
+// Timer T1 in PWM mode on RB.6: 300 cycles low and 100 high until RB.0
+// rises at 100 us, then 100 low and 300 high.
+TEST(SimExamples, Sx52TimerPwmDutyFollowsTheStimulus) {
     TempDir dir;
     const RunResult r = Sim({"--family", "52", Example("sx52_pwm.src"), "--stimulus", Example("sx52_pwm.stim"),
                              "--for", "200us", "--vcd", dir.File("p.vcd")});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const Waveform w = ReadVcd(ReadText(dir.File("p.vcd")));
     const auto rise = Edges(w, "RB6", '1'), fall = Edges(w, "RB6", '0');
+    // TODO(issue 14): remove once the emulator's T1 timer has been merged.
+    if (rise.empty()) GTEST_SKIP() << "the emulator has no T1 timer yet";
     ASSERT_GE(rise.size(), 20u);
     auto highTime = [&](std::uint64_t after) -> std::uint64_t {
         for (std::size_t i = 0; i < rise.size(); ++i)
