@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <map>
@@ -456,6 +458,25 @@ TEST(SimCommand, SignalEndsALongRunWithAWholeWaveform) {
     ASSERT_TRUE(w.ok);
     EXPECT_GT(Edges(w, "RB0", '1').size(), 100u);
     EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"err", "out", "t.src", "t.vcd"}));
+}
+
+// Replacing a waveform keeps what the user set up: a link stays a link to
+// the new file, and the old file's permissions stay.
+TEST(SimCommand, WaveformReplacesALinksTargetAndKeepsItsPermissions) {
+    TempDir dir;
+    WriteText(dir.File("t.src"), Toggler(true));
+    WriteText(dir.File("real.vcd"), "old");
+    ASSERT_EQ(::chmod(dir.File("real.vcd").c_str(), 0640), 0);
+    ASSERT_EQ(::symlink("real.vcd", dir.File("link.vcd").c_str()), 0);
+    const RunResult r = Sim({dir.File("t.src"), "--cycles", "100", "--vcd", dir.File("link.vcd")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    struct stat st {};
+    ASSERT_EQ(::lstat(dir.File("link.vcd").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(::stat(dir.File("real.vcd").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_TRUE(ReadVcd(ReadText(dir.File("real.vcd"))).ok);
+    EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"link.vcd", "real.vcd", "t.src"}));
 }
 
 std::vector<std::string> FilesIn(const std::string& path) {
