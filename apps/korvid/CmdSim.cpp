@@ -138,6 +138,8 @@ int RunSim(const std::vector<std::string>& args) {
     }
     const auto stimulusPath = options.Value("--stimulus");
     const auto vcdPath = options.Value("--vcd");
+    if (stimulusPath && *stimulusPath == std::string(kStdStreamName) && program == std::string(kStdStreamName))
+        return UsageError(kCommand, "the program and the stimulus cannot both come from standard input");
     const auto vcdRegs = options.Value("--vcd-reg");
     if (vcdRegs && !vcdPath) return UsageError(kCommand, "--vcd-reg needs --vcd");
     if (vcdPath && *vcdPath == std::string(kStdStreamName))
