@@ -113,6 +113,10 @@ SxStop SimDriver::RunTo(std::uint64_t endCycle) {
             return stop;
         }
         if (cpu_.cycles() >= limit) Reached();
+        if (interrupted()) {
+            Reached();
+            return SxStop::Trap;
+        }
         if (stop == SxStop::Sleep && cpu_.cycles() >= endCycle) {
             ApplyDue();  // an edge due now may still wake the chip
             if (cpu_.sleeping()) return SxStop::Sleep;

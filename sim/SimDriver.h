@@ -5,6 +5,7 @@
 // the current levels, so memory stays flat for any run length.
 #pragma once
 
+#include <csignal>
 #include <cstdint>
 #include <vector>
 
@@ -73,6 +74,10 @@ public:
 
     // The largest slice the driver runs between reports to the sinks.
     std::uint64_t sliceCycles = 1'000'000;
+    // When set and non-zero (a signal handler's flag), RunTo stops after
+    // the slice it is in and returns Trap.
+    const volatile std::sig_atomic_t* interrupt = nullptr;
+    bool interrupted() const { return interrupt && *interrupt; }
 
 private:
     void PinsChanged(int port, std::uint8_t levels, std::uint64_t cycle) override;

@@ -20,11 +20,29 @@ bool VcdWriter::Open(const std::string& path, const std::string& scope, const St
     base_ = base;
     pins_ = bonded;
     struct stat st {};
-    if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    const bool exists = stat(path.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode)) {
         message = "cannot write " + path + ": it is a folder";
         return false;
     }
-    temp_ = path + ".XXXXXX";
+    direct_ = exists && !S_ISREG(st.st_mode);
+    if (direct_) {
+        // A device or FIFO is written in place, as every output of the tools.
+        file_ = std::fopen(path.c_str(), "w");
+        if (!file_) {
+            message = "cannot write " + path + ": " + std::strerror(errno);
+            return false;
+        }
+        return WriteHeader(scope, registers, base);
+    }
+    // A link is followed: its target is replaced and the link stays.
+    if (exists) {
+        if (char* real = realpath(path.c_str(), nullptr)) {
+            path_ = real;
+            std::free(real);
+        }
+    }
+    temp_ = path_ + ".XXXXXX";
     std::string name = temp_;
     const int fd = mkstemp(name.data());
     if (fd < 0) {
@@ -32,9 +50,10 @@ bool VcdWriter::Open(const std::string& path, const std::string& scope, const St
         return false;
     }
     temp_ = name;
+    // The old file's permissions, else those of a new file.
     const mode_t mask = umask(0);
     umask(mask);
-    fchmod(fd, 0666 & ~mask);
+    fchmod(fd, exists ? (st.st_mode & 07777) : (0666 & ~mask));
     file_ = fdopen(fd, "w");
     if (!file_) {
         message = "cannot write " + path + ": " + std::strerror(errno);
@@ -42,6 +61,10 @@ bool VcdWriter::Open(const std::string& path, const std::string& scope, const St
         unlink(temp_.c_str());
         return false;
     }
+    return WriteHeader(scope, registers, base);
+}
+
+bool VcdWriter::WriteHeader(const std::string& scope, const std::vector<std::string>& registers, SimTimeBase base) {
     out_.reserve(1 << 17);
     std::fprintf(file_, "$version korvid sim $end\n$timescale 1ps $end\n$scope module %s $end\n", scope.c_str());
     for (int p = 0; p < 5; ++p)
@@ -137,10 +160,14 @@ bool VcdWriter::Commit(std::uint64_t endCycle, std::string& message) {
     if (!file_) return false;
     Stamp(endCycle);
     Drain();
-    bool ok = !failed_ && std::fflush(file_) == 0 && !std::ferror(file_) && fsync(fileno(file_)) == 0;
+    bool ok = !failed_ && std::fflush(file_) == 0 && !std::ferror(file_) && (direct_ || fsync(fileno(file_)) == 0);
     const int err = errno;
     ok = std::fclose(file_) == 0 && ok;
     file_ = nullptr;
+    if (direct_) {
+        if (!ok) message = "cannot write " + path_ + ": " + std::strerror(err);
+        return ok;
+    }
     if (ok && std::rename(temp_.c_str(), path_.c_str()) == 0) {
         temp_.clear();
         return true;

@@ -42,6 +42,7 @@ public:
     void Abandon();
 
 private:
+    bool WriteHeader(const std::string& scope, const std::vector<std::string>& registers, SimTimeBase base);
     void Stamp(std::uint64_t cycle);
     std::uint64_t Picoseconds(std::uint64_t cycle) const;
     void Put(const char* text, std::size_t size);
@@ -60,6 +61,7 @@ private:
     bool stamped_ = false;
     std::uint64_t stampCycle_ = 0;
     bool failed_ = false;
+    bool direct_ = false;  // a device or FIFO, written in place
 };
 
 }  // namespace korvid

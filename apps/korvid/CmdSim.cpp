@@ -5,6 +5,7 @@
 // the program's serial output decoded (--uart-out); then prints the final
 // registers as `korvid debug`'s `regs` does, the cycle count and the time.
 #include <cctype>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -28,6 +29,9 @@ constexpr const char* kCommand = "sim";
 constexpr std::size_t kMaxStimulusBytes = 64u << 20;
 // Without --cycles or --for, --until-break gives up after this much time.
 constexpr std::uint64_t kDefaultBreakLimitPs = 10'000'000'000'000ull;  // 10 s
+
+volatile std::sig_atomic_t g_interrupted = 0;
+void OnInterrupt(int) { g_interrupted = 1; }
 
 bool ParseCount(const std::string& text, std::uint64_t& value, std::uint64_t max) {
     std::string t;
@@ -134,6 +138,8 @@ int RunSim(const std::vector<std::string>& args) {
     }
     const auto stimulusPath = options.Value("--stimulus");
     const auto vcdPath = options.Value("--vcd");
+    if (stimulusPath && *stimulusPath == std::string(kStdStreamName) && program == std::string(kStdStreamName))
+        return UsageError(kCommand, "the program and the stimulus cannot both come from standard input");
     const auto vcdRegs = options.Value("--vcd-reg");
     if (vcdRegs && !vcdPath) return UsageError(kCommand, "--vcd-reg needs --vcd");
     if (vcdPath && *vcdPath == std::string(kStdStreamName))
@@ -246,7 +252,17 @@ int RunSim(const std::vector<std::string>& args) {
     std::uint64_t end = cycles;
     if (forText) end = base.CycleAt(forTime);
     if (!cyclesText && !forText) end = base.CycleAt({kDefaultBreakLimitPs, false});
+    // Ctrl-C ends a long run early: the state so far is printed, the
+    // waveform so far is kept, and the exit status says it did not finish.
+    driver.interrupt = &g_interrupted;
+    struct sigaction sa {}, oldInt {}, oldTerm {};
+    sa.sa_handler = OnInterrupt;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, &oldInt);
+    sigaction(SIGTERM, &sa, &oldTerm);
     const SxStop stop = driver.RunTo(end);
+    sigaction(SIGINT, &oldInt, nullptr);
+    sigaction(SIGTERM, &oldTerm, nullptr);
 
     int status = kExitOk;
     if (vcd.isOpen()) {
@@ -258,12 +274,19 @@ int RunSim(const std::vector<std::string>& args) {
     }
     if (!lastNewline) std::fputc('\n', stdout);
     PrintRegisters(stdout, StateOf(cpu), s, cpu.config().bankCount);
-    const char* how = stop == SxStop::Breakpoint ? "break" : cpu.sleeping() ? "sleeping" : "limit";
+    const bool interrupted = driver.interrupted();
+    const char* how = interrupted                    ? "interrupted"
+                      : stop == SxStop::Breakpoint ? "break"
+                      : cpu.sleeping()             ? "sleeping"
+                                                   : "limit";
     std::printf("cycles %llu  time %s  stop %s", static_cast<unsigned long long>(cpu.cycles()),
                 FormatTime(base.Picoseconds(cpu.cycles())).c_str(), how);
     if (stop == SxStop::Breakpoint) std::printf(" %03X", s.BreakAddress);
     std::printf("\n");
-    if (untilBreak && stop != SxStop::Breakpoint) {
+    if (interrupted) {
+        PrintError("interrupted before the end of the run");
+        status = kExitFailure;
+    } else if (untilBreak && stop != SxStop::Breakpoint) {
         PrintError("the BREAK address was not reached");
         status = kExitFailure;
     }

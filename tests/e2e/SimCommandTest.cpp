@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <map>
@@ -19,6 +21,7 @@ using test::RunResult;
 using test::TempDir;
 
 std::string Korvid() { return test::BinaryPath("apps/korvid/korvid"); }
+std::vector<std::string> FilesIn(const std::string& path);
 
 void WriteText(const std::string& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary);
@@ -406,15 +409,17 @@ TEST(SimExamples, SerialTransmitterTextAppearsWithUartOut) {
     EXPECT_EQ(r.err, "");
 }
 
-// Needs the emulation of timer T1 (PWM mode on RB.6): 300 cycles low and
-// 100 high until RB.0 rises at 100 us, then 100 low and 300 high.
-TEST(SimExamples, DISABLED_Sx52TimerPwmDutyFollowsTheStimulus) {
+// Timer T1 in PWM mode on RB.6: 300 cycles low and 100 high until RB.0
+// rises at 100 us, then 100 low and 300 high.
+TEST(SimExamples, Sx52TimerPwmDutyFollowsTheStimulus) {
     TempDir dir;
     const RunResult r = Sim({"--family", "52", Example("sx52_pwm.src"), "--stimulus", Example("sx52_pwm.stim"),
                              "--for", "200us", "--vcd", dir.File("p.vcd")});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const Waveform w = ReadVcd(ReadText(dir.File("p.vcd")));
     const auto rise = Edges(w, "RB6", '1'), fall = Edges(w, "RB6", '0');
+    // TODO(issue 14): remove once the emulator's T1 timer has been merged.
+    if (rise.empty()) GTEST_SKIP() << "the emulator has no T1 timer yet";
     ASSERT_GE(rise.size(), 20u);
     auto highTime = [&](std::uint64_t after) -> std::uint64_t {
         for (std::size_t i = 0; i < rise.size(); ++i)
@@ -425,6 +430,53 @@ TEST(SimExamples, DISABLED_Sx52TimerPwmDutyFollowsTheStimulus) {
     };
     EXPECT_EQ(highTime(20'000'000), 100 * 20'000u);
     EXPECT_EQ(highTime(150'000'000), 300 * 20'000u);
+}
+
+// A long run stopped by a signal prints its state, keeps the waveform up
+// to there (complete, no temporary file left) and exits 1.
+TEST(SimCommand, SignalEndsALongRunWithAWholeWaveform) {
+    TempDir dir;
+    // RB.0 toggles about every 1,030 cycles, keeping the dump small.
+    WriteText(dir.File("t.src"),
+              "        DEVICE  SX28L, TURBO, STACKX_OPTIONX\n"
+              "        RESET   start\n"
+              "        ORG     0\n"
+              "start   MOV     !RB, #%1111_1110\n"
+              "        MOV     W, #1\n"
+              "loop    XOR     RB, W\n"
+              "        CLR     08h\n"
+              ":wait   DJNZ    08h, :wait\n"
+              "        JMP     loop\n");
+    const std::string command = "'" + Korvid() + "' sim '" + dir.File("t.src") + "' --for 1000s --vcd '" +
+                                dir.File("t.vcd") + "' > '" + dir.File("out") + "' 2> '" + dir.File("err") +
+                                "' & p=$!; sleep 0.5; kill -TERM $p; wait $p; echo $?";
+    const RunResult r = RunChild({"/bin/sh", "-c", command}, {}, 60);
+    EXPECT_EQ(r.out, "1\n");
+    EXPECT_NE(ReadText(dir.File("out")).find("stop interrupted"), std::string::npos);
+    EXPECT_NE(ReadText(dir.File("err")).find("interrupted"), std::string::npos);
+    const Waveform w = ReadVcd(ReadText(dir.File("t.vcd")));
+    ASSERT_TRUE(w.ok);
+    EXPECT_GT(Edges(w, "RB0", '1').size(), 100u);
+    EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"err", "out", "t.src", "t.vcd"}));
+}
+
+// Replacing a waveform keeps what the user set up: a link stays a link to
+// the new file, and the old file's permissions stay.
+TEST(SimCommand, WaveformReplacesALinksTargetAndKeepsItsPermissions) {
+    TempDir dir;
+    WriteText(dir.File("t.src"), Toggler(true));
+    WriteText(dir.File("real.vcd"), "old");
+    ASSERT_EQ(::chmod(dir.File("real.vcd").c_str(), 0640), 0);
+    ASSERT_EQ(::symlink("real.vcd", dir.File("link.vcd").c_str()), 0);
+    const RunResult r = Sim({dir.File("t.src"), "--cycles", "100", "--vcd", dir.File("link.vcd")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    struct stat st {};
+    ASSERT_EQ(::lstat(dir.File("link.vcd").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(::stat(dir.File("real.vcd").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_TRUE(ReadVcd(ReadText(dir.File("real.vcd"))).ok);
+    EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"link.vcd", "real.vcd", "t.src"}));
 }
 
 std::vector<std::string> FilesIn(const std::string& path) {
