@@ -305,7 +305,7 @@ private:
         }
         std::printf(" [%s]  FSR %02X  INT %d  SKIP %d\n", flags.c_str(), r[4] & 0xFF, s.IntFlag, s.SkipFlag);
         const bool is52 = state_.family->is52();
-        const int ports = is52 ? 5 : ((state_.ChipImage[kExtFuseIndex] & 0x400) ? 3 : 2);
+        const int ports = session_.Target.portCount;
         static constexpr const char* kPorts[5] = {"RA", "RB", "RC", "RD", "RE"};
         std::printf("%s %02X", s.WAt1Flag ? "WREG" : "RTCC", r[1] & 0xFF);
         for (int p = 0; p < ports; ++p) std::printf("  %s %02X", kPorts[p], r[5 + p] & 0xFF);
@@ -313,7 +313,7 @@ private:
         for (int a = 5 + ports; a < 16; ++a) std::printf(" %02X:%02X", a, r[a] & 0xFF);
         std::printf("\n");
         // Banked registers, one bank a line: 28 family the banks read, 52 all 16.
-        const int banks = is52 ? 16 : session_.BankCount;
+        const int banks = session_.BankCount;
         for (int bank = 0; bank < banks; ++bank) {
             const int base = is52 ? bank * 16 : (8 - banks + bank) * 32 + 16;
             std::printf("bank %X", is52 ? bank : 8 - banks + bank);

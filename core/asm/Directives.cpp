@@ -66,13 +66,7 @@ void Device(AsmWork& w) {
         used = static_cast<std::uint16_t>(used | mask);
         s.ChipImage[ext ? kExtFuseIndex : kFuseIndex] ^= pattern;
     } while (NextListItem(w));
-    if (w.family->addressMaskFromExtFuse) {
-        switch (s.ChipImage[kExtFuseIndex] & 3) {
-            case 0: w.AddressMask = 0x1FF; break;
-            case 1: w.AddressMask = 0x3FF; break;
-            default: w.AddressMask = 0x7FF; break;
-        }
-    }
+    if (w.family->memoryFromExtFuse) w.AddressMask = LayoutOf(*w.family, s.ChipImage[kExtFuseIndex]).addressMask;
 }
 
 void Id(AsmWork& w) {

@@ -15,13 +15,6 @@
 
 namespace korvid {
 
-// Run-mode words of the resume payload.
-inline constexpr std::uint16_t kModeStep = 0xF7EB;     // one instruction
-inline constexpr std::uint16_t kModeToBreak = 0xF7E9;  // run until the breakpoint
-inline constexpr std::uint16_t kModeFree = 0xEAEA;     // run freely
-inline constexpr std::uint16_t kModeReset = 0xEFEF;    // reset while halted
-inline constexpr std::uint16_t kModeResync = 0xF7F7;   // apply registers, halt at once
-
 inline constexpr std::uint32_t kNoBreakpoint = 4096;
 inline constexpr std::uint32_t kResyncTimeoutMs = 1000;
 
@@ -73,6 +66,8 @@ public:
     std::uint16_t LastMode = 0;
     std::uint8_t LastRunState = 0;
     bool FirstRefresh = true;
+    // The target's layout at Begin, and the two figures of it the views read.
+    Layout Target;
     int ProgramSize = 2048;
     int BankCount = 8;
 
@@ -101,7 +96,7 @@ public:
     void SetViews(DebugViews* views) { views_ = views ? views : &noViews_; }
 
 private:
-    void ReadHeader(bool is52);
+    void ReadHeader();
 
     Link& link_;
     AssemblyState& state_;
