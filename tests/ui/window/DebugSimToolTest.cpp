@@ -24,9 +24,7 @@ class DebugSimToolTest : public QObject {
 
 private slots:
     void debugThroughThePty_data() {
-        QTest::addColumn<int>("family");
-        QTest::newRow("28L") << 0;
-        QTest::newRow("52") << 1;
+        FamilyRows();
     }
     void debugThroughThePty();
 };

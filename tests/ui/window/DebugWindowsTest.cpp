@@ -138,14 +138,9 @@ void DoubleClickAt(QWidget& w, QPoint p) {
 
 class DebugWindowsTest : public QObject {
     Q_OBJECT
-    static void families_data() {
-        QTest::addColumn<int>("family");
-        QTest::newRow("28L") << 0;
-        QTest::newRow("52") << 1;
-    }
 
 private slots:
-    void firstHaltThenSteps_data() { families_data(); }
+    void firstHaltThenSteps_data() { FamilyRows(); }
     void firstHaltThenSteps() {
         QFETCH(int, family);
         DebugIde d(FamilyByIndex(family));
@@ -210,7 +205,7 @@ private slots:
         QVERIFY(d.ide.editor().Item("EditTextBiggerItem")->isEnabled());
     }
 
-    void walkHopJogAndStop_data() { families_data(); }
+    void walkHopJogAndStop_data() { FamilyRows(); }
     void walkHopJogAndStop() {
         QFETCH(int, family);
         DebugIde d(FamilyByIndex(family));
@@ -242,7 +237,7 @@ private slots:
 
     // Time passes after each halt: many ticks follow, and they only poll
     // (two bytes each); the marks of the halt stay until the next one.
-    void haltsAreHandledOnceAndMarksPersist_data() { families_data(); }
+    void haltsAreHandledOnceAndMarksPersist_data() { FamilyRows(); }
     void haltsAreHandledOnceAndMarksPersist() {
         QFETCH(int, family);
         DebugIde d(FamilyByIndex(family));
@@ -359,7 +354,7 @@ private slots:
         QCOMPARE(d.chip().ProgramCounter, kStart + 2);  // one instruction on, still the DJNZ line
     }
 
-    void runPollAndReset_data() { families_data(); }
+    void runPollAndReset_data() { FamilyRows(); }
     void runPollAndReset() {
         QFETCH(int, family);
         DebugIde d(FamilyByIndex(family));
@@ -407,7 +402,7 @@ private slots:
         QCOMPARE(d.chip().ProgramCounter, std::uint32_t(d.size() - 1));
     }
 
-    void registerEdits_data() { families_data(); }
+    void registerEdits_data() { FamilyRows(); }
     void registerEdits() {
         QFETCH(int, family);
         DebugIde d(FamilyByIndex(family));
@@ -460,7 +455,7 @@ private slots:
         QCOMPARE(Pixel(r, r.FlagRect(true).topLeft() + QPoint(2, 2)), QColor(Qt::blue));
     }
 
-    void breakpointAndProgramCounterByMouse_data() { families_data(); }
+    void breakpointAndProgramCounterByMouse_data() { FamilyRows(); }
     void breakpointAndProgramCounterByMouse() {
         QFETCH(int, family);
         DebugIde d(FamilyByIndex(family));
@@ -495,7 +490,7 @@ private slots:
         QCOMPARE(d.chip().Breakpoint, 4096u);
     }
 
-    void watchEdits_data() { families_data(); }
+    void watchEdits_data() { FamilyRows(); }
     void watchEdits() {
         QFETCH(int, family);
         DebugIde d(FamilyByIndex(family));
@@ -553,7 +548,7 @@ private slots:
         QCOMPARE(d.reg(0x0C), 0xFEu);
     }
 
-    void linkFailureClosesTheWindows_data() { families_data(); }
+    void linkFailureClosesTheWindows_data() { FamilyRows(); }
     void linkFailureClosesTheWindows() {
         QFETCH(int, family);
         DebugIde d(FamilyByIndex(family));
@@ -593,7 +588,7 @@ private slots:
         QCOMPARE(d.chip().ProgramCounter, std::uint32_t(d.size() - 1));
         QVERIFY(d.ide.device->written.size() - erases < 400);  // no programming sequence
     }
-    void examplePrograms_data() { families_data(); }
+    void examplePrograms_data() { FamilyRows(); }
     void examplePrograms() {
         QFETCH(int, family);
         const Family& f = FamilyByIndex(family);
@@ -630,7 +625,7 @@ private slots:
         QCOMPARE(d.code().RowStyle(row), CodeRowStyle::Current);
     }
 
-    void sxcSession_data() { families_data(); }
+    void sxcSession_data() { FamilyRows(); }
     void sxcSession() {
         QFETCH(int, family);
         const Family& f = FamilyByIndex(family);
@@ -740,7 +735,7 @@ private slots:
                 QVERIFY(shot.save(QDir(QString::fromLocal8Bit(dir)).filePath(f.is52() ? "debug-52.png" : "debug-28l.png")));
         }
     }
-    void sleepingChipAndEscape_data() { families_data(); }
+    void sleepingChipAndEscape_data() { FamilyRows(); }
     void sleepingChipAndEscape() {
         QFETCH(int, family);
         const Family& f = FamilyByIndex(family);

@@ -27,9 +27,7 @@ private slots:
 };
 
 void DeviceSimToolTest::programVerifyReadThroughThePty_data() {
-    QTest::addColumn<int>("family");
-    QTest::newRow("28L") << 0;
-    QTest::newRow("52") << 1;
+    FamilyRows();
 }
 
 void DeviceSimToolTest::programVerifyReadThroughThePty() {

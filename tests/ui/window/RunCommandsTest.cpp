@@ -12,11 +12,6 @@ using namespace korvid::test;
 
 class RunCommandsTest : public QObject {
     Q_OBJECT
-    static void families_data() {
-        QTest::addColumn<int>("family");
-        QTest::newRow("28L") << 0;
-        QTest::newRow("52") << 1;
-    }
 
 private slots:
     void assembleReportsInTheStatusBar() {
@@ -33,7 +28,7 @@ private slots:
         QCOMPARE(ide.text().Text().substr(std::size_t(s), std::size_t(e - s)), std::string("nowhere"));
     }
 
-    void programShowsProgress_data() { families_data(); }
+    void programShowsProgress_data() { FamilyRows(); }
     void programShowsProgress() {
         QFETCH(int, family);
         TestIde ide(FamilyByIndex(family), {}, true, true);

@@ -144,6 +144,12 @@ void ModalDriver::Poll() {
 
 const Family& FamilyByIndex(int index) { return index ? Sx52Family() : Sx28lFamily(); }
 
+void FamilyRows() {
+    QTest::addColumn<int>("family");
+    QTest::newRow("28L") << 0;
+    QTest::newRow("52") << 1;
+}
+
 QString SimulatedToolPath() {
     const QString sim = QCoreApplication::applicationDirPath() + QStringLiteral("/../../apps/korvid-sim/korvid-sim");
     return QFileInfo(sim).isExecutable() ? sim : QString();

@@ -85,6 +85,9 @@ private:
 
 // Family parameter for data-driven window tests.
 const Family& FamilyByIndex(int index);
+// The data rows of a test that runs for both families: a "family" column
+// holding the index FamilyByIndex takes, one row a family.
+void FamilyRows();
 
 // The built korvid-sim next to the test programs; empty when it is not built.
 QString SimulatedToolPath();
