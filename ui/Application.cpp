@@ -69,7 +69,9 @@ TEditorForm* CreateForms(Shell& shell, const QStringList& arguments) {
 }
 
 void DestroyForms(Shell& shell) {
-    // Reverse order of creation; the main window last.
+    // The reverse of the 28L build's creation order in both builds (the 52
+    // build creates Configure last; it is deleted here among the others),
+    // the main window last, then every pointer cleared.
     delete shell.sxc;
     delete shell.ircForm;
     delete shell.help;
