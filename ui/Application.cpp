@@ -65,6 +65,10 @@ TEditorForm* CreateForms(Shell& shell, const QStringList& arguments) {
             case K::SXC: shell.sxc = Secondary(new TSXCForm(shell)); break;
         }
     }
+    // The debugger windows follow the debug session, not each other.
+    shell.debug->Attach(DebugViews::Registers, shell.registers);
+    shell.debug->Attach(DebugViews::Code, shell.code);
+    shell.debug->Attach(DebugViews::Watch, shell.watch);
     return shell.editor;
 }
 

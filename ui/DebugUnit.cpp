@@ -331,21 +331,21 @@ void TDebugForm::RegistersButtonClick() {
     if (!shell_.registers) return;
     shell_.registers->show();
     shell_.registers->raise();
-    shell_.registers->RefreshView(true);
+    Repaint(Registers, true);
 }
 
 void TDebugForm::CodeButtonClick() {
     if (!shell_.code) return;
     shell_.code->show();
     shell_.code->raise();
-    shell_.code->RefreshView(true);
+    Repaint(Code, true);
 }
 
 void TDebugForm::WatchButtonClick() {
     if (!shell_.watch) return;
     shell_.watch->show();
     shell_.watch->raise();
-    shell_.watch->RefreshView(true);
+    Repaint(Watch, true);
 }
 
 void TDebugForm::QuitButtonClick() { hide(); }
@@ -403,34 +403,6 @@ void TDebugForm::TimerTimer() {
 }
 
 // ---- the views -----------------------------------------------------------------
-
-bool TDebugForm::IsVisible(View view) {
-    switch (view) {
-        case Registers: return shell_.registers && shell_.registers->isVisible();
-        case Code: return shell_.code && shell_.code->isVisible();
-        case Watch: return shell_.watch && shell_.watch->isVisible();
-    }
-    return false;
-}
-
-void TDebugForm::ShowProgramCounter(View view) {
-    if (view == Registers && shell_.registers) shell_.registers->ScrollToProgramCounter();
-    if (view == Code && shell_.code) shell_.code->ScrollToProgramCounter();
-}
-
-void TDebugForm::Repaint(View view, bool firstRefresh) {
-    switch (view) {
-        case Registers:
-            if (shell_.registers) shell_.registers->RefreshView(firstRefresh);
-            break;
-        case Code:
-            if (shell_.code) shell_.code->RefreshView(firstRefresh);
-            break;
-        case Watch:
-            if (shell_.watch) shell_.watch->RefreshView(firstRefresh);
-            break;
-    }
-}
 
 void TDebugForm::SetIdleButtons() { SetButtonMask(IdleMask(BreakpointSet())); }
 

@@ -35,21 +35,38 @@ struct ChipState {
     bool operator==(const ChipState&) const = default;
 };
 
-// The debugger windows as the protocol sees them (the windows implement it;
-// the command-line debugger leaves it at the defaults).
+// A debugger window as the session sees it: at each halt the session
+// brings the program counter into view and has the window repaint against
+// the change-marking snapshot; a breakpoint change repaints it too.
+class DebugView {
+public:
+    virtual ~DebugView() = default;
+    virtual bool Showing() const = 0;
+    virtual void ShowProgramCounter() {}
+    virtual void Repaint(bool firstRefresh) = 0;
+};
+
+// The debugger windows of a session (the program's start-up attaches them;
+// the command-line debugger has none) and the control window's idle
+// buttons.
 class DebugViews {
 public:
     enum View : std::uint8_t { Registers, Code, Watch };
     virtual ~DebugViews() = default;
-    virtual bool IsVisible(View view) {
-        (void)view;
-        return false;
-    }
+    void Attach(View view, DebugView* window) { windows_[view] = window; }
+    bool IsVisible(View view) const { return windows_[view] && windows_[view]->Showing(); }
     // Scroll so that the program counter is in view.
-    virtual void ShowProgramCounter(View view) { (void)view; }
-    virtual void Repaint(View view, bool firstRefresh) { (void)view, (void)firstRefresh; }
+    void ShowProgramCounter(View view) {
+        if (windows_[view]) windows_[view]->ShowProgramCounter();
+    }
+    void Repaint(View view, bool firstRefresh) {
+        if (windows_[view]) windows_[view]->Repaint(firstRefresh);
+    }
     // The Debug window's buttons for the idle state.
     virtual void SetIdleButtons() {}
+
+private:
+    std::array<DebugView*, 3> windows_{};
 };
 
 class DebugSession {
