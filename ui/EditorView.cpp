@@ -359,6 +359,18 @@ void DeleteWholeLine(TextBuffer& t) {
     t.CursorRight();
     t.DeleteRange(s, t.caret);
 }
+
+// A caret move: Shift extends the selection; with Ctrl the first move is
+// made, else the second.
+template <typename WithCtrl, typename Plain>
+bool Move(TextBuffer& t, bool shift, bool ctrl, WithCtrl withCtrl, Plain plain) {
+    if (shift) t.StartShiftSelection();
+    if (ctrl)
+        withCtrl();
+    else
+        plain();
+    return true;
+}
 }  // namespace
 
 bool TEditorView::FormKeyDown(int key, int modifiers) {
@@ -403,21 +415,11 @@ bool TEditorView::FormKeyDown(int key, int modifiers) {
          }},
         {Qt::Key_Left,
          [](TEditorView& v, TextBuffer& t, bool shift, bool ctrl) {
-             if (shift) t.StartShiftSelection();
-             if (ctrl)
-                 v.WordLeft();
-             else
-                 t.CursorLeft();
-             return true;
+             return Move(t, shift, ctrl, [&] { v.WordLeft(); }, [&] { t.CursorLeft(); });
          }},
         {Qt::Key_Right,
          [](TEditorView& v, TextBuffer& t, bool shift, bool ctrl) {
-             if (shift) t.StartShiftSelection();
-             if (ctrl)
-                 v.WordRight();
-             else
-                 t.CursorRight();
-             return true;
+             return Move(t, shift, ctrl, [&] { v.WordRight(); }, [&] { t.CursorRight(); });
          }},
         {Qt::Key_Up,
          [](TEditorView& v, TextBuffer& t, bool shift, bool ctrl) {
@@ -435,39 +437,19 @@ bool TEditorView::FormKeyDown(int key, int modifiers) {
          }},
         {Qt::Key_Home,
          [](TEditorView&, TextBuffer& t, bool shift, bool ctrl) {
-             if (shift) t.StartShiftSelection();
-             if (ctrl)
-                 t.caret = 0;
-             else
-                 t.LineStart();
-             return true;
+             return Move(t, shift, ctrl, [&] { t.caret = 0; }, [&] { t.LineStart(); });
          }},
         {Qt::Key_End,
          [](TEditorView&, TextBuffer& t, bool shift, bool ctrl) {
-             if (shift) t.StartShiftSelection();
-             if (ctrl)
-                 t.caret = t.length;
-             else
-                 t.LineEnd();
-             return true;
+             return Move(t, shift, ctrl, [&] { t.caret = t.length; }, [&] { t.LineEnd(); });
          }},
         {Qt::Key_PageUp,
          [](TEditorView& v, TextBuffer& t, bool shift, bool ctrl) {
-             if (shift) t.StartShiftSelection();
-             if (ctrl)
-                 t.caret = 0;
-             else
-                 v.PageUp();
-             return true;
+             return Move(t, shift, ctrl, [&] { t.caret = 0; }, [&] { v.PageUp(); });
          }},
         {Qt::Key_PageDown,
          [](TEditorView& v, TextBuffer& t, bool shift, bool ctrl) {
-             if (shift) t.StartShiftSelection();
-             if (ctrl)
-                 t.caret = t.length;
-             else
-                 v.PageDown();
-             return true;
+             return Move(t, shift, ctrl, [&] { t.caret = t.length; }, [&] { v.PageDown(); });
          }},
     };
     const auto* row = std::find_if(std::begin(kKeys), std::end(kKeys), [key](const auto& r) { return r.key == key; });

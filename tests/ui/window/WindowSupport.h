@@ -95,6 +95,18 @@ QString SimulatedToolPath();
 // prints first (empty or not a path when it did not start).
 QString StartSimulatedTool(QProcess& tool, const Family& family);
 
+// A whole IDE of the family on a real serial device whose port is the pty
+// of a korvid-sim started for it; `slave` is that path (empty or not a path
+// when the tool did not start). The windows go before the tool stops.
+struct PtyIde {
+    explicit PtyIde(const Family& family);
+    ~PtyIde();
+    QProcess tool;
+    QString slave;
+    std::unique_ptr<AssemblyState> state;
+    std::unique_ptr<Shell> shell;
+};
+
 }  // namespace korvid::test
 
 namespace korvid::test {
