@@ -267,11 +267,17 @@ void TRegisterForm::paintEvent(QPaintEvent*) {
     QPainter g(this);
     const QPalette& p = palette();
     g.fillRect(rect(), p.color(QPalette::Window));
-    DebugSession* s = Session();
+    PaintLabels(g, p);
+    PaintCells(g, p);
+    PaintBits(g, p);
+    PaintFlags(g, p);
+    PaintProgram(g, p);
+}
+
+// The global column's and the RAM grid's labels and headers.
+void TRegisterForm::PaintLabels(QPainter& g, const QPalette& p) {
     const int ports = shell_.debug ? shell_.debug->Target.portCount : 3;
     const int bankCount = shell_.debug ? shell_.debug->Target.bankCount : 8;
-
-    // Global column: labels, header, cells.
     g.setFont(valueFont_);
     Embossed(g, p, QRect(g_.globalX, RowTop(g_.top, g_.rowHeight, -1), g_.valueWidth + g_.charWidth, g_.rowHeight), Qt::AlignLeft | Qt::AlignVCenter,
              QString::fromLatin1(GlobalHeader(fsr_).c_str()));
@@ -291,7 +297,10 @@ void TRegisterForm::paintEvent(QPaintEvent*) {
         Embossed(g, p, QRect(g_.ramX, RowTop(g_.top, g_.rowHeight, r), 3 * g_.charWidth, g_.rowHeight), Qt::AlignLeft | Qt::AlignVCenter,
                  shell_.family.is52() ? Hex(std::uint32_t(r), 1) : Hex(std::uint32_t(0x10 + r), 2));
 
-    // Register cells.
+}
+
+// The register, M and W cells with their styles.
+void TRegisterForm::PaintCells(QPainter& g, const QPalette& p) {
     for (int c = 0; c < 258; ++c) {
         QRect r = CellRect(c);
         if (r.isEmpty()) continue;
@@ -308,7 +317,10 @@ void TRegisterForm::paintEvent(QPaintEvent*) {
         g.drawText(r, Qt::AlignCenter, c == kCellM ? QString::number(v, 16).toUpper() : Hex(v, 2));
     }
 
-    // Bit area: headers, STATUS labels, bits.
+}
+
+// The bit area: headers, STATUS labels, bits.
+void TRegisterForm::PaintBits(QPainter& g, const QPalette& p) {
     g.setFont(smallFont_);
     for (int row : {-1, 4, kRowM})
         for (int b = 0; b < 8; ++b)
@@ -332,7 +344,10 @@ void TRegisterForm::paintEvent(QPaintEvent*) {
         }
     }
 
-    // Flags.
+}
+
+// The INT and SKIP flags.
+void TRegisterForm::PaintFlags(QPainter& g, const QPalette& p) {
     g.setFont(smallFont_);
     for (bool skip : {false, true}) {
         QRect r = FlagRect(skip);
@@ -344,7 +359,11 @@ void TRegisterForm::paintEvent(QPaintEvent*) {
         g.drawText(r, Qt::AlignCenter, skip ? QStringLiteral("SKIP") : QStringLiteral("INT"));
     }
 
-    // Program area.
+}
+
+// The program lines around the program counter.
+void TRegisterForm::PaintProgram(QPainter& g, const QPalette& p) {
+    DebugSession* s = Session();
     g.setFont(valueFont_);
     const int size = ProgramSize();
     const int pc = s ? int(s->State.ProgramCounter) : -1;

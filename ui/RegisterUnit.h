@@ -7,6 +7,8 @@
 #pragma once
 
 #include <QDialog>
+#include <QPainter>
+#include <QPalette>
 #include <QFont>
 #include <QRect>
 #include <QScrollBar>
@@ -76,6 +78,12 @@ protected:
 private:
     void FormShow();
     void Layout();
+    // The parts paintEvent draws, in order.
+    void PaintLabels(QPainter& g, const QPalette& p);
+    void PaintCells(QPainter& g, const QPalette& p);
+    void PaintBits(QPainter& g, const QPalette& p);
+    void PaintFlags(QPainter& g, const QPalette& p);
+    void PaintProgram(QPainter& g, const QPalette& p);
     void BuildModel();
     void UpdateChanged(bool full);
     void ScrollBarChange();
