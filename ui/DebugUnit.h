@@ -90,6 +90,10 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // The parts the constructor builds.
+    void BuildStatusPanel(int y);
+    int BuildWindowsPanel(int y);
+    void WireButtons();
     void FormShow();
     void FormHide();
     void ArrangeWindows();
