@@ -1,21 +1,17 @@
-# korvid_library(NAME SOURCES...) : a static library of the given sources;
-# an area that has no sources yet becomes an interface library so that the
-# targets that name it still configure.
-function(korvid_library name)
-  set(sources ${ARGN})
-  if(sources)
-    add_library(${name} STATIC ${sources})
-  else()
-    add_library(${name} INTERFACE)
-  endif()
-endfunction()
-
-# korvid_link_libraries(NAME LIBS...) : links either kind of korvid_library.
-function(korvid_link_libraries name)
-  get_target_property(kind ${name} TYPE)
-  if(kind STREQUAL "INTERFACE_LIBRARY")
-    target_link_libraries(${name} INTERFACE ${ARGN})
-  else()
-    target_link_libraries(${name} PUBLIC ${ARGN})
-  endif()
+# korvid_headers(TARGET SCOPE PATHS...) : the folders or single headers of
+# the source tree (relative to it) that TARGET may include, and with PUBLIC
+# or INTERFACE the targets that link it. Each target sees a tree of links
+# to just those paths, so an include of a library it does not link fails
+# at compile time instead of linking by accident.
+function(korvid_headers target scope)
+  string(TOLOWER ${scope} kind)
+  set(root ${PROJECT_BINARY_DIR}/include/${target}-${kind})
+  foreach(path ${ARGN})
+    get_filename_component(parent ${root}/${path} DIRECTORY)
+    file(MAKE_DIRECTORY ${parent})
+    if(NOT EXISTS ${root}/${path})
+      file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${path} ${root}/${path} SYMBOLIC)
+    endif()
+  endforeach()
+  target_include_directories(${target} ${scope} ${root})
 endfunction()

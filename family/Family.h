@@ -69,10 +69,19 @@ struct Family {
     // 0 accepts the word and sets nothing.
     const DeviceParam* extendedDeviceParams = nullptr;
     int extendedDeviceParamCount = 0;
-    // Assembler: DEVICE recomputes the address mask from bits 1..0 of the
-    // extended fuse word (11/10 -> 0x7FF, 01 -> 0x3FF, 00 -> 0x1FF);
-    // otherwise the mask stays initialAddressMask.
-    bool addressMaskFromExtFuse = true;
+    // Memory layout (family/Layout.h): the 28 family's program size, banks
+    // and ports follow the memory code and pin-count bit of the extended
+    // fuse word (DEVICE recomputes the address mask from it); otherwise the
+    // part has the family's largest layout and the mask stays
+    // initialAddressMask.
+    bool memoryFromExtFuse = true;
+    int maxBankCount = 8;
+    int maxPortCount = 3;
+    // Indirect addresses with bit 4 clear reach the 16 global registers
+    // (28 family); on the 52 FSR is a linear register address.
+    bool globalRegistersMirrored = true;
+    // MODE register bits.
+    std::uint8_t modeMask = 0x0F;
     // Assembler: fr operands. false: the low 5 bits; true: the low 8 bits
     // folded to 5 (0x00..0x0F kept, any of bits 4..7 set -> 0x10 + low nibble).
     bool foldBankedRegisters = false;
@@ -91,6 +100,11 @@ struct Family {
     // Debug kernel word 75: SETB FSR.4 where FSR bit 4 selects the banked
     // half of a bank (28L), NOP where FSR is a linear address (52).
     std::uint16_t kernelWord75 = 0x584;
+
+    // The part word a read sequence answers first (0x028 / 0x052).
+    std::uint16_t partWord = 0x028;
+    // Debugger: zero bytes of the payload that interrupts a free run.
+    std::uint8_t debugInterruptBytes = 1;
 
     bool is52() const { return id == FamilyId::Sx52; }
 };

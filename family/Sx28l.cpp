@@ -56,7 +56,11 @@ Family MakeSx28l() {
     f.deviceParamCount = int(sizeof kSx28lDeviceParams / sizeof kSx28lDeviceParams[0]);
     f.extendedDeviceParams = kSx28lExtendedDeviceParams;
     f.extendedDeviceParamCount = int(sizeof kSx28lExtendedDeviceParams / sizeof kSx28lExtendedDeviceParams[0]);
-    f.addressMaskFromExtFuse = true;
+    f.memoryFromExtFuse = true;
+    f.maxBankCount = 8;
+    f.maxPortCount = 3;
+    f.globalRegistersMirrored = true;
+    f.modeMask = 0x0F;
     f.foldBankedRegisters = false;
     f.bankShift = 5;
     f.namedRegisterLimit[0] = 6;
@@ -65,6 +69,8 @@ Family MakeSx28l() {
     f.debugFuseOscillator = 0x080;
     f.debugAlwaysTurbo = false;
     f.kernelWord75 = 0x584;
+    f.partWord = 0x028;
+    f.debugInterruptBytes = 1;
     return f;
 }
 }  // namespace

@@ -60,7 +60,11 @@ Family MakeSx52() {
     f.deviceParamCount = int(sizeof kSx52DeviceParams / sizeof kSx52DeviceParams[0]);
     f.extendedDeviceParams = kSx52ExtendedDeviceParams;
     f.extendedDeviceParamCount = int(sizeof kSx52ExtendedDeviceParams / sizeof kSx52ExtendedDeviceParams[0]);
-    f.addressMaskFromExtFuse = false;
+    f.memoryFromExtFuse = false;
+    f.maxBankCount = 16;
+    f.maxPortCount = 5;
+    f.globalRegistersMirrored = false;
+    f.modeMask = 0x1F;
     f.foldBankedRegisters = true;
     f.bankShift = 4;
     f.namedRegisterLimit[0] = 9;
@@ -69,6 +73,8 @@ Family MakeSx52() {
     f.debugFuseOscillator = 0x0A0;
     f.debugAlwaysTurbo = true;
     f.kernelWord75 = 0x000;
+    f.partWord = 0x052;
+    f.debugInterruptBytes = 2;
     return f;
 }
 }  // namespace

@@ -2,6 +2,8 @@
 // instruction executor. The decoded fast loop lives in SxCpuRun.cpp.
 #include "sim/SxCpu.h"
 
+#include "family/Layout.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -26,10 +28,9 @@ SxCpuConfig SxCpuConfigFromFuses(const Family& family, std::uint16_t fuse, std::
         c.stackExtension = true;
         c.portC = true;
     } else {
-        static constexpr int kSizes[4] = {512, 1024, 2048, 2048};
-        static constexpr int kBanks[4] = {1, 1, 4, 8};
-        c.programSize = kSizes[extFuse & 3];
-        c.bankCount = kBanks[extFuse & 3];
+        const Layout layout = LayoutOf(family, extFuse);
+        c.programSize = layout.programSize;
+        c.bankCount = layout.bankCount;
         c.turbo = (fuse & 0x800) == 0;
         c.stackExtension = (extFuse & 0x080) == 0;
         c.portC = (extFuse & 0x400) != 0;
@@ -68,7 +69,7 @@ void SxCpu::Configure(const SxCpuConfig& config) {
         portCount_ = 2;  // 07h is RAM on the 18-pin part
         specialCount_ = 7;
     }
-    fsrForce_ = family_->is52() ? 0 : static_cast<std::uint8_t>((config_.bankCount == 1) ? 0xE0 : (config_.bankCount == 4) ? 0x80 : 0x00);
+    fsrForce_ = family_->memoryFromExtFuse ? ForcedFsrBits(config_.bankCount) : 0;
     stackLevels_ = config_.stackExtension ? 8 : 2;
     DecodeAll();
     Reset(SxReset::PowerOn);

@@ -320,7 +320,9 @@ private:
     std::array<std::uint16_t, 4096> words_{};
     std::array<Op, 4096> ops_{};
     std::array<std::uint8_t, 4096> chain_{};  // words a skip of this address annuls
-    std::array<std::uint8_t, 4096> trap_{};   // 1 break-after, 2 halt-before
+    // Trap bits of a program address.
+    enum TrapBits : std::uint8_t { kTrapBreakAfter = 1, kTrapHaltBefore = 2 };
+    std::array<std::uint8_t, 4096> trap_{};   // TrapBits
 
     // data_[0..255] banked RAM, data_[0x100..0x10F] global registers (plain
     // RAM ones; the special ones live in their own fields), data_[0x110] a

@@ -77,9 +77,9 @@ void SxCpu::Decode(int address) {
     const int word = words_[address];
     Op op{kGeneric, 0, 0};
     const int fr = word & 0x1F;
-    if (trap_[address] & 2) {
+    if (trap_[address] & kTrapHaltBefore) {
         op.kind = kHaltBefore;
-    } else if (trap_[address] & 1) {
+    } else if (trap_[address] & kTrapBreakAfter) {
         op.kind = kBreakAfter;
     } else if (word >= 0xC00) {
         static constexpr Kind kLit[4] = {kMovWLit, kOrWLit, kAndWLit, kXorWLit};
@@ -128,13 +128,13 @@ void SxCpu::DecodeAll() {
 
 void SxCpu::SetBreakAfter(int address, bool on) {
     address &= 0xFFF;
-    trap_[address] = static_cast<std::uint8_t>(on ? (trap_[address] | 1) : (trap_[address] & ~1));
+    trap_[address] = static_cast<std::uint8_t>(on ? (trap_[address] | kTrapBreakAfter) : (trap_[address] & ~kTrapBreakAfter));
     Decode(address);
 }
 
 void SxCpu::SetHaltBefore(int address, bool on) {
     address &= 0xFFF;
-    trap_[address] = static_cast<std::uint8_t>(on ? (trap_[address] | 2) : (trap_[address] & ~2));
+    trap_[address] = static_cast<std::uint8_t>(on ? (trap_[address] | kTrapHaltBefore) : (trap_[address] & ~kTrapHaltBefore));
     Decode(address);
 }
 

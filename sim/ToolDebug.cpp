@@ -146,13 +146,13 @@ void ToolDebugRunner::AfterStop(SxStop stop) {
 std::uint8_t ToolDebugRunner::RunState(SimChip& chip) {
     (void)chip;
     switch (mode_) {
-        case Mode::Held: return 0;
-        case Mode::Halted: return 2;
+        case Mode::Held: return kRunStateRunning;
+        case Mode::Halted: return kRunStateHalted;
         case Mode::Running: break;
     }
     Advance();
-    if (mode_ == Mode::Halted) return 2;
-    return cpu_.sleeping() ? 1 : 0;
+    if (mode_ == Mode::Halted) return kRunStateHalted;
+    return cpu_.sleeping() ? kRunStateSleeping : kRunStateRunning;
 }
 
 void ToolDebugRunner::Step() {
@@ -175,11 +175,11 @@ void ToolDebugRunner::Step() {
 void ToolDebugRunner::Payload(SimChip& chip, const std::uint8_t* data, std::size_t size) {
     (void)chip;
     if (mode_ == Mode::Held) return;
-    if (size == 4 && data[0] == 1 && data[2] == 2) {  // register write
+    if (size == kWriteBytes && data[0] == kWriteAddressTag && data[2] == kWriteValueTag) {
         cpu_.Poke(data[1], data[3]);
         return;
     }
-    if (size == 1 || size == 2) {  // interrupt: halt at the next instruction
+    if (IsInterruptPayload(size)) {  // halt at the next instruction
         Advance();
         if (mode_ == Mode::Running) {
             cpu_.EndSleep();  // a sleeping chip halts too, after its SLEEP
@@ -187,26 +187,25 @@ void ToolDebugRunner::Payload(SimChip& chip, const std::uint8_t* data, std::size
         }
         return;
     }
-    if (size != 28) return;
-    // Resume: the second byte of each of the 14 pairs.
-    auto at = [&](int pair) { return data[2 * (pair - 1) + 1]; };
-    const std::uint8_t status = at(4);
-    cpu_.SetW(at(1));
-    cpu_.SetPc(static_cast<std::uint16_t>((at(2) << 8) | at(3)));
-    cpu_.SetStatus(static_cast<std::uint8_t>((status & 0xE7) | (cpu_.status() & 0x18)));
-    cpu_.SetInInterrupt((status & 0x10) != 0);
-    cpu_.SetSkipPending((status & 0x08) != 0);
-    cpu_.SetFsr(at(5));
-    cpu_.Poke(14, at(6));
-    cpu_.Poke(15, at(7));
-    cpu_.SetMode(at(13));
-    cpu_.Poke(13, at(14));
-    const std::uint16_t runMode = static_cast<std::uint16_t>(at(8) | (at(9) << 8));
-    const int breakAddress = (at(11) << 8) | at(12);
+    if (size != kResumeBytes) return;
+    auto at = [&](ResumeItem item) { return data[ResumeValueOffset(item)]; };
+    const std::uint8_t status = at(kResumeStatus);
+    cpu_.SetW(at(kResumeW));
+    cpu_.SetPc(static_cast<std::uint16_t>((at(kResumePcHigh) << 8) | at(kResumePcLow)));
+    cpu_.SetStatus(static_cast<std::uint8_t>((status & kStatusCarried) | (cpu_.status() & kStatusPdTo)));
+    cpu_.SetInInterrupt((status & kStatusIntFlag) != 0);
+    cpu_.SetSkipPending((status & kStatusSkipFlag) != 0);
+    cpu_.SetFsr(at(kResumeFsr));
+    cpu_.Poke(14, at(kResumeR14));
+    cpu_.Poke(15, at(kResumeR15));
+    cpu_.SetMode(at(kResumeM));
+    cpu_.Poke(13, at(kResumeR13));
+    const std::uint16_t runMode = static_cast<std::uint16_t>(at(kResumeModeLow) | (at(kResumeModeHigh) << 8));
+    const int breakAddress = (at(kResumeBreakHigh) << 8) | at(kResumeBreakLow);
     ClearBreakpoint();
     switch (runMode) {
-        case kRunStep: Step(); break;
-        case kRunToBreak:
+        case kModeStep: Step(); break;
+        case kModeToBreak:
             // A breakpoint outside the program (4096: none) runs freely.
             if (breakAddress < programSize_ && !InKernel(breakAddress)) {
                 breakpoint_ = breakAddress;
@@ -214,43 +213,42 @@ void ToolDebugRunner::Payload(SimChip& chip, const std::uint8_t* data, std::size
             }
             StartRunning();
             break;
-        case kRunFree: StartRunning(); break;
-        case kRunReset:
+        case kModeFree: StartRunning(); break;
+        case kModeReset:
             cpu_.Reset(SxReset::External);
             if (debugImage_) HaltAtReset(); else StartRunning();
             break;
-        default: Halt(); break;  // 0xF7F7 and anything unknown: halt at once
+        default: Halt(); break;  // kModeResync and anything unknown: halt at once
     }
 }
 
 void ToolDebugRunner::ReadState(SimChip& chip, std::uint8_t count, std::uint8_t* out) {
     (void)chip;
     std::fill(out, out + count, 0);
-    if (family_.is52() && count == 240) {
-        for (int i = 0; i < 240; ++i) out[i] = cpu_.Peek(16 + i);
+    if (family_.is52() && count == kStateRam52Bytes) {
+        for (int i = 0; i < kStateRam52Bytes; ++i) out[i] = cpu_.Peek(16 + i);
         return;
     }
-    std::uint8_t state[24 + 128] = {};
+    std::uint8_t state[kStateHeaderBytes + 128] = {};
     const std::uint16_t pc = cpu_.pc();
     const std::uint8_t status = cpu_.status();
-    state[0] = static_cast<std::uint8_t>(cpu_.mode() | ((cpu_.option() & 0x80) ? 0 : 0x80));
-    state[1] = cpu_.w();
-    state[2] = static_cast<std::uint8_t>(pc & 0xFF);
-    state[3] = static_cast<std::uint8_t>(pc >> 8);
-    state[4] = static_cast<std::uint8_t>((status & 0xE7) | (cpu_.inInterrupt() ? 0x10 : 0) |
-                                         (cpu_.skipPending() ? 0x08 : 0));
-    state[5] = cpu_.fsr();
-    state[6] = cpu_.Peek(13);
-    state[7] = cpu_.Peek(14);
-    state[8] = cpu_.Peek(15);
-    state[9] = cpu_.rtcc();
-    state[11] = static_cast<std::uint8_t>(status & 0x18);
-    for (int r = 5; r <= 12; ++r) state[13 + r - 5] = cpu_.Peek(r);
-    int total = 24;
-    if (!family_.is52() && count > 24) {
-        // The upper 16 registers of the top banks, lowest bank first.
-        const int banks = std::min((count - 24) / 16, 8);
-        for (int j = 0; j < banks * 16; ++j) state[24 + j] = cpu_.Peek((8 - banks + j / 16) * 32 + 16 + j % 16);
+    state[kStateMode] = static_cast<std::uint8_t>(cpu_.mode() | ((cpu_.option() & 0x80) ? 0 : kStateWAt1));
+    state[kStateW] = cpu_.w();
+    state[kStatePcLow] = static_cast<std::uint8_t>(pc & 0xFF);
+    state[kStatePcHigh] = static_cast<std::uint8_t>(pc >> 8);
+    state[kStateStatus] = static_cast<std::uint8_t>((status & kStatusCarried) | (cpu_.inInterrupt() ? kStatusIntFlag : 0) |
+                                                    (cpu_.skipPending() ? kStatusSkipFlag : 0));
+    state[kStateFsr] = cpu_.fsr();
+    state[kStateR13] = cpu_.Peek(13);
+    state[kStateR14] = cpu_.Peek(14);
+    state[kStateR15] = cpu_.Peek(15);
+    state[kStateRtcc] = cpu_.rtcc();
+    state[kStatePdTo] = static_cast<std::uint8_t>(status & kStatusPdTo);
+    for (int i = 0; i < kStatePortCount; ++i) state[kStatePorts + i] = cpu_.Peek(5 + i);
+    int total = kStateHeaderBytes;
+    if (!family_.is52() && count > kStateHeaderBytes) {
+        const int banks = std::min((count - kStateHeaderBytes) / 16, 8);
+        for (int j = 0; j < banks * 16; ++j) state[kStateHeaderBytes + j] = cpu_.Peek(StateBankRegister(banks, j));
         total += banks * 16;
     }
     std::copy(state, state + std::min<int>(count, total), out);

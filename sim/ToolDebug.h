@@ -14,19 +14,13 @@
 #include <cstdint>
 
 #include "core/asm/AssemblyState.h"
+#include "core/link/Protocol.h"
 #include "sim/ChipRunner.h"
 #include "sim/SxCpu.h"
 
 namespace korvid {
 
 class SimDriver;
-
-// Run-mode words of the resume payload.
-inline constexpr std::uint16_t kRunStep = 0xF7EB;
-inline constexpr std::uint16_t kRunToBreak = 0xF7E9;
-inline constexpr std::uint16_t kRunFree = 0xEAEA;
-inline constexpr std::uint16_t kRunReset = 0xEFEF;
-inline constexpr std::uint16_t kRunResync = 0xF7F7;
 
 class ToolDebugRunner final : public ChipRunner {
 public:

@@ -1,28 +1,10 @@
 #include "sim/ToolFirmware.h"
 
-#include "core/link/Link.h"
-#include "core/link/Programming.h"
+#include "core/asm/AssemblyState.h"
+#include "core/link/Protocol.h"
 #include "core/link/Scrambler.h"
 
 namespace korvid {
-
-namespace {
-constexpr char kDetectText[] = " Korvid";
-constexpr char kReplyText[] = "Korvid";
-constexpr std::uint8_t kStatusOk = 0;
-constexpr std::uint8_t kStatusCommunication = 4;
-
-// Words carried by each programming block header.
-int BlockWords(std::uint8_t header) {
-    switch (header) {
-        case kBlockExtFuse: return 1;
-        case kBlockFuses: return 2;
-        case kBlockProgram: return 32;
-        case kBlockId: return 16;
-        default: return -1;
-    }
-}
-}  // namespace
 
 ToolFirmware::ToolFirmware(const Family& family, const ToolOptions& options)
     : family_(family), options_(options), chip_(family) {
@@ -78,8 +60,8 @@ void ToolFirmware::Detect(std::uint8_t b) {
     }
     if (kDetectText[detectMatched_] != '\0') return;
     detectMatched_ = 0;
-    for (int i = 0; kReplyText[i]; ++i) {
-        std::uint8_t c = static_cast<std::uint8_t>(kReplyText[i]);
+    for (int i = 0; kDetectReply[i]; ++i) {
+        std::uint8_t c = static_cast<std::uint8_t>(kDetectReply[i]);
         if (i == options_.badDetectIndex) c = static_cast<std::uint8_t>(c ^ 0x20);
         output_.push_back(c);
     }
@@ -98,8 +80,8 @@ void ToolFirmware::Emit(std::uint8_t plain) {
 }
 
 void ToolFirmware::EmitWord(std::uint16_t w) {
-    Emit(static_cast<std::uint8_t>(w & 0xFF));
-    Emit(static_cast<std::uint8_t>((w >> 8) & 0x0F));
+    Emit(WireWordLow(w));
+    Emit(WireWordHigh(w));
 }
 
 void ToolFirmware::EmitStatus(std::uint8_t status) {
@@ -164,7 +146,7 @@ void ToolFirmware::Process(std::uint8_t b) {
                 Emit(0);
                 return;
             }
-            if (BlockWords(b) < 0) {
+            if (BlockWordCount(b) < 0) {
                 expect_ = Expect::Command;
                 EmitStatus(kStatusCommunication);
                 return;
@@ -175,7 +157,7 @@ void ToolFirmware::Process(std::uint8_t b) {
         }
         case Expect::BlockPulse:
             argCount_ = 0;
-            argWanted_ = static_cast<std::size_t>(BlockWords(blockHeader_)) * 2;
+            argWanted_ = static_cast<std::size_t>(BlockWordCount(blockHeader_)) * 2;
             expect_ = Expect::BlockWords;
             return;
         case Expect::BlockWords:
@@ -189,16 +171,16 @@ void ToolFirmware::Process(std::uint8_t b) {
                     EmitWord(0);
                     Emit(0);
                     return;
-                case kCmdRead:
-                    EmitWord(family_.is52() ? 0x052 : 0x028);
+                case kReadConfig:
+                    EmitWord(family_.partWord);
                     EmitWord(chip_.flash[kExtFuseIndex]);
                     EmitWord(chip_.flash[kFuseIndex]);
                     break;
-                case 0x80:
-                    for (int i = 0; i < 128; ++i, ++readNext_)
+                case kReadProgramBlock:
+                    for (int i = 0; i < kReadBlockWords; ++i, ++readNext_)
                         EmitWord(readNext_ < kProgramWords ? chip_.flash[static_cast<std::size_t>(readNext_)] : 0x0FFF);
                     break;
-                case 0x10:
+                case kReadId:
                     for (int i = 0; i < kIdWords; ++i) EmitWord(chip_.flash[static_cast<std::size_t>(kIdBase + i)]);
                     break;
                 default:
@@ -213,7 +195,7 @@ void ToolFirmware::Process(std::uint8_t b) {
 
 void ToolFirmware::FinishBlock() {
     auto word = [&](std::size_t i) {
-        return static_cast<std::uint16_t>(argBytes_[2 * i] | ((argBytes_[2 * i + 1] & 0x0F) << 8));
+        return WireWord(argBytes_[2 * i], argBytes_[2 * i + 1]);
     };
     switch (blockHeader_) {
         case kBlockExtFuse:
@@ -225,10 +207,10 @@ void ToolFirmware::FinishBlock() {
             chip_.ProgramWord(kFuseIndex, word(1));
             break;
         case kBlockProgram:
-            for (std::size_t i = 0; i < 32; ++i) chip_.ProgramWord(programNext_++, word(i));
+            for (std::size_t i = 0; i < std::size_t(BlockWordCount(kBlockProgram)); ++i) chip_.ProgramWord(programNext_++, word(i));
             break;
         case kBlockId:
-            for (std::size_t i = 0; i < 16; ++i) chip_.ProgramWord(kIdBase + static_cast<int>(i), word(i));
+            for (std::size_t i = 0; i < std::size_t(kIdWords); ++i) chip_.ProgramWord(kIdBase + static_cast<int>(i), word(i));
             break;
     }
     runner_->ChipChanged(chip_);

@@ -65,11 +65,17 @@ TEditorForm* CreateForms(Shell& shell, const QStringList& arguments) {
             case K::SXC: shell.sxc = Secondary(new TSXCForm(shell)); break;
         }
     }
+    // The debugger windows follow the debug session, not each other.
+    shell.debug->Attach(DebugViews::Registers, shell.registers);
+    shell.debug->Attach(DebugViews::Code, shell.code);
+    shell.debug->Attach(DebugViews::Watch, shell.watch);
     return shell.editor;
 }
 
 void DestroyForms(Shell& shell) {
-    // Reverse order of creation; the main window last.
+    // The reverse of the 28L build's creation order in both builds (the 52
+    // build creates Configure last; it is deleted here among the others),
+    // the main window last, then every pointer cleared.
     delete shell.sxc;
     delete shell.ircForm;
     delete shell.help;

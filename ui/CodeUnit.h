@@ -10,13 +10,12 @@
 #include <vector>
 
 #include "ui/CodeRows.h"
+#include "core/link/Debug.h"
 #include "ui/Shell.h"
 
 namespace korvid {
 
-class DebugSession;
-
-class TCodeForm : public QDialog {
+class TCodeForm : public QDialog, public DebugView {
     Q_OBJECT
 public:
     explicit TCodeForm(Shell& shell, QWidget* parent = nullptr);
@@ -24,6 +23,11 @@ public:
     // Repaints the rows whose style or line changed (every row when full).
     void RefreshView(bool full);
     void ScrollToProgramCounter();
+
+    // DebugView: the debug session's halts and breakpoint changes.
+    bool Showing() const override { return isVisible(); }
+    void ShowProgramCounter() override { ScrollToProgramCounter(); }
+    void Repaint(bool firstRefresh) override { RefreshView(firstRefresh); }
 
     int Rows() const { return rows_; }
     int RowHeight() const { return rh_; }

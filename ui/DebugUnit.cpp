@@ -44,17 +44,7 @@ TDebugForm::TDebugForm(Shell& shell, QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::WindowStaysOnTopHint), Session(shell.link, shell.state, this), shell_(shell) {
     setWindowTitle(QStringLiteral("Debug"));
     int y = kMargin;
-    StatusPanel = new QLabel(shell.family.is52() ? QStringLiteral("Status") : QStringLiteral("Sleep"), this);
-    StatusPanel->setObjectName(QStringLiteral("StatusPanel"));
-    StatusPanel->setAlignment(Qt::AlignCenter);
-    StatusPanel->setFrameShape(QFrame::Panel);
-    StatusPanel->setFrameShadow(QFrame::Sunken);
-    StatusPanel->setAutoFillBackground(true);
-    QPalette p = StatusPanel->palette();
-    p.setColor(QPalette::Window, QColor(0xE0, 0xE0, 0xE0));
-    p.setColor(QPalette::WindowText, Qt::black);
-    StatusPanel->setPalette(p);
-    StatusPanel->setGeometry(kMargin, y, kButtonWidth, kButtonHeight);
+    BuildStatusPanel(y);
     y += kButtonHeight + kGap;
 
     HopButton = MakeButton(this, "HopButton", "&Hop", y);
@@ -66,6 +56,35 @@ TDebugForm::TDebugForm(Shell& shell, QWidget* parent)
     StopButton = MakeButton(this, "StopButton", "Sto&p", y);
     ResetButton = MakeButton(this, "ResetButton", "Rese&t", y);
 
+    const int py = BuildWindowsPanel(y);
+    y += py + kGap;
+    QuitButton = MakeButton(this, "QuitButton", "&Quit", y);
+    // Below the Quit button the same gap as between two command buttons.
+    setFixedSize(2 * kMargin + kButtonWidth, y);
+
+    WireButtons();
+    Timer.setInterval(40);
+    connect(&Timer, &QTimer::timeout, this, [this] { Guarded(&TDebugForm::TimerTimer); });
+    SetButtonMask(0);
+}
+
+// The run-state panel at the top, `y` its top.
+void TDebugForm::BuildStatusPanel(int y) {
+    StatusPanel = new QLabel(shell_.family.is52() ? QStringLiteral("Status") : QStringLiteral("Sleep"), this);
+    StatusPanel->setObjectName(QStringLiteral("StatusPanel"));
+    StatusPanel->setAlignment(Qt::AlignCenter);
+    StatusPanel->setFrameShape(QFrame::Panel);
+    StatusPanel->setFrameShadow(QFrame::Sunken);
+    StatusPanel->setAutoFillBackground(true);
+    QPalette p = StatusPanel->palette();
+    p.setColor(QPalette::Window, QColor(0xE0, 0xE0, 0xE0));
+    p.setColor(QPalette::WindowText, Qt::black);
+    StatusPanel->setPalette(p);
+    StatusPanel->setGeometry(kMargin, y, kButtonWidth, kButtonHeight);
+}
+
+// The panel of the three window buttons, `y` its top; returns its height.
+int TDebugForm::BuildWindowsPanel(int y) {
     WindowsPanel = new QFrame(this);
     WindowsPanel->setObjectName(QStringLiteral("WindowsPanel"));
     WindowsPanel->setAutoFillBackground(true);
@@ -79,11 +98,11 @@ TDebugForm::TDebugForm(Shell& shell, QWidget* parent)
     WatchButton = MakeButton(WindowsPanel, "WatchButton", "Wat&ch", py, kPanelPadding, inner);
     py += kPanelPadding - kGap;
     WindowsPanel->setGeometry(kMargin, y, kButtonWidth, py);
-    y += py + kGap;
-    QuitButton = MakeButton(this, "QuitButton", "&Quit", y);
-    // Below the Quit button the same gap as between two command buttons.
-    setFixedSize(2 * kMargin + kButtonWidth, y);
+    return py;
+}
 
+// Every button runs its handler through the window guard.
+void TDebugForm::WireButtons() {
     struct Wire {
         QPushButton* button;
         void (TDebugForm::*handler)();
@@ -99,9 +118,6 @@ TDebugForm::TDebugForm(Shell& shell, QWidget* parent)
         auto handler = w.handler;
         connect(w.button, &QPushButton::clicked, this, [this, handler] { Guarded(handler); });
     }
-    Timer.setInterval(40);
-    connect(&Timer, &QTimer::timeout, this, [this] { Guarded(&TDebugForm::TimerTimer); });
-    SetButtonMask(0);
 }
 
 void TDebugForm::Guarded(void (TDebugForm::*handler)()) {
@@ -331,21 +347,21 @@ void TDebugForm::RegistersButtonClick() {
     if (!shell_.registers) return;
     shell_.registers->show();
     shell_.registers->raise();
-    shell_.registers->RefreshView(true);
+    Repaint(Registers, true);
 }
 
 void TDebugForm::CodeButtonClick() {
     if (!shell_.code) return;
     shell_.code->show();
     shell_.code->raise();
-    shell_.code->RefreshView(true);
+    Repaint(Code, true);
 }
 
 void TDebugForm::WatchButtonClick() {
     if (!shell_.watch) return;
     shell_.watch->show();
     shell_.watch->raise();
-    shell_.watch->RefreshView(true);
+    Repaint(Watch, true);
 }
 
 void TDebugForm::QuitButtonClick() { hide(); }
@@ -403,34 +419,6 @@ void TDebugForm::TimerTimer() {
 }
 
 // ---- the views -----------------------------------------------------------------
-
-bool TDebugForm::IsVisible(View view) {
-    switch (view) {
-        case Registers: return shell_.registers && shell_.registers->isVisible();
-        case Code: return shell_.code && shell_.code->isVisible();
-        case Watch: return shell_.watch && shell_.watch->isVisible();
-    }
-    return false;
-}
-
-void TDebugForm::ShowProgramCounter(View view) {
-    if (view == Registers && shell_.registers) shell_.registers->ScrollToProgramCounter();
-    if (view == Code && shell_.code) shell_.code->ScrollToProgramCounter();
-}
-
-void TDebugForm::Repaint(View view, bool firstRefresh) {
-    switch (view) {
-        case Registers:
-            if (shell_.registers) shell_.registers->RefreshView(firstRefresh);
-            break;
-        case Code:
-            if (shell_.code) shell_.code->RefreshView(firstRefresh);
-            break;
-        case Watch:
-            if (shell_.watch) shell_.watch->RefreshView(firstRefresh);
-            break;
-    }
-}
 
 void TDebugForm::SetIdleButtons() { SetButtonMask(IdleMask(BreakpointSet())); }
 

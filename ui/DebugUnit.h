@@ -58,10 +58,8 @@ public:
     // The listing line of a program address (-1 when it produced no word).
     int LineOf(std::uint32_t address) const;
 
-    // DebugViews: the Registers, Code and Watch windows.
-    bool IsVisible(View view) override;
-    void ShowProgramCounter(View view) override;
-    void Repaint(View view, bool firstRefresh) override;
+    // DebugViews: the idle buttons (the Registers, Code and Watch windows
+    // are attached at start-up).
     void SetIdleButtons() override;
 
     DebugSession Session;
@@ -92,6 +90,10 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // The parts the constructor builds.
+    void BuildStatusPanel(int y);
+    int BuildWindowsPanel(int y);
+    void WireButtons();
     void FormShow();
     void FormHide();
     void ArrangeWindows();

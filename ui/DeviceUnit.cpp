@@ -77,7 +77,17 @@ TDeviceForm::TDeviceForm(Shell& shell, QWidget* parent)
     setWindowTitle(QStringLiteral("Device"));
     setObjectName(QStringLiteral("DeviceForm"));
 
-    // Radio groups, in the layout's order.
+    BuildRadioGroups();
+    QGroupBox* optionsBox = BuildCheckBoxes();
+    QGroupBox* idBox = BuildIdBox();
+    QGroupBox* flashBox = BuildFlashBox();
+    BuildButtons();
+    Arrange(optionsBox, idBox, flashBox);
+    for (auto& row : rows_) row.fill('\0');
+}
+
+// Radio groups, in the layout's order.
+void TDeviceForm::BuildRadioGroups() {
     for (int g = 0; g < layout_.groupCount; ++g) {
         const RadioGroupInfo& info = layout_.groups[g];
         auto* box = new QGroupBox(Text(info.caption), this);
@@ -104,7 +114,10 @@ TDeviceForm::TDeviceForm(Shell& shell, QWidget* parent)
         if (info.name == "ResetTimerRadioGroup") ResetTimerRadioGroup = box;
     }
 
-    // Check boxes.
+}
+
+// The check boxes of the layout in the Options box.
+QGroupBox* TDeviceForm::BuildCheckBoxes() {
     auto* optionsBox = new QGroupBox(QStringLiteral("Options"), this);
     auto* options = new QVBoxLayout(optionsBox);
     options->setSpacing(2);
@@ -135,8 +148,10 @@ TDeviceForm::TDeviceForm(Shell& shell, QWidget* parent)
             if (m.name == info.name) *m.member = check;
     }
     options->addStretch(1);
+    return optionsBox;
+}
 
-    // ID.
+QGroupBox* TDeviceForm::BuildIdBox() {
     auto* idBox = new QGroupBox(QStringLiteral("ID"), this);
     auto* idLayout = new QVBoxLayout(idBox);
     IDStringLabel = new QLabel(idBox);
@@ -144,8 +159,11 @@ TDeviceForm::TDeviceForm(Shell& shell, QWidget* parent)
     IDStringLabel->setTextFormat(Qt::PlainText);
     IDStringLabel->setMinimumWidth(90);
     idLayout->addWidget(IDStringLabel);
+    return idBox;
+}
 
-    // E²Flash view: eight fixed-pitch rows and their scroll bar.
+// E²Flash view: eight fixed-pitch rows and their scroll bar.
+QGroupBox* TDeviceForm::BuildFlashBox() {
     auto* flashBox = new QGroupBox(QString::fromUtf8("E\xC2\xB2" "Flash"), this);
     flashBox->setObjectName(QStringLiteral("EEGroupBox"));
     auto* flashLayout = new QHBoxLayout(flashBox);
@@ -164,14 +182,16 @@ TDeviceForm::TDeviceForm(Shell& shell, QWidget* parent)
     rowsLayout->addStretch(1);
     EEScrollBar = new QScrollBar(Qt::Vertical, flashBox);
     EEScrollBar->setObjectName(QStringLiteral("EEScrollBar"));
-    EEScrollBar->setRange(0, FlashScrollMaximum(shell.family, shell.family.blankExtFuse));
+    EEScrollBar->setRange(0, FlashScrollMaximum(shell_.family, shell_.family.blankExtFuse));
     EEScrollBar->setSingleStep(1);
     EEScrollBar->setPageStep(8);
     connect(EEScrollBar, &QScrollBar::valueChanged, this, [this] { UpdateSettings(); });
     flashLayout->addLayout(rowsLayout, 1);
     flashLayout->addWidget(EEScrollBar);
+    return flashBox;
+}
 
-    // Buttons.
+void TDeviceForm::BuildButtons() {
     auto button = [this](const char* name, const char* caption, void (TDeviceForm::*slot)()) {
         auto* b = new QPushButton(QString::fromLatin1(caption), this);
         b->setObjectName(QString::fromLatin1(name));
@@ -186,8 +206,11 @@ TDeviceForm::TDeviceForm(Shell& shell, QWidget* parent)
     ReadButton = button("ReadButton", "&Read", &TDeviceForm::ReadButtonClick);
     CancelButton = button("CancelButton", "&Cancel", &TDeviceForm::CancelButtonClick);
 
-    // Arrangement: oscillator | device or reset timer, brownout | options,
-    // ID | E²Flash; the buttons below.
+}
+
+// Arrangement: oscillator | device or reset timer, brownout | options,
+// ID | E²Flash; the buttons below.
+void TDeviceForm::Arrange(QGroupBox* optionsBox, QGroupBox* idBox, QGroupBox* flashBox) {
     auto* top = new QHBoxLayout;
     top->addWidget(OscRadioGroup);
     auto* middle = new QVBoxLayout;
@@ -206,8 +229,6 @@ TDeviceForm::TDeviceForm(Shell& shell, QWidget* parent)
     auto* outer = new QVBoxLayout(this);
     outer->addLayout(top, 1);
     outer->addLayout(buttons);
-
-    for (auto& row : rows_) row.fill('\0');
 }
 
 QList<QRadioButton*> TDeviceForm::GroupButtons(QGroupBox* group) const {

@@ -88,6 +88,13 @@ protected:
     Shell& shell_;
 
 private:
+    // The parts the constructor builds.
+    void BuildRadioGroups();
+    QGroupBox* BuildCheckBoxes();
+    QGroupBox* BuildIdBox();
+    QGroupBox* BuildFlashBox();
+    void BuildButtons();
+    void Arrange(QGroupBox* optionsBox, QGroupBox* idBox, QGroupBox* flashBox);
     QString RunFileDialog(QFileDialog& dialog);
     LinkObserver& Observer();
     void SetItemIndex(int group, int index);

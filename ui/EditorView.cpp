@@ -350,115 +350,112 @@ void TEditorView::PageDown() {
     for (int i = 0; i < visibleRows; ++i) Text.LineDown();
 }
 
+namespace {
+// Ctrl+Backspace and Ctrl+Delete: the caret's whole line with its line end.
+void DeleteWholeLine(TextBuffer& t) {
+    t.LineStart();
+    std::int32_t s = t.caret;
+    t.LineEnd();
+    t.CursorRight();
+    t.DeleteRange(s, t.caret);
+}
+
+// A caret move: Shift extends the selection; with Ctrl the first move is
+// made, else the second.
+template <typename WithCtrl, typename Plain>
+bool Move(TextBuffer& t, bool shift, bool ctrl, WithCtrl withCtrl, Plain plain) {
+    if (shift) t.StartShiftSelection();
+    if (ctrl)
+        withCtrl();
+    else
+        plain();
+    return true;
+}
+}  // namespace
+
 bool TEditorView::FormKeyDown(int key, int modifiers) {
-    const bool shift = modifiers & Shift;
-    const bool ctrl = modifiers & Ctrl;
-    switch (key) {
-        case Qt::Key_Backspace:
-        case Qt::Key_Delete:
-        case Qt::Key_Left:
-        case Qt::Key_Right:
-        case Qt::Key_Up:
-        case Qt::Key_Down:
-        case Qt::Key_Home:
-        case Qt::Key_End:
-        case Qt::Key_PageUp:
-        case Qt::Key_PageDown:
-            break;
-        default:
-            return false;
-    }
+    // One row a key the editor handles itself; the handler returns false
+    // when the key ends there (no caret bookkeeping after it).
+    using Handler = bool (*)(TEditorView& v, TextBuffer& t, bool shift, bool ctrl);
+    static constexpr struct {
+        int key;
+        Handler handle;
+    } kKeys[] = {
+        {Qt::Key_Backspace,
+         [](TEditorView&, TextBuffer& t, bool shift, bool ctrl) {
+             if (t.DeleteSelection()) return true;
+             if (ctrl && shift) {
+                 t.DeleteRange(0, t.caret);
+             } else if (ctrl) {
+                 DeleteWholeLine(t);
+             } else if (shift) {
+                 std::int32_t p = t.caret;
+                 t.LineStart();
+                 t.DeleteRange(t.caret, p);
+             } else if (t.caret > 0) {
+                 t.DeleteRange(t.caret - 1, t.caret);
+             }
+             return true;
+         }},
+        {Qt::Key_Delete,
+         [](TEditorView&, TextBuffer& t, bool shift, bool ctrl) {
+             if (t.DeleteSelection()) return true;
+             if (ctrl && shift) {
+                 t.DeleteRange(t.caret, t.length);
+             } else if (ctrl) {
+                 DeleteWholeLine(t);
+             } else if (shift) {
+                 std::int32_t p = t.caret;
+                 t.LineEnd();
+                 t.DeleteRange(p, t.caret);
+             } else if (t.caret < t.length) {
+                 t.DeleteRange(t.caret, t.caret + 1);
+             }
+             return true;
+         }},
+        {Qt::Key_Left,
+         [](TEditorView& v, TextBuffer& t, bool shift, bool ctrl) {
+             return Move(t, shift, ctrl, [&] { v.WordLeft(); }, [&] { t.CursorLeft(); });
+         }},
+        {Qt::Key_Right,
+         [](TEditorView& v, TextBuffer& t, bool shift, bool ctrl) {
+             return Move(t, shift, ctrl, [&] { v.WordRight(); }, [&] { t.CursorRight(); });
+         }},
+        {Qt::Key_Up,
+         [](TEditorView& v, TextBuffer& t, bool shift, bool ctrl) {
+             if (ctrl) return false;  // the menu's Text Bigger/Smaller
+             if (shift) t.StartShiftSelection();
+             v.VerticalMove(true);
+             return true;
+         }},
+        {Qt::Key_Down,
+         [](TEditorView& v, TextBuffer& t, bool shift, bool ctrl) {
+             if (ctrl) return false;
+             if (shift) t.StartShiftSelection();
+             v.VerticalMove(false);
+             return true;
+         }},
+        {Qt::Key_Home,
+         [](TEditorView&, TextBuffer& t, bool shift, bool ctrl) {
+             return Move(t, shift, ctrl, [&] { t.caret = 0; }, [&] { t.LineStart(); });
+         }},
+        {Qt::Key_End,
+         [](TEditorView&, TextBuffer& t, bool shift, bool ctrl) {
+             return Move(t, shift, ctrl, [&] { t.caret = t.length; }, [&] { t.LineEnd(); });
+         }},
+        {Qt::Key_PageUp,
+         [](TEditorView& v, TextBuffer& t, bool shift, bool ctrl) {
+             return Move(t, shift, ctrl, [&] { t.caret = 0; }, [&] { v.PageUp(); });
+         }},
+        {Qt::Key_PageDown,
+         [](TEditorView& v, TextBuffer& t, bool shift, bool ctrl) {
+             return Move(t, shift, ctrl, [&] { t.caret = t.length; }, [&] { v.PageDown(); });
+         }},
+    };
+    const auto* row = std::find_if(std::begin(kKeys), std::end(kKeys), [key](const auto& r) { return r.key == key; });
+    if (row == std::end(kKeys)) return false;
     if (dragging) return true;
-    TextBuffer& t = Text;
-    auto anchor = [&] {
-        if (shift) t.StartShiftSelection();
-    };
-    auto wholeLine = [&] {
-        t.LineStart();
-        std::int32_t s = t.caret;
-        t.LineEnd();
-        t.CursorRight();
-        t.DeleteRange(s, t.caret);
-    };
-    switch (key) {
-        case Qt::Key_Backspace:
-            if (t.DeleteSelection()) break;
-            if (ctrl && shift) {
-                t.DeleteRange(0, t.caret);
-            } else if (ctrl) {
-                wholeLine();
-            } else if (shift) {
-                std::int32_t p = t.caret;
-                t.LineStart();
-                t.DeleteRange(t.caret, p);
-            } else if (t.caret > 0) {
-                t.DeleteRange(t.caret - 1, t.caret);
-            }
-            break;
-        case Qt::Key_Delete:
-            if (t.DeleteSelection()) break;
-            if (ctrl && shift) {
-                t.DeleteRange(t.caret, t.length);
-            } else if (ctrl) {
-                wholeLine();
-            } else if (shift) {
-                std::int32_t p = t.caret;
-                t.LineEnd();
-                t.DeleteRange(p, t.caret);
-            } else if (t.caret < t.length) {
-                t.DeleteRange(t.caret, t.caret + 1);
-            }
-            break;
-        case Qt::Key_Left:
-            anchor();
-            if (ctrl)
-                WordLeft();
-            else
-                t.CursorLeft();
-            break;
-        case Qt::Key_Right:
-            anchor();
-            if (ctrl)
-                WordRight();
-            else
-                t.CursorRight();
-            break;
-        case Qt::Key_Up:
-        case Qt::Key_Down:
-            if (ctrl) return true;  // the menu's Text Bigger/Smaller
-            anchor();
-            VerticalMove(key == Qt::Key_Up);
-            break;
-        case Qt::Key_Home:
-            anchor();
-            if (ctrl)
-                t.caret = 0;
-            else
-                t.LineStart();
-            break;
-        case Qt::Key_End:
-            anchor();
-            if (ctrl)
-                t.caret = t.length;
-            else
-                t.LineEnd();
-            break;
-        case Qt::Key_PageUp:
-            anchor();
-            if (ctrl)
-                t.caret = 0;
-            else
-                PageUp();
-            break;
-        case Qt::Key_PageDown:
-            anchor();
-            if (ctrl)
-                t.caret = t.length;
-            else
-                PageDown();
-            break;
-    }
-    EndKey();
+    if (row->handle(*this, Text, (modifiers & Shift) != 0, (modifiers & Ctrl) != 0)) EndKey();
     return true;
 }
 

@@ -245,63 +245,46 @@ bool TPrintForm::PrintPage(QPainter& painter, TextBuffer& t, std::int32_t stop) 
     return false;
 }
 
-void PrintSource(Shell& shell, TextBuffer& t) {
-    TPrintForm& form = *shell.print;
-    const std::int32_t keep = t.caret;
-    struct Restore {
-        TextBuffer& t;
-        std::int32_t caret;
-        ~Restore() { t.caret = caret; }
-    } restore{t, keep};
-
+namespace {
+// The line counts the Print window offers: all lines, and those of the
+// selection widened to whole lines ([start, end), 0 lines without one).
+void CountLines(TPrintForm& form, TextBuffer& t, std::int32_t& start, std::int32_t& end) {
     std::int32_t crs = 0;
     for (std::int32_t p = 0; p < t.length; ++p) crs += t.ByteAt(p) == std::uint8_t(CR);
     form.totalLines = (t.length != 0 ? 1 : 0) + crs;
-    std::int32_t start = 0, end = 0;
-    if (t.GetSelection(start, end)) {
-        t.caret = end - 1;
-        t.LineEnd();
-        end = t.caret;
-        t.caret = start;
-        t.LineStart();
-        start = t.caret;
-        std::int32_t n = 0;
-        for (std::int32_t p = start; p < end; ++p) n += t.ByteAt(p) == std::uint8_t(CR);
-        form.selectionLines = 1 + n;
-    } else {
+    start = end = 0;
+    if (!t.GetSelection(start, end)) {
         form.selectionLines = 0;
+        return;
     }
-    t.caret = keep;
-    if (form.exec() != QDialog::Accepted) return;
+    t.caret = end - 1;
+    t.LineEnd();
+    end = t.caret;
+    t.caret = start;
+    t.LineStart();
+    start = t.caret;
+    std::int32_t n = 0;
+    for (std::int32_t p = start; p < end; ++p) n += t.ByteAt(p) == std::uint8_t(CR);
+    form.selectionLines = 1 + n;
+}
 
-    std::int32_t stop = t.length;
-    t.caret = 0;
-    if (form.range == 1) {
-        t.caret = start;
-        stop = end;
-    }
-    QPrinter& printer = form.Printer();
+// Points the printer at a PDF file asked for now, or at the printer itself;
+// false when the file dialog was cancelled.
+bool ChooseOutput(TPrintForm& form, QPrinter& printer) {
     if (form.PrintsToPdf()) {
         QString name = form.AskPdfFileName();
-        if (name.isEmpty()) return;
+        if (name.isEmpty()) return false;
         printer.setOutputFileName(name);
     } else {
         printer.setOutputFileName(QString());
     }
     printer.setDocName(QStringLiteral("Korvid"));
+    return true;
+}
 
-    TPrintStatusForm* status = shell.printStatus;
-    if (status) {
-        status->show();
-        status->FormShow();
-    }
-    struct HideStatus {
-        TPrintStatusForm* s;
-        ~HideStatus() {
-            if (s) s->hide();
-        }
-    } hide{status};
-
+// Prints page after page up to `stop`; a cancel in the status window
+// aborts the document.
+void PrintPages(TPrintForm& form, QPrinter& printer, TextBuffer& t, std::int32_t stop, TPrintStatusForm* status) {
     QPainter painter;
     if (!painter.begin(&printer)) throw FileError("The printer could not start the document.");
     for (;;) {
@@ -314,6 +297,44 @@ void PrintSource(Shell& shell, TextBuffer& t) {
     if (status && status->cancelled)
         printer.abort();
     painter.end();
+}
+}  // namespace
+
+void PrintSource(Shell& shell, TextBuffer& t) {
+    TPrintForm& form = *shell.print;
+    const std::int32_t keep = t.caret;
+    struct Restore {
+        TextBuffer& t;
+        std::int32_t caret;
+        ~Restore() { t.caret = caret; }
+    } restore{t, keep};
+
+    std::int32_t start = 0, end = 0;
+    CountLines(form, t, start, end);
+    t.caret = keep;
+    if (form.exec() != QDialog::Accepted) return;
+
+    std::int32_t stop = t.length;
+    t.caret = 0;
+    if (form.range == 1) {
+        t.caret = start;
+        stop = end;
+    }
+    QPrinter& printer = form.Printer();
+    if (!ChooseOutput(form, printer)) return;
+
+    TPrintStatusForm* status = shell.printStatus;
+    if (status) {
+        status->show();
+        status->FormShow();
+    }
+    struct HideStatus {
+        TPrintStatusForm* s;
+        ~HideStatus() {
+            if (s) s->hide();
+        }
+    } hide{status};
+    PrintPages(form, printer, t, stop, status);
 }
 
 }  // namespace korvid

@@ -1,5 +1,7 @@
 #include "ui/RegisterLayout.h"
 
+#include "family/Layout.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -21,10 +23,8 @@ int LowestBankRegister(int bankCount) { return (8 - bankCount) * 32 + 16; }
 }  // namespace
 
 DebugTarget DebugTargetOf(const Family& family, std::uint16_t extFuse) {
-    if (family.is52()) return {4096, 15, 5};
-    static constexpr int kSize[4] = {512, 1024, 2048, 2048};
-    static constexpr int kBanks[4] = {1, 1, 4, 8};
-    return {kSize[extFuse & 3], kBanks[extFuse & 3], (extFuse & 0x400) ? 3 : 2};
+    const Layout layout = LayoutOf(family, extFuse);
+    return {layout.programSize, layout.bankCount, layout.portCount};
 }
 
 std::string GlobalLabel(const Family& family, int portCount, int row, bool wAt1) {
@@ -58,16 +58,12 @@ const char* StatusBitLabel(int bit) { return bit >= 0 && bit < 8 ? kStatusLabels
 bool StatusBitRaised(int bit) { return bit == 1 || bit == 3 || bit >= 5; }
 bool HasBitRow(int reg) { return reg == 0 || reg == 3 || (reg >= 5 && reg <= 15); }
 
-int FsrTarget(const Family& family, std::uint32_t fsr) {
-    fsr &= 0xFFu;
-    if (family.is52() || (fsr & 0x10u)) return int(fsr);
-    return int(fsr & 0x0Fu);
-}
+int FsrTarget(const Family& family, std::uint32_t fsr) { return IndirectRegister(family, fsr); }
 
 bool InOtherBank(const Family& family, int reg, std::uint32_t fsr) {
     if (reg < 16 || reg > 255) return false;  // global registers are in every bank
-    if (family.is52()) return (reg >> 4) != int((fsr >> 4) & 0xFu);
-    return (reg >> 5) != int((fsr >> 5) & 7u);
+    const int shift = family.bankShift;
+    return (reg >> shift) != int((fsr >> shift) & (0xFFu >> shift));
 }
 
 int CellStyle(const Family& family, int cell, std::uint32_t value, std::uint32_t snapshotValue, std::uint32_t fsr,
@@ -131,7 +127,7 @@ int MoveCursor(const Family& family, int bankCount, int cell, CursorKey key) {
 }
 
 std::uint32_t TypeHexDigit(const Family& family, int cell, std::uint32_t value, int digit, bool first) {
-    std::uint32_t mask = cell == kCellM ? (family.is52() ? 0x1Fu : 0x0Fu) : 0xFFu;
+    std::uint32_t mask = cell == kCellM ? family.modeMask : 0xFFu;
     std::uint32_t v = first ? std::uint32_t(digit) : (value << 4) + std::uint32_t(digit);
     return v & mask;
 }

@@ -20,7 +20,7 @@ inline constexpr int kProgramLines = 17;  // lines of the program area
 // word when the Debug window opens.
 struct DebugTarget {
     int programSize = 2048;
-    int bankCount = 8;  // banks of RAM read (28L); 52 reads all 240 registers
+    int bankCount = 8;  // banks of RAM read (28L); 52 reads all its registers
     int portCount = 3;  // port registers named in the global column
 };
 DebugTarget DebugTargetOf(const Family& family, std::uint16_t extFuse);

@@ -106,38 +106,38 @@ void TRegisterForm::Layout() {
     valueFont_ = CurrentEditorFont(shell_);
     smallFont_ = QFont(valueFont_.family(), valueFont_.pointSize() * 2 / 3 + 1);
     QFontMetrics fm(valueFont_), sm(smallFont_);
-    cw_ = std::max(1, fm.horizontalAdvance(QLatin1Char('X')));
-    th_ = fm.height();
-    sth_ = sm.height();
-    rh_ = th_ + 2 * (th_ / 8) + 1;
-    vw_ = 3 * cw_;  // two characters and half a character on each side
-    bw_ = std::max(sm.horizontalAdvance(QStringLiteral("DC")) + 2, cw_ + cw_ / 2);
-    margin_ = cw_ / 2 + 2;
-    top_ = margin_ + sth_;  // room for the raised STATUS labels above the header row
-    gx_ = margin_ + 7 * cw_;
-    bx_ = gx_ + vw_ + cw_;
-    px_ = bx_ + 8 * bw_ + cw_;
-    pw_ = kProgramChars * cw_;
-    rx_ = px_ + pw_ + kScrollWidth + cw_;
+    g_.charWidth = std::max(1, fm.horizontalAdvance(QLatin1Char('X')));
+    g_.textHeight = fm.height();
+    g_.smallHeight = sm.height();
+    g_.rowHeight = g_.textHeight + 2 * (g_.textHeight / 8) + 1;
+    g_.valueWidth = 3 * g_.charWidth;  // two characters and half a character on each side
+    g_.bitWidth = std::max(sm.horizontalAdvance(QStringLiteral("DC")) + 2, g_.charWidth + g_.charWidth / 2);
+    g_.margin = g_.charWidth / 2 + 2;
+    g_.top = g_.margin + g_.smallHeight;  // room for the raised STATUS labels above the header row
+    g_.globalX = g_.margin + 7 * g_.charWidth;
+    g_.bitsX = g_.globalX + g_.valueWidth + g_.charWidth;
+    g_.programX = g_.bitsX + 8 * g_.bitWidth + g_.charWidth;
+    g_.programWidth = kProgramChars * g_.charWidth;
+    g_.ramX = g_.programX + g_.programWidth + kScrollWidth + g_.charWidth;
     columns_ = RamColumns(shell_.family, Session() ? Session()->BankCount : 8);
     if (!shell_.family.is52() && shell_.debug) columns_ = RamColumns(shell_.family, shell_.debug->Target.bankCount);
-    ScrollBar->setGeometry(px_ + pw_, top_, kScrollWidth, kProgramLines * rh_);
+    ScrollBar->setGeometry(g_.programX + g_.programWidth, g_.top, kScrollWidth, kProgramLines * g_.rowHeight);
     ScrollBar->setRange(0, std::max(ProgramSize() - kProgramLines, 0));
-    setFixedSize(rx_ + 3 * cw_ + columns_ * vw_ + margin_, top_ + kRows * rh_ + margin_);
+    setFixedSize(g_.ramX + 3 * g_.charWidth + columns_ * g_.valueWidth + g_.margin, g_.top + kRows * g_.rowHeight + g_.margin);
 }
 
 static int RowTop(int top, int rh, int row) { return top + (row + 1) * rh; }
 
 QRect TRegisterForm::CellRect(int cell) const {
-    if (cell == kCellM) return {gx_, RowTop(top_, rh_, kRowM), vw_, rh_};
-    if (cell == kCellW) return {gx_, RowTop(top_, rh_, kRowW), vw_, rh_};
+    if (cell == kCellM) return {g_.globalX, RowTop(g_.top, g_.rowHeight, kRowM), g_.valueWidth, g_.rowHeight};
+    if (cell == kCellW) return {g_.globalX, RowTop(g_.top, g_.rowHeight, kRowW), g_.valueWidth, g_.rowHeight};
     if (cell < 0 || cell > 255) return {};
-    if (cell < 16) return {gx_, RowTop(top_, rh_, cell), vw_, rh_};
+    if (cell < 16) return {g_.globalX, RowTop(g_.top, g_.rowHeight, cell), g_.valueWidth, g_.rowHeight};
     int bankCount = shell_.debug ? shell_.debug->Target.bankCount : 8;
     for (int k = 0; k < columns_; ++k) {
         int base = RamColumnBase(shell_.family, bankCount, k);
         if (cell >= base && cell < base + 16)
-            return {rx_ + 3 * cw_ + k * vw_, RowTop(top_, rh_, cell - base), vw_, rh_};
+            return {g_.ramX + 3 * g_.charWidth + k * g_.valueWidth, RowTop(g_.top, g_.rowHeight, cell - base), g_.valueWidth, g_.rowHeight};
     }
     return {};
 }
@@ -145,17 +145,17 @@ QRect TRegisterForm::CellRect(int cell) const {
 QRect TRegisterForm::BitRect(int cell, int bit) const {
     int row = cell == kCellW ? kRowW : cell;
     if (cell != kCellW && !HasBitRow(cell)) return {};
-    return {bx_ + (7 - bit) * bw_, RowTop(top_, rh_, row), bw_, rh_};
+    return {g_.bitsX + (7 - bit) * g_.bitWidth, RowTop(g_.top, g_.rowHeight, row), g_.bitWidth, g_.rowHeight};
 }
 
 QRect TRegisterForm::FlagRect(bool skip) const {
     QFontMetrics sm(smallFont_);
-    int w = sm.horizontalAdvance(QStringLiteral("SKIP")) + cw_;
-    int x = skip ? bx_ + 8 * bw_ - w : bx_;
-    return {x, RowTop(top_, rh_, kRowFlags), w, rh_};
+    int w = sm.horizontalAdvance(QStringLiteral("SKIP")) + g_.charWidth;
+    int x = skip ? g_.bitsX + 8 * g_.bitWidth - w : g_.bitsX;
+    return {x, RowTop(g_.top, g_.rowHeight, kRowFlags), w, g_.rowHeight};
 }
 
-QRect TRegisterForm::ProgramLineRect(int line) const { return {px_, RowTop(top_, rh_, line - 1), pw_, rh_}; }
+QRect TRegisterForm::ProgramLineRect(int line) const { return {g_.programX, RowTop(g_.top, g_.rowHeight, line - 1), g_.programWidth, g_.rowHeight}; }
 
 TRegisterForm::Hit TRegisterForm::HitTest(QPoint p) const {
     Hit h;
@@ -223,7 +223,7 @@ void TRegisterForm::BuildModel() {
     fsr_ = c.registers[4] & 0xFF;
     for (int i = 0; i < 258; ++i)
         styles_[std::size_t(i)] = CellStyle(shell_.family, i, values_[std::size_t(i)], snapValues_[std::size_t(i)], fsr_,
-                                            i == editCell_ && cursorOn_);
+                                            i == editCell_ && caret_.on());
 }
 
 void TRegisterForm::RefreshView(bool full) {
@@ -248,7 +248,7 @@ void TRegisterForm::RefreshView(bool full) {
     }
     if (oldInt != int_) update(FlagRect(false));
     if (oldSkip != skip_) update(FlagRect(true));
-    update(QRect(px_, top_, pw_, kProgramLines * rh_));
+    update(QRect(g_.programX, g_.top, g_.programWidth, kProgramLines * g_.rowHeight));
 }
 
 void TRegisterForm::ScrollToProgramCounter() {
@@ -258,7 +258,7 @@ void TRegisterForm::ScrollToProgramCounter() {
     ScrollBar->setValue(ProgramAreaScroll(ScrollBar->value(), int(s->State.ProgramCounter), s->ProgramSize));
 }
 
-void TRegisterForm::ScrollBarChange() { update(QRect(px_, top_, pw_, kProgramLines * rh_)); }
+void TRegisterForm::ScrollBarChange() { update(QRect(g_.programX, g_.top, g_.programWidth, kProgramLines * g_.rowHeight)); }
 
 // ---- painting --------------------------------------------------------------------
 
@@ -267,36 +267,45 @@ void TRegisterForm::paintEvent(QPaintEvent*) {
     QPainter g(this);
     const QPalette& p = palette();
     g.fillRect(rect(), p.color(QPalette::Window));
-    DebugSession* s = Session();
+    PaintLabels(g, p);
+    PaintCells(g, p);
+    PaintBits(g, p);
+    PaintFlags(g, p);
+    PaintProgram(g, p);
+}
+
+// The global column's and the RAM grid's labels and headers.
+void TRegisterForm::PaintLabels(QPainter& g, const QPalette& p) {
     const int ports = shell_.debug ? shell_.debug->Target.portCount : 3;
     const int bankCount = shell_.debug ? shell_.debug->Target.bankCount : 8;
-
-    // Global column: labels, header, cells.
     g.setFont(valueFont_);
-    Embossed(g, p, QRect(gx_, RowTop(top_, rh_, -1), vw_ + cw_, rh_), Qt::AlignLeft | Qt::AlignVCenter,
+    Embossed(g, p, QRect(g_.globalX, RowTop(g_.top, g_.rowHeight, -1), g_.valueWidth + g_.charWidth, g_.rowHeight), Qt::AlignLeft | Qt::AlignVCenter,
              QString::fromLatin1(GlobalHeader(fsr_).c_str()));
     for (int r = 0; r < 16; ++r)
-        Embossed(g, p, QRect(margin_, RowTop(top_, rh_, r), 7 * cw_, rh_), Qt::AlignLeft | Qt::AlignVCenter,
+        Embossed(g, p, QRect(g_.margin, RowTop(g_.top, g_.rowHeight, r), 7 * g_.charWidth, g_.rowHeight), Qt::AlignLeft | Qt::AlignVCenter,
                  QString::fromLatin1(GlobalLabel(shell_.family, ports, r, wAt1_).c_str()));
-    Embossed(g, p, QRect(margin_, RowTop(top_, rh_, kRowM), 7 * cw_, rh_), Qt::AlignLeft | Qt::AlignVCenter,
+    Embossed(g, p, QRect(g_.margin, RowTop(g_.top, g_.rowHeight, kRowM), 7 * g_.charWidth, g_.rowHeight), Qt::AlignLeft | Qt::AlignVCenter,
              QStringLiteral("M"));
-    Embossed(g, p, QRect(margin_, RowTop(top_, rh_, kRowW), 7 * cw_, rh_), Qt::AlignLeft | Qt::AlignVCenter,
+    Embossed(g, p, QRect(g_.margin, RowTop(g_.top, g_.rowHeight, kRowW), 7 * g_.charWidth, g_.rowHeight), Qt::AlignLeft | Qt::AlignVCenter,
              QStringLiteral("W"));
 
     // RAM grid headers and row labels.
     for (int k = 0; k < columns_; ++k)
-        Embossed(g, p, QRect(rx_ + 3 * cw_ + k * vw_, RowTop(top_, rh_, -1), vw_, rh_), Qt::AlignCenter,
+        Embossed(g, p, QRect(g_.ramX + 3 * g_.charWidth + k * g_.valueWidth, RowTop(g_.top, g_.rowHeight, -1), g_.valueWidth, g_.rowHeight), Qt::AlignCenter,
                  QString::fromLatin1(RamColumnHeader(shell_.family, bankCount, k).c_str()));
     for (int r = 0; r < 16; ++r)
-        Embossed(g, p, QRect(rx_, RowTop(top_, rh_, r), 3 * cw_, rh_), Qt::AlignLeft | Qt::AlignVCenter,
+        Embossed(g, p, QRect(g_.ramX, RowTop(g_.top, g_.rowHeight, r), 3 * g_.charWidth, g_.rowHeight), Qt::AlignLeft | Qt::AlignVCenter,
                  shell_.family.is52() ? Hex(std::uint32_t(r), 1) : Hex(std::uint32_t(0x10 + r), 2));
 
-    // Register cells.
+}
+
+// The register, M and W cells with their styles.
+void TRegisterForm::PaintCells(QPainter& g, const QPalette& p) {
     for (int c = 0; c < 258; ++c) {
         QRect r = CellRect(c);
         if (r.isEmpty()) continue;
         int style = styles_[std::size_t(c)];
-        if (c == editCell_) style = (style & ~kStyleCursor) | (cursorOn_ ? kStyleCursor : 0);
+        if (c == editCell_) style = (style & ~kStyleCursor) | (caret_.on() ? kStyleCursor : 0);
         Colours col = CellColours(p, style);
         g.fillRect(r, col.back);
         if (col.frame) {
@@ -308,15 +317,18 @@ void TRegisterForm::paintEvent(QPaintEvent*) {
         g.drawText(r, Qt::AlignCenter, c == kCellM ? QString::number(v, 16).toUpper() : Hex(v, 2));
     }
 
-    // Bit area: headers, STATUS labels, bits.
+}
+
+// The bit area: headers, STATUS labels, bits.
+void TRegisterForm::PaintBits(QPainter& g, const QPalette& p) {
     g.setFont(smallFont_);
     for (int row : {-1, 4, kRowM})
         for (int b = 0; b < 8; ++b)
-            Embossed(g, p, QRect(bx_ + (7 - b) * bw_, RowTop(top_, rh_, row), bw_, rh_), Qt::AlignCenter,
+            Embossed(g, p, QRect(g_.bitsX + (7 - b) * g_.bitWidth, RowTop(g_.top, g_.rowHeight, row), g_.bitWidth, g_.rowHeight), Qt::AlignCenter,
                      QString::number(b));
     for (int b = 0; b < 8; ++b) {
-        int raise = StatusBitRaised(b) ? sth_ * 7 / 8 : 0;
-        Embossed(g, p, QRect(bx_ + (7 - b) * bw_ - bw_, RowTop(top_, rh_, 2) - raise, 3 * bw_, rh_),
+        int raise = StatusBitRaised(b) ? g_.smallHeight * 7 / 8 : 0;
+        Embossed(g, p, QRect(g_.bitsX + (7 - b) * g_.bitWidth - g_.bitWidth, RowTop(g_.top, g_.rowHeight, 2) - raise, 3 * g_.bitWidth, g_.rowHeight),
                  Qt::AlignHCenter | Qt::AlignBottom, QString::fromLatin1(StatusBitLabel(b)));
     }
     g.setFont(valueFont_);
@@ -332,7 +344,10 @@ void TRegisterForm::paintEvent(QPaintEvent*) {
         }
     }
 
-    // Flags.
+}
+
+// The INT and SKIP flags.
+void TRegisterForm::PaintFlags(QPainter& g, const QPalette& p) {
     g.setFont(smallFont_);
     for (bool skip : {false, true}) {
         QRect r = FlagRect(skip);
@@ -344,13 +359,17 @@ void TRegisterForm::paintEvent(QPaintEvent*) {
         g.drawText(r, Qt::AlignCenter, skip ? QStringLiteral("SKIP") : QStringLiteral("INT"));
     }
 
-    // Program area.
+}
+
+// The program lines around the program counter.
+void TRegisterForm::PaintProgram(QPainter& g, const QPalette& p) {
+    DebugSession* s = Session();
     g.setFont(valueFont_);
     const int size = ProgramSize();
     const int pc = s ? int(s->State.ProgramCounter) : -1;
     const int current = s ? CurrentProgramAddress(pc, skip_, size) : -1;
     const int brk = s ? int(s->State.Breakpoint) : -1;
-    const int split = 10 * cw_;
+    const int split = 10 * g_.charWidth;
     for (int i = 0; i < kProgramLines; ++i) {
         int a = ScrollBar->value() + i;
         QRect r = ProgramLineRect(i);
@@ -367,11 +386,11 @@ void TRegisterForm::paintEvent(QPaintEvent*) {
         g.fillRect(left, leftBack);
         g.fillRect(right, rightBack);
         g.setPen(text);
-        g.drawText(left.adjusted(cw_ / 2, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
+        g.drawText(left.adjusted(g_.charWidth / 2, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
                    Hex(std::uint32_t(a), 3) + QStringLiteral("- ") + Hex(word & kWordMask, 3));
         QString ins = (word & kDataFlag) ? QString::fromLatin1(DisassembleWord(shell_.state, a, wAt1_))
                                          : QStringLiteral("(unused)");
-        g.drawText(right.adjusted(cw_ / 2, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, ins);
+        g.drawText(right.adjusted(g_.charWidth / 2, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, ins);
     }
 }
 
@@ -442,8 +461,7 @@ void TRegisterForm::SelectCell(int cell) {
     editCell_ = cell;
     editValue_ = values_[std::size_t(cell)];
     digitTyped_ = false;
-    cursorOn_ = true;
-    blink_ = 0;
+    caret_.Start();
     styles_[std::size_t(cell)] |= kStyleCursor;
     CursorTimer.start();
     Editor->setFocus();
@@ -455,10 +473,7 @@ void TRegisterForm::CursorTimerTimer() {
         CursorTimer.stop();
         return;
     }
-    if (++blink_ % 4 == 0) {
-        cursorOn_ = !cursorOn_;
-        update(CellRect(editCell_));
-    }
+    if (caret_.Tick()) update(CellRect(editCell_));
 }
 
 void TRegisterForm::Commit() {
@@ -481,7 +496,7 @@ void TRegisterForm::EndEdit(bool commit) {
     int cell = editCell_;
     editCell_ = -1;
     digitTyped_ = false;
-    cursorOn_ = false;
+    caret_.Stop();
     CursorTimer.stop();
     if (cell >= 0) {
         styles_[std::size_t(cell)] &= ~kStyleCursor;

@@ -7,20 +7,22 @@
 #pragma once
 
 #include <QDialog>
+#include <QPainter>
+#include <QPalette>
 #include <QFont>
 #include <QRect>
 #include <QScrollBar>
 #include <QTimer>
 #include <array>
 
+#include "ui/CaretBlink.h"
 #include "ui/RegisterLayout.h"
+#include "core/link/Debug.h"
 #include "ui/Shell.h"
 
 namespace korvid {
 
-class DebugSession;
-
-class TRegisterForm : public QDialog {
+class TRegisterForm : public QDialog, public DebugView {
     Q_OBJECT
 public:
     explicit TRegisterForm(Shell& shell, QWidget* parent = nullptr);
@@ -30,6 +32,11 @@ public:
     // changed is repainted (everything on a first refresh).
     void RefreshView(bool full);
     void ScrollToProgramCounter();
+
+    // DebugView: the debug session's halts and breakpoint changes.
+    bool Showing() const override { return isVisible(); }
+    void ShowProgramCounter() override { ScrollToProgramCounter(); }
+    void Repaint(bool firstRefresh) override { RefreshView(firstRefresh); }
 
     // What a point of the window is.
     struct Hit {
@@ -71,6 +78,12 @@ protected:
 private:
     void FormShow();
     void Layout();
+    // The parts paintEvent draws, in order.
+    void PaintLabels(QPainter& g, const QPalette& p);
+    void PaintCells(QPainter& g, const QPalette& p);
+    void PaintBits(QPainter& g, const QPalette& p);
+    void PaintFlags(QPainter& g, const QPalette& p);
+    void PaintProgram(QPainter& g, const QPalette& p);
     void BuildModel();
     void UpdateChanged(bool full);
     void ScrollBarChange();
@@ -83,8 +96,22 @@ private:
 
     Shell& shell_;
     QFont valueFont_, smallFont_;
-    int cw_ = 8, th_ = 16, sth_ = 11, rh_ = 20, vw_ = 24, bw_ = 12;
-    int gx_ = 0, bx_ = 0, px_ = 0, pw_ = 0, rx_ = 0, top_ = 0, margin_ = 4;
+    // The window's measures in pixels, from the editor font (Layout).
+    struct Geometry {
+        int charWidth = 8;        // one character of the value font
+        int textHeight = 16;      // value font
+        int smallHeight = 11;     // label font
+        int rowHeight = 20;
+        int valueWidth = 24;      // a two-digit cell
+        int bitWidth = 12;        // one cell of the bit area
+        int globalX = 0;          // left of the global column's values
+        int bitsX = 0;            // left of the bit area
+        int programX = 0;         // left of the program lines
+        int programWidth = 0;
+        int ramX = 0;             // left of the RAM columns' labels
+        int top = 0;              // top of the header row
+        int margin = 4;
+    } g_;
     int columns_ = 1;
 
     // Display model.
@@ -100,8 +127,7 @@ private:
     int editCell_ = -1;
     std::uint32_t editValue_ = 0;
     bool digitTyped_ = false;
-    bool cursorOn_ = false;
-    int blink_ = 0;
+    CaretBlink caret_;
     bool inEdit_ = false;
 };
 

@@ -1,5 +1,7 @@
 #include "ui/WatchFormat.h"
 
+#include "family/Layout.h"
+
 namespace korvid {
 
 namespace {
@@ -51,9 +53,8 @@ bool IsStringWatch(const Watch& watch) { return watch.format == FSTR || watch.fo
 
 int WatchRegister(const Family& family, int bankCount, unsigned address) {
     address &= 0xFFu;
-    if (family.is52()) return int(address);
-    if ((address & 0x10u) == 0) return int(address & 0x0Fu);
-    return int(address | (unsigned(bankCount * -32) & 0xFFu));
+    if (family.memoryFromExtFuse) address |= ForcedFsrBits(bankCount);
+    return IndirectRegister(family, address);
 }
 
 std::int64_t WatchNumber(const Watch& watch, const std::uint32_t* registers, const Family& family, int bankCount) {

@@ -104,8 +104,8 @@ void TWatchForm::paintEvent(QPaintEvent*) {
                    QString::fromLatin1(w.name, int(strnlen(w.name, 33))));
         const Row& r = rows_[std::size_t(i)];
         bool editing = i == row_;
-        QColor back = editing && cursorOn_ ? QColor(Qt::black) : r.changed ? QColor(Qt::red) : p.color(QPalette::Base);
-        QColor text = (editing && cursorOn_) || r.changed ? QColor(Qt::white) : p.color(QPalette::Text);
+        QColor back = editing && caret_.on() ? QColor(Qt::black) : r.changed ? QColor(Qt::red) : p.color(QPalette::Base);
+        QColor text = (editing && caret_.on()) || r.changed ? QColor(Qt::white) : p.color(QPalette::Text);
         g.fillRect(value, back);
         g.setPen(text);
         g.drawText(value.adjusted(0, 0, -cw_, 0), Qt::AlignRight | Qt::AlignVCenter, editing ? editText_ : r.text);
@@ -132,8 +132,7 @@ void TWatchForm::SelectRow(int row) {
     editText_ = ValueText(row);
     untouched_ = true;
     commitWanted_ = false;
-    cursorOn_ = true;
-    blink_ = 0;
+    caret_.Start();
     CursorTimer.start();
     setFocus();
     update(ValueRect(row));
@@ -144,10 +143,7 @@ void TWatchForm::CursorTimerTimer() {
         CursorTimer.stop();
         return;
     }
-    if (++blink_ % 4 == 0) {
-        cursorOn_ = !cursorOn_;
-        update(ValueRect(row_));
-    }
+    if (caret_.Tick()) update(ValueRect(row_));
 }
 
 void TWatchForm::keyPressEvent(QKeyEvent* event) {
@@ -210,7 +206,7 @@ void TWatchForm::EndEdit(bool commit) {
     if (commit && commitWanted_) Commit();
     int row = row_;
     row_ = -1;
-    cursorOn_ = false;
+    caret_.Stop();
     CursorTimer.stop();
     update(ValueRect(row));
     inEdit_ = false;

@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "ui/CaretBlink.h"
+#include "core/link/Debug.h"
 #include "ui/Shell.h"
 
 namespace korvid {
 
-class DebugSession;
-
-class TWatchForm : public QDialog {
+class TWatchForm : public QDialog, public DebugView {
     Q_OBJECT
 public:
     explicit TWatchForm(Shell& shell, QWidget* parent = nullptr);
@@ -23,6 +23,10 @@ public:
     // Rebuilds the value texts from the chip state; repaints the rows whose
     // text or mark changed (every row on a full refresh).
     void RefreshView(bool full);
+
+    // DebugView: the debug session's halts and breakpoint changes.
+    bool Showing() const override { return isVisible(); }
+    void Repaint(bool firstRefresh) override { RefreshView(firstRefresh); }
 
     // Editing (only while the chip is halted).
     void SelectRow(int row);
@@ -65,8 +69,7 @@ private:
     QString editText_;
     bool untouched_ = true;
     bool commitWanted_ = false;
-    bool cursorOn_ = false;
-    int blink_ = 0;
+    CaretBlink caret_;
     bool inEdit_ = false;
     bool painted_ = false;
 };

@@ -16,7 +16,7 @@
 #include "apps/korvid/CmdDeviceCommon.h"
 #include "apps/korvid/CommandTable.h"
 #include "apps/korvid/RegisterDump.h"
-#include "core/asm/AsmCore.h"
+#include "core/asm/Assembler.h"
 #include "core/image/DebugImage.h"
 #include "core/image/Disassembler.h"
 #include "core/link/Clock.h"
@@ -237,11 +237,9 @@ private:
 
     // The value of a symbol of the program (label or EQU).
     bool Symbol(const std::string& text, long& value) {
-        if (!state_.work || text.empty() || text.size() > 32) return false;
         for (const std::string& key : {Upper(text), text}) {
-            const std::uint32_t e = LookupSymbol(*state_.work, key.c_str(), static_cast<int>(key.size()));
-            if (e != kNoEntry && EntryKind(*state_.work, e) != Tok::Undefined) {
-                value = EntryValue(*state_.work, e);
+            if (const auto v = FindSymbol(state_, key)) {
+                value = *v;
                 return true;
             }
         }

@@ -1,6 +1,10 @@
 // Entry point of the assembler core.
 #pragma once
 
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
 #include "core/asm/AssemblyState.h"
 
 namespace korvid {
@@ -14,5 +18,10 @@ void Assemble(AssemblyState& state);
 // same source. Assembles it on a state of its own (with a list buffer as
 // large as the given state's); the given state is not changed.
 bool ExtendedDialectAccepts(const AssemblyState& failed);
+
+// The value of a name in the symbol table of the last assembly (a label,
+// an EQU or = symbol, or a keyword's code), looked up exactly as written;
+// nothing for a name the table does not hold or holds undefined.
+std::optional<std::int32_t> FindSymbol(const AssemblyState& state, std::string_view name);
 
 }  // namespace korvid

@@ -24,13 +24,6 @@ AssemblyState& InitCore(const Family& family) {
     return state;
 }
 
-int ProgramSize(const Family& family, std::uint16_t extFuse) {
-    if (family.is52()) return 4096;
-    switch (extFuse & 3) {
-        case 0: return 512;
-        case 1: return 1024;
-        default: return 2048;
-    }
-}
+int ProgramSize(const Family& family, std::uint16_t extFuse) { return LayoutOf(family, extFuse).programSize; }
 
 }  // namespace korvid

@@ -11,6 +11,7 @@
 
 #include "core/asm/Dialect.h"
 #include "family/Family.h"
+#include "family/Layout.h"
 
 namespace korvid {
 
@@ -98,8 +99,7 @@ void BlankImage(Image& image, const Family& family);
 // process-wide assembly state of the given family.
 AssemblyState& InitCore(const Family& family);
 
-// Program size of the target from an extended fuse word: 28L 512/1024/2048
-// words from the memory bits, 52 always 4096.
+// Program size of the target from an extended fuse word (LayoutOf).
 int ProgramSize(const Family& family, std::uint16_t extFuse);
 
 }  // namespace korvid

@@ -43,13 +43,7 @@ void Device(AsmWork& w) {
         }
         s.ChipImage[ext ? kExtFuseIndex : kFuseIndex] ^= pattern;
     } while (NextListItem(w));
-    if (w.family->addressMaskFromExtFuse) {
-        switch (s.ChipImage[kExtFuseIndex] & 3) {
-            case 0: w.AddressMask = 0x1FF; break;
-            case 1: w.AddressMask = 0x3FF; break;
-            default: w.AddressMask = 0x7FF; break;
-        }
-    }
+    if (w.family->memoryFromExtFuse) w.AddressMask = LayoutOf(*w.family, s.ChipImage[kExtFuseIndex]).addressMask;
 }
 
 void Id(AsmWork& w) {

@@ -201,6 +201,12 @@ bool SaveHex(AssemblyState& state) {
     state.ListLength = 0;
     if (state.ListText == nullptr || state.ListCapacity < kMaxHexTextLength) return false;
     const Image& image = state.ChipImage;
+    // The words written follow the memory code as 512 << code, which is not
+    // the chip's program size (LayoutOf) for code 11: such a file carries
+    // 4096 program words, the upper 2048 as the image holds them. This is
+    // the file's established form, so it stays; LoadHex blanks the words
+    // past the program size again, so a round trip neither adds nor loses
+    // a word of the program.
     const unsigned count = state.family->is52() ? 4096u : 512u << (image[kExtFuseIndex] & 3);
     HexWriter out(state.ListText);
     for (unsigned a = 0; a < count; a += 16) out.Record(&image[a], 16, a);

@@ -7,12 +7,6 @@ namespace korvid {
 
 namespace {
 
-constexpr std::uint8_t kRunStateHalted = 2;
-constexpr int kStateHeaderBytes = 24;
-constexpr int kRamBytes52 = 240;
-
-// Banks of a 28-family part by the memory code of its extended fuse word.
-constexpr int kBanks28[4] = {1, 1, 4, 8};
 
 }  // namespace
 
@@ -22,10 +16,9 @@ DebugSession::DebugSession(Link& link, AssemblyState& state, DebugViews* views)
 }
 
 void DebugSession::Begin() {
-    const Family& family = *state_.family;
-    const std::uint16_t extFuse = state_.ChipImage[kExtFuseIndex];
-    ProgramSize = korvid::ProgramSize(family, extFuse);
-    BankCount = family.is52() ? 16 : kBanks28[extFuse & 3];
+    Target = LayoutOf(*state_.family, state_.ChipImage[kExtFuseIndex]);
+    ProgramSize = Target.programSize;
+    BankCount = Target.bankCount;
     LastRunState = 0;
     LastMode = 0;
     StateValid = false;
@@ -40,28 +33,25 @@ bool DebugSession::Poll() {
     return LastRunState == kRunStateHalted;
 }
 
-// Items 1 to 12 of the state: the same 24 bytes in both families.
-void DebugSession::ReadHeader(bool is52) {
+// The header of the state block: the same in both families.
+void DebugSession::ReadHeader() {
+    std::uint8_t h[kStateHeaderBytes];
+    for (std::uint8_t& b : h) b = link_.ReceiveByte();
     auto& r = State.registers;
-    const std::uint8_t first = link_.ReceiveByte();
-    State.M = first & (is52 ? 0x1F : 0x0F);
-    State.WAt1Flag = (first >> 7) & 1;
-    State.W = link_.ReceiveByte();
-    const std::uint32_t low = link_.ReceiveByte();
-    const std::uint32_t high = link_.ReceiveByte();
-    State.ProgramCounter = (high * 256 + low) & static_cast<std::uint32_t>(ProgramSize - 1);
-    const std::uint8_t status = link_.ReceiveByte();
-    r[3] = status & 0xE7;
-    State.IntFlag = (status >> 4) & 1;
-    State.SkipFlag = (status >> 3) & 1;
-    r[4] = link_.ReceiveByte();
-    for (int i = 13; i <= 15; ++i) r[i] = link_.ReceiveByte();
-    r[1] = link_.ReceiveByte();
-    (void)link_.ReceiveByte();
-    r[3] += link_.ReceiveByte() & 0x18;  // power-down and time-out bits
-    (void)link_.ReceiveByte();
-    for (int i = 5; i <= 12; ++i) r[i] = link_.ReceiveByte();
-    for (int i = 0; i < 3; ++i) (void)link_.ReceiveByte();
+    State.M = h[kStateMode] & state_.family->modeMask;
+    State.WAt1Flag = (h[kStateMode] & kStateWAt1) ? 1 : 0;
+    State.W = h[kStateW];
+    State.ProgramCounter = (h[kStatePcHigh] * 256u + h[kStatePcLow]) & static_cast<std::uint32_t>(ProgramSize - 1);
+    const std::uint8_t status = h[kStateStatus];
+    r[3] = (status & kStatusCarried) + (h[kStatePdTo] & kStatusPdTo);
+    State.IntFlag = (status & kStatusIntFlag) ? 1 : 0;
+    State.SkipFlag = (status & kStatusSkipFlag) ? 1 : 0;
+    r[1] = h[kStateRtcc];
+    r[4] = h[kStateFsr];
+    r[13] = h[kStateR13];
+    r[14] = h[kStateR14];
+    r[15] = h[kStateR15];
+    for (int i = 0; i < kStatePortCount; ++i) r[5 + i] = h[kStatePorts + i];
 }
 
 void DebugSession::ReadState() {
@@ -70,15 +60,14 @@ void DebugSession::ReadState() {
     link_.SendByte(kCmdReadState);
     link_.SendByte(static_cast<std::uint8_t>(is52 ? kStateHeaderBytes : BankCount * 16 + kStateHeaderBytes));
     link_.Flush();
-    ReadHeader(is52);
+    ReadHeader();
     if (is52) {
         link_.SendByte(kCmdReadState);
-        link_.SendByte(static_cast<std::uint8_t>(kRamBytes52));
+        link_.SendByte(static_cast<std::uint8_t>(kStateRam52Bytes));
         link_.Flush();
         for (int i = 16; i < 256; ++i) r[i] = link_.ReceiveByte();
     } else {
-        // The upper 16 registers of the top banks, lowest bank first.
-        for (int j = 0; j < BankCount * 16; ++j) r[(8 - BankCount + j / 16) * 32 + 16 + j % 16] = link_.ReceiveByte();
+        for (int j = 0; j < BankCount * 16; ++j) r[StateBankRegister(BankCount, j)] = link_.ReceiveByte();
     }
     const std::uint32_t size = static_cast<std::uint32_t>(ProgramSize);
     if (State.ProgramCounter == size - 1) {
@@ -90,9 +79,8 @@ void DebugSession::ReadState() {
     r[0] = 0;
     if (State.WAt1Flag) r[1] = State.W;
     r[2] = (State.ProgramCounter + 1) & 0xFF;
-    if (!is52) r[4] |= static_cast<std::uint32_t>(BankCount * 0xE0) & 0xFF;
-    const std::uint32_t fsr = r[4] & 0xFF;
-    r[0] = r[(is52 || (fsr & 0x10)) ? fsr : (fsr & 0x0F)];
+    r[4] |= Target.forcedFsrBits;
+    r[0] = r[static_cast<std::size_t>(IndirectRegister(*state_.family, r[4]))];
     StateValid = true;
 }
 
@@ -101,50 +89,46 @@ void DebugSession::Resume(std::uint16_t mode) {
     const auto& r = State.registers;
     const bool atReset = State.ProgramCounter == size - 1;
     const std::uint32_t pc = State.ProgramCounter;
-    auto pair = [this](std::uint8_t first, std::uint32_t second) {
-        link_.SendByte(first);
-        link_.SendByte(static_cast<std::uint8_t>(second & 0xFF));
-    };
+    std::uint32_t v[kResumeItems];
+    v[kResumeW] = State.W;
+    v[kResumePcHigh] = pc >> 8;
+    v[kResumePcLow] = atReset ? (pc & 0xFF) - 2 : (pc & 0xFF);
+    v[kResumeStatus] =
+        (r[3] & kStatusCarried) + State.IntFlag * kStatusIntFlag + (atReset ? 0u : State.SkipFlag * kStatusSkipFlag);
+    v[kResumeFsr] = r[4];
+    v[kResumeR14] = r[14];
+    v[kResumeR15] = r[15];
+    v[kResumeModeLow] = mode & 0xFF;
+    v[kResumeModeHigh] = mode >> 8;
+    v[kResumeFixed] = kResumeFixedValue;
+    v[kResumeBreakHigh] = State.Breakpoint >> 8;
+    v[kResumeBreakLow] = State.Breakpoint & 0xFF;
+    v[kResumeM] = State.M;
+    v[kResumeR13] = r[13];
     link_.SendByte(kCmdPayload);
-    link_.SendByte(28);
-    pair(4, State.W);
-    pair(0, pc >> 8);
-    pair(8, atReset ? (pc & 0xFF) - 2 : (pc & 0xFF));
-    pair(0x10, (r[3] & 0xE7) + State.IntFlag * 16u + (atReset ? 0u : State.SkipFlag * 8u));
-    pair(0x20, r[4]);
-    pair(0, r[14]);
-    pair(0, r[15]);
-    pair(0, mode & 0xFF);
-    pair(0, mode >> 8);
-    pair(0, 0xF7);
-    pair(0, State.Breakpoint >> 8);
-    pair(0x40, State.Breakpoint & 0xFF);
-    pair(0, State.M);
-    pair(0x80, r[13]);
+    link_.SendByte(kResumeBytes);
+    for (int i = 0; i < kResumeItems; ++i) {
+        link_.SendByte(kResumeTags[i]);
+        link_.SendByte(static_cast<std::uint8_t>(v[i] & 0xFF));
+    }
     link_.Flush();
     LastMode = mode;
     StateValid = false;
 }
 
 void DebugSession::Interrupt() {
+    const std::uint8_t size = state_.family->debugInterruptBytes;
     link_.SendByte(kCmdPayload);
-    if (state_.family->is52()) {
-        link_.SendByte(2);
-        link_.SendByte(0);
-        link_.SendByte(0);
-    } else {
-        link_.SendByte(1);
-        link_.SendByte(0);
-    }
+    link_.SendByte(size);
+    for (std::uint8_t i = 0; i < size; ++i) link_.SendByte(0);
     link_.Flush();
 }
 
 void DebugSession::WriteRegister(int address, std::uint32_t value) {
     auto& r = State.registers;
-    const bool is52 = state_.family->is52();
     value &= 0xFF;
     if (address == 0) address = static_cast<int>(r[4] & 0xFF);
-    if (!is52 && !(address & 0x10) && !(address & 0x100)) address &= 0x0F;
+    if (address >= 0 && address < 0x100) address = IndirectRegister(*state_.family, static_cast<std::uint32_t>(address));
     if (address == kRegisterM) {
         State.M = value;
         return;
@@ -157,17 +141,15 @@ void DebugSession::WriteRegister(int address, std::uint32_t value) {
     if (address < 0 || address > 255) return;
     r[static_cast<std::size_t>(address)] = value;
     if (address == 2) {
-        std::uint32_t pc = ((r[3] & 0xE0) * 16) + ((value - 1) & 0xFF);
-        if (!is52) pc &= static_cast<std::uint32_t>(ProgramSize - 1);
-        State.ProgramCounter = pc;
+        State.ProgramCounter = (((r[3] & 0xE0) * 16) + ((value - 1) & 0xFF)) & Target.addressMask;
         State.SkipFlag = 0;
     }
     if (address == 1 || (address >= 5 && address <= 12) || address >= 16) {
         link_.SendByte(kCmdPayload);
-        link_.SendByte(4);
-        link_.SendByte(1);
+        link_.SendByte(kWriteBytes);
+        link_.SendByte(kWriteAddressTag);
         link_.SendByte(static_cast<std::uint8_t>(address));
-        link_.SendByte(2);
+        link_.SendByte(kWriteValueTag);
         link_.SendByte(static_cast<std::uint8_t>(value));
         link_.Flush();
     }
@@ -208,14 +190,9 @@ void DebugSession::MoveProgramCounter(int address) {
     State.SkipFlag = 0;
     const std::uint32_t status = State.registers[3];
     const std::uint32_t a = static_cast<std::uint32_t>(address);
-    std::uint32_t value;
-    if (state_.family->is52()) {
-        value = (a / 512) * 32 | (status & 0x1F);
-    } else {
-        const std::uint32_t m = static_cast<std::uint32_t>(ProgramSize / 16 - 1) & 0xE0;
-        value = ((a / 16) & m) | (status & ~m);
-    }
-    WriteRegister(3, value);
+    // The page bits of STATUS the program size uses take the address's page.
+    const std::uint32_t m = static_cast<std::uint32_t>(ProgramSize / 16 - 1) & 0xE0;
+    WriteRegister(3, ((a / 16) & m) | (status & ~m));
     Resync();
     views_->SetIdleButtons();
 }

@@ -15,13 +15,6 @@
 
 namespace korvid {
 
-// Run-mode words of the resume payload.
-inline constexpr std::uint16_t kModeStep = 0xF7EB;     // one instruction
-inline constexpr std::uint16_t kModeToBreak = 0xF7E9;  // run until the breakpoint
-inline constexpr std::uint16_t kModeFree = 0xEAEA;     // run freely
-inline constexpr std::uint16_t kModeReset = 0xEFEF;    // reset while halted
-inline constexpr std::uint16_t kModeResync = 0xF7F7;   // apply registers, halt at once
-
 inline constexpr std::uint32_t kNoBreakpoint = 4096;
 inline constexpr std::uint32_t kResyncTimeoutMs = 1000;
 
@@ -42,21 +35,38 @@ struct ChipState {
     bool operator==(const ChipState&) const = default;
 };
 
-// The debugger windows as the protocol sees them (the windows implement it;
-// the command-line debugger leaves it at the defaults).
+// A debugger window as the session sees it: at each halt the session
+// brings the program counter into view and has the window repaint against
+// the change-marking snapshot; a breakpoint change repaints it too.
+class DebugView {
+public:
+    virtual ~DebugView() = default;
+    virtual bool Showing() const = 0;
+    virtual void ShowProgramCounter() {}
+    virtual void Repaint(bool firstRefresh) = 0;
+};
+
+// The debugger windows of a session (the program's start-up attaches them;
+// the command-line debugger has none) and the control window's idle
+// buttons.
 class DebugViews {
 public:
     enum View : std::uint8_t { Registers, Code, Watch };
     virtual ~DebugViews() = default;
-    virtual bool IsVisible(View view) {
-        (void)view;
-        return false;
-    }
+    void Attach(View view, DebugView* window) { windows_[view] = window; }
+    bool IsVisible(View view) const { return windows_[view] && windows_[view]->Showing(); }
     // Scroll so that the program counter is in view.
-    virtual void ShowProgramCounter(View view) { (void)view; }
-    virtual void Repaint(View view, bool firstRefresh) { (void)view, (void)firstRefresh; }
+    void ShowProgramCounter(View view) {
+        if (windows_[view]) windows_[view]->ShowProgramCounter();
+    }
+    void Repaint(View view, bool firstRefresh) {
+        if (windows_[view]) windows_[view]->Repaint(firstRefresh);
+    }
     // The Debug window's buttons for the idle state.
     virtual void SetIdleButtons() {}
+
+private:
+    std::array<DebugView*, 3> windows_{};
 };
 
 class DebugSession {
@@ -73,6 +83,8 @@ public:
     std::uint16_t LastMode = 0;
     std::uint8_t LastRunState = 0;
     bool FirstRefresh = true;
+    // The target's layout at Begin, and the two figures of it the views read.
+    Layout Target;
     int ProgramSize = 2048;
     int BankCount = 8;
 
@@ -101,7 +113,7 @@ public:
     void SetViews(DebugViews* views) { views_ = views ? views : &noViews_; }
 
 private:
-    void ReadHeader(bool is52);
+    void ReadHeader();
 
     Link& link_;
     AssemblyState& state_;

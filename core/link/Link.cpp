@@ -6,23 +6,9 @@
 
 namespace korvid {
 
-namespace {
-constexpr char kToolName[] = "Korvid";
-}
-
 void LinkError(Link& link, const std::string& message) {
     if (link.PortOpen) link.ClosePort();
     throw LinkFailure(message);
-}
-
-const char* StatusMessage(std::uint8_t status) {
-    switch (status) {
-        case 0: return nullptr;
-        case 1: return "Vpp generation failed";
-        case 2: return "Chip connection failed";
-        case 3: return "Programming failed";
-        default: return "Communication failed";
-    }
 }
 
 bool Link::ProbePort() {
@@ -42,11 +28,11 @@ bool Link::ProbePort() {
     // A byte that arrived during the settle time is no answer to us: the
     // echo skipping counts on an empty receive line.
     device_.DiscardInput();
-    SendText(" Korvid");
+    SendText(kDetectText);
     Flush();
 
     Probing = true;
-    for (const char* p = kToolName; *p; ++p) {
+    for (const char* p = kDetectReply; *p; ++p) {
         std::uint8_t b = ReceiveByte();
         if (!Probing) break;
         if (b != static_cast<std::uint8_t>(*p)) {
@@ -96,8 +82,8 @@ void Link::SendByte(std::uint8_t b) {
 }
 
 void Link::SendWord(std::uint16_t w) {
-    SendByte(static_cast<std::uint8_t>(w & 0xFF));
-    SendByte(static_cast<std::uint8_t>((w >> 8) & 0x0F));
+    SendByte(WireWordLow(w));
+    SendByte(WireWordHigh(w));
 }
 
 void Link::SendText(const char* text) {
@@ -151,9 +137,9 @@ std::uint8_t Link::ReceiveByte() {
 }
 
 std::uint16_t Link::ReceiveWord() {
-    std::uint16_t low = ReceiveByte();
-    std::uint16_t high = ReceiveByte();
-    return static_cast<std::uint16_t>(low | ((high & 0x0F) << 8));
+    const std::uint8_t low = ReceiveByte();
+    const std::uint8_t high = ReceiveByte();
+    return WireWord(low, high);
 }
 
 void Link::CheckStatus() {

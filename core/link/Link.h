@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/link/Protocol.h"
 #include "core/link/SerialDevice.h"
 #include "core/link/TickSource.h"
 
@@ -21,20 +22,6 @@ inline constexpr std::uint32_t kDefaultBaudRate = 57600;
 inline constexpr std::uint32_t kAlternateBaudRate = 19200;
 inline constexpr std::uint32_t kFirstReplyTimeoutMs = 1000;
 inline constexpr std::uint32_t kSettleTimeMs = 100;
-
-// Command bytes after detection.
-enum LinkCommand : std::uint8_t {
-    kCmdEnd = 0,
-    kCmdErase = 1,
-    kCmdProgram = 2,
-    kCmdRead = 3,
-    kCmdRelease = 4,
-    kCmdPoll = 5,
-    kCmdReadState = 6,
-    kCmdPayload = 7,
-    kCmdSetClock = 8,
-    kCmdStopClock = 9,
-};
 
 class Link {
 public:
@@ -93,8 +80,5 @@ private:
     SerialDevice& device_;
     TickSource& ticks_;
 };
-
-// The message of a status byte (nullptr for 0).
-const char* StatusMessage(std::uint8_t status);
 
 }  // namespace korvid

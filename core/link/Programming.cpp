@@ -160,7 +160,7 @@ void ReadDevice(Link& link, AssemblyState& state, LinkObserver& observer, std::s
     link.CheckStatus();
     observer.ShowProgress(message);
 
-    link.SendByte(kCmdRead);
+    link.SendByte(kReadConfig);
     link.Flush();
     (void)link.ReceiveWord();
     image[kExtFuseIndex] = link.ReceiveWord();
@@ -168,16 +168,16 @@ void ReadDevice(Link& link, AssemblyState& state, LinkObserver& observer, std::s
 
     const int words = ProgramSize(family, image[kExtFuseIndex]);
     for (int i = 0; i < words; ++i) {
-        if (i % 128 == 0) {
+        if (i % kReadBlockWords == 0) {
             link.CheckStatus();
-            link.SendByte(0x80);
+            link.SendByte(kReadProgramBlock);
             link.Flush();
         }
         if (ProgressStepAt(i, words)) observer.StepProgress();
         image[static_cast<std::size_t>(i)] = link.ReceiveWord();
     }
     link.CheckStatus();
-    link.SendByte(0x10);
+    link.SendByte(kReadId);
     link.Flush();
     for (int i = 0; i < kIdWords; ++i) image[static_cast<std::size_t>(kIdBase + i)] = link.ReceiveWord();
     link.CheckStatus();

@@ -8,6 +8,7 @@
 #include "core/asm/AssemblyState.h"
 #include "core/link/Irc.h"
 #include "core/link/LinkObserver.h"
+#include "core/link/Protocol.h"
 
 namespace korvid {
 
@@ -17,14 +18,6 @@ class Link;
 inline constexpr int kEraseTime = 500;   // sent in chunks of at most 255
 inline constexpr std::uint8_t kFusePulse = 50;
 inline constexpr std::uint8_t kWordPulse = 20;
-
-// Block headers of a programming sequence.
-enum BlockHeader : std::uint8_t {
-    kBlockExtFuse = 0x01,
-    kBlockFuses = 0x02,
-    kBlockProgram = 0x20,
-    kBlockId = 0x10,
-};
 
 // Erase commands for the whole erase time; each chunk answers a status.
 // With an observer, the bar advances with the erase time done (32 steps in

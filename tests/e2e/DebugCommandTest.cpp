@@ -12,38 +12,17 @@ namespace {
 using test::RunChild;
 using test::RunResult;
 using test::SimTool;
+using test::Lines;
 using test::TempDir;
-
-std::string Korvid() { return test::BinaryPath("apps/korvid/korvid"); }
-
-void WriteText(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
 
 // Runs `korvid debug` on `source` with `script` as its stdin.
 RunResult Debug(const TempDir& dir, const std::string& port, const std::string& family, const std::string& source,
                 const std::string& script, const std::string& extra = "") {
-    WriteText(dir.File("prog.src"), source);
-    WriteText(dir.File("script.txt"), script);
-    const std::string command = "'" + Korvid() + "' debug '" + dir.File("prog.src") + "' --family " + family +
-                                " --port '" + port + "' " + extra + " < '" + dir.File("script.txt") + "'";
+    test::WriteText(dir.File("prog.src"), source);
+    test::WriteText(dir.File("script.txt"), script);
+    const std::string command = "'" + test::KorvidPath() + "' debug '" + dir.File("prog.src") + "' --family " +
+                                family + " --port '" + port + "' " + extra + " < '" + dir.File("script.txt") + "'";
     return RunChild({"/bin/sh", "-c", command}, {}, 60);
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::string line;
-    for (char c : text) {
-        if (c == '\n') {
-            lines.push_back(line);
-            line.clear();
-        } else {
-            line += c;
-        }
-    }
-    if (!line.empty()) lines.push_back(line);
-    return lines;
 }
 
 const char* const kCounter =

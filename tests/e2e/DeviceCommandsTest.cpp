@@ -19,7 +19,7 @@ using test::RunResult;
 using test::SimTool;
 using test::TempDir;
 
-std::string Korvid() { return test::BinaryPath("apps/korvid/korvid"); }
+std::string Korvid() { return test::KorvidPath(); }
 
 // An image with a pattern in its first `words` program words, an ID and a
 // configuration; saved as an SXH file.
@@ -78,9 +78,9 @@ TEST(DeviceCommands, ProgramThenReadBackEqual) {
         auto image = MakeImage(*c.family, c.words);
         std::string in = SaveImage(*image, dir.File("in.sxh"));
 
-        RunResult p = RunChild({Korvid(), "program", in, "--port", sim.Path(), "--family", fam});
+        RunResult p = sim.Korvid({"program", in, "--family", fam});
         ASSERT_EQ(p.exitCode, 0) << p.err;
-        RunResult r = RunChild({Korvid(), "read", "-o", dir.File("out.sxh"), "--port", sim.Path(), "--family", fam});
+        RunResult r = sim.Korvid({"read", "-o", dir.File("out.sxh"), "--family", fam});
         ASSERT_EQ(r.exitCode, 0) << r.err;
 
         auto back = std::make_unique<AssemblyState>(*c.family);
@@ -92,7 +92,7 @@ TEST(DeviceCommands, ProgramThenReadBackEqual) {
         EXPECT_EQ(got[kFuseIndex] & 0xFFF, FuseToProgram(*c.family, sent[kFuseIndex]));
         EXPECT_EQ(got[kExtFuseIndex] & 0xFFF, ExtFuseToProgram(*c.family, sent[kExtFuseIndex], 7));
 
-        RunResult v = RunChild({Korvid(), "verify", in, "--port", sim.Path(), "--family", fam});
+        RunResult v = sim.Korvid({"verify", in, "--family", fam});
         EXPECT_EQ(v.exitCode, 0) << v.err;
         EXPECT_EQ(v.out, "Device verified OK\n");
     }
@@ -107,9 +107,9 @@ TEST(DeviceCommands, ProgramAndVerifyAssemblySource) {
     for (const Case& c : cases) {
         SimTool sim({"--family", c.family});
         std::string source = std::string(KORVID_SOURCE_DIR) + "/" + c.source;
-        RunResult p = RunChild({Korvid(), "program", source, "--run", "--port", sim.Path(), "--family", c.family});
+        RunResult p = sim.Korvid({"program", source, "--run", "--family", c.family});
         EXPECT_EQ(p.exitCode, 0) << p.err;
-        RunResult v = RunChild({Korvid(), "verify", source, "--port", sim.Path(), "--family", c.family});
+        RunResult v = sim.Korvid({"verify", source, "--family", c.family});
         EXPECT_EQ(v.out, "Device verified OK\n") << v.err;
     }
 }
@@ -132,9 +132,9 @@ TEST(DeviceCommands, VerifyReportsFirstDifferingPart) {
         SimTool sim({"--family", fam});
         TempDir dir;
         auto image = MakeImage(*c.family, c.family->maxProgramSize);
-        ASSERT_EQ(RunChild({Korvid(), "program", SaveImage(*image, dir.File("a.sxh")), "--port", sim.Path(), "--family", fam}).exitCode, 0);
+        ASSERT_EQ(sim.Korvid({"program", SaveImage(*image, dir.File("a.sxh")), "--family", fam}).exitCode, 0);
         image->ChipImage[std::size_t(c.index)] ^= c.xorMask;
-        RunResult v = RunChild({Korvid(), "verify", SaveImage(*image, dir.File("b.sxh")), "--port", sim.Path(), "--family", fam});
+        RunResult v = sim.Korvid({"verify", SaveImage(*image, dir.File("b.sxh")), "--family", fam});
         EXPECT_EQ(v.exitCode, 3);
         EXPECT_EQ(v.out, "Verify failed at " + c.part + "\n");
     }
@@ -145,7 +145,7 @@ TEST(DeviceCommands, SecondSpeedFoundAndKeptForNextConnection) {
     TempDir dir;
     auto image = MakeImage(Sx28lFamily(), 512);
     // --run makes two connections: the debug-tool check, then programming.
-    RunResult p = RunChild({Korvid(), "program", SaveImage(*image, dir.File("a.sxh")), "--run", "--port", sim.Path()});
+    RunResult p = sim.Korvid({"program", SaveImage(*image, dir.File("a.sxh")), "--run"});
     EXPECT_EQ(p.exitCode, 0) << p.err;
     std::string log = sim.StopAndLog();
     // Only the very first probe went out at 57600 (the 7 detection bytes).
@@ -160,14 +160,14 @@ TEST(DeviceCommands, BrandelProgramsButRefusesRun) {
     TempDir dir;
     auto image = MakeImage(Sx28lFamily(), 1024);
     std::string file = SaveImage(*image, dir.File("a.sxh"));
-    RunResult run = RunChild({Korvid(), "program", file, "--run", "--port", sim.Path()});
+    RunResult run = sim.Korvid({"program", file, "--run"});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("Brandel does not support this function.\n"), std::string::npos) << run.err;
-    RunResult p = RunChild({Korvid(), "program", file, "--port", sim.Path()});
+    RunResult p = sim.Korvid({"program", file});
     EXPECT_EQ(p.exitCode, 0) << p.err;
-    RunResult v = RunChild({Korvid(), "verify", file, "--port", sim.Path()});
+    RunResult v = sim.Korvid({"verify", file});
     EXPECT_EQ(v.out, "Device verified OK\n");
-    RunResult clock = RunChild({Korvid(), "clock", "4000000", "--port", sim.Path()});
+    RunResult clock = sim.Korvid({"clock", "4000000"});
     EXPECT_EQ(clock.exitCode, 1);
 }
 
@@ -186,7 +186,7 @@ TEST(DeviceCommands, StatusFailureMessages) {
     for (const Case& c : cases) {
         // The fifth status answers the first block of 32 program words.
         SimTool sim({"--fail-status", c.status, "--fail-after", "4"});
-        RunResult p = RunChild({Korvid(), "program", file, "--port", sim.Path()});
+        RunResult p = sim.Korvid({"program", file});
         EXPECT_EQ(p.exitCode, 1);
         EXPECT_NE(p.err.find(c.message), std::string::npos) << p.err;
     }
@@ -211,13 +211,13 @@ TEST(DeviceCommands, ToolStoppingMidTransfer) {
     std::string file = SaveImage(*image, dir.File("a.sxh"));
     {
         SimTool sim({"--family", "52", "--silent-after", "1000"});
-        RunResult p = RunChild({Korvid(), "program", file, "--port", sim.Path(), "--family", "52"});
+        RunResult p = sim.Korvid({"program", file, "--family", "52"});
         EXPECT_EQ(p.exitCode, 1);
         EXPECT_NE(p.err.find("Korvid not found on " + sim.Path() + ".\n"), std::string::npos) << p.err;
     }
     {
         SimTool sim({"--family", "52", "--silent-after", "20"});
-        RunResult r = RunChild({Korvid(), "read", "-o", dir.File("out.sxh"), "--port", sim.Path(), "--family", "52"});
+        RunResult r = sim.Korvid({"read", "-o", dir.File("out.sxh"), "--family", "52"});
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_FALSE(std::ifstream(dir.File("out.sxh")).good());  // no half-written file
     }
@@ -231,7 +231,7 @@ TEST(DeviceCommands, BadDetectionAndGarbageEndCleanly) {
     std::string file = SaveImage(*image, dir.File("a.sxh"));
     for (const auto& fault : faults) {
         SimTool sim(fault);
-        RunResult p = RunChild({Korvid(), "program", file, "--port", sim.Path()});
+        RunResult p = sim.Korvid({"program", file});
         EXPECT_EQ(p.exitCode, 1) << fault[0];
         EXPECT_TRUE(p.err.find("failed.") != std::string::npos || p.err.find("Korvid not found on") != std::string::npos)
             << p.err;
@@ -242,11 +242,11 @@ TEST(DeviceCommands, CalibrationChoosesTrimNearestFourMegahertz) {
     SimTool sim({"--irc-offset", "0.03"});
     TempDir dir;
     auto image = MakeImage(Sx28lFamily(), 512);
-    RunResult p = RunChild({Korvid(), "program", SaveImage(*image, dir.File("a.sxh")), "--irc", "4mhz", "--port", sim.Path()});
+    RunResult p = sim.Korvid({"program", SaveImage(*image, dir.File("a.sxh")), "--irc", "4mhz"});
     ASSERT_EQ(p.exitCode, 0) << p.err;
     // 4 MHz x 1.03 x 0.975 = 4.017 MHz at trim 4.
     EXPECT_NE(p.out.find("  4: 4.01  <- chosen"), std::string::npos) << p.out;
-    RunResult r = RunChild({Korvid(), "read", "-o", dir.File("out.sxh"), "--port", sim.Path()});
+    RunResult r = sim.Korvid({"read", "-o", dir.File("out.sxh")});
     ASSERT_EQ(r.exitCode, 0);
     auto back = std::make_unique<AssemblyState>(Sx28lFamily());
     ASSERT_TRUE(LoadImage(*back, dir.File("out.sxh")));
@@ -269,20 +269,20 @@ TEST(DeviceCommands, ProgressBarsFillWhenTheirStageCompletes) {
     SimTool sim({});
     TempDir dir;
     const std::string full = "[" + std::string(32, '#') + "]\n";
-    RunResult e = RunChild({Korvid(), "erase", "--port", sim.Path()});
+    RunResult e = sim.Korvid({"erase"});
     ASSERT_EQ(e.exitCode, 0) << e.err;
     EXPECT_EQ(e.err, "Erasing...       " + full);
     auto image = MakeImage(Sx28lFamily(), 512);
-    RunResult p = RunChild({Korvid(), "program", SaveImage(*image, dir.File("a.sxh")), "--port", sim.Path()});
+    RunResult p = sim.Korvid({"program", SaveImage(*image, dir.File("a.sxh"))});
     ASSERT_EQ(p.exitCode, 0) << p.err;
     EXPECT_EQ(p.err, "Erasing...       " + full + "Programming...   " + full);
 }
 
 TEST(DeviceCommands, ClockSetAndStopped) {
     SimTool sim({"--trace"});
-    RunResult on = RunChild({Korvid(), "clock", "4M", "--port", sim.Path()});
+    RunResult on = sim.Korvid({"clock", "4M"});
     EXPECT_EQ(on.exitCode, 0) << on.err << sim.StopAndLog();
-    EXPECT_EQ(RunChild({Korvid(), "clock", "off", "--port", sim.Path()}).exitCode, 0);
+    EXPECT_EQ(sim.Korvid({"clock", "off"}).exitCode, 0);
 }
 
 // IRC_CAL in an extended-dialect source chooses the calibration of its own

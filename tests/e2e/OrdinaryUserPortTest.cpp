@@ -26,7 +26,7 @@ using test::RunResult;
 using test::SimTool;
 using test::TempDir;
 
-std::string Korvid() { return test::BinaryPath("apps/korvid/korvid"); }
+std::string Korvid() { return test::KorvidPath(); }
 
 // While it lives, this process's effective user is the ordinary one (when it
 // runs as root; the saved user id brings root back at the end).

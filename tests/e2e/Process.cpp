@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -96,6 +97,36 @@ std::vector<std::string> AsOrdinaryUser(std::vector<std::string> argv) {
     return argv;
 }
 
+std::string KorvidPath() { return BinaryPath("apps/korvid/korvid"); }
+std::string SimPath() { return BinaryPath("apps/korvid-sim/korvid-sim"); }
+
+void WriteText(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::string line;
+    for (char c : text) {
+        if (c == '\n') {
+            lines.push_back(line);
+            line.clear();
+        } else {
+            line += c;
+        }
+    }
+    if (!line.empty()) lines.push_back(line);
+    return lines;
+}
+
+RunResult SimTool::Korvid(std::vector<std::string> args, const std::vector<std::string>& env,
+                          double timeoutSeconds) const {
+    args.insert(args.begin(), KorvidPath());
+    args.insert(args.end(), {"--port", path_});
+    return RunChild(args, env, timeoutSeconds);
+}
+
 SimTool::SimTool(const std::vector<std::string>& options, const std::vector<std::string>& launcher) {
     char name[] = "/tmp/korvid-sim-log-XXXXXX";
     int logFd = ::mkstemp(name);
@@ -103,7 +134,7 @@ SimTool::SimTool(const std::vector<std::string>& options, const std::vector<std:
     int out[2];
     if (logFd < 0 || ::pipe2(out, O_CLOEXEC) != 0) return;
     std::vector<std::string> argv = launcher;
-    argv.insert(argv.end(), {BinaryPath("apps/korvid-sim/korvid-sim"), "--verbose", "--fast"});
+    argv.insert(argv.end(), {SimPath(), "--verbose", "--fast"});
     argv.insert(argv.end(), options.begin(), options.end());
     pid_ = Spawn(argv, {}, out[1], logFd);
     ::close(out[1]);

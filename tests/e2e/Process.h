@@ -9,6 +9,12 @@
 namespace korvid::test {
 
 std::string BinaryPath(const std::string& relative);  // under KORVID_BINARY_DIR
+std::string KorvidPath();  // the command-line tool
+std::string SimPath();     // korvid-sim
+
+// Writes `text` to `path` as it is; the lines of a program's output.
+void WriteText(const std::string& path, const std::string& text);
+std::vector<std::string> Lines(const std::string& text);
 
 struct RunResult {
     int exitCode = -1;   // -1: killed or did not exit
@@ -33,6 +39,9 @@ public:
     SimTool(const SimTool&) = delete;
     SimTool& operator=(const SimTool&) = delete;
     const std::string& Path() const { return path_; }
+    // Runs `korvid ARGS --port <this tool>`, as RunChild does.
+    RunResult Korvid(std::vector<std::string> args, const std::vector<std::string>& env = {},
+                     double timeoutSeconds = 30) const;
     // Stops the tool and returns what it wrote on stderr.
     std::string StopAndLog();
 

@@ -21,7 +21,7 @@ using test::RunResult;
 using test::SimTool;
 using test::TempDir;
 
-std::string Sim() { return test::BinaryPath("apps/korvid-sim/korvid-sim"); }
+std::string Sim() { return test::SimPath(); }
 
 std::string Target(const std::string& path) {
     char buffer[256];

@@ -59,9 +59,7 @@ private slots:
 };
 
 void ClockFormTest::showStartsTheClockOnce_data() {
-    QTest::addColumn<int>("family");
-    QTest::newRow("28L") << 0;
-    QTest::newRow("52") << 1;
+    FamilyRows();
 }
 
 void ClockFormTest::showStartsTheClockOnce() {

@@ -116,9 +116,7 @@ void ConfigureFormTest::runConfigureFromTheMenu() {
 }
 
 void ConfigureFormTest::calibrationShowsTheIrcWindow_data() {
-    QTest::addColumn<int>("family");
-    QTest::newRow("28L") << 0;
-    QTest::newRow("52") << 1;
+    FamilyRows();
 }
 
 void ConfigureFormTest::calibrationShowsTheIrcWindow() {

@@ -8,7 +8,6 @@
 
 #include "WindowSupport.h"
 #include "core/asm/Assembler.h"
-#include "core/link/PosixSerialDevice.h"
 #include "ui/Application.h"
 #include "ui/CodeUnit.h"
 #include "ui/CommandGuard.h"
@@ -24,9 +23,7 @@ class DebugSimToolTest : public QObject {
 
 private slots:
     void debugThroughThePty_data() {
-        QTest::addColumn<int>("family");
-        QTest::newRow("28L") << 0;
-        QTest::newRow("52") << 1;
+        FamilyRows();
     }
     void debugThroughThePty();
 };
@@ -51,16 +48,9 @@ void DebugSimToolTest::debugThroughThePty() {
     QFETCH(int, family);
     const Family& fam = FamilyByIndex(family);
     if (SimulatedToolPath().isEmpty()) QSKIP("korvid-sim is not built");
-    QProcess tool;
-    const QString slave = StartSimulatedTool(tool, fam);
-    QVERIFY2(slave.startsWith(QLatin1Char('/')), qPrintable(slave));
-
-    QApplication::setApplicationName(QString::fromLatin1(fam.title.data(), qsizetype(fam.title.size())));
-    auto state = std::make_unique<AssemblyState>(fam);
-    Shell shell(fam, *state, std::make_unique<PosixSerialDevice>());
-    shell.assemble = [](AssemblyState& s) { Assemble(s); };
-    CreateForms(shell, {});
-    shell.link.PortName = slave.toStdString();
+    PtyIde ide(fam);
+    QVERIFY2(ide.slave.startsWith(QLatin1Char('/')), qPrintable(ide.slave));
+    Shell& shell = *ide.shell;
     std::string source = fam.is52() ? "" : " DEVICE SX28L, TURBO, STACKX_OPTIONX\r";
     source += "count EQU 0Ch\r WATCH count, 8, UDEC\r RESET start\r ORG 20h\r"
               "start CLR count\r"
@@ -88,9 +78,6 @@ void DebugSimToolTest::debugThroughThePty() {
     QVERIFY(!shell.link.PortOpen);
     QVERIFY(driver.texts.isEmpty());
 
-    DestroyForms(shell);
-    tool.terminate();
-    if (!tool.waitForFinished(3000)) tool.kill();
 }
 
 QTEST_MAIN(DebugSimToolTest)

@@ -141,14 +141,9 @@ void DoubleClickAt(QWidget& w, QPoint p) {
 
 class DebugWindowsTest : public QObject {
     Q_OBJECT
-    static void families_data() {
-        QTest::addColumn<int>("family");
-        QTest::newRow("28L") << 0;
-        QTest::newRow("52") << 1;
-    }
 
 private slots:
-    void firstHaltThenSteps_data() { families_data(); }
+    void firstHaltThenSteps_data() { FamilyRows(); }
     void firstHaltThenSteps() {
         QFETCH(int, family);
         DebugIde d(FamilyByIndex(family));
@@ -213,7 +208,7 @@ private slots:
         QVERIFY(d.ide.editor().Item("EditTextBiggerItem")->isEnabled());
     }
 
-    void walkHopJogAndStop_data() { families_data(); }
+    void walkHopJogAndStop_data() { FamilyRows(); }
     void walkHopJogAndStop() {
         QFETCH(int, family);
         DebugIde d(FamilyByIndex(family));
@@ -245,7 +240,7 @@ private slots:
 
     // Time passes after each halt: many ticks follow, and they only poll
     // (two bytes each); the marks of the halt stay until the next one.
-    void haltsAreHandledOnceAndMarksPersist_data() { families_data(); }
+    void haltsAreHandledOnceAndMarksPersist_data() { FamilyRows(); }
     void haltsAreHandledOnceAndMarksPersist() {
         QFETCH(int, family);
         DebugIde d(FamilyByIndex(family));
@@ -373,7 +368,7 @@ private slots:
         QCOMPARE(d.chip().ProgramCounter, kStart + 2);  // one instruction on, still the DJNZ line
     }
 
-    void runPollAndReset_data() { families_data(); }
+    void runPollAndReset_data() { FamilyRows(); }
     void runPollAndReset() {
         QFETCH(int, family);
         DebugIde d(FamilyByIndex(family));
@@ -421,7 +416,7 @@ private slots:
         QCOMPARE(d.chip().ProgramCounter, std::uint32_t(d.size() - 1));
     }
 
-    void registerEdits_data() { families_data(); }
+    void registerEdits_data() { FamilyRows(); }
     void registerEdits() {
         QFETCH(int, family);
         DebugIde d(FamilyByIndex(family));
@@ -474,7 +469,7 @@ private slots:
         QCOMPARE(Pixel(r, r.FlagRect(true).topLeft() + QPoint(2, 2)), QColor(Qt::blue));
     }
 
-    void breakpointAndProgramCounterByMouse_data() { families_data(); }
+    void breakpointAndProgramCounterByMouse_data() { FamilyRows(); }
     void breakpointAndProgramCounterByMouse() {
         QFETCH(int, family);
         DebugIde d(FamilyByIndex(family));
@@ -509,7 +504,7 @@ private slots:
         QCOMPARE(d.chip().Breakpoint, 4096u);
     }
 
-    void watchEdits_data() { families_data(); }
+    void watchEdits_data() { FamilyRows(); }
     void watchEdits() {
         QFETCH(int, family);
         DebugIde d(FamilyByIndex(family));
@@ -632,7 +627,7 @@ private slots:
         QCOMPARE(d.chip().ProgramCounter, std::uint32_t(d.size() - 1));
         QVERIFY(d.ide.device->written.size() - erases < 400);  // no programming sequence
     }
-    void examplePrograms_data() { families_data(); }
+    void examplePrograms_data() { FamilyRows(); }
     void examplePrograms() {
         QFETCH(int, family);
         const Family& f = FamilyByIndex(family);
@@ -669,7 +664,7 @@ private slots:
         QCOMPARE(d.code().RowStyle(row), CodeRowStyle::Current);
     }
 
-    void sxcSession_data() { families_data(); }
+    void sxcSession_data() { FamilyRows(); }
     void sxcSession() {
         QFETCH(int, family);
         const Family& f = FamilyByIndex(family);
@@ -741,7 +736,7 @@ private slots:
         QCOMPARE(modal.buttons.front(), QStringList{"OK"});
         QVERIFY(!d.debug().isVisible());
     }
-    void sleepingChipAndEscape_data() { families_data(); }
+    void sleepingChipAndEscape_data() { FamilyRows(); }
     void sleepingChipAndEscape() {
         QFETCH(int, family);
         const Family& f = FamilyByIndex(family);

@@ -79,9 +79,8 @@ class DeviceFormTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void families_data();
 
-    void showRewritesUnmatchedWords_data() { families_data(); }
+    void showRewritesUnmatchedWords_data() { FamilyRows(); }
     void showRewritesUnmatchedWords();
     void controlsWriteTheWords();
     void sx52CrystalBoxesFollowTheOscillator();
@@ -89,28 +88,22 @@ private slots:
     void sx52HintsNameTheKeywords();
     void refreshedAfterAssembly();
 
-    void programThenVerify_data() { families_data(); }
+    void programThenVerify_data() { FamilyRows(); }
     void programThenVerify();
     void verifyFailsAtTheChangedPart_data();
     void verifyFailsAtTheChangedPart();
-    void readShowsTheChip_data() { families_data(); }
+    void readShowsTheChip_data() { FamilyRows(); }
     void readShowsTheChip();
     void linkFailureShowsAbortBox();
 
     void loadHexDialog();
     void loadPic16c5xFileWarnsAndAdopts();
     void loadViolationLeavesTheImage();
-    void saveThenLoadKeepsTheSettings_data() { families_data(); }
+    void saveThenLoadKeepsTheSettings_data() { FamilyRows(); }
     void saveThenLoadKeepsTheSettings();
     void saveAsksBeforeOverwriting();
     void hexLoadAndSaveLeaveTheListing();
 };
-
-void DeviceFormTest::families_data() {
-    QTest::addColumn<int>("family");
-    QTest::newRow("28L") << 0;
-    QTest::newRow("52") << 1;
-}
 
 void DeviceFormTest::showRewritesUnmatchedWords() {
     QFETCH(int, family);

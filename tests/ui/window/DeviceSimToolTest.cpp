@@ -11,7 +11,6 @@
 #include <QTest>
 
 #include "WindowSupport.h"
-#include "core/link/PosixSerialDevice.h"
 #include "ui/Application.h"
 #include "ui/DeviceUnit.h"
 
@@ -27,24 +26,17 @@ private slots:
 };
 
 void DeviceSimToolTest::programVerifyReadThroughThePty_data() {
-    QTest::addColumn<int>("family");
-    QTest::newRow("28L") << 0;
-    QTest::newRow("52") << 1;
+    FamilyRows();
 }
 
 void DeviceSimToolTest::programVerifyReadThroughThePty() {
     QFETCH(int, family);
     const Family& fam = FamilyByIndex(family);
     if (SimulatedToolPath().isEmpty()) QSKIP("korvid-sim is not built");
-    QProcess tool;
-    const QString slave = StartSimulatedTool(tool, fam);
-    QVERIFY2(slave.startsWith(QLatin1Char('/')), qPrintable(slave));
-
-    QApplication::setApplicationName(QString::fromLatin1(fam.title.data(), qsizetype(fam.title.size())));
-    auto state = std::make_unique<AssemblyState>(fam);
-    Shell shell(fam, *state, std::make_unique<PosixSerialDevice>());
-    CreateForms(shell, {});
-    shell.link.PortName = slave.toStdString();
+    PtyIde ide(fam);
+    QVERIFY2(ide.slave.startsWith(QLatin1Char('/')), qPrintable(ide.slave));
+    Shell& shell = *ide.shell;
+    std::unique_ptr<AssemblyState>& state = ide.state;
     TDeviceForm& form = *shell.deviceForm;
     for (int i = 0; i < 200; ++i) state->ChipImage[std::size_t(i)] = std::uint16_t(kDataFlag | ((i * 7) & 0xFFF));
     form.show();
@@ -64,9 +56,6 @@ void DeviceSimToolTest::programVerifyReadThroughThePty() {
     QCOMPARE(state->ChipImage[199] & kWordMask, programmed[199] & kWordMask);
     QVERIFY(!shell.link.PortOpen);
 
-    DestroyForms(shell);
-    tool.terminate();
-    if (!tool.waitForFinished(3000)) tool.kill();
 }
 
 QTEST_MAIN(DeviceSimToolTest)

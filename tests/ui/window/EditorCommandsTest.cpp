@@ -46,9 +46,7 @@ private:
 
 private slots:
     void captionsAndHints_data() {
-        QTest::addColumn<int>("family");
-        QTest::newRow("28L") << 0;
-        QTest::newRow("52") << 1;
+        FamilyRows();
     }
     void captionsAndHints() {
         QFETCH(int, family);
@@ -339,9 +337,7 @@ private slots:
     }
 
     void listToggleRoundTrip_data() {
-        QTest::addColumn<int>("family");
-        QTest::newRow("28L") << 0;
-        QTest::newRow("52") << 1;
+        FamilyRows();
     }
     void listToggleRoundTrip() {
         QFETCH(int, family);

@@ -14,11 +14,6 @@ using namespace korvid::test;
 
 class RunCommandsTest : public QObject {
     Q_OBJECT
-    static void families_data() {
-        QTest::addColumn<int>("family");
-        QTest::newRow("28L") << 0;
-        QTest::newRow("52") << 1;
-    }
 
 private slots:
     void assembleReportsInTheStatusBar() {
@@ -57,7 +52,7 @@ private slots:
         QVERIFY(ide.editor().Item("RunExtendedDialectItem")->isChecked());
     }
 
-    void sourceIrcChoiceCalibratesOnProgram_data() { families_data(); }
+    void sourceIrcChoiceCalibratesOnProgram_data() { FamilyRows(); }
     void sourceIrcChoiceCalibratesOnProgram() {
         QFETCH(int, family);
         TestIde ide(FamilyByIndex(family), {}, true, true);
@@ -79,7 +74,7 @@ private slots:
         QCOMPARE(ide.shell->irc.mode, IrcMode::Slowest);
     }
 
-    void programShowsProgress_data() { families_data(); }
+    void programShowsProgress_data() { FamilyRows(); }
     void programShowsProgress() {
         QFETCH(int, family);
         TestIde ide(FamilyByIndex(family), {}, true, true);

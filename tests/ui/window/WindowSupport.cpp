@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include "core/asm/Assembler.h"
+#include "core/link/PosixSerialDevice.h"
 #include "ui/Application.h"
 
 namespace korvid::test {
@@ -145,6 +146,12 @@ void ModalDriver::Poll() {
 
 const Family& FamilyByIndex(int index) { return index ? Sx52Family() : Sx28lFamily(); }
 
+void FamilyRows() {
+    QTest::addColumn<int>("family");
+    QTest::newRow("28L") << 0;
+    QTest::newRow("52") << 1;
+}
+
 QString SimulatedToolPath() {
     const QString sim = QCoreApplication::applicationDirPath() + QStringLiteral("/../../apps/korvid-sim/korvid-sim");
     return QFileInfo(sim).isExecutable() ? sim : QString();
@@ -157,6 +164,22 @@ QString StartSimulatedTool(QProcess& tool, const Family& family) {
     if (!tool.waitForStarted(5000)) return {};
     for (int i = 0; i < 50 && !tool.canReadLine(); ++i) tool.waitForReadyRead(100);
     return QString::fromLocal8Bit(tool.readLine()).trimmed();
+}
+
+PtyIde::PtyIde(const Family& family) {
+    slave = StartSimulatedTool(tool, family);
+    QApplication::setApplicationName(QString::fromLatin1(family.title.data(), qsizetype(family.title.size())));
+    state = std::make_unique<AssemblyState>(family);
+    shell = std::make_unique<Shell>(family, *state, std::make_unique<PosixSerialDevice>());
+    shell->assemble = [](AssemblyState& s) { Assemble(s); };
+    CreateForms(*shell, {});
+    shell->link.PortName = slave.toStdString();
+}
+
+PtyIde::~PtyIde() {
+    DestroyForms(*shell);
+    tool.terminate();
+    if (!tool.waitForFinished(3000)) tool.kill();
 }
 
 }  // namespace korvid::test

@@ -85,12 +85,27 @@ private:
 
 // Family parameter for data-driven window tests.
 const Family& FamilyByIndex(int index);
+// The data rows of a test that runs for both families: a "family" column
+// holding the index FamilyByIndex takes, one row a family.
+void FamilyRows();
 
 // The built korvid-sim next to the test programs; empty when it is not built.
 QString SimulatedToolPath();
 // Starts korvid-sim for the family and returns the pseudo-terminal path it
 // prints first (empty or not a path when it did not start).
 QString StartSimulatedTool(QProcess& tool, const Family& family);
+
+// A whole IDE of the family on a real serial device whose port is the pty
+// of a korvid-sim started for it; `slave` is that path (empty or not a path
+// when the tool did not start). The windows go before the tool stops.
+struct PtyIde {
+    explicit PtyIde(const Family& family);
+    ~PtyIde();
+    QProcess tool;
+    QString slave;
+    std::unique_ptr<AssemblyState> state;
+    std::unique_ptr<Shell> shell;
+};
 
 }  // namespace korvid::test
 
