@@ -8,6 +8,9 @@
 #include "sim/SxCpu.h"
 
 #include <algorithm>
+#include <array>
+
+#include "family/InstructionSet.h"
 
 namespace korvid {
 
@@ -35,13 +38,46 @@ enum Kind : std::uint8_t {
 };
 #undef KORVID_PAIR
 
-// fr-form kinds by word >> 5 (3..31).
-constexpr Kind kFrKinds[32] = {
-    kGeneric, kGeneric, kGeneric, kClrFr, kMovWFrMinusW, kSubFrW, kMovWDec, kDecFr,
-    kOrWFr, kOrFrW, kAndWFr, kAndFrW, kXorWFr, kXorFrW, kAddWFr, kAddFrW,
-    kMovWFr, kTestFr, kMovWNot, kNotFr, kMovWInc, kIncFr, kMovSzDec, kDecSz,
-    kMovWRr, kRrFr, kMovWRl, kRlFr, kMovWSwap, kSwapFr, kMovSzInc, kIncSz,
+// How the run loop executes each operation of the instruction set: its
+// inline kind (kGeneric: the general executor), and for the bit operations
+// the kind used on STATUS with the bits it may take there (tests of any
+// bit; changes of C, DC and Z only, as TO and PD are read-only and the page
+// bits go the general way).
+struct FastForm {
+    Operation operation;
+    Kind kind;
+    Kind statusKind = kGeneric;
+    std::uint8_t statusBits = 0;
 };
+constexpr FastForm kFastForms[] = {
+    {Operation::Nop, kNop}, {Operation::Ret, kRet}, {Operation::Page, kPage}, {Operation::Bank, kBank},
+    {Operation::MovFrW, kMovFrW}, {Operation::ClrW, kClrW},
+    {Operation::ClrFr, kClrFr}, {Operation::MovWFrMinusW, kMovWFrMinusW}, {Operation::SubFrW, kSubFrW},
+    {Operation::MovWDec, kMovWDec}, {Operation::DecFr, kDecFr}, {Operation::OrWFr, kOrWFr},
+    {Operation::OrFrW, kOrFrW}, {Operation::AndWFr, kAndWFr}, {Operation::AndFrW, kAndFrW},
+    {Operation::XorWFr, kXorWFr}, {Operation::XorFrW, kXorFrW}, {Operation::AddWFr, kAddWFr},
+    {Operation::AddFrW, kAddFrW}, {Operation::MovWFr, kMovWFr}, {Operation::TestFr, kTestFr},
+    {Operation::MovWNot, kMovWNot}, {Operation::NotFr, kNotFr}, {Operation::MovWInc, kMovWInc},
+    {Operation::IncFr, kIncFr}, {Operation::MovSzDec, kMovSzDec}, {Operation::DecSz, kDecSz},
+    {Operation::MovWRr, kMovWRr}, {Operation::RrFr, kRrFr}, {Operation::MovWRl, kMovWRl},
+    {Operation::RlFr, kRlFr}, {Operation::MovWSwap, kMovWSwap}, {Operation::SwapFr, kSwapFr},
+    {Operation::MovSzInc, kMovSzInc}, {Operation::IncSz, kIncSz},
+    {Operation::Clrb, kClrb, kClrbStatus, 0x07}, {Operation::Setb, kSetb, kSetbStatus, 0x07},
+    {Operation::Snb, kSnb, kSnbStatus, 0xFF}, {Operation::Sb, kSb, kSbStatus, 0xFF},
+    {Operation::RetW, kRetW}, {Operation::Call, kCall}, {Operation::Jmp, kJmp},
+    {Operation::MovWLit, kMovWLit}, {Operation::OrWLit, kOrWLit}, {Operation::AndWLit, kAndWLit},
+    {Operation::XorWLit, kXorWLit},
+};
+
+// kFastForms by operation; the operations it leaves out run generically.
+using FastFormTable = std::array<FastForm, kOperationCount>;
+constexpr FastFormTable BuildFastForms() {
+    FastFormTable table{};
+    for (int i = 0; i < kOperationCount; ++i) table[i] = {static_cast<Operation>(i), kGeneric};
+    for (const FastForm& form : kFastForms) table[static_cast<int>(form.operation)] = form;
+    return table;
+}
+constexpr FastFormTable kFastFormOf = BuildFastForms();
 
 constexpr std::uint8_t kC = 0x01, kDC = 0x02, kZ = 0x04;
 
@@ -76,47 +112,36 @@ void SxCpu::ComputeChains() {
 void SxCpu::Decode(int address) {
     const int word = words_[address];
     Op op{kGeneric, 0, 0};
-    const int fr = word & 0x1F;
     if (trap_[address] & kTrapHaltBefore) {
         op.kind = kHaltBefore;
     } else if (trap_[address] & kTrapBreakAfter) {
         op.kind = kBreakAfter;
-    } else if (word >= 0xC00) {
-        static constexpr Kind kLit[4] = {kMovWLit, kOrWLit, kAndWLit, kXorWLit};
-        op = {kLit[(word >> 8) & 3], static_cast<std::uint8_t>(word), 0};
-    } else if (word >= 0xA00) {
-        op = {kJmp, 0, static_cast<std::uint16_t>(word & 0x1FF)};
-    } else if (word >= 0x900) {
-        op = {kCall, static_cast<std::uint8_t>(word), 0};
-    } else if (word >= 0x800) {
-        op = {kRetW, static_cast<std::uint8_t>(word), 0};
-    } else if (word >= 0x400) {
-        static constexpr Kind kBit[4] = {kClrb, kSetb, kSnb, kSb};
-        static constexpr Kind kStatusBit[4] = {kClrbStatus, kSetbStatus, kSnbStatus, kSbStatus};
-        const int which = (word >> 8) & 3;
-        const std::uint8_t mask = static_cast<std::uint8_t>(1 << ((word >> 5) & 7));
-        if (!IsSpecial(fr)) {
-            op = FrOp(kBit[which], fr);
-            op.arg = mask;
-        } else if (fr == 3 && (which >= 2 || mask <= kZ)) {
-            // Tests of any STATUS bit; changes of C, DC and Z only (TO and PD
-            // are read-only, the page bits go the general way).
-            op = {kStatusBit[which], mask, 0};
+    } else {
+        const InstructionPattern& pattern = MatchInstruction(static_cast<std::uint16_t>(word), address);
+        const FastForm& form = kFastFormOf[static_cast<int>(pattern.operation)];
+        const int fr = static_cast<int>(RegisterField(static_cast<unsigned>(word)));
+        switch (pattern.operand) {
+            case Operand::None: op.kind = form.kind; break;
+            case Operand::Register:
+                if (form.kind != kGeneric && !IsSpecial(fr)) op = FrOp(form.kind, fr);
+                break;
+            case Operand::RegisterBit: {
+                const std::uint8_t mask = static_cast<std::uint8_t>(1 << BitField(static_cast<unsigned>(word)));
+                if (!IsSpecial(fr)) {
+                    op = FrOp(form.kind, fr);
+                    op.arg = mask;
+                } else if (fr == 3 && (mask & form.statusBits)) {
+                    op = {form.statusKind, mask, 0};
+                }
+                break;
+            }
+            case Operand::Literal8:
+            case Operand::Address8: op = {form.kind, static_cast<std::uint8_t>(word), 0}; break;
+            case Operand::Address9: op = {form.kind, 0, static_cast<std::uint16_t>(word & 0x1FF)}; break;
+            case Operand::Page: op = {form.kind, static_cast<std::uint8_t>((word & 7) << 5), 0}; break;
+            case Operand::Bank: op = {form.kind, static_cast<std::uint8_t>((word & 7) << bankShift_), 0}; break;
+            case Operand::Literal4: break;  // MODE: the general executor
         }
-    } else if (word >= 0x060) {
-        if (!IsSpecial(fr)) op = FrOp(kFrKinds[word >> 5], fr);
-    } else if (word >= 0x020 && word < 0x040) {
-        if (!IsSpecial(fr)) op = FrOp(kMovFrW, fr);
-    } else if (word == 0x000) {
-        op.kind = kNop;
-    } else if (word == 0x040) {
-        op.kind = kClrW;
-    } else if (word == 0x00C) {
-        op.kind = kRet;
-    } else if (word >= 0x010 && word < 0x018) {
-        op = {kPage, static_cast<std::uint8_t>((word & 7) << 5), 0};
-    } else if (word >= 0x018 && word < 0x020) {
-        op = {kBank, static_cast<std::uint8_t>((word & 7) << bankShift_), 0};
     }
     ops_[address] = op;
 }

@@ -52,6 +52,15 @@ TPrintForm::TPrintForm(Shell& shell, QWidget* parent)
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       shell_(shell), printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
     setWindowTitle(QStringLiteral("Print"));
+    CreateControls();
+    LayOutControls();
+    ConnectControls();
+    ChooseDefaultPrinter();
+}
+
+// The printer list, the range and orientation groups, the font size and
+// section spin boxes, the three geometry labels and the buttons.
+void TPrintForm::CreateControls() {
     PrinterComboBox = new QComboBox(this);
     PrinterComboBox->setObjectName(QStringLiteral("PrinterComboBox"));
     RangeGroup = new TRadioGroup(QStringLiteral("Range"), {QStringLiteral("All"), QStringLiteral("Selection")}, this);
@@ -80,9 +89,11 @@ TPrintForm::TPrintForm(Shell& shell, QWidget* parent)
     OkayButton->setDefault(true);
     CancelButton = new QPushButton(QStringLiteral("Cancel"), this);
     CancelButton->setObjectName(QStringLiteral("CancelButton"));
-    connect(OkayButton, &QPushButton::clicked, this, &TPrintForm::OkayButtonClick);
-    connect(CancelButton, &QPushButton::clicked, this, &TPrintForm::CancelButtonClick);
+}
 
+// Printer list on top, the two groups side by side, the spin boxes with
+// their captions, the labels, then the buttons.
+void TPrintForm::LayOutControls() {
     auto* grid = new QGridLayout(this);
     grid->addWidget(PrinterComboBox, 0, 0, 1, 2);
     grid->addWidget(RangeGroup, 1, 0);
@@ -96,7 +107,13 @@ TPrintForm::TPrintForm(Shell& shell, QWidget* parent)
     grid->addWidget(UsageLabel, 6, 0, 1, 2);
     grid->addWidget(OkayButton, 7, 0);
     grid->addWidget(CancelButton, 7, 1);
+}
 
+// The buttons close the dialog; every setting recomputes the geometry
+// (except while FormActivate fills the controls).
+void TPrintForm::ConnectControls() {
+    connect(OkayButton, &QPushButton::clicked, this, &TPrintForm::OkayButtonClick);
+    connect(CancelButton, &QPushButton::clicked, this, &TPrintForm::CancelButtonClick);
     auto changed = [this] {
         if (!suppress_) UpdateSettings();
     };
@@ -105,8 +122,11 @@ TPrintForm::TPrintForm(Shell& shell, QWidget* parent)
     connect(OrientationGroup, &TRadioGroup::Changed, this, changed);
     connect(FontSizeSpinEdit, &QSpinBox::valueChanged, this, changed);
     connect(SectionsSpinEdit, &QSpinBox::valueChanged, this, changed);
+}
 
-    // The system's default printer, else the PDF file.
+// The system's default printer, else the PDF file, whose name is asked for
+// when printing starts.
+void TPrintForm::ChooseDefaultPrinter() {
     QString defaultName = QPrinterInfo::defaultPrinterName();
     currentPrinter_ = defaultName.isEmpty() ? QString::fromLatin1(kPdfPrinterName) : defaultName;
     if (currentPrinter_ == QLatin1String(kPdfPrinterName)) printer_->setOutputFormat(QPrinter::PdfFormat);

@@ -83,6 +83,12 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // The constructor's parts.
+    void CreateControls();
+    void LayOutControls();
+    void ConnectControls();
+    void ChooseDefaultPrinter();
+
     Shell& shell_;
     std::unique_ptr<QPrinter> printer_;
     QString currentPrinter_;

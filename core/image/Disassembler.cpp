@@ -2,77 +2,17 @@
 
 #include <cstring>
 
+#include "family/InstructionSet.h"
 
 namespace korvid {
 
 namespace {
 
-// What follows the mnemonic in a register form: prefix, register, suffix.
-struct RegisterForm {
-    const char* mnemonic;
-    const char* prefix;
-    const char* suffix;
-};
-
-// Words 0x020..0x3FF by bits 9..5 (row 0 and row 2 are decoded by their own
-// tables below).
-constexpr RegisterForm kRegisterForms[32] = {
-    {nullptr, nullptr, nullptr}, {"MOV", "", ",W"},   {nullptr, nullptr, nullptr}, {"CLR", "", ""},
-    {"MOV", "W,", "-W"},         {"SUB", "", ",W"},   {"MOV", "W,--", ""},         {"DEC", "", ""},
-    {"OR", "W,", ""},            {"OR", "", ",W"},    {"AND", "W,", ""},           {"AND", "", ",W"},
-    {"XOR", "W,", ""},           {"XOR", "", ",W"},   {"ADD", "W,", ""},           {"ADD", "", ",W"},
-    {"MOV", "W,", ""},           {"TEST", "", ""},    {"MOV", "W,/", ""},          {"NOT", "", ""},
-    {"MOV", "W,++", ""},         {"INC", "", ""},     {"MOVSZ", "W,--", ""},       {"DECSZ", "", ""},
-    {"MOV", "W,>>", ""},         {"RR", "", ""},      {"MOV", "W,<<", ""},         {"RL", "", ""},
-    {"MOV", "W,<>", ""},         {"SWAP", "", ""},    {"MOVSZ", "W,++", ""},       {"INCSZ", "", ""},
-};
-
-// Words 0x000..0x01F by their low five bits. Kinds: a fixed text, a port
-// direction write, PAGE, BANK.
-enum class LowKind : std::uint8_t { Text, Port, Page, Bank };
-struct LowForm {
-    LowKind kind;
-    const char* text;
-};
-constexpr LowForm kLowForms[32] = {
-    {LowKind::Text, "NOP"},   {LowKind::Text, "???"},   {LowKind::Text, "MOV   !OPTION,W"},
-    {LowKind::Text, "SLEEP"}, {LowKind::Text, "CLR   !WDT"},
-    {LowKind::Port, nullptr}, {LowKind::Port, nullptr}, {LowKind::Port, nullptr}, {LowKind::Port, nullptr},
-    {LowKind::Port, nullptr}, {LowKind::Port, nullptr}, {LowKind::Port, nullptr},
-    {LowKind::Text, "RET"},   {LowKind::Text, "RETP"},  {LowKind::Text, "RETI"},  {LowKind::Text, "RETIW"},
-    {LowKind::Page, nullptr}, {LowKind::Page, nullptr}, {LowKind::Page, nullptr}, {LowKind::Page, nullptr},
-    {LowKind::Page, nullptr}, {LowKind::Page, nullptr}, {LowKind::Page, nullptr}, {LowKind::Page, nullptr},
-    {LowKind::Bank, nullptr}, {LowKind::Bank, nullptr}, {LowKind::Bank, nullptr}, {LowKind::Bank, nullptr},
-    {LowKind::Bank, nullptr}, {LowKind::Bank, nullptr}, {LowKind::Bank, nullptr}, {LowKind::Bank, nullptr},
-};
-
-// Words 0x040..0x05F by their low five bits: fixed texts, "???" or, from
-// 0x050, MOV M,#k4 (nullptr).
-constexpr const char* kModeForms[32] = {
-    "CLR   W", "IREAD", "MOV   W,M", "MOV   M,W", "???",   "???",   "???",   "???",
-    "???",     "???",   "???",       "???",       "???",   "???",   "???",   "???",
-    nullptr,   nullptr, nullptr,     nullptr,     nullptr, nullptr, nullptr, nullptr,
-    nullptr,   nullptr, nullptr,     nullptr,     nullptr, nullptr, nullptr, nullptr,
-};
-
-// Bit instructions 0x400..0x7FF by bits 9..8, with the carry and zero forms.
-struct BitForm {
-    const char* mnemonic;
-    const char* carry;  // low byte 0x03
-    const char* zero;   // low byte 0x43
-};
-constexpr BitForm kBitForms[4] = {
-    {"CLRB", "CLC", "CLZ"}, {"SETB", "STC", "STZ"}, {"SNB", "SNC", "SNZ"}, {"SB", "SC", "SZ"}};
-
-// STATUS bit names by bit number (bits 0 and 2 never print: see kBitForms).
+// STATUS bit names by bit number (bits 0 and 2, C and Z, print as the
+// carry and zero forms of the pattern table).
 constexpr const char* kStatusBits[8] = {nullptr, "DC", nullptr, "PD", "TO", "PA0", "PA1", "PA2"};
 
 constexpr const char* kRegisterNames[10] = {"IND", "RTCC", "PC", "STATUS", "FSR", "RA", "RB", "RC", "RD", "RE"};
-
-// Literal forms 0x800..0xFFF by bits 10..8 (0x800 and 0x900: RETW, CALL;
-// 0xA00/0xB00: JMP; then MOV, OR, AND, XOR with W and a literal).
-constexpr const char* kLiteralForms[8] = {"RETW  ",    "CALL  0",   "JMP   ",    "JMP   ",
-                                          "MOV   W,#", "OR    W,#", "AND   W,#", "XOR   W,#"};
 
 constexpr char kHex[] = "0123456789ABCDEF";
 
@@ -86,6 +26,9 @@ public:
     void Hex(unsigned value, int digits) {
         for (int shift = 4 * (digits - 1); shift >= 0 && at_ - start_ < kMaxInstructionText; shift -= 4)
             *at_++ = kHex[(value >> shift) & 0xF];
+    }
+    void Char(char c) {
+        if (at_ - start_ < kMaxInstructionText) *at_++ = c;
     }
     void Digit(unsigned d) {
         if (at_ - start_ < kMaxInstructionText) *at_++ = char('0' + (d & 7));
@@ -128,76 +71,30 @@ struct Decoder {
         out.Digit(b);
     }
 
-    void Low(unsigned w) {
-        const LowForm& form = kLowForms[w & 0x1F];
-        switch (form.kind) {
-            case LowKind::Text: out.Text(form.text); break;
-            case LowKind::Port:
-                out.Text("MOV   !");
-                Register(w & 0x1F);
-                out.Text(",W");
-                break;
-            case LowKind::Page:
-                out.Mnemonic("PAGE");
-                out.Hex((w & 7) * 0x20, 2);
-                out.Text("0");
-                break;
-            case LowKind::Bank:
-                out.Mnemonic("BANK");
-                out.Hex((w & 7) << bankShift, 2);
-                break;
+    void OperandText(const InstructionPattern& pattern, unsigned w) {
+        switch (pattern.operand) {
+            case Operand::None: break;
+            case Operand::Register: Register(RegisterField(w)); break;
+            case Operand::RegisterBit: BitOperand(w & 0xFF); break;
+            case Operand::Literal4: out.Hex(w & 0xF, 1); break;
+            case Operand::Literal8: out.Hex(w & 0xFF, 2); break;
+            case Operand::Address8: out.Hex(w & 0xFF, 3); break;
+            case Operand::Address9: out.Hex(w & 0x1FF, 3); break;
+            case Operand::Page: out.Hex((w & 7) << 9, 3); break;
+            case Operand::Bank: out.Hex((w & 7) << bankShift, 2); break;
         }
     }
 
-    void Mode(unsigned w) {
-        if (const char* text = kModeForms[w & 0x1F]) {
-            out.Text(text);
-        } else {
-            out.Text("MOV   M,#");
-            out.Hex(w & 0xF, 1);
-        }
-    }
-
-    void RegisterRow(unsigned w) {
-        if (w == 0x022) return out.Text("JMP   W");
-        if (w == 0x1E2) return out.Text("JMP   PC+W");
-        const RegisterForm& form = kRegisterForms[(w >> 5) & 0x1F];
-        out.Mnemonic(form.mnemonic);
-        out.Text(form.prefix);
-        Register(w & 0x1F);
-        out.Text(form.suffix);
-    }
-
-    void Bit(unsigned w, int address) {
-        unsigned low = w & 0xFF;
-        const BitForm& form = kBitForms[(w >> 8) & 3];
-        if (low == 0x03) return out.Text(form.carry);
-        if (low == 0x43) return out.Text(form.zero);
-        // SKIP: skip-if-PC-bit-0-clear at an odd address, -set at an even one.
-        if ((w == 0x602 && (address & 1)) || (w == 0x702 && !(address & 1))) return out.Text("SKIP");
-        out.Mnemonic(form.mnemonic);
-        BitOperand(low);
-    }
-
-    void Literal(unsigned w) {
-        unsigned form = (w >> 8) & 7;
-        if (w == 0xD00) return out.Text("TEST  W");
-        if (w == 0xFFF) return out.Text("NOT   W");
-        out.Text(kLiteralForms[form]);
-        if (form == 2 || form == 3)
-            out.Hex(w & 0x1FF, 3);
-        else
-            out.Hex(w & 0xFF, 2);
-    }
-
+    // The mnemonic, then (padded to its column) the row's operand text.
     void Word(unsigned w, int address) {
-        switch (w >> 10) {
-            case 0:
-                if (w < 0x020) return Low(w);
-                if (w >= 0x040 && w < 0x060) return Mode(w);
-                return RegisterRow(w);
-            case 1: return Bit(w, address);
-            default: return Literal(w);
+        const InstructionPattern& pattern = MatchInstruction(std::uint16_t(w), address);
+        if (!*pattern.text) return out.Text(pattern.mnemonic);
+        out.Mnemonic(pattern.mnemonic);
+        for (const char* c = pattern.text; *c; ++c) {
+            if (*c == '%')
+                OperandText(pattern, w);
+            else
+                out.Char(*c);
         }
     }
 };
