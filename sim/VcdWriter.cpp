@@ -86,7 +86,7 @@ std::uint64_t VcdWriter::Picoseconds(std::uint64_t cycle) const {
     const std::uint64_t n = cycle >= baseCycle_ ? cycle - baseCycle_ : 0;
     // Clocks whose cycle is a whole number of picoseconds (50 MHz: 20,000)
     // need no division.
-    if (psPerCycle_ && n < (~0ull >> 1) / psPerCycle_) return basePs_ + n * psPerCycle_;
+    if (n < exactCycles_) return basePs_ + n * psPerCycle_;
     return basePs_ + base_.Picoseconds(n);
 }
 
@@ -96,6 +96,7 @@ void VcdWriter::TimeBaseChanged(SimTimeBase base, std::uint64_t cycle) {
     base_ = base;
     const std::uint64_t num = 1'000'000'000'000ull * static_cast<unsigned>(base.clocksPerCycle);
     psPerCycle_ = base.clockHz && num % base.clockHz == 0 ? num / base.clockHz : 0;
+    exactCycles_ = psPerCycle_ ? (~0ull >> 1) / psPerCycle_ : 0;
 }
 
 void VcdWriter::Put(const char* text, std::size_t size) {

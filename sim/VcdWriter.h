@@ -67,6 +67,7 @@ private:
     SimTimeBase base_;
     std::uint64_t baseCycle_ = 0, basePs_ = 0;  // base_ counts from there
     std::uint64_t psPerCycle_ = 0;              // exact picoseconds a cycle, or 0
+    std::uint64_t exactCycles_ = 0;             // cycles counted with psPerCycle_
     StimulusPins pins_;
     std::uint8_t last_[5] = {};
     bool known_[5] = {};
