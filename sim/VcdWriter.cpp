@@ -169,7 +169,9 @@ void VcdWriter::Stamp(std::uint64_t cycle) {
     char* out = Reserve(32);
     std::size_t size;
     if (high) {
-        std::memcpy(out, highText_, static_cast<std::size_t>(highSize_));
+        // A fixed 16 bytes (at most "#" and 12 digits are used): a copy of
+        // constant size needs no call; the digits overwrite the rest.
+        std::memcpy(out, highText_, 16);
         PutDigits(out + highSize_ + 8, low);
         size = static_cast<std::size_t>(highSize_) + 8;
     } else {
