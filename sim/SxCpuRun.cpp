@@ -236,6 +236,9 @@ SxStop SxCpu::RunFastT(std::uint64_t limit) {
     unsigned pc = pc_;
     unsigned w = w_;
     unsigned st = status_;
+    // STATUS's page bits in jump-target position, kept apart from st so
+    // that a jump does not wait for the flags of the instruction before.
+    unsigned page = (st & 0xE0) << 4;
     std::uint64_t cyc = cycles_;
     // Instructions = cycles − extra cycles of the multi-cycle ones; counting
     // only the latter keeps a counter out of every instruction.
@@ -252,7 +255,8 @@ SxStop SxCpu::RunFastT(std::uint64_t limit) {
      status_ = static_cast<std::uint8_t>(st), cycles_ = cyc,            \
      instructions_ += (cyc - startCyc) - extra)
 #define KORVID_SYNC_IN() \
-    (pc = pc_, w = w_, st = status_, cyc = cycles_, startCyc = cyc, extra = 0, bank = d + (bankOffset_ + 0x10))
+    (pc = pc_, w = w_, st = status_, page = (st & 0xE0) << 4, cyc = cycles_, startCyc = cyc, extra = 0, \
+     bank = d + (bankOffset_ + 0x10))
 #define NEXT() (pc = (pc + 1) & mask, cyc += 1)
 #define SETZ(v) (st = (st & ~unsigned{kZ}) | (((v) & 0xFF) == 0 ? kZ : 0))
 #define SKIP_IF(cond)                       \
@@ -301,14 +305,14 @@ SxStop SxCpu::RunFastT(std::uint64_t limit) {
             case kOrWLit: w |= op.arg; SETZ(w); NEXT(); break;
             case kXorWLit: w ^= op.arg; SETZ(w); NEXT(); break;
             case kClrW: w = 0; st |= kZ; NEXT(); break;
-            case kJmp: JUMP_TO(((st & 0xE0) << 4) | op.target); break;
+            case kJmp: JUMP_TO(page | op.target); break;
             case kCall:
                 Push(static_cast<std::uint16_t>((pc + 1) & mask));
-                JUMP_TO(((st & 0xE0) << 4) | op.arg);
+                JUMP_TO(page | op.arg);
                 break;
             case kRet: JUMP_TO(Pop()); break;
             case kRetW: w = op.arg; JUMP_TO(Pop()); break;
-            case kPage: st = (st & 0x1F) | op.arg; NEXT(); break;
+            case kPage: st = (st & 0x1F) | op.arg; page = unsigned{op.arg} << 4; NEXT(); break;
             case kBank:
                 SetFsr(static_cast<std::uint8_t>((fsr_ & ~bankMask_) | op.arg));
                 bank = d + (bankOffset_ + 0x10);

@@ -1,8 +1,11 @@
 #include "sim/VcdWriter.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,8 +31,8 @@ bool VcdWriter::Open(const std::string& path, const std::string& scope, const St
     direct_ = exists && !S_ISREG(st.st_mode);
     if (direct_) {
         // A device or FIFO is written in place, as every output of the tools.
-        file_ = std::fopen(path.c_str(), "w");
-        if (!file_) {
+        fd_ = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (fd_ < 0) {
             message = "cannot write " + path + ": " + std::strerror(errno);
             return false;
         }
@@ -54,28 +57,26 @@ bool VcdWriter::Open(const std::string& path, const std::string& scope, const St
     const mode_t mask = umask(0);
     umask(mask);
     fchmod(fd, exists ? (st.st_mode & 07777) : (0666 & ~mask));
-    file_ = fdopen(fd, "w");
-    if (!file_) {
-        message = "cannot write " + path + ": " + std::strerror(errno);
-        close(fd);
-        unlink(temp_.c_str());
-        return false;
-    }
+    fd_ = fd;
     return WriteHeader(scope, registers, base);
 }
 
 bool VcdWriter::WriteHeader(const std::string& scope, const std::vector<std::string>& registers, SimTimeBase base) {
-    out_.reserve(1 << 17);
-    std::fprintf(file_, "$version korvid sim $end\n$timescale 1ps $end\n$scope module %s $end\n", scope.c_str());
+    if (!buffer_) buffer_ = std::make_unique<char[]>(kBufferSize);
+    used_ = 0;
+    writeErrno_ = 0;
+    failed_ = false;
+    PutText("$version korvid sim $end\n$timescale 1ps $end\n$scope module " + scope + " $end\n");
     for (int p = 0; p < 5; ++p)
         for (int b = 0; b < 8; ++b)
             if (pins_.bonded[p] & (1u << b))
-                std::fprintf(file_, "$var wire 1 %s %s%d $end\n", Id(p * 8 + b).c_str(), PortName(p).c_str(), b);
+                PutText("$var wire 1 " + Id(p * 8 + b) + " " + PortName(p) + std::to_string(b) + " $end\n");
     for (std::size_t i = 0; i < registers.size(); ++i)
-        std::fprintf(file_, "$var reg 8 R%zu %s $end\n", i, registers[i].c_str());
-    std::fprintf(file_, "$upscope $end\n$enddefinitions $end\n");
+        PutText("$var reg 8 R" + std::to_string(i) + " " + registers[i] + " $end\n");
+    PutText("$upscope $end\n$enddefinitions $end\n");
     baseCycle_ = basePs_ = 0;
     stamped_ = false;
+    highSize_ = 0;
     for (bool& k : known_) k = false;
     TimeBaseChanged(base, 0);
     return true;
@@ -85,7 +86,7 @@ std::uint64_t VcdWriter::Picoseconds(std::uint64_t cycle) const {
     const std::uint64_t n = cycle >= baseCycle_ ? cycle - baseCycle_ : 0;
     // Clocks whose cycle is a whole number of picoseconds (50 MHz: 20,000)
     // need no division.
-    if (psPerCycle_ && n < (~0ull >> 1) / psPerCycle_) return basePs_ + n * psPerCycle_;
+    if (n < exactCycles_) return basePs_ + n * psPerCycle_;
     return basePs_ + base_.Picoseconds(n);
 }
 
@@ -95,37 +96,102 @@ void VcdWriter::TimeBaseChanged(SimTimeBase base, std::uint64_t cycle) {
     base_ = base;
     const std::uint64_t num = 1'000'000'000'000ull * static_cast<unsigned>(base.clocksPerCycle);
     psPerCycle_ = base.clockHz && num % base.clockHz == 0 ? num / base.clockHz : 0;
+    exactCycles_ = psPerCycle_ ? (~0ull >> 1) / psPerCycle_ : 0;
 }
 
 void VcdWriter::Put(const char* text, std::size_t size) {
-    out_.append(text, size);
-    if (out_.size() >= (1u << 16)) Drain();
+    while (size > 0) {
+        const std::size_t n = std::min(size, kBufferSize - used_);
+        std::memcpy(buffer_.get() + used_, text, n);
+        used_ += n;
+        text += n;
+        size -= n;
+        if (used_ == kBufferSize) Drain();
+    }
 }
 
 void VcdWriter::Drain() {
-    if (!file_ || out_.empty()) return;
-    if (std::fwrite(out_.data(), 1, out_.size(), file_) != out_.size()) failed_ = true;
-    out_.clear();
+    const char* p = buffer_.get();
+    std::size_t left = used_;
+    used_ = 0;
+    if (fd_ < 0 || failed_) return;
+    while (left > 0) {
+        const ssize_t n = write(fd_, p, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            failed_ = true;
+            writeErrno_ = n < 0 ? errno : ENOSPC;
+            return;
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
 }
 
+namespace {
+
+constexpr char kPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Writes the eight decimal digits of `v` (below 10^8) ending at `end`, in
+// two independent halves of four.
+void PutDigits(char* end, std::uint64_t v) {
+    const unsigned hi = static_cast<unsigned>(v / 10'000), lo = static_cast<unsigned>(v % 10'000);
+    std::memcpy(end - 8, kPairs + 2 * (hi / 100), 2);
+    std::memcpy(end - 6, kPairs + 2 * (hi % 100), 2);
+    std::memcpy(end - 4, kPairs + 2 * (lo / 100), 2);
+    std::memcpy(end - 2, kPairs + 2 * (lo % 100), 2);
+}
+
+}  // namespace
+
+// Time stamps take the most of a busy dump's formatting. They split into
+// the picoseconds below 10^8, formatted each time, and those above, whose
+// digits change only every 100 us and are kept.
 void VcdWriter::Stamp(std::uint64_t cycle) {
     if (stamped_ && cycle <= stampCycle_) return;
-    char text[24];
-    char* p = text + sizeof text;
-    *--p = '\n';
-    std::uint64_t ps = Picoseconds(cycle);
-    do {
-        *--p = static_cast<char>('0' + ps % 10);
-        ps /= 10;
-    } while (ps);
-    *--p = '#';
-    Put(p, static_cast<std::size_t>(text + sizeof text - p));
+    constexpr std::uint64_t kLow = 100'000'000;
+    const std::uint64_t ps = Picoseconds(cycle);
+    const std::uint64_t high = ps / kLow, low = ps % kLow;
+    if (high != highValue_ || highSize_ == 0) {
+        highValue_ = high;
+        char text[24];
+        char* const end = text + sizeof text;
+        char* p = end;
+        for (std::uint64_t v = high; v; v /= 10) *--p = static_cast<char>('0' + v % 10);
+        highSize_ = static_cast<int>(end - p);
+        std::memcpy(highText_ + 1, p, static_cast<std::size_t>(highSize_));
+        highText_[0] = '#';
+        ++highSize_;
+    }
+    char* out = Reserve(32);
+    std::size_t size;
+    if (high) {
+        // A fixed 16 bytes (at most "#" and 12 digits are used): a copy of
+        // constant size needs no call; the digits overwrite the rest.
+        std::memcpy(out, highText_, 16);
+        PutDigits(out + highSize_ + 8, low);
+        size = static_cast<std::size_t>(highSize_) + 8;
+    } else {
+        char digits[8];
+        PutDigits(digits + 8, low);
+        const char* first = digits;
+        while (first < digits + 7 && *first == '0') ++first;
+        const std::size_t n = static_cast<std::size_t>(digits + 8 - first);
+        out[0] = '#';
+        std::memcpy(out + 1, first, n);
+        size = n + 1;
+    }
+    out[size++] = '\n';
+    used_ += size;
     stamped_ = true;
     stampCycle_ = cycle;
 }
 
 void VcdWriter::PinsChanged(int port, std::uint8_t levels, std::uint64_t cycle) {
-    if (!file_ || port < 0 || port >= 5) return;
+    if (fd_ < 0 || port < 0 || port >= 5) return;
     const std::uint8_t bonded = pins_.bonded[port];
     const std::uint8_t changed =
         static_cast<std::uint8_t>((known_[port] ? (last_[port] ^ levels) : 0xFF) & bonded);
@@ -133,16 +199,23 @@ void VcdWriter::PinsChanged(int port, std::uint8_t levels, std::uint64_t cycle) 
     last_[port] = levels;
     if (!changed) return;
     Stamp(cycle);
+    // At most eight lines of four bytes: "1B6\n".
+    char* out = Reserve(32);
+    char* const start = out;
     const char letter = static_cast<char>('A' + port);
-    for (int b = 0; b < 8; ++b)
-        if (changed & (1u << b)) {
-            const char line[4] = {(levels >> b) & 1 ? '1' : '0', letter, static_cast<char>('0' + b), '\n'};
-            Put(line, sizeof line);
-        }
+    for (unsigned bits = changed; bits; bits &= bits - 1) {
+        const int b = __builtin_ctz(bits);
+        out[0] = (levels >> b) & 1 ? '1' : '0';
+        out[1] = letter;
+        out[2] = static_cast<char>('0' + b);
+        out[3] = '\n';
+        out += 4;
+    }
+    used_ += static_cast<std::size_t>(out - start);
 }
 
 void VcdWriter::RegisterChanged(int index, std::uint8_t value, std::uint64_t cycle) {
-    if (!file_) return;
+    if (fd_ < 0) return;
     Stamp(cycle);
     char line[32];
     const int n = std::snprintf(line, sizeof line, "b%d%d%d%d%d%d%d%d R%d\n", (value >> 7) & 1, (value >> 6) & 1,
@@ -151,19 +224,22 @@ void VcdWriter::RegisterChanged(int index, std::uint8_t value, std::uint64_t cyc
     Put(line, static_cast<std::size_t>(n));
 }
 
-void VcdWriter::Reached(std::uint64_t cycle) {
-    (void)cycle;
-    if (file_ && std::ferror(file_)) failed_ = true;
+void VcdWriter::Reached(std::uint64_t cycle) { (void)cycle; }
+
+void VcdWriter::CloseFile() {
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
 }
 
 bool VcdWriter::Commit(std::uint64_t endCycle, std::string& message) {
-    if (!file_) return false;
+    if (fd_ < 0) return false;
     Stamp(endCycle);
     Drain();
-    bool ok = !failed_ && std::fflush(file_) == 0 && !std::ferror(file_) && (direct_ || fsync(fileno(file_)) == 0);
-    const int err = errno;
-    ok = std::fclose(file_) == 0 && ok;
-    file_ = nullptr;
+    bool ok = !failed_;
+    int err = writeErrno_;
+    if (ok && !direct_ && fsync(fd_) != 0) ok = false, err = errno;
+    if (close(fd_) != 0 && ok) ok = false, err = errno;
+    fd_ = -1;
     if (direct_) {
         if (!ok) message = "cannot write " + path_ + ": " + std::strerror(err);
         return ok;
@@ -179,8 +255,7 @@ bool VcdWriter::Commit(std::uint64_t endCycle, std::string& message) {
 }
 
 void VcdWriter::Abandon() {
-    if (file_) std::fclose(file_);
-    file_ = nullptr;
+    CloseFile();
     if (!temp_.empty()) unlink(temp_.c_str());
     temp_.clear();
 }

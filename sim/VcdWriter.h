@@ -7,7 +7,7 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,7 +29,7 @@ public:
     // in its order. False with a message when the target cannot be written.
     bool Open(const std::string& path, const std::string& scope, const StimulusPins& bonded, SimTimeBase base,
               std::string& message, const std::vector<std::string>& registers = {});
-    bool isOpen() const { return file_ != nullptr; }
+    bool isOpen() const { return fd_ >= 0; }
 
     void PinsChanged(int port, std::uint8_t levels, std::uint64_t cycle) override;
     void Reached(std::uint64_t cycle) override;
@@ -46,20 +46,36 @@ private:
     void Stamp(std::uint64_t cycle);
     std::uint64_t Picoseconds(std::uint64_t cycle) const;
     void Put(const char* text, std::size_t size);
+    void PutText(const std::string& text) { Put(text.data(), text.size()); }
+    // Room for `size` more bytes in the buffer (drains it when full).
+    char* Reserve(std::size_t size) {
+        if (used_ + size > kBufferSize) Drain();
+        return buffer_.get() + used_;
+    }
     void Drain();
+    void CloseFile();
     static std::string Id(int index);
 
-    std::FILE* file_ = nullptr;
-    std::string out_;  // written to the file 64 KB at a time
+    // The dump is formatted into one buffer and written with write(2) a
+    // buffer at a time: a million changes make some 30 MB.
+    static constexpr std::size_t kBufferSize = 1u << 18;
+    int fd_ = -1;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t used_ = 0;
+    int writeErrno_ = 0;
     std::string path_, temp_;
     SimTimeBase base_;
     std::uint64_t baseCycle_ = 0, basePs_ = 0;  // base_ counts from there
     std::uint64_t psPerCycle_ = 0;              // exact picoseconds a cycle, or 0
+    std::uint64_t exactCycles_ = 0;             // cycles counted with psPerCycle_
     StimulusPins pins_;
     std::uint8_t last_[5] = {};
     bool known_[5] = {};
     bool stamped_ = false;
     std::uint64_t stampCycle_ = 0;
+    std::uint64_t highValue_ = 0;  // time stamp digits above the lowest 8
+    char highText_[24] = {};       // "#" and those digits
+    int highSize_ = 0;             // 0: not yet formatted
     bool failed_ = false;
     bool direct_ = false;  // a device or FIFO, written in place
 };

@@ -2,6 +2,8 @@
 // stack, computed jumps, indirect and banked addressing, IREAD, reset.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "tests/sim/SxCpuHarness.h"
 
 namespace korvid::testing {
@@ -27,6 +29,36 @@ TEST_P(SxCpuFlow, JumpsTakeThePageBitsAndCallsClearBit8) {
     EXPECT_EQ(cpu.stackEntry(0), 0x307);
     cpu.Step();
     EXPECT_EQ(cpu.pc(), 0x307);
+}
+
+// The run loop keeps the page bits apart from STATUS: every way of
+// changing them must reach the next jump within the same run.
+TEST_P(SxCpuFlow, JumpsInARunFollowEveryChangeOfThePageBits) {
+    struct Case {
+        const char* what;
+        std::initializer_list<int> code;  // at 010h, followed by JMP 105h
+        int target;
+    };
+    const Case cases[] = {
+        {"PAGE 200h", {0x011}, 0x305},
+        {"SETB STATUS.5", {0x5A3}, 0x305},
+        {"MOV W,#20h; MOV STATUS,W", {0xC20, 0x023}, 0x305},
+        {"PAGE 200h; CLRB STATUS.5", {0x011, 0x4A3}, 0x105},
+        {"SETB STATUS.5; PAGE 0", {0x5A3, 0x010}, 0x105},
+    };
+    for (const Case& c : cases) {
+        Program p;
+        std::vector<int> code(c.code);
+        code.push_back(0xB05);  // JMP 105h
+        for (std::size_t i = 0; i < code.size(); ++i) p.At(0x010 + static_cast<int>(i), {code[i]});
+        p.At(0x105, {0xB05});   // JMP 105h: stays on page 0
+        p.At(0x305, {0xB05});   // JMP 105h: stays on page 2
+        SxCpu run{*GetParam()};
+        run.Configure(TestConfig(run));
+        Load(run, p);
+        run.Run(200);
+        EXPECT_EQ(run.pc(), c.target) << c.what;
+    }
 }
 
 TEST_P(SxCpuFlow, RetKeepsThePageBitsRetpRestoresThem) {
