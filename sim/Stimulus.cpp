@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "family/NumberSyntax.h"
+
 namespace korvid {
 
 namespace {
@@ -106,16 +108,7 @@ std::string Lower(std::string s) {
 // An unsigned number: decimal, 0x.., $.., %.., ..h.
 bool ParseValue(const std::string& text, std::uint64_t& value) {
     std::string t = text;
-    int base = 10;
-    if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
-        t = t.substr(2), base = 16;
-    } else if (!t.empty() && t[0] == '$') {
-        t = t.substr(1), base = 16;
-    } else if (!t.empty() && t[0] == '%') {
-        t = t.substr(1), base = 2;
-    } else if (t.size() > 1 && (t.back() == 'h' || t.back() == 'H')) {
-        t.pop_back(), base = 16;
-    }
+    const int base = StripRadix(t, 10);
     t.erase(std::remove(t.begin(), t.end(), '_'), t.end());
     if (t.empty() || t.size() > 16) return false;
     value = 0;

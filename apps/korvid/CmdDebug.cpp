@@ -18,6 +18,7 @@
 #include "apps/korvid/RegisterDump.h"
 #include "core/asm/Assembler.h"
 #include "core/image/DebugImage.h"
+#include "family/NumberSyntax.h"
 #include "core/image/Disassembler.h"
 #include "core/link/Clock.h"
 #include "core/link/Debug.h"
@@ -52,15 +53,7 @@ std::string Upper(std::string s) {
 // for counts and addresses, hex for register values as `regs` prints them).
 bool ParseNumber(const std::string& text, long& value, int base = 10) {
     std::string t = text;
-    if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
-        t = t.substr(2), base = 16;
-    } else if (!t.empty() && t[0] == '$') {
-        t = t.substr(1), base = 16;
-    } else if (!t.empty() && t[0] == '%') {
-        t = t.substr(1), base = 2;
-    } else if (t.size() > 1 && (t.back() == 'h' || t.back() == 'H')) {
-        t.pop_back(), base = 16;
-    }
+    base = StripRadix(t, base);
     if (t.empty() || t.size() > 10) return false;
     char* end = nullptr;
     if (!std::isxdigit(static_cast<unsigned char>(t[0]))) return false;  // no sign, no blank
