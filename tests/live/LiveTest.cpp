@@ -81,6 +81,22 @@ int Coloured(const Picture& p) {
 // an instruction line.
 std::pair<int, int> PcRow(const Picture& code) { return Band(code, code.width * 2 / 3, kBlue); }
 
+// Run > Debug (Ctrl+D) in the session's main window: the three debug
+// windows, and whether the Code window shows the first halt.
+struct DebugWindows {
+    WindowId debug = 0, regs = 0, code = 0;
+    bool started = false, halted = false;
+};
+DebugWindows StartDebug(Session& s) {
+    DebugWindows w;
+    Desktop& x = s.x;
+    if (s.main == 0 || !x.Key(s.main, "ctrl+d")) return w;
+    w.debug = x.WaitWindow("Debug"), w.regs = x.WaitWindow("Registers"), w.code = x.WaitWindow("Code");
+    w.started = w.debug && w.regs && w.code;
+    w.halted = w.started && WaitFor([&] { return PcRow(x.Grab(w.code)).first >= 0; }, 20);
+    return w;
+}
+
 // Presses `keys` in `window` and waits until `watched` shows another
 // picture; then `settle` seconds more.
 Picture Press(Desktop& x, WindowId window, const std::string& keys, WindowId watched, double settle = 1) {
@@ -97,11 +113,10 @@ Picture Press(Desktop& x, WindowId window, const std::string& keys, WindowId wat
 TEST(Live, DebugSession) {
     Session s("Korvid28L", "28l", kSource + "/examples/blink.src", true);
     Desktop& x = s.x;
-    ASSERT_NE(s.main, 0u);
-    ASSERT_TRUE(x.Key(s.main, "ctrl+d"));
-    const WindowId debug = x.WaitWindow("Debug"), regs = x.WaitWindow("Registers"), code = x.WaitWindow("Code");
-    ASSERT_TRUE(debug && regs && code);
-    ASSERT_TRUE(WaitFor([&] { return PcRow(x.Grab(code)).first >= 0; }, 20)) << "no first halt";
+    const DebugWindows w = StartDebug(s);
+    ASSERT_TRUE(w.started) << "no debug window";
+    ASSERT_TRUE(w.halted) << "no first halt";
+    const WindowId debug = w.debug, regs = w.regs, code = w.code;
 
     // Step 2 loads W (MOVs of the start line), step 3 leaves it: W's row,
     // the lowest of the Registers window, is red a second after the one
@@ -182,11 +197,10 @@ TEST(Live, DebugSession) {
 TEST(Live, DebugMarks52) {
     Session s("Korvid52", "52", kSource + "/examples/sx52_counter.src", true);
     Desktop& x = s.x;
-    ASSERT_NE(s.main, 0u);
-    ASSERT_TRUE(x.Key(s.main, "ctrl+d"));
-    const WindowId debug = x.WaitWindow("Debug"), regs = x.WaitWindow("Registers"), code = x.WaitWindow("Code");
-    ASSERT_TRUE(debug && regs && code);
-    ASSERT_TRUE(WaitFor([&] { return PcRow(x.Grab(code)).first >= 0; }, 20)) << "no first halt";
+    const DebugWindows w = StartDebug(s);
+    ASSERT_TRUE(w.started) << "no debug window";
+    ASSERT_TRUE(w.halted) << "no first halt";
+    const WindowId debug = w.debug, regs = w.regs;
     for (int i = 0; i < 5; ++i) ASSERT_FALSE(Press(x, debug, "alt+s", regs, 0).empty());
     const Picture banked = Press(x, debug, "alt+s", regs);
     const Picture cleared = Press(x, debug, "alt+s", regs);
