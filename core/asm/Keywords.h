@@ -96,13 +96,11 @@ void ForEachKeyword(const Family& family, Fn&& fn) {
 }
 
 // Calls fn(name, kind, value) for the keywords only a dialect difference
-// brings in: the extended DEVICE words, then the directives of a
-// difference the dialect has, with IRC_CAL's operands after it.
+// brings in: the directives of a difference the dialect has, with IRC_CAL's
+// operands after it. (The extended DEVICE words are read by name as DEVICE
+// operands only, so they stay free as names elsewhere.)
 template <typename Fn>
-void ForEachDialectKeyword(const Family& family, Dialect dialect, Fn&& fn) {
-    if (DialectHas(dialect, DialectDifference::ExtraDeviceWords))
-        for (int i = 0; i < family.extendedDeviceParamCount; ++i)
-            fn(family.extendedDeviceParams[i].name, Tok::DeviceParam, EncodeDeviceParam(family.extendedDeviceParams[i]));
+void ForEachDialectKeyword(Dialect dialect, Fn&& fn) {
     for (const DirectiveRow& d : kDirectives)
         if (d.dialect != DialectDifference::Count && DialectHas(dialect, d.dialect)) {
             fn(d.name, Tok::Directive, d.number);

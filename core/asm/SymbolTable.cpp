@@ -100,7 +100,7 @@ void BuildSymbolTable(AsmWork& w) {
         Append(w, name.data(), static_cast<int>(name.size()), kind, value);
     };
     ForEachKeyword(*w.family, enter);
-    ForEachDialectKeyword(*w.family, w.dialect, enter);
+    ForEachDialectKeyword(w.dialect, enter);
 }
 
 int KeywordCount(const Family& family) {
