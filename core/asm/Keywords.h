@@ -95,12 +95,16 @@ void ForEachKeyword(const Family& family, Fn&& fn) {
            kKeywordsAfterDevice[i].value);
 }
 
-// Calls fn(name, kind, value) for the keywords only a dialect difference
-// brings in: the directives of a difference the dialect has, with IRC_CAL's
-// operands after it. (The extended DEVICE words are read by name as DEVICE
-// operands only, so they stay free as names elsewhere.)
+// Calls fn(name, kind, value) for the words only a dialect difference
+// brings in: the extended DEVICE words, then the directives of a
+// difference the dialect has, with IRC_CAL's operands after it. The symbol
+// table leaves the DEVICE words out: they are read by name as DEVICE
+// operands only and stay free as names elsewhere.
 template <typename Fn>
-void ForEachDialectKeyword(Dialect dialect, Fn&& fn) {
+void ForEachDialectKeyword(const Family& family, Dialect dialect, Fn&& fn) {
+    if (DialectHas(dialect, DialectDifference::ExtraDeviceWords))
+        for (int i = 0; i < family.extendedDeviceParamCount; ++i)
+            fn(family.extendedDeviceParams[i].name, Tok::DeviceParam, EncodeDeviceParam(family.extendedDeviceParams[i]));
     for (const DirectiveRow& d : kDirectives)
         if (d.dialect != DialectDifference::Count && DialectHas(dialect, d.dialect)) {
             fn(d.name, Tok::Directive, d.number);
