@@ -127,7 +127,7 @@ int main(int argc, char** argv) {
 
     // The chip's pins in the debug session: driven on a schedule, and a
     // waveform of them. Both files are checked before the tool starts.
-    const StimulusPins pins = StimulusPins::Of(*family, family->is52() ? 5 : 3);
+    const StimulusPins pins = StimulusPins::Of(*family, family->maxPortCount);
     Stimulus stimulus;
     if (!stimulusPath.empty()) {
         std::string text, reason;

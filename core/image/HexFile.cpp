@@ -133,7 +133,7 @@ void PlaceWord(Image& image, const Family& family, LoadFlags& flags, std::uint32
         flags.topWord = (a == kPicConfigAtTop);
         return;
     }
-    if (family.is52()) return;
+    if (!family.picHexFiles) return;
     if (a >= kPicIdFirst && a <= kPicIdLast) {
         SetIdCharacter(image, int(a - kPicIdFirst), UpperHexDigit(w));
     } else if (a == kPicConfigWord) {
@@ -207,7 +207,11 @@ bool SaveHex(AssemblyState& state) {
     // the file's established form, so it stays; LoadHex blanks the words
     // past the program size again, so a round trip neither adds nor loses
     // a word of the program.
-    const unsigned count = state.family->is52() ? 4096u : 512u << (image[kExtFuseIndex] & 3);
+    const Family& family = *state.family;
+    const unsigned count =
+        family.memoryFromExtFuse
+            ? 512u << family.fuseValue(FuseField::MemoryCode, {image[kFuseIndex], image[kExtFuseIndex]})
+            : family.maxProgramSize;
     HexWriter out(state.ListText);
     for (unsigned a = 0; a < count; a += 16) out.Record(&image[a], 16, a);
     out.Record(&image[kIdBase], 16, kIdWordAddress);
@@ -276,12 +280,10 @@ void LoadHex(AssemblyState& state) {
 
     state.ErrorFlag = 0;
     state.IrcCalibration.reset();  // a hex file carries no IRC_CAL choice
-    const bool inferred = !family.is52() && !flags.fusePresent;
-    if (!family.is52()) {
-        if (inferred) InferPicConfiguration(image, flags);
-        const int size = ProgramSize(family, image[kExtFuseIndex]);
-        for (int k = size; k < kProgramWords; ++k) image[k] = 0x0FFF;
-    }
+    const bool inferred = family.picHexFiles && !flags.fusePresent;
+    if (inferred) InferPicConfiguration(image, flags);
+    const int size = ProgramSize(family, image[kExtFuseIndex]);
+    for (int k = size; k < kProgramWords; ++k) image[k] = 0x0FFF;
     RebuildDataFlags(image);
     if (inferred) {
         state.ErrorFlag = 1;
