@@ -194,7 +194,7 @@ bool LoadHexImage(CoreSession& session, const std::string& path) {
         return false;
     }
     if (s.ErrorFlag != 0 && s.ErrorMessage[0] != 'W') {
-        if (s.ErrorMessage == kHexRecordTypeMessage || s.ErrorMessage == kHexRangeMessage)
+        if (HexErrorNamesLine(s))
             std::fprintf(stderr, "%s:%d:1: error: %s\n", path.c_str(), HexErrorLine(s), s.ErrorMessage);
         else
             std::fprintf(stderr, "%s: %s: error: %s\n", kProgramName, path.c_str(), s.ErrorMessage);
@@ -228,7 +228,7 @@ bool WriteOutputs(const std::vector<OutputFile>& files) {
 }
 
 bool OutputsAreDistinct(const std::string& command, const std::vector<std::string>& inputs,
-                        const std::vector<NamedOutput>& outputs) {
+                        const std::vector<NamedOutput>& outputs, const std::string& inputKind) {
     std::vector<std::string> paths;
     for (const NamedOutput& o : outputs) paths.push_back(o.path);
     auto clash = FindFileClash(inputs, paths);
@@ -236,7 +236,7 @@ bool OutputsAreDistinct(const std::string& command, const std::vector<std::strin
     const NamedOutput& out = outputs[clash->output];
     std::string message;
     if (clash->input >= 0)
-        message = out.option + " " + out.path + " is the input file " + inputs[std::size_t(clash->input)];
+        message = out.option + " " + out.path + " is " + inputKind + " " + inputs[std::size_t(clash->input)];
     else
         message = outputs[clash->other].option + " " + outputs[clash->other].path + " and " + out.option + " " +
                   out.path + " are the same file";
