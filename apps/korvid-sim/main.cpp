@@ -207,6 +207,7 @@ int main(int argc, char** argv) {
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);  // its terminal closed: the link and the waveform are cleaned up all the same
     std::signal(SIGPIPE, SIG_IGN);
 
     std::printf("%s\n", bridge.SlavePath().c_str());

@@ -124,11 +124,18 @@ std::uint32_t Fr(AsmWork& w) {
     return field;
 }
 // An 8-bit literal: -128..255 fit (a negative value is its two's complement).
-std::uint32_t Lit(AsmWork& w, int bits = 8) {
+std::uint32_t Lit(AsmWork& w) {
     std::int32_t v = ReadPassExpression(w);
-    const std::int32_t mask = (1 << bits) - 1;
-    std::uint32_t field = static_cast<std::uint32_t>(v) & static_cast<std::uint32_t>(mask);
-    NoteCut(w, v, bits == 8 ? -128 : 0, mask, field, bits);
+    std::uint32_t field = static_cast<std::uint32_t>(v) & 0xFF;
+    NoteCut(w, v, -128, 0xFF, field, 8);
+    return field;
+}
+// A MODE value: the word holds 4 bits. Values up to the family's MODE width
+// are not noted: the 52 keeps MODE bit 4 itself, and sources state it.
+std::uint32_t ModeLit(AsmWork& w) {
+    std::int32_t v = ReadPassExpression(w);
+    std::uint32_t field = static_cast<std::uint32_t>(v) & 0x0F;
+    NoteCut(w, v, 0, w.family->modeMask, field, 4);
     return field;
 }
 std::uint32_t Bit(AsmWork& w) {
@@ -247,7 +254,7 @@ void Mov(AsmWork& w) {
         if (s == Tok::W) {
             StoreWord(w, 0x043);
         } else if (s == Tok::Hash) {
-            StoreWord(w, 0x050 | Lit(w, 4));
+            StoreWord(w, 0x050 | ModeLit(w));
         } else {
             UnreadToken(w);
             StoreWord(w, 0x200 | Fr(w));
@@ -414,7 +421,7 @@ void Special(AsmWork& w, int number) {
         case kBank: SkipHashMark(w); StoreWord(w, 0x018 | ((Address(w) >> w.family->bankShift) & 7)); return;
         case kMode:
             if (ReadToken(w) != Tok::Hash) UnreadToken(w);
-            StoreWord(w, 0x050 | Lit(w, 4));
+            StoreWord(w, 0x050 | ModeLit(w));
             return;
         case kLset: SetPageBits(w, Address(w)); return;
         case kLjmp: {
