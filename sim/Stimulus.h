@@ -15,6 +15,7 @@
 // runs for the whole simulation costs no memory.
 #pragma once
 
+#include <csignal>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -79,9 +80,10 @@ struct StimulusPins {
 };
 
 // Parses the text of a stimulus file. Returns false with every error (the
-// first of each line) when the text is not valid; nothing then runs.
+// first of each line) when the text is not valid; nothing then runs. When
+// `stop` becomes non-zero parsing ends early (false, no error added).
 bool ParseStimulus(const std::string& text, const StimulusPins& pins, Stimulus& out,
-                   std::vector<StimulusError>& errors);
+                   std::vector<StimulusError>& errors, const volatile std::sig_atomic_t* stop = nullptr);
 
 // Errors of statements that the clock makes impossible to follow: a clock
 // period under two instruction cycles, a UART bit under one (the
