@@ -76,7 +76,7 @@ bool LoadStimulusFile(const std::string& path, const StimulusPins& pins, SimTime
         return false;
     }
     std::vector<StimulusError> errors;
-    const bool parsed = ParseStimulus(text, pins, out, errors, stop);
+    const bool parsed = ParseStimulus(text, pins, out, errors, {}, stop);
     if (stop && *stop) {
         out = {};
         problem.interrupted = true;
