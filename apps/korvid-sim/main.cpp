@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 #include <unistd.h>
@@ -14,6 +15,7 @@
 #include "apps/common/CommandOptions.h"
 #include "apps/common/SimOptions.h"
 #include "family/Family.h"
+#include "sim/ChipSerialPort.h"
 #include "sim/PtyBridge.h"
 #include "sim/SimSetup.h"
 #include "sim/ToolDebug.h"
@@ -25,6 +27,7 @@ const char kUsage[] =
     "usage: korvid-sim [--family 28l|52] [--baud 57600|19200] [--brandel] [--firmware N]\n"
     "                  [--seed N] [--irc-offset X] [--link PATH] [--fast] [--verbose] [--trace]\n"
     "                  [--stimulus FILE] [--vcd OUT.vcd [--vcd-limit SIZE]]\n"
+    "                  [--serial RXPIN,TXPIN:BAUD [--serial-link PATH]]\n"
     "  faults: [--fail-status N --fail-after K] [--silent-after K] [--bad-detect I]\n"
     "          [--garbage-after K]\n";
 
@@ -69,7 +72,7 @@ constexpr NumberOption kNumbers[] = {
 
 int main(int argc, char** argv) {
     using namespace korvid;
-    std::vector<std::string> withValue{"--family", "--irc-offset", "--link"};
+    std::vector<std::string> withValue{"--family", "--irc-offset", "--link", "--serial", "--serial-link"};
     for (const NumberOption& n : kNumbers) withValue.push_back(n.name);
     for (const std::string& name : SimFileOptionNames()) withValue.push_back(name);
     const CommandOptions args(std::vector<std::string>(argv + 1, argv + argc), withValue,
@@ -116,6 +119,12 @@ int main(int argc, char** argv) {
     SimFiles files;
     std::string message;
     if (!ReadSimFiles(args, {}, files, message)) return Usage(message);
+    const auto serialText = args.Value("--serial");
+    const std::string serialLink = args.Value("--serial-link").value_or("");
+    SerialPins serialPins;
+    if (serialText && !ParseSerialPins(*serialText, serialPins))
+        return Usage("--serial takes RXPIN,TXPIN:BAUD (RB.7,RB.6:9600)");
+    if (args.Value("--serial-link") && !serialText) return Usage("--serial-link needs --serial");
 
     // The stop signals end the session cleanly (link and temporary waveform
     // removed). A broken pipe on stdout or stderr must not end the tool.
@@ -128,6 +137,9 @@ int main(int argc, char** argv) {
     // The pins are the family's largest set, since the program is not known.
     const StimulusPins pins = StimulusPins::Of(*family, family->is52() ? 5 : 3);
     const SimTimeBase initialBase{};
+    if (serialText && (!(pins.bonded[serialPins.rxPort] & (1u << serialPins.rxBit)) ||
+                       !(pins.bonded[serialPins.txPort] & (1u << serialPins.txBit))))
+        return Usage("--serial: the chip has no such pin");
     Stimulus stimulus;
     SimProblem problem;
     if (files.stimulus && !LoadStimulusFile(*files.stimulus, pins, initialBase, stimulus, problem, StopSignals::Flag())) {
@@ -146,18 +158,30 @@ int main(int argc, char** argv) {
     firmware.SetRunner(&debugRunner);
     SimDriver driver(debugRunner.Cpu(), std::move(stimulus), {debugRunner.clockHz, 1});
     if (vcd.isOpen()) driver.AddSink(&vcd);
-    if (files.stimulus || vcd.isOpen()) debugRunner.SetDriver(&driver);
+    // The chip's own serial port on a second terminal, served as the
+    // debugged program runs (in step with real time).
+    std::unique_ptr<ChipSerialPort> serialPort;
+    if (serialText) {
+        serialPort = std::make_unique<ChipSerialPort>(serialPins, SimTimeBase{debugRunner.clockHz, 1});
+        std::string why;
+        if (!serialPort->Open(&why) || (!serialLink.empty() && !ClaimLink(serialLink, serialPort->SlavePath(), &why)))
+            return Fail("--serial: " + why);
+        serialPort->Attach(driver);
+    }
+    if (files.stimulus || vcd.isOpen() || serialPort) debugRunner.SetDriver(&driver);
     PtyBridge bridge(firmware, static_cast<std::uint32_t>(baud));
     std::string reason;
     if (!bridge.Open(&reason)) return Fail(reason);
     if (!linkPath.empty() && !ClaimLink(linkPath, bridge.SlavePath(), &reason)) return Fail(reason);
 
     std::printf("%s\n", bridge.SlavePath().c_str());
+    if (serialPort) std::printf("%s\n", serialPort->SlavePath().c_str());  // the chip's serial port
     std::fflush(stdout);
     if (trace) bridge.SetTrace(stderr);
     bridge.SetPaced(!fast);  // --fast: answers at once instead of at the line's pace
     bridge.Run(*StopSignals::Flag(), verbose ? stderr : nullptr);
     if (!linkPath.empty()) ReleaseLink(linkPath, bridge.SlavePath());
+    if (serialPort && !serialLink.empty()) ReleaseLink(serialLink, serialPort->SlavePath());
     if (vcd.isOpen()) {
         driver.Reached();
         if (!FinishWaveform(vcd, driver.SessionCycle(), problem)) return Fail(problem.message);

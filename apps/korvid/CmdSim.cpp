@@ -18,6 +18,9 @@
 #include "apps/korvid/RegisterDump.h"
 #include "core/asm/AsmCore.h"
 #include "core/image/FileIo.h"
+#include "sim/ChipSerialPort.h"
+#include "sim/GtkwSave.h"
+#include "sim/PtyBridge.h"
 #include "sim/SimSetup.h"
 
 namespace korvid::cli {
@@ -85,6 +88,9 @@ private:
     std::uint64_t clockHz_ = 0;
     std::optional<UartPin> uartPin_;
     std::optional<std::string> vcdRegs_;
+    std::optional<std::string> gtkw_;
+    std::optional<SerialPins> serialPins_;
+    std::optional<std::string> serialLink_;
     SimFiles files_;
 
     std::unique_ptr<CoreSession> session_;
@@ -96,13 +102,16 @@ private:
     Stimulus stimulus_;
     VcdWriter vcd_;
     std::unique_ptr<UartDecoder> uart_;
+    std::unique_ptr<ChipSerialPort> serial_;
     bool lastNewline_ = true;
     SxStop stop_ = SxStop::Budget;
     bool stopped_ = false;  // by a stop signal or the waveform
+    bool serialFailed_ = false;
 };
 
 int SimRun::ReadOptions(const std::vector<std::string>& args) {
-    std::vector<std::string> withValue{"--family", "--cycles", "--for", "--clock", "--vcd-reg", "--uart-out"};
+    std::vector<std::string> withValue{"--family",   "--cycles", "--for",    "--clock",      "--vcd-reg",
+                                       "--uart-out", "--gtkw",   "--serial", "--serial-link"};
     for (const std::string& name : SimFileOptionNames()) withValue.push_back(name);
     Options options(args, withValue, {"--until-break"});
     if (!options.ok()) return UsageError(kCommand, options.error());
@@ -114,7 +123,17 @@ int SimRun::ReadOptions(const std::vector<std::string>& args) {
     const auto cyclesText = options.Value("--cycles");
     const auto forText = options.Value("--for");
     if (cyclesText && forText) return UsageError(kCommand, "give --cycles or --for, not both");
-    if (!cyclesText && !forText && !untilBreak_)
+    // With a serial port the chip may also run until it is stopped (Ctrl-C).
+    const auto serialText = options.Value("--serial");
+    serialLink_ = options.Value("--serial-link");
+    if (serialText) {
+        SerialPins pins;
+        if (!ParseSerialPins(*serialText, pins))
+            return UsageError(kCommand, "--serial takes RXPIN,TXPIN:BAUD (RB.7,RB.6:9600)");
+        serialPins_ = pins;
+    }
+    if (serialLink_ && !serialText) return UsageError(kCommand, "--serial-link needs --serial");
+    if (!cyclesText && !forText && !untilBreak_ && !serialText)
         return UsageError(kCommand, "give --cycles N, --for TIME or --until-break");
     if (cyclesText) {
         std::uint64_t cycles = 0;
@@ -140,8 +159,16 @@ int SimRun::ReadOptions(const std::vector<std::string>& args) {
         return UsageError(kCommand, "the program and the stimulus cannot both come from standard input");
     vcdRegs_ = options.Value("--vcd-reg");
     if (vcdRegs_ && !options.Value("--vcd")) return UsageError(kCommand, "--vcd-reg needs --vcd");
+    gtkw_ = options.Value("--gtkw");
+    if (gtkw_ && !options.Value("--vcd")) return UsageError(kCommand, "--gtkw needs --vcd");
+    if (gtkw_ && *gtkw_ == std::string(kStdStreamName)) return UsageError(kCommand, "--gtkw takes a file name");
     std::string message;
     if (!ReadSimFiles(options, {program_}, files_, message)) return UsageError(kCommand, message);
+    if (gtkw_) {
+        std::vector<std::string> inputs{program_};
+        if (files_.stimulus) inputs.push_back(*files_.stimulus);
+        if (!OutputsAreDistinct(kCommand, inputs, {{"--vcd", *files_.vcd}, {"--gtkw", *gtkw_}})) return kExitUsage;
+    }
     return kExitOk;
 }
 
@@ -172,6 +199,15 @@ bool SimRun::CheckProgram() {
     if (untilBreak_ && s.BreakAddress == kNoBreak) {
         PrintError(DisplayName(program_) + ": --until-break: the program has no BREAK address");
         return false;
+    }
+    if (serialPins_) {
+        const SerialPins& p = *serialPins_;
+        const bool rx = pins_.bonded[p.rxPort] & (1u << p.rxBit), tx = pins_.bonded[p.txPort] & (1u << p.txBit);
+        if (!rx || !tx) {
+            PrintError("--serial: the chip has no pin " + (rx ? PortName(p.txPort) + "." + std::to_string(p.txBit)
+                                                              : PortName(p.rxPort) + "." + std::to_string(p.rxBit)));
+            return false;
+        }
     }
     if (uartPin_ && !(pins_.bonded[uartPin_->port] & (1u << uartPin_->bit))) {
         PrintError("--uart-out: the chip has no pin " + uartPin_->name);
@@ -237,19 +273,43 @@ void SimRun::Run() {
     if (untilBreak_) cpu_->SetBreakAfter(session_->state->BreakAddress, true);
     std::uint64_t end = cycles_.value_or(0);
     if (for_) end = base_.CycleAt(*for_);
-    if (!cycles_ && !for_) end = base_.CycleAt({kDefaultBreakLimitPs, false});
+    if (!cycles_ && !for_)
+        end = serialPins_ && !untilBreak_ ? ~0ull >> 2 : base_.CycleAt({kDefaultBreakLimitPs, false});
     driver.interrupt = StopSignals::Flag();
-    stop_ = driver.RunTo(end);
+    // The chip's serial port: the terminal's path first, alone on its line.
+    if (serialPins_) {
+        serial_ = std::make_unique<ChipSerialPort>(*serialPins_, base_);
+        std::string reason;
+        if (!serial_->Open(&reason) || (serialLink_ && !ClaimLink(*serialLink_, serial_->SlavePath(), &reason))) {
+            PrintError("--serial: " + reason);
+            serialFailed_ = true;
+            return;
+        }
+        serial_->Attach(driver);
+        std::printf("%s\n", serial_->SlavePath().c_str());
+        std::fflush(stdout);
+    }
+    stop_ = serial_ ? serial_->RunPaced(driver, *cpu_, end, StopSignals::Flag()) : driver.RunTo(end);
+    if (serial_ && serialLink_) ReleaseLink(*serialLink_, serial_->SlavePath());
     stopped_ = driver.interrupted();
 }
 
 int SimRun::Report() {
     const SxCpu& cpu = *cpu_;
     const AssemblyState& s = *session_->state;
+    if (serialFailed_) return kExitFailure;  // nothing ran
     int status = kExitOk;
     SimProblem waveform;
     const bool waveformWhole = FinishWaveform(vcd_, cpu.cycles(), waveform);
-    if (!waveformWhole) status = kExitFailure;
+    if (!waveformWhole) {
+        status = kExitFailure;
+    } else if (gtkw_) {
+        char* real = realpath(files_.vcd->c_str(), nullptr);
+        const std::string shown = real ? real : *files_.vcd;
+        std::free(real);
+        if (!WriteOutput(*gtkw_, GtkwSaveFile(shown, ChipScopeName(*family_), pins_, regNames_)))
+            status = kExitFailure;
+    }
     if (!lastNewline_) std::fputc('\n', stdout);
     PrintRegisters(stdout, StateOf(cpu), s, cpu.config().bankCount);
     // The waveform raises the stop flag too when it reaches its limit or
@@ -266,9 +326,11 @@ int SimRun::Report() {
     if (stop_ == SxStop::Breakpoint) std::printf(" %03X", s.BreakAddress);
     std::printf("\n");
     std::fflush(stdout);
+    // A serial session without a time limit ends when it is stopped.
+    const bool sessionEnded = interrupted && serial_ && !cycles_ && !for_ && !untilBreak_;
     if (!waveformWhole) {
         Fail(waveform);
-    } else if (interrupted) {
+    } else if (interrupted && !sessionEnded) {
         PrintError("interrupted before the end of the run");
         status = kExitFailure;
     } else if (untilBreak_ && stop_ != SxStop::Breakpoint) {
@@ -291,7 +353,8 @@ int RunSim(const std::vector<std::string>& args) {
 
 KORVID_COMMAND("sim",
                "FILE.src|FILE.sxh [--family 28l|52] [--cycles N | --for TIME] [--clock HZ] [--stimulus FILE] "
-               "[--vcd OUT.vcd [--vcd-reg REG,...] [--vcd-limit SIZE]] [--uart-out PIN:BAUD] [--until-break]",
+               "[--vcd OUT.vcd [--vcd-reg REG,...] [--gtkw OUT.gtkw] [--vcd-limit SIZE]] [--uart-out PIN:BAUD] "
+               "[--until-break] [--serial RXPIN,TXPIN:BAUD [--serial-link PATH]]",
                RunSim);
 
 }  // namespace korvid::cli
