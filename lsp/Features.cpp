@@ -251,8 +251,10 @@ std::vector<CompletionEntry> CompletionsAt(const Document& doc, const Analysis& 
     const std::size_t lineStart = offset == 0 ? 0 : text.rfind('\r', offset - 1) + 1;  // npos + 1 == 0
     // What stands on the line before the cursor.
     bool afterDevice = false, operand = false, afterWatch = false;
-    for (const ClassifiedToken& t : a.tokens) {
-        if (t.token.start < lineStart) continue;
+    auto first = std::lower_bound(a.tokens.begin(), a.tokens.end(), lineStart,
+                                  [](const ClassifiedToken& t, std::size_t at) { return t.token.start < at; });
+    for (auto it = first; it != a.tokens.end(); ++it) {
+        const ClassifiedToken& t = *it;
         if (t.token.end >= offset) break;
         const std::string upper = UpperName(std::string_view(text).substr(t.token.start, t.token.end - t.token.start));
         if (t.cls == TokenClass::Directive && upper == "DEVICE") afterDevice = true;
