@@ -181,7 +181,6 @@ TEST(TestCommand, ParseAndNameErrorsWithTheirPositions) {
           "expect cycles main..nowhere < 3\nexpect edges RB.0 == 1 from 2ms until 1ms\n");
     WriteText(dir.File("nobreak.test"), "source loop.src\nrun until break\n");
     WriteText(dir.File("nosource.test"), "run for 1ms\n");
-    WriteText(dir.File("badsource.test"), "source missing.src\nrun for 1ms\n");
     const RunResult n = KorvidTest({dir.File("names.test"), dir.File("nobreak.test"), dir.File("nosource.test")});
     const std::string g = dir.File("names.test") + ":";
     EXPECT_EQ(n.out, "FAIL " + dir.File("names.test") + "\n" +
@@ -199,6 +198,36 @@ TEST(TestCommand, ParseAndNameErrorsWithTheirPositions) {
                          ":1:1: error: the test names no program ('source FILE')\n" +
                          "0 passed, 3 failed\n");
     EXPECT_EQ(n.exitCode, 2);
+}
+
+// The program's clock, dialect and family come from the test when it names
+// them: a 25 MHz clock doubles the loop's period; a colon label needs the
+// extended dialect (without it the assembler's error is shown).
+TEST(TestCommand, ClockDialectAndFamilyStatements) {
+    TempDir dir;
+    std::string colon = kLoop;
+    colon.replace(colon.find("main    INC"), 4, "main:");
+    colon.replace(colon.find("JMP     main"), 12, "JMP     MAIN");
+    WriteText(dir.File("colon.src"), colon);
+    WriteText(dir.File("loop.src"), kLoop);
+    WriteText(dir.File("clock.test"), "source loop.src\nfreq 25_000_000\nrun for 5us\nexpect period RB.0 == 480ns ±1%\n");
+    WriteText(dir.File("ext.test"), "source colon.src\ndialect extended\nrun for 1us\nexpect reached MAIN\n");
+    WriteText(dir.File("strict.test"), "source colon.src\nrun for 1us\n");
+    std::string neutral = kLoop;  // a DEVICE line that names no family
+    neutral.replace(0, neutral.find('\n'), "        DEVICE  OSCHS2");
+    WriteText(dir.File("neutral.src"), neutral);
+    WriteText(dir.File("f52.test"), "source neutral.src\nfamily 52\nrun for 1us\nexpect at 1us RD == 0\n");
+    const RunResult r = KorvidTest({"-j", "2", dir.File("clock.test"), dir.File("ext.test"), dir.File("strict.test"),
+                                    dir.File("f52.test")});
+    const std::string strict = dir.File("strict.test");
+    EXPECT_EQ(r.out, "PASS " + dir.File("clock.test") + " (1 check, 5us simulated)\n"
+                     "PASS " + dir.File("ext.test") + " (1 check, 1us simulated)\n"
+                     "FAIL " + strict + "\n" + strict + ":1:8: error: cannot load the program " + dir.File("colon.src") +
+                         "\n" + dir.File("colon.src") + ":13:17: error: Undefined symbol\n" +
+                         dir.File("colon.src") + ":13:17: note: accepted with --dialect extended\n"
+                     "PASS " + dir.File("f52.test") + " (1 check, 1us simulated)\n"
+                     "3 passed, 1 failed\n");
+    EXPECT_EQ(r.exitCode, 2);
 }
 
 // A folder with a broken file: the others still run, in the same order and
