@@ -151,3 +151,29 @@ TEST_F(ServerFixture, RandomEditsAndRequestsAlwaysAnswer) {
 
 }  // namespace
 }  // namespace korvid::lsp
+
+namespace korvid::lsp {
+namespace {
+
+TEST_F(ServerFixture, HoverOfWordsCharactersAndFamilyDependentForms) {
+    Open(" DEVICE SX28L\n MOV !OPTION,#'A'\n LJMP 0\n");
+    const struct {
+        int line, character;
+        const char* start;  // how the hover text begins
+        const char* has;    // and a piece of it
+    } rows[] = {
+        {1, 7, "**OPTION** the OPTION register", "bits 7..0: `RTW RTE_IE RTS RTE_ES PSA PS2 PS1 PS0`"},
+        {1, 15, "character `$41` · `65` · `%1000001`", ""},
+        {2, 2, "**LJMP** instruction", "| `LJMP addr` | 3 or 4 | 5 or 6 / 4 or 5 | PA |"},
+        {0, 2, "**DEVICE** directive: chooses the part", ""},
+        {0, 9, "**SX28L**: a DEVICE option of the Korvid28L family", ""},
+    };
+    for (const auto& r : rows) {
+        const std::string text = Request("textDocument/hover", At(r.line, r.character))["result"]["contents"]["value"];
+        EXPECT_EQ(text.rfind(r.start, 0), 0u) << text;
+        EXPECT_NE(text.find(r.has), std::string::npos) << text;
+    }
+}
+
+}  // namespace
+}  // namespace korvid::lsp
