@@ -10,7 +10,7 @@
 #include <functional>
 #include <vector>
 
-#include "ui/TextBuffer.h"
+#include "model/TextBuffer.h"
 
 namespace korvid {
 

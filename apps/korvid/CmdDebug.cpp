@@ -25,7 +25,7 @@
 #include "core/link/Irc.h"
 #include "core/link/LinkError.h"
 #include "core/link/Programming.h"
-#include "ui/WatchFormat.h"
+#include "model/WatchFormat.h"
 
 namespace korvid::cli {
 namespace {

@@ -16,6 +16,9 @@
 #include "apps/korvid/RegisterDump.h"
 #include "core/asm/AsmCore.h"
 #include "core/image/FileIo.h"
+#include "sim/ChipSerialPort.h"
+#include "sim/GtkwSave.h"
+#include "sim/PtyBridge.h"
 #include "sim/SimDriver.h"
 #include "sim/Stimulus.h"
 #include "sim/SxCpu.h"
@@ -68,7 +71,8 @@ ChipState StateOf(const SxCpu& cpu) {
 
 int RunSim(const std::vector<std::string>& args) {
     Options options(args,
-                    {"--family", "--cycles", "--for", "--clock", "--stimulus", "--vcd", "--vcd-reg", "--uart-out"},
+                    {"--family", "--cycles", "--for", "--clock", "--stimulus", "--vcd", "--vcd-reg", "--uart-out", "--gtkw",
+                     "--serial", "--serial-link"},
                     {"--until-break"});
     if (!options.ok()) return UsageError(kCommand, options.error());
     if (options.Operands().size() != 1) return UsageError(kCommand, "expected one source or hex file");
@@ -79,7 +83,14 @@ int RunSim(const std::vector<std::string>& args) {
     const auto cyclesText = options.Value("--cycles");
     const auto forText = options.Value("--for");
     if (cyclesText && forText) return UsageError(kCommand, "give --cycles or --for, not both");
-    if (!cyclesText && !forText && !untilBreak)
+    // With a serial port the chip may also run until it is stopped (Ctrl-C).
+    const auto serialText = options.Value("--serial");
+    const auto serialLink = options.Value("--serial-link");
+    SerialPins serialPins;
+    if (serialText && !ParseSerialPins(*serialText, serialPins))
+        return UsageError(kCommand, "--serial takes RXPIN,TXPIN:BAUD (RB.7,RB.6:9600)");
+    if (serialLink && !serialText) return UsageError(kCommand, "--serial-link needs --serial");
+    if (!cyclesText && !forText && !untilBreak && !serialText)
         return UsageError(kCommand, "give --cycles N, --for TIME or --until-break");
     std::uint64_t cycles = 0;
     if (cyclesText && !ParseCount(*cyclesText, cycles, ~0ull >> 2))
@@ -109,12 +120,17 @@ int RunSim(const std::vector<std::string>& args) {
         return UsageError(kCommand, "the program and the stimulus cannot both come from standard input");
     const auto vcdRegs = options.Value("--vcd-reg");
     if (vcdRegs && !vcdPath) return UsageError(kCommand, "--vcd-reg needs --vcd");
+    const auto gtkwPath = options.Value("--gtkw");
+    if (gtkwPath && !vcdPath) return UsageError(kCommand, "--gtkw needs --vcd");
+    if (gtkwPath && *gtkwPath == std::string(kStdStreamName)) return UsageError(kCommand, "--gtkw takes a file name");
     if (vcdPath && *vcdPath == std::string(kStdStreamName))
         return UsageError(kCommand, "--vcd takes a file name");
     if (vcdPath) {
         std::vector<std::string> inputs{program};
         if (stimulusPath) inputs.push_back(*stimulusPath);
-        if (!OutputsAreDistinct(kCommand, inputs, {{"--vcd", *vcdPath}})) return kExitUsage;
+        std::vector<NamedOutput> outputs{{"--vcd", *vcdPath}};
+        if (gtkwPath) outputs.push_back({"--gtkw", *gtkwPath});
+        if (!OutputsAreDistinct(kCommand, inputs, outputs)) return kExitUsage;
     }
 
     // The program and its configuration.
@@ -137,6 +153,14 @@ int RunSim(const std::vector<std::string>& args) {
 
     if (untilBreak && s.BreakAddress == kNoBreak) {
         PrintError(DisplayName(program) + ": --until-break: the program has no BREAK address");
+        return kExitFailure;
+    }
+    if (serialText && (!(pins.bonded[serialPins.rxPort] & (1u << serialPins.rxBit)) ||
+                       !(pins.bonded[serialPins.txPort] & (1u << serialPins.txBit)))) {
+        PrintError("--serial: the chip has no pin " +
+                   (pins.bonded[serialPins.rxPort] & (1u << serialPins.rxBit)
+                        ? PortName(serialPins.txPort) + "." + std::to_string(serialPins.txBit)
+                        : PortName(serialPins.rxPort) + "." + std::to_string(serialPins.rxBit)));
         return kExitFailure;
     }
     if (uartPort >= 0 && !(pins.bonded[uartPort] & (1u << uartBit))) {
@@ -218,7 +242,20 @@ int RunSim(const std::vector<std::string>& args) {
     if (untilBreak) cpu.SetBreakAfter(s.BreakAddress, true);
     std::uint64_t end = cycles;
     if (forText) end = base.CycleAt(forTime);
-    if (!cyclesText && !forText) end = base.CycleAt({kDefaultBreakLimitPs, false});
+    if (!cyclesText && !forText) end = serialText && !untilBreak ? ~0ull >> 2 : base.CycleAt({kDefaultBreakLimitPs, false});
+    // The chip's serial port: the terminal's path first, alone on its line.
+    std::unique_ptr<ChipSerialPort> serial;
+    if (serialText) {
+        serial = std::make_unique<ChipSerialPort>(serialPins, base);
+        std::string reason;
+        if (!serial->Open(&reason) || (serialLink && !ClaimLink(*serialLink, serial->SlavePath(), &reason))) {
+            PrintError("--serial: " + reason);
+            return kExitFailure;
+        }
+        serial->Attach(driver);
+        std::printf("%s\n", serial->SlavePath().c_str());
+        std::fflush(stdout);
+    }
     // Ctrl-C ends a long run early: the state so far is printed, the
     // waveform so far is kept, and the exit status says it did not finish.
     driver.interrupt = &g_interrupted;
@@ -227,7 +264,8 @@ int RunSim(const std::vector<std::string>& args) {
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, &oldInt);
     sigaction(SIGTERM, &sa, &oldTerm);
-    const SxStop stop = driver.RunTo(end);
+    const SxStop stop = serial ? serial->RunPaced(driver, cpu, end, &g_interrupted) : driver.RunTo(end);
+    if (serial && serialLink) ReleaseLink(*serialLink, serial->SlavePath());
     sigaction(SIGINT, &oldInt, nullptr);
     sigaction(SIGTERM, &oldTerm, nullptr);
 
@@ -237,6 +275,16 @@ int RunSim(const std::vector<std::string>& args) {
         if (!vcd.Commit(cpu.cycles(), message)) {
             PrintError(message);
             status = kExitFailure;
+        } else if (gtkwPath) {
+            char* real = realpath(vcdPath->c_str(), nullptr);
+            const std::string shown = real ? real : *vcdPath;
+            std::free(real);
+            const std::string scope = "SX" + [&] {
+                std::string n(family->name);
+                for (char& ch : n) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+                return n;
+            }();
+            if (!WriteOutput(*gtkwPath, GtkwSaveFile(shown, scope, pins, regNames))) status = kExitFailure;
         }
     }
     if (!lastNewline) std::fputc('\n', stdout);
@@ -250,7 +298,9 @@ int RunSim(const std::vector<std::string>& args) {
                 FormatTime(base.Picoseconds(cpu.cycles())).c_str(), how);
     if (stop == SxStop::Breakpoint) std::printf(" %03X", s.BreakAddress);
     std::printf("\n");
-    if (interrupted) {
+    // A serial session without a time limit ends when it is stopped.
+    const bool sessionEnded = interrupted && serial && !cyclesText && !forText && !untilBreak;
+    if (interrupted && !sessionEnded) {
         PrintError("interrupted before the end of the run");
         status = kExitFailure;
     } else if (untilBreak && stop != SxStop::Breakpoint) {
@@ -264,7 +314,8 @@ int RunSim(const std::vector<std::string>& args) {
 
 KORVID_COMMAND("sim",
                "FILE.src|FILE.sxh [--family 28l|52] [--cycles N | --for TIME] [--clock HZ] [--stimulus FILE] "
-               "[--vcd OUT.vcd [--vcd-reg REG,...]] [--uart-out PIN:BAUD] [--until-break]",
+               "[--vcd OUT.vcd [--vcd-reg REG,...] [--gtkw OUT.gtkw]] [--uart-out PIN:BAUD] [--until-break] "
+               "[--serial RXPIN,TXPIN:BAUD [--serial-link PATH]]",
                RunSim);
 
 }  // namespace korvid::cli

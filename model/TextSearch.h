@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "ui/TextBuffer.h"
+#include "model/TextBuffer.h"
 
 namespace korvid {
 

@@ -1,4 +1,4 @@
-#include "ui/CodeRows.h"
+#include "model/CodeRows.h"
 
 #include <gtest/gtest.h>
 

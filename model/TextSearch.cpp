@@ -1,4 +1,4 @@
-#include "ui/TextSearch.h"
+#include "model/TextSearch.h"
 
 namespace korvid {
 

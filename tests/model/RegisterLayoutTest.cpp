@@ -1,4 +1,4 @@
-#include "ui/RegisterLayout.h"
+#include "model/RegisterLayout.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ui/DebugLogic.h"
+#include "model/DebugLogic.h"
 
 #include <algorithm>
 

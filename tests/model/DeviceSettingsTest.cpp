@@ -1,4 +1,4 @@
-#include "ui/DeviceSettings.h"
+#include "model/DeviceSettings.h"
 
 #include <gtest/gtest.h>
 

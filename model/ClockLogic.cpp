@@ -1,4 +1,4 @@
-#include "ui/ClockLogic.h"
+#include "model/ClockLogic.h"
 
 #include <cstdio>
 

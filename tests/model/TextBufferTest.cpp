@@ -1,4 +1,4 @@
-#include "ui/TextBuffer.h"
+#include "model/TextBuffer.h"
 
 #include <gtest/gtest.h>
 

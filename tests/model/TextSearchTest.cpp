@@ -1,4 +1,4 @@
-#include "ui/TextSearch.h"
+#include "model/TextSearch.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ui/WatchFormat.h"
+#include "model/WatchFormat.h"
 
 #include <gtest/gtest.h>
 
