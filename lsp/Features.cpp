@@ -248,7 +248,8 @@ std::vector<OutlineItem> Outline(const Document& doc, const Analysis& a) {
             continue;
         }
         out.push_back(std::move(item));
-        if (s.kind == SymbolKind::Label) currentLabel = static_cast<int>(out.size()) - 1;
+        // Local labels go under their global label, or under the macro whose body holds them.
+        if (s.kind == SymbolKind::Label || s.kind == SymbolKind::Macro) currentLabel = static_cast<int>(out.size()) - 1;
         else if (s.kind != SymbolKind::LocalLabel) currentLabel = -1;
     }
     return out;
