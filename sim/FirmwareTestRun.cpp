@@ -37,7 +37,7 @@ bool CompareAny(T value, CompareOp op, T expected) {
 bool Compare(std::uint64_t value, CompareOp op, std::uint64_t expected) { return CompareAny(value, op, expected); }
 
 bool FirmwareTestOutcome::passed() const {
-    if (!run.passed) return false;
+    if (!run.passed || interrupted) return false;
     return std::all_of(checks.begin(), checks.end(), [](const CheckOutcome& c) { return c.passed; });
 }
 
@@ -137,6 +137,8 @@ public:
 
     FirmwareTestOutcome outcome;
 
+    void SetStop(const volatile std::sig_atomic_t* stop) { driver_.interrupt = stop; }
+
     void Run(const std::vector<PinSink*>& extraSinks) {
         SetUpSinks();
         for (PinSink* s : extraSinks) driver_.AddSink(s);
@@ -160,6 +162,10 @@ public:
         for (;;) {
             const std::uint64_t target = std::min<std::uint64_t>(end, nextTime < times.size() ? times[nextTime].first : ~0ull);
             const SxStop stop = driver_.RunTo(target);
+            if (driver_.interrupted()) {
+                outcome.interrupted = true;
+                break;
+            }
             bool finished = false;
             if (stop == SxStop::Trap) {
                 const int pc = cpu_.pc();
@@ -449,8 +455,10 @@ private:
 }  // namespace
 
 FirmwareTestOutcome RunFirmwareTest(SxCpu& cpu, const FirmwareTest& test, SimTimeBase base,
-                                    const std::vector<PinSink*>& extraSinks) {
+                                    const std::vector<PinSink*>& extraSinks,
+                                    const volatile std::sig_atomic_t* stop) {
     TestRun run(cpu, test, base);
+    run.SetStop(stop);
     run.Run(extraSinks);
     return std::move(run.outcome);
 }

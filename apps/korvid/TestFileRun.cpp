@@ -183,7 +183,13 @@ TestFileResult RunTestFile(const std::string& path, const std::string& shownName
         }
         sinks.push_back(&vcd);
     }
-    const FirmwareTestOutcome outcome = RunFirmwareTest(cpu, test, base, sinks);
+    const FirmwareTestOutcome outcome = RunFirmwareTest(cpu, test, base, sinks, StopSignals::Flag());
+    if (outcome.interrupted) {
+        // Stopped from outside: nothing is reported of the checks, and no
+        // waveform is left (the writer removes its temporary file).
+        result.errors = "korvid: " + shownName + ": interrupted before the end of the run\n";
+        return finish();
+    }
     result.status = outcome.passed() ? TestFileResult::Status::Pass : TestFileResult::Status::Fail;
     result.checkCount = static_cast<int>(test.checks.size());
     result.simulatedPs = outcome.picoseconds;

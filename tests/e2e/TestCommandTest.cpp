@@ -4,6 +4,7 @@
 // parser, waveforms of failing tests, and the examples' own tests.
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <sys/stat.h>
 
 #include <fstream>
@@ -298,6 +299,31 @@ TEST(TestCommand, JUnitReportReadByPythonAndWaveformsOfFailingTests) {
     const std::string vcd = test::ReadText(dir.File("waves/fail2.vcd"));
     EXPECT_NE(vcd.find("$enddefinitions"), std::string::npos);
     EXPECT_NE(vcd.find("#2000000"), std::string::npos);
+}
+
+// A stop signal ends the running tests early, starts no more, keeps no
+// half-written waveform and still reports and exits with 2.
+TEST(TestCommand, StopSignalEndsTheRunCleanly) {
+    TempDir dir;
+    ASSERT_EQ(::mkdir(dir.File("waves").c_str(), 0755), 0);
+    WriteText(dir.File("loop.src"), kLoop);
+    for (const char* name : {"a.test", "b.test", "c.test"})
+        WriteText(dir.File(name), "source loop.src\nrun for 100s\nexpect reached trap\n");
+    const std::string command = "'" + test::BinaryPath("apps/korvid/korvid") + "' test -j 2 --vcd-dir '" +
+                                dir.File("waves") + "' '" + dir.File("a.test") + "' '" + dir.File("b.test") + "' '" +
+                                dir.File("c.test") + "' & pid=$!; sleep 1; kill -TERM $pid; wait $pid; echo status $?";
+    const RunResult r = RunChild({"/bin/sh", "-c", command}, {}, 60);
+    const std::string a = dir.File("a.test"), b = dir.File("b.test"), c = dir.File("c.test");
+    EXPECT_EQ(r.out, "FAIL " + a + "\nkorvid: " + a + ": interrupted before the end of the run\n"
+                     "FAIL " + b + "\nkorvid: " + b + ": interrupted before the end of the run\n"
+                     "FAIL " + c + "\nkorvid: " + c + ": not run: interrupted\n"
+                     "0 passed, 3 failed\nstatus 2\n");
+    std::size_t left = 0;
+    if (DIR* d = opendir(dir.File("waves").c_str())) {
+        while (const dirent* e = readdir(d)) left += e->d_name[0] == '.' ? 0 : 1;
+        closedir(d);
+    }
+    EXPECT_EQ(left, 0u) << "no waveform or temporary file stays";
 }
 
 // The project's examples pass their own tests.
