@@ -22,9 +22,9 @@ bool SamePath(const std::string& a, const std::string& b) {
     return a == b || std::filesystem::equivalent(a, b, ec);
 }
 
-std::string Hex3(int address) {
-    char t[8];
-    std::snprintf(t, sizeof t, "%03X", unsigned(address) & 0xFFF);
+std::string Hex3(int address, const char* prefix = "") {
+    char t[16];
+    std::snprintf(t, sizeof t, "%s%03X", prefix, unsigned(address) & 0xFFF);
     return t;
 }
 
@@ -89,6 +89,7 @@ void Session::Handle(const Json& m) {
         {"setBreakpoints", &Session::SetBreakpoints, true, false},
         {"setInstructionBreakpoints", &Session::SetInstructionBreakpoints, true, false},
         {"configurationDone", &Session::ConfigurationDone, true, false},
+        {"restart", &Session::Restart, true, false},
         {"continue", &Session::Resume, true, true},
         {"next", &Session::Next, true, true},
         {"stepIn", &Session::StepIn, true, true},
@@ -155,7 +156,8 @@ void Session::Initialize(const Json& request) {
              {"supportsReadMemoryRequest", true},
              {"supportsWriteMemoryRequest", true},
              {"supportsSteppingGranularity", true},
-             {"supportsTerminateRequest", true}});
+             {"supportsTerminateRequest", true},
+             {"supportsRestartRequest", true}});
 }
 
 void Session::Launch(const Json& request) {
@@ -192,8 +194,13 @@ void Session::Launch(const Json& request) {
         return Respond(request, false, {}, message);
     }
     if (!target_.Start(program_, *family_, launch, message)) return Respond(request, false, {}, message);
+    launch_ = launch;
     target_.onOutput = [this](const std::string& text) { Output(text, "stdout"); };
     registers_ = RegistersOf(target_.cpu());
+    // A hex file without data marks leaves every word unmarked: no traps then.
+    for (int a = 0; a < int(ProgramWords()); ++a)
+        if (!program_.HoldsData(a)) blankWords_.insert(a);
+    if (blankWords_.size() == ProgramWords()) blankWords_.clear();
     launched_ = true;
     mode_ = Mode::Stopped;
     lastStopCycle_ = previousStopCycle_ = target_.cpu().cycles();
@@ -207,11 +214,27 @@ void Session::ConfigurationDone(const Json& request) {
     else StartRun(Mode::Continue, std::nullopt);
 }
 
+// The same program from power-on again: breakpoints stay, their hit
+// counts and the history start anew.
+void Session::Restart(const Json& request) {
+    std::string message;
+    if (!target_.Start(program_, *family_, launch_, message)) return Respond(request, false, {}, message);
+    for (auto* breaks : {&lineBreaks_, &instructionBreaks_})
+        for (auto& [a, b] : *breaks) b.hits = 0;
+    lastStopCycle_ = previousStopCycle_ = target_.cpu().cycles();
+    Respond(request, true);
+    if (stopOnEntry_) Stopped("entry");
+    else StartRun(Mode::Continue, std::nullopt);
+}
+
 void Session::UpdateTraps() {
     std::set<int> traps;
     for (const auto& [a, b] : lineBreaks_) traps.insert(a);
     for (const auto& [a, b] : instructionBreaks_) traps.insert(a);
     if (stepTrap_) traps.insert(*stepTrap_);
+    // Every reset passes the reset vector: a watchdog reset stops there.
+    traps.insert(int(ProgramWords()) - 1);
+    traps.insert(blankWords_.begin(), blankWords_.end());
     target_.SetTraps(traps);
 }
 
@@ -233,6 +256,11 @@ void Session::Advance() {
     std::vector<int> hitIds;
     if (BreakpointStops(hitIds)) return Stopped("breakpoint", {}, hitIds);
     if (stepTrap_ && pc == *stepTrap_) return Stopped("step");
+    if (blankWords_.count(pc)) return Stopped("exception", "executing " + Hex3(pc, "$") + ", a word the program did not write");
+    // TO low with PD high: the watchdog timed out while the chip ran.
+    constexpr std::uint8_t kTo = 0x10, kPd = 0x08;
+    if (pc == int(ProgramWords()) - 1 && (target_.cpu().status() & (kTo | kPd)) == kPd)
+        return Stopped("exception", "watchdog reset: the watchdog timed out");
     target_.StepInstruction();  // a breakpoint that does not stop: go on past it
     if (stepTrap_ && target_.cpu().pc() == *stepTrap_) Stopped("step");
 }
@@ -397,7 +425,7 @@ void Session::SetBreakpoints(const Json& request) {
             bp.hitCondition = Str(want, "hitCondition");
             bp.logMessage = Str(want, "logMessage");
             b = {{"id", bp.id}, {"verified", true}, {"line", code->first}, {"source", SourceJson()},
-                 {"instructionReference", "0x" + Hex3(code->second)}};
+                 {"instructionReference", Hex3(code->second, "0x")}};
         }
         out.push_back(std::move(b));
     }

@@ -60,6 +60,7 @@ private:
     void SetBreakpoints(const Json& request);
     void SetInstructionBreakpoints(const Json& request);
     void ConfigurationDone(const Json& request);
+    void Restart(const Json& request);
     void Resume(const Json& request);
     void StepIn(const Json& request);
     void Next(const Json& request);
@@ -102,10 +103,13 @@ private:
     bool stopOnEntry_ = false;
     Mode mode_ = Mode::Idle;
     std::optional<int> stepTrap_;   // the steppers' own stop address
+    // Words the program did not write: running into one stops the chip.
+    std::set<int> blankWords_;
     std::uint64_t lastStopCycle_ = 0, previousStopCycle_ = 0;
     const Family* family_ = nullptr;
     DebugProgram program_;
     SimTarget target_;
+    SimLaunch launch_;
     std::vector<RegisterInfo> registers_;
     std::map<int, Breakpoint> lineBreaks_;         // by address
     std::map<int, Breakpoint> instructionBreaks_;  // by address

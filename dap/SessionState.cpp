@@ -22,9 +22,9 @@ enum : int {
     kBankRef = 2100,     // + bank
 };
 
-std::string Hex(int value, int digits) {
-    char t[16];
-    std::snprintf(t, sizeof t, "%0*X", digits, unsigned(value));
+std::string Hex(int value, int digits, const char* prefix = "") {
+    char t[24];
+    std::snprintf(t, sizeof t, "%s%0*X", prefix, digits, unsigned(value));
     return t;
 }
 
@@ -86,7 +86,7 @@ Json Session::SourceJson() const {
 
 std::string Session::FrameName(int address) const {
     const auto [label, offset] = program_.LabelOf(address);
-    if (label.empty()) return "$" + Hex(address, 3);
+    if (label.empty()) return Hex(address, 3, "$");
     return offset == 0 ? label : label + "+" + std::to_string(offset);
 }
 
@@ -100,7 +100,7 @@ void Session::StackTrace(const Json& request) {
     for (std::size_t i = 0; i < addresses.size(); ++i) {
         const int a = addresses[i];
         Json f{{"id", int(i)}, {"name", FrameName(a)}, {"line", 0}, {"column", 0},
-               {"instructionPointerReference", "0x" + Hex(a, 3)}};
+               {"instructionPointerReference", Hex(a, 3, "0x")}};
         if (const int line = program_.LineOf(a)) f["line"] = line, f["column"] = 1, f["source"] = SourceJson();
         frames.push_back(std::move(f));
     }
@@ -141,7 +141,7 @@ void Session::Variables(const Json& request) {
     } else if (ref == kRamRef) {
         add("Globals 08h..0Fh", "", kGlobalsRef);
         for (int bank = FirstBank(cpu); bank < BankCount(cpu); ++bank)
-            add("Bank " + Hex(bank, 1), "$" + Hex(BankAddress(cpu, bank, 0x10), 2), kBankRef + bank);
+            add(Hex(bank, 1, "Bank "), Hex(BankAddress(cpu, bank, 0x10), 2, "$"), kBankRef + bank);
     } else if (ref == kGlobalsRef) {
         for (int a = 8; a < 16; ++a) add(Hex(a, 2) + "h", FormatValue(cpu.Peek(a), 8), 0, Hex(a, 2) + "h");
     } else if (ref >= kBankRef && ref < kBankRef + 16) {
@@ -297,7 +297,7 @@ std::optional<std::int64_t> Session::Value(const std::string& expression, std::s
         for (char& c : t) c = char(std::toupper(static_cast<unsigned char>(c)));
         return t;
     };
-    if (offset == 0 && upper(label) == upper(e)) return show(*v, "$" + Hex(*v, 3) + " (" + e + ")");
+    if (offset == 0 && upper(label) == upper(e)) return show(*v, Hex(*v, 3, "$") + " (" + e + ")");
     if (*v >= 0 && *v < 0x100) {
         const std::uint8_t content = cpu.Peek(*v);
         return show(content, FormatValue(content, 8) + " in " + Hex(*v, 2) + "h");
@@ -319,7 +319,7 @@ void Session::GotoTargets(const Json& request) {
     Json targets = Json::array();
     if (code && code->first == line)
         targets.push_back({{"id", code->second}, {"label", FrameName(code->second)}, {"line", line},
-                           {"instructionPointerReference", "0x" + Hex(code->second, 3)}});
+                           {"instructionPointerReference", Hex(code->second, 3, "0x")}});
     Respond(request, true, {{"targets", targets}});
 }
 
@@ -343,10 +343,10 @@ void Session::Disassemble(const Json& request) {
     for (int i = 0; i < count; ++i) {
         const std::int64_t a = first + i;
         if (a < 0 || a >= std::int64_t(ProgramWords())) {
-            out.push_back({{"address", "0x" + Hex(int(a & 0xFFFF), 3)}, {"instruction", ""}, {"presentationHint", "invalid"}});
+            out.push_back({{"address", Hex(int(a & 0xFFFF), 3, "0x")}, {"instruction", ""}, {"presentationHint", "invalid"}});
             continue;
         }
-        Json ins{{"address", "0x" + Hex(int(a), 3)},
+        Json ins{{"address", Hex(int(a), 3, "0x")},
                  {"instructionBytes", Hex(target_.cpu().ProgramWord(int(a)), 3)},
                  {"instruction", program_.HoldsData(int(a)) ? DisassembleWord(program_.state(), int(a), 0) : "(no data)"}};
         const auto [label, offset] = program_.LabelOf(int(a));
@@ -374,7 +374,7 @@ void Session::ReadMemory(const Json& request) {
         return Respond(request, false, {}, "memory references are 'ram', 'code' or a program address");
     }
     if (offset < 0) bytes.clear();
-    Json body{{"address", ref == "ram" ? "0x" + Hex(int(offset & 0xFF), 2) : ref}, {"data", Base64(bytes)}};
+    Json body{{"address", ref == "ram" ? Hex(int(offset & 0xFF), 2, "0x") : ref}, {"data", Base64(bytes)}};
     if (bytes.size() < std::size_t(std::max<std::int64_t>(count, 0))) body["unreadableBytes"] = count - std::int64_t(bytes.size());
     Respond(request, true, body);
 }

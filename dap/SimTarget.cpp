@@ -32,6 +32,9 @@ SimTarget::~SimTarget() = default;
 
 bool SimTarget::Start(const DebugProgram& program, const Family& family, const SimLaunch& launch,
                       std::string& message) {
+    driver_.reset();
+    output_.reset();
+    traps_.clear();
     cpu_ = std::make_unique<SxCpu>(family);
     // The clock: the launch's, else the source's FREQ, else the default.
     std::uint32_t clockHz = launch.clockHz ? launch.clockHz : program.state().ClockFrequency;

@@ -6,6 +6,8 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawn } from 'node:child_process';
 import path from 'node:path';
+import { mkdtempSync, writeFileSync } from 'node:fs';
+import os from 'node:os';
 import { DebugClient } from '@vscode/debugadapter-testsupport';
 
 const korvid = process.env.KORVID_BIN;
@@ -171,6 +173,50 @@ test('serial example: the program\'s serial output as output events, pause while
     assert.equal(text, 'Hello from the SX\r\n');
   } finally {
     await dc.stop();
+  }
+});
+
+test('over a loopback port: restart goes back to the entry, a second launch is refused', async () => {
+  const port = 20000 + (process.pid % 20000);
+  const child = spawn(korvid, ['dap', '--port', String(port)], { stdio: ['ignore', 'ignore', 'pipe'] });
+  await new Promise((resolve) => child.stderr.on('data', (d) => { if (/listening/.test(d)) resolve(); }));
+  const dc = new DebugClient(korvid, 'dap', 'korvid');
+  await dc.start(port);
+  try {
+    await dc.initializeRequest();
+    await Promise.all([dc.waitForEvent('initialized'), dc.launch({ program: blink, stopOnEntry: true })]);
+    const entry = dc.waitForEvent('stopped');
+    await dc.configurationDoneRequest();
+    await entry;
+    await dc.setBreakpointsRequest({ source: { path: blink }, breakpoints: [{ line: 27 }] });
+    assert.equal((await stop(dc, 'continue')).line, 27);
+    await assert.rejects(dc.launch({ program: blink }), /already launched/);
+    const again = dc.waitForEvent('stopped');
+    await dc.send('restart', {});
+    assert.equal((await again).body.reason, 'entry');
+    assert.equal(valueOf(await variables(dc, 'Timing'), 'cycles'), '0');
+  } finally {
+    await dc.stop();
+    await new Promise((resolve) => child.on('exit', resolve));
+  }
+});
+
+test('faults of the program stop it with an exception', async () => {
+  const dir = mkdtempSync(path.join(os.tmpdir(), 'korvid-dap-'));
+  const cases = [
+    { name: 'runs off its code', text: 'start   NOP\n        NOP\n', device: '', stop: /executing \$002, a word the program did not write/ },
+    { name: 'watchdog', text: 'start   MOV     !OPTION, #%1111_0111\nloop    JMP     loop\n', device: ', WATCHDOG', stop: /watchdog reset/ },
+  ];
+  for (const c of cases) {
+    const file = path.join(dir, c.name.replace(/ /g, '_') + '.src');
+    writeFileSync(file, `        DEVICE  SX28L, OSCHS2, TURBO${c.device}\n        RESET   start\n        ORG     0\n${c.text}`);
+    const { dc, first } = await session({ program: file });
+    try {
+      assert.equal(first.body.reason, 'exception', c.name);
+      assert.match(first.body.text, c.stop, c.name);
+    } finally {
+      await dc.stop();
+    }
   }
 });
 
