@@ -35,11 +35,11 @@ void CloseRead(int fd) {
     if (fd != STDIN_FILENO) ::close(fd);
 }
 
-// read() that retries on EINTR.
-ssize_t ReadSome(int fd, char* to, std::size_t n) {
+// read() that retries on EINTR, unless the signal raised `stop`.
+ssize_t ReadSome(int fd, char* to, std::size_t n, const volatile std::sig_atomic_t* stop = nullptr) {
     for (;;) {
         ssize_t got = ::read(fd, to, n);
-        if (got >= 0 || errno != EINTR) return got;
+        if (got >= 0 || errno != EINTR || (stop && *stop)) return got;
     }
 }
 
@@ -239,13 +239,14 @@ ReadResult ReadFileWhole(const std::string& path, char* buffer, std::size_t capa
     return ReadResult::Ok;
 }
 
-ReadResult ReadFileToString(const std::string& path, std::string& text, std::size_t maxBytes, std::string* reason) {
+ReadResult ReadFileToString(const std::string& path, std::string& text, std::size_t maxBytes, std::string* reason,
+                            const volatile std::sig_atomic_t* stop) {
     text.clear();
     int fd = OpenForReading(path, reason);
     if (fd < 0) return ReadResult::CannotOpen;
     char chunk[65536];
     for (;;) {
-        ssize_t n = ReadSome(fd, chunk, sizeof chunk);
+        ssize_t n = ReadSome(fd, chunk, sizeof chunk, stop);
         if (n < 0) {
             if (reason) *reason = Reason(errno);
             CloseRead(fd);

@@ -5,6 +5,7 @@
 // and the editor.
 #pragma once
 
+#include <csignal>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -30,9 +31,10 @@ ReadResult ReadFileWhole(const std::string& path, char* buffer, std::size_t capa
                          std::string* reason = nullptr);
 
 // The same into a string that grows as needed up to `maxBytes`; a longer
-// file is TooLarge (and `text` is left empty).
+// file is TooLarge (and `text` is left empty). A signal that sets `stop`
+// ends a read that waits (a pipe or FIFO with nothing to read): ReadError.
 ReadResult ReadFileToString(const std::string& path, std::string& text, std::size_t maxBytes,
-                            std::string* reason = nullptr);
+                            std::string* reason = nullptr, const volatile std::sig_atomic_t* stop = nullptr);
 
 // One output of a command: where it goes ("-" is standard output) and what
 // it holds.
