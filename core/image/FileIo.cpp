@@ -164,22 +164,6 @@ bool WriteTemporary(Pending& p, std::string_view data, const struct stat* old, s
     return ok;
 }
 
-// An output through an open descriptor of the process: a duplicate of it
-// (sharing its position and append mode) is kept until the writing step.
-bool BorrowDescriptor(int descriptor, Pending& p, std::string* reason) {
-    const int flags = ::fcntl(descriptor, F_GETFL);
-    if (flags < 0 || (flags & O_ACCMODE) == O_RDONLY) {
-        if (reason) *reason = "cannot write " + p.target + ": " + Reason(flags < 0 ? errno : EBADF);
-        return false;
-    }
-    p.fd = ::fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
-    if (p.fd < 0) {
-        if (reason) *reason = "cannot write " + p.target + ": " + Reason(errno);
-        return false;
-    }
-    return true;
-}
-
 void Abandon(std::vector<Pending>& pending) {
     for (Pending& p : pending) {
         if (!p.temp.empty()) ::unlink(p.temp.c_str());
@@ -299,7 +283,11 @@ bool WriteFilesAtomically(const std::vector<OutputFile>& files, std::string* rea
             // itself, at its position (appending when it appends), never
             // replacing the file behind it.
             p.target = files[i].path == kStdStreamName ? "standard output" : files[i].path;
-            if (!BorrowDescriptor(descriptor, p, reason)) {
+            // A duplicate, kept until the writing step.
+            std::string why;
+            p.fd = DuplicateForWriting(descriptor, &why);
+            if (p.fd < 0) {
+                if (reason) *reason = "cannot write " + p.target + ": " + why;
                 Abandon(pending);
                 return false;
             }
@@ -357,6 +345,23 @@ bool WriteFilesAtomically(const std::vector<OutputFile>& files, std::string* rea
         p.temp.clear();
     }
     return true;
+}
+
+int OutputDescriptor(const std::string& path) {
+    std::string target;
+    int descriptor = -1;
+    return FollowLinks(path, target, &descriptor) ? descriptor : -1;
+}
+
+int DuplicateForWriting(int descriptor, std::string* reason) {
+    const int flags = ::fcntl(descriptor, F_GETFL);
+    if (flags < 0 || (flags & O_ACCMODE) == O_RDONLY) {
+        if (reason) *reason = Reason(flags < 0 ? errno : EBADF);
+        return -1;
+    }
+    const int fd = ::fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0 && reason) *reason = Reason(errno);
+    return fd;
 }
 
 bool WriteFileAtomically(const std::string& path, std::string_view data, std::string* reason) {

@@ -54,6 +54,17 @@ struct OutputFile {
 // temporaries and returns false with `reason` naming the file.
 bool WriteFilesAtomically(const std::vector<OutputFile>& files, std::string* reason = nullptr);
 
+// The descriptor of this process an output name stands for: standard
+// output for "-", N for /dev/fd/N or /proc/self/fd/N, 1 and 2 for
+// /dev/stdout and /dev/stderr (links to them included); -1 for any other
+// name. Such an output is written through the descriptor, never replaced.
+int OutputDescriptor(const std::string& path);
+
+// A close-on-exec duplicate of `descriptor` to write through (sharing its
+// position and append mode); -1, with the system's reason, when it is not
+// open for writing.
+int DuplicateForWriting(int descriptor, std::string* reason = nullptr);
+
 // WriteFilesAtomically for one file.
 bool WriteFileAtomically(const std::string& path, std::string_view data, std::string* reason = nullptr);
 
