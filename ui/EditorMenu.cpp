@@ -30,16 +30,23 @@ const MenuItemInfo kMenuItems[] = {
      &TEditorForm::FileListToggle, true},
     {File, "FilePrintItem", "&Print...", "", "Print the current file", &TEditorForm::FilePrint, true},
     {File, "FileExitItem", "E&xit", "", "Exit this application", &TEditorForm::FileExit, false},
+    {Edit, "EditUndoItem", "&Undo", "Ctrl+Z", "Take back the last change", &TEditorForm::EditUndo, false},
+    {Edit, "EditRedoItem", "Red&o", "Ctrl+Y; Ctrl+Shift+Z", "Make the last change taken back again",
+     &TEditorForm::EditRedo, true},
     {Edit, "EditCutItem", "Cu&t", "Ctrl+X", "Delete the selected text and copy it to the clipboard",
      &TEditorForm::EditCut, false},
     {Edit, "EditCopyItem", "&Copy", "Ctrl+C", "Copy the selected text to the clipboard", &TEditorForm::EditCopy,
      false},
     {Edit, "EditPasteItem", "&Paste", "Ctrl+V", "Paste the clipboard's text at the cursor position",
-     &TEditorForm::EditPaste, true},
+     &TEditorForm::EditPaste, false},
+    {Edit, "EditSelectAllItem", "Select &All", "Ctrl+Shift+A", "Select the whole text", &TEditorForm::EditSelectAll,
+     true},
     {Edit, "EditFindReplaceItem", "&Find/Replace...", "Ctrl+F", "Perform initial or global find/replace",
      &TEditorForm::EditFindReplace, false},
     {Edit, "EditFindItem", "Fin&d", "F3", "Perform subsequent find", &TEditorForm::EditFind, false},
-    {Edit, "EditReplaceItem", "&Replace", "F4", "Perform subsequent replace", &TEditorForm::EditReplace, true},
+    {Edit, "EditReplaceItem", "&Replace", "F4", "Perform subsequent replace", &TEditorForm::EditReplace, false},
+    {Edit, "EditGoToLineItem", "&Go to Line...", "Ctrl+Shift+G", "Move the cursor to a line of the text",
+     &TEditorForm::EditGoToLine, true},
     {Edit, "EditTextBiggerItem", "Text &Bigger", "Ctrl+Up", "Increase the displayed text size",
      &TEditorForm::TextBigger, false},
     {Edit, "EditTextSmallerItem", "Text &Smaller", "Ctrl+Down", "Decrease the displayed text size",
@@ -70,6 +77,7 @@ void TEditorForm::Command(void (TEditorForm::*handler)()) {
     // A checkable item toggles itself when chosen; it shows the mode.
     Item("FileListToggleItem")->setChecked(Text.listMode != 0);
     Item("RunExtendedDialectItem")->setChecked(State.dialect == Dialect::Extended);
+    UpdateTitleAndCaret();
 }
 
 void TEditorForm::BuildMenu() {
@@ -87,7 +95,7 @@ void TEditorForm::BuildMenu() {
         QMenu* menu = menus[info.menu];
         QAction* action = menu->addAction(QString::fromLatin1(info.caption));
         action->setObjectName(QString::fromLatin1(info.name));
-        if (*info.shortcut) action->setShortcut(QKeySequence(QString::fromLatin1(info.shortcut)));
+        if (*info.shortcut) action->setShortcuts(QKeySequence::listFromString(QString::fromLatin1(info.shortcut)));
         action->setStatusTip(QString::fromLatin1(info.hint));
         auto handler = info.handler;
         connect(action, &QAction::triggered, this, [this, handler] { Command(handler); });

@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QStatusBar>
@@ -46,12 +47,20 @@ public:
     void FileListToggle();
     void FilePrint();
     void FileExit();
+    void EditUndo();
+    void EditRedo();
+    void EditSelectAll();
+    void EditGoToLine();
+    // Moves the caret to the start of line `line` (1 is the first; past the
+    // end: the last line) and shows it.
+    void GoToLine(int line);
     void EditCut();
     void EditCopy();
     void EditPaste();
     void EditFindReplace();
     void EditFind();
     void EditReplace();
+    bool FindWrapped();
     void TextBigger();
     void TextSmaller();
     void RunAssemble();
@@ -74,6 +83,7 @@ public:
     TextBuffer Text;
     TEditorView* View;
     QStatusBar* StatusBar;
+    QLabel* CaretLabel;  // "Ln L, Col C" of the caret, right in the status bar
     QMenu* FileMenu;
     QMenu* EditMenu;
     QMenu* RunMenu;
@@ -118,6 +128,9 @@ private:
     void SetRunMenuEnabled(bool enabled);
     void ResetViewForNewText();
     void Command(void (TEditorForm::*handler)());
+    // The title ("*" in front while the text is unsaved) and the caret's
+    // line and column; after every key and command.
+    void UpdateTitleAndCaret();
 };
 
 // The editor's current font (name and size), which the debugger views

@@ -34,16 +34,32 @@ TEditorView::TEditorView(TextBuffer& text, QWidget* parent) : QWidget(parent), T
     connect(&CursorTimer, &QTimer::timeout, this, &TEditorView::CursorTimerTick);
     connect(&SelectTimer, &QTimer::timeout, this, &TEditorView::SelectTimerTick);
     Ticks = SystemMilliseconds;
+    VerticalBar = new QScrollBar(Qt::Vertical, this);
+    VerticalBar->setObjectName(QStringLiteral("EditorVerticalBar"));
+    HorizontalBar = new QScrollBar(Qt::Horizontal, this);
+    HorizontalBar->setObjectName(QStringLiteral("EditorHorizontalBar"));
+    for (QScrollBar* bar : {VerticalBar, HorizontalBar}) {
+        bar->setFocusPolicy(Qt::NoFocus);
+        bar->setCursor(Qt::ArrowCursor);
+        connect(bar, &QScrollBar::valueChanged, this, [this] {
+            if (!syncingBars_) ScrollTo(VerticalBar->value(), HorizontalBar->value());
+        });
+    }
     ShadowGrid.assign(std::size_t(screenRows + 1) * std::size_t(cellsPerRow), 0);
 }
 
 // ---- layout and painting ----------------------------------------------------
 
 void TEditorView::LayoutView() {
+    // The scroll bars take the right and bottom edges; the text the rest.
+    const int barWidth = VerticalBar->sizeHint().width();
+    const int barHeight = HorizontalBar->sizeHint().height();
+    VerticalBar->setGeometry(width() - barWidth, 0, barWidth, std::max(height() - barHeight, 0));
+    HorizontalBar->setGeometry(0, height() - barHeight, std::max(width() - barWidth, 0), barHeight);
     areaLeft = 1;
     areaTop = 1;
-    areaRight = width() - 1;
-    areaBottom = height() - 1;
+    areaRight = width() - barWidth - 1;
+    areaBottom = height() - barHeight - 1;
     QFont font(EditorFontName, EditorFontSize);
     setFont(font);
     areaLeft = std::max(areaLeft, 0);
@@ -74,6 +90,7 @@ QRect TEditorView::RowRect(int r) const {
 }
 
 QRect TEditorView::CaretRect() const {
+    if (caretRow < 0 || caretColumn < 0 || caretColumn > visibleColumns) return {};
     int x0 = areaLeft + leftMargin + caretColumn * charWidth - ((charWidth + 8) >> 4);
     int x1 = x0 + (charWidth >> 3) + 1;
     x0 = std::max(x0, areaLeft);
@@ -134,10 +151,14 @@ bool TEditorView::StoreRowIfChanged(int r) {
 }
 
 void TEditorView::RefreshView() {
+    const bool keepScroll = keepScroll_;
+    keepScroll_ = false;
     std::int32_t keep = Text.caret;
     Text.LineStart();
     std::int32_t lineStart = Text.caret;
-    if (TopLine > lineStart) {
+    if (keepScroll) {
+        // TopLine stays; a caret outside the rows shown is not drawn.
+    } else if (TopLine > lineStart) {
         TopLine = lineStart;
     } else {
         for (int i = 0; i < visibleRows - 1; ++i) Text.LineUp();
@@ -153,10 +174,12 @@ void TEditorView::RefreshView() {
         ++row;
     }
     caretRow = row;
+    if (keepScroll && (keep < TopLine || Text.caret < keep)) caretRow = -1;
     Text.caret = keep;
 
     std::int32_t col = Text.CursorColumn();
-    if (col < horizontalScroll)
+    if (keepScroll) {
+    } else if (col < horizontalScroll)
         horizontalScroll = col;
     else if (horizontalScroll + visibleColumns < col)
         horizontalScroll = col - visibleColumns;
@@ -173,6 +196,50 @@ void TEditorView::RefreshView() {
     blinkCounter = 4;
     CursorTimer.start();
     fullRepaint = false;
+    UpdateScrollBars();
+    if (Refreshed) Refreshed();
+}
+
+// One pass over the text: its lines, the longest line's columns and the
+// line TopLine starts.
+void TEditorView::UpdateScrollBars() {
+    std::int32_t lines = 1, topLineIndex = 0, longest = 0, column = 0;
+    for (std::int32_t p = 0; p < Text.length; ++p) {
+        if (p == TopLine) topLineIndex = lines - 1;
+        const std::uint8_t b = Text.ByteAt(p);
+        if (b == std::uint8_t(CR)) {
+            longest = std::max(longest, column);
+            column = 0;
+            ++lines;
+        } else {
+            column = AdvanceColumn(column, b);
+        }
+    }
+    if (TopLine >= Text.length) topLineIndex = lines - 1;
+    longest = std::max(longest, column);
+    syncingBars_ = true;
+    VerticalBar->setRange(0, std::max(lines - 1, topLineIndex));
+    VerticalBar->setPageStep(visibleRows);
+    VerticalBar->setValue(topLineIndex);
+    HorizontalBar->setRange(0, std::max(longest - visibleColumns, horizontalScroll));
+    HorizontalBar->setPageStep(visibleColumns);
+    HorizontalBar->setValue(horizontalScroll);
+    syncingBars_ = false;
+}
+
+void TEditorView::ScrollTo(std::int32_t line, std::int32_t column) {
+    const std::int32_t keep = Text.caret;
+    Text.caret = 0;
+    for (std::int32_t n = 0; n < line && Text.caret < Text.length; ++Text.caret)
+        if (Text.ByteAt(Text.caret) == std::uint8_t(CR)) ++n;
+    Text.LineStart();
+    TopLine = Text.caret;
+    Text.caret = keep;
+    horizontalScroll = std::max(column, 0);
+    keepScroll_ = true;
+    HideCaret();
+    fullRepaint = true;
+    RefreshView();
 }
 
 void TEditorView::ToggleCaret() {
@@ -294,8 +361,7 @@ void TEditorView::FormKeyPress(std::uint8_t ch) {
     if (dragging) return;
     bool accepted = ch == 9 || ch == 13 || (ch >= 32 && ch <= 126) || ch >= 128;
     if (!accepted) return;
-    Text.DeleteSelection();
-    Text.InsertChar(char(ch));
+    Text.TypeChar(char(ch));
     EndKey();
 }
 

@@ -1,9 +1,10 @@
 // The main window's editing view: paints the TextBuffer itself (no edit
-// control, no scroll bars), keeps a shadow grid of what each screen row
+// control) beside its own scroll bars, keeps a shadow grid of what each screen row
 // shows so that only changed rows are repainted, blinks the caret and turns
 // keys, clicks, drags and the wheel into caret moves and edits.
 #pragma once
 
+#include <QScrollBar>
 #include <QTimer>
 #include <QWidget>
 #include <cstdint>
@@ -46,6 +47,13 @@ public:
     void SelectTimerTick();
     void CursorTimerTick();
 
+    // Shows the text from line `line` (from 0) and display column `column`
+    // without moving the caret (the scroll bars); the next key or click
+    // brings the caret back into view.
+    void ScrollTo(std::int32_t line, std::int32_t column);
+    QScrollBar* VerticalBar;
+    QScrollBar* HorizontalBar;
+
     // Column and row under a pixel; `inside` tells whether it is in the text.
     std::int32_t XToColumn(int x, bool& inside) const;
     std::int32_t YToRow(int y, bool& inside) const;
@@ -79,6 +87,9 @@ public:
     QTimer CursorTimer;
     QTimer SelectTimer;
 
+    // Called after every refresh (the window updates its title and caret
+    // readout).
+    std::function<void()> Refreshed;
     // Milliseconds for multiple-click timing; tests replace it.
     std::function<std::uint32_t()> Ticks;
     // Rows painted since the counter was last cleared (tests, benchmarks).
@@ -106,6 +117,9 @@ private:
     void VerticalMove(bool up);
     void PageUp();
     void PageDown();
+    void UpdateScrollBars();
+    bool keepScroll_ = false;   // the next refresh keeps TopLine and the column scroll
+    bool syncingBars_ = false;  // the view sets the bars (no scroll back)
     bool caretDrawn_ = false;  // the caret is on screen (blinkCounter bit 2)
     QRect drawnCaret_;         // where it was drawn
     std::uint16_t* Row(int r) { return ShadowGrid.data() + std::size_t(r) * std::size_t(cellsPerRow); }
