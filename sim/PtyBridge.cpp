@@ -7,6 +7,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -53,34 +56,102 @@ bool IsPtsName(const std::string& target) {
 }
 }  // namespace
 
+namespace {
+// The lock that makes a --link name this simulator's: held on PATH.lock for
+// the life of the process, so that the system drops it however the process
+// ends (kill -9 included). One link a process.
+int g_linkLock = -1;
+std::string g_linkLockPath;
+
+std::string LockPathOf(const std::string& path) { return path + ".lock"; }
+
+// Opens and locks PATH.lock. `existed`: the file was there before (left by a
+// simulator that had the name). -1 with errno EWOULDBLOCK when another
+// simulator holds it. A lock file that was removed and replaced between the
+// open and the lock is taken again, so that two simulators never hold two
+// files of one name.
+int LockBeside(const std::string& path, bool& existed) {
+    const std::string lockPath = LockPathOf(path);
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        int fd = ::open(lockPath.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+        existed = fd >= 0;
+        if (fd < 0 && errno == ENOENT) fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+        if (fd < 0) {
+            if (errno == EEXIST) continue;  // created meanwhile by another simulator: open that one
+            return -1;
+        }
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int e = errno;
+            ::close(fd);
+            errno = e;
+            return -1;
+        }
+        struct stat held {}, named {};
+        if (::fstat(fd, &held) == 0 && ::stat(lockPath.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+            held.st_ino == named.st_ino)
+            return fd;
+        ::close(fd);  // the file was replaced while we locked it
+    }
+    errno = EAGAIN;
+    return -1;
+}
+}  // namespace
+
 bool ClaimLink(const std::string& path, const std::string& slave, std::string* reason) {
     auto refuse = [&](const std::string& why) {
         if (reason) *reason = path + " " + why;
         return false;
     };
+    std::string target;
+    const bool isLink = LinkTarget(path, target);
+    bool lockExisted = false;
+    const int lock = LockBeside(path, lockExisted);
+    if (lock < 0) {
+        if (errno == EWOULDBLOCK)
+            return refuse("is the link of a running simulator" + (isLink ? " (" + target + ")" : std::string()));
+        return refuse("cannot be locked (" + LockPathOf(path) + "): " + std::strerror(errno));
+    }
+    auto refuseLocked = [&](const std::string& why) {
+        // Nothing of ours stays behind: the lock file goes if we made it.
+        if (!lockExisted) (void)::unlink(LockPathOf(path).c_str());
+        ::close(lock);
+        return refuse(why);
+    };
     struct stat st {};
     if (::lstat(path.c_str(), &st) == 0) {
-        std::string target;
-        if (!S_ISLNK(st.st_mode) || !LinkTarget(path, target) || !IsPtsName(target))
-            return refuse("exists and is not a simulator's link; not replaced");
-        // A pseudo-terminal's slave exists exactly as long as its master is
-        // open: a target that is there belongs to a running simulator (or
-        // to whatever has the terminal number now).
+        if (!S_ISLNK(st.st_mode) || !isLink || !IsPtsName(target))
+            return refuseLocked("exists and is not a simulator's link; not replaced");
+        // The lock decides: a simulator that had the name left its lock file,
+        // and the lock is free only once that simulator is gone, whatever
+        // process has its terminal number now. Without a lock file, a
+        // terminal that exists may be someone's: only a vanished one is stale.
         struct stat t {};
-        if (::stat(target.c_str(), &t) == 0) return refuse("is the link of a running simulator (" + target + ")");
-        if (::unlink(path.c_str()) != 0 && errno != ENOENT) return refuse(std::string("cannot be replaced: ") + std::strerror(errno));
+        if (!lockExisted && ::stat(target.c_str(), &t) == 0)
+            return refuseLocked("is the link of a running simulator (" + target + ")");
+        if (::unlink(path.c_str()) != 0 && errno != ENOENT)
+            return refuseLocked(std::string("cannot be replaced: ") + std::strerror(errno));
     }
-    // Another simulator that claimed the name meanwhile wins: no overwrite.
-    if (::symlink(slave.c_str(), path.c_str()) != 0) return refuse(std::string("cannot be linked: ") + std::strerror(errno));
+    if (::symlink(slave.c_str(), path.c_str()) != 0)
+        return refuseLocked(std::string("cannot be linked: ") + std::strerror(errno));
+    g_linkLock = lock;
+    g_linkLockPath = LockPathOf(path);
     return true;
 }
 
 void ReleaseLink(const std::string& path, const std::string& slave) {
     std::string target;
     if (LinkTarget(path, target) && target == slave) (void)::unlink(path.c_str());
+    if (g_linkLock < 0) return;
+    // Removed while still held: a simulator starting now either locks this
+    // file after us and sees it replaced, or makes a new one.
+    (void)::unlink(g_linkLockPath.c_str());
+    ::close(g_linkLock);
+    g_linkLock = -1;
 }
 
 PtyBridge::~PtyBridge() {
+    if (closeWatch_ >= 0) ::close(closeWatch_);
+    if (heldSlave_ >= 0) ::close(heldSlave_);
     if (master_ >= 0) ::close(master_);
 }
 
@@ -98,6 +169,17 @@ bool PtyBridge::Open(std::string* reason) {
     slavePath_ = name;
     int flags = ::fcntl(master_, F_GETFL);
     (void)::fcntl(master_, F_SETFL, flags | O_NONBLOCK);
+    // Clients open the slave for reading and writing: their closes are the
+    // "close after write" events; our own read-only descriptor's are not.
+    // Without the watch (or the held descriptor) a client's close still
+    // shows as the master's hang-up, only its exclusive flag stays.
+    closeWatch_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    heldSlave_ = ::open(slavePath_.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (closeWatch_ < 0 || heldSlave_ < 0 || ::inotify_add_watch(closeWatch_, slavePath_.c_str(), IN_CLOSE_WRITE) < 0) {
+        if (closeWatch_ >= 0) ::close(closeWatch_);
+        if (heldSlave_ >= 0) ::close(heldSlave_);
+        closeWatch_ = heldSlave_ = -1;
+    }
     return true;
 }
 
@@ -107,6 +189,22 @@ bool PtyBridge::SpeedMatches() const {
     termios t{};
     if (::tcgetattr(master_, &t) != 0) return false;
     return BaudOf(::cfgetospeed(&t)) == baud_;
+}
+
+bool PtyBridge::ClientGone() {
+    // Only the last close of the slave hangs up the master, and ours is
+    // open: clear the flag, let go of the slave and look. With a client
+    // still there, its flag comes back at once (the slave reopens: the flag
+    // is clear).
+    int exclusive = 0;
+    (void)::ioctl(heldSlave_, TIOCGEXCL, &exclusive);
+    if (exclusive) (void)::ioctl(heldSlave_, TIOCNXCL);
+    ::close(heldSlave_);
+    pollfd p{master_, 0, 0};
+    const bool gone = ::poll(&p, 1, 0) > 0 && (p.revents & POLLHUP);
+    heldSlave_ = ::open(slavePath_.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (!gone && exclusive && heldSlave_ >= 0) (void)::ioctl(heldSlave_, TIOCEXCL);
+    return gone;
 }
 
 bool PtyBridge::WriteAll(const std::uint8_t* data, std::size_t size) {
@@ -160,14 +258,40 @@ void PtyBridge::Run(volatile std::sig_atomic_t& stop, std::FILE* log) {
         }
         ignored = 0;
     };
+    int recheck = 0;  // quiet rounds left in which a departed client is looked for again
     while (!stop) {
-        pollfd p{master_, POLLIN, 0};
-        int r = ::poll(&p, 1, 200);
+        pollfd polled[2] = {{master_, POLLIN, 0}, {closeWatch_, POLLIN, 0}};
+        pollfd& p = polled[0];
+        int r = ::poll(polled, closeWatch_ >= 0 ? 2 : 1, 200);
         if (r < 0) {
             if (errno == EINTR) continue;
             break;
         }
-        if (r == 0) continue;
+        const bool closed = (polled[1].revents & POLLIN) && !(p.revents & POLLIN);
+        if (closed || (r == 0 && recheck > 0)) {
+            // A client closed the slave (its last bytes, read first, are
+            // served). Events of several closes may arrive as one: the
+            // check covers them all. Someone else who had the slave open at
+            // the moment of the check (a second descriptor, a passing
+            // reader) makes it look taken: looked at again while the line
+            // stays quiet.
+            std::uint8_t events[4096];
+            while (::read(closeWatch_, events, sizeof events) > 0) {
+            }
+            recheck = closed ? 5 : recheck - 1;
+            if (heldSlave_ >= 0 && ClientGone()) {
+                recheck = 0;
+                if (connected && trace_) std::fprintf(trace_, "hang-up\n");
+                disconnect();
+            }
+            if (heldSlave_ < 0) {  // the slave could not be reopened: back to the master's hang-up
+                ::close(closeWatch_);
+                closeWatch_ = -1;
+            }
+            continue;
+        }
+        if (r == 0 || !(p.revents & (POLLIN | POLLHUP | POLLERR))) continue;
+        recheck = 0;
         if (p.revents & POLLIN) {
             ssize_t n = ::read(master_, buffer, sizeof buffer);
             if (n > 0) {

@@ -37,6 +37,10 @@ public:
 
 private:
     bool SpeedMatches() const;
+    // After a close of the slave: true when no client has it open any more,
+    // with the exclusive flag cleared for the next client. A client still
+    // there keeps its flag.
+    bool ClientGone();
     bool WriteAll(const std::uint8_t* data, std::size_t size);
     // Waits until `bytes` more bytes have crossed a line that is busy until
     // `busyUntilUs` (steady-clock microseconds), and moves that mark on.
@@ -45,19 +49,22 @@ private:
     ToolFirmware& firmware_;
     std::uint32_t baud_;
     int master_ = -1;
+    int heldSlave_ = -1;    // our own read-only descriptor of the slave
+    int closeWatch_ = -1;   // inotify: the slave closed after writing (a client's close)
     std::FILE* trace_ = nullptr;
     bool paced_ = true;
     std::string slavePath_;
 };
 
-// The --link name of a simulator: a symbolic link to its slave. A link may
-// replace only a stale one of its own kind: a symbolic link to a
-// /dev/pts/N that no longer exists (its master, the simulator that made it,
-// is gone). Anything else at the path (a file, a directory, a link
-// elsewhere, or a live simulator's link) is left alone and the claim fails
-// with the reason.
+// The --link name of a simulator: a symbolic link to its slave, owned through
+// an advisory lock on PATH.lock that the process holds until it ends (the
+// system drops it on any death, kill -9 included). A link may replace only a
+// stale one of its own kind: a symbolic link to a /dev/pts/N whose lock is
+// free (or, with no lock file, whose terminal no longer exists). Anything
+// else at the path (a file, a directory, a link elsewhere, or a running
+// simulator's link) is left alone and the claim fails with the reason.
 bool ClaimLink(const std::string& path, const std::string& slave, std::string* reason);
-// At exit: removes the link only if it still points to `slave`.
+// At exit: removes the link only if it still points to `slave`, and the lock.
 void ReleaseLink(const std::string& path, const std::string& slave);
 
 }  // namespace korvid

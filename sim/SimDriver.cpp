@@ -79,6 +79,17 @@ void SimDriver::ApplyDue() {
         cpu_.SetPortInput(e.port, level, driven);
         applying_ = false;
     }
+    if (live_) live_->Apply(cpu_.cycles());
+}
+
+void SimDriver::Drive(int port, std::uint8_t mask, std::uint8_t level) {
+    if (port < 0 || port >= 5) return;
+    driven_[port] |= mask;
+    level_[port] = static_cast<std::uint8_t>((level_[port] & ~mask) | (level & mask));
+    applying_ = true;
+    eventCycle_ = SessionCycle();
+    cpu_.SetPortInput(port, level_[port], driven_[port]);
+    applying_ = false;
 }
 
 void SimDriver::Reached() {
@@ -99,6 +110,7 @@ void SimDriver::PowerOn(SimTimeBase base) {
 }
 
 SxStop SimDriver::RunTo(std::uint64_t endCycle) {
+    if (live_) live_->Poll(cpu_.cycles());
     for (;;) {
         ApplyDue();
         const std::uint64_t now = cpu_.cycles();
@@ -106,7 +118,8 @@ SxStop SimDriver::RunTo(std::uint64_t endCycle) {
             Reached();
             return SxStop::Budget;
         }
-        const std::uint64_t limit = std::min({endCycle, schedule_.NextCycle(), now + sliceCycles});
+        const std::uint64_t limit = std::min<std::uint64_t>({endCycle, schedule_.NextCycle(), now + sliceCycles,
+                                              live_ ? std::max(live_->NextEdge(), now + 1) : ~0ull});
         const SxStop stop = RunSlice(limit - now);
         if (stop == SxStop::Breakpoint || stop == SxStop::Trap) {
             Reached();

@@ -22,13 +22,7 @@ constexpr Unit kUnits[] = {{"s", kPsPerSecond}, {"ms", 1'000'000'000ull}, {"us",
 
 constexpr const char* kPortLetters = "ABCDE";
 
-// A word of a line with its 1-based column; strings keep their quotes off
-// and their escapes decoded.
-struct Token {
-    std::string text;
-    int column = 0;
-    bool string = false;
-};
+using Token = StimulusToken;
 
 bool Tokenize(const std::string& line, std::vector<Token>& tokens, StimulusError& error) {
     std::size_t i = 0;
@@ -91,8 +85,10 @@ bool Tokenize(const std::string& line, std::vector<Token>& tokens, StimulusError
                 return false;
             }
         } else {
+            // '#' inside a word belongs to it ("main#3"); at its start it
+            // begins a comment (above).
             while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r' && line[i] != '=' &&
-                   line[i] != '#' && line[i] != '"')
+                   line[i] != '"')
                 t.text += line[i++];
         }
         tokens.push_back(std::move(t));
@@ -105,8 +101,9 @@ std::string Lower(std::string s) {
     return s;
 }
 
-// An unsigned number: decimal, 0x.., $.., %.., ..h.
-bool ParseValue(const std::string& text, std::uint64_t& value) {
+}  // namespace
+
+bool ParseStimulusNumber(const std::string& text, std::uint64_t& value) {
     std::string t = text;
     const int base = StripRadix(t, 10);
     t.erase(std::remove(t.begin(), t.end(), '_'), t.end());
@@ -122,8 +119,6 @@ bool ParseValue(const std::string& text, std::uint64_t& value) {
     }
     return true;
 }
-
-}  // namespace
 
 std::uint64_t SimTimeBase::CycleAt(StimulusTime t) const {
     if (t.cycles) return t.value;
@@ -300,7 +295,7 @@ private:
         }
         std::uint64_t value = 0;
         const bool isPin = st.mask != pins_.bonded[st.port] || target->text.size() > 2;
-        if (v->string || !ParseValue(v->text, value))
+        if (v->string || !ParseStimulusNumber(v->text, value))
             return Fail(*v, "'" + v->text + "' is not a value" + (isPin ? " (0, 1 or z)" : " (a number or z)"));
         if (isPin) {
             if (value > 1) return Fail(*v, "a pin takes 0, 1 or z, not " + v->text);
@@ -336,7 +331,7 @@ private:
                 if (!v) return Fail(End(), "missing duty cycle (1% .. 99%)");
                 std::string d = v->text;
                 std::uint64_t n = 0;
-                if (v->string || d.size() < 2 || d.back() != '%' || !ParseValue(d.substr(0, d.size() - 1), n) ||
+                if (v->string || d.size() < 2 || d.back() != '%' || !ParseStimulusNumber(d.substr(0, d.size() - 1), n) ||
                     n < 1 || n > 99)
                     return Fail(*v, "a duty cycle is a percentage from 1% to 99%, not '" + d + "'");
                 st.dutyPercent = static_cast<int>(n);
@@ -358,7 +353,7 @@ private:
         if (!b) return Fail(End(), "missing baud rate");
         st.timingColumn = b->column;
         std::uint64_t baud = 0;
-        if (b->string || !ParseValue(b->text, baud) || baud < 1 || baud > 100'000'000)
+        if (b->string || !ParseStimulusNumber(b->text, baud) || baud < 1 || baud > 100'000'000)
             return Fail(*b, "'" + b->text + "' is not a baud rate (1 to 100000000)");
         st.baud = static_cast<std::uint32_t>(baud);
         const Token* at = Next();
@@ -380,7 +375,7 @@ private:
 }  // namespace
 
 bool ParseStimulus(const std::string& text, const StimulusPins& pins, Stimulus& out,
-                   std::vector<StimulusError>& errors) {
+                   std::vector<StimulusError>& errors, const StimulusLineHook& otherStatement) {
     out.statements.clear();
     errors.clear();
     int lineNumber = 0;
@@ -403,6 +398,16 @@ bool ParseStimulus(const std::string& text, const StimulusPins& pins, Stimulus& 
             continue;
         }
         if (tokens.empty()) continue;
+        if (otherStatement && !tokens[0].string) {
+            const std::string keyword = Lower(tokens[0].text);
+            if (keyword != "at" && keyword != "clock" && keyword != "uart") {
+                if (!otherStatement(tokens, lineNumber, error)) {
+                    error.line = lineNumber;
+                    errors.push_back(error);
+                }
+                continue;
+            }
+        }
         StimulusStatement st;
         st.line = lineNumber;
         LineParser parser(std::move(tokens), pins);

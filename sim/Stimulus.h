@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -78,10 +79,29 @@ struct StimulusPins {
     static StimulusPins Of(const Family& family, int portCount);
 };
 
+// A word of a line with its 1-based column; strings keep their quotes off
+// and their escapes decoded. `#` starts a comment where a word would start.
+struct StimulusToken {
+    std::string text;
+    int column = 0;
+    bool string = false;
+};
+
+// Statements of a file format built on stimulus files (test files): called
+// for every line whose first word is not a stimulus statement, with the
+// line's words and number. Returns false with `error` (its column and
+// message; the line is filled in) when the line is not valid.
+using StimulusLineHook =
+    std::function<bool(const std::vector<StimulusToken>& tokens, int line, StimulusError& error)>;
+
 // Parses the text of a stimulus file. Returns false with every error (the
 // first of each line) when the text is not valid; nothing then runs.
 bool ParseStimulus(const std::string& text, const StimulusPins& pins, Stimulus& out,
-                   std::vector<StimulusError>& errors);
+                   std::vector<StimulusError>& errors, const StimulusLineHook& otherStatement = {});
+
+// An unsigned number as stimulus files write values: decimal, 0x.., $..,
+// %.. (binary), ..h; `_` separates digits.
+bool ParseStimulusNumber(const std::string& text, std::uint64_t& value);
 
 // Errors of statements that the clock makes impossible to follow: a clock
 // period under two instruction cycles, a UART bit under one (the

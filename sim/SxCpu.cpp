@@ -473,6 +473,11 @@ void SxCpu::ExecuteGeneric(bool splitSkip) {
         return std::pair<std::uint8_t, std::uint8_t>(static_cast<std::uint8_t>(r), s);
     };
     auto add = [&](int a, int b) { return arith(a, b, carryX ? (status_ & kC) : 0); };
+    // C, DC and Z of an arithmetic result; the other bits stay as they are
+    // now, which with STATUS as the destination is the value just written.
+    auto setFlags = [this](std::uint8_t flags) {
+        status_ = static_cast<std::uint8_t>((status_ & ~(kC | kDC | kZ)) | (flags & (kC | kDC | kZ)));
+    };
     auto sub = [&](int a, int b) { return arith(a, ~b & 0xFF, carryX ? (status_ & kC) : 1); };
 
     if (word < 0x020) {
@@ -555,8 +560,8 @@ void SxCpu::ExecuteGeneric(bool splitSkip) {
         const int c = status_ & kC;
         switch (word >> 5) {
             case 3: toFr(0); status_ |= kZ; break;                                     // CLR fr
-            case 4: { auto [r, s] = sub(f, w_); toW(r); status_ = s; break; }         // MOV W,fr-W
-            case 5: { auto [r, s] = sub(f, w_); toFr(r); status_ = s; break; }        // SUB fr,W
+            case 4: { auto [r, s] = sub(f, w_); toW(r); setFlags(s); break; }         // MOV W,fr-W
+            case 5: { auto [r, s] = sub(f, w_); toFr(r); setFlags(s); break; }        // SUB fr,W
             case 6: toW(f - 1); setZ(f - 1); break;                                    // MOV W,--fr
             case 7: toFr(f - 1); setZ(f - 1); break;                                   // DEC fr
             case 8: toW(w_ | f); setZ(w_); break;                                      // OR W,fr
@@ -565,8 +570,8 @@ void SxCpu::ExecuteGeneric(bool splitSkip) {
             case 11: toFr(w_ & f); setZ(w_ & f); break;                                // AND fr,W
             case 12: toW(w_ ^ f); setZ(w_); break;                                     // XOR W,fr
             case 13: toFr(w_ ^ f); setZ(w_ ^ f); break;                                // XOR fr,W
-            case 14: { auto [r, s] = add(f, w_); toW(r); status_ = s; break; }        // ADD W,fr
-            case 15: { auto [r, s] = add(f, w_); toFr(r); status_ = s; break; }       // ADD fr,W
+            case 14: { auto [r, s] = add(f, w_); toW(r); setFlags(s); break; }        // ADD W,fr
+            case 15: { auto [r, s] = add(f, w_); toFr(r); setFlags(s); break; }       // ADD fr,W
             case 16: toW(f); setZ(f); break;                                           // MOV W,fr
             case 17: toFr(f); setZ(f); break;                                          // TEST fr
             case 18: toW(~f); setZ(~f); break;                                         // MOV W,/fr

@@ -1,6 +1,8 @@
 #include "ui/Application.h"
 
 #include <QApplication>
+#include <array>
+#include <type_traits>
 
 #include "core/asm/Assembler.h"
 #include "core/link/PosixSerialDevice.h"
@@ -25,44 +27,46 @@ namespace korvid {
 
 namespace {
 using K = FormKind;
-constexpr FormKind kOrder28l[kFormCount] = {
-    K::Editor, K::FindReplace, K::Device, K::Progress, K::Register, K::About, K::Watch, K::Code,
-    K::Debug, K::Print, K::PrintStatus, K::Clock, K::Configure, K::Help, K::IRC, K::SXC,
-};
-constexpr FormKind kOrder52[kFormCount] = {
-    K::Editor, K::FindReplace, K::Device, K::Progress, K::Register, K::About, K::Watch, K::Code,
-    K::Debug, K::Print, K::PrintStatus, K::Clock, K::Help, K::IRC, K::SXC, K::Configure,
-};
 
-// The non-main windows never end the program when they close.
+// The 28L build creates the windows in the order of the list; the 52 build
+// creates the Configure window last.
+constexpr std::array<FormKind, kFormCount> kOrder28l = [] {
+    std::array<FormKind, kFormCount> order{};
+    for (int i = 0; i < kFormCount; ++i) order[static_cast<std::size_t>(i)] = static_cast<FormKind>(i);
+    return order;
+}();
+constexpr std::array<FormKind, kFormCount> kOrder52 = [] {
+    std::array<FormKind, kFormCount> order{};
+    std::size_t n = 0;
+    for (FormKind k : kOrder28l)
+        if (k != K::Configure) order[n++] = k;
+    order[n] = K::Configure;
+    return order;
+}();
+
+// The main window takes the command line; the others never end the program
+// when they close.
 template <typename T>
-T* Secondary(T* form) {
-    form->setAttribute(Qt::WA_QuitOnClose, false);
-    return form;
+T* MakeForm(Shell& shell, const QStringList& arguments) {
+    if constexpr (std::is_same_v<T, TEditorForm>) {
+        return new T(shell, arguments);
+    } else {
+        T* form = new T(shell);
+        form->setAttribute(Qt::WA_QuitOnClose, false);
+        return form;
+    }
 }
 }  // namespace
 
-const FormKind* CreationOrder(const Family& family) { return family.is52() ? kOrder52 : kOrder28l; }
+const FormKind* CreationOrder(const Family& family) { return family.is52() ? kOrder52.data() : kOrder28l.data(); }
 
 TEditorForm* CreateForms(Shell& shell, const QStringList& arguments) {
     for (int i = 0; i < kFormCount; ++i) {
         switch (CreationOrder(shell.family)[i]) {
-            case K::Editor: shell.editor = new TEditorForm(shell, arguments); break;
-            case K::FindReplace: shell.findReplace = Secondary(new TFindReplaceForm(shell)); break;
-            case K::Device: shell.deviceForm = Secondary(new TDeviceForm(shell)); break;
-            case K::Progress: shell.progress = Secondary(new TProgressForm(shell)); break;
-            case K::Register: shell.registers = Secondary(new TRegisterForm(shell)); break;
-            case K::About: shell.about = Secondary(new TAboutForm(shell)); break;
-            case K::Watch: shell.watch = Secondary(new TWatchForm(shell)); break;
-            case K::Code: shell.code = Secondary(new TCodeForm(shell)); break;
-            case K::Debug: shell.debug = Secondary(new TDebugForm(shell)); break;
-            case K::Print: shell.print = Secondary(new TPrintForm(shell)); break;
-            case K::PrintStatus: shell.printStatus = Secondary(new TPrintStatusForm(shell)); break;
-            case K::Clock: shell.clock = Secondary(new TClockForm(shell)); break;
-            case K::Configure: shell.configure = Secondary(new TConfigureForm(shell)); break;
-            case K::Help: shell.help = Secondary(new THelpForm(shell)); break;
-            case K::IRC: shell.ircForm = Secondary(new TIRCForm(shell)); break;
-            case K::SXC: shell.sxc = Secondary(new TSXCForm(shell)); break;
+#define KORVID_CREATE_WINDOW(kind, type, member) \
+    case K::kind: shell.member = MakeForm<type>(shell, arguments); break;
+            KORVID_WINDOWS(KORVID_CREATE_WINDOW)
+#undef KORVID_CREATE_WINDOW
         }
     }
     // The debugger windows follow the debug session, not each other.
@@ -76,38 +80,17 @@ void DestroyForms(Shell& shell) {
     // The reverse of the 28L build's creation order in both builds (the 52
     // build creates Configure last; it is deleted here among the others),
     // the main window last, then every pointer cleared.
-    delete shell.sxc;
-    delete shell.ircForm;
-    delete shell.help;
-    delete shell.configure;
-    delete shell.clock;
-    delete shell.printStatus;
-    delete shell.print;
-    delete shell.debug;
-    delete shell.code;
-    delete shell.watch;
-    delete shell.about;
-    delete shell.registers;
-    delete shell.progress;
-    delete shell.deviceForm;
-    delete shell.findReplace;
-    delete shell.editor;
-    shell.sxc = nullptr;
-    shell.ircForm = nullptr;
-    shell.help = nullptr;
-    shell.configure = nullptr;
-    shell.clock = nullptr;
-    shell.printStatus = nullptr;
-    shell.print = nullptr;
-    shell.debug = nullptr;
-    shell.code = nullptr;
-    shell.watch = nullptr;
-    shell.about = nullptr;
-    shell.registers = nullptr;
-    shell.progress = nullptr;
-    shell.deviceForm = nullptr;
-    shell.findReplace = nullptr;
-    shell.editor = nullptr;
+    for (int i = kFormCount - 1; i >= 0; --i) {
+        switch (kOrder28l[static_cast<std::size_t>(i)]) {
+#define KORVID_DELETE_WINDOW(kind, type, member) \
+    case K::kind: delete shell.member; break;
+            KORVID_WINDOWS(KORVID_DELETE_WINDOW)
+#undef KORVID_DELETE_WINDOW
+        }
+    }
+#define KORVID_CLEAR_WINDOW(kind, type, member) shell.member = nullptr;
+    KORVID_WINDOWS(KORVID_CLEAR_WINDOW)
+#undef KORVID_CLEAR_WINDOW
 }
 
 int RunIde(int argc, char** argv, const Family& family) {

@@ -9,13 +9,15 @@
 
 namespace korvid {
 
+// The windows' kinds, in the 28L build's creation order.
+#define KORVID_WINDOW_KIND(kind, type, member) kind,
+enum class FormKind : std::uint8_t { KORVID_WINDOWS(KORVID_WINDOW_KIND) };
+#undef KORVID_WINDOW_KIND
+#define KORVID_WINDOW_COUNT(kind, type, member) +1
+inline constexpr int kFormCount = 0 KORVID_WINDOWS(KORVID_WINDOW_COUNT);
+#undef KORVID_WINDOW_COUNT
 // The windows in their creation order for a family (the main window first).
-enum class FormKind : std::uint8_t {
-    Editor, FindReplace, Device, Progress, Register, About, Watch, Code, Debug,
-    Print, PrintStatus, Clock, Configure, Help, IRC, SXC,
-};
-const FormKind* CreationOrder(const Family& family);  // 16 entries
-inline constexpr int kFormCount = 16;
+const FormKind* CreationOrder(const Family& family);  // kFormCount entries
 
 // Creates the windows of a shell in the family's order; `arguments` is the
 // command line without the program name. Returns the main window; the

@@ -13,7 +13,7 @@
 #include "core/link/Clock.h"
 #include "core/link/Link.h"
 #include "core/link/Programming.h"
-#include "ui/ClockLogic.h"
+#include "model/ClockLogic.h"
 #include "ui/CommandGuard.h"
 
 namespace korvid {

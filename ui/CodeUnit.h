@@ -9,7 +9,7 @@
 #include <QScrollBar>
 #include <vector>
 
-#include "ui/CodeRows.h"
+#include "model/CodeRows.h"
 #include "core/link/Debug.h"
 #include "ui/Shell.h"
 

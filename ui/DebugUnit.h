@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "core/link/Debug.h"
-#include "ui/DebugLogic.h"
-#include "ui/RegisterLayout.h"
+#include "model/DebugLogic.h"
+#include "model/RegisterLayout.h"
 #include "ui/Shell.h"
 
 namespace korvid {

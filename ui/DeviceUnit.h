@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ui/DeviceSettings.h"
+#include "model/DeviceSettings.h"
 #include "ui/Shell.h"
 
 class QButtonGroup;

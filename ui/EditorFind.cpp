@@ -2,7 +2,7 @@
 #include "ui/CommandGuard.h"
 #include "ui/EditorUnit.h"
 #include "ui/FindReplaceUnit.h"
-#include "ui/TextSearch.h"
+#include "model/TextSearch.h"
 
 namespace korvid {
 

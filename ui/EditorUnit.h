@@ -15,7 +15,7 @@
 
 #include "ui/EditorView.h"
 #include "ui/Shell.h"
-#include "ui/TextBuffer.h"
+#include "model/TextBuffer.h"
 
 namespace korvid {
 

@@ -11,7 +11,7 @@
 #include <functional>
 #include <vector>
 
-#include "ui/TextBuffer.h"
+#include "model/TextBuffer.h"
 
 namespace korvid {
 

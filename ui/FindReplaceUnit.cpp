@@ -4,7 +4,7 @@
 #include <QKeyEvent>
 #include <QScreen>
 
-#include "ui/TextBuffer.h"
+#include "model/TextBuffer.h"
 
 namespace korvid {
 

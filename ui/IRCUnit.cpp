@@ -6,7 +6,7 @@
 #include <QPushButton>
 
 #include "core/link/Irc.h"
-#include "ui/ClockLogic.h"
+#include "model/ClockLogic.h"
 
 namespace korvid {
 

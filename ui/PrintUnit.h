@@ -16,7 +16,7 @@
 #include <memory>
 
 #include "ui/Shell.h"
-#include "ui/TextBuffer.h"
+#include "model/TextBuffer.h"
 
 namespace korvid {
 

@@ -16,7 +16,7 @@
 #include <array>
 
 #include "ui/CaretBlink.h"
-#include "ui/RegisterLayout.h"
+#include "model/RegisterLayout.h"
 #include "core/link/Debug.h"
 #include "ui/Shell.h"
 

@@ -14,22 +14,31 @@
 
 namespace korvid {
 
-class TEditorForm;
-class TFindReplaceForm;
-class TDeviceForm;
-class TProgressForm;
-class TRegisterForm;
-class TAboutForm;
-class TWatchForm;
-class TCodeForm;
-class TDebugForm;
-class TPrintForm;
-class TPrintStatusForm;
-class TClockForm;
-class TConfigureForm;
-class THelpForm;
-class TIRCForm;
-class TSXCForm;
+// The windows, in the 28L build's creation order (the main window first):
+// X(kind, class, member of Shell). Every list of the windows (their
+// declarations, the shell's pointers, the kinds, creation and deletion) is
+// made from this one.
+#define KORVID_WINDOWS(X)                      \
+    X(Editor, TEditorForm, editor)             \
+    X(FindReplace, TFindReplaceForm, findReplace) \
+    X(Device, TDeviceForm, deviceForm)         \
+    X(Progress, TProgressForm, progress)       \
+    X(Register, TRegisterForm, registers)      \
+    X(About, TAboutForm, about)                \
+    X(Watch, TWatchForm, watch)                \
+    X(Code, TCodeForm, code)                   \
+    X(Debug, TDebugForm, debug)                \
+    X(Print, TPrintForm, print)                \
+    X(PrintStatus, TPrintStatusForm, printStatus) \
+    X(Clock, TClockForm, clock)                \
+    X(Configure, TConfigureForm, configure)    \
+    X(Help, THelpForm, help)                   \
+    X(IRC, TIRCForm, ircForm)                  \
+    X(SXC, TSXCForm, sxc)
+
+#define KORVID_DECLARE_WINDOW(kind, type, member) class type;
+KORVID_WINDOWS(KORVID_DECLARE_WINDOW)
+#undef KORVID_DECLARE_WINDOW
 
 struct Shell {
     Shell(const Family& f, AssemblyState& s, std::unique_ptr<SerialDevice> d, TickSource& ticks = SystemTicks())
@@ -50,22 +59,9 @@ struct Shell {
     // (OtherFamilyAccepts); unset, no hint is given.
     std::function<const Family*(const AssemblyState&)> otherFamilyAccepts;
 
-    TEditorForm* editor = nullptr;
-    TFindReplaceForm* findReplace = nullptr;
-    TDeviceForm* deviceForm = nullptr;
-    TProgressForm* progress = nullptr;
-    TRegisterForm* registers = nullptr;
-    TAboutForm* about = nullptr;
-    TWatchForm* watch = nullptr;
-    TCodeForm* code = nullptr;
-    TDebugForm* debug = nullptr;
-    TPrintForm* print = nullptr;
-    TPrintStatusForm* printStatus = nullptr;
-    TClockForm* clock = nullptr;
-    TConfigureForm* configure = nullptr;
-    THelpForm* help = nullptr;
-    TIRCForm* ircForm = nullptr;
-    TSXCForm* sxc = nullptr;
+#define KORVID_WINDOW_POINTER(kind, type, member) type* member = nullptr;
+    KORVID_WINDOWS(KORVID_WINDOW_POINTER)
+#undef KORVID_WINDOW_POINTER
 };
 
 }  // namespace korvid

@@ -9,7 +9,7 @@
 #include "ui/CommandGuard.h"
 #include "ui/DebugUnit.h"
 #include "ui/EditorUnit.h"
-#include "ui/WatchFormat.h"
+#include "model/WatchFormat.h"
 
 namespace korvid {
 

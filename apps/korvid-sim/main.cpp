@@ -8,8 +8,11 @@
 #include <string>
 #include <unistd.h>
 
+#include <memory>
+
 #include "family/Family.h"
 #include "core/image/FileIo.h"
+#include "sim/ChipSerialPort.h"
 #include "sim/PtyBridge.h"
 #include "sim/SimDriver.h"
 #include "sim/Stimulus.h"
@@ -25,7 +28,7 @@ void OnSignal(int) { g_stop = 1; }
 const char kUsage[] =
     "usage: korvid-sim [--family 28l|52] [--baud 57600|19200] [--brandel] [--firmware N]\n"
     "                  [--seed N] [--irc-offset X] [--link PATH] [--fast] [--verbose] [--trace]\n"
-    "                  [--stimulus FILE] [--vcd OUT.vcd]\n"
+    "                  [--stimulus FILE] [--vcd OUT.vcd] [--serial RXPIN,TXPIN:BAUD [--serial-link PATH]]\n"
     "  faults: [--fail-status N --fail-after K] [--silent-after K] [--bad-detect I]\n"
     "          [--garbage-after K]\n";
 
@@ -56,7 +59,9 @@ int main(int argc, char** argv) {
     bool verbose = false;
     bool trace = false;
     bool fast = false;
-    std::string stimulusPath, vcdPath;
+    std::string stimulusPath, vcdPath, serialLink;
+    SerialPins serialPins;
+    bool serial = false;
 
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -95,6 +100,14 @@ int main(int argc, char** argv) {
             if (!next) return Usage("--link takes a path");
             linkPath = next;
             ++i;
+        } else if (a == "--serial") {
+            if (!next || !ParseSerialPins(next, serialPins)) return Usage("--serial takes RXPIN,TXPIN:BAUD (RB.7,RB.6:9600)");
+            serial = true;
+            ++i;
+        } else if (a == "--serial-link") {
+            if (!next) return Usage("--serial-link takes a path");
+            serialLink = next;
+            ++i;
         } else if (a == "--stimulus" || a == "--vcd") {
             if (!next) return Usage(a + " takes a file name");
             (a == "--vcd" ? vcdPath : stimulusPath) = next;
@@ -128,6 +141,10 @@ int main(int argc, char** argv) {
     // The chip's pins in the debug session: driven on a schedule, and a
     // waveform of them. Both files are checked before the tool starts.
     const StimulusPins pins = StimulusPins::Of(*family, family->is52() ? 5 : 3);
+    if (!serialLink.empty() && !serial) return Usage("--serial-link needs --serial");
+    if (serial && (!(pins.bonded[serialPins.rxPort] & (1u << serialPins.rxBit)) ||
+                   !(pins.bonded[serialPins.txPort] & (1u << serialPins.txBit))))
+        return Usage("--serial: the chip has no such pin");
     Stimulus stimulus;
     if (!stimulusPath.empty()) {
         std::string text, reason;
@@ -162,7 +179,19 @@ int main(int argc, char** argv) {
     firmware.SetRunner(&debugRunner);
     SimDriver driver(debugRunner.Cpu(), stimulus, {debugRunner.clockHz, 1});
     if (vcd.isOpen()) driver.AddSink(&vcd);
-    if (!stimulusPath.empty() || vcd.isOpen()) debugRunner.SetDriver(&driver);
+    // The chip's own serial port on a second terminal, served as the
+    // debugged program runs (in step with real time).
+    std::unique_ptr<ChipSerialPort> serialPort;
+    if (serial) {
+        serialPort = std::make_unique<ChipSerialPort>(serialPins, SimTimeBase{debugRunner.clockHz, 1});
+        std::string why;
+        if (!serialPort->Open(&why) || (!serialLink.empty() && !ClaimLink(serialLink, serialPort->SlavePath(), &why))) {
+            std::fprintf(stderr, "korvid-sim: --serial: %s\n", why.c_str());
+            return 1;
+        }
+        serialPort->Attach(driver);
+    }
+    if (!stimulusPath.empty() || vcd.isOpen() || serial) debugRunner.SetDriver(&driver);
     PtyBridge bridge(firmware, static_cast<std::uint32_t>(baud));
     std::string reason;
     if (!bridge.Open(&reason)) {
@@ -178,14 +207,17 @@ int main(int argc, char** argv) {
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);  // its terminal closed: the link and the waveform are cleaned up all the same
     std::signal(SIGPIPE, SIG_IGN);
 
     std::printf("%s\n", bridge.SlavePath().c_str());
+    if (serialPort) std::printf("%s\n", serialPort->SlavePath().c_str());  // the chip's serial port
     std::fflush(stdout);
     if (trace) bridge.SetTrace(stderr);
     bridge.SetPaced(!fast);  // --fast: answers at once instead of at the line's pace
     bridge.Run(g_stop, verbose ? stderr : nullptr);
     if (!linkPath.empty()) ReleaseLink(linkPath, bridge.SlavePath());
+    if (serialPort && !serialLink.empty()) ReleaseLink(serialLink, serialPort->SlavePath());
     if (vcd.isOpen()) {
         driver.Reached();
         std::string message;

@@ -25,7 +25,7 @@
 #include "core/link/Irc.h"
 #include "core/link/LinkError.h"
 #include "core/link/Programming.h"
-#include "ui/WatchFormat.h"
+#include "model/WatchFormat.h"
 
 namespace korvid::cli {
 namespace {
@@ -43,6 +43,24 @@ constexpr RegisterName kRegisterNames[] = {
     {"IND", 0}, {"RTCC", 1}, {"WREG", 1}, {"PC", 2}, {"STATUS", 3}, {"FSR", 4}, {"RA", 5}, {"RB", 6},
     {"RC", 7},  {"RD", 8},   {"RE", 9},   {"W", kRegisterW},          {"M", kRegisterM},
 };
+
+// The most words each command takes after its name; a line with more is
+// refused rather than half obeyed.
+struct CommandWords {
+    const char* name;
+    int most;
+};
+constexpr CommandWords kCommandWords[] = {
+    {"STEP", 1}, {"S", 1},     {"HOP", 0},   {"RUN", 0},   {"STOP", 0},  {"BREAK", 1}, {"PC", 1},
+    {"REGS", 0}, {"SET", 2},   {"WATCH", 0}, {"RESET", 0}, {"HELP", 0},  {"QUIT", 0},  {"Q", 0},
+};
+
+// Words after the command's own; -1 for an unknown command.
+int MostWords(const std::string& command) {
+    for (const CommandWords& c : kCommandWords)
+        if (command == c.name) return c.most;
+    return -1;
+}
 
 std::string Upper(std::string s) {
     for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -75,6 +93,7 @@ public:
             std::string command;
             if (!(words >> command)) continue;
             command = Upper(command);
+            if (TooManyWords(command, line)) continue;
             if (command == "QUIT" || command == "Q") break;
             Execute(command, words);
             std::fflush(stdout);
@@ -90,6 +109,21 @@ private:
     void Error(const std::string& message) {
         std::printf("error: %s\n", message.c_str());
         failed_ = true;
+    }
+
+    bool TooManyWords(const std::string& command, const std::string& line) {
+        const int most = MostWords(command);
+        if (most < 0) return false;  // unknown: Execute says so
+        std::istringstream words(line);
+        std::string word;
+        int count = -1;  // the command itself
+        while (words >> word) ++count;
+        if (count <= most) return false;
+        std::string shown = line;
+        while (!shown.empty() && std::isspace(static_cast<unsigned char>(shown.back()))) shown.pop_back();
+        Error("too many words in '" + shown + "'");
+        std::fflush(stdout);
+        return true;
     }
 
     void Execute(const std::string& command, std::istringstream& args) {

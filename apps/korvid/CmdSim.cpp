@@ -16,6 +16,9 @@
 #include "apps/korvid/RegisterDump.h"
 #include "core/asm/AsmCore.h"
 #include "core/image/FileIo.h"
+#include "sim/ChipSerialPort.h"
+#include "sim/GtkwSave.h"
+#include "sim/PtyBridge.h"
 #include "sim/SimDriver.h"
 #include "sim/Stimulus.h"
 #include "sim/SxCpu.h"
@@ -52,39 +55,6 @@ std::string FormatTime(std::uint64_t ps) {
     return text;
 }
 
-// A register for --vcd-reg: W, a name of `korvid debug`'s `set` (RTCC,
-// STATUS, FSR, RA .. RE), a symbol of the program (an EQU of its address),
-// or an address in hex (0Ah, 0x0A, $0A, 0A).
-bool RegisterAddress(const AssemblyState& s, const std::string& name, int& address) {
-    struct Named {
-        const char* name;
-        int address;
-    };
-    static constexpr Named kNames[] = {{"W", SimDriver::kRegisterW}, {"IND", 0}, {"RTCC", 1}, {"PC", 2},
-                                       {"STATUS", 3}, {"FSR", 4}, {"RA", 5}, {"RB", 6}, {"RC", 7}, {"RD", 8},
-                                       {"RE", 9}};
-    std::string upper = name;
-    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    for (const Named& n : kNames)
-        if (upper == n.name) return address = n.address, true;
-    if (s.work && name.size() <= 32) {
-        for (const std::string& key : {upper, name}) {
-            const std::uint32_t e = LookupSymbol(*s.work, key.c_str(), static_cast<int>(key.size()));
-            if (e != kNoEntry && EntryKind(*s.work, e) != Tok::Undefined) {
-                const std::int32_t v = EntryValue(*s.work, e);
-                if (v < 0 || v > 255) return false;
-                return address = v, true;
-            }
-        }
-    }
-    std::string t = upper;
-    if (t.size() > 2 && t[0] == '0' && t[1] == 'X') t = t.substr(2);
-    else if (!t.empty() && t[0] == '$') t = t.substr(1);
-    else if (t.size() > 1 && t.back() == 'H') t.pop_back();
-    if (t.empty() || t.size() > 2 || t.find_first_not_of("0123456789ABCDEF") != std::string::npos) return false;
-    address = static_cast<int>(std::strtol(t.c_str(), nullptr, 16));
-    return true;
-}
 
 // The state of the emulated chip as the debugger reads it.
 ChipState StateOf(const SxCpu& cpu) {
@@ -101,7 +71,8 @@ ChipState StateOf(const SxCpu& cpu) {
 
 int RunSim(const std::vector<std::string>& args) {
     Options options(args,
-                    {"--family", "--cycles", "--for", "--clock", "--stimulus", "--vcd", "--vcd-reg", "--uart-out"},
+                    {"--family", "--cycles", "--for", "--clock", "--stimulus", "--vcd", "--vcd-reg", "--uart-out", "--gtkw",
+                     "--serial", "--serial-link"},
                     {"--until-break"});
     if (!options.ok()) return UsageError(kCommand, options.error());
     if (options.Operands().size() != 1) return UsageError(kCommand, "expected one source or hex file");
@@ -112,7 +83,14 @@ int RunSim(const std::vector<std::string>& args) {
     const auto cyclesText = options.Value("--cycles");
     const auto forText = options.Value("--for");
     if (cyclesText && forText) return UsageError(kCommand, "give --cycles or --for, not both");
-    if (!cyclesText && !forText && !untilBreak)
+    // With a serial port the chip may also run until it is stopped (Ctrl-C).
+    const auto serialText = options.Value("--serial");
+    const auto serialLink = options.Value("--serial-link");
+    SerialPins serialPins;
+    if (serialText && !ParseSerialPins(*serialText, serialPins))
+        return UsageError(kCommand, "--serial takes RXPIN,TXPIN:BAUD (RB.7,RB.6:9600)");
+    if (serialLink && !serialText) return UsageError(kCommand, "--serial-link needs --serial");
+    if (!cyclesText && !forText && !untilBreak && !serialText)
         return UsageError(kCommand, "give --cycles N, --for TIME or --until-break");
     std::uint64_t cycles = 0;
     if (cyclesText && !ParseCount(*cyclesText, cycles, ~0ull >> 2))
@@ -142,12 +120,17 @@ int RunSim(const std::vector<std::string>& args) {
         return UsageError(kCommand, "the program and the stimulus cannot both come from standard input");
     const auto vcdRegs = options.Value("--vcd-reg");
     if (vcdRegs && !vcdPath) return UsageError(kCommand, "--vcd-reg needs --vcd");
+    const auto gtkwPath = options.Value("--gtkw");
+    if (gtkwPath && !vcdPath) return UsageError(kCommand, "--gtkw needs --vcd");
+    if (gtkwPath && *gtkwPath == std::string(kStdStreamName)) return UsageError(kCommand, "--gtkw takes a file name");
     if (vcdPath && *vcdPath == std::string(kStdStreamName))
         return UsageError(kCommand, "--vcd takes a file name");
     if (vcdPath) {
         std::vector<std::string> inputs{program};
         if (stimulusPath) inputs.push_back(*stimulusPath);
-        if (!OutputsAreDistinct(kCommand, inputs, {{"--vcd", *vcdPath}})) return kExitUsage;
+        std::vector<NamedOutput> outputs{{"--vcd", *vcdPath}};
+        if (gtkwPath) outputs.push_back({"--gtkw", *gtkwPath});
+        if (!OutputsAreDistinct(kCommand, inputs, outputs)) return kExitUsage;
     }
 
     // The program and its configuration.
@@ -170,6 +153,14 @@ int RunSim(const std::vector<std::string>& args) {
 
     if (untilBreak && s.BreakAddress == kNoBreak) {
         PrintError(DisplayName(program) + ": --until-break: the program has no BREAK address");
+        return kExitFailure;
+    }
+    if (serialText && (!(pins.bonded[serialPins.rxPort] & (1u << serialPins.rxBit)) ||
+                       !(pins.bonded[serialPins.txPort] & (1u << serialPins.txBit)))) {
+        PrintError("--serial: the chip has no pin " +
+                   (pins.bonded[serialPins.rxPort] & (1u << serialPins.rxBit)
+                        ? PortName(serialPins.txPort) + "." + std::to_string(serialPins.txBit)
+                        : PortName(serialPins.rxPort) + "." + std::to_string(serialPins.rxBit)));
         return kExitFailure;
     }
     if (uartPort >= 0 && !(pins.bonded[uartPort] & (1u << uartBit))) {
@@ -251,7 +242,20 @@ int RunSim(const std::vector<std::string>& args) {
     if (untilBreak) cpu.SetBreakAfter(s.BreakAddress, true);
     std::uint64_t end = cycles;
     if (forText) end = base.CycleAt(forTime);
-    if (!cyclesText && !forText) end = base.CycleAt({kDefaultBreakLimitPs, false});
+    if (!cyclesText && !forText) end = serialText && !untilBreak ? ~0ull >> 2 : base.CycleAt({kDefaultBreakLimitPs, false});
+    // The chip's serial port: the terminal's path first, alone on its line.
+    std::unique_ptr<ChipSerialPort> serial;
+    if (serialText) {
+        serial = std::make_unique<ChipSerialPort>(serialPins, base);
+        std::string reason;
+        if (!serial->Open(&reason) || (serialLink && !ClaimLink(*serialLink, serial->SlavePath(), &reason))) {
+            PrintError("--serial: " + reason);
+            return kExitFailure;
+        }
+        serial->Attach(driver);
+        std::printf("%s\n", serial->SlavePath().c_str());
+        std::fflush(stdout);
+    }
     // Ctrl-C ends a long run early: the state so far is printed, the
     // waveform so far is kept, and the exit status says it did not finish.
     driver.interrupt = &g_interrupted;
@@ -260,7 +264,8 @@ int RunSim(const std::vector<std::string>& args) {
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, &oldInt);
     sigaction(SIGTERM, &sa, &oldTerm);
-    const SxStop stop = driver.RunTo(end);
+    const SxStop stop = serial ? serial->RunPaced(driver, cpu, end, &g_interrupted) : driver.RunTo(end);
+    if (serial && serialLink) ReleaseLink(*serialLink, serial->SlavePath());
     sigaction(SIGINT, &oldInt, nullptr);
     sigaction(SIGTERM, &oldTerm, nullptr);
 
@@ -270,6 +275,16 @@ int RunSim(const std::vector<std::string>& args) {
         if (!vcd.Commit(cpu.cycles(), message)) {
             PrintError(message);
             status = kExitFailure;
+        } else if (gtkwPath) {
+            char* real = realpath(vcdPath->c_str(), nullptr);
+            const std::string shown = real ? real : *vcdPath;
+            std::free(real);
+            const std::string scope = "SX" + [&] {
+                std::string n(family->name);
+                for (char& ch : n) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+                return n;
+            }();
+            if (!WriteOutput(*gtkwPath, GtkwSaveFile(shown, scope, pins, regNames))) status = kExitFailure;
         }
     }
     if (!lastNewline) std::fputc('\n', stdout);
@@ -283,7 +298,9 @@ int RunSim(const std::vector<std::string>& args) {
                 FormatTime(base.Picoseconds(cpu.cycles())).c_str(), how);
     if (stop == SxStop::Breakpoint) std::printf(" %03X", s.BreakAddress);
     std::printf("\n");
-    if (interrupted) {
+    // A serial session without a time limit ends when it is stopped.
+    const bool sessionEnded = interrupted && serial && !cyclesText && !forText && !untilBreak;
+    if (interrupted && !sessionEnded) {
         PrintError("interrupted before the end of the run");
         status = kExitFailure;
     } else if (untilBreak && stop != SxStop::Breakpoint) {
@@ -297,7 +314,8 @@ int RunSim(const std::vector<std::string>& args) {
 
 KORVID_COMMAND("sim",
                "FILE.src|FILE.sxh [--family 28l|52] [--cycles N | --for TIME] [--clock HZ] [--stimulus FILE] "
-               "[--vcd OUT.vcd [--vcd-reg REG,...]] [--uart-out PIN:BAUD] [--until-break]",
+               "[--vcd OUT.vcd [--vcd-reg REG,...] [--gtkw OUT.gtkw]] [--uart-out PIN:BAUD] [--until-break] "
+               "[--serial RXPIN,TXPIN:BAUD [--serial-link PATH]]",
                RunSim);
 
 }  // namespace korvid::cli

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 #include "core/asm/AssemblyState.h"
 #include "core/link/Debug.h"
@@ -13,5 +14,10 @@ namespace korvid::cli {
 // flags, RTCC (or WREG), the ports, the other global registers and one line
 // per bank. `bankCount`: banks the 28 family reads (1, 4 or 8).
 void PrintRegisters(std::FILE* out, const ChipState& s, const AssemblyState& state, int bankCount);
+
+// A register by name: W (SimDriver::kRegisterW), a name of `korvid debug`'s
+// `set` (RTCC, STATUS, FSR, RA .. RE), a symbol of the program (an EQU of its
+// address), or an address in hex (0Ah, 0x0A, $0A, 0A): its debugger address.
+bool RegisterAddress(const AssemblyState& s, const std::string& name, int& address);
 
 }  // namespace korvid::cli

@@ -8,6 +8,7 @@
 
 #include "core/asm/AssemblyState.h"
 #include "core/asm/Dialect.h"
+#include "core/asm/SourceFacts.h"
 #include "core/asm/Tokens.h"
 
 namespace korvid {
@@ -145,6 +146,16 @@ struct AsmWork {
     std::uint32_t column = 0;
     std::int32_t dollar = 0;   // "$": address at which the line started
     std::int32_t percent = 0;  // "%": iteration of the innermost REPT
+
+    // What the second pass stored where, and the operand values it cut
+    // (SourceFacts.h).
+    InstructionFact facts[kProgramWords] = {};
+    std::uint32_t factCount = 0;
+    FieldCut cuts[kMaxFieldCuts] = {};
+    std::uint32_t cutCount = 0;
+    // The resolved target of the last jump or call operand read.
+    bool targetRead = false;
+    std::uint32_t targetValue = 0, targetStart = 0, targetEnd = 0;
 };
 
 // Thrown (after ErrorMessage is set) to unwind to the driver.

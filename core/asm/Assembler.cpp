@@ -49,6 +49,8 @@ void StartPass(AsmWork& w, int pass) {
     w.endSeen = false;
     w.passWords = 0;
     w.scannedBytes = 0;
+    w.factCount = 0;
+    w.cutCount = 0;
 }
 
 void CopyPendingLabel(AsmWork& w) {

@@ -5,6 +5,7 @@
 #include "core/asm/Directives.h"
 
 #include "core/asm/AsmCore.h"
+#include "core/asm/Keywords.h"
 
 namespace korvid {
 
@@ -19,11 +20,33 @@ bool NextListItem(AsmWork& w) {
     return false;
 }
 
+// The DEVICE words only the extended dialect knows are no keywords: older
+// sources also write a part name alone on a line (a label) to test it later
+// with IFDEF, as the strict dialect reads them. A name as a DEVICE operand
+// is looked up in the family's extra words instead.
+bool ExtraDeviceWord(const AsmWork& w, std::int32_t& code) {
+    if (!Has(w, DialectDifference::ExtraDeviceWords)) return false;
+    const auto first = static_cast<unsigned char>(w.src[w.state->ErrorStart]);
+    const bool name = first == '_' || ((first | 0x20) >= 'a' && (first | 0x20) <= 'z');
+    if (!name) return false;
+    const std::string_view read(w.name, static_cast<std::size_t>(w.nameLength));
+    for (int i = 0; i < w.family->extendedDeviceParamCount; ++i)
+        if (w.family->extendedDeviceParams[i].name == read) {
+            code = EncodeDeviceParam(w.family->extendedDeviceParams[i]);
+            return true;
+        }
+    return false;
+}
+
 void Device(AsmWork& w) {
     AssemblyState& s = *w.state;
     do {
-        if (ReadToken(w) != Tok::DeviceParam) Fail(w, AsmMsg::ExpectedDeviceParameter);
-        auto code = static_cast<std::uint32_t>(w.value);
+        std::int32_t value = 0;
+        if (ReadToken(w) == Tok::DeviceParam)
+            value = w.value;
+        else if (!ExtraDeviceWord(w, value))
+            Fail(w, AsmMsg::ExpectedDeviceParameter);
+        auto code = static_cast<std::uint32_t>(value);
         bool ext = (code >> 24) & 1;
         auto mask = static_cast<std::uint16_t>((code >> 12) & 0xFFF);
         auto pattern = static_cast<std::uint16_t>(code & 0xFFF);

@@ -108,10 +108,53 @@ struct LogicWords {
 };
 constexpr LogicWords kLogic[3] = {{0xE00, 0x140, 0x160}, {0xD00, 0x100, 0x120}, {0xF00, 0x180, 0x1A0}};
 
-std::uint32_t Fr(AsmWork& w) { return RegisterField(w, ReadPassExpression(w)); }
-std::uint32_t Lit(AsmWork& w) { return static_cast<std::uint32_t>(ReadPassExpression(w)) & 0xFF; }
-std::uint32_t Bit(AsmWork& w) { return BitField(w, ReadPassExpression(w)); }
+// Notes a resolved second-pass operand that lies outside [low, high] and
+// is cut to `bits` bits for its field.
+void NoteCut(AsmWork& w, std::int32_t value, std::int32_t low, std::int32_t high, std::uint32_t stored, int bits) {
+    if (w.pass != 2 || w.unresolved || (value >= low && value <= high)) return;
+    if (w.cutCount >= static_cast<std::uint32_t>(kMaxFieldCuts)) return;
+    w.cuts[w.cutCount++] = {w.state->ErrorStart, w.state->ErrorEnd, value, stored, static_cast<std::uint8_t>(bits),
+                            w.frame != kNoFrame};
+}
+
+std::uint32_t Fr(AsmWork& w) {
+    std::int32_t v = ReadPassExpression(w);
+    std::uint32_t field = RegisterField(w, v);
+    NoteCut(w, v, 0, 0xFF, field, 8);
+    return field;
+}
+// An 8-bit literal: -128..255 fit (a negative value is its two's complement).
+std::uint32_t Lit(AsmWork& w) {
+    std::int32_t v = ReadPassExpression(w);
+    std::uint32_t field = static_cast<std::uint32_t>(v) & 0xFF;
+    NoteCut(w, v, -128, 0xFF, field, 8);
+    return field;
+}
+// A MODE value: the word holds 4 bits. Values up to the family's MODE width
+// are not noted: the 52 keeps MODE bit 4 itself, and sources state it.
+std::uint32_t ModeLit(AsmWork& w) {
+    std::int32_t v = ReadPassExpression(w);
+    std::uint32_t field = static_cast<std::uint32_t>(v) & 0x0F;
+    NoteCut(w, v, 0, w.family->modeMask, field, 4);
+    return field;
+}
+std::uint32_t Bit(AsmWork& w) {
+    std::int32_t v = ReadPassExpression(w);
+    std::uint32_t field = BitField(w, v);
+    NoteCut(w, v, 0, 0x7FF, field, 11);
+    return field;
+}
 std::uint32_t Address(AsmWork& w) { return static_cast<std::uint32_t>(ReadPassExpression(w)); }
+
+// A jump or call target: kept for the instruction's fact when resolved.
+std::uint32_t Target(AsmWork& w) {
+    std::uint32_t addr = Address(w);
+    w.targetRead = !w.unresolved;
+    w.targetValue = addr;
+    w.targetStart = w.state->ErrorStart;
+    w.targetEnd = w.state->ErrorEnd;
+    return addr;
+}
 
 std::uint32_t PageWord(std::uint32_t addr) { return 0x010 | ((addr >> 9) & 7); }
 
@@ -119,13 +162,13 @@ std::uint32_t PageWord(std::uint32_t addr) { return 0x010 | ((addr >> 9) & 7); }
 void Jump(AsmWork& w) {
     bool page = ReadToken(w) == Tok::At;
     if (!page) UnreadToken(w);
-    std::uint32_t addr = Address(w);
+    std::uint32_t addr = Target(w);
     if (page) StoreWord(w, PageWord(addr));
     StoreWord(w, 0xA00 | (addr & 0x1FF));
 }
 
 std::uint32_t CallAddress(AsmWork& w) {
-    std::uint32_t addr = Address(w);
+    std::uint32_t addr = Target(w);
     if (addr & 0x100) Fail(w, AsmMsg::CallFirstHalf);
     return addr;
 }
@@ -211,7 +254,7 @@ void Mov(AsmWork& w) {
         if (s == Tok::W) {
             StoreWord(w, 0x043);
         } else if (s == Tok::Hash) {
-            StoreWord(w, 0x050 | (Lit(w) & 0x0F));
+            StoreWord(w, 0x050 | ModeLit(w));
         } else {
             UnreadToken(w);
             StoreWord(w, 0x200 | Fr(w));
@@ -378,11 +421,11 @@ void Special(AsmWork& w, int number) {
         case kBank: SkipHashMark(w); StoreWord(w, 0x018 | ((Address(w) >> w.family->bankShift) & 7)); return;
         case kMode:
             if (ReadToken(w) != Tok::Hash) UnreadToken(w);
-            StoreWord(w, 0x050 | (Lit(w) & 0x0F));
+            StoreWord(w, 0x050 | ModeLit(w));
             return;
         case kLset: SetPageBits(w, Address(w)); return;
         case kLjmp: {
-            std::uint32_t addr = Address(w);
+            std::uint32_t addr = Target(w);
             SetPageBits(w, addr);
             StoreWord(w, 0xA00 | (addr & 0x1FF));
             return;
@@ -398,8 +441,8 @@ void Special(AsmWork& w, int number) {
 }
 }  // namespace
 
-void AssembleInstruction(AsmWork& w, int number) {
-    if (number < 0 || number >= kInstrCount) return;
+namespace {
+void EncodeInstruction(AsmWork& w, int number) {
     const InstrForm f = kForms[number];
     switch (f.form) {
         case Form::Special: Special(w, number); return;
@@ -454,6 +497,28 @@ void AssembleInstruction(AsmWork& w, int number) {
             return;
         }
     }
+}
+
+}  // namespace
+
+void AssembleInstruction(AsmWork& w, int number) {
+    if (number < 0 || number >= kInstrCount) return;
+    // The mnemonic's span: the token just read.
+    const std::uint32_t start = w.state->ErrorStart, end = w.state->ErrorEnd;
+    const std::uint32_t address = w.LocationCounter, before = w.passWords;
+    w.targetRead = false;
+    EncodeInstruction(w, number);
+    if (w.pass != 2 || w.factCount >= static_cast<std::uint32_t>(kProgramWords)) return;
+    w.facts[w.factCount++] = {start,
+                              end,
+                              address,
+                              static_cast<std::uint16_t>(w.passWords - before),
+                              static_cast<std::uint8_t>(number),
+                              w.frame != kNoFrame,
+                              w.targetRead,
+                              w.targetValue,
+                              w.targetStart,
+                              w.targetEnd};
 }
 
 }  // namespace korvid

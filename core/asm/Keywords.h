@@ -95,9 +95,11 @@ void ForEachKeyword(const Family& family, Fn&& fn) {
            kKeywordsAfterDevice[i].value);
 }
 
-// Calls fn(name, kind, value) for the keywords only a dialect difference
+// Calls fn(name, kind, value) for the words only a dialect difference
 // brings in: the extended DEVICE words, then the directives of a
-// difference the dialect has, with IRC_CAL's operands after it.
+// difference the dialect has, with IRC_CAL's operands after it. The symbol
+// table leaves the DEVICE words out: they are read by name as DEVICE
+// operands only and stay free as names elsewhere.
 template <typename Fn>
 void ForEachDialectKeyword(const Family& family, Dialect dialect, Fn&& fn) {
     if (DialectHas(dialect, DialectDifference::ExtraDeviceWords))

@@ -100,7 +100,9 @@ void BuildSymbolTable(AsmWork& w) {
         Append(w, name.data(), static_cast<int>(name.size()), kind, value);
     };
     ForEachKeyword(*w.family, enter);
-    ForEachDialectKeyword(*w.family, w.dialect, enter);
+    ForEachDialectKeyword(*w.family, w.dialect, [&enter](std::string_view name, Tok kind, std::int32_t value) {
+        if (kind != Tok::DeviceParam) enter(name, kind, value);
+    });
 }
 
 int KeywordCount(const Family& family) {

@@ -149,6 +149,8 @@ TEST_P(DebugCommand, ErrorsAreReportedAndTheSessionGoesOn) {
                         "break 300h\n"
                         "set count 999\n"
                         "step 0\n"
+                        "step 2 regs\n"    // refused whole: neither steps nor registers
+                        "quit now\n"       // refused: the session goes on
                         "step\n"
                         "quit\n");
     EXPECT_EQ(r.exitCode, 1) << r.err;  // a script can tell that a command failed
@@ -156,7 +158,11 @@ TEST_P(DebugCommand, ErrorsAreReportedAndTheSessionGoesOn) {
     EXPECT_NE(r.out.find("error: 'nowhere' is not a program address or label"), std::string::npos);
     EXPECT_NE(r.out.find("error: no code at 300"), std::string::npos);
     EXPECT_NE(r.out.find("error: set takes a register and a value from 0 to 255"), std::string::npos);
+    EXPECT_NE(r.out.find("error: too many words in 'step 2 regs'"), std::string::npos);
+    EXPECT_NE(r.out.find("error: too many words in 'quit now'"), std::string::npos);
     EXPECT_NE(r.out.find("PC 010  MOV"), std::string::npos);
+    EXPECT_EQ(r.out.find("PC 011"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("FSR"), std::string::npos) << r.out;
 }
 
 INSTANTIATE_TEST_SUITE_P(Families, DebugCommand, ::testing::Values("28l", "52"),

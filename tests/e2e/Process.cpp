@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,13 +21,14 @@ using Clock = std::chrono::steady_clock;
 
 double Since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
-pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env, int outFd, int errFd) {
+pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env, int outFd, int errFd,
+            int inFd = -1) {
     pid_t pid = ::fork();
     if (pid != 0) return pid;
     ::dup2(outFd, 1);
     ::dup2(errFd, 2);
-    int devnull = ::open("/dev/null", O_RDONLY);
-    if (devnull >= 0) ::dup2(devnull, 0);
+    int in = inFd >= 0 ? inFd : ::open("/dev/null", O_RDONLY);
+    if (in >= 0) ::dup2(in, 0);
     for (const std::string& e : env) ::putenv(const_cast<char*>(e.c_str()));
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
@@ -90,6 +92,93 @@ RunResult RunChild(const std::vector<std::string>& argv, const std::vector<std::
     return result;
 }
 
+Background::Background(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
+    int in[2], out[2], err[2];
+    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) return;
+    pid_ = Spawn(argv, env, out[1], err[1], in[0]);
+    ::close(in[0]);
+    ::close(out[1]);
+    ::close(err[1]);
+    in_ = in[1];
+    out_ = out[0];
+    err_ = err[0];
+}
+
+Background::~Background() {
+    if (pid_ > 0) {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    for (int fd : {in_, out_, err_})
+        if (fd >= 0) ::close(fd);
+}
+
+void Background::Gather(int timeoutMs) {
+    pollfd fds[2] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
+    if (::poll(fds, 2, timeoutMs) <= 0) return;
+    for (int i = 0; i < 2; ++i) {
+        if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP))) continue;
+        char buffer[4096];
+        ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+        if (n > 0) {
+            (i == 0 ? result_.out : result_.err).append(buffer, std::size_t(n));
+        } else {
+            ::close(fds[i].fd);
+            (i == 0 ? out_ : err_) = -1;
+        }
+    }
+}
+
+bool Background::WaitUntil(const std::function<bool()>& ready, double seconds) {
+    auto start = Clock::now();
+    while (Since(start) < seconds) {
+        if (ready()) return true;
+        if (pid_ <= 0 || ::waitpid(pid_, nullptr, WNOHANG | WNOWAIT) == pid_) return false;
+        Gather(10);
+    }
+    return false;
+}
+
+bool Background::WaitForOutput(const std::string& text, double seconds) {
+    return WaitUntil([&] { return result_.out.find(text) != std::string::npos ||
+                                  result_.err.find(text) != std::string::npos; },
+                     seconds);
+}
+
+void Background::Signal(int signal) const {
+    if (pid_ > 0) ::kill(pid_, signal);
+}
+
+RunResult Background::Finish(double seconds) {
+    if (in_ >= 0) ::close(in_);
+    in_ = -1;
+    auto start = Clock::now();
+    int status = 0;
+    while (pid_ > 0) {
+        Gather(10);
+        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+            result_.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            termSignal_ = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+            pid_ = -1;
+        } else if (Since(start) > seconds) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+            pid_ = -1;
+        }
+    }
+    while (out_ >= 0 || err_ >= 0) Gather(100);
+    return result_;
+}
+
+bool PortHeldExclusively(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return errno == EBUSY;
+    int exclusive = 0;
+    (void)::ioctl(fd, TIOCGEXCL, &exclusive);
+    ::close(fd);
+    return exclusive != 0;
+}
+
 std::vector<std::string> AsOrdinaryUser(std::vector<std::string> argv) {
     if (::geteuid() != 0) return argv;
     const std::string id = std::to_string(kOrdinaryUid);
@@ -127,14 +216,15 @@ RunResult SimTool::Korvid(std::vector<std::string> args, const std::vector<std::
     return RunChild(args, env, timeoutSeconds);
 }
 
-SimTool::SimTool(const std::vector<std::string>& options, const std::vector<std::string>& launcher) {
+SimTool::SimTool(const std::vector<std::string>& options, const std::vector<std::string>& launcher, bool fast) {
     char name[] = "/tmp/korvid-sim-log-XXXXXX";
     int logFd = ::mkstemp(name);
     logFile_ = name;
     int out[2];
     if (logFd < 0 || ::pipe2(out, O_CLOEXEC) != 0) return;
     std::vector<std::string> argv = launcher;
-    argv.insert(argv.end(), {SimPath(), "--verbose", "--fast"});
+    argv.insert(argv.end(), {SimPath(), "--verbose"});
+    if (fast) argv.push_back("--fast");
     argv.insert(argv.end(), options.begin(), options.end());
     pid_ = Spawn(argv, {}, out[1], logFd);
     ::close(out[1]);

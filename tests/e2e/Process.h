@@ -2,6 +2,7 @@
 // the command-line tool, with bounded waits; children are always killed.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -29,12 +30,42 @@ struct RunResult {
 RunResult RunChild(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
               double timeoutSeconds = 30);
 
+// A child left running while the test acts on it: its stdin is a pipe that
+// stays open (a script not yet ended), its output is gathered as it comes.
+// Killed at destruction if still running.
+class Background {
+public:
+    explicit Background(const std::vector<std::string>& argv, const std::vector<std::string>& env = {});
+    ~Background();
+    Background(const Background&) = delete;
+    Background& operator=(const Background&) = delete;
+    // Waits up to `seconds` until `ready` holds; false on time-out or when
+    // the child ended first.
+    bool WaitUntil(const std::function<bool()>& ready, double seconds);
+    // Waits up to `seconds` until stdout or stderr contains `text`.
+    bool WaitForOutput(const std::string& text, double seconds);
+    void Signal(int signal) const;
+    // Closes stdin and waits up to `seconds`; exitCode -1 when a signal
+    // ended the child (`TermSignal()` says which).
+    RunResult Finish(double seconds);
+    int TermSignal() const { return termSignal_; }
+
+private:
+    void Gather(int timeoutMs);
+    pid_t pid_ = -1;
+    int in_ = -1, out_ = -1, err_ = -1;
+    int termSignal_ = 0;
+    RunResult result_;
+};
+
 // korvid-sim with the given options; the pty's slave path is read from its
 // first output line. Its stderr goes to a file (Log()). `launcher` comes
 // before the program (AsOrdinaryUser's prefix, for one).
 class SimTool {
 public:
-    explicit SimTool(const std::vector<std::string>& options, const std::vector<std::string>& launcher = {});
+    // `fast`: answers at once; otherwise at the pace of the line.
+    explicit SimTool(const std::vector<std::string>& options, const std::vector<std::string>& launcher = {},
+                     bool fast = true);
     ~SimTool();
     SimTool(const SimTool&) = delete;
     SimTool& operator=(const SimTool&) = delete;
@@ -50,6 +81,10 @@ private:
     std::string path_;
     std::string logFile_;
 };
+
+// Whether a client holds the terminal at `path` exclusively (looked at
+// through a read-only descriptor of our own, which takes nothing from it).
+bool PortHeldExclusively(const std::string& path);
 
 // The command run as an ordinary user: when the tests run as root, through
 // setpriv as nobody (uid and gid 65534, no supplementary groups); otherwise

@@ -3,6 +3,7 @@
 // only a link that is still its own.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -16,6 +17,7 @@
 namespace korvid {
 namespace {
 
+using test::Background;
 using test::RunChild;
 using test::RunResult;
 using test::SimTool;
@@ -66,6 +68,7 @@ TEST(SimLink, RefusesWhatIsNotAStaleSimulatorLink) {
         ASSERT_EQ(::lstat(link.c_str(), &after), 0);
         EXPECT_EQ(after.st_ino, before.st_ino);
         EXPECT_EQ(Target(link), targetBefore);
+        EXPECT_NE(::lstat((link + ".lock").c_str(), &after), 0) << "no lock file left behind";
     }
     ::close(master);
 }
@@ -102,6 +105,46 @@ TEST(SimLink, StaleLinkIsReplacedAndAForeignOneKeptAtExit) {
     ASSERT_EQ(::symlink("/dev/null", link.c_str()), 0);
     sim.StopAndLog();
     EXPECT_EQ(Target(link), "/dev/null");
+}
+
+// kill -9 leaves the link and its lock file; the system has dropped the
+// lock, so the next simulator takes the name over even when the terminal
+// number behind the old link is alive again (given to someone else). SIGHUP
+// ends a simulator as SIGTERM does, link and lock file removed.
+TEST(SimLink, RestartsOnItsOwnLinkAfterKillNine) {
+    TempDir dir;
+    const std::string link = dir.File("tty");
+    std::string killedSlave;
+    {
+        Background killed({Sim(), "--link", link});
+        ASSERT_TRUE(killed.WaitForOutput("/dev/pts/", 5));
+        killedSlave = Target(link);
+        killed.Signal(SIGKILL);
+        killed.Finish(5);
+    }
+    ASSERT_EQ(Target(link), killedSlave);
+    // The number reused: a terminal of this test now answers to it (or, when
+    // another one was free first, the link is pointed at that live terminal).
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const std::string live = ::ptsname(master);
+    if (live != killedSlave) {
+        ASSERT_EQ(::unlink(link.c_str()), 0);
+        ASSERT_EQ(::symlink(live.c_str(), link.c_str()), 0);
+    }
+    Background restarted({Sim(), "--link", link});
+    ASSERT_TRUE(restarted.WaitForOutput("/dev/pts/", 5)) << restarted.Finish(1).err;
+    EXPECT_NE(Target(link), live);
+    EXPECT_EQ(Target(link).rfind("/dev/pts/", 0), 0u);
+    restarted.Signal(SIGHUP);
+    RunResult end = restarted.Finish(5);
+    EXPECT_EQ(end.exitCode, 0) << end.err;
+    struct stat st {};
+    EXPECT_NE(::lstat(link.c_str(), &st), 0) << "link removed after SIGHUP";
+    EXPECT_NE(::lstat((link + ".lock").c_str(), &st), 0) << "lock file removed after SIGHUP";
+    ::close(master);
 }
 
 }  // namespace

@@ -140,6 +140,70 @@ TEST_P(SxCpuAlu, StatusAsDestinationKeepsTimeOutBitsAndLetsFlagsWin) {
     EXPECT_EQ(cpu.status(), tope | Z);
 }
 
+// Every instruction that can write STATUS, with STATUS as its destination
+// (directly and through IND with FSR = 3): the page bits and the other
+// written bits take the result, C, DC and Z come from the flag logic where
+// the instruction sets them, and TO and PD never change.
+struct StatusWriteCase {
+    const char* name;
+    int op;          // the instruction with fr = STATUS (03h)
+    int w;
+    int before;      // STATUS before, TO and PD included
+    int want;        // STATUS after
+    bool viaInd;     // also run as the same instruction on IND (fr = 00h)
+};
+
+const StatusWriteCase kStatusWrites[] = {
+    {"AddPageFromResult", 0x1E3, 0x20, 0x18, 0x38, true},
+    {"AddCarryOut", 0x1E3, 0x10, 0xF9, 0x19, true},
+    {"SubPageFromResult", 0x0A3, 0xE0, 0x18, 0x3A, true},
+    {"MovFrW", 0x023, 0xE5, 0x18, 0xFD, true},
+    {"Clr", 0x063, 0x00, 0xFF, 0x1C, true},
+    {"Inc", 0x2A3, 0x00, 0x1F, 0x38, true},
+    {"Dec", 0x0E3, 0x00, 0x38, 0x3B, true},
+    {"Or", 0x123, 0x41, 0x18, 0x59, true},
+    {"AndZeroFlagWins", 0x163, 0x04, 0xFF, 0x18, true},
+    {"XorToZero", 0x1A3, 0x18, 0x18, 0x1C, true},
+    {"Not", 0x263, 0x00, 0x18, 0xFB, true},
+    {"Test", 0x223, 0x00, 0x3C, 0x38, true},
+    {"RlCarryFromBit7", 0x363, 0x00, 0x99, 0x3B, true},
+    {"RrCarryFromBit0", 0x323, 0x00, 0x18, 0x1C, true},
+    {"Swap", 0x3A3, 0x00, 0x1A, 0xB9, true},
+    {"IncszWraps", 0x3E3, 0x00, 0xFF, 0x18, true},
+    {"Decsz", 0x2E3, 0x00, 0x38, 0x3F, true},
+    {"SetbPageBit", 0x5E3, 0x00, 0x18, 0x98, true},
+    {"ClrbTimeOutIgnored", 0x483, 0x00, 0x18, 0x18, true},
+    {"Stc", 0x503, 0x00, 0x18, 0x19, true},
+    {"Clz", 0x443, 0x00, 0x1C, 0x18, true},
+    {"AddWFlagsOnly", 0x1C3, 0xE8, 0x18, 0x1F, true},
+    {"MovWFrMinusWFlagsOnly", 0x083, 0x18, 0x18, 0x1F, true},
+    {"ClrW", 0x040, 0x00, 0x18, 0x1C, false},
+    {"Page5", 0x015, 0x00, 0x18, 0xB8, false},
+    {"ClrWdt", 0x004, 0x00, 0x00, 0x18, false},
+};
+
+TEST_P(SxCpuAlu, EveryStatusWriterOnBothPaths) {
+    for (const StatusWriteCase& k : kStatusWrites) {
+        for (bool ind : {false, true}) {
+            if (ind && !k.viaInd) continue;
+            for (bool fast : {false, true}) {
+                SxCpu cpu(*GetParam());
+                cpu.Configure(TestConfig(cpu));
+                Program p;
+                p.At(0x010, {ind ? k.op & ~0x1F : k.op});
+                Load(cpu, p);
+                cpu.SetPc(0x010);
+                cpu.SetFsr(ind ? 0x03 : 0x00);
+                cpu.SetW(static_cast<std::uint8_t>(k.w));
+                cpu.SetStatus(static_cast<std::uint8_t>(k.before));
+                if (fast) cpu.Run(1); else cpu.Step();
+                SCOPED_TRACE(::testing::Message() << k.name << (ind ? " via IND" : "") << (fast ? " run" : " step"));
+                EXPECT_EQ(cpu.status(), k.want);
+            }
+        }
+    }
+}
+
 KORVID_BOTH_FAMILIES(SxCpuAlu);
 
 // --- skips -------------------------------------------------------------------

@@ -1,0 +1,212 @@
+#include "apps/korvid/TestFileRun.h"
+
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <unistd.h>
+
+#include "apps/korvid/CliSupport.h"
+#include "apps/korvid/RegisterDump.h"
+#include "core/asm/Assembler.h"
+#include "core/image/FileIo.h"
+#include "family/Family.h"
+#include "sim/FirmwareTest.h"
+#include "sim/SxCpu.h"
+#include "sim/VcdWriter.h"
+
+namespace korvid::cli {
+
+namespace {
+
+constexpr std::size_t kMaxTestBytes = 16u << 20;
+
+std::string Upper(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// The family a DEVICE line names: the first of its words that only one
+// family knows (a part name, or an option only that family has).
+const Family* FamilyOfDevice(const std::string& source) {
+    const Family* families[] = {&Sx28lFamily(), &Sx52Family()};
+    auto knows = [](const Family& f, const std::string& word) {
+        for (int i = 0; i < f.deviceParamCount; ++i)
+            if (word == f.deviceParams[i].name) return true;
+        for (int i = 0; i < f.extendedDeviceParamCount; ++i)
+            if (word == f.extendedDeviceParams[i].name) return true;
+        return false;
+    };
+    std::size_t start = 0;
+    while (start < source.size()) {
+        std::size_t end = source.find_first_of("\r\n", start);
+        if (end == std::string::npos) end = source.size();
+        std::string line = Upper(source.substr(start, end - start));
+        start = end + 1;
+        line = line.substr(0, line.find(';'));
+        for (char& c : line)
+            if (c == ',' || c == '\t') c = ' ';
+        std::vector<std::string> words;
+        for (std::size_t i = 0; i < line.size();) {
+            const std::size_t j = line.find(' ', i);
+            const std::size_t e = j == std::string::npos ? line.size() : j;
+            if (e > i) words.push_back(line.substr(i, e - i));
+            i = e + 1;
+        }
+        for (std::size_t w = 0; w + 1 < words.size(); ++w) {
+            if (words[w] != "DEVICE") continue;
+            for (std::size_t k = w + 1; k < words.size(); ++k) {
+                const bool in28 = knows(*families[0], words[k]), in52 = knows(*families[1], words[k]);
+                if (in28 != in52) return in28 ? families[0] : families[1];
+            }
+        }
+    }
+    return nullptr;
+}
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// Standard error into a temporary file while `work` runs; what was written
+// comes back as text.
+template <class Work>
+std::string CaptureErrors(Work work) {
+    std::fflush(stderr);
+    std::FILE* capture = std::tmpfile();
+    const int saved = capture ? dup(2) : -1;
+    if (saved >= 0) dup2(fileno(capture), 2);
+    work();
+    std::string text;
+    if (saved >= 0) {
+        std::fflush(stderr);
+        dup2(saved, 2);
+        close(saved);
+        std::rewind(capture);
+        char buffer[4096];
+        std::size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, capture)) > 0 && text.size() < (1u << 20))
+            text.append(buffer, n);
+    }
+    if (capture) std::fclose(capture);
+    return text;
+}
+
+std::string ErrorLine(const std::string& file, int line, int column, const std::string& message) {
+    return file + ":" + std::to_string(line) + ":" + std::to_string(column) + ": error: " + message + "\n";
+}
+
+}  // namespace
+
+TestFileResult RunTestFile(const std::string& path, const std::string& shownName, const std::string& vcdPath) {
+    const auto started = std::chrono::steady_clock::now();
+    TestFileResult result;
+    result.file = shownName;
+    result.status = TestFileResult::Status::Error;
+    auto finish = [&]() -> TestFileResult& {
+        result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        return result;
+    };
+
+    std::string text, reason;
+    const ReadResult read = ReadFileToString(path, text, kMaxTestBytes, &reason);
+    if (read != ReadResult::Ok) {
+        result.errors = "korvid: cannot read " + shownName + ": " +
+                        (read == ReadResult::TooLarge ? std::string("larger than 16 MB") : reason) + "\n";
+        return finish();
+    }
+    FirmwareTest test;
+    std::vector<StimulusError> errors;
+    auto report = [&](const std::vector<StimulusError>& list) {
+        for (const StimulusError& e : list) result.errors += ErrorLine(shownName, e.line, e.column, e.message);
+    };
+    if (!ParseFirmwareTest(text, test, errors)) {
+        report(errors);
+        return finish();
+    }
+
+    // The program: relative to the test file; its family from the test, else
+    // from its DEVICE line, else 28l.
+    const std::string program = test.source.text[0] == '/' ? test.source.text : FolderOf(path) + test.source.text;
+    const Family* family = test.family.empty() ? nullptr : FamilyByName(test.family);
+    if (!family && !IsHexFileName(program)) {
+        std::string source, message;
+        if (LoadSource(program, source, message)) family = FamilyOfDevice(source);
+    }
+    if (!family) family = &Sx28lFamily();
+    CoreSession session(*family);
+    session.state->dialect = test.extendedDialect ? Dialect::Extended : Dialect::Strict;
+    bool loaded = false;
+    const std::string loaderErrors = CaptureErrors([&] { loaded = LoadProgramImage(session, program); });
+    if (!loaded) {
+        result.errors = ErrorLine(shownName, test.sourceLine, test.source.column, "cannot load the program " + program) +
+                        loaderErrors;
+        return finish();
+    }
+    const AssemblyState& s = *session.state;
+
+    SxCpuConfig config = SxCpuConfigFromFuses(*family, s.ChipImage[kFuseIndex] & kWordMask,
+                                              s.ChipImage[kExtFuseIndex] & kWordMask);
+    config.clockHz = test.freqHz ? test.freqHz : s.ClockFrequency ? s.ClockFrequency : kDefaultClockFrequency;
+    SxCpu cpu(*family);
+    cpu.Configure(config);
+    std::vector<std::uint16_t> words(kProgramWords);
+    for (int i = 0; i < kProgramWords; ++i) words[static_cast<std::size_t>(i)] = s.ChipImage[i] & kWordMask;
+    cpu.LoadProgram(words.data(), kProgramWords);
+    cpu.Reset(SxReset::PowerOn);
+    const SimTimeBase base{cpu.config().clockHz, cpu.config().turbo ? 1 : 4};
+    const StimulusPins pins = StimulusPins::Of(*family, cpu.portCount());
+
+    ProgramNames names;
+    auto symbol = [&s](const std::string& name) -> std::optional<std::int32_t> {
+        if (auto v = FindSymbol(s, name)) return v;
+        return FindSymbol(s, Upper(name));
+    };
+    names.registerAddress = [&](const std::string& name) {
+        if (Upper(name) == "M") return kCheckRegisterM;
+        int address = -1;
+        return RegisterAddress(s, name, address) ? address : -1;
+    };
+    names.labelAddress = [&](const std::string& name) {
+        const auto v = symbol(name);
+        return v ? static_cast<int>(*v) : -1;
+    };
+    names.breakAddress = s.BreakAddress == kNoBreak ? -1 : s.BreakAddress;
+    names.programSize = cpu.config().programSize;
+    if (!ResolveFirmwareTest(text, test, pins, names, base, errors)) {
+        report(errors);
+        return finish();
+    }
+
+    VcdWriter vcd;
+    std::vector<PinSink*> sinks;
+    if (!vcdPath.empty()) {
+        std::string message;
+        if (!vcd.Open(vcdPath, "SX" + Upper(std::string(family->name)), pins, base, message)) {
+            result.errors = "korvid: " + message + "\n";
+            return finish();
+        }
+        sinks.push_back(&vcd);
+    }
+    const FirmwareTestOutcome outcome = RunFirmwareTest(cpu, test, base, sinks);
+    result.status = outcome.passed() ? TestFileResult::Status::Pass : TestFileResult::Status::Fail;
+    result.checkCount = static_cast<int>(test.checks.size());
+    result.simulatedPs = outcome.picoseconds;
+    if (!outcome.run.passed)
+        result.cases.push_back({"run", test.runLine, test.runColumn, false, outcome.run.message});
+    for (std::size_t i = 0; i < test.checks.size(); ++i) {
+        const FirmwareCheck& c = test.checks[i];
+        result.cases.push_back({"expect " + c.text, c.line, c.column, outcome.checks[i].passed, outcome.checks[i].message});
+    }
+    if (vcd.isOpen()) {
+        std::string message;
+        if (result.status == TestFileResult::Status::Fail) {
+            if (!vcd.Commit(cpu.cycles(), message)) result.errors += "korvid: " + message + "\n";
+        } else {
+            vcd.Abandon();
+        }
+    }
+    return finish();
+}
+
+}  // namespace korvid::cli

@@ -1,0 +1,70 @@
+// The Korvid extension: starts `korvid lsp` for SX sources, claims .src
+// files whose first lines read as SX assembly, and offers build tasks that
+// report through the korvid problem matcher.
+'use strict';
+const vscode = require('vscode');
+const { LanguageClient } = require('vscode-languageclient/node');
+
+let client;
+
+// What the first lines of an SX source look like: a DEVICE line, or an
+// instruction or directive of the assembler after an optional label.
+const SX_LINE = /^\s*([A-Za-z_:][\w:]*\s+)?(DEVICE|ORG|RESET|EQU|MOV|JMP|CALL|SETB|CLRB|MACRO|INCLUDE)\b/i;
+
+function looksLikeSx(document) {
+  const lines = Math.min(document.lineCount, 40);
+  for (let i = 0; i < lines; i++) {
+    const text = document.lineAt(i).text;
+    if (/;\s*korvid:/i.test(text) || SX_LINE.test(text)) return true;
+  }
+  return false;
+}
+
+function claim(document) {
+  if (document.languageId !== 'sx' && document.fileName.toLowerCase().endsWith('.src') && looksLikeSx(document))
+    vscode.languages.setTextDocumentLanguage(document, 'sx');
+}
+
+function settings() {
+  const c = vscode.workspace.getConfiguration('korvid');
+  return { korvid: { family: c.get('family'), dialect: c.get('dialect') } };
+}
+
+function task(command, file) {
+  const program = vscode.workspace.getConfiguration('korvid').get('path');
+  const definition = { type: 'korvid', command, file };
+  return new vscode.Task(definition, vscode.TaskScope.Workspace, `${command} ${file}`, 'korvid',
+    new vscode.ProcessExecution(program, [command, file]), '$korvid');
+}
+
+function activate(context) {
+  const program = vscode.workspace.getConfiguration('korvid').get('path');
+  client = new LanguageClient('korvid', 'Korvid', { command: program, args: ['lsp', '--stdio'] }, {
+    documentSelector: [{ language: 'sx' }],
+    initializationOptions: settings(),
+    synchronize: { configurationSection: 'korvid' },
+  });
+  client.start();
+  context.subscriptions.push(vscode.workspace.onDidOpenTextDocument(claim));
+  vscode.workspace.textDocuments.forEach(claim);
+  context.subscriptions.push(vscode.tasks.registerTaskProvider('korvid', {
+    provideTasks() {
+      const editor = vscode.window.activeTextEditor;
+      if (!editor || editor.document.languageId !== 'sx') return [];
+      const file = editor.document.fileName;
+      const assemble = task('asm', file);
+      assemble.group = vscode.TaskGroup.Build;
+      return [assemble];
+    },
+    resolveTask(t) {
+      const file = t.definition.file || vscode.window.activeTextEditor?.document.fileName;
+      return file ? task(t.definition.command, file) : undefined;
+    },
+  }));
+}
+
+function deactivate() {
+  return client ? client.stop() : undefined;
+}
+
+module.exports = { activate, deactivate };

@@ -1,0 +1,39 @@
+// Content-Length framing of JSON-RPC messages on a byte stream, as the
+// Language Server and Debug Adapter protocols use it: header lines ending
+// in CR LF, a blank line, then exactly Content-Length bytes of body.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace korvid::rpc {
+
+// Bodies larger than this are read and dropped, never held.
+inline constexpr std::size_t kMaxMessageBytes = 64u << 20;
+
+enum class ReadStatus {
+    Message,     // body holds one message
+    BadHeader,   // a header block without a usable Content-Length (skipped)
+    TooLarge,    // a body over kMaxMessageBytes (read and dropped)
+    End,         // the stream ended (or failed) before a message began
+    Truncated,   // the stream ended inside a message
+};
+
+// Reads framed messages from a file descriptor (blocking reads, buffered).
+class MessageReader {
+public:
+    explicit MessageReader(int fd) : fd_(fd) {}
+    ReadStatus Read(std::string& body);
+
+private:
+    bool Fill();  // false at the end of the stream
+    int fd_;
+    std::string buffer_;
+    std::size_t pos_ = 0;
+};
+
+// Writes one message with its header; false when the stream is closed.
+bool WriteMessage(int fd, std::string_view body);
+
+}  // namespace korvid::rpc

@@ -1,0 +1,222 @@
+#include "model/DeviceSettings.h"
+
+#include <iterator>
+
+namespace korvid {
+
+namespace {
+
+// Korvid28L: the oscillator selection lives in fuse bits 7..5 and 1..0.
+constexpr RadioItemInfo kOsc28l[] = {
+    {"Crystal - HS3", 0xE2, 0xE3, true},   {"Crystal - HS2", 0xE1, 0xE3, true},
+    {"Crystal - HS1", 0xE0, 0xE3, true},   {"Crystal - XT2", 0xC3, 0xE3, true},
+    {"Crystal - XT1", 0xC2, 0xE3, true},   {"Crystal - LP2", 0xC1, 0xE3, true},
+    {"Crystal - LP1", 0xC0, 0xE3, true},   {"Input", 0x80, 0xE3, false},
+    {"External RC", 0xE3, 0xE3, false},    {"Internal 4MHz", 0x03, 0xE3, false},
+    {"Internal 1MHz", 0x23, 0xE3, false},  {"Internal 128KHz", 0x43, 0xE3, false},
+    {"Internal 32KHz", 0x63, 0xE3, false},
+};
+
+// Korvid52: bits 7..4 and 1..0; in the crystal modes bits 6 (feedback) and
+// 4 (drive) belong to their check boxes and are not compared.
+constexpr RadioItemInfo kOsc52[] = {
+    {"Crystal - HS3", 0xF2, 0xA3, true},   {"Crystal - HS2", 0xF1, 0xA3, true},
+    {"Crystal - HS1", 0xF0, 0xA3, true},   {"Crystal - XT2", 0xD3, 0xA3, true},
+    {"Crystal - XT1", 0xD2, 0xA3, true},   {"Crystal - LP2", 0xD1, 0xA3, true},
+    {"Crystal - LP1", 0xD0, 0xA3, true},   {"External RC", 0xF3, 0xF3, false},
+    {"Internal 4MHz", 0x13, 0xF3, false},  {"Internal 1MHz", 0x33, 0xF3, false},
+    {"Internal 128KHz", 0x53, 0xF3, false}, {"Internal 32KHz", 0x73, 0xF3, false},
+};
+
+// Korvid28L: extended fuse bit 10 (28 pins) and bits 1..0 (memory code).
+// The 28-pin pattern with memory code 1 (0x401) matches no item.
+constexpr RadioItemInfo kDevice28l[] = {
+    {"SX18L", 0x003, 0x403, false},    {"SX28L", 0x403, 0x403, false},    {"PIC16C54", 0x000, 0x403, false},
+    {"PIC16C55", 0x400, 0x403, false}, {"PIC16C56", 0x001, 0x403, false}, {"PIC16C57", 0x402, 0x403, false},
+    {"PIC16C58", 0x002, 0x403, false},
+};
+
+// Extended fuse bits 5..4; the two builds code 2.6 V and 2.2 V oppositely.
+constexpr RadioItemInfo kBrownout28l[] = {
+    {"Off", 0x30, 0x30, false}, {"4.2V", 0x00, 0x30, false}, {"2.6V", 0x10, 0x30, false}, {"2.2V", 0x20, 0x30, false}};
+constexpr RadioItemInfo kBrownout52[] = {
+    {"Off", 0x30, 0x30, false}, {"4.2V", 0x00, 0x30, false}, {"2.6V", 0x20, 0x30, false}, {"2.2V", 0x10, 0x30, false}};
+
+// Korvid52: extended fuse bits 1..0.
+constexpr RadioItemInfo kResetTimer52[] = {
+    {"18 ms", 3, 3, false}, {"960 ms", 1, 3, false}, {"60 ms", 0, 3, false}, {"60 us", 2, 3, false}};
+
+constexpr std::string_view kOscHint52 =
+    "*OSCHS3 (for 20 to 50+ MHz)*OSCHS2 (for 16 to 50+ MHz)*OSCHS1 (for 8 to 50 MHz)*OSCXT2 (for 1 to 24 MHz)"
+    "*OSCXT1 (for 32 KHz to 10 MHz)*OSCLP2 (for 32 KHz to 1 MHz)*OSCLP1 (for 32 MHz)*OSCRC*OSC4MHZ*OSC1MHZ"
+    "*OSC128KHZ*OSC32KHZ*";
+constexpr std::string_view kResetTimerHint52 = "*DRT18MS*DRT960MS*DRT60MS*DRT60US*";
+constexpr std::string_view kBrownoutHint52 = "*!Don't specify brownout setting*BOR42*BOR26*BOR22*";
+
+constexpr RadioGroupInfo kGroups28l[] = {
+    {"OscRadioGroup", "&Oscillator", ConfigWord::Fuse, kOsc28l, static_cast<int>(std::size(kOsc28l)), {}},
+    {"DeviceRadioGroup", "&Device", ConfigWord::ExtFuse, kDevice28l, static_cast<int>(std::size(kDevice28l)), {}},
+    {"BrownoutRadioGroup", "&Brownout", ConfigWord::ExtFuse, kBrownout28l, static_cast<int>(std::size(kBrownout28l)),
+     {}},
+};
+
+// Order of the groups is the order InitHints hands out their hints.
+constexpr RadioGroupInfo kGroups52[] = {
+    {"OscRadioGroup", "&Oscillator", ConfigWord::Fuse, kOsc52, static_cast<int>(std::size(kOsc52)), kOscHint52},
+    {"ResetTimerRadioGroup", "Reset Timer", ConfigWord::ExtFuse, kResetTimer52,
+     static_cast<int>(std::size(kResetTimer52)), kResetTimerHint52},
+    {"BrownoutRadioGroup", "&Brownout", ConfigWord::ExtFuse, kBrownout52, static_cast<int>(std::size(kBrownout52)),
+     kBrownoutHint52},
+};
+
+constexpr CheckBoxInfo kBoxes28l[] = {
+    {"CarryCheckBox", "ADD/SUB with C", ConfigWord::ExtFuse, 0x040, false, false, {}},
+    {"SyncCheckBox", "Input Syncing", ConfigWord::Fuse, 0x400, false, false, {}},
+    {"WatchdogCheckBox", "Watchdog Timer", ConfigWord::Fuse, 0x004, true, false, {}},
+    {"ProtectCheckBox", "Code Protect", ConfigWord::Fuse, 0x008, false, false, {}},
+    {"TurboCheckBox", "Turbo Mode", ConfigWord::Fuse, 0x800, false, false, {}},
+    {"StackOptionCheckBox", "Stack + OPTION", ConfigWord::ExtFuse, 0x080, false, false, {}},
+};
+
+constexpr CheckBoxInfo kBoxes52[] = {
+    {"CarryCheckBox", "ADD/SUB with C", ConfigWord::ExtFuse, 0x040, false, false, "Use  DEVICE CARRYX|"},
+    {"SyncCheckBox", "Input Syncing", ConfigWord::Fuse, 0x400, false, false, "Use  DEVICE SYNC|"},
+    {"WatchdogCheckBox", "Watchdog Timer", ConfigWord::Fuse, 0x004, true, false, "Use  DEVICE WATCHDOG|"},
+    {"ProtectCheckBox", "Code Protect", ConfigWord::Fuse, 0x008, false, false, "Use  DEVICE PROTECT|"},
+    {"SleepClockCheckBox", "Sleep Clock", ConfigWord::ExtFuse, 0x400, false, false, "Use  DEVICE SLEEPCLOCK|"},
+    {"DriveCheckBox", "Crystal Drive", ConfigWord::Fuse, 0x010, true, true,
+     "Use  DEVICE DRIVEOFF  -or-  DEVICE XTLBUFD|"},
+    {"FeedbackCheckBox", "Crystal Feedback", ConfigWord::Fuse, 0x040, true, true,
+     "Use  DEVICE FEEDBACKOFF  -or-  DEVICE IFBD|"},
+};
+
+static_assert(std::size(kGroups28l) <= kMaxDeviceGroups && std::size(kGroups52) <= kMaxDeviceGroups);
+static_assert(std::size(kBoxes28l) <= kMaxDeviceBoxes && std::size(kBoxes52) <= kMaxDeviceBoxes);
+
+constexpr DeviceLayout kLayout28l = {kGroups28l, static_cast<int>(std::size(kGroups28l)), kBoxes28l,
+                                     static_cast<int>(std::size(kBoxes28l)), 0, 0x310, 0xB0C, false};
+constexpr DeviceLayout kLayout52 = {kGroups52, static_cast<int>(std::size(kGroups52)), kBoxes52,
+                                    static_cast<int>(std::size(kBoxes52)), 0, 0xA00, 0xB8C, true};
+
+std::uint16_t& WordOf(ConfigWords& words, ConfigWord which) {
+    return which == ConfigWord::Fuse ? words.fuse : words.extFuse;
+}
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+void PutHex3(char* out, unsigned value) {
+    out[0] = kHexDigits[(value >> 8) & 0xF];
+    out[1] = kHexDigits[(value >> 4) & 0xF];
+    out[2] = kHexDigits[value & 0xF];
+}
+
+}  // namespace
+
+const DeviceLayout& DeviceLayoutFor(const Family& family) { return family.is52() ? kLayout52 : kLayout28l; }
+
+void UpdateEnabledBoxes(const DeviceLayout& layout, DeviceControls& controls) {
+    const RadioGroupInfo& osc = layout.groups[layout.oscillatorGroup];
+    const int sel = controls.selected[static_cast<std::size_t>(layout.oscillatorGroup)];
+    const bool crystal = sel < 0 || sel >= osc.itemCount || osc.items[sel].crystal;
+    for (int b = 0; b < layout.boxCount; ++b)
+        controls.enabled[static_cast<std::size_t>(b)] = !layout.boxes[b].crystalOnly || crystal;
+}
+
+ConfigWords WordsFromControls(const DeviceLayout& layout, DeviceControls& controls) {
+    UpdateEnabledBoxes(layout, controls);
+    ConfigWords words{layout.fuseBase, layout.extFuseBase};
+    for (int g = 0; g < layout.groupCount; ++g) {
+        const RadioGroupInfo& group = layout.groups[g];
+        int sel = controls.selected[static_cast<std::size_t>(g)];
+        if (sel < 0 || sel >= group.itemCount) sel = 0;
+        WordOf(words, group.word) |= group.items[sel].value;
+    }
+    for (int b = 0; b < layout.boxCount; ++b) {
+        const CheckBoxInfo& box = layout.boxes[b];
+        const bool checked = controls.checked[static_cast<std::size_t>(b)];
+        std::uint16_t& word = WordOf(words, box.word);
+        if (box.crystalOnly) {
+            // The crystal items carry the bit set; an enabled, unchecked box
+            // takes it away.
+            if (controls.enabled[static_cast<std::size_t>(b)] && !checked) word &= static_cast<std::uint16_t>(~box.bit);
+        } else if (checked == box.checkedBit) {
+            word |= box.bit;
+        }
+    }
+    return words;
+}
+
+DeviceControls ControlsFromWords(const DeviceLayout& layout, ConfigWords words) {
+    DeviceControls controls;
+    controls.selected.fill(-1);
+    for (int g = 0; g < layout.groupCount; ++g) {
+        const RadioGroupInfo& group = layout.groups[g];
+        const std::uint16_t w = WordOf(words, group.word);
+        for (int i = 0; i < group.itemCount; ++i) {
+            const RadioItemInfo& item = group.items[i];
+            if ((w & item.matchMask) == (item.value & item.matchMask)) {
+                controls.selected[static_cast<std::size_t>(g)] = i;
+                break;
+            }
+        }
+    }
+    UpdateEnabledBoxes(layout, controls);
+    for (int b = 0; b < layout.boxCount; ++b) {
+        const CheckBoxInfo& box = layout.boxes[b];
+        const bool bitSet = (WordOf(words, box.word) & box.bit) != 0;
+        controls.checked[static_cast<std::size_t>(b)] = bitSet == box.checkedBit;
+    }
+    return controls;
+}
+
+int FlashScrollMaximum(const Family& family, std::uint16_t extFuse) { return ProgramSize(family, extFuse) / 8 - 8; }
+
+int IdText(const Image& image, char out[9]) {
+    int n = 0;
+    for (int i = 0; i < 8; ++i) {
+        const unsigned c = ((image[kIdBase + 2 * i] & 0xFu) << 4) | (image[kIdBase + 2 * i + 1] & 0xFu);
+        if (c == 0xFF) break;
+        out[n++] = static_cast<char>(c);
+    }
+    out[n] = '\0';
+    return n;
+}
+
+void FlashRowText(const Image& image, int row, char out[kFlashRowLength + 1]) {
+    const unsigned r = static_cast<unsigned>(row) % kFlashRows;
+    char* p = out;
+    PutHex3(p, r * 8);
+    p += 3;
+    *p++ = '-';
+    for (unsigned i = 0; i < 8; ++i) {
+        *p++ = ' ';
+        PutHex3(p, image[r * 8 + i] & kWordMask);
+        p += 3;
+    }
+    *p = '\0';
+}
+
+std::string_view GroupHintItem(std::string_view groupHint, int index) {
+    if (index < 0 || groupHint.empty() || groupHint.front() != '*') return {};
+    std::size_t start = 1;
+    for (int i = 0;; ++i) {
+        const std::size_t end = groupHint.find('*', start);
+        if (end == std::string_view::npos) return {};
+        if (i == index) return groupHint.substr(start, end - start);
+        start = end + 1;
+    }
+}
+
+std::string ItemButtonHint(std::string_view item) {
+    std::string hint;
+    if (!item.empty() && item.front() == '!')
+        hint.assign(item.substr(1));
+    else
+        hint.append("Use  DEVICE ").append(item);
+    hint.push_back('|');
+    return hint;
+}
+
+std::string_view ShortHint(std::string_view hint) { return hint.substr(0, hint.find('|')); }
+
+}  // namespace korvid

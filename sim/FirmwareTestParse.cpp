@@ -1,0 +1,431 @@
+// Reading test files: the statements of the test on top of the stimulus
+// format (which reads the pin drives through its line hook).
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+
+#include "sim/FirmwareTest.h"
+
+namespace korvid {
+
+namespace {
+
+std::string Lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool IsOpChar(char c) { return c == '=' || c == '!' || c == '<' || c == '>'; }
+
+// Splits comparison operators off the words they touch ("count==20" gives
+// "count", "==", "20"): the stimulus tokenizer makes '=' a word of its own.
+std::vector<StimulusToken> SplitOperators(const std::vector<StimulusToken>& in) {
+    std::vector<StimulusToken> out;
+    for (const StimulusToken& t : in) {
+        if (t.string) {
+            out.push_back(t);
+            continue;
+        }
+        std::size_t i = 0;
+        while (i < t.text.size()) {
+            const bool op = IsOpChar(t.text[i]);
+            std::size_t j = i;
+            while (j < t.text.size() && IsOpChar(t.text[j]) == op) ++j;
+            StimulusToken piece{t.text.substr(i, j - i), t.column + static_cast<int>(i), false};
+            StimulusToken* last = out.empty() ? nullptr : &out.back();
+            if (op && last && !last->string && !last->text.empty() && IsOpChar(last->text.back()) &&
+                last->column + static_cast<int>(last->text.size()) == piece.column)
+                last->text += piece.text;
+            else
+                out.push_back(std::move(piece));
+            i = j;
+        }
+    }
+    return out;
+}
+
+struct OpName {
+    const char* text;
+    CompareOp op;
+};
+constexpr OpName kOps[] = {{"==", CompareOp::Eq}, {"!=", CompareOp::Ne}, {"<=", CompareOp::Le},
+                           {">=", CompareOp::Ge}, {"<", CompareOp::Lt},  {">", CompareOp::Gt}};
+
+// One line of a test statement; the first error stops it.
+// Statements a test may give once.
+struct SeenStatements {
+    bool source = false, family = false, dialect = false, freq = false, run = false;
+};
+
+class TestLineParser {
+public:
+    TestLineParser(std::vector<StimulusToken> tokens, FirmwareTest& test, SeenStatements& seen)
+        : t_(std::move(tokens)), test_(test), seen_(seen) {}
+
+    bool Parse(int line, StimulusError& error) {
+        line_ = line;
+        const std::string keyword = Lower(t_[0].text);
+        pos_ = 1;
+        bool ok;
+        if (keyword == "source") ok = ParseSource();
+        else if (keyword == "family") ok = ParseFamily();
+        else if (keyword == "dialect") ok = ParseDialect();
+        else if (keyword == "freq") ok = ParseFreq();
+        else if (keyword == "run") ok = ParseRun();
+        else if (keyword == "expect") ok = ParseExpect();
+        else
+            ok = Fail(t_[0], "unknown statement '" + t_[0].text +
+                                 "' (expected at, clock, uart, source, family, dialect, freq, run or expect)");
+        if (ok && pos_ < t_.size()) ok = Fail(t_[pos_], "unexpected '" + t_[pos_].text + "' after the statement");
+        error = error_;
+        return ok;
+    }
+
+private:
+    bool Fail(const StimulusToken& at, const std::string& message) {
+        error_ = {line_, at.column, message};
+        return false;
+    }
+    StimulusToken End() const {
+        StimulusToken e;
+        e.column = t_.back().column + static_cast<int>(t_.back().text.size()) + (t_.back().string ? 2 : 0);
+        return e;
+    }
+    const StimulusToken* Next() { return pos_ < t_.size() ? &t_[pos_++] : nullptr; }
+    const StimulusToken* Peek() const { return pos_ < t_.size() ? &t_[pos_] : nullptr; }
+    bool PeekWord(const char* word) const { return Peek() && !Peek()->string && Lower(Peek()->text) == word; }
+
+    bool Word(const StimulusToken*& tok, const char* what) {
+        tok = Next();
+        if (!tok) return Fail(End(), std::string("missing ") + what);
+        if (tok->string) return Fail(*tok, std::string("expected ") + what + ", not a string");
+        return true;
+    }
+    bool Time(StimulusTime& time, const char* what) {
+        const StimulusToken* tok = nullptr;
+        if (!Word(tok, what)) return false;
+        std::string message;
+        if (!ParseStimulusTime(tok->text, time, message)) return Fail(*tok, message);
+        return true;
+    }
+    bool Name(TestName& name, const char* what) {
+        const StimulusToken* tok = nullptr;
+        if (!Word(tok, what)) return false;
+        name = {tok->text, tok->column};
+        return true;
+    }
+    bool Op(CompareOp& op, bool equalityOnly = false) {
+        const StimulusToken* tok = Next();
+        const char* expected = equalityOnly ? "expected == or contains" : "expected a comparison (==, !=, <, <=, >, >=)";
+        if (!tok) return Fail(End(), std::string("missing comparison: ") + expected);
+        for (const OpName& o : kOps)
+            if (!tok->string && tok->text == o.text) return op = o.op, true;
+        return Fail(*tok, std::string(expected) + ", not '" + tok->text + "'");
+    }
+    bool Number(std::uint64_t& value, const char* what) {
+        const StimulusToken* tok = nullptr;
+        if (!Word(tok, what)) return false;
+        if (!ParseStimulusNumber(tok->text, value)) return Fail(*tok, "'" + tok->text + "' is not a number");
+        return true;
+    }
+    bool Once(bool& seen, const StimulusToken& at, const char* what) {
+        if (seen) return Fail(at, std::string("a second '") + what + "' statement");
+        seen = true;
+        return true;
+    }
+    // The words of the line from `first` on, one space apart, for messages.
+    std::string Text(std::size_t first, std::size_t end) const {
+        std::string s;
+        for (std::size_t i = first; i < end && i < t_.size(); ++i) {
+            if (!s.empty()) s += ' ';
+            s += t_[i].string ? QuoteText(t_[i].text) : t_[i].text;
+        }
+        return s;
+    }
+
+    bool ParseSource() {
+        if (!Once(seen_.source, t_[0], "source")) return false;
+        const StimulusToken* tok = Next();
+        if (!tok) return Fail(End(), "missing the program's file name");
+        test_.source = {tok->text, tok->column};
+        test_.sourceLine = line_;
+        return !tok->text.empty() || Fail(*tok, "empty file name");
+    }
+    bool ParseFamily() {
+        if (!Once(seen_.family, t_[0], "family")) return false;
+        const StimulusToken* tok = nullptr;
+        if (!Word(tok, "28l or 52")) return false;
+        const std::string f = Lower(tok->text);
+        if (f != "28l" && f != "52") return Fail(*tok, "unknown family '" + tok->text + "' (use 28l or 52)");
+        test_.family = f;
+        return true;
+    }
+    bool ParseDialect() {
+        if (!Once(seen_.dialect, t_[0], "dialect")) return false;
+        const StimulusToken* tok = nullptr;
+        if (!Word(tok, "strict or extended")) return false;
+        const std::string d = Lower(tok->text);
+        if (d != "strict" && d != "extended") return Fail(*tok, "unknown dialect '" + tok->text + "' (use strict or extended)");
+        test_.extendedDialect = d == "extended";
+        return true;
+    }
+    bool ParseFreq() {
+        if (!Once(seen_.freq, t_[0], "freq")) return false;
+        const StimulusToken* tok = Peek();
+        std::uint64_t hz = 0;
+        if (!Number(hz, "the clock in Hz")) return false;
+        if (hz == 0 || hz > 4'000'000'000ull) return Fail(*tok, "the clock must be 1 to 4000000000 Hz");
+        test_.freqHz = static_cast<std::uint32_t>(hz);
+        return true;
+    }
+    bool ParseRun() {
+        if (!Once(seen_.run, t_[0], "run")) return false;
+        test_.runLine = line_;
+        test_.runColumn = t_[0].column;
+        const StimulusToken* how = nullptr;
+        if (!Word(how, "'for' or 'until'")) return false;
+        const std::string h = Lower(how->text);
+        if (h == "for") {
+            test_.run = FirmwareTest::Run::For;
+            return Time(test_.runTime, "the time to run");
+        }
+        if (h != "until") return Fail(*how, "expected 'for' or 'until', not '" + how->text + "'");
+        TestName target;
+        if (!Name(target, "'break' or a label")) return false;
+        if (Lower(target.text) == "break") {
+            test_.run = FirmwareTest::Run::UntilBreak;
+        } else {
+            test_.run = FirmwareTest::Run::UntilLabel;
+            test_.runLabel = target;
+        }
+        if (PeekWord("within")) {
+            ++pos_;
+            test_.hasWithin = true;
+            return Time(test_.runTime, "a time after 'within'");
+        }
+        return true;
+    }
+
+    bool Window(FirmwareCheck& c) {
+        while (Peek()) {
+            if (PeekWord("from") && !c.hasFrom) {
+                ++pos_;
+                c.hasFrom = true;
+                if (!Time(c.from, "a time after 'from'")) return false;
+            } else if (PeekWord("until") && !c.hasUntil) {
+                ++pos_;
+                c.hasUntil = true;
+                if (!Time(c.until, "a time after 'until'")) return false;
+            } else {
+                return true;  // "unexpected ..." from Parse
+            }
+        }
+        return true;
+    }
+    // "±1%", "+-1%", "± 1%", "±2us".
+    bool Tolerance(FirmwareCheck& c, bool allowTime) {
+        const StimulusToken* tok = Peek();
+        if (!tok || tok->string) return true;
+        std::string t = tok->text;
+        const std::string plusMinus = "\xC2\xB1";
+        if (t.rfind(plusMinus, 0) == 0) t.erase(0, plusMinus.size());
+        else if (t.rfind("+-", 0) == 0) t.erase(0, 2);
+        else return true;
+        ++pos_;
+        const StimulusToken* at = tok;
+        if (t.empty()) {
+            if (!Word(at, "a tolerance")) return false;
+            t = at->text;
+        }
+        if (t.size() > 1 && t.back() == '%') {
+            char* end = nullptr;
+            const double v = std::strtod(t.c_str(), &end);
+            if (end != t.c_str() + t.size() - 1 || !(v >= 0) || v > 100) return Fail(*at, "'" + t + "' is not a tolerance");
+            c.tolerance = v / (c.kind == FirmwareCheck::Kind::Duty ? 1.0 : 100.0);
+            return true;
+        }
+        StimulusTime time;
+        std::string message;
+        if (!allowTime || !ParseStimulusTime(t, time, message) || time.cycles)
+            return Fail(*at, "'" + t + "' is not a tolerance (" + (allowTime ? "N% or a time" : "N%") + ")");
+        c.tolerance = static_cast<double>(time.value);
+        c.tolerancePs = true;
+        return true;
+    }
+
+    bool ParseExpect() {
+        FirmwareCheck c;
+        c.line = line_;
+        c.column = t_[0].column;
+        const StimulusToken* kindTok = nullptr;
+        if (!Word(kindTok, "what to expect (at, uart, edges, period, duty, cycles, never or reached)")) return false;
+        const std::string k = Lower(kindTok->text);
+        bool ok;
+        if (k == "at") ok = ParseValueCheck(c);
+        else if (k == "uart") ok = ParseUart(c);
+        else if (k == "edges") ok = ParseEdges(c);
+        else if (k == "period" || k == "duty") ok = ParseWave(c, k == "duty");
+        else if (k == "cycles") ok = ParseCycles(c);
+        else if (k == "never" || k == "reached") {
+            c.kind = k == "never" ? FirmwareCheck::Kind::Never : FirmwareCheck::Kind::Reached;
+            ok = Name(c.label, "a label");
+        } else
+            ok = Fail(*kindTok, "unknown check '" + kindTok->text +
+                                    "' (expected at, uart, edges, period, duty, cycles, never or reached)");
+        if (!ok) return false;
+        if (c.text.empty()) c.text = Text(1, pos_);
+        test_.checks.push_back(std::move(c));
+        return true;
+    }
+
+    bool ParseValueCheck(FirmwareCheck& c) {
+        c.kind = FirmwareCheck::Kind::Value;
+        const StimulusToken* when = nullptr;
+        if (!Word(when, "a time, a label or 'end' after 'at'")) return false;
+        const std::string w = Lower(when->text);
+        if (w == "end") {
+            c.when = FirmwareCheck::When::End;
+        } else if (std::isdigit(static_cast<unsigned char>(w[0]))) {
+            c.when = FirmwareCheck::When::Time;
+            std::string message;
+            if (!ParseStimulusTime(when->text, c.at, message)) return Fail(*when, message);
+        } else {
+            c.when = FirmwareCheck::When::Label;
+            const std::size_t hash = when->text.find('#');
+            c.label = {when->text.substr(0, hash), when->column};
+            if (c.label.text.empty()) return Fail(*when, "missing label before '#'");
+            if (hash != std::string::npos) {
+                std::uint64_t n = 0;
+                const std::string count = when->text.substr(hash + 1);
+                if (count.empty() || count.find_first_not_of("0123456789_") != std::string::npos ||
+                    !ParseStimulusNumber(count, n) || n == 0 || n > 0xFFFFFFFFu)
+                    return Fail(*when, "'#" + count + "' is not an arrival count (1, 2, ...)");
+                c.occurrence = static_cast<std::uint32_t>(n);
+            }
+        }
+        const std::size_t subjectAt = pos_;
+        if (!Name(c.subject, "a pin, port or register")) return false;
+        if (!Op(c.op) || !Number(c.value, "the expected value")) return false;
+        c.text = Text(subjectAt, pos_) + " at " + when->text;
+        return true;
+    }
+
+    bool ParseUart(FirmwareCheck& c) {
+        c.kind = FirmwareCheck::Kind::Uart;
+        if (!Name(c.pin, "a pin")) return false;
+        const StimulusToken* baudTok = Peek();
+        std::uint64_t baud = 0;
+        if (!Number(baud, "the baud rate")) return false;
+        if (baud < 1 || baud > 100'000'000) return Fail(*baudTok, "the baud rate must be 1 to 100000000");
+        c.baud = static_cast<std::uint32_t>(baud);
+        const StimulusToken* how = Next();
+        if (!how) return Fail(End(), "missing == or contains");
+        if (!how->string && how->text == "==") c.contains = false;
+        else if (!how->string && Lower(how->text) == "contains") c.contains = true;
+        else return Fail(*how, "expected == or contains, not '" + how->text + "'");
+        const StimulusToken* text = Next();
+        if (!text) return Fail(End(), "missing the expected text in quotes");
+        if (!text->string) return Fail(*text, "expected the text in quotes");
+        c.bytes = text->text;
+        return true;
+    }
+
+    bool ParseEdges(FirmwareCheck& c) {
+        c.kind = FirmwareCheck::Kind::Edges;
+        return Name(c.pin, "a pin") && Op(c.op) && Number(c.value, "a number of edges") && Window(c);
+    }
+
+    bool ParseWave(FirmwareCheck& c, bool duty) {
+        c.kind = duty ? FirmwareCheck::Kind::Duty : FirmwareCheck::Kind::Period;
+        if (!Name(c.pin, "a pin") || !Op(c.op)) return false;
+        const StimulusToken* v = nullptr;
+        if (!Word(v, duty ? "a duty cycle (N%)" : "a period")) return false;
+        if (duty) {
+            char* end = nullptr;
+            const double p = std::strtod(v->text.c_str(), &end);
+            if (v->text.size() < 2 || v->text.back() != '%' || end != v->text.c_str() + v->text.size() - 1 ||
+                !(p >= 0) || p > 100)
+                return Fail(*v, "'" + v->text + "' is not a duty cycle (0% to 100%)");
+            c.expectPercent = p;
+        } else {
+            StimulusTime t;
+            std::string message;
+            if (!ParseStimulusTime(v->text, t, message)) return Fail(*v, message);
+            if (t.cycles) return Fail(*v, "give the period in s, ms, us or ns");
+            if (t.value == 0) return Fail(*v, "the period must be above 0");
+            c.expectPs = t.value;
+        }
+        return Tolerance(c, !duty) && Window(c);
+    }
+
+    bool ParseCycles(FirmwareCheck& c) {
+        c.kind = FirmwareCheck::Kind::Cycles;
+        const StimulusToken* span = nullptr;
+        if (!Word(span, "LABEL..LABEL")) return false;
+        const std::size_t dots = span->text.find("..");
+        if (dots == std::string::npos || dots == 0 || dots + 2 >= span->text.size())
+            return Fail(*span, "expected LABEL..LABEL, not '" + span->text + "'");
+        c.label = {span->text.substr(0, dots), span->column};
+        c.label2 = {span->text.substr(dots + 2), span->column + static_cast<int>(dots) + 2};
+        return Op(c.op) && Number(c.value, "a number of cycles");
+    }
+
+    std::vector<StimulusToken> t_;
+    FirmwareTest& test_;
+    std::size_t pos_ = 0;
+    int line_ = 0;
+    StimulusError error_{};
+    SeenStatements& seen_;
+};
+
+bool ByPosition(const StimulusError& a, const StimulusError& b) {
+    return a.line != b.line ? a.line < b.line : a.column < b.column;
+}
+
+}  // namespace
+
+std::string QuoteText(const std::string& text) {
+    std::string q = "\"";
+    for (unsigned char ch : text) {
+        switch (ch) {
+            case '\n': q += "\\n"; break;
+            case '\r': q += "\\r"; break;
+            case '\t': q += "\\t"; break;
+            case '\\': q += "\\\\"; break;
+            case '"': q += "\\\""; break;
+            default:
+                if (ch < 32 || ch >= 127) {
+                    static const char* hex = "0123456789abcdef";
+                    q += "\\x";
+                    q += hex[ch >> 4];
+                    q += hex[ch & 15];
+                } else {
+                    q += static_cast<char>(ch);
+                }
+        }
+    }
+    return q + "\"";
+}
+
+bool ParseFirmwareTest(const std::string& text, FirmwareTest& out, std::vector<StimulusError>& errors) {
+    out = FirmwareTest{};
+    errors.clear();
+    SeenStatements seen;
+    // The pin drives are read again against the chip once it is known; here
+    // only their form counts.
+    StimulusPins anyPin;
+    for (std::uint8_t& b : anyPin.bonded) b = 0xFF;
+    Stimulus scratch;
+    ParseStimulus(text, anyPin, scratch, errors, [&](const std::vector<StimulusToken>& tokens, int line, StimulusError& e) {
+        TestLineParser parser(SplitOperators(tokens), out, seen);
+        return parser.Parse(line, e);
+    });
+    if (errors.empty() && out.source.text.empty()) errors.push_back({1, 1, "the test names no program ('source FILE')"});
+    if (errors.empty() && out.run == FirmwareTest::Run::None)
+        errors.push_back({1, 1, "the test has no 'run' statement (run for TIME, run until break, run until LABEL)"});
+    std::stable_sort(errors.begin(), errors.end(), ByPosition);
+    return errors.empty();
+}
+
+}  // namespace korvid

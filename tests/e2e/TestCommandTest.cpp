@@ -1,0 +1,292 @@
+// `korvid test`: every statement passing and failing with its exact
+// message, parse and name errors with their positions, exit statuses, the
+// same output alone and in parallel, JUnit XML read back by Python's own
+// parser, waveforms of failing tests, and the examples' own tests.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "tests/e2e/Process.h"
+
+namespace korvid {
+namespace {
+
+using test::RunChild;
+using test::RunResult;
+using test::TempDir;
+
+// A loop of six cycles (20 ns each): RB shows a count that the loop
+// increments, so RB.0 has a 240 ns period; `trap` is never executed.
+constexpr const char* kLoop = R"(        DEVICE  SX28L, OSCHS2, TURBO, STACKX_OPTIONX
+        FREQ    50_000_000
+        RESET   start
+count   EQU     08h
+flags   EQU     09h
+        ORG     0
+start   MOV     !RB, #0
+        CLR     count
+        MOV     flags, #%0000_0101
+main    INC     count
+        MOV     W, count
+        MOV     RB, W
+        JMP     main
+trap    JMP     trap
+)";
+
+void Write(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+std::string Read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+RunResult KorvidTest(const std::vector<std::string>& args) {
+    std::vector<std::string> argv{test::BinaryPath("apps/korvid/korvid"), "test"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return RunChild(argv, {}, 120);
+}
+
+struct CheckCase {
+    const char* line;
+    const char* failure;  // nullptr: passes
+};
+
+// Each check runs in one file; the failures come out in file order.
+const CheckCase kChecks[] = {
+    {"expect at main#3 count == 2", nullptr},
+    {"expect at main#3 count == 3", "expected count == 3 at main#3, was 0x02 (2)"},
+    {"expect at main#3 W == 2", nullptr},
+    {"expect at main#100 W == 0", "expected W == 0 at main#100, but main was reached only 41 times"},
+    {"expect at trap W == 0", "expected W == 0 at trap, but trap was never reached"},
+    {"expect at 1us RB == 0x07", nullptr},
+    {"expect at 1us RB.0 == 0", "expected RB.0 == 0 at 1us, was 1"},
+    {"expect at 10us RB.0 == 0", "expected RB.0 == 0 at 10us, but the run ended at 5us"},
+    {"expect at end flags == 5", nullptr},
+    {"expect at end flags.2 == 1", nullptr},
+    {"expect at end flags.1 == 1", "expected flags.1 == 1 at end, was 0"},
+    {"expect at end 08h > 30", nullptr},
+    {"expect at end $09 != 5", "expected $09 != 5 at end, was 0x05 (5)"},
+    {"expect at end 0x09 <= 5", nullptr},
+    {"expect at end FSR >= 1", "expected FSR >= 1 at end, was 0x00 (0)"},
+    {"expect at end M == 0x0F", nullptr},
+    {"expect at end STATUS.2 == 0", nullptr},
+    {"expect edges RB.0 == 10 from 1us until 2.2us", nullptr},
+    {"expect edges RB.1 > 10 from 1us until 2.2us", "expected edges RB.1 > 10 from 1us until 2.2us, was 5"},
+    {"expect period RB.0 == 240ns ±1%", nullptr},
+    {"expect period RB.1 == 240ns ±1%", "expected period RB.1 == 240ns ±1%, was 480ns"},
+    {"expect period RB.1 == 481ns ±1ns", nullptr},
+    {"expect period RB.7 > 1us", "expected period RB.7 > 1us, but RB.7 made no whole cycle"},
+    {"expect duty RB.0 == 50% ±1%", nullptr},
+    {"expect duty RB.0 < 40%", "expected duty RB.0 < 40%, was 50%"},
+    {"expect cycles main..main == 6", nullptr},
+    {"expect cycles main..main < 6", "expected cycles main..main < 6, was 6 from main at 160ns"},
+    {"expect cycles trap..main < 6", "expected cycles trap..main < 6, but no span from trap to main was completed"},
+    {"expect never trap", nullptr},
+    {"expect never main", "expected never main, but it was reached at 160ns"},
+    {"expect reached main", nullptr},
+    {"expect reached trap", "expected reached trap, but it was never reached"},
+};
+
+TEST(TestCommand, EveryCheckPassesAndFailsWithItsMessage) {
+    TempDir dir;
+    Write(dir.File("loop.src"), kLoop);
+    std::string text = "source loop.src\nrun for 5us\n";
+    std::string want = "FAIL " + dir.File("checks.test") + "\n";
+    int line = 3;
+    for (const CheckCase& c : kChecks) {
+        text += std::string(c.line) + "\n";
+        if (c.failure) want += dir.File("checks.test") + ":" + std::to_string(line) + ":1: error: " + c.failure + "\n";
+        ++line;
+    }
+    Write(dir.File("checks.test"), text);
+    const RunResult r = KorvidTest({dir.File("checks.test")});
+    EXPECT_EQ(r.out, want + "0 passed, 1 failed\n");
+    EXPECT_EQ(r.exitCode, 1);
+
+    // The passing checks alone pass.
+    std::string passing = "source loop.src\nrun for 5us\n";
+    int count = 0;
+    for (const CheckCase& c : kChecks)
+        if (!c.failure) passing += std::string(c.line) + "\n", ++count;
+    Write(dir.File("passing.test"), passing);
+    const RunResult p = KorvidTest({dir.File("passing.test")});
+    EXPECT_EQ(p.out, "PASS " + dir.File("passing.test") + " (" + std::to_string(count) +
+                         " checks, 5us simulated)\n1 passed, 0 failed\n");
+    EXPECT_EQ(p.exitCode, 0);
+}
+
+TEST(TestCommand, SerialOutputAndRunEndsOnTheGreetingExample) {
+    TempDir dir;
+    const std::string source = std::string(KORVID_SOURCE_DIR) + "/examples/serial_tx.src";
+    Write(dir.File("uart.test"), "source " + source +
+                                      "\nrun until break\n"
+                                      "expect uart RB.6 9600 == \"Hello from the SX\\r\\n\"\n"
+                                      "expect uart RB.6 9600 == \"Hello\"\n"
+                                      "expect uart RB.6 9600 contains \"from\"\n"
+                                      "expect uart RB.6 9600 contains \"OK\"\n"
+                                      "expect uart RB.6 4800 == \"Hello from the SX\\r\\n\"\n");
+    Write(dir.File("until.test"), "source " + source + "\nrun until done within 2ms\nexpect at end W == 0\n");
+    const RunResult r = KorvidTest({dir.File("uart.test"), dir.File("until.test")});
+    const std::string u = dir.File("uart.test"), t = dir.File("until.test");
+    EXPECT_EQ(r.out, "FAIL " + u + "\n" + u +
+                         ":4:1: error: expected uart RB.6 9600 == \"Hello\", was \"Hello from the SX\\r\\n\"\n" + u +
+                         ":6:1: error: expected uart RB.6 9600 contains \"OK\", was \"Hello from the SX\\r\\n\"\n" + u +
+                         ":7:1: error: expected uart RB.6 4800 == \"Hello from the SX\\r\\n\", was \"\\xbc\\xad\\xa8\\xbe\\xe8\\xbc\\xd8>\"\n"
+                         "FAIL " + t + "\n" + t + ":2:1: error: the run did not reach done within 2ms\n" + t +
+                         ":3:1: error: expected W == 0 at end, was 0x63 (99)\n" +
+                         "0 passed, 2 failed\n");
+    EXPECT_EQ(r.exitCode, 1);
+}
+
+TEST(TestCommand, ParseAndNameErrorsWithTheirPositions) {
+    TempDir dir;
+    Write(dir.File("loop.src"), kLoop);
+    const std::string syntax =
+        "source loop.src\nsource other.src\nfamily 16\ndialect loose\nfreq 0\nrun for\n"
+        "expect\nexpect at 3ms RB.0 = 1\nexpect at 3ms RB.0 == one\nexpect at main#0 W == 1\n"
+        "expect uart RB.6 9600 equals \"x\"\nexpect uart RB.6 0 == \"x\"\nexpect uart RB.6 9600 == x\n"
+        "expect period RB.6 == 40c\nexpect period RB.6 == 40us ±x%\nexpect duty RB.6 == 120%\n"
+        "expect cycles isr.. <= 3\nexpect soon\nat 1ms RB.1 = 2\nlaunch now\nexpect never trap extra\n"
+        "expect edges RB.0 == 2 from 3\n";
+    Write(dir.File("syntax.test"), syntax);
+    const RunResult r = KorvidTest({dir.File("syntax.test")});
+    const std::string f = dir.File("syntax.test") + ":";
+    EXPECT_EQ(r.out, "FAIL " + dir.File("syntax.test") + "\n" +
+                         f + "2:1: error: a second 'source' statement\n" +
+                         f + "3:8: error: unknown family '16' (use 28l or 52)\n" +
+                         f + "4:9: error: unknown dialect 'loose' (use strict or extended)\n" +
+                         f + "5:6: error: the clock must be 1 to 4000000000 Hz\n" +
+                         f + "6:8: error: missing the time to run\n" +
+                         f + "7:7: error: missing what to expect (at, uart, edges, period, duty, cycles, never or reached)\n" +
+                         f + "8:20: error: expected a comparison (==, !=, <, <=, >, >=), not '='\n" +
+                         f + "9:23: error: 'one' is not a number\n" +
+                         f + "10:11: error: '#0' is not an arrival count (1, 2, ...)\n" +
+                         f + "11:23: error: expected == or contains, not 'equals'\n" +
+                         f + "12:18: error: the baud rate must be 1 to 100000000\n" +
+                         f + "13:26: error: expected the text in quotes\n" +
+                         f + "14:23: error: give the period in s, ms, us or ns\n" +
+                         f + "15:28: error: 'x%' is not a tolerance\n" +
+                         f + "16:21: error: '120%' is not a duty cycle (0% to 100%)\n" +
+                         f + "17:15: error: expected LABEL..LABEL, not 'isr..'\n" +
+                         f + "18:8: error: unknown check 'soon' (expected at, uart, edges, period, duty, cycles, never or reached)\n" +
+                         f + "19:15: error: a pin takes 0, 1 or z, not 2\n" +
+                         f + "20:1: error: unknown statement 'launch' (expected at, clock, uart, source, family, dialect, freq, run or expect)\n" +
+                         f + "21:19: error: unexpected 'extra' after the statement\n" +
+                         f + "22:29: error: time '3' needs a unit (s, ms, us, ns or c)\n" +
+                         "0 passed, 1 failed\n");
+    EXPECT_EQ(r.exitCode, 2);
+
+    // Names are checked against the chip and the program once it assembles.
+    Write(dir.File("names.test"),
+          "source loop.src\nrun until nowhere\nat 1ms RD.0 = 1\nexpect at 1ms RA.5 == 1\n"
+          "expect at 1ms nothing == 1\nexpect at 1ms RB.0 == 2\nexpect at 1ms count == 256\n"
+          "expect cycles main..nowhere < 3\nexpect edges RB.0 == 1 from 2ms until 1ms\n");
+    Write(dir.File("nobreak.test"), "source loop.src\nrun until break\n");
+    Write(dir.File("nosource.test"), "run for 1ms\n");
+    Write(dir.File("badsource.test"), "source missing.src\nrun for 1ms\n");
+    const RunResult n = KorvidTest({dir.File("names.test"), dir.File("nobreak.test"), dir.File("nosource.test")});
+    const std::string g = dir.File("names.test") + ":";
+    EXPECT_EQ(n.out, "FAIL " + dir.File("names.test") + "\n" +
+                         g + "2:11: error: 'nowhere' is not a label of the program\n" +
+                         g + "3:8: error: the chip has no port RD\n" +
+                         g + "4:15: error: the chip has no pin RA.5\n" +
+                         g + "5:15: error: 'nothing' is not a pin, port or register (W, M, FSR, STATUS, RTCC, a symbol, an address)\n" +
+                         g + "6:15: error: a pin or bit is 0 or 1\n" +
+                         g + "7:15: error: a register or port holds 0 to 255\n" +
+                         g + "8:21: error: 'nowhere' is not a label of the program\n" +
+                         g + "9:14: error: the window ends before it starts ('until' before 'from')\n" +
+                         "FAIL " + dir.File("nobreak.test") + "\n" + dir.File("nobreak.test") +
+                         ":2:1: error: the program has no BREAK address to run until\n" +
+                         "FAIL " + dir.File("nosource.test") + "\n" + dir.File("nosource.test") +
+                         ":1:1: error: the test names no program ('source FILE')\n" +
+                         "0 passed, 3 failed\n");
+    EXPECT_EQ(n.exitCode, 2);
+}
+
+// A folder with a broken file: the others still run, in the same order and
+// with the same output alone and in parallel; the status says 2.
+TEST(TestCommand, FolderWithABrokenFileRunsTheRestTheSameAloneAndInParallel) {
+    TempDir dir;
+    ASSERT_EQ(::mkdir(dir.File("sub").c_str(), 0755), 0);
+    Write(dir.File("loop.src"), kLoop);
+    Write(dir.File("sub/loop.src"), kLoop);
+    Write(dir.File("a.test"), "source loop.src\nrun for 2us\nexpect reached main\n");
+    Write(dir.File("b.test"), "source nowhere.src\nrun for 2us\n");
+    Write(dir.File("c.test"), "source loop.src\nrun for 3us\nexpect at end count == 0\n");
+    Write(dir.File("sub/d.test"), "source loop.src\nrun for 1ms\nexpect cycles main..main == 6\n");
+    Write(dir.File("notes.txt"), "not a test\n");
+    const RunResult alone = KorvidTest({"-j", "1", dir.Path()});
+    const RunResult parallel = KorvidTest({"-j", "4", dir.Path()});
+    const std::string p = dir.Path() + "/";
+    EXPECT_EQ(alone.out, "PASS " + p + "a.test (1 check, 2us simulated)\n"
+                         "FAIL " + p + "b.test\n" + p + "b.test:1:8: error: cannot load the program " + p +
+                             "nowhere.src\n"
+                             "korvid: cannot read " + p + "nowhere.src: No such file or directory\n"
+                         "FAIL " + p + "c.test\n" + p + "c.test:3:1: error: expected count == 0 at end, was 0x18 (24)\n"
+                         "PASS " + p + "sub/d.test (1 check, 1ms simulated)\n"
+                         "2 passed, 2 failed\n");
+    EXPECT_EQ(alone.exitCode, 2);
+    EXPECT_EQ(parallel.out, alone.out);
+    EXPECT_EQ(parallel.exitCode, 2);
+
+    // A folder without tests is a usage error.
+    ASSERT_EQ(::mkdir(dir.File("empty").c_str(), 0755), 0);
+    const RunResult none = KorvidTest({dir.File("empty")});
+    EXPECT_EQ(none.exitCode, 2);
+    EXPECT_EQ(none.err, "korvid: no test files (*.test) found\n");
+}
+
+TEST(TestCommand, JUnitReportReadByPythonAndWaveformsOfFailingTests) {
+    TempDir dir;
+    ASSERT_EQ(::mkdir(dir.File("waves").c_str(), 0755), 0);
+    Write(dir.File("loop.src"), kLoop);
+    Write(dir.File("pass.test"), "source loop.src\nrun for 2us\nexpect reached main\nexpect never trap\n");
+    Write(dir.File("fail2.test"), "source loop.src\nrun for 2us\nexpect at end flags == 4\n");
+    Write(dir.File("broken.test"), "source loop.src\nrun later\n");
+    const RunResult r = KorvidTest({"--junit", dir.File("out.xml"), "--vcd-dir", dir.File("waves"), dir.File("pass.test"),
+                                    dir.File("fail2.test"), dir.File("broken.test")});
+    EXPECT_EQ(r.exitCode, 2);
+    const std::string script =
+        "import sys, xml.etree.ElementTree as E\n"
+        "root = E.parse(sys.argv[1]).getroot()\n"
+        "print(root.tag, root.get('tests'), root.get('failures'), root.get('errors'))\n"
+        "for s in root.findall('testsuite'):\n"
+        "    cases = s.findall('testcase')\n"
+        "    print(s.get('name').rsplit('/', 1)[-1], s.get('tests'), s.get('failures'), s.get('errors'), len(cases),\n"
+        "          sum(1 for c in cases if c.find('failure') is not None),\n"
+        "          sum(1 for c in cases if c.find('error') is not None))\n"
+        "    for c in cases:\n"
+        "        f = c.find('failure')\n"
+        "        if f is not None: print(' ', f.get('message'))\n";
+    const RunResult py = RunChild({"/usr/bin/python3", "-c", script, dir.File("out.xml")}, {}, 30);
+    EXPECT_EQ(py.exitCode, 0) << py.err;
+    EXPECT_EQ(py.out, "testsuites 4 1 1\n"
+                      "pass.test 2 0 0 2 0 0\n"
+                      "fail2.test 1 1 0 1 1 0\n"
+                      "  expected flags == 4 at end, was 0x05 (5)\n"
+                      "broken.test 1 0 1 1 0 1\n");
+    // Only the failing test left a waveform, and it is complete.
+    struct stat st {};
+    EXPECT_NE(::stat(dir.File("waves/pass.vcd").c_str(), &st), 0);
+    const std::string vcd = Read(dir.File("waves/fail2.vcd"));
+    EXPECT_NE(vcd.find("$enddefinitions"), std::string::npos);
+    EXPECT_NE(vcd.find("#2000000"), std::string::npos);
+}
+
+// The project's examples pass their own tests.
+TEST(TestCommand, ExamplesPassTheirTests) {
+    const RunResult r = KorvidTest({std::string(KORVID_SOURCE_DIR) + "/examples/tests"});
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find(" 0 failed\n"), std::string::npos) << r.out;
+}
+
+}  // namespace
+}  // namespace korvid

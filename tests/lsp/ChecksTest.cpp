@@ -1,0 +1,79 @@
+// The SX checks: each with sources that trigger it and sources that must
+// stay quiet, the ignore comment, and the project's examples warning-free.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "family/Family.h"
+#include "lsp/Analysis.h"
+
+namespace korvid::lsp {
+namespace {
+
+std::vector<std::string> Codes(const std::string& text, const Family& family = Sx28lFamily()) {
+    Document doc(text);
+    Analysis a;
+    a.Run(doc, {&family, Dialect::Strict});
+    EXPECT_FALSE(a.failed) << a.errorMessage << "\n" << text;
+    std::vector<std::string> out;
+    for (const Warning& w : a.warnings)
+        out.push_back(w.code + "@" + std::to_string(doc.AsmPosition(w.start).line));
+    return out;
+}
+
+using V = std::vector<std::string>;
+
+TEST(LspChecks, EachCheckFiresAndStaysQuiet) {
+    const struct {
+        const char* source;
+        V expected;
+    } rows[] = {
+        // page-jump
+        {" DEVICE SX28L\n ORG 0\nstart JMP far\n ORG 200h\nfar NOP\n", {"page-jump@2"}},
+        {" DEVICE SX28L\n ORG 0\nstart CALL far\n ORG 200h\nfar RET\n", {"page-jump@2"}},
+        {" DEVICE SX28L\n ORG 0\nstart JB RA.0,far\n ORG 200h\nfar NOP\n", {"page-jump@2"}},
+        {" DEVICE SX28L\n ORG 0\nstart PAGE 400h\n JMP far\n ORG 200h\nfar NOP\n", {"page-jump@3"}},
+        {" DEVICE SX28L\n ORG 0\nstart JMP @far\n ORG 200h\nfar NOP\n", {}},
+        {" DEVICE SX28L\n ORG 0\nstart PAGE far\n NOP\n JMP far\n ORG 200h\nfar NOP\n", {}},
+        {" DEVICE SX28L\n ORG 0\nstart LJMP far\n ORG 200h\nfar NOP\n", {}},
+        {" DEVICE SX28L\n ORG 0\nstart JMP start\n", {}},
+        // after a CALL the page bits are whatever the callee left: quiet
+        {" DEVICE SX28L\n ORG 0\nstart PAGE fn\n CALL fn\n JMP far\n ORG 200h\nfn RETP\nfar NOP\n", {}},
+        // skip-multiword
+        {" DEVICE SX28L\n SB RA.0\n MOV 8,#1\n", {"skip-multiword@1"}},
+        {" DEVICE SX28L\n DECSZ 8\n CJE 8,#1,x\nx NOP\n", {"skip-multiword@1"}},
+        {" DEVICE SX28L\ntwo MACRO\n NOP\n NOP\n ENDM\n SNB RA.0\n two\n", {"skip-multiword@5"}},
+        {" DEVICE SX28L\none MACRO\n NOP\n ENDM\n SNB RA.0\n one\n", {}},
+        {" DEVICE SX28L\n SB RA.0\n NOP\n", {}},
+        {" DEVICE SX28L\n SB RA.0\n JMP @x\nx NOP\n", {}},
+        // pcw-table
+        {" DEVICE SX28L\n ORG 0F0h\n JMP PC+W\n RETW 'abcdefghijklmnopqrstuvwxyz'\n", {"pcw-table@2"}},
+        {" DEVICE SX28L\n ORG 100h\n JMP PC+W\n RETW 1\n RETW 2\n", {"pcw-table@2"}},
+        {" DEVICE SX28L\n ORG 0\n JMP PC+W\n RETW 'abcdefghijklmnopqrstuvwxyz'\n", {}},
+        {" DEVICE SX28L\n ORG 0FEh\n ADD PC,W\n JMP 0\n NOP\n NOP\n", {}},
+        // field-cut
+        {" DEVICE SX28L\n MOV W,#300\n", {"field-cut@1"}},
+        {" DEVICE SX28L\n MOV 300,W\n", {"field-cut@1"}},
+        {" DEVICE SX28L\n MOV W,#255\n MOV W,#-1\n MOV $FF,W\n", {}},
+        // the ignore comment, for that code only
+        {" DEVICE SX28L\n MOV W,#300 ; korvid: ignore field-cut\n", {}},
+        {" DEVICE SX28L\n MOV W,#300 ; korvid: ignore page-jump\n", {"field-cut@1"}},
+    };
+    for (const auto& r : rows) EXPECT_EQ(Codes(r.source), r.expected) << r.source;
+}
+
+TEST(LspChecks, NoWarningOnTheExamples) {
+    for (const auto& entry : std::filesystem::directory_iterator(std::string(KORVID_SOURCE_DIR) + "/examples")) {
+        if (entry.path().extension() != ".src") continue;
+        std::ifstream in(entry.path(), std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        const bool is52 = entry.path().filename().string().rfind("sx52", 0) == 0;
+        EXPECT_EQ(Codes(text.str(), is52 ? Sx52Family() : Sx28lFamily()), V{}) << entry.path();
+    }
+}
+
+}  // namespace
+}  // namespace korvid::lsp

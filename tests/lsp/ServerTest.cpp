@@ -1,0 +1,114 @@
+// The server in process: lifecycle and protocol errors, settings and the
+// first-lines comment, diagnostics with the dialect note, scoped rename.
+#include <gtest/gtest.h>
+
+#include "lsp/Server.h"
+
+namespace korvid::lsp {
+namespace {
+
+class ServerFixture : public ::testing::Test {
+protected:
+    Server server{[this](const Json& m) { sent.push_back(m); }};
+    std::vector<Json> sent;
+    int nextId = 1;
+
+    Json Request(const std::string& method, const Json& params) {
+        sent.clear();
+        const int id = nextId++;
+        server.Handle({{"jsonrpc", "2.0"}, {"id", id}, {"method", method}, {"params", params}});
+        for (const Json& m : sent)
+            if (m.contains("id") && m["id"] == id) return m;
+        return nullptr;
+    }
+    void Notify(const std::string& method, const Json& params) {
+        sent.clear();
+        server.Handle({{"jsonrpc", "2.0"}, {"method", method}, {"params", params}});
+    }
+    Json LastDiagnostics() const {
+        for (auto it = sent.rbegin(); it != sent.rend(); ++it)
+            if ((*it)["method"] == "textDocument/publishDiagnostics") return (*it)["params"]["diagnostics"];
+        return nullptr;
+    }
+    void Open(const std::string& text, const Json& init = Json::object()) {
+        Request("initialize", {{"capabilities", Json::object()}, {"initializationOptions", init}});
+        Notify("textDocument/didOpen", {{"textDocument", {{"uri", "file:///t.src"}, {"version", 1}, {"text", text}}}});
+    }
+    static Json At(int line, int character) {
+        return {{"textDocument", {{"uri", "file:///t.src"}}}, {"position", {{"line", line}, {"character", character}}}};
+    }
+};
+
+TEST_F(ServerFixture, ProtocolErrorsNeverEndTheServer) {
+    EXPECT_EQ(Request("textDocument/hover", At(0, 0))["error"]["code"], -32002);
+    Open(" NOP\n");
+    EXPECT_EQ(Request("no/such", Json::object())["error"]["code"], -32601);
+    EXPECT_EQ(Request("textDocument/hover", {{"position", 3}})["error"]["code"], -32602);
+    EXPECT_EQ(Request("textDocument/hover", {{"textDocument", {{"uri", "file:///closed.src"}}},
+                                             {"position", {{"line", 0}, {"character", 0}}}})["error"]["code"],
+              -32602);
+    sent.clear();
+    server.HandleText("{\"jsonrpc\": \"2.0\", \"id\": 9, \"method\"");
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0]["error"]["code"], -32700);
+    server.HandleText("[1, 2]");
+    EXPECT_EQ(sent.back()["error"]["code"], -32600);
+    // A change far outside the document is clamped, not a crash.
+    Notify("textDocument/didChange", {{"textDocument", {{"uri", "file:///t.src"}, {"version", 2}}},
+                                      {"contentChanges", {{{"range", {{"start", {{"line", 99}, {"character", 5}}},
+                                                                      {"end", {{"line", -3}, {"character", 0}}}}},
+                                                           {"text", " NOP"}}}}});
+    EXPECT_TRUE(LastDiagnostics().is_array());
+    EXPECT_FALSE(server.exited());
+    EXPECT_TRUE(Request("shutdown", nullptr)["result"].is_null());
+    Notify("exit", nullptr);
+    EXPECT_TRUE(server.exited());
+    EXPECT_EQ(server.exitStatus(), 0);
+}
+
+TEST_F(ServerFixture, DiagnosticsFollowSettingsAndTheFirstLinesComment) {
+    // Colon labels are extended-dialect only: the strict error says so.
+    Open(" DEVICE SX28L\nloop: JMP loop\n");
+    Json d = LastDiagnostics();
+    ASSERT_EQ(d.size(), 1u);
+    EXPECT_EQ(d[0]["severity"], 1);
+    EXPECT_EQ(d[0]["source"], "korvid");
+    EXPECT_NE(d[0]["message"].get<std::string>().find("extended dialect accepts"), std::string::npos);
+    EXPECT_EQ(d[0]["range"]["start"]["line"], 1);
+
+    Notify("workspace/didChangeConfiguration", {{"settings", {{"korvid", {{"dialect", "extended"}}}}}});
+    EXPECT_EQ(LastDiagnostics().size(), 0u);
+
+    // The comment wins over the settings: strict again, and the 52's DEVICE words.
+    Notify("textDocument/didChange",
+           {{"textDocument", {{"uri", "file:///t.src"}, {"version", 3}}},
+            {"contentChanges", {{{"text", "; korvid: family=52 dialect=strict\n DEVICE OSCHS2\nloop: JMP loop\n"}}}}});
+    d = LastDiagnostics();
+    ASSERT_EQ(d.size(), 1u);
+    EXPECT_EQ(d[0]["range"]["start"]["line"], 2);
+}
+
+TEST_F(ServerFixture, LocalLabelsRenameWithinTheirGlobalLabel) {
+    Open(" DEVICE SX28L\na NOP\n:x JMP :x\nb NOP\n:x JMP :x\n");
+    Json r = Request("textDocument/prepareRename", At(2, 8));
+    EXPECT_EQ(r["result"]["placeholder"], ":x");
+    r = Request("textDocument/rename", {{"textDocument", {{"uri", "file:///t.src"}}},
+                                        {"position", {{"line", 2}, {"character", 8}}},
+                                        {"newName", "y"}});
+    const Json edits = r["result"]["changes"]["file:///t.src"];
+    ASSERT_EQ(edits.size(), 2u);
+    for (const Json& e : edits) {
+        EXPECT_EQ(e["newText"], ":y");
+        EXPECT_EQ(e["range"]["start"]["line"], 2);
+    }
+    // A name that exists, a keyword, a bad name: refused with a message.
+    for (const char* bad : {"b", "MOV", "1x"})
+        EXPECT_EQ(Request("textDocument/rename", {{"textDocument", {{"uri", "file:///t.src"}}},
+                                                  {"position", {{"line", 1}, {"character", 0}}},
+                                                  {"newName", bad}})["error"]["code"],
+                  -32803)
+            << bad;
+}
+
+}  // namespace
+}  // namespace korvid::lsp

@@ -1,0 +1,197 @@
+// korvid lsp driven by the registry's own JSON-RPC client and protocol
+// types, as an editor drives it: every request with exact results on the
+// examples, and the protocol errors a broken client may cause.
+import { test, before, after } from 'node:test';
+import assert from 'node:assert/strict';
+import { spawn } from 'node:child_process';
+import { readFileSync } from 'node:fs';
+import { pathToFileURL } from 'node:url';
+import path from 'node:path';
+import * as rpc from 'vscode-jsonrpc/node.js';
+import * as lsp from 'vscode-languageserver-protocol';
+
+const korvid = process.env.KORVID_BIN;
+const root = process.env.KORVID_SOURCE_DIR;
+assert.ok(korvid && root, 'KORVID_BIN and KORVID_SOURCE_DIR must be set');
+const blinkPath = path.join(root, 'examples', 'blink.src');
+const blinkUri = pathToFileURL(blinkPath).href;
+const blink = readFileSync(blinkPath, 'latin1');
+
+function start() {
+  const child = spawn(korvid, ['lsp', '--stdio'], { stdio: ['pipe', 'pipe', 'inherit'] });
+  const connection = rpc.createMessageConnection(
+    new rpc.StreamMessageReader(child.stdout), new rpc.StreamMessageWriter(child.stdin));
+  const diagnostics = new Map();
+  const waiters = [];
+  connection.onNotification(lsp.PublishDiagnosticsNotification.type, (p) => {
+    diagnostics.set(p.uri, p);
+    for (const w of waiters.splice(0)) w();
+  });
+  connection.listen();
+  const exited = new Promise((resolve) => child.on('exit', (code) => resolve(code)));
+  // The diagnostics of a document version, once they have come.
+  async function diagnosticsOf(uri, version) {
+    while (diagnostics.get(uri)?.version !== version) await new Promise((r) => waiters.push(r));
+    return diagnostics.get(uri).diagnostics;
+  }
+  return { child, connection, diagnosticsOf, exited };
+}
+
+let server;
+const doc = { uri: blinkUri };
+const at = (line, character) => ({ textDocument: doc, position: { line, character } });
+
+before(async () => {
+  server = start();
+  const init = await server.connection.sendRequest(lsp.InitializeRequest.type, {
+    processId: process.pid, rootUri: null, capabilities: {},
+    initializationOptions: { korvid: { family: '28l', dialect: 'strict' } },
+  });
+  assert.equal(init.capabilities.textDocumentSync.change, lsp.TextDocumentSyncKind.Incremental);
+  assert.deepEqual(init.capabilities.renameProvider, { prepareProvider: true });
+  await server.connection.sendNotification(lsp.InitializedNotification.type, {});
+  await server.connection.sendNotification(lsp.DidOpenTextDocumentNotification.type, {
+    textDocument: { uri: blinkUri, languageId: 'sx', version: 1, text: blink },
+  });
+  assert.deepEqual(await server.diagnosticsOf(blinkUri, 1), []);
+});
+
+after(async () => {
+  await server.connection.sendRequest(lsp.ShutdownRequest.type);
+  await server.connection.sendNotification(lsp.ExitNotification.type);
+  assert.equal(await server.exited, 0);
+});
+
+test('hover: symbols, instructions, registers, numbers', async () => {
+  const hover = async (line, ch) => (await server.connection.sendRequest(lsp.HoverRequest.type, at(line, ch)))?.contents.value;
+  assert.equal(await hover(20, 17), '**delay** label = `$8` · `8` · `%1000`\n\ndefined on line 27');
+  assert.equal(await hover(28, 1), '**:middle** local label = `$B` · `11` · `%1011`\n\ndefined on line 29');
+  assert.equal(await hover(16, 17), '**RB** register `$06`: port B');
+  assert.equal(await hover(26, 25), 'number `$30` · `48` · `%110000`');
+  assert.match(await hover(16, 9), /^\*\*MOV\*\* instruction\n\n\| form \| words \| cycles \(turbo \/ compatible\) \| flags/);
+  assert.match(await hover(16, 9), /\| `MOV W,fr-W` \| 1 \| 1 \/ 1 \| C DC Z \|/);
+  assert.match(await hover(23, 9), /\| `JMP addr \/ JMP @addr` \| 1 \| 3 \/ 2 \|/);
+  assert.equal(await hover(15, 9), '**ORG** directive: sets the address the next code goes to');
+  assert.equal(await server.connection.sendRequest(lsp.HoverRequest.type, at(2, 0)), null);
+});
+
+test('definition, references, highlight: labels, local labels, EQU symbols, watch targets', async () => {
+  const c = server.connection;
+  const def = await c.sendRequest(lsp.DefinitionRequest.type, at(20, 17));
+  assert.deepEqual(def, { uri: blinkUri, range: { start: { line: 26, character: 0 }, end: { line: 26, character: 5 } } });
+  // The watch target count3 is the EQU symbol of line 12.
+  const watchDef = await c.sendRequest(lsp.DefinitionRequest.type, at(13, 17));
+  assert.equal(watchDef.range.start.line, 11);
+  const refs = await c.sendRequest(lsp.ReferencesRequest.type, { ...at(29, 2), context: { includeDeclaration: true } });
+  assert.deepEqual(refs.map((r) => [r.range.start.line, r.range.start.character, r.range.end.character]),
+    [[29, 0, 6], [29, 24, 30]]);
+  const noDecl = await c.sendRequest(lsp.ReferencesRequest.type, { ...at(9, 0), context: { includeDeclaration: false } });
+  assert.deepEqual(noDecl.map((r) => r.range.start.line), [28, 29]);
+  const hl = await c.sendRequest(lsp.DocumentHighlightRequest.type, at(19, 0));
+  assert.deepEqual(hl.map((h) => [h.range.start.line, h.kind]), [[19, 3], [23, 2]]);
+});
+
+test('rename: prepare, edits, refusals', async () => {
+  const c = server.connection;
+  assert.deepEqual(await c.sendRequest(lsp.PrepareRenameRequest.type, at(30, 26)), {
+    range: { start: { line: 30, character: 24 }, end: { line: 30, character: 31 } }, placeholder: ':middle' });
+  assert.equal(await c.sendRequest(lsp.PrepareRenameRequest.type, at(30, 9)), null);
+  const edit = await c.sendRequest(lsp.RenameRequest.type, { ...at(8, 1), newName: 'lamp' });
+  assert.deepEqual(edit.changes[blinkUri].map((e) => [e.range.start.line, e.range.start.character, e.newText]),
+    [[8, 0, 'lamp'], [17, 16, 'lamp'], [19, 16, 'lamp'], [21, 16, 'lamp']]);
+  await assert.rejects(c.sendRequest(lsp.RenameRequest.type, { ...at(8, 1), newName: 'main' }),
+    (e) => e.code === lsp.LSPErrorCodes.RequestFailed && /already defined/.test(e.message));
+});
+
+test('outline: constants, labels with their local labels', async () => {
+  const symbols = await server.connection.sendRequest(lsp.DocumentSymbolRequest.type, { textDocument: doc });
+  assert.deepEqual(symbols.map((s) => [s.name, s.kind, s.detail]), [
+    ['led', lsp.SymbolKind.Constant, '$006'], ['count1', lsp.SymbolKind.Constant, '$008'],
+    ['count2', lsp.SymbolKind.Constant, '$009'], ['count3', lsp.SymbolKind.Constant, '$00A'],
+    ['start', lsp.SymbolKind.Function, '$000'], ['main', lsp.SymbolKind.Function, '$003'],
+    ['delay', lsp.SymbolKind.Function, '$008']]);
+  const delay = symbols[6];
+  assert.deepEqual(delay.children.map((s) => s.name), [':outer', ':middle', ':inner']);
+  assert.deepEqual([delay.range.start.line, delay.range.end.line], [26, 29]);
+});
+
+test('completion: mnemonics, symbols in scope, DEVICE words only after DEVICE', async () => {
+  const c = server.connection;
+  const labels = async (line, ch) => (await c.sendRequest(lsp.CompletionRequest.type, at(line, ch))).items;
+  const operand = await labels(30, 16);  // after DJNZ in delay's block
+  const byLabel = Object.fromEntries(operand.map((i) => [i.label, i]));
+  assert.equal(byLabel.delay.detail, 'label = $8');
+  assert.equal(byLabel.count1.detail, 'constant (EQU) = $8');
+  assert.equal(byLabel[':inner'].kind, lsp.CompletionItemKind.Function);
+  assert.equal(byLabel.STATUS.detail, 'register $03');
+  assert.equal(byLabel.MOV, undefined);
+  const mnemonic = await labels(18, 0);
+  assert.ok(mnemonic.some((i) => i.label === 'DJNZ' && i.detail === 'instruction'));
+  assert.ok(mnemonic.some((i) => i.label === 'WATCH' && i.detail === 'directive'));
+  assert.ok(!mnemonic.some((i) => i.label === 'TURBO'));
+  const device = await labels(3, 16);
+  assert.ok(device.some((i) => i.label === 'TURBO'));
+  assert.ok(device.every((i) => i.detail === 'DEVICE option'));
+});
+
+test('semantic tokens from the scanner', async () => {
+  const result = await server.connection.sendRequest(lsp.SemanticTokensRequest.type, { textDocument: doc });
+  const types = ['comment', 'string', 'number', 'label', 'instruction', 'directive', 'register', 'constant',
+    'variable', 'macro', 'keyword', 'parameter'];
+  const tokens = [];
+  let line = 0, ch = 0;
+  for (let i = 0; i < result.data.length; i += 5) {
+    const [dl, dc, len, type, mods] = result.data.slice(i, i + 5);
+    line += dl; ch = dl ? dc : ch + dc;
+    tokens.push({ line, ch, text: blink.split(/\r?\n/)[line].substr(ch, len), type: types[type], mods });
+  }
+  const line16 = tokens.filter((t) => t.line === 16).map((t) => `${t.type}:${t.text}:${t.mods}`);
+  assert.deepEqual(line16, ['label:start:1', 'instruction:MOV:0', 'register:RB:0', 'number:%1111_1110:0',
+    'comment:; RB.0 is an output:0']);
+  assert.deepEqual(tokens.filter((t) => t.line === 4).map((t) => t.type), ['directive', 'string']);
+  assert.deepEqual(tokens.filter((t) => t.line === 29).map((t) => `${t.type}:${t.mods}`),
+    ['label:3', 'instruction:0', 'constant:0', 'label:2']);
+});
+
+test('diagnostics follow incremental edits', async () => {
+  const c = server.connection;
+  await c.sendNotification(lsp.DidChangeTextDocumentNotification.type, {
+    textDocument: { uri: blinkUri, version: 2 },
+    contentChanges: [{ range: { start: { line: 23, character: 16 }, end: { line: 23, character: 20 } }, text: 'nowhere' }],
+  });
+  assert.deepEqual(await server.diagnosticsOf(blinkUri, 2), [{
+    range: { start: { line: 23, character: 16 }, end: { line: 23, character: 23 } },
+    severity: lsp.DiagnosticSeverity.Error, source: 'korvid', message: 'Undefined symbol' }]);
+  await c.sendNotification(lsp.DidChangeTextDocumentNotification.type, {
+    textDocument: { uri: blinkUri, version: 3 },
+    contentChanges: [
+      { range: { start: { line: 23, character: 16 }, end: { line: 23, character: 23 } }, text: 'main' },
+      { range: { start: { line: 16, character: 52 }, end: { line: 16, character: 52 } }, text: '\r\n        MOV W,#300' }],
+  });
+  assert.deepEqual(await server.diagnosticsOf(blinkUri, 3), [{
+    range: { start: { line: 17, character: 15 }, end: { line: 17, character: 18 } },
+    severity: lsp.DiagnosticSeverity.Warning, source: 'korvid', code: 'field-cut',
+    message: '300 does not fit its 8-bit field: the word holds 2Ch' }]);
+  await c.sendNotification(lsp.DidChangeTextDocumentNotification.type, {
+    textDocument: { uri: blinkUri, version: 4 },
+    contentChanges: [{ range: { start: { line: 16, character: 52 }, end: { line: 17, character: 18 } }, text: '' }],
+  });
+  assert.deepEqual(await server.diagnosticsOf(blinkUri, 4), []);
+});
+
+test('protocol errors: before initialize, unknown methods, broken framing and JSON', async () => {
+  const fresh = start();
+  await assert.rejects(fresh.connection.sendRequest(lsp.HoverRequest.type, at(0, 0)),
+    (e) => e.code === rpc.ErrorCodes.ServerNotInitialized);
+  await fresh.connection.sendRequest(lsp.InitializeRequest.type, { processId: null, rootUri: null, capabilities: {} });
+  await assert.rejects(fresh.connection.sendRequest('korvid/noSuchMethod', {}),
+    (e) => e.code === rpc.ErrorCodes.MethodNotFound);
+  // Raw bytes past the client library: a body that is not JSON, a header
+  // without a length; the server answers and keeps serving.
+  fresh.child.stdin.write('Content-Length: 6\r\n\r\n{oops}');
+  fresh.child.stdin.write('Content-Type: nothing\r\n\r\n');
+  const hover = await fresh.connection.sendRequest(lsp.HoverRequest.type, at(0, 0)).catch((e) => e);
+  assert.equal(hover.code, lsp.ErrorCodes.InvalidParams);  // the document is not open there
+  await fresh.connection.sendNotification(lsp.ExitNotification.type);
+  assert.equal(await fresh.exited, 1);  // exit without shutdown
+});
