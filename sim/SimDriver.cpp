@@ -1,11 +1,12 @@
 #include "sim/SimDriver.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace korvid {
 
-SimDriver::SimDriver(SxCpu& cpu, const Stimulus& stimulus, SimTimeBase base)
-    : cpu_(cpu), stimulus_(stimulus), base_(base), schedule_(stimulus_, base_) {
+SimDriver::SimDriver(SxCpu& cpu, Stimulus stimulus, SimTimeBase base)
+    : cpu_(cpu), stimulus_(std::move(stimulus)), base_(base), schedule_(stimulus_, base_) {
     lastCycle_ = cpu_.cycles();
     cpu_.SetPinObserver(this);
 }

@@ -50,7 +50,7 @@ class SimDriver final : private SxPinObserver {
 public:
     // The CPU must stay alive. Stimulus times count from the CPU's last
     // power-on reset at the given time base.
-    SimDriver(SxCpu& cpu, const Stimulus& stimulus = {}, SimTimeBase base = {});
+    SimDriver(SxCpu& cpu, Stimulus stimulus = {}, SimTimeBase base = {});
     ~SimDriver() override;
     SimDriver(const SimDriver&) = delete;
     SimDriver& operator=(const SimDriver&) = delete;

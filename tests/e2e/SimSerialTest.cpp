@@ -11,6 +11,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 
@@ -124,6 +125,35 @@ TEST(SimSerial, EchoExampleTalksThroughItsTerminalAtTheBaudRate) {
     EXPECT_NE(sim.ReadUntil("stop interrupted", 5).find("stop interrupted"), std::string::npos);
     struct stat st {};
     EXPECT_NE(lstat(link.c_str(), &st), 0);
+}
+
+// korvid-sim: the chip being debugged talks on its own terminal while a
+// debug session runs it (here `korvid debug` waiting for a breakpoint that
+// never comes, polling as the Debug window does).
+TEST(SimSerial, DebuggedChipTalksOnTheSimulatedToolsSecondTerminal) {
+    test::TempDir dir;
+    test::WriteText(dir.File("echo.src"), test::ReadText(std::string(KORVID_SOURCE_DIR) + "/examples/serial_echo.src") +
+                                              "never   JMP     never\n");
+    Background tool({test::BinaryPath("apps/korvid-sim/korvid-sim"), "--serial", "RB.7,RB.6:9600", "--serial-link",
+                     dir.File("serial"), "--link", dir.File("tool")});
+    std::string paths = tool.ReadUntil("\n", 20);
+    if (std::count(paths.begin(), paths.end(), '\n') < 2) paths += tool.ReadUntil("\n", 5);
+    ASSERT_EQ(std::count(paths.begin(), paths.end(), '\n'), 2) << paths;
+    Background debug({"/bin/sh", "-c",
+                      "(echo break never; echo run; echo quit) | '" + test::BinaryPath("apps/korvid/korvid") +
+                          "' debug '" + dir.File("echo.src") + "' --port '" + dir.File("tool") + "'"});
+    // The breakpoint is set after programming; the run starts at once.
+    ASSERT_NE(debug.ReadUntil("breakpoint", 60).find("breakpoint"), std::string::npos);
+    const int fd = open(dir.File("serial").c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    termios t{};
+    ASSERT_EQ(tcgetattr(fd, &t), 0);
+    cfmakeraw(&t);
+    ASSERT_EQ(tcsetattr(fd, TCSANOW, &t), 0);
+    const std::string line = "debugged and talking\n";
+    ASSERT_EQ(write(fd, line.data(), line.size()), static_cast<ssize_t>(line.size()));
+    EXPECT_EQ(ReadBytes(fd, line.size(), 4), line);
+    close(fd);
 }
 
 }  // namespace
