@@ -17,8 +17,10 @@ struct NamedOutput {
 };
 
 // The message for the first clash ("--vcd x.vcd is the input file x.vcd"),
-// or nothing when the files are distinct.
+// or nothing when the files are distinct. `inputKind` names what the inputs
+// are ("the input file", "the port").
 std::optional<std::string> OutputClash(const std::vector<std::string>& inputs,
-                                       const std::vector<NamedOutput>& outputs);
+                                       const std::vector<NamedOutput>& outputs,
+                                       const std::string& inputKind = "the input file");
 
 }  // namespace korvid

@@ -155,7 +155,7 @@ bool LoadHexImage(CoreSession& session, const std::string& path) {
         return false;
     }
     if (s.ErrorFlag != 0 && s.ErrorMessage[0] != 'W') {
-        if (s.ErrorMessage == kHexRecordTypeMessage || s.ErrorMessage == kHexRangeMessage)
+        if (HexErrorNamesLine(s))
             std::fprintf(stderr, "%s:%d:1: error: %s\n", path.c_str(), HexErrorLine(s), s.ErrorMessage);
         else
             std::fprintf(stderr, "%s: %s: error: %s\n", kProgramName, path.c_str(), s.ErrorMessage);
@@ -189,8 +189,8 @@ bool WriteOutputs(const std::vector<OutputFile>& files) {
 }
 
 bool OutputsAreDistinct(const std::string& command, const std::vector<std::string>& inputs,
-                        const std::vector<NamedOutput>& outputs) {
-    const auto clash = OutputClash(inputs, outputs);
+                        const std::vector<NamedOutput>& outputs, const std::string& inputKind) {
+    const auto clash = OutputClash(inputs, outputs, inputKind);
     if (!clash) return true;
     std::fprintf(stderr, "%s %s: %s; nothing was written\n", kProgramName, command.c_str(), clash->c_str());
     return false;

@@ -86,8 +86,9 @@ bool WriteOutputs(const std::vector<OutputFile>& files);
 // False, with "korvid CMD: ..." on stderr, when an output is one of the
 // inputs or two outputs are one file (same device and inode, links and
 // "./" spellings included). Call it before reading or writing anything;
-// the command then exits with kExitUsage.
+// the command then exits with kExitUsage. `inputKind` names what the inputs
+// are in the message ("the input file", "the port").
 bool OutputsAreDistinct(const std::string& command, const std::vector<std::string>& inputs,
-                        const std::vector<NamedOutput>& outputs);
+                        const std::vector<NamedOutput>& outputs, const std::string& inputKind = "the input file");
 
 }  // namespace korvid::cli
