@@ -5,8 +5,8 @@
 
 namespace korvid {
 
-SimDriver::SimDriver(SxCpu& cpu, Stimulus stimulus, SimTimeBase base)
-    : cpu_(cpu), stimulus_(std::move(stimulus)), base_(base), schedule_(stimulus_, base_) {
+SimDriver::SimDriver(SxCpu& cpu, Stimulus stimulus, SimTimeBase base, const volatile std::sig_atomic_t* stop)
+    : interrupt(stop), cpu_(cpu), stimulus_(std::move(stimulus)), base_(base), schedule_(stimulus_, base_, stop) {
     lastCycle_ = cpu_.cycles();
     cpu_.SetPinObserver(this);
 }
@@ -105,7 +105,7 @@ void SimDriver::Reached() {
 void SimDriver::PowerOn(SimTimeBase base) {
     offset_ = lastCycle_ >= cpu_.cycles() ? lastCycle_ - cpu_.cycles() : 0;
     base_ = base;
-    schedule_ = StimulusSchedule(stimulus_, base_);
+    schedule_ = StimulusSchedule(stimulus_, base_, interrupt);
     for (int p = 0; p < 5; ++p) level_[p] = driven_[p] = 0;
     for (PinSink* s : sinks_) s->TimeBaseChanged(base_, SessionCycle());
 }

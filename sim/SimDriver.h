@@ -49,8 +49,11 @@ public:
 class SimDriver final : private SxPinObserver {
 public:
     // The CPU must stay alive. Stimulus times count from the CPU's last
-    // power-on reset at the given time base.
-    SimDriver(SxCpu& cpu, Stimulus stimulus = {}, SimTimeBase base = {});
+    // power-on reset at the given time base. `stop` (a signal handler's
+    // flag) becomes `interrupt`; it also cuts short the sorting of a large
+    // stimulus.
+    SimDriver(SxCpu& cpu, Stimulus stimulus = {}, SimTimeBase base = {},
+              const volatile std::sig_atomic_t* stop = nullptr);
     ~SimDriver() override;
     SimDriver(const SimDriver&) = delete;
     SimDriver& operator=(const SimDriver&) = delete;
