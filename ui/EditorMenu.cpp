@@ -8,7 +8,7 @@
 namespace korvid {
 
 namespace {
-enum MenuId { File, Edit, Run, Help };
+enum MenuId { File, Edit, View, Run, Help };
 
 struct MenuItemInfo {
     MenuId menu;
@@ -51,6 +51,10 @@ const MenuItemInfo kMenuItems[] = {
      &TEditorForm::TextBigger, false},
     {Edit, "EditTextSmallerItem", "Text &Smaller", "Ctrl+Down", "Decrease the displayed text size",
      &TEditorForm::TextSmaller, false},
+    {View, "ViewColoursItem", "Syntax &Colours", "", "Colour the text by what the assembler reads in it",
+     &TEditorForm::ViewColours, false},
+    {View, "ViewLineNumbersItem", "&Line Numbers", "", "Show the number of each line beside it",
+     &TEditorForm::ViewLineNumbers, false},
     {Run, "RunAssembleItem", "&Assemble", "Ctrl+A", "Assemble source", &TEditorForm::RunAssemble, false},
     {Run, "RunExtendedDialectItem", "E&xtended Dialect", "", "Assemble the extended dialect of older sources",
      &TEditorForm::RunExtendedDialect, false},
@@ -77,6 +81,9 @@ void TEditorForm::Command(void (TEditorForm::*handler)()) {
     // A checkable item toggles itself when chosen; it shows the mode.
     Item("FileListToggleItem")->setChecked(Text.listMode != 0);
     Item("RunExtendedDialectItem")->setChecked(State.dialect == Dialect::Extended);
+    Item("ViewColoursItem")->setChecked(View->ColoursOn);
+    Item("ViewLineNumbersItem")->setChecked(View->LineNumbersOn);
+    View->FullRepaint();  // a dialect change may colour words differently
     UpdateTitleAndCaret();
 }
 
@@ -86,11 +93,13 @@ void TEditorForm::BuildMenu() {
     FileMenu->setObjectName(QStringLiteral("FileMenu"));
     EditMenu = bar->addMenu(QStringLiteral("&Edit"));
     EditMenu->setObjectName(QStringLiteral("EditMenu"));
+    ViewMenu = bar->addMenu(QStringLiteral("&View"));
+    ViewMenu->setObjectName(QStringLiteral("ViewMenu"));
     RunMenu = bar->addMenu(QStringLiteral("&Run"));
     RunMenu->setObjectName(QStringLiteral("RunMenu"));
     HelpMenu = bar->addMenu(QStringLiteral("&Help"));
     HelpMenu->setObjectName(QStringLiteral("HelpMenu"));
-    QMenu* menus[] = {FileMenu, EditMenu, RunMenu, HelpMenu};
+    QMenu* menus[] = {FileMenu, EditMenu, ViewMenu, RunMenu, HelpMenu};
     for (const MenuItemInfo& info : kMenuItems) {
         QMenu* menu = menus[info.menu];
         QAction* action = menu->addAction(QString::fromLatin1(info.caption));
@@ -103,6 +112,8 @@ void TEditorForm::BuildMenu() {
     }
     Item("FileListToggleItem")->setCheckable(true);
     Item("RunExtendedDialectItem")->setCheckable(true);
+    for (const char* name : {"ViewColoursItem", "ViewLineNumbersItem"}) Item(name)->setCheckable(true);
+    Item("ViewColoursItem")->setChecked(true);
 }
 
 QAction* TEditorForm::Item(const char* name) const { return findChild<QAction*>(QString::fromLatin1(name)); }

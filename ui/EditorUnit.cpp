@@ -48,6 +48,13 @@ TEditorForm::TEditorForm(Shell& s, const QStringList& arguments)
     CaretLabel->setObjectName(QStringLiteral("CaretLabel"));
     StatusBar->addPermanentWidget(CaretLabel);
     View->Refreshed = [this] { UpdateTitleAndCaret(); };
+    Syntax = std::make_unique<SyntaxColourer>(shell.family);
+    View->Colourer = [this, kinds = std::vector<SyntaxKind>()](std::string_view text,
+                                                              std::vector<std::uint8_t>& out) mutable {
+        Syntax->Colour(text, State.dialect, Text.listMode ? kListColumns : 0, kinds);
+        out.resize(kinds.size());
+        for (std::size_t i = 0; i < kinds.size(); ++i) out[i] = std::uint8_t(kinds[i]);
+    };
     BuildMenu();
 
     OpenDialog = new QFileDialog(this, QStringLiteral("Open Source"));
@@ -389,6 +396,9 @@ void TEditorForm::EditPaste() {
     Text.PasteBytes(bytes);
     View->RefreshView();
 }
+
+void TEditorForm::ViewColours() { View->SetColours(!View->ColoursOn); }
+void TEditorForm::ViewLineNumbers() { View->SetLineNumbers(!View->LineNumbersOn); }
 
 void TEditorForm::TextBigger() { View->TextBigger(); }
 void TEditorForm::TextSmaller() { View->TextSmaller(); }

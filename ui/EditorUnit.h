@@ -15,6 +15,7 @@
 
 #include "ui/EditorView.h"
 #include "ui/Shell.h"
+#include "ui/SyntaxColours.h"
 #include "model/TextBuffer.h"
 
 namespace korvid {
@@ -63,6 +64,8 @@ public:
     bool FindWrapped();
     void TextBigger();
     void TextSmaller();
+    void ViewColours();
+    void ViewLineNumbers();
     void RunAssemble();
     void RunExtendedDialect();  // toggles the assembler dialect (this process only)
     void RunProgram();
@@ -86,6 +89,7 @@ public:
     QLabel* CaretLabel;  // "Ln L, Col C" of the caret, right in the status bar
     QMenu* FileMenu;
     QMenu* EditMenu;
+    QMenu* ViewMenu;
     QMenu* RunMenu;
     QMenu* HelpMenu;
     QFileDialog* OpenDialog;
@@ -107,6 +111,8 @@ public:
     // cancelled); tests answer in its place.
     std::function<QString(QFileDialog&)> RunFileDialog;
 
+    // Classes the editor's colours by the assembler's scanner.
+    std::unique_ptr<SyntaxColourer> Syntax;
     // The shared text buffer (ListText of the assembly state).
     std::unique_ptr<char[]> ListBuffer;
 

@@ -9,6 +9,8 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/TextBuffer.h"
@@ -87,6 +89,16 @@ public:
     QTimer CursorTimer;
     QTimer SelectTimer;
 
+    // Classes of the visible text's bytes (SyntaxKind values; the window
+    // sets it from the assembler's scanner); unset or ColoursOn false: the
+    // text is shown in one colour. `prefixColumns` as SyntaxColourer takes.
+    std::function<void(std::string_view text, std::vector<std::uint8_t>& kinds)> Colourer;
+    bool ColoursOn = true;
+    // The number of each line in a column left of the text.
+    bool LineNumbersOn = false;
+    void SetColours(bool on);
+    void SetLineNumbers(bool on);
+
     // Called after every refresh (the window updates its title and caret
     // readout).
     std::function<void()> Refreshed;
@@ -118,6 +130,12 @@ private:
     void PageUp();
     void PageDown();
     void UpdateScrollBars();
+    void ColourVisibleText();
+    std::vector<std::uint8_t> kinds_;  // classes of the text from TopLine on
+    std::string visibleText_;
+    std::int32_t topLineIndex_ = 0;    // line number of TopLine, from 0
+    int gutterColumns_ = 0;            // width of the line numbers in characters
+    std::int32_t lineCount_ = 1;
     bool keepScroll_ = false;   // the next refresh keeps TopLine and the column scroll
     bool syncingBars_ = false;  // the view sets the bars (no scroll back)
     bool caretDrawn_ = false;  // the caret is on screen (blinkCounter bit 2)
