@@ -500,7 +500,8 @@ TEST(SimCommand, SignalEndsALongRunWithAWholeWaveform) {
 
 // Every stop signal ends the run the same way: the state so far, a whole
 // waveform, no temporary file. During the stimulus's parsing (a 50 MB file)
-// it ends before anything runs.
+// it ends before anything runs, and so while reading a FIFO whose writer
+// stays.
 TEST(SimCommand, StopSignalsEndEachStageCleanly) {
     TempDir dir;
     WriteText(dir.File("t.src"), Toggler(true));
@@ -508,20 +509,25 @@ TEST(SimCommand, StopSignalsEndEachStageCleanly) {
     big.reserve(56u << 20);
     for (int i = 0; big.size() < (50u << 20); ++i) big += "at " + std::to_string(3 * i) + "c RB.1 = " + (i & 1 ? "1\n" : "0\n");
     WriteText(dir.File("big.stim"), big);
+    enum Stage { Run, Parse, Pipe };
     const struct {
         const char* signal;
-        bool parsing;
-    } cases[] = {{"INT", true}, {"INT", false}, {"HUP", false}, {"PIPE", false}, {"TERM", true}};
+        Stage stage;
+    } cases[] = {{"INT", Parse}, {"INT", Run}, {"HUP", Run}, {"PIPE", Run}, {"TERM", Parse}, {"INT", Pipe}};
     for (const auto& c : cases) {
-        const std::string stimulus = c.parsing ? " --stimulus '" + dir.File("big.stim") + "'" : "";
-        const std::string command = "'" + Korvid() + "' sim '" + dir.File("t.src") + "' --for 1000s --vcd '" +
+        const bool parsing = c.stage != Run;
+        const std::string stimulus = c.stage == Parse  ? " --stimulus '" + dir.File("big.stim") + "'"
+                                     : c.stage == Pipe ? " --stimulus '" + dir.File("fifo") + "'"
+                                                       : "";
+        const std::string fifo = "mkfifo '" + dir.File("fifo") + "'; exec 3<>'" + dir.File("fifo") + "'; ";
+        const std::string command = std::string(c.stage == Pipe ? fifo : "") + "'" + Korvid() + "' sim '" + dir.File("t.src") + "' --for 1000s --vcd '" +
                                     dir.File("t.vcd") + "'" + stimulus + " > '" + dir.File("out") + "' 2> '" +
                                     dir.File("err") + "' & p=$!; sleep 0.3; kill -" + c.signal +
-                                    " $p; wait $p; echo $?";
+                                    " $p; wait $p; echo $?; rm -f '" + dir.File("fifo") + "'";
         const RunResult r = RunChild({"/bin/sh", "-c", command}, {}, 60);
         const std::string out = ReadText(dir.File("out")), err = ReadText(dir.File("err"));
         EXPECT_EQ(r.out, "1\n") << c.signal << ": " << err;
-        if (c.parsing) {
+        if (parsing) {
             EXPECT_NE(err.find("interrupted while"), std::string::npos) << c.signal << ": " << err;
             EXPECT_NE(err.find("the stimulus"), std::string::npos) << err;
             EXPECT_EQ(out, "") << "nothing ran";
