@@ -110,6 +110,19 @@ void SimDriver::PowerOn(SimTimeBase base) {
     for (PinSink* s : sinks_) s->TimeBaseChanged(base_, SessionCycle());
 }
 
+SimDriver::Position SimDriver::Save() const {
+    Position p{schedule_, {}, {}};
+    std::copy(std::begin(level_), std::end(level_), p.level.begin());
+    std::copy(std::begin(driven_), std::end(driven_), p.driven.begin());
+    return p;
+}
+
+void SimDriver::Restore(const Position& position) {
+    schedule_ = position.schedule;
+    std::copy(position.level.begin(), position.level.end(), std::begin(level_));
+    std::copy(position.driven.begin(), position.driven.end(), std::begin(driven_));
+}
+
 SxStop SimDriver::RunTo(std::uint64_t endCycle) {
     if (live_) live_->Poll(cpu_.cycles());
     for (;;) {
