@@ -353,9 +353,21 @@ void Session::Resume(const Json& request) {
     StartRun(Mode::Continue, std::nullopt);
 }
 
+// One instruction, or with line granularity (the default) the instructions
+// of the current line: until the line changes or the code loops back to
+// where it started (a line jumping to itself).
 void Session::StepIn(const Json& request) {
     Respond(request, true);
-    target_.StepInstruction();
+    const bool byInstruction =
+        request.value("arguments", Json::object()).value("granularity", "line") == "instruction";
+    const int startPc = target_.cpu().pc();
+    const int startLine = program_.LineOf(startPc);
+    constexpr int kMaxLineWords = 64;
+    for (int n = 0; n < kMaxLineWords; ++n) {
+        target_.StepInstruction();
+        const int pc = target_.cpu().pc();
+        if (byInstruction || startLine == 0 || program_.LineOf(pc) != startLine || pc == startPc) break;
+    }
     Stopped("step");
 }
 

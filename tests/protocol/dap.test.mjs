@@ -50,6 +50,11 @@ test('blink: breakpoints moved to code, steps, stack, step back and reverse cont
   const { dc, set, first } = await session({ program: blink, stopOnEntry: true }, [{ line: 19 }, { line: 26 }, { line: 40 }]);
   try {
     assert.equal(first.body.reason, 'entry');
+    // From the reset vector: into start's two-word MOV, then over it whole
+    // by line, or one word by instruction.
+    assert.equal((await stop(dc, 'stepIn')).line, 17);
+    assert.equal((await stop(dc, 'stepIn', { granularity: 'instruction' })).line, 17);
+    assert.equal((await stop(dc, 'stepIn')).line, 18);
     assert.deepEqual(set.map((b) => [b.verified, b.line]), [[true, 20], [true, 27], [false, 40]]);
 
     let s = await stop(dc, 'continue');
