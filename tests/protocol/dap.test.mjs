@@ -6,7 +6,7 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawn } from 'node:child_process';
 import path from 'node:path';
-import { mkdtempSync, writeFileSync } from 'node:fs';
+import { mkdtempSync, readFileSync, writeFileSync } from 'node:fs';
 import os from 'node:os';
 import { DebugClient } from '@vscode/debugadapter-testsupport';
 
@@ -222,6 +222,24 @@ test('faults of the program stop it with an exception', async () => {
     } finally {
       await dc.stop();
     }
+  }
+});
+
+test('the history stays small under a long stimulus', async () => {
+  // 200,000 pin changes: the history must not copy them with every snapshot.
+  const dir = mkdtempSync(path.join(os.tmpdir(), 'korvid-dap-'));
+  const stim = path.join(dir, 'long.stim');
+  writeFileSync(stim, Array.from({ length: 200000 }, (_, i) => `at ${(i + 1) * 50}c RB.1 = ${i % 2}`).join('\n') + '\n');
+  const { dc } = await session({ program: blink, stimulus: stim, stopOnEntry: true }, [{ line: 27 }]);
+  const rss = () => Number(/VmRSS:\s+(\d+)/.exec(readFileSync(`/proc/${dc._adapterProcess.pid}/status`, 'latin1'))[1]);
+  try {
+    const before = rss();
+    await stop(dc, 'continue');
+    await stop(dc, 'stepOut');  // 12.6 million cycles: the history is full
+    assert.ok(rss() - before < 8192, `resident set grew by ${rss() - before} kB`);
+    assert.match(valueOf(await variables(dc, 'Timing'), 'history'), /^8\d\d KiB/);
+  } finally {
+    await dc.stop();
   }
 });
 
