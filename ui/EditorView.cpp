@@ -364,7 +364,12 @@ void TEditorView::paintEvent(QPaintEvent* event) {
         if (kind <= 0 || kind >= int(std::size(kSyntaxColours))) return pal.color(QPalette::Text);
         return QColor(QRgb(dark ? kSyntaxColours[kind].dark : kSyntaxColours[kind].light));
     };
-    std::vector<char> run(std::size_t(cellsPerRow) + 1);
+    std::vector<char> texts;
+    texts.reserve(std::size_t(cellsPerRow));
+    struct Run {
+        int column, attr, start, count;
+    };
+    std::vector<Run> runs;
 
     for (int r = 0; r < screenRows; ++r) {
         QRect rowRect = RowRect(r);
@@ -372,34 +377,37 @@ void TEditorView::paintEvent(QPaintEvent* event) {
         ++paintedRows;
         const std::uint16_t* cells = Row(r + 1);
         const int y0 = areaTop + r * charHeight;
+        // Backgrounds first, then each run's text from its own column: the
+        // font's advances may be a fraction wider than the cell, so a run's
+        // last glyph may reach into the next run and must not be cut there.
+        runs.clear();
+        texts.clear();
         int i = 0;
         while (i < cellsPerRow) {
             const int attr = cells[i] >> 8;
             int j = i;
-            int n = 0;
+            const int start = int(texts.size());
             bool blank = false;
             while (j < cellsPerRow && (cells[j] >> 8) == attr) {
                 char ch = char(cells[j] & 0xFF);
                 if (ch == 0) blank = true;
-                if (!blank) run[std::size_t(n++)] = ch;
+                if (!blank) texts.push_back(ch);
                 ++j;
             }
             int left = areaLeft + i * charWidth + (i ? leftMargin : 0);
             int right = std::min(areaLeft + leftMargin + j * charWidth, areaRight);
-            QRect rect(left, rowRect.top(), right - left, rowRect.height());
-            if (rect.width() > 0) {
-                painter.fillRect(rect, background[attr & 1]);
-                if (n > 0) {
-                    painter.setClipRect(rect);
-                    painter.setPen(foreground(attr));
-                    painter.drawText(areaLeft + leftMargin + i * charWidth, y0 + topMargin + ascent,
-                                     QString::fromLatin1(run.data(), n));
-                    painter.setClipping(false);
-                }
-            }
+            if (right > left) painter.fillRect(QRect(left, rowRect.top(), right - left, rowRect.height()), background[attr & 1]);
+            if (int(texts.size()) > start) runs.push_back({i, attr, start, int(texts.size()) - start});
             if (right >= areaRight) break;
             i = j;
         }
+        painter.setClipRect(rowRect);
+        for (const Run& run : runs) {
+            painter.setPen(foreground(run.attr));
+            painter.drawText(areaLeft + leftMargin + run.column * charWidth, y0 + topMargin + ascent,
+                             QString::fromLatin1(texts.data() + run.start, run.count));
+        }
+        painter.setClipping(false);
         if (gutterColumns_ > 0 && r < visibleRows) {
             const std::int32_t line = topLineIndex_ + r;
             if (line < lineCount_) {

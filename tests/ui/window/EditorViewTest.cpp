@@ -69,6 +69,20 @@ private slots:
     }
     void cleanup() { ide.reset(); }
 
+    // View > Line Numbers moves the text right of a number column: clicks
+    // still land on the character under the pointer, and it goes away again.
+    void lineNumbersKeepClicksOnTheirCharacters() {
+        ide->SetText("abcdef\rghijkl\r");
+        const int margin = view().leftMargin;
+        ide->editor().Item("ViewLineNumbersItem")->trigger();
+        QVERIFY(ide->editor().Item("ViewLineNumbersItem")->isChecked());
+        QVERIFY(view().leftMargin >= margin + 5 * view().charWidth);
+        Click(3, 1);
+        QCOMPARE(text().caret, 10);
+        ide->editor().Item("ViewLineNumbersItem")->trigger();
+        QCOMPARE(view().leftMargin, margin);
+    }
+
     void typing() {
         QTest::keyClicks(&view(), "ab");
         QTest::keyClick(&view(), Qt::Key_Tab);
