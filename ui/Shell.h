@@ -55,6 +55,9 @@ struct Shell {
     // After a failed strict assembly: whether the extended dialect would
     // accept the source (ExtendedDialectAccepts); unset, no hint is given.
     std::function<bool(const AssemblyState&)> extendedDialectAccepts;
+    // After a failed assembly: the other family that accepts the source
+    // (OtherFamilyAccepts); unset, no hint is given.
+    std::function<const Family*(const AssemblyState&)> otherFamilyAccepts;
 
 #define KORVID_WINDOW_POINTER(kind, type, member) type* member = nullptr;
     KORVID_WINDOWS(KORVID_WINDOW_POINTER)
