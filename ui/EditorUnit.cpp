@@ -17,6 +17,7 @@
 #include "core/link/LinkError.h"
 #include "ui/AboutUnit.h"
 #include "ui/CommandGuard.h"
+#include "ui/GuideUnit.h"
 #include "ui/HelpUnit.h"
 #include "ui/PrintUnit.h"
 
@@ -473,6 +474,12 @@ void TEditorForm::HelpContentsItemClick() {
         shell.help->show();
         shell.help->raise();
     }
+}
+
+void TEditorForm::HelpGuide() {
+    if (!Guide) Guide = new TGuideForm(this);
+    Guide->show();
+    Guide->raise();
 }
 
 void TEditorForm::HelpAbout() {

@@ -21,6 +21,7 @@
 #include "ui/AboutUnit.h"
 #include "ui/CommandGuard.h"
 #include "ui/FindReplaceUnit.h"
+#include "ui/GuideUnit.h"
 #include "ui/HelpUnit.h"
 
 using namespace korvid;
@@ -487,6 +488,12 @@ private slots:
         QVERIFY(labels.contains("WATCH   RegAddress,Bytes,ZSTR  ;zero-terminated string"));
         QCOMPARE(labels.last(), QString("The 'BREAK' directive establishes the breakpoint."));
         ide.shell->help->hide();
+        // The user guide shows the README with its headings.
+        ide.editor().Item("HelpGuideItem")->trigger();
+        auto* guide = ide.editor().findChild<TGuideForm*>();
+        QVERIFY(guide && guide->isVisible());
+        QVERIFY(guide->Browser->toPlainText().contains("Debugging in the windows"));
+        guide->hide();
     }
 };
 
