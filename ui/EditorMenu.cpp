@@ -71,7 +71,8 @@ const MenuItemInfo kMenuItems[] = {
     {Run, "RunDeviceItem", "Dev&ice...", "Ctrl+I", "Show the device window", &TEditorForm::RunDevice, false},
     {Run, "RunConfigureItem", "Confi&gure...", "Ctrl+G", "Configure erase/program times and serial port",
      &TEditorForm::RunConfigure, false},
-    {Help, "HelpContentsItem", "&Contents", "", "", &TEditorForm::HelpContentsItemClick, true},
+    {Help, "HelpContentsItem", "&Contents", "", "", &TEditorForm::HelpContentsItemClick, false},
+    {Help, "HelpGuideItem", "&User Guide", "F1", "Show the user guide", &TEditorForm::HelpGuide, true},
     {Help, "HelpAboutItem", "&About", "", "Show the copyright window", &TEditorForm::HelpAbout, false},
 };
 }  // namespace

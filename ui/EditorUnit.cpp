@@ -17,6 +17,7 @@
 #include "core/link/LinkError.h"
 #include "ui/AboutUnit.h"
 #include "ui/CommandGuard.h"
+#include "ui/GuideUnit.h"
 #include "ui/HelpUnit.h"
 #include "ui/PrintUnit.h"
 
@@ -264,6 +265,7 @@ void TEditorForm::FileNew() {
 void TEditorForm::FileOpenItemClick() {
     if (Text.listMode) ToggleList();
     QuerySave();
+    PointDialogAtFile(*OpenDialog);
     QString name = RunFileDialog(*OpenDialog);
     if (name.isEmpty()) return;
     LoadFile(name);
@@ -282,7 +284,17 @@ void TEditorForm::FileSave() {
         FileSaveAs();
 }
 
+// Open and save dialogs start in the current file's folder, the save
+// dialog with its name.
+void TEditorForm::PointDialogAtFile(QFileDialog& dialog) {
+    if (fileName == kUntitled) return;
+    const QFileInfo info(fileName);
+    dialog.setDirectory(info.absolutePath());
+    if (dialog.acceptMode() == QFileDialog::AcceptSave) dialog.selectFile(info.fileName());
+}
+
 void TEditorForm::FileSaveAs() {
+    PointDialogAtFile(*SaveDialog);
     QString name = RunFileDialog(*SaveDialog);
     if (name.isEmpty()) return;
     if (QFileInfo::exists(name) && Confirm(this, QStringLiteral("OK to overwrite ") + name) != QMessageBox::Yes)
@@ -473,6 +485,12 @@ void TEditorForm::HelpContentsItemClick() {
         shell.help->show();
         shell.help->raise();
     }
+}
+
+void TEditorForm::HelpGuide() {
+    if (!Guide) Guide = new TGuideForm(this);
+    Guide->show();
+    Guide->raise();
 }
 
 void TEditorForm::HelpAbout() {

@@ -45,6 +45,7 @@ public:
     void FileOpenItemClick();
     void FileSave();
     void FileSaveAs();
+    void PointDialogAtFile(QFileDialog& dialog);
     void FileListToggle();
     void FilePrint();
     void FileExit();
@@ -77,6 +78,7 @@ public:
     void RunConfigure();
     void HelpContentsItemClick();
     void HelpAbout();
+    void HelpGuide();
 
     // The menu item of a documented name ("FileOpenItem", ...).
     QAction* Item(const char* name) const;
@@ -86,6 +88,7 @@ public:
     TextBuffer Text;
     TEditorView* View;
     QStatusBar* StatusBar;
+    QWidget* Guide = nullptr;  // the user guide window, made at its first use
     QLabel* CaretLabel;  // "Ln L, Col C" of the caret, right in the status bar
     QMenu* FileMenu;
     QMenu* EditMenu;

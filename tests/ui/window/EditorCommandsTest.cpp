@@ -21,6 +21,7 @@
 #include "ui/AboutUnit.h"
 #include "ui/CommandGuard.h"
 #include "ui/FindReplaceUnit.h"
+#include "ui/GuideUnit.h"
 #include "ui/HelpUnit.h"
 
 using namespace korvid;
@@ -152,6 +153,8 @@ private slots:
         QCOMPARE(ReadAll(Path("other.src")), QByteArray("xa\r\nb"));
         QCOMPARE(ide.editor().windowTitle(), QString("other.src - Korvid28L"));
         QCOMPARE(driver.dialogTitles, QStringList({"Save Source", "Save Source", "Save Source"}));
+        // The dialogs start in the current file's folder.
+        QCOMPARE(QDir(ide.editor().SaveDialog->directory()).absolutePath(), QDir(dir.path()).absolutePath());
         // Open asks with its own dialog.
         driver.File(ide.editor(), Path("first.src"));
         ide.editor().Item("FileOpenItem")->trigger();
@@ -487,6 +490,12 @@ private slots:
         QVERIFY(labels.contains("WATCH   RegAddress,Bytes,ZSTR  ;zero-terminated string"));
         QCOMPARE(labels.last(), QString("The 'BREAK' directive establishes the breakpoint."));
         ide.shell->help->hide();
+        // The user guide shows the README with its headings.
+        ide.editor().Item("HelpGuideItem")->trigger();
+        auto* guide = ide.editor().findChild<TGuideForm*>();
+        QVERIFY(guide && guide->isVisible());
+        QVERIFY(guide->Browser->toPlainText().contains("Debugging in the windows"));
+        guide->hide();
     }
 };
 
