@@ -7,10 +7,8 @@
 namespace korvid::testing {
 namespace {
 
-class SxCpuComparator : public BothFamilies {
+class SxCpuComparator : public CpuOfEachFamily {
 protected:
-    SxCpu cpu{*GetParam()};
-    void SetUp() override { cpu.Configure(TestConfig(cpu)); }
     // TRIS_B = 00h (the comparator must own its pins anyway), then CMP_B is
     // exchanged with `cmp`; the old CMP_B goes to kR; then a loop that
     // exchanges CMP_B with `cmp` again and keeps the value read in kR2.

@@ -9,11 +9,7 @@
 namespace korvid::testing {
 namespace {
 
-class SxCpuFlow : public BothFamilies {
-protected:
-    SxCpu cpu{*GetParam()};
-    void SetUp() override { cpu.Configure(TestConfig(cpu)); }
-};
+class SxCpuFlow : public CpuOfEachFamily {};
 
 TEST_P(SxCpuFlow, JumpsTakeThePageBitsAndCallsClearBit8) {
     Program p;

@@ -62,6 +62,13 @@ inline void StepTo(SxCpu& cpu, int address, int limit = 10000) {
 // Both families, for parameterised tests.
 class BothFamilies : public ::testing::TestWithParam<const Family*> {};
 
+// A CPU of the test's family, configured by TestConfig before each case.
+class CpuOfEachFamily : public BothFamilies {
+protected:
+    SxCpu cpu{*GetParam()};
+    void SetUp() override { cpu.Configure(TestConfig(cpu)); }
+};
+
 inline std::string FamilyName(const ::testing::TestParamInfo<const Family*>& info) {
     return info.param->is52() ? "Sx52" : "Sx28l";
 }

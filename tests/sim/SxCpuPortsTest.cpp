@@ -8,10 +8,8 @@
 namespace korvid::testing {
 namespace {
 
-class SxCpuInputs : public BothFamilies {
+class SxCpuInputs : public CpuOfEachFamily {
 protected:
-    SxCpu cpu{*GetParam()};
-    void SetUp() override { cpu.Configure(TestConfig(cpu)); }
     bool Is52() const { return GetParam()->is52(); }
     void Configure(bool turbo, bool sync) {
         SxCpuConfig c = TestConfig(cpu);

@@ -7,10 +7,8 @@
 namespace korvid::testing {
 namespace {
 
-class SxCpuRtccPin : public BothFamilies {
+class SxCpuRtccPin : public CpuOfEachFamily {
 protected:
-    SxCpu cpu{*GetParam()};
-    void SetUp() override { cpu.Configure(TestConfig(cpu)); }
     // OPTION value, then NOPs.
     void LoadWithOption(int option) {
         Program p;

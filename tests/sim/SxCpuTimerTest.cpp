@@ -7,10 +7,8 @@
 namespace korvid::testing {
 namespace {
 
-class SxCpuTimer : public BothFamilies {
+class SxCpuTimer : public CpuOfEachFamily {
 protected:
-    SxCpu cpu{*GetParam()};
-    void SetUp() override { cpu.Configure(TestConfig(cpu)); }
     // MODE value that writes a port control register (52: bit 4 set).
     int WriteMode(int low) const { return GetParam()->is52() ? 0x10 | low : low; }
 };
