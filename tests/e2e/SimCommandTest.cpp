@@ -23,17 +23,8 @@ using test::TempDir;
 std::string Korvid() { return test::BinaryPath("apps/korvid/korvid"); }
 std::vector<std::string> FilesIn(const std::string& path);
 
-void WriteText(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
-
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using test::ReadText;
+using test::WriteText;
 
 RunResult Sim(const std::vector<std::string>& args) {
     std::vector<std::string> argv{Korvid(), "sim"};
