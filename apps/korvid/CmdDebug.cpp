@@ -25,6 +25,7 @@
 #include "core/link/Irc.h"
 #include "core/link/LinkError.h"
 #include "core/link/Programming.h"
+#include "family/Registers.h"
 #include "model/WatchFormat.h"
 
 namespace korvid::cli {
@@ -33,16 +34,6 @@ namespace {
 constexpr const char* kHelp =
     "commands: step [N] | hop | run | stop | break ADDR|LABEL|none | pc ADDR|LABEL | regs |\n"
     "          set REG VALUE | watch | reset | quit\n";
-
-// Names of the registers `set` and `regs` know, by address.
-struct RegisterName {
-    const char* name;
-    int address;
-};
-constexpr RegisterName kRegisterNames[] = {
-    {"IND", 0}, {"RTCC", 1}, {"WREG", 1}, {"PC", 2}, {"STATUS", 3}, {"FSR", 4}, {"RA", 5}, {"RB", 6},
-    {"RC", 7},  {"RD", 8},   {"RE", 9},   {"W", kRegisterW},          {"M", kRegisterM},
-};
 
 // The most words each command takes after its name; a line with more is
 // refused rather than half obeyed.
@@ -70,13 +61,9 @@ std::string Upper(std::string s) {
 // A number: 0x.., $.., ..h (hex), %.. (binary), else in `base` (decimal
 // for counts and addresses, hex for register values as `regs` prints them).
 bool ParseNumber(const std::string& text, long& value, int base = 10) {
-    std::string t = text;
-    base = StripRadix(t, base);
-    if (t.empty() || t.size() > 10) return false;
-    char* end = nullptr;
-    if (!std::isxdigit(static_cast<unsigned char>(t[0]))) return false;  // no sign, no blank
-    value = std::strtol(t.c_str(), &end, base);
-    return end && *end == '\0';
+    const auto v = korvid::ParseNumber(text, base);
+    if (v) value = *v;
+    return v.has_value();
 }
 
 class CliDebugger {
@@ -327,20 +314,16 @@ private:
             Error("set takes a register and a value from 0 to 255 (hex, 00 to FF)");
             return;
         }
-        long address = -1;
-        const std::string name = Upper(reg);
-        for (const RegisterName& n : kRegisterNames)
-            if (name == n.name) address = n.address;
-        // A symbol (EQU) before a number: "add" is a name, not 0xADD.
-        if (address < 0 && !Symbol(reg, address) && !ParseNumber(reg, address, 16)) {
+        const auto address = FindRegister(state_, reg);
+        if (!address) {
             Error("unknown register '" + reg + "'");
             return;
         }
-        if (address < 0 || (address > 255 && address != kRegisterM && address != kRegisterW)) {
+        if (!IsRegisterNumber(*address)) {
             Error("register " + reg + " out of range");
             return;
         }
-        session_.WriteRegister(static_cast<int>(address), static_cast<std::uint32_t>(v));
+        session_.WriteRegister(static_cast<int>(*address), static_cast<std::uint32_t>(v));
         session_.Resync();
         PrintHalt();
     }

@@ -14,8 +14,9 @@
 #include "apps/korvid/CliSupport.h"
 #include "apps/korvid/CommandTable.h"
 #include "apps/korvid/RegisterDump.h"
-#include "core/asm/AsmCore.h"
+#include "core/asm/Assembler.h"
 #include "core/image/FileIo.h"
+#include "family/Registers.h"
 #include "sim/SimDriver.h"
 #include "sim/Stimulus.h"
 #include "sim/SxCpu.h"
@@ -51,7 +52,6 @@ std::string FormatTime(std::uint64_t ps) {
                   static_cast<unsigned long long>(ps % 1'000'000));
     return text;
 }
-
 
 // The state of the emulated chip as the debugger reads it.
 ChipState StateOf(const SxCpu& cpu) {
@@ -151,13 +151,13 @@ int RunSim(const std::vector<std::string>& args) {
         std::string list = *vcdRegs + ",";
         for (std::size_t at = 0, comma; (comma = list.find(',', at)) != std::string::npos; at = comma + 1) {
             const std::string name = list.substr(at, comma - at);
-            int address = 0;
-            if (name.empty() || !RegisterAddress(s, name, address)) {
+            const auto address = name.empty() ? std::optional<long>{} : FindRegister(s, name);
+            if (!address || !IsRegisterNumber(*address)) {
                 PrintError("--vcd-reg: '" + name + "' is not a register (W, RTCC, STATUS, FSR, RA..RE, a symbol or a hex address)");
                 return kExitFailure;
             }
             regNames.push_back(name);
-            regAddresses.push_back(address);
+            regAddresses.push_back(static_cast<int>(*address));
         }
     }
 

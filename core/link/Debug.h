@@ -12,15 +12,13 @@
 
 #include "core/asm/AssemblyState.h"
 #include "core/link/Link.h"
+#include "family/Registers.h"
 
 namespace korvid {
 
 inline constexpr std::uint32_t kNoBreakpoint = 4096;
 inline constexpr std::uint32_t kResyncTimeoutMs = 1000;
 
-// Register numbers the views use for M and W.
-inline constexpr int kRegisterM = 256;
-inline constexpr int kRegisterW = 257;
 
 struct ChipState {
     std::array<std::uint32_t, 256> registers{};
