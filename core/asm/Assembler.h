@@ -27,8 +27,9 @@ std::optional<std::int32_t> FindSymbol(const AssemblyState& state, std::string_v
 // A register as people type it (a debugger's register writes, a waveform's
 // registers): a register name (family/Registers.h), a symbol of the last
 // assembly (in capitals, then as written: "add" is a name, not 0xADD), or
-// a number, hex unless marked otherwise. The number is not checked:
-// IsRegisterNumber tells whether it is a register.
+// a number, hex unless marked otherwise. A symbol or number outside the
+// register file (0..255) gives -1, so that only the names reach M and W;
+// IsRegisterNumber tells whether the result is a register.
 std::optional<long> FindRegister(const AssemblyState& state, std::string_view text);
 
 }  // namespace korvid

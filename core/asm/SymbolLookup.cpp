@@ -23,9 +23,12 @@ std::optional<long> FindRegister(const AssemblyState& state, std::string_view te
     std::string upper(text);
     for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     if (const auto named = RegisterNamed(upper)) return *named;
+    // A symbol or number names a file register only: 100h is not M.
+    auto inFile = [](long v) { return v >= 0 && v < 256 ? v : -1L; };
     for (std::string_view key : {std::string_view(upper), text})
-        if (const auto v = FindSymbol(state, key)) return *v;
-    return ParseNumber(text, 16);
+        if (const auto v = FindSymbol(state, key)) return inFile(*v);
+    if (const auto v = ParseNumber(text, 16)) return inFile(*v);
+    return std::nullopt;
 }
 
 }  // namespace korvid

@@ -25,11 +25,13 @@ TEST(SymbolLookup, LabelsAndEquatesOfTheLastAssembly) {
 }
 
 // Every front end reads a typed register through FindRegister: names
-// first, then the program's symbols, then a number (hex unless marked).
+// first, then the program's symbols, then a number (hex unless marked);
+// only the names reach M and W.
 TEST(SymbolLookup, RegistersByNameSymbolOrNumber) {
     test::Assembly a(Sx28lFamily());
-    ASSERT_TRUE(a.Run(" DEVICE SX28L\nadd EQU 0Dh\ncount EQU 0Ch\nfar EQU 300h\nneg EQU -2\n ORG 10h\n"
-                      "start JMP start\n RESET start\n"));
+    ASSERT_TRUE(a.Run(" DEVICE SX28L\nbad EQU 0Dh\ncount EQU 0Ch\nfar EQU 300h\nbelow EQU -2\n ORG 10h\n"
+                      "start JMP start\n RESET start\n"))
+        << a.message();
     const struct {
         const char* text;
         std::optional<long> number;
@@ -39,10 +41,10 @@ TEST(SymbolLookup, RegistersByNameSymbolOrNumber) {
         {"Status", 3, true},   {"FSR", 4, true},    {"ra", 5, true},        {"RE", 9, true},
         {"W", kRegisterW, true}, {"m", kRegisterM, true},                     // beyond the file
         {"count", 0x0C, true}, {"COUNT", 0x0C, true},                         // a symbol, either case
-        {"add", 0x0D, true},                                                  // a symbol, not 0xADD
+        {"bad", 0x0D, true},                                                  // a symbol, not 0xBAD
         {"0Ah", 0x0A, true},   {"0x1F", 0x1F, true}, {"$ff", 0xFF, true},   {"1F", 0x1F, true},
         {"%1010", 0x0A, true},
-        {"far", 0x300, false}, {"neg", -2, false},  {"100", 0x100, false},  // numbers, not registers
+        {"far", -1, false},    {"below", -1, false}, {"100", -1, false},    // outside the file: not M or W
         {"0x", std::nullopt, false}, {"-1", std::nullopt, false},           // not numbers
         {"nothing", std::nullopt, false}, {"", std::nullopt, false},
         {"12345678901", std::nullopt, false},                                // longer than any number
