@@ -60,6 +60,7 @@ public:
     void Repaint(View view, bool firstRefresh) {
         if (windows_[view]) windows_[view]->Repaint(firstRefresh);
     }
+    DebugView* ViewOf(View view) const { return windows_[view]; }
     // The Debug window's buttons for the idle state.
     virtual void SetIdleButtons() {}
 
@@ -81,10 +82,11 @@ public:
     std::uint16_t LastMode = 0;
     std::uint8_t LastRunState = 0;
     bool FirstRefresh = true;
-    // The target's layout at Begin, and the two figures of it the views read.
+    // The target's layout at Begin (program size, banks, ports), and the
+    // two figures of it most readers want.
     Layout Target;
-    int ProgramSize = 2048;
-    int BankCount = 8;
+    const int& ProgramSize = Target.programSize;
+    const int& BankCount = Target.bankCount;
 
     // Takes the program size and bank count from the chip image's extended
     // fuse word (28 family), clears the connection values and sets the
