@@ -44,9 +44,10 @@ public:
     virtual void Repaint(bool firstRefresh) = 0;
 };
 
-// The debugger windows of a session (the program's start-up attaches them;
-// the command-line debugger has none) and the control window's idle
-// buttons.
+// The debugger windows of a session (the program's start-up attaches them
+// to the shell's DebugController; the command-line debugger has none) and
+// the idle state after a breakpoint or program-counter edit, which the
+// controller passes on to its observers.
 class DebugViews {
 public:
     enum View : std::uint8_t { Registers, Code, Watch };
@@ -61,7 +62,7 @@ public:
         if (windows_[view]) windows_[view]->Repaint(firstRefresh);
     }
     DebugView* ViewOf(View view) const { return windows_[view]; }
-    // The Debug window's buttons for the idle state.
+    // The chip waits, halted, for a command.
     virtual void SetIdleButtons() {}
 
 private:
