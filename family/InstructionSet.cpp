@@ -98,21 +98,38 @@ constexpr InstructionPattern kPatterns[] = {
 constexpr int kPatternCount = int(sizeof kPatterns / sizeof kPatterns[0]);
 static_assert(kPatternCount < 256);
 
-constexpr bool Applies(const InstructionPattern& p, unsigned word, unsigned odd) {
-    if ((word & p.mask) != p.value) return false;
+constexpr bool AppliesAt(const InstructionPattern& p, unsigned odd) {
     return p.parity == Parity::Any || (p.parity == Parity::Odd) == (odd != 0);
 }
 
+// A row's value lies within its mask (else it would match no word).
+constexpr bool RowsAreWellFormed() {
+    for (const InstructionPattern& p : kPatterns)
+        if (p.value & ~p.mask) return false;
+    return true;
+}
+static_assert(RowsAreWellFormed(), "a pattern value outside its mask");
+
 // Row index by address parity and word, worked out at compile time so that
-// a match costs one look-up.
+// a match costs one look-up. Each row writes every word it matches (its
+// value with each combination of the bits outside its mask), last row
+// first, so the first matching row is the one left. This visits each
+// matching (row, word) pair once instead of scanning the rows for every
+// word, which keeps the evaluation within every compiler's constexpr
+// step limit.
 using Index = std::array<std::array<std::uint8_t, 4096>, 2>;
 constexpr Index BuildIndex() {
     Index index{};
-    for (unsigned odd = 0; odd < 2; ++odd) {
-        for (unsigned word = 0; word < 4096; ++word) {
-            int row = 0;
-            while (row < kPatternCount && !Applies(kPatterns[row], word, odd)) ++row;
-            index[odd][word] = static_cast<std::uint8_t>(row);
+    for (auto& half : index) half.fill(static_cast<std::uint8_t>(kPatternCount));  // no row yet
+    for (int row = kPatternCount - 1; row >= 0; --row) {
+        const InstructionPattern& p = kPatterns[row];
+        const unsigned free = ~unsigned(p.mask) & 0xFFFu;
+        for (unsigned odd = 0; odd < 2; ++odd) {
+            if (!AppliesAt(p, odd)) continue;
+            for (unsigned bits = free;; bits = (bits - 1) & free) {
+                index[odd][p.value | bits] = static_cast<std::uint8_t>(row);
+                if (bits == 0) break;
+            }
         }
     }
     return index;

@@ -108,7 +108,16 @@ void Analysis::Classify() {
     symbols.clear();
     byKey.clear();
     prefixes_.clear();
-    const Family& family = *settings.family;
+    if (vocabulary_.empty() || vocabularyOf_.family != settings.family || vocabularyOf_.dialect != settings.dialect) {
+        vocabulary_.clear();
+        for (const KeywordEntry& k : KeywordList(*settings.family, settings.dialect))
+            vocabulary_.emplace(std::string(k.name), k.kind);
+        vocabularyOf_ = settings;
+    }
+    auto keyword = [&](const std::string& upper) {
+        auto it = vocabulary_.find(upper);
+        return it == vocabulary_.end() ? KeywordClass::None : it->second;
+    };
     const Dialect dialect = settings.dialect;
     const bool colonLabels = DialectHas(dialect, DialectDifference::ColonLabels);
     const bool namedParams = DialectHas(dialect, DialectDifference::NamedMacroParams);
@@ -139,7 +148,7 @@ void Analysis::Classify() {
         const SourceToken& t = raw_[first];
         if (t.kind != SourceTokenKind::Name) continue;
         std::string display, upper = nameKey(t, display);
-        if (ClassifyKeyword(family, dialect, upper) != KeywordClass::None) continue;
+        if (keyword(upper) != KeywordClass::None) continue;
         const bool local = upper[0] == ':';
         std::string key = local ? prefix + upper : upper;
         auto known = byKey.find(key);
@@ -173,7 +182,7 @@ void Analysis::Classify() {
             ClassifiedToken c{t, FromSourceKind(t.kind)};
             if (t.kind == SourceTokenKind::Name) {
                 std::string display, upper = nameKey(t, display);
-                const KeywordClass k = ClassifyKeyword(family, dialect, upper);
+                const KeywordClass k = keyword(upper);
                 if (k != KeywordClass::None) {
                     c.cls = FromKeyword(k);
                     if (k == KeywordClass::Directive && upper == "ENDM") inMacro = false;

@@ -95,6 +95,9 @@ private:
     std::string text_;  // the assembler's text (NUL-terminated)
     std::vector<SourceToken> raw_;
     std::vector<std::pair<std::uint32_t, std::string>> prefixes_;  // offset -> prefix from there on
+    // The keywords of the current family and dialect, by name.
+    std::unordered_map<std::string, KeywordClass> vocabulary_;
+    Settings vocabularyOf_;
 };
 
 // Upper case of a name (ASCII letters only, as the scanner folds them).

@@ -85,7 +85,7 @@ std::string InstructionHover(std::string_view mnemonic) {
     std::string md = "**" + std::string(mnemonic) + "** instruction\n\n"
                      "| form | words | cycles (turbo / compatible) | flags | does |\n|---|---|---|---|---|\n";
     for (const InstructionForm* f : forms)
-        md += "| `" + std::string(f->syntax) + "` | " + std::to_string(f->words) + " | " + std::string(f->turbo) +
+        md += "| `" + std::string(f->syntax) + "` | " + std::string(f->words) + " | " + std::string(f->turbo) +
               " / " + std::string(f->compatible) + " | " + std::string(f->flags) + " | " + std::string(f->effect) +
               " |\n";
     return md;
@@ -141,6 +141,16 @@ std::optional<HoverText> HoverAt(const Document& doc, const Analysis& a, Positio
         }
         case TokenClass::Number:
             if (auto v = NumberValue(TokenText(a, doc, *t))) md = "number " + Bases(static_cast<std::int32_t>(*v));
+            break;
+        case TokenClass::String:
+            // A quoted character is a number too.
+            if (t->token.end - t->token.start == 3) md = "character " + Bases(static_cast<unsigned char>(doc.asmText()[t->token.start + 1]));
+            break;
+        case TokenClass::OperandWord:
+            if (auto purpose = RegisterPurpose(upper); !purpose.empty()) {
+                md = "**" + upper + "** " + std::string(purpose);
+                if (auto bits = RegisterBits(upper); !bits.empty()) md += "\n\nbits 7..0: `" + std::string(bits) + "`";
+            }
             break;
         default: break;
     }
@@ -238,7 +248,8 @@ std::vector<OutlineItem> Outline(const Document& doc, const Analysis& a) {
             continue;
         }
         out.push_back(std::move(item));
-        if (s.kind == SymbolKind::Label) currentLabel = static_cast<int>(out.size()) - 1;
+        // Local labels go under their global label, or under the macro whose body holds them.
+        if (s.kind == SymbolKind::Label || s.kind == SymbolKind::Macro) currentLabel = static_cast<int>(out.size()) - 1;
         else if (s.kind != SymbolKind::LocalLabel) currentLabel = -1;
     }
     return out;
@@ -251,8 +262,10 @@ std::vector<CompletionEntry> CompletionsAt(const Document& doc, const Analysis& 
     const std::size_t lineStart = offset == 0 ? 0 : text.rfind('\r', offset - 1) + 1;  // npos + 1 == 0
     // What stands on the line before the cursor.
     bool afterDevice = false, operand = false, afterWatch = false;
-    for (const ClassifiedToken& t : a.tokens) {
-        if (t.token.start < lineStart) continue;
+    auto first = std::lower_bound(a.tokens.begin(), a.tokens.end(), lineStart,
+                                  [](const ClassifiedToken& t, std::size_t at) { return t.token.start < at; });
+    for (auto it = first; it != a.tokens.end(); ++it) {
+        const ClassifiedToken& t = *it;
         if (t.token.end >= offset) break;
         const std::string upper = UpperName(std::string_view(text).substr(t.token.start, t.token.end - t.token.start));
         if (t.cls == TokenClass::Directive && upper == "DEVICE") afterDevice = true;

@@ -12,7 +12,7 @@ namespace korvid::lsp {
 struct InstructionForm {
     std::string_view mnemonic;  // upper case
     std::string_view syntax;
-    int words;
+    std::string_view words;
     std::string_view turbo;       // cycles
     std::string_view compatible;  // cycles
     std::string_view flags;       // STATUS bits written, "-" for none

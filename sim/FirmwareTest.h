@@ -20,6 +20,7 @@
 // checked per instruction.
 #pragma once
 
+#include <csignal>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -127,13 +128,16 @@ struct FirmwareTestOutcome {
     CheckOutcome run;                  // a run until a label that never came fails here
     std::uint64_t cycles = 0;          // simulated
     std::uint64_t picoseconds = 0;
+    bool interrupted = false;          // a stop signal ended the run early
     bool passed() const;
 };
 
 // Runs the program already loaded and reset in `cpu` as the test says.
-// `extraSinks` (a waveform) see the pins as well.
+// `extraSinks` (a waveform) see the pins as well. Once `stop` is non-zero
+// (a signal handler's flag) the run ends within a slice, interrupted.
 FirmwareTestOutcome RunFirmwareTest(SxCpu& cpu, const FirmwareTest& test, SimTimeBase base,
-                                    const std::vector<PinSink*>& extraSinks = {});
+                                    const std::vector<PinSink*>& extraSinks = {},
+                                    const volatile std::sig_atomic_t* stop = nullptr);
 
 // TEXT in quotes with the escapes of stimulus strings: "Hi\n".
 std::string QuoteText(const std::string& text);

@@ -5,7 +5,6 @@
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
-#include <map>
 #include <memory>
 
 #include "sim/FirmwareTest.h"
@@ -38,7 +37,7 @@ bool CompareAny(T value, CompareOp op, T expected) {
 bool Compare(std::uint64_t value, CompareOp op, std::uint64_t expected) { return CompareAny(value, op, expected); }
 
 bool FirmwareTestOutcome::passed() const {
-    if (!run.passed) return false;
+    if (!run.passed || interrupted) return false;
     return std::all_of(checks.begin(), checks.end(), [](const CheckOutcome& c) { return c.passed; });
 }
 
@@ -138,6 +137,8 @@ public:
 
     FirmwareTestOutcome outcome;
 
+    void SetStop(const volatile std::sig_atomic_t* stop) { driver_.interrupt = stop; }
+
     void Run(const std::vector<PinSink*>& extraSinks) {
         SetUpSinks();
         for (PinSink* s : extraSinks) driver_.AddSink(s);
@@ -161,6 +162,10 @@ public:
         for (;;) {
             const std::uint64_t target = std::min<std::uint64_t>(end, nextTime < times.size() ? times[nextTime].first : ~0ull);
             const SxStop stop = driver_.RunTo(target);
+            if (driver_.interrupted()) {
+                outcome.interrupted = true;
+                break;
+            }
             bool finished = false;
             if (stop == SxStop::Trap) {
                 const int pc = cpu_.pc();
@@ -240,19 +245,14 @@ private:
 
     // Halt addresses of the checks that watch labels, and of the run's end.
     void Watch(int address, std::size_t check, Role role) {
-        watchers_[address].push_back({check, role});
+        watchers_[static_cast<std::size_t>(address) & 0xFFF].push_back({check, role});
         cpu_.SetHaltBefore(address, true);
     }
     void Unwatch(int address, std::size_t check) {
-        auto it = watchers_.find(address);
-        if (it == watchers_.end()) return;
-        auto& list = it->second;
+        auto& list = watchers_[static_cast<std::size_t>(address) & 0xFFF];
         list.erase(std::remove_if(list.begin(), list.end(), [&](const Watcher& w) { return w.check == check; }),
                    list.end());
-        if (list.empty()) {
-            watchers_.erase(it);
-            cpu_.SetHaltBefore(address, false);
-        }
+        if (list.empty()) cpu_.SetHaltBefore(address, false);
     }
 
     void SetUpHalts() {
@@ -273,27 +273,26 @@ private:
 
     // The program counter reached a watched address; true when the run ends here.
     bool Arrive(int address) {
-        auto it = watchers_.find(address);
-        if (it == watchers_.end()) return false;
+        const auto& list = watchers_[static_cast<std::size_t>(address) & 0xFFF];
         const std::uint64_t now = cpu_.cycles();
-        const std::vector<Watcher> list = it->second;  // may shrink below
         bool ends = false;
+        finished_.clear();  // checks that need this address no more
         for (const Watcher& w : list) {
             switch (w.role) {
                 case Role::RunEnd: ends = true; break;
                 case Role::Value:
                     if (++arrivals_[w.check] == test_.checks[w.check].occurrence) {
                         Evaluate(w.check);
-                        Unwatch(address, w.check);
+                        finished_.push_back(w.check);
                     }
                     break;
                 case Role::Never:
                     Fail(w.check, "but it was reached at " + FormatTestTime(base_.Picoseconds(now)));
-                    Unwatch(address, w.check);
+                    finished_.push_back(w.check);
                     break;
                 case Role::Reached:
                     Pass(w.check);
-                    Unwatch(address, w.check);
+                    finished_.push_back(w.check);
                     break;
                 case Role::SpanStart: {
                     Span& s = spans_[w.check];
@@ -305,6 +304,7 @@ private:
                 case Role::SpanEnd: EndSpan(w.check, now); break;
             }
         }
+        for (std::size_t check : finished_) Unwatch(address, check);
         return ends;
     }
 
@@ -406,7 +406,9 @@ private:
     void Wave(std::size_t i) {
         const FirmwareCheck& c = test_.checks[i];
         const PinWindow& w = *windows_[i];
-        if (w.rises < 2) {
+        // Edges merged into one instant (pulses shorter than an instruction)
+        // make no cycle that has a length.
+        if (w.rises < 2 || w.lastRise == w.firstRise) {
             Fail(i, "but " + c.pin.text + " made no whole cycle" +
                         (c.hasFrom || c.hasUntil ? std::string(" in the window") : std::string()));
             return;
@@ -446,14 +448,17 @@ private:
     std::vector<std::unique_ptr<PinWindow>> windows_;
     std::vector<std::unique_ptr<UartDecoder>> uarts_;
     std::vector<std::string> text_;
-    std::map<int, std::vector<Watcher>> watchers_;
+    std::vector<std::vector<Watcher>> watchers_ = std::vector<std::vector<Watcher>>(4096);
+    std::vector<std::size_t> finished_;
 };
 
 }  // namespace
 
 FirmwareTestOutcome RunFirmwareTest(SxCpu& cpu, const FirmwareTest& test, SimTimeBase base,
-                                    const std::vector<PinSink*>& extraSinks) {
+                                    const std::vector<PinSink*>& extraSinks,
+                                    const volatile std::sig_atomic_t* stop) {
     TestRun run(cpu, test, base);
+    run.SetStop(stop);
     run.Run(extraSinks);
     return std::move(run.outcome);
 }

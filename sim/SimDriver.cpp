@@ -1,11 +1,12 @@
 #include "sim/SimDriver.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace korvid {
 
-SimDriver::SimDriver(SxCpu& cpu, const Stimulus& stimulus, SimTimeBase base)
-    : cpu_(cpu), stimulus_(stimulus), base_(base), schedule_(stimulus_, base_) {
+SimDriver::SimDriver(SxCpu& cpu, Stimulus stimulus, SimTimeBase base)
+    : cpu_(cpu), stimulus_(std::move(stimulus)), base_(base), schedule_(stimulus_, base_) {
     lastCycle_ = cpu_.cycles();
     cpu_.SetPinObserver(this);
 }
@@ -81,6 +82,17 @@ void SimDriver::ApplyDue() {
         cpu_.SetPortInput(e.port, level, driven);
         applying_ = false;
     }
+    if (live_) live_->Apply(cpu_.cycles());
+}
+
+void SimDriver::Drive(int port, std::uint8_t mask, std::uint8_t level) {
+    if (port < 0 || port >= 5) return;
+    driven_[port] |= mask;
+    level_[port] = static_cast<std::uint8_t>((level_[port] & ~mask) | (level & mask));
+    applying_ = true;
+    eventCycle_ = SessionCycle();
+    cpu_.SetPortInput(port, level_[port], driven_[port]);
+    applying_ = false;
 }
 
 void SimDriver::Reached() {
@@ -101,6 +113,7 @@ void SimDriver::PowerOn(SimTimeBase base) {
 }
 
 SxStop SimDriver::RunTo(std::uint64_t endCycle) {
+    if (live_) live_->Poll(cpu_.cycles());
     for (;;) {
         ApplyDue();
         const std::uint64_t now = cpu_.cycles();
@@ -108,7 +121,8 @@ SxStop SimDriver::RunTo(std::uint64_t endCycle) {
             Reached();
             return SxStop::Budget;
         }
-        const std::uint64_t limit = std::min({endCycle, schedule_.NextCycle(), now + sliceCycles});
+        const std::uint64_t limit = std::min<std::uint64_t>({endCycle, schedule_.NextCycle(), now + sliceCycles,
+                                              live_ ? std::max(live_->NextEdge(), now + 1) : ~0ull});
         const SxStop stop = RunSlice(limit - now);
         if (stop == SxStop::Breakpoint || stop == SxStop::Trap) {
             Reached();

@@ -33,11 +33,25 @@ public:
     virtual void TimeBaseChanged(SimTimeBase base, std::uint64_t cycle) { (void)base, (void)cycle; }
 };
 
+// A pin input that changes while the chip runs (a serial line fed from a
+// terminal): polled when a run starts, its level changes stop the run at
+// their cycles like stimulus events. Cycles are the CPU's.
+class LiveInput {
+public:
+    virtual ~LiveInput() = default;
+    // Takes what arrived from outside; nothing of it starts before `cycle`.
+    virtual void Poll(std::uint64_t cycle) = 0;
+    // The cycle of the next level change (~0: none).
+    virtual std::uint64_t NextEdge() const = 0;
+    // Drives the levels due by `cycle` (through SimDriver::Drive).
+    virtual void Apply(std::uint64_t cycle) = 0;
+};
+
 class SimDriver final : private SxPinObserver {
 public:
     // The CPU must stay alive. Stimulus times count from the CPU's last
     // power-on reset at the given time base.
-    SimDriver(SxCpu& cpu, const Stimulus& stimulus = {}, SimTimeBase base = {});
+    SimDriver(SxCpu& cpu, Stimulus stimulus = {}, SimTimeBase base = {});
     ~SimDriver() override;
     SimDriver(const SimDriver&) = delete;
     SimDriver& operator=(const SimDriver&) = delete;
@@ -57,6 +71,12 @@ public:
     // Breakpoint). Stimulus events are applied at the first instruction
     // boundary at or after their cycle; sinks see them at their cycle.
     SxStop RunTo(std::uint64_t endCycle);
+
+    // Drives the pins of `mask` on `port` to `level` from outside now (a live
+    // input such as a serial line), beside the stimulus.
+    void Drive(int port, std::uint8_t mask, std::uint8_t level);
+    // At most one live input (nullptr: none); it must outlive its use.
+    void SetLiveInput(LiveInput* input) { live_ = input; }
 
     // Applies the events due up to the current cycle (the debugger's runner
     // calls this between its own slices).
@@ -99,6 +119,7 @@ private:
     StimulusSchedule schedule_;
     std::uint64_t offset_ = 0;        // sink cycles = CPU cycles + offset_
     std::vector<PinSink*> sinks_;
+    LiveInput* live_ = nullptr;
     std::uint8_t level_[5] = {};
     std::uint8_t driven_[5] = {};
     std::uint8_t last_[5] = {};

@@ -375,12 +375,14 @@ private:
 }  // namespace
 
 bool ParseStimulus(const std::string& text, const StimulusPins& pins, Stimulus& out,
-                   std::vector<StimulusError>& errors, const StimulusLineHook& otherStatement) {
+                   std::vector<StimulusError>& errors, const StimulusLineHook& otherStatement,
+                   const volatile std::sig_atomic_t* stop) {
     out.statements.clear();
     errors.clear();
     int lineNumber = 0;
     std::size_t start = 0;
     while (start <= text.size()) {
+        if (stop && (lineNumber & 4095) == 0 && *stop) return false;
         std::size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
         const std::string line = text.substr(start, end - start);

@@ -15,6 +15,7 @@
 // runs for the whole simulation costs no memory.
 #pragma once
 
+#include <csignal>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -95,9 +96,11 @@ using StimulusLineHook =
     std::function<bool(const std::vector<StimulusToken>& tokens, int line, StimulusError& error)>;
 
 // Parses the text of a stimulus file. Returns false with every error (the
-// first of each line) when the text is not valid; nothing then runs.
+// first of each line) when the text is not valid; nothing then runs. When
+// `stop` becomes non-zero parsing ends early (false, no error added).
 bool ParseStimulus(const std::string& text, const StimulusPins& pins, Stimulus& out,
-                   std::vector<StimulusError>& errors, const StimulusLineHook& otherStatement = {});
+                   std::vector<StimulusError>& errors, const StimulusLineHook& otherStatement = {},
+                   const volatile std::sig_atomic_t* stop = nullptr);
 
 // An unsigned number as stimulus files write values: decimal, 0x.., $..,
 // %.. (binary), ..h; `_` separates digits.

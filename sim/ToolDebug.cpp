@@ -1,6 +1,7 @@
 #include "sim/ToolDebug.h"
 
 #include "sim/SimDriver.h"
+#include "sim/SimSetup.h"
 
 #include <algorithm>
 #include <chrono>
@@ -50,8 +51,7 @@ void ToolDebugRunner::Load(const SimChip& chip) {
     const bool changed = !everLoaded_ || chip.flash != loaded_;
     loaded_ = chip.flash;
     everLoaded_ = true;
-    SxCpuConfig config = SxCpuConfigFromFuses(family_, chip.flash[kFuseIndex] & kWordMask,
-                                              chip.flash[kExtFuseIndex] & kWordMask);
+    const SxCpuConfig config = CpuConfigOfImage(family_, chip.flash, 0);
     if (changed || config.programSize != cpu_.config().programSize) {
         std::uint16_t words[kProgramWords];
         for (int i = 0; i < kProgramWords; ++i) words[i] = chip.flash[static_cast<std::size_t>(i)] & kWordMask;

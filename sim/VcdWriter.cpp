@@ -19,7 +19,7 @@ std::string VcdWriter::Id(int index) { return {static_cast<char>('A' + index / 8
 bool VcdWriter::Open(const std::string& path, const std::string& scope, const StimulusPins& bonded,
                      SimTimeBase base, std::string& message, const std::vector<std::string>& registers) {
     Abandon();
-    path_ = path;
+    path_ = given_ = path;
     base_ = base;
     pins_ = bonded;
     struct stat st {};
@@ -36,7 +36,9 @@ bool VcdWriter::Open(const std::string& path, const std::string& scope, const St
             message = "cannot write " + path + ": " + std::strerror(errno);
             return false;
         }
-        return WriteHeader(scope, registers, base);
+        // A device takes what it can when the buffer fills (a failure then
+        // stops the run); its header is not forced out here.
+        return WriteHeader(scope, registers, base) && HeaderFits(message);
     }
     // A link is followed: its target is replaced and the link stays.
     if (exists) {
@@ -58,7 +60,28 @@ bool VcdWriter::Open(const std::string& path, const std::string& scope, const St
     umask(mask);
     fchmod(fd, exists ? (st.st_mode & 07777) : (0666 & ~mask));
     fd_ = fd;
-    return WriteHeader(scope, registers, base);
+    return WriteHeader(scope, registers, base) && HeaderWritten(message);
+}
+
+// The header goes out at once, so that a file system that cannot take it
+// (a full disk) fails before anything runs.
+bool VcdWriter::HeaderWritten(std::string& message) {
+    if (!HeaderFits(message)) return false;
+    Drain();
+    if (!failed_) return true;
+    message = "cannot write " + given_ + ": " + std::strerror(writeErrno_);
+    Abandon();
+    return false;
+}
+
+// A size limit must leave room for some changes after the header.
+bool VcdWriter::HeaderFits(std::string& message) {
+    const std::uint64_t header = written_ + used_;
+    if (!limit_ || header + kRecordRoom + kEndRoom <= limit_) return true;
+    message = given_ + ": a size limit of " + std::to_string(limit_) +
+              " bytes leaves no room after the waveform's header (" + std::to_string(header) + " bytes)";
+    Abandon();
+    return false;
 }
 
 bool VcdWriter::WriteHeader(const std::string& scope, const std::vector<std::string>& registers, SimTimeBase base) {
@@ -66,6 +89,8 @@ bool VcdWriter::WriteHeader(const std::string& scope, const std::vector<std::str
     used_ = 0;
     writeErrno_ = 0;
     failed_ = false;
+    written_ = 0;
+    limitCycle_ = kNoCycle;
     PutText("$version korvid sim $end\n$timescale 1ps $end\n$scope module " + scope + " $end\n");
     for (int p = 0; p < 5; ++p)
         for (int b = 0; b < 8; ++b)
@@ -121,8 +146,10 @@ void VcdWriter::Drain() {
         if (n <= 0) {
             failed_ = true;
             writeErrno_ = n < 0 ? errno : ENOSPC;
+            RaiseStop();
             return;
         }
+        written_ += static_cast<std::uint64_t>(n);
         p += n;
         left -= static_cast<std::size_t>(n);
     }
@@ -197,7 +224,7 @@ void VcdWriter::PinsChanged(int port, std::uint8_t levels, std::uint64_t cycle) 
         static_cast<std::uint8_t>((known_[port] ? (last_[port] ^ levels) : 0xFF) & bonded);
     known_[port] = true;
     last_[port] = levels;
-    if (!changed) return;
+    if (!changed || !Room(cycle)) return;
     Stamp(cycle);
     // At most eight lines of four bytes: "1B6\n".
     char* out = Reserve(32);
@@ -215,7 +242,7 @@ void VcdWriter::PinsChanged(int port, std::uint8_t levels, std::uint64_t cycle) 
 }
 
 void VcdWriter::RegisterChanged(int index, std::uint8_t value, std::uint64_t cycle) {
-    if (fd_ < 0) return;
+    if (fd_ < 0 || !Room(cycle)) return;
     Stamp(cycle);
     char line[32];
     const int n = std::snprintf(line, sizeof line, "b%d%d%d%d%d%d%d%d R%d\n", (value >> 7) & 1, (value >> 6) & 1,
@@ -226,6 +253,23 @@ void VcdWriter::RegisterChanged(int index, std::uint8_t value, std::uint64_t cyc
 
 void VcdWriter::Reached(std::uint64_t cycle) { (void)cycle; }
 
+bool VcdWriter::Room(std::uint64_t cycle) {
+    if (failed_ || limitReached()) return false;
+    if (!limit_ || written_ + used_ + kRecordRoom + kEndRoom <= limit_) return true;
+    limitCycle_ = cycle;
+    RaiseStop();
+    return false;
+}
+
+std::string VcdWriter::LimitMessage() const {
+    const std::uint64_t ps = Picoseconds(limitCycle_);
+    char time[48];
+    std::snprintf(time, sizeof time, "%llu.%06llu us", static_cast<unsigned long long>(ps / 1'000'000),
+                  static_cast<unsigned long long>(ps % 1'000'000));
+    return given_ + ": the waveform reached its size limit of " + std::to_string(limit_) + " bytes at " + time +
+           "; the run stopped there";
+}
+
 void VcdWriter::CloseFile() {
     if (fd_ >= 0) close(fd_);
     fd_ = -1;
@@ -233,7 +277,8 @@ void VcdWriter::CloseFile() {
 
 bool VcdWriter::Commit(std::uint64_t endCycle, std::string& message) {
     if (fd_ < 0) return false;
-    Stamp(endCycle);
+    // Past the limit nothing more was recorded: the waveform ends there.
+    Stamp(limitReached() ? std::min(endCycle, limitCycle_) : endCycle);
     Drain();
     bool ok = !failed_;
     int err = writeErrno_;

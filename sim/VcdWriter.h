@@ -3,9 +3,13 @@
 // timescale 1 ps, times exact to the cycle at the configured clock. The dump
 // streams to a temporary file next to the target, renamed over it by
 // Commit(); a writer destroyed without Commit() removes it, so a failed run
-// leaves nothing half-written.
+// leaves nothing half-written. With a size limit the dump stops recording
+// before it would pass the limit and stays a valid waveform up to there; a
+// failed write stops it too. Either raises the stop flag, so that the run
+// ends at once rather than at its end.
 #pragma once
 
+#include <csignal>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -31,6 +35,15 @@ public:
               std::string& message, const std::vector<std::string>& registers = {});
     bool isOpen() const { return fd_ >= 0; }
 
+    // Largest size of the dump in bytes (0: none); set before Open.
+    void SetLimit(std::uint64_t bytes) { limit_ = bytes; }
+    // Raised (set to 1) when the dump stops recording: limit or failure.
+    volatile std::sig_atomic_t* stopFlag = nullptr;
+    bool limitReached() const { return limitCycle_ != kNoCycle; }
+    bool failed() const { return failed_; }
+    // "OUT.vcd: the waveform reached its size limit ... at TIME".
+    std::string LimitMessage() const;
+
     void PinsChanged(int port, std::uint8_t levels, std::uint64_t cycle) override;
     void Reached(std::uint64_t cycle) override;
     void TimeBaseChanged(SimTimeBase base, std::uint64_t cycle) override;
@@ -54,6 +67,8 @@ private:
     }
     void Drain();
     void CloseFile();
+    bool HeaderWritten(std::string& message);
+    bool HeaderFits(std::string& message);
     static std::string Id(int index);
 
     // The dump is formatted into one buffer and written with write(2) a
@@ -63,7 +78,7 @@ private:
     std::unique_ptr<char[]> buffer_;
     std::size_t used_ = 0;
     int writeErrno_ = 0;
-    std::string path_, temp_;
+    std::string path_, temp_, given_;  // given_: as the options named it
     SimTimeBase base_;
     std::uint64_t baseCycle_ = 0, basePs_ = 0;  // base_ counts from there
     std::uint64_t psPerCycle_ = 0;              // exact picoseconds a cycle, or 0
@@ -78,6 +93,17 @@ private:
     int highSize_ = 0;             // 0: not yet formatted
     bool failed_ = false;
     bool direct_ = false;  // a device or FIFO, written in place
+    static constexpr std::uint64_t kNoCycle = ~0ull;
+    // The most bytes one change adds, and the room kept for the end stamp.
+    static constexpr std::uint64_t kRecordRoom = 64, kEndRoom = 32;
+    std::uint64_t limit_ = 0;
+    std::uint64_t written_ = 0;            // bytes already handed to write(2)
+    std::uint64_t limitCycle_ = kNoCycle;  // where recording stopped at the limit
+    // False (recording stopped) when the next change might pass the limit.
+    bool Room(std::uint64_t cycle);
+    void RaiseStop() {
+        if (stopFlag) *stopFlag = 1;
+    }  // a device or FIFO, written in place
 };
 
 }  // namespace korvid

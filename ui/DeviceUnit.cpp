@@ -392,9 +392,11 @@ void TDeviceForm::LoadButtonClick() {
         AssemblyState& state = shell_.state;
         std::string message;
         bool parsed;
+        int errorLine = 0;  // the line an error names, read while the hex text is in the buffer
         {
             HexBufferScope scope(*this);
             parsed = LoadHexFile(state, path.toLocal8Bit().toStdString(), message);
+            if (parsed && HexErrorNamesLine(state)) errorLine = HexErrorLine(state);
         }
         // A file that cannot be read or is too large leaves both images.
         if (!parsed) throw FileError(message);
@@ -405,6 +407,7 @@ void TDeviceForm::LoadButtonClick() {
         if (state.ErrorFlag != 0) {
             QString text = QString::fromLatin1(state.ErrorMessage);
             text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+            if (errorLine > 0) text += QStringLiteral("\n(line %1 of %2)").arg(errorLine).arg(path);
             ShowLinkFailure(this, text);  // error box, single Abort button
         }
     });
@@ -430,6 +433,7 @@ void TDeviceForm::ProgramButtonClick() {
     RunGuarded(this, [this] {
         AssemblyState& state = shell_.state;
         state.DeviceImage = state.ChipImage;
+        RequireProgramData(state);
         ProgramDevice(shell_.link, state, shell_.irc, Observer(), false);
     });
 }

@@ -51,11 +51,13 @@ void TEditorForm::RunExtendedDialect() {
 
 void TEditorForm::RunProgram() {
     if (!SxcMode) AssembleSource();
+    RequireProgramData(State);
     ProgramDevice(shell.link, State, shell.irc, *shell.progress, false);
 }
 
 void TEditorForm::RunRun() {
     if (!SxcMode) AssembleSource();
+    RequireProgramData(State);
     shell.link.RequireDebugTool();
     ProgramDevice(shell.link, State, shell.irc, *shell.progress, true);
 }

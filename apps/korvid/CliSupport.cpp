@@ -16,51 +16,9 @@
 
 namespace korvid::cli {
 
-Options::Options(const std::vector<std::string>& args, const std::vector<std::string>& withValue,
-                 const std::vector<std::string>& flags) {
-    auto contains = [](const std::vector<std::string>& v, const std::string& s) {
-        return std::find(v.begin(), v.end(), s) != v.end();
-    };
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a.size() > 1 && a[0] == '-') {
-            std::string name = a, value;
-            bool inlineValue = false;
-            if (auto eq = a.find('='); a.rfind("--", 0) == 0 && eq != std::string::npos) {
-                name = a.substr(0, eq);
-                value = a.substr(eq + 1);
-                inlineValue = true;
-            }
-            // --dialect is common to every command that assembles (with --family).
-            if (contains(withValue, name) || (name == "--dialect" && contains(withValue, "--family"))) {
-                if (!inlineValue) {
-                    if (i + 1 >= args.size()) {
-                        error_ = "option " + name + " needs a value";
-                        return;
-                    }
-                    value = args[++i];
-                }
-                values_.emplace_back(name, value);
-            } else if (contains(flags, name) && !inlineValue) {
-                flags_.push_back(name);
-            } else {
-                error_ = "unknown option " + a;
-                return;
-            }
-        } else {
-            operands_.push_back(a);
-        }
-    }
-}
-
-std::optional<std::string> Options::Value(const std::string& name) const {
-    for (auto it = values_.rbegin(); it != values_.rend(); ++it)
-        if (it->first == name) return it->second;
-    return std::nullopt;
-}
-
-bool Options::Flag(const std::string& name) const {
-    return std::find(flags_.begin(), flags_.end(), name) != flags_.end();
+std::vector<std::string> Options::WithDialect(std::vector<std::string> withValue) {
+    if (std::find(withValue.begin(), withValue.end(), "--family") != withValue.end()) withValue.push_back("--dialect");
+    return withValue;
 }
 
 namespace {
@@ -194,7 +152,7 @@ bool LoadHexImage(CoreSession& session, const std::string& path) {
         return false;
     }
     if (s.ErrorFlag != 0 && s.ErrorMessage[0] != 'W') {
-        if (s.ErrorMessage == kHexRecordTypeMessage || s.ErrorMessage == kHexRangeMessage)
+        if (HexErrorNamesLine(s))
             std::fprintf(stderr, "%s:%d:1: error: %s\n", path.c_str(), HexErrorLine(s), s.ErrorMessage);
         else
             std::fprintf(stderr, "%s: %s: error: %s\n", kProgramName, path.c_str(), s.ErrorMessage);
@@ -228,19 +186,10 @@ bool WriteOutputs(const std::vector<OutputFile>& files) {
 }
 
 bool OutputsAreDistinct(const std::string& command, const std::vector<std::string>& inputs,
-                        const std::vector<NamedOutput>& outputs) {
-    std::vector<std::string> paths;
-    for (const NamedOutput& o : outputs) paths.push_back(o.path);
-    auto clash = FindFileClash(inputs, paths);
+                        const std::vector<NamedOutput>& outputs, const std::string& inputKind) {
+    const auto clash = OutputClash(inputs, outputs, inputKind);
     if (!clash) return true;
-    const NamedOutput& out = outputs[clash->output];
-    std::string message;
-    if (clash->input >= 0)
-        message = out.option + " " + out.path + " is the input file " + inputs[std::size_t(clash->input)];
-    else
-        message = outputs[clash->other].option + " " + outputs[clash->other].path + " and " + out.option + " " +
-                  out.path + " are the same file";
-    std::fprintf(stderr, "%s %s: %s; nothing was written\n", kProgramName, command.c_str(), message.c_str());
+    std::fprintf(stderr, "%s %s: %s; nothing was written\n", kProgramName, command.c_str(), clash->c_str());
     return false;
 }
 

@@ -9,28 +9,23 @@
 #include <string>
 #include <vector>
 
+#include "apps/common/CommandOptions.h"
+#include "apps/common/OutputClash.h"
 #include "core/asm/AssemblyState.h"
 #include "core/image/FileIo.h"
 
 namespace korvid::cli {
 
-// Simple option scanner: options may come in any order around the operands.
-class Options {
+// The programs' option scanner; every command that takes --family also
+// takes --dialect (the assembler's dialect).
+class Options : public CommandOptions {
 public:
-    // `withValue` lists the options that take a value ("--family", "-o").
     Options(const std::vector<std::string>& args, const std::vector<std::string>& withValue,
-            const std::vector<std::string>& flags = {});
-    bool ok() const { return error_.empty(); }
-    const std::string& error() const { return error_; }
-    std::optional<std::string> Value(const std::string& name) const;
-    bool Flag(const std::string& name) const;
-    const std::vector<std::string>& Operands() const { return operands_; }
+            const std::vector<std::string>& flags = {})
+        : CommandOptions(args, WithDialect(withValue), flags) {}
 
 private:
-    std::vector<std::pair<std::string, std::string>> values_;
-    std::vector<std::string> flags_;
-    std::vector<std::string> operands_;
-    std::string error_;
+    static std::vector<std::string> WithDialect(std::vector<std::string> withValue);
 };
 
 // "--family 28l|52" (default 28l); nullptr and a message on stderr when the
@@ -88,17 +83,12 @@ bool IsHexFileName(const std::string& path);
 bool WriteOutput(const std::string& path, const std::string& data);
 bool WriteOutputs(const std::vector<OutputFile>& files);
 
-// An output file with the option that named it ("-o"), for messages.
-struct NamedOutput {
-    std::string option;
-    std::string path;
-};
-
 // False, with "korvid CMD: ..." on stderr, when an output is one of the
 // inputs or two outputs are one file (same device and inode, links and
 // "./" spellings included). Call it before reading or writing anything;
-// the command then exits with kExitUsage.
+// the command then exits with kExitUsage. `inputKind` names what the inputs
+// are in the message ("the input file", "the port").
 bool OutputsAreDistinct(const std::string& command, const std::vector<std::string>& inputs,
-                        const std::vector<NamedOutput>& outputs);
+                        const std::vector<NamedOutput>& outputs, const std::string& inputKind = "the input file");
 
 }  // namespace korvid::cli

@@ -20,7 +20,10 @@ std::string ListingForDisk(const char* text, std::size_t length) {
     return out;
 }
 
+// Beside the source with the .sxh extension; a source read from standard
+// input has no name to put it beside, so its hex goes to standard output.
 std::string DefaultHexName(const std::string& source) {
+    if (source == kStdStreamName) return std::string(kStdStreamName);
     auto slash = source.rfind('/');
     auto dot = source.rfind('.');
     if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) return source.substr(0, dot) + ".sxh";

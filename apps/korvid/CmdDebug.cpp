@@ -74,12 +74,15 @@ public:
         debugger_.ContinueAtBreakpoint = false;  // a script stops at the breakpoint
     }
 
-    int Run(std::istream& in) {
+    // `lineNumber`: the script line being run (0 before the first), which
+    // tells after a link failure where the script was cut off.
+    int Run(std::istream& in, int& lineNumber) {
         debugger_.Begin();
         debugger_.Reset();
         if (!WaitHalt()) std::printf("running\n");
         std::string line;
         while (std::getline(in, line)) {
+            ++lineNumber;
             std::istringstream words(line);
             std::string command;
             if (!(words >> command)) continue;
@@ -371,7 +374,8 @@ int RunDebug(const std::vector<std::string>& args) {
         return kExitFailure;
     }
     const bool program = !options.Flag("--no-program");
-    return RunOnLink(port.link, [&] {
+    int scriptLine = -1;  // the script had started (0: not at its first line yet)
+    const int status = RunOnLink(port.link, [&] {
         port.link.RequireDebugTool();
         if (program) {
             StderrProgress progress;
@@ -380,8 +384,18 @@ int RunDebug(const std::vector<std::string>& args) {
         }
         port.link.OpenLink();
         CliDebugger debugger(port.link, s);
-        return debugger.Run(std::cin);
+        scriptLine = 0;
+        const int result = debugger.Run(std::cin, scriptLine);
+        scriptLine = -1;
+        return result;
     });
+    // A link failure ends the session: what the script still had is not run
+    // against a tool that is gone, and a script must not take that for its end.
+    if (scriptLine > 0)
+        std::fprintf(stderr, "korvid: the session ended at line %d of the script; the rest was dropped\n", scriptLine);
+    else if (scriptLine == 0)
+        std::fprintf(stderr, "korvid: the session ended before the script's first line; all of it was dropped\n");
+    return status;
 }
 
 }  // namespace

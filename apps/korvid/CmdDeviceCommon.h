@@ -16,8 +16,10 @@
 
 namespace korvid::cli {
 
-// A link on the port named by --port (COM1 when absent).
+// A link on the port named by --port (COM1 when absent). Ctrl-C and the
+// other ending signals release the port on their way.
 struct DeviceLink {
+    DeviceLink() { PosixSerialDevice::ReleaseOnSignals(); }
     PosixSerialDevice device;
     Link link{device};
 };

@@ -40,6 +40,7 @@ int RunProgram(const std::vector<std::string>& args) {
     if (options.Value("--irc")) s.IrcCalibration.reset();
     const bool run = options.Flag("--run");
     return RunOnLink(port.link, [&] {
+        RequireProgramData(s);
         StderrProgress progress;
         if (run) port.link.RequireDebugTool();
         ProgramDevice(port.link, s, irc, progress, run);

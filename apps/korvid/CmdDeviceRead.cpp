@@ -4,6 +4,7 @@
 #include "apps/korvid/CmdDeviceCommon.h"
 #include "apps/korvid/CommandTable.h"
 #include "core/image/HexFile.h"
+#include "core/link/PortName.h"
 #include "core/link/Programming.h"
 
 namespace korvid::cli {
@@ -19,6 +20,9 @@ int RunRead(const std::vector<std::string>& args) {
     if (!family) return kExitUsage;
     DeviceLink port;
     if (!PortOption("read", options, port.link)) return kExitUsage;
+    // The hex must not go into the tool's own line.
+    if (!OutputsAreDistinct("read", {PortDevicePath(port.link.PortName)}, {{"-o", *out}}, "the port"))
+        return kExitUsage;
 
     CoreSession session(*family);
     AssemblyState& s = *session.state;

@@ -9,30 +9,27 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "apps/common/SimOptions.h"
 #include "apps/korvid/CliSupport.h"
 #include "apps/korvid/CommandTable.h"
 #include "apps/korvid/RegisterDump.h"
 #include "core/asm/Assembler.h"
 #include "core/image/FileIo.h"
 #include "family/Registers.h"
-#include "sim/SimDriver.h"
-#include "sim/Stimulus.h"
-#include "sim/SxCpu.h"
-#include "sim/UartDecoder.h"
-#include "sim/VcdWriter.h"
+#include "sim/ChipSerialPort.h"
+#include "sim/GtkwSave.h"
+#include "sim/PtyBridge.h"
+#include "sim/SimSetup.h"
 
 namespace korvid::cli {
 namespace {
 
 constexpr const char* kCommand = "sim";
-constexpr std::size_t kMaxStimulusBytes = 64u << 20;
 // Without --cycles or --for, --until-break gives up after this much time.
 constexpr std::uint64_t kDefaultBreakLimitPs = 10'000'000'000'000ull;  // 10 s
-
-volatile std::sig_atomic_t g_interrupted = 0;
-void OnInterrupt(int) { g_interrupted = 1; }
 
 bool ParseCount(const std::string& text, std::uint64_t& value, std::uint64_t max) {
     std::string t;
@@ -53,6 +50,7 @@ std::string FormatTime(std::uint64_t ps) {
     return text;
 }
 
+
 // The state of the emulated chip as the debugger reads it.
 ChipState StateOf(const SxCpu& cpu) {
     ChipState s;
@@ -66,205 +64,298 @@ ChipState StateOf(const SxCpu& cpu) {
     return s;
 }
 
-int RunSim(const std::vector<std::string>& args) {
-    Options options(args,
-                    {"--family", "--cycles", "--for", "--clock", "--stimulus", "--vcd", "--vcd-reg", "--uart-out"},
-                    {"--until-break"});
+// One run of the command: what the options ask for, the program and its
+// CPU, the stimulus and the outputs, each prepared by a step of its own
+// (the shared set-up of sim/SimSetup), then the run and its report.
+class SimRun {
+public:
+    // Usage errors: the exit status, or kExitOk to go on.
+    int ReadOptions(const std::vector<std::string>& args);
+    bool LoadProgram();
+    bool CheckProgram();
+    bool LoadStimulus();
+    bool OpenOutputs();
+    void Run();
+    int Report();
+
+private:
+    bool Fail(const SimProblem& problem);
+
+    const Family* family_ = nullptr;
+    std::string program_;
+    bool untilBreak_ = false;
+    std::optional<std::uint64_t> cycles_;
+    std::optional<StimulusTime> for_;
+    std::uint64_t clockHz_ = 0;
+    std::optional<UartPin> uartPin_;
+    std::optional<std::string> vcdRegs_;
+    std::optional<std::string> gtkw_;
+    std::optional<SerialPins> serialPins_;
+    std::optional<std::string> serialLink_;
+    SimFiles files_;
+
+    std::unique_ptr<CoreSession> session_;
+    std::unique_ptr<SxCpu> cpu_;
+    SimTimeBase base_;
+    StimulusPins pins_;
+    std::vector<std::string> regNames_;
+    std::vector<int> regAddresses_;
+    Stimulus stimulus_;
+    VcdWriter vcd_;
+    std::unique_ptr<UartDecoder> uart_;
+    std::unique_ptr<ChipSerialPort> serial_;
+    bool lastNewline_ = true;
+    SxStop stop_ = SxStop::Budget;
+    bool stopped_ = false;  // by a stop signal or the waveform
+    bool serialFailed_ = false;
+};
+
+int SimRun::ReadOptions(const std::vector<std::string>& args) {
+    std::vector<std::string> withValue{"--family",   "--cycles", "--for",    "--clock",      "--vcd-reg",
+                                       "--uart-out", "--gtkw",   "--serial", "--serial-link"};
+    for (const std::string& name : SimFileOptionNames()) withValue.push_back(name);
+    Options options(args, withValue, {"--until-break"});
     if (!options.ok()) return UsageError(kCommand, options.error());
     if (options.Operands().size() != 1) return UsageError(kCommand, "expected one source or hex file");
-    const Family* family = FamilyOption(options);
-    if (!family) return kExitUsage;
-    const std::string program = options.Operands()[0];
-    const bool untilBreak = options.Flag("--until-break");
+    family_ = FamilyOption(options);
+    if (!family_) return kExitUsage;
+    program_ = options.Operands()[0];
+    untilBreak_ = options.Flag("--until-break");
     const auto cyclesText = options.Value("--cycles");
     const auto forText = options.Value("--for");
     if (cyclesText && forText) return UsageError(kCommand, "give --cycles or --for, not both");
-    if (!cyclesText && !forText && !untilBreak)
+    // With a serial port the chip may also run until it is stopped (Ctrl-C).
+    const auto serialText = options.Value("--serial");
+    serialLink_ = options.Value("--serial-link");
+    if (serialText) {
+        SerialPins pins;
+        if (!ParseSerialPins(*serialText, pins))
+            return UsageError(kCommand, "--serial takes RXPIN,TXPIN:BAUD (RB.7,RB.6:9600)");
+        serialPins_ = pins;
+    }
+    if (serialLink_ && !serialText) return UsageError(kCommand, "--serial-link needs --serial");
+    if (!cyclesText && !forText && !untilBreak_ && !serialText)
         return UsageError(kCommand, "give --cycles N, --for TIME or --until-break");
-    std::uint64_t cycles = 0;
-    if (cyclesText && !ParseCount(*cyclesText, cycles, ~0ull >> 2))
-        return UsageError(kCommand, "--cycles takes a number of instruction cycles");
-    StimulusTime forTime;
+    if (cyclesText) {
+        std::uint64_t cycles = 0;
+        if (!ParseCount(*cyclesText, cycles, ~0ull >> 2))
+            return UsageError(kCommand, "--cycles takes a number of instruction cycles");
+        cycles_ = cycles;
+    }
     if (forText) {
         std::string message;
-        if (!ParseStimulusTime(*forText, forTime, message)) return UsageError(kCommand, "--for: " + message);
+        StimulusTime time;
+        if (!ParseStimulusTime(*forText, time, message)) return UsageError(kCommand, "--for: " + message);
+        for_ = time;
     }
-    std::uint64_t clockHz = 0;
-    if (auto c = options.Value("--clock"); c && (!ParseCount(*c, clockHz, 4'000'000'000ull) || clockHz == 0))
+    if (auto c = options.Value("--clock"); c && (!ParseCount(*c, clockHz_, 4'000'000'000ull) || clockHz_ == 0))
         return UsageError(kCommand, "--clock takes a frequency in Hz (1 to 4000000000)");
-    int uartPort = -1, uartBit = 0;
-    std::uint64_t uartBaud = 0;
-    std::string uartName;
     if (auto u = options.Value("--uart-out")) {
-        const auto colon = u->find(':');
-        if (colon == std::string::npos || !ParsePinName(u->substr(0, colon), uartPort, uartBit) ||
-            !ParseCount(u->substr(colon + 1), uartBaud, 100'000'000) || uartBaud == 0)
-            return UsageError(kCommand, "--uart-out takes PIN:BAUD (RB.6:9600)");
-        uartName = u->substr(0, colon);
-        for (char& ch : uartName) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+        UartPin pin;
+        if (!ParseUartPin(*u, pin)) return UsageError(kCommand, "--uart-out takes PIN:BAUD (RB.6:9600)");
+        uartPin_ = pin;
     }
-    const auto stimulusPath = options.Value("--stimulus");
-    const auto vcdPath = options.Value("--vcd");
-    if (stimulusPath && *stimulusPath == std::string(kStdStreamName) && program == std::string(kStdStreamName))
+    const auto stimulus = options.Value("--stimulus");
+    if (stimulus && *stimulus == std::string(kStdStreamName) && program_ == std::string(kStdStreamName))
         return UsageError(kCommand, "the program and the stimulus cannot both come from standard input");
-    const auto vcdRegs = options.Value("--vcd-reg");
-    if (vcdRegs && !vcdPath) return UsageError(kCommand, "--vcd-reg needs --vcd");
-    if (vcdPath && *vcdPath == std::string(kStdStreamName))
-        return UsageError(kCommand, "--vcd takes a file name");
-    if (vcdPath) {
-        std::vector<std::string> inputs{program};
-        if (stimulusPath) inputs.push_back(*stimulusPath);
-        if (!OutputsAreDistinct(kCommand, inputs, {{"--vcd", *vcdPath}})) return kExitUsage;
+    vcdRegs_ = options.Value("--vcd-reg");
+    if (vcdRegs_ && !options.Value("--vcd")) return UsageError(kCommand, "--vcd-reg needs --vcd");
+    gtkw_ = options.Value("--gtkw");
+    if (gtkw_ && !options.Value("--vcd")) return UsageError(kCommand, "--gtkw needs --vcd");
+    if (gtkw_ && *gtkw_ == std::string(kStdStreamName)) return UsageError(kCommand, "--gtkw takes a file name");
+    std::string message;
+    if (!ReadSimFiles(options, {program_}, files_, message)) return UsageError(kCommand, message);
+    if (gtkw_) {
+        std::vector<std::string> inputs{program_};
+        if (files_.stimulus) inputs.push_back(*files_.stimulus);
+        if (!OutputsAreDistinct(kCommand, inputs, {{"--vcd", *files_.vcd}, {"--gtkw", *gtkw_}})) return kExitUsage;
     }
+    return kExitOk;
+}
 
-    // The program and its configuration.
-    CoreSession session(*family);
-    if (!LoadProgramImage(session, program)) return kExitFailure;
-    const AssemblyState& s = *session.state;
-    const std::uint16_t fuse = s.ChipImage[kFuseIndex] & kWordMask;
-    const std::uint16_t extFuse = s.ChipImage[kExtFuseIndex] & kWordMask;
-    SxCpuConfig config = SxCpuConfigFromFuses(*family, fuse, extFuse);
-    config.clockHz = static_cast<std::uint32_t>(clockHz ? clockHz : s.ClockFrequency);
-    if (config.clockHz == 0) config.clockHz = kDefaultClockFrequency;
-    SxCpu cpu(*family);
-    cpu.Configure(config);
-    std::vector<std::uint16_t> words(kProgramWords);
-    for (int i = 0; i < kProgramWords; ++i) words[static_cast<std::size_t>(i)] = s.ChipImage[i] & kWordMask;
-    cpu.LoadProgram(words.data(), kProgramWords);
-    cpu.Reset(SxReset::PowerOn);
-    const SimTimeBase base{cpu.config().clockHz, cpu.config().turbo ? 1 : 4};
-    const StimulusPins pins = StimulusPins::Of(*family, cpu.portCount());
+bool SimRun::Fail(const SimProblem& problem) {
+    for (const std::string& line : problem.located) std::fprintf(stderr, "%s\n", line.c_str());
+    if (!problem.message.empty()) PrintError(problem.message);
+    return false;
+}
 
-    if (untilBreak && s.BreakAddress == kNoBreak) {
-        PrintError(DisplayName(program) + ": --until-break: the program has no BREAK address");
-        return kExitFailure;
+// The program (assembled or loaded) and the CPU that runs it.
+bool SimRun::LoadProgram() {
+    session_ = std::make_unique<CoreSession>(*family_);
+    if (!LoadProgramImage(*session_, program_)) return false;
+    const AssemblyState& s = *session_->state;
+    std::uint64_t clockHz = clockHz_ ? clockHz_ : s.ClockFrequency;
+    if (clockHz == 0) clockHz = kDefaultClockFrequency;
+    cpu_ = std::make_unique<SxCpu>(*family_);
+    LoadCpuFromImage(*cpu_, *family_, s.ChipImage, static_cast<std::uint32_t>(clockHz));
+    base_ = TimeBaseOf(*cpu_);
+    pins_ = StimulusPins::Of(*family_, cpu_->portCount());
+    return CheckProgram();
+}
+
+// What the options ask of the program: a BREAK, the serial pin, the
+// registers shown in the waveform as 8-bit vectors.
+bool SimRun::CheckProgram() {
+    const AssemblyState& s = *session_->state;
+    if (untilBreak_ && s.BreakAddress == kNoBreak) {
+        PrintError(DisplayName(program_) + ": --until-break: the program has no BREAK address");
+        return false;
     }
-    if (uartPort >= 0 && !(pins.bonded[uartPort] & (1u << uartBit))) {
-        PrintError("--uart-out: the chip has no pin " + uartName);
-        return kExitFailure;
+    if (serialPins_) {
+        const SerialPins& p = *serialPins_;
+        const bool rx = pins_.bonded[p.rxPort] & (1u << p.rxBit), tx = pins_.bonded[p.txPort] & (1u << p.txBit);
+        if (!rx || !tx) {
+            PrintError("--serial: the chip has no pin " + (rx ? PortName(p.txPort) + "." + std::to_string(p.txBit)
+                                                              : PortName(p.rxPort) + "." + std::to_string(p.rxBit)));
+            return false;
+        }
     }
-
-    // Registers shown in the waveform as 8-bit vectors.
-    std::vector<std::string> regNames;
-    std::vector<int> regAddresses;
-    if (vcdRegs) {
-        std::string list = *vcdRegs + ",";
+    if (uartPin_ && !(pins_.bonded[uartPin_->port] & (1u << uartPin_->bit))) {
+        PrintError("--uart-out: the chip has no pin " + uartPin_->name);
+        return false;
+    }
+    if (vcdRegs_) {
+        std::string list = *vcdRegs_ + ",";
         for (std::size_t at = 0, comma; (comma = list.find(',', at)) != std::string::npos; at = comma + 1) {
             const std::string name = list.substr(at, comma - at);
             const auto address = name.empty() ? std::optional<long>{} : FindRegister(s, name);
             if (!address || !IsRegisterNumber(*address)) {
                 PrintError("--vcd-reg: '" + name + "' is not a register (W, RTCC, STATUS, FSR, RA..RE, a symbol or a hex address)");
-                return kExitFailure;
+                return false;
             }
-            regNames.push_back(name);
-            regAddresses.push_back(static_cast<int>(*address));
+            regNames_.push_back(name);
+            regAddresses_.push_back(static_cast<int>(*address));
         }
     }
+    return true;
+}
 
-    // The stimulus: every error of the file, and nothing runs.
-    Stimulus stimulus;
-    if (stimulusPath) {
-        std::string text, reason;
-        const ReadResult r = ReadFileToString(*stimulusPath, text, kMaxStimulusBytes, &reason);
-        if (r != ReadResult::Ok) {
-            PrintError("cannot read " + DisplayName(*stimulusPath) + ": " +
-                       (r == ReadResult::TooLarge ? std::string("larger than 64 MB") : reason));
-            return kExitFailure;
-        }
-        std::vector<StimulusError> errors;
-        if (!ParseStimulus(text, pins, stimulus, errors) || !CheckStimulusTiming(stimulus, base, errors)) {
-            for (const StimulusError& e : errors)
-                std::fprintf(stderr, "%s:%d:%d: error: %s\n", DisplayName(*stimulusPath).c_str(), e.line, e.column,
-                             e.message.c_str());
-            return kExitFailure;
-        }
-    }
+// The stimulus: every error of the file, and nothing runs.
+bool SimRun::LoadStimulus() {
+    SimProblem problem;
+    if (files_.stimulus &&
+        !LoadStimulusFile(*files_.stimulus, pins_, base_, stimulus_, problem, StopSignals::Flag()))
+        return Fail(problem);
+    return true;
+}
 
-    // Sinks, opened before anything runs.
-    VcdWriter vcd;
-    if (vcdPath) {
-        std::string message;
-        const std::string scope = "SX" + [&] {
-            std::string n(family->name);
-            for (char& ch : n) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-            return n;
-        }();
-        if (!vcd.Open(*vcdPath, scope, pins, base, message, regNames)) {
-            PrintError(message);
-            return kExitFailure;
-        }
+// Sinks, opened before anything runs.
+bool SimRun::OpenOutputs() {
+    if (files_.vcd) {
+        SimProblem problem;
+        if (!OpenWaveform(vcd_, *files_.vcd, *family_, pins_, base_, files_.vcdLimit, regNames_, problem))
+            return Fail(problem);
+        vcd_.stopFlag = StopSignals::Flag();
     }
-    bool lastNewline = true;
-    std::unique_ptr<UartDecoder> uart;
-    if (uartPort >= 0) {
-        const double cyclesPerBit = static_cast<double>(base.clockHz) / base.clocksPerCycle / uartBaud;
-        uart = std::make_unique<UartDecoder>(uartPort, uartBit, cyclesPerBit);
-        uart->onByte = [&](std::uint8_t b) {
+    if (uartPin_) {
+        uart_ = MakeUartDecoder(*uartPin_, base_);
+        uart_->onByte = [this](std::uint8_t b) {
             std::fputc(b, stdout);
             std::fflush(stdout);
-            lastNewline = b == '\n';
+            lastNewline_ = b == '\n';
         };
-        uart->onFramingError = [&](std::uint64_t cycle) {
+        uart_->onFramingError = [this](std::uint64_t cycle) {
             std::fflush(stdout);
-            std::fprintf(stderr, "korvid: uart %s: framing error at %s\n", uartName.c_str(),
-                         FormatTime(base.Picoseconds(cycle)).c_str());
+            std::fprintf(stderr, "korvid: uart %s: framing error at %s\n", uartPin_->name.c_str(),
+                         FormatTime(base_.Picoseconds(cycle)).c_str());
         };
     }
+    return true;
+}
 
-    SimDriver driver(cpu, stimulus, base);
-    for (int address : regAddresses) driver.WatchRegister(address);
-    if (vcd.isOpen()) driver.AddSink(&vcd);
-    if (uart) driver.AddSink(uart.get());
-    if (untilBreak) cpu.SetBreakAfter(s.BreakAddress, true);
-    std::uint64_t end = cycles;
-    if (forText) end = base.CycleAt(forTime);
-    if (!cyclesText && !forText) end = base.CycleAt({kDefaultBreakLimitPs, false});
-    // Ctrl-C ends a long run early: the state so far is printed, the
-    // waveform so far is kept, and the exit status says it did not finish.
-    driver.interrupt = &g_interrupted;
-    struct sigaction sa {}, oldInt {}, oldTerm {};
-    sa.sa_handler = OnInterrupt;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, &oldInt);
-    sigaction(SIGTERM, &sa, &oldTerm);
-    const SxStop stop = driver.RunTo(end);
-    sigaction(SIGINT, &oldInt, nullptr);
-    sigaction(SIGTERM, &oldTerm, nullptr);
-
-    int status = kExitOk;
-    if (vcd.isOpen()) {
-        std::string message;
-        if (!vcd.Commit(cpu.cycles(), message)) {
-            PrintError(message);
-            status = kExitFailure;
+// Ctrl-C (or another stop signal, or the waveform's limit) ends a long run
+// early: the state so far is printed, the waveform so far is kept, and the
+// exit status says it did not finish.
+void SimRun::Run() {
+    SimDriver driver(*cpu_, std::move(stimulus_), base_);
+    for (int address : regAddresses_) driver.WatchRegister(address);
+    if (vcd_.isOpen()) driver.AddSink(&vcd_);
+    if (uart_) driver.AddSink(uart_.get());
+    if (untilBreak_) cpu_->SetBreakAfter(session_->state->BreakAddress, true);
+    std::uint64_t end = cycles_.value_or(0);
+    if (for_) end = base_.CycleAt(*for_);
+    if (!cycles_ && !for_)
+        end = serialPins_ && !untilBreak_ ? ~0ull >> 2 : base_.CycleAt({kDefaultBreakLimitPs, false});
+    driver.interrupt = StopSignals::Flag();
+    // The chip's serial port: the terminal's path first, alone on its line.
+    if (serialPins_) {
+        serial_ = std::make_unique<ChipSerialPort>(*serialPins_, base_);
+        std::string reason;
+        if (!serial_->Open(&reason) || (serialLink_ && !ClaimLink(*serialLink_, serial_->SlavePath(), &reason))) {
+            PrintError("--serial: " + reason);
+            serialFailed_ = true;
+            return;
         }
+        serial_->Attach(driver);
+        std::printf("%s\n", serial_->SlavePath().c_str());
+        std::fflush(stdout);
     }
-    if (!lastNewline) std::fputc('\n', stdout);
+    stop_ = serial_ ? serial_->RunPaced(driver, *cpu_, end, StopSignals::Flag()) : driver.RunTo(end);
+    if (serial_ && serialLink_) ReleaseLink(*serialLink_, serial_->SlavePath());
+    stopped_ = driver.interrupted();
+}
+
+int SimRun::Report() {
+    const SxCpu& cpu = *cpu_;
+    const AssemblyState& s = *session_->state;
+    if (serialFailed_) return kExitFailure;  // nothing ran
+    int status = kExitOk;
+    SimProblem waveform;
+    const bool waveformWhole = FinishWaveform(vcd_, cpu.cycles(), waveform);
+    if (!waveformWhole) {
+        status = kExitFailure;
+    } else if (gtkw_) {
+        char* real = realpath(files_.vcd->c_str(), nullptr);
+        const std::string shown = real ? real : *files_.vcd;
+        std::free(real);
+        if (!WriteOutput(*gtkw_, GtkwSaveFile(shown, ChipScopeName(*family_), pins_, regNames_)))
+            status = kExitFailure;
+    }
+    if (!lastNewline_) std::fputc('\n', stdout);
     PrintRegisters(stdout, StateOf(cpu), s, cpu.config().bankCount);
-    const bool interrupted = driver.interrupted();
-    const char* how = interrupted                    ? "interrupted"
-                      : stop == SxStop::Breakpoint ? "break"
-                      : cpu.sleeping()             ? "sleeping"
-                                                   : "limit";
+    // The waveform raises the stop flag too when it reaches its limit or
+    // cannot be written.
+    const bool waveformStop = vcd_.limitReached() || vcd_.failed();
+    const bool interrupted = stopped_ && !waveformStop;
+    const char* how = waveformStop                    ? "waveform"
+                      : interrupted                   ? "interrupted"
+                      : stop_ == SxStop::Breakpoint ? "break"
+                      : cpu.sleeping()              ? "sleeping"
+                                                    : "limit";
     std::printf("cycles %llu  time %s  stop %s", static_cast<unsigned long long>(cpu.cycles()),
-                FormatTime(base.Picoseconds(cpu.cycles())).c_str(), how);
-    if (stop == SxStop::Breakpoint) std::printf(" %03X", s.BreakAddress);
+                FormatTime(base_.Picoseconds(cpu.cycles())).c_str(), how);
+    if (stop_ == SxStop::Breakpoint) std::printf(" %03X", s.BreakAddress);
     std::printf("\n");
-    if (interrupted) {
+    std::fflush(stdout);
+    // A serial session without a time limit ends when it is stopped.
+    const bool sessionEnded = interrupted && serial_ && !cycles_ && !for_ && !untilBreak_;
+    if (!waveformWhole) {
+        Fail(waveform);
+    } else if (interrupted && !sessionEnded) {
         PrintError("interrupted before the end of the run");
         status = kExitFailure;
-    } else if (untilBreak && stop != SxStop::Breakpoint) {
+    } else if (untilBreak_ && stop_ != SxStop::Breakpoint) {
         PrintError("the BREAK address was not reached");
         status = kExitFailure;
     }
     return status;
 }
 
+int RunSim(const std::vector<std::string>& args) {
+    SimRun run;
+    if (const int status = run.ReadOptions(args); status != kExitOk) return status;
+    StopSignals signals;
+    if (!run.LoadProgram() || !run.LoadStimulus() || !run.OpenOutputs()) return kExitFailure;
+    run.Run();
+    return run.Report();
+}
+
 }  // namespace
 
 KORVID_COMMAND("sim",
                "FILE.src|FILE.sxh [--family 28l|52] [--cycles N | --for TIME] [--clock HZ] [--stimulus FILE] "
-               "[--vcd OUT.vcd [--vcd-reg REG,...]] [--uart-out PIN:BAUD] [--until-break]",
+               "[--vcd OUT.vcd [--vcd-reg REG,...] [--gtkw OUT.gtkw] [--vcd-limit SIZE]] [--uart-out PIN:BAUD] "
+               "[--until-break] [--serial RXPIN,TXPIN:BAUD [--serial-link PATH]]",
                RunSim);
 
 }  // namespace korvid::cli

@@ -21,6 +21,7 @@
 #include "apps/korvid/CommandTable.h"
 #include "apps/korvid/TestFileRun.h"
 #include "apps/korvid/TestReport.h"
+#include "sim/SimSetup.h"
 
 namespace korvid::cli {
 namespace {
@@ -176,9 +177,21 @@ int RunTest(const std::vector<std::string>& args) {
     std::vector<bool> ready(files.size(), false);
     std::vector<Worker> running;
     std::size_t next = 0, printed = 0;
-    // Ctrl-C reaches the workers through the process group; the command
-    // itself waits for them and reports what finished.
+    // A stop signal (Ctrl-C reaches the workers through the process group;
+    // a SIGTERM to the command is passed on to them) ends the workers'
+    // runs early; the command waits for them, reports what finished and
+    // starts no more. The workers inherit the handlers.
+    StopSignals signals;
+    bool passedOn = false;
     while (printed < files.size()) {
+        if (*StopSignals::Flag() && !passedOn) {
+            passedOn = true;
+            for (const Worker& w : running) kill(w.pid, SIGTERM);
+            for (; next < files.size(); ++next) {
+                results[next] = Failed(files[next], "not run: interrupted");
+                ready[next] = true;
+            }
+        }
         while (next < files.size() && running.size() < static_cast<std::size_t>(jobs)) {
             Worker w;
             if (!Start(w, next, files[next], vcdDir ? waveforms[next] : std::string())) {

@@ -12,6 +12,7 @@
 #include "family/Family.h"
 #include "family/Registers.h"
 #include "sim/FirmwareTest.h"
+#include "sim/SimSetup.h"
 #include "sim/SxCpu.h"
 #include "sim/VcdWriter.h"
 
@@ -146,16 +147,10 @@ TestFileResult RunTestFile(const std::string& path, const std::string& shownName
     }
     const AssemblyState& s = *session.state;
 
-    SxCpuConfig config = SxCpuConfigFromFuses(*family, s.ChipImage[kFuseIndex] & kWordMask,
-                                              s.ChipImage[kExtFuseIndex] & kWordMask);
-    config.clockHz = test.freqHz ? test.freqHz : s.ClockFrequency ? s.ClockFrequency : kDefaultClockFrequency;
     SxCpu cpu(*family);
-    cpu.Configure(config);
-    std::vector<std::uint16_t> words(kProgramWords);
-    for (int i = 0; i < kProgramWords; ++i) words[static_cast<std::size_t>(i)] = s.ChipImage[i] & kWordMask;
-    cpu.LoadProgram(words.data(), kProgramWords);
-    cpu.Reset(SxReset::PowerOn);
-    const SimTimeBase base{cpu.config().clockHz, cpu.config().turbo ? 1 : 4};
+    LoadCpuFromImage(cpu, *family, s.ChipImage,
+                     test.freqHz ? test.freqHz : s.ClockFrequency ? s.ClockFrequency : kDefaultClockFrequency);
+    const SimTimeBase base = TimeBaseOf(cpu);
     const StimulusPins pins = StimulusPins::Of(*family, cpu.portCount());
 
     ProgramNames names;
@@ -181,14 +176,20 @@ TestFileResult RunTestFile(const std::string& path, const std::string& shownName
     VcdWriter vcd;
     std::vector<PinSink*> sinks;
     if (!vcdPath.empty()) {
-        std::string message;
-        if (!vcd.Open(vcdPath, "SX" + Upper(std::string(family->name)), pins, base, message)) {
-            result.errors = "korvid: " + message + "\n";
+        SimProblem problem;
+        if (!OpenWaveform(vcd, vcdPath, *family, pins, base, kDefaultVcdLimit, {}, problem)) {
+            result.errors = "korvid: " + problem.message + "\n";
             return finish();
         }
         sinks.push_back(&vcd);
     }
-    const FirmwareTestOutcome outcome = RunFirmwareTest(cpu, test, base, sinks);
+    const FirmwareTestOutcome outcome = RunFirmwareTest(cpu, test, base, sinks, StopSignals::Flag());
+    if (outcome.interrupted) {
+        // Stopped from outside: nothing is reported of the checks, and no
+        // waveform is left (the writer removes its temporary file).
+        result.errors = "korvid: " + shownName + ": interrupted before the end of the run\n";
+        return finish();
+    }
     result.status = outcome.passed() ? TestFileResult::Status::Pass : TestFileResult::Status::Fail;
     result.checkCount = static_cast<int>(test.checks.size());
     result.simulatedPs = outcome.picoseconds;
@@ -199,9 +200,9 @@ TestFileResult RunTestFile(const std::string& path, const std::string& shownName
         result.cases.push_back({"expect " + c.text, c.line, c.column, outcome.checks[i].passed, outcome.checks[i].message});
     }
     if (vcd.isOpen()) {
-        std::string message;
         if (result.status == TestFileResult::Status::Fail) {
-            if (!vcd.Commit(cpu.cycles(), message)) result.errors += "korvid: " + message + "\n";
+            SimProblem problem;
+            if (!FinishWaveform(vcd, cpu.cycles(), problem)) result.errors += "korvid: " + problem.message + "\n";
         } else {
             vcd.Abandon();
         }

@@ -65,6 +65,7 @@ void ScanSourceTokens(AssemblyState& state, std::vector<SourceToken>& out) {
     w.scannedBytes = 0;
     const char* src = w.src;
     for (;;) {
+        const std::uint32_t before = w.pos;
         try {
             Tok t = ReadToken(w);
             SourceToken token{state.ErrorStart, state.ErrorEnd, SourceTokenKind::Name};
@@ -92,7 +93,7 @@ void ScanSourceTokens(AssemblyState& state, std::vector<SourceToken>& out) {
             out.push_back({start, end, SourceTokenKind::Error});
             w.stringMode = 0;
             if (src[end] == 0) break;
-            w.pos = end + 1;
+            w.pos = end + 1 > before ? end + 1 : before + 1;  // always onwards
         }
     }
     w.skipLookup = false;

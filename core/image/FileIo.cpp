@@ -68,11 +68,33 @@ std::string NameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// The descriptor a name stands for when it names one of this process's open
+// descriptors: a number in /proc/<own pid>/fd (or a thread's fd folder),
+// which /dev/fd, /dev/stdout, /dev/stderr and /proc/self/fd lead to; else -1.
+int DescriptorNamed(const std::string& path) {
+    const std::string name = NameOf(path);
+    if (name.empty() || name.size() > 9 || name.find_first_not_of("0123456789") != std::string::npos) return -1;
+    char real[PATH_MAX];
+    if (!::realpath(FolderOf(path).c_str(), real)) return -1;
+    const std::string own = "/proc/" + std::to_string(::getpid());
+    const std::string folder = real;
+    if (folder.rfind(own + "/", 0) != 0) return -1;
+    const std::string rest = folder.substr(own.size());
+    const bool fdFolder = rest == "/fd" || (rest.rfind("/task/", 0) == 0 && rest.size() > 9 &&
+                                            rest.compare(rest.size() - 3, 3, "/fd") == 0);
+    return fdFolder ? std::stoi(name) : -1;
+}
+
 // Follows symbolic links until a name that is not one (it may not exist:
-// a dangling link's target is created). False on a loop.
-bool FollowLinks(const std::string& path, std::string& target) {
+// a dangling link's target is created). False on a loop. A name on the way
+// that stands for an open descriptor stops the walk: `descriptor` gets it
+// (else -1), since the file behind it must be written through it.
+bool FollowLinks(const std::string& path, std::string& target, int* descriptor = nullptr) {
     target = path;
+    if (descriptor) *descriptor = path == kStdStreamName ? STDOUT_FILENO : -1;
+    if (path == kStdStreamName) return true;
     for (int depth = 0; depth < 40; ++depth) {
+        if (descriptor && (*descriptor = DescriptorNamed(target)) >= 0) return true;
         struct stat st {};
         if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return true;
         char buffer[PATH_MAX];
@@ -142,10 +164,26 @@ bool WriteTemporary(Pending& p, std::string_view data, const struct stat* old, s
     return ok;
 }
 
+// An output through an open descriptor of the process: a duplicate of it
+// (sharing its position and append mode) is kept until the writing step.
+bool BorrowDescriptor(int descriptor, Pending& p, std::string* reason) {
+    const int flags = ::fcntl(descriptor, F_GETFL);
+    if (flags < 0 || (flags & O_ACCMODE) == O_RDONLY) {
+        if (reason) *reason = "cannot write " + p.target + ": " + Reason(flags < 0 ? errno : EBADF);
+        return false;
+    }
+    p.fd = ::fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
+    if (p.fd < 0) {
+        if (reason) *reason = "cannot write " + p.target + ": " + Reason(errno);
+        return false;
+    }
+    return true;
+}
+
 void Abandon(std::vector<Pending>& pending) {
     for (Pending& p : pending) {
         if (!p.temp.empty()) ::unlink(p.temp.c_str());
-        if (p.fd > STDOUT_FILENO) ::close(p.fd);
+        if (p.fd >= 0) ::close(p.fd);
     }
 }
 
@@ -159,15 +197,19 @@ struct Identity {
 };
 
 std::optional<Identity> IdentityOf(const std::string& path, bool output) {
-    if (path == kStdStreamName) {
-        if (!output) return std::nullopt;
-        return Identity{0, 0, "\n(standard output)"};
-    }
+    if (path == kStdStreamName && !output) return std::nullopt;
     struct stat st {};
+    std::string target;
+    int descriptor = -1;
+    if (output && !FollowLinks(path, target, &descriptor)) return std::nullopt;
+    if (descriptor >= 0) {
+        // Written through the descriptor: "-" and /dev/stdout are one output,
+        // and the file behind it is what it clashes with.
+        if (::fstat(descriptor, &st) == 0) return Identity{st.st_dev, st.st_ino, {}};
+        return Identity{0, 0, "\n(descriptor " + std::to_string(descriptor) + ")"};
+    }
     if (::stat(path.c_str(), &st) == 0) return Identity{st.st_dev, st.st_ino, {}};
     if (!output) return std::nullopt;
-    std::string target;
-    if (!FollowLinks(path, target)) return std::nullopt;
     if (::stat(FolderOf(target).c_str(), &st) != 0) return std::nullopt;
     return Identity{st.st_dev, st.st_ino, NameOf(target)};
 }
@@ -245,15 +287,22 @@ bool WriteFilesAtomically(const std::vector<OutputFile>& files, std::string* rea
     // nothing old is touched until all of them are ready.
     for (std::size_t i = 0; i < files.size(); ++i) {
         Pending& p = pending[i];
-        if (files[i].path == kStdStreamName) {
-            p.target = "standard output";
-            p.fd = STDOUT_FILENO;
-            continue;
-        }
-        if (!FollowLinks(files[i].path, p.target)) {
+        int descriptor = -1;
+        if (!FollowLinks(files[i].path, p.target, &descriptor)) {
             if (reason) *reason = "cannot write " + files[i].path + ": " + Reason(errno);
             Abandon(pending);
             return false;
+        }
+        if (descriptor >= 0) {
+            // "-", /dev/stdout, /dev/fd/N: written through the descriptor
+            // itself, at its position (appending when it appends), never
+            // replacing the file behind it.
+            p.target = files[i].path == kStdStreamName ? "standard output" : files[i].path;
+            if (!BorrowDescriptor(descriptor, p, reason)) {
+                Abandon(pending);
+                return false;
+            }
+            continue;
         }
         struct stat st {};
         const bool exists = ::stat(p.target.c_str(), &st) == 0;
@@ -282,10 +331,10 @@ bool WriteFilesAtomically(const std::vector<OutputFile>& files, std::string* rea
     for (std::size_t i = 0; i < files.size(); ++i) {
         Pending& p = pending[i];
         if (p.fd < 0) continue;
-        if (p.fd == STDOUT_FILENO) std::fflush(stdout);
+        std::fflush(nullptr);  // what the program printed comes first
         bool ok = WriteAll(p.fd, files[i].data);
         int saved = errno;
-        if (p.fd > STDOUT_FILENO && ::close(p.fd) != 0 && ok) {
+        if (::close(p.fd) != 0 && ok) {
             ok = false;
             saved = errno;
         }

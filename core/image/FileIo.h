@@ -45,7 +45,9 @@ struct OutputFile {
 // exist yet) is written to a temporary file beside it, flushed and renamed
 // over it, keeping the old file's permissions; an existing device or FIFO is
 // written in place; a symbolic link is followed and its target replaced, so
-// the link stays. All temporary files are written before anything is
+// the link stays. "-" and names of this process's open descriptors
+// (/dev/stdout, /dev/stderr, /dev/fd/N, /proc/self/fd/N, links to them) are
+// written through the descriptor, at its position and in its append mode. All temporary files are written before anything is
 // replaced: a failure leaves every old file untouched, removes the
 // temporaries and returns false with `reason` naming the file.
 bool WriteFilesAtomically(const std::vector<OutputFile>& files, std::string* reason = nullptr);
@@ -65,7 +67,8 @@ struct FileClash {
 // compared by device and inode after following links, so "./a.src", "a.src"
 // and a link to it are one file; an output that does not exist yet is
 // compared by its folder's device and inode and its name. "-" as an output
-// is standard output (two of them clash); "-" as an input never clashes.
+// is standard output: it and every descriptor name are the file behind the
+// descriptor ("-" and /dev/stdout clash); "-" as an input never clashes.
 std::optional<FileClash> FindFileClash(const std::vector<std::string>& inputs,
                                        const std::vector<std::string>& outputs);
 

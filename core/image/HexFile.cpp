@@ -1,5 +1,6 @@
 #include "core/image/HexFile.h"
 
+#include <array>
 #include <cstdint>
 #include <string_view>
 
@@ -126,15 +127,22 @@ struct LoadFlags {
     bool topWord = false;
 };
 
-void PlaceWord(Image& image, const Family& family, LoadFlags& flags, std::uint32_t a, unsigned w) {
+bool Erased(unsigned w) { return (w & kWordMask) == 0x0FFF; }
+
+// Puts a word of the file into the image, or takes a PIC16C5x ID,
+// configuration or device-code word; false when the address means nothing
+// (the caller refuses such a word unless it is erased).
+bool PlaceWord(Image& image, const Family& family, LoadFlags& flags, std::uint32_t a, unsigned w) {
     if (a <= kLastImageAddress) {
         image[a] = std::uint16_t(w & kWordMask);
         flags.fusePresent = (a == kLastImageAddress);
         flags.topWord = (a == kPicConfigAtTop);
-        return;
+        return true;
     }
-    if (family.is52()) return;
-    if (a >= kPicIdFirst && a <= kPicIdLast) {
+    const bool picId = a >= kPicIdFirst && a <= kPicIdLast;
+    if (!picId && a != kPicConfigWord && a != kPicDeviceCode) return false;
+    if (family.is52()) return true;  // the PIC16C5x conventions mean nothing to the 52
+    if (picId) {
         SetIdCharacter(image, int(a - kPicIdFirst), UpperHexDigit(w));
     } else if (a == kPicConfigWord) {
         // PIC oscillator modes LP, XT, HS, RC become Crystal - LP1,
@@ -152,6 +160,7 @@ void PlaceWord(Image& image, const Family& family, LoadFlags& flags, std::uint32
             }
         }
     }
+    return true;
 }
 
 bool AnyWordEquals(const Image& image, int count, std::uint16_t value) {
@@ -203,13 +212,16 @@ bool SaveHex(AssemblyState& state) {
     const Image& image = state.ChipImage;
     // The words written follow the memory code as 512 << code, which is not
     // the chip's program size (LayoutOf) for code 11: such a file carries
-    // 4096 program words, the upper 2048 as the image holds them. This is
-    // the file's established form, so it stays; LoadHex blanks the words
-    // past the program size again, so a round trip neither adds nor loses
-    // a word of the program.
+    // 4096 program words. This is the file's established form, so it stays;
+    // the words past the program are written erased (whatever the image
+    // holds there is not the chip's), and LoadHex accepts them as such, so
+    // a round trip neither adds nor loses a word of the program.
     const unsigned count = state.family->is52() ? 4096u : 512u << (image[kExtFuseIndex] & 3);
+    const unsigned size = unsigned(ProgramSize(*state.family, image[kExtFuseIndex]));
+    static constexpr std::uint16_t kErased[16] = {0x0FFF, 0x0FFF, 0x0FFF, 0x0FFF, 0x0FFF, 0x0FFF, 0x0FFF, 0x0FFF,
+                                                  0x0FFF, 0x0FFF, 0x0FFF, 0x0FFF, 0x0FFF, 0x0FFF, 0x0FFF, 0x0FFF};
     HexWriter out(state.ListText);
-    for (unsigned a = 0; a < count; a += 16) out.Record(&image[a], 16, a);
+    for (unsigned a = 0; a < count; a += 16) out.Record(a < size ? &image[a] : kErased, 16, a);
     out.Record(&image[kIdBase], 16, kIdWordAddress);
     out.Record(&image[kFuseIndex], 2, kFuseWordAddress);
     out.Text(":00000001FF");
@@ -236,8 +248,13 @@ void LoadHex(AssemblyState& state) {
         image = before;
         state.ErrorMessage = message;
         state.ErrorStart = recordAt;
-        state.ErrorEnd = std::uint32_t(reinterpret_cast<const char*>(in.Position()) - text);
+        std::uint32_t end = recordAt;
+        while (text[end] && text[end] != '\r' && text[end] != '\n') ++end;
+        state.ErrorEnd = end;
     };
+    // The record each program word came from: whether a word lies past the
+    // program is only known once the whole file gave the memory size.
+    std::array<std::uint32_t, kProgramWords> wordRecord;
     // Byte offset set by extended linear (04) and segment (02) records.
     std::uint32_t base = 0;
     while (in.NextRecord()) {
@@ -261,27 +278,37 @@ void LoadHex(AssemblyState& state) {
             continue;  // start addresses (03, 05) mean nothing to a chip image
         }
         if (type > 0x01) return refuse(kHexRecordTypeMessage);
-        const std::uint32_t byteAddress = base + ((high << 8) | low);
+        // 64 bits: a base near 4 GiB must not wrap round to low addresses.
+        const std::uint64_t byteAddress = std::uint64_t(base) + ((high << 8) | low);
         if (byteAddress + count > 0x10000) return refuse(kHexRangeMessage);
-        std::uint32_t a = byteAddress / 2;
+        std::uint32_t a = std::uint32_t(byteAddress / 2);
         for (unsigned i = 0; i < count / 2; ++i, ++a) {
             unsigned lo, hi;
             if (!in.Byte(lo) || !in.Byte(hi)) return violation();
-            PlaceWord(image, family, flags, a, (hi << 8) | lo);
+            const unsigned w = (hi << 8) | lo;
+            if (!PlaceWord(image, family, flags, a, w) && !Erased(w)) return refuse(kHexRangeMessage);
+            if (a < kProgramWords) wordRecord[a] = recordAt;
         }
         unsigned checksum;
         if (!in.Byte(checksum) || !in.SumIsZero()) return violation();
         if (type != 0x00) break;
     }
 
-    state.ErrorFlag = 0;
-    state.IrcCalibration.reset();  // a hex file carries no IRC_CAL choice
     const bool inferred = !family.is52() && !flags.fusePresent;
     if (!family.is52()) {
         if (inferred) InferPicConfiguration(image, flags);
+        // Erased words past the program are the padding of files written
+        // for a larger memory code; anything else would be lost.
         const int size = ProgramSize(family, image[kExtFuseIndex]);
+        for (int k = size; k < kProgramWords; ++k) {
+            if (Erased(image[k])) continue;
+            recordAt = wordRecord[std::size_t(k)];
+            return refuse(kHexRangeMessage);
+        }
         for (int k = size; k < kProgramWords; ++k) image[k] = 0x0FFF;
     }
+    state.ErrorFlag = 0;
+    state.IrcCalibration.reset();  // a hex file carries no IRC_CAL choice
     RebuildDataFlags(image);
     if (inferred) {
         state.ErrorFlag = 1;
@@ -295,6 +322,11 @@ int HexErrorLine(const AssemblyState& state) {
     for (std::uint32_t i = 0; i < state.ErrorStart && text[i]; ++i)
         if (text[i] == '\n' || (text[i] == '\r' && text[i + 1] != '\n')) ++line;
     return line;
+}
+
+bool HexErrorNamesLine(const AssemblyState& state) {
+    const char* m = state.ErrorMessage;
+    return state.ErrorFlag != 0 && (m == kHexRecordTypeMessage || m == kHexRangeMessage);
 }
 
 bool LoadHexFile(AssemblyState& state, const std::string& path, std::string& message) {

@@ -20,7 +20,9 @@ extern const char* const kFuseAbsentMessage;
 // extended address (02, 04) and start address (03, 05).
 extern const char* const kHexRecordTypeMessage;
 // Data moved by an address record (or its own address) beyond the 16-bit
-// byte address space the image lives in.
+// byte address space the image lives in, or a word that is not erased at
+// an address where the chip has none (past its program memory, or outside
+// the image and the PIC16C5x conventions).
 extern const char* const kHexRangeMessage;
 
 // Largest hex text SaveHex writes (4096 program words), in bytes.
@@ -37,14 +39,18 @@ bool SaveHex(AssemblyState& state);
 // kFuseAbsentMessage (28L only): loaded, configuration inferred.
 // Address records (02, 04) set a base added to later data addresses: a base
 // of 0 (the header many tools write) changes nothing. Start-address records
-// (03, 05) are ignored. With kHexRecordTypeMessage or kHexRangeMessage the
-// device image is left as it was and ErrorStart/ErrorEnd mark the record in
-// ListText.
+// (03, 05) are ignored. Erased words (0xFFF) past the program are accepted:
+// SaveHex writes them for memory code 11. With kHexRecordTypeMessage or
+// kHexRangeMessage the device image is left as it was and
+// ErrorStart/ErrorEnd mark the record in ListText.
 void LoadHex(AssemblyState& state);
 
 // 1-based line of ErrorStart in the hex text at ListText (LF, CR LF or CR
 // line ends).
 int HexErrorLine(const AssemblyState& state);
+
+// Whether LoadHex's error marks a place in the text (HexErrorLine applies).
+bool HexErrorNamesLine(const AssemblyState& state);
 
 // File side of a load: reads the file whole into ListText (NUL after it) and
 // runs LoadHex. A file that cannot be read, or does not fit the buffer, is

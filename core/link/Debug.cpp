@@ -28,6 +28,9 @@ bool DebugSession::Poll() {
     link_.SendByte(kCmdPoll);
     link_.Flush();
     LastRunState = link_.ReceiveByte();
+    // Noise on the line, not a run state: polling on would read it as
+    // "running" for ever.
+    if (LastRunState > kRunStateHalted) LinkError(link_, LinkFault::BadReply);
     return LastRunState == kRunStateHalted;
 }
 

@@ -1,5 +1,7 @@
 #include "core/link/Link.h"
 
+#include <algorithm>
+
 #include "core/link/LinkError.h"
 #include "core/link/PortName.h"
 #include "core/link/Scrambler.h"
@@ -11,12 +13,16 @@ void LinkError(Link& link, const std::string& message) {
     throw LinkFailure(message);
 }
 
+void LinkError(Link& link, LinkFault fault) {
+    LinkError(link, kLinkFaultText[static_cast<int>(fault)] + link.PortName);
+}
+
 bool Link::ProbePort() {
     DevicePath = PortDevicePath(PortName);
     SystemReason.clear();
-    if (!device_.Open(DevicePath, &SystemReason)) LinkError(*this, "Unable to open " + PortName);
+    if (!device_.Open(DevicePath, &SystemReason)) LinkError(*this, LinkFault::Open);
     PortOpen = true;
-    if (!device_.SetLine(BaudRate, &SystemReason)) LinkError(*this, "Unable to open " + PortName);
+    if (!device_.SetLine(BaudRate, &SystemReason)) LinkError(*this, LinkFault::Open);
     TransmitLength = 0;
     ReceivePosition = 0;
     BytesRead = 0;
@@ -37,7 +43,7 @@ bool Link::ProbePort() {
         if (!Probing) break;
         if (b != static_cast<std::uint8_t>(*p)) {
             Probing = false;
-            LinkError(*this, "Korvid not found on " + PortName);
+            LinkError(*this, LinkFault::NotFound);
         }
     }
     bool found = Probing;
@@ -46,6 +52,7 @@ bool Link::ProbePort() {
         ClosePort();
         return false;
     }
+    found_ = true;
     std::uint8_t seedLow = ReceiveByte();
     std::uint8_t seedHigh = ReceiveByte();
     ScrambleState = static_cast<std::uint16_t>((seedLow + 256u * seedHigh) ^ kLinkKey);
@@ -59,7 +66,7 @@ void Link::OpenLink() {
     BaudRate = BaudRate == kDefaultBaudRate ? kAlternateBaudRate : kDefaultBaudRate;
     if (ProbePort()) return;
     BaudRate = kDefaultBaudRate;
-    LinkError(*this, "Korvid not found on " + PortName);
+    LinkError(*this, LinkFault::NotFound);
 }
 
 void Link::CloseLink() {
@@ -71,6 +78,7 @@ void Link::CloseLink() {
 void Link::ClosePort() {
     device_.Close();
     PortOpen = false;
+    found_ = false;
 }
 
 void Link::SendByte(std::uint8_t b) {
@@ -93,35 +101,49 @@ void Link::SendText(const char* text) {
 void Link::Flush() {
     if (TransmitLength == 0) return;
     long n = device_.Write(TransmitBuffer.data(), TransmitLength);
-    if (n < 0) LinkError(*this, "Unable to write to " + PortName);
+    if (n < 0) LinkError(*this, LinkFault::Write);
     EchoPending += static_cast<std::uint32_t>(n);
-    if (static_cast<std::uint32_t>(n) < TransmitLength) LinkError(*this, "Transmit stall on " + PortName);
+    if (static_cast<std::uint32_t>(n) < TransmitLength) LinkError(*this, LinkFault::Stall);
     TransmitLength = 0;
+    // A request: the time its reply may take starts here.
+    replyWaitedMs_ = 0;
+    replyBytes_ = 0;
 }
 
 void Link::FillReceiveBuffer() {
-    std::uint64_t start = ticks_.NowMs();
+    const std::uint64_t start = ticks_.NowMs();
     for (;;) {
         long n = device_.Read(ReceiveBuffer.data(), ReceiveBuffer.size());
-        if (n < 0) LinkError(*this, "Unable to read from " + PortName);
+        if (n < 0) LinkError(*this, LinkFault::Read);
+        replyBytes_ += static_cast<std::uint64_t>(n);
         BytesRead = static_cast<std::uint32_t>(n);
         ReceivePosition = 0;
+        const std::uint64_t passed = ticks_.NowMs() - start;
         if (EchoPending < BytesRead) {
             ReceivePosition = EchoPending;
             EchoPending = 0;
+            replyWaitedMs_ += passed;
             return;
         }
         EchoPending -= BytesRead;
         BytesRead = 0;
-        std::uint64_t passed = ticks_.NowMs() - start;
         if (passed >= ReplyTimeout) break;
-        if (n == 0) device_.WaitReadable(static_cast<std::uint32_t>(ReplyTimeout - passed));
+        // Each wait has ReplyTimeout; the reply as a whole (all the waits
+        // since its request) has ReplyTimeout and a little per byte.
+        const std::uint64_t allowed = ReplyTimeout + replyBytes_ * kReplyByteAllowanceMs;
+        const std::uint64_t spent = replyWaitedMs_ + passed;
+        if (spent >= allowed) {
+            if (Probing) break;
+            LinkError(*this, LinkFault::TooSlow);
+        }
+        const std::uint64_t left = std::min<std::uint64_t>(ReplyTimeout - passed, allowed - spent);
+        if (n == 0) device_.WaitReadable(static_cast<std::uint32_t>(left));
     }
     if (Probing) {
         Probing = false;
         return;
     }
-    LinkError(*this, "Korvid not found on " + PortName);
+    LinkError(*this, found_ ? LinkFault::NoReply : LinkFault::NotFound);
 }
 
 std::uint8_t Link::ReceiveByte() {

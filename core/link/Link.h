@@ -22,6 +22,11 @@ inline constexpr std::uint32_t kDefaultBaudRate = 57600;
 inline constexpr std::uint32_t kAlternateBaudRate = 19200;
 inline constexpr std::uint32_t kFirstReplyTimeoutMs = 1000;
 inline constexpr std::uint32_t kSettleTimeMs = 100;
+// A reply may take its ReplyTimeout plus this much per byte received since
+// its request: a tool that answers byte by byte, each just inside the
+// time-out, cannot stretch an operation without end. (A byte takes about
+// 0.5 ms at 19200 baud.)
+inline constexpr std::uint32_t kReplyByteAllowanceMs = 10;
 
 class Link {
 public:
@@ -53,7 +58,8 @@ public:
 
     // Finds the tool at BaudRate, else at the other rate; fails with
     // "Korvid not found on <port>" (BaudRate back at 57600). The rate that
-    // worked stays for later connections.
+    // worked stays for later connections. A tool that falls silent after it
+    // was found is no longer "not found": the link failed (LinkError.h).
     void OpenLink();
     // One open-and-detect attempt; closes the port when the tool is absent.
     bool ProbePort();
@@ -79,6 +85,9 @@ public:
 private:
     SerialDevice& device_;
     TickSource& ticks_;
+    bool found_ = false;               // the tool answered the detection on this connection
+    std::uint64_t replyWaitedMs_ = 0;  // waited for the reply to the last request
+    std::uint64_t replyBytes_ = 0;     // bytes received since the last request
 };
 
 }  // namespace korvid

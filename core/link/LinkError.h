@@ -25,7 +25,35 @@ public:
 
 class Link;
 
+// What went wrong on the link itself (status bytes have their own texts in
+// Protocol.h). Detection failures say the tool was not found; once it has
+// answered, a failure says that the link failed.
+enum class LinkFault {
+    Open,       // the device cannot be opened or set up
+    Write,      // the write call failed
+    Stall,      // the write call took only part of the batch
+    Read,       // the read call failed (a hung-up line included)
+    NotFound,   // no tool answered the detection, or a wrong one
+    NoReply,    // the tool stopped answering after it was found
+    TooSlow,    // a reply took longer than its size allows (a dripping tool)
+    BadReply,   // an answer the protocol does not have
+};
+
+// The message of each fault; the port name follows it.
+inline constexpr const char* kLinkFaultText[] = {
+    "Unable to open ",
+    "Unable to write to ",
+    "Transmit stall on ",
+    "Unable to read from ",
+    "Korvid not found on ",
+    "Link failed: no answer from Korvid on ",
+    "Link failed: Korvid answers too slowly on ",
+    "Link failed: unexpected answer from Korvid on ",
+};
+
 // Closes the link's port if it is open and throws LinkFailure(message).
 [[noreturn]] void LinkError(Link& link, const std::string& message);
+// The same with the fault's message on the link's port.
+[[noreturn]] void LinkError(Link& link, LinkFault fault);
 
 }  // namespace korvid

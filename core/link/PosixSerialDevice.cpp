@@ -1,9 +1,12 @@
 #include "core/link/PosixSerialDevice.h"
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -15,6 +18,19 @@ namespace {
 void SetReason(std::string* reason, const char* what) {
     if (!reason) return;
     *reason = what ? std::string(what) + ": " + std::strerror(errno) : std::string(std::strerror(errno));
+}
+
+// The port whose exclusive flag this process set, for the signal handler
+// (one a process: the program and the command-line tool have one link).
+std::atomic<int> g_exclusivePort{-1};
+static_assert(std::atomic<int>::is_always_lock_free);
+
+void ReleaseAndRaise(int signal) {
+    const int fd = g_exclusivePort.exchange(-1);
+    if (fd >= 0) (void)::ioctl(fd, TIOCNXCL);
+    // The rest as the signal would have done it: the exit status says so.
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
 }
 
 speed_t SpeedOf(std::uint32_t baud) {
@@ -43,6 +59,15 @@ bool PosixSerialDevice::Open(const std::string& path, std::string* reason) {
         Close();
         return false;
     }
+    // Not shared, not even with root: every program that opens ports this
+    // way takes the lock, which ends with the open file however the
+    // process ends.
+    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EWOULDBLOCK) errno = EBUSY;
+        SetReason(reason, nullptr);
+        Close();
+        return false;
+    }
     // Not shared: a second open of the port by another program fails while
     // this one has it. A port that is exclusive already (a privileged user
     // may open it all the same) stays as its holder set it: clearing the
@@ -52,6 +77,7 @@ bool PosixSerialDevice::Open(const std::string& path, std::string* reason) {
     if (!alreadyExclusive) {
         if (::ioctl(fd_, TIOCEXCL) == 0) {
             exclusive_ = true;
+            g_exclusivePort.store(fd_);
         } else if (errno != ENOTTY && errno != EINVAL) {
             SetReason(reason, "TIOCEXCL");
             Close();
@@ -151,10 +177,25 @@ void PosixSerialDevice::Close() {
     // Exclusive use ends before the close: on a pseudo-terminal the flag
     // belongs to the terminal, which outlives this descriptor, and would turn
     // away every later open by an ordinary user until the other side closes.
-    if (exclusive_) (void)::ioctl(fd_, TIOCNXCL);
+    if (exclusive_) {
+        int mine = fd_;
+        (void)g_exclusivePort.compare_exchange_strong(mine, -1);
+        (void)::ioctl(fd_, TIOCNXCL);
+    }
     exclusive_ = false;
     ::close(fd_);
     fd_ = -1;
+}
+
+void PosixSerialDevice::ReleaseOnSignals() {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+        struct sigaction old {};
+        if (::sigaction(signal, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) continue;
+        struct sigaction sa {};
+        sa.sa_handler = ReleaseAndRaise;
+        sigemptyset(&sa.sa_mask);
+        (void)::sigaction(signal, &sa, nullptr);
+    }
 }
 
 }  // namespace korvid

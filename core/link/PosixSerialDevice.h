@@ -1,6 +1,7 @@
 // A serial port through POSIX termios: raw mode, O_NOCTTY, exclusive while
-// open (TIOCEXCL, released with TIOCNXCL before the close), non-blocking
-// reads, poll()-based waiting; a hung-up line reads as a failure.
+// open (TIOCEXCL, released with TIOCNXCL before the close, and an advisory
+// flock, which binds root too), non-blocking reads, poll()-based waiting; a
+// hung-up line reads as a failure.
 // Control-line ioctls that a device does not support (pseudo-terminals) are
 // ignored.
 #pragma once
@@ -19,6 +20,12 @@ public:
     void DiscardInput() override;
     void WaitReadable(std::uint32_t timeoutMs) override;
     void Close() override;
+
+    // Makes SIGINT, SIGTERM, SIGHUP and SIGQUIT release the port this
+    // process holds (its exclusive flag, which would outlive the process
+    // on a pseudo-terminal) before they end the process as they would
+    // have. Signals the process ignores stay ignored.
+    static void ReleaseOnSignals();
 
 private:
     int fd_ = -1;

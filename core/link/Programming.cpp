@@ -2,6 +2,7 @@
 
 #include "core/link/Clock.h"
 #include "core/link/Link.h"
+#include "core/link/LinkError.h"
 
 namespace korvid {
 
@@ -77,6 +78,16 @@ std::uint16_t ExtFuseToProgram(const Family& family, std::uint16_t x, int t) {
 
 std::uint16_t FuseToProgram(const Family& family, std::uint16_t fuse) {
     return static_cast<std::uint16_t>((fuse | family.linkFuseSet) & kWordMask);
+}
+
+void RequireProgramData(const AssemblyState& state) {
+    const Image& image = state.DeviceImage;
+    const int words = ProgramSize(*state.family, image[kExtFuseIndex]);
+    for (int i = 0; i < words; ++i) {
+        const std::uint16_t w = image[static_cast<std::size_t>(i)];
+        if ((w & kDataFlag) || (w & kWordMask) != 0x0FFF) return;
+    }
+    throw LinkFailure("Nothing to program: the image holds no program words, so the chip was not erased");
 }
 
 void ReleaseChip(Link& link) {

@@ -42,6 +42,12 @@ std::uint16_t FuseToProgram(const Family& family, std::uint16_t fuse);
 // irc.mode (which is left as it is).
 void ProgramDevice(Link& link, AssemblyState& state, IrcSettings& irc, LinkObserver& observer, bool run);
 
+// Throws LinkFailure, before anything reaches the tool, when
+// state.DeviceImage holds no program word (every word erased and none
+// marked as data): programming it would only erase the chip. The commands
+// that program call it first; ProgramDevice itself does not.
+void RequireProgramData(const AssemblyState& state);
+
 // Reads the chip into state.DeviceImage, showing `message`. On a failure the
 // words received so far stay in the image.
 void ReadDevice(Link& link, AssemblyState& state, LinkObserver& observer, std::string_view message);

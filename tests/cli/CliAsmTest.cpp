@@ -121,6 +121,45 @@ TEST(CliAsm, AllOutputsOrNoneAndPipes) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
 }
 
+// Outputs that name an open descriptor (/dev/stdout, /dev/fd/N, a link to
+// them) are written through it as a shell set it up: after what the shell
+// wrote, appending where it appends. The file behind it is never replaced.
+TEST(CliAsm, DescriptorOutputsAreWrittenInPlace) {
+    TempDir dir;
+    dir.Write("a.src", "\tmov w,#5\n\tjmp 0\n");
+    ASSERT_EQ(RunProgram(kKorvid, {"asm", dir.File("a.src"), "-o", dir.File("ref.sxh")}).exitCode, 0);
+    const std::string hex = dir.Read("ref.sxh");
+    ASSERT_EQ(hex.rfind(":20000000050C000A", 0), 0u);
+    ASSERT_EQ(::symlink("/dev/stdout", dir.File("to-stdout").c_str()), 0);
+    struct Case {
+        std::string command;  // run in the folder; K is the tool
+        int exitCode;
+        std::string log;  // what log holds afterwards
+    } cases[] = {
+        {"{ echo header; K asm a.src -o /dev/stdout; } > log", 0, "header\n" + hex},
+        {"echo old > log; K asm a.src -o /dev/stdout >> log", 0, "old\n" + hex},
+        {"echo old > log; K asm a.src -o /dev/fd/3 3>>log", 0, "old\n" + hex},
+        {"{ echo header; K asm a.src -o /proc/self/fd/1; } > log", 0, "header\n" + hex},
+        {"{ echo header; K asm a.src -o to-stdout; } > log", 0, "header\n" + hex},
+        {"K asm a.src -o /dev/stdout | cat > log", 0, hex},
+        {"K asm - < a.src > log", 0, hex},  // no -o: standard input's hex goes to standard output
+        {"echo old > log; K asm a.src -o /dev/fd/3 3<log", 1, "old\n"},   // read-only
+        {"echo old > log; K asm a.src -o /dev/fd/9", 1, "old\n"},          // not open
+        {"echo old > log; K asm a.src -o - -l /dev/stdout >> log", 2, "old\n"},
+        {"echo old > log; K asm log -o /dev/stdout >> log", 2, "old\n"},  // the input itself
+    };
+    for (const Case& c : cases) {
+        std::string command = c.command;
+        for (std::size_t at; (at = command.find("K ")) != std::string::npos;) command.replace(at, 1, "'" + kKorvid + "'");
+        auto r = RunProgram("/bin/sh", {"-c", "cd '" + dir.path() + "' && " + command});
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.command << "\n" << r.err;
+        EXPECT_EQ(dir.Read("log"), c.log) << c.command;
+        if (c.exitCode != 0) EXPECT_EQ(r.err.rfind("korvid", 0), 0u) << c.command << "\n" << r.err;
+    }
+    EXPECT_FALSE(dir.Exists("-.sxh"));
+    EXPECT_EQ(dir.Read("a.src"), "\tmov w,#5\n\tjmp 0\n");
+}
+
 // An ordinary user who may not write the output's folder gets a message and
 // loses nothing; run as nobody when the suite runs as root.
 TEST(CliAsm, UnwritableFolderAsAnOrdinaryUserLeavesTheOldOutput) {

@@ -2,9 +2,11 @@
 // from a script on stdin, halts and registers on stdout.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 
 #include "tests/e2e/Process.h"
+#include "tests/support/FaultyTool.h"
 
 namespace korvid {
 namespace {
@@ -206,6 +208,28 @@ TEST(DebugCommandTool, ADebugImageThatDoesNotFitIsRefused) {
     RunResult r = Debug(dir, tool.Path(), "28l", " DEVICE SX28L, WATCHDOG\n RESET start\nstart JMP start\n", "quit\n");
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("ERROR! Debug requires the following:"), std::string::npos) << r.err;
+}
+
+// The tool falls silent in the middle of a script: the failure is the
+// link's (the tool had been found), and the session says that it dropped
+// the rest of the script instead of ending as if the script had ended.
+TEST(DebugCommandTool, ALinkLostMidScriptDropsTheRestAndSaysSo) {
+    test::FaultyTool tool({test::Misbehaviour::Stall, 400});
+    TempDir dir;
+    std::string script;
+    for (int i = 0; i < 30; ++i) script += "step\n";
+    RunResult r = Debug(dir, tool.Path(), "28l", std::string(" DEVICE SX28L\n") + kCounter, script, "--no-program");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("korvid: Link failed: no answer from Korvid on " + tool.Path() + ".\n"), std::string::npos)
+        << r.err;
+    const std::string ended = "korvid: the session ended at line ";
+    const std::size_t at = r.err.find(ended);
+    ASSERT_NE(at, std::string::npos) << r.err;
+    const int line = std::atoi(r.err.c_str() + at + ended.size());
+    EXPECT_GE(line, 1);
+    EXPECT_LT(line, 30);
+    EXPECT_NE(r.err.find("the rest was dropped"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("not found"), std::string::npos) << r.err;
 }
 
 }  // namespace

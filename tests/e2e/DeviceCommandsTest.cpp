@@ -98,6 +98,41 @@ TEST(DeviceCommands, ProgramThenReadBackEqual) {
     }
 }
 
+// Neither an image without program words nor an output on the tool's own
+// line reaches the tool: the chip keeps its program and the line stays clean.
+TEST(DeviceCommands, EmptyImageAndOutputOnThePortAreRefusedBeforeTheTool) {
+    SimTool sim({});
+    TempDir dir;
+    auto image = MakeImage(Sx28lFamily(), 512);
+    const std::string programmed = SaveImage(*image, dir.File("a.sxh"));
+    ASSERT_EQ(sim.Korvid({"program", programmed}).exitCode, 0);
+    test::WriteText(dir.File("empty.sxh"), ":00000001FF\r\n");
+    test::WriteText(dir.File("blank.src"), "; nothing yet\n");
+    for (const std::string& file : {dir.File("empty.sxh"), dir.File("blank.src")}) {
+        RunResult p = sim.Korvid({"program", file});
+        EXPECT_EQ(p.exitCode, 1) << file;
+        EXPECT_NE(p.err.find("korvid: Nothing to program: the image holds no program words, so the chip was not erased."),
+                  std::string::npos)
+            << p.err;
+        EXPECT_EQ(p.err.find("Erasing"), std::string::npos) << p.err;
+    }
+    const std::vector<std::vector<std::string>> clashes = {
+        {"read", "-o", sim.Path(), "--port", sim.Path()},
+        {"read", "-o", sim.Path()},  // COM1 leads to it
+    };
+    for (const auto& args : clashes) {
+        std::vector<std::string> argv = {Korvid()};
+        argv.insert(argv.end(), args.begin(), args.end());
+        RunResult r = RunChild(argv, {"KORVID_COM1=" + sim.Path()});
+        EXPECT_EQ(r.exitCode, 2) << r.err;
+        EXPECT_NE(r.err.find("korvid read: -o " + sim.Path() + " is the port " + sim.Path()), std::string::npos)
+            << r.err;
+    }
+    RunResult v = sim.Korvid({"verify", programmed});
+    EXPECT_EQ(v.exitCode, 0) << v.err;
+    EXPECT_EQ(v.out, "Device verified OK\n");
+}
+
 TEST(DeviceCommands, ProgramAndVerifyAssemblySource) {
     struct Case {
         const char* family;
@@ -213,7 +248,8 @@ TEST(DeviceCommands, ToolStoppingMidTransfer) {
         SimTool sim({"--family", "52", "--silent-after", "1000"});
         RunResult p = sim.Korvid({"program", file, "--family", "52"});
         EXPECT_EQ(p.exitCode, 1);
-        EXPECT_NE(p.err.find("Korvid not found on " + sim.Path() + ".\n"), std::string::npos) << p.err;
+        EXPECT_NE(p.err.find("Link failed: no answer from Korvid on " + sim.Path() + ".\n"), std::string::npos)
+            << p.err;
     }
     {
         SimTool sim({"--family", "52", "--silent-after", "20"});

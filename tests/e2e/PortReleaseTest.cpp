@@ -5,10 +5,12 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "tests/e2e/Process.h"
+#include "tests/support/FaultyTool.h"
 
 namespace korvid {
 namespace {
@@ -55,6 +57,48 @@ TEST(PortRelease, ClientEndedMidOperationLeavesThePortFree) {
         ASSERT_EQ(next.exitCode, 0) << next.err;
         EXPECT_FALSE(PortHeldExclusively(sim.Path()));
     }
+}
+
+// The client's own part: a tool that never clears the flag (unlike
+// korvid-sim) and goes quiet once found, so that the client sits waiting
+// with the port; each ending signal must release it on the way out.
+TEST(PortRelease, EndingSignalsReleaseThePortInTheClient) {
+    const rlimit noCore{0, 0};
+    ASSERT_EQ(::setrlimit(RLIMIT_CORE, &noCore), 0);  // SIGQUIT would dump one
+    TempDir dir;
+    dir.GiveToOrdinaryUser();
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+        SCOPED_TRACE("signal " + std::to_string(signal));
+        test::FaultyTool tool({test::Misbehaviour::Stall, 16});
+        if (::geteuid() == 0) {
+            ASSERT_EQ(::chown(tool.Path().c_str(), test::kOrdinaryUid, test::kOrdinaryUid), 0);
+        }
+        Background client(AsOrdinaryUser({test::KorvidPath(), "read", "-o", dir.File("a.sxh"), "--port", tool.Path()}));
+        ASSERT_TRUE(client.WaitUntil([&] { return tool.Exclusive(); }, 10)) << client.Finish(1).err;
+        client.Signal(signal);
+        client.Finish(10);
+        EXPECT_EQ(client.TermSignal(), signal);
+        EXPECT_FALSE(tool.Exclusive());
+    }
+}
+
+// The exclusive flag does not bind root; the lock on the open port does, so a
+// second client of the same user (root, when the suite runs as root) is
+// turned away instead of breaking into the first one's transfer.
+TEST(PortRelease, SecondClientOfTheSameUserIsTurnedAway) {
+    SimTool sim({}, {}, false);
+    ASSERT_FALSE(sim.Path().empty());
+    TempDir dir;
+    Background first({test::KorvidPath(), "read", "-o", dir.File("first.sxh"), "--port", sim.Path()});
+    ASSERT_TRUE(first.WaitUntil([&] { return PortHeldExclusively(sim.Path()); }, 20)) << first.Finish(1).err;
+    RunResult second = sim.Korvid({"erase"});
+    EXPECT_EQ(second.exitCode, 1);
+    EXPECT_NE(second.err.find("Unable to open " + sim.Path() + "."), std::string::npos) << second.err;
+    EXPECT_NE(second.err.find("Device or resource busy"), std::string::npos) << second.err;
+    RunResult done = first.Finish(30);
+    EXPECT_EQ(done.exitCode, 0) << done.err;
+    struct stat st {};
+    EXPECT_EQ(::stat(dir.File("first.sxh").c_str(), &st), 0);
 }
 
 }  // namespace

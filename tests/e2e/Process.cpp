@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
@@ -192,6 +193,13 @@ std::string SimPath() { return BinaryPath("apps/korvid-sim/korvid-sim"); }
 void WriteText(const std::string& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary);
     out << text;
+}
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
 }
 
 std::vector<std::string> Lines(const std::string& text) {

@@ -15,6 +15,8 @@ std::string SimPath();     // korvid-sim
 
 // Writes `text` to `path` as it is; the lines of a program's output.
 void WriteText(const std::string& path, const std::string& text);
+// The whole file as it is ("" when it cannot be read).
+std::string ReadText(const std::string& path);
 std::vector<std::string> Lines(const std::string& text);
 
 struct RunResult {

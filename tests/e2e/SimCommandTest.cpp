@@ -189,6 +189,46 @@ TEST(SimCommand, WatchedRegistersAreVectorsWithExactTimes) {
               1);
 }
 
+// --gtkw: a viewer save file that names every wire of the waveform, in the
+// dump's order, grouped by port, the registers last; the dump by its full path.
+TEST(SimCommand, GtkwSaveFileNamesEveryWaveOfTheDumpGroupedByPort) {
+    TempDir dir;
+    WriteText(dir.File("cnt.src"),
+              "        DEVICE  SX28L, TURBO, STACKX_OPTIONX\n        RESET   start\ncount   EQU     08h\n"
+              "        ORG     0\nstart   INC     count\n        JMP     start\n");
+    const RunResult r = Sim({dir.File("cnt.src"), "--cycles", "100", "--vcd", dir.File("c.vcd"), "--vcd-reg",
+                             "count,W", "--gtkw", dir.File("c.gtkw")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::vector<std::string> dumped;
+    std::istringstream vcd(ReadText(dir.File("c.vcd")));
+    for (std::string line; std::getline(vcd, line);) {
+        std::istringstream words(line);
+        std::string var, type, width, id, name;
+        if (words >> var >> type >> width >> id >> name && var == "$var")
+            dumped.push_back("SX28L." + name + (width == "8" ? "[7:0]" : ""));
+    }
+    std::vector<std::string> shown, groups;
+    std::string dumpfile;
+    std::istringstream gtkw(ReadText(dir.File("c.gtkw")));
+    int depth = 0;
+    for (std::string line; std::getline(gtkw, line);) {
+        if (line.rfind("[dumpfile] ", 0) == 0) dumpfile = line.substr(11);
+        else if (line == "@800200") ++depth;
+        else if (line == "@1000200") --depth;
+        else if (line[0] == '-' && depth > 0) groups.push_back(line.substr(1));
+        else if (line[0] != '[' && line[0] != '@' && line[0] != '-') {
+            EXPECT_EQ(depth, 1) << line << " outside a group";
+            shown.push_back(line);
+        }
+    }
+    EXPECT_EQ(depth, 0);
+    EXPECT_EQ(dumpfile, "\"" + dir.File("c.vcd") + "\"");
+    EXPECT_EQ(shown, dumped);
+    ASSERT_EQ(dumped.size(), 4u + 8u + 8u + 2u);
+    EXPECT_EQ(groups, (std::vector<std::string>{"RA", "RB", "RC", "registers"}));
+    EXPECT_EQ(Sim({dir.File("cnt.src"), "--cycles", "20", "--gtkw", dir.File("x.gtkw")}).exitCode, 2) << "needs --vcd";
+}
+
 // W and M have register numbers of their own beyond the file; the waveform
 // follows both by name, whatever case they are written in.
 TEST(SimCommand, WAndMAreWatchedByName) {

@@ -4,6 +4,7 @@
 // parser, waveforms of failing tests, and the examples' own tests.
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <sys/stat.h>
 
 #include <fstream>
@@ -36,17 +37,7 @@ main    INC     count
 trap    JMP     trap
 )";
 
-void Write(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
-
-std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using test::WriteText;
 
 RunResult KorvidTest(const std::vector<std::string>& args) {
     std::vector<std::string> argv{test::BinaryPath("apps/korvid/korvid"), "test"};
@@ -97,7 +88,7 @@ const CheckCase kChecks[] = {
 
 TEST(TestCommand, EveryCheckPassesAndFailsWithItsMessage) {
     TempDir dir;
-    Write(dir.File("loop.src"), kLoop);
+    WriteText(dir.File("loop.src"), kLoop);
     std::string text = "source loop.src\nrun for 5us\n";
     std::string want = "FAIL " + dir.File("checks.test") + "\n";
     int line = 3;
@@ -106,7 +97,7 @@ TEST(TestCommand, EveryCheckPassesAndFailsWithItsMessage) {
         if (c.failure) want += dir.File("checks.test") + ":" + std::to_string(line) + ":1: error: " + c.failure + "\n";
         ++line;
     }
-    Write(dir.File("checks.test"), text);
+    WriteText(dir.File("checks.test"), text);
     const RunResult r = KorvidTest({dir.File("checks.test")});
     EXPECT_EQ(r.out, want + "0 passed, 1 failed\n");
     EXPECT_EQ(r.exitCode, 1);
@@ -116,7 +107,7 @@ TEST(TestCommand, EveryCheckPassesAndFailsWithItsMessage) {
     int count = 0;
     for (const CheckCase& c : kChecks)
         if (!c.failure) passing += std::string(c.line) + "\n", ++count;
-    Write(dir.File("passing.test"), passing);
+    WriteText(dir.File("passing.test"), passing);
     const RunResult p = KorvidTest({dir.File("passing.test")});
     EXPECT_EQ(p.out, "PASS " + dir.File("passing.test") + " (" + std::to_string(count) +
                          " checks, 5us simulated)\n1 passed, 0 failed\n");
@@ -126,14 +117,14 @@ TEST(TestCommand, EveryCheckPassesAndFailsWithItsMessage) {
 TEST(TestCommand, SerialOutputAndRunEndsOnTheGreetingExample) {
     TempDir dir;
     const std::string source = std::string(KORVID_SOURCE_DIR) + "/examples/serial_tx.src";
-    Write(dir.File("uart.test"), "source " + source +
+    WriteText(dir.File("uart.test"), "source " + source +
                                       "\nrun until break\n"
                                       "expect uart RB.6 9600 == \"Hello from the SX\\r\\n\"\n"
                                       "expect uart RB.6 9600 == \"Hello\"\n"
                                       "expect uart RB.6 9600 contains \"from\"\n"
                                       "expect uart RB.6 9600 contains \"OK\"\n"
                                       "expect uart RB.6 4800 == \"Hello from the SX\\r\\n\"\n");
-    Write(dir.File("until.test"), "source " + source + "\nrun until done within 2ms\nexpect at end W == 0\n");
+    WriteText(dir.File("until.test"), "source " + source + "\nrun until done within 2ms\nexpect at end W == 0\n");
     const RunResult r = KorvidTest({dir.File("uart.test"), dir.File("until.test")});
     const std::string u = dir.File("uart.test"), t = dir.File("until.test");
     EXPECT_EQ(r.out, "FAIL " + u + "\n" + u +
@@ -148,7 +139,7 @@ TEST(TestCommand, SerialOutputAndRunEndsOnTheGreetingExample) {
 
 TEST(TestCommand, ParseAndNameErrorsWithTheirPositions) {
     TempDir dir;
-    Write(dir.File("loop.src"), kLoop);
+    WriteText(dir.File("loop.src"), kLoop);
     const std::string syntax =
         "source loop.src\nsource other.src\nfamily 16\ndialect loose\nfreq 0\nrun for\n"
         "expect\nexpect at 3ms RB.0 = 1\nexpect at 3ms RB.0 == one\nexpect at main#0 W == 1\n"
@@ -156,7 +147,7 @@ TEST(TestCommand, ParseAndNameErrorsWithTheirPositions) {
         "expect period RB.6 == 40c\nexpect period RB.6 == 40us ±x%\nexpect duty RB.6 == 120%\n"
         "expect cycles isr.. <= 3\nexpect soon\nat 1ms RB.1 = 2\nlaunch now\nexpect never trap extra\n"
         "expect edges RB.0 == 2 from 3\n";
-    Write(dir.File("syntax.test"), syntax);
+    WriteText(dir.File("syntax.test"), syntax);
     const RunResult r = KorvidTest({dir.File("syntax.test")});
     const std::string f = dir.File("syntax.test") + ":";
     EXPECT_EQ(r.out, "FAIL " + dir.File("syntax.test") + "\n" +
@@ -185,13 +176,12 @@ TEST(TestCommand, ParseAndNameErrorsWithTheirPositions) {
     EXPECT_EQ(r.exitCode, 2);
 
     // Names are checked against the chip and the program once it assembles.
-    Write(dir.File("names.test"),
+    WriteText(dir.File("names.test"),
           "source loop.src\nrun until nowhere\nat 1ms RD.0 = 1\nexpect at 1ms RA.5 == 1\n"
           "expect at 1ms nothing == 1\nexpect at 1ms RB.0 == 2\nexpect at 1ms count == 256\n"
           "expect cycles main..nowhere < 3\nexpect edges RB.0 == 1 from 2ms until 1ms\n");
-    Write(dir.File("nobreak.test"), "source loop.src\nrun until break\n");
-    Write(dir.File("nosource.test"), "run for 1ms\n");
-    Write(dir.File("badsource.test"), "source missing.src\nrun for 1ms\n");
+    WriteText(dir.File("nobreak.test"), "source loop.src\nrun until break\n");
+    WriteText(dir.File("nosource.test"), "run for 1ms\n");
     const RunResult n = KorvidTest({dir.File("names.test"), dir.File("nobreak.test"), dir.File("nosource.test")});
     const std::string g = dir.File("names.test") + ":";
     EXPECT_EQ(n.out, "FAIL " + dir.File("names.test") + "\n" +
@@ -211,18 +201,48 @@ TEST(TestCommand, ParseAndNameErrorsWithTheirPositions) {
     EXPECT_EQ(n.exitCode, 2);
 }
 
+// The program's clock, dialect and family come from the test when it names
+// them: a 25 MHz clock doubles the loop's period; a colon label needs the
+// extended dialect (without it the assembler's error is shown).
+TEST(TestCommand, ClockDialectAndFamilyStatements) {
+    TempDir dir;
+    std::string colon = kLoop;
+    colon.replace(colon.find("main    INC"), 4, "main:");
+    colon.replace(colon.find("JMP     main"), 12, "JMP     MAIN");
+    WriteText(dir.File("colon.src"), colon);
+    WriteText(dir.File("loop.src"), kLoop);
+    WriteText(dir.File("clock.test"), "source loop.src\nfreq 25_000_000\nrun for 5us\nexpect period RB.0 == 480ns ±1%\n");
+    WriteText(dir.File("ext.test"), "source colon.src\ndialect extended\nrun for 1us\nexpect reached MAIN\n");
+    WriteText(dir.File("strict.test"), "source colon.src\nrun for 1us\n");
+    std::string neutral = kLoop;  // a DEVICE line that names no family
+    neutral.replace(0, neutral.find('\n'), "        DEVICE  OSCHS2");
+    WriteText(dir.File("neutral.src"), neutral);
+    WriteText(dir.File("f52.test"), "source neutral.src\nfamily 52\nrun for 1us\nexpect at 1us RD == 0\n");
+    const RunResult r = KorvidTest({"-j", "2", dir.File("clock.test"), dir.File("ext.test"), dir.File("strict.test"),
+                                    dir.File("f52.test")});
+    const std::string strict = dir.File("strict.test");
+    EXPECT_EQ(r.out, "PASS " + dir.File("clock.test") + " (1 check, 5us simulated)\n"
+                     "PASS " + dir.File("ext.test") + " (1 check, 1us simulated)\n"
+                     "FAIL " + strict + "\n" + strict + ":1:8: error: cannot load the program " + dir.File("colon.src") +
+                         "\n" + dir.File("colon.src") + ":13:17: error: Undefined symbol\n" +
+                         dir.File("colon.src") + ":13:17: note: accepted with --dialect extended\n"
+                     "PASS " + dir.File("f52.test") + " (1 check, 1us simulated)\n"
+                     "3 passed, 1 failed\n");
+    EXPECT_EQ(r.exitCode, 2);
+}
+
 // A folder with a broken file: the others still run, in the same order and
 // with the same output alone and in parallel; the status says 2.
 TEST(TestCommand, FolderWithABrokenFileRunsTheRestTheSameAloneAndInParallel) {
     TempDir dir;
     ASSERT_EQ(::mkdir(dir.File("sub").c_str(), 0755), 0);
-    Write(dir.File("loop.src"), kLoop);
-    Write(dir.File("sub/loop.src"), kLoop);
-    Write(dir.File("a.test"), "source loop.src\nrun for 2us\nexpect reached main\n");
-    Write(dir.File("b.test"), "source nowhere.src\nrun for 2us\n");
-    Write(dir.File("c.test"), "source loop.src\nrun for 3us\nexpect at end count == 0\n");
-    Write(dir.File("sub/d.test"), "source loop.src\nrun for 1ms\nexpect cycles main..main == 6\n");
-    Write(dir.File("notes.txt"), "not a test\n");
+    WriteText(dir.File("loop.src"), kLoop);
+    WriteText(dir.File("sub/loop.src"), kLoop);
+    WriteText(dir.File("a.test"), "source loop.src\nrun for 2us\nexpect reached main\n");
+    WriteText(dir.File("b.test"), "source nowhere.src\nrun for 2us\n");
+    WriteText(dir.File("c.test"), "source loop.src\nrun for 3us\nexpect at end count == 0\n");
+    WriteText(dir.File("sub/d.test"), "source loop.src\nrun for 1ms\nexpect cycles main..main == 6\n");
+    WriteText(dir.File("notes.txt"), "not a test\n");
     const RunResult alone = KorvidTest({"-j", "1", dir.Path()});
     const RunResult parallel = KorvidTest({"-j", "4", dir.Path()});
     const std::string p = dir.Path() + "/";
@@ -247,10 +267,10 @@ TEST(TestCommand, FolderWithABrokenFileRunsTheRestTheSameAloneAndInParallel) {
 TEST(TestCommand, JUnitReportReadByPythonAndWaveformsOfFailingTests) {
     TempDir dir;
     ASSERT_EQ(::mkdir(dir.File("waves").c_str(), 0755), 0);
-    Write(dir.File("loop.src"), kLoop);
-    Write(dir.File("pass.test"), "source loop.src\nrun for 2us\nexpect reached main\nexpect never trap\n");
-    Write(dir.File("fail2.test"), "source loop.src\nrun for 2us\nexpect at end flags == 4\n");
-    Write(dir.File("broken.test"), "source loop.src\nrun later\n");
+    WriteText(dir.File("loop.src"), kLoop);
+    WriteText(dir.File("pass.test"), "source loop.src\nrun for 2us\nexpect reached main\nexpect never trap\n");
+    WriteText(dir.File("fail2.test"), "source loop.src\nrun for 2us\nexpect at end flags == 4\n");
+    WriteText(dir.File("broken.test"), "source loop.src\nrun later\n");
     const RunResult r = KorvidTest({"--junit", dir.File("out.xml"), "--vcd-dir", dir.File("waves"), dir.File("pass.test"),
                                     dir.File("fail2.test"), dir.File("broken.test")});
     EXPECT_EQ(r.exitCode, 2);
@@ -276,9 +296,34 @@ TEST(TestCommand, JUnitReportReadByPythonAndWaveformsOfFailingTests) {
     // Only the failing test left a waveform, and it is complete.
     struct stat st {};
     EXPECT_NE(::stat(dir.File("waves/pass.vcd").c_str(), &st), 0);
-    const std::string vcd = Read(dir.File("waves/fail2.vcd"));
+    const std::string vcd = test::ReadText(dir.File("waves/fail2.vcd"));
     EXPECT_NE(vcd.find("$enddefinitions"), std::string::npos);
     EXPECT_NE(vcd.find("#2000000"), std::string::npos);
+}
+
+// A stop signal ends the running tests early, starts no more, keeps no
+// half-written waveform and still reports and exits with 2.
+TEST(TestCommand, StopSignalEndsTheRunCleanly) {
+    TempDir dir;
+    ASSERT_EQ(::mkdir(dir.File("waves").c_str(), 0755), 0);
+    WriteText(dir.File("loop.src"), kLoop);
+    for (const char* name : {"a.test", "b.test", "c.test"})
+        WriteText(dir.File(name), "source loop.src\nrun for 100s\nexpect reached trap\n");
+    const std::string command = "'" + test::BinaryPath("apps/korvid/korvid") + "' test -j 2 --vcd-dir '" +
+                                dir.File("waves") + "' '" + dir.File("a.test") + "' '" + dir.File("b.test") + "' '" +
+                                dir.File("c.test") + "' & pid=$!; sleep 1; kill -TERM $pid; wait $pid; echo status $?";
+    const RunResult r = RunChild({"/bin/sh", "-c", command}, {}, 60);
+    const std::string a = dir.File("a.test"), b = dir.File("b.test"), c = dir.File("c.test");
+    EXPECT_EQ(r.out, "FAIL " + a + "\nkorvid: " + a + ": interrupted before the end of the run\n"
+                     "FAIL " + b + "\nkorvid: " + b + ": interrupted before the end of the run\n"
+                     "FAIL " + c + "\nkorvid: " + c + ": not run: interrupted\n"
+                     "0 passed, 3 failed\nstatus 2\n");
+    std::size_t left = 0;
+    if (DIR* d = opendir(dir.File("waves").c_str())) {
+        while (const dirent* e = readdir(d)) left += e->d_name[0] == '.' ? 0 : 1;
+        closedir(d);
+    }
+    EXPECT_EQ(left, 0u) << "no waveform or temporary file stays";
 }
 
 // The project's examples pass their own tests.

@@ -335,6 +335,43 @@ TEST(LoadHex, WordsBeyondMemorySizeAreErased28L) {
     HexFixture h(Sx28lFamily());
     h.Load(Record(0x300, {0x0123}) + Record(0x1010, {0x0FFA, 0x0BFC}) + kEnd);
     EXPECT_EQ(h.state->DeviceImage[0x300], 0x0FFF);
+    EXPECT_STREQ(h.state->ErrorMessage, kHexRangeMessage);  // refused, not dropped
+    EXPECT_EQ(HexErrorLine(*h.state), 1);
+}
+
+// Data where the chip has no word is refused naming its record; erased
+// words there (the padding of a larger memory code) are not data.
+TEST(LoadHex, DataOutsideTheChipIsRefusedAtItsLine) {
+    const std::string fuse2048 = Record(0x1010, {0x0FFA, 0x0BFE});  // code 10: 2048 words
+    struct Case {
+        const Family* family;
+        std::string text;
+        int line;  // 0: loads
+    } cases[] = {
+        {&Sx28lFamily(), Record(0, {0x0C01}) + Record(0x900, {0x0123}) + fuse2048 + kEnd, 2},
+        {&Sx28lFamily(), Record(0x900, {0x0FFF, 0xFFFF}) + fuse2048 + kEnd, 0},
+        // Inferred 512-word PIC image: its ID words at 0x200 are taken, data after them is not.
+        {&Sx28lFamily(), Record(0x1FF, {0x0A00}) + Record(0x200, {1, 2, 3, 4}) + kEnd, 0},
+        {&Sx28lFamily(), Record(0x1FF, {0x0A00}) + Record(0x200, {1, 2, 3, 4, 5}) + kEnd, 2},
+        {&Sx28lFamily(), Record(0, {0x0C01}) + Record(0x1800, {0x0001}) + fuse2048 + kEnd, 2},
+        {&Sx28lFamily(), Record(0x2005, {0x0001}) + fuse2048 + kEnd, 1},
+        {&Sx52Family(), Record(0, {0x0C01}) + "\r\n" + Record(0x1012, {0x0001}) + kEnd, 3},
+        // A linear base of 0xFFFF0000 with data at 0xFFF0 would wrap round to 0.
+        {&Sx52Family(), Record(0, {0x0C01}) + ":02000004FFFFFC\r\n" + Record(0x7FF8, std::vector<unsigned>(16, 0x123)) + kEnd, 3},
+    };
+    for (const Case& c : cases) {
+        HexFixture h(*c.family);
+        h.state->DeviceImage.fill(0x0456);
+        const Image before = h.state->DeviceImage;
+        h.Load(c.text);
+        if (c.line == 0) {
+            EXPECT_TRUE(h.state->ErrorFlag == 0 || h.state->ErrorMessage == kFuseAbsentMessage) << c.text;
+            continue;
+        }
+        EXPECT_STREQ(h.state->ErrorMessage, kHexRangeMessage) << c.text;
+        EXPECT_EQ(HexErrorLine(*h.state), c.line) << c.text;
+        EXPECT_EQ(h.state->DeviceImage, before) << c.text;
+    }
 }
 
 TEST(HexCore, NoAllocation) {

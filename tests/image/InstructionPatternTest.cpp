@@ -73,6 +73,24 @@ TEST(InstructionPatterns, MatchTheAssemblersEncodings) {
     }
 }
 
+// The compile-time index gives, for every word at either address parity,
+// the first row that matches it.
+TEST(InstructionPatterns, TheIndexGivesTheFirstMatchingRow) {
+    const auto rows = InstructionPatterns();
+    for (int address = 0; address < 2; ++address)
+        for (unsigned word = 0; word < 4096; ++word) {
+            const InstructionPattern* first = nullptr;
+            for (const InstructionPattern& p : rows) {
+                const bool parity = p.parity == Parity::Any || (p.parity == Parity::Odd) == (address == 1);
+                if ((word & p.mask) == p.value && parity) {
+                    first = &p;
+                    break;
+                }
+            }
+            ASSERT_EQ(&MatchInstruction(std::uint16_t(word), address), first) << std::hex << word << " at " << address;
+        }
+}
+
 TEST(InstructionPatterns, EveryInstructionHasASample) {
     std::set<std::string> sampled;
     for (const Sample& sample : kSamples) sampled.insert(FirstWord(sample.source));

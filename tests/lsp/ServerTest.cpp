@@ -112,3 +112,68 @@ TEST_F(ServerFixture, LocalLabelsRenameWithinTheirGlobalLabel) {
 
 }  // namespace
 }  // namespace korvid::lsp
+
+namespace korvid::lsp {
+namespace {
+
+// Random edits (any bytes, line ends of every kind, ranges anywhere) and
+// requests at random places: every request gets an answer, nothing throws,
+// and the document stays what the edits made of it.
+TEST_F(ServerFixture, RandomEditsAndRequestsAlwaysAnswer) {
+    Open(" DEVICE SX28L\nstart MOV W,#1\n:x JMP :x\n");
+    std::uint32_t seed = 12345;
+    auto next = [&](std::uint32_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % n;
+    };
+    const char* pieces[] = {"MOV", " W,#", "300", "\n", "\r\n", "\r", ":loop", "JMP ", "'ab", "'", ";", "é", "😀",
+                            "EQU", "MACRO", "ENDM", "=", "\t", "\x01", "$", "%", "SB RA.0\n", "@", "PC+W"};
+    const char* methods[] = {"textDocument/hover", "textDocument/definition", "textDocument/references",
+                             "textDocument/documentHighlight", "textDocument/prepareRename",
+                             "textDocument/completion", "textDocument/semanticTokens/full",
+                             "textDocument/documentSymbol"};
+    for (int i = 0; i < 1500; ++i) {
+        std::string text;
+        for (std::uint32_t k = next(4); k > 0; --k) text += pieces[next(std::size(pieces))];
+        const auto a = [&] { return Json{{"line", int(next(12)) - 1}, {"character", int(next(30)) - 1}}; };
+        Notify("textDocument/didChange", {{"textDocument", {{"uri", "file:///t.src"}, {"version", i + 2}}},
+                                          {"contentChanges", {{{"range", {{"start", a()}, {"end", a()}}}, {"text", text}}}}});
+        ASSERT_TRUE(LastDiagnostics().is_array()) << i;
+        Json params = At(int(next(12)), int(next(30)));
+        params["context"] = {{"includeDeclaration", true}};
+        Json r = Request(methods[next(std::size(methods))], params);
+        ASSERT_TRUE(r.contains("result")) << i << " " << r.dump();
+        r = Request("textDocument/rename", {{"textDocument", params["textDocument"]}, {"position", params["position"]},
+                                            {"newName", "renamed"}});
+        ASSERT_TRUE(r.contains("result") || r["error"]["code"] == -32803) << i << " " << r.dump();
+    }
+}
+
+}  // namespace
+}  // namespace korvid::lsp
+
+namespace korvid::lsp {
+namespace {
+
+TEST_F(ServerFixture, HoverOfWordsCharactersAndFamilyDependentForms) {
+    Open(" DEVICE SX28L\n MOV !OPTION,#'A'\n LJMP 0\n");
+    const struct {
+        int line, character;
+        const char* start;  // how the hover text begins
+        const char* has;    // and a piece of it
+    } rows[] = {
+        {1, 7, "**OPTION** the OPTION register", "bits 7..0: `RTW RTE_IE RTS RTE_ES PSA PS2 PS1 PS0`"},
+        {1, 15, "character `$41` · `65` · `%1000001`", ""},
+        {2, 2, "**LJMP** instruction", "| `LJMP addr` | 3 or 4 | 5 or 6 / 4 or 5 | PA |"},
+        {0, 2, "**DEVICE** directive: chooses the part", ""},
+        {0, 9, "**SX28L**: a DEVICE option of the Korvid28L family", ""},
+    };
+    for (const auto& r : rows) {
+        const std::string text = Request("textDocument/hover", At(r.line, r.character))["result"]["contents"]["value"];
+        EXPECT_EQ(text.rfind(r.start, 0), 0u) << text;
+        EXPECT_NE(text.find(r.has), std::string::npos) << text;
+    }
+}
+
+}  // namespace
+}  // namespace korvid::lsp

@@ -5,7 +5,7 @@
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawn, execFileSync } from 'node:child_process';
-import { readFileSync, readdirSync, mkdtempSync, rmSync } from 'node:fs';
+import { readFileSync, readdirSync, mkdtempSync, rmSync, writeFileSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { pathToFileURL } from 'node:url';
 import os from 'node:os';
@@ -135,6 +135,25 @@ test('TextMate colours agree with the semantic tokens on every example', async (
     }
   }
   assert.ok(compared > 500, `${compared} tokens compared`);
+});
+
+test('the problem matcher reads korvid asm errors', () => {
+  const dir = mkdtempSync(path.join(os.tmpdir(), 'korvid-matcher-'));
+  try {
+    const source = path.join(dir, 'broken.src');
+    writeFileSync(source, ' DEVICE SX28L\nstart JMP nowhere\n');
+    let stderr = '';
+    try {
+      execFileSync(korvid, ['asm', source, '-o', path.join(dir, 'out.sxh')], { stdio: ['ignore', 'ignore', 'pipe'] });
+    } catch (e) { stderr = e.stderr.toString(); }
+    const matcher = manifest.contributes.problemMatchers[0].pattern;
+    const m = stderr.split('\n').map((l) => l.match(new RegExp(matcher.regexp))).find(Boolean);
+    assert.ok(m, stderr);
+    assert.deepEqual([m[matcher.file], m[matcher.line], m[matcher.column], m[matcher.severity], m[matcher.message]],
+      [source, '2', '11', 'error', 'Undefined symbol']);
+  } finally {
+    rmSync(dir, { recursive: true, force: true });
+  }
 });
 
 test('the .vsix holds the manifest, the client and both grammars', () => {

@@ -195,3 +195,26 @@ test('protocol errors: before initialize, unknown methods, broken framing and JS
   await fresh.connection.sendNotification(lsp.ExitNotification.type);
   assert.equal(await fresh.exited, 1);  // exit without shutdown
 });
+
+test('macros, = variables and their uses in the showcase example', async () => {
+  const c = server.connection;
+  const file = path.join(root, 'examples', 'showcase.src');
+  const uri = pathToFileURL(file).href;
+  await c.sendNotification(lsp.DidOpenTextDocumentNotification.type,
+    { textDocument: { uri, languageId: 'sx', version: 1, text: readFileSync(file, 'latin1') } });
+  assert.deepEqual(await server.diagnosticsOf(uri, 1), []);
+  const here = (line, character) => ({ textDocument: { uri }, position: { line, character } });
+  const def = await c.sendRequest(lsp.DefinitionRequest.type, here(40, 9));
+  assert.deepEqual(def.range, { start: { line: 11, character: 0 }, end: { line: 11, character: 4 } });
+  const refs = await c.sendRequest(lsp.ReferencesRequest.type, { ...here(6, 0), context: { includeDeclaration: true } });
+  assert.deepEqual(refs.map((r) => [r.range.start.line, r.range.start.character]), [[6, 0], [46, 16], [63, 0], [63, 16], [64, 16]]);
+  const hover = await c.sendRequest(lsp.HoverRequest.type, here(40, 9));
+  assert.equal(hover.contents.value, '**wait** macro\n\ndefined on line 12');
+  const outline = await c.sendRequest(lsp.DocumentSymbolRequest.type, { textDocument: { uri } });
+  assert.deepEqual(outline.map((s) => [s.name, s.kind]), [
+    ['DEBUG', lsp.SymbolKind.Variable], ['temp', lsp.SymbolKind.Constant], ['acc', lsp.SymbolKind.Constant],
+    ['wait', lsp.SymbolKind.Method], ['addall', lsp.SymbolKind.Method], ['rotate', lsp.SymbolKind.Method],
+    ['start', lsp.SymbolKind.Function], ['squares', lsp.SymbolKind.Function]]);
+  assert.deepEqual(outline[3].children.map((s) => s.name), [':spin']);
+  await c.sendNotification(lsp.DidCloseTextDocumentNotification.type, { textDocument: { uri } });
+});

@@ -134,6 +134,7 @@ void ConfigureFormTest::calibrationShowsTheIrcWindow() {
         }
         ide.shell->ircForm->OkayButton->click();
     });
+    ide.state->ChipImage[0] = kDataFlag;  // a program to write: an empty image is refused
     ide.editor().RunDevice();
     ide.shell->deviceForm->ProgramButton->click();
     QCOMPARE(texts.size(), 8);
@@ -166,6 +167,7 @@ void ConfigureFormTest::fixedTrimShowsNoWindow() {
         shown = true;
         static_cast<QDialog*>(w)->reject();
     });
+    ide.state->ChipImage[0] = kDataFlag;  // a program to write: an empty image is refused
     ide.editor().RunDevice();
     ide.shell->deviceForm->ProgramButton->click();
     QVERIFY(!shown);

@@ -95,6 +95,7 @@ private slots:
     void readShowsTheChip_data() { FamilyRows(); }
     void readShowsTheChip();
     void linkFailureShowsAbortBox();
+    void emptyImageAndDataOutsideTheChipAreRefused();
 
     void loadHexDialog();
     void loadPic16c5xFileWarnsAndAdopts();
@@ -361,6 +362,31 @@ void DeviceFormTest::linkFailureShowsAbortBox() {
     QCOMPARE(driver.buttons.back(), QStringList{"Abort"});
     QVERIFY(ide.state->ChipImage == before);
     QVERIFY(!ide.shell->progress->isVisible());
+}
+
+void DeviceFormTest::emptyImageAndDataOutsideTheChipAreRefused() {
+    TestIde ide(Sx28lFamily());
+    TDeviceForm& form = *ide.shell->deviceForm;
+    ide.editor().RunDevice();
+    ModalDriver driver;
+    driver.Box(QMessageBox::Abort);
+    form.ProgramButton->click();
+    QCOMPARE(driver.texts, QStringList{"Nothing to program: the image holds no program words, so the chip was not erased."});
+    QCOMPARE(ide.device->opens, 0);
+    QVERIFY(ide.shell->progress->shownTexts.isEmpty());
+
+    // Word 0x900 of a 2048-word chip: refused with its line, the image kept.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("outside.sxh");
+    WriteFile(path, Record(0, {0xC05}) + Record(0x900, {0x123}) + Record(0x1010, {0xFFA, 0xBFE}) + ":00000001FF\r\n");
+    const Image before = ide.state->ChipImage;
+    driver.File(ide.editor(), path);
+    driver.Box(QMessageBox::Abort);
+    form.LoadButton->click();
+    QCOMPARE(driver.texts.size(), 2);
+    QCOMPARE(driver.texts[1], QStringLiteral("ERROR! Hex file places data outside the chip's address range.\n(line 2 of ") +
+                                  path + QStringLiteral(")"));
+    QVERIFY(ide.state->ChipImage == before);
 }
 
 void DeviceFormTest::loadHexDialog() {

@@ -1,0 +1,160 @@
+// `korvid sim --serial`: the echo example talks through its terminal to a
+// client that opens the link like a serial port, paced to the baud rate,
+// and leaves no link behind when stopped.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+
+#include "tests/e2e/Process.h"
+
+namespace korvid {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A background program whose standard output comes through a pipe.
+struct Background {
+    pid_t pid = -1;
+    int out = -1;
+    explicit Background(std::vector<std::string> argv) {
+        int fds[2];
+        if (pipe(fds) != 0) return;
+        pid = fork();
+        if (pid == 0) {
+            dup2(fds[1], 1);
+            close(fds[0]);
+            close(fds[1]);
+            std::vector<char*> args;
+            for (std::string& a : argv) args.push_back(a.data());
+            args.push_back(nullptr);
+            execv(args[0], args.data());
+            _exit(127);
+        }
+        close(fds[1]);
+        out = fds[0];
+    }
+    ~Background() {
+        if (pid > 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+        if (out >= 0) close(out);
+    }
+    // Reads until `stop` has come or `seconds` have passed.
+    std::string ReadUntil(const std::string& stop, double seconds) {
+        std::string text;
+        const auto end = Clock::now() + std::chrono::duration<double>(seconds);
+        while (text.find(stop) == std::string::npos && Clock::now() < end) {
+            pollfd p{out, POLLIN, 0};
+            if (poll(&p, 1, 100) <= 0) continue;
+            char buffer[4096];
+            const ssize_t n = read(out, buffer, sizeof buffer);
+            if (n <= 0) break;
+            text.append(buffer, static_cast<std::size_t>(n));
+        }
+        return text;
+    }
+    int Stop() {
+        kill(pid, SIGTERM);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+};
+
+// Reads `count` bytes from `fd` within `seconds`.
+std::string ReadBytes(int fd, std::size_t count, double seconds) {
+    std::string got;
+    const auto end = Clock::now() + std::chrono::duration<double>(seconds);
+    while (got.size() < count && Clock::now() < end) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 100) <= 0) continue;
+        char buffer[256];
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n > 0) got.append(buffer, static_cast<std::size_t>(n));
+    }
+    return got;
+}
+
+TEST(SimSerial, EchoExampleTalksThroughItsTerminalAtTheBaudRate) {
+    test::TempDir dir;
+    dir.GiveToOrdinaryUser();
+    const std::string link = dir.File("echo");
+    Background sim(test::AsOrdinaryUser({test::BinaryPath("apps/korvid/korvid"), "sim",
+                                         std::string(KORVID_SOURCE_DIR) + "/examples/serial_echo.src", "--serial",
+                                         "RB.7,RB.6:9600", "--serial-link", link}));
+    const std::string first = sim.ReadUntil("\n", 20);
+    ASSERT_EQ(first.rfind("/dev/pts/", 0), 0u) << first;
+    const int fd = open(link.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    termios t{};
+    ASSERT_EQ(tcgetattr(fd, &t), 0);
+    cfmakeraw(&t);
+    cfsetspeed(&t, B9600);
+    ASSERT_EQ(tcsetattr(fd, TCSANOW, &t), 0);
+
+    // A line as typed, then a burst of every byte value back to back: the
+    // echo receives while it sends, so all of it comes back in order.
+    const std::string line = "Korvid echo\n";
+    auto start = Clock::now();
+    ASSERT_EQ(write(fd, line.data(), line.size()), static_cast<ssize_t>(line.size()));
+    EXPECT_EQ(ReadBytes(fd, line.size(), 10), line);
+    // Paced: twelve frames of ten bits at 9600 baud take 12.5 ms on the wire
+    // (the chip may run a millisecond ahead of the clock).
+    EXPECT_GE(std::chrono::duration<double>(Clock::now() - start).count(), 0.0115);
+
+    std::string burst;
+    for (int b = 0; b < 256; ++b) burst += static_cast<char>(b);
+    ASSERT_EQ(write(fd, burst.data(), burst.size()), static_cast<ssize_t>(burst.size()));
+    EXPECT_EQ(ReadBytes(fd, burst.size(), 20), burst);
+    close(fd);
+
+    // Stopped, it reports the state, ends normally and removes its link.
+    EXPECT_EQ(sim.Stop(), 0);
+    EXPECT_NE(sim.ReadUntil("stop interrupted", 5).find("stop interrupted"), std::string::npos);
+    struct stat st {};
+    EXPECT_NE(lstat(link.c_str(), &st), 0);
+}
+
+// korvid-sim: the chip being debugged talks on its own terminal while a
+// debug session runs it (here `korvid debug` waiting for a breakpoint that
+// never comes, polling as the Debug window does).
+TEST(SimSerial, DebuggedChipTalksOnTheSimulatedToolsSecondTerminal) {
+    test::TempDir dir;
+    test::WriteText(dir.File("echo.src"), test::ReadText(std::string(KORVID_SOURCE_DIR) + "/examples/serial_echo.src") +
+                                              "never   JMP     never\n");
+    Background tool({test::BinaryPath("apps/korvid-sim/korvid-sim"), "--serial", "RB.7,RB.6:9600", "--serial-link",
+                     dir.File("serial"), "--link", dir.File("tool")});
+    std::string paths = tool.ReadUntil("\n", 20);
+    if (std::count(paths.begin(), paths.end(), '\n') < 2) paths += tool.ReadUntil("\n", 5);
+    ASSERT_EQ(std::count(paths.begin(), paths.end(), '\n'), 2) << paths;
+    Background debug({"/bin/sh", "-c",
+                      "(echo break never; echo run; echo quit) | '" + test::BinaryPath("apps/korvid/korvid") +
+                          "' debug '" + dir.File("echo.src") + "' --port '" + dir.File("tool") + "'"});
+    // The breakpoint is set after programming; the run starts at once.
+    ASSERT_NE(debug.ReadUntil("breakpoint", 60).find("breakpoint"), std::string::npos);
+    const int fd = open(dir.File("serial").c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    termios t{};
+    ASSERT_EQ(tcgetattr(fd, &t), 0);
+    cfmakeraw(&t);
+    ASSERT_EQ(tcsetattr(fd, TCSANOW, &t), 0);
+    const std::string line = "debugged and talking\n";
+    ASSERT_EQ(write(fd, line.data(), line.size()), static_cast<ssize_t>(line.size()));
+    EXPECT_EQ(ReadBytes(fd, line.size(), 4), line);
+    close(fd);
+}
+
+}  // namespace
+}  // namespace korvid
