@@ -1,6 +1,8 @@
 // Lifecycle, document sync and dispatch of the Language Server (Server.h).
 #include "lsp/Server.h"
 
+#include <csignal>
+
 #include "family/Family.h"
 #include "lsp/Features.h"
 #include "lsp/Framing.h"
@@ -298,9 +300,16 @@ Json Server::SemanticTokens(const Json& params) {
 
 int RunLanguageServer(int in, int out) {
     rpc::MessageReader reader(in);
-    Server server([out](const Json& message) { rpc::WriteMessage(out, message.dump(-1, ' ', false, Json::error_handler_t::replace)); });
+    // A client that stops reading is gone: writes then fail (EPIPE, with
+    // SIGPIPE ignored) and the server ends instead of working for nobody.
+    std::signal(SIGPIPE, SIG_IGN);
+    bool clientGone = false;
+    Server server([out, &clientGone](const Json& message) {
+        if (!clientGone) clientGone = !rpc::WriteMessage(out, message.dump(-1, ' ', false, Json::error_handler_t::replace));
+    });
     std::string body;
     for (;;) {
+        if (clientGone) return 1;
         switch (reader.Read(body)) {
             case rpc::ReadStatus::Message:
                 server.HandleText(body);

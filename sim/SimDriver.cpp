@@ -5,8 +5,8 @@
 
 namespace korvid {
 
-SimDriver::SimDriver(SxCpu& cpu, Stimulus stimulus, SimTimeBase base)
-    : cpu_(cpu), stimulus_(std::move(stimulus)), base_(base), schedule_(stimulus_, base_) {
+SimDriver::SimDriver(SxCpu& cpu, Stimulus stimulus, SimTimeBase base, const volatile std::sig_atomic_t* stop)
+    : interrupt(stop), cpu_(cpu), stimulus_(std::move(stimulus)), base_(base), schedule_(stimulus_, base_, stop) {
     lastCycle_ = cpu_.cycles();
     cpu_.SetPinObserver(this);
 }
@@ -107,9 +107,22 @@ void SimDriver::Reached() {
 void SimDriver::PowerOn(SimTimeBase base) {
     offset_ = lastCycle_ >= cpu_.cycles() ? lastCycle_ - cpu_.cycles() : 0;
     base_ = base;
-    schedule_ = StimulusSchedule(stimulus_, base_);
+    schedule_ = StimulusSchedule(stimulus_, base_, interrupt);
     for (int p = 0; p < 5; ++p) level_[p] = driven_[p] = 0;
     for (PinSink* s : sinks_) s->TimeBaseChanged(base_, SessionCycle());
+}
+
+SimDriver::Position SimDriver::Save() const {
+    Position p{schedule_, {}, {}};
+    std::copy(std::begin(level_), std::end(level_), p.level.begin());
+    std::copy(std::begin(driven_), std::end(driven_), p.driven.begin());
+    return p;
+}
+
+void SimDriver::Restore(const Position& position) {
+    schedule_ = position.schedule;
+    std::copy(position.level.begin(), position.level.end(), std::begin(level_));
+    std::copy(position.driven.begin(), position.driven.end(), std::begin(driven_));
 }
 
 SxStop SimDriver::RunTo(std::uint64_t endCycle) {

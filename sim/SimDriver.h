@@ -5,6 +5,7 @@
 // the current levels, so memory stays flat for any run length.
 #pragma once
 
+#include <array>
 #include <csignal>
 #include <cstdint>
 #include <vector>
@@ -50,8 +51,11 @@ public:
 class SimDriver final : private SxPinObserver {
 public:
     // The CPU must stay alive. Stimulus times count from the CPU's last
-    // power-on reset at the given time base.
-    SimDriver(SxCpu& cpu, Stimulus stimulus = {}, SimTimeBase base = {});
+    // power-on reset at the given time base. `stop` (a signal handler's
+    // flag) becomes `interrupt`; it also cuts short the sorting of a large
+    // stimulus.
+    SimDriver(SxCpu& cpu, Stimulus stimulus = {}, SimTimeBase base = {},
+              const volatile std::sig_atomic_t* stop = nullptr);
     ~SimDriver() override;
     SimDriver(const SimDriver&) = delete;
     SimDriver& operator=(const SimDriver&) = delete;
@@ -92,6 +96,16 @@ public:
     // Cycles the sinks have seen: the CPU's since power-on plus those
     // before the last PowerOn.
     std::uint64_t SessionCycle() const { return cpu_.cycles() + offset_; }
+
+    // Where the stimulus stands (its schedule and the levels it drives), for
+    // a debugger's history: restored together with a copy of the CPU taken
+    // at the same moment, the run goes on exactly as it went the first time.
+    struct Position {
+        StimulusSchedule schedule;
+        std::array<std::uint8_t, 5> level{}, driven{};
+    };
+    Position Save() const;
+    void Restore(const Position& position);
 
     // The largest slice the driver runs between reports to the sinks.
     std::uint64_t sliceCycles = 1'000'000;

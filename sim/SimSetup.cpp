@@ -64,7 +64,7 @@ bool LoadStimulusFile(const std::string& path, const StimulusPins& pins, SimTime
                       SimProblem& problem, const volatile std::sig_atomic_t* stop) {
     out = {};
     std::string text, reason;
-    const ReadResult r = ReadFileToString(path, text, kMaxStimulusBytes, &reason);
+    const ReadResult r = ReadFileToString(path, text, kMaxStimulusBytes, &reason, stop);
     if (stop && *stop) {
         problem.interrupted = true;
         problem.message = "interrupted while reading the stimulus " + ShownPath(path);

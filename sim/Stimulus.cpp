@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <string_view>
 
 #include "family/NumberSyntax.h"
 
@@ -24,7 +25,7 @@ constexpr const char* kPortLetters = "ABCDE";
 
 using Token = StimulusToken;
 
-bool Tokenize(const std::string& line, std::vector<Token>& tokens, StimulusError& error) {
+bool Tokenize(std::string_view line, std::vector<Token>& tokens, StimulusError& error) {
     std::size_t i = 0;
     while (i < line.size()) {
         const char c = line[i];
@@ -214,7 +215,7 @@ namespace {
 // Parses the statements of one line; the first error stops the line.
 class LineParser {
 public:
-    LineParser(std::vector<Token> tokens, const StimulusPins& pins) : t_(std::move(tokens)), pins_(pins) {}
+    LineParser(const std::vector<Token>& tokens, const StimulusPins& pins) : t_(tokens), pins_(pins) {}
 
     bool Parse(StimulusStatement& st, StimulusError& error) {
         const std::string keyword = Lower(t_[0].text);
@@ -366,7 +367,7 @@ private:
         return true;
     }
 
-    std::vector<Token> t_;
+    const std::vector<Token>& t_;
     const StimulusPins& pins_;
     std::size_t pos_ = 0;
     StimulusError error_{};
@@ -377,21 +378,23 @@ private:
 bool ParseStimulus(const std::string& text, const StimulusPins& pins, Stimulus& out,
                    std::vector<StimulusError>& errors, const StimulusLineHook& otherStatement,
                    const volatile std::sig_atomic_t* stop) {
-    out.statements.clear();
+    out = {};
     errors.clear();
     int lineNumber = 0;
     std::size_t start = 0;
+    std::vector<Token> tokens;
+    // Lines end in LF, CR LF or a lone CR, as sources may.
     while (start <= text.size()) {
-        if (stop && (lineNumber & 4095) == 0 && *stop) return false;
-        std::size_t end = text.find('\n', start);
+        if (stop && (lineNumber & 1023) == 0 && *stop) return false;
+        std::size_t end = text.find_first_of("\r\n", start);
         if (end == std::string::npos) end = text.size();
-        const std::string line = text.substr(start, end - start);
+        const std::string_view line(text.data() + start, end - start);
         ++lineNumber;
-        start = end + 1;
-        std::vector<Token> tokens;
+        start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+        tokens.clear();
         StimulusError error{};
-        if (line.find('\0') != std::string::npos) {
-            errors.push_back({lineNumber, static_cast<int>(line.find('\0')) + 1, "NUL byte in the line"});
+        if (const auto nul = line.find('\0'); nul != std::string_view::npos) {
+            errors.push_back({lineNumber, static_cast<int>(nul) + 1, "NUL byte in the line"});
             continue;
         }
         if (!Tokenize(line, tokens, error)) {
@@ -412,15 +415,19 @@ bool ParseStimulus(const std::string& text, const StimulusPins& pins, Stimulus& 
         }
         StimulusStatement st;
         st.line = lineNumber;
-        LineParser parser(std::move(tokens), pins);
+        LineParser parser(tokens, pins);
         if (!parser.Parse(st, error)) {
             error.line = lineNumber;
             errors.push_back(error);
             continue;
         }
-        out.statements.push_back(std::move(st));
-        if (end == text.size()) break;
+        if (st.kind == StimulusStatement::Kind::Set)
+            out.sets.push_back({st.at.value, static_cast<std::uint8_t>(st.port), st.mask, st.level, st.release,
+                                st.at.cycles});
+        else
+            out.statements.push_back(std::move(st));
     }
+    out.sets.shrink_to_fit();
     return errors.empty();
 }
 
@@ -446,22 +453,54 @@ bool CheckStimulusTiming(const Stimulus& stimulus, SimTimeBase base, std::vector
 
 // --- schedule ---------------------------------------------------------------
 
-StimulusSchedule::StimulusSchedule(const Stimulus& stimulus, SimTimeBase base) : base_(base) {
-    Source fixed;
-    fixed.isFixed = true;
-    for (const StimulusStatement& st : stimulus.statements) {
-        if (st.kind == StimulusStatement::Kind::Set) {
-            fixed.fixed.push_back({base.CycleAt(st.at), st.port, st.mask, st.level, st.release});
-        } else {
-            Source s;
-            s.st = st;
-            sources_.push_back(std::move(s));
-        }
+namespace {
+
+// Sorts by cycle, keeping file order within a cycle: runs of 64K events
+// first, then merges of doubling width, polling `stop` between steps so
+// that a list of millions still answers a signal within milliseconds.
+void SortEvents(std::vector<PinEvent>& events, const volatile std::sig_atomic_t* stop) {
+    const auto earlier = [](const PinEvent& a, const PinEvent& b) { return a.cycle < b.cycle; };
+    if (std::is_sorted(events.begin(), events.end(), earlier)) return;
+    constexpr std::size_t kRun = 1u << 16;
+    const std::size_t n = events.size();
+    for (std::size_t i = 0; i < n; i += kRun) {
+        if (stop && *stop) return;
+        std::stable_sort(events.begin() + i, events.begin() + std::min(n, i + kRun), earlier);
     }
-    std::stable_sort(fixed.fixed.begin(), fixed.fixed.end(),
-                     [](const PinEvent& a, const PinEvent& b) { return a.cycle < b.cycle; });
-    sources_.insert(sources_.begin(), std::move(fixed));
-    for (Source& s : sources_) s.Compute(base_);
+    std::vector<PinEvent> merged(n);
+    for (std::size_t width = kRun; width < n; width *= 2) {
+        for (std::size_t lo = 0; lo < n; lo += 2 * width) {
+            if (stop && *stop) return;
+            const std::size_t mid = std::min(n, lo + width), hi = std::min(n, lo + 2 * width);
+            std::merge(events.begin() + lo, events.begin() + mid, events.begin() + mid, events.begin() + hi,
+                       merged.begin() + lo, earlier);
+        }
+        events.swap(merged);
+    }
+}
+
+}  // namespace
+
+StimulusSchedule::StimulusSchedule(const Stimulus& stimulus, SimTimeBase base, const volatile std::sig_atomic_t* stop)
+    : base_(base) {
+    fixed_.reserve(stimulus.sets.size());
+    for (const StimulusSet& set : stimulus.sets) {
+        if (stop && (fixed_.size() & 0xFFFF) == 0 && *stop) break;
+        fixed_.push_back({base.CycleAt({set.time, set.cycles}), set.port, set.mask, set.level, set.release});
+    }
+    SortEvents(fixed_, stop);
+    if (stop && *stop) {
+        fixed_ = {};
+        return;
+    }
+    sources_.reserve(stimulus.statements.size() + 1);
+    sources_.push_back({});
+    for (const StimulusStatement& st : stimulus.statements) sources_.push_back({&st});
+    for (std::uint32_t i = 0; i < sources_.size(); ++i) {
+        Compute(sources_[i]);
+        if (sources_[i].next != ~0ull) heap_.push_back({sources_[i].next, i});
+    }
+    for (std::size_t i = heap_.size() / 4 + 1; i-- > 0;) SiftDown(i);
 }
 
 namespace {
@@ -470,12 +509,15 @@ std::uint64_t Ps(StimulusTime t, const SimTimeBase& base) { return t.cycles ? ba
 }  // namespace
 
 // Sets `next` for the event `index` of the source (~0 when it has none).
-void StimulusSchedule::Source::Compute(const SimTimeBase& base) {
-    next = ~0ull;
-    if (isFixed) {
-        if (index < fixed.size()) next = fixed[index].cycle;
+void StimulusSchedule::Compute(Source& s) const {
+    s.next = ~0ull;
+    const SimTimeBase& base = base_;
+    if (!s.st) {
+        if (s.index < fixed_.size()) s.next = fixed_[s.index].cycle;
         return;
     }
+    const StimulusStatement& st = *s.st;
+    const std::uint64_t index = s.index;
     if (st.kind == StimulusStatement::Kind::Clock) {
         // Edge 2k rises at from + k periods; edge 2k+1 falls a duty later.
         const std::uint64_t k = index / 2;
@@ -491,23 +533,25 @@ void StimulusSchedule::Source::Compute(const SimTimeBase& base) {
             cycle = base.CycleAt({static_cast<std::uint64_t>(ps), false});
         }
         if (st.hasUntil && cycle >= base.CycleAt(st.until)) return;
-        next = cycle;
+        s.next = cycle;
         return;
     }
     // UART: event 0 drives the idle level at cycle 0, then ten bits a byte.
     if (index == 0) {
-        next = 0;
+        s.next = 0;
         return;
     }
     const std::uint64_t bit = index - 1;
     if (bit >= st.text.size() * 10ull) return;
     const u128 ps = u128{Ps(st.at, base)} + u128{bit} * kPsPerSecond / st.baud;
-    next = base.CycleAt({static_cast<std::uint64_t>(ps), false});
+    s.next = base.CycleAt({static_cast<std::uint64_t>(ps), false});
 }
 
-PinEvent StimulusSchedule::Source::Current() const {
-    if (isFixed) return fixed[index];
-    PinEvent e{next, st.port, st.mask, 0, false};
+PinEvent StimulusSchedule::Current(const Source& s) const {
+    if (!s.st) return fixed_[s.index];
+    const StimulusStatement& st = *s.st;
+    const std::uint64_t index = s.index;
+    PinEvent e{s.next, st.port, st.mask, 0, false};
     if (st.kind == StimulusStatement::Kind::Clock) {
         e.level = (index & 1) ? 0 : st.mask;
     } else if (index == 0) {
@@ -522,26 +566,40 @@ PinEvent StimulusSchedule::Source::Current() const {
     return e;
 }
 
-void StimulusSchedule::Source::Advance(const SimTimeBase& base) {
-    ++index;
-    Compute(base);
+void StimulusSchedule::SiftDown(std::size_t at) {
+    const std::size_t n = heap_.size();
+    if (at >= n) return;
+    const Entry moving = heap_[at];
+    for (;;) {
+        const std::size_t first = 4 * at + 1;
+        if (first >= n) break;
+        std::size_t best = first;
+        for (std::size_t c = first + 1; c < std::min(n, first + 4); ++c)
+            if (heap_[c] < heap_[best]) best = c;
+        if (!(heap_[best] < moving)) break;
+        heap_[at] = heap_[best];
+        at = best;
+    }
+    heap_[at] = moving;
 }
 
-bool StimulusSchedule::empty() const { return NextCycle() == ~0ull; }
+bool StimulusSchedule::empty() const { return heap_.empty(); }
 
-std::uint64_t StimulusSchedule::NextCycle() const {
-    std::uint64_t next = ~0ull;
-    for (const Source& s : sources_) next = std::min(next, s.next);
-    return next;
-}
+std::uint64_t StimulusSchedule::NextCycle() const { return heap_.empty() ? ~0ull : heap_[0].next; }
 
 bool StimulusSchedule::Take(PinEvent& event) {
-    Source* best = nullptr;
-    for (Source& s : sources_)
-        if (s.next != ~0ull && (!best || s.next < best->next)) best = &s;
-    if (!best) return false;
-    event = best->Current();
-    best->Advance(base_);
+    if (heap_.empty()) return false;
+    Source& s = sources_[heap_[0].source];
+    event = Current(s);
+    ++s.index;
+    Compute(s);
+    if (s.next == ~0ull) {
+        heap_[0] = heap_.back();
+        heap_.pop_back();
+    } else {
+        heap_[0].next = s.next;
+    }
+    SiftDown(0);
     return true;
 }
 

@@ -69,8 +69,20 @@ struct StimulusStatement {
     std::string text;           // Uart: the bytes sent
 };
 
+// An `at` statement as it is kept: 16 bytes, so that a file of millions of
+// them stays small.
+struct StimulusSet {
+    std::uint64_t time = 0;  // picoseconds, or instruction cycles with `cycles`
+    std::uint8_t port = 0;
+    std::uint8_t mask = 0;
+    std::uint8_t level = 0;
+    bool release = false;
+    bool cycles = false;
+};
+
 struct Stimulus {
-    std::vector<StimulusStatement> statements;
+    std::vector<StimulusSet> sets;               // `at` statements, in file order
+    std::vector<StimulusStatement> statements;   // clock and uart statements, in file order
 };
 
 // The pins a stimulus may name: bonded pins by port (0 = RA .. 4 = RE; a
@@ -126,12 +138,16 @@ struct PinEvent {
     bool release = false;
 };
 
-// The events of a stimulus in cycle order (file order within a cycle),
-// generated as they are taken.
+// The events of a stimulus in cycle order (at statements first, then file
+// order within a cycle), generated as they are taken: the next event comes
+// from a heap of the generators (log n a take), and the at statements are
+// one sorted list of 16-byte events. The stimulus must outlive the schedule.
 class StimulusSchedule {
 public:
     StimulusSchedule() = default;
-    StimulusSchedule(const Stimulus& stimulus, SimTimeBase base);
+    // Sorting a large list polls `stop`; once it is non-zero the schedule
+    // is left empty.
+    StimulusSchedule(const Stimulus& stimulus, SimTimeBase base, const volatile std::sig_atomic_t* stop = nullptr);
 
     bool empty() const;
     // Cycle of the next event (~0 when none is left).
@@ -140,18 +156,28 @@ public:
     bool Take(PinEvent& event);
 
 private:
-    // One generator: a fixed list (Set statements), a clock or a UART.
+    // One generator: the sorted at events (source 0), a clock or a UART.
     struct Source {
-        StimulusStatement st;
-        std::uint64_t next = ~0ull;   // cycle of the next event
-        std::uint64_t index = 0;      // clock: edge number; uart: bit number
-        std::vector<PinEvent> fixed;  // Set statements, sorted
-        bool isFixed = false;
-        PinEvent Current() const;
-        void Advance(const SimTimeBase& base);
-        void Compute(const SimTimeBase& base);
+        const StimulusStatement* st = nullptr;  // null: the at events
+        std::uint64_t next = ~0ull;             // cycle of the next event
+        std::uint64_t index = 0;                // at: list position; clock: edge; uart: bit
     };
+    PinEvent Current(const Source& s) const;
+    void Compute(Source& s) const;
+    // A source with events left, keyed by its next event's cycle. Heap
+    // order: the earlier event first, the lower source on a tie. The heap
+    // has four children a node (fewer levels, a node's children side by
+    // side in memory).
+    struct Entry {
+        std::uint64_t next;
+        std::uint32_t source;
+        bool operator<(const Entry& o) const { return next != o.next ? next < o.next : source < o.source; }
+    };
+    void SiftDown(std::size_t at);
+
+    std::vector<PinEvent> fixed_;  // the at statements by cycle
     std::vector<Source> sources_;
+    std::vector<Entry> heap_;
     SimTimeBase base_;
 };
 

@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "core/image/FileIo.h"
+
 namespace korvid {
 
 VcdWriter::~VcdWriter() { Abandon(); }
@@ -22,6 +24,18 @@ bool VcdWriter::Open(const std::string& path, const std::string& scope, const St
     path_ = given_ = path;
     base_ = base;
     pins_ = bonded;
+    // /dev/stdout, /dev/fd/N: through the descriptor the shell set up (after
+    // what it holds, appending where it appends), never renamed over.
+    if (const int descriptor = OutputDescriptor(path); descriptor >= 0) {
+        direct_ = true;
+        std::string reason;
+        fd_ = DuplicateForWriting(descriptor, &reason);
+        if (fd_ < 0) {
+            message = "cannot write " + path + ": " + reason;
+            return false;
+        }
+        return WriteHeader(scope, registers, base) && HeaderFits(message);
+    }
     struct stat st {};
     const bool exists = stat(path.c_str(), &st) == 0;
     if (exists && S_ISDIR(st.st_mode)) {

@@ -70,7 +70,7 @@ void StderrProgress::ShowIrcResults(const IrcResults& results) {
     std::fflush(stdout);
 }
 
-std::string LinkErrorLine(const LinkFailure& failure) { return "korvid: " + failure.Text(); }
+std::string LinkErrorLine(const LinkFailure& failure) { return "korvid: " + failure.CommandLineText(); }
 
 int RunOnLink(Link& link, const std::function<int()>& body) {
     try {

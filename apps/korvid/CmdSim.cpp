@@ -267,7 +267,7 @@ bool SimRun::OpenOutputs() {
 // early: the state so far is printed, the waveform so far is kept, and the
 // exit status says it did not finish.
 void SimRun::Run() {
-    SimDriver driver(*cpu_, std::move(stimulus_), base_);
+    SimDriver driver(*cpu_, std::move(stimulus_), base_, StopSignals::Flag());
     for (int address : regAddresses_) driver.WatchRegister(address);
     if (vcd_.isOpen()) driver.AddSink(&vcd_);
     if (uart_) driver.AddSink(uart_.get());

@@ -35,11 +35,11 @@ void CloseRead(int fd) {
     if (fd != STDIN_FILENO) ::close(fd);
 }
 
-// read() that retries on EINTR.
-ssize_t ReadSome(int fd, char* to, std::size_t n) {
+// read() that retries on EINTR, unless the signal raised `stop`.
+ssize_t ReadSome(int fd, char* to, std::size_t n, const volatile std::sig_atomic_t* stop = nullptr) {
     for (;;) {
         ssize_t got = ::read(fd, to, n);
-        if (got >= 0 || errno != EINTR) return got;
+        if (got >= 0 || errno != EINTR || (stop && *stop)) return got;
     }
 }
 
@@ -164,22 +164,6 @@ bool WriteTemporary(Pending& p, std::string_view data, const struct stat* old, s
     return ok;
 }
 
-// An output through an open descriptor of the process: a duplicate of it
-// (sharing its position and append mode) is kept until the writing step.
-bool BorrowDescriptor(int descriptor, Pending& p, std::string* reason) {
-    const int flags = ::fcntl(descriptor, F_GETFL);
-    if (flags < 0 || (flags & O_ACCMODE) == O_RDONLY) {
-        if (reason) *reason = "cannot write " + p.target + ": " + Reason(flags < 0 ? errno : EBADF);
-        return false;
-    }
-    p.fd = ::fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
-    if (p.fd < 0) {
-        if (reason) *reason = "cannot write " + p.target + ": " + Reason(errno);
-        return false;
-    }
-    return true;
-}
-
 void Abandon(std::vector<Pending>& pending) {
     for (Pending& p : pending) {
         if (!p.temp.empty()) ::unlink(p.temp.c_str());
@@ -255,13 +239,14 @@ ReadResult ReadFileWhole(const std::string& path, char* buffer, std::size_t capa
     return ReadResult::Ok;
 }
 
-ReadResult ReadFileToString(const std::string& path, std::string& text, std::size_t maxBytes, std::string* reason) {
+ReadResult ReadFileToString(const std::string& path, std::string& text, std::size_t maxBytes, std::string* reason,
+                            const volatile std::sig_atomic_t* stop) {
     text.clear();
     int fd = OpenForReading(path, reason);
     if (fd < 0) return ReadResult::CannotOpen;
     char chunk[65536];
     for (;;) {
-        ssize_t n = ReadSome(fd, chunk, sizeof chunk);
+        ssize_t n = ReadSome(fd, chunk, sizeof chunk, stop);
         if (n < 0) {
             if (reason) *reason = Reason(errno);
             CloseRead(fd);
@@ -298,7 +283,11 @@ bool WriteFilesAtomically(const std::vector<OutputFile>& files, std::string* rea
             // itself, at its position (appending when it appends), never
             // replacing the file behind it.
             p.target = files[i].path == kStdStreamName ? "standard output" : files[i].path;
-            if (!BorrowDescriptor(descriptor, p, reason)) {
+            // A duplicate, kept until the writing step.
+            std::string why;
+            p.fd = DuplicateForWriting(descriptor, &why);
+            if (p.fd < 0) {
+                if (reason) *reason = "cannot write " + p.target + ": " + why;
                 Abandon(pending);
                 return false;
             }
@@ -356,6 +345,23 @@ bool WriteFilesAtomically(const std::vector<OutputFile>& files, std::string* rea
         p.temp.clear();
     }
     return true;
+}
+
+int OutputDescriptor(const std::string& path) {
+    std::string target;
+    int descriptor = -1;
+    return FollowLinks(path, target, &descriptor) ? descriptor : -1;
+}
+
+int DuplicateForWriting(int descriptor, std::string* reason) {
+    const int flags = ::fcntl(descriptor, F_GETFL);
+    if (flags < 0 || (flags & O_ACCMODE) == O_RDONLY) {
+        if (reason) *reason = Reason(flags < 0 ? errno : EBADF);
+        return -1;
+    }
+    const int fd = ::fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0 && reason) *reason = Reason(errno);
+    return fd;
 }
 
 bool WriteFileAtomically(const std::string& path, std::string_view data, std::string* reason) {

@@ -5,6 +5,7 @@
 // and the editor.
 #pragma once
 
+#include <csignal>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -30,9 +31,10 @@ ReadResult ReadFileWhole(const std::string& path, char* buffer, std::size_t capa
                          std::string* reason = nullptr);
 
 // The same into a string that grows as needed up to `maxBytes`; a longer
-// file is TooLarge (and `text` is left empty).
+// file is TooLarge (and `text` is left empty). A signal that sets `stop`
+// ends a read that waits (a pipe or FIFO with nothing to read): ReadError.
 ReadResult ReadFileToString(const std::string& path, std::string& text, std::size_t maxBytes,
-                            std::string* reason = nullptr);
+                            std::string* reason = nullptr, const volatile std::sig_atomic_t* stop = nullptr);
 
 // One output of a command: where it goes ("-" is standard output) and what
 // it holds.
@@ -51,6 +53,17 @@ struct OutputFile {
 // replaced: a failure leaves every old file untouched, removes the
 // temporaries and returns false with `reason` naming the file.
 bool WriteFilesAtomically(const std::vector<OutputFile>& files, std::string* reason = nullptr);
+
+// The descriptor of this process an output name stands for: standard
+// output for "-", N for /dev/fd/N or /proc/self/fd/N, 1 and 2 for
+// /dev/stdout and /dev/stderr (links to them included); -1 for any other
+// name. Such an output is written through the descriptor, never replaced.
+int OutputDescriptor(const std::string& path);
+
+// A close-on-exec duplicate of `descriptor` to write through (sharing its
+// position and append mode); -1, with the system's reason, when it is not
+// open for writing.
+int DuplicateForWriting(int descriptor, std::string* reason = nullptr);
 
 // WriteFilesAtomically for one file.
 bool WriteFileAtomically(const std::string& path, std::string_view data, std::string* reason = nullptr);

@@ -14,7 +14,10 @@ void LinkError(Link& link, const std::string& message) {
 }
 
 void LinkError(Link& link, LinkFault fault) {
-    LinkError(link, kLinkFaultText[static_cast<int>(fault)] + link.PortName);
+    const LinkFaultText& text = kLinkFaultText[static_cast<int>(fault)];
+    if (link.PortOpen) link.ClosePort();
+    throw LinkFailure(text.window + link.PortName,
+                      text.commandLine ? text.commandLine + link.PortName : std::string());
 }
 
 bool Link::ProbePort() {

@@ -2,20 +2,29 @@
 //
 // LinkFailure carries the message without its final full stop; the window
 // guard shows it with "." and an Abort button, the command-line tool prints
-// it with "." and exits 1. SilentAbort ends a command that has already told
-// the user (or was cancelled).
+// it with "." and exits 1. Where the command line says more than the
+// window's established text (a tool that was found and then fell silent),
+// the failure carries that text too. SilentAbort ends a command that has
+// already told the user (or was cancelled).
 #pragma once
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace korvid {
 
 class LinkFailure : public std::runtime_error {
 public:
-    explicit LinkFailure(const std::string& message) : std::runtime_error(message) {}
+    explicit LinkFailure(const std::string& message, std::string commandLine = {})
+        : std::runtime_error(message), commandLine_(std::move(commandLine)) {}
     // The text to show: the message and its full stop.
     std::string Text() const { return std::string(what()) + "."; }
+    // The command line's text: the same, unless it has more to say.
+    std::string CommandLineText() const { return commandLine_.empty() ? Text() : commandLine_ + "."; }
+
+private:
+    std::string commandLine_;
 };
 
 class SilentAbort : public std::exception {
@@ -26,8 +35,7 @@ public:
 class Link;
 
 // What went wrong on the link itself (status bytes have their own texts in
-// Protocol.h). Detection failures say the tool was not found; once it has
-// answered, a failure says that the link failed.
+// Protocol.h).
 enum class LinkFault {
     Open,       // the device cannot be opened or set up
     Write,      // the write call failed
@@ -39,16 +47,23 @@ enum class LinkFault {
     BadReply,   // an answer the protocol does not have
 };
 
-// The message of each fault; the port name follows it.
-inline constexpr const char* kLinkFaultText[] = {
-    "Unable to open ",
-    "Unable to write to ",
-    "Transmit stall on ",
-    "Unable to read from ",
-    "Korvid not found on ",
-    "Link failed: no answer from Korvid on ",
-    "Link failed: Korvid answers too slowly on ",
-    "Link failed: unexpected answer from Korvid on ",
+// The texts of each fault; the port name follows each. The windows keep
+// their established texts (a reply that times out is "not found" there);
+// the command line says that the link failed once the tool was found.
+// nullptr: the same as the window's.
+struct LinkFaultText {
+    const char* window;
+    const char* commandLine;
+};
+inline constexpr LinkFaultText kLinkFaultText[] = {
+    {"Unable to open ", nullptr},
+    {"Unable to write to ", nullptr},
+    {"Transmit stall on ", nullptr},
+    {"Unable to read from ", nullptr},
+    {"Korvid not found on ", nullptr},
+    {"Korvid not found on ", "Link failed: no answer from Korvid on "},
+    {"Korvid not found on ", "Link failed: Korvid answers too slowly on "},
+    {"Link failed: unexpected answer from Korvid on ", nullptr},
 };
 
 // Closes the link's port if it is open and throws LinkFailure(message).

@@ -1,6 +1,6 @@
 // The Korvid extension: starts `korvid lsp` for SX sources, claims .src
 // files whose first lines read as SX assembly, and offers build tasks that
-// report through the korvid problem matcher.
+// report through the korvid problem matcher; `korvid dap` debugs them.
 'use strict';
 const vscode = require('vscode');
 const { LanguageClient } = require('vscode-languageclient/node');
@@ -45,6 +45,12 @@ function activate(context) {
     synchronize: { configurationSection: 'korvid' },
   });
   client.start();
+  // The debugger: `korvid dap` on standard input and output.
+  context.subscriptions.push(vscode.debug.registerDebugAdapterDescriptorFactory('korvid', {
+    createDebugAdapterDescriptor() {
+      return new vscode.DebugAdapterExecutable(vscode.workspace.getConfiguration('korvid').get('path'), ['dap']);
+    },
+  }));
   context.subscriptions.push(vscode.workspace.onDidOpenTextDocument(claim));
   vscode.workspace.textDocuments.forEach(claim);
   context.subscriptions.push(vscode.tasks.registerTaskProvider('korvid', {

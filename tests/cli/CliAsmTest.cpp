@@ -158,6 +158,11 @@ TEST(CliAsm, DescriptorOutputsAreWrittenInPlace) {
     }
     EXPECT_FALSE(dir.Exists("-.sxh"));
     EXPECT_EQ(dir.Read("a.src"), "\tmov w,#5\n\tjmp 0\n");
+    // A waveform follows the same rule.
+    auto sim = RunProgram("/bin/sh", {"-c", "cd '" + dir.path() + "' && echo old > log && '" + kKorvid +
+                                                "' sim a.src --for 1us --vcd /dev/stdout >> log"});
+    EXPECT_EQ(sim.exitCode, 0) << sim.err;
+    EXPECT_EQ(dir.Read("log").rfind("old\n$version", 0), 0u) << dir.Read("log").substr(0, 40);
 }
 
 // An ordinary user who may not write the output's folder gets a message and

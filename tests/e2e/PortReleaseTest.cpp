@@ -50,6 +50,9 @@ TEST(PortRelease, ClientEndedMidOperationLeavesThePortFree) {
         client.Signal(c.signal);
         RunResult ended = client.Finish(10);
         EXPECT_EQ(client.TermSignal(), c.signal) << ended.err;
+        // korvid-sim frees the port once it has noticed (it may be busy
+        // sending the last answer out at the line's pace first).
+        for (int i = 0; i < 300 && PortHeldExclusively(sim.Path()); ++i) ::usleep(10000);
         // The next ordinary user gets the port.
         RunResult next = RunChild(AsOrdinaryUser({test::KorvidPath(), "read", "-o", dir.File("next.sxh"), "--port",
                                                   sim.Path()}),

@@ -519,6 +519,98 @@ TEST(SimCommand, SignalEndsALongRunWithAWholeWaveform) {
     EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"err", "out", "t.src", "t.vcd"}));
 }
 
+// Every stop signal ends the run the same way: the state so far, a whole
+// waveform, no temporary file. During the stimulus's parsing (a 50 MB file)
+// it ends before anything runs, and so while reading a FIFO whose writer
+// stays.
+TEST(SimCommand, StopSignalsEndEachStageCleanly) {
+    TempDir dir;
+    WriteText(dir.File("t.src"), Toggler(true));
+    std::string big;
+    big.reserve(56u << 20);
+    for (int i = 0; big.size() < (50u << 20); ++i) big += "at " + std::to_string(3 * i) + "c RB.1 = " + (i & 1 ? "1\n" : "0\n");
+    WriteText(dir.File("big.stim"), big);
+    enum Stage { Run, Parse, Pipe };
+    const struct {
+        const char* signal;
+        Stage stage;
+    } cases[] = {{"INT", Parse}, {"INT", Run}, {"HUP", Run}, {"PIPE", Run}, {"TERM", Parse}, {"INT", Pipe}};
+    for (const auto& c : cases) {
+        const bool parsing = c.stage != Run;
+        const std::string stimulus = c.stage == Parse  ? " --stimulus '" + dir.File("big.stim") + "'"
+                                     : c.stage == Pipe ? " --stimulus '" + dir.File("fifo") + "'"
+                                                       : "";
+        const std::string fifo = "mkfifo '" + dir.File("fifo") + "'; exec 3<>'" + dir.File("fifo") + "'; ";
+        const std::string command = std::string(c.stage == Pipe ? fifo : "") + "'" + Korvid() + "' sim '" + dir.File("t.src") + "' --for 1000s --vcd '" +
+                                    dir.File("t.vcd") + "'" + stimulus + " > '" + dir.File("out") + "' 2> '" +
+                                    dir.File("err") + "' & p=$!; sleep 0.3; kill -" + c.signal +
+                                    " $p; wait $p; echo $?; rm -f '" + dir.File("fifo") + "'";
+        const RunResult r = RunChild({"/bin/sh", "-c", command}, {}, 60);
+        const std::string out = ReadText(dir.File("out")), err = ReadText(dir.File("err"));
+        EXPECT_EQ(r.out, "1\n") << c.signal << ": " << err;
+        if (parsing) {
+            EXPECT_NE(err.find("interrupted while"), std::string::npos) << c.signal << ": " << err;
+            EXPECT_NE(err.find("the stimulus"), std::string::npos) << err;
+            EXPECT_EQ(out, "") << "nothing ran";
+            EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"big.stim", "err", "out", "t.src"}));
+        } else {
+            EXPECT_NE(out.find("stop interrupted"), std::string::npos) << c.signal << ": " << out;
+            EXPECT_TRUE(ReadVcd(ReadText(dir.File("t.vcd"))).ok) << c.signal;
+            EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"big.stim", "err", "out", "t.src", "t.vcd"}));
+        }
+        ::unlink(dir.File("t.vcd").c_str());
+    }
+}
+
+// A waveform stops at its size limit as a valid dump, and the run with it;
+// a write that fails (a full file system, /dev/full) stops the run at once
+// and leaves no part of the dump.
+TEST(SimCommand, WaveformLimitAndFullDiskStopTheRun) {
+    TempDir dir;
+    WriteText(dir.File("t.src"), Toggler(true));
+    RunResult r = Sim({dir.File("t.src"), "--for", "1000s", "--vcd", dir.File("t.vcd"), "--vcd-limit", "64K"});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_NE(r.out.find("stop waveform"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("t.vcd: the waveform reached its size limit of 65536 bytes at"), std::string::npos) << r.err;
+    const std::string dump = ReadText(dir.File("t.vcd"));
+    EXPECT_LE(dump.size(), 65536u);
+    EXPECT_GT(dump.size(), 60000u);
+    const Waveform w = ReadVcd(dump);
+    ASSERT_TRUE(w.ok);
+    EXPECT_GT(Edges(w, "RB0", '1').size(), 1000u);
+    EXPECT_EQ(dump.substr(dump.rfind('\n', dump.size() - 2) + 1, 1), "#") << "ends on a time stamp";
+    EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"t.src", "t.vcd"}));
+
+    std::vector<std::string> full{"/dev/full"};
+    const std::string mount = dir.File("small");
+    ::mkdir(mount.c_str(), 0755);
+    const bool mounted = RunChild({"/bin/mount", "-t", "tmpfs", "-o", "size=128k", "tmpfs", mount}).exitCode == 0;
+    if (mounted) full.push_back(mount + "/t.vcd");
+    for (const std::string& target : full) {
+        r = Sim({dir.File("t.src"), "--for", "1000s", "--vcd", target});
+        EXPECT_EQ(r.exitCode, 1) << target << ": " << r.err;
+        EXPECT_NE(r.out.find("stop waveform"), std::string::npos) << target << ": " << r.out;
+        EXPECT_NE(r.err.find("No space left on device"), std::string::npos) << r.err;
+    }
+    if (mounted) {
+        EXPECT_EQ(FilesIn(mount), std::vector<std::string>{}) << "no part of the dump is left";
+        RunChild({"/bin/umount", mount});
+    }
+    EXPECT_TRUE(mounted || ::geteuid() != 0) << "root makes a small file system for the full-disk case";
+}
+
+// The simulated tool follows the clash rule of every output.
+TEST(SimCommand, SimulatedToolRefusesAWaveformOverItsStimulus) {
+    TempDir dir;
+    WriteText(dir.File("s.stim"), "at 1us RB.0 = 1\n");
+    const RunResult r =
+        RunChild({test::SimPath(), "--stimulus", dir.File("s.stim"), "--vcd", dir.File("s.stim")}, {}, 20);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("--vcd " + dir.File("s.stim") + " is the input file"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadText(dir.File("s.stim")), "at 1us RB.0 = 1\n");
+    EXPECT_EQ(FilesIn(dir.Path()), std::vector<std::string>{"s.stim"});
+}
+
 // Replacing a waveform keeps what the user set up: a link stays a link to
 // the new file, and the old file's permissions stay.
 TEST(SimCommand, WaveformReplacesALinksTargetAndKeepsItsPermissions) {
@@ -566,6 +658,10 @@ TEST(SimCommand, BadStimulusOrWaveformPathStopsBeforeRunningAndWritesNothing) {
         {{"--vcd", dir.File("no/such/folder.vcd")}, 1, {"cannot write", "folder.vcd"}},
         {{"--vcd", dir.Path()}, 1, {"cannot write"}},
         {{"--vcd", dir.File("t.src")}, 2, {"is the input file"}},
+        {{"--vcd", ""}, 2, {"--vcd takes a file name"}},
+        {{"--vcd", dir.File("new.vcd"), "--vcd-limit", "100"}, 1, {"new.vcd", "leaves no room"}},
+        {{"--vcd", dir.File("new.vcd"), "--vcd-limit", "ten"}, 2, {"--vcd-limit takes a size"}},
+        {{"--vcd-limit", "1G"}, 2, {"--vcd-limit needs --vcd"}},
         {{"--uart-out", "RB.6"}, 2, {"PIN:BAUD"}},
         {{"--uart-out", "RD.1:9600"}, 1, {"no pin RD.1"}},
         {{"--until-break"}, 1, {"no BREAK"}},

@@ -280,8 +280,7 @@ TEST(ReadDevice, FailureKeepsWordsAlreadyReceived) {
     ToolSession t(Sx52Family(), o);
     for (int i = 0; i < kProgramWords; ++i) t.firmware.Chip().flash[std::size_t(i)] = std::uint16_t(i & 0xFFF);
     for (auto& w : t.state->DeviceImage) w = 0x0ABC;
-    EXPECT_EQ(t.Run([&] { ReadDevice(t.link, *t.state, t.observer, "Verifying..."); }),
-              "Link failed: no answer from Korvid on COM1.");
+    EXPECT_EQ(t.Run([&] { ReadDevice(t.link, *t.state, t.observer, "Verifying..."); }), "Korvid not found on COM1.");
     for (int i = 0; i < 128; ++i) ASSERT_EQ(t.state->DeviceImage[std::size_t(i)], i);
     for (int i = 128; i < kProgramWords; ++i) ASSERT_EQ(t.state->DeviceImage[std::size_t(i)], 0x0ABC);
     EXPECT_EQ(t.state->DeviceImage[kExtFuseIndex], 0xFFF);

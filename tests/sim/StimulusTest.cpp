@@ -2,6 +2,11 @@
 // pin events they make.
 #include <gtest/gtest.h>
 
+#include <malloc.h>
+
+#include <algorithm>
+#include <csignal>
+#include <memory>
 #include <vector>
 
 #include "family/Family.h"
@@ -171,6 +176,130 @@ TEST(Stimulus, UartFramesDecodeBackToTheirText) {
     decoder.Reached(events.back().cycle + 100);
     EXPECT_EQ(text, std::string("Hi\n\xff\0", 5));
     EXPECT_EQ(framing, 0);
+}
+
+// Many generators and at statements, with ties: the schedule gives what a
+// stable sort of every statement's own events gives (at statements first on
+// a tie, then file order).
+TEST(Stimulus, ScheduleOfManyStatementsIsAStableMergeOfTheirEvents) {
+    const SimTimeBase base{4'000'000, 1};
+    std::string text;
+    std::vector<std::string> lines;
+    unsigned seed = 12345;
+    auto next = [&](unsigned n) { return (seed = seed * 1103515245u + 12345u) / 65536u % n; };
+    for (int i = 0; i < 300; ++i) {
+        const int kind = static_cast<int>(next(3));
+        const std::string pin = "RB." + std::to_string(next(8));
+        std::string line;
+        if (kind == 0)
+            line = "at " + std::to_string(next(400)) + (next(2) ? "c " : "us ") + pin + " = " + std::to_string(next(2));
+        else if (kind == 1)
+            line = "clock " + pin + " period " + std::to_string(2 + next(40)) + (next(2) ? "c" : "us") + " from " +
+                   std::to_string(next(50)) + "c until 300us";
+        else
+            line = "uart " + pin + " 115200 at " + std::to_string(next(200)) + "us \"ab\"";
+        lines.push_back(line);
+        text += line + (i % 3 == 0 ? "\r" : i % 3 == 1 ? "\r\n" : "\n");
+    }
+    const std::uint64_t end = 1200;  // cycles: 300 us
+    std::vector<PinEvent> all = Events(text, base, 1'000'000);
+    while (!all.empty() && all.back().cycle >= end) all.pop_back();
+
+    std::vector<std::pair<int, PinEvent>> want;  // (rank, event)
+    std::string ats;
+    for (const std::string& line : lines)
+        if (line.rfind("at ", 0) == 0) ats += line + "\n";
+    for (const PinEvent& e : Events(ats, base, 1'000'000)) want.push_back({0, e});
+    int rank = 0;
+    for (const std::string& line : lines)
+        if (line.rfind("at ", 0) != 0) {
+            ++rank;
+            for (const PinEvent& e : Events(line, base, 1'000'000)) want.push_back({rank, e});
+        }
+    std::stable_sort(want.begin(), want.end(), [](const auto& a, const auto& b) {
+        return a.second.cycle != b.second.cycle ? a.second.cycle < b.second.cycle : a.first < b.first;
+    });
+    while (!want.empty() && want.back().second.cycle >= end) want.pop_back();
+    ASSERT_EQ(all.size(), want.size());
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        const PinEvent &a = all[i], &b = want[i].second;
+        ASSERT_TRUE(a.cycle == b.cycle && a.port == b.port && a.mask == b.mask && a.level == b.level &&
+                    a.release == b.release)
+            << "event " << i << " at cycle " << a.cycle << " (want " << b.cycle << ")";
+    }
+}
+
+// Lines end in LF, CR LF or a lone CR; errors count lines the same way.
+TEST(Stimulus, EveryLineEndCountsOneLine) {
+    const struct {
+        const char* text;
+        std::size_t sets;
+        int errorLine;  // 0: none
+    } cases[] = {
+        {"at 1us RB.0 = 1\rat 2us RB.0 = 0\r", 2, 0},
+        {"at 1us RB.0 = 1\r\nat 2us RB.0 = 0", 2, 0},
+        {"at 1us RB.0 = 1\r\r\nat 2us RB.0 = 0\n\rat 3us RB = 5", 3, 0},
+        {"# one\rat 1us RB.0 = 1\r\nat 2us RB.0 = 3\r", 1, 3},
+        {"\r\r\rat 1us RB.0 = 2", 0, 4},
+    };
+    for (const auto& c : cases) {
+        Stimulus st;
+        std::vector<StimulusError> errors;
+        ParseStimulus(c.text, Pins28(), st, errors);
+        EXPECT_EQ(st.sets.size(), c.sets) << c.text;
+        if (c.errorLine) {
+            ASSERT_EQ(errors.size(), 1u) << c.text;
+            EXPECT_EQ(errors[0].line, c.errorLine) << c.text;
+        } else {
+            EXPECT_TRUE(errors.empty()) << c.text;
+        }
+    }
+}
+
+// What a statement costs in memory, measured: an at statement 16 bytes kept
+// plus 16 in the schedule, a clock a few hundred bytes. (A file of millions
+// of lines must not take gigabytes.)
+TEST(Stimulus, MemoryIsASmallConstantPerStatement) {
+    const struct {
+        const char* line;
+        std::size_t bytesPerLine;
+    } cases[] = {{"at 1234567c RB.3 = 1\n", 48}, {"clock RB.2 period 3us duty 30% from 1us\n", 320}};
+    for (const auto& c : cases) {
+        constexpr int kLines = 50'000;
+        std::string text;
+        for (int i = 0; i < kLines; ++i) text += c.line;
+        const std::size_t before = mallinfo2().uordblks;
+        {
+            auto stimulus = std::make_unique<Stimulus>();
+            std::vector<StimulusError> errors;
+            ASSERT_TRUE(ParseStimulus(text, Pins28(), *stimulus, errors));
+            StimulusSchedule schedule(*stimulus, {});
+            const std::size_t used = mallinfo2().uordblks - before;
+            EXPECT_LE(used, kLines * c.bytesPerLine) << c.line << ": " << used / kLines << " bytes a line";
+            PinEvent e;
+            for (int i = 0; i < 1000; ++i) schedule.Take(e);
+        }
+    }
+}
+
+// A stop signal's flag ends parsing and the sorting of the schedule.
+TEST(Stimulus, ParsingAndSchedulingStopAtTheFlag) {
+    std::string text;
+    for (int i = 0; i < 100'000; ++i) text += "at " + std::to_string(100'000 - i) + "c RB.0 = 1\n";
+    volatile std::sig_atomic_t stop = 1;
+    Stimulus st;
+    std::vector<StimulusError> errors;
+    EXPECT_FALSE(ParseStimulus(text, Pins28(), st, errors, {}, &stop));
+    EXPECT_TRUE(errors.empty());
+    EXPECT_TRUE(st.sets.empty());
+    stop = 0;
+    ASSERT_TRUE(ParseStimulus(text, Pins28(), st, errors, {}, &stop));
+    EXPECT_EQ(st.sets.size(), 100'000u);
+    stop = 1;
+    EXPECT_TRUE(StimulusSchedule(st, {}, &stop).empty());
+    stop = 0;
+    StimulusSchedule sorted(st, {}, &stop);
+    EXPECT_EQ(sorted.NextCycle(), 1u) << "reverse order sorted in runs and merges";
 }
 
 TEST(Stimulus, UartDecoderReportsALowStopBitAndResynchronises) {

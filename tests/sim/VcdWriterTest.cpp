@@ -4,6 +4,7 @@
 // and for dumps much larger than its buffer.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -92,6 +93,47 @@ TEST(VcdWriter, DumpsLargerThanTheBufferArriveWhole) {
         ASSERT_EQ(stamps[i], std::to_string(cycles[i] * 20'000)) << i;
     // Every stamp but the last is followed by the one change of RB0.
     EXPECT_NE(r.dump.find("#399998000000\n0B0\n#399998020000\n"), std::string::npos);
+}
+
+// At its size limit the dump stops recording, raises the stop flag once and
+// ends on a time stamp at the cycle where it stopped, within the limit;
+// pin and register changes count alike. A limit below the header is
+// refused at Open.
+TEST(VcdWriter, SizeLimitEndsAValidDumpAndRaisesTheStopFlag) {
+    for (const bool registers : {false, true}) {
+        const std::string path = TempPath();
+        VcdWriter vcd;
+        volatile std::sig_atomic_t stop = 0;
+        vcd.stopFlag = &stop;
+        vcd.SetLimit(4096);
+        std::string message;
+        ASSERT_TRUE(vcd.Open(path, "SX28L", StimulusPins::Of(Sx28lFamily(), 3), {}, message, {"W"})) << message;
+        std::uint64_t c = 0;
+        for (; c < 10'000 && !stop; ++c) {
+            if (registers) vcd.RegisterChanged(0, static_cast<std::uint8_t>(c), c * 10);
+            else vcd.PinsChanged(1, c & 1, c * 10);
+        }
+        EXPECT_EQ(stop, 1) << "stopped after " << c;
+        EXPECT_TRUE(vcd.limitReached());
+        for (; c < 10'000; ++c) vcd.PinsChanged(1, c & 1, c * 10);  // ignored from now on
+        ASSERT_TRUE(vcd.Commit(100'000, message)) << message;
+        const std::string dump = ReadAll(path);
+        EXPECT_LE(dump.size(), 4096u);
+        EXPECT_GT(dump.size(), 3900u);
+        const auto stamps = Stamps(dump);
+        ASSERT_GE(stamps.size(), 2u);
+        EXPECT_LT(std::stoull(stamps.back()), 100'000ull * 20'000) << "the dump ends where it stopped";
+        EXPECT_EQ(dump.back(), '\n');
+        EXPECT_NE(vcd.LimitMessage().find("size limit of 4096 bytes"), std::string::npos) << vcd.LimitMessage();
+        unlink(path.c_str());
+    }
+    VcdWriter tiny;
+    tiny.SetLimit(200);
+    std::string message;
+    const std::string path = TempPath();
+    EXPECT_FALSE(tiny.Open(path, "SX28L", StimulusPins::Of(Sx28lFamily(), 3), {}, message));
+    EXPECT_NE(message.find("leaves no room"), std::string::npos) << message;
+    unlink(path.c_str());
 }
 
 TEST(VcdWriter, AFullDeviceIsAFailureAndLeavesNothing) {

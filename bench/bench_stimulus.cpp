@@ -1,0 +1,80 @@
+// The stimulus scheduler under load: clock statements by the thousand and
+// files of millions of `at` lines, from the text to the events applied to
+// the emulated chip. Counters: events per second, and heap bytes a
+// statement keeps (parsed statements plus the schedule).
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "family/Family.h"
+#include "sim/SimDriver.h"
+#include "sim/Stimulus.h"
+#include "sim/SxCpu.h"
+
+namespace {
+
+using namespace korvid;
+
+// `lines` clock statements on port B, staggered, each with a period of
+// 2 x lines cycles: one edge a cycle in all, so 100,000 events take
+// 100,000 cycles whatever the count of statements.
+std::string Clocks(int lines) {
+    std::string text;
+    for (int i = 0; i < lines; ++i)
+        text += "clock RB." + std::to_string(i % 8) + " period " + std::to_string(2 * lines) + "c from " +
+                std::to_string(i) + "c\n";
+    return text;
+}
+
+// Parse, schedule and run until 100,000 clock events have reached the chip.
+void BM_ClockEvents100k(benchmark::State& state) {
+    const int lines = static_cast<int>(state.range(0));
+    const std::string text = Clocks(lines);
+    const StimulusPins pins = StimulusPins::Of(Sx28lFamily(), 3);
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        const std::size_t before = mallinfo2().uordblks;
+        Stimulus stimulus;
+        std::vector<StimulusError> errors;
+        if (!ParseStimulus(text, pins, stimulus, errors)) state.SkipWithError("stimulus does not parse");
+        SxCpu cpu(Sx28lFamily());
+        SimDriver driver(cpu, std::move(stimulus));
+        bytes = mallinfo2().uordblks - before;
+        driver.RunTo(100'000);
+        benchmark::DoNotOptimize(cpu.cycles());
+    }
+    state.counters["events/s"] = benchmark::Counter(100'000.0 * state.iterations(), benchmark::Counter::kIsRate);
+    state.counters["bytes/statement"] = static_cast<double>(bytes) / lines;
+}
+BENCHMARK(BM_ClockEvents100k)->Arg(1)->Arg(1000)->Arg(20'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
+
+// A file of `at` lines (out of order, so the schedule sorts them): parsing
+// and building the schedule, and what each line keeps.
+void BM_AtLines(benchmark::State& state) {
+    const int lines = static_cast<int>(state.range(0));
+    std::string text;
+    for (int i = 0; i < lines; ++i)
+        text += "at " + std::to_string((i * 7919) % lines) + "c RB." + std::to_string(i % 8) + " = " +
+                std::to_string(i & 1) + "\n";
+    const StimulusPins pins = StimulusPins::Of(Sx28lFamily(), 3);
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        const std::size_t before = mallinfo2().uordblks;
+        Stimulus stimulus;
+        std::vector<StimulusError> errors;
+        if (!ParseStimulus(text, pins, stimulus, errors)) state.SkipWithError("stimulus does not parse");
+        StimulusSchedule schedule(stimulus, {});
+        bytes = mallinfo2().uordblks - before;
+        benchmark::DoNotOptimize(schedule.NextCycle());
+    }
+    state.counters["lines/s"] = benchmark::Counter(static_cast<double>(lines) * state.iterations(),
+                                                   benchmark::Counter::kIsRate);
+    state.counters["bytes/line"] = static_cast<double>(bytes) / lines;
+}
+BENCHMARK(BM_AtLines)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -1,0 +1,472 @@
+#include "dap/Session.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+
+namespace korvid::dap {
+namespace {
+
+// Cycles a running chip executes between looks at the client's requests.
+constexpr std::uint64_t kRunSlice = 200'000;
+
+bool IsCall(std::uint16_t word) { return (word & 0xF00) == 0x900; }
+
+std::string Str(const Json& j, const char* key) {
+    const auto it = j.find(key);
+    return it != j.end() && it->is_string() ? it->get<std::string>() : std::string();
+}
+
+bool SamePath(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return a == b || std::filesystem::equivalent(a, b, ec);
+}
+
+std::string Hex3(int address, const char* prefix = "") {
+    char t[16];
+    std::snprintf(t, sizeof t, "%s%03X", prefix, unsigned(address) & 0xFFF);
+    return t;
+}
+
+}  // namespace
+
+void Session::Respond(const Json& request, bool success, Json body, const std::string& message) {
+    Json r{{"seq", seq_++},
+           {"type", "response"},
+           {"request_seq", request.value("seq", 0)},
+           {"command", Str(request, "command")},
+           {"success", success}};
+    if (!message.empty()) {
+        r["message"] = message;
+        if (!success) body["error"] = Json{{"id", 1}, {"format", message}};
+    }
+    if (!body.empty()) r["body"] = std::move(body);
+    send_(r);
+}
+
+void Session::Event(const std::string& name, Json body) {
+    Json e{{"seq", seq_++}, {"type", "event"}, {"event", name}};
+    if (!body.empty()) e["body"] = std::move(body);
+    send_(e);
+}
+
+void Session::Output(const std::string& text, const std::string& category) {
+    Event("output", {{"category", category}, {"output", text}});
+}
+
+void Session::Malformed(const std::string& why) {
+    Respond(Json::object(), false, Json::object(), "malformed message: " + why);
+}
+
+void Session::Stopped(const std::string& reason, const std::string& text, std::vector<int> hitIds) {
+    mode_ = Mode::Stopped;
+    stepTrap_.reset();
+    UpdateTraps();
+    previousStopCycle_ = lastStopCycle_;
+    lastStopCycle_ = target_.cpu().cycles();
+    Json body{{"reason", reason}, {"threadId", 1}, {"allThreadsStopped", true}};
+    if (!text.empty()) body["description"] = text, body["text"] = text;
+    if (!hitIds.empty()) body["hitBreakpointIds"] = hitIds;
+    Event("stopped", std::move(body));
+}
+
+void Session::Handle(const Json& m) {
+    if (!m.is_object() || m.value("type", "") != "request" || !m.contains("command") || !m["command"].is_string()) {
+        Malformed("not a request");
+        return;
+    }
+    using Handler = void (Session::*)(const Json&);
+    // Requests that need a launched program, and those that need it stopped.
+    struct Row {
+        const char* command;
+        Handler handler;
+        bool needsProgram;
+        bool needsStop;
+    };
+    static const Row kRows[] = {
+        {"initialize", &Session::Initialize, false, false},
+        {"launch", &Session::Launch, false, false},
+        {"setBreakpoints", &Session::SetBreakpoints, true, false},
+        {"setInstructionBreakpoints", &Session::SetInstructionBreakpoints, true, false},
+        {"configurationDone", &Session::ConfigurationDone, true, false},
+        {"restart", &Session::Restart, true, false},
+        {"continue", &Session::Resume, true, true},
+        {"next", &Session::Next, true, true},
+        {"stepIn", &Session::StepIn, true, true},
+        {"stepOut", &Session::StepOut, true, true},
+        {"pause", &Session::Pause, true, false},
+        {"stepBack", &Session::StepBack, true, true},
+        {"reverseContinue", &Session::ReverseContinue, true, true},
+        {"gotoTargets", &Session::GotoTargets, true, false},
+        {"goto", &Session::Goto, true, true},
+        {"stackTrace", &Session::StackTrace, true, true},
+        {"scopes", &Session::Scopes, true, true},
+        {"variables", &Session::Variables, true, true},
+        {"setVariable", &Session::SetVariable, true, true},
+        {"evaluate", &Session::Evaluate, true, true},
+        {"disassemble", &Session::Disassemble, true, false},
+        {"readMemory", &Session::ReadMemory, true, true},
+        {"writeMemory", &Session::WriteMemory, true, true},
+    };
+    const std::string command = m["command"].get<std::string>();
+    if (command == "threads") {
+        Respond(m, true, {{"threads", Json::array({{{"id", 1}, {"name", family_ ? ChipScopeName(*family_) : std::string("SX")}}})}});
+        return;
+    }
+    if (command == "setExceptionBreakpoints") {
+        Respond(m, true, {{"breakpoints", Json::array()}});
+        return;
+    }
+    if (command == "disconnect" || command == "terminate") {
+        if (command == "terminate") {
+            Respond(m, true);
+            Event("terminated");
+            return;
+        }
+        Respond(m, true);
+        finished_ = true;
+        return;
+    }
+    for (const Row& row : kRows) {
+        if (command != row.command) continue;
+        if (row.needsProgram && !launched_) return Respond(m, false, {}, "no program is launched");
+        if (row.needsStop && running()) return Respond(m, false, {}, "the chip is running; pause it first");
+        try {
+            (this->*row.handler)(m);
+        } catch (const Json::exception& e) {
+            Respond(m, false, {}, std::string("bad arguments: ") + e.what());
+        }
+        return;
+    }
+    Respond(m, false, {}, "unsupported request '" + command + "'");
+}
+
+void Session::Initialize(const Json& request) {
+    Respond(request, true,
+            {{"supportsConfigurationDoneRequest", true},
+             {"supportsConditionalBreakpoints", true},
+             {"supportsHitConditionalBreakpoints", true},
+             {"supportsLogPoints", true},
+             {"supportsInstructionBreakpoints", true},
+             {"supportsStepBack", true},
+             {"supportsGotoTargetsRequest", true},
+             {"supportsSetVariable", true},
+             {"supportsEvaluateForHovers", true},
+             {"supportsDisassembleRequest", true},
+             {"supportsReadMemoryRequest", true},
+             {"supportsWriteMemoryRequest", true},
+             {"supportsSteppingGranularity", true},
+             {"supportsTerminateRequest", true},
+             {"supportsRestartRequest", true}});
+}
+
+void Session::Launch(const Json& request) {
+    if (launched_) return Respond(request, false, {}, "a program is already launched");
+    const Json args = request.value("arguments", Json::object());
+    const std::string path = Str(args, "program");
+    if (path.empty()) return Respond(request, false, {}, "launch needs a 'program' (a .src or .sxh file)");
+    const std::string familyName = args.contains("family") ? Str(args, "family") : "28l";
+    family_ = FamilyByName(familyName);
+    if (!family_) return Respond(request, false, {}, "unknown family '" + familyName + "' (use 28l or 52)");
+    Dialect dialect = Dialect::Strict;
+    const std::string dialectName = args.contains("dialect") ? Str(args, "dialect") : "strict";
+    if (!DialectByName(dialectName, dialect))
+        return Respond(request, false, {}, "unknown dialect '" + dialectName + "' (use strict or extended)");
+    const std::string target = args.contains("target") ? Str(args, "target") : "sim";
+    if (target != "sim")
+        return Respond(request, false, {}, "target '" + target + "': only the simulator ('sim') can be debugged here");
+    SimLaunch launch;
+    if (args.contains("clock")) {
+        const Json& clock = args["clock"];
+        const auto hz = clock.is_number_unsigned() ? std::optional<std::int64_t>(clock.get<std::int64_t>())
+                        : clock.is_string()        ? ParseNumber(clock.get<std::string>())
+                                                   : std::nullopt;
+        if (!hz || *hz < 1 || *hz > 200'000'000) return Respond(request, false, {}, "clock must be 1 to 200000000 Hz");
+        launch.clockHz = std::uint32_t(*hz);
+    }
+    if (args.contains("stimulus")) launch.stimulus = Str(args, "stimulus");
+    if (args.contains("uartOut")) launch.uartOut = Str(args, "uartOut");
+    stopOnEntry_ = args.value("stopOnEntry", false);
+
+    std::string message;
+    if (!program_.Load(path, *family_, dialect, message)) {
+        Output(message + "\n", "stderr");
+        return Respond(request, false, {}, message);
+    }
+    if (!target_.Start(program_, *family_, launch, message)) return Respond(request, false, {}, message);
+    launch_ = launch;
+    target_.onOutput = [this](const std::string& text) { Output(text, "stdout"); };
+    registers_ = RegistersOf(target_.cpu());
+    // A hex file without data marks leaves every word unmarked: no traps then.
+    for (int a = 0; a < int(ProgramWords()); ++a)
+        if (!program_.HoldsData(a)) blankWords_.insert(a);
+    if (blankWords_.size() == ProgramWords()) blankWords_.clear();
+    launched_ = true;
+    mode_ = Mode::Stopped;
+    lastStopCycle_ = previousStopCycle_ = target_.cpu().cycles();
+    Respond(request, true);
+    Event("initialized");
+}
+
+void Session::ConfigurationDone(const Json& request) {
+    Respond(request, true);
+    if (stopOnEntry_) Stopped("entry");
+    else StartRun(Mode::Continue, std::nullopt);
+}
+
+// The same program from power-on again: breakpoints stay, their hit
+// counts and the history start anew.
+void Session::Restart(const Json& request) {
+    std::string message;
+    if (!target_.Start(program_, *family_, launch_, message)) return Respond(request, false, {}, message);
+    for (auto* breaks : {&lineBreaks_, &instructionBreaks_})
+        for (auto& [a, b] : *breaks) b.hits = 0;
+    lastStopCycle_ = previousStopCycle_ = target_.cpu().cycles();
+    Respond(request, true);
+    if (stopOnEntry_) Stopped("entry");
+    else StartRun(Mode::Continue, std::nullopt);
+}
+
+void Session::UpdateTraps() {
+    std::set<int> traps;
+    for (const auto& [a, b] : lineBreaks_) traps.insert(a);
+    for (const auto& [a, b] : instructionBreaks_) traps.insert(a);
+    if (stepTrap_) traps.insert(*stepTrap_);
+    // Every reset passes the reset vector: a watchdog reset stops there.
+    traps.insert(int(ProgramWords()) - 1);
+    traps.insert(blankWords_.begin(), blankWords_.end());
+    target_.SetTraps(traps);
+}
+
+void Session::StartRun(Mode mode, std::optional<int> stopAt) {
+    mode_ = mode;
+    stepTrap_ = stopAt;
+    UpdateTraps();
+    // Stopped before a breakpoint's instruction: run it first.
+    if (target_.IsTrap(target_.cpu().pc())) {
+        target_.StepInstruction();
+        if (stepTrap_ && target_.cpu().pc() == *stepTrap_) return Stopped("step");
+    }
+}
+
+void Session::Advance() {
+    if (!running()) return;
+    if (target_.Run(kRunSlice) != SxStop::Trap) return;
+    const int pc = target_.cpu().pc();
+    std::vector<int> hitIds;
+    if (BreakpointStops(hitIds)) return Stopped("breakpoint", {}, hitIds);
+    if (stepTrap_ && pc == *stepTrap_) return Stopped("step");
+    if (blankWords_.count(pc)) return Stopped("exception", "executing " + Hex3(pc, "$") + ", a word the program did not write");
+    // TO low with PD high: the watchdog timed out while the chip ran.
+    constexpr std::uint8_t kTo = 0x10, kPd = 0x08;
+    if (pc == int(ProgramWords()) - 1 && (target_.cpu().status() & (kTo | kPd)) == kPd)
+        return Stopped("exception", "watchdog reset: the watchdog timed out");
+    target_.StepInstruction();  // a breakpoint that does not stop: go on past it
+    if (stepTrap_ && target_.cpu().pc() == *stepTrap_) Stopped("step");
+}
+
+bool Session::BreakpointStops(std::vector<int>& hitIds) {
+    const int pc = target_.cpu().pc();
+    bool stops = false;
+    for (auto* breaks : {&lineBreaks_, &instructionBreaks_}) {
+        const auto it = breaks->find(pc);
+        if (it == breaks->end()) continue;
+        Breakpoint& b = it->second;
+        if (!b.condition.empty() && !ConditionHolds(b)) continue;
+        ++b.hits;
+        if (!b.hitCondition.empty()) {
+            std::string h = b.hitCondition;
+            h.erase(std::remove(h.begin(), h.end(), ' '), h.end());
+            std::string op;
+            while (!h.empty() && std::string("=<>%!").find(h[0]) != std::string::npos) op += h[0], h.erase(0, 1);
+            const auto n = ParseNumber(h);
+            const std::int64_t hits = std::int64_t(b.hits);
+            const bool hit = !n                   ? true
+                             : op == "%"          ? *n > 0 && hits % *n == 0
+                             : op == "==" || op == "=" ? hits == *n
+                             : op == ">"          ? hits > *n
+                             : op == "<"          ? hits < *n
+                             : op == "<="         ? hits <= *n
+                                                  : hits >= *n;
+            if (!hit) continue;
+        }
+        if (!b.logMessage.empty()) {
+            // {expression} parts are replaced by their values.
+            std::string text, expr;
+            bool inBrace = false;
+            for (char c : b.logMessage) {
+                if (c == '{' && !inBrace) inBrace = true, expr.clear();
+                else if (c == '}' && inBrace) {
+                    inBrace = false;
+                    std::string shown;
+                    text += Value(expr, &shown) ? shown : "{" + expr + "?}";
+                } else (inBrace ? expr : text) += c;
+            }
+            Output(text + "\n");
+            continue;
+        }
+        hitIds.push_back(b.id);
+        stops = true;
+    }
+    return stops;
+}
+
+bool Session::ConditionHolds(const Breakpoint& b) {
+    static const char* const kOps[] = {"==", "!=", "<=", ">=", "<", ">"};
+    for (const char* op : kOps) {
+        const auto at = b.condition.find(op);
+        if (at == std::string::npos) continue;
+        const auto l = Value(b.condition.substr(0, at));
+        const auto r = Value(b.condition.substr(at + std::char_traits<char>::length(op)));
+        if (!l || !r) return true;  // a condition that cannot be read stops, so that it is seen
+        const std::string o = op;
+        return o == "==" ? *l == *r : o == "!=" ? *l != *r : o == "<=" ? *l <= *r : o == ">=" ? *l >= *r
+               : o == "<" ? *l < *r : *l > *r;
+    }
+    const auto v = Value(b.condition);
+    return !v || *v != 0;
+}
+
+std::optional<int> Session::ReturnAddress() const {
+    const SxCpu& cpu = target_.cpu();
+    const int top = cpu.stackEntry(0);
+    const int call = (top - 1) & (int(ProgramWords()) - 1);
+    if (!IsCall(cpu.ProgramWord(call)) || !program_.HoldsData(call)) return std::nullopt;
+    return top;
+}
+
+int Session::CallDepth() const {
+    const SxCpu& cpu = target_.cpu();
+    int depth = 0;
+    while (depth < cpu.stackDepth()) {
+        const int call = (cpu.stackEntry(depth) - 1) & (int(ProgramWords()) - 1);
+        if (!IsCall(cpu.ProgramWord(call)) || !program_.HoldsData(call)) break;
+        ++depth;
+    }
+    return depth;
+}
+
+std::uint32_t Session::ProgramWords() const { return std::uint32_t(target_.cpu().config().programSize); }
+
+void Session::Resume(const Json& request) {
+    Respond(request, true, {{"allThreadsContinued", true}});
+    StartRun(Mode::Continue, std::nullopt);
+}
+
+// One instruction, or with line granularity (the default) the instructions
+// of the current line: until the line changes or the code loops back to
+// where it started (a line jumping to itself).
+void Session::StepIn(const Json& request) {
+    Respond(request, true);
+    const bool byInstruction =
+        request.value("arguments", Json::object()).value("granularity", "line") == "instruction";
+    const int startPc = target_.cpu().pc();
+    const int startLine = program_.LineOf(startPc);
+    constexpr int kMaxLineWords = 64;
+    for (int n = 0; n < kMaxLineWords; ++n) {
+        target_.StepInstruction();
+        const int pc = target_.cpu().pc();
+        if (byInstruction || startLine == 0 || program_.LineOf(pc) != startLine || pc == startPc) break;
+    }
+    Stopped("step");
+}
+
+void Session::Next(const Json& request) {
+    const SxCpu& cpu = target_.cpu();
+    if (!IsCall(cpu.ProgramWord(cpu.pc()))) return StepIn(request);
+    Respond(request, true);
+    StartRun(Mode::StepOver, (cpu.pc() + 1) & (int(ProgramWords()) - 1));
+}
+
+void Session::StepOut(const Json& request) {
+    const auto back = ReturnAddress();
+    if (!back) return StepIn(request);
+    Respond(request, true);
+    StartRun(Mode::StepOut, *back);
+}
+
+void Session::Pause(const Json& request) {
+    Respond(request, true);
+    if (running()) Stopped("pause");
+}
+
+void Session::StepBack(const Json& request) {
+    Respond(request, true);
+    if (!target_.StepBack()) return Stopped("step", "the start of the history: nothing earlier is kept");
+    Stopped("step");
+}
+
+void Session::ReverseContinue(const Json& request) {
+    Respond(request, true);
+    std::vector<int> hitIds;
+    const bool found = target_.ReverseContinue([this] {
+        for (auto* breaks : {&lineBreaks_, &instructionBreaks_}) {
+            const auto it = breaks->find(target_.cpu().pc());
+            if (it != breaks->end() && it->second.logMessage.empty() &&
+                (it->second.condition.empty() || ConditionHolds(it->second)))
+                return true;
+        }
+        return false;
+    });
+    if (!found) return Stopped("entry", "the start of the history: no earlier breakpoint");
+    for (auto* breaks : {&lineBreaks_, &instructionBreaks_}) {
+        const auto it = breaks->find(target_.cpu().pc());
+        if (it != breaks->end()) hitIds.push_back(it->second.id);
+    }
+    Stopped("breakpoint", {}, hitIds);
+}
+
+void Session::SetBreakpoints(const Json& request) {
+    const Json args = request.value("arguments", Json::object());
+    const std::string path = Str(args.value("source", Json::object()), "path");
+    const bool ours = program_.hasLines() && !path.empty() && SamePath(path, program_.path());
+    lineBreaks_.clear();
+    Json out = Json::array();
+    for (const Json& want : args.value("breakpoints", Json::array())) {
+        const int line = want.value("line", 0);
+        Json b{{"verified", false}, {"line", line}};
+        const auto code = ours ? program_.CodeAtOrAfter(line) : std::nullopt;
+        if (!ours) b["message"] = "not a source of the launched program";
+        else if (!code) b["message"] = "no code on this line or after it";
+        else if (lineBreaks_.count(code->second)) b["message"] = "another breakpoint is on the same instruction";
+        else {
+            Breakpoint& bp = lineBreaks_[code->second];
+            bp.id = nextBreakpointId_++;
+            bp.address = code->second;
+            bp.condition = Str(want, "condition");
+            bp.hitCondition = Str(want, "hitCondition");
+            bp.logMessage = Str(want, "logMessage");
+            b = {{"id", bp.id}, {"verified", true}, {"line", code->first}, {"source", SourceJson()},
+                 {"instructionReference", Hex3(code->second, "0x")}};
+        }
+        out.push_back(std::move(b));
+    }
+    UpdateTraps();
+    Respond(request, true, {{"breakpoints", std::move(out)}});
+}
+
+void Session::SetInstructionBreakpoints(const Json& request) {
+    const Json args = request.value("arguments", Json::object());
+    instructionBreaks_.clear();
+    Json out = Json::array();
+    for (const Json& want : args.value("breakpoints", Json::array())) {
+        const auto base = ParseNumber(Str(want, "instructionReference"));
+        const std::int64_t address = base ? *base + want.value("offset", 0) : -1;
+        if (!base || address < 0 || address >= std::int64_t(ProgramWords())) {
+            out.push_back({{"verified", false}, {"message", "not an address of the program memory"}});
+            continue;
+        }
+        Breakpoint& bp = instructionBreaks_[int(address)];
+        if (bp.id == 0) bp.id = nextBreakpointId_++;
+        bp.address = int(address);
+        bp.condition = Str(want, "condition");
+        bp.hitCondition = Str(want, "hitCondition");
+        Json b{{"id", bp.id}, {"verified", true}};
+        if (const int line = program_.LineOf(int(address))) b["line"] = line, b["source"] = SourceJson();
+        out.push_back(std::move(b));
+    }
+    UpdateTraps();
+    Respond(request, true, {{"breakpoints", std::move(out)}});
+}
+
+}  // namespace korvid::dap

@@ -1,0 +1,123 @@
+// One debug session of `korvid dap`: the protocol's requests on a program
+// run by the emulator in this process. Requests arrive through Handle;
+// while the chip runs, the owner calls Advance between requests, so that
+// pause and every other request are answered during a long run.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "dap/Program.h"
+#include "dap/Registers.h"
+#include "dap/SimTarget.h"
+
+namespace korvid::dap {
+
+using Json = nlohmann::json;
+
+class Session {
+public:
+    // `send` writes one message (a response or an event) to the client.
+    explicit Session(std::function<void(const Json&)> send) : send_(std::move(send)) {}
+
+    // Handles one request (or answers a malformed message).
+    void Handle(const Json& message);
+    // A message that could not be read as JSON: answered with an error.
+    void Malformed(const std::string& why);
+    // True while the chip runs (continue, next over a CALL, step out).
+    bool running() const { return mode_ != Mode::Stopped && mode_ != Mode::Idle; }
+    // Runs a slice of a few milliseconds and reports a stop.
+    void Advance();
+    // The client asked to end (disconnect) or the input ended.
+    bool finished() const { return finished_; }
+
+private:
+    enum class Mode { Idle, Stopped, Continue, StepOver, StepOut };
+    struct Breakpoint {
+        int id = 0;
+        int address = -1;  // -1: not placed
+        std::string condition, hitCondition, logMessage;
+        std::uint64_t hits = 0;
+    };
+
+    void Respond(const Json& request, bool success, Json body = Json::object(), const std::string& message = {});
+    void Event(const std::string& name, Json body = Json::object());
+    void Output(const std::string& text, const std::string& category = "console");
+    void Stopped(const std::string& reason, const std::string& text = {}, std::vector<int> hitIds = {});
+
+    // Requests (Session.cpp: life and execution; SessionState.cpp: what the
+    // client reads and writes of the stopped chip).
+    void Initialize(const Json& request);
+    void Launch(const Json& request);
+    void SetBreakpoints(const Json& request);
+    void SetInstructionBreakpoints(const Json& request);
+    void ConfigurationDone(const Json& request);
+    void Restart(const Json& request);
+    void Resume(const Json& request);
+    void StepIn(const Json& request);
+    void Next(const Json& request);
+    void StepOut(const Json& request);
+    void Pause(const Json& request);
+    void StepBack(const Json& request);
+    void ReverseContinue(const Json& request);
+    void GotoTargets(const Json& request);
+    void Goto(const Json& request);
+    void StackTrace(const Json& request);
+    void Scopes(const Json& request);
+    void Variables(const Json& request);
+    void SetVariable(const Json& request);
+    void Evaluate(const Json& request);
+    void Disassemble(const Json& request);
+    void ReadMemory(const Json& request);
+    void WriteMemory(const Json& request);
+
+    // Execution helpers.
+    void StartRun(Mode mode, std::optional<int> stopAt);
+    void UpdateTraps();
+    // Whether a breakpoint at the current address stops the chip now
+    // (condition, hit count; a logpoint writes its message and goes on).
+    bool BreakpointStops(std::vector<int>& hitIds);
+    bool ConditionHolds(const Breakpoint& b);
+    // The return address on top of the stack, when the top entry follows a CALL.
+    std::optional<int> ReturnAddress() const;
+    int CallDepth() const;
+
+    // Values.
+    std::optional<std::int64_t> Value(const std::string& expression, std::string* shown = nullptr);
+    std::string FrameName(int address) const;
+    Json SourceJson() const;
+    std::uint32_t ProgramWords() const;
+
+    std::function<void(const Json&)> send_;
+    int seq_ = 1;
+    bool finished_ = false;
+    bool launched_ = false;
+    bool stopOnEntry_ = false;
+    Mode mode_ = Mode::Idle;
+    std::optional<int> stepTrap_;   // the steppers' own stop address
+    // Words the program did not write: running into one stops the chip.
+    std::set<int> blankWords_;
+    std::uint64_t lastStopCycle_ = 0, previousStopCycle_ = 0;
+    const Family* family_ = nullptr;
+    DebugProgram program_;
+    SimTarget target_;
+    SimLaunch launch_;
+    std::vector<RegisterInfo> registers_;
+    std::map<int, Breakpoint> lineBreaks_;         // by address
+    std::map<int, Breakpoint> instructionBreaks_;  // by address
+    int nextBreakpointId_ = 1;
+};
+
+// Serves one session on the descriptors (Content-Length framed JSON) until
+// the client disconnects or the input ends. Returns the exit status.
+int RunDebugAdapter(int inFd, int outFd);
+
+}  // namespace korvid::dap

@@ -1,0 +1,192 @@
+#include "dap/SimTarget.h"
+
+#include <algorithm>
+
+#include "sim/UartDecoder.h"
+
+namespace korvid::dap {
+
+// Passes the pins to the serial decoder except while the history replays
+// what the decoder has already seen.
+class SimTarget::OutputSink final : public PinSink {
+public:
+    OutputSink(SimTarget& target, std::unique_ptr<UartDecoder> decoder) : target_(target), decoder_(std::move(decoder)) {
+        decoder_->onByte = [this](std::uint8_t b) {
+            if (target_.onOutput) target_.onOutput(std::string(1, char(b)));
+        };
+    }
+    void PinsChanged(int port, std::uint8_t levels, std::uint64_t cycle) override {
+        if (!target_.replaying_) decoder_->PinsChanged(port, levels, cycle);
+    }
+    void Reached(std::uint64_t cycle) override {
+        if (!target_.replaying_) decoder_->Reached(cycle);
+    }
+
+private:
+    SimTarget& target_;
+    std::unique_ptr<UartDecoder> decoder_;
+};
+
+SimTarget::SimTarget() = default;
+SimTarget::~SimTarget() = default;
+
+bool SimTarget::Start(const DebugProgram& program, const Family& family, const SimLaunch& launch,
+                      std::string& message) {
+    driver_.reset();
+    output_.reset();
+    traps_.clear();
+    cpu_ = std::make_unique<SxCpu>(family);
+    // The clock: the launch's, else the source's FREQ, else the default.
+    std::uint32_t clockHz = launch.clockHz ? launch.clockHz : program.state().ClockFrequency;
+    if (clockHz == 0) clockHz = kDefaultClockFrequency;
+    LoadCpuFromImage(*cpu_, family, program.image(), clockHz);
+    const SimTimeBase base = TimeBaseOf(*cpu_);
+    Stimulus stimulus;
+    if (launch.stimulus) {
+        SimProblem problem;
+        if (!LoadStimulusFile(*launch.stimulus, StimulusPins::Of(family, cpu_->portCount()), base, stimulus, problem)) {
+            message = problem.message;
+            for (const std::string& line : problem.located) message += "\n" + line;
+            return false;
+        }
+    }
+    driver_ = std::make_unique<SimDriver>(*cpu_, std::move(stimulus), base);
+    if (launch.uartOut) {
+        UartPin pin;
+        if (!ParseUartPin(*launch.uartOut, pin) || pin.port >= cpu_->portCount()) {
+            message = "uartOut '" + *launch.uartOut + "' is not a pin and baud rate such as RB.6:9600";
+            return false;
+        }
+        output_ = std::make_unique<OutputSink>(*this, MakeUartDecoder(pin, base));
+        driver_->AddSink(output_.get());
+    }
+    driver_->ApplyDue();
+    history_.clear();
+    TakeSnapshot();
+    return true;
+}
+
+void SimTarget::SetTraps(const std::set<int>& addresses) {
+    for (int a : traps_)
+        if (!addresses.count(a)) cpu_->SetHaltBefore(a, false);
+    for (int a : addresses)
+        if (!traps_.count(a)) cpu_->SetHaltBefore(a, true);
+    traps_ = addresses;
+}
+
+void SimTarget::ReplayStep() {
+    if (cpu_->sleeping()) {
+        // Time passes in SLEEP until the watchdog or an input wakes the chip.
+        driver_->RunTo(cpu_->cycles() + 1);
+        return;
+    }
+    cpu_->Step();
+    while (cpu_->skipPending()) cpu_->Step();
+    driver_->ApplyDue();
+}
+
+void SimTarget::StepInstruction() {
+    if (cpu_->sleeping()) {
+        driver_->RunTo(cpu_->cycles() + kSnapshotCycles);
+    } else {
+        ReplayStep();
+        driver_->Reached();
+    }
+    MaybeSnapshot();
+}
+
+SxStop SimTarget::Run(std::uint64_t cycles) {
+    const std::uint64_t end = cpu_->cycles() + cycles;
+    for (;;) {
+        const std::uint64_t next = history_.back().cpu.cycles() + kSnapshotCycles;
+        const SxStop stop = driver_->RunTo(std::min(end, std::max(next, cpu_->cycles() + 1)));
+        MaybeSnapshot();
+        if (stop == SxStop::Trap || stop == SxStop::Breakpoint) return SxStop::Trap;
+        if (cpu_->cycles() >= end) return stop;
+    }
+}
+
+void SimTarget::TakeSnapshot() {
+    history_.push_back({*cpu_, driver_->Save()});
+    while (history_.size() > kMaxSnapshots) history_.pop_front();
+}
+
+void SimTarget::MaybeSnapshot() {
+    if (history_.empty() || cpu_->cycles() >= history_.back().cpu.cycles() + kSnapshotCycles) TakeSnapshot();
+}
+
+void SimTarget::Changed() {
+    const std::uint64_t now = cpu_->cycles();
+    while (!history_.empty() && history_.back().cpu.cycles() >= now) history_.pop_back();
+    TakeSnapshot();
+}
+
+std::optional<std::size_t> SimTarget::SnapshotBefore(std::uint64_t cycle) const {
+    for (std::size_t i = history_.size(); i-- > 0;)
+        if (history_[i].cpu.cycles() < cycle) return i;
+    return std::nullopt;
+}
+
+void SimTarget::Restore(std::size_t index) {
+    // The copy carries the breakpoints of its time: put today's back.
+    const std::set<int> traps = traps_;
+    *cpu_ = history_[index].cpu;
+    driver_->Restore(history_[index].position);
+    cpu_->ClearTraps();
+    traps_.clear();
+    SetTraps(traps);
+}
+
+void SimTarget::ReplayTo(std::uint64_t cycle) {
+    const auto index = SnapshotBefore(cycle + 1);
+    if (!index) return;
+    replaying_ = true;
+    Restore(*index);
+    while (cpu_->cycles() < cycle) ReplayStep();
+    replaying_ = false;
+}
+
+bool SimTarget::StepBack() {
+    const std::uint64_t now = cpu_->cycles();
+    const auto index = SnapshotBefore(now);
+    if (!index) return false;
+    replaying_ = true;
+    Restore(*index);
+    std::uint64_t previous = cpu_->cycles();
+    while (cpu_->cycles() < now) {
+        previous = cpu_->cycles();
+        ReplayStep();
+    }
+    replaying_ = false;
+    ReplayTo(previous);
+    return true;
+}
+
+bool SimTarget::ReverseContinue(const std::function<bool()>& accept) {
+    const std::uint64_t now = cpu_->cycles();
+    auto index = SnapshotBefore(now);
+    if (!index) return false;
+    std::uint64_t end = now;
+    replaying_ = true;
+    for (;;) {
+        Restore(*index);
+        std::optional<std::uint64_t> found;
+        while (cpu_->cycles() < end) {
+            if (IsTrap(cpu_->pc()) && accept()) found = cpu_->cycles();
+            ReplayStep();
+        }
+        if (found) {
+            replaying_ = false;
+            ReplayTo(*found);
+            return true;
+        }
+        if (*index == 0) break;
+        end = history_[*index].cpu.cycles();
+        --*index;
+    }
+    replaying_ = false;
+    ReplayTo(history_.front().cpu.cycles());
+    return false;
+}
+
+}  // namespace korvid::dap

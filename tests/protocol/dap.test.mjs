@@ -1,0 +1,251 @@
+// korvid dap driven by the registry's own debug adapter client, as an
+// editor drives it: a session on the blink example (breakpoints, each step
+// kind, step back and reverse continue against the forward run, variables,
+// evaluate, memory), the serial example's output, and broken clients.
+import { test } from 'node:test';
+import assert from 'node:assert/strict';
+import { spawn } from 'node:child_process';
+import path from 'node:path';
+import { mkdtempSync, writeFileSync } from 'node:fs';
+import os from 'node:os';
+import { DebugClient } from '@vscode/debugadapter-testsupport';
+
+const korvid = process.env.KORVID_BIN;
+const root = process.env.KORVID_SOURCE_DIR;
+assert.ok(korvid && root, 'KORVID_BIN and KORVID_SOURCE_DIR must be set');
+const blink = path.join(root, 'examples', 'blink.src');
+const serial = path.join(root, 'examples', 'serial_tx.src');
+
+async function session(launch, breakpoints = []) {
+  const dc = new DebugClient(korvid, 'dap', 'korvid');
+  await dc.start();
+  await dc.initializeRequest();
+  await Promise.all([dc.waitForEvent('initialized'), dc.launch(launch)]);
+  const set = await dc.setBreakpointsRequest({ source: { path: launch.program }, breakpoints });
+  const stopped = dc.waitForEvent('stopped');
+  await dc.configurationDoneRequest();
+  return { dc, set: set.body.breakpoints, first: await stopped };
+}
+
+// Sends a request that stops the chip and returns the stop with the top frame.
+async function stop(dc, command, args = {}) {
+  const stopped = dc.waitForEvent('stopped');
+  await dc.send(command, { threadId: 1, ...args });
+  const event = await stopped;
+  const frames = (await dc.stackTraceRequest({ threadId: 1 })).body.stackFrames;
+  return { reason: event.body.reason, hit: event.body.hitBreakpointIds, frames, line: frames[0].line, name: frames[0].name };
+}
+
+const evaluate = async (dc, expression) => (await dc.evaluateRequest({ expression, context: 'watch' })).body.result;
+async function variables(dc, name) {
+  const scopes = (await dc.scopesRequest({ frameId: 0 })).body.scopes;
+  const ref = scopes.find((s) => s.name === name).variablesReference;
+  return (await dc.variablesRequest({ variablesReference: ref })).body.variables;
+}
+const valueOf = (vars, name) => vars.find((v) => v.name === name).value;
+
+test('blink: breakpoints moved to code, steps, stack, step back and reverse continue', async () => {
+  // Line 19 is blank (moves to main, 20), 26 a comment (to delay, 27), 40
+  // lies past the last code line.
+  const { dc, set, first } = await session({ program: blink, stopOnEntry: true }, [{ line: 19 }, { line: 26 }, { line: 40 }]);
+  try {
+    assert.equal(first.body.reason, 'entry');
+    // From the reset vector: into start's two-word MOV, then over it whole
+    // by line, or one word by instruction.
+    assert.equal((await stop(dc, 'stepIn')).line, 17);
+    assert.equal((await stop(dc, 'stepIn', { granularity: 'instruction' })).line, 17);
+    assert.equal((await stop(dc, 'stepIn')).line, 18);
+    assert.deepEqual(set.map((b) => [b.verified, b.line]), [[true, 20], [true, 27], [false, 40]]);
+
+    let s = await stop(dc, 'continue');
+    assert.deepEqual([s.reason, s.line, s.name, s.hit], ['breakpoint', 20, 'main', [set[0].id]]);
+    s = await stop(dc, 'continue');
+    assert.deepEqual([s.reason, s.line, s.name], ['breakpoint', 27, 'delay']);
+    // The caller's frame is the CALL line.
+    assert.deepEqual(s.frames.map((f) => [f.name, f.line]), [['delay', 27], ['main+1', 21]]);
+
+    // Out of delay: the stopwatch holds the cycles of the whole call.
+    const before = Number(valueOf(await variables(dc, 'Timing'), 'cycles'));
+    s = await stop(dc, 'stepOut');
+    assert.deepEqual([s.reason, s.line], ['step', 22]);
+    const timing = await variables(dc, 'Timing');
+    assert.equal(Number(valueOf(timing, 'since last stop')), Number(valueOf(timing, 'cycles')) - before);
+    assert.ok(Number(valueOf(timing, 'since last stop')) > 9_000_000);
+
+    s = await stop(dc, 'stepIn');
+    assert.equal(s.line, 23);
+    // A breakpoint inside the called routine stops `next` there.
+    s = await stop(dc, 'next');
+    assert.deepEqual([s.reason, s.line], ['breakpoint', 27]);
+    assert.equal((await stop(dc, 'stepOut')).line, 24);
+    s = await stop(dc, 'stepIn');
+    assert.deepEqual([s.line, s.name], [20, 'main']);
+    assert.equal((await stop(dc, 'stepIn')).line, 21);
+    await dc.setBreakpointsRequest({ source: { path: blink }, breakpoints: [] });
+    s = await stop(dc, 'next');
+    assert.deepEqual([s.reason, s.line], ['step', 22]);
+    const afterCall = { regs: await variables(dc, 'Registers'), cycles: valueOf(await variables(dc, 'Timing'), 'cycles') };
+
+    // One step back from after the call is its RET, with the counters at 0.
+    s = await stop(dc, 'stepBack');
+    assert.deepEqual([s.line, s.frames.length], [33, 2]);
+    assert.equal(await evaluate(dc, 'count3'), '$00 (0) in 0Ah');
+    // Back to the last DJNZ of the inner loop: every counter at 1.
+    await dc.setBreakpointsRequest({ source: { path: blink }, breakpoints: [{ line: 30 }] });
+    s = await stop(dc, 'reverseContinue');
+    assert.deepEqual([s.reason, s.line], ['breakpoint', 30]);
+    assert.deepEqual([await evaluate(dc, 'count1'), await evaluate(dc, 'count2'), await evaluate(dc, 'COUNT3')],
+      ['$01 (1) in 08h', '$01 (1) in 09h', '$01 (1) in 0Ah']);
+    // Forward again from there: the same state as the first time after the call.
+    await dc.setBreakpointsRequest({ source: { path: blink }, breakpoints: [{ line: 22 }] });
+    s = await stop(dc, 'continue');
+    assert.equal(s.line, 22);
+    assert.deepEqual(await variables(dc, 'Registers'), afterCall.regs);
+    assert.equal(valueOf(await variables(dc, 'Timing'), 'cycles'), afterCall.cycles);
+  } finally {
+    await dc.stop();
+  }
+});
+
+test('blink: conditions, hit counts, instruction breakpoints, variables, evaluate, memory', async () => {
+  const { dc, set } = await session({ program: blink, stopOnEntry: true },
+    [{ line: 30, condition: 'count1 == 3' }, { line: 27, hitCondition: '2' }]);
+  try {
+    assert.ok(set.every((b) => b.verified));
+    let s = await stop(dc, 'continue');
+    assert.equal(s.line, 30);
+    assert.equal(await evaluate(dc, 'count1'), '$03 (3) in 08h');
+    await dc.setBreakpointsRequest({ source: { path: blink }, breakpoints: [{ line: 27, hitCondition: '2' }] });
+    s = await stop(dc, 'continue');
+    assert.deepEqual([s.line, s.frames[1].line], [27, 21]);  // the second call from here on
+
+    const ib = await dc.send('setInstructionBreakpoints', { breakpoints: [{ instructionReference: '0x003' }, { instructionReference: '0x2000' }] });
+    assert.deepEqual(ib.body.breakpoints.map((b) => [b.verified, b.line]), [[true, 20], [false, undefined]]);
+    await dc.setBreakpointsRequest({ source: { path: blink }, breakpoints: [] });
+    s = await stop(dc, 'continue');
+    assert.deepEqual([s.reason, s.line], ['breakpoint', 20]);
+
+    // Registers with named bits; writes through setVariable and evaluate.
+    const regs = await variables(dc, 'Registers');
+    const status = regs.find((r) => r.name === 'STATUS');
+    const bits = (await dc.variablesRequest({ variablesReference: status.variablesReference })).body.variables;
+    assert.deepEqual(bits.map((b) => b.name), ['PA2', 'PA1', 'PA0', 'TO', 'PD', 'Z', 'DC', 'C']);
+    assert.equal((await dc.setVariableRequest({ variablesReference: 1, name: 'W', value: '$5A' })).body.value, '$5A (90)');
+    await dc.setVariableRequest({ variablesReference: status.variablesReference, name: 'C', value: '1' });
+    assert.deepEqual([await evaluate(dc, 'w'), await evaluate(dc, 'STATUS.C'), await evaluate(dc, 'STATUS.0')], ['$5A (90)', '1', '1']);
+    await assert.rejects(dc.setVariableRequest({ variablesReference: 1, name: 'W', value: 'lots' }));
+    await assert.rejects(dc.evaluateRequest({ expression: 'nowhere' }));
+    assert.equal(await evaluate(dc, 'main'), '$003 (main)');
+    // The WATCH list in its format, and RAM by bank:address.
+    await dc.setVariableRequest({ variablesReference: 2000, name: '0Ah', value: '200' });
+    assert.equal(valueOf(await variables(dc, 'Watches'), 'count3'), '200');
+    assert.equal(await evaluate(dc, '0:0A'), '$C8 (200)');
+
+    const wrote = await dc.send('writeMemory', { memoryReference: 'ram', offset: 8, data: Buffer.from([1, 2]).toString('base64') });
+    assert.equal(wrote.body.bytesWritten, 2);
+    const read = await dc.send('readMemory', { memoryReference: 'ram', offset: 8, count: 3 });
+    assert.deepEqual([...Buffer.from(read.body.data, 'base64')], [1, 2, 200]);
+    const code = await dc.send('readMemory', { memoryReference: 'code', offset: 6, count: 2 });
+    assert.deepEqual([...Buffer.from(code.body.data, 'base64')], [0x06, 0x05]);  // SETB RB.0 at 3
+
+    const dis = (await dc.send('disassemble', { memoryReference: '0x003', instructionCount: 2 })).body.instructions;
+    assert.deepEqual(dis.map((i) => [i.address, i.instruction.replace(/\s+/g, ' '), i.symbol, i.line]),
+      [['0x003', 'SETB RB.0', 'main', 20], ['0x004', 'CALL 008', undefined, 21]]);
+
+    const targets = (await dc.send('gotoTargets', { source: { path: blink }, line: 24 })).body.targets;
+    const g = dc.waitForEvent('stopped');
+    await dc.send('goto', { threadId: 1, targetId: targets[0].id });
+    assert.equal((await g).body.reason, 'goto');
+    assert.equal((await dc.stackTraceRequest({ threadId: 1 })).body.stackFrames[0].line, 24);
+  } finally {
+    await dc.stop();
+  }
+});
+
+test('serial example: the program\'s serial output as output events, pause while it runs', async () => {
+  const dc = new DebugClient(korvid, 'dap', 'korvid');
+  await dc.start();
+  let text = '';
+  dc.on('output', (e) => { if (e.body.category === 'stdout') text += e.body.output; });
+  try {
+    await dc.initializeRequest();
+    await Promise.all([dc.waitForEvent('initialized'), dc.launch({ program: serial, uartOut: 'RB.6:9600' })]);
+    const stopped = dc.waitForEvent('stopped');
+    await dc.configurationDoneRequest();
+    await new Promise((r) => setTimeout(r, 300));
+    await dc.send('pause', { threadId: 1 });
+    assert.equal((await stopped).body.reason, 'pause');
+    assert.equal(text, 'Hello from the SX\r\n');
+  } finally {
+    await dc.stop();
+  }
+});
+
+test('over a loopback port: restart goes back to the entry, a second launch is refused', async () => {
+  const port = 20000 + (process.pid % 20000);
+  const child = spawn(korvid, ['dap', '--port', String(port)], { stdio: ['ignore', 'ignore', 'pipe'] });
+  await new Promise((resolve) => child.stderr.on('data', (d) => { if (/listening/.test(d)) resolve(); }));
+  const dc = new DebugClient(korvid, 'dap', 'korvid');
+  await dc.start(port);
+  try {
+    await dc.initializeRequest();
+    await Promise.all([dc.waitForEvent('initialized'), dc.launch({ program: blink, stopOnEntry: true })]);
+    const entry = dc.waitForEvent('stopped');
+    await dc.configurationDoneRequest();
+    await entry;
+    await dc.setBreakpointsRequest({ source: { path: blink }, breakpoints: [{ line: 27 }] });
+    assert.equal((await stop(dc, 'continue')).line, 27);
+    await assert.rejects(dc.launch({ program: blink }), /already launched/);
+    const again = dc.waitForEvent('stopped');
+    await dc.send('restart', {});
+    assert.equal((await again).body.reason, 'entry');
+    assert.equal(valueOf(await variables(dc, 'Timing'), 'cycles'), '0');
+  } finally {
+    await dc.stop();
+    await new Promise((resolve) => child.on('exit', resolve));
+  }
+});
+
+test('faults of the program stop it with an exception', async () => {
+  const dir = mkdtempSync(path.join(os.tmpdir(), 'korvid-dap-'));
+  const cases = [
+    { name: 'runs off its code', text: 'start   NOP\n        NOP\n', device: '', stop: /executing \$002, a word the program did not write/ },
+    { name: 'watchdog', text: 'start   MOV     !OPTION, #%1111_0111\nloop    JMP     loop\n', device: ', WATCHDOG', stop: /watchdog reset/ },
+  ];
+  for (const c of cases) {
+    const file = path.join(dir, c.name.replace(/ /g, '_') + '.src');
+    writeFileSync(file, `        DEVICE  SX28L, OSCHS2, TURBO${c.device}\n        RESET   start\n        ORG     0\n${c.text}`);
+    const { dc, first } = await session({ program: file });
+    try {
+      assert.equal(first.body.reason, 'exception', c.name);
+      assert.match(first.body.text, c.stop, c.name);
+    } finally {
+      await dc.stop();
+    }
+  }
+});
+
+// Raw bytes on the adapter's input: every broken message is answered, the
+// session goes on, and the end of the input ends the process.
+test('malformed messages and requests out of order', async () => {
+  const child = spawn(korvid, ['dap'], { stdio: ['pipe', 'pipe', 'inherit'] });
+  let out = '';
+  child.stdout.on('data', (d) => { out += d.toString('latin1'); });
+  const frame = (body) => `Content-Length: ${Buffer.byteLength(body)}\r\n\r\n${body}`;
+  child.stdin.write('X-Nothing: 1\r\n\r\n');
+  child.stdin.write(frame('{"seq": 1, "type": "request", "comm'));
+  child.stdin.write(frame('[1, 2]'));
+  child.stdin.write(frame('{"seq": 2, "type": "request", "command": "stackTrace"}'));
+  child.stdin.write(frame('{"seq": 3, "type": "request", "command": "launch", "arguments": {"program": "/nonexistent.src"}}'));
+  child.stdin.write(frame('{"seq": 4, "type": "request", "command": "launch", "arguments": {"program": 7}}'));
+  child.stdin.write(frame('{"seq": 5, "type": "request", "command": "initialize", "arguments": {}}'));
+  child.stdin.end();
+  const code = await new Promise((resolve) => child.on('exit', resolve));
+  assert.equal(code, 0);
+  const messages = out.split(/Content-Length: \d+\r\n\r\n/).filter(Boolean).map((m) => JSON.parse(m));
+  const responses = messages.filter((m) => m.type === 'response');
+  assert.deepEqual(responses.map((r) => [r.request_seq, r.success]),
+    [[0, false], [0, false], [0, false], [2, false], [3, false], [4, false], [5, true]]);
+  assert.match(responses[3].message, /no program is launched/);
+  assert.match(responses[4].message, /cannot read \/nonexistent\.src/);
+});
