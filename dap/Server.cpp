@@ -67,6 +67,7 @@ int RunDebugAdapter(int inFd, int outFd) {
         }
         session.Advance();
     }
+    session.Close();
     // The reader may still wait for input that never comes: the process
     // ends with it.
     reader.detach();

@@ -118,6 +118,7 @@ void Session::Handle(const Json& m) {
         return;
     }
     if (command == "disconnect" || command == "terminate") {
+        Close();
         if (command == "terminate") {
             Respond(m, true);
             Event("terminated");
@@ -186,6 +187,7 @@ void Session::Launch(const Json& request) {
     }
     if (args.contains("stimulus")) launch.stimulus = Str(args, "stimulus");
     if (args.contains("uartOut")) launch.uartOut = Str(args, "uartOut");
+    if (args.contains("vcd")) launch.vcd = Str(args, "vcd");
     stopOnEntry_ = args.value("stopOnEntry", false);
 
     std::string message;
@@ -212,6 +214,11 @@ void Session::ConfigurationDone(const Json& request) {
     Respond(request, true);
     if (stopOnEntry_) Stopped("entry");
     else StartRun(Mode::Continue, std::nullopt);
+}
+
+void Session::Close() {
+    std::string message;
+    if (launched_ && !target_.Finish(message)) Output("waveform: " + message + "\n", "stderr");
 }
 
 // The same program from power-on again: breakpoints stay, their hit

@@ -38,6 +38,8 @@ public:
     void Advance();
     // The client asked to end (disconnect) or the input ended.
     bool finished() const { return finished_; }
+    // The session ends: the waveform is completed.
+    void Close();
 
 private:
     enum class Mode { Idle, Stopped, Continue, StepOver, StepOut };

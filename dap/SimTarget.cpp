@@ -2,29 +2,28 @@
 
 #include <algorithm>
 
-#include "sim/UartDecoder.h"
 
 namespace korvid::dap {
 
-// Passes the pins to the serial decoder except while the history replays
-// what the decoder has already seen.
-class SimTarget::OutputSink final : public PinSink {
+// Passes the pins on (to the serial decoder, the waveform) except while the
+// history replays what they have already seen.
+class SimTarget::Muted final : public PinSink {
 public:
-    OutputSink(SimTarget& target, std::unique_ptr<UartDecoder> decoder) : target_(target), decoder_(std::move(decoder)) {
-        decoder_->onByte = [this](std::uint8_t b) {
-            if (target_.onOutput) target_.onOutput(std::string(1, char(b)));
-        };
-    }
+    Muted(const SimTarget& target, PinSink& inner) : target_(target), inner_(inner) {}
     void PinsChanged(int port, std::uint8_t levels, std::uint64_t cycle) override {
-        if (!target_.replaying_) decoder_->PinsChanged(port, levels, cycle);
+        if (active && !target_.replaying_) inner_.PinsChanged(port, levels, cycle);
     }
     void Reached(std::uint64_t cycle) override {
-        if (!target_.replaying_) decoder_->Reached(cycle);
+        if (active && !target_.replaying_) inner_.Reached(cycle);
     }
+    void TimeBaseChanged(SimTimeBase base, std::uint64_t cycle) override {
+        if (active) inner_.TimeBaseChanged(base, cycle);
+    }
+    bool active = true;  // false once the receiver is complete
 
 private:
-    SimTarget& target_;
-    std::unique_ptr<UartDecoder> decoder_;
+    const SimTarget& target_;
+    PinSink& inner_;
 };
 
 SimTarget::SimTarget() = default;
@@ -32,8 +31,13 @@ SimTarget::~SimTarget() = default;
 
 bool SimTarget::Start(const DebugProgram& program, const Family& family, const SimLaunch& launch,
                       std::string& message) {
+    std::string unused;
+    Finish(unused);  // a restart completes the waveform so far
     driver_.reset();
-    output_.reset();
+    sinks_.clear();
+    vcdSink_ = nullptr;
+    uart_.reset();
+    vcd_.reset();
     traps_.clear();
     cpu_ = std::make_unique<SxCpu>(family);
     // The clock: the launch's, else the source's FREQ, else the default.
@@ -57,13 +61,37 @@ bool SimTarget::Start(const DebugProgram& program, const Family& family, const S
             message = "uartOut '" + *launch.uartOut + "' is not a pin and baud rate such as RB.6:9600";
             return false;
         }
-        output_ = std::make_unique<OutputSink>(*this, MakeUartDecoder(pin, base));
-        driver_->AddSink(output_.get());
+        uart_ = MakeUartDecoder(pin, base);
+        uart_->onByte = [this](std::uint8_t b) {
+            if (onOutput) onOutput(std::string(1, char(b)));
+        };
+        sinks_.push_back(std::make_unique<Muted>(*this, *uart_));
     }
+    if (launch.vcd) {
+        SimProblem problem;
+        vcd_ = std::make_unique<VcdWriter>();
+        if (!OpenWaveform(*vcd_, *launch.vcd, family, StimulusPins::Of(family, cpu_->portCount()), base,
+                          kDefaultVcdLimit, {}, problem)) {
+            message = problem.message;
+            return false;
+        }
+        sinks_.push_back(std::make_unique<Muted>(*this, *vcd_));
+        vcdSink_ = sinks_.back().get();
+    }
+    for (auto& sink : sinks_) driver_->AddSink(sink.get());
     driver_->ApplyDue();
     history_.clear();
     TakeSnapshot();
     return true;
+}
+
+bool SimTarget::Finish(std::string& message) {
+    if (!vcdSink_ || !vcdSink_->active) return true;
+    vcdSink_->active = false;
+    SimProblem problem;
+    const bool whole = FinishWaveform(*vcd_, driver_->SessionCycle(), problem);
+    message = problem.message;
+    return whole;
 }
 
 void SimTarget::SetTraps(const std::set<int>& addresses) {

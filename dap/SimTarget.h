@@ -12,11 +12,14 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "dap/Program.h"
 #include "sim/SimDriver.h"
 #include "sim/SimSetup.h"
 #include "sim/SxCpu.h"
+#include "sim/UartDecoder.h"
+#include "sim/VcdWriter.h"
 
 namespace korvid::dap {
 
@@ -24,6 +27,7 @@ struct SimLaunch {
     std::uint32_t clockHz = 0;  // 0: the family's default
     std::optional<std::string> stimulus;
     std::optional<std::string> uartOut;  // "RB.6:9600"
+    std::optional<std::string> vcd;      // a waveform of the pins
 };
 
 class SimTarget {
@@ -46,6 +50,10 @@ public:
     // The program's serial output, as it is decoded (never while the
     // history is replayed).
     std::function<void(const std::string&)> onOutput;
+
+    // Completes the waveform (if any); false with the reason when it
+    // could not be written whole.
+    bool Finish(std::string& message);
 
     // Stops before the instructions at these addresses (user breakpoints
     // and the steppers' own).
@@ -76,7 +84,7 @@ private:
         SxCpu cpu;
         SimDriver::Position position;
     };
-    class OutputSink;
+    class Muted;
 
     void TakeSnapshot();
     void MaybeSnapshot();
@@ -89,7 +97,10 @@ private:
 
     std::unique_ptr<SxCpu> cpu_;
     std::unique_ptr<SimDriver> driver_;
-    std::unique_ptr<OutputSink> output_;
+    std::unique_ptr<UartDecoder> uart_;
+    std::unique_ptr<VcdWriter> vcd_;
+    std::vector<std::unique_ptr<Muted>> sinks_;
+    Muted* vcdSink_ = nullptr;
     std::set<int> traps_;
     std::deque<Snapshot> history_;
     bool replaying_ = false;

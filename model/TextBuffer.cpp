@@ -1,5 +1,6 @@
 #include "model/TextBuffer.h"
 
+#include <algorithm>
 #include <cstring>
 #include <sys/stat.h>
 
@@ -83,6 +84,7 @@ void TextBuffer::MoveGap() {
 
 void TextBuffer::InsertChar(char ch) {
     if (length >= capacity || listMode) return;
+    if (!replaying_) history.RecordInsert(caret, ch, caret, anchor, selectionState);
     MoveGap();
     base[caret] = ch;
     ++gapStart;
@@ -96,6 +98,12 @@ void TextBuffer::DeleteRange(std::int32_t from, std::int32_t to) {
     if (from < 0) from = 0;
     if (to > length) to = length;
     if (to < from) to = from;
+    if (to > from && !replaying_) {
+        std::string removed;
+        removed.reserve(std::size_t(to - from));
+        for (std::int32_t p = from; p < to; ++p) removed.push_back(char(ByteAt(p)));
+        history.RecordDelete(from, std::move(removed), caret, anchor, selectionState);
+    }
     caret = from;
     MoveGap();
     length -= to - from;
@@ -136,9 +144,77 @@ void TextBuffer::EndKeystroke() {
     verticalState >>= 1;
 }
 
+void TextBuffer::TypeChar(char ch) {
+    history.BeginTyping(caret, HasSelection(), IsWordChar(std::uint8_t(ch)));
+    DeleteSelection();
+    InsertChar(ch);
+    history.EndTyping();
+}
+
+void TextBuffer::Forget() {
+    history.Clear();
+    savedState_ = 0;
+    modified = 0;
+}
+
+void TextBuffer::ApplyEdit(std::int32_t pos, std::size_t removeCount, const std::string& insert) {
+    DeleteRange(pos, pos + std::int32_t(removeCount));
+    for (char c : insert) InsertChar(c);
+}
+
+bool TextBuffer::Undo() {
+    if (listMode) return false;
+    UndoHistory::Step* step = history.PopUndo();
+    if (!step) return false;
+    replaying_ = true;
+    for (auto e = step->edits.rbegin(); e != step->edits.rend(); ++e) ApplyEdit(e->pos, e->inserted.size(), e->removed);
+    replaying_ = false;
+    caret = std::min(step->caretBefore, length);
+    anchor = std::min(step->anchorBefore, length);
+    selectionState = step->selectionBefore ? 1 : 0;
+    modified = history.StateId() != savedState_;
+    return true;
+}
+
+bool TextBuffer::Redo() {
+    if (listMode) return false;
+    UndoHistory::Step* step = history.PopRedo();
+    if (!step) return false;
+    replaying_ = true;
+    for (const UndoHistory::Edit& e : step->edits) ApplyEdit(e.pos, e.removed.size(), e.inserted);
+    replaying_ = false;
+    caret = anchor = std::min(step->caretAfter, length);
+    selectionState = 0;
+    modified = history.StateId() != savedState_;
+    return true;
+}
+
+void TextBuffer::SelectAll() {
+    anchor = 0;
+    caret = length;
+    selectionState = 1;
+}
+
+std::int32_t TextBuffer::CaretLine() const {
+    std::int32_t line = 1;
+    for (std::int32_t p = 0; p < caret; ++p) line += ByteAt(p) == CR;
+    return line;
+}
+
+void TextBuffer::GoToLine(std::int32_t line) {
+    caret = 0;
+    for (std::int32_t n = 1; n < line && caret < length; ++caret)
+        if (ByteAt(caret) == CR) ++n;
+    LineStart();
+    anchor = caret;
+    selectionState = 0;
+    verticalState = 0;
+}
+
 void TextBuffer::ClearText() {
     caret = gapStart = length = anchor = desiredColumn = 0;
-    selectionState = verticalState = modified = 0;
+    selectionState = verticalState = 0;
+    if (!listMode) Forget();
 }
 
 void TextBuffer::StripControls() {
@@ -163,11 +239,20 @@ FileResult TextBuffer::LoadText(const std::string& name, bool& cleared) {
         return {false, "The file " + name + " is too large to edit (" + std::to_string(st.st_size) +
                            " bytes; at most " + std::to_string(SourceCapacity) + ")."};
     }
-    ClearText();
-    cleared = true;
+    // Read aside first, so that a file refused for what it holds leaves the
+    // text as it was.
+    std::unique_ptr<char[]> bytes(new char[std::size_t(SourceCapacity) + 2]);
     std::size_t size = 0;
     std::string reason;
-    ReadResult r = ReadFileWhole(name, base, std::size_t(SourceCapacity) + 1, size, &reason);
+    ReadResult r = ReadFileWhole(name, bytes.get(), std::size_t(SourceCapacity) + 1, size, &reason);
+    if (r == ReadResult::TooLarge)
+        return {false, "The file " + name + " is too large to edit (at most " + std::to_string(SourceCapacity) +
+                           " bytes)."};
+    if (r == ReadResult::Ok && std::memchr(bytes.get(), 0, size) != nullptr)
+        return {false, "The file " + name + " is not a text file (it holds NUL bytes); it was not opened."};
+    ClearText();
+    cleared = true;
+    std::memcpy(base, bytes.get(), size);
     length = gapStart = std::int32_t(size);
     // A bare LF (the line end of files written on this platform) ends a
     // line like CR LF does; without this a whole file would become one line.
@@ -178,14 +263,12 @@ FileResult TextBuffer::LoadText(const std::string& name, bool& cleared) {
         afterCr = cr;
     }
     StripControls();
-    modified = 0;
+    Forget();
     caret = anchor = 0;
     switch (r) {
         case ReadResult::Ok: return {};
         case ReadResult::CannotOpen: return {false, "Cannot open file " + name + ". " + reason + "."};
         case ReadResult::TooLarge:
-            return {false, "The file " + name + " is too large to edit (at most " + std::to_string(SourceCapacity) +
-                               " bytes)."};
         case ReadResult::ReadError: break;
     }
     return {false, "Error reading file " + name + ". " + reason + "."};
@@ -203,7 +286,11 @@ FileResult TextBuffer::SaveText(const std::string& name) {
     }
     std::string reason;
     if (!WriteFileAtomically(name, out, &reason)) return {false, "Cannot save file " + name + ". " + reason + "."};
-    modified = 0;
+    if (!listMode) {
+        history.Seal();
+        savedState_ = history.StateId();
+        modified = 0;
+    }
     return {};
 }
 
@@ -230,6 +317,7 @@ std::string TextBuffer::SelectionForClipboard() const {
 }
 
 void TextBuffer::PasteBytes(std::string_view bytes) {
+    Group step(*this);
     DeleteSelection();
     for (char c : bytes) {
         if (c == 0) break;
@@ -274,7 +362,7 @@ void TextBuffer::SetText(std::string_view text) {
         if (IsStorable(std::uint8_t(c))) base[length++] = c;
     }
     gapStart = length;
-    modified = 0;
+    Forget();
 }
 
 }  // namespace korvid

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "model/UndoHistory.h"
+
 namespace korvid {
 
 inline constexpr std::int32_t SourceCapacity = 250000;
@@ -72,6 +74,9 @@ public:
     void GoToColumn();
     void MoveGap();
     void InsertChar(char ch);
+    // A typed character: replaces the selection, and joins the typing of the
+    // same word in one undo step.
+    void TypeChar(char ch);
     void DeleteRange(std::int32_t from, std::int32_t to);
     bool SelectWord();
     bool GetSelection(std::int32_t& start, std::int32_t& end) const;
@@ -100,6 +105,31 @@ public:
     // are inserted, everything else (LF among it) is skipped; stops at NUL.
     void PasteBytes(std::string_view bytes);
 
+    // Undo and Redo of whole steps (false when there is none, and always in
+    // list mode). The caret (and a selection) return to where they were.
+    bool Undo();
+    bool Redo();
+    bool CanUndo() const { return !listMode && history.CanUndo(); }
+    bool CanRedo() const { return !listMode && history.CanRedo(); }
+    // Makes every edit until the returned guard ends one undo step.
+    class Group {
+    public:
+        explicit Group(TextBuffer& t) : h_(t.history) { h_.BeginGroup(); }
+        ~Group() { h_.EndGroup(); }
+        Group(const Group&) = delete;
+        Group& operator=(const Group&) = delete;
+
+    private:
+        UndoHistory& h_;
+    };
+    // Selects the whole text (caret at its end).
+    void SelectAll();
+    // Line of the caret, counted from 1.
+    std::int32_t CaretLine() const;
+    // Puts the caret at the start of line `line` (from 1; clamped to the
+    // text's lines) without a selection.
+    void GoToLine(std::int32_t line);
+
     // List mode: shows `listing` (its first `listLength` bytes) read-only.
     void EnterListMode(char* listing, std::int32_t listLength);
     void LeaveListMode();
@@ -109,8 +139,14 @@ public:
     // Replaces the text (used when tests or callers set up a text).
     void SetText(std::string_view text);
 
+    UndoHistory history;
+
 private:
+    void Forget();  // a new text: no history, nothing unsaved
+    void ApplyEdit(std::int32_t pos, std::size_t removeCount, const std::string& insert);
     std::unique_ptr<char[]> source_;
+    std::uint64_t savedState_ = 0;  // history state of the text on disk
+    bool replaying_ = false;
 };
 
 }  // namespace korvid

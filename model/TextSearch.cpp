@@ -43,6 +43,7 @@ bool FindNext(TextBuffer& t, std::string_view pattern, bool wholeWord) {
 }
 
 bool ReplaceSelection(TextBuffer& t, std::string_view replacement) {
+    TextBuffer::Group step(t);
     if (!t.DeleteSelection()) return false;
     for (char c : replacement)
         if (IsStorable(std::uint8_t(c))) t.InsertChar(c);

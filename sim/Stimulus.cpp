@@ -483,16 +483,15 @@ void SortEvents(std::vector<PinEvent>& events, const volatile std::sig_atomic_t*
 
 StimulusSchedule::StimulusSchedule(const Stimulus& stimulus, SimTimeBase base, const volatile std::sig_atomic_t* stop)
     : base_(base) {
-    fixed_.reserve(stimulus.sets.size());
+    std::vector<PinEvent> fixed;
+    fixed.reserve(stimulus.sets.size());
     for (const StimulusSet& set : stimulus.sets) {
-        if (stop && (fixed_.size() & 0xFFFF) == 0 && *stop) break;
-        fixed_.push_back({base.CycleAt({set.time, set.cycles}), set.port, set.mask, set.level, set.release});
+        if (stop && (fixed.size() & 0xFFFF) == 0 && *stop) break;
+        fixed.push_back({base.CycleAt({set.time, set.cycles}), set.port, set.mask, set.level, set.release});
     }
-    SortEvents(fixed_, stop);
-    if (stop && *stop) {
-        fixed_ = {};
-        return;
-    }
+    SortEvents(fixed, stop);
+    if (stop && *stop) return;
+    fixed_ = std::make_shared<const std::vector<PinEvent>>(std::move(fixed));
     sources_.reserve(stimulus.statements.size() + 1);
     sources_.push_back({});
     for (const StimulusStatement& st : stimulus.statements) sources_.push_back({&st});
@@ -513,7 +512,7 @@ void StimulusSchedule::Compute(Source& s) const {
     s.next = ~0ull;
     const SimTimeBase& base = base_;
     if (!s.st) {
-        if (s.index < fixed_.size()) s.next = fixed_[s.index].cycle;
+        if (s.index < fixed_->size()) s.next = (*fixed_)[s.index].cycle;
         return;
     }
     const StimulusStatement& st = *s.st;
@@ -548,7 +547,7 @@ void StimulusSchedule::Compute(Source& s) const {
 }
 
 PinEvent StimulusSchedule::Current(const Source& s) const {
-    if (!s.st) return fixed_[s.index];
+    if (!s.st) return (*fixed_)[s.index];
     const StimulusStatement& st = *s.st;
     const std::uint64_t index = s.index;
     PinEvent e{s.next, st.port, st.mask, 0, false};

@@ -18,6 +18,7 @@
 #include <csignal>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -175,7 +176,9 @@ private:
     };
     void SiftDown(std::size_t at);
 
-    std::vector<PinEvent> fixed_;  // the at statements by cycle
+    // The at statements by cycle, shared by copies of the schedule (a
+    // debugger's history keeps many): they never change once sorted.
+    std::shared_ptr<const std::vector<PinEvent>> fixed_;
     std::vector<Source> sources_;
     std::vector<Entry> heap_;
     SimTimeBase base_;

@@ -102,6 +102,7 @@ int RunIde(int argc, char** argv, const Family& family) {
     Shell shell(family, state, std::make_unique<PosixSerialDevice>());
     shell.assemble = [](AssemblyState& s) { Assemble(s); };
     shell.extendedDialectAccepts = ExtendedDialectAccepts;
+    shell.otherFamilyAccepts = OtherFamilyAccepts;
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
     TEditorForm* editor = CreateForms(shell, arguments);

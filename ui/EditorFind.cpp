@@ -12,9 +12,33 @@ void TEditorForm::EditFind() {
         Inform(this, QStringLiteral("Nothing to Find"));
     else if (FindNext(Text, shell.findReplace->FindText(), shell.findReplace->WordOnly()))
         View->ResetScroll();
+    else if (FindWrapped())
+        StatusBar->showMessage(QStringLiteral("Search wrapped around to the top"));
     else
         Inform(this, QStringLiteral("Nothing Found"));
     View->RefreshView();
+}
+
+// Nothing behind the caret: the search starts again at the top. A match
+// there that is only the selection already shown counts as nothing found.
+bool TEditorForm::FindWrapped() {
+    const std::int32_t caret = Text.caret, anchor = Text.anchor;
+    const std::uint8_t selection = Text.selectionState;
+    std::int32_t start, end;
+    const bool had = Text.GetSelection(start, end);
+    Text.caret = 0;
+    if (FindNext(Text, shell.findReplace->FindText(), shell.findReplace->WordOnly())) {
+        std::int32_t s, e;
+        Text.GetSelection(s, e);
+        if (!had || s != start || e != end) {
+            View->ResetScroll();
+            return true;
+        }
+    }
+    Text.caret = caret;
+    Text.anchor = anchor;
+    Text.selectionState = selection;
+    return false;
 }
 
 void TEditorForm::EditReplace() {
@@ -44,6 +68,7 @@ void TEditorForm::EditFindReplace() {
             const std::string replacement = dialog.ReplaceText();
             const bool word = dialog.WordOnly();
             if (FindNext(Text, pattern, word)) {
+                TextBuffer::Group step(Text);  // taken back as one
                 do ReplaceSelection(Text, replacement);
                 while (FindNext(Text, pattern, word));
                 View->ResetScroll();

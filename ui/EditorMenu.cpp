@@ -8,7 +8,7 @@
 namespace korvid {
 
 namespace {
-enum MenuId { File, Edit, Run, Help };
+enum MenuId { File, Edit, View, Run, Help };
 
 struct MenuItemInfo {
     MenuId menu;
@@ -30,20 +30,31 @@ const MenuItemInfo kMenuItems[] = {
      &TEditorForm::FileListToggle, true},
     {File, "FilePrintItem", "&Print...", "", "Print the current file", &TEditorForm::FilePrint, true},
     {File, "FileExitItem", "E&xit", "", "Exit this application", &TEditorForm::FileExit, false},
+    {Edit, "EditUndoItem", "&Undo", "Ctrl+Z", "Take back the last change", &TEditorForm::EditUndo, false},
+    {Edit, "EditRedoItem", "Red&o", "Ctrl+Y; Ctrl+Shift+Z", "Make the last change taken back again",
+     &TEditorForm::EditRedo, true},
     {Edit, "EditCutItem", "Cu&t", "Ctrl+X", "Delete the selected text and copy it to the clipboard",
      &TEditorForm::EditCut, false},
     {Edit, "EditCopyItem", "&Copy", "Ctrl+C", "Copy the selected text to the clipboard", &TEditorForm::EditCopy,
      false},
     {Edit, "EditPasteItem", "&Paste", "Ctrl+V", "Paste the clipboard's text at the cursor position",
-     &TEditorForm::EditPaste, true},
+     &TEditorForm::EditPaste, false},
+    {Edit, "EditSelectAllItem", "Select &All", "Ctrl+Shift+A", "Select the whole text", &TEditorForm::EditSelectAll,
+     true},
     {Edit, "EditFindReplaceItem", "&Find/Replace...", "Ctrl+F", "Perform initial or global find/replace",
      &TEditorForm::EditFindReplace, false},
     {Edit, "EditFindItem", "Fin&d", "F3", "Perform subsequent find", &TEditorForm::EditFind, false},
-    {Edit, "EditReplaceItem", "&Replace", "F4", "Perform subsequent replace", &TEditorForm::EditReplace, true},
+    {Edit, "EditReplaceItem", "&Replace", "F4", "Perform subsequent replace", &TEditorForm::EditReplace, false},
+    {Edit, "EditGoToLineItem", "&Go to Line...", "Ctrl+Shift+G", "Move the cursor to a line of the text",
+     &TEditorForm::EditGoToLine, true},
     {Edit, "EditTextBiggerItem", "Text &Bigger", "Ctrl+Up", "Increase the displayed text size",
      &TEditorForm::TextBigger, false},
     {Edit, "EditTextSmallerItem", "Text &Smaller", "Ctrl+Down", "Decrease the displayed text size",
      &TEditorForm::TextSmaller, false},
+    {View, "ViewColoursItem", "Syntax &Colours", "", "Colour the text by what the assembler reads in it",
+     &TEditorForm::ViewColours, false},
+    {View, "ViewLineNumbersItem", "&Line Numbers", "", "Show the number of each line beside it",
+     &TEditorForm::ViewLineNumbers, false},
     {Run, "RunAssembleItem", "&Assemble", "Ctrl+A", "Assemble source", &TEditorForm::RunAssemble, false},
     {Run, "RunExtendedDialectItem", "E&xtended Dialect", "", "Assemble the extended dialect of older sources",
      &TEditorForm::RunExtendedDialect, false},
@@ -60,7 +71,8 @@ const MenuItemInfo kMenuItems[] = {
     {Run, "RunDeviceItem", "Dev&ice...", "Ctrl+I", "Show the device window", &TEditorForm::RunDevice, false},
     {Run, "RunConfigureItem", "Confi&gure...", "Ctrl+G", "Configure erase/program times and serial port",
      &TEditorForm::RunConfigure, false},
-    {Help, "HelpContentsItem", "&Contents", "", "", &TEditorForm::HelpContentsItemClick, true},
+    {Help, "HelpContentsItem", "&Contents", "", "", &TEditorForm::HelpContentsItemClick, false},
+    {Help, "HelpGuideItem", "&User Guide", "F1", "Show the user guide", &TEditorForm::HelpGuide, true},
     {Help, "HelpAboutItem", "&About", "", "Show the copyright window", &TEditorForm::HelpAbout, false},
 };
 }  // namespace
@@ -70,6 +82,10 @@ void TEditorForm::Command(void (TEditorForm::*handler)()) {
     // A checkable item toggles itself when chosen; it shows the mode.
     Item("FileListToggleItem")->setChecked(Text.listMode != 0);
     Item("RunExtendedDialectItem")->setChecked(State.dialect == Dialect::Extended);
+    Item("ViewColoursItem")->setChecked(View->ColoursOn);
+    Item("ViewLineNumbersItem")->setChecked(View->LineNumbersOn);
+    View->FullRepaint();  // a dialect change may colour words differently
+    UpdateTitleAndCaret();
 }
 
 void TEditorForm::BuildMenu() {
@@ -78,16 +94,18 @@ void TEditorForm::BuildMenu() {
     FileMenu->setObjectName(QStringLiteral("FileMenu"));
     EditMenu = bar->addMenu(QStringLiteral("&Edit"));
     EditMenu->setObjectName(QStringLiteral("EditMenu"));
+    ViewMenu = bar->addMenu(QStringLiteral("&View"));
+    ViewMenu->setObjectName(QStringLiteral("ViewMenu"));
     RunMenu = bar->addMenu(QStringLiteral("&Run"));
     RunMenu->setObjectName(QStringLiteral("RunMenu"));
     HelpMenu = bar->addMenu(QStringLiteral("&Help"));
     HelpMenu->setObjectName(QStringLiteral("HelpMenu"));
-    QMenu* menus[] = {FileMenu, EditMenu, RunMenu, HelpMenu};
+    QMenu* menus[] = {FileMenu, EditMenu, ViewMenu, RunMenu, HelpMenu};
     for (const MenuItemInfo& info : kMenuItems) {
         QMenu* menu = menus[info.menu];
         QAction* action = menu->addAction(QString::fromLatin1(info.caption));
         action->setObjectName(QString::fromLatin1(info.name));
-        if (*info.shortcut) action->setShortcut(QKeySequence(QString::fromLatin1(info.shortcut)));
+        if (*info.shortcut) action->setShortcuts(QKeySequence::listFromString(QString::fromLatin1(info.shortcut)));
         action->setStatusTip(QString::fromLatin1(info.hint));
         auto handler = info.handler;
         connect(action, &QAction::triggered, this, [this, handler] { Command(handler); });
@@ -95,6 +113,8 @@ void TEditorForm::BuildMenu() {
     }
     Item("FileListToggleItem")->setCheckable(true);
     Item("RunExtendedDialectItem")->setCheckable(true);
+    for (const char* name : {"ViewColoursItem", "ViewLineNumbersItem"}) Item(name)->setCheckable(true);
+    Item("ViewColoursItem")->setChecked(true);
 }
 
 QAction* TEditorForm::Item(const char* name) const { return findChild<QAction*>(QString::fromLatin1(name)); }

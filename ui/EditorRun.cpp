@@ -27,6 +27,10 @@ void TEditorForm::AssembleSource() {
     if (State.ErrorFlag) {
         QString message = QStringLiteral("ERROR: ") + QString::fromLatin1(State.ErrorMessage);
         if (shell.extendedDialectAccepts && shell.extendedDialectAccepts(State)) message += QStringLiteral("  (accepted with the extended dialect)");
+        if (shell.otherFamilyAccepts)
+            if (const Family* other = shell.otherFamilyAccepts(State))
+                message += QStringLiteral("  (assembles in ") +
+                           QString::fromLatin1(other->title.data(), qsizetype(other->title.size())) + QLatin1Char(')');
         StatusBar->showMessage(message);
         auto clamp = [this](std::uint32_t p) {
             return std::int32_t(std::min<std::uint32_t>(p, std::uint32_t(Text.length)));

@@ -7,14 +7,17 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QInputDialog>
 #include <QMimeData>
 #include <QScreen>
 #include <QStatusTipEvent>
 #include <algorithm>
+#include <limits>
 
 #include "core/link/LinkError.h"
 #include "ui/AboutUnit.h"
 #include "ui/CommandGuard.h"
+#include "ui/GuideUnit.h"
 #include "ui/HelpUnit.h"
 #include "ui/PrintUnit.h"
 
@@ -42,6 +45,17 @@ TEditorForm::TEditorForm(Shell& s, const QStringList& arguments)
     StatusBar = statusBar();
     StatusBar->setObjectName(QStringLiteral("StatusBar"));
     StatusBar->setSizeGripEnabled(false);
+    CaretLabel = new QLabel(StatusBar);
+    CaretLabel->setObjectName(QStringLiteral("CaretLabel"));
+    StatusBar->addPermanentWidget(CaretLabel);
+    View->Refreshed = [this] { UpdateTitleAndCaret(); };
+    Syntax = std::make_unique<SyntaxColourer>(shell.family);
+    View->Colourer = [this, kinds = std::vector<SyntaxKind>()](std::string_view text,
+                                                              std::vector<std::uint8_t>& out) mutable {
+        Syntax->Colour(text, State.dialect, Text.listMode ? kListColumns : 0, kinds);
+        out.resize(kinds.size());
+        for (std::size_t i = 0; i < kinds.size(); ++i) out[i] = std::uint8_t(kinds[i]);
+    };
     BuildMenu();
 
     OpenDialog = new QFileDialog(this, QStringLiteral("Open Source"));
@@ -163,8 +177,18 @@ void TEditorForm::SxcStart() {
 
 void TEditorForm::SetFileName(const QString& name) {
     fileName = name;
-    setWindowTitle(QFileInfo(name).fileName() + QStringLiteral(" - ") +
-                   QString::fromLatin1(shell.family.title.data(), qsizetype(shell.family.title.size())));
+    UpdateTitleAndCaret();
+}
+
+void TEditorForm::UpdateTitleAndCaret() {
+    const bool unsaved = Text.modified && !Text.listMode;
+    const QString title = (unsaved ? QStringLiteral("*") : QString()) + QFileInfo(fileName).fileName() +
+                          QStringLiteral(" - ") +
+                          QString::fromLatin1(shell.family.title.data(), qsizetype(shell.family.title.size()));
+    const bool sxcTitle = SxcMode && firstActivationDone;  // SXC mode keeps its own title
+    if (!sxcTitle && windowTitle() != title) setWindowTitle(title);
+    const QString caret = QStringLiteral("Ln %1, Col %2").arg(Text.CaretLine()).arg(Text.CursorColumn() + 1);
+    if (CaretLabel->text() != caret) CaretLabel->setText(caret);
 }
 
 void TEditorForm::ShowHint(const QString& hint) {
@@ -247,6 +271,12 @@ void TEditorForm::FileOpenItemClick() {
 }
 
 void TEditorForm::FileSave() {
+    // A save that would change nothing the user typed leaves the file
+    // alone (a file is only ever rewritten with the user's changes).
+    if (fileName != kUntitled && !Text.modified && !Text.listMode && QFileInfo(fileName).isFile()) {
+        StatusBar->showMessage(QStringLiteral("No changes to save"));
+        return;
+    }
     if (fileName != kUntitled)
         SaveFile(fileName);
     else
@@ -303,6 +333,38 @@ void TEditorForm::dropEvent(QDropEvent* event) {
 
 // ---- clipboard and text size ---------------------------------------------------
 
+void TEditorForm::EditUndo() {
+    View->HideCaret();
+    Text.Undo();
+    View->RefreshView();
+}
+
+void TEditorForm::EditRedo() {
+    View->HideCaret();
+    Text.Redo();
+    View->RefreshView();
+}
+
+void TEditorForm::EditSelectAll() {
+    View->HideCaret();
+    Text.SelectAll();
+    View->RefreshView();
+}
+
+void TEditorForm::EditGoToLine() {
+    bool ok = false;
+    const int line = QInputDialog::getInt(this, QStringLiteral("Go to Line"), QStringLiteral("Line number:"),
+                                          Text.CaretLine(), 1, std::numeric_limits<int>::max(), 1, &ok);
+    if (ok) GoToLine(line);
+}
+
+void TEditorForm::GoToLine(int line) {
+    View->HideCaret();
+    Text.GoToLine(line);
+    View->ResetScroll();
+    View->RefreshView();
+}
+
 void TEditorForm::EditCopy() {
     View->HideCaret();
     if (Text.HasSelection())
@@ -335,6 +397,9 @@ void TEditorForm::EditPaste() {
     Text.PasteBytes(bytes);
     View->RefreshView();
 }
+
+void TEditorForm::ViewColours() { View->SetColours(!View->ColoursOn); }
+void TEditorForm::ViewLineNumbers() { View->SetLineNumbers(!View->LineNumbersOn); }
 
 void TEditorForm::TextBigger() { View->TextBigger(); }
 void TEditorForm::TextSmaller() { View->TextSmaller(); }
@@ -409,6 +474,12 @@ void TEditorForm::HelpContentsItemClick() {
         shell.help->show();
         shell.help->raise();
     }
+}
+
+void TEditorForm::HelpGuide() {
+    if (!Guide) Guide = new TGuideForm(this);
+    Guide->show();
+    Guide->raise();
 }
 
 void TEditorForm::HelpAbout() {

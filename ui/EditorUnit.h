@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QStatusBar>
@@ -14,6 +15,7 @@
 
 #include "ui/EditorView.h"
 #include "ui/Shell.h"
+#include "ui/SyntaxColours.h"
 #include "model/TextBuffer.h"
 
 namespace korvid {
@@ -46,14 +48,24 @@ public:
     void FileListToggle();
     void FilePrint();
     void FileExit();
+    void EditUndo();
+    void EditRedo();
+    void EditSelectAll();
+    void EditGoToLine();
+    // Moves the caret to the start of line `line` (1 is the first; past the
+    // end: the last line) and shows it.
+    void GoToLine(int line);
     void EditCut();
     void EditCopy();
     void EditPaste();
     void EditFindReplace();
     void EditFind();
     void EditReplace();
+    bool FindWrapped();
     void TextBigger();
     void TextSmaller();
+    void ViewColours();
+    void ViewLineNumbers();
     void RunAssemble();
     void RunExtendedDialect();  // toggles the assembler dialect (this process only)
     void RunProgram();
@@ -65,6 +77,7 @@ public:
     void RunConfigure();
     void HelpContentsItemClick();
     void HelpAbout();
+    void HelpGuide();
 
     // The menu item of a documented name ("FileOpenItem", ...).
     QAction* Item(const char* name) const;
@@ -74,8 +87,11 @@ public:
     TextBuffer Text;
     TEditorView* View;
     QStatusBar* StatusBar;
+    QWidget* Guide = nullptr;  // the user guide window, made at its first use
+    QLabel* CaretLabel;  // "Ln L, Col C" of the caret, right in the status bar
     QMenu* FileMenu;
     QMenu* EditMenu;
+    QMenu* ViewMenu;
     QMenu* RunMenu;
     QMenu* HelpMenu;
     QFileDialog* OpenDialog;
@@ -97,6 +113,8 @@ public:
     // cancelled); tests answer in its place.
     std::function<QString(QFileDialog&)> RunFileDialog;
 
+    // Classes the editor's colours by the assembler's scanner.
+    std::unique_ptr<SyntaxColourer> Syntax;
     // The shared text buffer (ListText of the assembly state).
     std::unique_ptr<char[]> ListBuffer;
 
@@ -118,6 +136,9 @@ private:
     void SetRunMenuEnabled(bool enabled);
     void ResetViewForNewText();
     void Command(void (TEditorForm::*handler)());
+    // The title ("*" in front while the text is unsaved) and the caret's
+    // line and column; after every key and command.
+    void UpdateTitleAndCaret();
 };
 
 // The editor's current font (name and size), which the debugger views

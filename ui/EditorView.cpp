@@ -13,6 +13,24 @@
 namespace korvid {
 
 namespace {
+// Text colours of the syntax classes (SyntaxKind order) on a light and on a
+// dark background; Plain uses the palette's text colour.
+struct SyntaxColour {
+    std::uint32_t light, dark;
+};
+constexpr SyntaxColour kSyntaxColours[] = {
+    {0x000000, 0xFFFFFF},  // Plain (palette)
+    {0x707070, 0x9A9A9A},  // Comment
+    {0xA31515, 0xE6A872},  // String
+    {0x098658, 0xA8D8A0},  // Number
+    {0x795E26, 0xE8D67A},  // Label
+    {0x0000C0, 0x7FB4FF},  // Instruction
+    {0xAF00DB, 0xE09AF0},  // Directive
+    {0x007A9A, 0x5FD7E8},  // Register
+    {0xE00000, 0xFF6060},  // Error
+    {0x6A6A9A, 0x9A9ACA},  // ListPrefix
+};
+
 std::uint32_t SystemMilliseconds() {
     static QElapsedTimer timer = [] {
         QElapsedTimer t;
@@ -34,16 +52,32 @@ TEditorView::TEditorView(TextBuffer& text, QWidget* parent) : QWidget(parent), T
     connect(&CursorTimer, &QTimer::timeout, this, &TEditorView::CursorTimerTick);
     connect(&SelectTimer, &QTimer::timeout, this, &TEditorView::SelectTimerTick);
     Ticks = SystemMilliseconds;
+    VerticalBar = new QScrollBar(Qt::Vertical, this);
+    VerticalBar->setObjectName(QStringLiteral("EditorVerticalBar"));
+    HorizontalBar = new QScrollBar(Qt::Horizontal, this);
+    HorizontalBar->setObjectName(QStringLiteral("EditorHorizontalBar"));
+    for (QScrollBar* bar : {VerticalBar, HorizontalBar}) {
+        bar->setFocusPolicy(Qt::NoFocus);
+        bar->setCursor(Qt::ArrowCursor);
+        connect(bar, &QScrollBar::valueChanged, this, [this] {
+            if (!syncingBars_) ScrollTo(VerticalBar->value(), HorizontalBar->value());
+        });
+    }
     ShadowGrid.assign(std::size_t(screenRows + 1) * std::size_t(cellsPerRow), 0);
 }
 
 // ---- layout and painting ----------------------------------------------------
 
 void TEditorView::LayoutView() {
+    // The scroll bars take the right and bottom edges; the text the rest.
+    const int barWidth = VerticalBar->sizeHint().width();
+    const int barHeight = HorizontalBar->sizeHint().height();
+    VerticalBar->setGeometry(width() - barWidth, 0, barWidth, std::max(height() - barHeight, 0));
+    HorizontalBar->setGeometry(0, height() - barHeight, std::max(width() - barWidth, 0), barHeight);
     areaLeft = 1;
     areaTop = 1;
-    areaRight = width() - 1;
-    areaBottom = height() - 1;
+    areaRight = width() - barWidth - 1;
+    areaBottom = height() - barHeight - 1;
     QFont font(EditorFontName, EditorFontSize);
     setFont(font);
     areaLeft = std::max(areaLeft, 0);
@@ -54,6 +88,13 @@ void TEditorView::LayoutView() {
     charWidth = std::max(fm.horizontalAdvance(QLatin1Char('X')), 1);
     charHeight = std::max(fm.height(), 1);
     leftMargin = std::min((charWidth * 3) >> 3, areaRight - areaLeft);
+    if (LineNumbersOn) {
+        // Room for the largest line number of the buffer and a space.
+        gutterColumns_ = std::max(int(std::to_string(Text.capacity).size()) - 1, 4) + 1;
+        leftMargin = std::min(leftMargin + gutterColumns_ * charWidth, areaRight - areaLeft);
+    } else {
+        gutterColumns_ = 0;
+    }
     topMargin = std::min((charHeight * 3) >> 4, areaBottom - areaTop);
     visibleColumns = (areaRight - areaLeft - leftMargin) / charWidth;
     visibleRows = (areaBottom - areaTop - topMargin) / charHeight;
@@ -74,6 +115,7 @@ QRect TEditorView::RowRect(int r) const {
 }
 
 QRect TEditorView::CaretRect() const {
+    if (caretRow < 0 || caretColumn < 0 || caretColumn > visibleColumns) return {};
     int x0 = areaLeft + leftMargin + caretColumn * charWidth - ((charWidth + 8) >> 4);
     int x1 = x0 + (charWidth >> 3) + 1;
     x0 = std::max(x0, areaLeft);
@@ -107,9 +149,12 @@ std::int32_t TEditorView::BuildRow(std::int32_t pos) {
     auto fill = [&](std::uint16_t cell) {
         for (std::int32_t i = std::max(column - hs, 0); i < cells; ++i) row[i] = cell;
     };
+    const std::size_t colourBase = std::size_t(TopLine);
     while (p < length) {
         std::uint8_t b = Text.ByteAt(p);
         std::uint16_t attr = (s <= p && p < e) ? 0x100 : 0;
+        const std::size_t k = std::size_t(p) - colourBase;
+        if (k < kinds_.size()) attr |= std::uint16_t(kinds_[k] << 9);
         ++p;
         if (b == std::uint8_t(CR)) {
             fill(attr);
@@ -134,10 +179,14 @@ bool TEditorView::StoreRowIfChanged(int r) {
 }
 
 void TEditorView::RefreshView() {
+    const bool keepScroll = keepScroll_;
+    keepScroll_ = false;
     std::int32_t keep = Text.caret;
     Text.LineStart();
     std::int32_t lineStart = Text.caret;
-    if (TopLine > lineStart) {
+    if (keepScroll) {
+        // TopLine stays; a caret outside the rows shown is not drawn.
+    } else if (TopLine > lineStart) {
         TopLine = lineStart;
     } else {
         for (int i = 0; i < visibleRows - 1; ++i) Text.LineUp();
@@ -153,15 +202,18 @@ void TEditorView::RefreshView() {
         ++row;
     }
     caretRow = row;
+    if (keepScroll && (keep < TopLine || Text.caret < keep)) caretRow = -1;
     Text.caret = keep;
 
     std::int32_t col = Text.CursorColumn();
-    if (col < horizontalScroll)
+    if (keepScroll) {
+    } else if (col < horizontalScroll)
         horizontalScroll = col;
     else if (horizontalScroll + visibleColumns < col)
         horizontalScroll = col - visibleColumns;
     caretColumn = col - horizontalScroll;
 
+    ColourVisibleText();
     if (fullRepaint) update();
     std::int32_t pos = TopLine;
     for (int r = 0; r < screenRows; ++r) {
@@ -173,6 +225,78 @@ void TEditorView::RefreshView() {
     blinkCounter = 4;
     CursorTimer.start();
     fullRepaint = false;
+    UpdateScrollBars();
+    if (Refreshed) Refreshed();
+}
+
+// One pass over the text: its lines, the longest line's columns and the
+// line TopLine starts.
+void TEditorView::UpdateScrollBars() {
+    std::int32_t lines = 1, topLineIndex = 0, longest = 0, column = 0;
+    for (std::int32_t p = 0; p < Text.length; ++p) {
+        if (p == TopLine) topLineIndex = lines - 1;
+        const std::uint8_t b = Text.ByteAt(p);
+        if (b == std::uint8_t(CR)) {
+            longest = std::max(longest, column);
+            column = 0;
+            ++lines;
+        } else {
+            column = AdvanceColumn(column, b);
+        }
+    }
+    if (TopLine >= Text.length) topLineIndex = lines - 1;
+    // The numbers beside the rows change with the first line shown.
+    if (gutterColumns_ > 0 && (topLineIndex != topLineIndex_ || lines != lineCount_)) update();
+    topLineIndex_ = topLineIndex;
+    lineCount_ = lines;
+    longest = std::max(longest, column);
+    syncingBars_ = true;
+    VerticalBar->setRange(0, std::max(lines - 1, topLineIndex));
+    VerticalBar->setPageStep(visibleRows);
+    VerticalBar->setValue(topLineIndex);
+    HorizontalBar->setRange(0, std::max(longest - visibleColumns, horizontalScroll));
+    HorizontalBar->setPageStep(visibleColumns);
+    HorizontalBar->setValue(horizontalScroll);
+    syncingBars_ = false;
+}
+
+// The text from TopLine to the end of the last screen row, classified.
+void TEditorView::ColourVisibleText() {
+    kinds_.clear();
+    if (!Colourer || !ColoursOn) return;
+    visibleText_.clear();
+    int rows = 0;
+    for (std::int32_t p = TopLine; p < Text.length && rows < screenRows; ++p) {
+        const char b = char(Text.ByteAt(p));
+        visibleText_.push_back(b);
+        rows += b == CR;
+    }
+    Colourer(visibleText_, kinds_);
+}
+
+void TEditorView::SetColours(bool on) {
+    ColoursOn = on;
+    FullRepaint();
+}
+
+void TEditorView::SetLineNumbers(bool on) {
+    LineNumbersOn = on;
+    LayoutView();
+}
+
+void TEditorView::ScrollTo(std::int32_t line, std::int32_t column) {
+    const std::int32_t keep = Text.caret;
+    Text.caret = 0;
+    for (std::int32_t n = 0; n < line && Text.caret < Text.length; ++Text.caret)
+        if (Text.ByteAt(Text.caret) == std::uint8_t(CR)) ++n;
+    Text.LineStart();
+    TopLine = Text.caret;
+    Text.caret = keep;
+    horizontalScroll = std::max(column, 0);
+    keepScroll_ = true;
+    HideCaret();
+    fullRepaint = true;
+    RefreshView();
 }
 
 void TEditorView::ToggleCaret() {
@@ -233,8 +357,19 @@ void TEditorView::paintEvent(QPaintEvent* event) {
     painter.setFont(font);
     const int ascent = QFontMetrics(font).ascent();
     const QColor background[2] = {pal.color(QPalette::Base), pal.color(QPalette::Highlight)};
-    const QColor foreground[2] = {pal.color(QPalette::Text), pal.color(QPalette::HighlightedText)};
-    std::vector<char> run(std::size_t(cellsPerRow) + 1);
+    const bool dark = pal.color(QPalette::Base).lightness() < 128;
+    auto foreground = [&](int attr) {
+        if (attr & 1) return pal.color(QPalette::HighlightedText);
+        const int kind = attr >> 1;
+        if (kind <= 0 || kind >= int(std::size(kSyntaxColours))) return pal.color(QPalette::Text);
+        return QColor(QRgb(dark ? kSyntaxColours[kind].dark : kSyntaxColours[kind].light));
+    };
+    std::vector<char> texts;
+    texts.reserve(std::size_t(cellsPerRow));
+    struct Run {
+        int column, attr, start, count;
+    };
+    std::vector<Run> runs;
 
     for (int r = 0; r < screenRows; ++r) {
         QRect rowRect = RowRect(r);
@@ -242,33 +377,44 @@ void TEditorView::paintEvent(QPaintEvent* event) {
         ++paintedRows;
         const std::uint16_t* cells = Row(r + 1);
         const int y0 = areaTop + r * charHeight;
+        // Backgrounds first, then each run's text from its own column: the
+        // font's advances may be a fraction wider than the cell, so a run's
+        // last glyph may reach into the next run and must not be cut there.
+        runs.clear();
+        texts.clear();
         int i = 0;
         while (i < cellsPerRow) {
-            const int attr = cells[i] >> 8 ? 1 : 0;
+            const int attr = cells[i] >> 8;
             int j = i;
-            int n = 0;
+            const int start = int(texts.size());
             bool blank = false;
-            while (j < cellsPerRow && ((cells[j] >> 8) ? 1 : 0) == attr) {
+            while (j < cellsPerRow && (cells[j] >> 8) == attr) {
                 char ch = char(cells[j] & 0xFF);
                 if (ch == 0) blank = true;
-                if (!blank) run[std::size_t(n++)] = ch;
+                if (!blank) texts.push_back(ch);
                 ++j;
             }
             int left = areaLeft + i * charWidth + (i ? leftMargin : 0);
             int right = std::min(areaLeft + leftMargin + j * charWidth, areaRight);
-            QRect rect(left, rowRect.top(), right - left, rowRect.height());
-            if (rect.width() > 0) {
-                painter.fillRect(rect, background[attr]);
-                if (n > 0) {
-                    painter.setClipRect(rect);
-                    painter.setPen(foreground[attr]);
-                    painter.drawText(areaLeft + leftMargin + i * charWidth, y0 + topMargin + ascent,
-                                     QString::fromLatin1(run.data(), n));
-                    painter.setClipping(false);
-                }
-            }
+            if (right > left) painter.fillRect(QRect(left, rowRect.top(), right - left, rowRect.height()), background[attr & 1]);
+            if (int(texts.size()) > start) runs.push_back({i, attr, start, int(texts.size()) - start});
             if (right >= areaRight) break;
             i = j;
+        }
+        painter.setClipRect(rowRect);
+        for (const Run& run : runs) {
+            painter.setPen(foreground(run.attr));
+            painter.drawText(areaLeft + leftMargin + run.column * charWidth, y0 + topMargin + ascent,
+                             QString::fromLatin1(texts.data() + run.start, run.count));
+        }
+        painter.setClipping(false);
+        if (gutterColumns_ > 0 && r < visibleRows) {
+            const std::int32_t line = topLineIndex_ + r;
+            if (line < lineCount_) {
+                painter.setPen(pal.color(QPalette::PlaceholderText));
+                painter.drawText(QRect(areaLeft, y0 + topMargin, (gutterColumns_ - 1) * charWidth, charHeight),
+                                 Qt::AlignRight | Qt::AlignTop, QString::number(line + 1));
+            }
         }
     }
     if (caretDrawn_ && !drawnCaret_.isEmpty()) {
@@ -294,8 +440,7 @@ void TEditorView::FormKeyPress(std::uint8_t ch) {
     if (dragging) return;
     bool accepted = ch == 9 || ch == 13 || (ch >= 32 && ch <= 126) || ch >= 128;
     if (!accepted) return;
-    Text.DeleteSelection();
-    Text.InsertChar(char(ch));
+    Text.TypeChar(char(ch));
     EndKey();
 }
 

@@ -1,13 +1,16 @@
 // The main window's editing view: paints the TextBuffer itself (no edit
-// control, no scroll bars), keeps a shadow grid of what each screen row
+// control) beside its own scroll bars, keeps a shadow grid of what each screen row
 // shows so that only changed rows are repainted, blinks the caret and turns
 // keys, clicks, drags and the wheel into caret moves and edits.
 #pragma once
 
+#include <QScrollBar>
 #include <QTimer>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/TextBuffer.h"
@@ -46,6 +49,13 @@ public:
     void SelectTimerTick();
     void CursorTimerTick();
 
+    // Shows the text from line `line` (from 0) and display column `column`
+    // without moving the caret (the scroll bars); the next key or click
+    // brings the caret back into view.
+    void ScrollTo(std::int32_t line, std::int32_t column);
+    QScrollBar* VerticalBar;
+    QScrollBar* HorizontalBar;
+
     // Column and row under a pixel; `inside` tells whether it is in the text.
     std::int32_t XToColumn(int x, bool& inside) const;
     std::int32_t YToRow(int y, bool& inside) const;
@@ -79,6 +89,19 @@ public:
     QTimer CursorTimer;
     QTimer SelectTimer;
 
+    // Classes of the visible text's bytes (SyntaxKind values; the window
+    // sets it from the assembler's scanner); unset or ColoursOn false: the
+    // text is shown in one colour. `prefixColumns` as SyntaxColourer takes.
+    std::function<void(std::string_view text, std::vector<std::uint8_t>& kinds)> Colourer;
+    bool ColoursOn = true;
+    // The number of each line in a column left of the text.
+    bool LineNumbersOn = false;
+    void SetColours(bool on);
+    void SetLineNumbers(bool on);
+
+    // Called after every refresh (the window updates its title and caret
+    // readout).
+    std::function<void()> Refreshed;
     // Milliseconds for multiple-click timing; tests replace it.
     std::function<std::uint32_t()> Ticks;
     // Rows painted since the counter was last cleared (tests, benchmarks).
@@ -106,6 +129,15 @@ private:
     void VerticalMove(bool up);
     void PageUp();
     void PageDown();
+    void UpdateScrollBars();
+    void ColourVisibleText();
+    std::vector<std::uint8_t> kinds_;  // classes of the text from TopLine on
+    std::string visibleText_;
+    std::int32_t topLineIndex_ = 0;    // line number of TopLine, from 0
+    int gutterColumns_ = 0;            // width of the line numbers in characters
+    std::int32_t lineCount_ = 1;
+    bool keepScroll_ = false;   // the next refresh keeps TopLine and the column scroll
+    bool syncingBars_ = false;  // the view sets the bars (no scroll back)
     bool caretDrawn_ = false;  // the caret is on screen (blinkCounter bit 2)
     QRect drawnCaret_;         // where it was drawn
     std::uint16_t* Row(int r) { return ShadowGrid.data() + std::size_t(r) * std::size_t(cellsPerRow); }

@@ -294,6 +294,8 @@ bool ChooseOutput(TPrintForm& form, QPrinter& printer) {
     if (form.PrintsToPdf()) {
         QString name = form.AskPdfFileName();
         if (name.isEmpty()) return false;
+        // A name typed without the suffix still makes a file PDF readers know.
+        if (!name.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) name += QLatin1String(".pdf");
         printer.setOutputFileName(name);
     } else {
         printer.setOutputFileName(QString());

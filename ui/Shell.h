@@ -56,6 +56,9 @@ struct Shell {
     // After a failed strict assembly: whether the extended dialect would
     // accept the source (ExtendedDialectAccepts); unset, no hint is given.
     std::function<bool(const AssemblyState&)> extendedDialectAccepts;
+    // After a failed assembly: the other family that accepts the source
+    // (OtherFamilyAccepts); unset, no hint is given.
+    std::function<const Family*(const AssemblyState&)> otherFamilyAccepts;
     // The debugger of the Debug window's connection: the Registers, Code and
     // Watch windows attach to it and read its session.
     DebugController debugger{link, state};

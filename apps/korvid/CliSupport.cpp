@@ -122,6 +122,9 @@ bool AssembleFile(CoreSession& session, const std::string& path) {
         std::fprintf(stderr, "%s:%d:%d: error: %s\n", path.c_str(), p.line, p.column, s.ErrorMessage);
         if (ExtendedDialectAccepts(s))
             std::fprintf(stderr, "%s:%d:%d: note: accepted with --dialect extended\n", path.c_str(), p.line, p.column);
+        if (const Family* other = OtherFamilyAccepts(s))
+            std::fprintf(stderr, "%s:%d:%d: note: assembles with --family %.*s\n", path.c_str(), p.line, p.column,
+                         int(other->name.size()), other->name.data());
         return false;
     }
     return true;

@@ -256,16 +256,29 @@ void Assemble(AssemblyState& s) {
     }
 }
 
-bool ExtendedDialectAccepts(const AssemblyState& failed) {
-    if (failed.dialect == Dialect::Extended) return false;
-    AssemblyState trial(*failed.family);
+namespace {
+// Assembles the failed source again with another family or dialect, into a
+// listing buffer of its own; true when that assembly succeeds.
+bool TrialAccepts(const AssemblyState& failed, const Family& family, Dialect dialect) {
+    AssemblyState trial(family);
     std::vector<char> list(failed.ListCapacity);
     trial.ListText = list.data();
     trial.ListCapacity = failed.ListCapacity;
     trial.SourceText = failed.SourceText;
-    trial.dialect = Dialect::Extended;
+    trial.dialect = dialect;
     Assemble(trial);
     return trial.ErrorFlag == 0;
+}
+}  // namespace
+
+bool ExtendedDialectAccepts(const AssemblyState& failed) {
+    return failed.dialect != Dialect::Extended && TrialAccepts(failed, *failed.family, Dialect::Extended);
+}
+
+const Family* OtherFamilyAccepts(const AssemblyState& failed) {
+    for (const Family* other : {&Sx28lFamily(), &Sx52Family()})
+        if (other != failed.family && TrialAccepts(failed, *other, failed.dialect)) return other;
+    return nullptr;
 }
 
 }  // namespace korvid

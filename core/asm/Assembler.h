@@ -19,6 +19,11 @@ void Assemble(AssemblyState& state);
 // large as the given state's); the given state is not changed.
 bool ExtendedDialectAccepts(const AssemblyState& failed);
 
+// After a failed assembly: the other family whose assembler accepts the same
+// source in the same dialect (a source written for the other chip), or
+// nothing. The given state is not changed.
+const Family* OtherFamilyAccepts(const AssemblyState& failed);
+
 // The value of a name in the symbol table of the last assembly (a label,
 // an EQU or = symbol, or a keyword's code), looked up exactly as written;
 // nothing for a name the table does not hold or holds undefined.

@@ -50,6 +50,19 @@ TEST(CliAsm, ErrorPrintsFileLineColumnAndWritesNothing) {
     EXPECT_FALSE(dir.Exists("bad.lst"));
 }
 
+// A source for the other chip fails with a note naming the family that
+// takes it, at the error's place; both families failing gives no note.
+TEST(CliAsm, OtherFamilyNote) {
+    const std::string sx52 = std::string(KORVID_SOURCE_DIR) + "/examples/sx52_counter.src";
+    auto r = RunProgram(kKorvid, {"asm", sx52, "-o", "/dev/null"});
+    EXPECT_EQ(r.exitCode, 1);
+    const auto error = r.err.find(": error: ");
+    ASSERT_NE(error, std::string::npos) << r.err;
+    const std::string place = r.err.substr(0, error);
+    EXPECT_NE(r.err.find(place + ": note: assembles with --family 52\n"), std::string::npos) << r.err;
+    EXPECT_EQ(RunProgram(kKorvid, {"asm", "--family", "52", sx52, "-o", "/dev/null"}).exitCode, 0);
+}
+
 TEST(CliAsm, DialectOptionAndNote) {
     TempDir dir;
     dir.Write("c.src", "loop: nop\n\tjmp loop\n");

@@ -260,6 +260,87 @@ TEST(Live, EditorClicksAndKeys) {
     EXPECT_EQ(saved, "Z beta\r\nY\tthird\r\n");
 }
 
+// The source is coloured by what the assembler reads (clear colours in the
+// text area, none with View > Syntax Colours off); Ctrl+Z takes a whole
+// Replace All back, and the title shows the unsaved text meanwhile.
+TEST(Live, ColoursAndUndoAfterReplaceAll) {
+    Desktop& x = Desktop::Get();
+    UserHome home;
+    const std::string text = "start\tmov\tra,#$0F\t; comment\r\n\tjmp\tstart\r\n";
+    const std::string file = home.Write("colours.src", text);
+    LiveSim sim("28l", true);
+    LiveIde ide("Korvid28L", home, file, sim.Port());
+    const WindowId main = x.WaitWindow("colours.src - Korvid28L");
+    ASSERT_NE(main, 0u);
+    // The text area: the top half of the window without its menu bar.
+    auto coloured = [&] {
+        Picture p = x.Steady(main);
+        Picture area{p.width, p.height / 2, {}};
+        for (int y = 0; y < area.height; ++y)
+            for (int c = 0; c < p.width; ++c) area.pixels.push_back(p.At(c, y));
+        return std::pair(Coloured(area), area);
+    };
+    int on = 0;
+    WaitFor([&] { return (on = coloured().first) > 40; }, 20, 300);
+    Keep(coloured().second, "colours-on");
+    EXPECT_GT(on, 40) << "the source is not coloured";
+    ASSERT_TRUE(x.Key(main, "alt+v c"));
+    int off = on;
+    WaitFor([&] { return (off = coloured().first) < on / 4; }, 10, 300);
+    Keep(coloured().second, "colours-off");
+    EXPECT_LT(off, on / 4) << "View > Syntax Colours does not switch the colours off";
+    // Replace All of "start" by "begin", then Ctrl+Z.
+    ASSERT_TRUE(x.Key(main, "ctrl+f"));
+    const WindowId find = x.WaitWindow("Find/Replace");
+    ASSERT_NE(find, 0u);
+    ASSERT_TRUE(x.Type(find, "start"));
+    ASSERT_TRUE(x.Key(find, "Tab"));
+    ASSERT_TRUE(x.Type(find, "begin"));
+    ASSERT_TRUE(x.Key(find, "alt+a"));
+    auto titled = [&](const std::string& want) {
+        std::string name;
+        WaitFor([&] { return x.Xdo({"getwindowname", std::to_string(main)}, &name) && name == want + "\n"; }, 10, 200);
+        return name;
+    };
+    EXPECT_EQ(titled("*colours.src - Korvid28L"), "*colours.src - Korvid28L\n") << "no unsaved mark after Replace All";
+    Keep(x.Grab(main), "replaced");
+    ASSERT_TRUE(x.Key(main, "ctrl+z"));
+    EXPECT_EQ(titled("colours.src - Korvid28L"), "colours.src - Korvid28L\n") << "Undo did not return to the saved text";
+    // Saving the text as loaded leaves the file alone; a real edit saves.
+    ASSERT_TRUE(x.Key(main, "ctrl+s"));
+    Pause(0.5);
+    EXPECT_EQ(UserHome::Read(file), text);
+    ASSERT_TRUE(x.Key(main, "ctrl+End"));
+    ASSERT_TRUE(x.Type(main, "X"));
+    ASSERT_TRUE(x.Key(main, "ctrl+s"));
+    std::string saved;
+    EXPECT_TRUE(WaitFor([&] { return (saved = UserHome::Read(file)).find("X") != std::string::npos; }, 10));
+    EXPECT_EQ(saved, text + "X");
+}
+
+// A file that is not text is refused: a box says so, the editor keeps its
+// text and the file on disk is untouched, also after Ctrl+S.
+TEST(Live, BinaryFileRefused) {
+    Desktop& x = Desktop::Get();
+    UserHome home;
+    std::string png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
+    for (int i = 0; i < 4000; ++i) png.push_back(char(i * 7));
+    const std::string file = home.Write("picture.png", png);
+    LiveSim sim("28l", true);
+    LiveIde ide("Korvid28L", home, file, sim.Port());
+    // The start-up load is refused with the usual error box.
+    const WindowId box = x.WaitWindow("Korvid28L");
+    ASSERT_NE(box, 0u) << "no error box for a binary file";
+    ASSERT_TRUE(x.Key(box, "Return"));
+    const WindowId main = x.WaitWindow("Untitled.SRC - Korvid28L");
+    ASSERT_NE(main, 0u);
+    ASSERT_TRUE(x.Key(main, "ctrl+s"));
+    ASSERT_NE(x.WaitWindow("Save Source"), 0u);
+    ASSERT_TRUE(x.Key(x.WaitWindow("Save Source"), "Escape"));
+    Pause(0.5);
+    EXPECT_EQ(UserHome::Read(file), png);
+}
+
 // Delete in the Clock window's edit box: "50" with its first digit deleted
 // and a 2 typed is 20 MHz, where the slider of a typed 20 stands.
 TEST(Live, ClockEditDelete) {

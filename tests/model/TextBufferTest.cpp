@@ -324,6 +324,22 @@ TEST(TextBuffer, LoadRefusesTooLargeAndReportsMissingFile) {
     EXPECT_EQ(t.length, 0);
 }
 
+TEST(TextBuffer, LoadRefusesFilesHoldingNulAndKeepsTheText) {
+    TempDir dir;
+    TextBuffer t;
+    t.SetText("keep me");
+    t.InsertChar('!');
+    WriteFile(dir / "bin.src", std::string("text\0more", 9));
+    bool cleared = true;
+    FileResult r = t.LoadText((dir / "bin.src").string(), cleared);
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.message.find("not a text file"), std::string::npos) << r.message;
+    EXPECT_FALSE(cleared);
+    EXPECT_EQ(t.Text(), "!keep me");
+    EXPECT_EQ(t.modified, 1);
+    EXPECT_TRUE(t.CanUndo());
+}
+
 TEST(TextBuffer, ClipboardRules) {
     TextBuffer t;
     t.SetText("ab\rcd");

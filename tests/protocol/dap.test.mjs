@@ -6,7 +6,7 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawn } from 'node:child_process';
 import path from 'node:path';
-import { mkdtempSync, writeFileSync } from 'node:fs';
+import { mkdtempSync, readFileSync, writeFileSync } from 'node:fs';
 import os from 'node:os';
 import { DebugClient } from '@vscode/debugadapter-testsupport';
 
@@ -162,23 +162,33 @@ test('blink: conditions, hit counts, instruction breakpoints, variables, evaluat
   }
 });
 
-test('serial example: the program\'s serial output as output events, pause while it runs', async () => {
+test('serial example: the program\'s serial output as output events and a waveform, pause while it runs', async () => {
+  const wave = path.join(mkdtempSync(path.join(os.tmpdir(), 'korvid-dap-')), 'serial.vcd');
   const dc = new DebugClient(korvid, 'dap', 'korvid');
   await dc.start();
   let text = '';
   dc.on('output', (e) => { if (e.body.category === 'stdout') text += e.body.output; });
   try {
     await dc.initializeRequest();
-    await Promise.all([dc.waitForEvent('initialized'), dc.launch({ program: serial, uartOut: 'RB.6:9600' })]);
+    await Promise.all([dc.waitForEvent('initialized'), dc.launch({ program: serial, uartOut: 'RB.6:9600', vcd: wave })]);
     const stopped = dc.waitForEvent('stopped');
     await dc.configurationDoneRequest();
     await new Promise((r) => setTimeout(r, 300));
     await dc.send('pause', { threadId: 1 });
     assert.equal((await stopped).body.reason, 'pause');
     assert.equal(text, 'Hello from the SX\r\n');
+    // A step back replays without sending the text again.
+    await stop(dc, 'stepBack');
+    await stop(dc, 'stepIn');
+    assert.equal(text, 'Hello from the SX\r\n');
   } finally {
     await dc.stop();
   }
+  // The waveform is complete once the session ends: the serial line's
+  // falling edges, start bits of the 19 characters, are all in it.
+  const vcd = readFileSync(wave, 'latin1');
+  assert.match(vcd, /\$enddefinitions/);
+  assert.ok(vcd.split('\n').filter((l) => /^#\d+$/.test(l)).length > 19 * 2);
 });
 
 test('over a loopback port: restart goes back to the entry, a second launch is refused', async () => {
@@ -222,6 +232,24 @@ test('faults of the program stop it with an exception', async () => {
     } finally {
       await dc.stop();
     }
+  }
+});
+
+test('the history stays small under a long stimulus', async () => {
+  // 200,000 pin changes: the history must not copy them with every snapshot.
+  const dir = mkdtempSync(path.join(os.tmpdir(), 'korvid-dap-'));
+  const stim = path.join(dir, 'long.stim');
+  writeFileSync(stim, Array.from({ length: 200000 }, (_, i) => `at ${(i + 1) * 50}c RB.1 = ${i % 2}`).join('\n') + '\n');
+  const { dc } = await session({ program: blink, stimulus: stim, stopOnEntry: true }, [{ line: 27 }]);
+  const rss = () => Number(/VmRSS:\s+(\d+)/.exec(readFileSync(`/proc/${dc._adapterProcess.pid}/status`, 'latin1'))[1]);
+  try {
+    const before = rss();
+    await stop(dc, 'continue');
+    await stop(dc, 'stepOut');  // 12.6 million cycles: the history is full
+    assert.ok(rss() - before < 8192, `resident set grew by ${rss() - before} kB`);
+    assert.match(valueOf(await variables(dc, 'Timing'), 'history'), /^8\d\d KiB/);
+  } finally {
+    await dc.stop();
   }
 });
 

@@ -11,6 +11,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStatusTipEvent>
 #include <QTemporaryDir>
 #include <QTest>
@@ -20,6 +21,7 @@
 #include "ui/AboutUnit.h"
 #include "ui/CommandGuard.h"
 #include "ui/FindReplaceUnit.h"
+#include "ui/GuideUnit.h"
 #include "ui/HelpUnit.h"
 
 using namespace korvid;
@@ -336,6 +338,75 @@ private slots:
         ide.Shortcut(Qt::Key_F, Qt::ControlModifier);
     }
 
+    // Undo takes back a whole Replace All; the title marks unsaved text; the
+    // caret readout, Select All, Go to Line and the scroll bars; a save that
+    // changes nothing does not touch the file.
+    void undoTitleCaretAndScrollBars() {
+        TestIde ide(Sx28lFamily());
+        ModalDriver driver;
+        TFindReplaceForm& dialog = *ide.shell->findReplace;
+        const QString file = Path("undo.src");
+        WriteAll(file, "mov a\r\nmov b\r\n");
+        ide.editor().LoadFile(file);
+        const QString saved = "undo.src - Korvid28L";
+        driver.Any([&](QWidget*) {
+            dialog.FindMemo->setPlainText("mov");
+            dialog.ReplaceMemo->setPlainText("jmp");
+            dialog.StartCheckBox->setChecked(true);
+            dialog.AllButton->click();
+        });
+        ide.Shortcut(Qt::Key_F, Qt::ControlModifier);
+        QCOMPARE(ide.text().Text(), std::string("jmp a\rjmp b\r"));
+        QCOMPARE(ide.editor().windowTitle(), "*" + saved);
+        ide.Shortcut(Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(ide.text().Text(), std::string("mov a\rmov b\r"));
+        QCOMPARE(ide.editor().windowTitle(), saved);
+        ide.Shortcut(Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(ide.text().Text(), std::string("jmp a\rjmp b\r"));
+        ide.Shortcut(Qt::Key_Z, Qt::ControlModifier);
+        ide.Shortcut(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(ide.text().Text(), std::string("jmp a\rjmp b\r"));
+        ide.Shortcut(Qt::Key_Z, Qt::ControlModifier);
+        // Unchanged text: Save leaves the file as it is on disk.
+        WriteAll(file, "changed elsewhere");
+        ide.Shortcut(Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(ReadAll(file), QByteArray("changed elsewhere"));
+        // Select All has Ctrl+Shift+A (Ctrl+A assembles).
+        ide.Shortcut(Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
+        std::int32_t s = -1, e = -1;
+        QVERIFY(ide.text().GetSelection(s, e));
+        QCOMPARE(s, 0);
+        QCOMPARE(e, ide.text().length);
+        ide.editor().GoToLine(2);
+        QTest::keyClick(ide.editor().View, Qt::Key_End);
+        QCOMPARE(ide.editor().CaretLabel->text(), QString("Ln 2, Col 6"));
+        // The scroll bars show where the view is and move it, not the caret.
+        std::string lines;
+        for (int i = 0; i < 300; ++i) lines += "line " + std::to_string(i) + std::string(i == 7 ? 400 : 0, 'x') + "\r";
+        ide.SetText(lines);
+        QScrollBar* bar = ide.view().VerticalBar;
+        QCOMPARE(bar->maximum(), 300);
+        QCOMPARE(ide.view().HorizontalBar->maximum(), 406 - ide.view().visibleColumns);
+        bar->setValue(100);
+        QCOMPARE(ide.text().caret, 0);
+        ide.text().caret = ide.view().TopLine;
+        QCOMPARE(ide.text().CaretLine(), 101);
+        ide.view().HorizontalBar->setValue(5);
+        QCOMPARE(ide.view().horizontalScroll, 5);
+        QTest::keyClick(ide.editor().View, Qt::Key_Down);  // a key brings the caret's view back
+        QCOMPARE(ide.view().horizontalScroll, 0);
+        QCOMPARE(bar->value(), 100);
+        // A file holding NUL bytes is refused and the text stays.
+        const QString binary = Path("picture.png");
+        WriteAll(binary, QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+        driver.File(ide.editor(), binary);
+        driver.Box(QMessageBox::Ok);
+        ide.editor().Item("FileOpenItem")->trigger();
+        QVERIFY2(driver.texts.value(0).contains("not a text file"), qPrintable(driver.texts.value(0)));
+        QCOMPARE(ide.text().Text(), lines);
+        QCOMPARE(ReadAll(binary).size(), 16);
+    }
+
     void listToggleRoundTrip_data() {
         FamilyRows();
     }
@@ -417,6 +488,12 @@ private slots:
         QVERIFY(labels.contains("WATCH   RegAddress,Bytes,ZSTR  ;zero-terminated string"));
         QCOMPARE(labels.last(), QString("The 'BREAK' directive establishes the breakpoint."));
         ide.shell->help->hide();
+        // The user guide shows the README with its headings.
+        ide.editor().Item("HelpGuideItem")->trigger();
+        auto* guide = ide.editor().findChild<TGuideForm*>();
+        QVERIFY(guide && guide->isVisible());
+        QVERIFY(guide->Browser->toPlainText().contains("Debugging in the windows"));
+        guide->hide();
     }
 };
 

@@ -5,7 +5,10 @@
 #include <QKeyEvent>
 #include <QWheelEvent>
 
+#include <cstring>
+
 #include "WindowSupport.h"
+#include "ui/SyntaxColours.h"
 
 using namespace korvid;
 using namespace korvid::test;
@@ -27,12 +30,58 @@ private:
     }
 
 private slots:
+    // Each word gets the class the assembler's scanner and keyword tables
+    // give it, in a source and in the source part of a listing line.
+    void syntaxClasses() {
+        SyntaxColourer colourer(Sx28lFamily());
+        const std::string line = "start\tmov\tra,#$0F\t; note\r\tDEVICE TURBO\r\tdw 'ab' ?\r";
+        const std::string listing = std::string(16, '0') + line.substr(0, line.find('\r') + 1);
+        struct Case {
+            const std::string* text;
+            int prefix;
+            const char* word;
+            SyntaxKind kind;
+        } cases[] = {
+            {&line, 0, "start", SyntaxKind::Label},    {&line, 0, "mov", SyntaxKind::Instruction},
+            {&line, 0, "ra", SyntaxKind::Register},    {&line, 0, "$0F", SyntaxKind::Number},
+            {&line, 0, "; note", SyntaxKind::Comment}, {&line, 0, "DEVICE", SyntaxKind::Directive},
+            {&line, 0, "TURBO", SyntaxKind::Directive}, {&line, 0, "'ab'", SyntaxKind::String},
+            {&line, 0, "?", SyntaxKind::Error},        {&listing, 16, "0000", SyntaxKind::ListPrefix},
+            {&listing, 16, "start", SyntaxKind::Label}, {&listing, 16, "mov", SyntaxKind::Instruction},
+        };
+        std::vector<SyntaxKind> kinds;
+        for (const Case& c : cases) {
+            colourer.Colour(*c.text, Dialect::Strict, c.prefix, kinds);
+            QCOMPARE(kinds.size(), c.text->size());
+            const std::size_t at = c.text->find(c.word, std::size_t(c.prefix));
+            for (std::size_t i = at; i < at + std::strlen(c.word); ++i)
+                QVERIFY2(kinds[i] == c.kind, c.word);
+        }
+        // The spaces between words are plain.
+        colourer.Colour(line, Dialect::Strict, 0, kinds);
+        QCOMPARE(kinds[line.find('\t')], SyntaxKind::Plain);
+    }
+
     void init() {
         ide = std::make_unique<TestIde>(Sx28lFamily());
         view().Ticks = [this] { return now; };
         view().setFocus();
     }
     void cleanup() { ide.reset(); }
+
+    // View > Line Numbers moves the text right of a number column: clicks
+    // still land on the character under the pointer, and it goes away again.
+    void lineNumbersKeepClicksOnTheirCharacters() {
+        ide->SetText("abcdef\rghijkl\r");
+        const int margin = view().leftMargin;
+        ide->editor().Item("ViewLineNumbersItem")->trigger();
+        QVERIFY(ide->editor().Item("ViewLineNumbersItem")->isChecked());
+        QVERIFY(view().leftMargin >= margin + 5 * view().charWidth);
+        Click(3, 1);
+        QCOMPARE(text().caret, 10);
+        ide->editor().Item("ViewLineNumbersItem")->trigger();
+        QCOMPARE(view().leftMargin, margin);
+    }
 
     void typing() {
         QTest::keyClicks(&view(), "ab");

@@ -84,6 +84,16 @@ private slots:
         QVERIFY(!p.okay);
     }
 
+    // A PDF file name typed without its suffix gets ".pdf".
+    void pdfNameGetsItsSuffix() {
+        TestIde ide(Sx28lFamily());
+        ide.SetText("one line");
+        const QString bare = dir.filePath("nosuffix");
+        Print(ide, [&](TPrintForm& form) { form.AskPdfFileName = [bare] { return bare; }; });
+        QVERIFY(QFile::exists(bare + ".pdf"));
+        QVERIFY(!QFile::exists(bare));
+    }
+
     void longLinesAreCutAndTabsExpanded() {
         TestIde ide(Sx28lFamily());
         ide.SetText("first\r\tsecond\r" + std::string(400, 'L') + "TAIL\rlast");

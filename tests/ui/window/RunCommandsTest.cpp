@@ -30,6 +30,15 @@ private slots:
         QCOMPARE(ide.text().Text().substr(std::size_t(s), std::size_t(e - s)), std::string("nowhere"));
     }
 
+    // A source for the other chip: the status bar names the program that
+    // assembles it.
+    void otherFamilyHint() {
+        TestIde ide(Sx28lFamily(), {}, true, true);
+        ide.editor().LoadFile(QStringLiteral(KORVID_SOURCE_DIR "/examples/sx52_counter.src"));
+        ide.editor().Item("RunAssembleItem")->trigger();
+        QVERIFY2(ide.editor().StatusText().endsWith("  (assembles in Korvid52)"), qPrintable(ide.editor().StatusText()));
+    }
+
     void strictErrorHintsAtTheExtendedDialect() {
         TestIde ide(Sx28lFamily(), {}, true, true);
         ide.SetText("loop:\tjmp loop\r");

@@ -68,7 +68,10 @@ TestIde::TestIde(const Family& family, const QStringList& arguments, bool show, 
         else
             FakeAssemble(s);
     };
-    if (realAssembler) shell->extendedDialectAccepts = ExtendedDialectAccepts;
+    if (realAssembler) {
+        shell->extendedDialectAccepts = ExtendedDialectAccepts;
+        shell->otherFamilyAccepts = OtherFamilyAccepts;
+    }
     CreateForms(*shell, arguments);
     shell->editor->View->Ticks = [] { return 100000u; };
     if (show) {
