@@ -36,7 +36,7 @@ void RunLoop(benchmark::State& state, const korvid::Family& family, bool withInt
     korvid::SxCpuConfig config = cpu.config();
     config.stackExtension = true;  // OPTION bits 7:6 usable on the 28 family
     cpu.Configure(config);
-    const int size = family.is52() ? 4096 : 2048;
+    const int size = family.maxProgramSize;
     const auto program = TightLoop(size, withInterrupt);
     cpu.LoadProgram(program.data(), size);
     cpu.Reset(korvid::SxReset::PowerOn);

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "family/Fuses.h"
+
 namespace korvid {
 
 enum class FamilyId : std::uint8_t { Sx28l, Sx52 };
@@ -95,16 +97,30 @@ struct Family {
     // Debug image: fuse := (fuse & debugFuseKeep) | debugFuseOscillator.
     std::uint16_t debugFuseKeep = 0xF1C;
     std::uint16_t debugFuseOscillator = 0x080;
-    // Debug image: turbo mode always (52), else when fuse bit 11 is clear.
-    bool debugAlwaysTurbo = false;
     // Debug kernel word 75: SETB FSR.4 where FSR bit 4 selects the banked
     // half of a bank (28L), NOP where FSR is a linear address (52).
     std::uint16_t kernelWord75 = 0x584;
 
+    // Hex files: the ID and configuration addresses of the PIC16C5x files the
+    // 28 family replaces are read, and a file without fuse words has its
+    // configuration inferred from them.
+    bool picHexFiles = true;
+
     // The part word a read sequence answers first (0x028 / 0x052).
     std::uint16_t partWord = 0x028;
+    // Debugger: the state block carries the banked registers after its
+    // header (28L); otherwise the RAM is read with a request of its own.
+    bool debugStateWithBanks = true;
     // Debugger: zero bytes of the payload that interrupts a free run.
     std::uint8_t debugInterruptBytes = 1;
+
+    // The configuration words' fields (family/Fuses.h).
+    const FuseFieldInfo* fuseFields = kSx28lFuseFields;
+    const FuseFieldInfo& fuseField(FuseField field) const { return fuseFields[static_cast<int>(field)]; }
+    bool fuseOn(FuseField field, ConfigWords words) const { return FieldOn(fuseField(field), words); }
+    unsigned fuseValue(FuseField field, ConfigWords words) const { return FieldValue(fuseField(field), words); }
+    // Delay after a reset by the ResetDelay field's value.
+    std::uint32_t resetDelayUs[4] = {18000, 18000, 18000, 18000};
 
     bool is52() const { return id == FamilyId::Sx52; }
 };

@@ -13,10 +13,11 @@ constexpr MemoryCode kMemoryCodes[4] = {{512, 1}, {1024, 1}, {2048, 4}, {2048, 8
 Layout LayoutOf(const Family& family, std::uint16_t extFuse) {
     Layout layout;
     if (family.memoryFromExtFuse) {
-        const MemoryCode& code = kMemoryCodes[extFuse & 3];
+        const ConfigWords words{family.blankFuse, extFuse};
+        const MemoryCode& code = kMemoryCodes[family.fuseValue(FuseField::MemoryCode, words) & 3];
         layout.programSize = code.programSize;
         layout.bankCount = code.bankCount;
-        layout.portCount = (extFuse & 0x400) ? 3 : 2;
+        layout.portCount = family.fuseOn(FuseField::PortC, words) ? 3 : 2;
     } else {
         layout.programSize = family.maxProgramSize;
         layout.bankCount = family.maxBankCount;

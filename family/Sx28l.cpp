@@ -67,7 +67,7 @@ Family MakeSx28l() {
     f.namedRegisterLimit[1] = 7;
     f.debugFuseKeep = 0xF1C;
     f.debugFuseOscillator = 0x080;
-    f.debugAlwaysTurbo = false;
+    f.fuseFields = kSx28lFuseFields;
     f.kernelWord75 = 0x584;
     f.partWord = 0x028;
     f.debugInterruptBytes = 1;

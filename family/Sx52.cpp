@@ -71,9 +71,15 @@ Family MakeSx52() {
     f.namedRegisterLimit[1] = 9;
     f.debugFuseKeep = 0xF0C;
     f.debugFuseOscillator = 0x0A0;
-    f.debugAlwaysTurbo = true;
+    f.fuseFields = kSx52FuseFields;
+    f.resetDelayUs[0] = 60000;
+    f.resetDelayUs[1] = 960000;
+    f.resetDelayUs[2] = 60;
+    f.resetDelayUs[3] = 18000;
     f.kernelWord75 = 0x000;
+    f.picHexFiles = false;
     f.partWord = 0x052;
+    f.debugStateWithBanks = false;
     f.debugInterruptBytes = 2;
     return f;
 }

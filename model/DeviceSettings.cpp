@@ -6,6 +6,10 @@ namespace korvid {
 
 namespace {
 
+// The fuse fields each window shows.
+constexpr const FuseFieldInfo& F28(FuseField f) { return FieldOf(kSx28lFuseFields, f); }
+constexpr const FuseFieldInfo& F52(FuseField f) { return FieldOf(kSx52FuseFields, f); }
+
 // Korvid28L: the oscillator selection lives in fuse bits 7..5 and 1..0.
 constexpr RadioItemInfo kOsc28l[] = {
     {"Crystal - HS3", 0xE2, 0xE3, true},   {"Crystal - HS2", 0xE1, 0xE3, true},
@@ -53,41 +57,52 @@ constexpr std::string_view kOscHint52 =
 constexpr std::string_view kResetTimerHint52 = "*DRT18MS*DRT960MS*DRT60MS*DRT60US*";
 constexpr std::string_view kBrownoutHint52 = "*!Don't specify brownout setting*BOR42*BOR26*BOR22*";
 
+// A radio group edits the word of one of the family's fuse fields.
+template <std::size_t N>
+constexpr RadioGroupInfo Group(std::string_view name, std::string_view caption, const FuseFieldInfo& field,
+                               const RadioItemInfo (&items)[N], std::string_view hint = {}) {
+    return {name, caption, field.word, items, static_cast<int>(N), hint};
+}
+
 constexpr RadioGroupInfo kGroups28l[] = {
-    {"OscRadioGroup", "&Oscillator", ConfigWord::Fuse, kOsc28l, static_cast<int>(std::size(kOsc28l)), {}},
-    {"DeviceRadioGroup", "&Device", ConfigWord::ExtFuse, kDevice28l, static_cast<int>(std::size(kDevice28l)), {}},
-    {"BrownoutRadioGroup", "&Brownout", ConfigWord::ExtFuse, kBrownout28l, static_cast<int>(std::size(kBrownout28l)),
-     {}},
+    Group("OscRadioGroup", "&Oscillator", F28(FuseField::Oscillator), kOsc28l),
+    Group("DeviceRadioGroup", "&Device", F28(FuseField::MemoryCode), kDevice28l),
+    Group("BrownoutRadioGroup", "&Brownout", F28(FuseField::Brownout), kBrownout28l),
 };
 
 // Order of the groups is the order InitHints hands out their hints.
 constexpr RadioGroupInfo kGroups52[] = {
-    {"OscRadioGroup", "&Oscillator", ConfigWord::Fuse, kOsc52, static_cast<int>(std::size(kOsc52)), kOscHint52},
-    {"ResetTimerRadioGroup", "Reset Timer", ConfigWord::ExtFuse, kResetTimer52,
-     static_cast<int>(std::size(kResetTimer52)), kResetTimerHint52},
-    {"BrownoutRadioGroup", "&Brownout", ConfigWord::ExtFuse, kBrownout52, static_cast<int>(std::size(kBrownout52)),
-     kBrownoutHint52},
+    Group("OscRadioGroup", "&Oscillator", F52(FuseField::Oscillator), kOsc52, kOscHint52),
+    Group("ResetTimerRadioGroup", "Reset Timer", F52(FuseField::ResetDelay), kResetTimer52, kResetTimerHint52),
+    Group("BrownoutRadioGroup", "&Brownout", F52(FuseField::Brownout), kBrownout52, kBrownoutHint52),
 };
 
+// A check box shows one option of the family's fuse fields: checked when the
+// option is on.
+constexpr CheckBoxInfo Box(std::string_view name, std::string_view caption, const FuseFieldInfo& field,
+                           bool crystalOnly, std::string_view hint) {
+    return {name, caption, field.word, field.mask, field.onWhenSet, crystalOnly, hint};
+}
+
 constexpr CheckBoxInfo kBoxes28l[] = {
-    {"CarryCheckBox", "ADD/SUB with C", ConfigWord::ExtFuse, 0x040, false, false, {}},
-    {"SyncCheckBox", "Input Syncing", ConfigWord::Fuse, 0x400, false, false, {}},
-    {"WatchdogCheckBox", "Watchdog Timer", ConfigWord::Fuse, 0x004, true, false, {}},
-    {"ProtectCheckBox", "Code Protect", ConfigWord::Fuse, 0x008, false, false, {}},
-    {"TurboCheckBox", "Turbo Mode", ConfigWord::Fuse, 0x800, false, false, {}},
-    {"StackOptionCheckBox", "Stack + OPTION", ConfigWord::ExtFuse, 0x080, false, false, {}},
+    Box("CarryCheckBox", "ADD/SUB with C", F28(FuseField::CarryX), false, {}),
+    Box("SyncCheckBox", "Input Syncing", F28(FuseField::InputSync), false, {}),
+    Box("WatchdogCheckBox", "Watchdog Timer", F28(FuseField::Watchdog), false, {}),
+    Box("ProtectCheckBox", "Code Protect", F28(FuseField::CodeProtect), false, {}),
+    Box("TurboCheckBox", "Turbo Mode", F28(FuseField::Turbo), false, {}),
+    Box("StackOptionCheckBox", "Stack + OPTION", F28(FuseField::StackOption), false, {}),
 };
 
 constexpr CheckBoxInfo kBoxes52[] = {
-    {"CarryCheckBox", "ADD/SUB with C", ConfigWord::ExtFuse, 0x040, false, false, "Use  DEVICE CARRYX|"},
-    {"SyncCheckBox", "Input Syncing", ConfigWord::Fuse, 0x400, false, false, "Use  DEVICE SYNC|"},
-    {"WatchdogCheckBox", "Watchdog Timer", ConfigWord::Fuse, 0x004, true, false, "Use  DEVICE WATCHDOG|"},
-    {"ProtectCheckBox", "Code Protect", ConfigWord::Fuse, 0x008, false, false, "Use  DEVICE PROTECT|"},
-    {"SleepClockCheckBox", "Sleep Clock", ConfigWord::ExtFuse, 0x400, false, false, "Use  DEVICE SLEEPCLOCK|"},
-    {"DriveCheckBox", "Crystal Drive", ConfigWord::Fuse, 0x010, true, true,
-     "Use  DEVICE DRIVEOFF  -or-  DEVICE XTLBUFD|"},
-    {"FeedbackCheckBox", "Crystal Feedback", ConfigWord::Fuse, 0x040, true, true,
-     "Use  DEVICE FEEDBACKOFF  -or-  DEVICE IFBD|"},
+    Box("CarryCheckBox", "ADD/SUB with C", F52(FuseField::CarryX), false, "Use  DEVICE CARRYX|"),
+    Box("SyncCheckBox", "Input Syncing", F52(FuseField::InputSync), false, "Use  DEVICE SYNC|"),
+    Box("WatchdogCheckBox", "Watchdog Timer", F52(FuseField::Watchdog), false, "Use  DEVICE WATCHDOG|"),
+    Box("ProtectCheckBox", "Code Protect", F52(FuseField::CodeProtect), false, "Use  DEVICE PROTECT|"),
+    Box("SleepClockCheckBox", "Sleep Clock", F52(FuseField::SleepClock), false, "Use  DEVICE SLEEPCLOCK|"),
+    Box("DriveCheckBox", "Crystal Drive", F52(FuseField::CrystalDrive), true,
+        "Use  DEVICE DRIVEOFF  -or-  DEVICE XTLBUFD|"),
+    Box("FeedbackCheckBox", "Crystal Feedback", F52(FuseField::CrystalFeedback), true,
+        "Use  DEVICE FEEDBACKOFF  -or-  DEVICE IFBD|"),
 };
 
 static_assert(std::size(kGroups28l) <= kMaxDeviceGroups && std::size(kGroups52) <= kMaxDeviceGroups);
@@ -98,7 +113,7 @@ constexpr DeviceLayout kLayout28l = {kGroups28l, static_cast<int>(std::size(kGro
 constexpr DeviceLayout kLayout52 = {kGroups52, static_cast<int>(std::size(kGroups52)), kBoxes52,
                                     static_cast<int>(std::size(kBoxes52)), 0, 0xA00, 0xB8C, true};
 
-std::uint16_t& WordOf(ConfigWords& words, ConfigWord which) {
+std::uint16_t& WordRef(ConfigWords& words, ConfigWord which) {
     return which == ConfigWord::Fuse ? words.fuse : words.extFuse;
 }
 
@@ -129,12 +144,12 @@ ConfigWords WordsFromControls(const DeviceLayout& layout, DeviceControls& contro
         const RadioGroupInfo& group = layout.groups[g];
         int sel = controls.selected[static_cast<std::size_t>(g)];
         if (sel < 0 || sel >= group.itemCount) sel = 0;
-        WordOf(words, group.word) |= group.items[sel].value;
+        WordRef(words, group.word) |= group.items[sel].value;
     }
     for (int b = 0; b < layout.boxCount; ++b) {
         const CheckBoxInfo& box = layout.boxes[b];
         const bool checked = controls.checked[static_cast<std::size_t>(b)];
-        std::uint16_t& word = WordOf(words, box.word);
+        std::uint16_t& word = WordRef(words, box.word);
         if (box.crystalOnly) {
             // The crystal items carry the bit set; an enabled, unchecked box
             // takes it away.

@@ -16,9 +16,6 @@
 
 namespace korvid {
 
-// Which configuration word a control edits.
-enum class ConfigWord : std::uint8_t { Fuse, ExtFuse };
-
 struct RadioItemInfo {
     std::string_view caption;
     std::uint16_t value;      // bits the item contributes to its word
@@ -70,11 +67,6 @@ struct DeviceControls {
     std::array<int, kMaxDeviceGroups> selected{};  // item index, -1 = none
     std::array<bool, kMaxDeviceBoxes> checked{};
     std::array<bool, kMaxDeviceBoxes> enabled{};
-};
-
-struct ConfigWords {
-    std::uint16_t fuse;
-    std::uint16_t extFuse;
 };
 
 // Crystal-only boxes are enabled exactly when the oscillator selection is a

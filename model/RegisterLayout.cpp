@@ -28,7 +28,7 @@ DebugTarget DebugTargetOf(const Family& family, std::uint16_t extFuse) {
 std::string GlobalLabel(const Family& family, int portCount, int row, bool wAt1) {
     if (row == 1) return std::string(RegisterOneName(wAt1));
     if (row >= 0 && row < kFirstPortRegister) return std::string(kSpecialRegisterNames[row]);
-    int ports = family.is52() ? 5 : std::clamp(portCount, 0, 5);
+    int ports = family.memoryFromExtFuse ? std::clamp(portCount, 0, 5) : family.maxPortCount;
     if (row >= kFirstPortRegister && row < kFirstPortRegister + ports) return std::string(kSpecialRegisterNames[row]);
     return Hex2(row);
 }
@@ -39,10 +39,14 @@ std::string GlobalHeader(std::uint32_t fsr) {
     return b;
 }
 
-int RamColumns(const Family& family, int bankCount) { return family.is52() ? 15 : std::clamp(bankCount, 1, 8); }
+// Linear RAM (no mirrored global registers): every bank of 16 but the
+// first, whose registers are the global ones; else the banks of 32 read.
+int RamColumns(const Family& family, int bankCount) {
+    return family.globalRegistersMirrored ? std::clamp(bankCount, 1, 8) : family.maxBankCount - 1;
+}
 
 int RamColumnBase(const Family& family, int bankCount, int column) {
-    if (family.is52()) return (column + 1) * 16;
+    if (!family.globalRegistersMirrored) return (column + 1) * 16;
     return LowestBankRegister(RamColumns(family, bankCount)) + column * 32;
 }
 
@@ -77,7 +81,7 @@ int CellStyle(const Family& family, int cell, std::uint32_t value, std::uint32_t
 }
 
 int MoveCursor(const Family& family, int bankCount, int cell, CursorKey key) {
-    if (family.is52()) {
+    if (!family.globalRegistersMirrored) {
         switch (key) {
             case CursorKey::Down:
                 return cell == 15 ? kCellM : cell == kCellM ? kCellW : cell == kCellW ? 16 : cell == 255 ? 0 : cell + 1;

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "family/NumberSyntax.h"
+#include "sim/SxCpuModel.h"
 
 namespace korvid {
 
@@ -206,7 +207,7 @@ bool ParsePinName(const std::string& text, int& port, int& bit) {
 StimulusPins StimulusPins::Of(const Family& family, int portCount) {
     StimulusPins p;
     for (int i = 0; i < portCount && i < 5; ++i) p.bonded[i] = 0xFF;
-    if (portCount > 0) p.bonded[0] = family.is52() ? 0xFF : 0x0F;
+    if (portCount > 0) p.bonded[0] = sxcpu::ModelOf(family).raPins;
     return p;
 }
 

@@ -14,27 +14,19 @@ namespace korvid {
 using namespace sxcpu;
 
 SxCpuConfig SxCpuConfigFromFuses(const Family& family, std::uint16_t fuse, std::uint16_t extFuse) {
+    const ConfigWords words{fuse, extFuse};
+    const Layout layout = LayoutOf(family, extFuse);
     SxCpuConfig c;
-    c.carryX = (extFuse & 0x040) == 0;
-    c.watchdog = (fuse & 0x004) != 0;
-    c.syncInputs = (fuse & 0x400) == 0;
-    if (family.is52()) {
-        static constexpr std::uint32_t kDelayUs[4] = {60000, 960000, 60, 18000};
-        c.resetDelayUs = kDelayUs[extFuse & 3];
-        c.sleepClock = (extFuse & 0x400) == 0;
-        c.programSize = 4096;
-        c.bankCount = 16;
-        c.turbo = true;
-        c.stackExtension = true;
-        c.portC = true;
-    } else {
-        const Layout layout = LayoutOf(family, extFuse);
-        c.programSize = layout.programSize;
-        c.bankCount = layout.bankCount;
-        c.turbo = (fuse & 0x800) == 0;
-        c.stackExtension = (extFuse & 0x080) == 0;
-        c.portC = (extFuse & 0x400) != 0;
-    }
+    c.carryX = family.fuseOn(FuseField::CarryX, words);
+    c.watchdog = family.fuseOn(FuseField::Watchdog, words);
+    c.syncInputs = family.fuseOn(FuseField::InputSync, words);
+    c.resetDelayUs = family.resetDelayUs[family.fuseValue(FuseField::ResetDelay, words) & 3];
+    c.sleepClock = family.fuseOn(FuseField::SleepClock, words);
+    c.programSize = layout.programSize;
+    c.bankCount = layout.bankCount;
+    c.turbo = family.fuseOn(FuseField::Turbo, words);
+    c.stackExtension = family.fuseOn(FuseField::StackOption, words);
+    c.portC = family.fuseOn(FuseField::PortC, words);
     return c;
 }
 
@@ -46,26 +38,28 @@ SxCpu::SxCpu(const Family& family) : family_(&family) {
 void SxCpu::Configure(const SxCpuConfig& config) {
     const CpuModel& model = ModelOf(*family_);
     config_ = config;
-    if (family_->is52()) {
-        config_.programSize = 4096;
-        config_.bankCount = 16;
-        config_.turbo = true;
-        config_.stackExtension = true;
-        config_.portC = true;
-    } else {
+    // What the family fixes, a configuration cannot change.
+    if (family_->memoryFromExtFuse) {
         if (config_.programSize != 512 && config_.programSize != 1024) config_.programSize = 2048;
         if (config_.bankCount != 1 && config_.bankCount != 4) config_.bankCount = 8;
+    } else {
+        config_.programSize = family_->maxProgramSize;
+        config_.bankCount = family_->maxBankCount;
     }
+    for (auto [field, option] :
+         {std::pair{FuseField::Turbo, &config_.turbo}, std::pair{FuseField::StackOption, &config_.stackExtension},
+          std::pair{FuseField::PortC, &config_.portC}})
+        if (family_->fuseField(field).mask == 0) *option = family_->fuseField(field).fixedOn;
     pcMask_ = config_.programSize - 1;
     jumpCycles_ = config_.turbo ? 3 : 2;
-    modeMask_ = model.modeMask;
+    modeMask_ = family_->modeMask;
     bankMask_ = model.bankMask;
-    bankShift_ = model.bankShift;
+    bankShift_ = family_->bankShift;
     linearRam_ = model.linearRam;
-    hasTimers_ = family_->is52();
-    portCount_ = model.portCount;
-    specialCount_ = 5 + model.portCount;
-    if (!family_->is52() && !config_.portC) {
+    hasTimers_ = model.timers;
+    portCount_ = family_->maxPortCount;
+    specialCount_ = 5 + family_->maxPortCount;
+    if (!config_.portC) {
         portCount_ = 2;  // 07h is RAM on the 18-pin part
         specialCount_ = 7;
     }
@@ -286,15 +280,14 @@ void SxCpu::SetPinObserver(SxPinObserver* observer) {
 // W; the 52 family writes with MODE bit 4 set and reads into W without.
 void SxCpu::WritePortControl(int port) {
     if (port >= portCount_) return;
-    const bool is52 = family_->is52();
     const int m = m_ & 0x0F;
     if (m < 8) {
         // 52 family: the registers of timer T1 (port B) and T2 (port C).
-        if (is52 && (port == 1 || port == 2)) TimerAccess(port - 1);
+        if (hasTimers_ && (port == 1 || port == 2)) TimerAccess(port - 1);
         return;
     }
     const int index = m - 8;
-    const std::uint8_t present = is52 ? kControls52[port] : kControls28[port];
+    const std::uint8_t present = ModelOf(*family_).controls[port];
     if (!(present & (1 << index))) return;
     std::uint8_t& reg = ctrl_[port][index];
     // The comparator's result bit cannot be written.
@@ -376,7 +369,7 @@ void SxCpu::Reschedule() {
 }
 
 void SxCpu::WriteOption(std::uint8_t value) {
-    if (!family_->is52() && !config_.stackExtension) value |= 0xC0;
+    if (!config_.stackExtension) value |= 0xC0;
     const bool newSource = ((option_ ^ value) & 0x20) != 0;
     if ((option_ ^ value) & 0x2F) {
         // A new clock source or prescaler keeps RTCC and clears the prescaler.

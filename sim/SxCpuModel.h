@@ -10,29 +10,27 @@ namespace korvid::sxcpu {
 // STATUS bits.
 constexpr std::uint8_t kC = 0x01, kDC = 0x02, kZ = 0x04, kPD = 0x08, kTO = 0x10;
 
-// The CPU differences of the two families, as data.
+// The CPU differences of the two families, as data (the mode mask, bank
+// shift and port count are the family's: family/Family.h).
 struct CpuModel {
-    std::uint8_t modeMask;    // MODE register width
     std::uint8_t resetMode;   // MODE after power-on
     std::uint8_t bankMask;    // FSR bits that BANK n writes
-    int bankShift;
-    int portCount;            // RA.. ports (28: RC only on 28-pin parts)
     std::uint8_t raPins;      // bonded RA pins
     bool linearRam;           // fr 10h..1Fh and indirect map to 256 bytes of linear RAM
     bool shadowMode;          // MODE saved and restored across an interrupt
     bool readWriteControl;    // MODE bit 4 selects write (1) or read (0) of port control
+    bool timers;              // the multi-function timers T1 and T2 on ports B and C
     int pageBits;             // PA bits that RETP restores
+    // Which port control registers exist, by port (RA..RE) and MODE low
+    // nibble − 8 (bit i = index i: 0 CMP, 1 WKPND, 2 WKED, 3 WKEN, 4 ST,
+    // 5 LVL, 6 PLP, 7 TRIS).
+    std::uint8_t controls[5];
 };
 
-constexpr CpuModel kModel28{0x0F, 0x0F, 0xE0, 5, 3, 0x0F, false, false, false, 2};
-constexpr CpuModel kModel52{0x1F, 0x1F, 0x70, 4, 5, 0xFF, true, true, true, 3};
+constexpr CpuModel kModel28{0x0F, 0xE0, 0x0F, false, false, false, false, 2, {0xE0, 0xFF, 0xF0, 0x00, 0x00}};
+constexpr CpuModel kModel52{0x1F, 0x70, 0xFF, true, true, true, true, 3, {0xE0, 0xFF, 0xF0, 0xF0, 0xF0}};
 
 inline const CpuModel& ModelOf(const Family& family) { return family.is52() ? kModel52 : kModel28; }
-
-// Which port control registers exist, by port (RA..RE) and MODE low nibble
-// − 8 (bit i = index i: 0 CMP, 1 WKPND, 2 WKED, 3 WKEN, 4 ST, 5 LVL, 6 PLP, 7 TRIS).
-constexpr std::uint8_t kControls28[5] = {0xE0, 0xFF, 0xF0, 0x00, 0x00};
-constexpr std::uint8_t kControls52[5] = {0xE0, 0xFF, 0xF0, 0xF0, 0xF0};
 constexpr int kCmp = 0, kWkpnd = 1, kWked = 2, kWken = 3, kPlp = 6, kTris = 7;
 
 // CMP_B: enable (0 = on), output to RB0 (0 = on), result (read-only).

@@ -82,7 +82,7 @@ void SxCpu::UpdatePins(int port, std::uint64_t cycle) {
             }
         }
     }
-    if (family_->is52()) {
+    if (hasTimers_) {
         // A timer in PWM, capture/compare or event mode replaces the latch
         // bit of its output pin; TRIS still decides whether it is driven.
         for (int i = 0; i < 2; ++i) {
@@ -111,7 +111,7 @@ void SxCpu::UpdatePins(int port, std::uint64_t cycle) {
 // synchroniser like inputs), inputs through the synchroniser.
 std::uint8_t SxCpu::ReadPort(int port) const {
     const std::uint8_t out = outMask_[port];
-    const bool latches = family_->is52() && (timers_[1].cntB & kCntbBit7);
+    const bool latches = hasTimers_ && (timers_[1].cntB & kCntbBit7);
     const std::uint8_t synced = SyncedPins(port, cycles_);
     const std::uint8_t outputs = latches ? latch_[port] : config_.delayedReadBack ? synced : pins_[port];
     std::uint8_t v = static_cast<std::uint8_t>((outputs & out) | (synced & ~out));
@@ -156,7 +156,7 @@ std::uint8_t SxCpu::SyncedPins(int port, std::uint64_t cycle) const {
 std::uint8_t SxCpu::WatchedPins(int port) const {
     if (port == kRtccPort) return (option_ & 0x20) ? 1 : 0;
     std::uint8_t mask = 0;
-    if (!family_->is52()) return 0;
+    if (!hasTimers_) return 0;
     for (int i = 0; i < 2; ++i) {
         const TimerPins& tp = kTimerPins[i];
         if (tp.port != port) continue;

@@ -225,7 +225,7 @@ void ToolDebugRunner::Payload(SimChip& chip, const std::uint8_t* data, std::size
 void ToolDebugRunner::ReadState(SimChip& chip, std::uint8_t count, std::uint8_t* out) {
     (void)chip;
     std::fill(out, out + count, 0);
-    if (family_.is52() && count == kStateRam52Bytes) {
+    if (!family_.debugStateWithBanks && count == kStateRam52Bytes) {
         for (int i = 0; i < kStateRam52Bytes; ++i) out[i] = cpu_.Peek(16 + i);
         return;
     }
@@ -246,7 +246,7 @@ void ToolDebugRunner::ReadState(SimChip& chip, std::uint8_t count, std::uint8_t*
     state[kStatePdTo] = static_cast<std::uint8_t>(status & kStatusPdTo);
     for (int i = 0; i < kStatePortCount; ++i) state[kStatePorts + i] = cpu_.Peek(5 + i);
     int total = kStateHeaderBytes;
-    if (!family_.is52() && count > kStateHeaderBytes) {
+    if (family_.debugStateWithBanks && count > kStateHeaderBytes) {
         const int banks = std::min((count - kStateHeaderBytes) / 16, 8);
         for (int j = 0; j < banks * 16; ++j) state[kStateHeaderBytes + j] = cpu_.Peek(StateBankRegister(banks, j));
         total += banks * 16;

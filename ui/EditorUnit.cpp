@@ -265,6 +265,7 @@ void TEditorForm::FileNew() {
 void TEditorForm::FileOpenItemClick() {
     if (Text.listMode) ToggleList();
     QuerySave();
+    PointDialogAtFile(*OpenDialog);
     QString name = RunFileDialog(*OpenDialog);
     if (name.isEmpty()) return;
     LoadFile(name);
@@ -283,7 +284,17 @@ void TEditorForm::FileSave() {
         FileSaveAs();
 }
 
+// Open and save dialogs start in the current file's folder, the save
+// dialog with its name.
+void TEditorForm::PointDialogAtFile(QFileDialog& dialog) {
+    if (fileName == kUntitled) return;
+    const QFileInfo info(fileName);
+    dialog.setDirectory(info.absolutePath());
+    if (dialog.acceptMode() == QFileDialog::AcceptSave) dialog.selectFile(info.fileName());
+}
+
 void TEditorForm::FileSaveAs() {
+    PointDialogAtFile(*SaveDialog);
     QString name = RunFileDialog(*SaveDialog);
     if (name.isEmpty()) return;
     if (QFileInfo::exists(name) && Confirm(this, QStringLiteral("OK to overwrite ") + name) != QMessageBox::Yes)

@@ -45,6 +45,7 @@ public:
     void FileOpenItemClick();
     void FileSave();
     void FileSaveAs();
+    void PointDialogAtFile(QFileDialog& dialog);
     void FileListToggle();
     void FilePrint();
     void FileExit();

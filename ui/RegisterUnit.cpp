@@ -119,7 +119,7 @@ void TRegisterForm::Layout() {
     g_.programWidth = kProgramChars * g_.charWidth;
     g_.ramX = g_.programX + g_.programWidth + kScrollWidth + g_.charWidth;
     columns_ = RamColumns(shell_.family, Session() ? Session()->BankCount : 8);
-    if (!shell_.family.is52() && shell_.debug) columns_ = RamColumns(shell_.family, shell_.debugger.Session.Target.bankCount);
+    if (shell_.debug) columns_ = RamColumns(shell_.family, shell_.debugger.Session.Target.bankCount);
     ScrollBar->setGeometry(g_.programX + g_.programWidth, g_.top, kScrollWidth, kProgramLines * g_.rowHeight);
     ScrollBar->setRange(0, std::max(ProgramSize() - kProgramLines, 0));
     setFixedSize(g_.ramX + 3 * g_.charWidth + columns_ * g_.valueWidth + g_.margin, g_.top + kRows * g_.rowHeight + g_.margin);

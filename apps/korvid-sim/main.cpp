@@ -135,7 +135,7 @@ int main(int argc, char** argv) {
     // waveform of them. Both files are checked before the tool starts; the
     // timing at the tool's initial clock (the session's clock may differ).
     // The pins are the family's largest set, since the program is not known.
-    const StimulusPins pins = StimulusPins::Of(*family, family->is52() ? 5 : 3);
+    const StimulusPins pins = StimulusPins::Of(*family, family->maxPortCount);
     const SimTimeBase initialBase{};
     if (serialText && (!(pins.bonded[serialPins.rxPort] & (1u << serialPins.rxBit)) ||
                        !(pins.bonded[serialPins.txPort] & (1u << serialPins.txBit))))

@@ -34,7 +34,7 @@ void PrintSummary(const AssemblyState& s) {
     const Image& d = s.DeviceImage;
     const int size = ProgramSize(*s.family, d[kExtFuseIndex]);
     const int stub = d[std::size_t(size - 1)] & 0x1FF;
-    const bool turbo = s.family->debugAlwaysTurbo || !(d[kFuseIndex] & 0x800);
+    const bool turbo = s.family->fuseOn(FuseField::Turbo, {d[kFuseIndex], d[kExtFuseIndex]});
     const KernelDelay delay = ComputeKernelDelay(s.ClockFrequency, turbo);
     std::printf("program size:   %d words\n", size);
     std::printf("fuse word:      0x%03X\n", d[kFuseIndex] & kWordMask);

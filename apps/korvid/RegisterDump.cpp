@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "family/Layout.h"
+
 namespace korvid::cli {
 
 namespace {
@@ -21,7 +23,7 @@ void PrintRegisters(std::FILE* out, const ChipState& s, const AssemblyState& sta
     }
     std::fprintf(out, " [%s]  FSR %02X  INT %d  SKIP %d\n", flags.c_str(), r[4] & 0xFF, s.IntFlag, s.SkipFlag);
     const bool is52 = state.family->is52();
-    const int ports = is52 ? 5 : ((state.ChipImage[kExtFuseIndex] & 0x400) ? 3 : 2);
+    const int ports = LayoutOf(*state.family, state.ChipImage[kExtFuseIndex]).portCount;
     static constexpr const char* kPorts[5] = {"RA", "RB", "RC", "RD", "RE"};
     std::fprintf(out, "%s %02X", s.WAt1Flag ? "WREG" : "RTCC", r[1] & 0xFF);
     for (int p = 0; p < ports; ++p) std::fprintf(out, "  %s %02X", kPorts[p], r[5 + p] & 0xFF);

@@ -16,8 +16,6 @@ const char* const kDebugRequirementsMessage =
 namespace {
 
 constexpr std::uint16_t kUnused = 0x0FFF;  // erased and no contains-data flag
-constexpr std::uint16_t kWatchdogBit = 0x004;
-constexpr std::uint16_t kTurboOffBit = 0x800;
 
 void SetLowByte(std::uint16_t& word, std::uint8_t value) { word = std::uint16_t((word & 0xF00) | value); }
 
@@ -51,7 +49,8 @@ void PrepareDebugImage(AssemblyState& state) {
     const Family& data = *state.family;
     std::uint16_t& fuse = image[kFuseIndex];
     fuse = std::uint16_t((fuse & data.debugFuseKeep) | data.debugFuseOscillator);
-    if (fuse & kWatchdogBit) return;
+    const ConfigWords words{fuse, image[kExtFuseIndex]};
+    if (data.fuseOn(FuseField::Watchdog, words)) return;
 
     const int size = ProgramSize(*state.family, image[kExtFuseIndex]);
     const int kernelStart = size - 1 - kKernelWords;  // size - 137
@@ -83,7 +82,7 @@ void PrepareDebugImage(AssemblyState& state) {
     image[std::size_t(stub)] = kStubPage;
     image[std::size_t(stub + 1)] = kStubJump;
 
-    const bool turbo = data.debugAlwaysTurbo || !(fuse & kTurboOffBit);
+    const bool turbo = data.fuseOn(FuseField::Turbo, words);
     if (turbo)
         std::copy(std::begin(kKernelReceiveTurbo), std::end(kKernelReceiveTurbo), kernel + kKernelReceiveWord);
     const KernelDelay delay = ComputeKernelDelay(state.ClockFrequency, turbo);

@@ -141,7 +141,7 @@ bool PlaceWord(Image& image, const Family& family, LoadFlags& flags, std::uint32
     }
     const bool picId = a >= kPicIdFirst && a <= kPicIdLast;
     if (!picId && a != kPicConfigWord && a != kPicDeviceCode) return false;
-    if (family.is52()) return true;  // the PIC16C5x conventions mean nothing to the 52
+    if (!family.picHexFiles) return true;  // the PIC16C5x conventions mean nothing to the 52
     if (picId) {
         SetIdCharacter(image, int(a - kPicIdFirst), UpperHexDigit(w));
     } else if (a == kPicConfigWord) {
@@ -216,7 +216,11 @@ bool SaveHex(AssemblyState& state) {
     // the words past the program are written erased (whatever the image
     // holds there is not the chip's), and LoadHex accepts them as such, so
     // a round trip neither adds nor loses a word of the program.
-    const unsigned count = state.family->is52() ? 4096u : 512u << (image[kExtFuseIndex] & 3);
+    const Family& family = *state.family;
+    const unsigned count =
+        family.memoryFromExtFuse
+            ? 512u << family.fuseValue(FuseField::MemoryCode, {image[kFuseIndex], image[kExtFuseIndex]})
+            : family.maxProgramSize;
     const unsigned size = unsigned(ProgramSize(*state.family, image[kExtFuseIndex]));
     static constexpr std::uint16_t kErased[16] = {0x0FFF, 0x0FFF, 0x0FFF, 0x0FFF, 0x0FFF, 0x0FFF, 0x0FFF, 0x0FFF,
                                                   0x0FFF, 0x0FFF, 0x0FFF, 0x0FFF, 0x0FFF, 0x0FFF, 0x0FFF, 0x0FFF};
@@ -294,19 +298,17 @@ void LoadHex(AssemblyState& state) {
         if (type != 0x00) break;
     }
 
-    const bool inferred = !family.is52() && !flags.fusePresent;
-    if (!family.is52()) {
-        if (inferred) InferPicConfiguration(image, flags);
-        // Erased words past the program are the padding of files written
-        // for a larger memory code; anything else would be lost.
-        const int size = ProgramSize(family, image[kExtFuseIndex]);
-        for (int k = size; k < kProgramWords; ++k) {
-            if (Erased(image[k])) continue;
-            recordAt = wordRecord[std::size_t(k)];
-            return refuse(kHexRangeMessage);
-        }
-        for (int k = size; k < kProgramWords; ++k) image[k] = 0x0FFF;
+    const bool inferred = family.picHexFiles && !flags.fusePresent;
+    if (inferred) InferPicConfiguration(image, flags);
+    // Erased words past the program are the padding of files written for a
+    // larger memory code; anything else would be lost.
+    const int size = ProgramSize(family, image[kExtFuseIndex]);
+    for (int k = size; k < kProgramWords; ++k) {
+        if (Erased(image[k])) continue;
+        recordAt = wordRecord[std::size_t(k)];
+        return refuse(kHexRangeMessage);
     }
+    for (int k = size; k < kProgramWords; ++k) image[k] = 0x0FFF;
     state.ErrorFlag = 0;
     state.IrcCalibration.reset();  // a hex file carries no IRC_CAL choice
     RebuildDataFlags(image);

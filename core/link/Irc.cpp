@@ -4,6 +4,7 @@
 
 #include "core/link/Link.h"
 #include "core/link/Programming.h"
+#include "family/Fuses.h"
 
 namespace korvid {
 
@@ -15,10 +16,7 @@ constexpr int kGroup2[] = {5, 4};
 constexpr int kGroup3[] = {6, 2};
 }  // namespace
 
-std::uint16_t IrcMeasurementWord(int trim) {
-    unsigned t = static_cast<unsigned>(trim) & 7u;
-    return static_cast<std::uint16_t>(0x4FFu | ((t & 3u) << 8) | ((t & 4u) << 9));
-}
+std::uint16_t IrcMeasurementWord(int trim) { return WithIrcTrim(0x4FF, trim); }
 
 std::uint32_t IrcFrequency(std::uint16_t count) { return count == 0 ? 0 : kIrcCountDividend / count; }
 

@@ -72,8 +72,7 @@ std::uint16_t ProgramFuseAndMeasure(Link& link, std::uint16_t word) {
 }
 
 std::uint16_t ExtFuseToProgram(const Family& family, std::uint16_t x, int t) {
-    unsigned v = (x & 0x4FFu) | family.linkExtFuseSet | ((unsigned(t) & 3u) << 8) | ((unsigned(t) & 4u) << 9);
-    return static_cast<std::uint16_t>(v & kWordMask);
+    return static_cast<std::uint16_t>(WithIrcTrim(x | family.linkExtFuseSet, t) & kWordMask);
 }
 
 std::uint16_t FuseToProgram(const Family& family, std::uint16_t fuse) {

@@ -153,6 +153,8 @@ private slots:
         QCOMPARE(ReadAll(Path("other.src")), QByteArray("xa\r\nb"));
         QCOMPARE(ide.editor().windowTitle(), QString("other.src - Korvid28L"));
         QCOMPARE(driver.dialogTitles, QStringList({"Save Source", "Save Source", "Save Source"}));
+        // The dialogs start in the current file's folder.
+        QCOMPARE(QDir(ide.editor().SaveDialog->directory()).absolutePath(), QDir(dir.path()).absolutePath());
         // Open asks with its own dialog.
         driver.File(ide.editor(), Path("first.src"));
         ide.editor().Item("FileOpenItem")->trigger();
