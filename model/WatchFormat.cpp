@@ -94,17 +94,31 @@ std::string WatchText(const Watch& watch, const std::uint32_t* registers, const 
     }
 }
 
+namespace {
+// prefix + rest, appended (GCC 12 misreads inserting a literal in front of
+// a temporary string as an overlapping copy).
+std::string Prefixed(std::string_view prefix, const std::string& rest) {
+    std::string out(prefix);
+    out += rest;
+    return out;
+}
+}  // namespace
+
 std::string WatchTemplate(const Watch& watch) {
-    if (IsStringWatch(watch)) return "'" + std::string(watch.bitCount, 'W') + "'";
+    if (IsStringWatch(watch)) {
+        std::string quoted(std::size_t(watch.bitCount) + 2, 'W');
+        quoted.front() = quoted.back() = '\'';
+        return quoted;
+    }
     std::size_t n = std::size_t(NumericBits(watch));
     switch (watch.format) {
         case UHEX:
-        case SHEX: return "-$" + Grouped(std::string((n - 1) / 4 + 1, 'D'), 4);
+        case SHEX: return Prefixed("-$", Grouped(std::string((n - 1) / 4 + 1, 'D'), 4));
         case UBIN:
-        case SBIN: return "-%" + Grouped(std::string(n, '0'), 4);
+        case SBIN: return Prefixed("-%", Grouped(std::string(n, '0'), 4));
         default: {
             std::size_t digits = Digits((std::uint64_t(1) << n) - 1, 10, 1).size();
-            return "-" + Grouped(std::string(digits, '0'), 3);
+            return Prefixed("-", Grouped(std::string(digits, '0'), 3));
         }
     }
 }

@@ -167,7 +167,9 @@ TEST(CliAsm, DescriptorOutputsAreWrittenInPlace) {
         auto r = RunProgram("/bin/sh", {"-c", "cd '" + dir.path() + "' && " + command});
         EXPECT_EQ(r.exitCode, c.exitCode) << c.command << "\n" << r.err;
         EXPECT_EQ(dir.Read("log"), c.log) << c.command;
-        if (c.exitCode != 0) EXPECT_EQ(r.err.rfind("korvid", 0), 0u) << c.command << "\n" << r.err;
+        if (c.exitCode != 0) {
+            EXPECT_EQ(r.err.rfind("korvid", 0), 0u) << c.command << "\n" << r.err;
+        }
     }
     EXPECT_FALSE(dir.Exists("-.sxh"));
     EXPECT_EQ(dir.Read("a.src"), "\tmov w,#5\n\tjmp 0\n");

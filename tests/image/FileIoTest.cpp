@@ -64,7 +64,9 @@ TEST(FindFileClash, SameFileBySpellingLinkAndNewName) {
     for (const Case& c : cases) {
         auto clash = FindFileClash({a, "-"}, c.outputs);
         EXPECT_EQ(clash.has_value(), c.clash) << c.outputs[0];
-        if (clash && c.clash) EXPECT_EQ(clash->input, c.input) << c.outputs[0];
+        if (clash && c.clash) {
+            EXPECT_EQ(clash->input, c.input) << c.outputs[0];
+        }
     }
 }
 

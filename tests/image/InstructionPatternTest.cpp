@@ -66,10 +66,12 @@ TEST(InstructionPatterns, MatchTheAssemblersEncodings) {
             EXPECT_TRUE(sample.mnemonic == nullptr ? count > 1 : count == 1) << count << " words";
         }
         // Each pattern but the unused words is an encoding of some instruction.
-        for (const InstructionPattern& p : InstructionPatterns())
-            if (p.operation != Operation::Unused)
+        for (const InstructionPattern& p : InstructionPatterns()) {
+            if (p.operation != Operation::Unused) {
                 EXPECT_TRUE(produced.count(&p)) << family->title << ": no sample gives " << p.mnemonic << " "
                                                 << p.text << " (" << std::hex << p.value << ")";
+            }
+        }
     }
 }
 
@@ -96,7 +98,9 @@ TEST(InstructionPatterns, EveryInstructionHasASample) {
     for (const Sample& sample : kSamples) sampled.insert(FirstWord(sample.source));
     for (const Family* family : test::kBothFamilies)
         ForEachKeyword(*family, [&](std::string_view name, Tok kind, std::int32_t) {
-            if (kind == Tok::Instruction) EXPECT_TRUE(sampled.count(std::string(name))) << name;
+            if (kind == Tok::Instruction) {
+                EXPECT_TRUE(sampled.count(std::string(name))) << name;
+            }
         });
 }
 

@@ -112,7 +112,9 @@ TEST_P(SxCpuRtccPin, PinRollOverInterruptsAndSetsRtccov) {
     cpu.Run(30);
     EXPECT_EQ(cpu.rtcc(), 0x00);
     EXPECT_EQ(cpu.Peek(kR), 1);
-    if (GetParam()->is52()) EXPECT_EQ(cpu.timer(0).cntB & 0x80, 0x80);
+    if (GetParam()->is52()) {
+        EXPECT_EQ(cpu.timer(0).cntB & 0x80, 0x80);
+    }
 }
 
 KORVID_BOTH_FAMILIES(SxCpuRtccPin);
