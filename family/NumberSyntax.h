@@ -3,7 +3,11 @@
 // caller's default base. The assembler's scanner has its own, wider rules.
 #pragma once
 
+#include <cctype>
+#include <cstdlib>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace korvid {
 
@@ -27,6 +31,19 @@ inline int StripRadix(std::string& text, int base) {
         return 16;
     }
     return base;
+}
+
+// A whole number as people type it: a radix mark (above) or `base`, at most
+// ten digits, no sign and no blanks; nothing for anything else.
+inline std::optional<long> ParseNumber(std::string_view text, int base = 10) {
+    std::string t(text);
+    base = StripRadix(t, base);
+    if (t.empty() || t.size() > 10) return std::nullopt;
+    if (!std::isxdigit(static_cast<unsigned char>(t[0]))) return std::nullopt;
+    char* end = nullptr;
+    const long value = std::strtol(t.c_str(), &end, base);
+    if (!end || *end != '\0') return std::nullopt;
+    return value;
 }
 
 }  // namespace korvid

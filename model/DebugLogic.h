@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "core/link/DebugController.h"
+
 namespace korvid {
 
 // Button mask bits; a clear bit disables the button (Reset is always on).
@@ -20,7 +22,6 @@ enum DebugButtonBits : std::uint8_t {
 
 inline constexpr std::uint8_t IdleMask(bool breakpointSet) { return breakpointSet ? 126 : 124; }
 
-enum class DebugCommand : std::uint8_t { Hop, Jog, Step, Walk, Run, Poll, Stop };
 // The mask a command sets before it acts.
 std::uint8_t CommandMask(DebugCommand command, bool breakpointSet);
 

@@ -8,8 +8,6 @@
 namespace korvid {
 
 namespace {
-constexpr const char* kFixedLabels[5] = {"IND", "RTCC", "PC", "STATUS", "FSR"};
-constexpr const char* kPortLabels[5] = {"RA", "RB", "RC", "RD", "RE"};
 constexpr const char* kStatusLabels[8] = {"C", "DC", "Z", "PD", "TO", "", "PAx", ""};
 
 std::string Hex2(int v) {
@@ -28,10 +26,10 @@ DebugTarget DebugTargetOf(const Family& family, std::uint16_t extFuse) {
 }
 
 std::string GlobalLabel(const Family& family, int portCount, int row, bool wAt1) {
-    if (row == 1) return wAt1 ? "WREG" : "RTCC";
-    if (row >= 0 && row < 5) return kFixedLabels[row];
+    if (row == 1) return std::string(RegisterOneName(wAt1));
+    if (row >= 0 && row < kFirstPortRegister) return std::string(kSpecialRegisterNames[row]);
     int ports = family.memoryFromExtFuse ? std::clamp(portCount, 0, 5) : family.maxPortCount;
-    if (row >= 5 && row < 5 + ports) return kPortLabels[row - 5];
+    if (row >= kFirstPortRegister && row < kFirstPortRegister + ports) return std::string(kSpecialRegisterNames[row]);
     return Hex2(row);
 }
 

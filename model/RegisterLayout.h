@@ -8,12 +8,13 @@
 #include <string>
 
 #include "family/Family.h"
+#include "family/Registers.h"
 
 namespace korvid {
 
 // Cell numbers of the editable cells: registers 0..255, then M and W.
-inline constexpr int kCellM = 256;
-inline constexpr int kCellW = 257;
+inline constexpr int kCellM = kRegisterM;
+inline constexpr int kCellW = kRegisterW;
 inline constexpr int kProgramLines = 17;  // lines of the program area
 
 // The target as the debugger sees it, from the chip image's extended fuse

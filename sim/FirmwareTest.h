@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "family/Registers.h"
 #include "sim/SimDriver.h"
 #include "sim/Stimulus.h"
 #include "sim/SxCpu.h"
@@ -78,13 +79,9 @@ struct FirmwareCheck {
     // Filled in by ResolveFirmwareTest.
     SubjectKind subjectKind = SubjectKind::Register;
     int port = 0, bit = -1;  // pins; a register bit (-1: the whole value)
-    int address = 0;         // registers (kCheckRegisterW, kCheckRegisterM), labels
+    int address = 0;         // registers (with kRegisterW, kRegisterM), labels
     int address2 = 0;
 };
-
-// Register numbers beyond the register file for values a check may read.
-inline constexpr int kCheckRegisterW = SimDriver::kRegisterW;
-inline constexpr int kCheckRegisterM = SimDriver::kRegisterW + 1;
 
 struct FirmwareTest {
     TestName source;  // as written, relative to the test file
@@ -108,7 +105,7 @@ struct FirmwareTest {
 bool ParseFirmwareTest(const std::string& text, FirmwareTest& out, std::vector<StimulusError>& errors);
 
 // Names of the program: a register's debugger address (0..255,
-// kCheckRegisterW, kCheckRegisterM) or a label's program address; -1 when unknown.
+// kRegisterW, kRegisterM) or a label's program address; -1 when unknown.
 struct ProgramNames {
     std::function<int(const std::string& name)> registerAddress;
     std::function<int(const std::string& name)> labelAddress;

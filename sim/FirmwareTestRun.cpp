@@ -333,8 +333,8 @@ private:
     }
 
     std::uint8_t RegisterValue(int address) const {
-        if (address == kCheckRegisterW) return cpu_.w();
-        if (address == kCheckRegisterM) return cpu_.mode();
+        if (address == kRegisterW) return cpu_.w();
+        if (address == kRegisterM) return cpu_.mode();
         return cpu_.Peek(address);
     }
 

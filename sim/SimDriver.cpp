@@ -14,7 +14,9 @@ SimDriver::SimDriver(SxCpu& cpu, Stimulus stimulus, SimTimeBase base, const vola
 SimDriver::~SimDriver() { cpu_.SetPinObserver(nullptr); }
 
 std::uint8_t SimDriver::RegisterValue(int address) const {
-    return address == kRegisterW ? cpu_.w() : cpu_.Peek(address);
+    if (address == kRegisterW) return cpu_.w();
+    if (address == kRegisterM) return cpu_.mode();
+    return cpu_.Peek(address);
 }
 
 void SimDriver::CheckRegisters() {

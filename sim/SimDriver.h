@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "sim/Stimulus.h"
+#include "family/Registers.h"
 #include "sim/SxCpu.h"
 
 namespace korvid {
@@ -63,10 +64,10 @@ public:
     void AddSink(PinSink* sink);
 
     // Also reports a register (a debugger address 0..255 as SxCpu::Peek
-    // reads it, or kRegisterW) after every instruction that changes it.
-    // Watching runs the chip one instruction at a time, several times
-    // slower than without. Add watches before sinks.
-    static constexpr int kRegisterW = 256;
+    // reads it, kRegisterW or kRegisterM of family/Registers.h) after every
+    // instruction that changes it. Watching runs the chip one instruction
+    // at a time, several times slower than without. Add watches before
+    // sinks.
     void WatchRegister(int address) { watched_.push_back({address, 0, false}); }
 
     // Runs until the cycle count reaches `endCycle` or, with a break-after

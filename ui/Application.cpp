@@ -70,9 +70,9 @@ TEditorForm* CreateForms(Shell& shell, const QStringList& arguments) {
         }
     }
     // The debugger windows follow the debug session, not each other.
-    shell.debug->Attach(DebugViews::Registers, shell.registers);
-    shell.debug->Attach(DebugViews::Code, shell.code);
-    shell.debug->Attach(DebugViews::Watch, shell.watch);
+    shell.debugger.Attach(DebugController::Registers, shell.registers);
+    shell.debugger.Attach(DebugController::Code, shell.code);
+    shell.debugger.Attach(DebugController::Watch, shell.watch);
     return shell.editor;
 }
 

@@ -9,7 +9,6 @@
 
 #include "core/image/Disassembler.h"
 #include "core/link/Debug.h"
-#include "ui/DebugUnit.h"
 #include "ui/EditorUnit.h"
 
 namespace korvid {
@@ -28,7 +27,7 @@ TCodeForm::TCodeForm(Shell& shell, QWidget* parent) : QDialog(parent), shell_(sh
     Measure();
 }
 
-DebugSession* TCodeForm::Session() const { return shell_.debug ? &shell_.debug->Session : nullptr; }
+DebugSession* TCodeForm::Session() const { return shell_.debug ? &shell_.debugger.Session : nullptr; }
 
 int TCodeForm::ProgramSize() const {
     DebugSession* s = Session();
@@ -190,7 +189,7 @@ void TCodeForm::mousePressEvent(QMouseEvent* event) {
     DebugSession* s = Session();
     if (event->button() != Qt::LeftButton || !s || !s->StateValid || !shell_.debug) return;
     int address = RowAddress(mouseRow_);
-    shell_.debug->RunCommand([s, address] { s->ToggleBreakpoint(address); });
+    shell_.debugger.RunCommand([s, address] { s->ToggleBreakpoint(address); });
 }
 
 void TCodeForm::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -198,7 +197,7 @@ void TCodeForm::mouseDoubleClickEvent(QMouseEvent* event) {
     DebugSession* s = Session();
     if (event->button() != Qt::LeftButton || !s || !s->StateValid || !shell_.debug) return;
     int address = RowAddress(mouseRow_);
-    shell_.debug->RunCommand([s, address] { s->MoveProgramCounter(address); });
+    shell_.debugger.RunCommand([s, address] { s->MoveProgramCounter(address); });
 }
 
 void TCodeForm::wheelEvent(QWheelEvent* event) {

@@ -12,12 +12,10 @@
 #include "core/link/Clock.h"
 #include "core/link/LinkError.h"
 #include "core/link/Programming.h"
-#include "ui/CodeUnit.h"
+#include "model/DebugLogic.h"
 #include "ui/CommandGuard.h"
 #include "ui/EditorUnit.h"
 #include "ui/ProgressUnit.h"
-#include "ui/RegisterUnit.h"
-#include "ui/WatchUnit.h"
 
 namespace korvid {
 
@@ -41,7 +39,16 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, 
 }  // namespace
 
 TDebugForm::TDebugForm(Shell& shell, QWidget* parent)
-    : QDialog(parent, Qt::Tool | Qt::WindowStaysOnTopHint), Session(shell.link, shell.state, this), shell_(shell) {
+    : QDialog(parent, Qt::Tool | Qt::WindowStaysOnTopHint),
+      Debugger(shell.debugger),
+      Session(shell.debugger.Session),
+      HopFlag(shell.debugger.HopFlag),
+      WalkFlag(shell.debugger.WalkFlag),
+      LastLine(shell.debugger.LastLine),
+      shell_(shell) {
+    Debugger.AddObserver(this);
+    // The views' own actions (clicks, edits) run through this window's guard.
+    Debugger.commandRunner = [this](const std::function<void()>& action) { RunCommand(action); };
     setWindowTitle(QStringLiteral("Debug"));
     int y = kMargin;
     BuildStatusPanel(y);
@@ -174,14 +181,10 @@ void TDebugForm::FormShow() {
     AssemblyState& s = shell_.state;
     WatchButton->setEnabled(s.WatchCount != 0);
     SetButtonMask(0);
-    Target = DebugTargetOf(shell_.family, s.ChipImage[kExtFuseIndex]);
-    Session.Begin();
-    Target.programSize = Session.ProgramSize;
-    HopFlag = WalkFlag = false;
-    LastLine = -1;
-    if (shell_.registers) shell_.registers->show();
-    if (shell_.code) shell_.code->show();
-    if (shell_.watch && WatchButton->isEnabled()) shell_.watch->show();
+    Debugger.Begin();
+    if (QWidget* w = ViewWindow(DebugController::Registers)) w->show();
+    if (QWidget* w = ViewWindow(DebugController::Code)) w->show();
+    if (QWidget* w = ViewWindow(DebugController::Watch); w && WatchButton->isEnabled()) w->show();
     ArrangeWindows();
     SetMainMenuForDebugging(true);
     StatusPanel->setText(shell_.family.is52() ? QStringLiteral("Status") : QStringLiteral("Sleep"));
@@ -197,9 +200,8 @@ void TDebugForm::FormShow() {
 }
 
 void TDebugForm::FormHide() {
-    if (shell_.registers) shell_.registers->hide();
-    if (shell_.code) shell_.code->hide();
-    if (shell_.watch) shell_.watch->hide();
+    for (DebugController::View v : {DebugController::Registers, DebugController::Code, DebugController::Watch})
+        if (QWidget* w = ViewWindow(v)) w->hide();
     Timer.stop();
     if (shell_.link.PortOpen) {
         busy_ = true;
@@ -240,11 +242,11 @@ void TDebugForm::SetMainMenuForDebugging(bool debugging) {
 
 void TDebugForm::ArrangeWindows() {
     QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
-    if (!screen || !shell_.registers || !shell_.code) return;
+    QWidget* regs = ViewWindow(DebugController::Registers);
+    QWidget* watch = ViewWindow(DebugController::Watch);
+    QWidget* code = ViewWindow(DebugController::Code);
+    if (!screen || !regs || !code) return;
     const QRect area = screen->geometry();
-    QWidget* regs = shell_.registers;
-    QWidget* watch = shell_.watch;
-    QWidget* code = shell_.code;
     const bool watchShown = watch && WatchButton->isEnabled();
     // Outer sizes, frames included.
     const QSize me = frameGeometry().size(), rs = regs->frameGeometry().size();
@@ -273,95 +275,35 @@ void TDebugForm::SetButtonMask(std::uint8_t mask) {
     ResetButton->setEnabled(true);
 }
 
-int TDebugForm::LineOf(std::uint32_t address) const {
-    return shell_.state.AddressLine[address % kProgramWords];
+QWidget* TDebugForm::ViewWindow(DebugController::View view) const {
+    return dynamic_cast<QWidget*>(Debugger.ViewOf(view));
 }
 
-void TDebugForm::HopButtonClick() {
-    SetButtonMask(CommandMask(DebugCommand::Hop, BreakpointSet()));
-    Session.Resume(kModeStep);
-    HopFlag = true;
-    LastLine = LineOf(Session.State.ProgramCounter);
+void TDebugForm::Command(DebugCommand command) {
+    SetButtonMask(CommandMask(command, BreakpointSet()));
+    Debugger.Execute(command);
 }
 
-void TDebugForm::JogButtonClick() {
-    SetButtonMask(CommandMask(DebugCommand::Jog, BreakpointSet()));
-    Session.Resume(kModeStep);
-    HopFlag = true;
-    LastLine = LineOf(Session.State.ProgramCounter);
-    WalkFlag = true;
-}
+void TDebugForm::HopButtonClick() { Command(DebugCommand::Hop); }
+void TDebugForm::JogButtonClick() { Command(DebugCommand::Jog); }
+void TDebugForm::StepButtonClick() { Command(DebugCommand::Step); }
+void TDebugForm::WalkButtonClick() { Command(DebugCommand::Walk); }
+void TDebugForm::RunButtonClick() { Command(DebugCommand::Run); }
+void TDebugForm::PollButtonClick() { Command(DebugCommand::Poll); }
+void TDebugForm::StopButtonClick() { Command(DebugCommand::Stop); }
+void TDebugForm::ResetButtonClick() { Debugger.Reset(); }
 
-void TDebugForm::StepButtonClick() {
-    SetButtonMask(CommandMask(DebugCommand::Step, BreakpointSet()));
-    Session.Resume(kModeStep);
-    HopFlag = false;
-}
+// The Registers, Code and Watch buttons: show the view and repaint it fully.
+void TDebugForm::RegistersButtonClick() { ShowView(DebugController::Registers); }
+void TDebugForm::CodeButtonClick() { ShowView(DebugController::Code); }
+void TDebugForm::WatchButtonClick() { ShowView(DebugController::Watch); }
 
-void TDebugForm::WalkButtonClick() {
-    SetButtonMask(CommandMask(DebugCommand::Walk, BreakpointSet()));
-    Session.Resume(kModeStep);
-    HopFlag = false;
-    WalkFlag = true;
-}
-
-void TDebugForm::RunButtonClick() {
-    bool brk = BreakpointSet();
-    SetButtonMask(CommandMask(DebugCommand::Run, brk));
-    HopFlag = false;
-    Session.Resume(brk ? kModeToBreak : kModeFree);
-}
-
-void TDebugForm::PollButtonClick() {
-    bool brk = BreakpointSet();
-    SetButtonMask(CommandMask(DebugCommand::Poll, brk));
-    HopFlag = false;
-    if (brk)
-        Session.Resume(kModeToBreak);
-    else
-        Session.Interrupt();
-    WalkFlag = true;
-}
-
-void TDebugForm::StopButtonClick() {
-    SetButtonMask(CommandMask(DebugCommand::Stop, BreakpointSet()));
-    if (Session.LastMode == kModeFree) Session.Interrupt();
-    // A Hop or Jog in progress ends at the next halt, wherever it is.
-    HopFlag = false;
-    WalkFlag = false;
-}
-
-void TDebugForm::ResetButtonClick() {
-    HopFlag = false;
-    WalkFlag = false;
-    if (Session.StateValid) {
-        // The first word of the debug kernel, page offset 0x177 of the last page.
-        Session.State.ProgramCounter = std::uint32_t(Session.ProgramSize - 1) & 0xF77u;
-        Session.Resume(kModeReset);
-    }
-    StartClock(shell_.link, shell_.state.ClockFrequency);
-    ReleaseChip(shell_.link);
-}
-
-void TDebugForm::RegistersButtonClick() {
-    if (!shell_.registers) return;
-    shell_.registers->show();
-    shell_.registers->raise();
-    Repaint(Registers, true);
-}
-
-void TDebugForm::CodeButtonClick() {
-    if (!shell_.code) return;
-    shell_.code->show();
-    shell_.code->raise();
-    Repaint(Code, true);
-}
-
-void TDebugForm::WatchButtonClick() {
-    if (!shell_.watch) return;
-    shell_.watch->show();
-    shell_.watch->raise();
-    Repaint(Watch, true);
+void TDebugForm::ShowView(DebugController::View view) {
+    QWidget* w = ViewWindow(view);
+    if (!w) return;
+    w->show();
+    w->raise();
+    Debugger.Repaint(view, true);
 }
 
 void TDebugForm::QuitButtonClick() { hide(); }
@@ -374,48 +316,16 @@ void TDebugForm::TimerTimer() {
         hide();
         return;
     }
-    (void)Session.Poll();
-    bool halted = Session.Poll();
-    if (!halted) {
-        if (!Session.StateValid)
-            StatusPanel->setText(Session.LastRunState == 1 ? QStringLiteral("Sleeping") : QStringLiteral("Running"));
-        return;
+    switch (Debugger.Look()) {
+        case DebugEvent::Running: StatusPanel->setText(QStringLiteral("Running")); return;
+        case DebugEvent::Sleeping: StatusPanel->setText(QStringLiteral("Sleeping")); return;
+        case DebugEvent::NewHalt: break;
+        default: return;
     }
-    // A halt is handled once: when its state has been read, later ticks
-    // only poll, so that the marks of that halt stay until the next one.
-    if (Session.StateValid) return;
     StatusPanel->setText(QStringLiteral("Idle"));
-    // A Hop within one listing line steps on within this tick's time
-    // budget, so that a long loop on one line ends as fast as the link
-    // allows; a halt not yet seen when the budget is spent is left to the
-    // next tick.
     QElapsedTimer budget;
     budget.start();
-    for (;;) {
-        Session.ReadState();
-        const ChipState& c = Session.State;
-        if (c.ProgramCounter == c.Breakpoint) {
-            HopFlag = false;
-            WalkFlag = false;
-            Session.RefreshViews();
-            Session.Resume(Session.LastMode);
-            return;
-        }
-        int line = LineOf(c.ProgramCounter);
-        if (!(HopFlag && line == LastLine)) {
-            LastLine = line;
-            Session.RefreshViews();
-            if (WalkFlag)
-                Session.Resume(Session.LastMode);
-            else
-                SetIdleButtons();
-            return;
-        }
-        Session.Resume(Session.LastMode);
-        do {
-            if (budget.elapsed() >= kTickBudgetMs) return;
-        } while (!Session.Poll());
-    }
+    Debugger.TakeHalts([&budget] { return budget.elapsed() >= kTickBudgetMs; });
 }
 
 // ---- the views -----------------------------------------------------------------

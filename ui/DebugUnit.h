@@ -1,7 +1,8 @@
-// The Debug control window: while it is visible it owns the open link to the
-// tool, polls the chip every 40 ms, shows whether it runs, sleeps or is
-// halted, refreshes the Registers, Code and Watch windows at each halt and
-// offers the stepping and running commands. Hiding it ends debugging.
+// The Debug control window: while it is visible it holds the open link to
+// the tool, polls the chip every 40 ms, shows whether it runs, sleeps or is
+// halted and offers the stepping and running commands of the shell's
+// debugger (DebugController), which refreshes the Registers, Code and Watch
+// windows at each halt. Hiding it ends debugging.
 #pragma once
 
 #include <QDialog>
@@ -13,13 +14,13 @@
 #include <vector>
 
 #include "core/link/Debug.h"
+#include "core/link/DebugController.h"
 #include "model/DebugLogic.h"
-#include "model/RegisterLayout.h"
 #include "ui/Shell.h"
 
 namespace korvid {
 
-class TDebugForm : public QDialog, public DebugViews {
+class TDebugForm : public QDialog, public DebugObserver {
     Q_OBJECT
 public:
     explicit TDebugForm(Shell& shell, QWidget* parent = nullptr);
@@ -54,19 +55,20 @@ public:
 
     void SetButtonMask(std::uint8_t mask);
     std::uint8_t ButtonMask() const { return buttonMask_; }
-    bool BreakpointSet() const { return Session.State.Breakpoint != kNoBreakpoint; }
+    bool BreakpointSet() const { return Debugger.BreakpointSet(); }
     // The listing line of a program address (-1 when it produced no word).
-    int LineOf(std::uint32_t address) const;
+    int LineOf(std::uint32_t address) const { return Debugger.LineOf(address); }
 
-    // DebugViews: the idle buttons (the Registers, Code and Watch windows
-    // are attached at start-up).
-    void SetIdleButtons() override;
+    // DebugObserver: the idle buttons.
+    void Idle() override { SetIdleButtons(); }
+    void SetIdleButtons();
 
-    DebugSession Session;
-    DebugTarget Target;  // program size, banks and ports of this connection
-    bool HopFlag = false;
-    bool WalkFlag = false;
-    std::int32_t LastLine = -1;
+    // The shell's debugger, its session and its command flags.
+    DebugController& Debugger;
+    DebugSession& Session;
+    bool& HopFlag;
+    bool& WalkFlag;
+    std::int32_t& LastLine;
 
     QLabel* StatusPanel;
     QPushButton* HopButton;
@@ -100,6 +102,11 @@ private:
     void SetMainMenuForDebugging(bool debugging);
     // Runs a command or a tick through the window guard, never two at once.
     void Guarded(void (TDebugForm::*handler)());
+    // A command button: its mask, then the debugger's command.
+    void Command(DebugCommand command);
+    // The window of a debugger view (none until the shell attaches it).
+    QWidget* ViewWindow(DebugController::View view) const;
+    void ShowView(DebugController::View view);
 
     Shell& shell_;
     std::uint8_t buttonMask_ = 0;

@@ -10,7 +10,6 @@
 
 #include "core/image/Disassembler.h"
 #include "core/link/Debug.h"
-#include "ui/DebugUnit.h"
 #include "ui/EditorUnit.h"
 
 namespace korvid {
@@ -82,7 +81,7 @@ TRegisterForm::TRegisterForm(Shell& shell, QWidget* parent) : QDialog(parent), s
     Layout();
 }
 
-DebugSession* TRegisterForm::Session() const { return shell_.debug ? &shell_.debug->Session : nullptr; }
+DebugSession* TRegisterForm::Session() const { return shell_.debug ? &shell_.debugger.Session : nullptr; }
 
 int TRegisterForm::ProgramSize() const {
     DebugSession* s = Session();
@@ -120,7 +119,7 @@ void TRegisterForm::Layout() {
     g_.programWidth = kProgramChars * g_.charWidth;
     g_.ramX = g_.programX + g_.programWidth + kScrollWidth + g_.charWidth;
     columns_ = RamColumns(shell_.family, Session() ? Session()->BankCount : 8);
-    if (shell_.debug) columns_ = RamColumns(shell_.family, shell_.debug->Target.bankCount);
+    if (shell_.debug) columns_ = RamColumns(shell_.family, shell_.debugger.Session.Target.bankCount);
     ScrollBar->setGeometry(g_.programX + g_.programWidth, g_.top, kScrollWidth, kProgramLines * g_.rowHeight);
     ScrollBar->setRange(0, std::max(ProgramSize() - kProgramLines, 0));
     setFixedSize(g_.ramX + 3 * g_.charWidth + columns_ * g_.valueWidth + g_.margin, g_.top + kRows * g_.rowHeight + g_.margin);
@@ -133,7 +132,7 @@ QRect TRegisterForm::CellRect(int cell) const {
     if (cell == kCellW) return {g_.globalX, RowTop(g_.top, g_.rowHeight, kRowW), g_.valueWidth, g_.rowHeight};
     if (cell < 0 || cell > 255) return {};
     if (cell < 16) return {g_.globalX, RowTop(g_.top, g_.rowHeight, cell), g_.valueWidth, g_.rowHeight};
-    int bankCount = shell_.debug ? shell_.debug->Target.bankCount : 8;
+    int bankCount = shell_.debug ? shell_.debugger.Session.Target.bankCount : 8;
     for (int k = 0; k < columns_; ++k) {
         int base = RamColumnBase(shell_.family, bankCount, k);
         if (cell >= base && cell < base + 16)
@@ -276,8 +275,8 @@ void TRegisterForm::paintEvent(QPaintEvent*) {
 
 // The global column's and the RAM grid's labels and headers.
 void TRegisterForm::PaintLabels(QPainter& g, const QPalette& p) {
-    const int ports = shell_.debug ? shell_.debug->Target.portCount : 3;
-    const int bankCount = shell_.debug ? shell_.debug->Target.bankCount : 8;
+    const int ports = shell_.debug ? shell_.debugger.Session.Target.portCount : 3;
+    const int bankCount = shell_.debug ? shell_.debugger.Session.Target.bankCount : 8;
     g.setFont(valueFont_);
     Embossed(g, p, QRect(g_.globalX, RowTop(g_.top, g_.rowHeight, -1), g_.valueWidth + g_.charWidth, g_.rowHeight), Qt::AlignLeft | Qt::AlignVCenter,
              QString::fromLatin1(GlobalHeader(fsr_).c_str()));
@@ -397,7 +396,7 @@ void TRegisterForm::PaintProgram(QPainter& g, const QPalette& p) {
 // ---- mouse -----------------------------------------------------------------------
 
 void TRegisterForm::Guard(const std::function<void()>& action) {
-    if (shell_.debug) shell_.debug->RunCommand(action);
+    if (shell_.debug) shell_.debugger.RunCommand(action);
 }
 
 void TRegisterForm::mousePressEvent(QMouseEvent* event) {
@@ -536,7 +535,7 @@ void TRegisterForm::EditorKey(int key, const QString& text) {
         case Qt::Key_Left: move = CursorKey::Left; break;
         default: return;
     }
-    int bankCount = shell_.debug ? shell_.debug->Target.bankCount : 8;
+    int bankCount = shell_.debug ? shell_.debugger.Session.Target.bankCount : 8;
     int next = MoveCursor(shell_.family, bankCount, editCell_, move);
     if (digitTyped_) {
         inEdit_ = true;

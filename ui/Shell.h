@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "core/asm/AssemblyState.h"
+#include "core/link/DebugController.h"
 #include "core/link/Irc.h"
 #include "core/link/Link.h"
 #include "core/link/SerialDevice.h"
@@ -58,6 +59,9 @@ struct Shell {
     // After a failed assembly: the other family that accepts the source
     // (OtherFamilyAccepts); unset, no hint is given.
     std::function<const Family*(const AssemblyState&)> otherFamilyAccepts;
+    // The debugger of the Debug window's connection: the Registers, Code and
+    // Watch windows attach to it and read its session.
+    DebugController debugger{link, state};
 
 #define KORVID_WINDOW_POINTER(kind, type, member) type* member = nullptr;
     KORVID_WINDOWS(KORVID_WINDOW_POINTER)

@@ -7,7 +7,6 @@
 
 #include "core/link/Debug.h"
 #include "ui/CommandGuard.h"
-#include "ui/DebugUnit.h"
 #include "ui/EditorUnit.h"
 #include "model/WatchFormat.h"
 
@@ -20,7 +19,7 @@ TWatchForm::TWatchForm(Shell& shell, QWidget* parent) : QDialog(parent), shell_(
     connect(&CursorTimer, &QTimer::timeout, this, [this] { CursorTimerTimer(); });
 }
 
-DebugSession* TWatchForm::Session() const { return shell_.debug ? &shell_.debug->Session : nullptr; }
+DebugSession* TWatchForm::Session() const { return shell_.debug ? &shell_.debugger.Session : nullptr; }
 
 void TWatchForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
@@ -226,7 +225,7 @@ void TWatchForm::Commit() {
         std::uint32_t value = 0;
         if (!ParseWatchNumber(std::string_view(typed.constData(), std::size_t(typed.size())), value)) {
             // Through the debug guard, so that no tick runs while the box is open.
-            shell_.debug->RunCommand([this] { ShowError(this, QStringLiteral("Invalid constant entry")); });
+            shell_.debugger.RunCommand([this] { ShowError(this, QStringLiteral("Invalid constant entry")); });
             editText_ = ValueText(row_);
             untouched_ = true;
             update(ValueRect(row_));
@@ -234,7 +233,7 @@ void TWatchForm::Commit() {
         }
         writes = WatchNumberWrites(w, value, s->State.registers.data(), shell_.family, s->BankCount);
     }
-    shell_.debug->RunCommand([s, &writes] {
+    shell_.debugger.RunCommand([s, &writes] {
         for (int i = 0; i < writes.count; ++i) s->WriteRegister(writes.writes[i].address, writes.writes[i].value);
         s->Resync();
     });

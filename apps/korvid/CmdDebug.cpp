@@ -22,9 +22,12 @@
 #include "core/image/Disassembler.h"
 #include "core/link/Clock.h"
 #include "core/link/Debug.h"
+#include "core/link/DebugController.h"
+#include "core/link/Protocol.h"
 #include "core/link/Irc.h"
 #include "core/link/LinkError.h"
 #include "core/link/Programming.h"
+#include "family/Registers.h"
 #include "model/WatchFormat.h"
 
 namespace korvid::cli {
@@ -33,16 +36,6 @@ namespace {
 constexpr const char* kHelp =
     "commands: step [N] | hop | run | stop | break ADDR|LABEL|none | pc ADDR|LABEL | regs |\n"
     "          set REG VALUE | watch | reset | quit\n";
-
-// Names of the registers `set` and `regs` know, by address.
-struct RegisterName {
-    const char* name;
-    int address;
-};
-constexpr RegisterName kRegisterNames[] = {
-    {"IND", 0}, {"RTCC", 1}, {"WREG", 1}, {"PC", 2}, {"STATUS", 3}, {"FSR", 4}, {"RA", 5}, {"RB", 6},
-    {"RC", 7},  {"RD", 8},   {"RE", 9},   {"W", kRegisterW},          {"M", kRegisterM},
-};
 
 // The most words each command takes after its name; a line with more is
 // refused rather than half obeyed.
@@ -70,24 +63,22 @@ std::string Upper(std::string s) {
 // A number: 0x.., $.., ..h (hex), %.. (binary), else in `base` (decimal
 // for counts and addresses, hex for register values as `regs` prints them).
 bool ParseNumber(const std::string& text, long& value, int base = 10) {
-    std::string t = text;
-    base = StripRadix(t, base);
-    if (t.empty() || t.size() > 10) return false;
-    char* end = nullptr;
-    if (!std::isxdigit(static_cast<unsigned char>(t[0]))) return false;  // no sign, no blank
-    value = std::strtol(t.c_str(), &end, base);
-    return end && *end == '\0';
+    const auto v = korvid::ParseNumber(text, base);
+    if (v) value = *v;
+    return v.has_value();
 }
 
 class CliDebugger {
 public:
-    CliDebugger(Link& link, AssemblyState& state) : link_(link), state_(state), session_(link, state) {}
+    CliDebugger(Link& link, AssemblyState& state) : link_(link), state_(state), debugger_(link, state) {
+        debugger_.ContinueAtBreakpoint = false;  // a script stops at the breakpoint
+    }
 
     // `lineNumber`: the script line being run (0 before the first), which
     // tells after a link failure where the script was cut off.
     int Run(std::istream& in, int& lineNumber) {
-        session_.Begin();
-        Reset();
+        debugger_.Begin();
+        debugger_.Reset();
         if (!WaitHalt()) std::printf("running\n");
         std::string line;
         while (std::getline(in, line)) {
@@ -142,7 +133,7 @@ private:
         if (command == "SET") return Set(a, b);
         if (command == "WATCH") return Watches();
         if (command == "RESET") {
-            Reset();
+            debugger_.Reset();
             if (!WaitHalt()) std::printf("running\n");
             return;
         }
@@ -154,29 +145,33 @@ private:
         std::printf("%s", kHelp);
     }
 
-    // The Debug window's Reset button.
-    void Reset() {
-        if (session_.StateValid) {
-            session_.State.ProgramCounter = static_cast<std::uint32_t>((session_.ProgramSize - 1) & 0xF77);
-            session_.Resume(kModeReset);
-        }
-        StartClock(link_, state_.ClockFrequency);
-        ReleaseChip(link_);
-    }
-
-    // Polls (40 ms apart, as the Debug window does) until the chip halts or
-    // `timeoutMs` passed; prints the halt. A sleeping chip is reported once.
-    bool WaitHalt(std::uint32_t timeoutMs = 5000, bool print = true) {
+    // Polls (40 ms apart, as the Debug window does) and handles each halt
+    // by the debugger's rules until the chip waits, halted, for a command
+    // (true), sleeps (reported once), or `timeoutMs` passes without a halt.
+    // Every halt shown is printed (a halt at the breakpoint ends the
+    // command); a Hop that is still on its line after `mostWithinLine`
+    // steps is left there with a note.
+    bool WaitHalt(std::uint32_t timeoutMs = 5000, int mostWithinLine = 0) {
         TickSource& ticks = link_.Ticks();
-        const std::uint64_t start = ticks.NowMs();
+        std::uint64_t start = ticks.NowMs();
+        int withinLine = 0;
         for (;;) {
             if (session_.Poll()) {
                 session_.ReadState();
-                session_.RefreshViews();
-                if (print) PrintHalt();
-                return true;
+                if (withinLine == mostWithinLine && debugger_.HopFlag) {
+                    debugger_.HopFlag = false;
+                    std::printf("hop: still on the same line after %d steps\n", withinLine);
+                }
+                const DebugHalt halt = debugger_.HandleHalt();
+                if (halt.event == DebugEvent::WithinLine)
+                    ++withinLine;
+                else
+                    PrintHalt();
+                if (!halt.resumed) return true;
+                start = ticks.NowMs();
+                continue;
             }
-            if (session_.LastRunState == 1) {
+            if (session_.LastRunState == kRunStateSleeping) {
                 std::printf("sleeping\n");
                 return false;
             }
@@ -211,11 +206,11 @@ private:
         return false;
     }
 
-    // Resumes one instruction and waits for its halt.
-    bool StepOnce(bool print) {
-        session_.Resume(kModeStep);
-        if (WaitHalt(1000, print)) return true;
-        if (session_.LastRunState != 1) std::printf("running\n");
+    // A stepping command and the halts that follow it.
+    bool StepCommand(DebugCommand command, int mostWithinLine = 0) {
+        debugger_.Execute(command);
+        if (WaitHalt(1000, mostWithinLine)) return true;
+        if (session_.LastRunState != kRunStateSleeping) std::printf("running\n");
         return false;
     }
 
@@ -227,31 +222,22 @@ private:
             return;
         }
         for (long i = 0; i < n; ++i)
-            if (!StepOnce(true)) return;
+            if (!StepCommand(DebugCommand::Step)) return;
     }
 
-    // Steps silently until the listing line changes or the breakpoint is
-    // reached; gives up after 10,000 steps (a loop within one line).
+    // Steps on silently until the listing line changes (the Debug window's
+    // Hop); gives up after 10,000 steps (a loop within one line).
     void Hop() {
         if (!RequireHalted()) return;
-        const int last = Line(session_.State.ProgramCounter);
-        bool moved = false;
-        for (int i = 0; i < 10000 && !moved; ++i) {
-            if (!StepOnce(false)) return;
-            const std::uint32_t pc = session_.State.ProgramCounter;
-            moved = Line(pc) != last || pc == session_.State.Breakpoint;
-        }
-        if (!moved) std::printf("hop: still on the same line after 10000 steps\n");
-        PrintHalt();
+        StepCommand(DebugCommand::Hop, 10000);
     }
 
     void RunCommand() {
         if (!RequireHalted()) return;
-        if (session_.State.Breakpoint < kNoBreakpoint) {
-            session_.Resume(kModeToBreak);
-            if (!WaitHalt() && session_.LastRunState != 1) std::printf("running\n");
-        } else {
-            session_.Resume(kModeFree);
+        debugger_.Execute(DebugCommand::Run);
+        if (!debugger_.BreakpointSet()) {
+            std::printf("running\n");
+        } else if (!WaitHalt() && session_.LastRunState != kRunStateSleeping) {
             std::printf("running\n");
         }
     }
@@ -261,7 +247,9 @@ private:
             PrintHalt();
             return;
         }
-        session_.Interrupt();
+        // A free run is interrupted by Stop; a run to the breakpoint here too.
+        debugger_.Execute(DebugCommand::Stop);
+        if (session_.LastMode != kModeFree) session_.Interrupt();
         if (!WaitHalt(1000)) Error("the chip did not halt");
     }
 
@@ -330,20 +318,16 @@ private:
             Error("set takes a register and a value from 0 to 255 (hex, 00 to FF)");
             return;
         }
-        long address = -1;
-        const std::string name = Upper(reg);
-        for (const RegisterName& n : kRegisterNames)
-            if (name == n.name) address = n.address;
-        // A symbol (EQU) before a number: "add" is a name, not 0xADD.
-        if (address < 0 && !Symbol(reg, address) && !ParseNumber(reg, address, 16)) {
+        const auto address = FindRegister(state_, reg);
+        if (!address) {
             Error("unknown register '" + reg + "'");
             return;
         }
-        if (address < 0 || (address > 255 && address != kRegisterM && address != kRegisterW)) {
+        if (!IsRegisterNumber(*address)) {
             Error("register " + reg + " out of range");
             return;
         }
-        session_.WriteRegister(static_cast<int>(address), static_cast<std::uint32_t>(v));
+        session_.WriteRegister(static_cast<int>(*address), static_cast<std::uint32_t>(v));
         session_.Resync();
         PrintHalt();
     }
@@ -363,7 +347,8 @@ private:
 
     Link& link_;
     AssemblyState& state_;
-    DebugSession session_;
+    DebugController debugger_;
+    DebugSession& session_ = debugger_.Session;
     bool failed_ = false;  // a command failed: exit status 1
 };
 

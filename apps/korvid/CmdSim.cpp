@@ -16,8 +16,9 @@
 #include "apps/korvid/CliSupport.h"
 #include "apps/korvid/CommandTable.h"
 #include "apps/korvid/RegisterDump.h"
-#include "core/asm/AsmCore.h"
+#include "core/asm/Assembler.h"
 #include "core/image/FileIo.h"
+#include "family/Registers.h"
 #include "sim/ChipSerialPort.h"
 #include "sim/GtkwSave.h"
 #include "sim/PtyBridge.h"
@@ -217,13 +218,13 @@ bool SimRun::CheckProgram() {
         std::string list = *vcdRegs_ + ",";
         for (std::size_t at = 0, comma; (comma = list.find(',', at)) != std::string::npos; at = comma + 1) {
             const std::string name = list.substr(at, comma - at);
-            int address = 0;
-            if (name.empty() || !RegisterAddress(s, name, address)) {
+            const auto address = name.empty() ? std::optional<long>{} : FindRegister(s, name);
+            if (!address || !IsRegisterNumber(*address)) {
                 PrintError("--vcd-reg: '" + name + "' is not a register (W, RTCC, STATUS, FSR, RA..RE, a symbol or a hex address)");
                 return false;
             }
             regNames_.push_back(name);
-            regAddresses_.push_back(address);
+            regAddresses_.push_back(static_cast<int>(*address));
         }
     }
     return true;

@@ -1,12 +1,8 @@
 #include "apps/korvid/RegisterDump.h"
 
-#include <cctype>
-#include <cstdlib>
 #include <string>
 
-#include "core/asm/AsmCore.h"
 #include "family/Layout.h"
-#include "sim/SimDriver.h"
 
 namespace korvid::cli {
 
@@ -43,37 +39,5 @@ void PrintRegisters(std::FILE* out, const ChipState& s, const AssemblyState& sta
         std::fprintf(out, "\n");
     }
 }
-
-bool RegisterAddress(const AssemblyState& s, const std::string& name, int& address) {
-    struct Named {
-        const char* name;
-        int address;
-    };
-    static constexpr Named kNames[] = {{"W", SimDriver::kRegisterW}, {"IND", 0}, {"RTCC", 1}, {"PC", 2},
-                                       {"STATUS", 3}, {"FSR", 4}, {"RA", 5}, {"RB", 6}, {"RC", 7}, {"RD", 8},
-                                       {"RE", 9}};
-    std::string upper = name;
-    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    for (const Named& n : kNames)
-        if (upper == n.name) return address = n.address, true;
-    if (s.work && name.size() <= 32) {
-        for (const std::string& key : {upper, name}) {
-            const std::uint32_t e = LookupSymbol(*s.work, key.c_str(), static_cast<int>(key.size()));
-            if (e != kNoEntry && EntryKind(*s.work, e) != Tok::Undefined) {
-                const std::int32_t v = EntryValue(*s.work, e);
-                if (v < 0 || v > 255) return false;
-                return address = v, true;
-            }
-        }
-    }
-    std::string t = upper;
-    if (t.size() > 2 && t[0] == '0' && t[1] == 'X') t = t.substr(2);
-    else if (!t.empty() && t[0] == '$') t = t.substr(1);
-    else if (t.size() > 1 && t.back() == 'H') t.pop_back();
-    if (t.empty() || t.size() > 2 || t.find_first_not_of("0123456789ABCDEF") != std::string::npos) return false;
-    address = static_cast<int>(std::strtol(t.c_str(), nullptr, 16));
-    return true;
-}
-
 
 }  // namespace korvid::cli

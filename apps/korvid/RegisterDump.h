@@ -15,9 +15,4 @@ namespace korvid::cli {
 // per bank. `bankCount`: banks the 28 family reads (1, 4 or 8).
 void PrintRegisters(std::FILE* out, const ChipState& s, const AssemblyState& state, int bankCount);
 
-// A register by name: W (SimDriver::kRegisterW), a name of `korvid debug`'s
-// `set` (RTCC, STATUS, FSR, RA .. RE), a symbol of the program (an EQU of its
-// address), or an address in hex (0Ah, 0x0A, $0A, 0A): its debugger address.
-bool RegisterAddress(const AssemblyState& s, const std::string& name, int& address);
-
 }  // namespace korvid::cli

@@ -10,6 +10,7 @@
 #include "core/asm/Assembler.h"
 #include "core/image/FileIo.h"
 #include "family/Family.h"
+#include "family/Registers.h"
 #include "sim/FirmwareTest.h"
 #include "sim/SimSetup.h"
 #include "sim/SxCpu.h"
@@ -158,9 +159,8 @@ TestFileResult RunTestFile(const std::string& path, const std::string& shownName
         return FindSymbol(s, Upper(name));
     };
     names.registerAddress = [&](const std::string& name) {
-        if (Upper(name) == "M") return kCheckRegisterM;
-        int address = -1;
-        return RegisterAddress(s, name, address) ? address : -1;
+        const auto address = FindRegister(s, name);
+        return address && IsRegisterNumber(*address) ? static_cast<int>(*address) : -1;
     };
     names.labelAddress = [&](const std::string& name) {
         const auto v = symbol(name);

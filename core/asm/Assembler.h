@@ -29,4 +29,12 @@ const Family* OtherFamilyAccepts(const AssemblyState& failed);
 // nothing for a name the table does not hold or holds undefined.
 std::optional<std::int32_t> FindSymbol(const AssemblyState& state, std::string_view name);
 
+// A register as people type it (a debugger's register writes, a waveform's
+// registers): a register name (family/Registers.h), a symbol of the last
+// assembly (in capitals, then as written: "add" is a name, not 0xADD), or
+// a number, hex unless marked otherwise. A symbol or number outside the
+// register file (0..255) gives -1, so that only the names reach M and W;
+// IsRegisterNumber tells whether the result is a register.
+std::optional<long> FindRegister(const AssemblyState& state, std::string_view text);
+
 }  // namespace korvid

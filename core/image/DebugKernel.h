@@ -11,6 +11,12 @@ inline constexpr int kKernelWords = 136;
 inline constexpr int kKernelPageOffset = 0x177;  // first kernel word in its page
 inline constexpr int kKernelEntryWord = 12;      // entry from the kernel stub (offset 0x183)
 
+// The kernel's first word (page offset 0x177 of the last page), where a
+// debugger's Reset sends the halted chip.
+constexpr std::uint32_t KernelStartAddress(int programSize) {
+    return static_cast<std::uint32_t>(programSize - 512 + kKernelPageOffset);
+}
+
 // Bit delay: words 33..44; the 8-bit form keeps its count in word 38 and its
 // fine trim in word 43, the 16-bit form its complemented count in words 33
 // (low byte) and 35 (high byte).

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "family/InstructionSet.h"
+#include "family/Registers.h"
 
 namespace korvid {
 
@@ -12,7 +13,6 @@ namespace {
 // carry and zero forms of the pattern table).
 constexpr const char* kStatusBits[8] = {nullptr, "DC", nullptr, "PD", "TO", "PA0", "PA1", "PA2"};
 
-constexpr const char* kRegisterNames[10] = {"IND", "RTCC", "PC", "STATUS", "FSR", "RA", "RB", "RC", "RD", "RE"};
 
 constexpr char kHex[] = "0123456789ABCDEF";
 
@@ -53,7 +53,8 @@ struct Decoder {
 
     void Register(unsigned f) {
         if (int(f) <= registerLimit) {
-            out.Text(f == 1 && registerOneIsW ? "WREG" : kRegisterNames[f]);
+            // The names are literals, so each view ends in a NUL.
+            out.Text((f == 1 ? RegisterOneName(registerOneIsW) : kSpecialRegisterNames[f]).data());
         } else {
             out.Hex(f, 2);
         }

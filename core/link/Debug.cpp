@@ -17,8 +17,6 @@ DebugSession::DebugSession(Link& link, AssemblyState& state, DebugViews* views)
 
 void DebugSession::Begin() {
     Target = LayoutOf(*state_.family, state_.ChipImage[kExtFuseIndex]);
-    ProgramSize = Target.programSize;
-    BankCount = Target.bankCount;
     LastRunState = 0;
     LastMode = 0;
     StateValid = false;

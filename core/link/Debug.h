@@ -12,15 +12,13 @@
 
 #include "core/asm/AssemblyState.h"
 #include "core/link/Link.h"
+#include "family/Registers.h"
 
 namespace korvid {
 
 inline constexpr std::uint32_t kNoBreakpoint = 4096;
 inline constexpr std::uint32_t kResyncTimeoutMs = 1000;
 
-// Register numbers the views use for M and W.
-inline constexpr int kRegisterM = 256;
-inline constexpr int kRegisterW = 257;
 
 struct ChipState {
     std::array<std::uint32_t, 256> registers{};
@@ -46,9 +44,10 @@ public:
     virtual void Repaint(bool firstRefresh) = 0;
 };
 
-// The debugger windows of a session (the program's start-up attaches them;
-// the command-line debugger has none) and the control window's idle
-// buttons.
+// The debugger windows of a session (the program's start-up attaches them
+// to the shell's DebugController; the command-line debugger has none) and
+// the idle state after a breakpoint or program-counter edit, which the
+// controller passes on to its observers.
 class DebugViews {
 public:
     enum View : std::uint8_t { Registers, Code, Watch };
@@ -62,7 +61,8 @@ public:
     void Repaint(View view, bool firstRefresh) {
         if (windows_[view]) windows_[view]->Repaint(firstRefresh);
     }
-    // The Debug window's buttons for the idle state.
+    DebugView* ViewOf(View view) const { return windows_[view]; }
+    // The chip waits, halted, for a command.
     virtual void SetIdleButtons() {}
 
 private:
@@ -83,10 +83,11 @@ public:
     std::uint16_t LastMode = 0;
     std::uint8_t LastRunState = 0;
     bool FirstRefresh = true;
-    // The target's layout at Begin, and the two figures of it the views read.
+    // The target's layout at Begin (program size, banks, ports), and the
+    // two figures of it most readers want.
     Layout Target;
-    int ProgramSize = 2048;
-    int BankCount = 8;
+    const int& ProgramSize = Target.programSize;
+    const int& BankCount = Target.bankCount;
 
     // Takes the program size and bank count from the chip image's extended
     // fuse word (28 family), clears the connection values and sets the

@@ -220,6 +220,27 @@ TEST(SimCommand, GtkwSaveFileNamesEveryWaveOfTheDumpGroupedByPort) {
     EXPECT_EQ(Sim({dir.File("cnt.src"), "--cycles", "20", "--gtkw", dir.File("x.gtkw")}).exitCode, 2) << "needs --vcd";
 }
 
+// W and M have register numbers of their own beyond the file; the waveform
+// follows both by name, whatever case they are written in.
+TEST(SimCommand, WAndMAreWatchedByName) {
+    TempDir dir;
+    WriteText(dir.File("wm.src"),
+              "        DEVICE  SX28L, TURBO, STACKX_OPTIONX\n"
+              "        RESET   start\n"
+              "        ORG     0\n"
+              "start   MOV     W,#3Ah\n"
+              "        MOV     M,#0Ah\n"
+              "loop    JMP     loop\n");
+    const RunResult r = Sim({dir.File("wm.src"), "--cycles", "50", "--vcd", dir.File("wm.vcd"), "--vcd-reg", "W,m"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const Waveform w = ReadVcd(ReadText(dir.File("wm.vcd")));
+    ASSERT_TRUE(w.ok);
+    ASSERT_FALSE(w.vectors.at("W").empty());
+    ASSERT_FALSE(w.vectors.at("m").empty());
+    EXPECT_EQ(w.vectors.at("W").back().second, 0x3A);
+    EXPECT_EQ(w.vectors.at("m").back().second, 0x0A);
+}
+
 // Copies RB.1 to RB.0 in a loop of 6 cycles: the copy follows each
 // stimulus edge within a loop (plus any input synchroniser delay).
 TEST(SimCommand, StimulusEdgeReachesAProgramThatCopiesAPin) {

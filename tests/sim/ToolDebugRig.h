@@ -10,6 +10,7 @@
 
 #include "core/asm/Assembler.h"
 #include "core/image/DebugImage.h"
+#include "core/image/DebugKernel.h"
 #include "core/link/Clock.h"
 #include "core/link/Debug.h"
 #include "core/link/Programming.h"
@@ -59,7 +60,7 @@ struct DebugRig {
     // The Debug window's Reset button.
     void Reset() {
         if (session.StateValid) {
-            session.State.ProgramCounter = static_cast<std::uint32_t>((session.ProgramSize - 1) & 0xF77);
+            session.State.ProgramCounter = KernelStartAddress(session.ProgramSize);
             session.Resume(kModeReset);
         }
         StartClock(t.link, t.state->ClockFrequency);
