@@ -30,17 +30,23 @@ std::string Clocks(int lines) {
     return text;
 }
 
+// The statements of `text` for a 28L chip with port C.
+Stimulus Parse(benchmark::State& state, const std::string& text) {
+    Stimulus stimulus;
+    std::vector<StimulusError> errors;
+    if (!ParseStimulus(text, StimulusPins::Of(Sx28lFamily(), 3), stimulus, errors))
+        state.SkipWithError("stimulus does not parse");
+    return stimulus;
+}
+
 // Parse, schedule and run until 100,000 clock events have reached the chip.
 void BM_ClockEvents100k(benchmark::State& state) {
     const int lines = static_cast<int>(state.range(0));
     const std::string text = Clocks(lines);
-    const StimulusPins pins = StimulusPins::Of(Sx28lFamily(), 3);
     std::size_t bytes = 0;
     for (auto _ : state) {
         const std::size_t before = mallinfo2().uordblks;
-        Stimulus stimulus;
-        std::vector<StimulusError> errors;
-        if (!ParseStimulus(text, pins, stimulus, errors)) state.SkipWithError("stimulus does not parse");
+        Stimulus stimulus = Parse(state, text);
         SxCpu cpu(Sx28lFamily());
         SimDriver driver(cpu, std::move(stimulus));
         bytes = mallinfo2().uordblks - before;
@@ -60,13 +66,10 @@ void BM_AtLines(benchmark::State& state) {
     for (int i = 0; i < lines; ++i)
         text += "at " + std::to_string((i * 7919) % lines) + "c RB." + std::to_string(i % 8) + " = " +
                 std::to_string(i & 1) + "\n";
-    const StimulusPins pins = StimulusPins::Of(Sx28lFamily(), 3);
     std::size_t bytes = 0;
     for (auto _ : state) {
         const std::size_t before = mallinfo2().uordblks;
-        Stimulus stimulus;
-        std::vector<StimulusError> errors;
-        if (!ParseStimulus(text, pins, stimulus, errors)) state.SkipWithError("stimulus does not parse");
+        Stimulus stimulus = Parse(state, text);
         StimulusSchedule schedule(stimulus, {});
         bytes = mallinfo2().uordblks - before;
         benchmark::DoNotOptimize(schedule.NextCycle());
