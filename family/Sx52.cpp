@@ -72,6 +72,7 @@ Family MakeSx52() {
     f.debugFuseKeep = 0xF0C;
     f.debugFuseOscillator = 0x0A0;
     f.fuseFields = kSx52FuseFields;
+    f.setBits = kSx52SetBits;
     f.resetDelayUs[0] = 60000;
     f.resetDelayUs[1] = 960000;
     f.resetDelayUs[2] = 60;

@@ -6,11 +6,18 @@
 
 namespace korvid {
 
+namespace {
+// The next match from the caret with the dialog's text and options.
+bool FindAsAsked(TextBuffer& text, const TFindReplaceForm& dialog) {
+    return FindNext(text, dialog.FindText(), dialog.WordOnly(), dialog.MatchCase());
+}
+}  // namespace
+
 void TEditorForm::EditFind() {
     View->HideCaret();
     if (shell.findReplace->FindText().empty())
         Inform(this, QStringLiteral("Nothing to Find"));
-    else if (FindNext(Text, shell.findReplace->FindText(), shell.findReplace->WordOnly()))
+    else if (FindAsAsked(Text, *shell.findReplace))
         View->ResetScroll();
     else if (FindWrapped())
         StatusBar->showMessage(QStringLiteral("Search wrapped around to the top"));
@@ -27,7 +34,7 @@ bool TEditorForm::FindWrapped() {
     std::int32_t start, end;
     const bool had = Text.GetSelection(start, end);
     Text.caret = 0;
-    if (FindNext(Text, shell.findReplace->FindText(), shell.findReplace->WordOnly())) {
+    if (FindAsAsked(Text, *shell.findReplace)) {
         std::int32_t s, e;
         Text.GetSelection(s, e);
         if (!had || s != start || e != end) {
@@ -64,13 +71,11 @@ void TEditorForm::EditFindReplace() {
         case TFindReplaceForm::AllResult: {
             View->HideCaret();
             if (dialog.StartCheckBox->isChecked()) Text.caret = 0;
-            const std::string pattern = dialog.FindText();
             const std::string replacement = dialog.ReplaceText();
-            const bool word = dialog.WordOnly();
-            if (FindNext(Text, pattern, word)) {
+            if (FindAsAsked(Text, dialog)) {
                 TextBuffer::Group step(Text);  // taken back as one
                 do ReplaceSelection(Text, replacement);
-                while (FindNext(Text, pattern, word));
+                while (FindAsAsked(Text, dialog));
                 View->ResetScroll();
             } else {
                 Inform(this, QStringLiteral("Nothing Found"));

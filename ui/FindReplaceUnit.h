@@ -1,11 +1,12 @@
-// The Find/Replace dialog: the search text, the replacement text and the two
-// options. Its buttons only choose how it closes; the main window searches.
+// The Find/Replace dialog: the search text, the replacement text and the
+// three options. Its buttons only choose how it closes; the main window searches.
 // Its texts and boxes are the only search state and persist between uses.
 #pragma once
 
 #include <QCheckBox>
 #include <QDialog>
 #include <QFrame>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <string>
@@ -38,11 +39,16 @@ public:
     std::string ReplaceText() const;
     // Whole-word search is in force: the box is both enabled and ticked.
     bool WordOnly() const { return WordCheckBox->isEnabled() && WordCheckBox->isChecked(); }
+    // Letters must match as typed (otherwise ASCII letters match either case).
+    bool MatchCase() const { return MatchCaseCheckBox->isChecked(); }
 
     TOneLineMemo* FindMemo;
     TOneLineMemo* ReplaceMemo;
+    QLabel* FindLabel;
+    QLabel* ReplaceLabel;
     QCheckBox* StartCheckBox;
     QCheckBox* WordCheckBox;
+    QCheckBox* MatchCaseCheckBox;
     QPushButton* FindButton;
     QPushButton* ReplaceButton;
     QPushButton* AllButton;
