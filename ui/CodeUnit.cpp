@@ -168,7 +168,9 @@ void TCodeForm::paintEvent(QPaintEvent*) {
             g.drawText(kCodeSourceColumn * cw_, y + ascent, all.mid(kCodeSourceColumn));
         }
         g.setClipping(false);
-        if (line == selectedLine_) {  // the selected line: a dotted frame in the row's text colour
+        // The selected line, unless the current line's bar marks it: a
+        // dotted frame in the row's text colour.
+        if (line == selectedLine_ && style != CodeRowStyle::Current && style != CodeRowStyle::Both) {
             g.setPen(QPen(rightText, 1, Qt::DotLine));
             g.drawRect(0, y, right - 1, rh_ - 1);
         }
