@@ -14,7 +14,7 @@ namespace {
 constexpr int kScrollWidth = 16;
 }
 
-TCodeForm::TCodeForm(Shell& shell, QWidget* parent) : TDebugWindow(shell, parent) {
+TCodeForm::TCodeForm(Shell& shell, QWidget* parent) : TDebugViewWindow(shell, parent) {
     setWindowTitle(QStringLiteral("Code"));
     ScrollBar = new QScrollBar(Qt::Vertical, this);
     ScrollBar->setObjectName(QStringLiteral("ScrollBar"));
@@ -104,13 +104,13 @@ void TCodeForm::BuildStyles() {
     }
 }
 
-void TCodeForm::RefreshView(bool full) {
+void TCodeForm::Repaint(bool full) {
     if (std::size_t(rows_) != styles_.size()) FormResize();
     BuildStyles();
     if (full) update();
 }
 
-void TCodeForm::ScrollToProgramCounter() {
+void TCodeForm::ShowProgramCounter() {
     DebugSession* s = Session();
     if (!s) return;
     int line = shell_.state.AddressLine[s->State.ProgramCounter % kProgramWords];
