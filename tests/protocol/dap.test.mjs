@@ -95,7 +95,7 @@ test('blink: breakpoints moved to code, steps, stack, step back and reverse cont
     s = await stop(dc, 'reverseContinue');
     assert.deepEqual([s.reason, s.line], ['breakpoint', 30]);
     assert.deepEqual([await evaluate(dc, 'count1'), await evaluate(dc, 'count2'), await evaluate(dc, 'COUNT3')],
-      ['$01 (1) in 08h', '$01 (1) in 09h', '$01 (1) in 0Ah']);
+      ['$01 (1) in 08h', '$01 (1) in 0Dh', '$01 (1) in 0Ah']);
     // Forward again from there: the same state as the first time after the call.
     await dc.setBreakpointsRequest({ source: { path: blink }, breakpoints: [{ line: 22 }] });
     s = await stop(dc, 'continue');
@@ -290,10 +290,10 @@ test('malformed messages and requests out of order', async () => {
 // The tool as the target: korvid-sim on a pseudo-terminal, linked into a
 // temporary folder, as a user points the adapter at a port.
 const simBinary = path.join(process.env.KORVID_BINARY_DIR ?? '', 'apps', 'korvid-sim', 'korvid-sim');
-async function startTool() {
+async function startTool(family = '28l') {
   const dir = mkdtempSync(path.join(os.tmpdir(), 'korvid-dap-tool-'));
   const port = path.join(dir, 'tool');
-  const child = spawn(simBinary, ['--fast', '--link', port], { stdio: ['ignore', 'pipe', 'ignore'] });
+  const child = spawn(simBinary, ['--fast', '--family', family, '--link', port], { stdio: ['ignore', 'pipe', 'ignore'] });
   // The first line is the pseudo-terminal's path: the link is there then.
   await new Promise((resolve, reject) => {
     child.stdout.once('data', resolve);
@@ -304,11 +304,11 @@ async function startTool() {
 }
 
 // A counting loop with a short routine: every line of it can be stepped
-// silently on the tool.
-const counter = [
-  'count   EQU     08h',
-  'total   EQU     09h',
-  '        DEVICE  SX28L, OSCHS2, TURBO',
+// silently on the tool. The 52 takes its family from the launch.
+const counterOf = (family) => [
+  'count   EQU     0Ch',
+  'total   EQU     0Dh',
+  family === '52' ? '; the SX52' : '        DEVICE  SX28L, OSCHS2, TURBO',
   '        RESET   start',
   '        ORG     0',
   'start   MOV     W,#3',         // 6
@@ -321,12 +321,13 @@ const counter = [
   '        NOP',                  // 13
   '        RET',                  // 14
 ].join('\n') + '\n';
+const counter = counterOf('28l');
 
-test('the tool (korvid-sim): one hardware breakpoint, steps, variables and memory through the chip', async () => {
-  const tool = await startTool();
+for (const family of ['28l', '52']) test(`the tool (korvid-sim, ${family}): one hardware breakpoint, steps, variables and memory through the chip`, async () => {
+  const tool = await startTool(family);
   const program = path.join(tool.dir, 'counter.src');
-  writeFileSync(program, counter);
-  const { dc, set, first } = await session({ program, target: tool.port, stopOnEntry: true }, [{ line: 12 }, { line: 14 }]);
+  writeFileSync(program, counterOf(family));
+  const { dc, set, first } = await session({ program, family, target: tool.port, stopOnEntry: true }, [{ line: 12 }, { line: 14 }]);
   try {
     assert.equal(first.body.reason, 'entry');
     // The first breakpoint holds the chip's one, which halts after its
@@ -339,7 +340,7 @@ test('the tool (korvid-sim): one hardware breakpoint, steps, variables and memor
     assert.equal((await stop(dc, 'stepIn', { granularity: 'instruction' })).line, 7);
     let s = await stop(dc, 'continue');
     assert.deepEqual([s.reason, s.line, s.name, s.hit], ['breakpoint', 13, 'bump+1', [set[0].id]]);
-    assert.equal(await evaluate(dc, 'total'), '$01 (1) in 09h');
+    assert.equal(await evaluate(dc, 'total'), '$01 (1) in 0Dh');
     s = await stop(dc, 'stepOut');
     assert.deepEqual([s.reason, s.line], ['step', 10]);
     assert.equal((await stop(dc, 'next')).line, 9);
@@ -350,7 +351,7 @@ test('the tool (korvid-sim): one hardware breakpoint, steps, variables and memor
     assert.equal((await stop(dc, 'next')).line, 9);
     s = await stop(dc, 'next');
     assert.deepEqual([s.reason, s.line], ['step', 10]);
-    assert.equal(await evaluate(dc, 'total'), '$03 (3) in 09h');
+    assert.equal(await evaluate(dc, 'total'), '$03 (3) in 0Dh');
 
     // What the tool does not have: OPTION, the directions, a cycle count,
     // the return stack, going back.
@@ -363,15 +364,18 @@ test('the tool (korvid-sim): one hardware breakpoint, steps, variables and memor
 
     // Writes go to the chip and are read back from it.
     assert.equal((await dc.setVariableRequest({ variablesReference: 1, name: 'W', value: '$5A' })).body.value, '$5A (90)');
-    await dc.send('writeMemory', { memoryReference: 'ram', offset: 9, data: Buffer.from([40]).toString('base64') });
+    await dc.send('writeMemory', { memoryReference: 'ram', offset: 0x0D, data: Buffer.from([40]).toString('base64') });
+    // RAM of the banks too (28: bank 1's 10h; 52: 30h).
+    await dc.setVariableRequest({ variablesReference: 2101, name: '10h', value: '7' });
     s = await stop(dc, 'stepIn', { granularity: 'instruction' });
-    assert.deepEqual([await evaluate(dc, 'w'), await evaluate(dc, 'total')], ['$5A (90)', '$28 (40) in 09h']);
+    assert.deepEqual([await evaluate(dc, 'w'), await evaluate(dc, 'total'), await evaluate(dc, '1:10')],
+      ['$5A (90)', '$28 (40) in 0Dh', '$07 (7)']);
     const targets = (await dc.send('gotoTargets', { source: { path: program }, line: 8 })).body.targets;
     const g = dc.waitForEvent('stopped');
     await dc.send('goto', { threadId: 1, targetId: targets[0].id });
     assert.equal((await g).body.reason, 'goto');
     assert.equal((await stop(dc, 'stepIn')).line, 9);
-    assert.equal(await evaluate(dc, 'total'), '$00 (0) in 09h');
+    assert.equal(await evaluate(dc, 'total'), '$00 (0) in 0Dh');
 
     // A pause halts the free run; restart goes back to the entry.
     const running = stop(dc, 'continue');
