@@ -95,7 +95,7 @@ test('blink: breakpoints moved to code, steps, stack, step back and reverse cont
     s = await stop(dc, 'reverseContinue');
     assert.deepEqual([s.reason, s.line], ['breakpoint', 30]);
     assert.deepEqual([await evaluate(dc, 'count1'), await evaluate(dc, 'count2'), await evaluate(dc, 'COUNT3')],
-      ['$01 (1) in 08h', '$01 (1) in 0Dh', '$01 (1) in 0Ah']);
+      ['$01 (1) in 08h', '$01 (1) in 09h', '$01 (1) in 0Ah']);
     // Forward again from there: the same state as the first time after the call.
     await dc.setBreakpointsRequest({ source: { path: blink }, breakpoints: [{ line: 22 }] });
     s = await stop(dc, 'continue');
