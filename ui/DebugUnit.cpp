@@ -158,15 +158,15 @@ void TDebugForm::EnterDebugger(bool program) {
 // Spontaneous events come from the window system (minimising, restoring).
 void TDebugForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (!event->spontaneous()) FormShow();
+    if (!event->spontaneous()) BeginSession();
 }
 
 void TDebugForm::hideEvent(QHideEvent* event) {
     QDialog::hideEvent(event);
-    if (!event->spontaneous()) FormHide();
+    if (!event->spontaneous()) EndSession();
 }
 
-void TDebugForm::FormShow() {
+void TDebugForm::BeginSession() {
     AssemblyState& s = shell_.state;
     WatchButton->setEnabled(s.WatchCount != 0);
     SetButtonMask(0);
@@ -188,7 +188,7 @@ void TDebugForm::FormShow() {
     Timer.start();
 }
 
-void TDebugForm::FormHide() {
+void TDebugForm::EndSession() {
     for (DebugController::View v : {DebugController::Registers, DebugController::Code, DebugController::Watch})
         if (QWidget* w = ViewWindow(v)) w->hide();
     Timer.stop();

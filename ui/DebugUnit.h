@@ -101,8 +101,10 @@ private:
     void BuildStatusPanel(int y);
     int BuildWindowsPanel(int y);
     void WireButtons();
-    void FormShow() override;
-    void FormHide();
+    // The session: the link opened and the chip reset when the window is
+    // shown, the session ended when it is hidden.
+    void BeginSession();
+    void EndSession();
     void ArrangeWindows();
     void SetMainMenuForDebugging(bool debugging);
     // Runs a command or a tick through the window guard, never two at once.
