@@ -67,6 +67,7 @@ TDebugForm::TDebugForm(Shell& shell, QWidget* parent)
     setFixedSize(2 * kMargin + kButtonWidth, y);
 
     WireButtons();
+    for (const Key& k : kKeys) ButtonOf(k.command)->setToolTip(QKeySequence(k.key).toString(QKeySequence::NativeText));
     Timer.setInterval(40);
     connect(&Timer, &QTimer::timeout, this, [this] { Guarded(&TDebugForm::TimerTimer); });
     SetButtonMask(0);
@@ -248,10 +249,14 @@ void TDebugForm::Command(DebugCommand command) {
     Debugger.Execute(command);
 }
 
-void TDebugForm::KeyCommand(DebugCommand command) {
+QPushButton* TDebugForm::ButtonOf(DebugCommand command) const {
     // The buttons in the order of DebugCommand.
     QPushButton* const buttons[] = {HopButton, JogButton, StepButton, WalkButton, RunButton, PollButton, StopButton};
-    QPushButton* button = buttons[static_cast<std::size_t>(command)];
+    return buttons[static_cast<std::size_t>(command)];
+}
+
+void TDebugForm::KeyCommand(DebugCommand command) {
+    QPushButton* button = ButtonOf(command);
     if (button->isEnabled()) button->click();
 }
 

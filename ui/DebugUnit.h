@@ -111,6 +111,7 @@ private:
     void Guarded(void (TDebugForm::*handler)());
     // A command button: its mask, then the debugger's command.
     void Command(DebugCommand command);
+    QPushButton* ButtonOf(DebugCommand command) const;
     // The window of a debugger view (none until the shell attaches it).
     QWidget* ViewWindow(DebugController::View view) const;
     void ShowView(DebugController::View view);
