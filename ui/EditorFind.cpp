@@ -1,23 +1,23 @@
 // Find and replace commands of the main window (Edit > Find/Replace, F3, F4).
 #include "ui/CommandGuard.h"
 #include "ui/EditorUnit.h"
-#include "ui/FindReplaceUnit.h"
 #include "model/TextSearch.h"
 
 namespace korvid {
 
 namespace {
 // The next match from the caret with the dialog's text and options.
-bool FindAsAsked(TextBuffer& text, const TFindReplaceForm& dialog) {
+bool FindAsAsked(TextBuffer& text, const FindRole& dialog) {
     return FindNext(text, dialog.FindText(), dialog.WordOnly(), dialog.MatchCase());
 }
 }  // namespace
 
 void TEditorForm::EditFind() {
+    const FindRole& find = *RoleOf(shell.findReplace);
     View->HideCaret();
-    if (shell.findReplace->FindText().empty())
+    if (find.FindText().empty())
         Inform(this, QStringLiteral("Nothing to Find"));
-    else if (FindAsAsked(Text, *shell.findReplace))
+    else if (FindAsAsked(Text, find))
         View->ResetScroll();
     else if (FindWrapped())
         StatusBar->showMessage(QStringLiteral("Search wrapped around to the top"));
@@ -34,7 +34,7 @@ bool TEditorForm::FindWrapped() {
     std::int32_t start, end;
     const bool had = Text.GetSelection(start, end);
     Text.caret = 0;
-    if (FindAsAsked(Text, *shell.findReplace)) {
+    if (FindAsAsked(Text, *RoleOf(shell.findReplace))) {
         std::int32_t s, e;
         Text.GetSelection(s, e);
         if (!had || s != start || e != end) {
@@ -50,7 +50,7 @@ bool TEditorForm::FindWrapped() {
 
 void TEditorForm::EditReplace() {
     View->HideCaret();
-    if (ReplaceSelection(Text, shell.findReplace->ReplaceText()))
+    if (ReplaceSelection(Text, RoleOf(shell.findReplace)->ReplaceText()))
         View->ResetScroll();
     else
         Inform(this, QStringLiteral("Nothing Selected"));
@@ -58,19 +58,18 @@ void TEditorForm::EditReplace() {
 }
 
 void TEditorForm::EditFindReplace() {
-    TFindReplaceForm& dialog = *shell.findReplace;
-    dialog.ReplaceButton->setEnabled(Text.HasSelection());
-    switch (dialog.exec()) {
-        case TFindReplaceForm::FindResult:
-            if (dialog.StartCheckBox->isChecked()) Text.caret = 0;
+    FindRole& dialog = *RoleOf(shell.findReplace);
+    switch (dialog.Ask(Text.HasSelection())) {
+        case FindRole::FindResult:
+            if (dialog.FromStart()) Text.caret = 0;
             EditFind();
             break;
-        case TFindReplaceForm::ReplaceResult:
+        case FindRole::ReplaceResult:
             EditReplace();
             break;
-        case TFindReplaceForm::AllResult: {
+        case FindRole::AllResult: {
             View->HideCaret();
-            if (dialog.StartCheckBox->isChecked()) Text.caret = 0;
+            if (dialog.FromStart()) Text.caret = 0;
             const std::string replacement = dialog.ReplaceText();
             if (FindAsAsked(Text, dialog)) {
                 TextBuffer::Group step(Text);  // taken back as one
