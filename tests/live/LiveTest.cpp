@@ -195,8 +195,10 @@ TEST(Live, DebugSession) {
 // The debug keys typed into the Registers window, whose cell editor has the
 // focus and takes every other key: F10 hops from the reset vector to the
 // program's first line, F5 runs the blink loop and Shift+F5 stops it
-// somewhere else.
-TEST(Live, DebugKeysInRegisters) {
+// somewhere else. Then in the Code window, whose scroll bar has the focus:
+// a click on `main` sets a breakpoint there and selects the line, F9 clears
+// it and sets it again, and F5 runs to it.
+TEST(Live, DebugKeys) {
     Session s("Korvid28L", "28l", kSource + "/examples/blink.src", true);
     Desktop& x = s.x;
     const DebugWindows w = StartDebug(s);
@@ -211,7 +213,22 @@ TEST(Live, DebugKeysInRegisters) {
     ASSERT_TRUE(x.Key(w.regs, "shift+F5"));
     EXPECT_TRUE(WaitFor([&] { const int row = PcRow(x.Grab(w.code)).first; return row >= 0 && row != first; }, 10))
         << "F5 and Shift+F5 in the Registers window did not move the program counter";
-    Keep(x.Steady(w.code), "keys-stopped");
+
+    // `start` is listing line 16, `main` line 19.
+    const auto [startTop, startBottom] = PcRow(x.Steady(w.code));
+    const int row = startBottom - startTop + 1, mainTop = first + 3 * row;
+    auto breakpointShown = [&] { return x.Grab(w.code).Count(kRed, 0, mainTop, 8, mainTop + row) > 0; };
+    ASSERT_TRUE(x.Click(w.code, 40, mainTop + row / 2));
+    ASSERT_TRUE(WaitFor(breakpointShown, 10)) << "the click set no breakpoint";
+    ASSERT_TRUE(x.Key(w.code, "F9"));
+    ASSERT_TRUE(WaitFor([&] { return !breakpointShown(); }, 10)) << "F9 did not clear the breakpoint";
+    ASSERT_TRUE(x.Key(w.code, "F9"));
+    ASSERT_TRUE(WaitFor(breakpointShown, 10)) << "F9 did not set the breakpoint again";
+    // The chip halts once the breakpoint's instruction has run: on the next line.
+    ASSERT_TRUE(x.Key(w.code, "F5"));
+    EXPECT_TRUE(WaitFor([&] { return PcRow(x.Grab(w.code)).first == mainTop + row; }, 10))
+        << "F5 in the Code window did not run to the breakpoint";
+    Keep(x.Steady(w.code), "keys-at-breakpoint");
 }
 
 // The 52's marks: the sixth Step runs BANK (FSR to 30h), the seventh a CLR
