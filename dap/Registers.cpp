@@ -1,5 +1,6 @@
 #include "dap/Registers.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 
@@ -17,6 +18,8 @@ const std::array<std::string, 5> kPortNames = {Name(kFirstPortRegister), Name(kF
                                                Name(kFirstPortRegister + 2), Name(kFirstPortRegister + 3),
                                                Name(kFirstPortRegister + 4)};
 
+constexpr std::string_view kOptionName = "OPTION";
+
 std::vector<RegisterInfo> FixedRegisters() {
     using A = std::array<std::string_view, 8>;
     return {
@@ -28,7 +31,7 @@ std::vector<RegisterInfo> FixedRegisters() {
          [](SxCpu& c, int, std::uint32_t v) { c.SetFsr(std::uint8_t(v)); }},
         {Name(kRegisterM), 8, {}, [](const SxCpu& c, int) -> std::uint32_t { return c.mode(); },
          [](SxCpu& c, int, std::uint32_t v) { c.SetMode(std::uint8_t(v)); }},
-        {"OPTION", 8, A{"RTW", "RTE_IE", "RTS", "RTE_ES", "PSA", "PS2", "PS1", "PS0"},
+        {std::string(kOptionName), 8, A{"RTW", "RTE_IE", "RTS", "RTE_ES", "PSA", "PS2", "PS1", "PS0"},
          [](const SxCpu& c, int) -> std::uint32_t { return c.option(); }, nullptr},
         {Name(kRtccRegister), 8, {}, [](const SxCpu& c, int) -> std::uint32_t { return c.rtcc(); },
          [](SxCpu& c, int, std::uint32_t v) { c.SetRtcc(std::uint8_t(v)); }},
@@ -39,14 +42,23 @@ std::vector<RegisterInfo> FixedRegisters() {
 
 }  // namespace
 
-std::vector<RegisterInfo> RegistersOf(const SxCpu& cpu) {
+std::vector<RegisterInfo> RegistersOf(const SxCpu& cpu, bool mirror) {
     std::vector<RegisterInfo> out = FixedRegisters();
+    // The tool's halt state has no OPTION (write-only on the chip).
+    if (mirror) out.erase(std::find_if(out.begin(), out.end(), [](const RegisterInfo& r) { return r.name == kOptionName; }));
     using A = std::array<std::string_view, 8>;
     const A pins{"7", "6", "5", "4", "3", "2", "1", "0"};
+    const auto write = [](SxCpu& c, int port, std::uint32_t v) { c.Poke(5 + port, std::uint8_t(v)); };
     for (int p = 0; p < cpu.portCount(); ++p) {
-        // The pins as the program reads them; a write sets the latch.
+        // The pins as the program reads them; a write sets the latch. A
+        // mirror keeps what the tool read in the latch, and no directions.
+        if (mirror) {
+            out.push_back({kPortNames[p], 8, pins, [](const SxCpu& c, int port) -> std::uint32_t { return c.portLatch(port); },
+                           write, p});
+            continue;
+        }
         out.push_back({kPortNames[p], 8, pins, [](const SxCpu& c, int port) -> std::uint32_t { return c.portPins(port); },
-                       [](SxCpu& c, int port, std::uint32_t v) { c.Poke(5 + port, std::uint8_t(v)); }, p});
+                       write, p});
         out.push_back({std::string("TRIS_") + char('A' + p), 8, pins,
                        [](const SxCpu& c, int port) -> std::uint32_t { return c.portControl(port, 7); }, nullptr, p});
     }

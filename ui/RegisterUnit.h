@@ -6,7 +6,6 @@
 // program counter moved by a double click.
 #pragma once
 
-#include <QDialog>
 #include <QPainter>
 #include <QPalette>
 #include <QFont>
@@ -18,11 +17,12 @@
 #include "ui/CaretBlink.h"
 #include "model/RegisterLayout.h"
 #include "core/link/Debug.h"
+#include "ui/DebugWindow.h"
 #include "ui/Shell.h"
 
 namespace korvid {
 
-class TRegisterForm : public QDialog, public DebugView {
+class TRegisterForm : public TDebugWindow, public DebugView {
     Q_OBJECT
 public:
     explicit TRegisterForm(Shell& shell, QWidget* parent = nullptr);
@@ -67,16 +67,13 @@ public:
     QTimer CursorTimer;
 
 protected:
-    void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
-    void wheelEvent(QWheelEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void changeEvent(QEvent* event) override;
+    void FormShow() override;
+    void FormDeactivate() override { EndEdit(true); }
+    void HaltedClick(QPoint point, bool twice) override;
+    void WheelNotches(int notches) override;
 
 private:
-    void FormShow();
     void Layout();
     // The parts paintEvent draws, in order.
     void PaintLabels(QPainter& g, const QPalette& p);
@@ -89,12 +86,9 @@ private:
     void ScrollBarChange();
     void CursorTimerTimer();
     void Commit();
-    void Guard(const std::function<void()>& action);
-    DebugSession* Session() const;
     std::uint32_t CellValue(int cell) const;
     int ProgramSize() const;
 
-    Shell& shell_;
     QFont valueFont_, smallFont_;
     // The window's measures in pixels, from the editor font (Layout).
     struct Geometry {

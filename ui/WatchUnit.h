@@ -3,7 +3,6 @@
 // marked; a typed value is parsed and written into the chip's registers.
 #pragma once
 
-#include <QDialog>
 #include <QFont>
 #include <QTimer>
 #include <string>
@@ -11,11 +10,12 @@
 
 #include "ui/CaretBlink.h"
 #include "core/link/Debug.h"
+#include "ui/DebugWindow.h"
 #include "ui/Shell.h"
 
 namespace korvid {
 
-class TWatchForm : public QDialog, public DebugView {
+class TWatchForm : public TDebugWindow, public DebugView {
     Q_OBJECT
 public:
     explicit TWatchForm(Shell& shell, QWidget* parent = nullptr);
@@ -42,22 +42,19 @@ public:
     QTimer CursorTimer;
 
 protected:
-    void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void changeEvent(QEvent* event) override;
     bool focusNextPrevChild(bool) override { return false; }
+    void FormShow() override;
+    void FormDeactivate() override { EndEdit(true); }
+    bool FormKeyDown(QKeyEvent* event) override;
+    void HaltedClick(QPoint point, bool twice) override;
 
 private:
-    void FormShow();
     void Layout();
     void Commit();
     void CursorTimerTimer();
-    DebugSession* Session() const;
     std::string TextOf(int row, const std::uint32_t* registers) const;
 
-    Shell& shell_;
     QFont font_;
     int cw_ = 8, rh_ = 20, nameW_ = 80, valueW_ = 80;
     struct Row {
