@@ -529,7 +529,7 @@ void Session::SetBreakpoints(const Json& request) {
         if (!ours) b["message"] = "not a source of the launched program";
         else if (!code) b["message"] = "no code on this line or after it";
         else if (lineBreaks_.count(code->second)) b["message"] = "another breakpoint is on the same instruction";
-        else if (tool_ && HardwareBreak()) b["message"] = "the tool has one hardware breakpoint, and it is in use at " + Hex3(*HardwareBreak(), "$");
+        else if (tool_ && HardwareBreak()) b["message"] = HardwareBreakInUse();
         else {
             Breakpoint& bp = lineBreaks_[code->second];
             bp.id = nextBreakpointId_++;
@@ -560,8 +560,7 @@ void Session::SetInstructionBreakpoints(const Json& request) {
             continue;
         }
         if (tool_ && HardwareBreak() && *HardwareBreak() != int(address)) {
-            out.push_back({{"verified", false},
-                           {"message", "the tool has one hardware breakpoint, and it is in use at " + Hex3(*HardwareBreak(), "$")}});
+            out.push_back({{"verified", false}, {"message", HardwareBreakInUse()}});
             continue;
         }
         Breakpoint& bp = instructionBreaks_[int(address)];

@@ -116,7 +116,9 @@ private:
     // The tool (SessionTool.cpp): its one hardware breakpoint, the runs and
     // silent steps between requests, the end of a tool that is gone.
     std::optional<int> HardwareBreak() const;
+    // The messages of the breakpoint that takes it and of those that cannot.
     std::string HardwareBreakMessage(int address) const;
+    std::string HardwareBreakInUse() const;
     void AdvanceTool();
     void ToolHalted();
     void RearmTool();

@@ -157,7 +157,7 @@ void Session::Variables(const Json& request) {
             const Watch& w = s.Watches[i];
             add(w.name, WatchText(w, file, cpu.family(), cpu.config().bankCount));
         }
-    } else if (ref == kTimingRef) {
+    } else if (ref == kTimingRef && !tool_) {
         const double hz = target_.clockHz();
         const double perCycle = cpu.config().turbo ? 1.0 : 4.0;
         char t[64];
@@ -203,7 +203,7 @@ void Session::SetVariable(const Json& request) {
         }
         return Respond(request, false, {}, "no watch '" + name + "'");
     }
-    if (ref == kTimingRef) {
+    if (ref == kTimingRef && !tool_) {
         if (name != "since last stop") return Respond(request, false, {}, "only the stopwatch can be set");
         const auto v = ParseNumber(text);
         if (!v || *v < 0 || std::uint64_t(*v) > cpu.cycles()) return Respond(request, false, {}, "not a cycle count");

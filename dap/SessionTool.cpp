@@ -41,6 +41,10 @@ std::string Session::HardwareBreakMessage(int address) const {
            " has run, on the instruction that follows it";
 }
 
+std::string Session::HardwareBreakInUse() const {
+    return "the tool has one hardware breakpoint, and it is in use at " + Hex3(HardwareBreak().value_or(0));
+}
+
 void Session::AdvanceTool() {
     if (mode_ == Mode::Continue) {
         if (tool_->Halted()) return ToolHalted();

@@ -18,7 +18,7 @@ constexpr int kFirstFileRegister = 5;
 
 // Whether file address `a` of the debugger's numbering holds a register of
 // its own (not an alias of 00h..0Fh in a bank of the 28 family).
-bool OwnAddress(const SxCpu& cpu, int a) { return a < 16 || cpu.family().is52() || (a & 0x10); }
+bool OwnAddress(const SxCpu& cpu, int a) { return a < 16 || !cpu.family().globalRegistersMirrored || (a & 0x10); }
 
 std::array<std::uint32_t, 262> Snapshot(const SxCpu& cpu) {
     std::array<std::uint32_t, 262> s{};

@@ -14,7 +14,7 @@ namespace {
 constexpr int kScrollWidth = 16;
 }
 
-TCodeForm::TCodeForm(Shell& shell, QWidget* parent) : TDebugWindow(shell, parent) {
+TCodeForm::TCodeForm(Shell& shell, QWidget* parent) : TDebugViewWindow(shell, parent) {
     setWindowTitle(QStringLiteral("Code"));
     ScrollBar = new QScrollBar(Qt::Vertical, this);
     ScrollBar->setObjectName(QStringLiteral("ScrollBar"));
@@ -104,13 +104,13 @@ void TCodeForm::BuildStyles() {
     }
 }
 
-void TCodeForm::RefreshView(bool full) {
+void TCodeForm::Repaint(bool full) {
     if (std::size_t(rows_) != styles_.size()) FormResize();
     BuildStyles();
     if (full) update();
 }
 
-void TCodeForm::ScrollToProgramCounter() {
+void TCodeForm::ShowProgramCounter() {
     DebugSession* s = Session();
     if (!s) return;
     int line = shell_.state.AddressLine[s->State.ProgramCounter % kProgramWords];
@@ -168,7 +168,9 @@ void TCodeForm::paintEvent(QPaintEvent*) {
             g.drawText(kCodeSourceColumn * cw_, y + ascent, all.mid(kCodeSourceColumn));
         }
         g.setClipping(false);
-        if (line == selectedLine_) {  // the selected line: a dotted frame in the row's text colour
+        // The selected line, unless the current line's bar marks it: a
+        // dotted frame in the row's text colour.
+        if (line == selectedLine_ && style != CodeRowStyle::Current && style != CodeRowStyle::Both) {
             g.setPen(QPen(rightText, 1, Qt::DotLine));
             g.drawRect(0, y, right - 1, rh_ - 1);
         }

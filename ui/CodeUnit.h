@@ -17,19 +17,10 @@
 
 namespace korvid {
 
-class TCodeForm : public TDebugWindow, public DebugView {
+class TCodeForm : public TDebugViewWindow {
     Q_OBJECT
 public:
     explicit TCodeForm(Shell& shell, QWidget* parent = nullptr);
-
-    // Repaints the rows whose style or line changed (every row when full).
-    void RefreshView(bool full);
-    void ScrollToProgramCounter();
-
-    // DebugView: the debug session's halts and breakpoint changes.
-    bool Showing() const override { return isVisible(); }
-    void ShowProgramCounter() override { ScrollToProgramCounter(); }
-    void Repaint(bool firstRefresh) override { RefreshView(firstRefresh); }
 
     int Rows() const { return rows_; }
     int RowHeight() const { return rh_; }
@@ -47,6 +38,11 @@ public:
     QScrollBar* ScrollBar;
 
 protected:
+    // At a halt or breakpoint change: repaints the rows whose style or line
+    // changed (every row when full); scrolls the next instruction's line
+    // into view and selects it.
+    void Repaint(bool full) override;
+    void ShowProgramCounter() override;
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void FormShow() override;

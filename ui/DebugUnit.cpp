@@ -67,6 +67,7 @@ TDebugForm::TDebugForm(Shell& shell, QWidget* parent)
     setFixedSize(2 * kMargin + kButtonWidth, y);
 
     WireButtons();
+    for (const Key& k : kKeys) ButtonOf(k.command)->setToolTip(QKeySequence(k.key).toString(QKeySequence::NativeText));
     Timer.setInterval(40);
     connect(&Timer, &QTimer::timeout, this, [this] { Guarded(&TDebugForm::TimerTimer); });
     SetButtonMask(0);
@@ -158,15 +159,15 @@ void TDebugForm::EnterDebugger(bool program) {
 // Spontaneous events come from the window system (minimising, restoring).
 void TDebugForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (!event->spontaneous()) FormShow();
+    if (!event->spontaneous()) BeginSession();
 }
 
 void TDebugForm::hideEvent(QHideEvent* event) {
     QDialog::hideEvent(event);
-    if (!event->spontaneous()) FormHide();
+    if (!event->spontaneous()) EndSession();
 }
 
-void TDebugForm::FormShow() {
+void TDebugForm::BeginSession() {
     AssemblyState& s = shell_.state;
     WatchButton->setEnabled(s.WatchCount != 0);
     SetButtonMask(0);
@@ -188,7 +189,7 @@ void TDebugForm::FormShow() {
     Timer.start();
 }
 
-void TDebugForm::FormHide() {
+void TDebugForm::EndSession() {
     for (DebugController::View v : {DebugController::Registers, DebugController::Code, DebugController::Watch})
         if (QWidget* w = ViewWindow(v)) w->hide();
     Timer.stop();
@@ -248,10 +249,14 @@ void TDebugForm::Command(DebugCommand command) {
     Debugger.Execute(command);
 }
 
-void TDebugForm::KeyCommand(DebugCommand command) {
+QPushButton* TDebugForm::ButtonOf(DebugCommand command) const {
     // The buttons in the order of DebugCommand.
     QPushButton* const buttons[] = {HopButton, JogButton, StepButton, WalkButton, RunButton, PollButton, StopButton};
-    QPushButton* button = buttons[static_cast<std::size_t>(command)];
+    return buttons[static_cast<std::size_t>(command)];
+}
+
+void TDebugForm::KeyCommand(DebugCommand command) {
+    QPushButton* button = ButtonOf(command);
     if (button->isEnabled()) button->click();
 }
 

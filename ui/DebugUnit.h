@@ -101,14 +101,17 @@ private:
     void BuildStatusPanel(int y);
     int BuildWindowsPanel(int y);
     void WireButtons();
-    void FormShow() override;
-    void FormHide();
+    // The session: the link opened and the chip reset when the window is
+    // shown, the session ended when it is hidden.
+    void BeginSession();
+    void EndSession();
     void ArrangeWindows();
     void SetMainMenuForDebugging(bool debugging);
     // Runs a command or a tick through the window guard, never two at once.
     void Guarded(void (TDebugForm::*handler)());
     // A command button: its mask, then the debugger's command.
     void Command(DebugCommand command);
+    QPushButton* ButtonOf(DebugCommand command) const;
     // The window of a debugger view (none until the shell attaches it).
     QWidget* ViewWindow(DebugController::View view) const;
     void ShowView(DebugController::View view);

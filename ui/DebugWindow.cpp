@@ -43,14 +43,11 @@ void TDebugWindow::Guard(const std::function<void()>& action) {
     if (shell_.debug) shell_.debugger.RunCommand(action);
 }
 
-void TDebugWindow::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    FormShow();
-}
-
-void TDebugWindow::changeEvent(QEvent* event) {
-    QDialog::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && !isActiveWindow()) FormDeactivate();
+bool TDebugWindow::event(QEvent* event) {
+    const bool used = QDialog::event(event);
+    if (event->type() == QEvent::Show) FormShow();
+    if (event->type() == QEvent::WindowDeactivate) FormDeactivate();
+    return used;
 }
 
 void TDebugWindow::keyPressEvent(QKeyEvent* event) {

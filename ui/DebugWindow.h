@@ -52,11 +52,10 @@ protected:
     // window's guard, never during another command or poll.
     void Guard(const std::function<void()>& action);
 
-    // The Qt events behind the parts above.
-    void showEvent(QShowEvent* event) override;
-    void changeEvent(QEvent* event) override;
+    // The Qt events behind the parts above: a show and the loss of
+    // activation reach FormShow and FormDeactivate after Qt's own handling.
+    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    // Mouse: the wheel, and the left button on a halted chip.
     void wheelEvent(QWheelEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -65,6 +64,15 @@ protected:
 
 private:
     void Clicked(QMouseEvent* event, bool twice);
+};
+
+// A debugger view (Registers, Code, Watch): a debug window that the debug
+// session repaints at each halt and breakpoint change while it shows.
+class TDebugViewWindow : public TDebugWindow, public DebugView {
+    Q_OBJECT
+public:
+    using TDebugWindow::TDebugWindow;
+    bool Showing() const override { return isVisible(); }
 };
 
 }  // namespace korvid

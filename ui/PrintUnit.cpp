@@ -321,7 +321,6 @@ void PrintPages(TPrintForm& form, QPrinter& printer, TextBuffer& t, std::int32_t
 }  // namespace
 
 void TPrintForm::PrintText(TextBuffer& t) {
-    TPrintForm& form = *this;
     const std::int32_t keep = t.caret;
     struct Restore {
         TextBuffer& t;
@@ -330,18 +329,18 @@ void TPrintForm::PrintText(TextBuffer& t) {
     } restore{t, keep};
 
     std::int32_t start = 0, end = 0;
-    CountLines(form, t, start, end);
+    CountLines(*this, t, start, end);
     t.caret = keep;
-    if (form.exec() != QDialog::Accepted) return;
+    if (exec() != QDialog::Accepted) return;
 
     std::int32_t stop = t.length;
     t.caret = 0;
-    if (form.range == 1) {
+    if (range == 1) {
         t.caret = start;
         stop = end;
     }
-    QPrinter& printer = form.Printer();
-    if (!ChooseOutput(form, printer)) return;
+    QPrinter& printer = Printer();
+    if (!ChooseOutput(*this, printer)) return;
 
     PrintStatusRole* status = RoleOf(shell_.printStatus);
     if (status) status->Begin(pageCount);
@@ -351,7 +350,7 @@ void TPrintForm::PrintText(TextBuffer& t) {
             if (s) s->End();
         }
     } endStatus{status};
-    PrintPages(form, printer, t, stop, status);
+    PrintPages(*this, printer, t, stop, status);
 }
 
 }  // namespace korvid

@@ -68,7 +68,7 @@ constexpr int kScrollWidth = 16;
 constexpr int kProgramChars = 27;
 }  // namespace
 
-TRegisterForm::TRegisterForm(Shell& shell, QWidget* parent) : TDebugWindow(shell, parent) {
+TRegisterForm::TRegisterForm(Shell& shell, QWidget* parent) : TDebugViewWindow(shell, parent) {
     setWindowTitle(QStringLiteral("Registers"));
     ScrollBar = new QScrollBar(Qt::Vertical, this);
     ScrollBar->setObjectName(QStringLiteral("ScrollBar"));
@@ -76,8 +76,6 @@ TRegisterForm::TRegisterForm(Shell& shell, QWidget* parent) : TDebugWindow(shell
     ScrollBar->setFocusPolicy(Qt::NoFocus);
     connect(ScrollBar, &QScrollBar::valueChanged, this, [this] { ScrollBarChange(); });
     Editor = new RegisterEditor(this);
-    CursorTimer.setInterval(125);
-    connect(&CursorTimer, &QTimer::timeout, this, [this] { CursorTimerTimer(); });
     Layout();
 }
 
@@ -218,7 +216,7 @@ void TRegisterForm::BuildModel() {
                                             i == editCell_ && caret_.on());
 }
 
-void TRegisterForm::RefreshView(bool full) {
+void TRegisterForm::Repaint(bool full) {
     auto oldValues = values_;
     auto oldStyles = styles_;
     auto oldSnap = snapValues_;
@@ -243,7 +241,7 @@ void TRegisterForm::RefreshView(bool full) {
     update(QRect(g_.programX, g_.top, g_.programWidth, kProgramLines * g_.rowHeight));
 }
 
-void TRegisterForm::ScrollToProgramCounter() {
+void TRegisterForm::ShowProgramCounter() {
     DebugSession* s = Session();
     if (!s) return;
     ScrollBar->setRange(0, std::max(s->ProgramSize - kProgramLines, 0));
@@ -442,17 +440,8 @@ void TRegisterForm::SelectCell(int cell) {
     digitTyped_ = false;
     caret_.Start();
     styles_[std::size_t(cell)] |= kStyleCursor;
-    CursorTimer.start();
     Editor->setFocus();
     update(CellRect(cell));
-}
-
-void TRegisterForm::CursorTimerTimer() {
-    if (editCell_ < 0) {
-        CursorTimer.stop();
-        return;
-    }
-    if (caret_.Tick()) update(CellRect(editCell_));
 }
 
 void TRegisterForm::Commit() {
@@ -476,7 +465,6 @@ void TRegisterForm::EndEdit(bool commit) {
     editCell_ = -1;
     digitTyped_ = false;
     caret_.Stop();
-    CursorTimer.stop();
     if (cell >= 0) {
         styles_[std::size_t(cell)] &= ~kStyleCursor;
         update(CellRect(cell));

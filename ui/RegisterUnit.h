@@ -11,7 +11,6 @@
 #include <QFont>
 #include <QRect>
 #include <QScrollBar>
-#include <QTimer>
 #include <array>
 
 #include "ui/CaretBlink.h"
@@ -22,21 +21,10 @@
 
 namespace korvid {
 
-class TRegisterForm : public TDebugWindow, public DebugView {
+class TRegisterForm : public TDebugViewWindow {
     Q_OBJECT
 public:
     explicit TRegisterForm(Shell& shell, QWidget* parent = nullptr);
-
-    // From the refresh of the debug session: the display model is rebuilt
-    // from the chip state against the current snapshot, and only what
-    // changed is repainted (everything on a first refresh).
-    void RefreshView(bool full);
-    void ScrollToProgramCounter();
-
-    // DebugView: the debug session's halts and breakpoint changes.
-    bool Showing() const override { return isVisible(); }
-    void ShowProgramCounter() override { ScrollToProgramCounter(); }
-    void Repaint(bool firstRefresh) override { RefreshView(firstRefresh); }
 
     // What a point of the window is.
     struct Hit {
@@ -64,9 +52,14 @@ public:
 
     QScrollBar* ScrollBar;
     QWidget* Editor;
-    QTimer CursorTimer;
 
 protected:
+    // From the refresh of the debug session: the display model is rebuilt
+    // from the chip state against the current snapshot, and only what
+    // changed is repainted (everything on a first refresh). The program
+    // lines follow the program counter.
+    void Repaint(bool full) override;
+    void ShowProgramCounter() override;
     void paintEvent(QPaintEvent* event) override;
     void FormShow() override;
     void FormDeactivate() override { EndEdit(true); }
@@ -84,7 +77,6 @@ private:
     void BuildModel();
     void UpdateChanged(bool full);
     void ScrollBarChange();
-    void CursorTimerTimer();
     void Commit();
     std::uint32_t CellValue(int cell) const;
     int ProgramSize() const;
@@ -121,7 +113,9 @@ private:
     int editCell_ = -1;
     std::uint32_t editValue_ = 0;
     bool digitTyped_ = false;
-    CaretBlink caret_;
+    CaretBlink caret_{[this] {
+        if (editCell_ >= 0) update(CellRect(editCell_));
+    }};
     bool inEdit_ = false;
 };
 

@@ -12,17 +12,15 @@
 
 namespace korvid {
 
-TWatchForm::TWatchForm(Shell& shell, QWidget* parent) : TDebugWindow(shell, parent) {
+TWatchForm::TWatchForm(Shell& shell, QWidget* parent) : TDebugViewWindow(shell, parent) {
     setWindowTitle(QStringLiteral("Watch"));
     setFocusPolicy(Qt::StrongFocus);
-    CursorTimer.setInterval(125);
-    connect(&CursorTimer, &QTimer::timeout, this, [this] { CursorTimerTimer(); });
 }
 
 void TWatchForm::FormShow() {
     Layout();
     row_ = -1;
-    CursorTimer.stop();
+    caret_.Stop();
     painted_ = false;
 }
 
@@ -60,7 +58,7 @@ QString TWatchForm::ValueText(int row) const {
 }
 bool TWatchForm::Changed(int row) const { return row >= 0 && row < int(rows_.size()) && rows_[std::size_t(row)].changed; }
 
-void TWatchForm::RefreshView(bool full) {
+void TWatchForm::Repaint(bool full) {
     DebugSession* s = Session();
     if (!s) return;
     if (rows_.size() != std::min<std::size_t>(shell_.state.WatchCount, kMaxWatches)) {
@@ -123,17 +121,8 @@ void TWatchForm::SelectRow(int row) {
     untouched_ = true;
     commitWanted_ = false;
     caret_.Start();
-    CursorTimer.start();
     setFocus();
     update(ValueRect(row));
-}
-
-void TWatchForm::CursorTimerTimer() {
-    if (row_ < 0) {
-        CursorTimer.stop();
-        return;
-    }
-    if (caret_.Tick()) update(ValueRect(row_));
 }
 
 // The keys of an edit in a selected row.
@@ -191,7 +180,6 @@ void TWatchForm::EndEdit(bool commit) {
     int row = row_;
     row_ = -1;
     caret_.Stop();
-    CursorTimer.stop();
     update(ValueRect(row));
     inEdit_ = false;
 }

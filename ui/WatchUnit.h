@@ -4,7 +4,6 @@
 #pragma once
 
 #include <QFont>
-#include <QTimer>
 #include <string>
 #include <vector>
 
@@ -15,18 +14,10 @@
 
 namespace korvid {
 
-class TWatchForm : public TDebugWindow, public DebugView {
+class TWatchForm : public TDebugViewWindow {
     Q_OBJECT
 public:
     explicit TWatchForm(Shell& shell, QWidget* parent = nullptr);
-
-    // Rebuilds the value texts from the chip state; repaints the rows whose
-    // text or mark changed (every row on a full refresh).
-    void RefreshView(bool full);
-
-    // DebugView: the debug session's halts and breakpoint changes.
-    bool Showing() const override { return isVisible(); }
-    void Repaint(bool firstRefresh) override { RefreshView(firstRefresh); }
 
     // Editing (only while the chip is halted).
     void SelectRow(int row);
@@ -39,9 +30,11 @@ public:
     QRect RowRect(int row) const;
     QRect ValueRect(int row) const;
 
-    QTimer CursorTimer;
 
 protected:
+    // Rebuilds the value texts from the chip state; repaints the rows whose
+    // text or mark changed (every row on a full refresh).
+    void Repaint(bool full) override;
     void paintEvent(QPaintEvent* event) override;
     bool focusNextPrevChild(bool) override { return false; }
     void FormShow() override;
@@ -52,7 +45,6 @@ protected:
 private:
     void Layout();
     void Commit();
-    void CursorTimerTimer();
     std::string TextOf(int row, const std::uint32_t* registers) const;
 
     QFont font_;
@@ -66,7 +58,9 @@ private:
     QString editText_;
     bool untouched_ = true;
     bool commitWanted_ = false;
-    CaretBlink caret_;
+    CaretBlink caret_{[this] {
+        if (row_ >= 0) update(ValueRect(row_));
+    }};
     bool inEdit_ = false;
     bool painted_ = false;
 };

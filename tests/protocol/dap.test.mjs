@@ -359,6 +359,7 @@ for (const family of ['28l', '52']) test(`the tool (korvid-sim, ${family}): one 
     assert.ok(regs.some((r) => r.name === 'RB') && !regs.some((r) => r.name === 'OPTION' || r.name.startsWith('TRIS')));
     const scopes = (await dc.scopesRequest({ frameId: 0 })).body.scopes.map((x) => x.name);
     assert.ok(!scopes.includes('Timing'));
+    await assert.rejects(dc.variablesRequest({ variablesReference: 4 }), /unknown variables reference/);
     await assert.rejects(dc.send('stepBack', { threadId: 1 }), /needs the simulator/);
     await assert.rejects(dc.send('reverseContinue', { threadId: 1 }), /needs the simulator/);
 
