@@ -65,6 +65,7 @@ private:
     void SetBreakpoints(const Json& request);
     void SetInstructionBreakpoints(const Json& request);
     void ConfigurationDone(const Json& request);
+    void SetExceptionBreakpoints(const Json& request);
     void Restart(const Json& request);
     void Resume(const Json& request);
     void StepIn(const Json& request);
@@ -106,6 +107,7 @@ private:
     // stop): a stack over- or underflow, a watchdog reset at the reset
     // vector; nothing otherwise.
     std::optional<std::string> Fault(int pc) const;
+    bool WatchdogTimedOut(int pc) const;
 
     // The chip of the session: the emulator's, or the tool's mirror.
     SxCpu& Cpu() { return tool_ ? tool_->cpu() : target_.cpu(); }
@@ -133,6 +135,8 @@ private:
     std::optional<int> stepTrap_;   // the steppers' own stop address
     // Words the program did not write: running into one stops the chip.
     std::set<int> blankWords_;
+    // The exception filters the client chose (all on until it says).
+    bool stackStops_ = true, watchdogStops_ = true;
     std::uint64_t lastStopCycle_ = 0, previousStopCycle_ = 0;
     const Family* family_ = nullptr;
     DebugProgram program_;
