@@ -143,15 +143,15 @@ void Session::Variables(const Json& request) {
     if (ref == kRegistersRef) {
         for (std::size_t i = 0; i < registers_.size(); ++i) {
             const RegisterInfo& r = registers_[i];
-            const bool bits = r.bits[0] != nullptr;
+            const bool bits = !r.bits[0].empty();
             add(r.name, FormatValue(r.read(cpu, r.port), r.width), bits ? kBitsRef + int(i) : 0, r.name);
         }
     } else if (ref >= kBitsRef && ref < kBitsRef + int(registers_.size())) {
         const RegisterInfo& r = registers_[std::size_t(ref - kBitsRef)];
         const std::uint32_t v = r.read(cpu, r.port);
         for (int b = 7; b >= 0; --b)
-            if (const char* name = r.bits[std::size_t(7 - b)])
-                add(name, std::to_string((v >> b) & 1), 0, r.name + "." + std::to_string(b));
+            if (const std::string_view name = r.bits[std::size_t(7 - b)]; !name.empty())
+                add(std::string(name), std::to_string((v >> b) & 1), 0, r.name + "." + std::to_string(b));
     } else if (ref == kRamRef) {
         add("Globals 08h..0Fh", "", kGlobalsRef);
         for (int bank = FirstBank(cpu); bank < BankCount(cpu); ++bank)
@@ -226,7 +226,7 @@ void Session::SetVariable(const Json& request) {
     else if (ref >= kBitsRef && ref < kBitsRef + int(registers_.size())) {
         const RegisterInfo& r = registers_[std::size_t(ref - kBitsRef)];
         for (int b = 0; b < 8; ++b)
-            if (r.bits[std::size_t(7 - b)] && name == r.bits[std::size_t(7 - b)]) target = r.name + "." + std::to_string(b);
+            if (!r.bits[std::size_t(7 - b)].empty() && name == r.bits[std::size_t(7 - b)]) target = r.name + "." + std::to_string(b);
     } else if (ref == kGlobalsRef) target = name;
     else if (ref >= kBankRef && ref < kBankRef + 16) target = Hex(ref - kBankRef, 1) + ":" + name.substr(0, 2);
     // Registers, bits and RAM are all written through their expressions.
@@ -293,7 +293,7 @@ std::optional<std::int64_t> Session::Value(const std::string& expression, std::s
         const auto bit = ParseNumber(e.substr(dot + 1));
         if (bit && *bit >= 0 && *bit < r->width) return show((v >> *bit) & 1, std::to_string((v >> *bit) & 1));
         for (int b = 0; b < 8; ++b)
-            if (r->bits[std::size_t(7 - b)] && e.substr(dot + 1) == r->bits[std::size_t(7 - b)])
+            if (!r->bits[std::size_t(7 - b)].empty() && e.substr(dot + 1) == r->bits[std::size_t(7 - b)])
                 return show((v >> b) & 1, std::to_string((v >> b) & 1));
         return std::nullopt;
     }
