@@ -5,6 +5,7 @@
 
 #include "core/image/Disassembler.h"
 #include "dap/Session.h"
+#include "family/Registers.h"
 #include "model/WatchFormat.h"
 
 namespace korvid::dap {
@@ -80,7 +81,7 @@ int BankCount(const SxCpu& cpu) { return cpu.family().is52() ? 16 : cpu.config()
 
 std::uint8_t Session::FileByte(int address) const {
     // The tool's mirror keeps the ports as the tool read them in the latches.
-    const int port = address - 5;
+    const int port = address - kFirstPortRegister;
     if (tool_ && port >= 0 && port < Cpu().portCount()) return Cpu().portLatch(port);
     return Cpu().Peek(address);
 }
