@@ -71,8 +71,8 @@ bool ToolTarget::Start(const std::string& port, bool program, std::string& messa
             throw LinkFailure(program ? "the chip did not halt at reset"
                                       : "the chip did not halt at reset: does it hold the debug image? (launch programs it)");
     } catch (const LinkFailure& failure) {
-        message = failure.Text();
-        if (!link_.SystemReason.empty()) message += " (" + link_.DevicePath + ": " + link_.SystemReason + ")";
+        message = failure.CommandLineText();
+        if (const std::string note = LinkFailureNote(link_); !note.empty()) message += " (" + note + ")";
         End();
         return false;
     }
