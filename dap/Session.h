@@ -5,6 +5,7 @@
 // pause and every other request are answered during a long run.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -101,6 +102,9 @@ private:
     // Values.
     std::optional<std::int64_t> Value(const std::string& expression, std::string* shown = nullptr);
     std::string FrameName(int address) const;
+    // Register `address` of the file (00h..FFh) as the program reads it.
+    std::uint8_t FileByte(int address) const;
+    std::array<std::uint32_t, 256> FileNow() const;
     Json SourceJson() const;
     std::uint32_t ProgramWords() const;
     // Why the chip stopped at `pc` on its own (the text of an exception
