@@ -41,6 +41,8 @@ std::array<std::uint32_t, 262> Snapshot(const SxCpu& cpu) {
 
 ToolTarget::ToolTarget(AssemblyState& state, const Family& family) : state_(state), mirror_(family) {
     debugger_.ContinueAtBreakpoint = false;  // the session decides what a halt does
+    // An editor ends its adapter with a signal: the port is released then.
+    PosixSerialDevice::ReleaseOnSignals();
 }
 
 ToolTarget::~ToolTarget() { End(); }
