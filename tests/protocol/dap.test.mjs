@@ -493,23 +493,3 @@ test('the tool: attach to the programmed chip, a busy or missing port, korvid-si
     await halted.dc.stop();
   }
 });
-
-// An editor that ends its adapter leaves the chip halted in the debug
-// kernel: the next launch takes the port and starts over.
-test('the tool: a new session after an adapter ended by a signal', async () => {
-  const tool = await startTool();
-  const program = path.join(tool.dir, 'counter.src');
-  writeFileSync(program, counter);
-  const ended = await session({ program, target: tool.port, stopOnEntry: true });
-  const adapter = ended.dc._adapterProcess;
-  const gone = new Promise((resolve) => adapter.once('exit', resolve));
-  adapter.kill('SIGTERM');
-  await gone;
-  const next = await session({ program, target: tool.port, stopOnEntry: true });
-  try {
-    assert.equal(next.first.body.reason, 'entry');
-  } finally {
-    await next.dc.stop();
-    await tool.kill();
-  }
-});
