@@ -62,6 +62,7 @@ void Session::Malformed(const std::string& why) {
 }
 
 void Session::Stopped(const std::string& reason, const std::string& text, std::vector<int> hitIds) {
+    if (tool_) tool_->Complete();
     mode_ = Mode::Stopped;
     stepTrap_.reset();
     UpdateTraps();
@@ -93,6 +94,7 @@ void Session::Handle(const Json& m) {
         {"setBreakpoints", &Session::SetBreakpoints, true, false},
         {"setInstructionBreakpoints", &Session::SetInstructionBreakpoints, true, false},
         {"configurationDone", &Session::ConfigurationDone, true, false},
+        {"setExceptionBreakpoints", &Session::SetExceptionBreakpoints, false, false},
         {"restart", &Session::Restart, true, false},
         {"continue", &Session::Resume, true, true},
         {"next", &Session::Next, true, true},
@@ -117,10 +119,6 @@ void Session::Handle(const Json& m) {
         Respond(m, true, {{"threads", Json::array({{{"id", 1}, {"name", family_ ? ChipScopeName(*family_) : std::string("SX")}}})}});
         return;
     }
-    if (command == "setExceptionBreakpoints") {
-        Respond(m, true, {{"breakpoints", Json::array()}});
-        return;
-    }
     if (command == "disconnect" || command == "terminate") {
         Close();
         if (command == "terminate") {
@@ -137,12 +135,13 @@ void Session::Handle(const Json& m) {
         if (row.needsProgram && !launched_) return Respond(m, false, {}, "no program is launched");
         if (row.needsStop && running()) return Respond(m, false, {}, "the chip is running; pause it first");
         try {
+            if (tool_) tool_->Complete();  // a request between a step's silent halts sees all of the chip
             (this->*row.handler)(m);
         } catch (const Json::exception& e) {
             Respond(m, false, {}, std::string("bad arguments: ") + e.what());
         } catch (const LinkFailure& failure) {
-            if (lastResponse_ != m.value("seq", 0)) Respond(m, false, {}, failure.Text());
-            TargetGone(failure.Text());
+            if (lastResponse_ != m.value("seq", 0)) Respond(m, false, {}, failure.CommandLineText());
+            TargetGone(failure.CommandLineText());
         }
         return;
     }
@@ -165,7 +164,29 @@ void Session::Initialize(const Json& request) {
              {"supportsWriteMemoryRequest", true},
              {"supportsSteppingGranularity", true},
              {"supportsTerminateRequest", true},
-             {"supportsRestartRequest", true}});
+             {"supportsRestartRequest", true},
+             {"exceptionBreakpointFilters", Json::array({
+                  {{"filter", "stack"}, {"label", "Stack overflow or underflow"}, {"default", true},
+                   {"description", "A CALL with every stack level in use, or a return with no CALL's address left (simulator)"}},
+                  {{"filter", "watchdog"}, {"label", "Watchdog reset"}, {"default", true},
+                   {"description", "The watchdog timed out and reset the chip"}},
+              })}});
+}
+
+// The exception filters: the stack faults and watchdog resets stop the chip
+// only while theirs is chosen; running into a word without data always does.
+void Session::SetExceptionBreakpoints(const Json& request) {
+    const Json args = request.value("arguments", Json::object());
+    std::set<std::string> chosen;
+    for (const Json& f : args.value("filters", Json::array()))
+        if (f.is_string()) chosen.insert(f.get<std::string>());
+    for (const Json& o : args.value("filterOptions", Json::array())) chosen.insert(Str(o, "filterId"));
+    stackStops_ = chosen.count("stack") != 0;
+    watchdogStops_ = chosen.count("watchdog") != 0;
+    target_.SetStackTraps(stackStops_);
+    Json out = Json::array();
+    for (std::size_t i = 0; i < chosen.size(); ++i) out.push_back({{"verified", true}});
+    Respond(request, true, {{"breakpoints", out}});
 }
 
 // launch and attach (which takes the same arguments, and a port: the chip
@@ -298,7 +319,7 @@ void Session::Advance() {
         try {
             AdvanceTool();
         } catch (const LinkFailure& failure) {
-            TargetGone(failure.Text());
+            TargetGone(failure.CommandLineText());
         }
         return;
     }
@@ -325,11 +346,14 @@ std::optional<std::string> Session::Fault(int pc) const {
             return "stack underflow: the return at " + at + " found no CALL's return address on the stack";
         case SxCpu::StackFault::None: break;
     }
-    // TO low with PD high: the watchdog timed out while the chip ran.
-    constexpr std::uint8_t kTo = 0x10, kPd = 0x08;
-    if (pc == int(ProgramWords()) - 1 && (cpu.status() & (kTo | kPd)) == kPd)
-        return "watchdog reset: the watchdog timed out";
+    if (watchdogStops_ && WatchdogTimedOut(pc)) return "watchdog reset: the watchdog timed out";
     return std::nullopt;
+}
+
+bool Session::WatchdogTimedOut(int pc) const {
+    // TO low with PD high at the reset vector: the watchdog timed out while the chip ran.
+    constexpr std::uint8_t kTo = 0x10, kPd = 0x08;
+    return pc == int(ProgramWords()) - 1 && (Cpu().status() & (kTo | kPd)) == kPd;
 }
 
 bool Session::BreakpointStops(int address, std::vector<int>& hitIds) {

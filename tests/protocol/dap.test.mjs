@@ -6,7 +6,7 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawn } from 'node:child_process';
 import path from 'node:path';
-import { mkdtempSync, readFileSync, writeFileSync } from 'node:fs';
+import { chmodSync, mkdirSync, mkdtempSync, readFileSync, symlinkSync, writeFileSync } from 'node:fs';
 import os from 'node:os';
 import { DebugClient } from '@vscode/debugadapter-testsupport';
 
@@ -222,13 +222,13 @@ test('over a loopback port: restart goes back to the entry, a second launch is r
   }
 });
 
-test('faults of the program stop it with an exception', async () => {
+test('faults of the program stop it with an exception, unless its filter is off', async () => {
   const dir = mkdtempSync(path.join(os.tmpdir(), 'korvid-dap-'));
   const cases = [
     { name: 'runs off its code', text: 'start   NOP\n        NOP\n', device: '', stop: /executing \$002, a word the program did not write/ },
-    { name: 'stack overflow', text: 'start   CALL    deeper\ndeeper  CALL    deeper\n', device: '', stop: /stack overflow: the CALL at \$001 found all 2 levels/ },
-    { name: 'stack underflow', text: 'start   NOP\n        RET\n', device: '', stop: /stack underflow: the return at \$001 found no CALL's return address/ },
-    { name: 'watchdog', text: 'start   MOV     !OPTION, #%1111_0111\nloop    JMP     loop\n', device: ', WATCHDOG', stop: /watchdog reset/ },
+    { name: 'stack overflow', text: 'start   CALL    deeper\ndeeper  CALL    deeper\n', device: '', stop: /stack overflow: the CALL at \$001 found all 2 levels/, filter: 'stack' },
+    { name: 'stack underflow', text: 'start   NOP\n        RET\n', device: '', stop: /stack underflow: the return at \$001 found no CALL's return address/, filter: 'stack' },
+    { name: 'watchdog', text: 'start   MOV     !OPTION, #%1111_0111\nloop    JMP     loop\n', device: ', WATCHDOG', stop: /watchdog reset/, filter: 'watchdog' },
   ];
   for (const c of cases) {
     const file = path.join(dir, c.name.replace(/ /g, '_') + '.src');
@@ -239,6 +239,23 @@ test('faults of the program stop it with an exception', async () => {
       assert.match(first.body.text, c.stop, c.name);
     } finally {
       await dc.stop();
+    }
+    if (!c.filter) continue;
+    // With only the other filter chosen, the program runs on as the chip would.
+    const quiet = new DebugClient(korvid, 'dap', 'korvid');
+    await quiet.start();
+    try {
+      const filters = (await quiet.initializeRequest()).body.exceptionBreakpointFilters.map((f) => f.filter);
+      assert.deepEqual(filters, ['stack', 'watchdog']);
+      await Promise.all([quiet.waitForEvent('initialized'), quiet.launch({ program: file })]);
+      await quiet.send('setExceptionBreakpoints', { filters: filters.filter((f) => f !== c.filter) });
+      const stopped = quiet.waitForEvent('stopped');
+      await quiet.configurationDoneRequest();
+      await new Promise((r) => setTimeout(r, 200));
+      await quiet.send('pause', { threadId: 1 });
+      assert.equal((await stopped).body.reason, 'pause', c.name);
+    } finally {
+      await quiet.stop();
     }
   }
 });
@@ -402,12 +419,36 @@ test('the tool: attach to the programmed chip, a busy or missing port, korvid-si
   await other.start();
   try {
     await other.initializeRequest();
-    await assert.rejects(other.launch({ program, target: tool.port }), /Korvid|open/);
-    await assert.rejects(other.launch({ program, target: path.join(tool.dir, 'none') }), /none/);
+    await assert.rejects(other.launch({ program, target: tool.port }), /Unable to open .*: Device or resource busy/);
+    await assert.rejects(other.launch({ program, target: path.join(tool.dir, 'none') }), /none: No such file or directory/);
     await assert.rejects(other.send('attach', { program }), /attach reconnects to the chip on a port/);
+    await assert.rejects(other.launch({ program, target: 'COM9' }), /is not 'sim', COM1 to COM4 or a device path/);
   } finally {
     await other.stop();
     await first.dc.stop();
+  }
+
+  // The adapter as an ordinary user (nobody, when the tests run as root) on
+  // a port it may not open: the system's reason and the usual remedy.
+  const locked = path.join(tool.dir, 'locked');
+  mkdirSync(locked);
+  symlinkSync(tool.port, path.join(locked, 'tool'));
+  chmodSync(locked, 0);
+  const listen = 20000 + ((process.pid + 7) % 20000);
+  const argv = [korvid, 'dap', '--port', String(listen)];
+  const asUser = process.getuid() === 0 ? ['setpriv', '--reuid=65534', '--regid=65534', '--clear-groups', ...argv] : argv;
+  const server = spawn(asUser[0], asUser.slice(1), { stdio: ['ignore', 'ignore', 'pipe'] });
+  await new Promise((resolve) => server.stderr.on('data', (d) => { if (/listening/.test(d)) resolve(); }));
+  const user = new DebugClient(korvid, 'dap', 'korvid');
+  await user.start(listen);
+  try {
+    await user.initializeRequest();
+    await assert.rejects(user.launch({ program: blink, target: path.join(locked, 'tool') }),
+      /Permission denied \(is your user in the dialout group\?\)/);
+  } finally {
+    await user.stop();
+    if (server.exitCode === null && server.signalCode === null) await new Promise((resolve) => server.on('exit', resolve));
+    chmodSync(locked, 0o700);
   }
 
   // Attach: the chip already holds the debug image.
