@@ -312,7 +312,7 @@ void TDebugForm::TimerTimer() {
     const DebugHalt halt = Debugger.TakeHalts([&budget] { return budget.elapsed() >= kTickBudgetMs; });
     // A Hop still on its line goes on as soon as the window has handled its
     // events, not at the next tick.
-    if (halt.event == DebugEvent::WithinLine) QTimer::singleShot(0, this, &TDebugForm::TimerTimer);
+    if (halt.event == DebugEvent::WithinLine) QTimer::singleShot(0, this, &TDebugForm::Tick);
 }
 
 // ---- the views -----------------------------------------------------------------
