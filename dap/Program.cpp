@@ -143,6 +143,10 @@ std::optional<std::int32_t> DebugProgram::Symbol(const std::string& name) const 
     return FindSymbol(*state_, Key(name));
 }
 
+void DebugProgram::SetWord(int address, std::uint16_t word) {
+    state_->ChipImage[std::size_t(address)] = std::uint16_t((word & 0x0FFF) | kDataFlag);
+}
+
 bool DebugProgram::HoldsData(int address) const {
     return address >= 0 && address < kProgramWords && (state_->ChipImage[std::size_t(address)] & kDataFlag) != 0;
 }

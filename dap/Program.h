@@ -24,6 +24,8 @@ public:
     bool Load(const std::string& path, const Family& family, Dialect dialect, std::string& message);
 
     const AssemblyState& state() const { return *state_; }
+    // The tool target prepares its debug image (and takes the clock) here.
+    AssemblyState& state() { return *state_; }
     const Image& image() const { return state_->ChipImage; }
     const std::string& path() const { return path_; }
     bool hasLines() const { return !lineAddress_.empty(); }
@@ -40,6 +42,8 @@ public:
     std::optional<std::int32_t> Symbol(const std::string& name) const;
     // Whether program word `address` was written by the program.
     bool HoldsData(int address) const;
+    // A program word written by the debugger (it holds data from now on).
+    void SetWord(int address, std::uint16_t word);
 
 private:
     std::unique_ptr<AssemblyState> state_;

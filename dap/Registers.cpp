@@ -1,5 +1,6 @@
 #include "dap/Registers.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 
@@ -31,14 +32,23 @@ std::vector<RegisterInfo> FixedRegisters() {
 
 }  // namespace
 
-std::vector<RegisterInfo> RegistersOf(const SxCpu& cpu) {
+std::vector<RegisterInfo> RegistersOf(const SxCpu& cpu, bool mirror) {
     std::vector<RegisterInfo> out = FixedRegisters();
+    // The tool's halt state has no OPTION (write-only on the chip).
+    if (mirror) out.erase(std::find_if(out.begin(), out.end(), [](const RegisterInfo& r) { return r.name == "OPTION"; }));
     using A = std::array<const char*, 8>;
     const A pins{"7", "6", "5", "4", "3", "2", "1", "0"};
+    const auto write = [](SxCpu& c, int port, std::uint32_t v) { c.Poke(5 + port, std::uint8_t(v)); };
     for (int p = 0; p < cpu.portCount(); ++p) {
-        // The pins as the program reads them; a write sets the latch.
+        // The pins as the program reads them; a write sets the latch. A
+        // mirror keeps what the tool read in the latch, and no directions.
+        if (mirror) {
+            out.push_back({kPortNames[p], 8, pins, [](const SxCpu& c, int port) -> std::uint32_t { return c.portLatch(port); },
+                           write, p});
+            continue;
+        }
         out.push_back({kPortNames[p], 8, pins, [](const SxCpu& c, int port) -> std::uint32_t { return c.portPins(port); },
-                       [](SxCpu& c, int port, std::uint32_t v) { c.Poke(5 + port, std::uint8_t(v)); }, p});
+                       write, p});
         out.push_back({std::string("TRIS_") + char('A' + p), 8, pins,
                        [](const SxCpu& c, int port) -> std::uint32_t { return c.portControl(port, 7); }, nullptr, p});
     }

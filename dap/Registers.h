@@ -24,8 +24,9 @@ struct RegisterInfo {
     int port = 0;
 };
 
-// The registers of this CPU (its ports only).
-std::vector<RegisterInfo> RegistersOf(const SxCpu& cpu);
+// The registers of this CPU (its ports only). `mirror`: the CPU holds what
+// the tool read at a halt (no OPTION, no port directions; ports as read).
+std::vector<RegisterInfo> RegistersOf(const SxCpu& cpu, bool mirror = false);
 // A register by name, any case.
 const RegisterInfo* FindRegister(const std::vector<RegisterInfo>& registers, std::string_view name);
 

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "core/link/LinkError.h"
+
 namespace korvid::dap {
 namespace {
 
@@ -36,6 +38,7 @@ void Session::Respond(const Json& request, bool success, Json body, const std::s
            {"request_seq", request.value("seq", 0)},
            {"command", Str(request, "command")},
            {"success", success}};
+    lastResponse_ = request.value("seq", 0);
     if (!message.empty()) {
         r["message"] = message;
         if (!success) body["error"] = Json{{"id", 1}, {"format", message}};
@@ -63,7 +66,7 @@ void Session::Stopped(const std::string& reason, const std::string& text, std::v
     stepTrap_.reset();
     UpdateTraps();
     previousStopCycle_ = lastStopCycle_;
-    lastStopCycle_ = target_.cpu().cycles();
+    lastStopCycle_ = Cpu().cycles();
     Json body{{"reason", reason}, {"threadId", 1}, {"allThreadsStopped", true}};
     if (!text.empty()) body["description"] = text, body["text"] = text;
     if (!hitIds.empty()) body["hitBreakpointIds"] = hitIds;
@@ -86,6 +89,7 @@ void Session::Handle(const Json& m) {
     static const Row kRows[] = {
         {"initialize", &Session::Initialize, false, false},
         {"launch", &Session::Launch, false, false},
+        {"attach", &Session::Launch, false, false},
         {"setBreakpoints", &Session::SetBreakpoints, true, false},
         {"setInstructionBreakpoints", &Session::SetInstructionBreakpoints, true, false},
         {"configurationDone", &Session::ConfigurationDone, true, false},
@@ -136,6 +140,9 @@ void Session::Handle(const Json& m) {
             (this->*row.handler)(m);
         } catch (const Json::exception& e) {
             Respond(m, false, {}, std::string("bad arguments: ") + e.what());
+        } catch (const LinkFailure& failure) {
+            if (lastResponse_ != m.value("seq", 0)) Respond(m, false, {}, failure.Text());
+            TargetGone(failure.Text());
         }
         return;
     }
@@ -161,8 +168,11 @@ void Session::Initialize(const Json& request) {
              {"supportsRestartRequest", true}});
 }
 
+// launch and attach (which takes the same arguments, and a port: the chip
+// already holds the program's debug image, as after an earlier launch).
 void Session::Launch(const Json& request) {
     if (launched_) return Respond(request, false, {}, "a program is already launched");
+    const bool attach = Str(request, "command") == "attach";
     const Json args = request.value("arguments", Json::object());
     const std::string path = Str(args, "program");
     if (path.empty()) return Respond(request, false, {}, "launch needs a 'program' (a .src or .sxh file)");
@@ -174,8 +184,14 @@ void Session::Launch(const Json& request) {
     if (!DialectByName(dialectName, dialect))
         return Respond(request, false, {}, "unknown dialect '" + dialectName + "' (use strict or extended)");
     const std::string target = args.contains("target") ? Str(args, "target") : "sim";
-    if (target != "sim")
-        return Respond(request, false, {}, "target '" + target + "': only the simulator ('sim') can be debugged here");
+    const bool sim = target == "sim";
+    if (attach && sim)
+        return Respond(request, false, {},
+                       "attach reconnects to the chip on a port: give 'target' (COM1 to COM4 or a device path)");
+    if (!sim)
+        for (const char* key : {"stimulus", "uartOut", "vcd"})
+            if (args.contains(key))
+                return Respond(request, false, {}, std::string(key) + " works on the simulator only ('target': 'sim')");
     SimLaunch launch;
     if (args.contains("clock")) {
         const Json& clock = args["clock"];
@@ -195,17 +211,28 @@ void Session::Launch(const Json& request) {
         Output(message + "\n", "stderr");
         return Respond(request, false, {}, message);
     }
-    if (!target_.Start(program_, *family_, launch, message)) return Respond(request, false, {}, message);
-    launch_ = launch;
-    target_.onOutput = [this](const std::string& text) { Output(text, "stdout"); };
-    registers_ = RegistersOf(target_.cpu());
-    // A hex file without data marks leaves every word unmarked: no traps then.
-    for (int a = 0; a < int(ProgramWords()); ++a)
-        if (!program_.HoldsData(a)) blankWords_.insert(a);
-    if (blankWords_.size() == ProgramWords()) blankWords_.clear();
+    if (!sim) {
+        if (launch.clockHz) program_.state().ClockFrequency = launch.clockHz;
+        tool_ = std::make_unique<ToolTarget>(program_.state(), *family_);
+        if (!tool_->Start(target, !attach, message)) {
+            tool_.reset();
+            Output(message + "\n", "stderr");
+            return Respond(request, false, {}, message);
+        }
+        registers_ = RegistersOf(tool_->cpu(), true);
+    } else {
+        if (!target_.Start(program_, *family_, launch, message)) return Respond(request, false, {}, message);
+        launch_ = launch;
+        target_.onOutput = [this](const std::string& text) { Output(text, "stdout"); };
+        registers_ = RegistersOf(target_.cpu());
+        // A hex file without data marks leaves every word unmarked: no traps then.
+        for (int a = 0; a < int(ProgramWords()); ++a)
+            if (!program_.HoldsData(a)) blankWords_.insert(a);
+        if (blankWords_.size() == ProgramWords()) blankWords_.clear();
+    }
     launched_ = true;
     mode_ = Mode::Stopped;
-    lastStopCycle_ = previousStopCycle_ = target_.cpu().cycles();
+    lastStopCycle_ = previousStopCycle_ = Cpu().cycles();
     Respond(request, true);
     Event("initialized");
 }
@@ -217,6 +244,7 @@ void Session::ConfigurationDone(const Json& request) {
 }
 
 void Session::Close() {
+    if (tool_) tool_->End();
     std::string message;
     if (launched_ && !target_.Finish(message)) Output("waveform: " + message + "\n", "stderr");
 }
@@ -225,16 +253,18 @@ void Session::Close() {
 // counts and the history start anew.
 void Session::Restart(const Json& request) {
     std::string message;
-    if (!target_.Start(program_, *family_, launch_, message)) return Respond(request, false, {}, message);
+    if (tool_) tool_->Reset();
+    else if (!target_.Start(program_, *family_, launch_, message)) return Respond(request, false, {}, message);
     for (auto* breaks : {&lineBreaks_, &instructionBreaks_})
         for (auto& [a, b] : *breaks) b.hits = 0;
-    lastStopCycle_ = previousStopCycle_ = target_.cpu().cycles();
+    lastStopCycle_ = previousStopCycle_ = Cpu().cycles();
     Respond(request, true);
     if (stopOnEntry_) Stopped("entry");
     else StartRun(Mode::Continue, std::nullopt);
 }
 
 void Session::UpdateTraps() {
+    if (tool_) return;  // the tool's one breakpoint goes with each run
     std::set<int> traps;
     for (const auto& [a, b] : lineBreaks_) traps.insert(a);
     for (const auto& [a, b] : instructionBreaks_) traps.insert(a);
@@ -248,6 +278,12 @@ void Session::UpdateTraps() {
 void Session::StartRun(Mode mode, std::optional<int> stopAt) {
     mode_ = mode;
     stepTrap_ = stopAt;
+    if (tool_) {
+        // Steps are taken silently between requests (AdvanceTool).
+        pausing_ = false;
+        if (mode == Mode::Continue) tool_->Run(HardwareBreak());
+        return;
+    }
     UpdateTraps();
     // Stopped before a breakpoint's instruction: run it first.
     if (target_.IsTrap(target_.cpu().pc())) {
@@ -258,25 +294,48 @@ void Session::StartRun(Mode mode, std::optional<int> stopAt) {
 
 void Session::Advance() {
     if (!running()) return;
+    if (tool_) {
+        try {
+            AdvanceTool();
+        } catch (const LinkFailure& failure) {
+            TargetGone(failure.Text());
+        }
+        return;
+    }
     if (target_.Run(kRunSlice) != SxStop::Trap) return;
-    const int pc = target_.cpu().pc();
+    const int pc = Cpu().pc();
+    if (Cpu().stackFault() != SxCpu::StackFault::None) return Stopped("exception", *Fault(pc));
     std::vector<int> hitIds;
-    if (BreakpointStops(hitIds)) return Stopped("breakpoint", {}, hitIds);
+    if (BreakpointStops(pc, hitIds)) return Stopped("breakpoint", {}, hitIds);
     if (stepTrap_ && pc == *stepTrap_) return Stopped("step");
     if (blankWords_.count(pc)) return Stopped("exception", "executing " + Hex3(pc, "$") + ", a word the program did not write");
-    // TO low with PD high: the watchdog timed out while the chip ran.
-    constexpr std::uint8_t kTo = 0x10, kPd = 0x08;
-    if (pc == int(ProgramWords()) - 1 && (target_.cpu().status() & (kTo | kPd)) == kPd)
-        return Stopped("exception", "watchdog reset: the watchdog timed out");
+    if (const auto text = Fault(pc)) return Stopped("exception", *text);
     target_.StepInstruction();  // a breakpoint that does not stop: go on past it
     if (stepTrap_ && target_.cpu().pc() == *stepTrap_) Stopped("step");
 }
 
-bool Session::BreakpointStops(std::vector<int>& hitIds) {
-    const int pc = target_.cpu().pc();
+std::optional<std::string> Session::Fault(int pc) const {
+    const SxCpu& cpu = Cpu();
+    const std::string at = Hex3(cpu.stackFaultAt(), "$");
+    switch (cpu.stackFault()) {
+        case SxCpu::StackFault::Overflow:
+            return "stack overflow: the CALL at " + at + " found all " + std::to_string(cpu.stackDepth()) +
+                   " levels of the stack in use; the oldest return address is lost";
+        case SxCpu::StackFault::Underflow:
+            return "stack underflow: the return at " + at + " found no CALL's return address on the stack";
+        case SxCpu::StackFault::None: break;
+    }
+    // TO low with PD high: the watchdog timed out while the chip ran.
+    constexpr std::uint8_t kTo = 0x10, kPd = 0x08;
+    if (pc == int(ProgramWords()) - 1 && (cpu.status() & (kTo | kPd)) == kPd)
+        return "watchdog reset: the watchdog timed out";
+    return std::nullopt;
+}
+
+bool Session::BreakpointStops(int address, std::vector<int>& hitIds) {
     bool stops = false;
     for (auto* breaks : {&lineBreaks_, &instructionBreaks_}) {
-        const auto it = breaks->find(pc);
+        const auto it = breaks->find(address);
         if (it == breaks->end()) continue;
         Breakpoint& b = it->second;
         if (!b.condition.empty() && !ConditionHolds(b)) continue;
@@ -335,7 +394,8 @@ bool Session::ConditionHolds(const Breakpoint& b) {
 }
 
 std::optional<int> Session::ReturnAddress() const {
-    const SxCpu& cpu = target_.cpu();
+    if (tool_) return std::nullopt;  // the tool's state has no return stack
+    const SxCpu& cpu = Cpu();
     const int top = cpu.stackEntry(0);
     const int call = (top - 1) & (int(ProgramWords()) - 1);
     if (!IsCall(cpu.ProgramWord(call)) || !program_.HoldsData(call)) return std::nullopt;
@@ -343,7 +403,8 @@ std::optional<int> Session::ReturnAddress() const {
 }
 
 int Session::CallDepth() const {
-    const SxCpu& cpu = target_.cpu();
+    if (tool_) return 0;
+    const SxCpu& cpu = Cpu();
     int depth = 0;
     while (depth < cpu.stackDepth()) {
         const int call = (cpu.stackEntry(depth) - 1) & (int(ProgramWords()) - 1);
@@ -353,7 +414,12 @@ int Session::CallDepth() const {
     return depth;
 }
 
-std::uint32_t Session::ProgramWords() const { return std::uint32_t(target_.cpu().config().programSize); }
+std::uint32_t Session::ProgramWords() const { return std::uint32_t(Cpu().config().programSize); }
+
+void Session::Changed() {
+    if (tool_) tool_->Changed();
+    else target_.Changed();
+}
 
 void Session::Resume(const Json& request) {
     Respond(request, true, {{"allThreadsContinued", true}});
@@ -367,25 +433,40 @@ void Session::StepIn(const Json& request) {
     Respond(request, true);
     const bool byInstruction =
         request.value("arguments", Json::object()).value("granularity", "line") == "instruction";
-    const int startPc = target_.cpu().pc();
+    const int startPc = Cpu().pc();
     const int startLine = program_.LineOf(startPc);
+    if (tool_) {
+        stepLine_ = startLine;
+        stepStart_ = startPc;
+        if (!byInstruction && startLine != 0) return StartRun(Mode::StepLine, std::nullopt);
+        // A SLEEP does not halt: the chip runs (sleeping) until a pause.
+        if (!tool_->StepSilently()) return StartRun(Mode::Continue, std::nullopt);
+        return Stopped("step");
+    }
     constexpr int kMaxLineWords = 64;
     for (int n = 0; n < kMaxLineWords; ++n) {
         target_.StepInstruction();
-        const int pc = target_.cpu().pc();
+        const int pc = Cpu().pc();
+        if (Cpu().stackFault() != SxCpu::StackFault::None) return Stopped("exception", *Fault(pc));
         if (byInstruction || startLine == 0 || program_.LineOf(pc) != startLine || pc == startPc) break;
     }
     Stopped("step");
 }
 
 void Session::Next(const Json& request) {
-    const SxCpu& cpu = target_.cpu();
+    const SxCpu& cpu = Cpu();
     if (!IsCall(cpu.ProgramWord(cpu.pc()))) return StepIn(request);
     Respond(request, true);
     StartRun(Mode::StepOver, (cpu.pc() + 1) & (int(ProgramWords()) - 1));
 }
 
 void Session::StepOut(const Json& request) {
+    if (tool_) {
+        // Without the return stack: step until more returns than calls ran.
+        Respond(request, true);
+        stepDepth_ = 0;
+        return StartRun(Mode::StepOut, std::nullopt);
+    }
     const auto back = ReturnAddress();
     if (!back) return StepIn(request);
     Respond(request, true);
@@ -394,21 +475,33 @@ void Session::StepOut(const Json& request) {
 
 void Session::Pause(const Json& request) {
     Respond(request, true);
-    if (running()) Stopped("pause");
+    if (!running()) return;
+    // A running tool halts at its next instruction and AdvanceTool reports
+    // it; between silent steps it is halted already.
+    if (tool_ && mode_ == Mode::Continue) {
+        tool_->Interrupt();
+        pausing_ = true;
+        return;
+    }
+    Stopped("pause");
 }
 
+constexpr const char* kNoStepBack = "step back needs the simulator ('target': 'sim'): the tool cannot run backwards";
+
 void Session::StepBack(const Json& request) {
+    if (tool_) return Respond(request, false, {}, kNoStepBack);
     Respond(request, true);
     if (!target_.StepBack()) return Stopped("step", "the start of the history: nothing earlier is kept");
     Stopped("step");
 }
 
 void Session::ReverseContinue(const Json& request) {
+    if (tool_) return Respond(request, false, {}, kNoStepBack);
     Respond(request, true);
     std::vector<int> hitIds;
     const bool found = target_.ReverseContinue([this] {
         for (auto* breaks : {&lineBreaks_, &instructionBreaks_}) {
-            const auto it = breaks->find(target_.cpu().pc());
+            const auto it = breaks->find(Cpu().pc());
             if (it != breaks->end() && it->second.logMessage.empty() &&
                 (it->second.condition.empty() || ConditionHolds(it->second)))
                 return true;
@@ -417,7 +510,7 @@ void Session::ReverseContinue(const Json& request) {
     });
     if (!found) return Stopped("entry", "the start of the history: no earlier breakpoint");
     for (auto* breaks : {&lineBreaks_, &instructionBreaks_}) {
-        const auto it = breaks->find(target_.cpu().pc());
+        const auto it = breaks->find(Cpu().pc());
         if (it != breaks->end()) hitIds.push_back(it->second.id);
     }
     Stopped("breakpoint", {}, hitIds);
@@ -436,6 +529,7 @@ void Session::SetBreakpoints(const Json& request) {
         if (!ours) b["message"] = "not a source of the launched program";
         else if (!code) b["message"] = "no code on this line or after it";
         else if (lineBreaks_.count(code->second)) b["message"] = "another breakpoint is on the same instruction";
+        else if (tool_ && HardwareBreak()) b["message"] = HardwareBreakInUse();
         else {
             Breakpoint& bp = lineBreaks_[code->second];
             bp.id = nextBreakpointId_++;
@@ -445,10 +539,12 @@ void Session::SetBreakpoints(const Json& request) {
             bp.logMessage = Str(want, "logMessage");
             b = {{"id", bp.id}, {"verified", true}, {"line", code->first}, {"source", SourceJson()},
                  {"instructionReference", Hex3(code->second, "0x")}};
+            if (tool_) b["message"] = HardwareBreakMessage(bp.address);
         }
         out.push_back(std::move(b));
     }
     UpdateTraps();
+    RearmTool();
     Respond(request, true, {{"breakpoints", std::move(out)}});
 }
 
@@ -463,6 +559,10 @@ void Session::SetInstructionBreakpoints(const Json& request) {
             out.push_back({{"verified", false}, {"message", "not an address of the program memory"}});
             continue;
         }
+        if (tool_ && HardwareBreak() && *HardwareBreak() != int(address)) {
+            out.push_back({{"verified", false}, {"message", HardwareBreakInUse()}});
+            continue;
+        }
         Breakpoint& bp = instructionBreaks_[int(address)];
         if (bp.id == 0) bp.id = nextBreakpointId_++;
         bp.address = int(address);
@@ -470,9 +570,11 @@ void Session::SetInstructionBreakpoints(const Json& request) {
         bp.hitCondition = Str(want, "hitCondition");
         Json b{{"id", bp.id}, {"verified", true}};
         if (const int line = program_.LineOf(int(address))) b["line"] = line, b["source"] = SourceJson();
+        if (tool_) b["message"] = HardwareBreakMessage(bp.address);
         out.push_back(std::move(b));
     }
     UpdateTraps();
+    RearmTool();
     Respond(request, true, {{"breakpoints", std::move(out)}});
 }
 

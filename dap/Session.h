@@ -1,5 +1,6 @@
 // One debug session of `korvid dap`: the protocol's requests on a program
-// run by the emulator in this process. Requests arrive through Handle;
+// run by the emulator in this process (SimTarget) or by the tool on a port
+// (ToolTarget, through the debugger model). Requests arrive through Handle;
 // while the chip runs, the owner calls Advance between requests, so that
 // pause and every other request are answered during a long run.
 #pragma once
@@ -18,6 +19,7 @@
 #include "dap/Program.h"
 #include "dap/Registers.h"
 #include "dap/SimTarget.h"
+#include "dap/ToolTarget.h"
 
 namespace korvid::dap {
 
@@ -42,7 +44,8 @@ public:
     void Close();
 
 private:
-    enum class Mode { Idle, Stopped, Continue, StepOver, StepOut };
+    // StepLine: the tool steps silently until the line changes.
+    enum class Mode { Idle, Stopped, Continue, StepOver, StepOut, StepLine };
     struct Breakpoint {
         int id = 0;
         int address = -1;  // -1: not placed
@@ -80,13 +83,15 @@ private:
     void Disassemble(const Json& request);
     void ReadMemory(const Json& request);
     void WriteMemory(const Json& request);
+    void WriteProgramWords(const Json& request, const std::string& ref, std::int64_t offset,
+                           const std::vector<std::uint8_t>& data);
 
     // Execution helpers.
     void StartRun(Mode mode, std::optional<int> stopAt);
     void UpdateTraps();
-    // Whether a breakpoint at the current address stops the chip now
-    // (condition, hit count; a logpoint writes its message and goes on).
-    bool BreakpointStops(std::vector<int>& hitIds);
+    // Whether the breakpoint at `address` stops the chip now (condition,
+    // hit count; a logpoint writes its message and goes on).
+    bool BreakpointStops(int address, std::vector<int>& hitIds);
     bool ConditionHolds(const Breakpoint& b);
     // The return address on top of the stack, when the top entry follows a CALL.
     std::optional<int> ReturnAddress() const;
@@ -97,6 +102,27 @@ private:
     std::string FrameName(int address) const;
     Json SourceJson() const;
     std::uint32_t ProgramWords() const;
+    // Why the chip stopped at `pc` on its own (the text of an exception
+    // stop): a stack over- or underflow, a watchdog reset at the reset
+    // vector; nothing otherwise.
+    std::optional<std::string> Fault(int pc) const;
+
+    // The chip of the session: the emulator's, or the tool's mirror.
+    SxCpu& Cpu() { return tool_ ? tool_->cpu() : target_.cpu(); }
+    const SxCpu& Cpu() const { return tool_ ? tool_->cpu() : target_.cpu(); }
+    // The state was changed from outside (a register, RAM, the program counter).
+    void Changed();
+
+    // The tool (SessionTool.cpp): its one hardware breakpoint, the runs and
+    // silent steps between requests, the end of a tool that is gone.
+    std::optional<int> HardwareBreak() const;
+    // The messages of the breakpoint that takes it and of those that cannot.
+    std::string HardwareBreakMessage(int address) const;
+    std::string HardwareBreakInUse() const;
+    void AdvanceTool();
+    void ToolHalted();
+    void RearmTool();
+    void TargetGone(const std::string& why);
 
     std::function<void(const Json&)> send_;
     int seq_ = 1;
@@ -112,6 +138,10 @@ private:
     DebugProgram program_;
     SimTarget target_;
     SimLaunch launch_;
+    std::unique_ptr<ToolTarget> tool_;  // set: the tool is the target
+    bool pausing_ = false;              // the tool was asked to halt
+    int stepLine_ = 0, stepStart_ = 0, stepDepth_ = 0;  // the tool's silent steps
+    int lastResponse_ = -1;             // request_seq of the last response
     std::vector<RegisterInfo> registers_;
     std::map<int, Breakpoint> lineBreaks_;         // by address
     std::map<int, Breakpoint> instructionBreaks_;  // by address

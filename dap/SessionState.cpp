@@ -91,7 +91,7 @@ std::string Session::FrameName(int address) const {
 }
 
 void Session::StackTrace(const Json& request) {
-    const SxCpu& cpu = target_.cpu();
+    const SxCpu& cpu = Cpu();
     std::vector<int> addresses{cpu.pc()};
     const int depth = CallDepth();
     for (int level = 0; level < depth; ++level)
@@ -113,13 +113,14 @@ void Session::Scopes(const Json& request) {
                                {{"name", "RAM"}, {"variablesReference", kRamRef}, {"expensive", false}}});
     if (program_.state().WatchCount > 0)
         scopes.push_back({{"name", "Watches"}, {"variablesReference", kWatchesRef}, {"expensive", false}});
-    scopes.push_back({{"name", "Timing"}, {"variablesReference", kTimingRef}, {"expensive", false}});
+    // The tool does not count cycles.
+    if (!tool_) scopes.push_back({{"name", "Timing"}, {"variablesReference", kTimingRef}, {"expensive", false}});
     Respond(request, true, {{"scopes", scopes}});
 }
 
 void Session::Variables(const Json& request) {
     const int ref = request.value("arguments", Json::object()).value("variablesReference", 0);
-    const SxCpu& cpu = target_.cpu();
+    const SxCpu& cpu = Cpu();
     Json vars = Json::array();
     auto add = [&](const std::string& name, const std::string& value, int children = 0, const std::string& evaluate = {}) {
         Json v{{"name", name}, {"value", value}, {"variablesReference", children}};
@@ -156,7 +157,7 @@ void Session::Variables(const Json& request) {
             const Watch& w = s.Watches[i];
             add(w.name, WatchText(w, file, cpu.family(), cpu.config().bankCount));
         }
-    } else if (ref == kTimingRef) {
+    } else if (ref == kTimingRef && !tool_) {
         const double hz = target_.clockHz();
         const double perCycle = cpu.config().turbo ? 1.0 : 4.0;
         char t[64];
@@ -180,7 +181,7 @@ void Session::SetVariable(const Json& request) {
     const int ref = args.value("variablesReference", 0);
     const std::string name = args.value("name", "");
     const std::string text = Trim(args.value("value", ""));
-    SxCpu& cpu = target_.cpu();
+    SxCpu& cpu = Cpu();
     std::string shown;
     if (ref == kWatchesRef) {
         const AssemblyState& s = program_.state();
@@ -197,12 +198,12 @@ void Session::SetVariable(const Json& request) {
             else return Respond(request, false, {}, "'" + text + "' is not a number");
             for (int k = 0; k < writes.count; ++k) cpu.Poke(writes.writes[k].address, writes.writes[k].value);
             for (int a = 0; a < 256; ++a) file[a] = cpu.Peek(a);
-            target_.Changed();
+            Changed();
             return Respond(request, true, {{"value", WatchText(w, file, cpu.family(), cpu.config().bankCount)}});
         }
         return Respond(request, false, {}, "no watch '" + name + "'");
     }
-    if (ref == kTimingRef) {
+    if (ref == kTimingRef && !tool_) {
         if (name != "since last stop") return Respond(request, false, {}, "only the stopwatch can be set");
         const auto v = ParseNumber(text);
         if (!v || *v < 0 || std::uint64_t(*v) > cpu.cycles()) return Respond(request, false, {}, "not a cycle count");
@@ -233,7 +234,7 @@ void Session::SetVariable(const Json& request) {
             v = (*value & 1) ? old | (1u << bit) : old & ~(1u << bit);
         }
         reg->write(cpu, reg->port, v);
-        target_.Changed();
+        Changed();
         const std::uint32_t now = reg->read(cpu, reg->port);
         return Respond(request, true,
                        {{"value", dot == std::string::npos ? FormatValue(now, reg->width)
@@ -249,13 +250,13 @@ void Session::SetVariable(const Json& request) {
     }
     if (address < 0) return Respond(request, false, {}, "no variable '" + name + "' here");
     cpu.Poke(address, std::uint8_t(*value));
-    target_.Changed();
+    Changed();
     Respond(request, true, {{"value", FormatValue(cpu.Peek(address), 8)}});
 }
 
 std::optional<std::int64_t> Session::Value(const std::string& expression, std::string* shown) {
     const std::string e = Trim(expression);
-    const SxCpu& cpu = target_.cpu();
+    const SxCpu& cpu = Cpu();
     auto show = [&](std::int64_t v, const std::string& text) -> std::optional<std::int64_t> {
         if (shown) *shown = text;
         return v;
@@ -327,9 +328,9 @@ void Session::Goto(const Json& request) {
     const int address = request.value("arguments", Json::object()).value("targetId", -1);
     if (address < 0 || address >= int(ProgramWords())) return Respond(request, false, {}, "not a program address");
     Respond(request, true);
-    target_.cpu().SetPc(std::uint16_t(address));
-    target_.cpu().SetSkipPending(false);
-    target_.Changed();
+    Cpu().SetPc(std::uint16_t(address));
+    Cpu().SetSkipPending(false);
+    Changed();
     Stopped("goto");
 }
 
@@ -347,7 +348,7 @@ void Session::Disassemble(const Json& request) {
             continue;
         }
         Json ins{{"address", Hex(int(a), 3, "0x")},
-                 {"instructionBytes", Hex(target_.cpu().ProgramWord(int(a)), 3)},
+                 {"instructionBytes", Hex(Cpu().ProgramWord(int(a)), 3)},
                  {"instruction", program_.HoldsData(int(a)) ? DisassembleWord(program_.state(), int(a), 0) : "(no data)"}};
         const auto [label, offset] = program_.LabelOf(int(a));
         if (!label.empty() && offset == 0) ins["symbol"] = label;
@@ -364,12 +365,12 @@ void Session::ReadMemory(const Json& request) {
     const std::int64_t count = std::min<std::int64_t>(args.value("count", 0), 1 << 16);
     std::vector<std::uint8_t> bytes;
     if (ref == "ram") {
-        for (std::int64_t a = offset; a < offset + count && a < 256; ++a) bytes.push_back(target_.cpu().Peek(int(a)));
+        for (std::int64_t a = offset; a < offset + count && a < 256; ++a) bytes.push_back(Cpu().Peek(int(a)));
     } else if (const auto base = ref == "code" ? std::optional<std::int64_t>(0) : ParseNumber(ref)) {
         // Program words, two bytes each (low byte first).
         const std::int64_t start = *base * 2 + offset;
         for (std::int64_t b = start; b < start + count && b < std::int64_t(ProgramWords()) * 2; ++b)
-            bytes.push_back(std::uint8_t(target_.cpu().ProgramWord(int(b / 2)) >> (b % 2 ? 8 : 0)));
+            bytes.push_back(std::uint8_t(Cpu().ProgramWord(int(b / 2)) >> (b % 2 ? 8 : 0)));
     } else {
         return Respond(request, false, {}, "memory references are 'ram', 'code' or a program address");
     }
@@ -379,16 +380,43 @@ void Session::ReadMemory(const Json& request) {
     Respond(request, true, body);
 }
 
+// Program words, two bytes each (low byte first) as readMemory gives them,
+// written whole into the simulated chip's program memory.
+void Session::WriteProgramWords(const Json& request, const std::string& ref, std::int64_t offset,
+                                const std::vector<std::uint8_t>& data) {
+    const auto base = ref == "code" ? std::optional<std::int64_t>(0) : ParseNumber(ref);
+    if (!base) return Respond(request, false, {}, "memory references are 'ram', 'code' or a program address");
+    if (tool_)
+        return Respond(request, false, {}, "the tool's program memory is written by programming it: launch again");
+    const std::int64_t start = *base * 2 + offset;
+    if (start < 0 || start % 2 || data.size() % 2 || start / 2 + std::int64_t(data.size() / 2) > std::int64_t(ProgramWords()))
+        return Respond(request, false, {}, "program words are written whole (two bytes each) within the program memory");
+    std::vector<std::uint16_t> words;
+    for (std::size_t i = 0; i < data.size(); i += 2) {
+        const std::uint16_t w = std::uint16_t(data[i] | (data[i + 1] << 8));
+        if (w > 0xFFF) return Respond(request, false, {}, "a program word has 12 bits (at most $FFF)");
+        words.push_back(w);
+    }
+    const int first = int(start / 2);
+    target_.WriteProgram(first, words);
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        program_.SetWord(first + int(i), words[i]);
+        blankWords_.erase(first + int(i));
+    }
+    UpdateTraps();
+    Respond(request, true, {{"bytesWritten", data.size()}});
+}
+
 void Session::WriteMemory(const Json& request) {
     const Json args = request.value("arguments", Json::object());
     const std::string ref = args.value("memoryReference", "");
     const std::int64_t offset = args.value("offset", 0);
     const auto data = FromBase64(args.value("data", ""));
     if (!data) return Respond(request, false, {}, "data is not base64");
-    if (ref != "ram") return Respond(request, false, {}, "only 'ram' can be written");
+    if (ref != "ram") return WriteProgramWords(request, ref, offset, *data);
     if (offset < 0 || offset + std::int64_t(data->size()) > 256) return Respond(request, false, {}, "beyond the RAM");
-    for (std::size_t i = 0; i < data->size(); ++i) target_.cpu().Poke(int(offset + std::int64_t(i)), (*data)[i]);
-    target_.Changed();
+    for (std::size_t i = 0; i < data->size(); ++i) Cpu().Poke(int(offset + std::int64_t(i)), (*data)[i]);
+    Changed();
     Respond(request, true, {{"bytesWritten", data->size()}});
 }
 

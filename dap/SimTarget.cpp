@@ -44,6 +44,7 @@ bool SimTarget::Start(const DebugProgram& program, const Family& family, const S
     std::uint32_t clockHz = launch.clockHz ? launch.clockHz : program.state().ClockFrequency;
     if (clockHz == 0) clockHz = kDefaultClockFrequency;
     LoadCpuFromImage(*cpu_, family, program.image(), clockHz);
+    cpu_->SetStackTraps(true);
     const SimTimeBase base = TimeBaseOf(*cpu_);
     Stimulus stimulus;
     if (launch.stimulus) {
@@ -141,6 +142,16 @@ void SimTarget::TakeSnapshot() {
 
 void SimTarget::MaybeSnapshot() {
     if (history_.empty() || cpu_->cycles() >= history_.back().cpu.cycles() + kSnapshotCycles) TakeSnapshot();
+}
+
+void SimTarget::WriteProgram(int first, const std::vector<std::uint16_t>& words) {
+    std::uint16_t all[kProgramWords];
+    for (int a = 0; a < kProgramWords; ++a) all[a] = cpu_->ProgramWord(a);
+    for (std::size_t i = 0; i < words.size(); ++i) all[std::size_t(first) + i] = words[i];
+    cpu_->LoadProgram(all, kProgramWords);
+    // Earlier copies hold the old program: going back starts from here.
+    history_.clear();
+    TakeSnapshot();
 }
 
 void SimTarget::Changed() {

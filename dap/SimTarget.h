@@ -69,6 +69,8 @@ public:
     // The state changed from outside (a register written, the program
     // counter moved): later history no longer follows from it.
     void Changed();
+    // Program words from `first` on (12 bits each); the history starts anew.
+    void WriteProgram(int first, const std::vector<std::uint16_t>& words);
     // Back to the instruction boundary before the current one; false at the
     // start of the history.
     bool StepBack();

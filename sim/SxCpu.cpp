@@ -83,6 +83,7 @@ void SxCpu::Reset(SxReset kind) {
     // Keep RTCC (its prescaler is cleared); the count stops while asleep.
     const std::uint8_t rtccValue = (kind == SxReset::PowerOn) ? 0 : rtcc();
     sleeping_ = false;
+    callDepth_ = 0;
     std::uint8_t tope = status_ & (kTO | kPD);
     switch (kind) {
         case SxReset::PowerOn: tope = kTO | kPD; break;
@@ -485,8 +486,13 @@ void SxCpu::ExecuteGeneric(bool splitSkip) {
             case 0x005: case 0x006: case 0x007: case 0x008: case 0x009: case 0x00A: case 0x00B:
                 WritePortControl(word - 5);
                 break;
-            case 0x00C: next = Pop(); cost = jumpCycles_; break;
+            case 0x00C:
+                if (stackTraps_) CountStack(false);
+                next = Pop();
+                cost = jumpCycles_;
+                break;
             case 0x00D: {
+                if (stackTraps_) CountStack(false);
                 next = Pop() & pcMask_;
                 const int paMask = ModelOf(*family_).pageBits == 3 ? 0xE0 : 0x60;
                 status_ = static_cast<std::uint8_t>((status_ & ~paMask) | ((next >> 4) & paMask));
@@ -605,8 +611,18 @@ void SxCpu::ExecuteGeneric(bool splitSkip) {
         const int k = word & 0xFF;
         const int pa = (status_ & 0xE0) << 4;
         switch (word >> 8) {
-            case 0x8: w_ = static_cast<std::uint8_t>(k); next = Pop() & pcMask_; cost = jumpCycles_; break;
-            case 0x9: Push(static_cast<std::uint16_t>(next)); next = (pa | k) & pcMask_; cost = jumpCycles_; break;
+            case 0x8:
+                if (stackTraps_) CountStack(false);
+                w_ = static_cast<std::uint8_t>(k);
+                next = Pop() & pcMask_;
+                cost = jumpCycles_;
+                break;
+            case 0x9:
+                if (stackTraps_) CountStack(true);
+                Push(static_cast<std::uint16_t>(next));
+                next = (pa | k) & pcMask_;
+                cost = jumpCycles_;
+                break;
             case 0xA: case 0xB: next = (pa | (word & 0x1FF)) & pcMask_; cost = jumpCycles_; break;
             case 0xC: w_ = static_cast<std::uint8_t>(k); break;
             case 0xD: w_ |= k; setZ(w_); break;

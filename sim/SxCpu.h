@@ -115,6 +115,17 @@ public:
     void SetHaltBefore(int address, bool on);
     void ClearTraps();
 
+    // Stack faults, counted only while stack traps are on (a debugger's
+    // choice: CALL and the returns then leave the fast path): a CALL that
+    // finds every level in use (the oldest return address is lost), or a
+    // return with no CALL's address left since the last reset. A run ends
+    // after that instruction with Trap; stackFault() says which, and
+    // stackFaultAt() the instruction's address, until the next Run or Step.
+    enum class StackFault : std::uint8_t { None, Overflow, Underflow };
+    void SetStackTraps(bool on);
+    StackFault stackFault() const { return stackFault_; }
+    std::uint16_t stackFaultAt() const { return stackFaultAt_; }
+
     // External pin levels of port p (0 = RA ... 4 = RE) on the pins in
     // `driven`; undriven inputs read 1 with their pull-up on, else the
     // floating level of the configuration. Outside drive is weak: an output
@@ -210,6 +221,8 @@ private:
     bool IsPageOrBank(int address) const;
 
     void ExecuteGeneric(bool splitSkip);
+    // A push (CALL) or pop (a return) as the stack traps count it.
+    void CountStack(bool push);
     void Annul();
     void Skip(bool splitSkip);
     void EnterInterrupt();
@@ -377,6 +390,10 @@ private:
     std::uint64_t periphDue_ = ~0ull;  // earliest cycle a peripheral needs a look
 
     std::array<std::uint16_t, 8> stack_{};
+    bool stackTraps_ = false;
+    int callDepth_ = 0;  // with stack traps: CALLs not returned from since the last reset
+    StackFault stackFault_ = StackFault::None;
+    std::uint16_t stackFaultAt_ = 0;
     int stackTop_ = 0;
     int stackCount_ = 8;
     int stackLevels_ = 8;

@@ -142,6 +142,8 @@ void SxCpu::Decode(int address) {
             case Operand::Bank: op = {form.kind, static_cast<std::uint8_t>((word & 7) << bankShift_), 0}; break;
             case Operand::Literal4: break;  // MODE: the general executor
         }
+        // With stack traps the general executor counts CALLs and returns.
+        if (stackTraps_ && (op.kind == kCall || op.kind == kRet || op.kind == kRetW)) op = {kGeneric, 0, 0};
     }
     ops_[address] = op;
 }
@@ -168,7 +170,23 @@ void SxCpu::ClearTraps() {
     DecodeAll();
 }
 
+void SxCpu::SetStackTraps(bool on) {
+    stackTraps_ = on;
+    DecodeAll();
+}
+
+void SxCpu::CountStack(bool push) {
+    if (push ? callDepth_ == stackLevels_ : callDepth_ == 0) {
+        stackFault_ = push ? StackFault::Overflow : StackFault::Underflow;
+        stackFaultAt_ = pc_;
+        exitFast_ = true;
+        return;
+    }
+    callDepth_ += push ? 1 : -1;
+}
+
 SxStop SxCpu::Step() {
+    stackFault_ = StackFault::None;
     if (cycles_ >= periphDue_) ServicePeripherals();
     if (inReset()) {
         // Held by MCLR: nothing happens. The reset delay: it passes.
@@ -189,6 +207,7 @@ SxStop SxCpu::Step() {
 }
 
 SxStop SxCpu::Run(std::uint64_t maxCycles) {
+    stackFault_ = StackFault::None;
     const std::uint64_t end = (maxCycles > ~0ull - cycles_) ? ~0ull : cycles_ + maxCycles;
     for (;;) {
         if (cycles_ >= periphDue_) ServicePeripherals();
@@ -373,7 +392,7 @@ SxStop SxCpu::RunFastT(std::uint64_t limit) {
                 KORVID_SYNC_OUT();
                 ExecuteGeneric(false);
                 KORVID_SYNC_IN();
-                if (exitFast_) return SxStop::Budget;
+                if (exitFast_) return stackFault_ != StackFault::None ? SxStop::Trap : SxStop::Budget;
                 break;
         }
     }

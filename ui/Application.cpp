@@ -15,6 +15,7 @@
 #include "ui/DeviceUnit.h"
 #include "ui/EditorUnit.h"
 #include "ui/FindReplaceUnit.h"
+#include "ui/GuideUnit.h"
 #include "ui/HelpUnit.h"
 #include "ui/IRCUnit.h"
 #include "ui/PrintStatusUnit.h"
@@ -22,8 +23,9 @@
 #include "ui/ProgressUnit.h"
 #include "ui/RegisterUnit.h"
 #include "ui/SXCUnit.h"
-#include "ui/SettingsUnit.h"
+#include "ui/SettingsKeeper.h"
 #include "ui/WatchUnit.h"
+#include "ui/WindowRoles.h"
 
 namespace korvid {
 
@@ -75,8 +77,46 @@ TEditorForm* CreateForms(Shell& shell, const QStringList& arguments) {
     shell.debugger.Attach(DebugController::Registers, shell.registers);
     shell.debugger.Attach(DebugController::Code, shell.code);
     shell.debugger.Attach(DebugController::Watch, shell.watch);
+    // The SXC start of the main window loads through the SXC loader.
+    shell.editor->SXCLoad = [sxc = shell.sxc](const QString& baseName) { sxc->SXCLoad(baseName); };
     return shell.editor;
 }
+
+// ---- what the windows ask of one another ----------------------------------------
+
+EditorRole* RoleOf(TEditorForm* window) { return window; }
+DebugRole* RoleOf(TDebugForm* window) { return window; }
+DeviceRole* RoleOf(TDeviceForm* window) { return window; }
+FindRole* RoleOf(TFindReplaceForm* window) { return window; }
+PrintRole* RoleOf(TPrintForm* window) { return window; }
+PrintStatusRole* RoleOf(TPrintStatusForm* window) { return window; }
+
+QFont CurrentEditorFont(const Shell& shell) {
+    if (shell.editor) return shell.editor->EditorFont();
+    return QFont(QStringLiteral("Courier New"), kDefaultTextSize);
+}
+
+LinkObserver& ProgressOf(const Shell& shell) {
+    if (shell.progress) return *shell.progress;
+    return NoLinkObserver();
+}
+
+#define KORVID_WINDOW_WIDGET(kind, type, member) \
+    QWidget* WindowOf(type* window) { return window; }
+KORVID_WINDOWS(KORVID_WINDOW_WIDGET)
+#undef KORVID_WINDOW_WIDGET
+
+void ShowWindow(QWidget* window) {
+    if (!window) return;
+    window->show();
+    window->raise();
+}
+
+void ExecDialog(QWidget* window) {
+    if (auto* dialog = qobject_cast<QDialog*>(window)) dialog->exec();
+}
+
+QWidget* CreateGuideWindow(QWidget* parent) { return new TGuideForm(parent); }
 
 void DestroyForms(Shell& shell) {
     // The reverse of the 28L build's creation order in both builds (the 52
@@ -105,7 +145,7 @@ int RunIde(int argc, char** argv, const Family& family) {
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
     // --defaults: the built-in settings, and none stored at the end.
-    TSettingsKeeper settings(shell, title, !arguments.contains(QStringLiteral("--defaults")));
+    SettingsKeeper settings(shell, title, !arguments.contains(QStringLiteral("--defaults")));
     shell.settings = &settings;
     shell.assemble = [&settings](AssemblyState& s) {
         Assemble(s);

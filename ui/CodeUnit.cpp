@@ -1,15 +1,12 @@
 #include "ui/CodeUnit.h"
 
 #include <QFontMetrics>
-#include <QKeyEvent>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
-#include <QWheelEvent>
 
 #include "core/image/Disassembler.h"
 #include "core/link/Debug.h"
-#include "ui/EditorUnit.h"
+#include "ui/WindowRoles.h"
 
 namespace korvid {
 
@@ -17,9 +14,8 @@ namespace {
 constexpr int kScrollWidth = 16;
 }
 
-TCodeForm::TCodeForm(Shell& shell, QWidget* parent) : QDialog(parent), shell_(shell) {
+TCodeForm::TCodeForm(Shell& shell, QWidget* parent) : TDebugViewWindow(shell, parent) {
     setWindowTitle(QStringLiteral("Code"));
-    setMouseTracking(true);
     ScrollBar = new QScrollBar(Qt::Vertical, this);
     ScrollBar->setObjectName(QStringLiteral("ScrollBar"));
     ScrollBar->hide();
@@ -27,25 +23,21 @@ TCodeForm::TCodeForm(Shell& shell, QWidget* parent) : QDialog(parent), shell_(sh
     Measure();
 }
 
-DebugSession* TCodeForm::Session() const { return shell_.debug ? &shell_.debugger.Session : nullptr; }
-
 int TCodeForm::ProgramSize() const {
     DebugSession* s = Session();
     return s ? s->ProgramSize : kProgramWords;
 }
 
-bool TCodeForm::SxcMode() const { return shell_.editor && shell_.editor->SxcMode; }
+bool TCodeForm::SxcMode() const {
+    const EditorRole* editor = RoleOf(shell_.editor);
+    return editor && editor->InSxcMode();
+}
 
 void TCodeForm::Measure() {
     font_ = CurrentEditorFont(shell_);
     QFontMetrics fm(font_);
     cw_ = std::max(1, fm.horizontalAdvance(QLatin1Char('X')));
     rh_ = std::max(1, fm.height());
-}
-
-void TCodeForm::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    FormShow();
 }
 
 void TCodeForm::FormShow() {
@@ -112,16 +104,17 @@ void TCodeForm::BuildStyles() {
     }
 }
 
-void TCodeForm::RefreshView(bool full) {
+void TCodeForm::Repaint(bool full) {
     if (std::size_t(rows_) != styles_.size()) FormResize();
     BuildStyles();
     if (full) update();
 }
 
-void TCodeForm::ScrollToProgramCounter() {
+void TCodeForm::ShowProgramCounter() {
     DebugSession* s = Session();
     if (!s) return;
     int line = shell_.state.AddressLine[s->State.ProgramCounter % kProgramWords];
+    SelectLine(line);
     ScrollBar->setValue(CodeScrollToLine(ScrollBar->value(), line, rows_, shell_.state.ListLineCount));
 }
 
@@ -163,55 +156,57 @@ void TCodeForm::paintEvent(QPaintEvent*) {
             g.setPen(rightText);
             g.setClipRect(box);
             g.drawText(cw_, y + ascent, all);
-            g.setClipping(false);
-            continue;
+        } else {
+            QRect leftBox(0, y, leftEnd, rh_), rightBox(leftEnd, y, std::max(right - leftEnd, 0), rh_);
+            g.fillRect(leftBox, leftBack);
+            g.fillRect(rightBox, rightBack);
+            g.setClipRect(leftBox);
+            g.setPen(leftText);
+            g.drawText(cw_, y + ascent, all.left(kCodeLeftChars));
+            g.setClipRect(rightBox);
+            g.setPen(rightText);
+            g.drawText(kCodeSourceColumn * cw_, y + ascent, all.mid(kCodeSourceColumn));
         }
-        QRect leftBox(0, y, leftEnd, rh_), rightBox(leftEnd, y, std::max(right - leftEnd, 0), rh_);
-        g.fillRect(leftBox, leftBack);
-        g.fillRect(rightBox, rightBack);
-        g.setClipRect(leftBox);
-        g.setPen(leftText);
-        g.drawText(cw_, y + ascent, all.left(kCodeLeftChars));
-        g.setClipRect(rightBox);
-        g.setPen(rightText);
-        g.drawText(kCodeSourceColumn * cw_, y + ascent, all.mid(kCodeSourceColumn));
         g.setClipping(false);
+        // The selected line, unless the current line's bar marks it: a
+        // dotted frame in the row's text colour.
+        if (line == selectedLine_ && style != CodeRowStyle::Current && style != CodeRowStyle::Both) {
+            g.setPen(QPen(rightText, 1, Qt::DotLine));
+            g.drawRect(0, y, right - 1, rh_ - 1);
+        }
     }
 }
 
-void TCodeForm::mouseMoveEvent(QMouseEvent* event) {
-    int y = int(event->position().y());
-    mouseRow_ = y >= 0 ? y / rh_ : -1;
-}
-
-void TCodeForm::mousePressEvent(QMouseEvent* event) {
-    mouseMoveEvent(event);
+// A click toggles the breakpoint on the row's line and selects it, a
+// double click makes it the next instruction.
+void TCodeForm::HaltedClick(QPoint point, bool twice) {
     DebugSession* s = Session();
-    if (event->button() != Qt::LeftButton || !s || !s->StateValid || !shell_.debug) return;
-    int address = RowAddress(mouseRow_);
-    shell_.debugger.RunCommand([s, address] { s->ToggleBreakpoint(address); });
+    const int row = point.y() >= 0 ? point.y() / rh_ : -1;
+    const int address = RowAddress(row);
+    if (twice) {
+        Guard([s, address] { s->MoveProgramCounter(address); });
+        return;
+    }
+    if (row >= 0 && row < rows_) SelectLine(ScrollBar->value() + row);
+    Guard([s, address] { s->ToggleBreakpoint(address); });
 }
 
-void TCodeForm::mouseDoubleClickEvent(QMouseEvent* event) {
-    mouseMoveEvent(event);
-    DebugSession* s = Session();
-    if (event->button() != Qt::LeftButton || !s || !s->StateValid || !shell_.debug) return;
-    int address = RowAddress(mouseRow_);
-    shell_.debugger.RunCommand([s, address] { s->MoveProgramCounter(address); });
+void TCodeForm::ToggleBreakpointHere() {
+    DebugSession* s = HaltedSession();
+    if (!s || selectedLine_ < 0) return;
+    const int address = CodeLineAddress(shell_.state, selectedLine_, ProgramSize());
+    Guard([s, address] { s->ToggleBreakpoint(address); });
 }
 
-void TCodeForm::wheelEvent(QWheelEvent* event) {
-    int delta = event->angleDelta().y();
-    int notches = delta / 120;
-    if (notches == 0 && delta != 0) notches = delta < 0 ? -1 : 1;
+void TCodeForm::SelectLine(int line) {
+    if (line == selectedLine_) return;
+    for (int l : {selectedLine_, line})
+        if (l >= ScrollBar->value() && l < ScrollBar->value() + rows_) update(RowRect(l - ScrollBar->value()));
+    selectedLine_ = line;
+}
+
+void TCodeForm::WheelNotches(int notches) {
     ScrollBar->setValue(ScrollBar->value() - notches * CodeWheelStep(rows_));
-    event->accept();
-}
-
-void TCodeForm::keyPressEvent(QKeyEvent* event) {
-    // Escape does not hide the view (the Debug window shows and hides it).
-    if (event->key() == Qt::Key_Escape) return;
-    QDialog::keyPressEvent(event);
 }
 
 }  // namespace korvid

@@ -1,33 +1,26 @@
 // The Code window: the listing of the program being debugged, one listing
 // line per row, with the line of the next instruction and the line of the
 // breakpoint marked. A click toggles the breakpoint on a line, a double
-// click makes the line the next instruction.
+// click makes the line the next instruction; the selected line (framed) is
+// the line last clicked, else after each halt the next instruction's line,
+// and F9 toggles the breakpoint there.
 #pragma once
 
-#include <QDialog>
 #include <QFont>
 #include <QScrollBar>
 #include <vector>
 
 #include "model/CodeRows.h"
 #include "core/link/Debug.h"
+#include "ui/DebugWindow.h"
 #include "ui/Shell.h"
 
 namespace korvid {
 
-class TCodeForm : public QDialog, public DebugView {
+class TCodeForm : public TDebugViewWindow {
     Q_OBJECT
 public:
     explicit TCodeForm(Shell& shell, QWidget* parent = nullptr);
-
-    // Repaints the rows whose style or line changed (every row when full).
-    void RefreshView(bool full);
-    void ScrollToProgramCounter();
-
-    // DebugView: the debug session's halts and breakpoint changes.
-    bool Showing() const override { return isVisible(); }
-    void ShowProgramCounter() override { ScrollToProgramCounter(); }
-    void Repaint(bool firstRefresh) override { RefreshView(firstRefresh); }
 
     int Rows() const { return rows_; }
     int RowHeight() const { return rh_; }
@@ -39,32 +32,35 @@ public:
     // The program address of a row (-1 when its line produced no word).
     int RowAddress(int row) const;
     bool SxcMode() const;
+    // The listing line F9 acts on (-1: none yet).
+    int SelectedLine() const { return selectedLine_; }
 
     QScrollBar* ScrollBar;
 
 protected:
-    void showEvent(QShowEvent* event) override;
+    // At a halt or breakpoint change: repaints the rows whose style or line
+    // changed (every row when full); scrolls the next instruction's line
+    // into view and selects it.
+    void Repaint(bool full) override;
+    void ShowProgramCounter() override;
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
-    void wheelEvent(QWheelEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
+    void FormShow() override;
+    void HaltedClick(QPoint point, bool twice) override;
+    void WheelNotches(int notches) override;
+    void ToggleBreakpointHere() override;
 
 private:
-    void FormShow();
     void FormResize();
     void Measure();
     void ScrollBarChange();
     void BuildStyles();
-    DebugSession* Session() const;
+    void SelectLine(int line);
     int ProgramSize() const;
 
-    Shell& shell_;
     QFont font_;
     int cw_ = 8, rh_ = 16, rows_ = 0;
-    int mouseRow_ = -1;
+    int selectedLine_ = -1;
     bool painted_ = false;
     bool snapping_ = false;
     // What each row was last built with, and the scroll position then.

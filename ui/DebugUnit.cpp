@@ -14,8 +14,6 @@
 #include "core/link/Programming.h"
 #include "model/DebugLogic.h"
 #include "ui/CommandGuard.h"
-#include "ui/EditorUnit.h"
-#include "ui/ProgressUnit.h"
 
 namespace korvid {
 
@@ -39,13 +37,12 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, 
 }  // namespace
 
 TDebugForm::TDebugForm(Shell& shell, QWidget* parent)
-    : QDialog(parent, Qt::Tool | Qt::WindowStaysOnTopHint),
+    : TDebugWindow(shell, parent, Qt::Tool | Qt::WindowStaysOnTopHint),
       Debugger(shell.debugger),
       Session(shell.debugger.Session),
       HopFlag(shell.debugger.HopFlag),
       WalkFlag(shell.debugger.WalkFlag),
-      LastLine(shell.debugger.LastLine),
-      shell_(shell) {
+      LastLine(shell.debugger.LastLine) {
     Debugger.AddObserver(this);
     // The views' own actions (clicks, edits) run through this window's guard.
     Debugger.commandRunner = [this](const std::function<void()>& action) { RunCommand(action); };
@@ -70,6 +67,7 @@ TDebugForm::TDebugForm(Shell& shell, QWidget* parent)
     setFixedSize(2 * kMargin + kButtonWidth, y);
 
     WireButtons();
+    for (const Key& k : kKeys) ButtonOf(k.command)->setToolTip(QKeySequence(k.key).toString(QKeySequence::NativeText));
     Timer.setInterval(40);
     connect(&Timer, &QTimer::timeout, this, [this] { Guarded(&TDebugForm::TimerTimer); });
     SetButtonMask(0);
@@ -147,37 +145,29 @@ void TDebugForm::EnterDebugger(bool program) {
     AssemblyState& s = shell_.state;
     PrepareDebugImage(s);
     if (s.ErrorFlag) {
-        ShowError(shell_.editor, QString::fromLatin1(s.ErrorMessage));
+        ShowError(WindowOf(shell_.editor), QString::fromLatin1(s.ErrorMessage));
         throw SilentAbort();
     }
     shell_.link.RequireDebugTool();
-    if (program) ProgramDevice(shell_.link, s, shell_.irc, *shell_.progress, false);
+    if (program) ProgramDevice(shell_.link, s, shell_.irc, ProgressOf(shell_), false);
     show();
     raise();
 }
 
 // ---- showing and hiding --------------------------------------------------------
 
-// Minimising and restoring the window (spontaneous events from the window
-// system) neither ends nor restarts the session; only show() and hide() do.
+// Spontaneous events come from the window system (minimising, restoring).
 void TDebugForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (!event->spontaneous()) FormShow();
+    if (!event->spontaneous()) BeginSession();
 }
 
 void TDebugForm::hideEvent(QHideEvent* event) {
     QDialog::hideEvent(event);
-    if (!event->spontaneous()) FormHide();
+    if (!event->spontaneous()) EndSession();
 }
 
-void TDebugForm::keyPressEvent(QKeyEvent* event) {
-    // Escape would close the dialog and so end debugging; only Quit and the
-    // close box do that.
-    if (event->key() == Qt::Key_Escape) return;
-    QDialog::keyPressEvent(event);
-}
-
-void TDebugForm::FormShow() {
+void TDebugForm::BeginSession() {
     AssemblyState& s = shell_.state;
     WatchButton->setEnabled(s.WatchCount != 0);
     SetButtonMask(0);
@@ -199,7 +189,7 @@ void TDebugForm::FormShow() {
     Timer.start();
 }
 
-void TDebugForm::FormHide() {
+void TDebugForm::EndSession() {
     for (DebugController::View v : {DebugController::Registers, DebugController::Code, DebugController::Watch})
         if (QWidget* w = ViewWindow(v)) w->hide();
     Timer.stop();
@@ -212,32 +202,7 @@ void TDebugForm::FormHide() {
 }
 
 void TDebugForm::SetMainMenuForDebugging(bool debugging) {
-    TEditorForm* e = shell_.editor;
-    if (!e) return;
-    QAction* bigger = e->Item("EditTextBiggerItem");
-    QAction* smaller = e->Item("EditTextSmallerItem");
-    if (debugging) {
-        if (menusSaved_) return;
-        // Remember what was enabled (SXC mode and list mode disable entries
-        // of their own) so that the end of debugging restores just that.
-        savedBigger_ = bigger && bigger->isEnabled();
-        savedSmaller_ = smaller && smaller->isEnabled();
-        savedRunMenu_ = e->RunMenu->isEnabled();
-        savedRunItems_.clear();
-        for (QAction* a : e->RunMenu->actions()) savedRunItems_.emplace_back(a, a->isEnabled());
-        menusSaved_ = true;
-        if (bigger) bigger->setEnabled(false);
-        if (smaller) smaller->setEnabled(false);
-        e->RunMenu->setEnabled(false);
-        for (QAction* a : e->RunMenu->actions()) a->setEnabled(false);
-        return;
-    }
-    if (!menusSaved_) return;
-    menusSaved_ = false;
-    if (bigger) bigger->setEnabled(savedBigger_);
-    if (smaller) smaller->setEnabled(savedSmaller_);
-    e->RunMenu->setEnabled(savedRunMenu_);
-    for (auto& [a, enabled] : savedRunItems_) a->setEnabled(enabled);
+    if (EditorRole* editor = RoleOf(shell_.editor)) editor->SetDebugging(debugging);
 }
 
 void TDebugForm::ArrangeWindows() {
@@ -282,6 +247,17 @@ QWidget* TDebugForm::ViewWindow(DebugController::View view) const {
 void TDebugForm::Command(DebugCommand command) {
     SetButtonMask(CommandMask(command, BreakpointSet()));
     Debugger.Execute(command);
+}
+
+QPushButton* TDebugForm::ButtonOf(DebugCommand command) const {
+    // The buttons in the order of DebugCommand.
+    QPushButton* const buttons[] = {HopButton, JogButton, StepButton, WalkButton, RunButton, PollButton, StopButton};
+    return buttons[static_cast<std::size_t>(command)];
+}
+
+void TDebugForm::KeyCommand(DebugCommand command) {
+    QPushButton* button = ButtonOf(command);
+    if (button->isEnabled()) button->click();
 }
 
 void TDebugForm::HopButtonClick() { Command(DebugCommand::Hop); }

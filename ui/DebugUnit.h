@@ -5,7 +5,6 @@
 // windows at each halt. Hiding it ends debugging.
 #pragma once
 
-#include <QDialog>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
@@ -16,11 +15,13 @@
 #include "core/link/Debug.h"
 #include "core/link/DebugController.h"
 #include "model/DebugLogic.h"
+#include "ui/DebugWindow.h"
 #include "ui/Shell.h"
+#include "ui/WindowRoles.h"
 
 namespace korvid {
 
-class TDebugForm : public QDialog, public DebugObserver {
+class TDebugForm : public TDebugWindow, public DebugObserver, public DebugRole {
     Q_OBJECT
 public:
     explicit TDebugForm(Shell& shell, QWidget* parent = nullptr);
@@ -29,7 +30,10 @@ public:
     // assembly: prepares the debug image, checks the tool, programs the chip
     // when asked and shows this window. A failed preparation shows its
     // message and ends the command silently.
-    void EnterDebugger(bool program);
+    void EnterDebugger(bool program) override;
+    // The debug keys of every debug window: the command's button is clicked
+    // when it is enabled.
+    void KeyCommand(DebugCommand command) override;
 
     // The command buttons.
     void HopButtonClick();
@@ -87,34 +91,33 @@ public:
     QTimer Timer;
 
 protected:
+    // Minimising and restoring the window neither ends nor restarts the
+    // session; only show() and hide() do.
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     // The parts the constructor builds.
     void BuildStatusPanel(int y);
     int BuildWindowsPanel(int y);
     void WireButtons();
-    void FormShow();
-    void FormHide();
+    // The session: the link opened and the chip reset when the window is
+    // shown, the session ended when it is hidden.
+    void BeginSession();
+    void EndSession();
     void ArrangeWindows();
     void SetMainMenuForDebugging(bool debugging);
     // Runs a command or a tick through the window guard, never two at once.
     void Guarded(void (TDebugForm::*handler)());
     // A command button: its mask, then the debugger's command.
     void Command(DebugCommand command);
+    QPushButton* ButtonOf(DebugCommand command) const;
     // The window of a debugger view (none until the shell attaches it).
     QWidget* ViewWindow(DebugController::View view) const;
     void ShowView(DebugController::View view);
 
-    Shell& shell_;
     std::uint8_t buttonMask_ = 0;
     bool busy_ = false;
-    // Enabled states of the main window's entries before debugging began.
-    bool savedBigger_ = true, savedSmaller_ = true, savedRunMenu_ = true;
-    std::vector<std::pair<QAction*, bool>> savedRunItems_;
-    bool menusSaved_ = false;
 };
 
 }  // namespace korvid

@@ -22,9 +22,7 @@
 #include "core/link/LinkObserver.h"
 #include "core/link/Programming.h"
 #include "core/link/VerifyImage.h"
-#include "ui/EditorUnit.h"
 #include "ui/CommandGuard.h"
-#include "ui/ProgressUnit.h"
 
 namespace korvid {
 
@@ -351,10 +349,7 @@ bool TDeviceForm::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-LinkObserver& TDeviceForm::Observer() {
-    if (shell_.progress) return *shell_.progress;
-    return NoLinkObserver();
-}
+LinkObserver& TDeviceForm::Observer() { return ProgressOf(shell_); }
 
 QString TDeviceForm::ChooseLoadFile() {
     QFileDialog dialog(this, QStringLiteral("Load Hex"));
@@ -380,9 +375,8 @@ QString TDeviceForm::ChooseSaveFile() {
 // File dialogs run through the main window's hook, the one seam through which
 // every file dialog of the program is shown (and answered in tests).
 QString TDeviceForm::RunFileDialog(QFileDialog& dialog) {
-    if (shell_.editor && shell_.editor->RunFileDialog) return shell_.editor->RunFileDialog(dialog);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    return dialog.selectedFiles().first();
+    EditorRole* editor = RoleOf(shell_.editor);
+    return editor ? editor->AskFileName(dialog) : QString();
 }
 
 void TDeviceForm::LoadButtonClick() {

@@ -14,6 +14,7 @@
 
 #include "model/DeviceSettings.h"
 #include "ui/Shell.h"
+#include "ui/WindowRoles.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -27,7 +28,7 @@ namespace korvid {
 
 class LinkObserver;
 
-class TDeviceForm : public QDialog {
+class TDeviceForm : public QDialog, public DeviceRole {
     Q_OBJECT
 public:
     explicit TDeviceForm(Shell& shell, QWidget* parent = nullptr);
@@ -35,6 +36,10 @@ public:
     // Sets the controls from the chip image's configuration words, the ID
     // and the E²Flash rows, then writes the words back from the controls.
     void ShowSettings();
+    // DeviceRole: an open window shows the settings of the new assembly.
+    void Assembled() override {
+        if (isVisible()) ShowSettings();
+    }
 
     // Controls, by their window names. Groups and boxes a family does not
     // have are null (DeviceRadioGroup and TurboCheckBox in Korvid52, ...).

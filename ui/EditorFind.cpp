@@ -1,16 +1,16 @@
 // Find and replace commands of the main window (Edit > Find/Replace, F3, F4).
 #include "ui/CommandGuard.h"
 #include "ui/EditorUnit.h"
-#include "ui/FindReplaceUnit.h"
 #include "model/TextSearch.h"
 
 namespace korvid {
 
 void TEditorForm::EditFind() {
+    const FindRole& find = *RoleOf(shell.findReplace);
     View->HideCaret();
-    if (shell.findReplace->FindText().empty())
+    if (find.FindText().empty())
         Inform(this, QStringLiteral("Nothing to Find"));
-    else if (FindNext(Text, shell.findReplace->FindText(), shell.findReplace->WordOnly()))
+    else if (FindNext(Text, find.FindText(), find.WordOnly()))
         View->ResetScroll();
     else if (FindWrapped())
         StatusBar->showMessage(QStringLiteral("Search wrapped around to the top"));
@@ -27,7 +27,8 @@ bool TEditorForm::FindWrapped() {
     std::int32_t start, end;
     const bool had = Text.GetSelection(start, end);
     Text.caret = 0;
-    if (FindNext(Text, shell.findReplace->FindText(), shell.findReplace->WordOnly())) {
+    const FindRole& find = *RoleOf(shell.findReplace);
+    if (FindNext(Text, find.FindText(), find.WordOnly())) {
         std::int32_t s, e;
         Text.GetSelection(s, e);
         if (!had || s != start || e != end) {
@@ -43,7 +44,7 @@ bool TEditorForm::FindWrapped() {
 
 void TEditorForm::EditReplace() {
     View->HideCaret();
-    if (ReplaceSelection(Text, shell.findReplace->ReplaceText()))
+    if (ReplaceSelection(Text, RoleOf(shell.findReplace)->ReplaceText()))
         View->ResetScroll();
     else
         Inform(this, QStringLiteral("Nothing Selected"));
@@ -51,19 +52,18 @@ void TEditorForm::EditReplace() {
 }
 
 void TEditorForm::EditFindReplace() {
-    TFindReplaceForm& dialog = *shell.findReplace;
-    dialog.ReplaceButton->setEnabled(Text.HasSelection());
-    switch (dialog.exec()) {
-        case TFindReplaceForm::FindResult:
-            if (dialog.StartCheckBox->isChecked()) Text.caret = 0;
+    FindRole& dialog = *RoleOf(shell.findReplace);
+    switch (dialog.Ask(Text.HasSelection())) {
+        case FindRole::FindResult:
+            if (dialog.FromStart()) Text.caret = 0;
             EditFind();
             break;
-        case TFindReplaceForm::ReplaceResult:
+        case FindRole::ReplaceResult:
             EditReplace();
             break;
-        case TFindReplaceForm::AllResult: {
+        case FindRole::AllResult: {
             View->HideCaret();
-            if (dialog.StartCheckBox->isChecked()) Text.caret = 0;
+            if (dialog.FromStart()) Text.caret = 0;
             const std::string pattern = dialog.FindText();
             const std::string replacement = dialog.ReplaceText();
             const bool word = dialog.WordOnly();

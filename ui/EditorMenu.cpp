@@ -129,4 +129,28 @@ void TEditorForm::SetRunMenuEnabled(bool enabled) {
     for (QAction* a : RunMenu->actions()) a->setEnabled(enabled);
 }
 
+// Debugging closes the Run menu and the text size items (the debugger views
+// are measured in the editor's font); its end puts back what was enabled
+// before, since SXC and list mode close entries of their own.
+void TEditorForm::SetDebugging(bool debugging) {
+    if (debugging == debugging_) return;
+    debugging_ = debugging;
+    if (!debugging) {
+        for (auto& [action, enabled] : savedForDebugging_) action->setEnabled(enabled);
+        RunMenu->setEnabled(runMenuBeforeDebugging_);
+        return;
+    }
+    savedForDebugging_.clear();
+    auto close = [this](QAction* action) {
+        if (!action) return;
+        savedForDebugging_.emplace_back(action, action->isEnabled());
+        action->setEnabled(false);
+    };
+    close(Item("EditTextBiggerItem"));
+    close(Item("EditTextSmallerItem"));
+    for (QAction* action : RunMenu->actions()) close(action);
+    runMenuBeforeDebugging_ = RunMenu->isEnabled();
+    RunMenu->setEnabled(false);
+}
+
 }  // namespace korvid

@@ -5,12 +5,7 @@
 #include "core/link/Clock.h"
 #include "core/link/LinkError.h"
 #include "core/link/Programming.h"
-#include "ui/ClockUnit.h"
-#include "ui/ConfigureUnit.h"
-#include "ui/DebugUnit.h"
-#include "ui/DeviceUnit.h"
 #include "ui/EditorUnit.h"
-#include "ui/ProgressUnit.h"
 
 namespace korvid {
 
@@ -43,7 +38,7 @@ void TEditorForm::AssembleSource() {
         throw SilentAbort();
     }
     StatusBar->showMessage(QStringLiteral("Assembly Successful"));
-    if (shell.deviceForm && shell.deviceForm->isVisible()) shell.deviceForm->ShowSettings();
+    if (DeviceRole* device = RoleOf(shell.deviceForm)) device->Assembled();
     View->RefreshView();
 }
 
@@ -56,43 +51,35 @@ void TEditorForm::RunExtendedDialect() {
 void TEditorForm::RunProgram() {
     if (!SxcMode) AssembleSource();
     RequireProgramData(State);
-    ProgramDevice(shell.link, State, shell.irc, *shell.progress, false);
+    ProgramDevice(shell.link, State, shell.irc, ProgressOf(shell), false);
 }
 
 void TEditorForm::RunRun() {
     if (!SxcMode) AssembleSource();
     RequireProgramData(State);
     shell.link.RequireDebugTool();
-    ProgramDevice(shell.link, State, shell.irc, *shell.progress, true);
+    ProgramDevice(shell.link, State, shell.irc, ProgressOf(shell), true);
 }
 
-void TEditorForm::RunDebug() {
-    if (shell.debug) shell.debug->hide();
+// Run > Debug ends a session still open, assembles and starts another.
+void TEditorForm::StartDebugging(bool program) {
+    if (QWidget* debug = WindowOf(shell.debug)) debug->hide();
     if (!SxcMode) AssembleSource();
-    if (shell.debug) shell.debug->EnterDebugger(true);
+    if (DebugRole* debug = RoleOf(shell.debug)) debug->EnterDebugger(program);
 }
 
-void TEditorForm::RunDebugAgain() {
-    if (shell.debug) shell.debug->hide();
-    if (!SxcMode) AssembleSource();
-    if (shell.debug) shell.debug->EnterDebugger(false);
-}
+void TEditorForm::RunDebug() { StartDebugging(true); }
+void TEditorForm::RunDebugAgain() { StartDebugging(false); }
 
 void TEditorForm::RunClock() {
     shell.link.RequireDebugTool();
     shell.link.OpenLink();
-    if (shell.clock) shell.clock->exec();
+    ExecDialog(WindowOf(shell.clock));
     if (shell.link.PortOpen) shell.link.CloseLink();
 }
 
-void TEditorForm::RunDevice() {
-    if (!shell.deviceForm) return;
-    shell.deviceForm->show();
-    shell.deviceForm->raise();
-}
+void TEditorForm::RunDevice() { ShowWindow(WindowOf(shell.deviceForm)); }
 
-void TEditorForm::RunConfigure() {
-    if (shell.configure) shell.configure->exec();
-}
+void TEditorForm::RunConfigure() { ExecDialog(WindowOf(shell.configure)); }
 
 }  // namespace korvid

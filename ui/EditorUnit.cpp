@@ -15,12 +15,8 @@
 #include <limits>
 
 #include "core/link/LinkError.h"
-#include "ui/AboutUnit.h"
 #include "ui/CommandGuard.h"
-#include "ui/GuideUnit.h"
-#include "ui/HelpUnit.h"
-#include "ui/PrintUnit.h"
-#include "ui/SettingsUnit.h"
+#include "ui/SettingsKeeper.h"
 
 namespace korvid {
 
@@ -127,7 +123,6 @@ void TEditorForm::FormShow() {
     View->clickTime1 = 0;
     View->clickTime2 = 500;
     View->clickTime3 = 1000;
-    if (shell.print) shell.print->fontSize = 9;
     View->EditorFontName = QStringLiteral("Courier New");
     View->EditorFontSize = shell.settings ? shell.settings->TextSize() : kDefaultTextSize;
     Item("RunExtendedDialectItem")->setChecked(State.dialect == Dialect::Extended);
@@ -323,7 +318,9 @@ void TEditorForm::FileSaveAs() {
 
 void TEditorForm::FileListToggle() { ToggleList(); }
 
-void TEditorForm::FilePrint() { PrintSource(shell, Text); }
+void TEditorForm::FilePrint() {
+    if (PrintRole* print = RoleOf(shell.print)) print->PrintText(Text);
+}
 
 void TEditorForm::FileExit() { close(); }
 
@@ -530,27 +527,19 @@ void TEditorForm::ToggleList() {
 
 // ---- help ---------------------------------------------------------------------
 
-void TEditorForm::HelpContentsItemClick() {
-    if (shell.help) {
-        shell.help->show();
-        shell.help->raise();
-    }
-}
+void TEditorForm::HelpContentsItemClick() { ShowWindow(WindowOf(shell.help)); }
 
 void TEditorForm::HelpGuide() {
-    if (!Guide) Guide = new TGuideForm(this);
-    Guide->show();
-    Guide->raise();
+    if (!Guide) Guide = CreateGuideWindow(this);
+    ShowWindow(Guide);
 }
 
-void TEditorForm::HelpAbout() {
-    if (shell.about) shell.about->exec();
-}
+void TEditorForm::HelpAbout() { ExecDialog(WindowOf(shell.about)); }
 
-QFont CurrentEditorFont(const Shell& shell) {
-    if (shell.editor && shell.editor->View)
-        return QFont(shell.editor->View->EditorFontName, shell.editor->View->EditorFontSize);
-    return QFont(QStringLiteral("Courier New"), kDefaultTextSize);
-}
+// ---- what the other windows ask ---------------------------------------------------
+
+QFont TEditorForm::EditorFont() const { return QFont(View->EditorFontName, View->EditorFontSize); }
+
+QString TEditorForm::AskFileName(QFileDialog& dialog) { return RunFileDialog ? RunFileDialog(dialog) : QString(); }
 
 }  // namespace korvid

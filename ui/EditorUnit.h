@@ -16,11 +16,12 @@
 #include "ui/EditorView.h"
 #include "ui/Shell.h"
 #include "ui/SyntaxColours.h"
+#include "ui/WindowRoles.h"
 #include "model/TextBuffer.h"
 
 namespace korvid {
 
-class TEditorForm : public QMainWindow {
+class TEditorForm : public QMainWindow, public EditorRole {
     Q_OBJECT
 public:
     // FormCreate: takes the assembly state of the shell, gives it the shared
@@ -79,12 +80,19 @@ public:
     void RunRun();
     void RunDebug();
     void RunDebugAgain();
+    void StartDebugging(bool program);
     void RunClock();
     void RunDevice();
     void RunConfigure();
     void HelpContentsItemClick();
     void HelpAbout();
     void HelpGuide();
+
+    // EditorRole: what the other windows ask of this one.
+    QFont EditorFont() const override;
+    bool InSxcMode() const override { return SxcMode; }
+    QString AskFileName(QFileDialog& dialog) override;
+    void SetDebugging(bool debugging) override;
 
     // The menu item of a documented name ("FileOpenItem", ...).
     QAction* Item(const char* name) const;
@@ -114,8 +122,9 @@ public:
     bool shownOnce = false;
     QString Hint;  // "List (read-only) - Ctrl+L returns to source" in list mode
 
-    // Loads the SXC compiler output (base name without extension); set by
-    // the SXC loader's window. Without it the SXC start does nothing.
+    // Loads the SXC compiler output (base name without extension); wired to
+    // the SXC loader's window at start-up (CreateForms). Without it the SXC
+    // start does nothing.
     std::function<void(const QString& baseName)> SXCLoad;
 
     // Runs an open or save dialog and returns the chosen file ("" when
@@ -148,10 +157,11 @@ private:
     // The title ("*" in front while the text is unsaved) and the caret's
     // line and column; after every key and command.
     void UpdateTitleAndCaret();
+    // Enabled states of the entries that debugging closes, from before it
+    // began (SXC and list mode close entries of their own).
+    std::vector<std::pair<QAction*, bool>> savedForDebugging_;
+    bool debugging_ = false;
+    bool runMenuBeforeDebugging_ = true;
 };
-
-// The editor's current font (name and size), which the debugger views
-// share; "Courier New" 9 before the main window exists.
-QFont CurrentEditorFont(const Shell& shell);
 
 }  // namespace korvid

@@ -636,22 +636,29 @@ void TEditorView::keyPressEvent(QKeyEvent* event) {
 
 // ---- mouse ------------------------------------------------------------------
 
-std::int32_t TEditorView::XToColumn(int x, bool& inside) const {
-    const int right = areaLeft + leftMargin + visibleColumns * charWidth;
+namespace {
+// The cell of a pixel along one axis of the text area (`start` its edge,
+// then `margin` pixels and `cells` cells of `size`): outside the area
+// (`inside` false) the number of cells before it, negative, or past its
+// end, positive. `round` moves the boundary between two cells.
+std::int32_t CellAlong(int p, int start, int margin, int cells, int size, int round, bool& inside) {
+    const int end = start + margin + cells * size;
     inside = false;
-    if (x < areaLeft) return -((areaLeft - x) / charWidth + 1);
-    if (x >= right) return (x - right + 1) / charWidth + 1;
+    if (p < start) return -((start - p) / size + 1);
+    if (p >= end) return (p - end + 1) / size + 1;
     inside = true;
-    return std::max(x - areaLeft - leftMargin + charWidth / 2, 0) / charWidth + horizontalScroll;
+    return std::max(p - start - margin + round, 0) / size;
+}
+}  // namespace
+
+// A click between two characters goes to the nearer boundary.
+std::int32_t TEditorView::XToColumn(int x, bool& inside) const {
+    const std::int32_t column = CellAlong(x, areaLeft, leftMargin, visibleColumns, charWidth, charWidth / 2, inside);
+    return inside ? column + horizontalScroll : column;
 }
 
 std::int32_t TEditorView::YToRow(int y, bool& inside) const {
-    const int bottom = areaTop + topMargin + visibleRows * charHeight;
-    inside = false;
-    if (y < areaTop) return -((areaTop - y) / charHeight + 1);
-    if (y >= bottom) return (y - bottom + 1) / charHeight + 1;
-    inside = true;
-    return std::max(y - areaTop - topMargin, 0) / charHeight;
+    return CellAlong(y, areaTop, topMargin, visibleRows, charHeight, 0, inside);
 }
 
 void TEditorView::FormMouseDown(Qt::MouseButton button, int x, int y) {

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "ui/Shell.h"
+#include "ui/WindowRoles.h"
 
 namespace korvid {
 
@@ -24,20 +25,23 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 };
 
-class TFindReplaceForm : public QDialog {
+// Its buttons close it with the results of FindRole.
+class TFindReplaceForm : public QDialog, public FindRole {
     Q_OBJECT
 public:
-    // How the dialog closed (the values of its buttons' results).
-    enum Result { CancelResult = 0, FindResult = 1, ReplaceResult = 4, AllResult = 8 };
-
     explicit TFindReplaceForm(Shell& shell, QWidget* parent = nullptr);
 
     void UpdateControls();
     // The memos' texts as 8-bit bytes, line breaks as CR LF.
-    std::string FindText() const;
-    std::string ReplaceText() const;
+    std::string FindText() const override;
+    std::string ReplaceText() const override;
     // Whole-word search is in force: the box is both enabled and ticked.
-    bool WordOnly() const { return WordCheckBox->isEnabled() && WordCheckBox->isChecked(); }
+    bool WordOnly() const override { return WordCheckBox->isEnabled() && WordCheckBox->isChecked(); }
+    bool FromStart() const override { return StartCheckBox->isChecked(); }
+    Result Ask(bool selection) override {
+        ReplaceButton->setEnabled(selection);
+        return Result(exec());
+    }
 
     TOneLineMemo* FindMemo;
     TOneLineMemo* ReplaceMemo;

@@ -4,8 +4,6 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "ui/PrintUnit.h"
-
 namespace korvid {
 
 TPrintStatusForm::TPrintStatusForm(Shell& shell, QWidget* parent)
@@ -32,6 +30,12 @@ void TPrintStatusForm::showEvent(QShowEvent* event) {
     repaint();  // FormActivate: the window is drawn at once, printing keeps the thread busy
 }
 
+void TPrintStatusForm::Begin(int pageCount) {
+    pages = pageCount;
+    show();
+    FormShow();
+}
+
 void TPrintStatusForm::FormShow() {
     cancelled = 0;
     pageCounter = 0;
@@ -39,7 +43,6 @@ void TPrintStatusForm::FormShow() {
 }
 
 void TPrintStatusForm::NextPage() {
-    int pages = shell_.print ? shell_.print->pageCount : 0;
     PagesLabel->setText(QString::number(pageCounter) + QStringLiteral(" of ") + QString::number(pages));
     PagesLabel->repaint();
     ++pageCounter;

@@ -7,23 +7,29 @@
 #include <QPushButton>
 
 #include "ui/Shell.h"
+#include "ui/WindowRoles.h"
 
 namespace korvid {
 
-class TPrintStatusForm : public QDialog {
+class TPrintStatusForm : public QDialog, public PrintStatusRole {
     Q_OBJECT
 public:
     explicit TPrintStatusForm(Shell& shell, QWidget* parent = nullptr);
 
     void FormShow();
-    void NextPage();
+    void NextPage() override;
     void CancelButtonClick() { cancelled = 1; }
+    // PrintStatusRole: shown for a document of `pages` pages until End.
+    void Begin(int pages) override;
+    bool Cancelled() const override { return cancelled != 0; }
+    void End() override { hide(); }
 
     QLabel* PrintingLabel;
     QLabel* PagesLabel;
     QPushButton* CancelButton;
     std::uint8_t cancelled = 0;
     std::int32_t pageCounter = 0;
+    std::int32_t pages = 0;
 
 protected:
     void showEvent(QShowEvent* event) override;

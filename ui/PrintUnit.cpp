@@ -13,8 +13,6 @@
 
 #include "core/link/LinkError.h"
 #include "ui/CommandGuard.h"
-#include "ui/EditorUnit.h"
-#include "ui/PrintStatusUnit.h"
 
 namespace korvid {
 
@@ -213,7 +211,7 @@ void TPrintForm::UpdateSettings() {
 }
 
 bool TPrintForm::PrintPage(QPainter& painter, TextBuffer& t, std::int32_t stop) {
-    TPrintStatusForm* status = shell_.printStatus;
+    PrintStatusRole* status = RoleOf(shell_.printStatus);
     if (status) status->NextPage();
     QCoreApplication::processEvents();  // lets Cancel be pressed
 
@@ -244,7 +242,7 @@ bool TPrintForm::PrintPage(QPainter& painter, TextBuffer& t, std::int32_t stop) 
         bool finished = false;
         for (;;) {
             std::uint8_t b = t.CharAtCursor();
-            finished = t.caret == stop || (status && status->cancelled);
+            finished = t.caret == stop || (status && status->Cancelled());
             if (!finished) t.CursorRight();
             if (b == std::uint8_t(CR) || finished) break;
             auto put = [&](char c) {
@@ -306,7 +304,7 @@ bool ChooseOutput(TPrintForm& form, QPrinter& printer) {
 
 // Prints page after page up to `stop`; a cancel in the status window
 // aborts the document.
-void PrintPages(TPrintForm& form, QPrinter& printer, TextBuffer& t, std::int32_t stop, TPrintStatusForm* status) {
+void PrintPages(TPrintForm& form, QPrinter& printer, TextBuffer& t, std::int32_t stop, PrintStatusRole* status) {
     QPainter painter;
     if (!painter.begin(&printer)) throw FileError("The printer could not start the document.");
     for (;;) {
@@ -316,14 +314,13 @@ void PrintPages(TPrintForm& form, QPrinter& printer, TextBuffer& t, std::int32_t
             throw FileError("The printer could not start a new page.");
         }
     }
-    if (status && status->cancelled)
+    if (status && status->Cancelled())
         printer.abort();
     painter.end();
 }
 }  // namespace
 
-void PrintSource(Shell& shell, TextBuffer& t) {
-    TPrintForm& form = *shell.print;
+void TPrintForm::PrintText(TextBuffer& t) {
     const std::int32_t keep = t.caret;
     struct Restore {
         TextBuffer& t;
@@ -332,31 +329,28 @@ void PrintSource(Shell& shell, TextBuffer& t) {
     } restore{t, keep};
 
     std::int32_t start = 0, end = 0;
-    CountLines(form, t, start, end);
+    CountLines(*this, t, start, end);
     t.caret = keep;
-    if (form.exec() != QDialog::Accepted) return;
+    if (exec() != QDialog::Accepted) return;
 
     std::int32_t stop = t.length;
     t.caret = 0;
-    if (form.range == 1) {
+    if (range == 1) {
         t.caret = start;
         stop = end;
     }
-    QPrinter& printer = form.Printer();
-    if (!ChooseOutput(form, printer)) return;
+    QPrinter& printer = Printer();
+    if (!ChooseOutput(*this, printer)) return;
 
-    TPrintStatusForm* status = shell.printStatus;
-    if (status) {
-        status->show();
-        status->FormShow();
-    }
-    struct HideStatus {
-        TPrintStatusForm* s;
-        ~HideStatus() {
-            if (s) s->hide();
+    PrintStatusRole* status = RoleOf(shell_.printStatus);
+    if (status) status->Begin(pageCount);
+    struct EndStatus {
+        PrintStatusRole* s;
+        ~EndStatus() {
+            if (s) s->End();
         }
-    } hide{status};
-    PrintPages(form, printer, t, stop, status);
+    } endStatus{status};
+    PrintPages(*this, printer, t, stop, status);
 }
 
 }  // namespace korvid

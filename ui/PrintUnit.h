@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "ui/Shell.h"
+#include "ui/WindowRoles.h"
 #include "model/TextBuffer.h"
 
 namespace korvid {
@@ -38,10 +39,14 @@ private:
     std::vector<QRadioButton*> buttons_;
 };
 
-class TPrintForm : public QDialog {
+class TPrintForm : public QDialog, public PrintRole {
     Q_OBJECT
 public:
     explicit TPrintForm(Shell& shell, QWidget* parent = nullptr);
+
+    // PrintRole (File > Print): the dialog, then the pages, with the status
+    // window.
+    void PrintText(TextBuffer& text) override;
 
     void FormActivate();
     void UpdateSettings();
@@ -94,8 +99,5 @@ private:
     QString currentPrinter_;
     bool suppress_ = false;
 };
-
-// File > Print: the dialog, then the pages, with the status window.
-void PrintSource(Shell& shell, TextBuffer& text);
 
 }  // namespace korvid

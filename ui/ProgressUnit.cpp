@@ -6,7 +6,7 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
-#include "ui/IRCUnit.h"
+#include "ui/WindowRoles.h"
 
 namespace korvid {
 
@@ -72,7 +72,7 @@ void TProgressForm::HideProgress() {
 
 void TProgressForm::ShowIrcResults(const IrcResults& results) {
     (void)results;
-    if (shell_.ircForm) shell_.ircForm->exec();
+    ExecDialog(WindowOf(shell_.ircForm));
 }
 
 }  // namespace korvid

@@ -10,7 +10,7 @@
 
 #include "core/image/Disassembler.h"
 #include "core/link/Debug.h"
-#include "ui/EditorUnit.h"
+#include "ui/WindowRoles.h"
 
 namespace korvid {
 
@@ -68,7 +68,7 @@ constexpr int kScrollWidth = 16;
 constexpr int kProgramChars = 27;
 }  // namespace
 
-TRegisterForm::TRegisterForm(Shell& shell, QWidget* parent) : QDialog(parent), shell_(shell) {
+TRegisterForm::TRegisterForm(Shell& shell, QWidget* parent) : TDebugViewWindow(shell, parent) {
     setWindowTitle(QStringLiteral("Registers"));
     ScrollBar = new QScrollBar(Qt::Vertical, this);
     ScrollBar->setObjectName(QStringLiteral("ScrollBar"));
@@ -76,21 +76,12 @@ TRegisterForm::TRegisterForm(Shell& shell, QWidget* parent) : QDialog(parent), s
     ScrollBar->setFocusPolicy(Qt::NoFocus);
     connect(ScrollBar, &QScrollBar::valueChanged, this, [this] { ScrollBarChange(); });
     Editor = new RegisterEditor(this);
-    CursorTimer.setInterval(125);
-    connect(&CursorTimer, &QTimer::timeout, this, [this] { CursorTimerTimer(); });
     Layout();
 }
-
-DebugSession* TRegisterForm::Session() const { return shell_.debug ? &shell_.debugger.Session : nullptr; }
 
 int TRegisterForm::ProgramSize() const {
     DebugSession* s = Session();
     return s ? s->ProgramSize : kProgramWords;
-}
-
-void TRegisterForm::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    FormShow();
 }
 
 void TRegisterForm::FormShow() {
@@ -225,7 +216,7 @@ void TRegisterForm::BuildModel() {
                                             i == editCell_ && caret_.on());
 }
 
-void TRegisterForm::RefreshView(bool full) {
+void TRegisterForm::Repaint(bool full) {
     auto oldValues = values_;
     auto oldStyles = styles_;
     auto oldSnap = snapValues_;
@@ -250,7 +241,7 @@ void TRegisterForm::RefreshView(bool full) {
     update(QRect(g_.programX, g_.top, g_.programWidth, kProgramLines * g_.rowHeight));
 }
 
-void TRegisterForm::ScrollToProgramCounter() {
+void TRegisterForm::ShowProgramCounter() {
     DebugSession* s = Session();
     if (!s) return;
     ScrollBar->setRange(0, std::max(s->ProgramSize - kProgramLines, 0));
@@ -395,14 +386,16 @@ void TRegisterForm::PaintProgram(QPainter& g, const QPalette& p) {
 
 // ---- mouse -----------------------------------------------------------------------
 
-void TRegisterForm::Guard(const std::function<void()>& action) {
-    if (shell_.debug) shell_.debugger.RunCommand(action);
-}
-
-void TRegisterForm::mousePressEvent(QMouseEvent* event) {
+// A click selects a cell for editing, flips a bit or flag, or toggles the
+// breakpoint on a program line; a double click on a program line makes it
+// the next instruction.
+void TRegisterForm::HaltedClick(QPoint point, bool twice) {
     DebugSession* s = Session();
-    if (event->button() != Qt::LeftButton || !s || !s->StateValid) return;
-    Hit h = HitTest(event->position().toPoint());
+    Hit h = HitTest(point);
+    if (twice) {
+        if (h.kind == Hit::ProgramLine) Guard([s, h] { s->MoveProgramCounter(h.address); });
+        return;
+    }
     switch (h.kind) {
         case Hit::Cell:
             if (h.cell == editCell_) break;
@@ -434,23 +427,8 @@ void TRegisterForm::mousePressEvent(QMouseEvent* event) {
     }
 }
 
-void TRegisterForm::mouseDoubleClickEvent(QMouseEvent* event) {
-    DebugSession* s = Session();
-    if (event->button() != Qt::LeftButton || !s || !s->StateValid) return;
-    Hit h = HitTest(event->position().toPoint());
-    if (h.kind == Hit::ProgramLine) Guard([s, h] { s->MoveProgramCounter(h.address); });
-}
-
-void TRegisterForm::wheelEvent(QWheelEvent* event) {
-    int notches = event->angleDelta().y() / 120;
-    if (notches == 0) notches = event->angleDelta().y() < 0 ? -1 : event->angleDelta().y() > 0 ? 1 : 0;
+void TRegisterForm::WheelNotches(int notches) {
     ScrollBar->setValue(ScrollBar->value() - 5 * notches);  // down for a negative delta
-    event->accept();
-}
-
-void TRegisterForm::changeEvent(QEvent* event) {
-    QDialog::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && !isActiveWindow()) EndEdit(true);
 }
 
 // ---- editing ---------------------------------------------------------------------
@@ -462,17 +440,8 @@ void TRegisterForm::SelectCell(int cell) {
     digitTyped_ = false;
     caret_.Start();
     styles_[std::size_t(cell)] |= kStyleCursor;
-    CursorTimer.start();
     Editor->setFocus();
     update(CellRect(cell));
-}
-
-void TRegisterForm::CursorTimerTimer() {
-    if (editCell_ < 0) {
-        CursorTimer.stop();
-        return;
-    }
-    if (caret_.Tick()) update(CellRect(editCell_));
 }
 
 void TRegisterForm::Commit() {
@@ -496,7 +465,6 @@ void TRegisterForm::EndEdit(bool commit) {
     editCell_ = -1;
     digitTyped_ = false;
     caret_.Stop();
-    CursorTimer.stop();
     if (cell >= 0) {
         styles_[std::size_t(cell)] &= ~kStyleCursor;
         update(CellRect(cell));
@@ -543,12 +511,6 @@ void TRegisterForm::EditorKey(int key, const QString& text) {
         inEdit_ = false;
     }
     if (editCell_ >= 0) SelectCell(next);
-}
-
-void TRegisterForm::keyPressEvent(QKeyEvent* event) {
-    // Escape does not hide the view (the Debug window shows and hides it).
-    if (event->key() == Qt::Key_Escape) return;
-    QDialog::keyPressEvent(event);
 }
 
 }  // namespace korvid

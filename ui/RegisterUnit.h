@@ -6,37 +6,25 @@
 // program counter moved by a double click.
 #pragma once
 
-#include <QDialog>
 #include <QPainter>
 #include <QPalette>
 #include <QFont>
 #include <QRect>
 #include <QScrollBar>
-#include <QTimer>
 #include <array>
 
 #include "ui/CaretBlink.h"
 #include "model/RegisterLayout.h"
 #include "core/link/Debug.h"
+#include "ui/DebugWindow.h"
 #include "ui/Shell.h"
 
 namespace korvid {
 
-class TRegisterForm : public QDialog, public DebugView {
+class TRegisterForm : public TDebugViewWindow {
     Q_OBJECT
 public:
     explicit TRegisterForm(Shell& shell, QWidget* parent = nullptr);
-
-    // From the refresh of the debug session: the display model is rebuilt
-    // from the chip state against the current snapshot, and only what
-    // changed is repainted (everything on a first refresh).
-    void RefreshView(bool full);
-    void ScrollToProgramCounter();
-
-    // DebugView: the debug session's halts and breakpoint changes.
-    bool Showing() const override { return isVisible(); }
-    void ShowProgramCounter() override { ScrollToProgramCounter(); }
-    void Repaint(bool firstRefresh) override { RefreshView(firstRefresh); }
 
     // What a point of the window is.
     struct Hit {
@@ -64,19 +52,21 @@ public:
 
     QScrollBar* ScrollBar;
     QWidget* Editor;
-    QTimer CursorTimer;
 
 protected:
-    void showEvent(QShowEvent* event) override;
+    // From the refresh of the debug session: the display model is rebuilt
+    // from the chip state against the current snapshot, and only what
+    // changed is repainted (everything on a first refresh). The program
+    // lines follow the program counter.
+    void Repaint(bool full) override;
+    void ShowProgramCounter() override;
     void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
-    void wheelEvent(QWheelEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void changeEvent(QEvent* event) override;
+    void FormShow() override;
+    void FormDeactivate() override { EndEdit(true); }
+    void HaltedClick(QPoint point, bool twice) override;
+    void WheelNotches(int notches) override;
 
 private:
-    void FormShow();
     void Layout();
     // The parts paintEvent draws, in order.
     void PaintLabels(QPainter& g, const QPalette& p);
@@ -87,14 +77,10 @@ private:
     void BuildModel();
     void UpdateChanged(bool full);
     void ScrollBarChange();
-    void CursorTimerTimer();
     void Commit();
-    void Guard(const std::function<void()>& action);
-    DebugSession* Session() const;
     std::uint32_t CellValue(int cell) const;
     int ProgramSize() const;
 
-    Shell& shell_;
     QFont valueFont_, smallFont_;
     // The window's measures in pixels, from the editor font (Layout).
     struct Geometry {
@@ -127,7 +113,9 @@ private:
     int editCell_ = -1;
     std::uint32_t editValue_ = 0;
     bool digitTyped_ = false;
-    CaretBlink caret_;
+    CaretBlink caret_{[this] {
+        if (editCell_ >= 0) update(CellRect(editCell_));
+    }};
     bool inEdit_ = false;
 };
 

@@ -4,13 +4,11 @@
 
 #include "core/image/SxcLoader.h"
 #include "ui/CommandGuard.h"
-#include "ui/EditorUnit.h"
 
 namespace korvid {
 
 TSXCForm::TSXCForm(Shell& shell, QWidget* parent) : QDialog(parent), shell_(shell) {
     setWindowTitle(QStringLiteral("SXC"));
-    if (shell_.editor) shell_.editor->SXCLoad = [this](const QString& baseName) { SXCLoad(baseName); };
 }
 
 void TSXCForm::SXCLoad(const QString& baseName) {

@@ -40,7 +40,7 @@ namespace korvid {
 #define KORVID_DECLARE_WINDOW(kind, type, member) class type;
 KORVID_WINDOWS(KORVID_DECLARE_WINDOW)
 #undef KORVID_DECLARE_WINDOW
-class TSettingsKeeper;
+class SettingsKeeper;
 
 struct Shell {
     Shell(const Family& f, AssemblyState& s, std::unique_ptr<SerialDevice> d, TickSource& ticks = SystemTicks())
@@ -64,9 +64,9 @@ struct Shell {
     // Watch windows attach to it and read its session.
     DebugController debugger{link, state};
 
-    // The remembered settings (ui/SettingsUnit.h); none in tests that make
+    // The remembered settings (ui/SettingsKeeper.h); none in tests that make
     // the windows on their own: every window then starts with its defaults.
-    TSettingsKeeper* settings = nullptr;
+    SettingsKeeper* settings = nullptr;
 
 #define KORVID_WINDOW_POINTER(kind, type, member) type* member = nullptr;
     KORVID_WINDOWS(KORVID_WINDOW_POINTER)

@@ -7,29 +7,20 @@
 
 #include "core/link/Debug.h"
 #include "ui/CommandGuard.h"
-#include "ui/EditorUnit.h"
+#include "ui/WindowRoles.h"
 #include "model/WatchFormat.h"
 
 namespace korvid {
 
-TWatchForm::TWatchForm(Shell& shell, QWidget* parent) : QDialog(parent), shell_(shell) {
+TWatchForm::TWatchForm(Shell& shell, QWidget* parent) : TDebugViewWindow(shell, parent) {
     setWindowTitle(QStringLiteral("Watch"));
     setFocusPolicy(Qt::StrongFocus);
-    CursorTimer.setInterval(125);
-    connect(&CursorTimer, &QTimer::timeout, this, [this] { CursorTimerTimer(); });
-}
-
-DebugSession* TWatchForm::Session() const { return shell_.debug ? &shell_.debugger.Session : nullptr; }
-
-void TWatchForm::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    FormShow();
 }
 
 void TWatchForm::FormShow() {
     Layout();
     row_ = -1;
-    CursorTimer.stop();
+    caret_.Stop();
     painted_ = false;
 }
 
@@ -67,7 +58,7 @@ QString TWatchForm::ValueText(int row) const {
 }
 bool TWatchForm::Changed(int row) const { return row >= 0 && row < int(rows_.size()) && rows_[std::size_t(row)].changed; }
 
-void TWatchForm::RefreshView(bool full) {
+void TWatchForm::Repaint(bool full) {
     DebugSession* s = Session();
     if (!s) return;
     if (rows_.size() != std::min<std::size_t>(shell_.state.WatchCount, kMaxWatches)) {
@@ -115,10 +106,8 @@ void TWatchForm::paintEvent(QPaintEvent*) {
     g.drawLine(nameW_ - 1, 0, nameW_ - 1, height());
 }
 
-void TWatchForm::mousePressEvent(QMouseEvent* event) {
-    DebugSession* s = Session();
-    if (event->button() != Qt::LeftButton || !s || !s->StateValid) return;
-    QPoint pt = event->position().toPoint();
+// A click (either of a double click) on a value selects its row for editing.
+void TWatchForm::HaltedClick(QPoint pt, bool) {
     if (pt.x() < nameW_) return;
     int row = pt.y() / rh_;
     if (row < 0 || row >= int(rows_.size())) return;
@@ -132,24 +121,13 @@ void TWatchForm::SelectRow(int row) {
     untouched_ = true;
     commitWanted_ = false;
     caret_.Start();
-    CursorTimer.start();
     setFocus();
     update(ValueRect(row));
 }
 
-void TWatchForm::CursorTimerTimer() {
-    if (row_ < 0) {
-        CursorTimer.stop();
-        return;
-    }
-    if (caret_.Tick()) update(ValueRect(row_));
-}
-
-void TWatchForm::keyPressEvent(QKeyEvent* event) {
-    if (row_ < 0 || inEdit_) {
-        if (event->key() != Qt::Key_Escape) QDialog::keyPressEvent(event);
-        return;
-    }
+// The keys of an edit in a selected row.
+bool TWatchForm::FormKeyDown(QKeyEvent* event) {
+    if (row_ < 0 || inEdit_) return false;
     const int count = int(rows_.size());
     switch (event->key()) {
         case Qt::Key_Up:
@@ -157,7 +135,7 @@ void TWatchForm::keyPressEvent(QKeyEvent* event) {
             int next = (row_ + (event->key() == Qt::Key_Up ? count - 1 : 1)) % count;
             EndEdit(true);
             SelectRow(next);
-            return;
+            return true;
         }
         case Qt::Key_Return:
         case Qt::Key_Enter:
@@ -165,20 +143,20 @@ void TWatchForm::keyPressEvent(QKeyEvent* event) {
             inEdit_ = true;
             Commit();
             inEdit_ = false;
-            return;
+            return true;
         case Qt::Key_Escape:
             // Abandon the edit: the row stays selected with its value.
             editText_ = ValueText(row_);
             untouched_ = true;
             commitWanted_ = false;
             update(ValueRect(row_));
-            return;
+            return true;
         case Qt::Key_Backspace:
             if (!untouched_ && !editText_.isEmpty()) {
                 editText_.chop(1);
                 update(ValueRect(row_));
             }
-            return;
+            return true;
         default: break;
     }
     QString t = event->text();
@@ -192,11 +170,7 @@ void TWatchForm::keyPressEvent(QKeyEvent* event) {
         commitWanted_ = true;
         update(ValueRect(row_));
     }
-}
-
-void TWatchForm::changeEvent(QEvent* event) {
-    QDialog::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && !isActiveWindow()) EndEdit(true);
+    return true;  // an edit takes every other key
 }
 
 void TWatchForm::EndEdit(bool commit) {
@@ -206,15 +180,14 @@ void TWatchForm::EndEdit(bool commit) {
     int row = row_;
     row_ = -1;
     caret_.Stop();
-    CursorTimer.stop();
     update(ValueRect(row));
     inEdit_ = false;
 }
 
 void TWatchForm::Commit() {
-    DebugSession* s = Session();
+    DebugSession* s = HaltedSession();
     commitWanted_ = false;
-    if (!s || !s->StateValid || row_ < 0 || !shell_.debug) return;
+    if (!s || row_ < 0) return;
     const Watch& w = shell_.state.Watches[std::size_t(row_)];
     QByteArray typed = editText_.toLatin1();
     WatchWrites writes;
@@ -225,7 +198,7 @@ void TWatchForm::Commit() {
         std::uint32_t value = 0;
         if (!ParseWatchNumber(std::string_view(typed.constData(), std::size_t(typed.size())), value)) {
             // Through the debug guard, so that no tick runs while the box is open.
-            shell_.debugger.RunCommand([this] { ShowError(this, QStringLiteral("Invalid constant entry")); });
+            Guard([this] { ShowError(this, QStringLiteral("Invalid constant entry")); });
             editText_ = ValueText(row_);
             untouched_ = true;
             update(ValueRect(row_));
@@ -233,7 +206,7 @@ void TWatchForm::Commit() {
         }
         writes = WatchNumberWrites(w, value, s->State.registers.data(), shell_.family, s->BankCount);
     }
-    shell_.debugger.RunCommand([s, &writes] {
+    Guard([s, &writes] {
         for (int i = 0; i < writes.count; ++i) s->WriteRegister(writes.writes[i].address, writes.writes[i].value);
         s->Resync();
     });

@@ -3,30 +3,21 @@
 // marked; a typed value is parsed and written into the chip's registers.
 #pragma once
 
-#include <QDialog>
 #include <QFont>
-#include <QTimer>
 #include <string>
 #include <vector>
 
 #include "ui/CaretBlink.h"
 #include "core/link/Debug.h"
+#include "ui/DebugWindow.h"
 #include "ui/Shell.h"
 
 namespace korvid {
 
-class TWatchForm : public QDialog, public DebugView {
+class TWatchForm : public TDebugViewWindow {
     Q_OBJECT
 public:
     explicit TWatchForm(Shell& shell, QWidget* parent = nullptr);
-
-    // Rebuilds the value texts from the chip state; repaints the rows whose
-    // text or mark changed (every row on a full refresh).
-    void RefreshView(bool full);
-
-    // DebugView: the debug session's halts and breakpoint changes.
-    bool Showing() const override { return isVisible(); }
-    void Repaint(bool firstRefresh) override { RefreshView(firstRefresh); }
 
     // Editing (only while the chip is halted).
     void SelectRow(int row);
@@ -39,25 +30,23 @@ public:
     QRect RowRect(int row) const;
     QRect ValueRect(int row) const;
 
-    QTimer CursorTimer;
 
 protected:
-    void showEvent(QShowEvent* event) override;
+    // Rebuilds the value texts from the chip state; repaints the rows whose
+    // text or mark changed (every row on a full refresh).
+    void Repaint(bool full) override;
     void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void changeEvent(QEvent* event) override;
     bool focusNextPrevChild(bool) override { return false; }
+    void FormShow() override;
+    void FormDeactivate() override { EndEdit(true); }
+    bool FormKeyDown(QKeyEvent* event) override;
+    void HaltedClick(QPoint point, bool twice) override;
 
 private:
-    void FormShow();
     void Layout();
     void Commit();
-    void CursorTimerTimer();
-    DebugSession* Session() const;
     std::string TextOf(int row, const std::uint32_t* registers) const;
 
-    Shell& shell_;
     QFont font_;
     int cw_ = 8, rh_ = 20, nameW_ = 80, valueW_ = 80;
     struct Row {
@@ -69,7 +58,9 @@ private:
     QString editText_;
     bool untouched_ = true;
     bool commitWanted_ = false;
-    CaretBlink caret_;
+    CaretBlink caret_{[this] {
+        if (row_ >= 0) update(ValueRect(row_));
+    }};
     bool inEdit_ = false;
     bool painted_ = false;
 };

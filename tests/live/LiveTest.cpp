@@ -88,6 +88,8 @@ std::pair<int, int> PcRow(const Picture& code) { return Band(code, code.width * 
 struct DebugWindows {
     WindowId debug = 0, regs = 0, code = 0;
     bool started = false, halted = false;
+    // What went wrong at the start ("" when the first halt shows).
+    std::string Fault() const { return !started ? "no debug window" : !halted ? "no first halt" : ""; }
 };
 DebugWindows StartDebug(Session& s) {
     DebugWindows w;
@@ -116,8 +118,7 @@ TEST(Live, DebugSession) {
     Session s("Korvid28L", "28l", kSource + "/examples/blink.src", true);
     Desktop& x = s.x;
     const DebugWindows w = StartDebug(s);
-    ASSERT_TRUE(w.started) << "no debug window";
-    ASSERT_TRUE(w.halted) << "no first halt";
+    ASSERT_EQ(w.Fault(), "");
     const WindowId debug = w.debug, regs = w.regs, code = w.code;
 
     // Step 2 loads W (MOVs of the start line), step 3 leaves it: W's row,
@@ -193,6 +194,45 @@ TEST(Live, DebugSession) {
     EXPECT_TRUE(WaitFor([&] { return UserHome::Read(s.file).rfind(";x;", 0) == 0; }, 10));
 }
 
+// The debug keys typed into the Registers window, whose cell editor has the
+// focus and takes every other key: F10 hops from the reset vector to the
+// program's first line, F5 runs the blink loop and Shift+F5 stops it
+// somewhere else. Then in the Code window, whose scroll bar has the focus:
+// a click on `main` sets a breakpoint there and selects the line, F9 clears
+// it and sets it again, and F5 runs to it.
+TEST(Live, DebugKeys) {
+    Session s("Korvid28L", "28l", kSource + "/examples/blink.src", true);
+    Desktop& x = s.x;
+    const DebugWindows w = StartDebug(s);
+    ASSERT_EQ(w.Fault(), "");
+    const int reset = PcRow(x.Steady(w.code)).first;
+    ASSERT_FALSE(Press(x, w.regs, "F10", w.code).empty()) << "F10 in the Registers window did nothing";
+    const int first = PcRow(x.Steady(w.code)).first;
+    ASSERT_GE(first, 0) << "no current line after F10";
+    EXPECT_NE(first, reset);
+    ASSERT_TRUE(x.Key(w.regs, "F5"));
+    Pause(1);
+    ASSERT_TRUE(x.Key(w.regs, "shift+F5"));
+    EXPECT_TRUE(WaitFor([&] { const int row = PcRow(x.Grab(w.code)).first; return row >= 0 && row != first; }, 10))
+        << "F5 and Shift+F5 in the Registers window did not move the program counter";
+
+    // `start` is listing line 16, `main` line 19.
+    const auto [startTop, startBottom] = PcRow(x.Steady(w.code));
+    const int row = startBottom - startTop + 1, mainTop = first + 3 * row;
+    auto breakpointShown = [&] { return x.Grab(w.code).Count(kRed, 0, mainTop, 8, mainTop + row) > 0; };
+    ASSERT_TRUE(x.Click(w.code, 40, mainTop + row / 2));
+    ASSERT_TRUE(WaitFor(breakpointShown, 10)) << "the click set no breakpoint";
+    ASSERT_TRUE(x.Key(w.code, "F9"));
+    ASSERT_TRUE(WaitFor([&] { return !breakpointShown(); }, 10)) << "F9 did not clear the breakpoint";
+    ASSERT_TRUE(x.Key(w.code, "F9"));
+    ASSERT_TRUE(WaitFor(breakpointShown, 10)) << "F9 did not set the breakpoint again";
+    // The chip halts once the breakpoint's instruction has run: on the next line.
+    ASSERT_TRUE(x.Key(w.code, "F5"));
+    EXPECT_TRUE(WaitFor([&] { return PcRow(x.Grab(w.code)).first == mainTop + row; }, 10))
+        << "F5 in the Code window did not run to the breakpoint";
+    Keep(x.Steady(w.code), "keys-at-breakpoint");
+}
+
 // The 52's marks: the sixth Step runs BANK (FSR to 30h), the seventh a CLR
 // of a register that was 0 (only Z changes). FSR, below the PC in the same
 // column, is red a second after the one and plain after the other.
@@ -200,8 +240,7 @@ TEST(Live, DebugMarks52) {
     Session s("Korvid52", "52", kSource + "/examples/sx52_counter.src", true);
     Desktop& x = s.x;
     const DebugWindows w = StartDebug(s);
-    ASSERT_TRUE(w.started) << "no debug window";
-    ASSERT_TRUE(w.halted) << "no first halt";
+    ASSERT_EQ(w.Fault(), "");
     const WindowId debug = w.debug, regs = w.regs;
     for (int i = 0; i < 5; ++i) ASSERT_FALSE(Press(x, debug, "alt+s", regs, 0).empty());
     const Picture banked = Press(x, debug, "alt+s", regs);

@@ -147,6 +147,12 @@ test('blink: conditions, hit counts, instruction breakpoints, variables, evaluat
     assert.deepEqual([...Buffer.from(read.body.data, 'base64')], [1, 2, 200]);
     const code = await dc.send('readMemory', { memoryReference: 'code', offset: 6, count: 2 });
     assert.deepEqual([...Buffer.from(code.body.data, 'base64')], [0x06, 0x05]);  // SETB RB.0 at 3
+    // Program words are written whole, 12 bits each; the disassembly follows.
+    const b64 = (bytes) => Buffer.from(bytes).toString('base64');
+    assert.equal((await dc.send('writeMemory', { memoryReference: 'code', offset: 14, data: b64([0x00, 0x00]) })).body.bytesWritten, 2);
+    await assert.rejects(dc.send('writeMemory', { memoryReference: 'code', offset: 14, data: b64([0x00]) }), /written whole/);
+    await assert.rejects(dc.send('writeMemory', { memoryReference: '0x007', data: b64([0x00, 0xF0]) }), /12 bits/);
+    assert.equal((await dc.send('disassemble', { memoryReference: '0x007', instructionCount: 1 })).body.instructions[0].instruction.trim(), 'NOP');
 
     const dis = (await dc.send('disassemble', { memoryReference: '0x003', instructionCount: 2 })).body.instructions;
     assert.deepEqual(dis.map((i) => [i.address, i.instruction.replace(/\s+/g, ' '), i.symbol, i.line]),
@@ -220,6 +226,8 @@ test('faults of the program stop it with an exception', async () => {
   const dir = mkdtempSync(path.join(os.tmpdir(), 'korvid-dap-'));
   const cases = [
     { name: 'runs off its code', text: 'start   NOP\n        NOP\n', device: '', stop: /executing \$002, a word the program did not write/ },
+    { name: 'stack overflow', text: 'start   CALL    deeper\ndeeper  CALL    deeper\n', device: '', stop: /stack overflow: the CALL at \$001 found all 2 levels/ },
+    { name: 'stack underflow', text: 'start   NOP\n        RET\n', device: '', stop: /stack underflow: the return at \$001 found no CALL's return address/ },
     { name: 'watchdog', text: 'start   MOV     !OPTION, #%1111_0111\nloop    JMP     loop\n', device: ', WATCHDOG', stop: /watchdog reset/ },
   ];
   for (const c of cases) {
@@ -277,4 +285,170 @@ test('malformed messages and requests out of order', async () => {
     [[0, false], [0, false], [0, false], [2, false], [3, false], [4, false], [5, true]]);
   assert.match(responses[3].message, /no program is launched/);
   assert.match(responses[4].message, /cannot read \/nonexistent\.src/);
+});
+
+// The tool as the target: korvid-sim on a pseudo-terminal, linked into a
+// temporary folder, as a user points the adapter at a port.
+const simBinary = path.join(process.env.KORVID_BINARY_DIR ?? '', 'apps', 'korvid-sim', 'korvid-sim');
+async function startTool(family = '28l') {
+  const dir = mkdtempSync(path.join(os.tmpdir(), 'korvid-dap-tool-'));
+  const port = path.join(dir, 'tool');
+  const child = spawn(simBinary, ['--fast', '--family', family, '--link', port], { stdio: ['ignore', 'pipe', 'ignore'] });
+  // The first line is the pseudo-terminal's path: the link is there then.
+  await new Promise((resolve, reject) => {
+    child.stdout.once('data', resolve);
+    child.once('exit', () => reject(new Error('korvid-sim ended at its start')));
+  });
+  const gone = new Promise((resolve) => child.once('exit', resolve));
+  return { port, dir, child, kill: async () => { child.kill('SIGKILL'); await gone; } };
+}
+
+// A counting loop with a short routine: every line of it can be stepped
+// silently on the tool. The 52 takes its family from the launch.
+const counterOf = (family) => [
+  'count   EQU     0Ch',
+  'total   EQU     0Dh',
+  family === '52' ? '; the SX52' : '        DEVICE  SX28L, OSCHS2, TURBO',
+  '        RESET   start',
+  '        ORG     0',
+  'start   MOV     W,#3',         // 6
+  '        MOV     count,W',      // 7
+  '        CLR     total',        // 8
+  'loop    CALL    bump',         // 9
+  '        DJNZ    count,loop',   // 10
+  '        JMP     start',        // 11
+  'bump    INC     total',        // 12
+  '        NOP',                  // 13
+  '        RET',                  // 14
+].join('\n') + '\n';
+const counter = counterOf('28l');
+
+for (const family of ['28l', '52']) test(`the tool (korvid-sim, ${family}): one hardware breakpoint, steps, variables and memory through the chip`, async () => {
+  const tool = await startTool(family);
+  const program = path.join(tool.dir, 'counter.src');
+  writeFileSync(program, counterOf(family));
+  const { dc, set, first } = await session({ program, family, target: tool.port, stopOnEntry: true }, [{ line: 12 }, { line: 14 }]);
+  try {
+    assert.equal(first.body.reason, 'entry');
+    // The first breakpoint holds the chip's one, which halts after its
+    // instruction; the second is refused with the reason.
+    assert.deepEqual(set.map((b) => [b.verified, b.line]), [[true, 12], [false, 14]]);
+    assert.match(set[0].message, /halts after the instruction at \$007 has run/);
+    assert.match(set[1].message, /one hardware breakpoint, and it is in use at \$007/);
+
+    assert.equal((await stop(dc, 'stepIn')).line, 6);
+    assert.equal((await stop(dc, 'stepIn', { granularity: 'instruction' })).line, 7);
+    let s = await stop(dc, 'continue');
+    assert.deepEqual([s.reason, s.line, s.name, s.hit], ['breakpoint', 13, 'bump+1', [set[0].id]]);
+    assert.equal(await evaluate(dc, 'total'), '$01 (1) in 0Dh');
+    s = await stop(dc, 'stepOut');
+    assert.deepEqual([s.reason, s.line], ['step', 10]);
+    assert.equal((await stop(dc, 'next')).line, 9);
+    // `next` over the CALL meets the breakpoint inside it.
+    assert.deepEqual((await stop(dc, 'next')).reason, 'breakpoint');
+    await dc.setBreakpointsRequest({ source: { path: program }, breakpoints: [] });
+    assert.equal((await stop(dc, 'stepOut')).line, 10);
+    assert.equal((await stop(dc, 'next')).line, 9);
+    s = await stop(dc, 'next');
+    assert.deepEqual([s.reason, s.line], ['step', 10]);
+    assert.equal(await evaluate(dc, 'total'), '$03 (3) in 0Dh');
+
+    // What the tool does not have: OPTION, the directions, a cycle count,
+    // the return stack, going back.
+    const regs = await variables(dc, 'Registers');
+    assert.ok(regs.some((r) => r.name === 'RB') && !regs.some((r) => r.name === 'OPTION' || r.name.startsWith('TRIS')));
+    const scopes = (await dc.scopesRequest({ frameId: 0 })).body.scopes.map((x) => x.name);
+    assert.ok(!scopes.includes('Timing'));
+    await assert.rejects(dc.variablesRequest({ variablesReference: 4 }), /unknown variables reference/);
+    await assert.rejects(dc.send('stepBack', { threadId: 1 }), /needs the simulator/);
+    await assert.rejects(dc.send('reverseContinue', { threadId: 1 }), /needs the simulator/);
+
+    // Writes go to the chip and are read back from it.
+    assert.equal((await dc.setVariableRequest({ variablesReference: 1, name: 'W', value: '$5A' })).body.value, '$5A (90)');
+    await dc.send('writeMemory', { memoryReference: 'ram', offset: 0x0D, data: Buffer.from([40]).toString('base64') });
+    // RAM of the banks too (28: bank 1's 10h; 52: 30h).
+    await dc.setVariableRequest({ variablesReference: 2101, name: '10h', value: '7' });
+    s = await stop(dc, 'stepIn', { granularity: 'instruction' });
+    assert.deepEqual([await evaluate(dc, 'w'), await evaluate(dc, 'total'), await evaluate(dc, '1:10')],
+      ['$5A (90)', '$28 (40) in 0Dh', '$07 (7)']);
+    const targets = (await dc.send('gotoTargets', { source: { path: program }, line: 8 })).body.targets;
+    const g = dc.waitForEvent('stopped');
+    await dc.send('goto', { threadId: 1, targetId: targets[0].id });
+    assert.equal((await g).body.reason, 'goto');
+    assert.equal((await stop(dc, 'stepIn')).line, 9);
+    assert.equal(await evaluate(dc, 'total'), '$00 (0) in 0Dh');
+
+    // A pause halts the free run; restart goes back to the entry.
+    const running = stop(dc, 'continue');
+    await new Promise((r) => setTimeout(r, 200));
+    await dc.send('pause', { threadId: 1 });
+    assert.equal((await running).reason, 'pause');
+    const again = dc.waitForEvent('stopped');
+    await dc.send('restart', {});
+    assert.equal((await again).body.reason, 'entry');
+  } finally {
+    await dc.stop();
+    await tool.kill();
+  }
+});
+
+test('the tool: attach to the programmed chip, a busy or missing port, korvid-sim killed', async () => {
+  const tool = await startTool();
+  const program = path.join(tool.dir, 'counter.src');
+  writeFileSync(program, counter);
+  // The launch programs the chip; while it holds the port, no one else gets it.
+  const first = await session({ program, target: tool.port, stopOnEntry: true });
+  const other = new DebugClient(korvid, 'dap', 'korvid');
+  await other.start();
+  try {
+    await other.initializeRequest();
+    await assert.rejects(other.launch({ program, target: tool.port }), /Korvid|open/);
+    await assert.rejects(other.launch({ program, target: path.join(tool.dir, 'none') }), /none/);
+    await assert.rejects(other.send('attach', { program }), /attach reconnects to the chip on a port/);
+  } finally {
+    await other.stop();
+    await first.dc.stop();
+  }
+
+  // Attach: the chip already holds the debug image.
+  const { dc, set } = await (async () => {
+    const client = new DebugClient(korvid, 'dap', 'korvid');
+    await client.start();
+    await client.initializeRequest();
+    await Promise.all([client.waitForEvent('initialized'), client.attachRequest({ program, target: tool.port, stopOnEntry: true })]);
+    const b = await client.setBreakpointsRequest({ source: { path: program }, breakpoints: [{ line: 12 }] });
+    const entry = client.waitForEvent('stopped');
+    await client.configurationDoneRequest();
+    assert.equal((await entry).body.reason, 'entry');
+    return { dc: client, set: b.body.breakpoints };
+  })();
+  let errors = '';
+  dc.on('output', (e) => { if (e.body.category === 'stderr') errors += e.body.output; });
+  try {
+    assert.equal((await stop(dc, 'continue')).line, 13);
+    await dc.setBreakpointsRequest({ source: { path: program }, breakpoints: [] });
+    // Killed while it runs: the session ends with a terminated event.
+    const ended = dc.waitForEvent('terminated');
+    await dc.continueRequest({ threadId: 1 });
+    await tool.kill();
+    await ended;
+    assert.match(errors, /the tool is gone/);
+    await assert.rejects(dc.stackTraceRequest({ threadId: 1 }), /no program is launched/);
+  } finally {
+    await dc.stop();
+  }
+  assert.ok(set[0].verified);
+
+  // Killed while it is halted: the next request fails and the session ends.
+  const second = await startTool();
+  writeFileSync(program, counter);
+  const halted = await session({ program, target: second.port, stopOnEntry: true });
+  try {
+    await second.kill();
+    const ended = halted.dc.waitForEvent('terminated');
+    await assert.rejects(halted.dc.setVariableRequest({ variablesReference: 1, name: 'W', value: '1' }), /Unable to|Link failed/);
+    await ended;
+  } finally {
+    await halted.dc.stop();
+  }
 });

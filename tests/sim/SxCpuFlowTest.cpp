@@ -2,6 +2,7 @@
 // stack, computed jumps, indirect and banked addressing, IREAD, reset.
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "tests/sim/SxCpuHarness.h"
@@ -150,6 +151,53 @@ TEST_P(SxCpuFlow, StackDropsTheOldestEntryAndRepeatsTheBottom) {
             const int want = i < levels ? 0x02A - i : 0x02A - (levels - 1);
             EXPECT_EQ(cpu.pc(), want) << "levels " << levels << " pop " << i;
         }
+    }
+}
+
+// A debugger's stack traps: calls and returns within the levels run as
+// they do without them (same place, same cycles); one CALL too many, or a
+// return with no CALL's address left, ends the run after it.
+TEST_P(SxCpuFlow, StackTrapsStopAtAnOverflowOrUnderflowOnly) {
+    Program calls;  // 020h calls 021h, which calls 022h, ... (nine deep)
+    for (int i = 0; i < 9; ++i) calls.At(0x020 + i, {0x921 + i});
+    calls.At(0x029, {0xA29});                   // JMP $
+    Program loop;
+    loop.At(0x020, {0x930, 0xA20});             // CALL 030h; JMP 020h
+    loop.At(0x030, {0x932, 0x00D});             // CALL 032h; RETP
+    loop.At(0x032, {0x805});                    // RETW 5
+    Program under;
+    under.At(0x020, {0x930, 0x00C});            // CALL 030h; RET (nothing left)
+    under.At(0x030, {0x00C});                   // RET
+    struct Case {
+        const char* what;
+        const Program& program;
+        SxStop stop;
+        SxCpu::StackFault fault;
+        int at;
+    };
+    const Case cases[] = {
+        {"nine calls deep", calls, SxStop::Trap, SxCpu::StackFault::Overflow, 0x028},
+        {"calls and returns in a loop", loop, SxStop::Budget, SxCpu::StackFault::None, 0},
+        {"a return too many", under, SxStop::Trap, SxCpu::StackFault::Underflow, 0x021},
+    };
+    for (const Case& c : cases) {
+        SxCpu plain{*GetParam()};
+        plain.Configure(TestConfig(plain));
+        Load(plain, c.program, 0x020);
+        cpu.SetStackTraps(true);
+        Load(cpu, c.program, 0x020);
+        EXPECT_EQ(cpu.Run(1000), c.stop) << c.what;
+        EXPECT_EQ(cpu.stackFault(), c.fault) << c.what;
+        if (c.fault == SxCpu::StackFault::None) {
+            plain.Run(1000);
+            EXPECT_EQ(std::make_tuple(cpu.pc(), cpu.w(), cpu.cycles()), std::make_tuple(plain.pc(), plain.w(), plain.cycles()))
+                << c.what;
+            continue;
+        }
+        EXPECT_EQ(cpu.stackFaultAt(), c.at) << c.what;
+        // Without the traps the chip runs on.
+        EXPECT_EQ(plain.Run(1000), SxStop::Budget) << c.what;
+        EXPECT_EQ(plain.stackFault(), SxCpu::StackFault::None) << c.what;
     }
 }
 

@@ -755,6 +755,78 @@ private slots:
         QVERIFY(d.Idle());
         QCOMPARE(d.debug().StatusPanel->text(), QString("Idle"));
     }
+
+    // The debug keys from each debug window: F11 Step, F10 Hop, F5 Run and
+    // Shift+F5 Stop, each only while its button is enabled; F9 toggles the
+    // breakpoint on the Code window's selected line and does nothing in the
+    // other windows.
+    void debugKeysFromEveryWindow_data() {
+        QTest::addColumn<int>("window");
+        const char* names[] = {"Debug", "Registers", "Code", "Watch"};
+        for (int i = 0; i < 4; ++i) QTest::newRow(names[i]) << i;
+    }
+    void debugKeysFromEveryWindow() {
+        QFETCH(int, window);
+        DebugIde d(Sx28lFamily());
+        QVERIFY(d.Start(Program(Sx28lFamily(), false)));
+        QWidget* windows[] = {&d.debug(), &d.registers(), &d.code(), &d.watch()};
+        QWidget& w = *windows[window];
+        // Keys reach the window's focus widget, as typed keys do: in the
+        // Registers window the cell editor, which takes every other key.
+        if (&w == &d.registers()) {
+            d.registers().SelectCell(0x0C);
+            QCOMPARE(w.focusWidget(), d.registers().Editor);
+        }
+        auto press = [&](Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+            QApplication::setActiveWindow(&w);
+            QTest::keyClick(w.focusWidget() ? w.focusWidget() : &w, key, mods);
+        };
+        auto pressSendsNothing = [&](Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+            const auto sent = d.ide.device->written.size();
+            const std::uint8_t mask = d.debug().ButtonMask();
+            press(key, mods);
+            QCOMPARE(d.ide.device->written.size(), sent);
+            QCOMPARE(d.debug().ButtonMask(), mask);
+        };
+        press(Qt::Key_F11);  // the reset jump
+        QVERIFY(d.Idle());
+        QCOMPARE(d.chip().ProgramCounter, kStart);
+        pressSendsNothing(Qt::Key_F5, Qt::ShiftModifier);  // nothing runs: Stop is disabled
+        press(Qt::Key_F10);  // MOV W,#5, a line of its own
+        QVERIFY(d.Idle());
+        QCOMPARE(d.chip().ProgramCounter, kStart + 1);
+        QCOMPARE(d.chip().W, 5u);
+        press(Qt::Key_F5);  // no breakpoint: the loop runs on
+        QCOMPARE(d.debug().ButtonMask(), std::uint8_t(kMaskPoll | kMaskStop));
+        for (int i = 0; i < 5; ++i) d.debug().Tick();
+        QCOMPARE(d.debug().StatusPanel->text(), QString("Running"));
+        pressSendsNothing(Qt::Key_F5);  // Run is disabled while it runs
+        press(Qt::Key_F5, Qt::ShiftModifier);
+        QVERIFY(d.Idle());
+        QVERIFY(d.reg(0x0C) > 5);  // count went round the loop
+
+        // F9: the selected line is the next instruction's after a halt.
+        const std::uint32_t pc = d.chip().ProgramCounter;
+        QCOMPARE(d.code().SelectedLine(), d.LineOfAddress(pc));
+        press(Qt::Key_F9);
+        if (&w != &d.code()) {
+            QCOMPARE(d.chip().Breakpoint, kNoBreakpoint);
+            return;
+        }
+        QCOMPARE(d.chip().Breakpoint, pc);
+        press(Qt::Key_F9);
+        QCOMPARE(d.chip().Breakpoint, kNoBreakpoint);
+        // A click selects its line (and toggles its breakpoint as before);
+        // F9 then toggles that line's breakpoint.
+        TCodeForm& c = d.code();
+        ClickAt(c, c.RowRect(d.LineOfAddress(kLoop) - c.TopLine()).center());
+        QCOMPARE(c.SelectedLine(), d.LineOfAddress(kLoop));
+        QCOMPARE(d.chip().Breakpoint, kLoop);
+        press(Qt::Key_F9);
+        QCOMPARE(d.chip().Breakpoint, kNoBreakpoint);
+        press(Qt::Key_F9);
+        QCOMPARE(d.chip().Breakpoint, kLoop);
+    }
 };
 
 QTEST_MAIN(DebugWindowsTest)

@@ -9,7 +9,7 @@
 
 #include "WindowSupport.h"
 #include "core/asm/Assembler.h"
-#include "ui/SettingsUnit.h"
+#include "ui/SettingsKeeper.h"
 
 using namespace korvid;
 using namespace korvid::test;
@@ -52,7 +52,7 @@ private slots:
             WriteAll(Ini(), content);
         TestIde ide(Sx28lFamily(), {}, false);
         {
-            TSettingsKeeper keeper(*ide.shell, QStringLiteral("Korvid28L"), true);
+            SettingsKeeper keeper(*ide.shell, QStringLiteral("Korvid28L"), true);
             QCOMPARE(keeper.FileName(), Ini());
             QCOMPARE(!keeper.Notes().isEmpty(), noted);
             for (const QString& note : keeper.Notes())
@@ -72,7 +72,7 @@ private slots:
             }
         }
         // What was written reads back without a note.
-        TSettingsKeeper again(*ide.shell, QStringLiteral("Korvid28L"), true);
+        SettingsKeeper again(*ide.shell, QStringLiteral("Korvid28L"), true);
         QVERIFY2(again.Notes().isEmpty(), qPrintable(again.Notes().join('\n')));
         ide.shell->state.ClockFrequency = 0;
         again.ApplyTo(*ide.shell, false);
@@ -82,7 +82,7 @@ private slots:
     void defaultsReadAndWriteNothing() {
         WriteAll(Ini(), "[Editor]\nTextSize=20\n");
         TestIde ide(Sx28lFamily(), {}, false);
-        TSettingsKeeper keeper(*ide.shell, QStringLiteral("Korvid28L"), false);
+        SettingsKeeper keeper(*ide.shell, QStringLiteral("Korvid28L"), false);
         QCOMPARE(keeper.TextSize(), kDefaultTextSize);
         keeper.SetTextSize(30);
         QString error;
@@ -100,7 +100,7 @@ private slots:
                             .arg(Path("work/one.src"), Path("gone.src"), Path("work/a&b.src"), Path("work"))
                             .toUtf8());
         TestIde ide(Sx28lFamily(), {}, false);
-        TSettingsKeeper keeper(*ide.shell, QStringLiteral("Korvid28L"), true);
+        SettingsKeeper keeper(*ide.shell, QStringLiteral("Korvid28L"), true);
         QVERIFY(keeper.Notes().isEmpty());
         ide.shell->settings = &keeper;
         ide.editor().show();
@@ -130,7 +130,7 @@ private slots:
         WriteAll(file, "\tDEVICE SX28L, OSCHS2\r\n\tRESET start\r\nstart\tNOP\r\n\tNOP\r\nloop\tJMP loop\r\n");
         TestIde ide(Sx28lFamily(), {file}, false, true);
         {
-            TSettingsKeeper keeper(*ide.shell, QStringLiteral("Korvid28L"), true);
+            SettingsKeeper keeper(*ide.shell, QStringLiteral("Korvid28L"), true);
             keeper.currentFile = [&] { return ide.editor().SourceFile(); };
             ide.editor().LoadFile(file);
             ide.editor().AssembleSource();
@@ -142,7 +142,7 @@ private slots:
             QString error;
             QVERIFY(keeper.Store(*ide.shell, error));
         }
-        TSettingsKeeper keeper(*ide.shell, QStringLiteral("Korvid28L"), true);
+        SettingsKeeper keeper(*ide.shell, QStringLiteral("Korvid28L"), true);
         keeper.currentFile = [&] { return ide.editor().SourceFile(); };
         ide.editor().AssembleSource();
         QCOMPARE(ide.state->BreakAddress, kNoBreak);

@@ -1,4 +1,4 @@
-#include "ui/SettingsUnit.h"
+#include "ui/SettingsKeeper.h"
 
 #include <QEvent>
 #include <QFileInfo>
@@ -25,7 +25,7 @@ std::vector<WindowPlace> Screens() {
 }
 }  // namespace
 
-TSettingsKeeper::TSettingsKeeper(Shell& shell, const QString& program, bool remember)
+SettingsKeeper::SettingsKeeper(Shell& shell, const QString& program, bool remember)
     : shell_(shell), remember_(remember) {
     shell_.debugger.AddObserver(this);
     if (!remember_) return;
@@ -51,22 +51,22 @@ TSettingsKeeper::TSettingsKeeper(Shell& shell, const QString& program, bool reme
     for (const std::string& note : values_.Load(store)) notes_ << QStringLiteral("Settings: ") + FromStore(note);
 }
 
-TSettingsKeeper::~TSettingsKeeper() { shell_.debugger.RemoveObserver(this); }
+SettingsKeeper::~SettingsKeeper() { shell_.debugger.RemoveObserver(this); }
 
-void TSettingsKeeper::ApplyTo(Shell& shell, bool portGiven) {
+void SettingsKeeper::ApplyTo(Shell& shell, bool portGiven) {
     if (!portGiven) shell.link.PortName = values_.Text(Setting::Port);
     shell.irc.mode = IrcMode(values_.Number(Setting::IrcMode));
     shell.state.dialect = Dialect(values_.Number(Setting::Dialect));
     shell.state.ClockFrequency = std::uint32_t(values_.Number(Setting::Clock));
 }
 
-void TSettingsKeeper::WatchWindows(std::vector<std::pair<QString, QWidget*>> windows) {
+void SettingsKeeper::WatchWindows(std::vector<std::pair<QString, QWidget*>> windows) {
     windows_ = std::move(windows);
     for (auto& [name, window] : windows_)
         if (window) window->installEventFilter(this);
 }
 
-bool TSettingsKeeper::RestorePlace(QWidget* window) {
+bool SettingsKeeper::RestorePlace(QWidget* window) {
     for (auto& [name, w] : windows_) {
         if (w != window) continue;
         auto place = values_.Place(ToStore(name));
@@ -77,7 +77,7 @@ bool TSettingsKeeper::RestorePlace(QWidget* window) {
     return false;
 }
 
-bool TSettingsKeeper::eventFilter(QObject* watched, QEvent* event) {
+bool SettingsKeeper::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Show && !event->spontaneous()) {
         QWidget* window = static_cast<QWidget*>(watched);
         if (shown_.insert(window).second) {
@@ -89,28 +89,28 @@ bool TSettingsKeeper::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
-void TSettingsKeeper::FileUsed(const QString& path) {
+void SettingsKeeper::FileUsed(const QString& path) {
     const QFileInfo info(path);
     values_.AddRecentFile(ToStore(info.absoluteFilePath()));
     values_.SetText(Setting::LastFolder, ToStore(info.absolutePath()));
 }
 
-QStringList TSettingsKeeper::RecentFiles() const {
+QStringList SettingsKeeper::RecentFiles() const {
     QStringList files;
     for (const std::string& f : values_.RecentFiles()) files << FromStore(f);
     return files;
 }
 
-QString TSettingsKeeper::LastFolder() const { return FromStore(values_.Text(Setting::LastFolder)); }
+QString SettingsKeeper::LastFolder() const { return FromStore(values_.Text(Setting::LastFolder)); }
 
-void TSettingsKeeper::AfterAssembly(AssemblyState& state) {
+void SettingsKeeper::AfterAssembly(AssemblyState& state) {
     const QString file = currentFile ? currentFile() : QString();
     if (file.isEmpty() || state.ErrorFlag || state.BreakAddress != kNoBreak) return;
     if (auto line = values_.BreakpointLine(ToStore(file)))
         if (auto address = AddressOfSourceLine(state, *line)) state.BreakAddress = *address;
 }
 
-void TSettingsKeeper::Idle() {
+void SettingsKeeper::Idle() {
     const QString file = currentFile ? currentFile() : QString();
     if (file.isEmpty()) return;
     const std::uint32_t breakpoint = shell_.debugger.Session.State.Breakpoint;
@@ -118,7 +118,7 @@ void TSettingsKeeper::Idle() {
         ToStore(file), breakpoint == kNoBreakpoint ? std::nullopt : SourceLineOfAddress(shell_.state, breakpoint));
 }
 
-bool TSettingsKeeper::Store(Shell& shell, QString& error) {
+bool SettingsKeeper::Store(Shell& shell, QString& error) {
     if (!remember_) return true;
     if (unreadable_) {
         error = QStringLiteral("the settings were not saved: %1 could not be read").arg(fileName_);

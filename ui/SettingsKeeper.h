@@ -22,11 +22,11 @@
 
 namespace korvid {
 
-class TSettingsKeeper : public QObject, private DebugObserver {
+class SettingsKeeper : public QObject, private DebugObserver {
 public:
     // `remember` false: the built-in values, no file read or written.
-    TSettingsKeeper(Shell& shell, const QString& program, bool remember);
-    ~TSettingsKeeper() override;
+    SettingsKeeper(Shell& shell, const QString& program, bool remember);
+    ~SettingsKeeper() override;
 
     // What could not be read, one note a value ("" when all was well).
     const QStringList& Notes() const { return notes_; }

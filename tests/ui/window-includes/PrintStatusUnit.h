@@ -1,0 +1,2 @@
+// A window header of the check's sample.
+#pragma once
