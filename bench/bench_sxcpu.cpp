@@ -31,6 +31,17 @@ std::array<std::uint16_t, 4096> TightLoop(int size, bool withInterrupt) {
     return p;
 }
 
+// Loads `program`, resets the chip and runs it in slices of ten million
+// cycles, counting the instructions executed per second.
+void RunProgram(benchmark::State& state, SxCpu& cpu, const std::uint16_t* program, int size) {
+    cpu.LoadProgram(program, size);
+    cpu.Reset(korvid::SxReset::PowerOn);
+    const std::uint64_t before = cpu.instructions();
+    for (auto _ : state) cpu.Run(10'000'000);
+    state.counters["instr/s"] = benchmark::Counter(static_cast<double>(cpu.instructions() - before),
+                                                   benchmark::Counter::kIsRate);
+}
+
 void RunLoop(benchmark::State& state, const korvid::Family& family, bool withInterrupt) {
     SxCpu cpu(family);
     korvid::SxCpuConfig config = cpu.config();
@@ -38,12 +49,7 @@ void RunLoop(benchmark::State& state, const korvid::Family& family, bool withInt
     cpu.Configure(config);
     const int size = family.maxProgramSize;
     const auto program = TightLoop(size, withInterrupt);
-    cpu.LoadProgram(program.data(), size);
-    cpu.Reset(korvid::SxReset::PowerOn);
-    const std::uint64_t before = cpu.instructions();
-    for (auto _ : state) cpu.Run(10'000'000);
-    state.counters["instr/s"] = benchmark::Counter(static_cast<double>(cpu.instructions() - before),
-                                                   benchmark::Counter::kIsRate);
+    RunProgram(state, cpu, program.data(), size);
 }
 
 void BM_TightLoop28(benchmark::State& state) { RunLoop(state, korvid::Sx28lFamily(), false); }
@@ -67,12 +73,7 @@ void BM_TightLoop52Pwm(benchmark::State& state) {
     }
     p[at] = 0xA10;            // JMP 010h
     p[4095] = 0xA20;          // reset: JMP 020h
-    cpu.LoadProgram(p.data(), 4096);
-    cpu.Reset(korvid::SxReset::PowerOn);
-    const std::uint64_t before = cpu.instructions();
-    for (auto _ : state) cpu.Run(10'000'000);
-    state.counters["instr/s"] = benchmark::Counter(static_cast<double>(cpu.instructions() - before),
-                                                   benchmark::Counter::kIsRate);
+    RunProgram(state, cpu, p.data(), 4096);
 }
 
 // A random program without SLEEP: a mix of every decode path.
@@ -83,12 +84,7 @@ void BM_RandomProgram(benchmark::State& state) {
     for (auto& word : p) {
         do word = static_cast<std::uint16_t>(rng() & 0xFFF); while (word == 0x003);
     }
-    cpu.LoadProgram(p.data(), 4096);
-    cpu.Reset(korvid::SxReset::PowerOn);
-    const std::uint64_t before = cpu.instructions();
-    for (auto _ : state) cpu.Run(10'000'000);
-    state.counters["instr/s"] = benchmark::Counter(static_cast<double>(cpu.instructions() - before),
-                                                   benchmark::Counter::kIsRate);
+    RunProgram(state, cpu, p.data(), 4096);
 }
 
 }  // namespace

@@ -4,28 +4,38 @@
 #include <cctype>
 #include <cstdio>
 
+#include "family/Registers.h"
+
 namespace korvid::dap {
 namespace {
 
-constexpr const char* kPortNames[5] = {"RA", "RB", "RC", "RD", "RE"};
+// Names from the register vocabulary every front end shares
+// (family/Registers.h); OPTION and the port directions have no register
+// number there, being written only by MOV !OPTION,W and MOV !port,W.
+std::string Name(int number) { return std::string(RegisterName(number)); }
+
+const std::array<std::string, 5> kPortNames = {Name(kFirstPortRegister), Name(kFirstPortRegister + 1),
+                                               Name(kFirstPortRegister + 2), Name(kFirstPortRegister + 3),
+                                               Name(kFirstPortRegister + 4)};
+
+constexpr std::string_view kOptionName = "OPTION";
 
 std::vector<RegisterInfo> FixedRegisters() {
-    using A = std::array<const char*, 8>;
+    using A = std::array<std::string_view, 8>;
     return {
-        {"W", 8, {}, [](const SxCpu& c, int) -> std::uint32_t { return c.w(); },
+        {Name(kRegisterW), 8, {}, [](const SxCpu& c, int) -> std::uint32_t { return c.w(); },
          [](SxCpu& c, int, std::uint32_t v) { c.SetW(std::uint8_t(v)); }},
-        {"STATUS", 8, A{"PA2", "PA1", "PA0", "TO", "PD", "Z", "DC", "C"},
-         [](const SxCpu& c, int) -> std::uint32_t { return c.status(); },
+        {Name(kStatusRegister), 8, kStatusBitNames, [](const SxCpu& c, int) -> std::uint32_t { return c.status(); },
          [](SxCpu& c, int, std::uint32_t v) { c.SetStatus(std::uint8_t(v)); }},
-        {"FSR", 8, {}, [](const SxCpu& c, int) -> std::uint32_t { return c.fsr(); },
+        {Name(kFsrRegister), 8, {}, [](const SxCpu& c, int) -> std::uint32_t { return c.fsr(); },
          [](SxCpu& c, int, std::uint32_t v) { c.SetFsr(std::uint8_t(v)); }},
-        {"M", 8, {}, [](const SxCpu& c, int) -> std::uint32_t { return c.mode(); },
+        {Name(kRegisterM), 8, {}, [](const SxCpu& c, int) -> std::uint32_t { return c.mode(); },
          [](SxCpu& c, int, std::uint32_t v) { c.SetMode(std::uint8_t(v)); }},
-        {"OPTION", 8, A{"RTW", "RTE_IE", "RTS", "RTE_ES", "PSA", "PS2", "PS1", "PS0"},
+        {std::string(kOptionName), 8, A{"RTW", "RTE_IE", "RTS", "RTE_ES", "PSA", "PS2", "PS1", "PS0"},
          [](const SxCpu& c, int) -> std::uint32_t { return c.option(); }, nullptr},
-        {"RTCC", 8, {}, [](const SxCpu& c, int) -> std::uint32_t { return c.rtcc(); },
+        {Name(kRtccRegister), 8, {}, [](const SxCpu& c, int) -> std::uint32_t { return c.rtcc(); },
          [](SxCpu& c, int, std::uint32_t v) { c.SetRtcc(std::uint8_t(v)); }},
-        {"PC", 12, {}, [](const SxCpu& c, int) -> std::uint32_t { return c.pc(); },
+        {Name(kPcRegister), 12, {}, [](const SxCpu& c, int) -> std::uint32_t { return c.pc(); },
          [](SxCpu& c, int, std::uint32_t v) { c.SetPc(std::uint16_t(v)); }},
     };
 }
@@ -35,8 +45,8 @@ std::vector<RegisterInfo> FixedRegisters() {
 std::vector<RegisterInfo> RegistersOf(const SxCpu& cpu, bool mirror) {
     std::vector<RegisterInfo> out = FixedRegisters();
     // The tool's halt state has no OPTION (write-only on the chip).
-    if (mirror) out.erase(std::find_if(out.begin(), out.end(), [](const RegisterInfo& r) { return r.name == "OPTION"; }));
-    using A = std::array<const char*, 8>;
+    if (mirror) out.erase(std::find_if(out.begin(), out.end(), [](const RegisterInfo& r) { return r.name == kOptionName; }));
+    using A = std::array<std::string_view, 8>;
     const A pins{"7", "6", "5", "4", "3", "2", "1", "0"};
     const auto write = [](SxCpu& c, int port, std::uint32_t v) { c.Poke(5 + port, std::uint8_t(v)); };
     for (int p = 0; p < cpu.portCount(); ++p) {

@@ -18,7 +18,7 @@ namespace korvid::dap {
 struct RegisterInfo {
     std::string name;
     int width = 8;  // bits
-    std::array<const char*, 8> bits{};  // bit 7 first; nullptr: no name
+    std::array<std::string_view, 8> bits{};  // bit 7 first; empty: no name
     std::uint32_t (*read)(const SxCpu&, int port) = nullptr;
     void (*write)(SxCpu&, int port, std::uint32_t) = nullptr;  // nullptr: read-only
     int port = 0;

@@ -93,6 +93,7 @@ void Session::Handle(const Json& m) {
         {"setBreakpoints", &Session::SetBreakpoints, true, false},
         {"setInstructionBreakpoints", &Session::SetInstructionBreakpoints, true, false},
         {"configurationDone", &Session::ConfigurationDone, true, false},
+        {"setExceptionBreakpoints", &Session::SetExceptionBreakpoints, false, false},
         {"restart", &Session::Restart, true, false},
         {"continue", &Session::Resume, true, true},
         {"next", &Session::Next, true, true},
@@ -115,10 +116,6 @@ void Session::Handle(const Json& m) {
     const std::string command = m["command"].get<std::string>();
     if (command == "threads") {
         Respond(m, true, {{"threads", Json::array({{{"id", 1}, {"name", family_ ? ChipScopeName(*family_) : std::string("SX")}}})}});
-        return;
-    }
-    if (command == "setExceptionBreakpoints") {
-        Respond(m, true, {{"breakpoints", Json::array()}});
         return;
     }
     if (command == "disconnect" || command == "terminate") {
@@ -165,7 +162,29 @@ void Session::Initialize(const Json& request) {
              {"supportsWriteMemoryRequest", true},
              {"supportsSteppingGranularity", true},
              {"supportsTerminateRequest", true},
-             {"supportsRestartRequest", true}});
+             {"supportsRestartRequest", true},
+             {"exceptionBreakpointFilters", Json::array({
+                  {{"filter", "stack"}, {"label", "Stack overflow or underflow"}, {"default", true},
+                   {"description", "A CALL with every stack level in use, or a return with no CALL's address left (simulator)"}},
+                  {{"filter", "watchdog"}, {"label", "Watchdog reset"}, {"default", true},
+                   {"description", "The watchdog timed out and reset the chip"}},
+              })}});
+}
+
+// The exception filters: the stack faults and watchdog resets stop the chip
+// only while theirs is chosen; running into a word without data always does.
+void Session::SetExceptionBreakpoints(const Json& request) {
+    const Json args = request.value("arguments", Json::object());
+    std::set<std::string> chosen;
+    for (const Json& f : args.value("filters", Json::array()))
+        if (f.is_string()) chosen.insert(f.get<std::string>());
+    for (const Json& o : args.value("filterOptions", Json::array())) chosen.insert(Str(o, "filterId"));
+    stackStops_ = chosen.count("stack") != 0;
+    watchdogStops_ = chosen.count("watchdog") != 0;
+    target_.SetStackTraps(stackStops_);
+    Json out = Json::array();
+    for (std::size_t i = 0; i < chosen.size(); ++i) out.push_back({{"verified", true}});
+    Respond(request, true, {{"breakpoints", out}});
 }
 
 // launch and attach (which takes the same arguments, and a port: the chip
@@ -325,11 +344,14 @@ std::optional<std::string> Session::Fault(int pc) const {
             return "stack underflow: the return at " + at + " found no CALL's return address on the stack";
         case SxCpu::StackFault::None: break;
     }
-    // TO low with PD high: the watchdog timed out while the chip ran.
-    constexpr std::uint8_t kTo = 0x10, kPd = 0x08;
-    if (pc == int(ProgramWords()) - 1 && (cpu.status() & (kTo | kPd)) == kPd)
-        return "watchdog reset: the watchdog timed out";
+    if (watchdogStops_ && WatchdogTimedOut(pc)) return "watchdog reset: the watchdog timed out";
     return std::nullopt;
+}
+
+bool Session::WatchdogTimedOut(int pc) const {
+    // TO low with PD high at the reset vector: the watchdog timed out while the chip ran.
+    constexpr std::uint8_t kTo = 0x10, kPd = 0x08;
+    return pc == int(ProgramWords()) - 1 && (Cpu().status() & (kTo | kPd)) == kPd;
 }
 
 bool Session::BreakpointStops(int address, std::vector<int>& hitIds) {

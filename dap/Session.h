@@ -5,6 +5,7 @@
 // pause and every other request are answered during a long run.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -65,6 +66,7 @@ private:
     void SetBreakpoints(const Json& request);
     void SetInstructionBreakpoints(const Json& request);
     void ConfigurationDone(const Json& request);
+    void SetExceptionBreakpoints(const Json& request);
     void Restart(const Json& request);
     void Resume(const Json& request);
     void StepIn(const Json& request);
@@ -100,12 +102,16 @@ private:
     // Values.
     std::optional<std::int64_t> Value(const std::string& expression, std::string* shown = nullptr);
     std::string FrameName(int address) const;
+    // Register `address` of the file (00h..FFh) as the program reads it.
+    std::uint8_t FileByte(int address) const;
+    std::array<std::uint32_t, 256> FileNow() const;
     Json SourceJson() const;
     std::uint32_t ProgramWords() const;
     // Why the chip stopped at `pc` on its own (the text of an exception
     // stop): a stack over- or underflow, a watchdog reset at the reset
     // vector; nothing otherwise.
     std::optional<std::string> Fault(int pc) const;
+    bool WatchdogTimedOut(int pc) const;
 
     // The chip of the session: the emulator's, or the tool's mirror.
     SxCpu& Cpu() { return tool_ ? tool_->cpu() : target_.cpu(); }
@@ -133,6 +139,8 @@ private:
     std::optional<int> stepTrap_;   // the steppers' own stop address
     // Words the program did not write: running into one stops the chip.
     std::set<int> blankWords_;
+    // The exception filters the client chose (all on until it says).
+    bool stackStops_ = true, watchdogStops_ = true;
     std::uint64_t lastStopCycle_ = 0, previousStopCycle_ = 0;
     const Family* family_ = nullptr;
     DebugProgram program_;

@@ -5,6 +5,7 @@
 
 #include "core/image/Disassembler.h"
 #include "dap/Session.h"
+#include "family/Registers.h"
 #include "model/WatchFormat.h"
 
 namespace korvid::dap {
@@ -78,6 +79,19 @@ int BankCount(const SxCpu& cpu) { return cpu.family().is52() ? 16 : cpu.config()
 
 }  // namespace
 
+std::uint8_t Session::FileByte(int address) const {
+    // The tool's mirror keeps the ports as the tool read them in the latches.
+    const int port = address - kFirstPortRegister;
+    if (tool_ && port >= 0 && port < Cpu().portCount()) return Cpu().portLatch(port);
+    return Cpu().Peek(address);
+}
+
+std::array<std::uint32_t, 256> Session::FileNow() const {
+    std::array<std::uint32_t, 256> file{};
+    for (int a = 0; a < 256; ++a) file[std::size_t(a)] = FileByte(a);
+    return file;
+}
+
 Json Session::SourceJson() const {
     const std::string& p = program_.path();
     const auto slash = p.find_last_of('/');
@@ -130,32 +144,31 @@ void Session::Variables(const Json& request) {
     if (ref == kRegistersRef) {
         for (std::size_t i = 0; i < registers_.size(); ++i) {
             const RegisterInfo& r = registers_[i];
-            const bool bits = r.bits[0] != nullptr;
+            const bool bits = !r.bits[0].empty();
             add(r.name, FormatValue(r.read(cpu, r.port), r.width), bits ? kBitsRef + int(i) : 0, r.name);
         }
     } else if (ref >= kBitsRef && ref < kBitsRef + int(registers_.size())) {
         const RegisterInfo& r = registers_[std::size_t(ref - kBitsRef)];
         const std::uint32_t v = r.read(cpu, r.port);
         for (int b = 7; b >= 0; --b)
-            if (const char* name = r.bits[std::size_t(7 - b)])
-                add(name, std::to_string((v >> b) & 1), 0, r.name + "." + std::to_string(b));
+            if (const std::string_view name = r.bits[std::size_t(7 - b)]; !name.empty())
+                add(std::string(name), std::to_string((v >> b) & 1), 0, r.name + "." + std::to_string(b));
     } else if (ref == kRamRef) {
         add("Globals 08h..0Fh", "", kGlobalsRef);
         for (int bank = FirstBank(cpu); bank < BankCount(cpu); ++bank)
             add(Hex(bank, 1, "Bank "), Hex(BankAddress(cpu, bank, 0x10), 2, "$"), kBankRef + bank);
     } else if (ref == kGlobalsRef) {
-        for (int a = 8; a < 16; ++a) add(Hex(a, 2) + "h", FormatValue(cpu.Peek(a), 8), 0, Hex(a, 2) + "h");
+        for (int a = 8; a < 16; ++a) add(Hex(a, 2) + "h", FormatValue(FileByte(a), 8), 0, Hex(a, 2) + "h");
     } else if (ref >= kBankRef && ref < kBankRef + 16) {
         const int bank = ref - kBankRef;
         for (int fr = 0x10; fr < 0x20; ++fr)
-            add(Hex(fr, 2) + "h", FormatValue(cpu.Peek(BankAddress(cpu, bank, fr)), 8), 0, Hex(bank, 1) + ":" + Hex(fr, 2));
+            add(Hex(fr, 2) + "h", FormatValue(FileByte(BankAddress(cpu, bank, fr)), 8), 0, Hex(bank, 1) + ":" + Hex(fr, 2));
     } else if (ref == kWatchesRef) {
-        std::uint32_t file[256];
-        for (int a = 0; a < 256; ++a) file[a] = cpu.Peek(a);
+        const auto file = FileNow();
         const AssemblyState& s = program_.state();
         for (std::uint32_t i = 0; i < s.WatchCount; ++i) {
             const Watch& w = s.Watches[i];
-            add(w.name, WatchText(w, file, cpu.family(), cpu.config().bankCount));
+            add(w.name, WatchText(w, file.data(), cpu.family(), cpu.config().bankCount));
         }
     } else if (ref == kTimingRef && !tool_) {
         const double hz = target_.clockHz();
@@ -188,18 +201,15 @@ void Session::SetVariable(const Json& request) {
         for (std::uint32_t i = 0; i < s.WatchCount; ++i) {
             const Watch& w = s.Watches[i];
             if (name != w.name) continue;
-            std::uint32_t file[256];
-            for (int a = 0; a < 256; ++a) file[a] = cpu.Peek(a);
             std::uint32_t number = 0;
             WatchWrites writes;
             if (IsStringWatch(w)) writes = WatchStringWrites(w, WatchStringEntry(text), cpu.family(), cpu.config().bankCount);
             else if (ParseWatchNumber(text, number))
-                writes = WatchNumberWrites(w, number, file, cpu.family(), cpu.config().bankCount);
+                writes = WatchNumberWrites(w, number, FileNow().data(), cpu.family(), cpu.config().bankCount);
             else return Respond(request, false, {}, "'" + text + "' is not a number");
             for (int k = 0; k < writes.count; ++k) cpu.Poke(writes.writes[k].address, writes.writes[k].value);
-            for (int a = 0; a < 256; ++a) file[a] = cpu.Peek(a);
             Changed();
-            return Respond(request, true, {{"value", WatchText(w, file, cpu.family(), cpu.config().bankCount)}});
+            return Respond(request, true, {{"value", WatchText(w, FileNow().data(), cpu.family(), cpu.config().bankCount)}});
         }
         return Respond(request, false, {}, "no watch '" + name + "'");
     }
@@ -217,7 +227,7 @@ void Session::SetVariable(const Json& request) {
     else if (ref >= kBitsRef && ref < kBitsRef + int(registers_.size())) {
         const RegisterInfo& r = registers_[std::size_t(ref - kBitsRef)];
         for (int b = 0; b < 8; ++b)
-            if (r.bits[std::size_t(7 - b)] && name == r.bits[std::size_t(7 - b)]) target = r.name + "." + std::to_string(b);
+            if (!r.bits[std::size_t(7 - b)].empty() && name == r.bits[std::size_t(7 - b)]) target = r.name + "." + std::to_string(b);
     } else if (ref == kGlobalsRef) target = name;
     else if (ref >= kBankRef && ref < kBankRef + 16) target = Hex(ref - kBankRef, 1) + ":" + name.substr(0, 2);
     // Registers, bits and RAM are all written through their expressions.
@@ -251,7 +261,7 @@ void Session::SetVariable(const Json& request) {
     if (address < 0) return Respond(request, false, {}, "no variable '" + name + "' here");
     cpu.Poke(address, std::uint8_t(*value));
     Changed();
-    Respond(request, true, {{"value", FormatValue(cpu.Peek(address), 8)}});
+    Respond(request, true, {{"value", FormatValue(FileByte(address), 8)}});
 }
 
 std::optional<std::int64_t> Session::Value(const std::string& expression, std::string* shown) {
@@ -274,7 +284,7 @@ std::optional<std::int64_t> Session::Value(const std::string& expression, std::s
         const auto fr = hex(e.substr(colon + 1));
         if (!bank || !fr || *bank < 0 || *bank >= BankCount(cpu) || *fr < 0 || *fr > 0x1F) return std::nullopt;
         const int a = *fr < 0x10 ? int(*fr) : BankAddress(cpu, int(*bank), int(*fr));
-        return show(cpu.Peek(a), FormatValue(cpu.Peek(a), 8));
+        return show(FileByte(a), FormatValue(FileByte(a), 8));
     }
     // REGISTER or REGISTER.BIT
     const auto dot = e.find('.');
@@ -284,7 +294,7 @@ std::optional<std::int64_t> Session::Value(const std::string& expression, std::s
         const auto bit = ParseNumber(e.substr(dot + 1));
         if (bit && *bit >= 0 && *bit < r->width) return show((v >> *bit) & 1, std::to_string((v >> *bit) & 1));
         for (int b = 0; b < 8; ++b)
-            if (r->bits[std::size_t(7 - b)] && e.substr(dot + 1) == r->bits[std::size_t(7 - b)])
+            if (!r->bits[std::size_t(7 - b)].empty() && e.substr(dot + 1) == r->bits[std::size_t(7 - b)])
                 return show((v >> b) & 1, std::to_string((v >> b) & 1));
         return std::nullopt;
     }
@@ -300,7 +310,7 @@ std::optional<std::int64_t> Session::Value(const std::string& expression, std::s
     };
     if (offset == 0 && upper(label) == upper(e)) return show(*v, Hex(*v, 3, "$") + " (" + e + ")");
     if (*v >= 0 && *v < 0x100) {
-        const std::uint8_t content = cpu.Peek(*v);
+        const std::uint8_t content = FileByte(*v);
         return show(content, FormatValue(content, 8) + " in " + Hex(*v, 2) + "h");
     }
     return show(*v, FormatValue(std::uint32_t(*v), 12));
@@ -365,7 +375,7 @@ void Session::ReadMemory(const Json& request) {
     const std::int64_t count = std::min<std::int64_t>(args.value("count", 0), 1 << 16);
     std::vector<std::uint8_t> bytes;
     if (ref == "ram") {
-        for (std::int64_t a = offset; a < offset + count && a < 256; ++a) bytes.push_back(Cpu().Peek(int(a)));
+        for (std::int64_t a = offset; a < offset + count && a < 256; ++a) bytes.push_back(FileByte(int(a)));
     } else if (const auto base = ref == "code" ? std::optional<std::int64_t>(0) : ParseNumber(ref)) {
         // Program words, two bytes each (low byte first).
         const std::int64_t start = *base * 2 + offset;

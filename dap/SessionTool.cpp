@@ -76,18 +76,19 @@ void Session::AdvanceTool() {
 void Session::ToolHalted() {
     if (pausing_) return Stopped("pause");
     const int pc = Cpu().pc();
+    const int reset = int(ProgramWords()) - 1;
     if (const auto text = Fault(pc)) return Stopped("exception", *text);
-    if (pc == int(ProgramWords()) - 1) return Stopped("exception", "reset: the chip went through its reset vector");
-    if (pc >= int(KernelStartAddress(int(ProgramWords())))) {
+    if (pc == reset && !WatchdogTimedOut(pc)) return Stopped("exception", "reset: the chip went through its reset vector");
+    if (pc >= int(KernelStartAddress(int(ProgramWords()))) && pc < reset)
         return Stopped("exception", "the program ran into the debug kernel at " + Hex3(pc));
-    }
     const auto hw = HardwareBreak();
-    if (!hw) return Stopped("pause");
     std::vector<int> hitIds;
-    if (BreakpointStops(*hw, hitIds)) {
+    if (pc != reset && hw && BreakpointStops(*hw, hitIds))
         return Stopped("breakpoint", "halted after the instruction at " + Hex3(*hw) + " ran", hitIds);
-    }
-    tool_->Run(hw);  // a condition or hit count that does not stop, or a logpoint
+    if (pc != reset && !hw) return Stopped("pause");
+    // A watchdog reset the client chose not to see, a condition or hit
+    // count that does not hold, or a logpoint: on again.
+    tool_->Run(hw);
 }
 
 // A breakpoint change while the tool runs: it goes with the next resume,

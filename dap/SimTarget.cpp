@@ -44,7 +44,7 @@ bool SimTarget::Start(const DebugProgram& program, const Family& family, const S
     std::uint32_t clockHz = launch.clockHz ? launch.clockHz : program.state().ClockFrequency;
     if (clockHz == 0) clockHz = kDefaultClockFrequency;
     LoadCpuFromImage(*cpu_, family, program.image(), clockHz);
-    cpu_->SetStackTraps(true);
+    cpu_->SetStackTraps(stackTraps_);
     const SimTimeBase base = TimeBaseOf(*cpu_);
     Stimulus stimulus;
     if (launch.stimulus) {
@@ -93,6 +93,11 @@ bool SimTarget::Finish(std::string& message) {
     const bool whole = FinishWaveform(*vcd_, driver_->SessionCycle(), problem);
     message = problem.message;
     return whole;
+}
+
+void SimTarget::SetStackTraps(bool on) {
+    stackTraps_ = on;
+    if (cpu_ && cpu_->stackTraps() != on) cpu_->SetStackTraps(on);
 }
 
 void SimTarget::SetTraps(const std::set<int>& addresses) {
@@ -174,6 +179,7 @@ void SimTarget::Restore(std::size_t index) {
     cpu_->ClearTraps();
     traps_.clear();
     SetTraps(traps);
+    SetStackTraps(stackTraps_);
 }
 
 void SimTarget::ReplayTo(std::uint64_t cycle) {

@@ -55,6 +55,10 @@ public:
     // could not be written whole.
     bool Finish(std::string& message);
 
+    // Whether a stack over- or underflow stops a run (SxCpu's stack traps),
+    // now and after every return to an older copy.
+    void SetStackTraps(bool on);
+
     // Stops before the instructions at these addresses (user breakpoints
     // and the steppers' own).
     void SetTraps(const std::set<int>& addresses);
@@ -104,6 +108,7 @@ private:
     std::vector<std::unique_ptr<Muted>> sinks_;
     Muted* vcdSink_ = nullptr;
     std::set<int> traps_;
+    bool stackTraps_ = true;
     std::deque<Snapshot> history_;
     bool replaying_ = false;
 };

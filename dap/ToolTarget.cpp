@@ -6,6 +6,7 @@
 #include "core/link/LinkObserver.h"
 #include "core/link/PortName.h"
 #include "core/link/Programming.h"
+#include "family/Registers.h"
 #include "sim/SimSetup.h"
 
 namespace korvid::dap {
@@ -14,7 +15,7 @@ namespace {
 // Places of the fixed registers in a mirror snapshot; the file follows
 // from kFile on (its addresses 05h..FFh).
 enum : int { kW, kStatus, kFsr, kM, kRtcc, kPc, kFile };
-constexpr int kFirstFileRegister = 5;
+constexpr int kFirstFileRegister = kFirstPortRegister;
 
 // Whether file address `a` of the debugger's numbering holds a register of
 // its own (not an alias of 00h..0Fh in a bank of the 28 family).
@@ -145,7 +146,7 @@ void ToolTarget::Changed() {
         int place;
         int address;
     };
-    static constexpr Fixed kFixed[] = {{kW, kRegisterW}, {kStatus, 3}, {kFsr, 4}, {kM, kRegisterM}, {kRtcc, 1}};
+    static constexpr Fixed kFixed[] = {{kW, kRegisterW}, {kStatus, kStatusRegister}, {kFsr, kFsrRegister}, {kM, kRegisterM}, {kRtcc, kRtccRegister}};
     for (const Fixed& f : kFixed)
         if (now[std::size_t(f.place)] != loaded_[std::size_t(f.place)]) s.WriteRegister(f.address, now[std::size_t(f.place)]);
     for (int a = kFirstFileRegister; a < 256; ++a) {

@@ -4,7 +4,9 @@
 // people may type for them.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <string_view>
 
@@ -24,11 +26,29 @@ inline constexpr bool IsRegisterNumber(long number) {
 // mapped there).
 inline constexpr std::string_view kSpecialRegisterNames[] = {"IND", "RTCC", "PC", "STATUS", "FSR",
                                                              "RA",  "RB",   "RC", "RD",     "RE"};
+inline constexpr int kRtccRegister = 1;
+inline constexpr int kPcRegister = 2;
+inline constexpr int kStatusRegister = 3;
+inline constexpr int kFsrRegister = 4;
 inline constexpr int kFirstPortRegister = 5;
 inline constexpr std::string_view kWAt1Name = "WREG";
+inline constexpr std::string_view kRegisterWName = "W";
+inline constexpr std::string_view kRegisterMName = "M";
+
+// The STATUS bits by name, bit 7 first.
+inline constexpr std::array<std::string_view, 8> kStatusBitNames = {"PA2", "PA1", "PA0", "TO", "PD", "Z", "DC", "C"};
 
 // The name of register 1: WREG while W is mapped there, else RTCC.
-inline constexpr std::string_view RegisterOneName(bool wAt1) { return wAt1 ? kWAt1Name : kSpecialRegisterNames[1]; }
+inline constexpr std::string_view RegisterOneName(bool wAt1) { return wAt1 ? kWAt1Name : kSpecialRegisterNames[kRtccRegister]; }
+
+// The name of a register number (IND .. RE, W, M); empty for a file
+// address without a name of its own.
+inline constexpr std::string_view RegisterName(int number) {
+    if (number >= 0 && number < int(std::size(kSpecialRegisterNames))) return kSpecialRegisterNames[number];
+    if (number == kRegisterW) return kRegisterWName;
+    if (number == kRegisterM) return kRegisterMName;
+    return {};
+}
 
 // A register's number from one of its names, in capitals (IND .. RE, WREG,
 // W, M); nothing for any other word.
@@ -36,8 +56,8 @@ inline constexpr std::optional<int> RegisterNamed(std::string_view upperName) {
     for (int a = 0; a < int(std::size(kSpecialRegisterNames)); ++a)
         if (upperName == kSpecialRegisterNames[a]) return a;
     if (upperName == kWAt1Name) return 1;
-    if (upperName == "W") return kRegisterW;
-    if (upperName == "M") return kRegisterM;
+    if (upperName == kRegisterWName) return kRegisterW;
+    if (upperName == kRegisterMName) return kRegisterM;
     return std::nullopt;
 }
 

@@ -123,6 +123,7 @@ public:
     // stackFaultAt() the instruction's address, until the next Run or Step.
     enum class StackFault : std::uint8_t { None, Overflow, Underflow };
     void SetStackTraps(bool on);
+    bool stackTraps() const { return stackTraps_; }
     StackFault stackFault() const { return stackFault_; }
     std::uint16_t stackFaultAt() const { return stackFaultAt_; }
 

@@ -205,8 +205,6 @@ void TCodeForm::SelectLine(int line) {
     selectedLine_ = line;
 }
 
-void TCodeForm::WheelNotches(int notches) {
-    ScrollBar->setValue(ScrollBar->value() - notches * CodeWheelStep(rows_));
-}
+void TCodeForm::WheelNotches(int notches) { ScrollBar->setValue(ScrollBar->value() - notches * CodeWheelStep(rows_)); }
 
 }  // namespace korvid

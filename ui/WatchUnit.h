@@ -30,7 +30,6 @@ public:
     QRect RowRect(int row) const;
     QRect ValueRect(int row) const;
 
-
 protected:
     // Rebuilds the value texts from the chip state; repaints the rows whose
     // text or mark changed (every row on a full refresh).

@@ -3,13 +3,9 @@
 #include <string>
 
 #include "family/Layout.h"
+#include "family/Registers.h"
 
 namespace korvid::cli {
-
-namespace {
-// STATUS bits from bit 7 down, as flag letters.
-constexpr const char* kStatusFlags[8] = {"PA2", "PA1", "PA0", "TO", "PD", "Z", "DC", "C"};
-}  // namespace
 
 void PrintRegisters(std::FILE* out, const ChipState& s, const AssemblyState& state, int bankCount) {
     const auto& r = s.registers;
@@ -18,15 +14,17 @@ void PrintRegisters(std::FILE* out, const ChipState& s, const AssemblyState& sta
     for (int bit = 7; bit >= 0; --bit) {
         if (r[3] & (1u << bit)) {
             if (!flags.empty()) flags += ' ';
-            flags += kStatusFlags[7 - bit];
+            flags += kStatusBitNames[std::size_t(7 - bit)];
         }
     }
     std::fprintf(out, " [%s]  FSR %02X  INT %d  SKIP %d\n", flags.c_str(), r[4] & 0xFF, s.IntFlag, s.SkipFlag);
     const bool is52 = state.family->is52();
     const int ports = LayoutOf(*state.family, state.ChipImage[kExtFuseIndex]).portCount;
-    static constexpr const char* kPorts[5] = {"RA", "RB", "RC", "RD", "RE"};
-    std::fprintf(out, "%s %02X", s.WAt1Flag ? "WREG" : "RTCC", r[1] & 0xFF);
-    for (int p = 0; p < ports; ++p) std::fprintf(out, "  %s %02X", kPorts[p], r[5 + p] & 0xFF);
+    const auto print = [out, &r](const char* gap, std::string_view name, int address) {
+        std::fprintf(out, "%s%.*s %02X", gap, int(name.size()), name.data(), r[std::size_t(address)] & 0xFF);
+    };
+    print("", RegisterOneName(s.WAt1Flag), kRtccRegister);
+    for (int p = 0; p < ports; ++p) print("  ", RegisterName(kFirstPortRegister + p), kFirstPortRegister + p);
     std::fprintf(out, "\nglobal");
     for (int a = 5 + ports; a < 16; ++a) std::fprintf(out, " %02X:%02X", a, r[a] & 0xFF);
     std::fprintf(out, "\n");

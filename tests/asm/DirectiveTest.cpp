@@ -9,7 +9,12 @@ struct DeviceCase {
     const Family* family;
     const char* params;
     int fuse, extFuse;
-    const char* error;  // nullptr when accepted
+};
+
+struct DeviceRefusal {
+    const Family* family;
+    const char* params;
+    const char* error;
 };
 
 TEST(Directive, LabelRules) {
@@ -34,39 +39,43 @@ TEST(Directive, DeviceWords) {
     const Family* a = &Sx28lFamily();
     const Family* b = &Sx52Family();
     const DeviceCase cases[] = {
-        {a, "SX28L, OSCHS2, TURBO, STACKX_OPTIONX", 0x07F9, 0x0F7F, nullptr},
-        {a, "BOR22", 0x0FFA, 0x0BEF, nullptr},
-        {b, "BOR22", 0x0FFA, 0x0FDF, nullptr},
-        {a, "PIC16C55, OSCIN", 0x0F98, 0x0BFC ^ 0x400, nullptr},
-        {a, "WATCHDOG\n DEVICE PROTECT", 0x0FF6, 0x0BFF, nullptr},
-        {b, "DRT960MS, SLEEPCLOCK, SYNC", 0x0BFA, 0x0BFD, nullptr},
-        {b, "DRIVEOFF, FEEDBACKOFF, OSCXT1", 0x0F8A, 0x0FFF, nullptr},
-        {a, "WDT_OFF, PROTECT_OFF, CARRYX", 0x0FFA, 0x0BBF, nullptr},
-        {b, "OSC4MHZ", 0x0F1B, 0x0FFF, nullptr},
-        {a, "OSCXT1, OSCXT2", 0, 0, "Redundant DEVICE parameter"},
-        {a, "SX18L, PIC16C57", 0, 0, "Redundant DEVICE parameter"},
-        {a, "WATCHDOG, WDT_OFF", 0, 0, "Redundant DEVICE parameter"},
-        {b, "OSCRC, DRIVEOFF", 0, 0, "Redundant DEVICE parameter"},
-        {b, "FEEDBACKOFF\n DEVICE HS_OSC", 0, 0, "Redundant DEVICE parameter"},
-        {b, "OSCXT1, DRIVEOFF, FEEDBACKOFF", 0x0F8A, 0x0FFF, nullptr},
-        {a, "DRT18MS", 0, 0, "Expected a DEVICE parameter"},
-        {a, "SLEEPCLOCK", 0, 0, "Expected a DEVICE parameter"},
-        {b, "SX28L", 0, 0, "Expected a DEVICE parameter"},
-        {b, "TURBO", 0, 0, "Expected a DEVICE parameter"},
-        {b, "PIC16C54", 0, 0, "Expected a DEVICE parameter"},
+        {a, "SX28L, OSCHS2, TURBO, STACKX_OPTIONX", 0x07F9, 0x0F7F},
+        {a, "BOR22", 0x0FFA, 0x0BEF},
+        {b, "BOR22", 0x0FFA, 0x0FDF},
+        {a, "PIC16C55, OSCIN", 0x0F98, 0x0BFC ^ 0x400},
+        {a, "WATCHDOG\n DEVICE PROTECT", 0x0FF6, 0x0BFF},
+        {b, "DRT960MS, SLEEPCLOCK, SYNC", 0x0BFA, 0x0BFD},
+        {b, "DRIVEOFF, FEEDBACKOFF, OSCXT1", 0x0F8A, 0x0FFF},
+        {a, "WDT_OFF, PROTECT_OFF, CARRYX", 0x0FFA, 0x0BBF},
+        {b, "OSC4MHZ", 0x0F1B, 0x0FFF},
+        {b, "OSCXT1, DRIVEOFF, FEEDBACKOFF", 0x0F8A, 0x0FFF},
     };
     for (const auto& c : cases) {
         Assembly x(*c.family);
-        bool ok = x.Run(std::string(" DEVICE ") + c.params + "\n");
-        if (c.error) {
-            EXPECT_FALSE(ok) << c.params;
-            EXPECT_EQ(x.message(), c.error) << c.params;
-            continue;
-        }
-        ASSERT_TRUE(ok) << c.params << ": " << x.message();
+        ASSERT_TRUE(x.Run(std::string(" DEVICE ") + c.params + "\n")) << c.params << ": " << x.message();
         EXPECT_EQ(x.state().ChipImage[kFuseIndex], c.fuse) << c.family->title << " " << c.params;
         EXPECT_EQ(x.state().ChipImage[kExtFuseIndex], c.extFuse) << c.family->title << " " << c.params;
         EXPECT_EQ(x.state().DeviceImage[kFuseIndex], c.fuse);
+    }
+    // A word given twice (or two of one field) and a word of the other family.
+    const char* const redundant = "Redundant DEVICE parameter";
+    const char* const unknown = "Expected a DEVICE parameter";
+    const DeviceRefusal refusals[] = {
+        {a, "OSCXT1, OSCXT2", redundant},
+        {a, "SX18L, PIC16C57", redundant},
+        {a, "WATCHDOG, WDT_OFF", redundant},
+        {b, "OSCRC, DRIVEOFF", redundant},
+        {b, "FEEDBACKOFF\n DEVICE HS_OSC", redundant},
+        {a, "DRT18MS", unknown},
+        {a, "SLEEPCLOCK", unknown},
+        {b, "SX28L", unknown},
+        {b, "TURBO", unknown},
+        {b, "PIC16C54", unknown},
+    };
+    for (const auto& c : refusals) {
+        Assembly x(*c.family);
+        EXPECT_FALSE(x.Run(std::string(" DEVICE ") + c.params + "\n")) << c.params;
+        EXPECT_EQ(x.message(), c.error) << c.params;
     }
 }
 

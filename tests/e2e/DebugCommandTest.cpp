@@ -27,6 +27,11 @@ RunResult Debug(const TempDir& dir, const std::string& port, const std::string& 
     return RunChild({"/bin/sh", "-c", command}, {}, 60);
 }
 
+// Each of `parts` somewhere in `text`.
+void ExpectFound(const std::string& text, std::initializer_list<std::string> parts) {
+    for (const std::string& part : parts) EXPECT_NE(text.find(part), std::string::npos) << part << " in:\n" << text;
+}
+
 const char* const kCounter =
     "count   EQU     0Ch\n"
     "        WATCH   count, 8, UDEC\n"
@@ -46,23 +51,28 @@ protected:
         return std::string(is52() ? "" : "        DEVICE  SX28L, TURBO, STACKX_OPTIONX\n") + kCounter;
     }
     std::string Reset() const { return is52() ? "PC FFF" : "PC 7FF"; }
+    // Runs `korvid debug` against this family's tool, on the counter
+    // unless given another source.
+    RunResult Run(const std::string& script, const std::string& source = {}, const std::string& extra = "") {
+        return Debug(dir, tool.Path(), GetParam(), source.empty() ? Source() : source, script, extra);
+    }
+
+    SimTool tool{std::vector<std::string>{"--family", GetParam()}};
+    TempDir dir;
 };
 
 TEST_P(DebugCommand, StepsRunsToABreakpointAndEditsRegisters) {
-    SimTool tool({"--family", GetParam()});
-    TempDir dir;
-    RunResult r = Debug(dir, tool.Path(), GetParam(), Source(),
-                        "step 3\n"
-                        "watch\n"
-                        "step\n"
-                        "break loop\n"
-                        "run\n"
-                        "set count 40h\n"
-                        "watch\n"
-                        "regs\n"
-                        "pc start\n"
-                        "reset\n"
-                        "quit\n");
+    RunResult r = Run("step 3\n"
+                      "watch\n"
+                      "step\n"
+                      "break loop\n"
+                      "run\n"
+                      "set count 40h\n"
+                      "watch\n"
+                      "regs\n"
+                      "pc start\n"
+                      "reset\n"
+                      "quit\n");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const std::vector<std::string> out = Lines(r.out);
     ASSERT_GE(out.size(), 12u) << r.out;
@@ -77,22 +87,17 @@ TEST_P(DebugCommand, StepsRunsToABreakpointAndEditsRegisters) {
     EXPECT_EQ(out[7].rfind("PC 013", 0), 0u) << out[7];
     EXPECT_EQ(out[8].rfind("PC 013", 0), 0u) << out[8];       // after set
     EXPECT_EQ(out[9], "count = 64");
-    EXPECT_NE(r.out.find("STATUS"), std::string::npos);
-    EXPECT_NE(r.out.find("INT 0  SKIP 0"), std::string::npos);
-    EXPECT_NE(r.out.find("0C:40"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("PC 010  MOV"), std::string::npos);
+    ExpectFound(r.out, {"STATUS", "INT 0  SKIP 0", "0C:40", "PC 010  MOV"});
     EXPECT_EQ(out.back().rfind(Reset(), 0), 0u) << out.back();
 }
 
 // Every command that assembles takes --dialect, debug among them.
 TEST_P(DebugCommand, ExtendedDialectSource) {
-    SimTool tool({"--family", GetParam()});
-    TempDir dir;
     const std::string source = "\tRESET start\n\tORG 10h\nstart:\tMOV W,#5\n\tJMP start\n";
-    RunResult strict = Debug(dir, tool.Path(), GetParam(), source, "quit\n");
+    RunResult strict = Run("quit\n", source);
     EXPECT_EQ(strict.exitCode, 1);
     EXPECT_NE(strict.err.find("note: accepted with --dialect extended"), std::string::npos) << strict.err;
-    RunResult r = Debug(dir, tool.Path(), GetParam(), source, "pc start\nquit\n", "--dialect extended");
+    RunResult r = Run("pc start\nquit\n", source, "--dialect extended");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("PC 010  MOV"), std::string::npos) << r.out;
 }
@@ -100,69 +105,60 @@ TEST_P(DebugCommand, ExtendedDialectSource) {
 // `set` reads register addresses and values in hex, as `regs` prints them;
 // one failed command among good ones still makes the exit status 1.
 TEST_P(DebugCommand, SetTakesHexAsRegsPrintsAndAFailureSetsTheStatus) {
-    SimTool tool({"--family", GetParam()});
-    TempDir dir;
-    RunResult r = Debug(dir, tool.Path(), GetParam(), Source(),
-                        "step 2\n"
-                        "set count 40\n"
-                        "watch\n"
-                        "set 0D 7F\n"
-                        "set 0E %101\n"
-                        "regs\n"
-                        "quit\n");
+    RunResult r = Run("step 2\n"
+                      "set count 40\n"
+                      "watch\n"
+                      "set 0D 7F\n"
+                      "set 0E %101\n"
+                      "regs\n"
+                      "quit\n");
     ASSERT_EQ(r.exitCode, 0) << r.err << r.out;
-    EXPECT_NE(r.out.find("count = 64"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("0C:40 0D:7F 0E:05"), std::string::npos) << r.out;
-    RunResult bad = Debug(dir, tool.Path(), GetParam(), Source(), "set count 1G\nstep\nquit\n");
+    ExpectFound(r.out, {"count = 64", "0C:40 0D:7F 0E:05"});
+    RunResult bad = Run("set count 1G\nstep\nquit\n");
     EXPECT_EQ(bad.exitCode, 1);
-    EXPECT_NE(bad.out.find("error: set takes"), std::string::npos) << bad.out;
-    EXPECT_NE(bad.out.find("PC 010  MOV"), std::string::npos) << bad.out;  // the session went on
+    ExpectFound(bad.out, {
+        "error: set takes",
+        "PC 010  MOV",  // the session went on
+    });
 }
 
 TEST_P(DebugCommand, SkipFreeRunStopAndSleep) {
-    SimTool tool({"--family", GetParam()});
-    TempDir dir;
-    RunResult r = Debug(dir, tool.Path(), GetParam(), Source(),
-                        "step 4\n"      // to SB with count = 6
-                        "step 2\n"      // SB not taken, JMP
-                        "step\n"        // INC -> 7
-                        "step\n"        // SB taken: halts on the skipped JMP
-                        "step\n"        // passes over it
-                        "step\n"        // SLEEP
-                        "stop\n"
-                        "reset\n"
-                        "break none\n"
-                        "run\n"
-                        "stop\n"
-                        "quit\n");
+    RunResult r = Run("step 4\n"      // to SB with count = 6
+                      "step 2\n"      // SB not taken, JMP
+                      "step\n"        // INC -> 7
+                      "step\n"        // SB taken: halts on the skipped JMP
+                      "step\n"        // passes over it
+                      "step\n"        // SLEEP
+                      "stop\n"
+                      "reset\n"
+                      "break none\n"
+                      "run\n"
+                      "stop\n"
+                      "quit\n");
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("PC 014  JMP   012          SKIP"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("PC 015  SLEEP"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("sleeping"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("running"), std::string::npos) << r.out;
+    ExpectFound(r.out, {"PC 014  JMP   012          SKIP", "PC 015  SLEEP", "sleeping", "running"});
 }
 
 TEST_P(DebugCommand, ErrorsAreReportedAndTheSessionGoesOn) {
-    SimTool tool({"--family", GetParam()});
-    TempDir dir;
-    RunResult r = Debug(dir, tool.Path(), GetParam(), Source(),
-                        "frobnicate\n"
-                        "break nowhere\n"
-                        "break 300h\n"
-                        "set count 999\n"
-                        "step 0\n"
-                        "step 2 regs\n"    // refused whole: neither steps nor registers
-                        "quit now\n"       // refused: the session goes on
-                        "step\n"
-                        "quit\n");
+    RunResult r = Run("frobnicate\n"
+                      "break nowhere\n"
+                      "break 300h\n"
+                      "set count 999\n"
+                      "step 0\n"
+                      "step 2 regs\n"    // refused whole: neither steps nor registers
+                      "quit now\n"       // refused: the session goes on
+                      "step\n"
+                      "quit\n");
     EXPECT_EQ(r.exitCode, 1) << r.err;  // a script can tell that a command failed
-    EXPECT_NE(r.out.find("error: unknown command 'FROBNICATE'"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("error: 'nowhere' is not a program address or label"), std::string::npos);
-    EXPECT_NE(r.out.find("error: no code at 300"), std::string::npos);
-    EXPECT_NE(r.out.find("error: set takes a register and a value from 0 to 255"), std::string::npos);
-    EXPECT_NE(r.out.find("error: too many words in 'step 2 regs'"), std::string::npos);
-    EXPECT_NE(r.out.find("error: too many words in 'quit now'"), std::string::npos);
-    EXPECT_NE(r.out.find("PC 010  MOV"), std::string::npos);
+    ExpectFound(r.out, {
+        "error: unknown command 'FROBNICATE'",
+        "error: 'nowhere' is not a program address or label",
+        "error: no code at 300",
+        "error: set takes a register and a value from 0 to 255",
+        "error: too many words in 'step 2 regs'",
+        "error: too many words in 'quit now'",
+        "PC 010  MOV",
+    });
     EXPECT_EQ(r.out.find("PC 011"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("FSR"), std::string::npos) << r.out;
 }
@@ -188,9 +184,11 @@ TEST(DebugCommandTool, RunsToTheBreakDirectiveOnAOneBankPart) {
     EXPECT_EQ(out[0].rfind("PC 1FF", 0), 0u) << out[0];
     EXPECT_EQ(out[1].rfind("PC 012  JMP", 0), 0u) << out[1];
     EXPECT_EQ(out[2].rfind("PC 012  JMP", 0), 0u) << out[2];
-    EXPECT_NE(r.out.find("FSR E0"), std::string::npos) << r.out;  // one bank: bank bits read as ones
-    EXPECT_NE(r.out.find("0C:02 0D:02"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("bank 7"), std::string::npos);
+    ExpectFound(r.out, {
+        "FSR E0",  // one bank: bank bits read as ones
+        "0C:02 0D:02",
+        "bank 7",
+    });
     EXPECT_EQ(r.out.find("bank 6"), std::string::npos);
 }
 

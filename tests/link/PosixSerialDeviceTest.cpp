@@ -52,12 +52,20 @@ struct Pty {
     }
 };
 
-TEST(PosixSerialDevice, SlowReplyIsAwaitedWithoutSpinning) {
+// A link over the device on a fresh pseudo-terminal; the test plays the
+// tool on the master side.
+class PosixSerialLine : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(pty.slave.empty());
+        link.PortName = pty.slave;
+    }
     Pty pty;
-    ASSERT_FALSE(pty.slave.empty());
     PosixSerialDevice device;
-    Link link(device);
-    link.PortName = pty.slave;
+    Link link{device};
+};
+
+TEST_F(PosixSerialLine, SlowReplyIsAwaitedWithoutSpinning) {
 
     std::string seen;
     std::uint32_t speed = 0;
@@ -92,12 +100,7 @@ TEST(PosixSerialDevice, SlowReplyIsAwaitedWithoutSpinning) {
 // that is not there. Root hangs the terminal up as a pulled adapter would
 // (TIOCVHANGUP on the slave side, which root may open beside the exclusive
 // holder); others can only close the other side.
-TEST(PosixSerialDevice, HungUpLineIsAReadFailure) {
-    Pty pty;
-    ASSERT_FALSE(pty.slave.empty());
-    PosixSerialDevice device;
-    Link link(device);
-    link.PortName = pty.slave;
+TEST_F(PosixSerialLine, HungUpLineIsAReadFailure) {
     std::thread tool([&] {
         (void)pty.ReadBytes(7);
         const int line = ::open(pty.slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);

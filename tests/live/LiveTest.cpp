@@ -213,8 +213,11 @@ TEST(Live, DebugKeys) {
     ASSERT_TRUE(x.Key(w.regs, "F5"));
     Pause(1);
     ASSERT_TRUE(x.Key(w.regs, "shift+F5"));
-    EXPECT_TRUE(WaitFor([&] { const int row = PcRow(x.Grab(w.code)).first; return row >= 0 && row != first; }, 10))
-        << "F5 and Shift+F5 in the Registers window did not move the program counter";
+    auto movedOn = [&] {
+        const int top = PcRow(x.Grab(w.code)).first;
+        return top >= 0 && top != first;
+    };
+    EXPECT_TRUE(WaitFor(movedOn, 10)) << "F5 and Shift+F5 in the Registers window did not move the program counter";
 
     // `start` is listing line 16, `main` line 19.
     const auto [startTop, startBottom] = PcRow(x.Steady(w.code));

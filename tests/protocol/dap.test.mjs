@@ -222,13 +222,13 @@ test('over a loopback port: restart goes back to the entry, a second launch is r
   }
 });
 
-test('faults of the program stop it with an exception', async () => {
+test('faults of the program stop it with an exception, unless its filter is off', async () => {
   const dir = mkdtempSync(path.join(os.tmpdir(), 'korvid-dap-'));
   const cases = [
     { name: 'runs off its code', text: 'start   NOP\n        NOP\n', device: '', stop: /executing \$002, a word the program did not write/ },
-    { name: 'stack overflow', text: 'start   CALL    deeper\ndeeper  CALL    deeper\n', device: '', stop: /stack overflow: the CALL at \$001 found all 2 levels/ },
-    { name: 'stack underflow', text: 'start   NOP\n        RET\n', device: '', stop: /stack underflow: the return at \$001 found no CALL's return address/ },
-    { name: 'watchdog', text: 'start   MOV     !OPTION, #%1111_0111\nloop    JMP     loop\n', device: ', WATCHDOG', stop: /watchdog reset/ },
+    { name: 'stack overflow', text: 'start   CALL    deeper\ndeeper  CALL    deeper\n', device: '', stop: /stack overflow: the CALL at \$001 found all 2 levels/, filter: 'stack' },
+    { name: 'stack underflow', text: 'start   NOP\n        RET\n', device: '', stop: /stack underflow: the return at \$001 found no CALL's return address/, filter: 'stack' },
+    { name: 'watchdog', text: 'start   MOV     !OPTION, #%1111_0111\nloop    JMP     loop\n', device: ', WATCHDOG', stop: /watchdog reset/, filter: 'watchdog' },
   ];
   for (const c of cases) {
     const file = path.join(dir, c.name.replace(/ /g, '_') + '.src');
@@ -239,6 +239,23 @@ test('faults of the program stop it with an exception', async () => {
       assert.match(first.body.text, c.stop, c.name);
     } finally {
       await dc.stop();
+    }
+    if (!c.filter) continue;
+    // With only the other filter chosen, the program runs on as the chip would.
+    const quiet = new DebugClient(korvid, 'dap', 'korvid');
+    await quiet.start();
+    try {
+      const filters = (await quiet.initializeRequest()).body.exceptionBreakpointFilters.map((f) => f.filter);
+      assert.deepEqual(filters, ['stack', 'watchdog']);
+      await Promise.all([quiet.waitForEvent('initialized'), quiet.launch({ program: file })]);
+      await quiet.send('setExceptionBreakpoints', { filters: filters.filter((f) => f !== c.filter) });
+      const stopped = quiet.waitForEvent('stopped');
+      await quiet.configurationDoneRequest();
+      await new Promise((r) => setTimeout(r, 200));
+      await quiet.send('pause', { threadId: 1 });
+      assert.equal((await stopped).body.reason, 'pause', c.name);
+    } finally {
+      await quiet.stop();
     }
   }
 });

@@ -59,22 +59,22 @@ TEST_P(SxCpuFlow, JumpsInARunFollowEveryChangeOfThePageBits) {
 }
 
 TEST_P(SxCpuFlow, RetKeepsThePageBitsRetpRestoresThem) {
-    Program p;
-    p.At(0x010, {0x011, 0x930,   // PAGE 200h; CALL 230h
-                 0xA40});         // JMP 040h: page 1 after RET, page 0 after RETP
-    p.At(0x230, {0x00C});         // RET
-    Load(cpu, p);
-    StepTo(cpu, 0x012);
-    EXPECT_EQ(cpu.status() & 0xE0, 0x20);
-    cpu.Step();
-    EXPECT_EQ(cpu.pc(), 0x240);
-
-    p.At(0x230, {0x00D});         // RETP
-    Load(cpu, p);
-    StepTo(cpu, 0x012);
-    EXPECT_EQ(cpu.status() & 0xE0, 0x00);
-    cpu.Step();
-    EXPECT_EQ(cpu.pc(), 0x040);
+    struct Case {
+        std::uint16_t ret;
+        int pageBits, jumpTarget;
+    };
+    for (const Case& c : {Case{0x00C, 0x20, 0x240},     // RET: page 1 kept
+                          Case{0x00D, 0x00, 0x040}}) {  // RETP: page 0 restored
+        Program p;
+        p.At(0x010, {0x011, 0x930,   // PAGE 200h; CALL 230h
+                     0xA40});         // JMP 040h
+        p.At(0x230, {c.ret});
+        Load(cpu, p);
+        StepTo(cpu, 0x012);
+        EXPECT_EQ(cpu.status() & 0xE0, c.pageBits);
+        cpu.Step();
+        EXPECT_EQ(cpu.pc(), c.jumpTarget);
+    }
 }
 
 TEST_P(SxCpuFlow, ComputedJumpIntoRetwTable) {

@@ -19,6 +19,11 @@ std::string Header(const Family& family) {
 class ToolDebug : public ::testing::TestWithParam<const Family*> {
 protected:
     const Family& family() const { return *GetParam(); }
+    // Loads `program` (after the family's DEVICE line) and starts the
+    // session: halted at the reset vector.
+    bool Started(const std::string& program) { return rig.Load(Header(family()) + program) && rig.Start(); }
+
+    DebugRig rig{family()};
 };
 
 std::string FamilyName(const ::testing::TestParamInfo<const Family*>& info) {
@@ -26,15 +31,12 @@ std::string FamilyName(const ::testing::TestParamInfo<const Family*>& info) {
 }
 
 TEST_P(ToolDebug, HaltsAtResetThenStepsIntoTheProgram) {
-    DebugRig rig(family());
-    ASSERT_TRUE(rig.Load(Header(family()) +
-                         " ORG 10h\n"
-                         "start MOV W,#5\n"      // 10
-                         " MOV 0Ch,W\n"          // 11
-                         " INC 0Ch\n"            // 12
-                         "loop JMP loop\n"       // 13
-                         " RESET start\n"));
-    ASSERT_TRUE(rig.Start());
+    ASSERT_TRUE(Started(" ORG 10h\n"
+                        "start MOV W,#5\n"      // 10
+                        " MOV 0Ch,W\n"          // 11
+                        " INC 0Ch\n"            // 12
+                        "loop JMP loop\n"       // 13
+                        " RESET start\n"));
     EXPECT_EQ(rig.pc(), static_cast<std::uint32_t>(rig.size() - 1));  // the reset vector
     EXPECT_EQ(rig.reg(3) & 0xE0, 0u);
     EXPECT_EQ(rig.reg(2), 0u);  // PC + 1, low byte
@@ -53,16 +55,13 @@ TEST_P(ToolDebug, HaltsAtResetThenStepsIntoTheProgram) {
 }
 
 TEST_P(ToolDebug, TakenSkipHaltsOnTheSkippedWordWithTheSkipFlag) {
-    DebugRig rig(family());
-    ASSERT_TRUE(rig.Load(Header(family()) +
-                         " ORG 10h\n"
-                         "start SETB 0Ch.0\n"    // 10
-                         " SB 0Ch.0\n"           // 11
-                         " INC 0Dh\n"            // 12 (skipped)
-                         " INC 0Eh\n"            // 13
-                         "loop JMP loop\n"
-                         " RESET start\n"));
-    ASSERT_TRUE(rig.Start());
+    ASSERT_TRUE(Started(" ORG 10h\n"
+                        "start SETB 0Ch.0\n"    // 10
+                        " SB 0Ch.0\n"           // 11
+                        " INC 0Dh\n"            // 12 (skipped)
+                        " INC 0Eh\n"            // 13
+                        "loop JMP loop\n"
+                        " RESET start\n"));
     for (int i = 0; i < 3; ++i) ASSERT_TRUE(rig.Step());
     EXPECT_EQ(rig.pc(), 0x12u);
     EXPECT_EQ(rig.session.State.SkipFlag, 1);
@@ -82,9 +81,7 @@ const char* const kCounterLoop =
     " RESET start\n";
 
 TEST_P(ToolDebug, RunsToTheBreakpointAndToggles) {
-    DebugRig rig(family());
-    ASSERT_TRUE(rig.Load(Header(family()) + kCounterLoop));
-    ASSERT_TRUE(rig.Start());
+    ASSERT_TRUE(Started(kCounterLoop));
     rig.session.ToggleBreakpoint(0x0FF);  // no code there: nothing happens
     EXPECT_EQ(rig.session.State.Breakpoint, kNoBreakpoint);
     rig.session.ToggleBreakpoint(0x11);
@@ -100,9 +97,7 @@ TEST_P(ToolDebug, RunsToTheBreakpointAndToggles) {
 }
 
 TEST_P(ToolDebug, FreeRunUntilInterrupted) {
-    DebugRig rig(family());
-    ASSERT_TRUE(rig.Load(Header(family()) + kCounterLoop));
-    ASSERT_TRUE(rig.Start());
+    ASSERT_TRUE(Started(kCounterLoop));
     rig.session.Resume(kModeFree);
     EXPECT_FALSE(rig.session.StateValid);
     for (int i = 0; i < 3; ++i) {
@@ -118,13 +113,10 @@ TEST_P(ToolDebug, FreeRunUntilInterrupted) {
 }
 
 TEST_P(ToolDebug, SleepIsReportedAndResetRecovers) {
-    DebugRig rig(family());
-    ASSERT_TRUE(rig.Load(Header(family()) +
-                         " ORG 10h\n"
-                         "start INC 0Ch\n"
-                         " SLEEP\n"
-                         " RESET start\n"));
-    ASSERT_TRUE(rig.Start());
+    ASSERT_TRUE(Started(" ORG 10h\n"
+                        "start INC 0Ch\n"
+                        " SLEEP\n"
+                        " RESET start\n"));
     rig.session.Resume(kModeFree);
     EXPECT_FALSE(rig.session.Poll());
     EXPECT_EQ(rig.session.LastRunState, 1);
@@ -143,9 +135,7 @@ TEST_P(ToolDebug, SleepIsReportedAndResetRecovers) {
 }
 
 TEST_P(ToolDebug, RegisterWritesThenResync) {
-    DebugRig rig(family());
-    ASSERT_TRUE(rig.Load(Header(family()) + kCounterLoop));
-    ASSERT_TRUE(rig.Start());
+    ASSERT_TRUE(Started(kCounterLoop));
     ASSERT_TRUE(rig.Step());
     const std::size_t writes = rig.t.PlainWrites().size();
     rig.session.WriteRegister(4, 0x3F);  // file select: travels with the resume
@@ -173,13 +163,11 @@ TEST_P(ToolDebug, RegisterWritesThenResync) {
 }
 
 TEST_P(ToolDebug, MovingTheProgramCounterSetsThePageBits) {
-    DebugRig rig(family());
     const int far = family().is52() ? 0x405 : 0x205;
     char text[160];
     std::snprintf(text, sizeof text,
                   " ORG 10h\nstart JMP start\n ORG %04Xh\nthere NOP\n NOP\n RESET start\n", far);
-    ASSERT_TRUE(rig.Load(Header(family()) + text));
-    ASSERT_TRUE(rig.Start());
+    ASSERT_TRUE(Started(text));
     rig.session.ToggleBreakpoint(0x10);  // the first click of a double click
     rig.session.MoveProgramCounter(far);
     EXPECT_EQ(rig.session.State.Breakpoint, kNoBreakpoint);  // the toggle was undone
@@ -190,15 +178,13 @@ TEST_P(ToolDebug, MovingTheProgramCounterSetsThePageBits) {
 }
 
 TEST_P(ToolDebug, RunawayIntoTheKernelHalts) {
-    DebugRig rig(family());
     // Jumps to the reset vector's stub and on into the kernel entry: that
     // is the halt at reset. A jump onto another kernel word halts there.
     const int size = family().is52() ? 4096 : 2048;
     char text[200];
     std::snprintf(text, sizeof text,
                   " ORG 10h\nstart PAGE %04Xh\n JMP %04Xh\n RESET start\n", size - 512, (size - 100) & 0x1FF);
-    ASSERT_TRUE(rig.Load(Header(family()) + text));
-    ASSERT_TRUE(rig.Start());
+    ASSERT_TRUE(Started(text));
     rig.session.Resume(kModeFree);
     ASSERT_TRUE(rig.WaitHalt());
     EXPECT_EQ(rig.pc(), static_cast<std::uint32_t>(size - 100));
@@ -210,17 +196,14 @@ TEST_P(ToolDebug, RunawayIntoTheKernelHalts) {
 }
 
 TEST_P(ToolDebug, RtccInterruptShowsTheIntFlag) {
-    DebugRig rig(family());
-    ASSERT_TRUE(rig.Load(Header(family()) +
-                         " ORG 0\n"
-                         "isr INC 0Ch\n"         // 0
-                         " RETI\n"               // 1
-                         " ORG 10h\n"
-                         "start MOV W,#88h\n"
-                         " MOV !OPTION,W\n"
-                         "loop JMP loop\n"
-                         " RESET start\n"));
-    ASSERT_TRUE(rig.Start());
+    ASSERT_TRUE(Started(" ORG 0\n"
+                        "isr INC 0Ch\n"         // 0
+                        " RETI\n"               // 1
+                        " ORG 10h\n"
+                        "start MOV W,#88h\n"
+                        " MOV !OPTION,W\n"
+                        "loop JMP loop\n"
+                        " RESET start\n"));
     rig.session.ToggleBreakpoint(0);
     rig.session.Resume(kModeToBreak);
     ASSERT_TRUE(rig.WaitHalt());
@@ -233,9 +216,7 @@ TEST_P(ToolDebug, RtccInterruptShowsTheIntFlag) {
 }
 
 TEST_P(ToolDebug, ResumeAndInterruptBytes) {
-    DebugRig rig(family());
-    ASSERT_TRUE(rig.Load(Header(family()) + kCounterLoop));
-    ASSERT_TRUE(rig.Start());
+    ASSERT_TRUE(Started(kCounterLoop));
     ChipState& s = rig.session.State;
     s.W = 0x12;
     s.SkipFlag = 1;  // not sent at the reset vector
@@ -263,15 +244,12 @@ TEST_P(ToolDebug, ResumeAndInterruptBytes) {
 }
 
 TEST_P(ToolDebug, WAtAddress1) {
-    DebugRig rig(family());
-    ASSERT_TRUE(rig.Load(Header(family()) +
-                         " ORG 10h\n"
-                         "start MOV W,#7Fh\n"
-                         " MOV !OPTION,W\n"      // RTW = 0: address 1 is W
-                         " MOV W,#21h\n"
-                         "loop JMP loop\n"
-                         " RESET start\n"));
-    ASSERT_TRUE(rig.Start());
+    ASSERT_TRUE(Started(" ORG 10h\n"
+                        "start MOV W,#7Fh\n"
+                        " MOV !OPTION,W\n"      // RTW = 0: address 1 is W
+                        " MOV W,#21h\n"
+                        "loop JMP loop\n"
+                        " RESET start\n"));
     for (int i = 0; i < 4; ++i) ASSERT_TRUE(rig.Step());
     EXPECT_EQ(rig.session.State.WAt1Flag, 1);
     EXPECT_EQ(rig.reg(1), 0x21u);

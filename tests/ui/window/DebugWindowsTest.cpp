@@ -792,7 +792,7 @@ private slots:
         QVERIFY(d.Idle());
         QCOMPARE(d.chip().ProgramCounter, kStart);
         pressSendsNothing(Qt::Key_F5, Qt::ShiftModifier);  // nothing runs: Stop is disabled
-        press(Qt::Key_F10);  // MOV W,#5, a line of its own
+        press(Qt::Key_F10);                                // MOV W,#5, a line of its own
         QVERIFY(d.Idle());
         QCOMPARE(d.chip().ProgramCounter, kStart + 1);
         QCOMPARE(d.chip().W, 5u);
