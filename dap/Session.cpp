@@ -138,8 +138,8 @@ void Session::Handle(const Json& m) {
         } catch (const Json::exception& e) {
             Respond(m, false, {}, std::string("bad arguments: ") + e.what());
         } catch (const LinkFailure& failure) {
-            if (lastResponse_ != m.value("seq", 0)) Respond(m, false, {}, failure.Text());
-            TargetGone(failure.Text());
+            if (lastResponse_ != m.value("seq", 0)) Respond(m, false, {}, failure.CommandLineText());
+            TargetGone(failure.CommandLineText());
         }
         return;
     }
@@ -317,7 +317,7 @@ void Session::Advance() {
         try {
             AdvanceTool();
         } catch (const LinkFailure& failure) {
-            TargetGone(failure.Text());
+            TargetGone(failure.CommandLineText());
         }
         return;
     }

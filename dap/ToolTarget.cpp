@@ -41,6 +41,8 @@ std::array<std::uint32_t, 262> Snapshot(const SxCpu& cpu) {
 
 ToolTarget::ToolTarget(AssemblyState& state, const Family& family) : state_(state), mirror_(family) {
     debugger_.ContinueAtBreakpoint = false;  // the session decides what a halt does
+    // An editor ends its adapter with a signal: the port is released then.
+    PosixSerialDevice::ReleaseOnSignals();
 }
 
 ToolTarget::~ToolTarget() { End(); }
@@ -71,8 +73,8 @@ bool ToolTarget::Start(const std::string& port, bool program, std::string& messa
             throw LinkFailure(program ? "the chip did not halt at reset"
                                       : "the chip did not halt at reset: does it hold the debug image? (launch programs it)");
     } catch (const LinkFailure& failure) {
-        message = failure.Text();
-        if (!link_.SystemReason.empty()) message += " (" + link_.DevicePath + ": " + link_.SystemReason + ")";
+        message = failure.CommandLineText();
+        if (const std::string note = LinkFailureNote(link_); !note.empty()) message += " (" + note + ")";
         End();
         return false;
     }
