@@ -62,6 +62,7 @@ void Session::Malformed(const std::string& why) {
 }
 
 void Session::Stopped(const std::string& reason, const std::string& text, std::vector<int> hitIds) {
+    if (tool_) tool_->Complete();
     mode_ = Mode::Stopped;
     stepTrap_.reset();
     UpdateTraps();
@@ -134,6 +135,7 @@ void Session::Handle(const Json& m) {
         if (row.needsProgram && !launched_) return Respond(m, false, {}, "no program is launched");
         if (row.needsStop && running()) return Respond(m, false, {}, "the chip is running; pause it first");
         try {
+            if (tool_) tool_->Complete();  // a request between a step's silent halts sees all of the chip
             (this->*row.handler)(m);
         } catch (const Json::exception& e) {
             Respond(m, false, {}, std::string("bad arguments: ") + e.what());

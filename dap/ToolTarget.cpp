@@ -81,7 +81,7 @@ bool ToolTarget::Start(const std::string& port, bool program, std::string& messa
     return true;
 }
 
-void ToolTarget::LoadMirror() {
+void ToolTarget::LoadPosition() {
     const ChipState& c = debugger_.Session.State;
     const auto& r = c.registers;
     mirror_.SetPc(std::uint16_t(c.ProgramCounter));
@@ -89,9 +89,15 @@ void ToolTarget::LoadMirror() {
     mirror_.SetMode(std::uint8_t(c.M));
     mirror_.SetFsr(std::uint8_t(r[4]));
     mirror_.SetStatus(std::uint8_t(r[3]));
-    if (!c.WAt1Flag) mirror_.SetRtcc(std::uint8_t(r[1]));
     mirror_.SetSkipPending(c.SkipFlag != 0);
     mirror_.SetInInterrupt(c.IntFlag != 0);
+}
+
+void ToolTarget::LoadMirror() {
+    const ChipState& c = debugger_.Session.State;
+    const auto& r = c.registers;
+    LoadPosition();
+    if (!c.WAt1Flag) mirror_.SetRtcc(std::uint8_t(r[1]));
     for (int a = kFirstFileRegister; a < 256; ++a)
         if (a - kFirstFileRegister < mirror_.portCount() || OwnAddress(mirror_, a)) mirror_.Poke(a, std::uint8_t(r[std::size_t(a)]));
     loaded_ = Snapshot(mirror_);
@@ -99,6 +105,7 @@ void ToolTarget::LoadMirror() {
 
 void ToolTarget::Run(std::optional<int> breakAfter) {
     DebugSession& s = debugger_.Session;
+    partial_ = false;
     s.State.Breakpoint = breakAfter ? std::uint32_t(*breakAfter) : kNoBreakpoint;
     s.Resume(breakAfter ? kModeToBreak : kModeFree);
 }
@@ -112,24 +119,40 @@ bool ToolTarget::Halted() {
 
 void ToolTarget::Interrupt() { debugger_.Session.Interrupt(); }
 
-bool ToolTarget::WaitHalt(std::uint32_t ms) {
+bool ToolTarget::Poll(std::uint32_t ms) {
     DebugSession& s = debugger_.Session;
     TickSource& ticks = link_.Ticks();
     const std::uint64_t start = ticks.NowMs();
     for (;;) {
-        if (s.Poll()) {
-            s.ReadState();
-            LoadMirror();
-            return true;
-        }
+        if (s.Poll()) return true;
         if (s.LastRunState == kRunStateSleeping || ticks.NowMs() - start >= ms) return false;
         ticks.SleepMs(1);
     }
 }
 
+bool ToolTarget::WaitHalt(std::uint32_t ms) {
+    partial_ = false;
+    if (!Poll(ms)) return false;
+    debugger_.Session.ReadState();
+    LoadMirror();
+    return true;
+}
+
 bool ToolTarget::StepSilently() {
+    partial_ = false;
     debugger_.Session.Resume(kModeStep);
-    return WaitHalt(1000);
+    if (!Poll(1000)) return false;
+    debugger_.Session.ReadPosition();
+    LoadPosition();
+    partial_ = true;
+    return true;
+}
+
+void ToolTarget::Complete() {
+    if (!partial_) return;
+    partial_ = false;
+    debugger_.Session.ReadState();
+    LoadMirror();
 }
 
 void ToolTarget::Reset() {

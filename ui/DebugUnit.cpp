@@ -301,7 +301,10 @@ void TDebugForm::TimerTimer() {
     StatusPanel->setText(QStringLiteral("Idle"));
     QElapsedTimer budget;
     budget.start();
-    Debugger.TakeHalts([&budget] { return budget.elapsed() >= kTickBudgetMs; });
+    const DebugHalt halt = Debugger.TakeHalts([&budget] { return budget.elapsed() >= kTickBudgetMs; });
+    // A Hop still on its line goes on as soon as the window has handled its
+    // events, not at the next tick.
+    if (halt.event == DebugEvent::WithinLine) QTimer::singleShot(0, this, &TDebugForm::TimerTimer);
 }
 
 // ---- the views -----------------------------------------------------------------
