@@ -66,8 +66,7 @@ void Session::Stopped(const std::string& reason, const std::string& text, std::v
     mode_ = Mode::Stopped;
     stepTrap_.reset();
     UpdateTraps();
-    previousStopCycle_ = lastStopCycle_;
-    lastStopCycle_ = Cpu().cycles();
+    stopwatch_.Stopped(Cpu().cycles());
     Json body{{"reason", reason}, {"threadId", 1}, {"allThreadsStopped", true}};
     if (!text.empty()) body["description"] = text, body["text"] = text;
     if (!hitIds.empty()) body["hitBreakpointIds"] = hitIds;
@@ -253,7 +252,7 @@ void Session::Launch(const Json& request) {
     }
     launched_ = true;
     mode_ = Mode::Stopped;
-    lastStopCycle_ = previousStopCycle_ = Cpu().cycles();
+    stopwatch_.Start(Cpu().cycles());
     Respond(request, true);
     Event("initialized");
 }
@@ -278,7 +277,7 @@ void Session::Restart(const Json& request) {
     else if (!target_.Start(program_, *family_, launch_, message)) return Respond(request, false, {}, message);
     for (auto* breaks : {&lineBreaks_, &instructionBreaks_})
         for (auto& [a, b] : *breaks) b.hits = 0;
-    lastStopCycle_ = previousStopCycle_ = Cpu().cycles();
+    stopwatch_.Start(Cpu().cycles());
     Respond(request, true);
     if (stopOnEntry_) Stopped("entry");
     else StartRun(Mode::Continue, std::nullopt);

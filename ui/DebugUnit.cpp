@@ -12,6 +12,7 @@
 #include "core/link/Clock.h"
 #include "core/link/LinkError.h"
 #include "core/link/Programming.h"
+#include "model/CycleStopwatch.h"
 #include "model/DebugLogic.h"
 #include "ui/CommandGuard.h"
 
@@ -63,6 +64,13 @@ TDebugForm::TDebugForm(Shell& shell, QWidget* parent)
     const int py = BuildWindowsPanel(y);
     y += py + kGap;
     QuitButton = MakeButton(this, "QuitButton", "&Quit", y);
+    StopwatchPanel = new QLabel(QString::fromStdString(StopwatchText(nullptr, true, 0)), this);
+    StopwatchPanel->setObjectName(QStringLiteral("StopwatchPanel"));
+    StopwatchPanel->setToolTip(QStringLiteral("The tool counts no cycles: the cycle stopwatch works with the simulator (korvid dap)"));
+    StopwatchPanel->setFrameShape(QFrame::Panel);
+    StopwatchPanel->setFrameShadow(QFrame::Sunken);
+    StopwatchPanel->setGeometry(kMargin, y, kButtonWidth, StopwatchPanel->sizeHint().height());
+    y += StopwatchPanel->height() + kGap;
     // Below the Quit button the same gap as between two command buttons.
     setFixedSize(2 * kMargin + kButtonWidth, y);
 
@@ -304,7 +312,7 @@ void TDebugForm::TimerTimer() {
     const DebugHalt halt = Debugger.TakeHalts([&budget] { return budget.elapsed() >= kTickBudgetMs; });
     // A Hop still on its line goes on as soon as the window has handled its
     // events, not at the next tick.
-    if (halt.event == DebugEvent::WithinLine) QTimer::singleShot(0, this, &TDebugForm::TimerTimer);
+    if (halt.event == DebugEvent::WithinLine) QTimer::singleShot(0, this, &TDebugForm::Tick);
 }
 
 // ---- the views -----------------------------------------------------------------
