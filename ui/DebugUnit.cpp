@@ -25,7 +25,10 @@ constexpr int kButtonWidth = 75;
 constexpr int kButtonHeight = 25;
 constexpr int kGap = 4;            // between two command buttons
 constexpr int kPanelPadding = 4;   // inside the frame of the window buttons
-constexpr qint64 kTickBudgetMs = 30;  // time a tick may spend stepping within a line
+// Time a tick may spend stepping within a line: long enough that the two
+// polls of the look that starts each tick cost little, short enough that a
+// click (Stop) is answered at once.
+constexpr qint64 kTickBudgetMs = 100;
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, int& y, int x = kMargin,
                         int width = kButtonWidth) {

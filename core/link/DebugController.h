@@ -90,6 +90,7 @@ public:
     DebugView* ViewOf(View view) const { return DebugViews::ViewOf(view); }
 
     void AddObserver(DebugObserver* observer) { observers_.push_back(observer); }
+    void RemoveObserver(DebugObserver* observer) { std::erase(observers_, observer); }
 
     // An action of a view (a click, an edit) runs through the front end's
     // command guard, which the Debug window sets; without one it runs as is.

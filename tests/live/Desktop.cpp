@@ -290,14 +290,15 @@ LiveSim::LiveSim(const std::string& family, bool fast) {
     WaitFor([this] { return ::access(port_.c_str(), F_OK) == 0; }, 10);
 }
 
-LiveIde::LiveIde(const std::string& program, const UserHome& home, const std::string& file, const std::string& port,
-                 const std::vector<std::string>& env) {
-    const std::string path = test::BinaryPath("apps/" + program + "/" + program);
+LiveIde::LiveIde(const std::string& program, const UserHome& home, const std::vector<std::string>& arguments,
+                 const std::string& port, const std::vector<std::string>& env) {
+    std::vector<std::string> argv{test::BinaryPath("apps/" + program + "/" + program)};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
     std::vector<std::string> all{Env("HOME", home.Path()), Env("XDG_RUNTIME_DIR", home.Path() + "/run"),
                                  Env("XDG_CONFIG_HOME", home.Path() + "/.config"), Env("QT_QPA_PLATFORM", "xcb"),
                                  Env("KORVID_COM1", port)};
     all.insert(all.end(), env.begin(), env.end());
-    child_.Start(test::AsOrdinaryUser({path, file}), all, true);
+    child_.Start(test::AsOrdinaryUser(argv), all, true);
 }
 
 }  // namespace korvid::live

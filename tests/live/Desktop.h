@@ -137,11 +137,16 @@ private:
     test::TempDir dir_;
 };
 
-// Korvid28L or Korvid52 on `file`, with COM1 led to `port`.
+// Korvid28L or Korvid52 on `file` (or the other command-line arguments),
+// with COM1 led to `port`.
 class LiveIde {
 public:
     LiveIde(const std::string& program, const UserHome& home, const std::string& file, const std::string& port,
-            const std::vector<std::string>& env = {});
+            const std::vector<std::string>& env = {})
+        : LiveIde(program, home, std::vector<std::string>{file}, port, env) {}
+    // `env`: extra environment entries ("NAME=value").
+    LiveIde(const std::string& program, const UserHome& home, const std::vector<std::string>& arguments,
+            const std::string& port, const std::vector<std::string>& env = {});
     Child& Process() { return child_; }
 
 private:
