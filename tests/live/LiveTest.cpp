@@ -117,6 +117,13 @@ DebugWindows StartDebug(Session& s) {
     return w;
 }
 
+// Where xdotool sees a window: "  Position: X,Y (screen: 0)\n  Geometry: WxH\n".
+std::string PlaceOf(Desktop& x, WindowId w) {
+    std::string out;
+    x.Xdo({"getwindowgeometry", std::to_string(w)}, &out);
+    return out.substr(out.find('\n') + 1);
+}
+
 // Presses `keys` in `window` and waits until `watched` shows another
 // picture; then `settle` seconds more.
 Picture Press(Desktop& x, WindowId window, const std::string& keys, WindowId watched, double settle = 1) {
@@ -659,11 +666,6 @@ TEST(Live, SettingsSurviveARestart) {
     const std::string b = home.Write("second.src", "HHHH\r\nHHHH\r\nHHHH\r\n");
     LiveSim sim("28l", true);
     const std::string ini = home.Path() + "/.config/korvid/Korvid28L.ini";
-    auto geometry = [&](WindowId w) {
-        std::string out;
-        x.Xdo({"getwindowgeometry", std::to_string(w)}, &out);
-        return out.substr(out.find('\n') + 1);  // "  Position: X,Y ...\n  Geometry: WxH\n"
-    };
     auto titled = [&](WindowId w, const std::string& want) {
         std::string name;
         return WaitFor([&] { return x.Xdo({"getwindowname", std::to_string(w)}, &name) && name == want + "\n"; }, 10,
@@ -706,10 +708,10 @@ TEST(Live, SettingsSurviveARestart) {
         ASSERT_TRUE(x.Key(main, "ctrl+Up ctrl+Up ctrl+Up ctrl+Up ctrl+Up"));
         WaitFor([&] { return (bigPitch = pitch(main)) > smallPitch; }, 10, 200);
         ASSERT_GT(bigPitch, smallPitch) << "Text Bigger did not enlarge the text";
-        const std::string builtIn = geometry(main);
+        const std::string builtIn = PlaceOf(x, main);
         ASSERT_TRUE(x.Xdo({"windowmove", "--sync", std::to_string(main), "37", "41"}));
         Pause(0.5);
-        place = geometry(main);
+        place = PlaceOf(x, main);
         ASSERT_NE(place, builtIn) << "the window did not move";
         ASSERT_TRUE(x.Key(main, "alt+f x"));
         ASSERT_TRUE(WaitFor([&] { return !ide.Process().Running(); }, 10)) << "File > Exit did not end the program";
@@ -720,7 +722,7 @@ TEST(Live, SettingsSurviveARestart) {
         LiveIde ide("Korvid28L", home, std::vector<std::string>{}, sim.Port());
         const WindowId main = x.WaitWindow("Untitled.SRC - Korvid28L");
         ASSERT_NE(main, 0u);
-        EXPECT_TRUE(WaitFor([&] { return geometry(main) == place; }, 5)) << geometry(main) << " is not " << place;
+        EXPECT_TRUE(WaitFor([&] { return PlaceOf(x, main) == place; }, 5)) << PlaceOf(x, main) << " is not " << place;
         // Recent Files: 1 is the file that was current, 2 the one before.
         ASSERT_TRUE(x.Key(main, "alt+f f 1"));
         EXPECT_TRUE(titled(main, "second.src - Korvid28L")) << "Recent Files 1 did not open the current file";
@@ -755,6 +757,36 @@ TEST(Live, SettingsSurviveARestart) {
     }
     ASSERT_EQ(::chmod(ini.c_str(), 0600), 0);
     EXPECT_EQ(UserHome::Read(ini), before) << "an unreadable settings file was replaced";
+}
+
+// A debug window's place is kept too: the Registers window moved in one
+// run is there at the next debug session after a restart, over the first
+// layout.
+TEST(Live, DebugWindowPlaceSurvivesARestart) {
+    Desktop& x = Desktop::Get();
+    UserHome home;
+    const std::string file = home.Add(kSource + "/examples/blink.src");
+    LiveSim sim("28l", true);
+    std::string place;
+    for (int run = 0; run < 2; ++run) {
+        LiveIde ide("Korvid28L", home, file, sim.Port());
+        const WindowId main = x.WaitWindow("blink.src - Korvid28L");
+        ASSERT_TRUE(main != 0 && x.Key(main, "ctrl+d"));
+        const WindowId regs = x.WaitWindow("Registers");
+        ASSERT_NE(regs, 0u);
+        if (run == 0) {
+            Pause(1);
+            const std::string arranged = PlaceOf(x, regs);
+            ASSERT_TRUE(x.Xdo({"windowmove", "--sync", std::to_string(regs), "311", "222"}));
+            Pause(0.5);
+            place = PlaceOf(x, regs);
+            ASSERT_NE(place, arranged) << "the window did not move";
+        } else {
+            EXPECT_TRUE(WaitFor([&] { return PlaceOf(x, regs) == place; }, 5)) << PlaceOf(x, regs) << " is not " << place;
+        }
+        ASSERT_TRUE(x.Key(main, "alt+f x"));
+        ASSERT_TRUE(WaitFor([&] { return !ide.Process().Running(); }, 10)) << "File > Exit did not end the program";
+    }
 }
 
 }  // namespace
