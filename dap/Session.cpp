@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "core/image/HexFile.h"
 #include "core/link/LinkError.h"
 
 namespace korvid::dap {
@@ -231,6 +232,9 @@ void Session::Launch(const Json& request) {
         Output(message + "\n", "stderr");
         return Respond(request, false, {}, message);
     }
+    // A hex file of the other family loads, as on the command line, after a warning.
+    if (const std::string note = ForeignConfigNote(program_.state()); !note.empty())
+        Output(path + ": warning: " + note + "\n", "stderr");
     if (!sim) {
         if (launch.clockHz) program_.state().ClockFrequency = launch.clockHz;
         tool_ = std::make_unique<ToolTarget>(program_.state(), *family_);

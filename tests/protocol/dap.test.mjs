@@ -4,7 +4,7 @@
 // evaluate, memory), the serial example's output, and broken clients.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { spawn } from 'node:child_process';
+import { execFileSync, spawn } from 'node:child_process';
 import path from 'node:path';
 import { chmodSync, mkdirSync, mkdtempSync, readFileSync, symlinkSync, writeFileSync } from 'node:fs';
 import os from 'node:os';
@@ -257,6 +257,25 @@ test('faults of the program stop it with an exception, unless its filter is off'
     } finally {
       await quiet.stop();
     }
+  }
+});
+
+test('a hex file of the other family is launched after a warning', async () => {
+  const dir = mkdtempSync(path.join(os.tmpdir(), 'korvid-dap-'));
+  const hex = path.join(dir, 'blink28.sxh');
+  execFileSync(korvid, ['asm', blink, '-o', hex]);
+  const dc = new DebugClient(korvid, 'dap', 'korvid');
+  const output = [];
+  dc.on('output', (e) => output.push(e.body));
+  await dc.start();
+  try {
+    await dc.initializeRequest();
+    await Promise.all([dc.waitForEvent('initialized'), dc.launch({ program: hex, family: '52', stopOnEntry: true })]);
+    const warning = output.find((o) => o.category === 'stderr' && /warning:/.test(o.output));
+    assert.ok(warning, JSON.stringify(output));
+    assert.match(warning.output, /blink28\.sxh: warning: The fuse words .* cannot belong to the 52 family.*fit the 28L family/);
+  } finally {
+    await dc.stop();
   }
 });
 
