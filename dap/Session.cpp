@@ -62,11 +62,11 @@ void Session::Malformed(const std::string& why) {
 }
 
 void Session::Stopped(const std::string& reason, const std::string& text, std::vector<int> hitIds) {
+    if (tool_) tool_->Complete();
     mode_ = Mode::Stopped;
     stepTrap_.reset();
     UpdateTraps();
-    previousStopCycle_ = lastStopCycle_;
-    lastStopCycle_ = Cpu().cycles();
+    stopwatch_.Stopped(Cpu().cycles());
     Json body{{"reason", reason}, {"threadId", 1}, {"allThreadsStopped", true}};
     if (!text.empty()) body["description"] = text, body["text"] = text;
     if (!hitIds.empty()) body["hitBreakpointIds"] = hitIds;
@@ -134,12 +134,13 @@ void Session::Handle(const Json& m) {
         if (row.needsProgram && !launched_) return Respond(m, false, {}, "no program is launched");
         if (row.needsStop && running()) return Respond(m, false, {}, "the chip is running; pause it first");
         try {
+            if (tool_) tool_->Complete();  // a request between a step's silent halts sees all of the chip
             (this->*row.handler)(m);
         } catch (const Json::exception& e) {
             Respond(m, false, {}, std::string("bad arguments: ") + e.what());
         } catch (const LinkFailure& failure) {
-            if (lastResponse_ != m.value("seq", 0)) Respond(m, false, {}, failure.Text());
-            TargetGone(failure.Text());
+            if (lastResponse_ != m.value("seq", 0)) Respond(m, false, {}, failure.CommandLineText());
+            TargetGone(failure.CommandLineText());
         }
         return;
     }
@@ -251,7 +252,7 @@ void Session::Launch(const Json& request) {
     }
     launched_ = true;
     mode_ = Mode::Stopped;
-    lastStopCycle_ = previousStopCycle_ = Cpu().cycles();
+    stopwatch_.Start(Cpu().cycles());
     Respond(request, true);
     Event("initialized");
 }
@@ -276,7 +277,7 @@ void Session::Restart(const Json& request) {
     else if (!target_.Start(program_, *family_, launch_, message)) return Respond(request, false, {}, message);
     for (auto* breaks : {&lineBreaks_, &instructionBreaks_})
         for (auto& [a, b] : *breaks) b.hits = 0;
-    lastStopCycle_ = previousStopCycle_ = Cpu().cycles();
+    stopwatch_.Start(Cpu().cycles());
     Respond(request, true);
     if (stopOnEntry_) Stopped("entry");
     else StartRun(Mode::Continue, std::nullopt);
@@ -317,7 +318,7 @@ void Session::Advance() {
         try {
             AdvanceTool();
         } catch (const LinkFailure& failure) {
-            TargetGone(failure.Text());
+            TargetGone(failure.CommandLineText());
         }
         return;
     }

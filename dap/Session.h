@@ -17,6 +17,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "model/CycleStopwatch.h"
+
 #include "dap/Program.h"
 #include "dap/Registers.h"
 #include "dap/SimTarget.h"
@@ -141,7 +143,7 @@ private:
     std::set<int> blankWords_;
     // The exception filters the client chose (all on until it says).
     bool stackStops_ = true, watchdogStops_ = true;
-    std::uint64_t lastStopCycle_ = 0, previousStopCycle_ = 0;
+    CycleStopwatch stopwatch_;
     const Family* family_ = nullptr;
     DebugProgram program_;
     SimTarget target_;

@@ -171,15 +171,12 @@ void Session::Variables(const Json& request) {
             add(w.name, WatchText(w, file.data(), cpu.family(), cpu.config().bankCount));
         }
     } else if (ref == kTimingRef && !tool_) {
-        const double hz = target_.clockHz();
-        const double perCycle = cpu.config().turbo ? 1.0 : 4.0;
-        char t[64];
+        const auto hz = static_cast<std::uint32_t>(target_.clockHz());
+        const bool turbo = cpu.config().turbo;
         add("cycles", std::to_string(cpu.cycles()));
-        add("since last stop", std::to_string(lastStopCycle_ - previousStopCycle_));
-        std::snprintf(t, sizeof t, "%.3f us", double(cpu.cycles()) * perCycle / hz * 1e6);
-        add("time", t);
-        std::snprintf(t, sizeof t, "%.3f us", double(lastStopCycle_ - previousStopCycle_) * perCycle / hz * 1e6);
-        add("time since last stop", t);
+        add("since last stop", std::to_string(stopwatch_.SinceLastStop()));
+        add("time", CycleTimeText(cpu.cycles(), turbo, hz));
+        add("time since last stop", CycleTimeText(stopwatch_.SinceLastStop(), turbo, hz));
         add("instructions", std::to_string(cpu.instructions()));
         add("history", std::to_string(target_.HistoryBytes() / 1024) + " KiB from cycle " +
                            std::to_string(target_.HistoryStart()));
@@ -216,8 +213,8 @@ void Session::SetVariable(const Json& request) {
     if (ref == kTimingRef && !tool_) {
         if (name != "since last stop") return Respond(request, false, {}, "only the stopwatch can be set");
         const auto v = ParseNumber(text);
-        if (!v || *v < 0 || std::uint64_t(*v) > cpu.cycles()) return Respond(request, false, {}, "not a cycle count");
-        previousStopCycle_ = lastStopCycle_ - std::uint64_t(*v);
+        if (!v || *v < 0 || !stopwatch_.SetSinceLastStop(std::uint64_t(*v)))
+            return Respond(request, false, {}, "not a cycle count");
         return Respond(request, true, {{"value", std::to_string(*v)}});
     }
     const auto value = ParseNumber(text);

@@ -59,7 +59,10 @@ void Session::AdvanceTool() {
         if (!tool_->StepSilently()) return StartRun(Mode::Continue, std::nullopt);
         const int pc = Cpu().pc();
         std::vector<int> hitIds;
-        if (HardwareBreak() == before && BreakpointStops(before, hitIds)) return Stopped("breakpoint", {}, hitIds);
+        if (HardwareBreak() == before) {
+            tool_->Complete();  // a condition may read any register
+            if (BreakpointStops(before, hitIds)) return Stopped("breakpoint", {}, hitIds);
+        }
         if (mode_ == Mode::StepOut) {
             stepDepth_ += IsCall(word) ? 1 : IsReturn(word) ? -1 : 0;
             if (stepDepth_ < 0) return Stopped("step");

@@ -41,6 +41,8 @@ std::array<std::uint32_t, 262> Snapshot(const SxCpu& cpu) {
 
 ToolTarget::ToolTarget(AssemblyState& state, const Family& family) : state_(state), mirror_(family) {
     debugger_.ContinueAtBreakpoint = false;  // the session decides what a halt does
+    // An editor ends its adapter with a signal: the port is released then.
+    PosixSerialDevice::ReleaseOnSignals();
 }
 
 ToolTarget::~ToolTarget() { End(); }
@@ -71,15 +73,15 @@ bool ToolTarget::Start(const std::string& port, bool program, std::string& messa
             throw LinkFailure(program ? "the chip did not halt at reset"
                                       : "the chip did not halt at reset: does it hold the debug image? (launch programs it)");
     } catch (const LinkFailure& failure) {
-        message = failure.Text();
-        if (!link_.SystemReason.empty()) message += " (" + link_.DevicePath + ": " + link_.SystemReason + ")";
+        message = failure.CommandLineText();
+        if (const std::string note = LinkFailureNote(link_); !note.empty()) message += " (" + note + ")";
         End();
         return false;
     }
     return true;
 }
 
-void ToolTarget::LoadMirror() {
+void ToolTarget::LoadPosition() {
     const ChipState& c = debugger_.Session.State;
     const auto& r = c.registers;
     mirror_.SetPc(std::uint16_t(c.ProgramCounter));
@@ -87,9 +89,15 @@ void ToolTarget::LoadMirror() {
     mirror_.SetMode(std::uint8_t(c.M));
     mirror_.SetFsr(std::uint8_t(r[4]));
     mirror_.SetStatus(std::uint8_t(r[3]));
-    if (!c.WAt1Flag) mirror_.SetRtcc(std::uint8_t(r[1]));
     mirror_.SetSkipPending(c.SkipFlag != 0);
     mirror_.SetInInterrupt(c.IntFlag != 0);
+}
+
+void ToolTarget::LoadMirror() {
+    const ChipState& c = debugger_.Session.State;
+    const auto& r = c.registers;
+    LoadPosition();
+    if (!c.WAt1Flag) mirror_.SetRtcc(std::uint8_t(r[1]));
     for (int a = kFirstFileRegister; a < 256; ++a)
         if (a - kFirstFileRegister < mirror_.portCount() || OwnAddress(mirror_, a)) mirror_.Poke(a, std::uint8_t(r[std::size_t(a)]));
     loaded_ = Snapshot(mirror_);
@@ -97,6 +105,7 @@ void ToolTarget::LoadMirror() {
 
 void ToolTarget::Run(std::optional<int> breakAfter) {
     DebugSession& s = debugger_.Session;
+    partial_ = false;
     s.State.Breakpoint = breakAfter ? std::uint32_t(*breakAfter) : kNoBreakpoint;
     s.Resume(breakAfter ? kModeToBreak : kModeFree);
 }
@@ -110,24 +119,40 @@ bool ToolTarget::Halted() {
 
 void ToolTarget::Interrupt() { debugger_.Session.Interrupt(); }
 
-bool ToolTarget::WaitHalt(std::uint32_t ms) {
+bool ToolTarget::Poll(std::uint32_t ms) {
     DebugSession& s = debugger_.Session;
     TickSource& ticks = link_.Ticks();
     const std::uint64_t start = ticks.NowMs();
     for (;;) {
-        if (s.Poll()) {
-            s.ReadState();
-            LoadMirror();
-            return true;
-        }
+        if (s.Poll()) return true;
         if (s.LastRunState == kRunStateSleeping || ticks.NowMs() - start >= ms) return false;
         ticks.SleepMs(1);
     }
 }
 
+bool ToolTarget::WaitHalt(std::uint32_t ms) {
+    partial_ = false;
+    if (!Poll(ms)) return false;
+    debugger_.Session.ReadState();
+    LoadMirror();
+    return true;
+}
+
 bool ToolTarget::StepSilently() {
+    partial_ = false;
     debugger_.Session.Resume(kModeStep);
-    return WaitHalt(1000);
+    if (!Poll(1000)) return false;
+    debugger_.Session.ReadPosition();
+    LoadPosition();
+    partial_ = true;
+    return true;
+}
+
+void ToolTarget::Complete() {
+    if (!partial_) return;
+    partial_ = false;
+    debugger_.Session.ReadState();
+    LoadMirror();
 }
 
 void ToolTarget::Reset() {

@@ -48,8 +48,12 @@ public:
     // A free run (or a sleeping chip) halts at its next instruction.
     void Interrupt();
     // One instruction without showing anything; false when the chip did
-    // not halt after it (it sleeps): it runs then, and Halted tells.
+    // not halt after it (it sleeps): it runs then, and Halted tells. Only
+    // where the chip is comes back (the mirror's PC, W, STATUS, FSR, M and
+    // flags); the rest is read by Complete, before anything looks at it.
     bool StepSilently();
+    // The whole state of a halt that StepSilently read only in part.
+    void Complete();
     // Waits up to `ms` for a halt of the running chip.
     bool WaitHalt(std::uint32_t ms);
     // From the reset vector again (the chip halted first if it runs).
@@ -62,6 +66,10 @@ public:
 
 private:
     void LoadMirror();
+    // The part of the mirror a resume gives back.
+    void LoadPosition();
+    // Polls up to `ms` for a halt.
+    bool Poll(std::uint32_t ms);
 
     AssemblyState& state_;
     PosixSerialDevice device_;
@@ -72,6 +80,7 @@ private:
     // W, STATUS, FSR, M, RTCC, PC, then the file 05h..FFh (the port latches
     // at the ports' addresses).
     std::array<std::uint32_t, 262> loaded_{};
+    bool partial_ = false;  // the halt was read in part (StepSilently)
 };
 
 }  // namespace korvid::dap

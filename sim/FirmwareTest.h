@@ -36,6 +36,8 @@ namespace korvid {
 enum class CompareOp : std::uint8_t { Eq, Ne, Lt, Le, Gt, Ge };
 const char* CompareText(CompareOp op);
 bool Compare(std::uint64_t value, CompareOp op, std::uint64_t expected);
+// The values `value OP expected` accepts, as the emulator's span counters take them.
+SxSpanLimits SpanLimitsOf(CompareOp op, std::uint64_t expected);
 
 // A name in the file with its column, resolved later.
 struct TestName {

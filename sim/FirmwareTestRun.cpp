@@ -1,6 +1,7 @@
 // Running a test: the simulation stops only where a check needs it (its
 // time, a label's halt address, the end); pin checks are sinks of the
-// driver's level reports. Nothing looks at the chip per instruction.
+// driver's level reports, cycles checks the emulator's span counters.
+// Nothing looks at the chip per instruction.
 #include <algorithm>
 #include <cinttypes>
 #include <cmath>
@@ -35,6 +36,20 @@ bool CompareAny(T value, CompareOp op, T expected) {
 }  // namespace
 
 bool Compare(std::uint64_t value, CompareOp op, std::uint64_t expected) { return CompareAny(value, op, expected); }
+
+SxSpanLimits SpanLimitsOf(CompareOp op, std::uint64_t value) {
+    constexpr std::uint64_t kMax = ~0ull;
+    constexpr SxSpanLimits kNone{0, kMax, true};
+    switch (op) {
+        case CompareOp::Eq: return {value, value, false};
+        case CompareOp::Ne: return {value, value, true};
+        case CompareOp::Lt: return value == 0 ? kNone : SxSpanLimits{0, value - 1, false};
+        case CompareOp::Le: return {0, value, false};
+        case CompareOp::Gt: return value == kMax ? kNone : SxSpanLimits{value + 1, kMax, false};
+        case CompareOp::Ge: return {value, kMax, false};
+    }
+    return {};
+}
 
 bool FirmwareTestOutcome::passed() const {
     if (!run.passed || interrupted) return false;
@@ -132,7 +147,7 @@ public:
         outcome.checks.resize(test.checks.size());
         done_.assign(test.checks.size(), false);
         arrivals_.assign(test.checks.size(), 0);
-        spans_.resize(test.checks.size());
+        spans_.assign(test.checks.size(), -1);
     }
 
     FirmwareTestOutcome outcome;
@@ -199,6 +214,7 @@ public:
             Fail(i, "but the run ended at " + FormatTestTime(outcome.picoseconds));
         }
         Finish();
+        cpu_.ClearSpanCounters();
     }
 
 private:
@@ -237,13 +253,14 @@ private:
         }
     }
 
-    enum class Role : std::uint8_t { Value, Never, Reached, SpanStart, SpanEnd, RunEnd };
+    enum class Role : std::uint8_t { Value, Never, Reached, RunEnd };
     struct Watcher {
         std::size_t check;
         Role role;
     };
 
-    // Halt addresses of the checks that watch labels, and of the run's end.
+    // Halt addresses of the checks that watch labels, and of the run's end;
+    // span counters of the cycles checks.
     void Watch(int address, std::size_t check, Role role) {
         watchers_[static_cast<std::size_t>(address) & 0xFFF].push_back({check, role});
         cpu_.SetHaltBefore(address, true);
@@ -262,11 +279,7 @@ private:
             if (c.kind == K::Value && c.when == FirmwareCheck::When::Label) Watch(c.address2, i, Role::Value);
             if (c.kind == K::Never) Watch(c.address, i, Role::Never);
             if (c.kind == K::Reached) Watch(c.address, i, Role::Reached);
-            if (c.kind == K::Cycles) {
-                // The end first: LABEL..LABEL measures between arrivals.
-                Watch(c.address2, i, Role::SpanEnd);
-                Watch(c.address, i, Role::SpanStart);
-            }
+            if (c.kind == K::Cycles) spans_[i] = cpu_.AddSpanCounter(c.address, c.address2, SpanLimitsOf(c.op, c.value));
         }
         if (test_.run == FirmwareTest::Run::UntilLabel) Watch(test_.runAddress, ~std::size_t{0}, Role::RunEnd);
     }
@@ -294,42 +307,10 @@ private:
                     Pass(w.check);
                     finished_.push_back(w.check);
                     break;
-                case Role::SpanStart: {
-                    Span& s = spans_[w.check];
-                    if (!s.open) s.earliest = now;
-                    s.latest = now;
-                    s.open = true;
-                    break;
-                }
-                case Role::SpanEnd: EndSpan(w.check, now); break;
             }
         }
         for (std::size_t check : finished_) Unwatch(address, check);
         return ends;
-    }
-
-    struct Span {
-        bool open = false;
-        std::uint64_t earliest = 0, latest = 0;
-        std::uint64_t measured = 0;
-        bool failed = false;
-        std::uint64_t badValue = 0, badStart = 0;
-    };
-    void EndSpan(std::size_t i, std::uint64_t now) {
-        Span& s = spans_[i];
-        if (!s.open) return;
-        s.open = false;
-        ++s.measured;
-        const FirmwareCheck& c = test_.checks[i];
-        // Every span from an arrival at the first label must hold: the
-        // longest and the shortest of them decide.
-        for (std::uint64_t start : {s.earliest, s.latest}) {
-            if (!s.failed && !Compare(now - start, c.op, c.value)) {
-                s.failed = true;
-                s.badValue = now - start;
-                s.badStart = start;
-            }
-        }
     }
 
     std::uint8_t RegisterValue(int address) const {
@@ -383,12 +364,14 @@ private:
                 case K::Period:
                 case K::Duty: Wave(i); break;
                 case K::Cycles: {
-                    const Span& s = spans_[i];
-                    if (s.measured == 0)
+                    // Every span from an arrival at the first label must
+                    // hold; the counter keeps the first that does not.
+                    const SxSpanResult& s = cpu_.spanResult(spans_[i]);
+                    if (s.completed == 0)
                         Fail(i, "but no span from " + c.label.text + " to " + c.label2.text + " was completed");
-                    else if (s.failed)
-                        Fail(i, "was " + std::to_string(s.badValue) + " from " + c.label.text + " at " +
-                                    FormatTestTime(base_.Picoseconds(s.badStart)));
+                    else if (s.refused)
+                        Fail(i, "was " + std::to_string(s.refusedSpan) + " from " + c.label.text + " at " +
+                                    FormatTestTime(base_.Picoseconds(s.refusedStart)));
                     else
                         Pass(i);
                     break;
@@ -444,7 +427,7 @@ private:
     SimDriver driver_;
     std::vector<bool> done_;
     std::vector<std::uint32_t> arrivals_;
-    std::vector<Span> spans_;
+    std::vector<int> spans_;  // the span counter of each cycles check
     std::vector<std::unique_ptr<PinWindow>> windows_;
     std::vector<std::unique_ptr<UartDecoder>> uarts_;
     std::vector<std::string> text_;

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <deque>
 #include <thread>
 #include <cstdlib>
 #include <cstring>
@@ -214,12 +215,67 @@ bool PtyBridge::WriteAll(const std::uint8_t* data, std::size_t size) {
     return WriteWaiting(master_, data, size, 50) == static_cast<long>(size);
 }
 
-void PtyBridge::Pace(std::size_t bytes, std::int64_t& busyUntilUs) const {
-    if (!paced_ || baud_ == 0) return;
+namespace {
+std::int64_t NowUs() {
     using namespace std::chrono;
-    const std::int64_t now = duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
-    busyUntilUs = std::max(busyUntilUs, now) + std::int64_t(bytes) * 10'000'000 / std::int64_t(baud_);
-    std::this_thread::sleep_until(steady_clock::time_point(microseconds(busyUntilUs)));
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
+void SleepUntilUs(std::int64_t us) {
+    using namespace std::chrono;
+    std::this_thread::sleep_until(steady_clock::time_point(microseconds(us)));
+}
+}  // namespace
+
+bool PtyBridge::Serve(const std::uint8_t* data, std::size_t size, std::int64_t& inBusyUs, std::int64_t& outBusyUs) {
+    std::uint8_t out[4096];
+    if (!paced_ || baud_ == 0) {
+        firmware_.Receive(data, size);
+        bool written = true;
+        while (std::size_t m = firmware_.TakeOutput(out, sizeof out)) {
+            Dump(trace_, "out", out, m);
+            written = written && WriteAll(out, m);
+        }
+        return written;
+    }
+    // Times on the line in steady-clock microseconds: byte i of the chunk has
+    // arrived at `arrival(i)`; an answer byte starts when it was made and the
+    // line out is free, and reaches the client ten bits later.
+    const std::int64_t start = std::max(inBusyUs, NowUs());
+    auto arrival = [&](std::size_t i) { return start + std::int64_t(i + 1) * 10'000'000 / std::int64_t(baud_); };
+    const std::int64_t byteUs = 10'000'000 / std::int64_t(baud_);
+    struct Pending {
+        std::int64_t dueUs;
+        std::uint8_t byte;
+    };
+    std::deque<Pending> pending;
+    bool written = true;
+    std::size_t i = 0;
+    while (i < size || !pending.empty()) {
+        if (!pending.empty() && (i == size || pending.front().dueUs <= arrival(i))) {
+            SleepUntilUs(pending.front().dueUs);
+            // Every answer byte due by now leaves in one write (several when
+            // the sleep overran).
+            const std::int64_t now = std::max(NowUs(), pending.front().dueUs);
+            std::size_t m = 0;
+            while (!pending.empty() && pending.front().dueUs <= now && m < sizeof out) {
+                out[m++] = pending.front().byte;
+                pending.pop_front();
+            }
+            Dump(trace_, "out", out, m);
+            written = written && WriteAll(out, m);
+            continue;
+        }
+        const std::int64_t at = arrival(i);
+        SleepUntilUs(at);
+        firmware_.Receive(data[i++]);
+        while (std::size_t m = firmware_.TakeOutput(out, sizeof out))
+            for (std::size_t k = 0; k < m; ++k) {
+                outBusyUs = std::max(outBusyUs, at) + byteUs;
+                pending.push_back({outBusyUs, out[k]});
+            }
+    }
+    inBusyUs = arrival(size - 1);
+    return written;
 }
 
 void PtyBridge::Run(volatile std::sig_atomic_t& stop, std::FILE* log) {
@@ -227,9 +283,7 @@ void PtyBridge::Run(volatile std::sig_atomic_t& stop, std::FILE* log) {
     std::uint64_t inAtConnect = 0, outAtConnect = 0;
     std::uint64_t ignored = 0;
     std::uint8_t buffer[4096];
-    std::uint8_t out[4096];
     std::int64_t inBusyUs = 0, outBusyUs = 0;  // the two directions of the line
-    constexpr std::size_t kSlice = 16;         // bytes written per paced step
     auto disconnect = [&] {
         if (!connected) return;
         connected = false;
@@ -289,17 +343,7 @@ void PtyBridge::Run(volatile std::sig_atomic_t& stop, std::FILE* log) {
                     outAtConnect = firmware_.BytesSent();
                 }
                 if (SpeedMatches()) {
-                    Pace(std::size_t(n), inBusyUs);
-                    firmware_.Receive(buffer, std::size_t(n));
-                    bool written = true;
-                    while (std::size_t m = written ? firmware_.TakeOutput(out, sizeof out) : 0) {
-                        Dump(trace_, "out", out, m);
-                        for (std::size_t at = 0; written && at < m; at += kSlice) {
-                            const std::size_t k = std::min(kSlice, m - at);
-                            if (paced_) Pace(k, outBusyUs);
-                            written = WriteAll(out + at, k);
-                        }
-                    }
+                    (void)Serve(buffer, std::size_t(n), inBusyUs, outBusyUs);
                 } else {
                     ignored += std::uint64_t(n);
                 }

@@ -4,7 +4,8 @@
 // speed (read from the pty's termios) matches its own; a client that closes
 // the slave disconnects the tool, as a dropped DTR line would. Paced (the
 // default), bytes reach the firmware and the client no faster than the line
-// speed carries them (ten bits a byte), as with a real tool.
+// speed carries them (ten bits a byte, both directions at once), as with a
+// real tool.
 #pragma once
 
 #include <csignal>
@@ -42,9 +43,14 @@ private:
     // there keeps its flag.
     bool ClientGone();
     bool WriteAll(const std::uint8_t* data, std::size_t size);
-    // Waits until `bytes` more bytes have crossed a line that is busy until
-    // `busyUntilUs` (steady-clock microseconds), and moves that mark on.
-    void Pace(std::size_t bytes, std::int64_t& busyUntilUs) const;
+    // Hands the bytes the client wrote to the firmware and writes back its
+    // answers. Paced, the line is full duplex as a serial line is: each byte
+    // reaches the firmware when its ten bits have crossed the line in, each
+    // answer byte (an echo among them) leaves once made and the line out is
+    // free, so an echo trails its byte by one byte's time. The two marks say
+    // until when each direction is busy (steady-clock microseconds). False
+    // when the client stopped reading.
+    bool Serve(const std::uint8_t* data, std::size_t size, std::int64_t& inBusyUs, std::int64_t& outBusyUs);
 
     ToolFirmware& firmware_;
     std::uint32_t baud_;

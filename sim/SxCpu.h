@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "family/Family.h"
 
@@ -56,6 +57,22 @@ enum class SxStop : std::uint8_t {
     Breakpoint,  // the instruction at a break-after address was executed
     Trap,        // the program counter reached a halt-before address
     Sleep,       // the chip sleeps (SLEEP executed, no wake-up within the budget)
+};
+
+// The spans a span counter accepts: those inside [low, high] (outside it
+// with `outside`).
+struct SxSpanLimits {
+    std::uint64_t low = 0, high = ~0ull;
+    bool outside = false;
+    bool Accepts(std::uint64_t span) const { return (span >= low && span <= high) != outside; }
+};
+
+// What a span counter measured (SxCpu::AddSpanCounter).
+struct SxSpanResult {
+    std::uint64_t completed = 0;  // arrivals at the end address that ended open spans
+    std::uint64_t shortest = ~0ull, longest = 0;
+    bool refused = false;  // the first span the limits refused: its cycles and its start
+    std::uint64_t refusedSpan = 0, refusedStart = 0;
 };
 
 enum class SxReset : std::uint8_t { PowerOn, External, WatchdogTimeout, WakeUp };
@@ -113,7 +130,21 @@ public:
     // break-after address; it stops before executing a halt-before address.
     void SetBreakAfter(int address, bool on);
     void SetHaltBefore(int address, bool on);
+    // Clears the break-after and halt-before addresses (span counters stay).
     void ClearTraps();
+
+    // Span counters (SxCpuSpans.cpp): instruction cycles from each arrival
+    // at `from` (its instruction about to run, not annulled by a skip) to
+    // the next arrival at `to`, measured as the program runs, without
+    // stopping it. With from == to a span runs from one arrival to the
+    // next. Further arrivals at `from` while a span is open start spans
+    // that end with it: the first of them is the longest, the last the
+    // shortest. Arrivals count in Run, a halt-before address's included;
+    // Step does not count them (it resumes from such a halt). Counters last
+    // until ClearSpanCounters; resets do not end an open span.
+    int AddSpanCounter(int from, int to, SxSpanLimits limits = {});
+    const SxSpanResult& spanResult(int counter) const { return spans_[static_cast<std::size_t>(counter)].result; }
+    void ClearSpanCounters();
 
     // Stack faults, counted only while stack traps are on (a debugger's
     // choice: CALL and the returns then leave the fast path): a CALL that
@@ -217,6 +248,9 @@ private:
     static constexpr int kNullLoc = 0x110;
 
     void Decode(int address);
+    Op DecodeWord(int address) const;
+    // Span counters at `address` see an arrival at `cycle` (SxCpuSpans.cpp).
+    void MarkSpans(int address, std::uint64_t cycle);
     void DecodeAll();
     void ComputeChains();
     bool IsPageOrBank(int address) const;
@@ -333,10 +367,21 @@ private:
 
     std::array<std::uint16_t, 4096> words_{};
     std::array<Op, 4096> ops_{};
+    // The instruction's own operation where ops_ holds a span mark.
+    std::array<Op, 4096> plainOps_{};
     std::array<std::uint8_t, 4096> chain_{};  // words a skip of this address annuls
     // Trap bits of a program address.
-    enum TrapBits : std::uint8_t { kTrapBreakAfter = 1, kTrapHaltBefore = 2 };
+    enum TrapBits : std::uint8_t { kTrapBreakAfter = 1, kTrapHaltBefore = 2, kTrapSpan = 4 };
     std::array<std::uint8_t, 4096> trap_{};   // TrapBits
+
+    struct SpanCounter {
+        std::uint16_t from = 0, to = 0;
+        SxSpanLimits limits;
+        bool open = false;
+        std::uint64_t earliest = 0, latest = 0;  // first and last arrival at `from` since the last span ended
+        SxSpanResult result;
+    };
+    std::vector<SpanCounter> spans_;
 
     // data_[0..255] banked RAM, data_[0x100..0x10F] global registers (plain
     // RAM ones; the special ones live in their own fields), data_[0x110] a

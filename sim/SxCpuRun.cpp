@@ -35,6 +35,7 @@ enum Kind : std::uint8_t {
     kSbStatus, kSnbStatus, kSetbStatus, kClrbStatus,
     KORVID_FR_OPS(KORVID_PAIR)
     kBreakAfter, kHaltBefore,
+    kSpanMark,  // span counters watch this address: count, then run plainOps_
 };
 #undef KORVID_PAIR
 
@@ -109,43 +110,52 @@ void SxCpu::ComputeChains() {
     }
 }
 
-void SxCpu::Decode(int address) {
+SxCpu::Op SxCpu::DecodeWord(int address) const {
     const int word = words_[address];
     Op op{kGeneric, 0, 0};
-    if (trap_[address] & kTrapHaltBefore) {
-        op.kind = kHaltBefore;
-    } else if (trap_[address] & kTrapBreakAfter) {
-        op.kind = kBreakAfter;
-    } else {
-        const InstructionPattern& pattern = MatchInstruction(static_cast<std::uint16_t>(word), address);
-        const FastForm& form = kFastFormOf[static_cast<int>(pattern.operation)];
-        const int fr = static_cast<int>(RegisterField(static_cast<unsigned>(word)));
-        switch (pattern.operand) {
-            case Operand::None: op.kind = form.kind; break;
-            case Operand::Register:
-                if (form.kind != kGeneric && !IsSpecial(fr)) op = FrOp(form.kind, fr);
-                break;
-            case Operand::RegisterBit: {
-                const std::uint8_t mask = static_cast<std::uint8_t>(1 << BitField(static_cast<unsigned>(word)));
-                if (!IsSpecial(fr)) {
-                    op = FrOp(form.kind, fr);
-                    op.arg = mask;
-                } else if (fr == 3 && (mask & form.statusBits)) {
-                    op = {form.statusKind, mask, 0};
-                }
-                break;
+    const InstructionPattern& pattern = MatchInstruction(static_cast<std::uint16_t>(word), address);
+    const FastForm& form = kFastFormOf[static_cast<int>(pattern.operation)];
+    const int fr = static_cast<int>(RegisterField(static_cast<unsigned>(word)));
+    switch (pattern.operand) {
+        case Operand::None: op.kind = form.kind; break;
+        case Operand::Register:
+            if (form.kind != kGeneric && !IsSpecial(fr)) op = FrOp(form.kind, fr);
+            break;
+        case Operand::RegisterBit: {
+            const std::uint8_t mask = static_cast<std::uint8_t>(1 << BitField(static_cast<unsigned>(word)));
+            if (!IsSpecial(fr)) {
+                op = FrOp(form.kind, fr);
+                op.arg = mask;
+            } else if (fr == 3 && (mask & form.statusBits)) {
+                op = {form.statusKind, mask, 0};
             }
-            case Operand::Literal8:
-            case Operand::Address8: op = {form.kind, static_cast<std::uint8_t>(word), 0}; break;
-            case Operand::Address9: op = {form.kind, 0, static_cast<std::uint16_t>(word & 0x1FF)}; break;
-            case Operand::Page: op = {form.kind, static_cast<std::uint8_t>((word & 7) << 5), 0}; break;
-            case Operand::Bank: op = {form.kind, static_cast<std::uint8_t>((word & 7) << bankShift_), 0}; break;
-            case Operand::Literal4: break;  // MODE: the general executor
+            break;
         }
-        // With stack traps the general executor counts CALLs and returns.
-        if (stackTraps_ && (op.kind == kCall || op.kind == kRet || op.kind == kRetW)) op = {kGeneric, 0, 0};
+        case Operand::Literal8:
+        case Operand::Address8: op = {form.kind, static_cast<std::uint8_t>(word), 0}; break;
+        case Operand::Address9: op = {form.kind, 0, static_cast<std::uint16_t>(word & 0x1FF)}; break;
+        case Operand::Page: op = {form.kind, static_cast<std::uint8_t>((word & 7) << 5), 0}; break;
+        case Operand::Bank: op = {form.kind, static_cast<std::uint8_t>((word & 7) << bankShift_), 0}; break;
+        case Operand::Literal4: break;  // MODE: the general executor
     }
-    ops_[address] = op;
+    // With stack traps the general executor counts CALLs and returns.
+    if (stackTraps_ && (op.kind == kCall || op.kind == kRet || op.kind == kRetW)) op = {kGeneric, 0, 0};
+    return op;
+}
+
+void SxCpu::Decode(int address) {
+    const Op plain = DecodeWord(address);
+    plainOps_[address] = plain;
+    const std::uint8_t trap = trap_[address];
+    if (trap & kTrapHaltBefore) {
+        ops_[address] = {kHaltBefore, 0, 0};
+    } else if (trap & kTrapBreakAfter) {
+        ops_[address] = {kBreakAfter, 0, 0};
+    } else if (trap & kTrapSpan) {
+        ops_[address] = {kSpanMark, 0, 0};
+    } else {
+        ops_[address] = plain;
+    }
 }
 
 void SxCpu::DecodeAll() {
@@ -166,7 +176,7 @@ void SxCpu::SetHaltBefore(int address, bool on) {
 }
 
 void SxCpu::ClearTraps() {
-    trap_.fill(0);
+    for (std::uint8_t& trap : trap_) trap &= kTrapSpan;
     DecodeAll();
 }
 
@@ -381,13 +391,21 @@ SxStop SxCpu::RunFastT(std::uint64_t limit) {
             FR_CASE(Sb, SKIP_IF(f & op.arg))
             FR_CASE(Snb, SKIP_IF(!(f & op.arg)))
 
+            // An arrival at a span counter's address counts here, in the
+            // run, halts included: the single step that resumes from a halt
+            // does not count it again.
             case kBreakAfter:
+                if (trap_[pc] & kTrapSpan) MarkSpans(static_cast<int>(pc), cyc);
                 KORVID_SYNC_OUT();
                 ExecuteGeneric(false);
                 return SxStop::Breakpoint;
             case kHaltBefore:
+                if (trap_[pc] & kTrapSpan) MarkSpans(static_cast<int>(pc), cyc);
                 KORVID_SYNC_OUT();
                 return SxStop::Trap;
+            case kSpanMark:  // then the word runs generically
+                MarkSpans(static_cast<int>(pc), cyc);
+                [[fallthrough]];
             default:  // kGeneric
                 KORVID_SYNC_OUT();
                 ExecuteGeneric(false);

@@ -1,6 +1,7 @@
 #include "ui/Application.h"
 
 #include <QApplication>
+#include <cstdio>
 #include <array>
 #include <type_traits>
 
@@ -22,6 +23,7 @@
 #include "ui/ProgressUnit.h"
 #include "ui/RegisterUnit.h"
 #include "ui/SXCUnit.h"
+#include "ui/SettingsKeeper.h"
 #include "ui/WatchUnit.h"
 #include "ui/WindowRoles.h"
 
@@ -91,7 +93,7 @@ PrintStatusRole* RoleOf(TPrintStatusForm* window) { return window; }
 
 QFont CurrentEditorFont(const Shell& shell) {
     if (shell.editor) return shell.editor->EditorFont();
-    return QFont(QStringLiteral("Courier New"), 9);
+    return QFont(QStringLiteral("Courier New"), kDefaultTextSize);
 }
 
 LinkObserver& ProgressOf(const Shell& shell) {
@@ -140,15 +142,35 @@ int RunIde(int argc, char** argv, const Family& family) {
     QApplication::setApplicationDisplayName(QString());
     AssemblyState& state = InitCore(family);
     Shell shell(family, state, std::make_unique<PosixSerialDevice>());
-    shell.assemble = [](AssemblyState& s) { Assemble(s); };
-    shell.extendedDialectAccepts = ExtendedDialectAccepts;
-    shell.otherFamilyAccepts = OtherFamilyAccepts;
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
+    // --defaults: the built-in settings, and none stored at the end.
+    SettingsKeeper settings(shell, title, !arguments.contains(QStringLiteral("--defaults")));
+    shell.settings = &settings;
+    shell.assemble = [&settings](AssemblyState& s) {
+        Assemble(s);
+        settings.AfterAssembly(s);
+    };
+    shell.extendedDialectAccepts = ExtendedDialectAccepts;
+    shell.otherFamilyAccepts = OtherFamilyAccepts;
     TEditorForm* editor = CreateForms(shell, arguments);
+    settings.ApplyTo(shell, editor->PortGiven);
+    settings.currentFile = [editor] { return editor->SourceFile(); };
+    std::vector<std::pair<QString, QWidget*>> windows;
+#define KORVID_NAME_WINDOW(kind, type, member) windows.emplace_back(QStringLiteral(#kind), shell.member);
+    KORVID_WINDOWS(KORVID_NAME_WINDOW)
+#undef KORVID_NAME_WINDOW
+    settings.WatchWindows(std::move(windows));
     editor->show();
+    // A settings file that could not be read, or values of it that made no
+    // sense: said on stderr and, the first of them, in the status bar.
+    for (const QString& note : settings.Notes()) std::fprintf(stderr, "%s\n", qPrintable(note));
+    if (!settings.Notes().isEmpty()) editor->ShowHint(settings.Notes().first());
     int status = app.exec();
+    if (QString error; !settings.Store(shell, error))
+        std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(error));
     DestroyForms(shell);
+    shell.settings = nullptr;
     return status;
 }
 

@@ -12,6 +12,7 @@
 #include "core/link/Clock.h"
 #include "core/link/LinkError.h"
 #include "core/link/Programming.h"
+#include "model/CycleStopwatch.h"
 #include "model/DebugLogic.h"
 #include "ui/CommandGuard.h"
 
@@ -23,7 +24,10 @@ constexpr int kButtonWidth = 75;
 constexpr int kButtonHeight = 25;
 constexpr int kGap = 4;            // between two command buttons
 constexpr int kPanelPadding = 4;   // inside the frame of the window buttons
-constexpr qint64 kTickBudgetMs = 30;  // time a tick may spend stepping within a line
+// Time a tick may spend stepping within a line: long enough that the two
+// polls of the look that starts each tick cost little, short enough that a
+// click (Stop) is answered at once.
+constexpr qint64 kTickBudgetMs = 100;
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, int& y, int x = kMargin,
                         int width = kButtonWidth) {
@@ -63,6 +67,13 @@ TDebugForm::TDebugForm(Shell& shell, QWidget* parent)
     const int py = BuildWindowsPanel(y);
     y += py + kGap;
     QuitButton = MakeButton(this, "QuitButton", "&Quit", y);
+    StopwatchPanel = new QLabel(QString::fromStdString(StopwatchText(nullptr, true, 0)), this);
+    StopwatchPanel->setObjectName(QStringLiteral("StopwatchPanel"));
+    StopwatchPanel->setToolTip(QStringLiteral("The tool counts no cycles: the cycle stopwatch works with the simulator (korvid dap)"));
+    StopwatchPanel->setFrameShape(QFrame::Panel);
+    StopwatchPanel->setFrameShadow(QFrame::Sunken);
+    StopwatchPanel->setGeometry(kMargin, y, kButtonWidth, StopwatchPanel->sizeHint().height());
+    y += StopwatchPanel->height() + kGap;
     // Below the Quit button the same gap as between two command buttons.
     setFixedSize(2 * kMargin + kButtonWidth, y);
 
@@ -301,7 +312,10 @@ void TDebugForm::TimerTimer() {
     StatusPanel->setText(QStringLiteral("Idle"));
     QElapsedTimer budget;
     budget.start();
-    Debugger.TakeHalts([&budget] { return budget.elapsed() >= kTickBudgetMs; });
+    const DebugHalt halt = Debugger.TakeHalts([&budget] { return budget.elapsed() >= kTickBudgetMs; });
+    // A Hop still on its line goes on as soon as the window has handled its
+    // events, not at the next tick.
+    if (halt.event == DebugEvent::WithinLine) QTimer::singleShot(0, this, &TDebugForm::Tick);
 }
 
 // ---- the views -----------------------------------------------------------------

@@ -88,6 +88,9 @@ public:
     QPushButton* CodeButton;
     QPushButton* WatchButton;
     QPushButton* QuitButton;
+    // The cycle stopwatch: the tool counts no cycles, so it shows dashes
+    // and says why.
+    QLabel* StopwatchPanel;
     QTimer Timer;
 
 protected:

@@ -115,6 +115,11 @@ void TEditorForm::BuildMenu() {
     Item("RunExtendedDialectItem")->setCheckable(true);
     for (const char* name : {"ViewColoursItem", "ViewLineNumbersItem"}) Item(name)->setCheckable(true);
     Item("ViewColoursItem")->setChecked(true);
+    RecentMenu = new QMenu(QStringLiteral("Recent &Files"), FileMenu);
+    RecentMenu->setObjectName(QStringLiteral("RecentMenu"));
+    FileMenu->insertMenu(Item("FileExitItem"), RecentMenu);
+    FileMenu->insertSeparator(Item("FileExitItem"));
+    connect(RecentMenu, &QMenu::aboutToShow, this, &TEditorForm::FillRecentMenu);
 }
 
 QAction* TEditorForm::Item(const char* name) const { return findChild<QAction*>(QString::fromLatin1(name)); }

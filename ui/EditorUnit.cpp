@@ -16,6 +16,7 @@
 
 #include "core/link/LinkError.h"
 #include "ui/CommandGuard.h"
+#include "ui/SettingsKeeper.h"
 
 namespace korvid {
 
@@ -91,6 +92,7 @@ TEditorForm::~TEditorForm() {
 
 void TEditorForm::ParseCommandLine(const QStringList& arguments) {
     CommandLineFile.clear();
+    PortGiven = false;
     for (const QString& a : arguments) {
         // An absolute path ("/" with a second "/") is a file, not a switch.
         bool slashSwitch = a.startsWith(QLatin1Char('/')) && a.indexOf(QLatin1Char('/'), 1) < 0;
@@ -100,8 +102,10 @@ void TEditorForm::ParseCommandLine(const QStringList& arguments) {
             continue;
         }
         if (a.mid(1).toUpper() == QLatin1String("B")) SxcMode = true;
-        if (a.size() >= 2 && a[1] >= QLatin1Char('1') && a[1] <= QLatin1Char('4'))
+        if (a.size() >= 2 && a[1] >= QLatin1Char('1') && a[1] <= QLatin1Char('4')) {
             shell.link.PortName = "COM" + std::string(1, char(a[1].unicode()));
+            PortGiven = true;
+        }
     }
     if (!CommandLineFile.isEmpty() && !SxcMode && !QFileInfo(CommandLineFile).fileName().contains(QLatin1Char('.')))
         CommandLineFile += QStringLiteral(".src");
@@ -120,8 +124,11 @@ void TEditorForm::FormShow() {
     View->clickTime2 = 500;
     View->clickTime3 = 1000;
     View->EditorFontName = QStringLiteral("Courier New");
-    View->EditorFontSize = 9;
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    View->EditorFontSize = shell.settings ? shell.settings->TextSize() : kDefaultTextSize;
+    Item("RunExtendedDialectItem")->setChecked(State.dialect == Dialect::Extended);
+    // The remembered place if it is on a screen, else the built-in one.
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen && !(shell.settings && shell.settings->RestorePlace(this))) {
         QRect g = screen->geometry();
         setGeometry(g.x() + g.width() / 4, g.y() + g.height() / 8, g.width() / 2, g.height() * 3 / 4);
     }
@@ -195,6 +202,11 @@ void TEditorForm::ShowHint(const QString& hint) {
 
 QString TEditorForm::StatusText() const { return StatusBar->currentMessage(); }
 
+QString TEditorForm::SourceFile() const {
+    const QString& name = Text.listMode ? savedSourceName : fileName;
+    return name == kUntitled ? QString() : name;
+}
+
 bool TEditorForm::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::StatusTip && watched->isWidgetType()) {
         ShowHint(static_cast<QStatusTipEvent*>(event)->tip());
@@ -242,6 +254,7 @@ void TEditorForm::LoadFile(const QString& name) {
         ResetViewForNewText();
     }
     if (!r.ok) throw FileError(r.message);
+    if (shell.settings) shell.settings->FileUsed(fileName);
 }
 
 void TEditorForm::SaveFile(const QString& name) {
@@ -280,9 +293,13 @@ void TEditorForm::FileSave() {
 }
 
 // Open and save dialogs start in the current file's folder, the save
-// dialog with its name.
+// dialog with its name; for a new text in the last folder used.
 void TEditorForm::PointDialogAtFile(QFileDialog& dialog) {
-    if (fileName == kUntitled) return;
+    if (fileName == kUntitled) {
+        if (shell.settings && QFileInfo(shell.settings->LastFolder()).isDir())
+            dialog.setDirectory(shell.settings->LastFolder());
+        return;
+    }
     const QFileInfo info(fileName);
     dialog.setDirectory(info.absolutePath());
     if (dialog.acceptMode() == QFileDialog::AcceptSave) dialog.selectFile(info.fileName());
@@ -296,6 +313,7 @@ void TEditorForm::FileSaveAs() {
         return;
     SaveFile(name);
     SetFileName(name);
+    if (shell.settings) shell.settings->FileUsed(name);
 }
 
 void TEditorForm::FileListToggle() { ToggleList(); }
@@ -305,6 +323,32 @@ void TEditorForm::FilePrint() {
 }
 
 void TEditorForm::FileExit() { close(); }
+
+void TEditorForm::FillRecentMenu() {
+    RecentMenu->clear();
+    const QStringList files = shell.settings ? shell.settings->RecentFiles() : QStringList();
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const QString number = i < 9 ? QStringLiteral("&%1").arg(i + 1) : QStringLiteral("1&0");
+        QString shown = files[i];
+        shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        QAction* a = RecentMenu->addAction(number + QLatin1Char(' ') + shown);
+        const QString name = files[i];
+        const bool there = QFileInfo(name).isFile();
+        a->setEnabled(there && !SxcMode);
+        a->setStatusTip(there ? QStringLiteral("Open ") + name : name + QStringLiteral(" is not there"));
+        connect(a, &QAction::triggered, this, [this, name] {
+            RunGuarded(this, [this, name] { OpenRecentFile(name); });
+            UpdateTitleAndCaret();
+        });
+    }
+    if (files.isEmpty()) RecentMenu->addAction(QStringLiteral("(none)"))->setEnabled(false);
+}
+
+void TEditorForm::OpenRecentFile(const QString& name) {
+    if (Text.listMode) ToggleList();
+    QuerySave();
+    LoadFile(name);
+}
 
 void TEditorForm::closeEvent(QCloseEvent* event) {
     bool ok = false;
@@ -409,8 +453,14 @@ void TEditorForm::EditPaste() {
 void TEditorForm::ViewColours() { View->SetColours(!View->ColoursOn); }
 void TEditorForm::ViewLineNumbers() { View->SetLineNumbers(!View->LineNumbersOn); }
 
-void TEditorForm::TextBigger() { View->TextBigger(); }
-void TEditorForm::TextSmaller() { View->TextSmaller(); }
+void TEditorForm::TextBigger() {
+    View->TextBigger();
+    if (shell.settings) shell.settings->SetTextSize(View->EditorFontSize);
+}
+void TEditorForm::TextSmaller() {
+    View->TextSmaller();
+    if (shell.settings) shell.settings->SetTextSize(View->EditorFontSize);
+}
 
 // ---- list mode ------------------------------------------------------------------
 

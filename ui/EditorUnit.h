@@ -40,6 +40,8 @@ public:
     void SaveFile(const QString& name);
     void ShowHint(const QString& hint);
     QString StatusText() const;
+    // The source file's name ("" for a new text), also in list mode.
+    QString SourceFile() const;
 
     // Menu handlers.
     void FileNew();
@@ -50,6 +52,10 @@ public:
     void FileListToggle();
     void FilePrint();
     void FileExit();
+    // File > Recent Files: the remembered files, the current one first,
+    // numbered 1 to 10; a file that is gone is shown disabled.
+    void FillRecentMenu();
+    void OpenRecentFile(const QString& name);
     void EditUndo();
     void EditRedo();
     void EditSelectAll();
@@ -99,6 +105,7 @@ public:
     QWidget* Guide = nullptr;  // the user guide window, made at its first use
     QLabel* CaretLabel;  // "Ln L, Col C" of the caret, right in the status bar
     QMenu* FileMenu;
+    QMenu* RecentMenu;
     QMenu* EditMenu;
     QMenu* ViewMenu;
     QMenu* RunMenu;
@@ -110,6 +117,7 @@ public:
     QString savedSourceName;
     QString CommandLineFile;
     bool SxcMode = false;
+    bool PortGiven = false;  // the command line named the port (/1../4)
     bool firstActivationDone = false;
     bool shownOnce = false;
     QString Hint;  // "List (read-only) - Ctrl+L returns to source" in list mode

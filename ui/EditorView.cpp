@@ -321,13 +321,13 @@ void TEditorView::ResetScroll() {
 }
 
 void TEditorView::TextBigger() {
-    if (EditorFontSize >= 72) return;
+    if (EditorFontSize >= kMaxTextSize) return;
     ++EditorFontSize;
     LayoutView();
 }
 
 void TEditorView::TextSmaller() {
-    if (EditorFontSize <= 1) return;
+    if (EditorFontSize <= kMinTextSize) return;
     --EditorFontSize;
     LayoutView();
 }

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/IdeSettings.h"
 #include "model/TextBuffer.h"
 
 namespace korvid {
@@ -84,7 +85,7 @@ public:
     std::int32_t scrollColumns = 0, scrollRows = 0;
 
     QString EditorFontName = QStringLiteral("Courier New");
-    int EditorFontSize = 9;
+    int EditorFontSize = kDefaultTextSize;
 
     QTimer CursorTimer;
     QTimer SelectTimer;

@@ -40,6 +40,7 @@ namespace korvid {
 #define KORVID_DECLARE_WINDOW(kind, type, member) class type;
 KORVID_WINDOWS(KORVID_DECLARE_WINDOW)
 #undef KORVID_DECLARE_WINDOW
+class SettingsKeeper;
 
 struct Shell {
     Shell(const Family& f, AssemblyState& s, std::unique_ptr<SerialDevice> d, TickSource& ticks = SystemTicks())
@@ -62,6 +63,10 @@ struct Shell {
     // The debugger of the Debug window's connection: the Registers, Code and
     // Watch windows attach to it and read its session.
     DebugController debugger{link, state};
+
+    // The remembered settings (ui/SettingsKeeper.h); none in tests that make
+    // the windows on their own: every window then starts with its defaults.
+    SettingsKeeper* settings = nullptr;
 
 #define KORVID_WINDOW_POINTER(kind, type, member) type* member = nullptr;
     KORVID_WINDOWS(KORVID_WINDOW_POINTER)

@@ -157,12 +157,11 @@ private:
         int withinLine = 0;
         for (;;) {
             if (session_.Poll()) {
-                session_.ReadState();
                 if (withinLine == mostWithinLine && debugger_.HopFlag) {
                     debugger_.HopFlag = false;
                     std::printf("hop: still on the same line after %d steps\n", withinLine);
                 }
-                const DebugHalt halt = debugger_.HandleHalt();
+                const DebugHalt halt = debugger_.TakeHalt();
                 if (halt.event == DebugEvent::WithinLine)
                     ++withinLine;
                 else

@@ -78,15 +78,7 @@ int RunOnLink(Link& link, const std::function<int()>& body) {
     } catch (const LinkFailure& failure) {
         std::fflush(stdout);
         std::fprintf(stderr, "%s\n", LinkErrorLine(failure).c_str());
-        // "COM1 is /dev/ttyUSB0", or the path alone when it was given.
-        const bool named = !link.DevicePath.empty() && link.DevicePath != link.PortName;
-        std::string note = named ? link.PortName + " is " + link.DevicePath : std::string();
-        if (!link.SystemReason.empty()) {
-            note += named ? ": " : link.DevicePath + ": ";
-            note += link.SystemReason;
-            if (link.SystemReason.find("ermission denied") != std::string::npos)
-                note += " (is your user in the dialout group?)";
-        }
+        const std::string note = LinkFailureNote(link);
         if (!note.empty()) std::fprintf(stderr, "note: %s\n", note.c_str());
         return kExitFailure;
     } catch (const SilentAbort&) {

@@ -35,41 +35,32 @@ bool DebugSession::Poll() {
 }
 
 // The header of the state block: the same in both families.
-void DebugSession::ReadHeader() {
-    std::uint8_t h[kStateHeaderBytes];
-    for (std::uint8_t& b : h) b = link_.ReceiveByte();
+void DebugSession::ReadHeader(int count) {
+    std::uint8_t h[kStateHeaderBytes] = {};
+    for (int i = 0; i < count; ++i) h[i] = link_.ReceiveByte();
     auto& r = State.registers;
     State.M = h[kStateMode] & state_.family->modeMask;
     State.WAt1Flag = (h[kStateMode] & kStateWAt1) ? 1 : 0;
     State.W = h[kStateW];
     State.ProgramCounter = (h[kStatePcHigh] * 256u + h[kStatePcLow]) & static_cast<std::uint32_t>(ProgramSize - 1);
     const std::uint8_t status = h[kStateStatus];
-    r[3] = (status & kStatusCarried) + (h[kStatePdTo] & kStatusPdTo);
     State.IntFlag = (status & kStatusIntFlag) ? 1 : 0;
     State.SkipFlag = (status & kStatusSkipFlag) ? 1 : 0;
-    r[1] = h[kStateRtcc];
     r[4] = h[kStateFsr];
     r[13] = h[kStateR13];
     r[14] = h[kStateR14];
     r[15] = h[kStateR15];
+    if (count < kStateHeaderBytes) {
+        r[3] = (status & kStatusCarried) | (r[3] & kStatusPdTo);  // power-down and time-out as last read
+        return;
+    }
+    r[3] = (status & kStatusCarried) + (h[kStatePdTo] & kStatusPdTo);
+    r[1] = h[kStateRtcc];
     for (int i = 0; i < kStatePortCount; ++i) r[5 + i] = h[kStatePorts + i];
 }
 
-void DebugSession::ReadState() {
-    const bool is52 = state_.family->is52();
+void DebugSession::SettleHeader() {
     auto& r = State.registers;
-    link_.SendByte(kCmdReadState);
-    link_.SendByte(static_cast<std::uint8_t>(is52 ? kStateHeaderBytes : BankCount * 16 + kStateHeaderBytes));
-    link_.Flush();
-    ReadHeader();
-    if (is52) {
-        link_.SendByte(kCmdReadState);
-        link_.SendByte(static_cast<std::uint8_t>(kStateRam52Bytes));
-        link_.Flush();
-        for (int i = 16; i < 256; ++i) r[i] = link_.ReceiveByte();
-    } else {
-        for (int j = 0; j < BankCount * 16; ++j) r[StateBankRegister(BankCount, j)] = link_.ReceiveByte();
-    }
     const std::uint32_t size = static_cast<std::uint32_t>(ProgramSize);
     if (State.ProgramCounter == size - 1) {
         r[3] &= 0x1F;
@@ -82,7 +73,33 @@ void DebugSession::ReadState() {
     r[2] = (State.ProgramCounter + 1) & 0xFF;
     r[4] |= Target.forcedFsrBits;
     r[0] = r[static_cast<std::size_t>(IndirectRegister(*state_.family, r[4]))];
+}
+
+void DebugSession::ReadState() {
+    const bool is52 = state_.family->is52();
+    auto& r = State.registers;
+    link_.SendByte(kCmdReadState);
+    link_.SendByte(static_cast<std::uint8_t>(is52 ? kStateHeaderBytes : BankCount * 16 + kStateHeaderBytes));
+    link_.Flush();
+    ReadHeader(kStateHeaderBytes);
+    if (is52) {
+        link_.SendByte(kCmdReadState);
+        link_.SendByte(static_cast<std::uint8_t>(kStateRam52Bytes));
+        link_.Flush();
+        for (int i = 16; i < 256; ++i) r[i] = link_.ReceiveByte();
+    } else {
+        for (int j = 0; j < BankCount * 16; ++j) r[StateBankRegister(BankCount, j)] = link_.ReceiveByte();
+    }
+    SettleHeader();
     StateValid = true;
+}
+
+void DebugSession::ReadPosition() {
+    link_.SendByte(kCmdReadState);
+    link_.SendByte(static_cast<std::uint8_t>(kStatePosition));
+    link_.Flush();
+    ReadHeader(kStatePosition);
+    SettleHeader();
 }
 
 void DebugSession::Resume(std::uint16_t mode) {

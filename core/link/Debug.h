@@ -97,6 +97,11 @@ public:
     // Command 5: true when the chip is halted (run state 2).
     bool Poll();
     void ReadState();
+    // Reads only the head of the state block that a resume sends back
+    // (MODE, W, PC, STATUS, FSR, 0Dh..0Fh): where the halted chip is, and
+    // enough to send it on. The other registers keep their last reading and
+    // the state stays unread (StateValid false) until ReadState.
+    void ReadPosition();
     void Resume(std::uint16_t mode);
     void Interrupt();
     // address 0..255, kRegisterM or kRegisterW.
@@ -114,7 +119,11 @@ public:
     void SetViews(DebugViews* views) { views_ = views ? views : &noViews_; }
 
 private:
-    void ReadHeader();
+    // The first `count` bytes of the state block's header.
+    void ReadHeader(int count);
+    // What follows from the header: the program counter at reset, PCL, the
+    // indirect register and W in 01h.
+    void SettleHeader();
 
     Link& link_;
     AssemblyState& state_;

@@ -85,9 +85,8 @@ DebugHalt DebugController::HandleHalt() {
         Session.RefreshViews();
         if (ContinueAtBreakpoint) Session.Resume(Session.LastMode);
         halt = {DebugEvent::Breakpoint, ContinueAtBreakpoint, halt.programCounter};
-    } else if (HopFlag && LineOf(c.ProgramCounter) == LastLine) {
-        Session.Resume(Session.LastMode);
-        halt = {DebugEvent::WithinLine, true, halt.programCounter};
+    } else if (WithinLine(c.ProgramCounter)) {
+        return StepOn(c.ProgramCounter);
     } else {
         LastLine = LineOf(c.ProgramCounter);
         Session.RefreshViews();
@@ -101,10 +100,31 @@ DebugHalt DebugController::HandleHalt() {
     return halt;
 }
 
+bool DebugController::WithinLine(std::uint32_t pc) const {
+    return HopFlag && pc != Session.State.Breakpoint && LineOf(pc) == LastLine;
+}
+
+DebugHalt DebugController::StepOn(std::uint32_t pc) {
+    Session.Resume(Session.LastMode);
+    const DebugHalt halt{DebugEvent::WithinLine, true, pc};
+    Tell(halt);
+    return halt;
+}
+
+DebugHalt DebugController::TakeHalt() {
+    if (HopFlag) {
+        // The silent steps of a Hop cost a resume, a poll and this short
+        // read: the registers the views show are read once, where it ends.
+        Session.ReadPosition();
+        if (WithinLine(Session.State.ProgramCounter)) return StepOn(Session.State.ProgramCounter);
+    }
+    Session.ReadState();
+    return HandleHalt();
+}
+
 DebugHalt DebugController::TakeHalts(const std::function<bool()>& outOfTime) {
     for (;;) {
-        Session.ReadState();
-        const DebugHalt halt = HandleHalt();
+        const DebugHalt halt = TakeHalt();
         if (halt.event != DebugEvent::WithinLine) return halt;
         // A Hop within one listing line steps on within the budget, so that
         // a long loop on one line ends as fast as the link allows; a halt

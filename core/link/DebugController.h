@@ -70,6 +70,10 @@ public:
     DebugEvent Look();
     // After ReadState: the halt rules for the halt just read.
     DebugHalt HandleHalt();
+    // A halt the last poll found: read and handled. A Hop reads first only
+    // where the chip is and, while it stays on its line, sends it on at once
+    // (WithinLine); any other halt reads the whole state (HandleHalt).
+    DebugHalt TakeHalt();
     // The Debug window's tick after Look found a new halt: reads and
     // handles it; a Hop within its line steps on until the line changes
     // or `outOfTime` says the tick's budget is spent.
@@ -86,6 +90,7 @@ public:
     DebugView* ViewOf(View view) const { return DebugViews::ViewOf(view); }
 
     void AddObserver(DebugObserver* observer) { observers_.push_back(observer); }
+    void RemoveObserver(DebugObserver* observer) { std::erase(observers_, observer); }
 
     // An action of a view (a click, an edit) runs through the front end's
     // command guard, which the Debug window sets; without one it runs as is.
@@ -100,6 +105,9 @@ public:
 private:
     void SetIdleButtons() override;
     void Tell(const DebugHalt& halt);
+    // A Hop's halt at `pc` that is still on its line: not shown, stepped on.
+    bool WithinLine(std::uint32_t pc) const;
+    DebugHalt StepOn(std::uint32_t pc);
 
     Link& link_;
     AssemblyState& state_;

@@ -8,6 +8,18 @@
 
 namespace korvid {
 
+std::string LinkFailureNote(const Link& link) {
+    const bool named = !link.DevicePath.empty() && link.DevicePath != link.PortName;
+    std::string note = named ? link.PortName + " is " + link.DevicePath : std::string();
+    if (!link.SystemReason.empty()) {
+        note += named ? ": " : link.DevicePath + ": ";
+        note += link.SystemReason;
+        if (link.SystemReason.find("ermission denied") != std::string::npos)
+            note += " (is your user in the dialout group?)";
+    }
+    return note;
+}
+
 void LinkError(Link& link, const std::string& message) {
     if (link.PortOpen) link.ClosePort();
     throw LinkFailure(message);

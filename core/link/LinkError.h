@@ -71,4 +71,10 @@ inline constexpr LinkFaultText kLinkFaultText[] = {
 // The same with the fault's message on the link's port.
 [[noreturn]] void LinkError(Link& link, LinkFault fault);
 
+// What the system said of the port at the last open, for a note after the
+// failure's message: "COM1 is /dev/ttyUSB0: Permission denied (is your user
+// in the dialout group?)", the path alone when a path was given; empty when
+// there is nothing to add.
+std::string LinkFailureNote(const Link& link);
+
 }  // namespace korvid

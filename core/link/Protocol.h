@@ -112,6 +112,7 @@ enum StateOffset : int {
     kStateR14 = 7,
     kStateR15 = 8,
     kStateRtcc = 9,
+    kStatePosition = 9,   // bytes 0..8: all a resume gives back (a read of just these tells where the chip is)
     kStatePdTo = 11,      // STATUS power-down and time-out bits
     kStatePorts = 13,     // registers 05h..0Ch
     kStateHeaderBytes = 24,

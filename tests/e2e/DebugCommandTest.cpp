@@ -163,6 +163,51 @@ TEST_P(DebugCommand, ErrorsAreReportedAndTheSessionGoesOn) {
     EXPECT_EQ(r.out.find("FSR"), std::string::npos) << r.out;
 }
 
+// A Hop over a loop on one line (DJNZ from 0: 255 rounds of DECSZ and JMP,
+// then the skip over the JMP, 512 halts) reads only where the chip is at
+// each silent step and sends the rest back as it was: it ends on the next
+// line with every register as the same steps one by one leave them.
+TEST_P(DebugCommand, HopOverALoopOnOneLineLeavesWhatItsStepsLeave) {
+    SimTool tool({"--family", GetParam()});
+    TempDir dir;
+    const std::string source = std::string(is52() ? "" : "        DEVICE  SX28L, TURBO, STACKX_OPTIONX\n") +
+                               "count   EQU     0Ch\n"
+                               "        RESET   start\n"
+                               "        ORG     10h\n"
+                               "start   MOV     W,#0A5h\n"
+                               "        MOV     FSR,W\n"
+                               "        MOV     0Dh,W\n"
+                               "        MOV     W,#3Ch\n"
+                               "        MOV     0Fh,W\n"
+                               "        MOV     M,#5\n"
+                               "        STC\n"
+                               "        CLR     count\n"
+                               "        MOV     W,#77h\n"
+                               "inner   DJNZ    count, inner\n"     // 019, 01A
+                               "        NOP\n";                     // 01B
+    // The registers after the last halt line.
+    auto registers = [](const std::string& out) {
+        std::vector<std::string> lines = Lines(out);
+        std::size_t last = 0;
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            if (lines[i].rfind("PC 0", 0) == 0 && lines[i].find('|') != std::string::npos) last = i;
+        return std::vector<std::string>(lines.begin() + std::ptrdiff_t(last) + 1, lines.end());
+    };
+    RunResult hop = Debug(dir, tool.Path(), GetParam(), source, "step 10\nhop\nregs\nquit\n");
+    ASSERT_EQ(hop.exitCode, 0) << hop.err << hop.out;
+    RunResult steps = Debug(dir, tool.Path(), GetParam(), source, "step 10\nstep 512\nregs\nquit\n", "--no-program");
+    ASSERT_EQ(steps.exitCode, 0) << steps.err << steps.out;
+    const std::vector<std::string> out = Lines(hop.out);
+    ASSERT_EQ(out.size(), 12u + registers(hop.out).size()) << hop.out;  // reset, 10 steps, the Hop's one halt
+    EXPECT_EQ(out[10].rfind("PC 019  DECSZ", 0), 0u) << out[10];
+    EXPECT_EQ(out[11].rfind("PC 01B  NOP", 0), 0u) << out[11];
+    EXPECT_NE(hop.out.find("W 77  M "), std::string::npos) << hop.out;
+    EXPECT_NE(hop.out.find("FSR A5"), std::string::npos) << hop.out;
+    EXPECT_EQ(registers(hop.out), registers(steps.out)) << hop.out << steps.out;
+    EXPECT_EQ(Lines(steps.out)[Lines(steps.out).size() - registers(steps.out).size() - 1].rfind("PC 01B  NOP", 0), 0u)
+        << steps.out;
+}
+
 INSTANTIATE_TEST_SUITE_P(Families, DebugCommand, ::testing::Values("28l", "52"),
                          [](const auto& info) { return std::string(info.param) == "52" ? "Sx52" : "Sx28l"; });
 

@@ -242,9 +242,11 @@ LiveSim::LiveSim(const std::string& family, bool fast) {
     WaitFor([this] { return ::access(port_.c_str(), F_OK) == 0; }, 10);
 }
 
-LiveIde::LiveIde(const std::string& program, const UserHome& home, const std::string& file, const std::string& port) {
-    const std::string path = test::BinaryPath("apps/" + program + "/" + program);
-    child_.Start(test::AsOrdinaryUser({path, file}),
+LiveIde::LiveIde(const std::string& program, const UserHome& home, const std::vector<std::string>& arguments,
+                 const std::string& port) {
+    std::vector<std::string> argv{test::BinaryPath("apps/" + program + "/" + program)};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    child_.Start(test::AsOrdinaryUser(argv),
                         {Env("HOME", home.Path()), Env("XDG_RUNTIME_DIR", home.Path() + "/run"),
                          Env("XDG_CONFIG_HOME", home.Path() + "/.config"), Env("QT_QPA_PLATFORM", "xcb"),
                          Env("KORVID_COM1", port)},

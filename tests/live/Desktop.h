@@ -117,10 +117,14 @@ private:
     test::TempDir dir_;
 };
 
-// Korvid28L or Korvid52 on `file`, with COM1 led to `port`.
+// Korvid28L or Korvid52 on `file` (or the other command-line arguments),
+// with COM1 led to `port`.
 class LiveIde {
 public:
-    LiveIde(const std::string& program, const UserHome& home, const std::string& file, const std::string& port);
+    LiveIde(const std::string& program, const UserHome& home, const std::string& file, const std::string& port)
+        : LiveIde(program, home, std::vector<std::string>{file}, port) {}
+    LiveIde(const std::string& program, const UserHome& home, const std::vector<std::string>& arguments,
+            const std::string& port);
     Child& Process() { return child_; }
 
 private:

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <utility>
 
+#include <sys/stat.h>
+
 #include "tests/live/Desktop.h"
 
 namespace korvid::live {
@@ -480,6 +482,116 @@ TEST(Live, ProgressWindowAndLinkFailure) {
     ASSERT_TRUE(x.Type(s.main, ";x"));
     ASSERT_TRUE(x.Key(s.main, "ctrl+s"));
     EXPECT_TRUE(WaitFor([&] { return UserHome::Read(s.file).rfind(";x;", 0) == 0; }, 10));
+}
+
+// The settings of one run are there in the next one (the same configuration
+// folder): File > Recent Files lists the files opened, the current one
+// first, and opens them; the text size and the main window's place are the
+// ones left. With --defaults nothing is read or written, and a settings
+// file the user cannot read is neither used nor replaced.
+TEST(Live, SettingsSurviveARestart) {
+    Desktop& x = Desktop::Get();
+    UserHome home;
+    const std::string a = home.Write("first.src", "AAAA\r\nAAAA\r\nAAAA\r\n");
+    const std::string b = home.Write("second.src", "HHHH\r\nHHHH\r\nHHHH\r\n");
+    LiveSim sim("28l", true);
+    const std::string ini = home.Path() + "/.config/korvid/Korvid28L.ini";
+    auto geometry = [&](WindowId w) {
+        std::string out;
+        x.Xdo({"getwindowgeometry", std::to_string(w)}, &out);
+        return out.substr(out.find('\n') + 1);  // "  Position: X,Y ...\n  Geometry: WxH\n"
+    };
+    auto titled = [&](WindowId w, const std::string& want) {
+        std::string name;
+        return WaitFor([&] { return x.Xdo({"getwindowname", std::to_string(w)}, &name) && name == want + "\n"; }, 10,
+                       200);
+    };
+    // The rows from the first text line's top to the second's.
+    auto pitch = [&](WindowId w) {
+        int rows = 0;
+        WaitFor(
+            [&] {
+                Picture p = x.Grab(w);
+                int top = 0, left = 0;
+                while (top < p.height && p.At(p.width / 2, top) != kWhite) ++top;
+                if (top + 4 >= p.height) return false;
+                while (left < p.width && p.At(left, top + 4) != kWhite) ++left;
+                auto lines = TextLines(p, left + 6, left + 300, top);
+                if (lines.size() < 2) return false;
+                rows = lines[1].first - lines[0].first;
+                return true;
+            },
+            20, 200);
+        return rows;
+    };
+    std::string place;
+    int smallPitch = 0, bigPitch = 0;
+    {
+        LiveIde ide("Korvid28L", home, a, sim.Port());
+        const WindowId main = x.WaitWindow("first.src - Korvid28L");
+        ASSERT_NE(main, 0u);
+        ASSERT_TRUE(x.Key(main, "ctrl+o"));
+        const WindowId open = x.WaitWindow("Open Source");
+        ASSERT_NE(open, 0u);
+        ASSERT_TRUE(x.Type(open, b));
+        ASSERT_TRUE(x.Key(open, "Return"));
+        ASSERT_TRUE(titled(main, "second.src - Korvid28L"));
+        smallPitch = pitch(main);
+        // A click into the text closes what the dialog's name completion
+        // may have left open.
+        ASSERT_TRUE(x.Click(main, 300, 300));
+        ASSERT_TRUE(x.Key(main, "ctrl+Up ctrl+Up ctrl+Up ctrl+Up ctrl+Up"));
+        WaitFor([&] { return (bigPitch = pitch(main)) > smallPitch; }, 10, 200);
+        ASSERT_GT(bigPitch, smallPitch) << "Text Bigger did not enlarge the text";
+        const std::string builtIn = geometry(main);
+        ASSERT_TRUE(x.Xdo({"windowmove", "--sync", std::to_string(main), "37", "41"}));
+        Pause(0.5);
+        place = geometry(main);
+        ASSERT_NE(place, builtIn) << "the window did not move";
+        ASSERT_TRUE(x.Key(main, "alt+f x"));
+        ASSERT_TRUE(WaitFor([&] { return !ide.Process().Running(); }, 10)) << "File > Exit did not end the program";
+    }
+    const std::string stored = UserHome::Read(ini);
+    ASSERT_NE(stored.find("second.src"), std::string::npos) << stored;
+    {
+        LiveIde ide("Korvid28L", home, std::vector<std::string>{}, sim.Port());
+        const WindowId main = x.WaitWindow("Untitled.SRC - Korvid28L");
+        ASSERT_NE(main, 0u);
+        EXPECT_TRUE(WaitFor([&] { return geometry(main) == place; }, 5)) << geometry(main) << " is not " << place;
+        // Recent Files: 1 is the file that was current, 2 the one before.
+        ASSERT_TRUE(x.Key(main, "alt+f f 1"));
+        EXPECT_TRUE(titled(main, "second.src - Korvid28L")) << "Recent Files 1 did not open the current file";
+        EXPECT_EQ(pitch(main), bigPitch) << "the text size was not kept";
+        ASSERT_TRUE(x.Key(main, "alt+f f 2"));
+        EXPECT_TRUE(titled(main, "first.src - Korvid28L")) << "Recent Files 2 did not open the file before";
+        ASSERT_TRUE(x.Key(main, "alt+f x"));
+        ASSERT_TRUE(WaitFor([&] { return !ide.Process().Running(); }, 10));
+    }
+    EXPECT_NE(UserHome::Read(ini).find("[RecentFiles]\n1=" + a + "\n"), std::string::npos) << UserHome::Read(ini);
+    // --defaults: the built-in text size, and the file is left as it was.
+    const std::string before = UserHome::Read(ini);
+    {
+        LiveIde ide("Korvid28L", home, std::vector<std::string>{"--defaults", b}, sim.Port());
+        const WindowId main = x.WaitWindow("second.src - Korvid28L");
+        ASSERT_NE(main, 0u);
+        EXPECT_EQ(pitch(main), smallPitch) << "--defaults did not start with the built-in text size";
+        ASSERT_TRUE(x.Key(main, "ctrl+Up alt+f x"));
+        ASSERT_TRUE(WaitFor([&] { return !ide.Process().Running(); }, 10));
+    }
+    EXPECT_EQ(UserHome::Read(ini), before) << "--defaults wrote the settings";
+    // A settings file its user cannot read: the program starts with the
+    // built-in settings and leaves the file alone.
+    ASSERT_EQ(::chmod(ini.c_str(), 0), 0);
+    {
+        LiveIde ide("Korvid28L", home, a, sim.Port());
+        const WindowId main = x.WaitWindow("first.src - Korvid28L");
+        ASSERT_NE(main, 0u);
+        EXPECT_EQ(pitch(main), smallPitch);
+        ASSERT_TRUE(x.Key(main, "alt+f x"));
+        ASSERT_TRUE(WaitFor([&] { return !ide.Process().Running(); }, 10));
+    }
+    ASSERT_EQ(::chmod(ini.c_str(), 0600), 0);
+    EXPECT_EQ(UserHome::Read(ini), before) << "an unreadable settings file was replaced";
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+#include "model/CycleStopwatch.h"
 #include "model/DebugLogic.h"
 
 #include <gtest/gtest.h>
@@ -35,6 +36,37 @@ TEST(DebugLogic, ArrangementCentresRegistersAndDebugWindows) {
     EXPECT_EQ(a.watch.top, 424);
     // Without the Watch window its width does not count.
     EXPECT_EQ(ArrangeDebugWindows(1024, 768, 100, 300, 500, 400, 300, 120, false).debug.left, 712);
+}
+
+// The stopwatch over a session: runs between stops, zeroing, a preset
+// beyond the cycles counted refused, and the times at the clock.
+TEST(CycleStopwatch, RunsZeroAndTimes) {
+    CycleStopwatch w;
+    w.Start(100);  // a counter that did not start at 0 (a restart)
+    struct Step {
+        char what;          // 's' stopped at `cycle`, 'z' zero, 'p' preset the last run to `cycle`
+        std::uint64_t cycle;
+        std::uint64_t sinceStart, lastRun;
+        bool accepted = true;
+    };
+    const Step steps[] = {
+        {'s', 103, 3, 3},      {'s', 1103, 1003, 1000}, {'p', 0, 1003, 0},      {'p', 2000, 1003, 0, false},
+        {'s', 1200, 1100, 97}, {'z', 0, 0, 0},           {'s', 1210, 10, 10},
+    };
+    for (const Step& s : steps) {
+        bool ok = true;
+        if (s.what == 's') w.Stopped(s.cycle);
+        if (s.what == 'z') w.Zero();
+        if (s.what == 'p') ok = w.SetSinceLastStop(s.cycle);
+        EXPECT_EQ(ok, s.accepted) << s.what << s.cycle;
+        EXPECT_EQ(w.SinceStart(), s.sinceStart) << s.what << s.cycle;
+        EXPECT_EQ(w.SinceLastStop(), s.lastRun) << s.what << s.cycle;
+    }
+    EXPECT_EQ(CycleTimeText(50, true, 50'000'000), "1.000 us");
+    EXPECT_EQ(CycleTimeText(50, false, 50'000'000), "4.000 us");  // four clocks a cycle
+    EXPECT_EQ(CycleTimeText(50, true, 0), "\u2014");                 // no clock known
+    EXPECT_EQ(StopwatchText(&w, true, 4'000'000), "Cycles 10\n2.500 us\nLast run 10\n2.500 us");
+    EXPECT_EQ(StopwatchText(nullptr, true, 4'000'000), "Cycles \u2014\nLast run \u2014");  // the tool
 }
 
 }  // namespace

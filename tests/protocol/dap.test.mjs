@@ -6,7 +6,7 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawn } from 'node:child_process';
 import path from 'node:path';
-import { mkdtempSync, readFileSync, writeFileSync } from 'node:fs';
+import { chmodSync, mkdirSync, mkdtempSync, readFileSync, symlinkSync, writeFileSync } from 'node:fs';
 import os from 'node:os';
 import { DebugClient } from '@vscode/debugadapter-testsupport';
 
@@ -419,12 +419,36 @@ test('the tool: attach to the programmed chip, a busy or missing port, korvid-si
   await other.start();
   try {
     await other.initializeRequest();
-    await assert.rejects(other.launch({ program, target: tool.port }), /Korvid|open/);
-    await assert.rejects(other.launch({ program, target: path.join(tool.dir, 'none') }), /none/);
+    await assert.rejects(other.launch({ program, target: tool.port }), /Unable to open .*: Device or resource busy/);
+    await assert.rejects(other.launch({ program, target: path.join(tool.dir, 'none') }), /none: No such file or directory/);
     await assert.rejects(other.send('attach', { program }), /attach reconnects to the chip on a port/);
+    await assert.rejects(other.launch({ program, target: 'COM9' }), /is not 'sim', COM1 to COM4 or a device path/);
   } finally {
     await other.stop();
     await first.dc.stop();
+  }
+
+  // The adapter as an ordinary user (nobody, when the tests run as root) on
+  // a port it may not open: the system's reason and the usual remedy.
+  const locked = path.join(tool.dir, 'locked');
+  mkdirSync(locked);
+  symlinkSync(tool.port, path.join(locked, 'tool'));
+  chmodSync(locked, 0);
+  const listen = 20000 + ((process.pid + 7) % 20000);
+  const argv = [korvid, 'dap', '--port', String(listen)];
+  const asUser = process.getuid() === 0 ? ['setpriv', '--reuid=65534', '--regid=65534', '--clear-groups', ...argv] : argv;
+  const server = spawn(asUser[0], asUser.slice(1), { stdio: ['ignore', 'ignore', 'pipe'] });
+  await new Promise((resolve) => server.stderr.on('data', (d) => { if (/listening/.test(d)) resolve(); }));
+  const user = new DebugClient(korvid, 'dap', 'korvid');
+  await user.start(listen);
+  try {
+    await user.initializeRequest();
+    await assert.rejects(user.launch({ program: blink, target: path.join(locked, 'tool') }),
+      /Permission denied \(is your user in the dialout group\?\)/);
+  } finally {
+    await user.stop();
+    if (server.exitCode === null && server.signalCode === null) await new Promise((resolve) => server.on('exit', resolve));
+    chmodSync(locked, 0o700);
   }
 
   // Attach: the chip already holds the debug image.

@@ -151,6 +151,11 @@ private slots:
         QVERIFY(d.debug().isVisible() && d.registers().isVisible() && d.code().isVisible() && d.watch().isVisible());
         QCOMPARE(d.debug().StatusPanel->text(), QString("Idle"));
         QCOMPARE(d.chip().ProgramCounter, std::uint32_t(d.size() - 1));
+        // The tool counts no cycles: the stopwatch shows dashes, not figures.
+        QCOMPARE(d.debug().StopwatchPanel->text(), QString::fromUtf8("Cycles \u2014\nLast run \u2014"));
+        QVERIFY(d.debug().StopwatchPanel->toolTip().contains("counts no cycles"));
+        QVERIFY(d.debug().StopwatchPanel->geometry().top() > d.debug().QuitButton->geometry().bottom());
+        QVERIFY(d.debug().StopwatchPanel->geometry().bottom() < d.debug().height());
         QVERIFY(!d.ide.editor().RunMenu->isEnabled());
         QVERIFY(!d.ide.editor().Item("EditTextBiggerItem")->isEnabled());
         // Arranged: the Registers and Debug windows side by side with their

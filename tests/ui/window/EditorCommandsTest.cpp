@@ -28,16 +28,6 @@ using namespace korvid;
 using namespace korvid::test;
 
 namespace {
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return "<missing>";
-    return f.readAll();
-}
-void WriteAll(const QString& path, const QByteArray& data) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(data);
-}
 }  // namespace
 
 class EditorCommandsTest : public QObject {
@@ -73,7 +63,7 @@ private slots:
         QStringList file;
         for (QAction* a : ide.editor().FileMenu->actions()) file << (a->isSeparator() ? "-" : a->text());
         QCOMPARE(file, QStringList({"&New", "&Open...", "&Save", "Save &As...", "-", "&List Toggle", "-",
-                                    "&Print...", "-", "E&xit"}));
+                                    "&Print...", "-", "Recent &Files", "-", "E&xit"}));
         QCOMPARE(ide.editor().Item("RunDebugAgainItem")->shortcut(), QKeySequence("Ctrl+Alt+D"));
         QCOMPARE(ide.editor().Item("EditTextBiggerItem")->shortcut(), QKeySequence("Ctrl+Up"));
         QCOMPARE(ide.editor().Item("EditFindItem")->shortcut(), QKeySequence("F3"));

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
+#include <QFile>
 #include <QFileInfo>
 #include <QCoreApplication>
 #include <QTest>
@@ -158,6 +159,18 @@ void FamilyRows() {
 QString SimulatedToolPath() {
     const QString sim = QCoreApplication::applicationDirPath() + QStringLiteral("/../../apps/korvid-sim/korvid-sim");
     return QFileInfo(sim).isExecutable() ? sim : QString();
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return "<missing>";
+    return f.readAll();
+}
+
+void WriteAll(const QString& path, const QByteArray& data) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(data);
 }
 
 QString StartSimulatedTool(QProcess& tool, const Family& family) {

@@ -57,6 +57,10 @@ struct TestIde {
     int assemblies = 0;  // calls of the assembler
 };
 
+// A whole file ("<missing>" when it cannot be read), and a file written.
+QByteArray ReadAll(const QString& path);
+void WriteAll(const QString& path, const QByteArray& data);
+
 // Answers modal windows in the order they appear.
 class ModalDriver : public QObject {
 public:
