@@ -129,6 +129,7 @@ Family MakeFamily(FamilyId id) {
     f.debugStateWithBanks = !sx52;
     f.debugInterruptBytes = Pick(id, 1, 2);
     f.fuseFields = Pick<const FuseFieldInfo*>(id, kSx28lFuseFields, kSx52FuseFields);
+    f.setBits = Pick(id, kSx28lSetBits, kSx52SetBits);
     f.resetDelayUs = Pick(id, Delays{18000, 18000, 18000, 18000}, Delays{60000, 960000, 60, 18000});
     return f;
 }

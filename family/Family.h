@@ -119,6 +119,10 @@ struct Family {
     // The configuration words' fields (family/Fuses.h).
     const FuseFieldInfo* fuseFields;
     const FuseFieldInfo& fuseField(FuseField field) const { return fuseFields[static_cast<int>(field)]; }
+    // Configuration bits every image of the family holds set (family/Fuses.h).
+    ConfigWords setBits;
+    // Whether configuration words can belong to an image of this family.
+    bool fitsConfig(ConfigWords words) const { return HasSetBits(words, setBits); }
     bool fuseOn(FuseField field, ConfigWords words) const { return FieldOn(fuseField(field), words); }
     unsigned fuseValue(FuseField field, ConfigWords words) const { return FieldValue(fuseField(field), words); }
     // Delay after a reset by the ResetDelay field's value.

@@ -94,6 +94,14 @@ inline constexpr FuseFieldTable kSx52FuseFields = {
 };
 // clang-format on
 
+// Bits of each word that no field uses and that every image of the family
+// holds set: the assembler's blank words, the Device window's words and the
+// configuration inferred for a PIC16C5x file all have them. An image with
+// one of them clear was made for the other family (a 28L image's TURBO or
+// STACKX_OPTIONX, a 52 image's crystal DRIVEOFF or a Device window word).
+inline constexpr ConfigWords kSx28lSetBits = {0x310, 0x00C};
+inline constexpr ConfigWords kSx52SetBits = {0xA00, 0x08C};
+
 // The row of a field (tables are in FuseField order, checked below).
 constexpr const FuseFieldInfo& FieldOf(const FuseFieldTable& table, FuseField field) {
     return table[static_cast<int>(field)];
@@ -109,6 +117,18 @@ static_assert(InFieldOrder(kSx28lFuseFields) && InFieldOrder(kSx52FuseFields));
 constexpr std::uint16_t WordOf(ConfigWords words, ConfigWord which) {
     return which == ConfigWord::Fuse ? words.fuse : words.extFuse;
 }
+
+// Whether `words` has every bit of `setBits` set.
+constexpr bool HasSetBits(ConfigWords words, ConfigWords setBits) {
+    return (words.fuse & setBits.fuse) == setBits.fuse && (words.extFuse & setBits.extFuse) == setBits.extFuse;
+}
+
+constexpr bool OutsideEveryField(const FuseFieldTable& table, ConfigWords bits) {
+    for (const FuseFieldInfo& f : table)
+        if ((WordOf(bits, f.word) & f.mask) != 0) return false;
+    return true;
+}
+static_assert(OutsideEveryField(kSx28lFuseFields, kSx28lSetBits) && OutsideEveryField(kSx52FuseFields, kSx52SetBits));
 
 // The field's bits moved down to bit 0 (0 for a field the family lacks).
 // IrcTrim is not contiguous: read it with IrcTrimOf.

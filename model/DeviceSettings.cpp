@@ -108,10 +108,14 @@ constexpr CheckBoxInfo kBoxes52[] = {
 static_assert(std::size(kGroups28l) <= kMaxDeviceGroups && std::size(kGroups52) <= kMaxDeviceGroups);
 static_assert(std::size(kBoxes28l) <= kMaxDeviceBoxes && std::size(kBoxes52) <= kMaxDeviceBoxes);
 
+// The words' bases: the family's always-set bits, and the trim bits all set
+// (the window has no control for the trim; programming puts the measured one in).
 constexpr DeviceLayout kLayout28l = {kGroups28l, static_cast<int>(std::size(kGroups28l)), kBoxes28l,
-                                     static_cast<int>(std::size(kBoxes28l)), 0, 0x310, 0xB0C, false};
+                                     static_cast<int>(std::size(kBoxes28l)), 0, kSx28lSetBits.fuse,
+                                     std::uint16_t(kSx28lSetBits.extFuse | F28(FuseField::IrcTrim).mask), false};
 constexpr DeviceLayout kLayout52 = {kGroups52, static_cast<int>(std::size(kGroups52)), kBoxes52,
-                                    static_cast<int>(std::size(kBoxes52)), 0, 0xA00, 0xB8C, true};
+                                    static_cast<int>(std::size(kBoxes52)), 0, kSx52SetBits.fuse,
+                                    std::uint16_t(kSx52SetBits.extFuse | F52(FuseField::IrcTrim).mask), true};
 
 std::uint16_t& WordRef(ConfigWords& words, ConfigWord which) {
     return which == ConfigWord::Fuse ? words.fuse : words.extFuse;

@@ -4,10 +4,11 @@ namespace korvid {
 
 namespace {
 inline std::uint8_t Upper(std::uint8_t b) { return b >= 'a' && b <= 'z' ? std::uint8_t(b - 32) : b; }
+inline bool Same(std::uint8_t a, std::uint8_t b, bool matchCase) { return matchCase ? a == b : Upper(a) == Upper(b); }
 inline bool Skipped(std::uint8_t b) { return b < 32 && b != 9 && b != 13; }
 }  // namespace
 
-bool FindNext(TextBuffer& t, std::string_view pattern, bool wholeWord) {
+bool FindNext(TextBuffer& t, std::string_view pattern, bool wholeWord, bool matchCase) {
     const std::int32_t keepCaret = t.caret;
     const std::int32_t keepAnchor = t.anchor;
     for (std::int32_t start = keepCaret; start < t.length; ++start) {
@@ -18,7 +19,7 @@ bool FindNext(TextBuffer& t, std::string_view pattern, bool wholeWord) {
             std::uint8_t pb = std::uint8_t(pattern[i]);
             ++i;
             if (Skipped(pb)) continue;
-            if (Upper(pb) != Upper(t.CharAtCursor())) {
+            if (!Same(pb, t.CharAtCursor(), matchCase)) {
                 mismatch = true;
                 break;
             }

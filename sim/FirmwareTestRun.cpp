@@ -279,7 +279,8 @@ private:
             if (c.kind == K::Value && c.when == FirmwareCheck::When::Label) Watch(c.address2, i, Role::Value);
             if (c.kind == K::Never) Watch(c.address, i, Role::Never);
             if (c.kind == K::Reached) Watch(c.address, i, Role::Reached);
-            if (c.kind == K::Cycles) spans_[i] = cpu_.AddSpanCounter(c.address, c.address2, SpanLimitsOf(c.op, c.value));
+            if (c.kind == K::Cycles)
+                spans_[i] = cpu_.AddSpanCounter(c.address, c.address2, SpanLimitsOf(c.op, c.value));
         }
         if (test_.run == FirmwareTest::Run::UntilLabel) Watch(test_.runAddress, ~std::size_t{0}, Role::RunEnd);
     }

@@ -367,8 +367,6 @@ private:
 
     std::array<std::uint16_t, 4096> words_{};
     std::array<Op, 4096> ops_{};
-    // The instruction's own operation where ops_ holds a span mark.
-    std::array<Op, 4096> plainOps_{};
     std::array<std::uint8_t, 4096> chain_{};  // words a skip of this address annuls
     // Trap bits of a program address.
     enum TrapBits : std::uint8_t { kTrapBreakAfter = 1, kTrapHaltBefore = 2, kTrapSpan = 4 };

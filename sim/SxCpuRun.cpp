@@ -35,7 +35,7 @@ enum Kind : std::uint8_t {
     kSbStatus, kSnbStatus, kSetbStatus, kClrbStatus,
     KORVID_FR_OPS(KORVID_PAIR)
     kBreakAfter, kHaltBefore,
-    kSpanMark,  // span counters watch this address: count, then run plainOps_
+    kSpanMark,  // span counters watch this address: count, then run the word generically
 };
 #undef KORVID_PAIR
 
@@ -145,7 +145,6 @@ SxCpu::Op SxCpu::DecodeWord(int address) const {
 
 void SxCpu::Decode(int address) {
     const Op plain = DecodeWord(address);
-    plainOps_[address] = plain;
     const std::uint8_t trap = trap_[address];
     if (trap & kTrapHaltBefore) {
         ops_[address] = {kHaltBefore, 0, 0};

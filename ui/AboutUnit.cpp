@@ -5,6 +5,8 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "ui/WindowFit.h"
+
 namespace korvid {
 
 namespace {
@@ -43,7 +45,7 @@ TAboutForm::TAboutForm(Shell& shell, QWidget* parent)
         layout->addWidget(l);
     }
     layout->addWidget(OkayButton, 0, Qt::AlignCenter);
-    setFixedSize(texts.width, 170);
+    FixWindowSize(*this, QSize(texts.width, 170));
 }
 
 void TAboutForm::showEvent(QShowEvent* event) {

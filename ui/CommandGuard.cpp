@@ -33,6 +33,11 @@ QMessageBox::StandardButton Confirm(QWidget* owner, const QString& text) {
     return r == QMessageBox::Yes || r == QMessageBox::No ? r : QMessageBox::Cancel;
 }
 
+bool WarnYesNo(QWidget* owner, const QString& text) {
+    return Box(owner, QMessageBox::Warning, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
+           QMessageBox::Yes;
+}
+
 void Inform(QWidget* owner, const QString& text) {
     Box(owner, QMessageBox::Information, text, QMessageBox::Ok, QMessageBox::Ok);
 }

@@ -24,6 +24,9 @@ void RunGuarded(QWidget* owner, const std::function<void()>& command);
 // Confirmation box with Yes, No and Cancel; returns the button pressed
 // (Cancel when the box is closed otherwise).
 QMessageBox::StandardButton Confirm(QWidget* owner, const QString& text);
+// Warning box with Yes and No; true only for Yes (Escape and the close box
+// answer No).
+bool WarnYesNo(QWidget* owner, const QString& text);
 // Information box with OK.
 void Inform(QWidget* owner, const QString& text);
 // Error box with OK.

@@ -15,6 +15,7 @@
 #include "model/CycleStopwatch.h"
 #include "model/DebugLogic.h"
 #include "ui/CommandGuard.h"
+#include "ui/WindowFit.h"
 
 namespace korvid {
 
@@ -75,7 +76,10 @@ TDebugForm::TDebugForm(Shell& shell, QWidget* parent)
     StopwatchPanel->setGeometry(kMargin, y, kButtonWidth, StopwatchPanel->sizeHint().height());
     y += StopwatchPanel->height() + kGap;
     // Below the Quit button the same gap as between two command buttons.
-    setFixedSize(2 * kMargin + kButtonWidth, y);
+    // A window widened for its title keeps the column in its middle.
+    FixWindowSize(*this, QSize(2 * kMargin + kButtonWidth, y), true);
+    const int shift = (width() - (2 * kMargin + kButtonWidth)) / 2;
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) child->move(child->pos() + QPoint(shift, 0));
 
     WireButtons();
     for (const Key& k : kKeys) ButtonOf(k.command)->setToolTip(QKeySequence(k.key).toString(QKeySequence::NativeText));
@@ -222,19 +226,26 @@ void TDebugForm::ArrangeWindows() {
     QWidget* watch = ViewWindow(DebugController::Watch);
     QWidget* code = ViewWindow(DebugController::Code);
     if (!screen || !regs || !code) return;
-    const QRect area = screen->geometry();
+    const QRect area = screen->availableGeometry();
     const bool watchShown = watch && WatchButton->isEnabled();
-    // Outer sizes, frames included.
-    const QSize me = frameGeometry().size(), rs = regs->frameGeometry().size();
-    const QSize ws = watch ? watch->frameGeometry().size() : QSize();
+    // A window the window manager has not framed yet has no frame to ask
+    // for: it will get the frame of the windows already shown.
+    const QMargins frame = FrameMargins({this, regs, code, watch, WindowOf(shell_.editor)});
+    auto outer = [&](QWidget* w) { return w ? w->size().grownBy(frame) : QSize(); };
+    const QSize me = outer(this), rs = outer(regs), ws = outer(watch);
     DebugArrangement a = ArrangeDebugWindows(area.width(), area.height(), me.width(), me.height(), rs.width(),
                                              rs.height(), ws.width(), ws.height(), watchShown);
-    move(area.left() + a.debug.left, area.top() + a.debug.top);
-    regs->move(area.left() + a.registers.left, area.top() + a.registers.top);
-    code->move(area.left() + a.code.left, area.top() + a.code.top);
-    const QSize frame = code->frameGeometry().size() - code->size();
-    code->resize(std::max(a.code.width - frame.width(), 1), std::max(a.code.height - frame.height(), 1));
-    if (watchShown) watch->move(area.left() + a.watch.left, area.top() + a.watch.top);
+    // Window contents placed inside the arranged frames.
+    auto place = [&](QWidget* w, const WindowRect& r, QSize size) {
+        w->setGeometry(area.left() + r.left + frame.left(), area.top() + r.top + frame.top(), size.width(),
+                       size.height());
+    };
+    place(this, a.debug, size());
+    place(regs, a.registers, regs->size());
+    place(code, a.code,
+          QSize(std::max(a.code.width - frame.left() - frame.right(), 1),
+                std::max(a.code.height - frame.top() - frame.bottom(), 1)));
+    if (watchShown) place(watch, a.watch, watch->size());
 }
 
 // ---- buttons -------------------------------------------------------------------

@@ -57,6 +57,11 @@ public:
     // unless a command or tick is already running.
     void RunCommand(const std::function<void()>& action);
 
+    // The built-in places of this window and the Registers, Code and Watch
+    // windows on the screen this window is on, frames included, so that
+    // none covers another (the first debug session's arrangement).
+    void ArrangeWindows();
+
     void SetButtonMask(std::uint8_t mask);
     std::uint8_t ButtonMask() const { return buttonMask_; }
     bool BreakpointSet() const { return Debugger.BreakpointSet(); }
@@ -108,7 +113,6 @@ private:
     // shown, the session ended when it is hidden.
     void BeginSession();
     void EndSession();
-    void ArrangeWindows();
     void SetMainMenuForDebugging(bool debugging);
     // Runs a command or a tick through the window guard, never two at once.
     void Guarded(void (TDebugForm::*handler)());

@@ -384,6 +384,7 @@ void TDeviceForm::LoadButtonClick() {
         const QString path = ChooseLoadFile();
         if (path.isEmpty()) return;
         AssemblyState& state = shell_.state;
+        const auto deviceImage = state.DeviceImage;  // back again when the user declines the file
         std::string message;
         bool parsed;
         int errorLine = 0;  // the line an error names, read while the hex text is in the buffer
@@ -394,7 +395,16 @@ void TDeviceForm::LoadButtonClick() {
         }
         // A file that cannot be read or is too large leaves both images.
         if (!parsed) throw FileError(message);
-        if (state.ErrorFlag == 0 || state.ErrorMessage[0] == 'W') {
+        const bool loaded = state.ErrorFlag == 0 || state.ErrorMessage[0] == 'W';
+        if (const std::string note = loaded ? ForeignConfigNote(state) : std::string(); !note.empty()) {
+            const QString question = QStringLiteral("%1\n\n%2\n\nLoad it anyway?")
+                                         .arg(QFileInfo(path).fileName(), QString::fromStdString(note));
+            if (!WarnYesNo(this, question)) {
+                state.DeviceImage = deviceImage;
+                return;
+            }
+        }
+        if (loaded) {
             state.ChipImage = state.DeviceImage;
             ShowSettings();
         }

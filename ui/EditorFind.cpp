@@ -5,12 +5,19 @@
 
 namespace korvid {
 
+namespace {
+// The next match from the caret with the dialog's text and options.
+bool FindAsAsked(TextBuffer& text, const FindRole& dialog) {
+    return FindNext(text, dialog.FindText(), dialog.WordOnly(), dialog.MatchCase());
+}
+}  // namespace
+
 void TEditorForm::EditFind() {
     const FindRole& find = *RoleOf(shell.findReplace);
     View->HideCaret();
     if (find.FindText().empty())
         Inform(this, QStringLiteral("Nothing to Find"));
-    else if (FindNext(Text, find.FindText(), find.WordOnly()))
+    else if (FindAsAsked(Text, find))
         View->ResetScroll();
     else if (FindWrapped())
         StatusBar->showMessage(QStringLiteral("Search wrapped around to the top"));
@@ -27,8 +34,7 @@ bool TEditorForm::FindWrapped() {
     std::int32_t start, end;
     const bool had = Text.GetSelection(start, end);
     Text.caret = 0;
-    const FindRole& find = *RoleOf(shell.findReplace);
-    if (FindNext(Text, find.FindText(), find.WordOnly())) {
+    if (FindAsAsked(Text, *RoleOf(shell.findReplace))) {
         std::int32_t s, e;
         Text.GetSelection(s, e);
         if (!had || s != start || e != end) {
@@ -64,13 +70,11 @@ void TEditorForm::EditFindReplace() {
         case FindRole::AllResult: {
             View->HideCaret();
             if (dialog.FromStart()) Text.caret = 0;
-            const std::string pattern = dialog.FindText();
             const std::string replacement = dialog.ReplaceText();
-            const bool word = dialog.WordOnly();
-            if (FindNext(Text, pattern, word)) {
+            if (FindAsAsked(Text, dialog)) {
                 TextBuffer::Group step(Text);  // taken back as one
                 do ReplaceSelection(Text, replacement);
-                while (FindNext(Text, pattern, word));
+                while (FindAsAsked(Text, dialog));
                 View->ResetScroll();
             } else {
                 Inform(this, QStringLiteral("Nothing Found"));

@@ -1,10 +1,15 @@
 #include "ui/FindReplaceUnit.h"
 
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
+#include <QTextDocument>
+#include <QVBoxLayout>
+#include <algorithm>
 
 #include "model/TextBuffer.h"
+#include "ui/WindowFit.h"
 
 namespace korvid {
 
@@ -45,54 +50,88 @@ TFindReplaceForm::TFindReplaceForm(Shell& shell, QWidget* parent)
                           Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       shell_(shell) {
     setWindowTitle(QStringLiteral("Find/Replace"));
-    setFixedSize(342, 66);
     QFont small = font();
     small.setPointSize(8);
     setFont(small);
-    auto bevel = [this](const char* name, int x, int y, int w, int h) {
-        auto* f = new QFrame(this);
-        f->setObjectName(QString::fromLatin1(name));
-        f->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        f->setGeometry(x, y, w, h);
-        return f;
+    // A memo in its sunken frame, at least as wide as 24 characters.
+    auto framedMemo = [this](const char* bevelName, const char* memoName, QFrame*& bevel) {
+        bevel = new QFrame(this);
+        bevel->setObjectName(QString::fromLatin1(bevelName));
+        bevel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        auto* memo = new TOneLineMemo(bevel);
+        memo->setObjectName(QString::fromLatin1(memoName));
+        const QFontMetrics m(memo->font());
+        const int inside = 2 * (memo->frameWidth() + int(memo->document()->documentMargin()));
+        memo->setFixedSize(std::max(148, 24 * m.averageCharWidth()), m.lineSpacing() + inside);
+        auto* frame = new QVBoxLayout(bevel);
+        frame->setContentsMargins(3, 3, 3, 3);
+        frame->addWidget(memo);
+        return memo;
     };
-    FindBevel = bevel("FindBevel", 2, 2, 156, 30);
-    ReplaceBevel = bevel("ReplaceBevel", 2, 34, 156, 30);
-    DividerBevel = bevel("DividerBevel", 162, 21, 178, 2);
-    FindMemo = new TOneLineMemo(this);
-    FindMemo->setObjectName(QStringLiteral("FindMemo"));
-    FindMemo->setGeometry(6, 6, 148, 22);
-    ReplaceMemo = new TOneLineMemo(this);
-    ReplaceMemo->setObjectName(QStringLiteral("ReplaceMemo"));
-    ReplaceMemo->setGeometry(6, 38, 148, 22);
-    StartCheckBox = new QCheckBox(QStringLiteral("From &Start"), this);
-    StartCheckBox->setObjectName(QStringLiteral("StartCheckBox"));
-    StartCheckBox->setGeometry(164, 2, 88, 18);
-    WordCheckBox = new QCheckBox(QStringLiteral("&Word Only"), this);
-    WordCheckBox->setObjectName(QStringLiteral("WordCheckBox"));
-    WordCheckBox->setGeometry(254, 2, 86, 18);
+    FindMemo = framedMemo("FindBevel", "FindMemo", FindBevel);
+    ReplaceMemo = framedMemo("ReplaceBevel", "ReplaceMemo", ReplaceBevel);
+    auto label = [this](const char* caption, QWidget* buddy) {
+        auto* l = new QLabel(QString::fromLatin1(caption), this);
+        l->setBuddy(buddy);  // its accelerator puts the caret into the memo
+        return l;
+    };
+    FindLabel = label("Fi&nd:", FindMemo);
+    ReplaceLabel = label("Re&place with:", ReplaceMemo);
+    auto box = [this](const char* caption, const char* name) {
+        auto* b = new QCheckBox(QString::fromLatin1(caption), this);
+        b->setObjectName(QString::fromLatin1(name));
+        return b;
+    };
+    StartCheckBox = box("From &Start", "StartCheckBox");
+    WordCheckBox = box("&Word Only", "WordCheckBox");
     WordCheckBox->setEnabled(false);
-    auto button = [this](const char* caption, const char* name, int x, int y) {
+    MatchCaseCheckBox = box("&Match Case", "MatchCaseCheckBox");
+    DividerBevel = new QFrame(this);
+    DividerBevel->setObjectName(QStringLiteral("DividerBevel"));
+    DividerBevel->setFrameStyle(QFrame::VLine | QFrame::Sunken);
+    auto button = [this](const char* caption, const char* name) {
         auto* b = new QPushButton(QString::fromLatin1(caption), this);
         b->setObjectName(QString::fromLatin1(name));
-        b->setGeometry(x, y, 86, 19);
         b->setAutoDefault(false);
         return b;
     };
-    FindButton = button("&Find", "FindButton", 164, 25);
-    ReplaceButton = button("&Replace", "ReplaceButton", 254, 25);
-    AllButton = button("&All", "AllButton", 164, 45);
-    CancelButton = button("&Cancel", "CancelButton", 254, 45);
+    FindButton = button("&Find", "FindButton");
+    ReplaceButton = button("&Replace", "ReplaceButton");
+    AllButton = button("&All", "AllButton");
+    CancelButton = button("&Cancel", "CancelButton");
     FindButton->setDefault(true);
     FindButton->setEnabled(false);
     ReplaceButton->setEnabled(false);
     AllButton->setEnabled(false);
+
+    // Labelled memos | the options | divider | the buttons, two by two. The
+    // dialog takes the size its contents need and keeps it.
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(4, 4, 4, 4);
+    grid->setSpacing(4);
+    grid->addWidget(FindLabel, 0, 0);
+    grid->addWidget(FindBevel, 0, 1);
+    grid->addWidget(ReplaceLabel, 1, 0);
+    grid->addWidget(ReplaceBevel, 1, 1);
+    auto* options = new QVBoxLayout;
+    options->setSpacing(0);
+    for (QCheckBox* b : {StartCheckBox, WordCheckBox, MatchCaseCheckBox}) options->addWidget(b);
+    grid->addLayout(options, 0, 2, 2, 1);
+    grid->addWidget(DividerBevel, 0, 3, 2, 1);
+    auto* buttons = new QGridLayout;
+    buttons->addWidget(FindButton, 0, 0);
+    buttons->addWidget(ReplaceButton, 0, 1);
+    buttons->addWidget(AllButton, 1, 0);
+    buttons->addWidget(CancelButton, 1, 1);
+    grid->addLayout(buttons, 0, 4, 2, 1);
+
     connect(FindButton, &QPushButton::clicked, this, [this] { done(FindResult); });
     connect(ReplaceButton, &QPushButton::clicked, this, [this] { done(ReplaceResult); });
     connect(AllButton, &QPushButton::clicked, this, [this] { done(AllResult); });
     connect(CancelButton, &QPushButton::clicked, this, [this] { done(CancelResult); });
     connect(FindMemo, &QPlainTextEdit::textChanged, this, &TFindReplaceForm::UpdateControls);
     setTabOrder(FindMemo, ReplaceMemo);
+    FixWindowSize(*this, sizeHint());
 }
 
 std::string TFindReplaceForm::FindText() const { return MemoBytes(FindMemo); }

@@ -1,11 +1,12 @@
-// The Find/Replace dialog: the search text, the replacement text and the two
-// options. Its buttons only choose how it closes; the main window searches.
+// The Find/Replace dialog: the search text, the replacement text and the
+// three options. Its buttons only choose how it closes; the main window searches.
 // Its texts and boxes are the only search state and persist between uses.
 #pragma once
 
 #include <QCheckBox>
 #include <QDialog>
 #include <QFrame>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <string>
@@ -42,11 +43,15 @@ public:
         ReplaceButton->setEnabled(selection);
         return Result(exec());
     }
+    bool MatchCase() const override { return MatchCaseCheckBox->isChecked(); }
 
     TOneLineMemo* FindMemo;
     TOneLineMemo* ReplaceMemo;
+    QLabel* FindLabel;
+    QLabel* ReplaceLabel;
     QCheckBox* StartCheckBox;
     QCheckBox* WordCheckBox;
+    QCheckBox* MatchCaseCheckBox;
     QPushButton* FindButton;
     QPushButton* ReplaceButton;
     QPushButton* AllButton;

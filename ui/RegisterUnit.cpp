@@ -11,6 +11,7 @@
 #include "core/image/Disassembler.h"
 #include "core/link/Debug.h"
 #include "ui/WindowRoles.h"
+#include "ui/WindowFit.h"
 
 namespace korvid {
 
@@ -70,6 +71,7 @@ constexpr int kProgramChars = 27;
 
 TRegisterForm::TRegisterForm(Shell& shell, QWidget* parent) : TDebugViewWindow(shell, parent) {
     setWindowTitle(QStringLiteral("Registers"));
+    FixWindowSize(*this, size());  // its title bar; the size follows the font at each show
     ScrollBar = new QScrollBar(Qt::Vertical, this);
     ScrollBar->setObjectName(QStringLiteral("ScrollBar"));
     ScrollBar->setPageStep(16);
@@ -113,7 +115,8 @@ void TRegisterForm::Layout() {
     if (shell_.debug) columns_ = RamColumns(shell_.family, shell_.debugger.Session.Target.bankCount);
     ScrollBar->setGeometry(g_.programX + g_.programWidth, g_.top, kScrollWidth, kProgramLines * g_.rowHeight);
     ScrollBar->setRange(0, std::max(ProgramSize() - kProgramLines, 0));
-    setFixedSize(g_.ramX + 3 * g_.charWidth + columns_ * g_.valueWidth + g_.margin, g_.top + kRows * g_.rowHeight + g_.margin);
+    FixWindowSize(*this, QSize(g_.ramX + 3 * g_.charWidth + columns_ * g_.valueWidth + g_.margin,
+                               g_.top + kRows * g_.rowHeight + g_.margin));
 }
 
 static int RowTop(int top, int rh, int row) { return top + (row + 1) * rh; }

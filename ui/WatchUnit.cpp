@@ -8,12 +8,14 @@
 #include "core/link/Debug.h"
 #include "ui/CommandGuard.h"
 #include "ui/WindowRoles.h"
+#include "ui/WindowFit.h"
 #include "model/WatchFormat.h"
 
 namespace korvid {
 
 TWatchForm::TWatchForm(Shell& shell, QWidget* parent) : TDebugViewWindow(shell, parent) {
     setWindowTitle(QStringLiteral("Watch"));
+    FixWindowSize(*this, size());  // its title bar; the size follows the entries at each show
     setFocusPolicy(Qt::StrongFocus);
 }
 
@@ -41,7 +43,7 @@ void TWatchForm::Layout() {
     nameW_ = longestName + 2 * cw_;
     valueW_ = widestValue + 2 * cw_;
     rows_.resize(std::size_t(count));
-    setFixedSize(std::max(nameW_ + valueW_, 4 * cw_), std::max(count, 1) * rh_);
+    FixWindowSize(*this, QSize(std::max(nameW_ + valueW_, 4 * cw_), std::max(count, 1) * rh_));
 }
 
 QRect TWatchForm::RowRect(int row) const { return {0, row * rh_, width(), rh_}; }

@@ -78,6 +78,8 @@ public:
     virtual bool WordOnly() const = 0;
     // The search begins at the top of the text.
     virtual bool FromStart() const = 0;
+    // Letters match only as typed (otherwise ASCII letters in either case).
+    virtual bool MatchCase() const = 0;
 
 protected:
     ~FindRole() = default;

@@ -161,6 +161,8 @@ bool LoadHexImage(CoreSession& session, const std::string& path) {
             std::fprintf(stderr, "%s: %s: error: %s\n", kProgramName, path.c_str(), s.ErrorMessage);
         return false;
     }
+    if (const std::string note = ForeignConfigNote(s); !note.empty())
+        std::fprintf(stderr, "%s: %s: warning: %s\n", kProgramName, path.c_str(), note.c_str());
     if (s.ErrorFlag != 0) {
         std::string warning = s.ErrorMessage;
         std::replace(warning.begin(), warning.end(), '\r', ' ');

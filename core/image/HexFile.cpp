@@ -1,6 +1,8 @@
 #include "core/image/HexFile.h"
 
 #include <array>
+#include <cctype>
+#include <cstdio>
 #include <cstdint>
 #include <string_view>
 
@@ -329,6 +331,25 @@ int HexErrorLine(const AssemblyState& state) {
 bool HexErrorNamesLine(const AssemblyState& state) {
     const char* m = state.ErrorMessage;
     return state.ErrorFlag != 0 && (m == kHexRecordTypeMessage || m == kHexRangeMessage);
+}
+
+std::string ForeignConfigNote(const AssemblyState& state) {
+    const ConfigWords words{std::uint16_t(state.DeviceImage[kFuseIndex] & kWordMask),
+                            std::uint16_t(state.DeviceImage[kExtFuseIndex] & kWordMask)};
+    const Family& mine = *state.family;
+    if (mine.fitsConfig(words)) return {};
+    auto upper = [](std::string_view name) {
+        std::string s(name);
+        for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
+        return s;
+    };
+    char hex[40];
+    std::snprintf(hex, sizeof hex, "FUSE %03X, FUSEX %03X", unsigned(words.fuse), unsigned(words.extFuse));
+    std::string note = "The fuse words (" + std::string(hex) + ") cannot belong to the " + upper(mine.name) +
+                       " family: bits that all its images hold set are clear";
+    for (const Family* other : {&Sx28lFamily(), &Sx52Family()})
+        if (other->id != mine.id && other->fitsConfig(words)) note += "; they fit the " + upper(other->name) + " family";
+    return note + ".";
 }
 
 bool LoadHexFile(AssemblyState& state, const std::string& path, std::string& message) {

@@ -52,6 +52,11 @@ int HexErrorLine(const AssemblyState& state);
 // Whether LoadHex's error marks a place in the text (HexErrorLine applies).
 bool HexErrorNamesLine(const AssemblyState& state);
 
+// Empty when the device image's configuration words can belong to the
+// state's family (Family::fitsConfig); otherwise one sentence, without a line
+// break, saying that they cannot and whether they fit the other family.
+std::string ForeignConfigNote(const AssemblyState& state);
+
 // File side of a load: reads the file whole into ListText (NUL after it) and
 // runs LoadHex. A file that cannot be read, or does not fit the buffer, is
 // refused before parsing: both images stay as they were, ErrorFlag is 1 and

@@ -83,6 +83,41 @@ TEST(FuseField, ValuesAndWhatTheyMean) {
     EXPECT_EQ(LayoutOf(Sx28lFamily(), 0x002).portCount, 2);
 }
 
+// Every DEVICE word keeps the bits all images of its family hold set, so a
+// loaded file is only called foreign when it cannot come from the family;
+// the usual options of one family are what mark its images in the other.
+TEST(FuseField, DeviceWordsKeepTheFamilysSetBits) {
+    for (const Family* f : {&Sx28lFamily(), &Sx52Family()}) {
+        EXPECT_TRUE(f->fitsConfig({f->blankFuse, f->blankExtFuse}));
+        auto fits = [&](const Family::DeviceParam* params, int count) {
+            for (int i = 0; i < count; ++i) {
+                const std::string word(params[i].name);
+                SCOPED_TRACE(std::string(f->title) + ": DEVICE " + word);
+                Assembly a(*f, Dialect::Extended);
+                ASSERT_TRUE(a.Run("DEVICE " + word + "\nNOP\n")) << a.message();
+                EXPECT_TRUE(f->fitsConfig(WordsOf(a)));
+            }
+        };
+        fits(f->deviceParams, f->deviceParamCount);
+        fits(f->extendedDeviceParams, f->extendedDeviceParamCount);
+    }
+    const struct {
+        const Family* family;
+        const char* words;
+        const Family* foreignTo;
+    } marks[] = {
+        {&Sx28lFamily(), "TURBO", &Sx52Family()},
+        {&Sx28lFamily(), "STACKX_OPTIONX", &Sx52Family()},
+        {&Sx52Family(), "DRIVEOFF", &Sx28lFamily()},
+    };
+    for (const auto& m : marks) {
+        SCOPED_TRACE(std::string(m.family->title) + ": DEVICE " + m.words);
+        Assembly a(*m.family, Dialect::Strict);
+        ASSERT_TRUE(a.Run(std::string("DEVICE ") + m.words + "\nNOP\n")) << a.message();
+        EXPECT_FALSE(m.foreignTo->fitsConfig(WordsOf(a)));
+    }
+}
+
 TEST(FuseField, IrcTrimReplacesOnlyItsBits) {
     for (int trim = 0; trim < 8; ++trim) {
         const std::uint16_t word = WithIrcTrim(0xFFF, trim);

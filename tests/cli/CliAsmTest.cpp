@@ -256,5 +256,24 @@ TEST(CliHex, ViolationAndPicWarning) {
     EXPECT_NE(pic.out.find("program size:       512 words"), std::string::npos) << pic.out;
 }
 
+// A hex file assembled for the 28L (TURBO clears a bit every 52 image holds
+// set) loads with --family 52 after a warning; its own family is quiet.
+TEST(CliHex, ForeignFuseWordsWarn) {
+    TempDir dir;
+    dir.Write("t.src", "\tDEVICE SX28L, TURBO\n\tnop\n");
+    ASSERT_EQ(RunProgram(kKorvid, {"asm", dir.File("t.src"), "-o", dir.File("t.sxh")}).exitCode, 0);
+    auto own = RunProgram(kKorvid, {"hex", dir.File("t.sxh")});
+    EXPECT_EQ(own.exitCode, 0);
+    EXPECT_EQ(own.err, "");
+    auto r = RunProgram(kKorvid, {"hex", "--family", "52", dir.File("t.sxh")});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find(dir.File("t.sxh") + ": warning: The fuse words (FUSE 7FA, FUSEX FFF) cannot belong to the 52 "
+                                             "family: bits that all its images hold set are clear; they fit the 28L "
+                                             "family."),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.out.find("fuse word:          0x7FA"), std::string::npos) << r.out;
+}
+
 }  // namespace
 }  // namespace korvid

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -371,6 +372,42 @@ TEST(LoadHex, DataOutsideTheChipIsRefusedAtItsLine) {
         EXPECT_STREQ(h.state->ErrorMessage, kHexRangeMessage) << c.text;
         EXPECT_EQ(HexErrorLine(*h.state), c.line) << c.text;
         EXPECT_EQ(h.state->DeviceImage, before) << c.text;
+    }
+}
+
+// A loaded file's fuse words are foreign when a bit all images of the
+// running family hold set is clear; the note names the family they fit.
+TEST(LoadHex, ForeignFuseWordsAreNamed) {
+    const struct {
+        const Family* family;
+        std::vector<unsigned> words;  // fuse, extended fuse; empty: none in the file
+        const char* note;             // empty: none
+    } cases[] = {
+        {&Sx52Family(), {0x7F9, 0xB7F},
+         "The fuse words (FUSE 7F9, FUSEX B7F) cannot belong to the 52 family: bits that all its images hold set "
+         "are clear; they fit the 28L family."},
+        {&Sx28lFamily(), {0xFEA, 0xFFF}, "cannot belong to the 28L family: bits that all its images hold set are "
+                                        "clear; they fit the 52 family."},
+        {&Sx28lFamily(), {0x7FA, 0xFF3}, "cannot belong to the 28L family: bits that all its images hold set are "
+                                        "clear."},
+        {&Sx28lFamily(), {0x7F9, 0xB7F}, ""},
+        {&Sx52Family(), {0xAEA, 0xB8C}, ""},
+        {&Sx52Family(), {}, ""},   // blank words
+        {&Sx28lFamily(), {}, ""},  // inferred from PIC conventions
+    };
+    for (const auto& c : cases) {
+        HexFixture h(*c.family);
+        std::string text = Record(0, {0xC05, 0xA00}) + Record(0x1FF, {0xA00});
+        if (!c.words.empty()) text += Record(0x1010, c.words);
+        h.Load(text + kEnd);
+        ASSERT_TRUE(h.state->ErrorFlag == 0 || h.state->ErrorMessage[0] == 'W');
+        const std::string note = ForeignConfigNote(*h.state);
+        SCOPED_TRACE(note);
+        if (*c.note == 0)
+            EXPECT_EQ(note, "");
+        else
+            EXPECT_TRUE(note.size() >= std::strlen(c.note) &&
+                        note.compare(note.size() - std::strlen(c.note), std::string::npos, c.note) == 0);
     }
 }
 

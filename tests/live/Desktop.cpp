@@ -1,6 +1,7 @@
 #include "tests/live/Desktop.h"
 
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <algorithm>
 #include <csignal>
@@ -8,6 +9,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <poll.h>
 #include <sstream>
 #include <sys/stat.h>
@@ -88,19 +90,23 @@ void Child::Kill() {
 
 Child::~Child() { Kill(); }
 
-Desktop& Desktop::Get() {
-    static Desktop desktop;
-    return desktop;
+Desktop& Desktop::Get(const std::string& size) {
+    static std::unique_ptr<Desktop> desktop;
+    if (!desktop || desktop->size_ != size) {
+        desktop.reset();
+        desktop.reset(new Desktop(size));
+    }
+    return *desktop;
 }
 
-Desktop::Desktop() {
+Desktop::Desktop(const std::string& size) : size_(size) {
     home_.GiveToOrdinaryUser();
     int fds[2];
     if (::pipe(fds) != 0) return;
     ::fcntl(fds[0], F_SETFD, FD_CLOEXEC);
     // A screen as large as a small monitor; -ac lets the ordinary user's
     // programs connect without an authority file.
-    server_.Start({"/usr/bin/Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x1024x24",
+    server_.Start({"/usr/bin/Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", size + "x24",
                           "-nolisten", "tcp", "-ac", "-noreset"},
                          {});
     ::close(fds[1]);
@@ -194,6 +200,48 @@ Picture Desktop::Grab(WindowId w) {
     return picture;
 }
 
+ScreenRect Desktop::Frame(WindowId w) {
+    Display* d = static_cast<Display*>(display_);
+    XWindowAttributes a{};
+    xError = 0;
+    if (!XGetWindowAttributes(d, w, &a) || xError) return {};
+    int x = 0, y = 0;
+    Window child = 0;
+    XTranslateCoordinates(d, w, DefaultRootWindow(d), 0, 0, &x, &y, &child);
+    // The frame's widths: left, right, top, bottom.
+    long extents[4] = {0, 0, 0, 0};
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(d, w, XInternAtom(d, "_NET_FRAME_EXTENTS", False), 0, 4, False, XA_CARDINAL, &type,
+                           &format, &count, &after, &data) == Success &&
+        data) {
+        if (format == 32 && count == 4)
+            for (int i = 0; i < 4; ++i) extents[i] = reinterpret_cast<long*>(data)[i];
+        XFree(data);
+    }
+    return {x - int(extents[0]), y - int(extents[2]), a.width + int(extents[0] + extents[1]),
+            a.height + int(extents[2] + extents[3])};
+}
+
+ScreenRect Desktop::Screen() {
+    Display* d = static_cast<Display*>(display_);
+    return {0, 0, DisplayWidth(d, DefaultScreen(d)), DisplayHeight(d, DefaultScreen(d))};
+}
+
+bool Desktop::Drag(WindowId w, int x, int y, int toX, int toY) {
+    const std::string id = std::to_string(w);
+    if (!Xdo({"mousemove", "--window", id, "--sync", std::to_string(x), std::to_string(y), "mousedown", "1"}))
+        return false;
+    for (int i = 1; i <= 8; ++i) {
+        Pause(0.05);
+        Xdo({"mousemove", "--window", id, std::to_string(x + (toX - x) * i / 8), std::to_string(y + (toY - y) * i / 8)});
+    }
+    Pause(0.1);
+    return Xdo({"mouseup", "1"});
+}
+
 Picture Desktop::Steady(WindowId w, double gap, double timeout) {
     Picture last = Grab(w), steady;
     WaitFor(
@@ -243,14 +291,14 @@ LiveSim::LiveSim(const std::string& family, bool fast) {
 }
 
 LiveIde::LiveIde(const std::string& program, const UserHome& home, const std::vector<std::string>& arguments,
-                 const std::string& port) {
+                 const std::string& port, const std::vector<std::string>& env) {
     std::vector<std::string> argv{test::BinaryPath("apps/" + program + "/" + program)};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
-    child_.Start(test::AsOrdinaryUser(argv),
-                        {Env("HOME", home.Path()), Env("XDG_RUNTIME_DIR", home.Path() + "/run"),
-                         Env("XDG_CONFIG_HOME", home.Path() + "/.config"), Env("QT_QPA_PLATFORM", "xcb"),
-                         Env("KORVID_COM1", port)},
-                        true);
+    std::vector<std::string> all{Env("HOME", home.Path()), Env("XDG_RUNTIME_DIR", home.Path() + "/run"),
+                                 Env("XDG_CONFIG_HOME", home.Path() + "/.config"), Env("QT_QPA_PLATFORM", "xcb"),
+                                 Env("KORVID_COM1", port)};
+    all.insert(all.end(), env.begin(), env.end());
+    child_.Start(test::AsOrdinaryUser(argv), all, true);
 }
 
 }  // namespace korvid::live

@@ -62,10 +62,23 @@ private:
 
 using WindowId = unsigned long;
 
+// A rectangle on the screen.
+struct ScreenRect {
+    int x = 0, y = 0, width = 0, height = 0;
+    bool Overlaps(const ScreenRect& o) const {
+        return x < o.x + o.width && o.x < x + width && y < o.y + o.height && o.y < y + height;
+    }
+    bool Inside(const ScreenRect& o) const {
+        return x >= o.x && y >= o.y && x + width <= o.x + o.width && y + height <= o.y + o.height;
+    }
+};
+
 // The X server of this test process (started at first use, stopped at exit).
 class Desktop {
 public:
-    static Desktop& Get();
+    // The server with a screen of `size` ("WIDTHxHEIGHT"); a server of
+    // another size is stopped first.
+    static Desktop& Get(const std::string& size = "1280x1024");
     ~Desktop();
     bool Ok() const { return display_ != nullptr; }
     // Runs xdotool; its output in `out`. False when it failed or timed out.
@@ -79,13 +92,20 @@ public:
     bool Type(WindowId w, const std::string& text);
     bool Click(WindowId w, int x, int y, int count = 1);  // left button, presses 80 ms apart
     Picture Grab(WindowId w);
+    // The window with the frame the window manager gave it, and the screen.
+    ScreenRect Frame(WindowId w);
+    ScreenRect Screen();
     // The window's picture once two grabs `gap` seconds apart agree.
     Picture Steady(WindowId w, double gap = 0.3, double timeout = 10);
 
+    // Presses the left button at (x, y) of the window, moves to (toX, toY)
+    // in steps and lets go there.
+    bool Drag(WindowId w, int x, int y, int toX, int toY);
+
 private:
-    Desktop();
+    explicit Desktop(const std::string& size);
     void* display_ = nullptr;  // Display*
-    std::string name_;
+    std::string name_, size_;
     test::TempDir home_;
     Child server_, manager_;
 };
@@ -121,10 +141,12 @@ private:
 // with COM1 led to `port`.
 class LiveIde {
 public:
-    LiveIde(const std::string& program, const UserHome& home, const std::string& file, const std::string& port)
-        : LiveIde(program, home, std::vector<std::string>{file}, port) {}
+    LiveIde(const std::string& program, const UserHome& home, const std::string& file, const std::string& port,
+            const std::vector<std::string>& env = {})
+        : LiveIde(program, home, std::vector<std::string>{file}, port, env) {}
+    // `env`: extra environment entries ("NAME=value").
     LiveIde(const std::string& program, const UserHome& home, const std::vector<std::string>& arguments,
-            const std::string& port);
+            const std::string& port, const std::vector<std::string>& env = {});
     Child& Process() { return child_; }
 
 private:

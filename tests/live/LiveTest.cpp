@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <utility>
@@ -23,20 +24,35 @@ void Keep(const Picture& p, const std::string& name) {
     if (const char* dir = std::getenv("KORVID_LIVE_PICTURES")) p.Save(std::string(dir) + "/" + name + ".ppm");
 }
 
-// One program on one simulated tool, with its own home folder.
+// One program on one simulated tool, with its own home folder; the X
+// server's screen of `screen` pixels, the program's extra environment `env`.
 struct Session {
-    Session(const std::string& program, const std::string& family, const std::string& source, bool fast)
-        : sim(family, fast), file(home.Add(source)), ide(program, home, file, sim.Port()) {
+    Session(const std::string& program, const std::string& family, const std::string& source, bool fast,
+            const std::string& screen = "1280x1024", const std::vector<std::string>& env = {})
+        : x(Desktop::Get(screen)), sim(family, fast), file(home.Add(source)), ide(program, home, file, sim.Port(), env) {
         if (!x.Ok()) return;  // main stays 0: the X server did not start
         const std::string name = file.substr(file.rfind('/') + 1);
         main = x.WaitWindow(name + " - " + program);
     }
-    Desktop& x = Desktop::Get();
+    Desktop& x;
     UserHome home;
     LiveSim sim;
     std::string file;
     LiveIde ide;
     WindowId main = 0;
+};
+
+// Korvid28L on a file `name` of `text` in a fresh home folder.
+struct OnFile {
+    OnFile(const std::string& name, const std::string& text)
+        : file(home.Write(name, text)), sim("28l", true), ide("Korvid28L", home, file, sim.Port()),
+          main(x.Ok() ? x.WaitWindow(name + " - Korvid28L") : 0) {}
+    Desktop& x = Desktop::Get();
+    UserHome home;
+    std::string file;
+    LiveSim sim;
+    LiveIde ide;
+    WindowId main;
 };
 
 // Rows [top, bottom] of the first band of `colour` in column `x`; top -1
@@ -99,6 +115,13 @@ DebugWindows StartDebug(Session& s) {
     w.started = w.debug && w.regs && w.code;
     w.halted = w.started && WaitFor([&] { return PcRow(x.Grab(w.code)).first >= 0; }, 20);
     return w;
+}
+
+// Where xdotool sees a window: "  Position: X,Y (screen: 0)\n  Geometry: WxH\n".
+std::string PlaceOf(Desktop& x, WindowId w) {
+    std::string out;
+    x.Xdo({"getwindowgeometry", std::to_string(w)}, &out);
+    return out.substr(out.find('\n') + 1);
 }
 
 // Presses `keys` in `window` and waits until `watched` shows another
@@ -269,12 +292,10 @@ TEST(Live, DebugMarks52) {
 // Mouse and keys in the editor: a double click selects a word, a triple
 // click the line with its CR, Shift+Tab types a TAB; checked in the file.
 TEST(Live, EditorClicksAndKeys) {
-    Desktop& x = Desktop::Get();
-    UserHome home;
-    const std::string file = home.Write("words.src", "wordone beta\r\nsecond line\r\nthird\r\n");
-    LiveSim sim("28l", true);
-    LiveIde ide("Korvid28L", home, file, sim.Port());
-    const WindowId main = x.WaitWindow("words.src - Korvid28L");
+    OnFile f("words.src", "wordone beta\r\nsecond line\r\nthird\r\n");
+    Desktop& x = f.x;
+    const std::string& file = f.file;
+    const WindowId main = f.main;
     ASSERT_NE(main, 0u);
     // The text area is the white one below the menu bar; its three lines
     // are there once it is painted (the caret blinks, so no picture stays).
@@ -309,12 +330,10 @@ TEST(Live, EditorClicksAndKeys) {
 // Replace All back, and the title shows the unsaved text meanwhile.
 TEST(Live, ColoursAndUndoAfterReplaceAll) {
     Desktop& x = Desktop::Get();
-    UserHome home;
     const std::string text = "start\tmov\tra,#$0F\t; comment\r\n\tjmp\tstart\r\n";
-    const std::string file = home.Write("colours.src", text);
-    LiveSim sim("28l", true);
-    LiveIde ide("Korvid28L", home, file, sim.Port());
-    const WindowId main = x.WaitWindow("colours.src - Korvid28L");
+    OnFile f("colours.src", text);
+    const std::string& file = f.file;
+    const WindowId main = f.main;
     ASSERT_NE(main, 0u);
     // The text area: the top half of the window without its menu bar.
     auto coloured = [&] {
@@ -383,6 +402,157 @@ TEST(Live, BinaryFileRefused) {
     ASSERT_TRUE(x.Key(x.WaitWindow("Save Source"), "Escape"));
     Pause(0.5);
     EXPECT_EQ(UserHome::Read(file), png);
+}
+
+// The first debug session on a screen of `screen` pixels: the Debug,
+// Registers, Code and Watch windows, frames included, each lie on the screen
+// and none covers another.
+void ExpectDebugLayout(const std::string& screen, const std::vector<std::string>& env) {
+    Session s("Korvid28L", "28l", kSource + "/examples/blink.src", true, screen, env);
+    Desktop& x = s.x;
+    ASSERT_NE(s.main, 0u);
+    ASSERT_TRUE(x.Key(s.main, "ctrl+d"));
+    const std::vector<std::string> names{"Debug", "Registers", "Code", "Watch"};
+    std::vector<WindowId> windows;
+    for (const std::string& n : names) {
+        windows.push_back(x.WaitWindow(n));
+        ASSERT_NE(windows.back(), 0u) << "no " << n << " window";
+    }
+    // Once the window manager has framed and placed them all.
+    std::vector<ScreenRect> frames, last;
+    auto same = [](const std::vector<ScreenRect>& a, const std::vector<ScreenRect>& b) {
+        for (std::size_t i = 0; i < a.size(); ++i)
+            if (i >= b.size() || a[i].x != b[i].x || a[i].y != b[i].y || a[i].width != b[i].width ||
+                a[i].height != b[i].height)
+                return false;
+        return !a.empty();
+    };
+    WaitFor(
+        [&] {
+            last = std::exchange(frames, {});
+            for (WindowId w : windows) frames.push_back(x.Frame(w));
+            return same(frames, last);
+        },
+        10, 300);
+    const ScreenRect all = x.Screen();
+    auto text = [](const ScreenRect& r) {
+        return std::to_string(r.width) + "x" + std::to_string(r.height) + "+" + std::to_string(r.x) + "+" +
+               std::to_string(r.y);
+    };
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        EXPECT_TRUE(frames[i].Inside(all)) << names[i] << " " << text(frames[i]) << " is not on the screen";
+        for (std::size_t j = i + 1; j < frames.size(); ++j)
+            EXPECT_FALSE(frames[i].Overlaps(frames[j]))
+                << names[i] << " " << text(frames[i]) << " covers " << names[j] << " " << text(frames[j]);
+    }
+    Keep(x.Grab(windows[1]), "layout-registers-" + screen);
+    // The fixed-size windows offer no maximising.
+    for (std::size_t i : {0u, 1u, 3u}) {
+        const test::RunResult r = test::RunChild({"/usr/bin/xprop", "-id", std::to_string(windows[i]),
+                                                  "_NET_WM_ALLOWED_ACTIONS"}, {}, 10);
+        EXPECT_NE(r.out.find("_NET_WM_ACTION_MOVE"), std::string::npos) << r.out;
+        EXPECT_EQ(r.out.find("MAXIMIZE"), std::string::npos) << names[i] << " can be maximised: " << r.out;
+    }
+}
+
+TEST(Live, DebugLayoutOnALaptopScreen) { ExpectDebugLayout("1280x800", {}); }
+TEST(Live, DebugLayoutAtScaleFactor2) { ExpectDebugLayout("2560x1600", {"QT_SCALE_FACTOR=2"}); }
+
+// Edit > Find/Replace as typed: the labels' accelerators lead to the memos,
+// Match Case keeps All to the spelling typed; judged in the saved file.
+TEST(Live, FindMatchCase) {
+    OnFile f("case.src", "mov Mov MOV mov\r\n");
+    Desktop& x = f.x;
+    const std::string& file = f.file;
+    const WindowId main = f.main;
+    ASSERT_NE(main, 0u);
+    ASSERT_TRUE(x.Key(main, "ctrl+f"));
+    const WindowId find = x.WaitWindow("Find/Replace");
+    ASSERT_NE(find, 0u);
+    ASSERT_TRUE(x.Type(find, "mov"));
+    ASSERT_TRUE(x.Key(find, "alt+p"));
+    ASSERT_TRUE(x.Type(find, "x"));
+    ASSERT_TRUE(x.Key(find, "alt+m alt+s alt+a"));
+    ASSERT_TRUE(x.Key(main, "ctrl+s"));
+    std::string saved;
+    EXPECT_TRUE(WaitFor([&] { return (saved = UserHome::Read(file)) != "mov Mov MOV mov\r\n"; }, 10));
+    EXPECT_EQ(saved, "x Mov MOV x\r\n");
+}
+
+// The editor's vertical scroll bar on a long file: shown, a click below its
+// slider pages down and dragging the slider to the end brings the last line
+// to the top, judged by which lines are drawn. Line k holds (k % 60) + 1 '#'s, so the
+// length of a drawn line tells which one it is.
+TEST(Live, EditorScrollBar) {
+    Desktop& x = Desktop::Get();
+    std::string text;
+    for (int k = 1; k <= 300; ++k) text += std::string(std::size_t(k % 60 + 1), '#') + (k < 300 ? "\r\n" : "");
+    OnFile f("long.src", text);
+    const WindowId main = f.main;
+    ASSERT_NE(main, 0u);
+    ASSERT_TRUE(x.Key(main, "alt+v c"));  // plain black text
+    // The text area: the white below the menu bar; its scroll bar begins
+    // right of its last white column.
+    Picture p;
+    int top = 0, left = 0, right = 0, bottom = 0;
+    auto find = [&] {
+        p = x.Grab(main);
+        if (p.empty()) return false;
+        for (top = 0; top < p.height && p.At(p.width / 3, top) != kWhite;) ++top;
+        if (top + 40 >= p.height) return false;
+        for (left = 0; left < p.width && p.At(left, top + 4) != kWhite;) ++left;
+        for (right = p.width; right > left && p.At(right - 1, top + 4) != kWhite;) --right;
+        for (bottom = top + 4; bottom < p.height && p.At(right - 1, bottom) == kWhite;) ++bottom;
+        return right > left + 100 && right < p.width - 4;
+    };
+    const bool found = WaitFor(find, 20, 200);
+    Keep(p, "scroll-window");
+    ASSERT_TRUE(found) << "no text area";
+    // Lengths in pixels of the drawn lines, top to bottom.
+    auto drawn = [&](const Picture& q) {
+        std::vector<int> lengths;
+        for (auto [y0, y1] : TextLines(q, left + 2, right - 2, top)) {
+            if (y1 >= bottom) break;
+            if (y1 - y0 < 3) continue;  // a border, not a glyph
+            int end = 0;
+            for (int y = y0; y <= y1; ++y)
+                for (int c = left + 2; c < right - 2; ++c)
+                    if (Dark(q.At(c, y))) end = std::max(end, c);
+            lengths.push_back(end);
+        }
+        return lengths;
+    };
+    std::vector<int> first;
+    ASSERT_TRUE(WaitFor([&] { return (first = drawn(x.Grab(main))).size() > 10; }, 20, 200)) << "the text is not shown";
+    Keep(x.Grab(main), "scroll-start");
+    const int glyph = first[1] - first[0];  // lines 1 and 2: 2 and 3 '#'s
+    ASSERT_GT(glyph, 3);
+    auto hashes = [&](int length) { return 2 + int(std::lround(double(length - first[0]) / glyph)); };
+    const int bar = right + 6;
+    EXPECT_NE(p.At(bar, top + 40), kWhite) << "no vertical scroll bar beside the text";
+    // A click low in the bar pages down: the top line is then far below line 1.
+    ASSERT_TRUE(x.Click(main, bar, top + (p.height - top) * 3 / 5));
+    std::vector<int> paged;
+    EXPECT_TRUE(WaitFor([&] { return (paged = drawn(x.Grab(main))).size() > 10 && paged[0] != first[0]; }, 10, 200))
+        << "a click in the scroll bar did not scroll";
+    Keep(x.Grab(main), "scroll-paged");
+    ASSERT_FALSE(paged.empty());
+    EXPECT_GE(hashes(paged[0]) - 1, int(first.size()) / 2) << "the click moved less than half a page";
+    // Drag the slider from near the top of the bar to its bottom: the view
+    // goes as far as the last line (300: one '#') at its top.
+    ASSERT_TRUE(x.Key(main, "ctrl+Home"));
+    ASSERT_TRUE(WaitFor([&] { return drawn(x.Grab(main)) == first; }, 10, 200));
+    ASSERT_TRUE(x.Drag(main, bar, top + 24, bar, p.height - 4));
+    std::vector<int> end;
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            end = drawn(x.Grab(main));
+            return end.size() == 1 && hashes(end[0]) == 1;
+        },
+        10, 200))
+        << "dragging the slider did not show the end of the text: " << end.size() << " lines, the first "
+        << (end.empty() ? 0 : hashes(end[0])) << " '#'s";
+    Keep(x.Grab(main), "scroll-dragged");
 }
 
 // Delete in the Clock window's edit box: "50" with its first digit deleted
@@ -496,11 +666,6 @@ TEST(Live, SettingsSurviveARestart) {
     const std::string b = home.Write("second.src", "HHHH\r\nHHHH\r\nHHHH\r\n");
     LiveSim sim("28l", true);
     const std::string ini = home.Path() + "/.config/korvid/Korvid28L.ini";
-    auto geometry = [&](WindowId w) {
-        std::string out;
-        x.Xdo({"getwindowgeometry", std::to_string(w)}, &out);
-        return out.substr(out.find('\n') + 1);  // "  Position: X,Y ...\n  Geometry: WxH\n"
-    };
     auto titled = [&](WindowId w, const std::string& want) {
         std::string name;
         return WaitFor([&] { return x.Xdo({"getwindowname", std::to_string(w)}, &name) && name == want + "\n"; }, 10,
@@ -543,10 +708,10 @@ TEST(Live, SettingsSurviveARestart) {
         ASSERT_TRUE(x.Key(main, "ctrl+Up ctrl+Up ctrl+Up ctrl+Up ctrl+Up"));
         WaitFor([&] { return (bigPitch = pitch(main)) > smallPitch; }, 10, 200);
         ASSERT_GT(bigPitch, smallPitch) << "Text Bigger did not enlarge the text";
-        const std::string builtIn = geometry(main);
+        const std::string builtIn = PlaceOf(x, main);
         ASSERT_TRUE(x.Xdo({"windowmove", "--sync", std::to_string(main), "37", "41"}));
         Pause(0.5);
-        place = geometry(main);
+        place = PlaceOf(x, main);
         ASSERT_NE(place, builtIn) << "the window did not move";
         ASSERT_TRUE(x.Key(main, "alt+f x"));
         ASSERT_TRUE(WaitFor([&] { return !ide.Process().Running(); }, 10)) << "File > Exit did not end the program";
@@ -557,7 +722,7 @@ TEST(Live, SettingsSurviveARestart) {
         LiveIde ide("Korvid28L", home, std::vector<std::string>{}, sim.Port());
         const WindowId main = x.WaitWindow("Untitled.SRC - Korvid28L");
         ASSERT_NE(main, 0u);
-        EXPECT_TRUE(WaitFor([&] { return geometry(main) == place; }, 5)) << geometry(main) << " is not " << place;
+        EXPECT_TRUE(WaitFor([&] { return PlaceOf(x, main) == place; }, 5)) << PlaceOf(x, main) << " is not " << place;
         // Recent Files: 1 is the file that was current, 2 the one before.
         ASSERT_TRUE(x.Key(main, "alt+f f 1"));
         EXPECT_TRUE(titled(main, "second.src - Korvid28L")) << "Recent Files 1 did not open the current file";
@@ -592,6 +757,36 @@ TEST(Live, SettingsSurviveARestart) {
     }
     ASSERT_EQ(::chmod(ini.c_str(), 0600), 0);
     EXPECT_EQ(UserHome::Read(ini), before) << "an unreadable settings file was replaced";
+}
+
+// A debug window's place is kept too: the Registers window moved in one
+// run is there at the next debug session after a restart, over the first
+// layout.
+TEST(Live, DebugWindowPlaceSurvivesARestart) {
+    Desktop& x = Desktop::Get();
+    UserHome home;
+    const std::string file = home.Add(kSource + "/examples/blink.src");
+    LiveSim sim("28l", true);
+    std::string place;
+    for (int run = 0; run < 2; ++run) {
+        LiveIde ide("Korvid28L", home, file, sim.Port());
+        const WindowId main = x.WaitWindow("blink.src - Korvid28L");
+        ASSERT_TRUE(main != 0 && x.Key(main, "ctrl+d"));
+        const WindowId regs = x.WaitWindow("Registers");
+        ASSERT_NE(regs, 0u);
+        if (run == 0) {
+            Pause(1);
+            const std::string arranged = PlaceOf(x, regs);
+            ASSERT_TRUE(x.Xdo({"windowmove", "--sync", std::to_string(regs), "311", "222"}));
+            Pause(0.5);
+            place = PlaceOf(x, regs);
+            ASSERT_NE(place, arranged) << "the window did not move";
+        } else {
+            EXPECT_TRUE(WaitFor([&] { return PlaceOf(x, regs) == place; }, 5)) << PlaceOf(x, regs) << " is not " << place;
+        }
+        ASSERT_TRUE(x.Key(main, "alt+f x"));
+        ASSERT_TRUE(WaitFor([&] { return !ide.Process().Running(); }, 10)) << "File > Exit did not end the program";
+    }
 }
 
 }  // namespace

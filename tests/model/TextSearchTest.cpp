@@ -12,6 +12,7 @@ struct FindCase {
     const char* pattern;
     bool word;
     std::int32_t start, end;  // expected selection; -1: not found
+    bool matchCase = false;
 };
 
 class FindNextCases : public ::testing::TestWithParam<FindCase> {};
@@ -22,7 +23,7 @@ TEST_P(FindNextCases, FindsOrRestores) {
     t.SetText(c.text);
     t.caret = c.caret;
     t.anchor = 1;
-    bool found = FindNext(t, c.pattern, c.word);
+    bool found = FindNext(t, c.pattern, c.word, c.matchCase);
     if (c.start < 0) {
         EXPECT_FALSE(found);
         EXPECT_EQ(t.caret, c.caret);
@@ -48,7 +49,12 @@ INSTANTIATE_TEST_SUITE_P(
         FindCase{"across a line end", "ab\rcd", 0, "b\r\nc", false, 1, 4},
         FindCase{"line break at the end", "ab\r", 0, "ab\r\n", false, 0, 3},
         FindCase{"pattern past the end", "abc", 0, "abcd", false, -1, -1},
-        FindCase{"only skipped bytes", "abc", 0, "\x01\n", false, -1, -1}),
+        FindCase{"only skipped bytes", "abc", 0, "\x01\n", false, -1, -1},
+        // Match Case: the letters as typed; digits, symbols and line ends alike.
+        FindCase{"case kept", "x MOVLW y movlw", 0, "movlw", false, 10, 15, true},
+        FindCase{"case kept, none", "MOVLW Movlw", 0, "movlw", false, -1, -1, true},
+        FindCase{"case kept, word", "Count2 Count count", 0, "Count", true, 7, 12, true},
+        FindCase{"case kept across a line end", "aB\rc ab\rC", 0, "b\r\nC", false, 6, 9, true}),
     [](const ::testing::TestParamInfo<FindCase>& info) {
         std::string n = info.param.name;
         for (char& ch : n)

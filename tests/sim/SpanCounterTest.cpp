@@ -56,12 +56,12 @@ struct SpanCase {
 // the end; limits that accept all, some or none of the spans, at the
 // edges of their ranges.
 constexpr SpanCase kCases[] = {
-    {"isr", "isr_end", CompareOp::Le, 4},     {"isr", "isr_end", CompareOp::Ge, 4},
-    {"isr", "isr", CompareOp::Eq, 47},        {"isr", "isr", CompareOp::Ne, 47},
-    {"isr_end", "isr", CompareOp::Gt, 40},    {"isr_end", "isr", CompareOp::Lt, 0},
-    {"loop", "isr", CompareOp::Lt, 30},       {"loop", "isr", CompareOp::Gt, ~0ull},
-    {"main", "skipped", CompareOp::Ge, 10},   {"skipped", "main", CompareOp::Le, 60},
-    {"task", "loop", CompareOp::Le, 1000},     {"task", "never", CompareOp::Le, 1},
+    {"isr", "isr_end", CompareOp::Le, 4},   {"isr", "isr_end", CompareOp::Ge, 4},
+    {"isr", "isr", CompareOp::Eq, 47},      {"isr", "isr", CompareOp::Ne, 47},
+    {"isr_end", "isr", CompareOp::Gt, 40},  {"isr_end", "isr", CompareOp::Lt, 0},
+    {"loop", "isr", CompareOp::Lt, 30},     {"loop", "isr", CompareOp::Gt, ~0ull},
+    {"main", "skipped", CompareOp::Ge, 10}, {"skipped", "main", CompareOp::Le, 60},
+    {"task", "loop", CompareOp::Le, 1000},  {"task", "never", CompareOp::Le, 1},
 };
 
 struct Measured {
@@ -149,8 +149,8 @@ TEST_F(SpanCounters, AgreeWithSingleStepsWhateverStopsTheRun) {
     // address, each resumed by a single step (as a test's label checks do);
     // a break after the called routine's first word.
     enum class Stops { Slices, Halts, Break };
-    for (const auto& [stops, name] : {std::pair{Stops::Slices, "slices"}, std::pair{Stops::Halts, "halts"},
-                                      std::pair{Stops::Break, "break"}}) {
+    for (const auto& [stops, name] :
+         {std::pair{Stops::Slices, "slices"}, std::pair{Stops::Halts, "halts"}, std::pair{Stops::Break, "break"}}) {
         SCOPED_TRACE(name);
         SxCpu cpu(Sx28lFamily());
         Start(cpu);
@@ -179,11 +179,9 @@ TEST_F(SpanCounters, AgreeWithSingleStepsWhateverStopsTheRun) {
 TEST_F(SpanCounters, CoverTheCasesTheyAreMeantFor) {
     // The table above means something only if the program makes it so.
     const auto ran = Reference();
-    auto expected = [&](const char* from, const char* to) {
-        return Expected(ran, {from, to, CompareOp::Le, ~0ull});
-    };
-    EXPECT_LT(expected("isr", "isr_end").shortest, expected("isr", "isr_end").longest);  // two paths
-    EXPECT_LT(expected("loop", "isr").shortest, expected("loop", "isr").longest);        // nested arrivals
+    auto expected = [&](const char* from, const char* to) { return Expected(ran, {from, to, CompareOp::Le, ~0ull}); };
+    EXPECT_LT(expected("isr", "isr_end").shortest, expected("isr", "isr_end").longest);       // two paths
+    EXPECT_LT(expected("loop", "isr").shortest, expected("loop", "isr").longest);             // nested arrivals
     EXPECT_LT(expected("skipped", "skipped").completed, expected("loop", "loop").completed);  // annulled at times
     EXPECT_EQ(expected("task", "never").completed, 0u);
     EXPECT_GT(expected("isr", "isr").completed, 300u);

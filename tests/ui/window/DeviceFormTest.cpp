@@ -100,6 +100,7 @@ private slots:
     void loadHexDialog();
     void loadPic16c5xFileWarnsAndAdopts();
     void loadViolationLeavesTheImage();
+    void loadForeignFuseWordsAsksFirst();
     void saveThenLoadKeepsTheSettings_data() { FamilyRows(); }
     void saveThenLoadKeepsTheSettings();
     void saveAsksBeforeOverwriting();
@@ -438,6 +439,41 @@ void DeviceFormTest::loadPic16c5xFileWarnsAndAdopts() {
              QStringLiteral("PIC16C54"));
     QCOMPARE(form.EEScrollBar->maximum(), 56);
     QCOMPARE(form.IDStringLabel->text(), QStringLiteral("FFFF"));
+}
+
+// A 28L image (TURBO, STACKX_OPTIONX) in Korvid52: a Yes/No warning; No
+// leaves both images, Yes loads the file.
+void DeviceFormTest::loadForeignFuseWordsAsksFirst() {
+    TestIde ide(Sx52Family());
+    TDeviceForm& form = *ide.shell->deviceForm;
+    ide.editor().RunDevice();
+    SetId(ide.state->ChipImage, "KEEP");
+    form.ShowSettings();
+    const Image chip = ide.state->ChipImage, device = ide.state->DeviceImage;
+    QTemporaryDir dir;
+    const QString path = dir.filePath("blink28.sxh");
+    WriteFile(path, Record(0, {0xC05}) + Record(0x1010, {0x7F9, 0xB7F}) + ":00000001FF\r\n");
+    ModalDriver driver;
+    driver.File(ide.editor(), path);
+    driver.Box(QMessageBox::No);
+    form.LoadButton->click();
+    QCOMPARE(driver.texts.size(), 1);
+    QVERIFY(driver.texts[0].startsWith(QStringLiteral("blink28.sxh\n\nThe fuse words (FUSE 7F9, FUSEX B7F) cannot "
+                                                      "belong to the 52 family")));
+    QVERIFY(driver.texts[0].endsWith(QStringLiteral("they fit the 28L family.\n\nLoad it anyway?")));
+    QStringList buttons = driver.buttons.back();
+    buttons.sort();
+    QCOMPARE(buttons, QStringList({"No", "Yes"}));
+    QVERIFY(ide.state->ChipImage == chip);
+    QVERIFY(ide.state->DeviceImage == device);
+    QCOMPARE(form.IDStringLabel->text(), QStringLiteral("KEEP"));
+
+    driver.File(ide.editor(), path);
+    driver.Box(QMessageBox::Yes);
+    form.LoadButton->click();
+    QCOMPARE(driver.texts.size(), 2);
+    QCOMPARE(ide.state->ChipImage[0] & kWordMask, 0xC05);
+    QCOMPARE(form.IDStringLabel->text(), QString());
 }
 
 void DeviceFormTest::loadViolationLeavesTheImage() {

@@ -312,6 +312,26 @@ private slots:
         });
         ide.Shortcut(Qt::Key_F, Qt::ControlModifier);
         QCOMPARE(QString::fromStdString(ide.text().Text()), QString("a.b.a.b xa.b.a.by"));  // no endless loop
+        // Match Case: All replaces only the spelling typed, and F3 then finds
+        // that spelling only; each memo has its label with an accelerator.
+        QCOMPARE(dialog.FindLabel->buddy(), dialog.FindMemo);
+        QCOMPARE(dialog.ReplaceLabel->buddy(), dialog.ReplaceMemo);
+        SetMarked(ide, "|Mov mov MOV mov");
+        driver.Any([&](QWidget*) {
+            dialog.FindMemo->setPlainText("mov");
+            dialog.ReplaceMemo->setPlainText("Mov");
+            dialog.StartCheckBox->setChecked(true);
+            dialog.MatchCaseCheckBox->setChecked(true);
+            dialog.AllButton->click();
+        });
+        ide.Shortcut(Qt::Key_F, Qt::ControlModifier);
+        QCOMPARE(ide.text().Text(), std::string("Mov Mov MOV Mov"));
+        SetMarked(ide, "|Mov mov MOV");
+        ide.Shortcut(Qt::Key_F3);
+        QCOMPARE(Marked(ide.text()), std::string("Mov ^mov| MOV"));
+        dialog.MatchCaseCheckBox->setChecked(false);
+        ide.Shortcut(Qt::Key_F3);
+        QCOMPARE(Marked(ide.text()), std::string("Mov mov ^MOV|"));
         // Find with a selection enables Replace; Cancel does nothing.
         SetMarked(ide, "^ab|c");
         driver.Any([&](QWidget*) {
