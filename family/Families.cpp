@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstddef>
+#include <string_view>
 
 namespace korvid {
 
@@ -87,14 +88,13 @@ constexpr int CountOf(const T (&)[N]) {
 }
 
 Family MakeFamily(FamilyId id) {
-    const bool sx52 = id == FamilyId::Sx52;
     using Verify = std::array<Family::VerifyPart, 4>;
     using Delays = std::array<std::uint32_t, 4>;
     using Limits = std::array<std::uint8_t, 2>;
     Family f{};
     f.id = id;
-    f.name = sx52 ? "52" : "28l";
-    f.title = sx52 ? "Korvid52" : "Korvid28L";
+    f.name = Pick<std::string_view>(id, "28l", "52");
+    f.title = Pick<std::string_view>(id, "Korvid28L", "Korvid52");
     f.blankFuse = 0x0FFA;
     f.blankExtFuse = Pick(id, 0x0BFF, 0x0FFF);
     f.maxProgramSize = Pick(id, 2048, 4096);
@@ -102,7 +102,7 @@ Family MakeFamily(FamilyId id) {
     f.linkExtFuseSet = Pick(id, 0x00C, 0x08C);
     f.linkFuseSet = Pick(id, 0x000, 0xA00);
     f.stopClockVersion = Pick(id, 1, 3);
-    f.stopClockUnlessVersion = sx52;
+    f.stopClockUnlessVersion = Pick(id, false, true);
     f.verifyParts = Pick(id, Verify{{{"Device", 0x403, 0x000}, {"Oscillator", 0x000, 0x0E3}, {"Options", 0x0C0, 0xC0C}}},
                          Verify{{{"Reset Timer", 0x003, 0x000},
                                  {"Brownout", 0x030, 0x000},
@@ -113,20 +113,20 @@ Family MakeFamily(FamilyId id) {
     f.deviceParamCount = Pick(id, CountOf(kSx28lDeviceParams), CountOf(kSx52DeviceParams));
     f.extendedDeviceParams = Pick<const Family::DeviceParam*>(id, kSx28lExtendedDeviceParams, kSx52ExtendedDeviceParams);
     f.extendedDeviceParamCount = Pick(id, CountOf(kSx28lExtendedDeviceParams), CountOf(kSx52ExtendedDeviceParams));
-    f.memoryFromExtFuse = !sx52;
+    f.memoryFromExtFuse = Pick(id, true, false);
     f.maxBankCount = Pick(id, 8, 16);
     f.maxPortCount = Pick(id, 3, 5);
-    f.globalRegistersMirrored = !sx52;
+    f.globalRegistersMirrored = Pick(id, true, false);
     f.modeMask = Pick(id, 0x0F, 0x1F);
-    f.foldBankedRegisters = sx52;
+    f.foldBankedRegisters = Pick(id, false, true);
     f.bankShift = Pick(id, 5, 4);
     f.namedRegisterLimit = Pick(id, Limits{6, 7}, Limits{9, 9});
     f.debugFuseKeep = Pick(id, 0xF1C, 0xF0C);
     f.debugFuseOscillator = Pick(id, 0x080, 0x0A0);
     f.kernelWord75 = Pick(id, 0x584, 0x000);
-    f.picHexFiles = !sx52;
+    f.picHexFiles = Pick(id, true, false);
     f.partWord = Pick(id, 0x028, 0x052);
-    f.debugStateWithBanks = !sx52;
+    f.debugStateWithBanks = Pick(id, true, false);
     f.debugInterruptBytes = Pick(id, 1, 2);
     f.fuseFields = Pick<const FuseFieldInfo*>(id, kSx28lFuseFields, kSx52FuseFields);
     f.setBits = Pick(id, kSx28lSetBits, kSx52SetBits);
