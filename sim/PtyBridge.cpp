@@ -15,6 +15,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "core/link/PosixSerialDevice.h"
+
 namespace korvid {
 
 namespace {
@@ -209,23 +211,8 @@ bool PtyBridge::ClientGone() {
 }
 
 bool PtyBridge::WriteAll(const std::uint8_t* data, std::size_t size) {
-    std::size_t done = 0;
-    int stalls = 0;
-    while (done < size) {
-        ssize_t n = ::write(master_, data + done, size - done);
-        if (n > 0) {
-            done += std::size_t(n);
-            stalls = 0;
-            continue;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno != EAGAIN) return false;
-        // The client does not read: give up after a while rather than hang.
-        if (++stalls > 50) return false;
-        pollfd p{master_, POLLOUT, 0};
-        (void)::poll(&p, 1, 100);
-    }
-    return true;
+    // A client that does not read: give up after a while rather than hang.
+    return WriteWaiting(master_, data, size, 50) == static_cast<long>(size);
 }
 
 namespace {

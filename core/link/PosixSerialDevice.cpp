@@ -117,24 +117,8 @@ bool PosixSerialDevice::SetLine(std::uint32_t baud, std::string* reason) {
 }
 
 long PosixSerialDevice::Write(const std::uint8_t* data, std::size_t size) {
-    // One write per batch; a port that accepts only part of it at once gets
-    // the rest after waiting for room, bounded so that a stuck port ends as
-    // a short write rather than a hang.
-    std::size_t done = 0;
-    int stalls = 0;
-    while (done < size) {
-        ssize_t n = ::write(fd_, data + done, size - done);
-        if (n > 0) {
-            done += static_cast<std::size_t>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return done ? static_cast<long>(done) : -1;
-        if (++stalls > 20) break;
-        pollfd p{fd_, POLLOUT, 0};
-        (void)::poll(&p, 1, 100);
-    }
-    return static_cast<long>(done);
+    // One write per batch; a stuck port ends as a short write.
+    return WriteWaiting(fd_, data, size, 20);
 }
 
 long PosixSerialDevice::Read(std::uint8_t* data, std::size_t size) {
@@ -196,6 +180,25 @@ void PosixSerialDevice::ReleaseOnSignals() {
         sigemptyset(&sa.sa_mask);
         (void)::sigaction(signal, &sa, nullptr);
     }
+}
+
+long WriteWaiting(int fd, const std::uint8_t* data, std::size_t size, int stallLimit) {
+    std::size_t done = 0;
+    int stalls = 0;
+    while (done < size) {
+        const ssize_t n = ::write(fd, data + done, size - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+            stalls = 0;
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return done ? static_cast<long>(done) : -1;
+        if (++stalls > stallLimit) break;
+        pollfd p{fd, POLLOUT, 0};
+        (void)::poll(&p, 1, 100);
+    }
+    return static_cast<long>(done);
 }
 
 }  // namespace korvid

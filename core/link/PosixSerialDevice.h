@@ -32,4 +32,10 @@ private:
     bool exclusive_ = false;  // this open set TIOCEXCL, so its close clears it
 };
 
+// Writes `size` bytes to a non-blocking descriptor, waiting up to 100 ms
+// for room each time it is full, and gives up after `stallLimit` such waits
+// in a row without progress: a reader that stops reading ends as a short
+// write rather than a hang. The bytes written, or -1 for an error before any.
+long WriteWaiting(int fd, const std::uint8_t* data, std::size_t size, int stallLimit);
+
 }  // namespace korvid

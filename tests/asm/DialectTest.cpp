@@ -1,6 +1,8 @@
 // The extended dialect: each construct assembles to the words of its strict
 // spelling, and the strict dialect rejects it with its usual message.
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "tests/asm/AsmFixture.h"
 
@@ -11,31 +13,33 @@ enum Families : int { k28 = 1, k52 = 2, kBoth = 3 };
 
 struct Case {
     int families;
-    const char* extended;  // accepted by the extended dialect only
-    const char* strict;    // the same program in the strict dialect
-    const char* strictError;
+    std::string extended;  // accepted by the extended dialect only
+    std::string strict;    // the same program in the strict dialect
+    std::string strictError;
 };
 
 const std::string kLong40 = "A123456789012345678901234567890123456789";
 
-const Case kCases[] = {
-    {k28, "DEVICE SX18\nNOP\n", "DEVICE SX18L\nNOP\n", "Expected a DEVICE parameter"},
-    {k28, "DEVICE SX20\nNOP\n", "DEVICE SX18L\nNOP\n", "Expected a DEVICE parameter"},
-    {k28, "DEVICE SX28, TURBO\nNOP\n", "DEVICE SX28L, TURBO\nNOP\n", "Expected a DEVICE parameter"},
-    {k28, "DEVICE SX28AC\nNOP\n", "DEVICE SX28L\nNOP\n", "Expected a DEVICE parameter"},
-    {k28, "DEVICE STACKX\nNOP\n", "DEVICE STACKX_OPTIONX\nNOP\n", "Expected a DEVICE parameter"},
-    {k28, "DEVICE OPTIONX\nNOP\n", "DEVICE STACKX_OPTIONX\nNOP\n", "Expected a DEVICE parameter"},
-    {k28, "DEVICE STACKX, OPTIONX, TURBO\nNOP\n", "DEVICE STACKX_OPTIONX, TURBO\nNOP\n", "Expected a DEVICE parameter"},
+// DEVICE words of the extended dialect beside their strict spelling ("":
+// no DEVICE line at all, the word sets nothing). The strict dialect refuses
+// each with "Expected a DEVICE parameter".
+struct DeviceWord {
+    int families;
+    const char* extended;
+    const char* strict;
+};
+
+const DeviceWord kDeviceWords[] = {
+    {k28, "SX18", "SX18L"}, {k28, "SX20", "SX18L"}, {k28, "SX28, TURBO", "SX28L, TURBO"}, {k28, "SX28AC", "SX28L"},
+    {k28, "STACKX", "STACKX_OPTIONX"}, {k28, "OPTIONX", "STACKX_OPTIONX"},
+    {k28, "STACKX, OPTIONX, TURBO", "STACKX_OPTIONX, TURBO"}, {k52, "SX48, SX52BD", ""},
+    {k52, "SX52, STACKX, OPTIONX, TURBO", ""}, {kBoth, "BANKS8", ""}, {kBoth, "BOROFF", ""},
+    {k52, "WDRT006", "DRT60US"}, {k52, "WDRT060", "DRT60MS"}, {k52, "WDRT960", "DRT960MS"}, {k52, "WDRT18", "DRT18MS"},
+};
+
+const Case kOtherCases[] = {
     {k28, "DEVICE SX28\nDEVICE OPTIONX\nDEVICE STACKX\nNOP\n", "DEVICE SX28L, STACKX_OPTIONX\nNOP\n",
      "Expected a DEVICE parameter"},
-    {k52, "DEVICE SX48, SX52BD\nNOP\n", "NOP\n", "Expected a DEVICE parameter"},
-    {k52, "DEVICE SX52, STACKX, OPTIONX, TURBO\nNOP\n", "NOP\n", "Expected a DEVICE parameter"},
-    {kBoth, "DEVICE BANKS8\nNOP\n", "NOP\n", "Expected a DEVICE parameter"},
-    {kBoth, "DEVICE BOROFF\nNOP\n", "NOP\n", "Expected a DEVICE parameter"},
-    {k52, "DEVICE WDRT006\nNOP\n", "DEVICE DRT60US\nNOP\n", "Expected a DEVICE parameter"},
-    {k52, "DEVICE WDRT060\nNOP\n", "DEVICE DRT60MS\nNOP\n", "Expected a DEVICE parameter"},
-    {k52, "DEVICE WDRT960\nNOP\n", "DEVICE DRT960MS\nNOP\n", "Expected a DEVICE parameter"},
-    {k52, "DEVICE WDRT18\nNOP\n", "DEVICE DRT18MS\nNOP\n", "Expected a DEVICE parameter"},
     {kBoth, "IF 2 > 1 THEN\nNOP\nENDIF\n", "IF 2 > 1\nNOP\nENDIF\n", "Expected a binary operator or \")\""},
     {kBoth, "X EQU 1\nIFDEF X THEN\nNOP\nENDIF\nIFNDEF X then\nCLC\nENDIF\n", "X EQU 1\nIFDEF X\nNOP\nENDIF\n",
      "Expected end-of-line"},
@@ -76,7 +80,19 @@ TEST_P(DialectCase, ExtendedMatchesStrictSpelling) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Constructs, DialectCase, ::testing::ValuesIn(kCases));
+// The DEVICE words as whole programs, then the other constructs.
+std::vector<Case> AllCases() {
+    std::vector<Case> cases;
+    for (const DeviceWord& w : kDeviceWords) {
+        const std::string strict = *w.strict ? std::string("DEVICE ") + w.strict + "\n" : "";
+        cases.push_back({w.families, std::string("DEVICE ") + w.extended + "\nNOP\n", strict + "NOP\n",
+                         "Expected a DEVICE parameter"});
+    }
+    cases.insert(cases.end(), std::begin(kOtherCases), std::end(kOtherCases));
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Constructs, DialectCase, ::testing::ValuesIn(AllCases()));
 
 TEST(Dialect, LongNamesComparedInFull) {
     // Two names that differ only after the 32nd character.

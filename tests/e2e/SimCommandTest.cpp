@@ -95,6 +95,12 @@ std::vector<std::uint64_t> Edges(const Waveform& w, const std::string& wire, cha
     return out;
 }
 
+// The head of most programs here: the 28L in turbo mode with the option
+// extension, starting at `start`.
+const std::string kTurbo28 =
+    "        DEVICE  SX28L, TURBO, STACKX_OPTIONX\n"
+    "        RESET   start\n";
+
 // SETB RB.0 / CLRB RB.0 / JMP: the reset jump and MOV !RB take the first
 // cycles, then the pin rises once a loop.
 std::string Toggler(bool turbo) {
@@ -153,9 +159,7 @@ TEST(SimCommand, WaveformEdgesAreExactInTurboAndCompatibleTiming) {
 // at the end of cycle 4; W stays 0.
 TEST(SimCommand, WatchedRegistersAreVectorsWithExactTimes) {
     TempDir dir;
-    WriteText(dir.File("cnt.src"),
-              "        DEVICE  SX28L, TURBO, STACKX_OPTIONX\n"
-              "        RESET   start\n"
+    WriteText(dir.File("cnt.src"), kTurbo28 +
               "count   EQU     08h\n"
               "        ORG     0\n"
               "start   CLR     count\n"
@@ -184,8 +188,8 @@ TEST(SimCommand, WatchedRegistersAreVectorsWithExactTimes) {
 // dump's order, grouped by port, the registers last; the dump by its full path.
 TEST(SimCommand, GtkwSaveFileNamesEveryWaveOfTheDumpGroupedByPort) {
     TempDir dir;
-    WriteText(dir.File("cnt.src"),
-              "        DEVICE  SX28L, TURBO, STACKX_OPTIONX\n        RESET   start\ncount   EQU     08h\n"
+    WriteText(dir.File("cnt.src"), kTurbo28 +
+              "count   EQU     08h\n"
               "        ORG     0\nstart   INC     count\n        JMP     start\n");
     const RunResult r = Sim({dir.File("cnt.src"), "--cycles", "100", "--vcd", dir.File("c.vcd"), "--vcd-reg",
                              "count,W", "--gtkw", dir.File("c.gtkw")});
@@ -224,9 +228,7 @@ TEST(SimCommand, GtkwSaveFileNamesEveryWaveOfTheDumpGroupedByPort) {
 // follows both by name, whatever case they are written in.
 TEST(SimCommand, WAndMAreWatchedByName) {
     TempDir dir;
-    WriteText(dir.File("wm.src"),
-              "        DEVICE  SX28L, TURBO, STACKX_OPTIONX\n"
-              "        RESET   start\n"
+    WriteText(dir.File("wm.src"), kTurbo28 +
               "        ORG     0\n"
               "start   MOV     W,#3Ah\n"
               "        MOV     M,#0Ah\n"
@@ -245,9 +247,7 @@ TEST(SimCommand, WAndMAreWatchedByName) {
 // stimulus edge within a loop (plus any input synchroniser delay).
 TEST(SimCommand, StimulusEdgeReachesAProgramThatCopiesAPin) {
     TempDir dir;
-    WriteText(dir.File("copy.src"),
-              "        DEVICE  SX28L, TURBO, STACKX_OPTIONX\n"
-              "        RESET   start\n"
+    WriteText(dir.File("copy.src"), kTurbo28 +
               "        ORG     0\n"
               "start   MOV     !RB, #%1111_1110\n"
               "loop    SNB     RB.1\n"
@@ -278,9 +278,7 @@ TEST(SimCommand, StimulusEdgeReachesAProgramThatCopiesAPin) {
 // edge detector).
 TEST(SimCommand, PortBEdgeFromTheStimulusWakesTheChipFromSleep) {
     TempDir dir;
-    WriteText(dir.File("wake.src"),
-              "        DEVICE  SX28L, TURBO, STACKX_OPTIONX\n"
-              "        RESET   start\n"
+    WriteText(dir.File("wake.src"), kTurbo28 +
               "        ORG     0\n"
               "start   SB      STATUS.3\n"  // PD is 0 after the wake-up
               "        JMP     woke\n"
@@ -308,10 +306,8 @@ TEST(SimCommand, PortBEdgeFromTheStimulusWakesTheChipFromSleep) {
 // samples eight bits in their middles into 0Ah and reaches its BREAK.
 TEST(SimCommand, StimulusUartByteIsReceivedByTheProgram) {
     TempDir dir;
-    WriteText(dir.File("rx.src"),
-              "        DEVICE  SX28L, TURBO, STACKX_OPTIONX\n"
+    WriteText(dir.File("rx.src"), kTurbo28 +
               "        FREQ    4_000_000\n"
-              "        RESET   start\n"
               "cnt     EQU     08h\n"
               "bits    EQU     09h\n"
               "data    EQU     0Ah\n"
@@ -342,10 +338,8 @@ TEST(SimCommand, StimulusUartByteIsReceivedByTheProgram) {
 
 TEST(SimCommand, UartOutDecodesTheProgramsSerialText) {
     TempDir dir;
-    WriteText(dir.File("tx.src"),
-              "        DEVICE  SX28L, TURBO, STACKX_OPTIONX\n"
+    WriteText(dir.File("tx.src"), kTurbo28 +
               "        FREQ    4_000_000\n"
-              "        RESET   start\n"
               "cnt     EQU     08h\n"
               "bits    EQU     09h\n"
               "data    EQU     0Ah\n"
@@ -391,9 +385,7 @@ TEST(SimCommand, UartOutDecodesTheProgramsSerialText) {
 TEST(SimCommand, SimulatedToolDrivesTheStimulusAndLeavesAWaveform) {
     TempDir dir;
     // RB.0 follows RB.1 up and down once, then the program stops at finish.
-    WriteText(dir.File("follow.src"),
-              "        DEVICE  SX28L, TURBO, STACKX_OPTIONX\n"
-              "        RESET   start\n"
+    WriteText(dir.File("follow.src"), kTurbo28 +
               "        ORG     0\n"
               "start   MOV     !RB, #%1111_1110\n"
               "wait1   SB      RB.1\n"
@@ -487,9 +479,7 @@ TEST(SimExamples, Sx52TimerPwmDutyFollowsTheStimulus) {
 TEST(SimCommand, SignalEndsALongRunWithAWholeWaveform) {
     TempDir dir;
     // RB.0 toggles about every 1,030 cycles, keeping the dump small.
-    WriteText(dir.File("t.src"),
-              "        DEVICE  SX28L, TURBO, STACKX_OPTIONX\n"
-              "        RESET   start\n"
+    WriteText(dir.File("t.src"), kTurbo28 +
               "        ORG     0\n"
               "start   MOV     !RB, #%1111_1110\n"
               "        MOV     W, #1\n"

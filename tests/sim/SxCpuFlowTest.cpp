@@ -262,12 +262,17 @@ TEST_P(SxCpuFlow, ResetState) {
 
 KORVID_BOTH_FAMILIES(SxCpuFlow);
 
+// A 28 family part with less memory than the largest.
+void ConfigurePart(SxCpu& cpu, int programSize, int bankCount) {
+    SxCpuConfig config = TestConfig(cpu);
+    config.programSize = programSize;
+    config.bankCount = bankCount;
+    cpu.Configure(config);
+}
+
 TEST(SxCpuMemory, SmallPartsWrapAtTheirSize) {
     SxCpu cpu(Sx28lFamily());
-    SxCpuConfig config = TestConfig(cpu);
-    config.programSize = 512;
-    config.bankCount = 1;
-    cpu.Configure(config);
+    ConfigurePart(cpu, 512, 1);
     Program p;
     p.At(0x1FF, {0x000});
     p.At(0x000, {0x000});
@@ -284,10 +289,7 @@ TEST(SxCpuMemory, SmallPartsWrapAtTheirSize) {
 
 TEST(SxCpuMemory, FourBankPartsForceFsrBit7) {
     SxCpu cpu(Sx28lFamily());
-    SxCpuConfig config = TestConfig(cpu);
-    config.programSize = 2048;
-    config.bankCount = 4;
-    cpu.Configure(config);
+    ConfigurePart(cpu, 2048, 4);
     cpu.SetFsr(0x35);
     EXPECT_EQ(cpu.fsr(), 0xB5);
 }
