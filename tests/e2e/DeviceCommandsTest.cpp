@@ -22,7 +22,8 @@ using test::TempDir;
 std::string Korvid() { return test::KorvidPath(); }
 
 // An image with a pattern in its first `words` program words, an ID and a
-// configuration; saved as an SXH file.
+// configuration of the family (its unused bits set, as in every real
+// image); saved as an SXH file.
 std::unique_ptr<AssemblyState> MakeImage(const Family& f, int words, unsigned salt = 0) {
     auto s = std::make_unique<AssemblyState>(f);
     Image& c = s->ChipImage;
@@ -37,7 +38,7 @@ std::unique_ptr<AssemblyState> MakeImage(const Family& f, int words, unsigned sa
         c[kExtFuseIndex] = 0x0FDE;
     } else {
         c[kFuseIndex] = 0x0F3B;
-        c[kExtFuseIndex] = std::uint16_t(0x0BF0 | (words == 512 ? 0 : words == 1024 ? 1 : 2));
+        c[kExtFuseIndex] = std::uint16_t(0x0BFC | (words == 512 ? 0 : words == 1024 ? 1 : 2));
     }
     return s;
 }
