@@ -21,7 +21,7 @@ void PrintRegisters(std::FILE* out, const ChipState& s, const AssemblyState& sta
     const bool is52 = state.family->is52();
     const int ports = LayoutOf(*state.family, state.ChipImage[kExtFuseIndex]).portCount;
     const auto print = [out, &r](const char* gap, std::string_view name, int address) {
-        std::fprintf(out, "%s%.*s %02X", gap, int(name.size()), name.data(), r[std::size_t(address)] & 0xFF);
+        std::fprintf(out, "%s%s %02X", gap, std::string(name).c_str(), r[std::size_t(address)] & 0xFF);
     };
     print("", RegisterOneName(s.WAt1Flag), kRtccRegister);
     for (int p = 0; p < ports; ++p) print("  ", RegisterName(kFirstPortRegister + p), kFirstPortRegister + p);
