@@ -1,6 +1,7 @@
 // The IDE as a person uses it: the real programs on an X server with the
 // simulated tool, real keys and clicks, judged by what the windows show a
 // while later and by the files saved.
+#include <cstdio>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -113,6 +114,20 @@ DebugWindows StartDebug(Session& s) {
     if (s.main == 0 || !x.Key(s.main, "ctrl+d")) return w;
     w.debug = x.WaitWindow("Debug"), w.regs = x.WaitWindow("Registers"), w.code = x.WaitWindow("Code");
     w.started = w.debug && w.regs && w.code;
+    // The lines these tests click lie low in the listing: the user gives
+    // the Code window more height, down to the bottom of the screen, so
+    // that the listing does not scroll under the clicks.
+    if (w.started) {
+        std::string place, screen;
+        x.Xdo({"getwindowgeometry", std::to_string(w.code)}, &place);
+        x.Xdo({"getdisplaygeometry"}, &screen);
+        int left = 0, top = 0, width = 0, height = 0, screenWidth = 0, screenHeight = 0;
+        if (std::sscanf(place.c_str(), "Window %*u\n  Position: %d,%d (screen: %*d)\n  Geometry: %dx%d", &left, &top,
+                        &width, &height) == 4 &&
+            std::sscanf(screen.c_str(), "%d %d", &screenWidth, &screenHeight) == 2 && screenHeight - top - 24 > height)
+            x.Xdo({"windowsize", "--sync", std::to_string(w.code), std::to_string(width),
+                   std::to_string(screenHeight - top - 24)});
+    }
     w.halted = w.started && WaitFor([&] { return PcRow(x.Grab(w.code)).first >= 0; }, 20);
     return w;
 }
