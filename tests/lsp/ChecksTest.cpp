@@ -64,14 +64,33 @@ TEST(LspChecks, EachCheckFiresAndStaysQuiet) {
     for (const auto& r : rows) EXPECT_EQ(Codes(r.source), r.expected) << r.source;
 }
 
+// Every example in both families and both dialects: where it assembles
+// (each at least in its own family), no check speaks, but for the one
+// thing that is right to say of a 52 program on the 28L: its MODE values
+// above 0Fh are cut to the 28L's four bits.
 TEST(LspChecks, NoWarningOnTheExamples) {
     for (const auto& entry : std::filesystem::directory_iterator(std::string(KORVID_SOURCE_DIR) + "/examples")) {
         if (entry.path().extension() != ".src") continue;
         std::ifstream in(entry.path(), std::ios::binary);
         std::stringstream text;
         text << in.rdbuf();
+        const Document doc(text.str());
         const bool is52 = entry.path().filename().string().rfind("sx52", 0) == 0;
-        EXPECT_EQ(Codes(text.str(), is52 ? Sx52Family() : Sx28lFamily()), V{}) << entry.path();
+        int assembled = 0;
+        for (const Family* family : {&Sx28lFamily(), &Sx52Family()})
+            for (Dialect dialect : {Dialect::Strict, Dialect::Extended}) {
+                Analysis a;
+                a.Run(doc, {family, dialect});
+                const bool own = family->is52() == is52;
+                EXPECT_TRUE(!a.failed || !own) << entry.path() << ": " << a.errorMessage;
+                if (a.failed) continue;
+                ++assembled;
+                for (const Warning& w : a.warnings)
+                    if (own || !is52 || w.code != "field-cut")
+                        ADD_FAILURE() << entry.path() << " (" << family->name << ", dialect " << int(dialect) << ") line "
+                                      << doc.AsmPosition(w.start).line + 1 << ": " << w.code << ": " << w.message;
+            }
+        EXPECT_GE(assembled, 2) << entry.path();
     }
 }
 
