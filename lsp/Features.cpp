@@ -121,6 +121,9 @@ int PageBits(const Analysis& a) {
     return std::popcount(mask >> 9);
 }
 
+// "28L", "52".
+std::string FamilyName(const Family& family) { return UpperName(family.name); }
+
 std::string Plural(int n, std::string_view one) { return std::to_string(n) + " " + std::string(one) + (n == 1 ? "" : "s"); }
 
 // "3 cycles, 4 jumping": one figure of a form, its other case when it has one.
@@ -137,7 +140,9 @@ void InstructionHover(HoverWriter& out, std::string_view mnemonic, const Analysi
     const Family& family = *a.settings.family;
     const bool turboOnly = family.fuseField(FuseField::Turbo).mask == 0;
     const int pageBits = PageBits(a);
-    for (const InstructionForm* f : FormsOf(mnemonic)) {
+    const std::vector<const InstructionForm*> forms = FormsOf(mnemonic);
+    if (!forms.empty()) out.Paragraph();
+    for (const InstructionForm* f : forms) {
         const int grow = f->growth == FormGrowth::PerPageBit ? pageBits : 0;
         const Cycles c{static_cast<std::uint8_t>(f->cycles.turbo + grow), static_cast<std::uint8_t>(f->cycles.compatible + grow)};
         std::string cost = Plural(f->words + grow, "word") + "; ";
@@ -147,10 +152,10 @@ void InstructionHover(HoverWriter& out, std::string_view mnemonic, const Analysi
             cost += "turbo " + CyclesText(c.turbo, f->taken.turbo, f->takenWhen, true) + "; compatible " +
                     CyclesText(c.compatible, f->taken.compatible, f->takenWhen, false);
         if (!f->flags.empty()) cost += "; changes " + std::string(f->flags);
-        out.Paragraph().Item().Name(f->syntax).Text(" (" + cost + "): " + std::string(f->effect));
+        out.Item().Name(f->syntax).Text(" (" + cost + "): " + std::string(f->effect));
     }
     if (mnemonic == "BANK")
-        out.Paragraph().Text("On the " + std::string(family.title) + " family the bank goes to FSR bits " +
+        out.Paragraph().Text("On the " + FamilyName(family) + " family the bank goes to FSR bits " +
                              std::to_string(family.bankShift + 2) + ".." + std::to_string(family.bankShift) + ".");
 }
 }  // namespace
@@ -188,7 +193,7 @@ std::optional<HoverText> HoverAt(const Document& doc, const Analysis& a, Positio
         case TokenClass::Instruction: InstructionHover(out, upper, a); break;
         case TokenClass::Directive: out.Name(upper).Text(" directive: ").Text(DirectivePurpose(upper)); break;
         case TokenClass::DeviceWord:
-            out.Name(upper).Text(": a DEVICE option of the ").Text(family.title).Text(" family");
+            out.Name(upper).Text(": a DEVICE option of the " + FamilyName(family) + " family");
             break;
         case TokenClass::Register: {
             ClassifyKeyword(family, a.settings.dialect, upper, &value);
@@ -225,8 +230,8 @@ std::optional<HoverText> HoverAt(const Document& doc, const Analysis& a, Positio
             if (const std::string_view purpose = OperandWordPurpose(upper); !purpose.empty()) {
                 out.Name(upper).Text(" ").Text(purpose);
                 if (upper == kRegisterMName)
-                    out.Text(" (" + std::to_string(std::popcount(family.modeMask)) + " bits on the ").Text(family.title)
-                        .Text(" family)");
+                    out.Text(" (" + std::to_string(std::popcount(family.modeMask)) + " bits on the " + FamilyName(family) +
+                             " family)");
                 if (upper == kOptionRegisterName) bits(kOptionBitNames);
             }
             break;

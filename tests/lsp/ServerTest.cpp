@@ -167,13 +167,13 @@ TEST_F(ServerFixture, HoverOfWordsCharactersAndFamilyDependentForms) {
     } rows[] = {
         {" DEVICE SX28L\n", 1, 2, "\n- **LSET addr** (2 words; 2 cycles; changes PA): "},
         {" DEVICE SX28L\n", 2, 2, "\n- **LJMP addr** (3 words; turbo 5 cycles; compatible 4; changes PA): "},
-        {" DEVICE SX28L\n", 3, 2, "On the Korvid28L family the bank goes to FSR bits 7..5."},
+        {" DEVICE SX28L\n", 3, 2, "On the 28L family the bank goes to FSR bits 7..5."},
         {" DEVICE SX28L\n", 4, 2, "\n- **SB fr.bit** (1 word; 1 cycle, 2 skipping): skip if the bit is set"},
         {" DEVICE PIC16C56\n", 1, 2, "(1 word; 1 cycle; changes PA)"},
         {" DEVICE PIC16C54\n", 2, 2, "(1 word; turbo 3 cycles; compatible 2; changes PA)"},
         {"; korvid: family=52\n DEVICE OSCHS2\n", 2, 2, "\n- **LSET addr** (3 words; 3 cycles; changes PA): "},
         {"; korvid: family=52\n DEVICE OSCHS2\n", 3, 2, "\n- **LJMP addr** (4 words; 6 cycles; changes PA): "},
-        {"; korvid: family=52\n DEVICE OSCHS2\n", 4, 2, "On the Korvid52 family the bank goes to FSR bits 6..4."},
+        {"; korvid: family=52\n DEVICE OSCHS2\n", 4, 2, "On the 52 family the bank goes to FSR bits 6..4."},
         {"; korvid: family=52\n DEVICE OSCHS2\n", 5, 2, "(1 word; 1 cycle, 2 skipping)"},
         {" DEVICE SX28L\n", 4, 5, "**STATUS** register $03: status: page bits, time-out, power-down and the flags\n\n"
                                   "bits 7..0: PA2 PA1 PA0 TO PD Z DC C"},
@@ -181,11 +181,11 @@ TEST_F(ServerFixture, HoverOfWordsCharactersAndFamilyDependentForms) {
         {" DEVICE SX28L\n", 6, 7, "\n\nbits 7..0: RTW RTE_IE RTS RTE_ES PSA PS2 PS1 PS0"},
         {" DEVICE SX28L\n", 6, 15, "character $41 · 65 · %1000001"},
         {" DEVICE SX28L\n", 0, 2, "**DEVICE** directive: chooses the part"},
-        {" DEVICE SX28L\n", 0, 9, "**SX28L**: a DEVICE option of the Korvid28L family"},
+        {" DEVICE SX28L\n", 0, 9, "**SX28L**: a DEVICE option of the 28L family"},
         {"; korvid: dialect=extended\n MOV PORT_B,W\n", 1, 6, "**PORT_B** register $06 (RB): port B"},
         {" DEVICE SX28L\n MOV M,W\n", 1, 5, "**M** the MODE register: selects which port control register MOV !port,W writes "
-                                          "(4 bits on the Korvid28L family)"},
-        {"; korvid: family=52\n MOV M,W\n", 1, 5, "(5 bits on the Korvid52 family)"},
+                                          "(4 bits on the 28L family)"},
+        {"; korvid: family=52\n MOV M,W\n", 1, 5, "(5 bits on the 52 family)"},
     };
     for (const auto& r : rows) {
         Open(std::string(r.head) + body);
