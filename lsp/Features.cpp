@@ -163,11 +163,13 @@ void InstructionHover(HoverWriter& out, std::string_view mnemonic, const Analysi
 std::vector<Diagnostic> Diagnostics(const Document& doc, const Analysis& a) {
     std::vector<Diagnostic> out;
     if (a.failed) {
-        Range r = doc.AsmRange(a.errorStart, a.errorEnd);
-        if (r.start == r.end) {  // an empty span marks one character where there is one
-            const std::string& text = doc.asmText();
-            if (a.errorStart < text.size() && text[a.errorStart] != '\r') r.end.character++;
-        }
+        // A span stays on its line: an error at the end of a line (the
+        // scanner's end-of-line token) is an empty range there, not one
+        // that takes in the line break.
+        const std::string& text = doc.asmText();
+        const std::size_t lineEnd = std::min(text.find('\r', a.errorStart), text.size());
+        Range r = doc.AsmRange(a.errorStart, static_cast<std::uint32_t>(std::min<std::size_t>(a.errorEnd, lineEnd)));
+        if (r.start == r.end && a.errorStart < lineEnd) r.end.character++;  // an empty span marks one character where there is one
         std::string message = a.errorMessage;
         if (a.extendedAccepts)
             message += " (the strict dialect refuses this; the extended dialect accepts the source: "
@@ -402,6 +404,8 @@ std::vector<CompletionEntry> CompletionsAt(const Document& doc, const Analysis& 
             out.push_back({name, 6, "register $" + Hex(static_cast<std::uint32_t>(k.value), 2), ""});
         else if (k.kind == KeywordClass::StatusBit)
             out.push_back({name, 6, "STATUS." + std::to_string(k.value >> 8), ""});
+        else if (k.kind == KeywordClass::OperatorWord && !OperandWordPurpose(name).empty())
+            out.push_back({name, 6, "operand word", ""});
         else if (k.kind == KeywordClass::WatchFormat && afterWatch)
             out.push_back({name, 20, "watch format", ""});
     }

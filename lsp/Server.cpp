@@ -60,6 +60,10 @@ void Server::Handle(const Json& message) {
     const std::string method = message["method"];
     const bool isRequest = message.contains("id");
     const Json id = isRequest ? message["id"] : Json(nullptr);
+    if (isRequest && !id.is_number_integer() && !id.is_string() && !id.is_null()) {
+        send_(ErrorResponse(nullptr, kInvalidRequest, "a request id is a number or a string"));
+        return;
+    }
     const Json params = message.contains("params") ? message["params"] : Json::object();
 
     if (method == "exit") {

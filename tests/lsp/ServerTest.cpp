@@ -53,6 +53,9 @@ TEST_F(ServerFixture, ProtocolErrorsNeverEndTheServer) {
     EXPECT_EQ(sent[0]["error"]["code"], -32700);
     server.HandleText("[1, 2]");
     EXPECT_EQ(sent.back()["error"]["code"], -32600);
+    server.HandleText(R"({"jsonrpc": "2.0", "id": {"a": 1}, "method": "shutdown"})");
+    EXPECT_EQ(sent.back(), Json::parse(R"({"jsonrpc": "2.0", "id": null, "error": {"code": -32600,
+                                           "message": "a request id is a number or a string"}})"));
     // A change far outside the document is clamped, not a crash.
     Notify("textDocument/didChange", {{"textDocument", {{"uri", "file:///t.src"}, {"version", 2}}},
                                       {"contentChanges", {{{"range", {{"start", {{"line", 99}, {"character", 5}}},
@@ -86,6 +89,30 @@ TEST_F(ServerFixture, DiagnosticsFollowSettingsAndTheFirstLinesComment) {
     d = LastDiagnostics();
     ASSERT_EQ(d.size(), 1u);
     EXPECT_EQ(d[0]["range"]["start"]["line"], 2);
+}
+
+// The error's range is the assembler's span, on its line: at the end of a
+// line it is empty there, and a character beyond Latin-1 counts one unit.
+TEST_F(ServerFixture, ErrorSpansStayOnTheirLine) {
+    const struct {
+        const char* source;
+        int line, start, end;
+    } rows[] = {
+        {" DEVICE SX28L\n MOV W,#\n", 1, 8, 8},
+        {" DEVICE SX28L\n MOV W,#", 1, 8, 8},
+        {" DEVICE SX28L\n JMP zz ; far\n", 1, 5, 7},
+        {" DEVICE SX28L\n MOV W,#300,\n", 1, 11, 12},
+        {" DEVICE SX28L\r\n JMP \u00e9\r\n", 1, 5, 6},
+        {" DEVICE SX28L\n REPT 3\n NOP\n", 3, 0, 0},
+    };
+    for (const auto& r : rows) {
+        Open(r.source);
+        const Json d = LastDiagnostics();
+        ASSERT_EQ(d.size(), 1u) << r.source;
+        EXPECT_EQ(d[0]["range"], Json({{"start", {{"line", r.line}, {"character", r.start}}},
+                                       {"end", {{"line", r.line}, {"character", r.end}}}}))
+            << r.source;
+    }
 }
 
 TEST_F(ServerFixture, LocalLabelsRenameWithinTheirGlobalLabel) {

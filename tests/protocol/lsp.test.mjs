@@ -158,6 +158,7 @@ test('completion: mnemonics, symbols in scope, DEVICE words only after DEVICE', 
   assert.equal(byLabel.count1.detail, 'constant (EQU) = $8');
   assert.equal(byLabel[':inner'].kind, lsp.CompletionItemKind.Function);
   assert.equal(byLabel.STATUS.detail, 'register $03');
+  assert.equal(byLabel.W.detail, 'operand word');
   assert.equal(byLabel.MOV, undefined);
   const mnemonic = await labels(18, 0);
   assert.ok(mnemonic.some((i) => i.label === 'DJNZ' && i.detail === 'instruction'));
