@@ -56,7 +56,9 @@ TEST(LspChecks, EachCheckFiresAndStaysQuiet) {
         // field-cut
         {" DEVICE SX28L\n MOV W,#300\n", {"field-cut@1"}},
         {" DEVICE SX28L\n MOV 300,W\n", {"field-cut@1"}},
-        {" DEVICE SX28L\n MOV W,#255\n MOV W,#-1\n MOV $FF,W\n", {}},
+        {" DEVICE SX28L\n SETB RA.8\n CLRB 300.1\n", {"field-cut@1", "field-cut@2"}},
+        {" DEVICE SX28L\n DW 5000\n DW -2049\n", {"field-cut@1", "field-cut@2"}},
+        {" DEVICE SX28L\n MOV W,#255\n MOV W,#-1\n MOV $FF,W\n SETB RA.7\n DW 0FFFh, -2048, 'A'\n", {}},
         // the ignore comment, for that code only
         {" DEVICE SX28L\n MOV W,#300 ; korvid: ignore field-cut\n", {}},
         {" DEVICE SX28L\n MOV W,#300 ; korvid: ignore page-jump\n", {"field-cut@1"}},
