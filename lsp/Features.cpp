@@ -202,7 +202,12 @@ std::optional<HoverText> HoverAt(const Document& doc, const Analysis& a, Positio
             out.Name(upper).Text(" register $" + Hex(static_cast<std::uint32_t>(value), 2));
             if (const std::string_view name = RegisterName(value); !name.empty() && name != upper)
                 out.Text(" (").Text(name).Text(")");
-            if (const std::string_view purpose = RegisterPurpose(value); !purpose.empty()) out.Text(": ").Text(purpose);
+            const Layout layout = LayoutOf(family, a.state().ChipImage[kExtFuseIndex]);
+            if (const int port = value - kFirstPortRegister; port >= layout.portCount && port < 8)
+                out.Text(": not a port on this part (ports " + std::string(RegisterName(kFirstPortRegister)) + " to " +
+                         std::string(RegisterName(kFirstPortRegister + layout.portCount - 1)) + "): a file register");
+            else if (const std::string_view purpose = RegisterPurpose(value); !purpose.empty())
+                out.Text(": ").Text(purpose);
             if (value == kStatusRegister) bits(kStatusBitNames);
             break;
         }

@@ -213,6 +213,11 @@ TEST_F(ServerFixture, HoverOfWordsCharactersAndFamilyDependentForms) {
         {" DEVICE SX28L\n MOV M,W\n", 1, 5, "**M** the MODE register: selects which port control register MOV !port,W writes "
                                           "(4 bits on the 28L family)"},
         {"; korvid: family=52\n MOV M,W\n", 1, 5, "(5 bits on the 52 family)"},
+        // The ports the part has: RD is a file register on the 28L, RC on the 18-pin part.
+        {" DEVICE SX28L\n MOV W,RD\n", 1, 8, "**RD** register $08: not a port on this part (ports RA to RC): a file register"},
+        {" DEVICE SX18L\n MOV W,RC\n", 1, 8, "**RC** register $07: not a port on this part (ports RA to RB)"},
+        {" DEVICE SX28L\n MOV W,RC\n", 1, 8, "**RC** register $07: port C"},
+        {"; korvid: family=52\n MOV W,RE\n", 1, 8, "**RE** register $09: port E"},
     };
     for (const auto& r : rows) {
         Open(std::string(r.head) + body);
