@@ -62,6 +62,12 @@ TEST(LspChecks, EachCheckFiresAndStaysQuiet) {
         // the ignore comment, for that code only
         {" DEVICE SX28L\n MOV W,#300 ; korvid: ignore field-cut\n", {}},
         {" DEVICE SX28L\n MOV W,#300 ; korvid: ignore page-jump\n", {"field-cut@1"}},
+        {" DEVICE SX28L\n SB RA.0 ; korvid: ignore skip-multiword\n MOV 8,#300 ;; korvid: ignore page-jump, field-cut\n", {}},
+        {" DEVICE SX28L\n MOV W,#300 ; korvid: ignore field-cutx\n", {"field-cut@1", "korvid-comment@1"}},
+        // a korvid comment that says what nothing knows is a warning, prose is not
+        {"; korvid: family=58 dialect=loose colour=red\n DEVICE SX28L\n", {"korvid-comment@0", "korvid-comment@0", "korvid-comment@0"}},
+        {" DEVICE SX28L\n\n\n\n\n NOP ; korvid: dialect=extended\n", {"korvid-comment@5"}},
+        {"; the korvid: family=58 tools\n DEVICE SX28L\n NOP ; see korvid: ignore x\n", {}},
     };
     for (const auto& r : rows) EXPECT_EQ(Codes(r.source), r.expected) << r.source;
 }
