@@ -54,7 +54,7 @@ const std::vector<CheckInfo>& Checks() {
         {"page-jump", "a jump or call into another 512-word page with no PAGE setting it on the way"},
         {"skip-multiword", "a skip followed by an instruction or macro of more than one word"},
         {"pcw-table", "a JMP PC+W table that runs past what the jump can reach"},
-        {"field-cut", "a literal or register number that does not fit its field"},
+        {"field-cut", "a literal, register or bit number or data word that does not fit its field"},
     };
     return checks;
 }

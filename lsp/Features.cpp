@@ -10,6 +10,8 @@
 #include "family/Family.h"
 #include "family/Layout.h"
 #include "family/Registers.h"
+#include "lsp/Checks.h"
+#include "lsp/KorvidComment.h"
 #include "lsp/Reference.h"
 
 namespace korvid::lsp {
@@ -242,6 +244,25 @@ std::optional<HoverText> HoverAt(const Document& doc, const Analysis& a, Positio
                 if (upper == kOptionRegisterName) bits(kOptionBitNames);
             }
             break;
+        case TokenClass::Comment: {
+            // A korvid comment's word: what the check it silences finds, or the setting.
+            const std::string_view comment = TokenText(a, doc, *t);
+            const std::uint32_t at = doc.AsmOffsetOf(p) - t->token.start;
+            for (const KorvidWord& w : ReadKorvidComment(comment)) {
+                const std::size_t length = w.key == "ignore" ? w.value.size() : w.key.size() + 1 + w.value.size();
+                if (at < w.at || at > w.at + length) continue;
+                if (w.key == "ignore") {
+                    for (const CheckInfo& c : Checks())
+                        if (c.code == w.value) out.Name(c.code).Text(": silences the SX check for ").Text(c.what).Text(" on this line");
+                } else if (w.key == "family" || w.key == "dialect") {
+                    out.Name(std::string(w.key) + "=" + std::string(w.value)).Text(": this source is assembled for the ")
+                        .Text(FamilyName(family) + " family in the ")
+                        .Text(a.settings.dialect == Dialect::Strict ? "strict" : "extended").Text(" dialect");
+                }
+                break;
+            }
+            break;
+        }
         default: break;
     }
     std::string text = out.Take();

@@ -218,6 +218,11 @@ TEST_F(ServerFixture, HoverOfWordsCharactersAndFamilyDependentForms) {
         {" DEVICE SX18L\n MOV W,RC\n", 1, 8, "**RC** register $07: not a port on this part (ports RA to RB)"},
         {" DEVICE SX28L\n MOV W,RC\n", 1, 8, "**RC** register $07: port C"},
         {"; korvid: family=52\n MOV W,RE\n", 1, 8, "**RE** register $09: port E"},
+        // What a korvid comment's words do.
+        {"; korvid: family=52 dialect=extended\n NOP ; korvid: ignore field-cut\n", 0, 13,
+         "**family=52**: this source is assembled for the 52 family in the extended dialect"},
+        {"; korvid: family=52 dialect=extended\n NOP ; korvid: ignore field-cut\n", 1, 23,
+         "**field-cut**: silences the SX check for a literal"},
     };
     for (const auto& r : rows) {
         Open(std::string(r.head) + body);
