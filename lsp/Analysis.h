@@ -90,6 +90,10 @@ public:
 private:
     void Classify();
     void RunChecks();
+    // Warnings about korvid comments that say what the server does not
+    // know (a family, a dialect, a check code), so that a typo is not
+    // silently without effect.
+    void CheckKorvidComments();
     std::unique_ptr<AssemblyState> state_;
     std::vector<char> list_;
     std::string text_;  // the assembler's text (NUL-terminated)
