@@ -170,7 +170,8 @@ std::vector<Diagnostic> Diagnostics(const Document& doc, const Analysis& a) {
         // that takes in the line break.
         const std::string& text = doc.asmText();
         const std::size_t lineEnd = std::min(text.find('\r', a.errorStart), text.size());
-        Range r = doc.AsmRange(a.errorStart, static_cast<std::uint32_t>(std::min<std::size_t>(a.errorEnd, lineEnd)));
+        const auto end = static_cast<std::uint32_t>(std::max<std::size_t>(a.errorStart, std::min<std::size_t>(a.errorEnd, lineEnd)));
+        Range r = doc.AsmRange(a.errorStart, end);
         if (r.start == r.end && a.errorStart < lineEnd) r.end.character++;  // an empty span marks one character where there is one
         std::string message = a.errorMessage;
         if (a.extendedAccepts)
