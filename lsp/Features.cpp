@@ -177,6 +177,10 @@ std::vector<Diagnostic> Diagnostics(const Document& doc, const Analysis& a) {
         if (a.extendedAccepts)
             message += " (the strict dialect refuses this; the extended dialect accepts the source: "
                        "set korvid.dialect to extended or write \"; korvid: dialect=extended\" in the first lines)";
+        if (a.otherFamily)
+            message += " (the " + FamilyName(*a.otherFamily) + " family assembles this source: set korvid.family to " +
+                       std::string(a.otherFamily->name) + " or write \"; korvid: family=" + std::string(a.otherFamily->name) +
+                       "\" in the first lines)";
         out.push_back({r, 1, "", message});
     }
     for (const Warning& w : a.warnings) out.push_back({doc.AsmRange(w.start, w.end), 2, w.code, w.message});

@@ -89,6 +89,17 @@ TEST_F(ServerFixture, DiagnosticsFollowSettingsAndTheFirstLinesComment) {
     d = LastDiagnostics();
     ASSERT_EQ(d.size(), 1u);
     EXPECT_EQ(d[0]["range"]["start"]["line"], 2);
+
+    // A source for the other chip: the error names the family that takes it.
+    Notify("textDocument/didChange", {{"textDocument", {{"uri", "file:///t.src"}, {"version", 4}}},
+                                      {"contentChanges", {{{"text", " DEVICE OSCHS2, DRT60MS\n"}}}}});
+    d = LastDiagnostics();
+    ASSERT_EQ(d.size(), 1u);
+    EXPECT_NE(d[0]["message"].get<std::string>().find(
+                  "(the 52 family assembles this source: set korvid.family to 52 or write \"; korvid: family=52\" in "
+                  "the first lines)"),
+              std::string::npos)
+        << d[0]["message"];
 }
 
 // The error's range is the assembler's span, on its line: at the end of a
