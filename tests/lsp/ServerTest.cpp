@@ -229,6 +229,7 @@ TEST_F(ServerFixture, HoverOfWordsCharactersAndFamilyDependentForms) {
         {" DEVICE SX18L\n MOV W,RC\n", 1, 8, "**RC** register $07: not a port on this part (ports RA to RB)"},
         {" DEVICE SX28L\n MOV W,RC\n", 1, 8, "**RC** register $07: port C"},
         {"; korvid: family=52\n MOV W,RE\n", 1, 8, "**RE** register $09: port E"},
+        {" DEVICE SX28L\n JMP PC+W\n", 1, 2, "\n- **JMP PC+W** (1 word; turbo 3 cycles; compatible 2; changes C DC Z): "},
         // What a korvid comment's words do.
         {"; korvid: family=52 dialect=extended\n NOP ; korvid: ignore field-cut\n", 0, 13,
          "**family=52**: this source is assembled for the 52 family in the extended dialect"},
