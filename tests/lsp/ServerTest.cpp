@@ -102,6 +102,35 @@ TEST_F(ServerFixture, DiagnosticsFollowSettingsAndTheFirstLinesComment) {
         << d[0]["message"];
 }
 
+// Sources past what the assembler holds (program words, list lines, one
+// line's length, the symbol table, name length, macro depth) get the
+// assembler's error as a diagnostic, and every feature still answers.
+TEST_F(ServerFixture, DocumentsBeyondTheAssemblersLimits) {
+    std::string symbols;
+    for (int i = 0; i < 8000; ++i) symbols += "s" + std::to_string(i) + " EQU " + std::to_string(i) + "\n";
+    std::string lines;
+    for (int i = 0; i < 3000; ++i) lines += " NOP\n";
+    const struct {
+        std::string source;
+        const char* message;
+    } rows[] = {
+        {" DEVICE SX28L\n" + lines, "Location already contains data"},
+        {" DEVICE SX28L\n NOP ;" + std::string(2000000, 'x') + "\n", "List is too large"},
+        {" DEVICE SX28L\n" + symbols, "Symbol table full"},
+        {" DEVICE SX28L\n" + std::string(5000, 'a') + " NOP\n", "Symbol exceeds 32 characters"},
+        {" DEVICE SX28L\nmm MACRO\n mm\n ENDM\n mm\n", "Macro stack overflow"},
+    };
+    for (const auto& r : rows) {
+        Open(r.source);
+        const Json d = LastDiagnostics();
+        ASSERT_EQ(d.size(), 1u) << r.message;
+        EXPECT_EQ(d[0]["message"], r.message);
+        for (const char* method : {"textDocument/hover", "textDocument/documentSymbol", "textDocument/completion",
+                                   "textDocument/semanticTokens/full", "textDocument/references"})
+            EXPECT_TRUE(Request(method, At(1, 1)).contains("result")) << method << " " << r.message;
+    }
+}
+
 // The error's range is the assembler's span, on its line: at the end of a
 // line it is empty there, and a character beyond Latin-1 counts one unit.
 TEST_F(ServerFixture, ErrorSpansStayOnTheirLine) {
