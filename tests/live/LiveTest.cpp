@@ -625,6 +625,22 @@ TEST(Live, SettingsKeptOnSignals) {
         EXPECT_TRUE(WaitFor([&] { return !ide.Process().Running(); }, 10)) << "the program did not end after No";
     }
     EXPECT_EQ(UserHome::Read(file), "AAAA\r\n");
+    // SIGTERM while the Ctrl+C question is open: no answer is waited for.
+    {
+        LiveIde ide("Korvid28L", home, file, sim.Port());
+        const WindowId main = x.WaitWindow("sig.src - Korvid28L");
+        ASSERT_NE(main, 0u);
+        ASSERT_TRUE(x.Key(main, "ctrl+End"));
+        ASSERT_TRUE(x.Type(main, "D"));
+        ASSERT_TRUE(Titled(x, main, "*sig.src - Korvid28L"));
+        ide.Process().Signal(SIGINT);
+        ASSERT_NE(x.WaitWindow("Korvid28L"), 0u);
+        ASSERT_TRUE(ends(ide, SIGTERM)) << "SIGTERM did not end the program while it asked";
+    }
+    EXPECT_EQ(UserHome::Read(file), "AAAA\r\n");
+    kept.clear();
+    for (const auto& entry : std::filesystem::directory_iterator(unsaved)) kept.push_back(UserHome::Read(entry.path()));
+    EXPECT_NE(std::find(kept.begin(), kept.end(), "AAAA\r\nD"), kept.end()) << "the text of the last run was not kept";
 }
 
 // Edit > Find/Replace as typed: the labels' accelerators lead to the memos,
