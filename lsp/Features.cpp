@@ -10,6 +10,8 @@
 #include "family/Family.h"
 #include "family/Layout.h"
 #include "family/Registers.h"
+#include "lsp/Checks.h"
+#include "lsp/KorvidComment.h"
 #include "lsp/Reference.h"
 
 namespace korvid::lsp {
@@ -168,12 +170,17 @@ std::vector<Diagnostic> Diagnostics(const Document& doc, const Analysis& a) {
         // that takes in the line break.
         const std::string& text = doc.asmText();
         const std::size_t lineEnd = std::min(text.find('\r', a.errorStart), text.size());
-        Range r = doc.AsmRange(a.errorStart, static_cast<std::uint32_t>(std::min<std::size_t>(a.errorEnd, lineEnd)));
+        const auto end = static_cast<std::uint32_t>(std::max<std::size_t>(a.errorStart, std::min<std::size_t>(a.errorEnd, lineEnd)));
+        Range r = doc.AsmRange(a.errorStart, end);
         if (r.start == r.end && a.errorStart < lineEnd) r.end.character++;  // an empty span marks one character where there is one
         std::string message = a.errorMessage;
         if (a.extendedAccepts)
             message += " (the strict dialect refuses this; the extended dialect accepts the source: "
                        "set korvid.dialect to extended or write \"; korvid: dialect=extended\" in the first lines)";
+        if (a.otherFamily)
+            message += " (the " + FamilyName(*a.otherFamily) + " family assembles this source: set korvid.family to " +
+                       std::string(a.otherFamily->name) + " or write \"; korvid: family=" + std::string(a.otherFamily->name) +
+                       "\" in the first lines)";
         out.push_back({r, 1, "", message});
     }
     for (const Warning& w : a.warnings) out.push_back({doc.AsmRange(w.start, w.end), 2, w.code, w.message});
@@ -202,7 +209,12 @@ std::optional<HoverText> HoverAt(const Document& doc, const Analysis& a, Positio
             out.Name(upper).Text(" register $" + Hex(static_cast<std::uint32_t>(value), 2));
             if (const std::string_view name = RegisterName(value); !name.empty() && name != upper)
                 out.Text(" (").Text(name).Text(")");
-            if (const std::string_view purpose = RegisterPurpose(value); !purpose.empty()) out.Text(": ").Text(purpose);
+            const Layout layout = LayoutOf(family, a.state().ChipImage[kExtFuseIndex]);
+            if (const int port = value - kFirstPortRegister; port >= layout.portCount && port < 8)
+                out.Text(": not a port on this part (ports " + std::string(RegisterName(kFirstPortRegister)) + " to " +
+                         std::string(RegisterName(kFirstPortRegister + layout.portCount - 1)) + "): a file register");
+            else if (const std::string_view purpose = RegisterPurpose(value); !purpose.empty())
+                out.Text(": ").Text(purpose);
             if (value == kStatusRegister) bits(kStatusBitNames);
             break;
         }
@@ -237,6 +249,25 @@ std::optional<HoverText> HoverAt(const Document& doc, const Analysis& a, Positio
                 if (upper == kOptionRegisterName) bits(kOptionBitNames);
             }
             break;
+        case TokenClass::Comment: {
+            // A korvid comment's word: what the check it silences finds, or the setting.
+            const std::string_view comment = TokenText(a, doc, *t);
+            const std::uint32_t at = doc.AsmOffsetOf(p) - t->token.start;
+            for (const KorvidWord& w : ReadKorvidComment(comment)) {
+                const std::size_t length = w.key == "ignore" ? w.value.size() : w.key.size() + 1 + w.value.size();
+                if (at < w.at || at > w.at + length) continue;
+                if (w.key == "ignore") {
+                    for (const CheckInfo& c : Checks())
+                        if (c.code == w.value) out.Name(c.code).Text(": silences the SX check for ").Text(c.what).Text(" on this line");
+                } else if (w.key == "family" || w.key == "dialect") {
+                    out.Name(std::string(w.key) + "=" + std::string(w.value)).Text(": this source is assembled for the ")
+                        .Text(FamilyName(family) + " family in the ")
+                        .Text(a.settings.dialect == Dialect::Strict ? "strict" : "extended").Text(" dialect");
+                }
+                break;
+            }
+            break;
+        }
         default: break;
     }
     std::string text = out.Take();

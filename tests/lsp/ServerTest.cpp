@@ -89,6 +89,17 @@ TEST_F(ServerFixture, DiagnosticsFollowSettingsAndTheFirstLinesComment) {
     d = LastDiagnostics();
     ASSERT_EQ(d.size(), 1u);
     EXPECT_EQ(d[0]["range"]["start"]["line"], 2);
+
+    // A source for the other chip: the error names the family that takes it.
+    Notify("textDocument/didChange", {{"textDocument", {{"uri", "file:///t.src"}, {"version", 4}}},
+                                      {"contentChanges", {{{"text", " DEVICE OSCHS2, DRT60MS\n"}}}}});
+    d = LastDiagnostics();
+    ASSERT_EQ(d.size(), 1u);
+    EXPECT_NE(d[0]["message"].get<std::string>().find(
+                  "(the 52 family assembles this source: set korvid.family to 52 or write \"; korvid: family=52\" in "
+                  "the first lines)"),
+              std::string::npos)
+        << d[0]["message"];
 }
 
 // The error's range is the assembler's span, on its line: at the end of a
@@ -213,6 +224,17 @@ TEST_F(ServerFixture, HoverOfWordsCharactersAndFamilyDependentForms) {
         {" DEVICE SX28L\n MOV M,W\n", 1, 5, "**M** the MODE register: selects which port control register MOV !port,W writes "
                                           "(4 bits on the 28L family)"},
         {"; korvid: family=52\n MOV M,W\n", 1, 5, "(5 bits on the 52 family)"},
+        // The ports the part has: RD is a file register on the 28L, RC on the 18-pin part.
+        {" DEVICE SX28L\n MOV W,RD\n", 1, 8, "**RD** register $08: not a port on this part (ports RA to RC): a file register"},
+        {" DEVICE SX18L\n MOV W,RC\n", 1, 8, "**RC** register $07: not a port on this part (ports RA to RB)"},
+        {" DEVICE SX28L\n MOV W,RC\n", 1, 8, "**RC** register $07: port C"},
+        {"; korvid: family=52\n MOV W,RE\n", 1, 8, "**RE** register $09: port E"},
+        {" DEVICE SX28L\n JMP PC+W\n", 1, 2, "\n- **JMP PC+W** (1 word; turbo 3 cycles; compatible 2; changes C DC Z): "},
+        // What a korvid comment's words do.
+        {"; korvid: family=52 dialect=extended\n NOP ; korvid: ignore field-cut\n", 0, 13,
+         "**family=52**: this source is assembled for the 52 family in the extended dialect"},
+        {"; korvid: family=52 dialect=extended\n NOP ; korvid: ignore field-cut\n", 1, 23,
+         "**field-cut**: silences the SX check for a literal"},
     };
     for (const auto& r : rows) {
         Open(std::string(r.head) + body);
