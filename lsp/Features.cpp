@@ -187,6 +187,26 @@ std::vector<Diagnostic> Diagnostics(const Document& doc, const Analysis& a) {
     return out;
 }
 
+// The configuration fields a DEVICE word sets, with what their bits mean.
+void DeviceWordHover(HoverWriter& out, const Family& family, std::string_view word) {
+    const Family::DeviceParam* param = nullptr;
+    for (const auto& [list, count] : {std::pair{family.deviceParams, family.deviceParamCount},
+                                      std::pair{family.extendedDeviceParams, family.extendedDeviceParamCount}})
+        for (int i = 0; i < count && !param; ++i)
+            if (list[i].name == word) param = &list[i];
+    if (!param) return;
+    const ConfigWord configWord = param->extFuse ? ConfigWord::ExtFuse : ConfigWord::Fuse;
+    bool any = false;
+    for (int f = 0; f < static_cast<int>(FuseField::Count); ++f) {
+        const FuseFieldInfo& field = family.fuseFields[f];
+        if (field.word != configWord || (field.mask & param->mask) == 0) continue;
+        if (!any) out.Paragraph();
+        out.Item().Name(field.name).Text(": ").Text(field.meaning);
+        any = true;
+    }
+    if (!any) out.Paragraph().Text("It sets no configuration bits (accepted as written for other tools).");
+}
+
 std::optional<HoverText> HoverAt(const Document& doc, const Analysis& a, Position p, bool markdown) {
     const ClassifiedToken* t = TokenAtPosition(doc, a, p);
     if (!t) return std::nullopt;
@@ -203,6 +223,7 @@ std::optional<HoverText> HoverAt(const Document& doc, const Analysis& a, Positio
         case TokenClass::Directive: out.Name(upper).Text(" directive: ").Text(DirectivePurpose(upper)); break;
         case TokenClass::DeviceWord:
             out.Name(upper).Text(": a DEVICE option of the " + FamilyName(family) + " family");
+            DeviceWordHover(out, family, upper);
             break;
         case TokenClass::Register: {
             ClassifyKeyword(family, a.settings.dialect, upper, &value);

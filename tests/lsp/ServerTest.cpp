@@ -248,7 +248,9 @@ TEST_F(ServerFixture, HoverOfWordsCharactersAndFamilyDependentForms) {
         {" DEVICE SX28L\n", 6, 7, "\n\nbits 7..0: RTW RTE_IE RTS RTE_ES PSA PS2 PS1 PS0"},
         {" DEVICE SX28L\n", 6, 15, "character $41 · 65 · %1000001"},
         {" DEVICE SX28L\n", 0, 2, "**DEVICE** directive: chooses the part"},
-        {" DEVICE SX28L\n", 0, 9, "**SX28L**: a DEVICE option of the 28L family"},
+        {" DEVICE SX28L\n", 0, 9, "**SX28L**: a DEVICE option of the 28L family\n\n- **MemoryCode**: 0: 512 words"},
+        {" DEVICE SX28L\n", 0, 9, "- **PortC**: set: 28-pin part with port C"},
+        {"; korvid: family=52 dialect=extended\n DEVICE SX52\n", 1, 9, "It sets no configuration bits"},
         {"; korvid: dialect=extended\n MOV PORT_B,W\n", 1, 6, "**PORT_B** register $06 (RB): port B"},
         {" DEVICE SX28L\n MOV M,W\n", 1, 5, "**M** the MODE register: selects which port control register MOV !port,W writes "
                                           "(4 bits on the 28L family)"},
