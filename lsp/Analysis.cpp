@@ -87,6 +87,7 @@ void Analysis::Run(const Document& doc, Settings defaults) {
     errorStart = state_->ErrorStart;
     errorEnd = state_->ErrorEnd;
     extendedAccepts = failed && settings.dialect == Dialect::Strict && ExtendedDialectAccepts(*state_);
+    otherFamily = failed ? OtherFamilyAccepts(*state_) : nullptr;
     ScanSourceTokens(*state_, raw_);
     Classify();
     RunChecks();

@@ -71,6 +71,7 @@ public:
     std::string errorMessage;
     std::uint32_t errorStart = 0, errorEnd = 0;
     bool extendedAccepts = false;  // strict failed, the extended dialect accepts it
+    const Family* otherFamily = nullptr;  // failed, the other family's assembler accepts it
 
     std::vector<ClassifiedToken> tokens;
     std::vector<Symbol> symbols;

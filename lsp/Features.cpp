@@ -170,16 +170,41 @@ std::vector<Diagnostic> Diagnostics(const Document& doc, const Analysis& a) {
         // that takes in the line break.
         const std::string& text = doc.asmText();
         const std::size_t lineEnd = std::min(text.find('\r', a.errorStart), text.size());
-        Range r = doc.AsmRange(a.errorStart, static_cast<std::uint32_t>(std::min<std::size_t>(a.errorEnd, lineEnd)));
+        const auto end = static_cast<std::uint32_t>(std::max<std::size_t>(a.errorStart, std::min<std::size_t>(a.errorEnd, lineEnd)));
+        Range r = doc.AsmRange(a.errorStart, end);
         if (r.start == r.end && a.errorStart < lineEnd) r.end.character++;  // an empty span marks one character where there is one
         std::string message = a.errorMessage;
         if (a.extendedAccepts)
             message += " (the strict dialect refuses this; the extended dialect accepts the source: "
                        "set korvid.dialect to extended or write \"; korvid: dialect=extended\" in the first lines)";
+        if (a.otherFamily)
+            message += " (the " + FamilyName(*a.otherFamily) + " family assembles this source: set korvid.family to " +
+                       std::string(a.otherFamily->name) + " or write \"; korvid: family=" + std::string(a.otherFamily->name) +
+                       "\" in the first lines)";
         out.push_back({r, 1, "", message});
     }
     for (const Warning& w : a.warnings) out.push_back({doc.AsmRange(w.start, w.end), 2, w.code, w.message});
     return out;
+}
+
+// The configuration fields a DEVICE word sets, with what their bits mean.
+void DeviceWordHover(HoverWriter& out, const Family& family, std::string_view word) {
+    const Family::DeviceParam* param = nullptr;
+    for (const auto& [list, count] : {std::pair{family.deviceParams, family.deviceParamCount},
+                                      std::pair{family.extendedDeviceParams, family.extendedDeviceParamCount}})
+        for (int i = 0; i < count && !param; ++i)
+            if (list[i].name == word) param = &list[i];
+    if (!param) return;
+    const ConfigWord configWord = param->extFuse ? ConfigWord::ExtFuse : ConfigWord::Fuse;
+    bool any = false;
+    for (int f = 0; f < static_cast<int>(FuseField::Count); ++f) {
+        const FuseFieldInfo& field = family.fuseFields[f];
+        if (field.word != configWord || (field.mask & param->mask) == 0) continue;
+        if (!any) out.Paragraph();
+        out.Item().Name(field.name).Text(": ").Text(field.meaning);
+        any = true;
+    }
+    if (!any) out.Paragraph().Text("It sets no configuration bits (accepted as written for other tools).");
 }
 
 std::optional<HoverText> HoverAt(const Document& doc, const Analysis& a, Position p, bool markdown) {
@@ -198,6 +223,7 @@ std::optional<HoverText> HoverAt(const Document& doc, const Analysis& a, Positio
         case TokenClass::Directive: out.Name(upper).Text(" directive: ").Text(DirectivePurpose(upper)); break;
         case TokenClass::DeviceWord:
             out.Name(upper).Text(": a DEVICE option of the " + FamilyName(family) + " family");
+            DeviceWordHover(out, family, upper);
             break;
         case TokenClass::Register: {
             ClassifyKeyword(family, a.settings.dialect, upper, &value);
