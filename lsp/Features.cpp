@@ -214,7 +214,9 @@ std::optional<HoverText> HoverAt(const Document& doc, const Analysis& a, Positio
             if (const std::string_view name = RegisterName(value); !name.empty() && name != upper)
                 out.Text(" (").Text(name).Text(")");
             const Layout layout = LayoutOf(family, a.state().ChipImage[kExtFuseIndex]);
-            if (const int port = value - kFirstPortRegister; port >= layout.portCount && port < 8)
+            // The port names run RA..RG (05h..0Bh); the part has the first portCount of them.
+            constexpr int kPortNames = 7;
+            if (const int port = value - kFirstPortRegister; port >= layout.portCount && port < kPortNames)
                 out.Text(": not a port on this part (ports " + std::string(RegisterName(kFirstPortRegister)) + " to " +
                          std::string(RegisterName(kFirstPortRegister + layout.portCount - 1)) + "): a file register");
             else if (const std::string_view purpose = RegisterPurpose(value); !purpose.empty())
