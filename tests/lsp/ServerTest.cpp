@@ -81,6 +81,12 @@ TEST_F(ServerFixture, DiagnosticsFollowSettingsAndTheFirstLinesComment) {
 
     Notify("workspace/didChangeConfiguration", {{"settings", {{"korvid", {{"dialect", "extended"}}}}}});
     EXPECT_EQ(LastDiagnostics().size(), 0u);
+    // A value the server does not know changes nothing and is reported.
+    Notify("workspace/didChangeConfiguration", {{"settings", {{"korvid.family", "29"}, {"korvid.dialect", "loose"}}}});
+    EXPECT_EQ(LastDiagnostics().size(), 0u);
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent[0], Json::parse(R"({"jsonrpc": "2.0", "method": "window/showMessage", "params": {"type": 2,
+        "message": "Korvid: unknown setting korvid.family \"29\" (28l or 52) and korvid.dialect \"loose\" (strict or extended); kept 28l, extended"}})"));
 
     // The comment wins over the settings: strict again, and the 52's DEVICE words.
     Notify("textDocument/didChange",
