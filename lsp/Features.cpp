@@ -106,6 +106,8 @@ int PageBits(const Analysis& a) {
     return std::popcount(mask >> 9);
 }
 
+constexpr std::int32_t kPageWords = 512;  // what a JMP reaches, what PAGE selects
+
 // "28L", "52".
 std::string FamilyName(const Family& family) { return UpperName(family.name); }
 
@@ -235,6 +237,11 @@ std::optional<HoverText> HoverAt(const Document& doc, const Analysis& a, Positio
             const Symbol& s = a.symbols[static_cast<std::size_t>(t->symbol)];
             out.Name(s.name).Text(" ").Text(KindName(s.kind));
             if (s.value && s.kind != SymbolKind::Macro) out.Text(" = " + Bases(*s.value));
+            // A code address's page, and whether a CALL reaches it (the first half of a page only).
+            const bool label = s.kind == SymbolKind::Label || s.kind == SymbolKind::LocalLabel;
+            if (label && s.value && *s.value >= 0 && *s.value < family.maxProgramSize)
+                out.Text(" in page " + std::to_string(*s.value / kPageWords) +
+                         (*s.value % kPageWords >= kPageWords / 2 ? ", its second half (out of a CALL's reach)" : ""));
             out.Paragraph().Text("defined on line " + std::to_string(doc.AsmPosition(s.start).line + 1));
             break;
         }

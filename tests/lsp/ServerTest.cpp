@@ -271,6 +271,7 @@ TEST_F(ServerFixture, HoverOfWordsCharactersAndFamilyDependentForms) {
         {" DEVICE SX28L\n MOV W,#%0110_1110\n", 1, 10, "number $6E · 110 · %1101110"},
         {" DEVICE SX28L\n MOV W,#1010b\n", 1, 10, "number $A · 10 · %1010"},
         {" DEVICE SX28L\n MOV W,#$c0\n", 1, 10, "number $C0 · 192 · %11000000"},
+        {" DEVICE SX28L\n ORG 300h\nfar NOP\n", 2, 1, "**far** label = $300 · 768 · %1100000000 in page 1, its second half (out of a CALL's reach)"},
         // What a korvid comment's words do.
         {"; korvid: family=52 dialect=extended\n NOP ; korvid: ignore field-cut\n", 0, 13,
          "**family=52**: this source is assembled for the 52 family in the extended dialect"},
