@@ -42,8 +42,11 @@ public:
     // input and one of its sinks: every run of the driver serves the port.
     void Attach(SimDriver& driver);
     // Reads what the client wrote and queues it; its first start bit comes
-    // no earlier than `cycle`.
+    // no earlier than `cycle`. Releases the port a client left exclusive.
     void Poll(std::uint64_t cycle) override;
+    // After a client closed the terminal: clears the exclusive flag it may
+    // have left (see Poll).
+    void ReleaseAfterClientClose();
     // The cycle of the next level change of the receive pin (~0: none).
     std::uint64_t NextEdge() const override;
     // Drives the receive pin's levels due by `cycle`.
@@ -71,6 +74,7 @@ private:
     UartDecoder tx_;
     SimDriver* driver_ = nullptr;
     int master_ = -1, slave_ = -1;
+    int closeWatch_ = -1;  // inotify: a client's close
     std::string slavePath_;
     std::deque<std::uint8_t> queue_;  // bytes to send into the chip
     bool busy_ = false;               // a frame is on the line
