@@ -373,6 +373,9 @@ private:
                     else if (s.refused)
                         Fail(i, "was " + std::to_string(s.refusedSpan) + " from " + c.label.text + " at " +
                                     FormatTestTime(base_.Picoseconds(s.refusedStart)));
+                    else if (s.undecided)
+                        Fail(i, "but " + c.label.text + " was reached too often before " + c.label2.text +
+                                    " to judge every span");
                     else
                         Pass(i);
                     break;
