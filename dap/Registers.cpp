@@ -18,10 +18,7 @@ const std::array<std::string, 5> kPortNames = {Name(kFirstPortRegister), Name(kF
                                                Name(kFirstPortRegister + 2), Name(kFirstPortRegister + 3),
                                                Name(kFirstPortRegister + 4)};
 
-constexpr std::string_view kOptionName = "OPTION";
-
 std::vector<RegisterInfo> FixedRegisters() {
-    using A = std::array<std::string_view, 8>;
     return {
         {Name(kRegisterW), 8, {}, [](const SxCpu& c, int) -> std::uint32_t { return c.w(); },
          [](SxCpu& c, int, std::uint32_t v) { c.SetW(std::uint8_t(v)); }},
@@ -31,7 +28,7 @@ std::vector<RegisterInfo> FixedRegisters() {
          [](SxCpu& c, int, std::uint32_t v) { c.SetFsr(std::uint8_t(v)); }},
         {Name(kRegisterM), 8, {}, [](const SxCpu& c, int) -> std::uint32_t { return c.mode(); },
          [](SxCpu& c, int, std::uint32_t v) { c.SetMode(std::uint8_t(v)); }},
-        {std::string(kOptionName), 8, A{"RTW", "RTE_IE", "RTS", "RTE_ES", "PSA", "PS2", "PS1", "PS0"},
+        {std::string(kOptionRegisterName), 8, kOptionBitNames,
          [](const SxCpu& c, int) -> std::uint32_t { return c.option(); }, nullptr},
         {Name(kRtccRegister), 8, {}, [](const SxCpu& c, int) -> std::uint32_t { return c.rtcc(); },
          [](SxCpu& c, int, std::uint32_t v) { c.SetRtcc(std::uint8_t(v)); }},
@@ -45,7 +42,7 @@ std::vector<RegisterInfo> FixedRegisters() {
 std::vector<RegisterInfo> RegistersOf(const SxCpu& cpu, bool mirror) {
     std::vector<RegisterInfo> out = FixedRegisters();
     // The tool's halt state has no OPTION (write-only on the chip).
-    if (mirror) out.erase(std::find_if(out.begin(), out.end(), [](const RegisterInfo& r) { return r.name == kOptionName; }));
+    if (mirror) out.erase(std::find_if(out.begin(), out.end(), [](const RegisterInfo& r) { return r.name == kOptionRegisterName; }));
     using A = std::array<std::string_view, 8>;
     const A pins{"7", "6", "5", "4", "3", "2", "1", "0"};
     const auto write = [](SxCpu& c, int port, std::uint32_t v) { c.Poke(5 + port, std::uint8_t(v)); };

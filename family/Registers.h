@@ -38,6 +38,12 @@ inline constexpr std::string_view kRegisterMName = "M";
 // The STATUS bits by name, bit 7 first.
 inline constexpr std::array<std::string_view, 8> kStatusBitNames = {"PA2", "PA1", "PA0", "TO", "PD", "Z", "DC", "C"};
 
+// OPTION has no file address: MOV !OPTION,W writes it. Its bits by name,
+// bit 7 first.
+inline constexpr std::string_view kOptionRegisterName = "OPTION";
+inline constexpr std::array<std::string_view, 8> kOptionBitNames = {"RTW", "RTE_IE", "RTS", "RTE_ES",
+                                                                   "PSA", "PS2",    "PS1", "PS0"};
+
 // The name of register 1: WREG while W is mapped there, else RTCC.
 inline constexpr std::string_view RegisterOneName(bool wAt1) { return wAt1 ? kWAt1Name : kSpecialRegisterNames[kRtccRegister]; }
 

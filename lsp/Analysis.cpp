@@ -5,12 +5,11 @@
 
 #include "core/asm/Assembler.h"
 #include "family/Family.h"
+#include "lsp/KorvidComment.h"
 
 namespace korvid::lsp {
 
 namespace {
-constexpr int kSettingsLines = 5;  // the lines a "; korvid:" comment may stand in
-
 std::string_view Text(const std::string& text, const SourceToken& t) {
     return std::string_view(text).substr(t.start, t.end - t.start);
 }
@@ -56,20 +55,10 @@ Settings SettingsFromSource(const std::string& units, Settings s) {
     for (int line = 0; line < kSettingsLines && pos < units.size(); ++line) {
         std::size_t end = units.find_first_of("\r\n", pos);
         if (end == std::string::npos) end = units.size();
-        std::string_view text = std::string_view(units).substr(pos, end - pos);
-        const std::size_t at = text.find("korvid:");
-        const std::size_t semi = text.find(';');
-        if (at != std::string_view::npos && semi != std::string_view::npos && semi < at) {
-            std::string_view rest = text.substr(at + 7);
-            auto value = [&](std::string_view key) -> std::string_view {
-                std::size_t k = rest.find(key);
-                if (k == std::string_view::npos) return {};
-                std::size_t v = k + key.size(), e = v;
-                while (e < rest.size() && rest[e] != ' ' && rest[e] != '\t' && rest[e] != ',') ++e;
-                return rest.substr(v, e - v);
-            };
-            if (const Family* f = FamilyByName(value("family="))) s.family = f;
-            DialectByName(value("dialect="), s.dialect);
+        for (const KorvidWord& w : ReadKorvidComment(std::string_view(units).substr(pos, end - pos))) {
+            if (w.key == "family")
+                if (const Family* f = FamilyByName(w.value)) s.family = f;
+            if (w.key == "dialect") DialectByName(w.value, s.dialect);
         }
         pos = end;
         if (pos < units.size() && units[pos] == '\r') ++pos;
@@ -98,9 +87,11 @@ void Analysis::Run(const Document& doc, Settings defaults) {
     errorStart = state_->ErrorStart;
     errorEnd = state_->ErrorEnd;
     extendedAccepts = failed && settings.dialect == Dialect::Strict && ExtendedDialectAccepts(*state_);
+    otherFamily = failed ? OtherFamilyAccepts(*state_) : nullptr;
     ScanSourceTokens(*state_, raw_);
     Classify();
     RunChecks();
+    CheckKorvidComments();
 }
 
 void Analysis::Classify() {

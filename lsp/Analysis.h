@@ -71,6 +71,7 @@ public:
     std::string errorMessage;
     std::uint32_t errorStart = 0, errorEnd = 0;
     bool extendedAccepts = false;  // strict failed, the extended dialect accepts it
+    const Family* otherFamily = nullptr;  // failed, the other family's assembler accepts it
 
     std::vector<ClassifiedToken> tokens;
     std::vector<Symbol> symbols;
@@ -90,6 +91,10 @@ public:
 private:
     void Classify();
     void RunChecks();
+    // Warnings about korvid comments that say what the server does not
+    // know (a family, a dialect, a check code), so that a typo is not
+    // silently without effect.
+    void CheckKorvidComments();
     std::unique_ptr<AssemblyState> state_;
     std::vector<char> list_;
     std::string text_;  // the assembler's text (NUL-terminated)

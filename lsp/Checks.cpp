@@ -7,8 +7,10 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "family/Family.h"
 #include "lsp/Analysis.h"
 #include "lsp/Checks.h"
+#include "lsp/KorvidComment.h"
 
 namespace korvid::lsp {
 
@@ -52,7 +54,7 @@ const std::vector<CheckInfo>& Checks() {
         {"page-jump", "a jump or call into another 512-word page with no PAGE setting it on the way"},
         {"skip-multiword", "a skip followed by an instruction or macro of more than one word"},
         {"pcw-table", "a JMP PC+W table that runs past what the jump can reach"},
-        {"field-cut", "a literal or register number that does not fit its field"},
+        {"field-cut", "a literal, register or bit number or data word that does not fit its field"},
     };
     return checks;
 }
@@ -163,12 +165,44 @@ void Analysis::RunChecks() {
         const std::size_t from = lineStart == std::string::npos || w.start == 0 ? 0 : lineStart + 1;
         std::size_t to = text_.find('\r', w.start);
         if (to == std::string::npos) to = text_.size();
-        const std::string_view line = std::string_view(text_).substr(from, to - from);
-        const std::size_t semi = line.find(';');
-        if (semi == std::string_view::npos) return false;
-        const std::size_t at = line.find("korvid: ignore", semi);
-        return at != std::string_view::npos && line.find(w.code, at) != std::string_view::npos;
+        const auto words = ReadKorvidComment(std::string_view(text_).substr(from, to - from));
+        return std::any_of(words.begin(), words.end(),
+                           [&](const KorvidWord& k) { return k.key == "ignore" && k.value == w.code; });
     });
+}
+
+void Analysis::CheckKorvidComments() {
+    std::string codes;
+    for (const CheckInfo& c : Checks()) codes.append(codes.empty() ? "" : ", ").append(c.code);
+    for (const ClassifiedToken& t : tokens) {
+        if (t.cls != TokenClass::Comment) continue;
+        const std::string_view comment = std::string_view(text_).substr(t.token.start, t.token.end - t.token.start);
+        const std::vector<KorvidWord> words = ReadKorvidComment(comment);
+        if (words.empty()) continue;
+        const bool settingsLine = std::count(text_.begin(), text_.begin() + t.token.start, '\r') < kSettingsLines;
+        for (const KorvidWord& w : words) {
+            std::string problem;
+            Dialect dialect;
+            if (w.key == "ignore") {
+                if (std::none_of(Checks().begin(), Checks().end(), [&](const CheckInfo& c) { return c.code == w.value; }))
+                    problem = "no SX check is called \"" + std::string(w.value) + "\" (the checks: " + codes + ")";
+            } else if (w.key == "family" || w.key == "dialect") {
+                if (!settingsLine)
+                    problem = std::string(w.key) + "= counts only in the first " + std::to_string(kSettingsLines) + " lines";
+                else if (w.key == "family" ? FamilyByName(w.value) == nullptr : !DialectByName(w.value, dialect))
+                    problem = "unknown " + std::string(w.key) + " \"" + std::string(w.value) + "\" (" +
+                              (w.key == "family" ? "28l or 52" : "strict or extended") + ")";
+            } else {
+                problem = "a korvid comment knows family=, dialect= and ignore CODE, not \"" + std::string(w.key) +
+                          (w.value.empty() ? "" : "=") + std::string(w.value) + "\"";
+            }
+            if (problem.empty()) continue;
+            const std::uint32_t at = t.token.start + static_cast<std::uint32_t>(w.at);
+            std::uint32_t end = at;
+            while (end < t.token.end && text_[end] != ' ' && text_[end] != '\t' && text_[end] != ',') ++end;
+            warnings.push_back({at, end, "korvid-comment", problem});
+        }
+    }
 }
 
 }  // namespace korvid::lsp

@@ -2,10 +2,16 @@
 #include "lsp/Features.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstdio>
 
 #include "core/asm/SourceFacts.h"
 #include "family/Family.h"
+#include "family/Layout.h"
+#include "family/Registers.h"
+#include "lsp/Checks.h"
+#include "lsp/KorvidComment.h"
 #include "lsp/Reference.h"
 
 namespace korvid::lsp {
@@ -26,11 +32,42 @@ std::string Binary(std::uint32_t v) {
     return out;
 }
 
-// "$1F = 31 = %11111" (negative values also as their 32-bit pattern).
+// "$1F · 31 · %11111" (negative values also as their 32-bit pattern).
 std::string Bases(std::int32_t value) {
     const auto u = static_cast<std::uint32_t>(value);
-    return "`$" + Hex(u, 1) + "` · `" + std::to_string(value) + "` · `%" + Binary(u) + "`";
+    return "$" + Hex(u, 1) + " · " + std::to_string(value) + " · %" + Binary(u);
 }
+
+// Hover text in the client's format. Markdown marks names in bold and
+// forms as list items and nothing else, so that it also reads well where a
+// client shows it unrendered; plain text is the same without the bold.
+class HoverWriter {
+public:
+    explicit HoverWriter(bool markdown) : markdown_(markdown) {}
+    HoverWriter& Name(std::string_view name) {
+        if (!markdown_) return Text(name);
+        text_ += "**";
+        // An underscore inside a word emphasises nothing; at its ends it would.
+        for (std::size_t i = 0; i < name.size(); ++i) {
+            const char c = name[i];
+            if (c == '*' || c == '`' || c == '\\' || (c == '_' && (i == 0 || i + 1 == name.size()))) text_ += '\\';
+            text_ += c;
+        }
+        text_ += "**";
+        return *this;
+    }
+    HoverWriter& Text(std::string_view s) {
+        text_ += s;
+        return *this;
+    }
+    HoverWriter& Paragraph() { return Text("\n\n"); }
+    HoverWriter& Item() { return Text(text_.empty() || text_.back() == '\n' ? "- " : "\n- "); }
+    std::string Take() { return std::move(text_); }
+
+private:
+    bool markdown_;
+    std::string text_;
+};
 
 const char* KindName(SymbolKind k) {
     switch (k) {
@@ -79,83 +116,184 @@ std::optional<std::int64_t> NumberValue(std::string_view s) {
     return v;
 }
 
-std::string InstructionHover(std::string_view mnemonic) {
-    auto forms = FormsOf(mnemonic);
-    if (forms.empty()) return "**" + std::string(mnemonic) + "** instruction";
-    std::string md = "**" + std::string(mnemonic) + "** instruction\n\n"
-                     "| form | words | cycles (turbo / compatible) | flags | does |\n|---|---|---|---|---|\n";
-    for (const InstructionForm* f : forms)
-        md += "| `" + std::string(f->syntax) + "` | " + std::string(f->words) + " | " + std::string(f->turbo) +
-              " / " + std::string(f->compatible) + " | " + std::string(f->flags) + " | " + std::string(f->effect) +
-              " |\n";
-    return md;
+// The page bits a LSET stores on this source's part: one for each address
+// bit above the 512-word page (the part DEVICE chose decides on the 28L).
+int PageBits(const Analysis& a) {
+    const std::uint32_t mask = LayoutOf(*a.settings.family, a.state().ChipImage[kExtFuseIndex]).addressMask;
+    return std::popcount(mask >> 9);
+}
+
+// "28L", "52".
+std::string FamilyName(const Family& family) { return UpperName(family.name); }
+
+std::string Plural(int n, std::string_view one) { return std::to_string(n) + " " + std::string(one) + (n == 1 ? "" : "s"); }
+
+// "3 cycles, 4 jumping": one figure of a form, its other case when it has one.
+std::string CyclesText(int cycles, int taken, std::string_view when, bool unit) {
+    std::string s = unit ? Plural(cycles, "cycle") : std::to_string(cycles);
+    if (taken) s += ", " + std::to_string(taken) + " " + std::string(when);
+    return s;
+}
+
+// An instruction's forms with the words and cycles of this family: the
+// 52 runs in turbo mode only, and the long forms store a word per page bit.
+void InstructionHover(HoverWriter& out, std::string_view mnemonic, const Analysis& a) {
+    out.Name(mnemonic).Text(" instruction");
+    const Family& family = *a.settings.family;
+    const bool turboOnly = family.fuseField(FuseField::Turbo).mask == 0;
+    const int pageBits = PageBits(a);
+    const std::vector<const InstructionForm*> forms = FormsOf(mnemonic);
+    if (!forms.empty()) out.Paragraph();
+    for (const InstructionForm* f : forms) {
+        const int grow = f->growth == FormGrowth::PerPageBit ? pageBits : 0;
+        const Cycles c{static_cast<std::uint8_t>(f->cycles.turbo + grow), static_cast<std::uint8_t>(f->cycles.compatible + grow)};
+        std::string cost = Plural(f->words + grow, "word") + "; ";
+        if (turboOnly || (c.turbo == c.compatible && f->taken.turbo == f->taken.compatible))
+            cost += CyclesText(c.turbo, f->taken.turbo, f->takenWhen, true);
+        else
+            cost += "turbo " + CyclesText(c.turbo, f->taken.turbo, f->takenWhen, true) + "; compatible " +
+                    CyclesText(c.compatible, f->taken.compatible, f->takenWhen, false);
+        if (!f->flags.empty()) cost += "; changes " + std::string(f->flags);
+        out.Item().Name(f->syntax).Text(" (" + cost + "): " + std::string(f->effect));
+    }
+    if (mnemonic == "BANK")
+        out.Paragraph().Text("On the " + FamilyName(family) + " family the bank goes to FSR bits " +
+                             std::to_string(family.bankShift + 2) + ".." + std::to_string(family.bankShift) + ".");
 }
 }  // namespace
 
 std::vector<Diagnostic> Diagnostics(const Document& doc, const Analysis& a) {
     std::vector<Diagnostic> out;
     if (a.failed) {
-        Range r = doc.AsmRange(a.errorStart, a.errorEnd);
-        if (r.start == r.end) {  // an empty span marks one character where there is one
-            const std::string& text = doc.asmText();
-            if (a.errorStart < text.size() && text[a.errorStart] != '\r') r.end.character++;
-        }
+        // A span stays on its line: an error at the end of a line (the
+        // scanner's end-of-line token) is an empty range there, not one
+        // that takes in the line break.
+        const std::string& text = doc.asmText();
+        const std::size_t lineEnd = std::min(text.find('\r', a.errorStart), text.size());
+        const auto end = static_cast<std::uint32_t>(std::max<std::size_t>(a.errorStart, std::min<std::size_t>(a.errorEnd, lineEnd)));
+        Range r = doc.AsmRange(a.errorStart, end);
+        if (r.start == r.end && a.errorStart < lineEnd) r.end.character++;  // an empty span marks one character where there is one
         std::string message = a.errorMessage;
         if (a.extendedAccepts)
             message += " (the strict dialect refuses this; the extended dialect accepts the source: "
                        "set korvid.dialect to extended or write \"; korvid: dialect=extended\" in the first lines)";
+        if (a.otherFamily)
+            message += " (the " + FamilyName(*a.otherFamily) + " family assembles this source: set korvid.family to " +
+                       std::string(a.otherFamily->name) + " or write \"; korvid: family=" + std::string(a.otherFamily->name) +
+                       "\" in the first lines)";
         out.push_back({r, 1, "", message});
     }
     for (const Warning& w : a.warnings) out.push_back({doc.AsmRange(w.start, w.end), 2, w.code, w.message});
     return out;
 }
 
-std::optional<HoverText> HoverAt(const Document& doc, const Analysis& a, Position p) {
+// The configuration fields a DEVICE word sets, with what their bits mean.
+void DeviceWordHover(HoverWriter& out, const Family& family, std::string_view word) {
+    const Family::DeviceParam* param = nullptr;
+    for (const auto& [list, count] : {std::pair{family.deviceParams, family.deviceParamCount},
+                                      std::pair{family.extendedDeviceParams, family.extendedDeviceParamCount}})
+        for (int i = 0; i < count && !param; ++i)
+            if (list[i].name == word) param = &list[i];
+    if (!param) return;
+    const ConfigWord configWord = param->extFuse ? ConfigWord::ExtFuse : ConfigWord::Fuse;
+    bool any = false;
+    for (int f = 0; f < static_cast<int>(FuseField::Count); ++f) {
+        const FuseFieldInfo& field = family.fuseFields[f];
+        if (field.word != configWord || (field.mask & param->mask) == 0) continue;
+        if (!any) out.Paragraph();
+        out.Item().Name(field.name).Text(": ").Text(field.meaning);
+        any = true;
+    }
+    if (!any) out.Paragraph().Text("It sets no configuration bits (accepted as written for other tools).");
+}
+
+std::optional<HoverText> HoverAt(const Document& doc, const Analysis& a, Position p, bool markdown) {
     const ClassifiedToken* t = TokenAtPosition(doc, a, p);
     if (!t) return std::nullopt;
     const std::string upper = UpperName(TokenText(a, doc, *t));
-    std::string md;
+    const Family& family = *a.settings.family;
+    HoverWriter out(markdown);
     std::int32_t value = 0;
+    auto bits = [&](const std::array<std::string_view, 8>& names) {
+        out.Paragraph().Text("bits 7..0:");
+        for (std::string_view n : names) out.Text(" ").Text(n);
+    };
     switch (t->cls) {
-        case TokenClass::Instruction: md = InstructionHover(upper); break;
-        case TokenClass::Directive: md = "**" + upper + "** directive: " + std::string(DirectivePurpose(upper)); break;
-        case TokenClass::DeviceWord: md = "**" + upper + "**: a DEVICE option of the " + std::string(a.settings.family->title) + " family"; break;
-        case TokenClass::Register:
+        case TokenClass::Instruction: InstructionHover(out, upper, a); break;
+        case TokenClass::Directive: out.Name(upper).Text(" directive: ").Text(DirectivePurpose(upper)); break;
+        case TokenClass::DeviceWord:
+            out.Name(upper).Text(": a DEVICE option of the " + FamilyName(family) + " family");
+            DeviceWordHover(out, family, upper);
+            break;
+        case TokenClass::Register: {
+            ClassifyKeyword(family, a.settings.dialect, upper, &value);
+            out.Name(upper).Text(" register $" + Hex(static_cast<std::uint32_t>(value), 2));
+            if (const std::string_view name = RegisterName(value); !name.empty() && name != upper)
+                out.Text(" (").Text(name).Text(")");
+            const Layout layout = LayoutOf(family, a.state().ChipImage[kExtFuseIndex]);
+            if (const int port = value - kFirstPortRegister; port >= layout.portCount && port < 8)
+                out.Text(": not a port on this part (ports " + std::string(RegisterName(kFirstPortRegister)) + " to " +
+                         std::string(RegisterName(kFirstPortRegister + layout.portCount - 1)) + "): a file register");
+            else if (const std::string_view purpose = RegisterPurpose(value); !purpose.empty())
+                out.Text(": ").Text(purpose);
+            if (value == kStatusRegister) bits(kStatusBitNames);
+            break;
+        }
         case TokenClass::StatusBit: {
-            ClassifyKeyword(*a.settings.family, a.settings.dialect, upper, &value);
-            if (t->cls == TokenClass::Register) {
-                md = "**" + upper + "** register `$" + Hex(static_cast<std::uint32_t>(value), 2) + "`: " +
-                     std::string(RegisterPurpose(upper));
-                if (auto bits = RegisterBits(upper); !bits.empty()) md += "\n\nbits 7..0: `" + std::string(bits) + "`";
-            } else {
-                md = "**" + upper + "** " + std::string(RegisterPurpose(upper));
-            }
+            ClassifyKeyword(family, a.settings.dialect, upper, &value);
+            const int bit = value >> 8;
+            out.Name(upper).Text(" ").Text(RegisterName(kStatusRegister)).Text("." + std::to_string(bit) + ": ")
+                .Text(StatusBitPurpose(bit));
             break;
         }
         case TokenClass::Symbol: {
             const Symbol& s = a.symbols[static_cast<std::size_t>(t->symbol)];
-            md = "**" + s.name + "** " + KindName(s.kind);
-            if (s.value && s.kind != SymbolKind::Macro) md += " = " + Bases(*s.value);
-            md += "\n\ndefined on line " + std::to_string(doc.AsmPosition(s.start).line + 1);
+            out.Name(s.name).Text(" ").Text(KindName(s.kind));
+            if (s.value && s.kind != SymbolKind::Macro) out.Text(" = " + Bases(*s.value));
+            out.Paragraph().Text("defined on line " + std::to_string(doc.AsmPosition(s.start).line + 1));
             break;
         }
         case TokenClass::Number:
-            if (auto v = NumberValue(TokenText(a, doc, *t))) md = "number " + Bases(static_cast<std::int32_t>(*v));
+            if (auto v = NumberValue(TokenText(a, doc, *t))) out.Text("number " + Bases(static_cast<std::int32_t>(*v)));
             break;
         case TokenClass::String:
             // A quoted character is a number too.
-            if (t->token.end - t->token.start == 3) md = "character " + Bases(static_cast<unsigned char>(doc.asmText()[t->token.start + 1]));
+            if (t->token.end - t->token.start == 3)
+                out.Text("character " + Bases(static_cast<unsigned char>(doc.asmText()[t->token.start + 1])));
             break;
         case TokenClass::OperandWord:
-            if (auto purpose = RegisterPurpose(upper); !purpose.empty()) {
-                md = "**" + upper + "** " + std::string(purpose);
-                if (auto bits = RegisterBits(upper); !bits.empty()) md += "\n\nbits 7..0: `" + std::string(bits) + "`";
+            if (const std::string_view purpose = OperandWordPurpose(upper); !purpose.empty()) {
+                out.Name(upper).Text(" ").Text(purpose);
+                if (upper == kRegisterMName)
+                    out.Text(" (" + std::to_string(std::popcount(family.modeMask)) + " bits on the " + FamilyName(family) +
+                             " family)");
+                if (upper == kOptionRegisterName) bits(kOptionBitNames);
             }
             break;
+        case TokenClass::Comment: {
+            // A korvid comment's word: what the check it silences finds, or the setting.
+            const std::string_view comment = TokenText(a, doc, *t);
+            const std::uint32_t at = doc.AsmOffsetOf(p) - t->token.start;
+            for (const KorvidWord& w : ReadKorvidComment(comment)) {
+                const std::size_t length = w.key == "ignore" ? w.value.size() : w.key.size() + 1 + w.value.size();
+                if (at < w.at || at > w.at + length) continue;
+                if (w.key == "ignore") {
+                    for (const CheckInfo& c : Checks())
+                        if (c.code == w.value) out.Name(c.code).Text(": silences the SX check for ").Text(c.what).Text(" on this line");
+                } else if (w.key == "family" || w.key == "dialect") {
+                    out.Name(std::string(w.key) + "=" + std::string(w.value)).Text(": this source is assembled for the ")
+                        .Text(FamilyName(family) + " family in the ")
+                        .Text(a.settings.dialect == Dialect::Strict ? "strict" : "extended").Text(" dialect");
+                }
+                break;
+            }
+            break;
+        }
         default: break;
     }
-    if (md.empty()) return std::nullopt;
-    return HoverText{doc.AsmRange(t->token.start, t->token.end), md};
+    std::string text = out.Take();
+    if (text.empty()) return std::nullopt;
+    return HoverText{doc.AsmRange(t->token.start, t->token.end), std::move(text)};
 }
 
 std::optional<Range> DefinitionAt(const Document& doc, const Analysis& a, Position p) {
@@ -222,13 +360,13 @@ std::vector<std::pair<Range, std::string>> RenameEdits(const Document& doc, cons
 
 std::vector<OutlineItem> Outline(const Document& doc, const Analysis& a) {
     std::vector<OutlineItem> out;
+    std::vector<SymbolKind> kinds;  // of the items of `out`
     const std::string& text = doc.asmText();
-    auto lineRange = [&](std::uint32_t at) {
-        const Position p = doc.AsmPosition(at);
+    auto lineEnd = [&](std::uint32_t at) {
         std::size_t end = text.find('\r', at);
-        if (end == std::string::npos) end = text.size();
-        return Range{{p.line, 0}, doc.AsmPosition(static_cast<std::uint32_t>(end))};
+        return doc.AsmPosition(static_cast<std::uint32_t>(end == std::string::npos ? text.size() : end));
     };
+    auto lineRange = [&](std::uint32_t at) { return Range{{doc.AsmPosition(at).line, 0}, lineEnd(at)}; };
     int currentLabel = -1;  // index in out of the global label the locals go under
     for (const Symbol& s : a.symbols) {
         OutlineItem item{s.name, "", 12, lineRange(s.start), doc.AsmRange(s.start, s.start + static_cast<std::uint32_t>(s.name.size())), {}};
@@ -242,15 +380,41 @@ std::vector<OutlineItem> Outline(const Document& doc, const Analysis& a) {
         }
         if (s.kind == SymbolKind::LocalLabel && currentLabel >= 0 &&
             s.parent >= 0 && a.symbols[static_cast<std::size_t>(s.parent)].name == out[static_cast<std::size_t>(currentLabel)].name) {
-            OutlineItem& parent = out[static_cast<std::size_t>(currentLabel)];
-            parent.range.end = item.range.end;  // the label's block reaches its last local label
-            parent.children.push_back(std::move(item));
+            out[static_cast<std::size_t>(currentLabel)].children.push_back(std::move(item));
             continue;
         }
         out.push_back(std::move(item));
+        kinds.push_back(s.kind);
         // Local labels go under their global label, or under the macro whose body holds them.
         if (s.kind == SymbolKind::Label || s.kind == SymbolKind::Macro) currentLabel = static_cast<int>(out.size()) - 1;
         else if (s.kind != SymbolKind::LocalLabel) currentLabel = -1;
+    }
+    // A global label's block runs to the line before the next global label
+    // or macro (or the end of the source), so that breadcrumbs and folding
+    // take in its code; a macro's runs to its ENDM.
+    std::vector<std::uint32_t> endms;
+    for (const ClassifiedToken& t : a.tokens)
+        if (t.cls == TokenClass::Directive && UpperName(TokenText(a, doc, t)) == "ENDM") endms.push_back(t.token.start);
+    const Position sourceEnd = doc.AsmPosition(static_cast<std::uint32_t>(text.size()));
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        OutlineItem& item = out[i];
+        if (kinds[i] == SymbolKind::Macro) {
+            const std::uint32_t at = doc.AsmOffsetOf(item.selection.start);
+            auto endm = std::lower_bound(endms.begin(), endms.end(), at);
+            item.range.end = endm == endms.end() ? sourceEnd : lineEnd(*endm);
+        } else if (kinds[i] == SymbolKind::Label) {
+            std::size_t next = i + 1;
+            while (next < out.size() && kinds[next] != SymbolKind::Label && kinds[next] != SymbolKind::Macro) ++next;
+            if (next == out.size()) {
+                item.range.end = sourceEnd;
+            } else if (const int line = out[next].range.start.line - 1; line > item.range.start.line) {
+                item.range.end = lineEnd(doc.AsmOffsetOf({line, 0}));
+            }
+        }
+        for (const OutlineItem& child : item.children)  // a child always lies inside
+            if (item.range.end.line < child.range.end.line ||
+                (item.range.end.line == child.range.end.line && item.range.end.character < child.range.end.character))
+                item.range.end = child.range.end;
     }
     return out;
 }
@@ -292,6 +456,8 @@ std::vector<CompletionEntry> CompletionsAt(const Document& doc, const Analysis& 
             out.push_back({name, 6, "register $" + Hex(static_cast<std::uint32_t>(k.value), 2), ""});
         else if (k.kind == KeywordClass::StatusBit)
             out.push_back({name, 6, "STATUS." + std::to_string(k.value >> 8), ""});
+        else if (k.kind == KeywordClass::OperatorWord && !OperandWordPurpose(name).empty())
+            out.push_back({name, 6, "operand word", ""});
         else if (k.kind == KeywordClass::WatchFormat && afterWatch)
             out.push_back({name, 20, "watch format", ""});
     }

@@ -23,9 +23,9 @@ std::vector<Diagnostic> Diagnostics(const Document& doc, const Analysis& a);
 
 struct HoverText {
     Range range;
-    std::string markdown;
+    std::string text;  // markdown or plain text, as asked
 };
-std::optional<HoverText> HoverAt(const Document& doc, const Analysis& a, Position p);
+std::optional<HoverText> HoverAt(const Document& doc, const Analysis& a, Position p, bool markdown = true);
 
 std::optional<Range> DefinitionAt(const Document& doc, const Analysis& a, Position p);
 

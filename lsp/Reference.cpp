@@ -2,98 +2,104 @@
 #include "lsp/Reference.h"
 
 #include <array>
+#include <iterator>
+
+#include "family/Registers.h"
 
 namespace korvid::lsp {
 
 namespace {
-// Cycles: a skip costs one more when it skips; a jump costs 3 (turbo) or 2
-// (compatible); compound forms add up the words they store.
+// Cycles (turbo, compatible): a skip costs one more when it skips; a jump
+// costs 3 or 2; compound forms add up the words they store.
 constexpr InstructionForm kForms[] = {
-    {"MOV", "MOV W,#lit", "1", "1", "1", "-", "W = lit"},
-    {"MOV", "MOV W,fr", "1", "1", "1", "Z", "W = fr"},
-    {"MOV", "MOV fr,W", "1", "1", "1", "-", "fr = W"},
-    {"MOV", "MOV fr,#lit", "2", "2", "2", "-", "fr = lit (through W)"},
-    {"MOV", "MOV fr1,fr2", "2", "2", "2", "Z", "fr1 = fr2 (through W)"},
-    {"MOV", "MOV W,fr-W", "1", "1", "1", "C DC Z", "W = fr - W"},
-    {"MOV", "MOV W,++fr / MOV W,--fr", "1", "1", "1", "Z", "W = fr + 1 / fr - 1"},
-    {"MOV", "MOV W,<<fr / MOV W,>>fr", "1", "1", "1", "C", "W = fr rotated left / right through C"},
-    {"MOV", "MOV W,/fr", "1", "1", "1", "Z", "W = complement of fr"},
-    {"MOV", "MOV W,<>fr", "1", "1", "1", "-", "W = fr with its nibbles swapped"},
-    {"MOV", "MOV W,M / MOV M,W", "1", "1", "1", "-", "between W and MODE"},
-    {"MOV", "MOV M,#lit", "1", "1", "1", "-", "MODE = lit (4 bits)"},
-    {"MOV", "MOV !OPTION,W / MOV !port,W", "1", "1", "1", "-", "OPTION or the port's control register (by MODE) = W"},
-    {"ADD", "ADD W,fr / ADD fr,W", "1", "1", "1", "C DC Z", "W or fr = fr + W"},
-    {"ADD", "ADD fr,#lit / ADD fr1,fr2", "2", "2", "2", "C DC Z", "fr = fr + lit / fr2 (through W)"},
-    {"SUB", "SUB fr,W", "1", "1", "1", "C DC Z", "fr = fr - W (C = 1: no borrow)"},
-    {"SUB", "SUB fr,#lit / SUB fr1,fr2", "2", "2", "2", "C DC Z", "fr = fr - lit / fr2 (through W)"},
-    {"AND", "AND W,#lit / AND W,fr / AND fr,W", "1", "1", "1", "Z", "bitwise and"},
-    {"OR", "OR W,#lit / OR W,fr / OR fr,W", "1", "1", "1", "Z", "bitwise or"},
-    {"XOR", "XOR W,#lit / XOR W,fr / XOR fr,W", "1", "1", "1", "Z", "bitwise exclusive or"},
-    {"CLR", "CLR W / CLR fr", "1", "1", "1", "Z", "set to 0"},
-    {"CLR", "CLR !WDT", "1", "1", "1", "TO PD", "restart the watchdog"},
-    {"INC", "INC fr", "1", "1", "1", "Z", "fr = fr + 1"},
-    {"DEC", "DEC fr", "1", "1", "1", "Z", "fr = fr - 1"},
-    {"RL", "RL fr", "1", "1", "1", "C", "rotate left through C"},
-    {"RR", "RR fr", "1", "1", "1", "C", "rotate right through C"},
-    {"SWAP", "SWAP fr", "1", "1", "1", "-", "swap the nibbles of fr"},
-    {"NOT", "NOT W / NOT fr", "1", "1", "1", "Z", "complement"},
-    {"TEST", "TEST W / TEST fr", "1", "1", "1", "Z", "Z = (value is 0)"},
-    {"CLRB", "CLRB fr.bit", "1", "1", "1", "-", "clear a bit"},
-    {"SETB", "SETB fr.bit", "1", "1", "1", "-", "set a bit"},
-    {"CLC", "CLC", "1", "1", "1", "C", "clear C"},
-    {"CLZ", "CLZ", "1", "1", "1", "Z", "clear Z"},
-    {"STC", "STC", "1", "1", "1", "C", "set C"},
-    {"STZ", "STZ", "1", "1", "1", "Z", "set Z"},
-    {"ADDB", "ADDB fr,bit", "2", "2", "2", "Z", "fr = fr + 1 when the bit is set"},
-    {"SUBB", "SUBB fr,bit", "2", "2", "2", "Z", "fr = fr - 1 when the bit is set"},
-    {"MOVB", "MOVB bit1,bit2 / MOVB bit1,/bit2", "4", "4", "4", "-", "copy a bit (or its complement)"},
-    {"MOVSZ", "MOVSZ W,++fr / MOVSZ W,--fr", "1", "1 (2 skipping)", "1 (2 skipping)", "-", "W = fr +/- 1, skip if 0"},
-    {"INCSZ", "INCSZ fr", "1", "1 (2 skipping)", "1 (2 skipping)", "-", "fr = fr + 1, skip if 0"},
-    {"DECSZ", "DECSZ fr", "1", "1 (2 skipping)", "1 (2 skipping)", "-", "fr = fr - 1, skip if 0"},
-    {"IJNZ", "IJNZ fr,addr", "2", "2 or 4", "2 or 3", "-", "fr = fr + 1, jump if not 0"},
-    {"DJNZ", "DJNZ fr,addr", "2", "2 or 4", "2 or 3", "-", "fr = fr - 1, jump if not 0"},
-    {"CSE", "CSE fr,#lit / CSE fr1,fr2", "3", "3 (4 skipping)", "3 (4 skipping)", "C DC Z", "skip if equal"},
-    {"CSNE", "CSNE fr,#lit / CSNE fr1,fr2", "3", "3 (4 skipping)", "3 (4 skipping)", "C DC Z", "skip if not equal"},
-    {"CSA", "CSA fr,#lit / CSA fr1,fr2", "3", "3 (4 skipping)", "3 (4 skipping)", "C DC Z", "skip if above"},
-    {"CSAE", "CSAE fr,#lit / CSAE fr1,fr2", "3", "3 (4 skipping)", "3 (4 skipping)", "C DC Z", "skip if above or equal"},
-    {"CSB", "CSB fr,#lit / CSB fr1,fr2", "3", "3 (4 skipping)", "3 (4 skipping)", "C DC Z", "skip if below"},
-    {"CSBE", "CSBE fr,#lit / CSBE fr1,fr2", "3", "3 (4 skipping)", "3 (4 skipping)", "C DC Z", "skip if below or equal"},
-    {"CJE", "CJE fr,#lit,addr / CJE fr1,fr2,addr", "4", "4 or 6", "4 or 5", "C DC Z", "jump if equal"},
-    {"CJNE", "CJNE fr,#lit,addr / CJNE fr1,fr2,addr", "4", "4 or 6", "4 or 5", "C DC Z", "jump if not equal"},
-    {"CJA", "CJA fr,#lit,addr / CJA fr1,fr2,addr", "4", "4 or 6", "4 or 5", "C DC Z", "jump if above"},
-    {"CJAE", "CJAE fr,#lit,addr / CJAE fr1,fr2,addr", "4", "4 or 6", "4 or 5", "C DC Z", "jump if above or equal"},
-    {"CJB", "CJB fr,#lit,addr / CJB fr1,fr2,addr", "4", "4 or 6", "4 or 5", "C DC Z", "jump if below"},
-    {"CJBE", "CJBE fr,#lit,addr / CJBE fr1,fr2,addr", "4", "4 or 6", "4 or 5", "C DC Z", "jump if below or equal"},
-    {"SB", "SB fr.bit", "1", "1 (2 skipping)", "1 (2 skipping)", "-", "skip if the bit is set"},
-    {"SNB", "SNB fr.bit", "1", "1 (2 skipping)", "1 (2 skipping)", "-", "skip if the bit is clear"},
-    {"SC", "SC", "1", "1 (2 skipping)", "1 (2 skipping)", "-", "skip if C is set"},
-    {"SNC", "SNC", "1", "1 (2 skipping)", "1 (2 skipping)", "-", "skip if C is clear"},
-    {"SZ", "SZ", "1", "1 (2 skipping)", "1 (2 skipping)", "-", "skip if Z is set"},
-    {"SNZ", "SNZ", "1", "1 (2 skipping)", "1 (2 skipping)", "-", "skip if Z is clear"},
-    {"JB", "JB fr.bit,addr", "2", "2 or 4", "2 or 3", "-", "jump if the bit is set"},
-    {"JNB", "JNB fr.bit,addr", "2", "2 or 4", "2 or 3", "-", "jump if the bit is clear"},
-    {"JC", "JC addr", "2", "2 or 4", "2 or 3", "-", "jump if C is set"},
-    {"JNC", "JNC addr", "2", "2 or 4", "2 or 3", "-", "jump if C is clear"},
-    {"JZ", "JZ addr", "2", "2 or 4", "2 or 3", "-", "jump if Z is set"},
-    {"JNZ", "JNZ addr", "2", "2 or 4", "2 or 3", "-", "jump if Z is clear"},
-    {"SKIP", "SKIP", "1", "2", "2", "-", "skip the next word"},
-    {"JMP", "JMP addr / JMP @addr", "1", "3", "2", "-", "jump within the page (@: PAGE first, 2 words, 4/3 cycles)"},
-    {"JMP", "JMP W / JMP PC+W", "1", "3", "2", "-", "jump to W / PC + W in the first half of the page"},
-    {"CALL", "CALL addr / CALL @addr", "1", "3", "2", "-", "call into the first half of the page (@: PAGE first)"},
-    {"RET", "RET", "1", "3", "2", "-", "return"},
-    {"RETP", "RETP", "1", "3", "2", "PA", "return and set the page bits to the caller's page"},
-    {"RETW", "RETW lit[,lit...]", "1", "3", "2", "-", "return with W = lit (a word per literal)"},
-    {"RETI", "RETI", "1", "3", "2", "all", "return from an interrupt, restoring W, STATUS and FSR"},
-    {"RETIW", "RETIW", "1", "3", "2", "all", "return from an interrupt and add W to RTCC"},
-    {"PAGE", "PAGE addr", "1", "1", "1", "PA", "select the page of addr for the next jump or call"},
-    {"BANK", "BANK addr", "1", "1", "1", "-", "select the register bank of addr in FSR"},
-    {"MODE", "MODE lit", "1", "1", "1", "-", "MODE = lit (4 bits)"},
-    {"SLEEP", "SLEEP", "1", "1", "1", "TO PD", "power down until a wake-up"},
-    {"IREAD", "IREAD", "1", "4", "4", "-", "read the program word at MODE:W into MODE:W"},
-    {"NOP", "NOP", "1", "1", "1", "-", "no operation"},
-    {"LSET", "LSET addr", "2 or 3", "2 or 3", "2 or 3", "PA", "set the page bits one by one: a SETB or CLRB per page bit (2 for 2K words, 3 for 4K)"},
-    {"LJMP", "LJMP addr", "3 or 4", "5 or 6", "4 or 5", "PA", "set the page bits (one word each), then JMP"},
-    {"LCALL", "LCALL addr", "3 or 4", "5 or 6", "4 or 5", "PA", "set the page bits (one word each), then CALL"},
+    {"MOV", "MOV W,#lit", 1, {1, 1}, {}, "", "", "W = lit"},
+    {"MOV", "MOV W,fr", 1, {1, 1}, {}, "", "Z", "W = fr"},
+    {"MOV", "MOV fr,W", 1, {1, 1}, {}, "", "", "fr = W"},
+    {"MOV", "MOV fr,#lit", 2, {2, 2}, {}, "", "", "fr = lit (through W)"},
+    {"MOV", "MOV fr1,fr2", 2, {2, 2}, {}, "", "Z", "fr1 = fr2 (through W)"},
+    {"MOV", "MOV W,fr-W", 1, {1, 1}, {}, "", "C DC Z", "W = fr - W"},
+    {"MOV", "MOV W,++fr / MOV W,--fr", 1, {1, 1}, {}, "", "Z", "W = fr + 1 / fr - 1"},
+    {"MOV", "MOV W,<<fr / MOV W,>>fr", 1, {1, 1}, {}, "", "C", "W = fr rotated left / right through C"},
+    {"MOV", "MOV W,/fr", 1, {1, 1}, {}, "", "Z", "W = complement of fr"},
+    {"MOV", "MOV W,<>fr", 1, {1, 1}, {}, "", "", "W = fr with its nibbles swapped"},
+    {"MOV", "MOV W,M / MOV M,W", 1, {1, 1}, {}, "", "", "between W and MODE"},
+    {"MOV", "MOV M,#lit", 1, {1, 1}, {}, "", "", "MODE = lit (4 bits)"},
+    {"MOV", "MOV !OPTION,W / MOV !port,W", 1, {1, 1}, {}, "", "", "OPTION or the port's control register (by MODE) = W"},
+    {"ADD", "ADD W,fr / ADD fr,W", 1, {1, 1}, {}, "", "C DC Z", "W or fr = fr + W"},
+    {"ADD", "ADD fr,#lit / ADD fr1,fr2", 2, {2, 2}, {}, "", "C DC Z", "fr = fr + lit / fr2 (through W)"},
+    {"SUB", "SUB fr,W", 1, {1, 1}, {}, "", "C DC Z", "fr = fr - W (C = 1: no borrow)"},
+    {"SUB", "SUB fr,#lit / SUB fr1,fr2", 2, {2, 2}, {}, "", "C DC Z", "fr = fr - lit / fr2 (through W)"},
+    {"AND", "AND W,#lit / AND W,fr / AND fr,W", 1, {1, 1}, {}, "", "Z", "bitwise and"},
+    {"OR", "OR W,#lit / OR W,fr / OR fr,W", 1, {1, 1}, {}, "", "Z", "bitwise or"},
+    {"XOR", "XOR W,#lit / XOR W,fr / XOR fr,W", 1, {1, 1}, {}, "", "Z", "bitwise exclusive or"},
+    {"CLR", "CLR W / CLR fr", 1, {1, 1}, {}, "", "Z", "set to 0"},
+    {"CLR", "CLR !WDT", 1, {1, 1}, {}, "", "TO PD", "restart the watchdog"},
+    {"INC", "INC fr", 1, {1, 1}, {}, "", "Z", "fr = fr + 1"},
+    {"DEC", "DEC fr", 1, {1, 1}, {}, "", "Z", "fr = fr - 1"},
+    {"RL", "RL fr", 1, {1, 1}, {}, "", "C", "rotate left through C"},
+    {"RR", "RR fr", 1, {1, 1}, {}, "", "C", "rotate right through C"},
+    {"SWAP", "SWAP fr", 1, {1, 1}, {}, "", "", "swap the nibbles of fr"},
+    {"NOT", "NOT W / NOT fr", 1, {1, 1}, {}, "", "Z", "complement"},
+    {"TEST", "TEST W / TEST fr", 1, {1, 1}, {}, "", "Z", "Z = (value is 0)"},
+    {"CLRB", "CLRB fr.bit", 1, {1, 1}, {}, "", "", "clear a bit"},
+    {"SETB", "SETB fr.bit", 1, {1, 1}, {}, "", "", "set a bit"},
+    {"CLC", "CLC", 1, {1, 1}, {}, "", "C", "clear C"},
+    {"CLZ", "CLZ", 1, {1, 1}, {}, "", "Z", "clear Z"},
+    {"STC", "STC", 1, {1, 1}, {}, "", "C", "set C"},
+    {"STZ", "STZ", 1, {1, 1}, {}, "", "Z", "set Z"},
+    {"ADDB", "ADDB fr,bit", 2, {2, 2}, {}, "", "Z", "fr = fr + 1 when the bit is set"},
+    {"SUBB", "SUBB fr,bit", 2, {2, 2}, {}, "", "Z", "fr = fr - 1 when the bit is set"},
+    {"MOVB", "MOVB bit1,bit2 / MOVB bit1,/bit2", 4, {4, 4}, {}, "", "", "copy a bit (or its complement)"},
+    {"MOVSZ", "MOVSZ W,++fr / MOVSZ W,--fr", 1, {1, 1}, {2, 2}, "skipping", "", "W = fr +/- 1, skip if 0"},
+    {"INCSZ", "INCSZ fr", 1, {1, 1}, {2, 2}, "skipping", "", "fr = fr + 1, skip if 0"},
+    {"DECSZ", "DECSZ fr", 1, {1, 1}, {2, 2}, "skipping", "", "fr = fr - 1, skip if 0"},
+    {"IJNZ", "IJNZ fr,addr", 2, {2, 2}, {4, 3}, "jumping", "", "fr = fr + 1, jump if not 0"},
+    {"DJNZ", "DJNZ fr,addr", 2, {2, 2}, {4, 3}, "jumping", "", "fr = fr - 1, jump if not 0"},
+    {"CSE", "CSE fr,#lit / CSE fr1,fr2", 3, {3, 3}, {4, 4}, "skipping", "C DC Z", "skip if equal"},
+    {"CSNE", "CSNE fr,#lit / CSNE fr1,fr2", 3, {3, 3}, {4, 4}, "skipping", "C DC Z", "skip if not equal"},
+    {"CSA", "CSA fr,#lit / CSA fr1,fr2", 3, {3, 3}, {4, 4}, "skipping", "C DC Z", "skip if above"},
+    {"CSAE", "CSAE fr,#lit / CSAE fr1,fr2", 3, {3, 3}, {4, 4}, "skipping", "C DC Z", "skip if above or equal"},
+    {"CSB", "CSB fr,#lit / CSB fr1,fr2", 3, {3, 3}, {4, 4}, "skipping", "C DC Z", "skip if below"},
+    {"CSBE", "CSBE fr,#lit / CSBE fr1,fr2", 3, {3, 3}, {4, 4}, "skipping", "C DC Z", "skip if below or equal"},
+    {"CJE", "CJE fr,#lit,addr / CJE fr1,fr2,addr", 4, {4, 4}, {6, 5}, "jumping", "C DC Z", "jump if equal"},
+    {"CJNE", "CJNE fr,#lit,addr / CJNE fr1,fr2,addr", 4, {4, 4}, {6, 5}, "jumping", "C DC Z", "jump if not equal"},
+    {"CJA", "CJA fr,#lit,addr / CJA fr1,fr2,addr", 4, {4, 4}, {6, 5}, "jumping", "C DC Z", "jump if above"},
+    {"CJAE", "CJAE fr,#lit,addr / CJAE fr1,fr2,addr", 4, {4, 4}, {6, 5}, "jumping", "C DC Z", "jump if above or equal"},
+    {"CJB", "CJB fr,#lit,addr / CJB fr1,fr2,addr", 4, {4, 4}, {6, 5}, "jumping", "C DC Z", "jump if below"},
+    {"CJBE", "CJBE fr,#lit,addr / CJBE fr1,fr2,addr", 4, {4, 4}, {6, 5}, "jumping", "C DC Z", "jump if below or equal"},
+    {"SB", "SB fr.bit", 1, {1, 1}, {2, 2}, "skipping", "", "skip if the bit is set"},
+    {"SNB", "SNB fr.bit", 1, {1, 1}, {2, 2}, "skipping", "", "skip if the bit is clear"},
+    {"SC", "SC", 1, {1, 1}, {2, 2}, "skipping", "", "skip if C is set"},
+    {"SNC", "SNC", 1, {1, 1}, {2, 2}, "skipping", "", "skip if C is clear"},
+    {"SZ", "SZ", 1, {1, 1}, {2, 2}, "skipping", "", "skip if Z is set"},
+    {"SNZ", "SNZ", 1, {1, 1}, {2, 2}, "skipping", "", "skip if Z is clear"},
+    {"JB", "JB fr.bit,addr", 2, {2, 2}, {4, 3}, "jumping", "", "jump if the bit is set"},
+    {"JNB", "JNB fr.bit,addr", 2, {2, 2}, {4, 3}, "jumping", "", "jump if the bit is clear"},
+    {"JC", "JC addr", 2, {2, 2}, {4, 3}, "jumping", "", "jump if C is set"},
+    {"JNC", "JNC addr", 2, {2, 2}, {4, 3}, "jumping", "", "jump if C is clear"},
+    {"JZ", "JZ addr", 2, {2, 2}, {4, 3}, "jumping", "", "jump if Z is set"},
+    {"JNZ", "JNZ addr", 2, {2, 2}, {4, 3}, "jumping", "", "jump if Z is clear"},
+    {"SKIP", "SKIP", 1, {2, 2}, {}, "", "", "skip the next word"},
+    {"JMP", "JMP addr", 1, {3, 2}, {}, "", "", "jump within the page the page bits select"},
+    {"JMP", "JMP @addr", 2, {4, 3}, {}, "", "", "PAGE addr, then JMP addr"},
+    {"JMP", "JMP W", 1, {3, 2}, {}, "", "", "jump to W in the first half of the page"},
+    {"JMP", "JMP PC+W", 1, {3, 2}, {}, "", "C DC Z", "jump to PC + W in the first half of the page (ADD PC,W: the flags follow the sum)"},
+    {"CALL", "CALL addr", 1, {3, 2}, {}, "", "", "call into the first half of the page the page bits select"},
+    {"CALL", "CALL @addr", 2, {4, 3}, {}, "", "", "PAGE addr, then CALL addr"},
+    {"RET", "RET", 1, {3, 2}, {}, "", "", "return"},
+    {"RETP", "RETP", 1, {3, 2}, {}, "", "PA", "return and set the page bits to the caller's page"},
+    {"RETW", "RETW lit[,lit...]", 1, {3, 2}, {}, "", "", "return with W = lit (a word per literal)"},
+    {"RETI", "RETI", 1, {3, 2}, {}, "", "all", "return from an interrupt, restoring W, STATUS and FSR"},
+    {"RETIW", "RETIW", 1, {3, 2}, {}, "", "all", "return from an interrupt and add W to RTCC"},
+    {"PAGE", "PAGE addr", 1, {1, 1}, {}, "", "PA", "select the page of addr for the next jump or call"},
+    {"BANK", "BANK addr", 1, {1, 1}, {}, "", "", "select the register bank of addr in FSR"},
+    {"MODE", "MODE lit", 1, {1, 1}, {}, "", "", "MODE = lit (4 bits)"},
+    {"SLEEP", "SLEEP", 1, {1, 1}, {}, "", "TO PD", "power down until a wake-up"},
+    {"IREAD", "IREAD", 1, {4, 4}, {}, "", "", "read the program word at MODE:W into MODE:W"},
+    {"NOP", "NOP", 1, {1, 1}, {}, "", "", "no operation"},
+    {"LSET", "LSET addr", 0, {0, 0}, {}, "", "PA", "set the page bits of addr one by one: a SETB or CLRB of each", FormGrowth::PerPageBit},
+    {"LJMP", "LJMP addr", 1, {3, 2}, {}, "", "PA", "set the page bits of addr one by one, then JMP", FormGrowth::PerPageBit},
+    {"LCALL", "LCALL addr", 1, {3, 2}, {}, "", "PA", "set the page bits of addr one by one, then CALL", FormGrowth::PerPageBit},
 };
 
 struct Text2 {
@@ -130,27 +136,31 @@ constexpr Text2 kDirectives[] = {
     {"IRC_CAL", "the internal oscillator calibration to program: IRC_SLOW, IRC_4MHZ or IRC_FAST"},
 };
 
-constexpr Text2 kRegisterBits[] = {
-    {"STATUS", "PA2 PA1 PA0 TO PD Z DC C"},
-    {"OPTION", "RTW RTE_IE RTS RTE_ES PSA PS2 PS1 PS0"},
+// What each special register is for, by file address (the names are
+// family/Registers.h's).
+constexpr std::string_view kRegisterPurposes[] = {
+    "indirect: the register FSR points at",
+    "real-time clock counter (or W when OPTION.7 is 0)",
+    "program counter, low 8 bits",
+    "status: page bits, time-out, power-down and the flags",
+    "file select register: bank and indirect address",
+    "port A", "port B", "port C", "port D", "port E",
 };
+static_assert(std::size(kRegisterPurposes) == std::size(kSpecialRegisterNames));
 
-constexpr Text2 kRegisters[] = {
-    {"IND", "indirect: the register FSR points at"}, {"INDIRECT", "indirect: the register FSR points at"},
-    {"INDF", "indirect: the register FSR points at"}, {"RTCC", "real-time clock counter (or W when OPTION.7 is 0)"},
-    {"TMR0", "real-time clock counter"},          {"WREG", "W at address 01h (when OPTION.7 is 0)"},
-    {"PC", "program counter, low 8 bits"},        {"PCL", "program counter, low 8 bits"},
-    {"STATUS", "status: page bits, time-out, power-down and the flags"},
-    {"FSR", "file select register: bank and indirect address"},
-    {"OPTION", "the OPTION register, written with MOV !OPTION,W: W at 01h (RTW = 0), RTCC interrupt enable (0), RTCC clock source and edge, prescaler to RTCC (PSA = 0) or the watchdog, prescaler rate"},
-    {"M", "the MODE register: selects which port control register MOV !port,W writes"},
-    {"W", "the working register"},
-    {"RA", "port A"}, {"PORT_A", "port A"}, {"RB", "port B"}, {"PORT_B", "port B"}, {"RC", "port C"},
-    {"PORT_C", "port C"}, {"RD", "port D"}, {"RE", "port E"}, {"RF", "port F"}, {"RG", "port G"},
-    {"C", "STATUS.0: carry (no borrow after a subtraction)"}, {"DC", "STATUS.1: digit carry"},
-    {"Z", "STATUS.2: zero"}, {"PD", "STATUS.3: power-down (0 after SLEEP)"},
-    {"TO", "STATUS.4: time-out (0 after a watchdog time-out)"}, {"PA0", "STATUS.5: page bit 0"},
-    {"PA1", "STATUS.6: page bit 1"}, {"PA2", "STATUS.7: page bit 2"},
+// The STATUS bits by bit number (names: kStatusBitNames, bit 7 first).
+constexpr std::string_view kStatusBitPurposes[] = {
+    "carry (no borrow after a subtraction)", "digit carry", "zero", "power-down (0 after SLEEP)",
+    "time-out (0 after a watchdog time-out)", "page bit 0", "page bit 1", "page bit 2",
+};
+static_assert(std::size(kStatusBitPurposes) == std::size(kStatusBitNames));
+
+constexpr Text2 kOperandWords[] = {
+    {kOptionRegisterName, "the OPTION register, written with MOV !OPTION,W: W at 01h (RTW = 0), RTCC interrupt "
+                          "enable (0), RTCC clock source and edge, prescaler to RTCC (PSA = 0) or the watchdog, "
+                          "prescaler rate"},
+    {kRegisterMName, "the MODE register: selects which port control register MOV !port,W writes"},
+    {kRegisterWName, "the working register"},
 };
 
 template <std::size_t N>
@@ -169,7 +179,15 @@ std::vector<const InstructionForm*> FormsOf(std::string_view mnemonic) {
 }
 
 std::string_view DirectivePurpose(std::string_view directive) { return Find(kDirectives, directive); }
-std::string_view RegisterBits(std::string_view name) { return Find(kRegisterBits, name); }
-std::string_view RegisterPurpose(std::string_view name) { return Find(kRegisters, name); }
+
+std::string_view RegisterPurpose(int address) {
+    return address >= 0 && address < int(std::size(kRegisterPurposes)) ? kRegisterPurposes[address] : std::string_view{};
+}
+
+std::string_view StatusBitPurpose(int bit) {
+    return bit >= 0 && bit < int(std::size(kStatusBitPurposes)) ? kStatusBitPurposes[bit] : std::string_view{};
+}
+
+std::string_view OperandWordPurpose(std::string_view name) { return Find(kOperandWords, name); }
 
 }  // namespace korvid::lsp

@@ -60,6 +60,10 @@ void Server::Handle(const Json& message) {
     const std::string method = message["method"];
     const bool isRequest = message.contains("id");
     const Json id = isRequest ? message["id"] : Json(nullptr);
+    if (isRequest && !id.is_number_integer() && !id.is_string() && !id.is_null()) {
+        send_(ErrorResponse(nullptr, kInvalidRequest, "a request id is a number or a string"));
+        return;
+    }
     const Json params = message.contains("params") ? message["params"] : Json::object();
 
     if (method == "exit") {
@@ -190,6 +194,16 @@ void Server::Analyze(const std::string& uri, Open& o) {
 
 Json Server::Initialize(const Json& params) {
     if (params.is_object() && params.contains("initializationOptions")) Configure(params["initializationOptions"]);
+    // The first format of the client's list that the server writes.
+    const Json* formats = &params;
+    for (const char* key : {"capabilities", "textDocument", "hover", "contentFormat"})
+        formats = formats && formats->is_object() && formats->contains(key) ? &(*formats)[key] : nullptr;
+    if (formats && formats->is_array())
+        for (const Json& f : *formats)
+            if (f == "markdown" || f == "plaintext") {
+                hoverMarkdown_ = f == "markdown";
+                break;
+            }
     initialized_ = true;
     Json legend = {{"tokenTypes", SemanticTokenTypes()}, {"tokenModifiers", SemanticTokenModifiers()}};
     return {{"capabilities",
@@ -217,9 +231,10 @@ Json LocationJson(const std::string& uri, const Range& r) { return {{"uri", uri}
 
 Json Server::Hover(const Json& params) {
     Open& o = Doc(params);
-    auto hover = HoverAt(o.doc, o.analysis, PositionFrom(params));
+    auto hover = HoverAt(o.doc, o.analysis, PositionFrom(params), hoverMarkdown_);
     if (!hover) return nullptr;
-    return {{"contents", {{"kind", "markdown"}, {"value", hover->markdown}}}, {"range", RangeJson(hover->range)}};
+    return {{"contents", {{"kind", hoverMarkdown_ ? "markdown" : "plaintext"}, {"value", hover->text}}},
+            {"range", RangeJson(hover->range)}};
 }
 
 Json Server::Definition(const Json& params) {

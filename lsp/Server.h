@@ -56,6 +56,9 @@ private:
     Send send_;
     Settings defaults_;
     bool initialized_ = false, shutdown_ = false, exited_ = false;
+    // Hover in markdown unless the client prefers plain text
+    // (capabilities.textDocument.hover.contentFormat).
+    bool hoverMarkdown_ = true;
     std::map<std::string, std::unique_ptr<Open>> docs_;
 };
 

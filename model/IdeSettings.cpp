@@ -41,8 +41,13 @@ bool SanePlace(const WindowPlace& p) {
            coordinate(p.height);
 }
 
-// "x y width height", four whole numbers and nothing else.
+// "x y width height", four whole numbers, and "maximised" after them for a
+// window left maximised (the four then give its place when it is not).
+constexpr std::string_view kMaximised = " maximised";
+
 std::optional<WindowPlace> ParsePlace(std::string_view text) {
+    const bool maximised = text.size() > kMaximised.size() && text.substr(text.size() - kMaximised.size()) == kMaximised;
+    if (maximised) text.remove_suffix(kMaximised.size());
     std::int64_t v[4];
     for (int i = 0; i < 4; ++i) {
         const std::size_t space = i < 3 ? text.find(' ') : text.size();
@@ -52,7 +57,7 @@ std::optional<WindowPlace> ParsePlace(std::string_view text) {
         v[i] = *n;
         text.remove_prefix(std::min(space + 1, text.size()));
     }
-    const WindowPlace place{int(v[0]), int(v[1]), int(v[2]), int(v[3])};
+    const WindowPlace place{int(v[0]), int(v[1]), int(v[2]), int(v[3]), maximised};
     if (!SanePlace(place)) return std::nullopt;
     return place;
 }
@@ -108,6 +113,16 @@ const std::vector<SettingRow>& SettingRows() {
         {Setting::TextSize, "Editor/TextSize", SettingKind::Number, kMinTextSize, kMaxTextSize, kDefaultTextSize},
         {Setting::LastFolder,
          "Editor/LastFolder",
+         SettingKind::Text,
+         0,
+         0,
+         0,
+         {},
+         "",
+         IsSettingsPath,
+         "an absolute path"},
+        {Setting::UnsavedCopy,
+         "Editor/UnsavedCopy",
          SettingKind::Text,
          0,
          0,
@@ -175,7 +190,7 @@ bool IdeSettings::SetNumber(Setting s, std::int64_t value) {
 
 bool IdeSettings::SetText(Setting s, const std::string& value) {
     const SettingRow& r = SettingRows()[std::size_t(s)];
-    if (r.kind != SettingKind::Text || !r.valid(value)) return false;
+    if (r.kind != SettingKind::Text || (value != r.defaultText && !r.valid(value))) return false;
     texts_[std::size_t(s)] = value;
     return true;
 }
@@ -268,7 +283,8 @@ SettingsStore IdeSettings::Save() const {
     for (std::size_t i = 0; i < recent_.size(); ++i) store[Key(kRecentGroup, i)] = recent_[i];
     for (const auto& [name, p] : places_)
         store[std::string(kPlaceGroup) + name] = std::to_string(p.x) + ' ' + std::to_string(p.y) + ' ' +
-                                                 std::to_string(p.width) + ' ' + std::to_string(p.height);
+                                                 std::to_string(p.width) + ' ' + std::to_string(p.height) +
+                                                 (p.maximised ? std::string(kMaximised) : std::string());
     for (std::size_t i = 0; i < breakpoints_.size(); ++i)
         store[Key(kBreakpointGroup, i)] = std::to_string(breakpoints_[i].second) + " " + breakpoints_[i].first;
     return store;

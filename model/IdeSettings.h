@@ -1,5 +1,6 @@
 // The IDE programs' remembered settings, free of Qt: one table of the
-// single values (port, IRC mode, dialect, clock, text size, last folder)
+// single values (port, IRC mode, dialect, clock, text size, last folder,
+// where unsaved text was kept)
 // with their keys, defaults and ranges, the list of recent files, the
 // places of the windows and the breakpoint line of each source file. They
 // are read from and written to a flat store of text keys and text values
@@ -27,7 +28,9 @@ inline constexpr int kDefaultTextSize = 9;
 inline constexpr std::size_t kMaxRecentFiles = 10;
 inline constexpr std::size_t kMaxBreakpointFiles = 50;
 
-enum class Setting : std::uint8_t { Port, IrcMode, Dialect, Clock, TextSize, LastFolder, Count };
+// UnsavedCopy: where the text left unsaved by a forced quit was kept, for a
+// note at the next start.
+enum class Setting : std::uint8_t { Port, IrcMode, Dialect, Clock, TextSize, LastFolder, UnsavedCopy, Count };
 
 // How a value is spelt in the store: a whole number within a range, one of
 // a few words (its number is the word's index), or a text that `valid`
@@ -53,9 +56,10 @@ bool IsSettingsPath(const std::string& path);
 const std::vector<SettingRow>& SettingRows();
 
 // A window's place: its position and size in screen pixels (without the
-// window manager's frame).
+// window manager's frame), the normal ones of a window that is maximised.
 struct WindowPlace {
     int x = 0, y = 0, width = 0, height = 0;
+    bool maximised = false;
     bool operator==(const WindowPlace&) const = default;
 };
 
@@ -85,7 +89,7 @@ public:
 
     std::int64_t Number(Setting s) const { return numbers_[std::size_t(s)]; }
     const std::string& Text(Setting s) const { return texts_[std::size_t(s)]; }
-    // Values that the table does not allow are not taken.
+    // Values that the table does not allow are not taken (a default always is).
     bool SetNumber(Setting s, std::int64_t value);
     bool SetText(Setting s, const std::string& value);
 

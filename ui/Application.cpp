@@ -1,6 +1,7 @@
 #include "ui/Application.h"
 
 #include <QApplication>
+#include <csignal>
 #include <cstdio>
 #include <array>
 #include <type_traits>
@@ -20,6 +21,7 @@
 #include "ui/IRCUnit.h"
 #include "ui/PrintStatusUnit.h"
 #include "ui/PrintUnit.h"
+#include "ui/QuitSignals.h"
 #include "ui/ProgressUnit.h"
 #include "ui/RegisterUnit.h"
 #include "ui/SXCUnit.h"
@@ -116,7 +118,11 @@ void ExecDialog(QWidget* window) {
     if (auto* dialog = qobject_cast<QDialog*>(window)) dialog->exec();
 }
 
-QWidget* CreateGuideWindow(QWidget* parent) { return new TGuideForm(parent); }
+QWidget* CreateGuideWindow(Shell& shell, QWidget* parent) {
+    auto* guide = new TGuideForm(parent);
+    if (shell.settings) shell.settings->WatchWindow(QStringLiteral("Guide"), guide);
+    return guide;
+}
 
 void DestroyForms(Shell& shell) {
     // The reverse of the 28L build's creation order in both builds (the 52
@@ -166,6 +172,33 @@ int RunIde(int argc, char** argv, const Family& family) {
     // sense: said on stderr and, the first of them, in the status bar.
     for (const QString& note : settings.Notes()) std::fprintf(stderr, "%s\n", qPrintable(note));
     if (!settings.Notes().isEmpty()) editor->ShowHint(settings.Notes().first());
+    // Ctrl+C in the terminal closes the program as File > Exit does, asking
+    // about unsaved text; a second signal while it asks, or SIGTERM and
+    // SIGHUP (a logout, `kill`: maybe no one there to answer), quit at once
+    // and keep unsaved text in a file of its own. The settings are stored
+    // in every case.
+    bool asking = false;
+    QuitSignals quitSignals([&](int signal) {
+        if (signal == SIGINT && !asking) {
+            asking = true;
+            editor->close();
+            asking = false;
+            return;
+        }
+        QString error, kept;
+        try {
+            kept = editor->KeepUnsavedText(error);
+        } catch (const std::exception& e) {
+            error = QString::fromLocal8Bit(e.what());
+        }
+        if (!kept.isEmpty()) {
+            std::fprintf(stderr, "%s: the unsaved text was kept in %s\n", qPrintable(title), qPrintable(kept));
+            settings.UnsavedTextKept(kept);
+        }
+        if (!error.isEmpty())
+            std::fprintf(stderr, "%s: the unsaved text could not be kept: %s\n", qPrintable(title), qPrintable(error));
+        QCoreApplication::exit(128 + signal);
+    });
     int status = app.exec();
     if (QString error; !settings.Store(shell, error))
         std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(error));

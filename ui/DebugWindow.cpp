@@ -5,6 +5,7 @@
 #include <QShortcut>
 #include <QWheelEvent>
 
+#include "ui/WindowFit.h"
 #include "ui/WindowRoles.h"
 
 namespace korvid {
@@ -32,6 +33,22 @@ TDebugWindow::TDebugWindow(Shell& shell, QWidget* parent, Qt::WindowFlags flags)
     connect(breakpoint, &QShortcut::activated, this, [this] { ToggleBreakpointHere(); });
 }
 
+void TDebugWindow::MakeScrolled() {
+    Scrolled = new ScrolledCanvas(this);
+    Scrolled->paint = [this](QPainter& g) { PaintContent(g); };
+    Scrolled->click = [this](QMouseEvent* e, bool twice) { Clicked(e, e->position().toPoint(), twice); };
+    Scrolled->wheel = [this](int notches, QPoint at) { Wheel(notches, at); };
+}
+
+void TDebugWindow::SetContentSize(QSize size, int rowHeight) {
+    Scrolled->SetContentSize(size, rowHeight);
+    FitWindowToContent(*this, size);
+}
+
+void TDebugWindow::Redraw(const QRect& r) { Scrolled->Canvas()->update(r); }
+void TDebugWindow::Redraw() { Scrolled->Canvas()->update(); }
+int TDebugWindow::ContentWidth() const { return Scrolled->Canvas()->width(); }
+
 DebugSession* TDebugWindow::Session() const { return shell_.debug ? &shell_.debugger.Session : nullptr; }
 
 DebugSession* TDebugWindow::HaltedSession() const {
@@ -52,24 +69,37 @@ bool TDebugWindow::event(QEvent* event) {
 
 void TDebugWindow::keyPressEvent(QKeyEvent* event) {
     if (FormKeyDown(event)) return;
+    if (Scrolled && Scrolled->ScrollKey(event->key())) return;
     // Escape would close the dialog: no debug window hides that way.
     if (event->key() == Qt::Key_Escape) return;
     QDialog::keyPressEvent(event);
 }
 
 void TDebugWindow::wheelEvent(QWheelEvent* event) {
-    const int delta = event->angleDelta().y();
-    int notches = delta / 120;
-    if (notches == 0 && delta != 0) notches = delta < 0 ? -1 : 1;  // a fine wheel's part notch counts
-    WheelNotches(notches);
+    WheelNotches(korvid::WheelNotches(*event));
     event->accept();
 }
 
-void TDebugWindow::mousePressEvent(QMouseEvent* event) { Clicked(event, false); }
-void TDebugWindow::mouseDoubleClickEvent(QMouseEvent* event) { Clicked(event, true); }
+// The content scrolls with the wheel where it is larger than the window,
+// except where the window has a use of its own for the wheel.
+void TDebugWindow::Wheel(int notches, QPoint at) {
+    if (Scrolled->ScrollsVertically() && !OwnsWheel(at))
+        Scrolled->ScrollNotches(notches);
+    else
+        WheelNotches(notches);
+}
 
-void TDebugWindow::Clicked(QMouseEvent* event, bool twice) {
-    if (event->button() == Qt::LeftButton && HaltedSession()) HaltedClick(event->position().toPoint(), twice);
+// A click on the window itself (with a scrolled canvas, one sent to it
+// rather than to the canvas) counts at the content's point below it.
+QPoint TDebugWindow::ContentPoint(const QMouseEvent& event) const {
+    const QPoint p = event.position().toPoint();
+    return Scrolled ? Scrolled->Canvas()->mapFrom(this, p) : p;
+}
+void TDebugWindow::mousePressEvent(QMouseEvent* event) { Clicked(event, ContentPoint(*event), false); }
+void TDebugWindow::mouseDoubleClickEvent(QMouseEvent* event) { Clicked(event, ContentPoint(*event), true); }
+
+void TDebugWindow::Clicked(QMouseEvent* event, QPoint at, bool twice) {
+    if (event->button() == Qt::LeftButton && HaltedSession()) HaltedClick(at, twice);
 }
 
 }  // namespace korvid

@@ -1,7 +1,9 @@
 // What the four debug windows (Debug, Registers, Code and Watch) share:
 // the keys of the debug commands, which work from each of them, Escape that
 // never hides one (the Debug window shows and hides the views; Quit and the
-// close box end debugging), and the events the views answer alike.
+// close box end debugging), and the events the views answer alike. A view
+// that paints its content (Registers, Watch) paints it on a scrolled canvas,
+// so that a window smaller than the content scrolls.
 #pragma once
 
 #include <QDialog>
@@ -9,6 +11,7 @@
 #include <functional>
 
 #include "core/link/Debug.h"
+#include "ui/ScrolledCanvas.h"
 #include "ui/Shell.h"
 
 namespace korvid {
@@ -36,8 +39,14 @@ protected:
     virtual void FormDeactivate() {}
     // A key of the window's own; true when it was used.
     virtual bool FormKeyDown(QKeyEvent*) { return false; }
-    // The wheel, in notches (positive away from the user).
+    // The wheel, in notches (positive away from the user), where the window
+    // does not scroll its content with it.
     virtual void WheelNotches(int) {}
+    // With a scrolled canvas: whether the wheel at a point of the content
+    // is the window's own even where the content scrolls.
+    virtual bool OwnsWheel(QPoint) const { return false; }
+    // With a scrolled canvas: paints the content.
+    virtual void PaintContent(QPainter&) {}
     // A left click (`twice`: the second of a double click) while the chip
     // is halted.
     virtual void HaltedClick(QPoint, bool /*twice*/) {}
@@ -48,6 +57,19 @@ protected:
     DebugSession* Session() const;
     // The session while the chip is halted and its state read.
     DebugSession* HaltedSession() const;
+    // Puts the window's content on a scrolled canvas (`Scrolled`), which
+    // then takes the window's painting, clicks and wheel.
+    void MakeScrolled();
+    // The content's size and its row height (a step of the keys and the
+    // wheel) at each layout: the window is no larger than the content.
+    void SetContentSize(QSize size, int rowHeight);
+    // Repaints a part of the content (all of it without `r`).
+    void Redraw(const QRect& r);
+    void Redraw();
+    // The width of the content as shown (at least the content's).
+    int ContentWidth() const;
+    ScrolledCanvas* Scrolled = nullptr;
+
     // Runs an action of the window (a click, an edit) through the Debug
     // window's guard, never during another command or poll.
     void Guard(const std::function<void()>& action);
@@ -63,7 +85,9 @@ protected:
     Shell& shell_;
 
 private:
-    void Clicked(QMouseEvent* event, bool twice);
+    QPoint ContentPoint(const QMouseEvent& event) const;
+    void Clicked(QMouseEvent* event, QPoint at, bool twice);
+    void Wheel(int notches, QPoint at);
 };
 
 // A debugger view (Registers, Code, Watch): a debug window that the debug

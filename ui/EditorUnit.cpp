@@ -2,6 +2,8 @@
 
 #include <QClipboard>
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -10,6 +12,7 @@
 #include <QInputDialog>
 #include <QMimeData>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QStatusTipEvent>
 #include <algorithm>
 #include <limits>
@@ -232,6 +235,30 @@ void TEditorForm::QuerySave() {
         case QMessageBox::No: break;
         default: throw SilentAbort();
     }
+}
+
+QString TEditorForm::KeepUnsavedText(QString& error) {
+    if (SxcMode) return {};
+    if (Text.listMode) ToggleList();  // the source comes back into the buffer
+    if (!Text.modified) return {};
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                           QStringLiteral("/korvid/unsaved");
+    if (!QDir().mkpath(folder)) {
+        error = QStringLiteral("Cannot create the folder %1").arg(folder);
+        return {};
+    }
+    const QFileInfo source(fileName);
+    const QString stem = folder + QLatin1Char('/') + source.completeBaseName() + QLatin1Char('-') +
+                         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString suffix = source.suffix().isEmpty() ? QString() : QLatin1Char('.') + source.suffix();
+    QString path = stem + suffix;
+    for (int n = 2; QFileInfo::exists(path); ++n) path = stem + QLatin1Char('-') + QString::number(n) + suffix;
+    const FileResult r = Text.SaveText(ToLocal(path));
+    if (!r.ok) {
+        error = QString::fromLocal8Bit(r.message.c_str());
+        return {};
+    }
+    return path;
 }
 
 // ---- files ----------------------------------------------------------------
@@ -530,7 +557,7 @@ void TEditorForm::ToggleList() {
 void TEditorForm::HelpContentsItemClick() { ShowWindow(WindowOf(shell.help)); }
 
 void TEditorForm::HelpGuide() {
-    if (!Guide) Guide = CreateGuideWindow(this);
+    if (!Guide) Guide = CreateGuideWindow(shell, this);
     ShowWindow(Guide);
 }
 

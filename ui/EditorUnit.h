@@ -33,6 +33,12 @@ public:
     void ParseCommandLine(const QStringList& arguments);
     void SetFileName(const QString& name);
     void QuerySave();
+    // For a quit with no one to ask: a modified source is written whole to
+    // a new file of the user's data folder (korvid/unsaved/NAME-DATE-TIME
+    // with the source's suffix), its own file left as it was. Returns that
+    // file ("" when nothing was unsaved, or with `error` when it could not
+    // be written).
+    QString KeepUnsavedText(QString& error);
     void AssembleSource();
     void ToggleList();
     // LoadText with the window's side: caption, view reset, error.

@@ -27,7 +27,10 @@ public:
     }
 
 protected:
-    void keyPressEvent(QKeyEvent* e) override { form_->EditorKey(e->key(), e->text()); }
+    // A key the edit does not use goes on to the window (it may scroll).
+    void keyPressEvent(QKeyEvent* e) override {
+        if (!form_->EditorKey(e->key(), e->text())) e->ignore();
+    }
     void focusOutEvent(QFocusEvent* e) override {
         QWidget::focusOutEvent(e);
         form_->EndEdit(true);
@@ -71,8 +74,8 @@ constexpr int kProgramChars = 27;
 
 TRegisterForm::TRegisterForm(Shell& shell, QWidget* parent) : TDebugViewWindow(shell, parent) {
     setWindowTitle(QStringLiteral("Registers"));
-    FixWindowSize(*this, size());  // its title bar; the size follows the font at each show
-    ScrollBar = new QScrollBar(Qt::Vertical, this);
+    MakeScrolled();  // the size follows the font at each show
+    ScrollBar = new QScrollBar(Qt::Vertical, Scrolled->Canvas());
     ScrollBar->setObjectName(QStringLiteral("ScrollBar"));
     ScrollBar->setPageStep(16);
     ScrollBar->setFocusPolicy(Qt::NoFocus);
@@ -115,8 +118,9 @@ void TRegisterForm::Layout() {
     if (shell_.debug) columns_ = RamColumns(shell_.family, shell_.debugger.Session.Target.bankCount);
     ScrollBar->setGeometry(g_.programX + g_.programWidth, g_.top, kScrollWidth, kProgramLines * g_.rowHeight);
     ScrollBar->setRange(0, std::max(ProgramSize() - kProgramLines, 0));
-    FixWindowSize(*this, QSize(g_.ramX + 3 * g_.charWidth + columns_ * g_.valueWidth + g_.margin,
-                               g_.top + kRows * g_.rowHeight + g_.margin));
+    SetContentSize(QSize(g_.ramX + 3 * g_.charWidth + columns_ * g_.valueWidth + g_.margin,
+                         g_.top + kRows * g_.rowHeight + g_.margin),
+                   g_.rowHeight);
 }
 
 static int RowTop(int top, int rh, int row) { return top + (row + 1) * rh; }
@@ -227,21 +231,21 @@ void TRegisterForm::Repaint(bool full) {
     std::uint32_t oldFsr = fsr_;
     BuildModel();
     if (full || !painted_ || oldW1 != wAt1_ || oldFsr != fsr_) {
-        update();
+        Redraw();
         return;
     }
     for (int i = 0; i < 258; ++i) {
         auto k = std::size_t(i);
-        if (oldValues[k] != values_[k] || oldStyles[k] != styles_[k]) update(CellRect(i));
+        if (oldValues[k] != values_[k] || oldStyles[k] != styles_[k]) Redraw(CellRect(i));
         // Bits redraw where they differ from either snapshot (so that a
         // mark goes away at the next halt).
         if ((i < 16 && HasBitRow(i)) || i == kCellW)
             if (oldValues[k] != values_[k] || oldSnap[k] != snapValues_[k] || values_[k] != snapValues_[k])
-                for (int b = 0; b < 8; ++b) update(BitRect(i, b));
+                for (int b = 0; b < 8; ++b) Redraw(BitRect(i, b));
     }
-    if (oldInt != int_) update(FlagRect(false));
-    if (oldSkip != skip_) update(FlagRect(true));
-    update(QRect(g_.programX, g_.top, g_.programWidth, kProgramLines * g_.rowHeight));
+    if (oldInt != int_) Redraw(FlagRect(false));
+    if (oldSkip != skip_) Redraw(FlagRect(true));
+    Redraw(ProgramArea());
 }
 
 void TRegisterForm::ShowProgramCounter() {
@@ -251,15 +255,19 @@ void TRegisterForm::ShowProgramCounter() {
     ScrollBar->setValue(ProgramAreaScroll(ScrollBar->value(), int(s->State.ProgramCounter), s->ProgramSize));
 }
 
-void TRegisterForm::ScrollBarChange() { update(QRect(g_.programX, g_.top, g_.programWidth, kProgramLines * g_.rowHeight)); }
+void TRegisterForm::ScrollBarChange() { Redraw(ProgramArea()); }
+
+QRect TRegisterForm::ProgramArea() const { return {g_.programX, g_.top, g_.programWidth, kProgramLines * g_.rowHeight}; }
+
+// The wheel over the program lines and their scroll bar scrolls them.
+bool TRegisterForm::OwnsWheel(QPoint at) const { return ProgramArea().adjusted(0, 0, kScrollWidth, 0).contains(at); }
 
 // ---- painting --------------------------------------------------------------------
 
-void TRegisterForm::paintEvent(QPaintEvent*) {
+void TRegisterForm::PaintContent(QPainter& g) {
     painted_ = true;
-    QPainter g(this);
     const QPalette& p = palette();
-    g.fillRect(rect(), p.color(QPalette::Window));
+    g.fillRect(Scrolled->Canvas()->rect(), p.color(QPalette::Window));
     PaintLabels(g, p);
     PaintCells(g, p);
     PaintBits(g, p);
@@ -437,14 +445,15 @@ void TRegisterForm::WheelNotches(int notches) {
 // ---- editing ---------------------------------------------------------------------
 
 void TRegisterForm::SelectCell(int cell) {
-    if (editCell_ >= 0) update(CellRect(editCell_));
+    if (editCell_ >= 0) Redraw(CellRect(editCell_));
     editCell_ = cell;
     editValue_ = values_[std::size_t(cell)];
     digitTyped_ = false;
     caret_.Start();
     styles_[std::size_t(cell)] |= kStyleCursor;
     Editor->setFocus();
-    update(CellRect(cell));
+    Scrolled->ShowRect(CellRect(cell));
+    Redraw(CellRect(cell));
 }
 
 void TRegisterForm::Commit() {
@@ -470,19 +479,20 @@ void TRegisterForm::EndEdit(bool commit) {
     caret_.Stop();
     if (cell >= 0) {
         styles_[std::size_t(cell)] &= ~kStyleCursor;
-        update(CellRect(cell));
+        Redraw(CellRect(cell));
     }
     inEdit_ = false;
 }
 
-void TRegisterForm::EditorKey(int key, const QString& text) {
-    if (editCell_ < 0 || inEdit_) return;
+bool TRegisterForm::EditorKey(int key, const QString& text) {
+    if (editCell_ < 0) return false;
+    if (inEdit_) return true;
     int digit = text.size() == 1 ? HexDigitOf(text.at(0).toLatin1()) : -1;
     if (digit >= 0) {
         editValue_ = TypeHexDigit(shell_.family, editCell_, editValue_, digit, !digitTyped_);
         digitTyped_ = true;
-        update(CellRect(editCell_));
-        return;
+        Redraw(CellRect(editCell_));
+        return true;
     }
     CursorKey move;
     switch (key) {
@@ -491,20 +501,20 @@ void TRegisterForm::EditorKey(int key, const QString& text) {
             inEdit_ = true;
             Commit();
             inEdit_ = false;
-            update(CellRect(editCell_));
-            return;
+            Redraw(CellRect(editCell_));
+            return true;
         case Qt::Key_Escape:
             digitTyped_ = false;
             editValue_ = values_[std::size_t(editCell_)];
-            update(CellRect(editCell_));
-            return;
+            Redraw(CellRect(editCell_));
+            return true;
         case Qt::Key_Down:
         case Qt::Key_Space: move = CursorKey::Down; break;
         case Qt::Key_Up:
         case Qt::Key_Backspace: move = CursorKey::Up; break;
         case Qt::Key_Right: move = CursorKey::Right; break;
         case Qt::Key_Left: move = CursorKey::Left; break;
-        default: return;
+        default: return false;
     }
     int bankCount = shell_.debug ? shell_.debugger.Session.Target.bankCount : 8;
     int next = MoveCursor(shell_.family, bankCount, editCell_, move);
@@ -514,6 +524,7 @@ void TRegisterForm::EditorKey(int key, const QString& text) {
         inEdit_ = false;
     }
     if (editCell_ >= 0) SelectCell(next);
+    return true;
 }
 
 }  // namespace korvid

@@ -3,7 +3,8 @@
 // memory around the program counter, painted on the window. Changed values
 // are marked; a cell is edited by typing hex digits, a bit or flag flipped
 // by a click, the breakpoint toggled by a click on a program line and the
-// program counter moved by a double click.
+// program counter moved by a double click. A window smaller than all this
+// scrolls it.
 #pragma once
 
 #include <QPainter>
@@ -39,9 +40,10 @@ public:
     QRect FlagRect(bool skip) const;
     QRect ProgramLineRect(int line) const;
 
-    // In-place editing (keys reach the hidden Editor).
+    // In-place editing (keys reach the hidden Editor); a key the edit does
+    // not use (none while no cell is selected) gives false.
     void SelectCell(int cell);
-    void EditorKey(int key, const QString& text);
+    bool EditorKey(int key, const QString& text);
     void EndEdit(bool commit);
     int EditCell() const { return editCell_; }
     std::uint32_t EditValue() const { return editValue_; }
@@ -60,15 +62,18 @@ protected:
     // lines follow the program counter.
     void Repaint(bool full) override;
     void ShowProgramCounter() override;
-    void paintEvent(QPaintEvent* event) override;
+    void PaintContent(QPainter& g) override;
     void FormShow() override;
     void FormDeactivate() override { EndEdit(true); }
     void HaltedClick(QPoint point, bool twice) override;
     void WheelNotches(int notches) override;
+    bool OwnsWheel(QPoint at) const override;
 
 private:
     void Layout();
-    // The parts paintEvent draws, in order.
+    // The program lines (without their scroll bar).
+    QRect ProgramArea() const;
+    // The parts PaintContent draws, in order.
     void PaintLabels(QPainter& g, const QPalette& p);
     void PaintCells(QPainter& g, const QPalette& p);
     void PaintBits(QPainter& g, const QPalette& p);
@@ -114,7 +119,7 @@ private:
     std::uint32_t editValue_ = 0;
     bool digitTyped_ = false;
     CaretBlink caret_{[this] {
-        if (editCell_ >= 0) update(CellRect(editCell_));
+        if (editCell_ >= 0) Redraw(CellRect(editCell_));
     }};
     bool inEdit_ = false;
 };

@@ -49,6 +49,11 @@ SettingsKeeper::SettingsKeeper(Shell& shell, const QString& program, bool rememb
             value.typeId() == QMetaType::QStringList ? value.toStringList().join(QLatin1Char(',')) : value.toString());
     }
     for (const std::string& note : values_.Load(store)) notes_ << QStringLiteral("Settings: ") + FromStore(note);
+    // Said once, first.
+    if (const std::string& kept = values_.Text(Setting::UnsavedCopy); !kept.empty()) {
+        notes_.prepend(QStringLiteral("The unsaved text of the last run was kept in %1").arg(FromStore(kept)));
+        values_.SetText(Setting::UnsavedCopy, {});
+    }
 }
 
 SettingsKeeper::~SettingsKeeper() { shell_.debugger.RemoveObserver(this); }
@@ -61,10 +66,15 @@ void SettingsKeeper::ApplyTo(Shell& shell, bool portGiven) {
 }
 
 void SettingsKeeper::WatchWindows(std::vector<std::pair<QString, QWidget*>> windows) {
-    windows_ = std::move(windows);
-    for (auto& [name, window] : windows_)
-        if (window) window->installEventFilter(this);
+    for (auto& [name, window] : windows) WatchWindow(name, window);
 }
+
+void SettingsKeeper::WatchWindow(const QString& name, QWidget* window) {
+    windows_.emplace_back(name, window);
+    if (window) window->installEventFilter(this);
+}
+
+void SettingsKeeper::UnsavedTextKept(const QString& path) { values_.SetText(Setting::UnsavedCopy, ToStore(path)); }
 
 bool SettingsKeeper::RestorePlace(QWidget* window) {
     for (auto& [name, w] : windows_) {
@@ -72,6 +82,7 @@ bool SettingsKeeper::RestorePlace(QWidget* window) {
         auto place = values_.Place(ToStore(name));
         if (!place || !PlaceOnScreen(*place, Screens())) return false;
         window->setGeometry(place->x, place->y, place->width, place->height);
+        if (place->maximised) window->setWindowState(window->windowState() | Qt::WindowMaximized);
         return true;
     }
     return false;
@@ -131,7 +142,7 @@ bool SettingsKeeper::Store(Shell& shell, QString& error) {
     for (auto& [name, window] : windows_) {
         if (!window || !shown_.count(window)) continue;
         const QRect r = window->isMaximized() || window->isMinimized() ? window->normalGeometry() : window->geometry();
-        values_.SetPlace(ToStore(name), {r.x(), r.y(), r.width(), r.height()});
+        values_.SetPlace(ToStore(name), {r.x(), r.y(), r.width(), r.height(), window->isMaximized()});
     }
     QSettings file(fileName_, QSettings::IniFormat);
     file.clear();

@@ -37,9 +37,10 @@ public:
     // dialect and clock into the shell.
     void ApplyTo(Shell& shell, bool portGiven);
     // Watches the windows (name, window) for their places: each one goes
-    // to its remembered place when first shown, and its place is kept at
-    // exit.
+    // to its remembered place when first shown, and its place (and whether
+    // it is maximised) is kept at exit. WatchWindow adds one made later.
     void WatchWindows(std::vector<std::pair<QString, QWidget*>> windows);
+    void WatchWindow(const QString& name, QWidget* window);
     // Puts `window` at its remembered place if that lies on a screen.
     bool RestorePlace(QWidget* window);
 
@@ -50,6 +51,10 @@ public:
     QString LastFolder() const;
     int TextSize() const { return int(values_.Number(Setting::TextSize)); }
     void SetTextSize(int size) { values_.SetNumber(Setting::TextSize, size); }
+
+    // Where the text left unsaved by a forced quit was kept: said in a
+    // note at the next start.
+    void UnsavedTextKept(const QString& path);
 
     // The source file the editor holds ("" when untitled): the breakpoint
     // of each file is kept under its name.

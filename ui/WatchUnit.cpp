@@ -15,7 +15,8 @@ namespace korvid {
 
 TWatchForm::TWatchForm(Shell& shell, QWidget* parent) : TDebugViewWindow(shell, parent) {
     setWindowTitle(QStringLiteral("Watch"));
-    FixWindowSize(*this, size());  // its title bar; the size follows the entries at each show
+    MakeScrolled();
+    SetContentSize(size(), rh_);  // the size follows the entries at each show
     setFocusPolicy(Qt::StrongFocus);
 }
 
@@ -43,11 +44,11 @@ void TWatchForm::Layout() {
     nameW_ = longestName + 2 * cw_;
     valueW_ = widestValue + 2 * cw_;
     rows_.resize(std::size_t(count));
-    FixWindowSize(*this, QSize(std::max(nameW_ + valueW_, 4 * cw_), std::max(count, 1) * rh_));
+    SetContentSize(QSize(std::max(nameW_ + valueW_, 4 * cw_), std::max(count, 1) * rh_), rh_);
 }
 
-QRect TWatchForm::RowRect(int row) const { return {0, row * rh_, width(), rh_}; }
-QRect TWatchForm::ValueRect(int row) const { return {nameW_, row * rh_, width() - nameW_, rh_}; }
+QRect TWatchForm::RowRect(int row) const { return {0, row * rh_, ContentWidth(), rh_}; }
+QRect TWatchForm::ValueRect(int row) const { return {nameW_, row * rh_, ContentWidth() - nameW_, rh_}; }
 
 std::string TWatchForm::TextOf(int row, const std::uint32_t* registers) const {
     DebugSession* s = Session();
@@ -76,15 +77,15 @@ void TWatchForm::Repaint(bool full) {
         r.text = text;
         r.changed = text != snap;
         if (i == row_ && untouched_) editText_ = text;
-        if (redraw) update(ValueRect(i));
+        if (redraw) Redraw(ValueRect(i));
     }
-    if (full) update();
+    if (full) Redraw();
 }
 
-void TWatchForm::paintEvent(QPaintEvent*) {
+void TWatchForm::PaintContent(QPainter& g) {
     painted_ = true;
-    QPainter g(this);
     const QPalette& p = palette();
+    const int width = ContentWidth(), height = Scrolled->Canvas()->height();
     g.setFont(font_);
     const AssemblyState& s = shell_.state;
     for (int i = 0; i < int(rows_.size()); ++i) {
@@ -102,10 +103,10 @@ void TWatchForm::paintEvent(QPaintEvent*) {
         g.setPen(text);
         g.drawText(value.adjusted(0, 0, -cw_, 0), Qt::AlignRight | Qt::AlignVCenter, editing ? editText_ : r.text);
         g.setPen(p.color(QPalette::Dark));
-        g.drawLine(0, (i + 1) * rh_ - 1, width(), (i + 1) * rh_ - 1);
+        g.drawLine(0, (i + 1) * rh_ - 1, width, (i + 1) * rh_ - 1);
     }
     g.setPen(p.color(QPalette::Dark));
-    g.drawLine(nameW_ - 1, 0, nameW_ - 1, height());
+    g.drawLine(nameW_ - 1, 0, nameW_ - 1, height);
 }
 
 // A click (either of a double click) on a value selects its row for editing.
@@ -124,7 +125,8 @@ void TWatchForm::SelectRow(int row) {
     commitWanted_ = false;
     caret_.Start();
     setFocus();
-    update(ValueRect(row));
+    Scrolled->ShowRect(RowRect(row));
+    Redraw(ValueRect(row));
 }
 
 // The keys of an edit in a selected row.
@@ -151,12 +153,12 @@ bool TWatchForm::FormKeyDown(QKeyEvent* event) {
             editText_ = ValueText(row_);
             untouched_ = true;
             commitWanted_ = false;
-            update(ValueRect(row_));
+            Redraw(ValueRect(row_));
             return true;
         case Qt::Key_Backspace:
             if (!untouched_ && !editText_.isEmpty()) {
                 editText_.chop(1);
-                update(ValueRect(row_));
+                Redraw(ValueRect(row_));
             }
             return true;
         default: break;
@@ -170,7 +172,7 @@ bool TWatchForm::FormKeyDown(QKeyEvent* event) {
             editText_ += t;
         }
         commitWanted_ = true;
-        update(ValueRect(row_));
+        Redraw(ValueRect(row_));
     }
     return true;  // an edit takes every other key
 }
@@ -182,7 +184,7 @@ void TWatchForm::EndEdit(bool commit) {
     int row = row_;
     row_ = -1;
     caret_.Stop();
-    update(ValueRect(row));
+    Redraw(ValueRect(row));
     inEdit_ = false;
 }
 
@@ -203,7 +205,7 @@ void TWatchForm::Commit() {
             Guard([this] { ShowError(this, QStringLiteral("Invalid constant entry")); });
             editText_ = ValueText(row_);
             untouched_ = true;
-            update(ValueRect(row_));
+            Redraw(ValueRect(row_));
             return;
         }
         writes = WatchNumberWrites(w, value, s->State.registers.data(), shell_.family, s->BankCount);
@@ -215,7 +217,7 @@ void TWatchForm::Commit() {
     if (row_ >= 0) {
         editText_ = ValueText(row_);
         untouched_ = true;
-        update(ValueRect(row_));
+        Redraw(ValueRect(row_));
     }
 }
 

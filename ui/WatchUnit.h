@@ -1,6 +1,7 @@
 // The Watch window: the WATCH variables of the source, each as its name and
 // its value in the format the directive asked for. Changed values are
-// marked; a typed value is parsed and written into the chip's registers.
+// marked; a typed value is parsed and written into the chip's registers. A
+// window smaller than its rows scrolls them.
 #pragma once
 
 #include <QFont>
@@ -34,7 +35,7 @@ protected:
     // Rebuilds the value texts from the chip state; repaints the rows whose
     // text or mark changed (every row on a full refresh).
     void Repaint(bool full) override;
-    void paintEvent(QPaintEvent* event) override;
+    void PaintContent(QPainter& g) override;
     bool focusNextPrevChild(bool) override { return false; }
     void FormShow() override;
     void FormDeactivate() override { EndEdit(true); }
@@ -58,7 +59,7 @@ private:
     bool untouched_ = true;
     bool commitWanted_ = false;
     CaretBlink caret_{[this] {
-        if (row_ >= 0) update(ValueRect(row_));
+        if (row_ >= 0) Redraw(ValueRect(row_));
     }};
     bool inEdit_ = false;
     bool painted_ = false;

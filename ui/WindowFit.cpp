@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QFontMetrics>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QWindow>
 #include <algorithm>
 
@@ -18,25 +20,54 @@ QMargins FrameMargins(std::initializer_list<const QWidget*> windows) {
     return m;
 }
 
-void FixWindowSize(QWidget& window, QSize size, bool minimisable) {
-    if (!window.isVisible()) {
-        Qt::WindowFlags flags = window.windowFlags() | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                                Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                                Qt::MSWindowsFixedSizeDialogHint;
-        flags &= ~Qt::WindowMaximizeButtonHint;
-        flags.setFlag(Qt::WindowMinimizeButtonHint, minimisable);
-        window.setWindowFlags(flags);
-    }
-    // The window manager writes the title in a bold face of about the
-    // application's size, beside its icon and three square buttons (some
-    // draw minimise and maximise even where they do nothing), with padding
-    // about as wide as one more button.
+namespace {
+
+// Before the window first shows: the close button (and minimise when
+// `minimisable`), no maximise button.
+void SetTitleBar(QWidget& window, bool minimisable) {
+    if (window.isVisible()) return;
+    Qt::WindowFlags flags = window.windowFlags() | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint;
+    flags &= ~Qt::WindowMaximizeButtonHint;
+    flags.setFlag(Qt::WindowMinimizeButtonHint, minimisable);
+    window.setWindowFlags(flags);
+}
+
+// `size` widened where the window's title needs more room. The window
+// manager writes the title in a bold face of about the application's size,
+// beside its icon and three square buttons (some draw minimise and maximise
+// even where they do nothing), with padding about as wide as one more
+// button.
+QSize WithWholeTitle(const QWidget& window, QSize size) {
     QFont titleFont = QApplication::font();
     titleFont.setBold(true);
     const QFontMetrics title(titleFont);
     const int button = title.height() + 6;
     const int needed = title.horizontalAdvance(window.windowTitle()) + 6 * button;
-    window.setFixedSize(std::max(size.width(), needed), size.height());
+    return {std::max(size.width(), needed), size.height()};
+}
+
+}  // namespace
+
+void FixWindowSize(QWidget& window, QSize size, bool minimisable) {
+    SetTitleBar(window, minimisable);
+    window.setFixedSize(WithWholeTitle(window, size));
+}
+
+void FitWindowToContent(QWidget& window, QSize content) {
+    SetTitleBar(window, false);
+    const QSize most = WithWholeTitle(window, content);
+    if (most == window.maximumSize()) return;  // the user's size stays
+    // Small enough for any screen, wide enough for the title.
+    window.setMinimumSize(WithWholeTitle(window, QSize(0, 64)).boundedTo(most));
+    window.setMaximumSize(most);
+    QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
+    QSize room = most;
+    if (screen) {
+        const QMargins frame = FrameMargins({&window});
+        room = screen->availableGeometry().size().shrunkBy(frame);
+    }
+    window.resize(most.boundedTo(room));
 }
 
 }  // namespace korvid

@@ -130,6 +130,7 @@ void ShowWindow(QWidget* window);
 void ExecDialog(QWidget* window);
 
 // The user guide window, made at its first use (Help > User Guide).
-QWidget* CreateGuideWindow(QWidget* parent);
+// Its place is kept with the other windows'.
+QWidget* CreateGuideWindow(Shell& shell, QWidget* parent);
 
 }  // namespace korvid

@@ -60,6 +60,10 @@ void StoreWordAt(AsmWork& w, std::uint32_t address, std::uint32_t word);
 std::uint32_t RegisterField(const AsmWork& w, std::int32_t value);
 std::uint32_t BitField(const AsmWork& w, std::int32_t value);
 
+// Notes a resolved second-pass value outside [low, high] that is cut to
+// `bits` bits without an error, for editors (SourceFacts.cpp).
+void NoteCut(AsmWork& w, std::int32_t value, std::int32_t low, std::int32_t high, std::uint32_t stored, int bits);
+
 // Labels (Labels.cpp).
 void EnterPendingLabel(AsmWork& w, std::int32_t value);
 void SetGlobalPrefix(AsmWork& w, const char* text, int length);

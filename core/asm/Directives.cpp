@@ -129,7 +129,9 @@ void Dw(AsmWork& w) {
     EnterPendingLabel(w, static_cast<std::int32_t>(w.LocationCounter));
     w.addressShown = true;
     do {
-        StoreWord(w, static_cast<std::uint32_t>(ReadPassExpression(w)));
+        const std::int32_t v = ReadPassExpression(w);
+        NoteCut(w, v, -2048, 0xFFF, static_cast<std::uint32_t>(v) & 0xFFF, 12);  // a program word holds 12 bits
+        StoreWord(w, static_cast<std::uint32_t>(v));
     } while (NextListItem(w));
 }
 

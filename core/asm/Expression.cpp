@@ -245,6 +245,11 @@ std::int32_t Evaluate(AsmWork& w) {
             default:
                 if (depth < 2) break;
                 --depth;
+                if (code == kOpDot) {
+                    // REG.BIT keeps the register's low 8 bits and the bit's low 3.
+                    NoteCut(w, stack[depth - 1], 0, 0xFF, static_cast<std::uint32_t>(stack[depth - 1]) & 0xFF, 8);
+                    NoteCut(w, stack[depth], 0, 7, static_cast<std::uint32_t>(stack[depth]) & 7, 3);
+                }
                 stack[depth - 1] = Binary(code, stack[depth - 1], stack[depth]);
                 break;
         }

@@ -108,15 +108,6 @@ struct LogicWords {
 };
 constexpr LogicWords kLogic[3] = {{0xE00, 0x140, 0x160}, {0xD00, 0x100, 0x120}, {0xF00, 0x180, 0x1A0}};
 
-// Notes a resolved second-pass operand that lies outside [low, high] and
-// is cut to `bits` bits for its field.
-void NoteCut(AsmWork& w, std::int32_t value, std::int32_t low, std::int32_t high, std::uint32_t stored, int bits) {
-    if (w.pass != 2 || w.unresolved || (value >= low && value <= high)) return;
-    if (w.cutCount >= static_cast<std::uint32_t>(kMaxFieldCuts)) return;
-    w.cuts[w.cutCount++] = {w.state->ErrorStart, w.state->ErrorEnd, value, stored, static_cast<std::uint8_t>(bits),
-                            w.frame != kNoFrame};
-}
-
 std::uint32_t Fr(AsmWork& w) {
     std::int32_t v = ReadPassExpression(w);
     std::uint32_t field = RegisterField(w, v);

@@ -125,6 +125,13 @@ KeywordClass ClassifyKeyword(const Family& family, Dialect dialect, std::string_
     return found;
 }
 
+void NoteCut(AsmWork& w, std::int32_t value, std::int32_t low, std::int32_t high, std::uint32_t stored, int bits) {
+    if (w.pass != 2 || w.unresolved || (value >= low && value <= high)) return;
+    if (w.cutCount >= static_cast<std::uint32_t>(kMaxFieldCuts)) return;
+    w.cuts[w.cutCount++] = {w.state->ErrorStart, w.state->ErrorEnd, value, stored, static_cast<std::uint8_t>(bits),
+                            w.frame != kNoFrame};
+}
+
 std::span<const InstructionFact> InstructionFacts(const AssemblyState& state) {
     if (!state.work) return {};
     return {state.work->facts, state.work->factCount};

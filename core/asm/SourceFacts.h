@@ -72,7 +72,9 @@ struct InstructionFact {
     std::uint32_t targetStart, targetEnd;  // the target expression in the source
 };
 
-// An operand value the assembler cut to fit its field without an error.
+// An operand value the assembler cut to fit its field without an error:
+// a literal, register, bit operand or MODE value, either side of REG.BIT,
+// a DW word.
 struct FieldCut {
     std::uint32_t start, end;  // the expression in the source text
     std::int32_t value;        // as written

@@ -30,11 +30,17 @@ function settings() {
   return { korvid: { family: c.get('family'), dialect: c.get('dialect') } };
 }
 
+// A korvid command as a task: `asm FILE`, or `test [PATH]` (every *.test
+// under the workspace folder when no path is given), run from the
+// workspace folder so that the problem matcher finds the files it names.
 function task(command, file) {
   const program = vscode.workspace.getConfiguration('korvid').get('path');
   const definition = { type: 'korvid', command, file };
-  return new vscode.Task(definition, vscode.TaskScope.Workspace, `${command} ${file}`, 'korvid',
-    new vscode.ProcessExecution(program, [command, file]), '$korvid');
+  const folder = vscode.workspace.workspaceFolders?.[0];
+  const execution = new vscode.ProcessExecution(program, file ? [command, file] : [command],
+    folder ? { cwd: folder.uri.fsPath } : {});
+  return new vscode.Task(definition, folder ?? vscode.TaskScope.Workspace, file ? `${command} ${file}` : command,
+    'korvid', execution, '$korvid');
 }
 
 function activate(context) {
@@ -55,14 +61,16 @@ function activate(context) {
   vscode.workspace.textDocuments.forEach(claim);
   context.subscriptions.push(vscode.tasks.registerTaskProvider('korvid', {
     provideTasks() {
+      const tests = task('test');
+      tests.group = vscode.TaskGroup.Test;
       const editor = vscode.window.activeTextEditor;
-      if (!editor || editor.document.languageId !== 'sx') return [];
-      const file = editor.document.fileName;
-      const assemble = task('asm', file);
+      if (!editor || editor.document.languageId !== 'sx') return [tests];
+      const assemble = task('asm', editor.document.fileName);
       assemble.group = vscode.TaskGroup.Build;
-      return [assemble];
+      return [assemble, tests];
     },
     resolveTask(t) {
+      if (t.definition.command === 'test') return task('test', t.definition.file);
       const file = t.definition.file || vscode.window.activeTextEditor?.document.fileName;
       return file ? task(t.definition.command, file) : undefined;
     },

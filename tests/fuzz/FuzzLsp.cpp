@@ -20,6 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     analysis.Run(doc, settings);
     Diagnostics(doc, analysis);
     HoverAt(doc, analysis, p);
+    HoverAt(doc, analysis, p, false);
     DefinitionAt(doc, analysis, p);
     UsesAt(doc, analysis, p);
     RenameTarget(doc, analysis, p);

@@ -180,6 +180,22 @@ bool Desktop::Click(WindowId w, int x, int y, int count) {
                 "--repeat", std::to_string(count), "--delay", "80", "1"});
 }
 
+bool Desktop::ToggleMaximised(WindowId w) {
+    Display* d = static_cast<Display*>(display_);
+    int x = 0, y = 0;
+    Window child = 0;
+    XTranslateCoordinates(d, w, DefaultRootWindow(d), 0, 0, &x, &y, &child);
+    const ScreenRect frame = Frame(w);
+    if (frame.width == 0 || frame.y >= y) return false;
+    return Xdo({"mousemove", "--sync", std::to_string(x + 80), std::to_string((frame.y + y) / 2), "click", "--repeat",
+                "2", "--delay", "80", "1"});
+}
+
+bool Desktop::Wheel(WindowId w, int x, int y, int notches) {
+    return Xdo({"mousemove", "--window", std::to_string(w), "--sync", std::to_string(x), std::to_string(y), "click",
+                "--repeat", std::to_string(std::abs(notches)), "--delay", "60", notches > 0 ? "5" : "4"});
+}
+
 Picture Desktop::Grab(WindowId w) {
     Picture picture;
     Display* d = static_cast<Display*>(display_);

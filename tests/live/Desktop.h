@@ -91,6 +91,12 @@ public:
     bool Key(WindowId w, const std::string& keys);    // "alt+s", "ctrl+s"; several separated by spaces
     bool Type(WindowId w, const std::string& text);
     bool Click(WindowId w, int x, int y, int count = 1);  // left button, presses 80 ms apart
+    // Maximises or restores the window as a person does: a double click
+    // on its title bar.
+    bool ToggleMaximised(WindowId w);
+    // Turns the wheel at (x, y) of the window by `notches`, down (towards
+    // the user) for a positive count.
+    bool Wheel(WindowId w, int x, int y, int notches);
     Picture Grab(WindowId w);
     // The window with the frame the window manager gave it, and the screen.
     ScreenRect Frame(WindowId w);

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <utility>
 
 #include <sys/stat.h>
@@ -137,6 +138,12 @@ std::string PlaceOf(Desktop& x, WindowId w) {
     std::string out;
     x.Xdo({"getwindowgeometry", std::to_string(w)}, &out);
     return out.substr(out.find('\n') + 1);
+}
+
+// Whether the window's title becomes `want` within 10 s.
+bool Titled(Desktop& x, WindowId w, const std::string& want) {
+    std::string name;
+    return WaitFor([&] { return x.Xdo({"getwindowname", std::to_string(w)}, &name) && name == want + "\n"; }, 10, 200);
 }
 
 // Presses `keys` in `window` and waits until `watched` shows another
@@ -461,17 +468,180 @@ void ExpectDebugLayout(const std::string& screen, const std::vector<std::string>
                 << names[i] << " " << text(frames[i]) << " covers " << names[j] << " " << text(frames[j]);
     }
     Keep(x.Grab(windows[1]), "layout-registers-" + screen);
-    // The fixed-size windows offer no maximising.
-    for (std::size_t i : {0u, 1u, 3u}) {
-        const test::RunResult r = test::RunChild({"/usr/bin/xprop", "-id", std::to_string(windows[i]),
-                                                  "_NET_WM_ALLOWED_ACTIONS"}, {}, 10);
-        EXPECT_NE(r.out.find("_NET_WM_ACTION_MOVE"), std::string::npos) << r.out;
-        EXPECT_EQ(r.out.find("MAXIMIZE"), std::string::npos) << names[i] << " can be maximised: " << r.out;
+    // The fixed-size Debug window offers no maximising.
+    const test::RunResult r =
+        test::RunChild({"/usr/bin/xprop", "-id", std::to_string(windows[0]), "_NET_WM_ALLOWED_ACTIONS"}, {}, 10);
+    EXPECT_NE(r.out.find("_NET_WM_ACTION_MOVE"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("MAXIMIZE"), std::string::npos) << "Debug can be maximised: " << r.out;
+    // The Registers and Watch windows, whose content scrolls, open whole
+    // where the screen has room and grow no larger than their content.
+    for (std::size_t i : {1u, 3u}) {
+        const test::RunResult hints = test::RunChild(
+            {"/usr/bin/xprop", "-id", std::to_string(windows[i]), "WM_NORMAL_HINTS"}, {}, 10);
+        const std::string size = PlaceOf(x, windows[i]);
+        const std::size_t at = size.find("Geometry: ");
+        ASSERT_NE(at, std::string::npos) << size;
+        std::string most = size.substr(at + 10, size.find('\n', at) - at - 10);
+        most.replace(most.find('x'), 1, " by ");
+        EXPECT_NE(hints.out.find("program specified maximum size: " + most + "\n"), std::string::npos)
+            << names[i] << " is not as large as its content (" << most << "): " << hints.out;
     }
 }
 
 TEST(Live, DebugLayoutOnALaptopScreen) { ExpectDebugLayout("1280x800", {}); }
 TEST(Live, DebugLayoutAtScaleFactor2) { ExpectDebugLayout("2560x1600", {"QT_SCALE_FACTOR=2"}); }
+
+// Is the window maximised (by the window manager's word)?
+bool Maximised(WindowId w) {
+    const test::RunResult r = test::RunChild({"/usr/bin/xprop", "-id", std::to_string(w), "_NET_WM_STATE"}, {}, 10);
+    return r.out.find("_NET_WM_STATE_MAXIMIZED_VERT") != std::string::npos &&
+           r.out.find("_NET_WM_STATE_MAXIMIZED_HORZ") != std::string::npos;
+}
+
+// The Registers and Watch windows made smaller than their content scroll
+// it: the wheel brings their last rows into view, judged by the red of the
+// values a Step changed (W, the lowest register row; the last watch), and
+// Home goes back to the top of the Registers window.
+TEST(Live, RegistersAndWatchScroll) {
+    UserHome sources;
+    std::string text = "\tDEVICE\tSX28L, OSCHS2, TURBO, STACKX_OPTIONX\r\n\tRESET\tstart\r\n";
+    // 24 watches: 08h to 1Eh, never written, and 1Fh, written last.
+    for (int r = 0x08; r <= 0x1F; ++r) {
+        char line[64];
+        std::snprintf(line, sizeof line, "r%02X\tEQU\t%02Xh\r\n\tWATCH\tr%02X, 8, UDEC\r\n", r, r, r);
+        text += line;
+    }
+    text += "\tORG\t0\r\nstart\tMOV\tW, #200\r\n\tMOV\tr1F, W\r\n\tJMP\tstart\r\n";
+    Session s("Korvid28L", "28l", sources.Write("watches.src", text), true);
+    Desktop& x = s.x;
+    const DebugWindows w = StartDebug(s);
+    ASSERT_EQ(w.Fault(), "");
+    const WindowId watch = x.WaitWindow("Watch");
+    ASSERT_NE(watch, 0u);
+    for (WindowId small : {w.regs, watch})
+        ASSERT_TRUE(x.Xdo({"windowsize", "--sync", std::to_string(small), "320", "150"}));
+    // The jump from the reset vector, then MOV W,#200.
+    ASSERT_FALSE(Press(x, w.debug, "alt+s", w.regs).empty());
+    ASSERT_FALSE(Press(x, w.debug, "alt+s", w.regs).empty());
+    auto red = [&](WindowId window, double from, double to) {
+        const Picture p = x.Grab(window);
+        return p.Count(kRed, 0, int(p.height * from), p.width, int(p.height * to));
+    };
+    const Picture top = x.Steady(w.regs);
+    Keep(top, "scroll-registers-top");
+    ASSERT_EQ(top.height, 150) << "the Registers window did not get smaller";
+    EXPECT_GT(red(w.regs, 0, 0.5), 20) << "the changed PC is not red at the top";
+    // The wheel over the register labels (left of the program lines, whose
+    // wheel is their own) scrolls the window to its end: W's red row shows,
+    // the PC's is gone.
+    ASSERT_TRUE(x.Wheel(w.regs, 20, 75, 15));
+    EXPECT_TRUE(WaitFor([&] { return red(w.regs, 0.5, 1) > 20 && red(w.regs, 0, 0.25) == 0; }, 10))
+        << "the wheel did not bring W into view";
+    Keep(x.Grab(w.regs), "scroll-registers-end");
+    ASSERT_TRUE(x.Key(w.regs, "Home"));
+    EXPECT_TRUE(WaitFor([&] { return red(w.regs, 0, 0.5) > 20; }, 10)) << "Home did not go back to the top";
+    // MOV r1F,W: only the last watch changes.
+    ASSERT_FALSE(Press(x, w.debug, "alt+s", w.regs).empty());
+    const Picture first = x.Steady(watch);
+    Keep(first, "scroll-watch-top");
+    ASSERT_EQ(first.height, 150) << "the Watch window did not get smaller";
+    EXPECT_EQ(first.Count(kRed), 0) << "a watch at the top is marked changed";
+    ASSERT_TRUE(x.Wheel(watch, first.width / 2, 75, 15));
+    EXPECT_TRUE(WaitFor([&] { return red(watch, 0.5, 1) > 20; }, 10)) << "the wheel did not bring the last watch into view";
+    Keep(x.Grab(watch), "scroll-watch-end");
+}
+
+// The settings are stored however the program is ended from outside. kill
+// -TERM (a logout) after the main window and the User Guide were moved and
+// a text was left unsaved: at the next start both windows are where they
+// were, and the text was kept in a file of its own with the source left as
+// it was. kill -HUP keeps a maximised main window maximised. Ctrl+C
+// (SIGINT) asks about unsaved text as File > Exit does.
+TEST(Live, SettingsKeptOnSignals) {
+    Desktop& x = Desktop::Get();
+    UserHome home;
+    const std::string file = home.Write("sig.src", "AAAA\r\n");
+    const std::string unsaved = home.Path() + "/.local/share/korvid/unsaved";
+    const std::string ini = home.Path() + "/.config/korvid/Korvid28L.ini";
+    LiveSim sim("28l", true);
+    auto ends = [&](LiveIde& ide, int signal) {
+        ide.Process().Signal(signal);
+        return WaitFor([&] { return !ide.Process().Running(); }, 15);
+    };
+    std::string mainPlace, guidePlace;
+    {
+        LiveIde ide("Korvid28L", home, file, sim.Port());
+        const WindowId main = x.WaitWindow("sig.src - Korvid28L");
+        ASSERT_NE(main, 0u);
+        ASSERT_TRUE(x.Key(main, "F1"));
+        const WindowId guide = x.WaitWindow("User Guide");
+        ASSERT_NE(guide, 0u);
+        ASSERT_TRUE(x.Xdo({"windowsize", "--sync", std::to_string(main), "700", "500"}));
+        ASSERT_TRUE(x.Xdo({"windowmove", "--sync", std::to_string(main), "37", "41"}));
+        ASSERT_TRUE(x.Xdo({"windowsize", "--sync", std::to_string(guide), "520", "410"}));
+        ASSERT_TRUE(x.Xdo({"windowmove", "--sync", std::to_string(guide), "600", "300"}));
+        Pause(0.5);
+        mainPlace = PlaceOf(x, main);
+        guidePlace = PlaceOf(x, guide);
+        ASSERT_TRUE(x.Key(main, "ctrl+End"));
+        ASSERT_TRUE(x.Type(main, "B"));
+        ASSERT_TRUE(Titled(x, main, "*sig.src - Korvid28L"));
+        ASSERT_TRUE(ends(ide, SIGTERM)) << "SIGTERM did not end the program";
+    }
+    EXPECT_EQ(UserHome::Read(file), "AAAA\r\n") << "the source was changed";
+    std::vector<std::string> kept;
+    if (std::filesystem::is_directory(unsaved))
+        for (const auto& entry : std::filesystem::directory_iterator(unsaved)) kept.push_back(entry.path());
+    ASSERT_EQ(kept.size(), 1u) << "no copy of the unsaved text in " << unsaved;
+    EXPECT_EQ(kept[0].substr(unsaved.size()).rfind("/sig-", 0), 0u) << kept[0];
+    EXPECT_EQ(UserHome::Read(kept[0]), "AAAA\r\nB");
+    {
+        LiveIde ide("Korvid28L", home, file, sim.Port());
+        const WindowId main = x.WaitWindow("sig.src - Korvid28L");
+        ASSERT_NE(main, 0u);
+        EXPECT_TRUE(WaitFor([&] { return PlaceOf(x, main) == mainPlace; }, 5)) << PlaceOf(x, main) << " is not " << mainPlace;
+        ASSERT_TRUE(x.Key(main, "F1"));
+        const WindowId guide = x.WaitWindow("User Guide");
+        ASSERT_NE(guide, 0u);
+        EXPECT_TRUE(WaitFor([&] { return PlaceOf(x, guide) == guidePlace; }, 5))
+            << "the User Guide at " << PlaceOf(x, guide) << " is not at " << guidePlace;
+        ASSERT_TRUE(x.ToggleMaximised(main));
+        ASSERT_TRUE(WaitFor([&] { return Maximised(main); }, 10)) << "the main window did not maximise";
+        Pause(0.5);
+        ASSERT_TRUE(ends(ide, SIGHUP)) << "SIGHUP did not end the program";
+    }
+    EXPECT_NE(UserHome::Read(ini).find("maximised"), std::string::npos) << UserHome::Read(ini);
+    {
+        LiveIde ide("Korvid28L", home, file, sim.Port());
+        const WindowId main = x.WaitWindow("sig.src - Korvid28L");
+        ASSERT_NE(main, 0u);
+        EXPECT_TRUE(WaitFor([&] { return Maximised(main); }, 10)) << "the main window is not maximised again";
+        ASSERT_TRUE(x.Type(main, "C"));
+        ASSERT_TRUE(Titled(x, main, "*sig.src - Korvid28L"));
+        ide.Process().Signal(SIGINT);
+        const WindowId box = x.WaitWindow("Korvid28L");
+        ASSERT_NE(box, 0u) << "Ctrl+C did not ask about the unsaved text";
+        ASSERT_TRUE(x.Key(box, "alt+n"));
+        EXPECT_TRUE(WaitFor([&] { return !ide.Process().Running(); }, 10)) << "the program did not end after No";
+    }
+    EXPECT_EQ(UserHome::Read(file), "AAAA\r\n");
+    // SIGTERM while the Ctrl+C question is open: no answer is waited for.
+    {
+        LiveIde ide("Korvid28L", home, file, sim.Port());
+        const WindowId main = x.WaitWindow("sig.src - Korvid28L");
+        ASSERT_NE(main, 0u);
+        ASSERT_TRUE(x.Key(main, "ctrl+End"));
+        ASSERT_TRUE(x.Type(main, "D"));
+        ASSERT_TRUE(Titled(x, main, "*sig.src - Korvid28L"));
+        ide.Process().Signal(SIGINT);
+        ASSERT_NE(x.WaitWindow("Korvid28L"), 0u);
+        ASSERT_TRUE(ends(ide, SIGTERM)) << "SIGTERM did not end the program while it asked";
+    }
+    EXPECT_EQ(UserHome::Read(file), "AAAA\r\n");
+    kept.clear();
+    for (const auto& entry : std::filesystem::directory_iterator(unsaved)) kept.push_back(UserHome::Read(entry.path()));
+    EXPECT_NE(std::find(kept.begin(), kept.end(), "AAAA\r\nD"), kept.end()) << "the text of the last run was not kept";
+}
 
 // Edit > Find/Replace as typed: the labels' accelerators lead to the memos,
 // Match Case keeps All to the spelling typed; judged in the saved file.
@@ -681,11 +851,6 @@ TEST(Live, SettingsSurviveARestart) {
     const std::string b = home.Write("second.src", "HHHH\r\nHHHH\r\nHHHH\r\n");
     LiveSim sim("28l", true);
     const std::string ini = home.Path() + "/.config/korvid/Korvid28L.ini";
-    auto titled = [&](WindowId w, const std::string& want) {
-        std::string name;
-        return WaitFor([&] { return x.Xdo({"getwindowname", std::to_string(w)}, &name) && name == want + "\n"; }, 10,
-                       200);
-    };
     // The rows from the first text line's top to the second's.
     auto pitch = [&](WindowId w) {
         int rows = 0;
@@ -715,7 +880,7 @@ TEST(Live, SettingsSurviveARestart) {
         ASSERT_NE(open, 0u);
         ASSERT_TRUE(x.Type(open, b));
         ASSERT_TRUE(x.Key(open, "Return"));
-        ASSERT_TRUE(titled(main, "second.src - Korvid28L"));
+        ASSERT_TRUE(Titled(x, main, "second.src - Korvid28L"));
         smallPitch = pitch(main);
         // A click into the text closes what the dialog's name completion
         // may have left open.
@@ -740,10 +905,10 @@ TEST(Live, SettingsSurviveARestart) {
         EXPECT_TRUE(WaitFor([&] { return PlaceOf(x, main) == place; }, 5)) << PlaceOf(x, main) << " is not " << place;
         // Recent Files: 1 is the file that was current, 2 the one before.
         ASSERT_TRUE(x.Key(main, "alt+f f 1"));
-        EXPECT_TRUE(titled(main, "second.src - Korvid28L")) << "Recent Files 1 did not open the current file";
+        EXPECT_TRUE(Titled(x, main, "second.src - Korvid28L")) << "Recent Files 1 did not open the current file";
         EXPECT_EQ(pitch(main), bigPitch) << "the text size was not kept";
         ASSERT_TRUE(x.Key(main, "alt+f f 2"));
-        EXPECT_TRUE(titled(main, "first.src - Korvid28L")) << "Recent Files 2 did not open the file before";
+        EXPECT_TRUE(Titled(x, main, "first.src - Korvid28L")) << "Recent Files 2 did not open the file before";
         ASSERT_TRUE(x.Key(main, "alt+f x"));
         ASSERT_TRUE(WaitFor([&] { return !ide.Process().Running(); }, 10));
     }

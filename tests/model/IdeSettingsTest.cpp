@@ -26,6 +26,8 @@ TEST(IdeSettings, WrittenValuesReadBack) {
     a.AddRecentFile("/home/ann/b=c.src");
     a.AddRecentFile("/home/ann/a b.src");
     a.SetPlace("Editor", {-20, 30, 640, 480});
+    a.SetPlace("Guide", {5, 6, 700, 500, true});
+    EXPECT_TRUE(a.SetText(Setting::UnsavedCopy, "/home/ann/.local/share/korvid/unsaved/a b-20261208-231500.src"));
     a.SetBreakpointLine("/home/ann/a b.src", 17);
     IdeSettings b;
     EXPECT_TRUE(b.Load(a.Save()).empty());
@@ -34,6 +36,8 @@ TEST(IdeSettings, WrittenValuesReadBack) {
     EXPECT_EQ(b.Number(Setting::Clock), 3579000);
     EXPECT_EQ(b.RecentFiles(), (std::vector<std::string>{"/home/ann/a b.src", "/home/ann/b=c.src"}));
     EXPECT_EQ(b.Place("Editor"), (WindowPlace{-20, 30, 640, 480}));
+    EXPECT_EQ(b.Place("Guide"), (WindowPlace{5, 6, 700, 500, true}));
+    EXPECT_EQ(a.Save().at("Windows/Guide"), "5 6 700 500 maximised");
     EXPECT_EQ(b.BreakpointLine("/home/ann/a b.src"), 17);
     EXPECT_EQ(b.BreakpointLine("/home/ann/b=c.src"), std::nullopt);
     // Words are read in any case; Load starts from the defaults again.
@@ -71,6 +75,10 @@ TEST(IdeSettings, NonsenseKeepsTheDefaultWithANote) {
         {"Windows/Editor", "1 2 3 4 5"},
         {"Windows/Editor", "99999 0 10 10"},
         {"Windows/Editor", "1  2 3 4"},
+        {"Windows/Editor", "1 2 3 4 maximized"},
+        {"Windows/Editor", "1 2 3 maximised"},
+        {"Windows/Editor", " maximised"},
+        {"Editor/UnsavedCopy", "relative/kept.src"},
         {"Windows/Edi tor", "1 2 3 4"},
         {"RecentFiles/1", "notes.src"},
         {"RecentFiles/3", ""},

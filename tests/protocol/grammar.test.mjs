@@ -137,20 +137,28 @@ test('TextMate colours agree with the semantic tokens on every example', async (
   assert.ok(compared > 500, `${compared} tokens compared`);
 });
 
-test('the problem matcher reads korvid asm errors', () => {
+test('the problem matcher reads korvid asm and korvid test errors', () => {
   const dir = mkdtempSync(path.join(os.tmpdir(), 'korvid-matcher-'));
   try {
     const source = path.join(dir, 'broken.src');
     writeFileSync(source, ' DEVICE SX28L\nstart JMP nowhere\n');
-    let stderr = '';
-    try {
-      execFileSync(korvid, ['asm', source, '-o', path.join(dir, 'out.sxh')], { stdio: ['ignore', 'ignore', 'pipe'] });
-    } catch (e) { stderr = e.stderr.toString(); }
+    const check = path.join(dir, 'blink.test');
+    writeFileSync(path.join(dir, 'blink.src'), readFileSync(path.join(root, 'examples', 'blink.src')));
+    writeFileSync(check, 'source blink.src\nrun for 2ms\n  expect at 1ms RB.0 == 0\n');
     const matcher = manifest.contributes.problemMatchers[0].pattern;
-    const m = stderr.split('\n').map((l) => l.match(new RegExp(matcher.regexp))).find(Boolean);
-    assert.ok(m, stderr);
-    assert.deepEqual([m[matcher.file], m[matcher.line], m[matcher.column], m[matcher.severity], m[matcher.message]],
-      [source, '2', '11', 'error', 'Undefined symbol']);
+    for (const [args, expected] of [
+      [['asm', source, '-o', path.join(dir, 'out.sxh')], [source, '2', '11', 'error', 'Undefined symbol']],
+      [['test', check], [check, '3', '3', 'error', 'expected RB.0 == 0 at 1ms, was 1']],
+    ]) {
+      let output = '';
+      try {
+        execFileSync(korvid, args, { stdio: ['ignore', 'pipe', 'pipe'] });
+      } catch (e) { output = e.stdout.toString() + e.stderr.toString(); }
+      const m = output.split('\n').map((l) => l.match(new RegExp(matcher.regexp))).find(Boolean);
+      assert.ok(m, output);
+      assert.deepEqual([m[matcher.file], m[matcher.line], m[matcher.column], m[matcher.severity], m[matcher.message]],
+        expected);
+    }
   } finally {
     rmSync(dir, { recursive: true, force: true });
   }

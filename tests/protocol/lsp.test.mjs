@@ -63,16 +63,44 @@ after(async () => {
 });
 
 test('hover: symbols, instructions, registers, numbers', async () => {
-  const hover = async (line, ch) => (await server.connection.sendRequest(lsp.HoverRequest.type, at(line, ch)))?.contents.value;
-  assert.equal(await hover(20, 17), '**delay** label = `$8` · `8` · `%1000`\n\ndefined on line 27');
-  assert.equal(await hover(28, 1), '**:middle** local label = `$B` · `11` · `%1011`\n\ndefined on line 29');
-  assert.equal(await hover(16, 17), '**RB** register `$06`: port B');
-  assert.equal(await hover(26, 25), 'number `$30` · `48` · `%110000`');
-  assert.match(await hover(16, 9), /^\*\*MOV\*\* instruction\n\n\| form \| words \| cycles \(turbo \/ compatible\) \| flags/);
-  assert.match(await hover(16, 9), /\| `MOV W,fr-W` \| 1 \| 1 \/ 1 \| C DC Z \|/);
-  assert.match(await hover(23, 9), /\| `JMP addr \/ JMP @addr` \| 1 \| 3 \/ 2 \|/);
-  assert.equal(await hover(15, 9), '**ORG** directive: sets the address the next code goes to');
+  const hover = async (line, ch) => (await server.connection.sendRequest(lsp.HoverRequest.type, at(line, ch)))?.contents;
+  assert.deepEqual(await hover(20, 17), { kind: 'markdown', value: '**delay** label = $8 · 8 · %1000\n\ndefined on line 27' });
+  assert.equal((await hover(28, 1)).value, '**:middle** local label = $B · 11 · %1011\n\ndefined on line 29');
+  assert.equal((await hover(16, 17)).value, '**RB** register $06: port B');
+  assert.equal((await hover(26, 25)).value, 'number $30 · 48 · %110000');
+  const mov = (await hover(16, 9)).value;
+  assert.match(mov, /^\*\*MOV\*\* instruction\n\n- \*\*MOV W,#lit\*\* \(1 word; 1 cycle\): W = lit\n/);
+  assert.ok(mov.includes('\n- **MOV W,fr-W** (1 word; 1 cycle; changes C DC Z): W = fr - W\n'), mov);
+  assert.ok((await hover(23, 9)).value.includes(
+    '\n- **JMP addr** (1 word; turbo 3 cycles; compatible 2): jump within the page the page bits select\n'));
+  assert.equal((await hover(15, 9)).value, '**ORG** directive: sets the address the next code goes to');
   assert.equal(await server.connection.sendRequest(lsp.HoverRequest.type, at(2, 0)), null);
+});
+
+test('hover: plain text for a client that prefers it; the 52 family\'s words and cycles', async () => {
+  const plain = start();
+  const c = plain.connection;
+  await c.sendRequest(lsp.InitializeRequest.type, {
+    processId: null, rootUri: null,
+    capabilities: { textDocument: { hover: { contentFormat: [lsp.MarkupKind.PlainText, lsp.MarkupKind.Markdown] } } },
+  });
+  await c.sendNotification(lsp.DidOpenTextDocumentNotification.type,
+    { textDocument: { uri: blinkUri, languageId: 'sx', version: 1, text: blink } });
+  assert.deepEqual((await c.sendRequest(lsp.HoverRequest.type, at(20, 17))).contents,
+    { kind: 'plaintext', value: 'delay label = $8 · 8 · %1000\n\ndefined on line 27' });
+  // The 52's LCALL: three page bits before the CALL, turbo cycles only.
+  const file = path.join(root, 'examples', 'sx52_counter.src');
+  const uri = pathToFileURL(file).href;
+  await c.sendNotification(lsp.DidChangeConfigurationNotification.type, { settings: { korvid: { family: '52' } } });
+  await c.sendNotification(lsp.DidOpenTextDocumentNotification.type,
+    { textDocument: { uri, languageId: 'sx', version: 1, text: readFileSync(file, 'latin1') } });
+  assert.deepEqual(await plain.diagnosticsOf(uri, 1), []);
+  const lcall = await c.sendRequest(lsp.HoverRequest.type, { textDocument: { uri }, position: { line: 24, character: 9 } });
+  assert.equal(lcall.contents.value,
+    'LCALL instruction\n\n- LCALL addr (4 words; 6 cycles; changes PA): set the page bits of addr one by one, then CALL');
+  await c.sendRequest(lsp.ShutdownRequest.type);
+  await c.sendNotification(lsp.ExitNotification.type);
+  assert.equal(await plain.exited, 0);
 });
 
 test('definition, references, highlight: labels, local labels, EQU symbols, watch targets', async () => {
@@ -112,7 +140,13 @@ test('outline: constants, labels with their local labels', async () => {
     ['delay', lsp.SymbolKind.Function, '$008']]);
   const delay = symbols[6];
   assert.deepEqual(delay.children.map((s) => s.name), [':outer', ':middle', ':inner']);
-  assert.deepEqual([delay.range.start.line, delay.range.end.line], [26, 29]);
+  // A label's block runs to the line before the next label, the last one
+  // to the end of the source.
+  const main = symbols[5];
+  const lines = blink.split(/\r?\n/);
+  assert.deepEqual([main.range.start, main.range.end], [{ line: 19, character: 0 }, { line: 25, character: lines[25].length }]);
+  assert.deepEqual(delay.range.start, { line: 26, character: 0 });
+  assert.equal(delay.range.end.line, lines.length - 1);
 });
 
 test('completion: mnemonics, symbols in scope, DEVICE words only after DEVICE', async () => {
@@ -124,6 +158,7 @@ test('completion: mnemonics, symbols in scope, DEVICE words only after DEVICE', 
   assert.equal(byLabel.count1.detail, 'constant (EQU) = $8');
   assert.equal(byLabel[':inner'].kind, lsp.CompletionItemKind.Function);
   assert.equal(byLabel.STATUS.detail, 'register $03');
+  assert.equal(byLabel.W.detail, 'operand word');
   assert.equal(byLabel.MOV, undefined);
   const mnemonic = await labels(18, 0);
   assert.ok(mnemonic.some((i) => i.label === 'DJNZ' && i.detail === 'instruction'));

@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QFile>
 #include <QImage>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtTest/qtestspontaneevent.h>
@@ -419,6 +421,52 @@ private slots:
         d.Click(d.debug().ResetButton);
         QVERIFY(d.Idle());
         QCOMPARE(d.chip().ProgramCounter, std::uint32_t(d.size() - 1));
+    }
+
+    // A Registers window smaller than its content: the wheel over the
+    // program lines still scrolls them, elsewhere it scrolls the window;
+    // keys that no edit takes scroll too, and a cell moved to by the keys
+    // of an edit is scrolled into view.
+    void smallRegistersWindowScrolls() {
+        DebugIde d(FamilyByIndex(0));
+        QVERIFY(d.Start(Program(FamilyByIndex(0))));
+        TRegisterForm& r = d.registers();
+        r.resize(300, 150);
+        QApplication::processEvents();
+        auto* area = r.findChild<QScrollArea*>(QStringLiteral("Scroller"));
+        QVERIFY(area);
+        QScrollBar* window = area->verticalScrollBar();
+        QVERIFY(window->maximum() > 0);
+        // A notch: up for a positive `delta`.
+        auto wheel = [&](QPoint at, int delta) {
+            QWheelEvent e(QPointF(at), area->widget()->mapToGlobal(QPointF(at)), {}, {0, delta}, Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(area->widget(), &e);
+        };
+        const int program = r.ScrollBar->value();  // the reset vector, at the end
+        wheel(r.ProgramLineRect(3).center(), 120);
+        QCOMPARE(window->value(), 0);
+        QVERIFY(r.ScrollBar->value() != program);
+        const int programAfter = r.ScrollBar->value();
+        wheel(QPoint(10, 60), -120);
+        QVERIFY(window->value() > 0);
+        QCOMPARE(r.ScrollBar->value(), programAfter);
+        QTest::keyClick(r.Editor, Qt::Key_Home);
+        QCOMPARE(window->value(), 0);
+        QTest::keyClick(r.Editor, Qt::Key_PageDown);
+        QVERIFY(window->value() > 0);
+        QTest::keyClick(r.Editor, Qt::Key_Home);
+        // Down from IND through the global column to W, the lowest row.
+        ClickAt(r, r.CellRect(0).center());
+        QCOMPARE(r.EditCell(), 0);
+        for (int i = 0; i < 40 && r.EditCell() != kCellW; ++i) QTest::keyClick(r.Editor, Qt::Key_Down);
+        QCOMPARE(r.EditCell(), kCellW);
+        const QRect shown(area->widget()->mapFrom(area->viewport(), QPoint(0, 0)), area->viewport()->size());
+        QVERIFY2(shown.contains(r.CellRect(kCellW)), "the selected cell is not in view");
+        // A click on the window counts where the canvas shows it.
+        r.EndEdit(false);
+        ClickAt(r, area->widget()->mapTo(&r, r.CellRect(kCellM).center()));
+        QCOMPARE(r.EditCell(), kCellM);
     }
 
     void registerEdits_data() { FamilyRows(); }

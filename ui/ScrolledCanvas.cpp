@@ -1,0 +1,107 @@
+#include "ui/ScrolledCanvas.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cstdint>
+
+namespace korvid {
+
+namespace {
+
+// The canvas hands its events to the area's callbacks.
+class CanvasWidget : public QWidget {
+public:
+    explicit CanvasWidget(ScrolledCanvas& area) : area_(area) { setObjectName(QStringLiteral("Canvas")); }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter g(this);
+        if (area_.paint) area_.paint(g);
+    }
+    void mousePressEvent(QMouseEvent* e) override {
+        if (area_.click) area_.click(e, false);
+    }
+    void mouseDoubleClickEvent(QMouseEvent* e) override {
+        if (area_.click) area_.click(e, true);
+    }
+    void wheelEvent(QWheelEvent* e) override {
+        if (area_.wheel) area_.wheel(WheelNotches(*e), e->position().toPoint());
+        e->accept();
+    }
+
+private:
+    ScrolledCanvas& area_;
+};
+
+}  // namespace
+
+int WheelNotches(const QWheelEvent& e) {
+    const int delta = e.angleDelta().y();
+    const int notches = delta / 120;
+    if (notches == 0 && delta != 0) return delta < 0 ? -1 : 1;  // a fine wheel's part notch counts
+    return notches;
+}
+
+ScrolledCanvas::ScrolledCanvas(QWidget* window) : QScrollArea(window) {
+    setObjectName(QStringLiteral("Scroller"));
+    setFrameShape(QFrame::NoFrame);
+    // The keys stay with the window and its edits; it passes on the rest.
+    setFocusPolicy(Qt::NoFocus);
+    horizontalScrollBar()->setFocusPolicy(Qt::NoFocus);
+    verticalScrollBar()->setFocusPolicy(Qt::NoFocus);
+    setWidgetResizable(true);
+    setWidget(new CanvasWidget(*this));
+    auto* layout = new QVBoxLayout(window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(this);
+}
+
+void ScrolledCanvas::SetContentSize(QSize size, int rowHeight) {
+    widget()->setMinimumSize(size);
+    verticalScrollBar()->setSingleStep(std::max(rowHeight, 1));
+    horizontalScrollBar()->setSingleStep(std::max(rowHeight, 1));
+}
+QSize ScrolledCanvas::ContentSize() const { return widget()->minimumSize(); }
+
+bool ScrolledCanvas::ScrollsVertically() const { return verticalScrollBar()->maximum() > 0; }
+
+void ScrolledCanvas::ScrollNotches(int notches) {
+    QScrollBar* bar = verticalScrollBar();
+    bar->setValue(bar->value() - notches * 3 * bar->singleStep());
+}
+
+bool ScrolledCanvas::ScrollKey(int key) {
+    enum class By : std::uint8_t { Step, Page, End };
+    struct Move {
+        int key;
+        bool vertical;
+        int sign;
+        By by;
+    };
+    static constexpr Move kMoves[] = {
+        {Qt::Key_Up, true, -1, By::Step},     {Qt::Key_Down, true, 1, By::Step},  {Qt::Key_Left, false, -1, By::Step},
+        {Qt::Key_Right, false, 1, By::Step},  {Qt::Key_PageUp, true, -1, By::Page}, {Qt::Key_PageDown, true, 1, By::Page},
+        {Qt::Key_Home, true, -1, By::End},    {Qt::Key_End, true, 1, By::End},
+    };
+    for (const Move& m : kMoves) {
+        if (m.key != key) continue;
+        QScrollBar* bar = m.vertical ? verticalScrollBar() : horizontalScrollBar();
+        if (bar->maximum() == 0) return false;
+        const int step = m.by == By::Step ? bar->singleStep() : m.by == By::Page ? bar->pageStep() : bar->maximum();
+        bar->setValue(bar->value() + m.sign * step);
+        return true;
+    }
+    return false;
+}
+
+void ScrolledCanvas::ShowRect(const QRect& r) {
+    if (r.isEmpty()) return;
+    ensureVisible(r.center().x(), r.center().y(), r.width() / 2 + 1, r.height() / 2 + 1);
+}
+
+}  // namespace korvid
