@@ -81,6 +81,12 @@ TEST_F(ServerFixture, DiagnosticsFollowSettingsAndTheFirstLinesComment) {
 
     Notify("workspace/didChangeConfiguration", {{"settings", {{"korvid", {{"dialect", "extended"}}}}}});
     EXPECT_EQ(LastDiagnostics().size(), 0u);
+    // A value the server does not know changes nothing and is reported.
+    Notify("workspace/didChangeConfiguration", {{"settings", {{"korvid.family", "29"}, {"korvid.dialect", "loose"}}}});
+    EXPECT_EQ(LastDiagnostics().size(), 0u);
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent[0], Json::parse(R"({"jsonrpc": "2.0", "method": "window/showMessage", "params": {"type": 2,
+        "message": "Korvid: unknown setting korvid.family \"29\" (28l or 52) and korvid.dialect \"loose\" (strict or extended); kept 28l, extended"}})"));
 
     // The comment wins over the settings: strict again, and the 52's DEVICE words.
     Notify("textDocument/didChange",
@@ -261,6 +267,11 @@ TEST_F(ServerFixture, HoverOfWordsCharactersAndFamilyDependentForms) {
         {" DEVICE SX28L\n MOV W,RC\n", 1, 8, "**RC** register $07: port C"},
         {"; korvid: family=52\n MOV W,RE\n", 1, 8, "**RE** register $09: port E"},
         {" DEVICE SX28L\n JMP PC+W\n", 1, 2, "\n- **JMP PC+W** (1 word; turbo 3 cycles; compatible 2; changes C DC Z): "},
+        // Numbers as the scanner reads them: separators, suffixes, prefixes.
+        {" DEVICE SX28L\n MOV W,#%0110_1110\n", 1, 10, "number $6E · 110 · %1101110"},
+        {" DEVICE SX28L\n MOV W,#1010b\n", 1, 10, "number $A · 10 · %1010"},
+        {" DEVICE SX28L\n MOV W,#$c0\n", 1, 10, "number $C0 · 192 · %11000000"},
+        {" DEVICE SX28L\n ORG 300h\nfar NOP\n", 2, 1, "**far** label = $300 · 768 · %1100000000 in page 1, its second half (out of a CALL's reach)"},
         // What a korvid comment's words do.
         {"; korvid: family=52 dialect=extended\n NOP ; korvid: ignore field-cut\n", 0, 13,
          "**family=52**: this source is assembled for the 52 family in the extended dialect"},
