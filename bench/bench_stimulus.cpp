@@ -5,9 +5,13 @@
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
+#include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "family/Family.h"
@@ -79,5 +83,32 @@ void BM_AtLines(benchmark::State& state) {
     state.counters["bytes/line"] = static_cast<double>(bytes) / lines;
 }
 BENCHMARK(BM_AtLines)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+
+// A file that is one line of `megabytes` (a UART text): the stop flag is
+// raised 10 ms into parsing; the counter is the time parsing took to answer
+// it (what Ctrl-C waits for), next to the time a whole parse takes.
+void BM_StopWithinOneLine(benchmark::State& state) {
+    const std::string text = "uart RB.7 9600 at 0 \"" + std::string(std::size_t(state.range(0)) << 20, 'x') + "\"";
+    const StimulusPins pins = StimulusPins::Of(Sx28lFamily(), 3);
+    double worstMs = 0;
+    for (auto _ : state) {
+        volatile std::sig_atomic_t stop = 0;
+        std::chrono::steady_clock::time_point raised;
+        std::thread raiser([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            raised = std::chrono::steady_clock::now();
+            stop = 1;
+        });
+        Stimulus stimulus;
+        std::vector<StimulusError> errors;
+        const bool parsed = ParseStimulus(text, pins, stimulus, errors, {}, &stop);
+        const auto answered = std::chrono::steady_clock::now();
+        raiser.join();
+        if (parsed) state.SkipWithError("the parse ended before the flag was raised");
+        worstMs = std::max(worstMs, std::chrono::duration<double, std::milli>(answered - raised).count());
+    }
+    state.counters["worst stop ms"] = worstMs;
+}
+BENCHMARK(BM_StopWithinOneLine)->Arg(60)->Unit(benchmark::kMillisecond);
 
 }  // namespace

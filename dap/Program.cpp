@@ -63,7 +63,7 @@ bool DebugProgram::Load(const std::string& path, const Family& family, Dialect d
     if (IsHexName(path)) {
         if (!LoadHexFile(s, path, message)) return false;
         if (s.ErrorFlag != 0 && s.ErrorMessage[0] != 'W') {
-            message = path + ": error: " + s.ErrorMessage;
+            message = path + ":" + std::to_string(HexErrorLine(s)) + ":1: error: " + s.ErrorMessage;
             return false;
         }
         s.ChipImage = s.DeviceImage;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cctype>
 #include <cstdio>
 
 #include "core/asm/SourceFacts.h"
@@ -98,24 +99,6 @@ Range NameRange(const Document& doc, const Analysis& a, const ClassifiedToken& t
     return doc.AsmRange(t.token.start, end);
 }
 
-// The value of a number token as the scanner reads it.
-std::optional<std::int64_t> NumberValue(std::string_view s) {
-    if (s.empty() || s == "$" || s == "%" || s[0] == '\'') return std::nullopt;
-    int base = 10;
-    if (s[0] == '$') base = 16, s.remove_prefix(1);
-    else if (s[0] == '%') base = 2, s.remove_prefix(1);
-    else if (s.back() == 'h' || s.back() == 'H') base = 16, s.remove_suffix(1);
-    else if (s.back() == 'b' || s.back() == 'B') base = 2, s.remove_suffix(1);
-    std::int64_t v = 0;
-    for (char c : s) {
-        if (c == '_') continue;
-        int d = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : 99;
-        if (d >= base) return std::nullopt;
-        v = v * base + d;
-    }
-    return v;
-}
-
 // The page bits a LSET stores on this source's part: one for each address
 // bit above the 512-word page (the part DEVICE chose decides on the 28L).
 int PageBits(const Analysis& a) {
@@ -187,6 +170,26 @@ std::vector<Diagnostic> Diagnostics(const Document& doc, const Analysis& a) {
     return out;
 }
 
+// The configuration fields a DEVICE word sets, with what their bits mean.
+void DeviceWordHover(HoverWriter& out, const Family& family, std::string_view word) {
+    const Family::DeviceParam* param = nullptr;
+    for (const auto& [list, count] : {std::pair{family.deviceParams, family.deviceParamCount},
+                                      std::pair{family.extendedDeviceParams, family.extendedDeviceParamCount}})
+        for (int i = 0; i < count && !param; ++i)
+            if (list[i].name == word) param = &list[i];
+    if (!param) return;
+    const ConfigWord configWord = param->extFuse ? ConfigWord::ExtFuse : ConfigWord::Fuse;
+    bool any = false;
+    for (int f = 0; f < static_cast<int>(FuseField::Count); ++f) {
+        const FuseFieldInfo& field = family.fuseFields[f];
+        if (field.word != configWord || (field.mask & param->mask) == 0) continue;
+        if (!any) out.Paragraph();
+        out.Item().Name(field.name).Text(": ").Text(field.meaning);
+        any = true;
+    }
+    if (!any) out.Paragraph().Text("It sets no configuration bits (accepted as written for other tools).");
+}
+
 std::optional<HoverText> HoverAt(const Document& doc, const Analysis& a, Position p, bool markdown) {
     const ClassifiedToken* t = TokenAtPosition(doc, a, p);
     if (!t) return std::nullopt;
@@ -203,6 +206,7 @@ std::optional<HoverText> HoverAt(const Document& doc, const Analysis& a, Positio
         case TokenClass::Directive: out.Name(upper).Text(" directive: ").Text(DirectivePurpose(upper)); break;
         case TokenClass::DeviceWord:
             out.Name(upper).Text(": a DEVICE option of the " + FamilyName(family) + " family");
+            DeviceWordHover(out, family, upper);
             break;
         case TokenClass::Register: {
             ClassifyKeyword(family, a.settings.dialect, upper, &value);
@@ -210,7 +214,9 @@ std::optional<HoverText> HoverAt(const Document& doc, const Analysis& a, Positio
             if (const std::string_view name = RegisterName(value); !name.empty() && name != upper)
                 out.Text(" (").Text(name).Text(")");
             const Layout layout = LayoutOf(family, a.state().ChipImage[kExtFuseIndex]);
-            if (const int port = value - kFirstPortRegister; port >= layout.portCount && port < 8)
+            // The port names run RA..RG (05h..0Bh); the part has the first portCount of them.
+            constexpr int kPortNames = 7;
+            if (const int port = value - kFirstPortRegister; port >= layout.portCount && port < kPortNames)
                 out.Text(": not a port on this part (ports " + std::string(RegisterName(kFirstPortRegister)) + " to " +
                          std::string(RegisterName(kFirstPortRegister + layout.portCount - 1)) + "): a file register");
             else if (const std::string_view purpose = RegisterPurpose(value); !purpose.empty())
@@ -229,16 +235,25 @@ std::optional<HoverText> HoverAt(const Document& doc, const Analysis& a, Positio
             const Symbol& s = a.symbols[static_cast<std::size_t>(t->symbol)];
             out.Name(s.name).Text(" ").Text(KindName(s.kind));
             if (s.value && s.kind != SymbolKind::Macro) out.Text(" = " + Bases(*s.value));
+            // A code address's page, and whether a CALL reaches it (the first half of a page only).
+            const bool label = s.kind == SymbolKind::Label || s.kind == SymbolKind::LocalLabel;
+            if (label && s.value && *s.value >= 0 && *s.value < family.maxProgramSize) {
+                const auto address = static_cast<std::uint32_t>(*s.value);
+                out.Text(" in page " + std::to_string(address / kPageWords) +
+                         (address % kPageWords >= kPageWords / 2 ? ", its second half (out of a CALL's reach)" : ""));
+            }
             out.Paragraph().Text("defined on line " + std::to_string(doc.AsmPosition(s.start).line + 1));
             break;
         }
         case TokenClass::Number:
-            if (auto v = NumberValue(TokenText(a, doc, *t))) out.Text("number " + Bases(static_cast<std::int32_t>(*v)));
+            // "$" and "%" alone are the location and the REPT count: no number to show.
+            if (t->token.end - t->token.start > 1 || std::isdigit(static_cast<unsigned char>(doc.asmText()[t->token.start])))
+                out.Text("number " + Bases(t->token.value));
             break;
         case TokenClass::String:
             // A quoted character is a number too.
             if (t->token.end - t->token.start == 3)
-                out.Text("character " + Bases(static_cast<unsigned char>(doc.asmText()[t->token.start + 1])));
+                out.Text("character " + Bases(t->token.value));
             break;
         case TokenClass::OperandWord:
             if (const std::string_view purpose = OperandWordPurpose(upper); !purpose.empty()) {

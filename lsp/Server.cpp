@@ -170,8 +170,18 @@ void Server::Configure(const Json& settings) {
         if (settings.contains(flat) && settings[flat].is_string()) return settings[flat];
         return {};
     };
-    if (const Family* f = FamilyByName(get("family", "korvid.family"))) defaults_.family = f;
-    DialectByName(get("dialect", "korvid.dialect"), defaults_.dialect);
+    // A value the server does not know keeps the one before, and the user
+    // is told (a typo must not pass for a setting).
+    std::string unknown;
+    const std::string family = get("family", "korvid.family"), dialect = get("dialect", "korvid.dialect");
+    if (const Family* f = FamilyByName(family)) defaults_.family = f;
+    else if (!family.empty()) unknown = "korvid.family \"" + family + "\" (28l or 52)";
+    if (!DialectByName(dialect, defaults_.dialect) && !dialect.empty())
+        unknown += (unknown.empty() ? "" : " and ") + ("korvid.dialect \"" + dialect + "\" (strict or extended)");
+    if (!unknown.empty())
+        Notify("window/showMessage", {{"type", 2}, {"message", "Korvid: unknown setting " + unknown + "; kept " +
+                                                                 std::string(defaults_.family->name) + ", " +
+                                                                 (defaults_.dialect == Dialect::Strict ? "strict" : "extended")}});
 }
 
 Server::Open& Server::Doc(const Json& params) {

@@ -104,7 +104,9 @@ struct FirmwareTest {
 // Reads the statements of a test file; every error (the first of a line)
 // with its position. Stimulus statements are only checked for their form
 // here (any pin); ResolveFirmwareTest checks them against the chip.
-bool ParseFirmwareTest(const std::string& text, FirmwareTest& out, std::vector<StimulusError>& errors);
+// When `stop` becomes non-zero it ends early (false, no error added).
+bool ParseFirmwareTest(const std::string& text, FirmwareTest& out, std::vector<StimulusError>& errors,
+                       const volatile std::sig_atomic_t* stop = nullptr);
 
 // Names of the program: a register's debugger address (0..255,
 // kRegisterW, kRegisterM) or a label's program address; -1 when unknown.
@@ -116,9 +118,11 @@ struct ProgramNames {
 };
 
 // Resolves pins, registers and labels, and parses the stimulus statements
-// against the chip's pins and clock. False with every error.
+// against the chip's pins and clock. False with every error, or with none
+// when `stop` ended it.
 bool ResolveFirmwareTest(const std::string& text, FirmwareTest& test, const StimulusPins& pins,
-                         const ProgramNames& names, SimTimeBase base, std::vector<StimulusError>& errors);
+                         const ProgramNames& names, SimTimeBase base, std::vector<StimulusError>& errors,
+                         const volatile std::sig_atomic_t* stop = nullptr);
 
 struct CheckOutcome {
     bool passed = false;

@@ -408,7 +408,8 @@ std::string QuoteText(const std::string& text) {
     return q + "\"";
 }
 
-bool ParseFirmwareTest(const std::string& text, FirmwareTest& out, std::vector<StimulusError>& errors) {
+bool ParseFirmwareTest(const std::string& text, FirmwareTest& out, std::vector<StimulusError>& errors,
+                       const volatile std::sig_atomic_t* stop) {
     out = FirmwareTest{};
     errors.clear();
     SeenStatements seen;
@@ -420,7 +421,8 @@ bool ParseFirmwareTest(const std::string& text, FirmwareTest& out, std::vector<S
     ParseStimulus(text, anyPin, scratch, errors, [&](const std::vector<StimulusToken>& tokens, int line, StimulusError& e) {
         TestLineParser parser(SplitOperators(tokens), out, seen);
         return parser.Parse(line, e);
-    });
+    }, stop);
+    if (stop && *stop) return false;
     if (errors.empty() && out.source.text.empty()) errors.push_back({1, 1, "the test names no program ('source FILE')"});
     if (errors.empty() && out.run == FirmwareTest::Run::None)
         errors.push_back({1, 1, "the test has no 'run' statement (run for TIME, run until break, run until LABEL)"});

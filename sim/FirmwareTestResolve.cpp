@@ -108,11 +108,13 @@ private:
 }  // namespace
 
 bool ResolveFirmwareTest(const std::string& text, FirmwareTest& test, const StimulusPins& pins,
-                         const ProgramNames& names, SimTimeBase base, std::vector<StimulusError>& errors) {
+                         const ProgramNames& names, SimTimeBase base, std::vector<StimulusError>& errors,
+                         const volatile std::sig_atomic_t* stop) {
     errors.clear();
     // The pin drives against the chip; the test's own lines were read before.
     ParseStimulus(text, pins, test.stimulus, errors,
-                  [](const std::vector<StimulusToken>&, int, StimulusError&) { return true; });
+                  [](const std::vector<StimulusToken>&, int, StimulusError&) { return true; }, stop);
+    if (stop && *stop) return false;
     if (errors.empty()) CheckStimulusTiming(test.stimulus, base, errors);
     Resolver r(pins, names, errors);
     for (FirmwareCheck& c : test.checks) r.Check(c);

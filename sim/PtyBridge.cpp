@@ -1,5 +1,6 @@
 #include "sim/PtyBridge.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <deque>
@@ -14,6 +15,7 @@
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+#include <vector>
 
 #include "core/link/PosixSerialDevice.h"
 
@@ -60,11 +62,15 @@ bool IsPtsName(const std::string& target) {
 }  // namespace
 
 namespace {
-// The lock that makes a --link name this simulator's: held on PATH.lock for
-// the life of the process, so that the system drops it however the process
-// ends (kill -9 included). One link a process.
-int g_linkLock = -1;
-std::string g_linkLockPath;
+// The locks that make link names this simulator's: each held on PATH.lock
+// for the life of the process, so that the system drops it however the
+// process ends (kill -9 included). A process may own several links (the
+// tool's line and the chip's serial port), each released by its own path.
+struct HeldLink {
+    std::string lockPath;
+    int fd;
+};
+std::vector<HeldLink> g_heldLinks;
 
 std::string LockPathOf(const std::string& path) { return path + ".lock"; }
 
@@ -136,20 +142,21 @@ bool ClaimLink(const std::string& path, const std::string& slave, std::string* r
     }
     if (::symlink(slave.c_str(), path.c_str()) != 0)
         return refuseLocked(std::string("cannot be linked: ") + std::strerror(errno));
-    g_linkLock = lock;
-    g_linkLockPath = LockPathOf(path);
+    g_heldLinks.push_back({LockPathOf(path), lock});
     return true;
 }
 
 void ReleaseLink(const std::string& path, const std::string& slave) {
     std::string target;
     if (LinkTarget(path, target) && target == slave) (void)::unlink(path.c_str());
-    if (g_linkLock < 0) return;
+    const auto held = std::find_if(g_heldLinks.begin(), g_heldLinks.end(),
+                                   [&](const HeldLink& h) { return h.lockPath == LockPathOf(path); });
+    if (held == g_heldLinks.end()) return;
     // Removed while still held: a simulator starting now either locks this
     // file after us and sees it replaced, or makes a new one.
-    (void)::unlink(g_linkLockPath.c_str());
-    ::close(g_linkLock);
-    g_linkLock = -1;
+    (void)::unlink(held->lockPath.c_str());
+    ::close(held->fd);
+    g_heldLinks.erase(held);
 }
 
 PtyBridge::~PtyBridge() {

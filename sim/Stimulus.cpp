@@ -26,9 +26,27 @@ constexpr const char* kPortLetters = "ABCDE";
 
 using Token = StimulusToken;
 
-bool Tokenize(std::string_view line, std::vector<Token>& tokens, StimulusError& error) {
+// Longest word a statement takes (pins, times, numbers, labels): a longer
+// one is refused before it is copied or quoted in a message.
+constexpr std::size_t kMaxWord = 256;
+// Text scanned between looks at the stop flag inside one line: a line may
+// be the whole file (tens of megabytes without a line end).
+constexpr std::size_t kPollBytes = std::size_t{1} << 20;
+// Longest message; a long string quoted in it is cut in the middle.
+constexpr std::size_t kMaxMessage = 240;
+
+bool Stopped(const volatile std::sig_atomic_t* stop) { return stop && *stop; }
+
+// False with no error when `stop` was raised.
+bool Tokenize(std::string_view line, std::vector<Token>& tokens, StimulusError& error,
+              const volatile std::sig_atomic_t* stop) {
     std::size_t i = 0;
+    std::size_t nextPoll = kPollBytes;
     while (i < line.size()) {
+        if (i >= nextPoll) {
+            if (Stopped(stop)) return false;
+            nextPoll = i + kPollBytes;
+        }
         const char c = line[i];
         if (c == ' ' || c == '\t' || c == '\r') {
             ++i;
@@ -45,14 +63,20 @@ bool Tokenize(std::string_view line, std::vector<Token>& tokens, StimulusError& 
             ++i;
             bool closed = false;
             while (i < line.size()) {
+                if (i >= nextPoll) {
+                    if (Stopped(stop)) return false;
+                    nextPoll = i + kPollBytes;
+                }
+                // Plain characters up to the next quote or escape, at once.
+                const std::string_view piece = line.substr(i, nextPoll - i);
+                const std::size_t plain = std::min(piece.find_first_of("\"\\"), piece.size());
+                t.text.append(piece.substr(0, plain));
+                i += plain;
+                if (plain == piece.size()) continue;
                 char d = line[i++];
                 if (d == '"') {
                     closed = true;
                     break;
-                }
-                if (d != '\\') {
-                    t.text += d;
-                    continue;
                 }
                 if (i >= line.size()) break;
                 const int escColumn = static_cast<int>(i);
@@ -89,13 +113,25 @@ bool Tokenize(std::string_view line, std::vector<Token>& tokens, StimulusError& 
         } else {
             // '#' inside a word belongs to it ("main#3"); at its start it
             // begins a comment (above).
-            while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r' && line[i] != '=' &&
-                   line[i] != '"')
-                t.text += line[i++];
+            const std::string_view head = line.substr(i, kMaxWord + 1);
+            const std::size_t end = i + std::min(head.find_first_of(" \t\r=\""), head.size());
+            if (end - i > kMaxWord) {
+                error = {0, t.column, "a word of more than " + std::to_string(kMaxWord) + " characters"};
+                return false;
+            }
+            t.text.assign(line.substr(i, end - i));
+            i = end;
         }
         tokens.push_back(std::move(t));
     }
     return true;
+}
+
+// A message quoting a long string keeps its start and its end.
+void ShortenMessage(std::string& message) {
+    if (message.size() <= kMaxMessage) return;
+    constexpr std::size_t kTail = 60;
+    message = message.substr(0, kMaxMessage - kTail - 5) + " ... " + message.substr(message.size() - kTail);
 }
 
 std::string Lower(std::string s) {
@@ -255,7 +291,8 @@ private:
         const Token* tok = Next();
         if (!tok) return Fail(End(), std::string("missing ") + what);
         std::string message;
-        if (tok->string || !ParseStimulusTime(tok->text, time, message)) return Fail(*tok, message);
+        if (tok->string) return Fail(*tok, std::string(what) + " is written without quotes");
+        if (!ParseStimulusTime(tok->text, time, message)) return Fail(*tok, message);
         return true;
     }
 
@@ -264,7 +301,7 @@ private:
         tok = Next();
         if (!tok) return Fail(End(), allowPort ? "missing pin or port" : "missing pin");
         int bit = 0;
-        const std::string t = Lower(tok->text);
+        const std::string t = tok->string ? std::string() : Lower(tok->text);
         if (!tok->string && ParsePinName(tok->text, port, bit)) {
             mask = static_cast<std::uint8_t>(1u << bit);
         } else if (allowPort && !tok->string && t.size() == 2 && t[0] == 'r' && t[1] >= 'a' && t[1] <= 'e') {
@@ -386,9 +423,19 @@ bool ParseStimulus(const std::string& text, const StimulusPins& pins, Stimulus& 
     std::vector<Token> tokens;
     // Lines end in LF, CR LF or a lone CR, as sources may.
     while (start <= text.size()) {
-        if (stop && (lineNumber & 1023) == 0 && *stop) return false;
-        std::size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string::npos) end = text.size();
+        if (Stopped(stop)) return false;
+        // The line's end, looked for a megabyte at a time.
+        std::size_t end = start;
+        for (;;) {
+            const std::size_t piece = std::min(kPollBytes, text.size() - end);
+            const std::size_t found = std::string_view(text.data() + end, piece).find_first_of("\r\n");
+            if (found != std::string_view::npos || piece < kPollBytes) {
+                end = found != std::string_view::npos ? end + found : text.size();
+                break;
+            }
+            end += piece;
+            if (Stopped(stop)) return false;
+        }
         const std::string_view line(text.data() + start, end - start);
         ++lineNumber;
         start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
@@ -398,7 +445,8 @@ bool ParseStimulus(const std::string& text, const StimulusPins& pins, Stimulus& 
             errors.push_back({lineNumber, static_cast<int>(nul) + 1, "NUL byte in the line"});
             continue;
         }
-        if (!Tokenize(line, tokens, error)) {
+        if (!Tokenize(line, tokens, error, stop)) {
+            if (Stopped(stop)) return false;
             error.line = lineNumber;
             errors.push_back(error);
             continue;
@@ -429,6 +477,7 @@ bool ParseStimulus(const std::string& text, const StimulusPins& pins, Stimulus& 
             out.statements.push_back(std::move(st));
     }
     out.sets.shrink_to_fit();
+    for (StimulusError& e : errors) ShortenMessage(e.message);
     return errors.empty();
 }
 

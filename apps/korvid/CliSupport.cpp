@@ -155,10 +155,7 @@ bool LoadHexImage(CoreSession& session, const std::string& path) {
         return false;
     }
     if (s.ErrorFlag != 0 && s.ErrorMessage[0] != 'W') {
-        if (HexErrorNamesLine(s))
-            std::fprintf(stderr, "%s:%d:1: error: %s\n", path.c_str(), HexErrorLine(s), s.ErrorMessage);
-        else
-            std::fprintf(stderr, "%s: %s: error: %s\n", kProgramName, path.c_str(), s.ErrorMessage);
+        std::fprintf(stderr, "%s:%d:1: error: %s\n", path.c_str(), HexErrorLine(s), s.ErrorMessage);
         return false;
     }
     if (const std::string note = ForeignConfigNote(s); !note.empty())

@@ -110,8 +110,16 @@ TestFileResult RunTestFile(const std::string& path, const std::string& shownName
         return result;
     };
 
+    // A stop signal ends any stage: a large file is read and parsed for
+    // a while before its run starts.
+    const volatile std::sig_atomic_t* stop = StopSignals::Flag();
+    auto interrupted = [&](const char* stage) -> TestFileResult& {
+        result.errors = "korvid: " + shownName + ": interrupted " + stage + "\n";
+        return finish();
+    };
     std::string text, reason;
-    const ReadResult read = ReadFileToString(path, text, kMaxTestBytes, &reason);
+    const ReadResult read = ReadFileToString(path, text, kMaxTestBytes, &reason, stop);
+    if (*stop) return interrupted("while reading the test");
     if (read != ReadResult::Ok) {
         result.errors = "korvid: cannot read " + shownName + ": " +
                         (read == ReadResult::TooLarge ? std::string("larger than 16 MB") : reason) + "\n";
@@ -122,7 +130,8 @@ TestFileResult RunTestFile(const std::string& path, const std::string& shownName
     auto report = [&](const std::vector<StimulusError>& list) {
         for (const StimulusError& e : list) result.errors += ErrorLine(shownName, e.line, e.column, e.message);
     };
-    if (!ParseFirmwareTest(text, test, errors)) {
+    if (!ParseFirmwareTest(text, test, errors, stop)) {
+        if (*stop) return interrupted("while parsing the test");
         report(errors);
         return finish();
     }
@@ -168,7 +177,8 @@ TestFileResult RunTestFile(const std::string& path, const std::string& shownName
     };
     names.breakAddress = s.BreakAddress == kNoBreak ? -1 : s.BreakAddress;
     names.programSize = cpu.config().programSize;
-    if (!ResolveFirmwareTest(text, test, pins, names, base, errors)) {
+    if (!ResolveFirmwareTest(text, test, pins, names, base, errors, stop)) {
+        if (*stop) return interrupted("while parsing the test");
         report(errors);
         return finish();
     }
@@ -183,13 +193,10 @@ TestFileResult RunTestFile(const std::string& path, const std::string& shownName
         }
         sinks.push_back(&vcd);
     }
-    const FirmwareTestOutcome outcome = RunFirmwareTest(cpu, test, base, sinks, StopSignals::Flag());
-    if (outcome.interrupted) {
-        // Stopped from outside: nothing is reported of the checks, and no
-        // waveform is left (the writer removes its temporary file).
-        result.errors = "korvid: " + shownName + ": interrupted before the end of the run\n";
-        return finish();
-    }
+    const FirmwareTestOutcome outcome = RunFirmwareTest(cpu, test, base, sinks, stop);
+    // Stopped from outside: nothing is reported of the checks, and no
+    // waveform is left (the writer removes its temporary file).
+    if (outcome.interrupted) return interrupted("before the end of the run");
     result.status = outcome.passed() ? TestFileResult::Status::Pass : TestFileResult::Status::Fail;
     result.checkCount = static_cast<int>(test.checks.size());
     result.simulatedPs = outcome.picoseconds;

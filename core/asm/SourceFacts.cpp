@@ -68,7 +68,7 @@ void ScanSourceTokens(AssemblyState& state, std::vector<SourceToken>& out) {
         const std::uint32_t before = w.pos;
         try {
             Tok t = ReadToken(w);
-            SourceToken token{state.ErrorStart, state.ErrorEnd, SourceTokenKind::Name};
+            SourceToken token{state.ErrorStart, state.ErrorEnd, SourceTokenKind::Name, w.value};
             if (t == Tok::EndOfLine) {
                 if (src[token.start] == ';') {
                     std::uint32_t end = token.start;

@@ -27,6 +27,7 @@ struct SourceToken {
     std::uint32_t start;  // offsets in the source text
     std::uint32_t end;
     SourceTokenKind kind;
+    std::int32_t value = 0;  // a Number's or a quoted character's value as the scanner reads it
 };
 
 // The tokens of state.SourceText (CR line ends) in order, by the scanner's

@@ -254,6 +254,12 @@ ReadResult ReadFileToString(const std::string& path, std::string& text, std::siz
             return ReadResult::ReadError;
         }
         if (n == 0) break;
+        if (stop && *stop) {  // a large file read at the disk's pace must not hold up a stop
+            CloseRead(fd);
+            text.clear();
+            if (reason) *reason = "interrupted";
+            return ReadResult::ReadError;
+        }
         if (text.size() + std::size_t(n) > maxBytes) {
             CloseRead(fd);
             text.clear();

@@ -32,7 +32,8 @@ ReadResult ReadFileWhole(const std::string& path, char* buffer, std::size_t capa
 
 // The same into a string that grows as needed up to `maxBytes`; a longer
 // file is TooLarge (and `text` is left empty). A signal that sets `stop`
-// ends a read that waits (a pipe or FIFO with nothing to read): ReadError.
+// ends the read, one that waits (a pipe or FIFO with nothing to read) too,
+// or a large file between two chunks: ReadError.
 ReadResult ReadFileToString(const std::string& path, std::string& text, std::size_t maxBytes,
                             std::string* reason = nullptr, const volatile std::sig_atomic_t* stop = nullptr);
 

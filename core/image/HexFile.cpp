@@ -110,6 +110,9 @@ public:
         return true;
     }
     bool SumIsZero() const { return (sum_ & 0xFF) == 0; }
+    // A record ends at its checksum: a digit right after it means the byte
+    // count is shorter than the record.
+    bool EndsHere() const { return HexValue(p_[0]) < 0; }
     const unsigned char* Position() const { return p_; }
 
 private:
@@ -246,17 +249,21 @@ void LoadHex(AssemblyState& state) {
 
     const char* text = state.ListText ? state.ListText : "";
     HexReader in(text);
-    auto violation = [&] { state.ErrorMessage = kHexViolationMessage; };
-    // An error of the new kinds leaves the device image as it was (the chip
-    // image is never touched) and marks the record in ErrorStart/ErrorEnd.
+    // Every error marks its record in ErrorStart/ErrorEnd. A violation keeps
+    // what was placed before it; an error of the new kinds leaves the device
+    // image as it was (the chip image is never touched).
     std::uint32_t recordAt = 0;
-    auto refuse = [&](const char* message) {
-        image = before;
+    auto mark = [&](const char* message) {
         state.ErrorMessage = message;
         state.ErrorStart = recordAt;
         std::uint32_t end = recordAt;
         while (text[end] && text[end] != '\r' && text[end] != '\n') ++end;
         state.ErrorEnd = end;
+    };
+    auto violation = [&] { mark(kHexViolationMessage); };
+    auto refuse = [&](const char* message) {
+        image = before;
+        mark(message);
     };
     // The record each program word came from: whether a word lies past the
     // program is only known once the whole file gave the memory size.
@@ -276,7 +283,7 @@ void LoadHex(AssemblyState& state) {
                 value = (value << 8) | b;
             }
             unsigned checksum;
-            if (!in.Byte(checksum) || !in.SumIsZero()) return violation();
+            if (!in.Byte(checksum) || !in.SumIsZero() || !in.EndsHere()) return violation();
             if (type == 0x02 || type == 0x04) {
                 if (count != 2) return violation();
                 base = type == 0x04 ? std::uint32_t(value) << 16 : std::uint32_t(value) << 4;
@@ -296,7 +303,7 @@ void LoadHex(AssemblyState& state) {
             if (a < kProgramWords) wordRecord[a] = recordAt;
         }
         unsigned checksum;
-        if (!in.Byte(checksum) || !in.SumIsZero()) return violation();
+        if (!in.Byte(checksum) || !in.SumIsZero() || !in.EndsHere()) return violation();
         if (type != 0x00) break;
     }
 

@@ -35,7 +35,8 @@ bool SaveHex(AssemblyState& state);
 
 // Parses the text at ListText into the device image, which it resets first.
 // ErrorFlag 0: loaded. ErrorFlag 1 with kHexViolationMessage: rejected (the
-// device image holds what was placed before the violation). ErrorFlag 1 with
+// device image holds what was placed before the violation; ErrorStart/ErrorEnd
+// mark the record, a byte count shorter than its record included). ErrorFlag 1 with
 // kFuseAbsentMessage (28L only): loaded, configuration inferred.
 // Address records (02, 04) set a base added to later data addresses: a base
 // of 0 (the header many tools write) changes nothing. Start-address records
@@ -49,7 +50,9 @@ void LoadHex(AssemblyState& state);
 // line ends).
 int HexErrorLine(const AssemblyState& state);
 
-// Whether LoadHex's error marks a place in the text (HexErrorLine applies).
+// Whether the windows name the line of LoadHex's error (the record type and
+// range errors; a violation's box keeps its one sentence). HexErrorLine
+// applies to every error.
 bool HexErrorNamesLine(const AssemblyState& state);
 
 // Empty when the device image's configuration words can belong to the

@@ -2,6 +2,7 @@
 // pseudo-terminal.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <memory>
 
@@ -114,6 +115,27 @@ TEST(DeviceCommands, EmptyImageAndOutputOnThePortAreRefusedBeforeTheTool) {
         EXPECT_EQ(p.exitCode, 1) << file;
         EXPECT_NE(p.err.find("korvid: Nothing to program: the image holds no program words, so the chip was not erased."),
                   std::string::npos)
+            << p.err;
+        EXPECT_EQ(p.err.find("Erasing"), std::string::npos) << p.err;
+    }
+    // A hex file spoilt in its third record: cut there, a byte count that
+    // disagrees with the record, a checksum. The error names that line.
+    const std::string hex = test::ReadText(programmed);
+    const std::size_t third = hex.find(':', hex.find(':', 1) + 1);
+    const std::size_t thirdEnd = hex.find_first_of("\r\n", third);
+    const std::string line = std::to_string(std::count(hex.begin(), hex.begin() + std::ptrdiff_t(third), '\n') + 1);
+    std::string badSum = hex;
+    badSum[thirdEnd - 1] = badSum[thirdEnd - 1] == '0' ? '1' : '0';
+    const std::pair<std::string, std::string> spoilt[] = {
+        {"cut.sxh", hex.substr(0, third + 20)},
+        {"count.sxh", hex.substr(0, third + 1) + "1E" + hex.substr(third + 3)},
+        {"sum.sxh", badSum},
+    };
+    for (const auto& [name, text] : spoilt) {
+        test::WriteText(dir.File(name), text);
+        RunResult p = sim.Korvid({"program", dir.File(name)});
+        EXPECT_EQ(p.exitCode, 1) << name;
+        EXPECT_NE(p.err.find(dir.File(name) + ":" + line + ":1: error: ERROR! Hex violation"), std::string::npos)
             << p.err;
         EXPECT_EQ(p.err.find("Erasing"), std::string::npos) << p.err;
     }

@@ -154,6 +154,12 @@ TEST(SimSerial, DebuggedChipTalksOnTheSimulatedToolsSecondTerminal) {
     ASSERT_EQ(write(fd, line.data(), line.size()), static_cast<ssize_t>(line.size()));
     EXPECT_EQ(ReadBytes(fd, line.size(), 4), line);
     close(fd);
+    // Each of its two links is released by its own lock: nothing of either
+    // is left once the tool ends.
+    EXPECT_EQ(tool.Stop(), 0);
+    struct stat st {};
+    for (const char* name : {"serial", "serial.lock", "tool", "tool.lock"})
+        EXPECT_NE(lstat(dir.File(name).c_str(), &st), 0) << name << " left behind";
 }
 
 }  // namespace

@@ -326,6 +326,19 @@ TEST(TestCommand, StopSignalEndsTheRunCleanly) {
     EXPECT_EQ(left, 0u) << "no waveform or temporary file stays";
 }
 
+// A test file still being read (a FIFO whose writer stays and sends
+// nothing) is ended by Ctrl-C like a run: the worker does not wait on.
+TEST(TestCommand, StopSignalEndsAFileStillBeingRead) {
+    TempDir dir;
+    const std::string fifo = dir.File("slow.test");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string command = "exec 3<>'" + fifo + "'; '" + test::BinaryPath("apps/korvid/korvid") + "' test '" +
+                                fifo + "' & pid=$!; sleep 0.3; kill -INT $pid; wait $pid; echo status $?";
+    const RunResult r = RunChild({"/bin/sh", "-c", command}, {}, 30);
+    EXPECT_EQ(r.out, "FAIL " + fifo + "\nkorvid: " + fifo + ": interrupted while reading the test\n"
+                     "0 passed, 1 failed\nstatus 2\n");
+}
+
 // The project's examples pass their own tests.
 TEST(TestCommand, ExamplesPassTheirTests) {
     const RunResult r = KorvidTest({std::string(KORVID_SOURCE_DIR) + "/examples/tests"});

@@ -1,6 +1,7 @@
 // The output and input rules every program shares (core/image/FileIo).
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -90,6 +91,12 @@ TEST(ReadFile, PipesAndFifosReadToTheEndWithTheBound) {
     EXPECT_EQ(ReadFileToString(dir.File("big"), text, 100), ReadResult::TooLarge);
     EXPECT_TRUE(text.empty());
     EXPECT_EQ(ReadFileToString(dir.path(), text, 100), ReadResult::CannotOpen);
+    // A raised stop flag ends the read of a regular file too (it never
+    // waits, so no signal would interrupt it): nothing is kept.
+    dir.Write("many", std::string(300'000, 'x'));
+    volatile std::sig_atomic_t stop = 1;
+    EXPECT_EQ(ReadFileToString(dir.File("many"), text, 1'000'000, &reason, &stop), ReadResult::ReadError);
+    EXPECT_TRUE(text.empty());
 }
 
 }  // namespace

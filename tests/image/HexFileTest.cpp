@@ -167,6 +167,8 @@ TEST(LoadHex, Violations) {
         oddCount,                                // odd byte count
         oddAddress,                              // odd byte address
         Record(0, {0x0111, 0x0222}, 0, 1),       // checksum
+        // A byte count shorter than the record, its checksum right for the count.
+        Record(0, {0x0111}).insert(15, "2202"),
     };
     for (const Family* f : {&Sx28lFamily(), &Sx52Family()}) {
         for (const std::string& text : cases) {
@@ -174,6 +176,7 @@ TEST(LoadHex, Violations) {
             h.Load(Record(0x10, {0x0333}) + text + Record(0x20, {0x0444}));
             EXPECT_EQ(h.state->ErrorFlag, 1) << text;
             EXPECT_STREQ(h.state->ErrorMessage, kHexViolationMessage) << text;
+            EXPECT_EQ(HexErrorLine(*h.state), 2) << text;
             // Words placed before the violation stay; nothing after it is read.
             EXPECT_EQ(h.state->DeviceImage[0x10], 0x0333) << text;
             EXPECT_EQ(h.state->DeviceImage[0x20], 0x0FFF) << text;

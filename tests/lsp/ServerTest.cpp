@@ -81,6 +81,12 @@ TEST_F(ServerFixture, DiagnosticsFollowSettingsAndTheFirstLinesComment) {
 
     Notify("workspace/didChangeConfiguration", {{"settings", {{"korvid", {{"dialect", "extended"}}}}}});
     EXPECT_EQ(LastDiagnostics().size(), 0u);
+    // A value the server does not know changes nothing and is reported.
+    Notify("workspace/didChangeConfiguration", {{"settings", {{"korvid.family", "29"}, {"korvid.dialect", "loose"}}}});
+    EXPECT_EQ(LastDiagnostics().size(), 0u);
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent[0], Json::parse(R"({"jsonrpc": "2.0", "method": "window/showMessage", "params": {"type": 2,
+        "message": "Korvid: unknown setting korvid.family \"29\" (28l or 52) and korvid.dialect \"loose\" (strict or extended); kept 28l, extended"}})"));
 
     // The comment wins over the settings: strict again, and the 52's DEVICE words.
     Notify("textDocument/didChange",
@@ -100,6 +106,35 @@ TEST_F(ServerFixture, DiagnosticsFollowSettingsAndTheFirstLinesComment) {
                   "the first lines)"),
               std::string::npos)
         << d[0]["message"];
+}
+
+// Sources past what the assembler holds (program words, list lines, one
+// line's length, the symbol table, name length, macro depth) get the
+// assembler's error as a diagnostic, and every feature still answers.
+TEST_F(ServerFixture, DocumentsBeyondTheAssemblersLimits) {
+    std::string symbols;
+    for (int i = 0; i < 8000; ++i) symbols += "s" + std::to_string(i) + " EQU " + std::to_string(i) + "\n";
+    std::string lines;
+    for (int i = 0; i < 3000; ++i) lines += " NOP\n";
+    const struct {
+        std::string source;
+        const char* message;
+    } rows[] = {
+        {" DEVICE SX28L\n" + lines, "Location already contains data"},
+        {" DEVICE SX28L\n NOP ;" + std::string(2000000, 'x') + "\n", "List is too large"},
+        {" DEVICE SX28L\n" + symbols, "Symbol table full"},
+        {" DEVICE SX28L\n" + std::string(5000, 'a') + " NOP\n", "Symbol exceeds 32 characters"},
+        {" DEVICE SX28L\nmm MACRO\n mm\n ENDM\n mm\n", "Macro stack overflow"},
+    };
+    for (const auto& r : rows) {
+        Open(r.source);
+        const Json d = LastDiagnostics();
+        ASSERT_EQ(d.size(), 1u) << r.message;
+        EXPECT_EQ(d[0]["message"], r.message);
+        for (const char* method : {"textDocument/hover", "textDocument/documentSymbol", "textDocument/completion",
+                                   "textDocument/semanticTokens/full", "textDocument/references"})
+            EXPECT_TRUE(Request(method, At(1, 1)).contains("result")) << method << " " << r.message;
+    }
 }
 
 // The error's range is the assembler's span, on its line: at the end of a
@@ -219,7 +254,9 @@ TEST_F(ServerFixture, HoverOfWordsCharactersAndFamilyDependentForms) {
         {" DEVICE SX28L\n", 6, 7, "\n\nbits 7..0: RTW RTE_IE RTS RTE_ES PSA PS2 PS1 PS0"},
         {" DEVICE SX28L\n", 6, 15, "character $41 · 65 · %1000001"},
         {" DEVICE SX28L\n", 0, 2, "**DEVICE** directive: chooses the part"},
-        {" DEVICE SX28L\n", 0, 9, "**SX28L**: a DEVICE option of the 28L family"},
+        {" DEVICE SX28L\n", 0, 9, "**SX28L**: a DEVICE option of the 28L family\n\n- **MemoryCode**: 0: 512 words"},
+        {" DEVICE SX28L\n", 0, 9, "- **PortC**: set: 28-pin part with port C"},
+        {"; korvid: family=52 dialect=extended\n DEVICE SX52\n", 1, 9, "It sets no configuration bits"},
         {"; korvid: dialect=extended\n MOV PORT_B,W\n", 1, 6, "**PORT_B** register $06 (RB): port B"},
         {" DEVICE SX28L\n MOV M,W\n", 1, 5, "**M** the MODE register: selects which port control register MOV !port,W writes "
                                           "(4 bits on the 28L family)"},
@@ -230,6 +267,11 @@ TEST_F(ServerFixture, HoverOfWordsCharactersAndFamilyDependentForms) {
         {" DEVICE SX28L\n MOV W,RC\n", 1, 8, "**RC** register $07: port C"},
         {"; korvid: family=52\n MOV W,RE\n", 1, 8, "**RE** register $09: port E"},
         {" DEVICE SX28L\n JMP PC+W\n", 1, 2, "\n- **JMP PC+W** (1 word; turbo 3 cycles; compatible 2; changes C DC Z): "},
+        // Numbers as the scanner reads them: separators, suffixes, prefixes.
+        {" DEVICE SX28L\n MOV W,#%0110_1110\n", 1, 10, "number $6E · 110 · %1101110"},
+        {" DEVICE SX28L\n MOV W,#1010b\n", 1, 10, "number $A · 10 · %1010"},
+        {" DEVICE SX28L\n MOV W,#$c0\n", 1, 10, "number $C0 · 192 · %11000000"},
+        {" DEVICE SX28L\n ORG 300h\nfar NOP\n", 2, 1, "**far** label = $300 · 768 · %1100000000 in page 1, its second half (out of a CALL's reach)"},
         // What a korvid comment's words do.
         {"; korvid: family=52 dialect=extended\n NOP ; korvid: ignore field-cut\n", 0, 13,
          "**family=52**: this source is assembled for the 52 family in the extended dialect"},

@@ -64,8 +64,8 @@ after(async () => {
 
 test('hover: symbols, instructions, registers, numbers', async () => {
   const hover = async (line, ch) => (await server.connection.sendRequest(lsp.HoverRequest.type, at(line, ch)))?.contents;
-  assert.deepEqual(await hover(20, 17), { kind: 'markdown', value: '**delay** label = $8 · 8 · %1000\n\ndefined on line 27' });
-  assert.equal((await hover(28, 1)).value, '**:middle** local label = $B · 11 · %1011\n\ndefined on line 29');
+  assert.deepEqual(await hover(20, 17), { kind: 'markdown', value: '**delay** label = $8 · 8 · %1000 in page 0\n\ndefined on line 27' });
+  assert.equal((await hover(28, 1)).value, '**:middle** local label = $B · 11 · %1011 in page 0\n\ndefined on line 29');
   assert.equal((await hover(16, 17)).value, '**RB** register $06: port B');
   assert.equal((await hover(26, 25)).value, 'number $30 · 48 · %110000');
   const mov = (await hover(16, 9)).value;
@@ -87,7 +87,7 @@ test('hover: plain text for a client that prefers it; the 52 family\'s words and
   await c.sendNotification(lsp.DidOpenTextDocumentNotification.type,
     { textDocument: { uri: blinkUri, languageId: 'sx', version: 1, text: blink } });
   assert.deepEqual((await c.sendRequest(lsp.HoverRequest.type, at(20, 17))).contents,
-    { kind: 'plaintext', value: 'delay label = $8 · 8 · %1000\n\ndefined on line 27' });
+    { kind: 'plaintext', value: 'delay label = $8 · 8 · %1000 in page 0\n\ndefined on line 27' });
   // The 52's LCALL: three page bits before the CALL, turbo cycles only.
   const file = path.join(root, 'examples', 'sx52_counter.src');
   const uri = pathToFileURL(file).href;

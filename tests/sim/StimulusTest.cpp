@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "family/Family.h"
+#include "sim/FirmwareTest.h"
 #include "sim/Stimulus.h"
 #include "sim/UartDecoder.h"
 
@@ -28,6 +29,7 @@ TEST(Stimulus, EveryErrorHasItsPosition) {
     const ErrorCase cases[] = {
         {"wait 10us RB.0 = 1", 1, 1, "unknown statement 'wait'"},
         {"at RB.0 = 1", 1, 4, "not a time"},
+        {"at \"1us\" RB.0 = 1", 1, 4, "time after 'at' is written without quotes"},
         {"at 10 RB.0 = 1", 1, 4, "needs a unit"},
         {"at 10xs RB.0 = 1", 1, 4, "not a time"},
         {"at 1.5c RB.0 = 1", 1, 4, "whole number"},
@@ -282,6 +284,36 @@ TEST(Stimulus, MemoryIsASmallConstantPerStatement) {
     }
 }
 
+// A file may be one line of many megabytes: a word that long is refused
+// unread, a string is taken whole (escapes across the scanner's megabyte
+// pieces included), and a message quotes only its ends.
+TEST(Stimulus, OneLineOfMegabytesIsReadWholeAndQuotedShort) {
+    const std::string mega(3u << 20, 'x');
+    Stimulus st;
+    std::vector<StimulusError> errors;
+    EXPECT_FALSE(ParseStimulus("at 1" + mega + "c RB.0 = 1", Pins28(), st, errors));
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].column, 4);
+    EXPECT_EQ(errors[0].message, "a word of more than 256 characters");
+
+    EXPECT_FALSE(ParseStimulus("at 1us \"" + mega + "\" = 1", Pins28(), st, errors));
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].column, 8);
+    EXPECT_LE(errors[0].message.size(), 240u);
+    EXPECT_EQ(errors[0].message.rfind("'xxxx", 0), 0u) << errors[0].message.substr(0, 80);
+    EXPECT_NE(errors[0].message.find("is not a pin or port"), std::string::npos);
+
+    std::string text = mega;
+    const std::size_t escape = (1u << 20) - 25;  // the line's first megabyte ends inside it
+    text.replace(escape, 4, "\\x41");
+    ASSERT_TRUE(ParseStimulus("uart RB.7 9600 at 1ms \"" + text + "\"\nat 1us RB.0 = 1", Pins28(), st, errors))
+        << errors[0].message;
+    ASSERT_EQ(st.statements.size(), 1u);
+    EXPECT_EQ(st.statements[0].text.size(), mega.size() - 3);
+    EXPECT_EQ(st.statements[0].text.substr(escape - 3, 5), "xxxAx");
+    EXPECT_EQ(st.sets.size(), 1u);
+}
+
 // A stop signal's flag ends parsing and the sorting of the schedule.
 TEST(Stimulus, ParsingAndSchedulingStopAtTheFlag) {
     std::string text;
@@ -300,6 +332,19 @@ TEST(Stimulus, ParsingAndSchedulingStopAtTheFlag) {
     stop = 0;
     StimulusSchedule sorted(st, {}, &stop);
     EXPECT_EQ(sorted.NextCycle(), 1u) << "reverse order sorted in runs and merges";
+
+    // The flag is looked at before every line, however few came before: a
+    // signal during line 1 does not wait for a long line 2.
+    stop = 0;
+    auto raise = [&](const std::vector<StimulusToken>&, int, StimulusError&) { return stop = 1, true; };
+    EXPECT_FALSE(ParseStimulus("note\nuart RB.7 9600 at 0 \"" + std::string(1u << 20, 'x') + "\"", Pins28(), st,
+                               errors, raise, &stop));
+    EXPECT_TRUE(errors.empty());
+    EXPECT_TRUE(st.statements.empty());
+    // A test file stopped while parsing reports nothing of what it lacks.
+    FirmwareTest test;
+    EXPECT_FALSE(ParseFirmwareTest("source a.src\nrun for 1ms\n", test, errors, &stop));
+    EXPECT_TRUE(errors.empty());
 }
 
 TEST(Stimulus, UartDecoderReportsALowStopBitAndResynchronises) {
