@@ -64,7 +64,11 @@ void FitWindowToContent(QWidget& window, QSize content) {
     QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
     QSize room = most;
     if (screen) {
-        const QMargins frame = FrameMargins({&window});
+        // Before its first show the window has no frame: it will get the
+        // frame of the windows already shown.
+        QMargins frame = FrameMargins({&window});
+        for (const QWidget* other : QApplication::topLevelWidgets())
+            if (frame.isNull()) frame = FrameMargins({other});
         room = screen->availableGeometry().size().shrunkBy(frame);
     }
     window.resize(most.boundedTo(room));
