@@ -32,8 +32,14 @@ bool EndsWith(const std::string& s, const std::string& tail) {
     return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
+// Folders already searched, by device and inode: a symbolic link back up
+// the tree (or two links to one folder) must not find its tests again.
+using Searched = std::set<std::pair<dev_t, ino_t>>;
+
 // The *.test files under `folder`, depth first, names in byte order.
-void FindTests(const std::string& folder, std::vector<std::string>& out, std::string& problem) {
+void FindTests(const std::string& folder, std::vector<std::string>& out, std::string& problem, Searched& searched) {
+    struct stat self {};
+    if (stat(folder.c_str(), &self) == 0 && !searched.insert({self.st_dev, self.st_ino}).second) return;
     DIR* dir = opendir(folder.c_str());
     if (!dir) {
         problem = "cannot read the folder " + folder + ": " + std::strerror(errno);
@@ -52,7 +58,7 @@ void FindTests(const std::string& folder, std::vector<std::string>& out, std::st
         struct stat st {};
         if (stat(path.c_str(), &st) != 0) continue;
         if (S_ISDIR(st.st_mode)) {
-            if (n[0] != '.') FindTests(path, out, problem);
+            if (n[0] != '.') FindTests(path, out, problem, searched);
         } else if (EndsWith(n, ".test")) {
             out.push_back(path);
         }
@@ -162,11 +168,12 @@ int RunTest(const std::vector<std::string>& args) {
     // The files: as given, or found under the folders given.
     std::vector<std::string> files;
     std::vector<std::string> problems;
+    Searched searched;
     for (const std::string& p : paths) {
         struct stat st {};
         if (stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
             std::string problem;
-            FindTests(p, files, problem);
+            FindTests(p, files, problem, searched);
             if (!problem.empty()) problems.push_back(problem);
         } else {
             files.push_back(p);  // a file that cannot be read is reported in its place

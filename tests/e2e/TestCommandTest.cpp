@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
 #include <fstream>
@@ -243,7 +244,8 @@ TEST(TestCommand, ClockDialectAndFamilyStatements) {
 }
 
 // A folder with a broken file: the others still run, in the same order and
-// with the same output alone and in parallel; the status says 2.
+// with the same output alone and in parallel; the status says 2. A link
+// back up the tree finds no test twice.
 TEST(TestCommand, FolderWithABrokenFileRunsTheRestTheSameAloneAndInParallel) {
     TempDir dir;
     ASSERT_EQ(::mkdir(dir.File("sub").c_str(), 0755), 0);
@@ -254,6 +256,7 @@ TEST(TestCommand, FolderWithABrokenFileRunsTheRestTheSameAloneAndInParallel) {
     WriteText(dir.File("c.test"), "source loop.src\nrun for 3us\nexpect at end count == 0\n");
     WriteText(dir.File("sub/d.test"), "source loop.src\nrun for 1ms\nexpect cycles main..main == 6\n");
     WriteText(dir.File("notes.txt"), "not a test\n");
+    ASSERT_EQ(::symlink("..", dir.File("sub/up").c_str()), 0);  // a loop: its tests are found once
     const RunResult alone = KorvidTest({"-j", "1", dir.Path()});
     const RunResult parallel = KorvidTest({"-j4", dir.Path()});
     const std::string p = dir.Path() + "/";
