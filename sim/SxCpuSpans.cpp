@@ -98,23 +98,30 @@ void SxCpu::MarkSpans(int address, std::uint64_t cycle) {
             r.shortest = std::min(r.shortest, cycle - c.latest);
             // Every span ending here, oldest start first: the extremes, and
             // between them the kept starts whose spans fall in the hole.
-            std::uint64_t start = c.earliest;
-            if (c.limits.Accepts(cycle - start)) {
-                start = c.latest;
-                if (!c.between.empty()) {
-                    const SxSpanLimits& l = c.limits;
-                    if (cycle >= l.low)
-                        FirstStartIn(c.between, c.betweenHead, cycle > l.high ? cycle - l.high : 0, cycle - l.low,
-                                     start);
+            // Only the first refusal is reported.
+            if (!r.refused) {
+                std::uint64_t start = c.earliest;
+                bool refused = !c.limits.Accepts(cycle - start);
+                if (!refused && c.latest != start) {
+                    start = c.latest;
+                    if (c.keepBetween && !c.between.empty()) {
+                        const SxSpanLimits& l = c.limits;
+                        if (cycle >= l.low)
+                            FirstStartIn(c.between, c.betweenHead, cycle > l.high ? cycle - l.high : 0,
+                                         cycle - l.low, start);
+                        c.between.clear();
+                        c.betweenHead = 0;
+                    }
+                    refused = !c.limits.Accepts(cycle - start);
+                }
+                if (refused) {
+                    r.refused = true;
+                    r.refusedSpan = cycle - start;
+                    r.refusedStart = start;
+                    c.keepBetween = false;
                     c.between.clear();
                     c.betweenHead = 0;
                 }
-            }
-            if (!r.refused && !c.limits.Accepts(cycle - start)) {
-                r.refused = true;
-                r.refusedSpan = cycle - start;
-                r.refusedStart = start;
-                c.keepBetween = false;  // the first refusal is all that is reported
             }
         }
         if (c.from == address) {
