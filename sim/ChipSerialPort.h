@@ -42,14 +42,20 @@ public:
     // input and one of its sinks: every run of the driver serves the port.
     void Attach(SimDriver& driver);
     // Reads what the client wrote and queues it; its first start bit comes
-    // no earlier than `cycle`.
+    // no earlier than `cycle`. At most kQueueLimit bytes wait: beyond them
+    // the bytes stay in the terminal, whose buffer then fills and holds the
+    // client's writes back, as flow control would, so that a client that
+    // writes faster than the baud rate loses nothing.
     void Poll(std::uint64_t cycle) override;
+    static constexpr std::size_t kQueueLimit = 4096;
     // The cycle of the next level change of the receive pin (~0: none).
     std::uint64_t NextEdge() const override;
     // Drives the receive pin's levels due by `cycle`.
     void Apply(std::uint64_t cycle) override;
     // Bytes written back to the client and bytes that found no room.
     std::uint64_t sent = 0, dropped = 0;
+    // "12 bytes that the program sent were dropped: ...", for the end of a session.
+    std::string DroppedNote() const;
 
     void PinsChanged(int port, std::uint8_t levels, std::uint64_t cycle) override;
     void Reached(std::uint64_t cycle) override;

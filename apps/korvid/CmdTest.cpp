@@ -133,7 +133,14 @@ TestFileResult Collect(Worker& w, const std::string& file) {
 }
 
 int RunTest(const std::vector<std::string>& args) {
-    Options options(args, {"-j", "--jobs", "--junit", "--vcd-dir"});
+    // "-j4" as make and ctest take it, besides "-j 4" and "--jobs=4".
+    std::vector<std::string> spelled;
+    for (const std::string& a : args) {
+        const bool joined = a.size() > 2 && a.rfind("-j", 0) == 0;
+        spelled.push_back(joined ? "-j" : a);
+        if (joined) spelled.push_back(a.substr(2));
+    }
+    Options options(spelled, {"-j", "--jobs", "--junit", "--vcd-dir"});
     if (!options.ok()) return UsageError(kCommand, options.error());
     long jobs = sysconf(_SC_NPROCESSORS_ONLN);
     if (auto j = options.Value("-j") ? options.Value("-j") : options.Value("--jobs")) {

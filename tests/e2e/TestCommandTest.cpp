@@ -125,15 +125,26 @@ TEST(TestCommand, SerialOutputAndRunEndsOnTheGreetingExample) {
                                       "expect uart RB.6 9600 contains \"OK\"\n"
                                       "expect uart RB.6 4800 == \"Hello from the SX\\r\\n\"\n");
     WriteText(dir.File("until.test"), "source " + source + "\nrun until done within 2ms\nexpect at end W == 0\n");
-    const RunResult r = KorvidTest({dir.File("uart.test"), dir.File("until.test")});
-    const std::string u = dir.File("uart.test"), t = dir.File("until.test");
+    // After the text the line is held low: a frame whose stop bit is low.
+    std::string low = test::ReadText(source);
+    low.replace(low.find("done    BREAK"), 13, "done    CLRB    tx_pin\n        BREAK");
+    WriteText(dir.File("low.src"), low);
+    WriteText(dir.File("low.test"), "source low.src\nrun for 25ms\n"
+                                    "expect uart RB.6 9600 == \"Hello from the SX\\r\\n\"\n"
+                                    "expect uart RB.6 9600 contains \"SX\"\n"
+                                    "expect uart RB.6 9600 contains \"OK\"\n");
+    const RunResult r = KorvidTest({dir.File("uart.test"), dir.File("until.test"), dir.File("low.test")});
+    const std::string u = dir.File("uart.test"), t = dir.File("until.test"), l = dir.File("low.test");
+    const std::string lowSent = "was \"Hello from the SX\\r\\n\" (1 framing error at 20.556ms)\n";
     EXPECT_EQ(r.out, "FAIL " + u + "\n" + u +
                          ":4:1: error: expected uart RB.6 9600 == \"Hello\", was \"Hello from the SX\\r\\n\"\n" + u +
                          ":6:1: error: expected uart RB.6 9600 contains \"OK\", was \"Hello from the SX\\r\\n\"\n" + u +
                          ":7:1: error: expected uart RB.6 4800 == \"Hello from the SX\\r\\n\", was \"\\xbc\\xad\\xa8\\xbe\\xe8\\xbc\\xd8>\"\n"
                          "FAIL " + t + "\n" + t + ":2:1: error: the run did not reach done within 2ms\n" + t +
                          ":3:1: error: expected W == 0 at end, was 0x63 (99)\n" +
-                         "0 passed, 2 failed\n");
+                         "FAIL " + l + "\n" + l + ":3:1: error: expected uart RB.6 9600 == \"Hello from the SX\\r\\n\", " +
+                         lowSent + l + ":5:1: error: expected uart RB.6 9600 contains \"OK\", " + lowSent +
+                         "0 passed, 3 failed\n");
     EXPECT_EQ(r.exitCode, 1);
 }
 
@@ -244,7 +255,7 @@ TEST(TestCommand, FolderWithABrokenFileRunsTheRestTheSameAloneAndInParallel) {
     WriteText(dir.File("sub/d.test"), "source loop.src\nrun for 1ms\nexpect cycles main..main == 6\n");
     WriteText(dir.File("notes.txt"), "not a test\n");
     const RunResult alone = KorvidTest({"-j", "1", dir.Path()});
-    const RunResult parallel = KorvidTest({"-j", "4", dir.Path()});
+    const RunResult parallel = KorvidTest({"-j4", dir.Path()});
     const std::string p = dir.Path() + "/";
     EXPECT_EQ(alone.out, "PASS " + p + "a.test (1 check, 2us simulated)\n"
                          "FAIL " + p + "b.test\n" + p + "b.test:1:8: error: cannot load the program " + p +
@@ -268,9 +279,12 @@ TEST(TestCommand, JUnitReportReadByPythonAndWaveformsOfFailingTests) {
     TempDir dir;
     ASSERT_EQ(::mkdir(dir.File("waves").c_str(), 0755), 0);
     WriteText(dir.File("loop.src"), kLoop);
-    WriteText(dir.File("pass.test"), "source loop.src\nrun for 2us\nexpect reached main\nexpect never trap\n");
+    // Names and messages with UTF-8 (±) and with a byte that is not UTF-8
+    // (a Latin-1 ä): the report stays XML that a parser reads.
+    WriteText(dir.File("pass.test"),
+              "source loop.src\nrun for 2us\nexpect reached main\nexpect never trap\nexpect period RB.0 == 240ns \u00b11%\n");
     WriteText(dir.File("fail2.test"), "source loop.src\nrun for 2us\nexpect at end flags == 4\n");
-    WriteText(dir.File("broken.test"), "source loop.src\nrun later\n");
+    WriteText(dir.File("broken.test"), "source loop.src\nrun l\xe4ter\n");
     const RunResult r = KorvidTest({"--junit", dir.File("out.xml"), "--vcd-dir", dir.File("waves"), dir.File("pass.test"),
                                     dir.File("fail2.test"), dir.File("broken.test")});
     EXPECT_EQ(r.exitCode, 2);
@@ -284,15 +298,18 @@ TEST(TestCommand, JUnitReportReadByPythonAndWaveformsOfFailingTests) {
         "          sum(1 for c in cases if c.find('failure') is not None),\n"
         "          sum(1 for c in cases if c.find('error') is not None))\n"
         "    for c in cases:\n"
-        "        f = c.find('failure')\n"
-        "        if f is not None: print(' ', f.get('message'))\n";
+        "        f = c.find('failure') if c.find('failure') is not None else c.find('error')\n"
+        "        if f is not None: print(' ', f.get('message'))\n"
+        "        if '\u00b1' in c.get('name'): print(' ', c.get('name'))\n";
     const RunResult py = RunChild({"/usr/bin/python3", "-c", script, dir.File("out.xml")}, {}, 30);
     EXPECT_EQ(py.exitCode, 0) << py.err;
-    EXPECT_EQ(py.out, "testsuites 4 1 1\n"
-                      "pass.test 2 0 0 2 0 0\n"
+    EXPECT_EQ(py.out, "testsuites 5 1 1\n"
+                      "pass.test 3 0 0 3 0 0\n"
+                      "  expect period RB.0 == 240ns \u00b11% (line 5)\n"
                       "fail2.test 1 1 0 1 1 0\n"
                       "  expected flags == 4 at end, was 0x05 (5)\n"
-                      "broken.test 1 0 1 1 0 1\n");
+                      "broken.test 1 0 1 1 0 1\n"
+                      "  " + dir.File("broken.test") + ":2:5: error: expected 'for' or 'until', not 'l\\xe4ter'\n");
     // Only the failing test left a waveform, and it is complete.
     struct stat st {};
     EXPECT_NE(::stat(dir.File("waves/pass.vcd").c_str(), &st), 0);
