@@ -75,7 +75,6 @@ void ScrolledCanvas::SetContentSize(QSize size, int rowHeight) {
     verticalScrollBar()->setSingleStep(std::max(rowHeight, 1));
     horizontalScrollBar()->setSingleStep(std::max(rowHeight, 1));
 }
-QSize ScrolledCanvas::ContentSize() const { return widget()->minimumSize(); }
 
 bool ScrolledCanvas::ScrollsVertically() const { return verticalScrollBar()->maximum() > 0; }
 

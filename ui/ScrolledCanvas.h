@@ -34,7 +34,6 @@ public:
     // The content's size (the canvas is never smaller) and its row height,
     // the step of the arrow keys and of the wheel (three rows a notch).
     void SetContentSize(QSize size, int rowHeight);
-    QSize ContentSize() const;
     // Whether the window shows less than the content's height.
     bool ScrollsVertically() const;
     // Scrolls by the wheel's notches (positive up or left).
