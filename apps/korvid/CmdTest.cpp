@@ -65,6 +65,12 @@ void FindTests(const std::string& folder, std::vector<std::string>& out, std::st
     }
 }
 
+// The folder a file is written in ("." for a bare name).
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
 // Waveform names in --vcd-dir: the test's name, made unique.
 std::vector<std::string> WaveformNames(const std::vector<std::string>& files, const std::string& dir) {
     std::vector<std::string> names;
@@ -162,6 +168,14 @@ int RunTest(const std::vector<std::string>& args) {
         if (stat(vcdDir->c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
             return UsageError(kCommand, "--vcd-dir: " + *vcdDir + " is not a folder");
     }
+    // Outputs that could not be written are said before the tests run, not
+    // after a long run (the files are still written whole at the end).
+    std::vector<std::pair<std::string, std::string>> outputFolders;
+    if (junit) outputFolders.emplace_back("--junit", FolderOf(*junit));
+    if (vcdDir) outputFolders.emplace_back("--vcd-dir", *vcdDir);
+    for (const auto& [option, folder] : outputFolders)
+        if (access(folder.c_str(), W_OK | X_OK) != 0)
+            return UsageError(kCommand, option + ": cannot write in " + folder + ": " + std::strerror(errno));
     std::vector<std::string> paths = options.Operands();
     if (paths.empty()) paths.push_back(".");
 

@@ -314,6 +314,13 @@ TEST(TestCommand, FolderWithABrokenFileRunsTheRestTheSameAloneAndInParallel) {
     const RunResult none = KorvidTest({dir.File("empty")});
     EXPECT_EQ(none.exitCode, 2);
     EXPECT_EQ(none.err, "korvid: no test files (*.test) found\n");
+
+    // A report that could not be written is said before any test runs.
+    const RunResult nowhere = KorvidTest({"--junit", dir.File("missing/out.xml"), dir.Path()});
+    EXPECT_EQ(nowhere.exitCode, 2);
+    EXPECT_EQ(nowhere.out, "");
+    EXPECT_EQ(nowhere.err.rfind("korvid test: --junit: cannot write in " + dir.File("missing") +
+                                    ": No such file or directory\n", 0), 0u) << nowhere.err;
 }
 
 TEST(TestCommand, JUnitReportReadByPythonAndWaveformsOfFailingTests) {
