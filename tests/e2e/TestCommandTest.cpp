@@ -308,6 +308,13 @@ TEST(TestCommand, FolderWithABrokenFileRunsTheRestTheSameAloneAndInParallel) {
     EXPECT_EQ(alone.exitCode, 2);
     EXPECT_EQ(parallel.out, alone.out);
     EXPECT_EQ(parallel.exitCode, 2);
+    // Without a path: the current folder, the names relative to it.
+    const RunResult here = RunChild({"/bin/sh", "-c", "cd \"$0\" && \"$1\" test", dir.Path(),
+                                     test::BinaryPath("apps/korvid/korvid")}, {}, 120);
+    std::string relative = alone.out;
+    for (std::size_t at; (at = relative.find(p)) != std::string::npos;) relative.erase(at, p.size());
+    EXPECT_EQ(here.out, relative);
+    EXPECT_EQ(here.exitCode, 2);
 
     // A folder without tests is a usage error.
     ASSERT_EQ(::mkdir(dir.File("empty").c_str(), 0755), 0);
