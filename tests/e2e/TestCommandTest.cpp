@@ -158,7 +158,7 @@ TEST(TestCommand, ParseAndNameErrorsWithTheirPositions) {
         "expect uart RB.6 9600 equals \"x\"\nexpect uart RB.6 0 == \"x\"\nexpect uart RB.6 9600 == x\n"
         "expect period RB.6 == 40c\nexpect period RB.6 == 40us ±x%\nexpect duty RB.6 == 120%\n"
         "expect cycles isr.. <= 3\nexpect soon\nat 1ms RB.1 = 2\nlaunch now\nexpect never trap extra\n"
-        "expect edges RB.0 == 2 from 3\n";
+        "expect edges RB.0 == 2 from 3\nexpect duty RB.6 < 50% \u00b11%\n";
     WriteText(dir.File("syntax.test"), syntax);
     const RunResult r = KorvidTest({dir.File("syntax.test")});
     const std::string f = dir.File("syntax.test") + ":";
@@ -184,6 +184,7 @@ TEST(TestCommand, ParseAndNameErrorsWithTheirPositions) {
                          f + "20:1: error: unknown statement 'launch' (expected at, clock, uart, source, family, dialect, freq, run or expect)\n" +
                          f + "21:19: error: unexpected 'extra' after the statement\n" +
                          f + "22:29: error: time '3' needs a unit (s, ms, us, ns or c)\n" +
+                         f + "23:24: error: a tolerance goes with == or != only, not <\n" +
                          "0 passed, 1 failed\n");
     EXPECT_EQ(r.exitCode, 2);
 
