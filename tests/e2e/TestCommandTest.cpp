@@ -124,7 +124,8 @@ TEST(TestCommand, SerialOutputAndRunEndsOnTheGreetingExample) {
                                       "expect uart RB.6 9600 == \"Hello\"\n"
                                       "expect uart RB.6 9600 contains \"from\"\n"
                                       "expect uart RB.6 9600 contains \"OK\"\n"
-                                      "expect uart RB.6 4800 == \"Hello from the SX\\r\\n\"\n");
+                                      "expect uart RB.6 4800 == \"Hello from the SX\\r\\n\"\n"
+                                      "expect at bit_time:wait#2 delay == 98\n");  // a local label
     WriteText(dir.File("until.test"), "source " + source + "\nrun until done within 2ms\nexpect at end W == 0\n");
     // After the text the line is held low: a frame whose stop bit is low.
     std::string low = test::ReadText(source);
@@ -192,7 +193,7 @@ TEST(TestCommand, ParseAndNameErrorsWithTheirPositions) {
     WriteText(dir.File("names.test"),
           "source loop.src\nrun until nowhere\nat 1ms RD.0 = 1\nexpect at 1ms RA.5 == 1\n"
           "expect at 1ms nothing == 1\nexpect at 1ms RB.0 == 2\nexpect at 1ms count == 256\n"
-          "expect cycles main..nowhere < 3\nexpect edges RB.0 == 1 from 2ms until 1ms\n");
+          "expect cycles main..nowhere < 3\nexpect edges RB.0 == 1 from 2ms until 1ms\nexpect reached :wait\n");
     WriteText(dir.File("nobreak.test"), "source loop.src\nrun until break\n");
     WriteText(dir.File("nosource.test"), "run for 1ms\n");
     const RunResult n = KorvidTest({dir.File("names.test"), dir.File("nobreak.test"), dir.File("nosource.test")});
@@ -206,6 +207,8 @@ TEST(TestCommand, ParseAndNameErrorsWithTheirPositions) {
                          g + "7:15: error: a register or port holds 0 to 255\n" +
                          g + "8:21: error: 'nowhere' is not a label of the program\n" +
                          g + "9:14: error: the window ends before it starts ('until' before 'from')\n" +
+                         g + "10:16: error: ':wait' is not a label of the program (a local label goes with the one "
+                             "before it: LABEL:wait)\n" +
                          "FAIL " + dir.File("nobreak.test") + "\n" + dir.File("nobreak.test") +
                          ":2:1: error: the program has no BREAK address to run until\n" +
                          "FAIL " + dir.File("nosource.test") + "\n" + dir.File("nosource.test") +
