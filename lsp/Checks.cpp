@@ -15,7 +15,6 @@
 namespace korvid::lsp {
 
 namespace {
-constexpr std::uint32_t kPageWords = 512;
 constexpr std::uint32_t kLookBack = 256;  // words searched for a PAGE before a jump
 
 constexpr std::array kTargetJumps = {"JMP", "CALL", "JB", "JC", "JZ", "JNB", "JNC", "JNZ",

@@ -106,8 +106,6 @@ int PageBits(const Analysis& a) {
     return std::popcount(mask >> 9);
 }
 
-constexpr std::int32_t kPageWords = 512;  // what a JMP reaches, what PAGE selects
-
 // "28L", "52".
 std::string FamilyName(const Family& family) { return UpperName(family.name); }
 
@@ -239,9 +237,11 @@ std::optional<HoverText> HoverAt(const Document& doc, const Analysis& a, Positio
             if (s.value && s.kind != SymbolKind::Macro) out.Text(" = " + Bases(*s.value));
             // A code address's page, and whether a CALL reaches it (the first half of a page only).
             const bool label = s.kind == SymbolKind::Label || s.kind == SymbolKind::LocalLabel;
-            if (label && s.value && *s.value >= 0 && *s.value < family.maxProgramSize)
-                out.Text(" in page " + std::to_string(*s.value / kPageWords) +
-                         (*s.value % kPageWords >= kPageWords / 2 ? ", its second half (out of a CALL's reach)" : ""));
+            if (label && s.value && *s.value >= 0 && *s.value < family.maxProgramSize) {
+                const auto address = static_cast<std::uint32_t>(*s.value);
+                out.Text(" in page " + std::to_string(address / kPageWords) +
+                         (address % kPageWords >= kPageWords / 2 ? ", its second half (out of a CALL's reach)" : ""));
+            }
             out.Paragraph().Text("defined on line " + std::to_string(doc.AsmPosition(s.start).line + 1));
             break;
         }

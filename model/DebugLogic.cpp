@@ -19,13 +19,16 @@ DebugArrangement ArrangeDebugWindows(int screenWidth, int screenHeight, int debu
                                      int registersWidth, int registersHeight, int watchWidth, int watchHeight,
                                      bool watchShown) {
     int w = watchShown ? std::max(debugWidth, watchWidth) : debugWidth;
+    registersWidth = std::max(1, std::min(registersWidth, screenWidth - w));
+    registersHeight = std::max(1, std::min(registersHeight, screenHeight * 5 / 8));
     int x = (screenWidth + registersWidth - w) / 2;
     int y = std::max(debugHeight, registersHeight) + screenHeight / 32;
+    const int bottom = screenHeight * 15 / 16;
     DebugArrangement a;
     a.debug = {x, y - debugHeight, debugWidth, debugHeight};
     a.registers = {x - registersWidth, y - registersHeight, registersWidth, registersHeight};
-    a.code = {x - registersWidth, y, registersWidth, screenHeight * 15 / 16 - y};
-    a.watch = {x, y, watchWidth, watchHeight};
+    a.code = {x - registersWidth, y, registersWidth, bottom - y};
+    a.watch = {x, y, watchWidth, std::max(1, std::min(watchHeight, bottom - y))};
     return a;
 }
 

@@ -31,8 +31,12 @@ struct WindowRect {
 struct DebugArrangement {
     WindowRect debug, registers, code, watch;
 };
-// Sizes are the windows' outer sizes; only the Code window's size is set
-// by the arrangement (the others keep theirs).
+// Sizes are the windows' outer sizes. The Code window's size is set by the
+// arrangement; the Registers and Watch windows, which scroll, keep theirs
+// where the screen has room: the Registers window gets at most the width
+// left of the Debug window and five eighths of the screen's height (the
+// Code window below it needs room), the Watch window the height below the
+// Debug window. The Debug window keeps its size.
 DebugArrangement ArrangeDebugWindows(int screenWidth, int screenHeight, int debugWidth, int debugHeight,
                                      int registersWidth, int registersHeight, int watchWidth, int watchHeight,
                                      bool watchShown);

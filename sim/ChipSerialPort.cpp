@@ -57,6 +57,12 @@ void ChipSerialPort::Send(std::uint8_t b) {
     }
 }
 
+std::string ChipSerialPort::DroppedNote() const {
+    return std::to_string(dropped) + (dropped == 1 ? " byte" : " bytes") +
+           " that the program sent found the terminal full (nothing read it) and " +
+           (dropped == 1 ? "was" : "were") + " dropped";
+}
+
 ChipSerialPort::~ChipSerialPort() {
     if (closeWatch_ >= 0) ::close(closeWatch_);
     if (slave_ >= 0) ::close(slave_);
@@ -120,8 +126,8 @@ void ChipSerialPort::Poll(std::uint64_t cycle) {
     if (master_ < 0) return;
     ReleaseAfterClientClose();
     std::uint8_t buffer[256];
-    for (;;) {
-        const ssize_t n = ::read(master_, buffer, sizeof buffer);
+    while (queue_.size() < kQueueLimit) {
+        const ssize_t n = ::read(master_, buffer, std::min(sizeof buffer, kQueueLimit - queue_.size()));
         if (n <= 0) break;
         queue_.insert(queue_.end(), buffer, buffer + n);
     }
@@ -188,8 +194,10 @@ SxStop ChipSerialPort::RunPaced(SimDriver& driver, SxCpu& cpu, std::uint64_t end
         if (now >= endCycle) return SxStop::Budget;
         const SxStop result = driver.RunTo(std::min(endCycle, now + slice));
         if (result == SxStop::Breakpoint || result == SxStop::Trap) return result;
-        // Wait while the chip is ahead of the clock; new input ends the wait
-        // (it is taken when the next slice starts).
+        // Wait while the chip is ahead of the clock. Input arriving
+        // meanwhile waits too: it is taken when the next slice starts, at
+        // most a slice late, and ending the wait for it would let a client
+        // that writes all the time run the chip ahead of real time.
         const double aheadMs =
             static_cast<double>(base_.Picoseconds(cpu.cycles()) - psStart) / 1e9 -
             std::chrono::duration<double, std::milli>(Clock::now() - wallStart).count();
@@ -199,8 +207,7 @@ SxStop ChipSerialPort::RunPaced(SimDriver& driver, SxCpu& cpu, std::uint64_t end
             wallStart = Clock::now();
             psStart = base_.Picoseconds(cpu.cycles());
         } else if (aheadMs >= 1.0 && !(stop && *stop)) {
-            pollfd p{master_, POLLIN, 0};
-            (void)::poll(&p, 1, static_cast<int>(aheadMs));
+            (void)::poll(nullptr, 0, static_cast<int>(aheadMs));  // a stop signal ends it early
         }
     }
 }

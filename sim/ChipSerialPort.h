@@ -42,8 +42,13 @@ public:
     // input and one of its sinks: every run of the driver serves the port.
     void Attach(SimDriver& driver);
     // Reads what the client wrote and queues it; its first start bit comes
-    // no earlier than `cycle`. Releases the port a client left exclusive.
+    // no earlier than `cycle`. At most kQueueLimit bytes wait: beyond them
+    // the bytes stay in the terminal, whose buffer then fills and holds the
+    // client's writes back, as flow control would, so that a client that
+    // writes faster than the baud rate loses nothing. Releases the port a
+    // client left exclusive.
     void Poll(std::uint64_t cycle) override;
+    static constexpr std::size_t kQueueLimit = 4096;
     // After a client closed the terminal: clears the exclusive flag it may
     // have left (see Poll).
     void ReleaseAfterClientClose();
@@ -53,6 +58,8 @@ public:
     void Apply(std::uint64_t cycle) override;
     // Bytes written back to the client and bytes that found no room.
     std::uint64_t sent = 0, dropped = 0;
+    // "12 bytes that the program sent were dropped: ...", for the end of a session.
+    std::string DroppedNote() const;
 
     void PinsChanged(int port, std::uint8_t levels, std::uint64_t cycle) override;
     void Reached(std::uint64_t cycle) override;

@@ -232,6 +232,9 @@ private:
         if (t.rfind(plusMinus, 0) == 0) t.erase(0, plusMinus.size());
         else if (t.rfind("+-", 0) == 0) t.erase(0, 2);
         else return true;
+        // An order has no use for one: `< 50% ±1%` would silently mean `< 50%`.
+        if (c.op != CompareOp::Eq && c.op != CompareOp::Ne)
+            return Fail(*tok, std::string("a tolerance goes with == or != only, not ") + CompareText(c.op));
         ++pos_;
         const StimulusToken* at = tok;
         if (t.empty()) {

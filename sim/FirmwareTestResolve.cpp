@@ -33,7 +33,10 @@ public:
     bool Label(int line, const TestName& name, int& address) {
         address = names_.labelAddress ? names_.labelAddress(name.text) : -1;
         if (address < 0 || address >= names_.programSize)
-            return Fail(line, name, "'" + name.text + "' is not a label of the program");
+            return Fail(line, name, "'" + name.text + "' is not a label of the program" +
+                                        (name.text[0] == ':' ? " (a local label goes with the one before it: LABEL" +
+                                                                   name.text + ")"
+                                                             : ""));
         return true;
     }
 

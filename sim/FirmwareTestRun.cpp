@@ -246,8 +246,11 @@ private:
             } else if (c.kind == K::Uart) {
                 const double cyclesPerBit = static_cast<double>(base_.clockHz) / base_.clocksPerCycle / c.baud;
                 uarts_[i] = std::make_unique<UartDecoder>(c.port, c.bit, cyclesPerBit);
-                std::string* text = &text_[i];
-                uarts_[i]->onByte = [text](std::uint8_t b) { text->push_back(static_cast<char>(b)); };
+                Received* got = &text_[i];
+                uarts_[i]->onByte = [got](std::uint8_t b) { got->bytes.push_back(static_cast<char>(b)); };
+                uarts_[i]->onFramingError = [got](std::uint64_t cycle) {
+                    if (got->framingErrors++ == 0) got->firstFramingError = cycle;
+                };
                 driver_.AddSink(uarts_[i].get());
             }
         }
@@ -356,9 +359,18 @@ private:
                                                         (arrivals_[i] == 1 ? " time" : " times"));
                     break;
                 case K::Uart: {
-                    const std::string& got = text_[i];
-                    const bool ok = c.contains ? got.find(c.bytes) != std::string::npos : got == c.bytes;
-                    Result(i, ok, "was " + Shown(got));
+                    // A frame with a low stop bit (a wrong baud rate, a
+                    // line held low) is no byte: `==` wants nothing but
+                    // the text on the line, and a failure counts them.
+                    const Received& got = text_[i];
+                    const bool ok = c.contains ? got.bytes.find(c.bytes) != std::string::npos
+                                               : got.bytes == c.bytes && got.framingErrors == 0;
+                    std::string framing;
+                    if (got.framingErrors > 0)
+                        framing = " (" + std::to_string(got.framingErrors) +
+                                  (got.framingErrors == 1 ? " framing error at " : " framing errors, the first at ") +
+                                  FormatTestTime(base_.Picoseconds(got.firstFramingError)) + ")";
+                    Result(i, ok, "was " + Shown(got.bytes) + framing);
                     break;
                 }
                 case K::Edges: Result(i, Compare(windows_[i]->edges, c.op, c.value), "was " + std::to_string(windows_[i]->edges)); break;
@@ -373,6 +385,9 @@ private:
                     else if (s.refused)
                         Fail(i, "was " + std::to_string(s.refusedSpan) + " from " + c.label.text + " at " +
                                     FormatTestTime(base_.Picoseconds(s.refusedStart)));
+                    else if (s.undecided)
+                        Fail(i, "but " + c.label.text + " was reached too often before " + c.label2.text +
+                                    " to judge every span");
                     else
                         Pass(i);
                     break;
@@ -431,7 +446,11 @@ private:
     std::vector<int> spans_;  // the span counter of each cycles check
     std::vector<std::unique_ptr<PinWindow>> windows_;
     std::vector<std::unique_ptr<UartDecoder>> uarts_;
-    std::vector<std::string> text_;
+    struct Received {
+        std::string bytes;
+        std::uint64_t framingErrors = 0, firstFramingError = 0;
+    };
+    std::vector<Received> text_;
     std::vector<std::vector<Watcher>> watchers_ = std::vector<std::vector<Watcher>>(4096);
     std::vector<std::size_t> finished_;
 };

@@ -73,6 +73,16 @@ struct SxSpanResult {
     std::uint64_t shortest = ~0ull, longest = 0;
     bool refused = false;  // the first span the limits refused: its cycles and its start
     std::uint64_t refusedSpan = 0, refusedStart = 0;
+    // So many arrivals at `from` piled up before one at `to` that not every
+    // span could be judged (SxCpu::kMaxSpanStarts): the limits hold unproven.
+    bool undecided = false;
+};
+
+// Arrivals at a span counter's first address, `count` of them `step`
+// cycles apart from `first` (SxCpuSpans.cpp).
+struct SxSpanStarts {
+    std::uint64_t first = 0, step = 0, count = 0;
+    std::uint64_t last() const { return first + step * (count - 1); }
 };
 
 enum class SxReset : std::uint8_t { PowerOn, External, WatchdogTimeout, WakeUp };
@@ -141,7 +151,12 @@ public:
     // that end with it: the first of them is the longest, the last the
     // shortest. Arrivals count in Run, a halt-before address's included;
     // Step does not count them (it resumes from such a halt). Counters last
-    // until ClearSpanCounters; resets do not end an open span.
+    // until ClearSpanCounters; resets do not end an open span. Every span
+    // is judged against the limits: where the shortest and the longest can
+    // both be accepted while one between them is not (limits with a hole,
+    // such as != N), the arrivals in between that could still make a
+    // refused span are kept, as runs of equal steps.
+    static constexpr std::size_t kMaxSpanStarts = 1u << 20;  // runs of arrivals a counter keeps at most
     int AddSpanCounter(int from, int to, SxSpanLimits limits = {});
     const SxSpanResult& spanResult(int counter) const { return spans_[static_cast<std::size_t>(counter)].result; }
     void ClearSpanCounters();
@@ -377,6 +392,11 @@ private:
         SxSpanLimits limits;
         bool open = false;
         std::uint64_t earliest = 0, latest = 0;  // first and last arrival at `from` since the last span ended
+        // Arrivals after `earliest` and before `latest`, when the limits
+        // have a hole, oldest first from `betweenHead`.
+        std::vector<SxSpanStarts> between;
+        std::size_t betweenHead = 0;
+        bool keepBetween = false;  // the limits have a hole, and no span was refused yet
         SxSpanResult result;
     };
     std::vector<SpanCounter> spans_;

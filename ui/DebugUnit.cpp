@@ -240,12 +240,13 @@ void TDebugForm::ArrangeWindows() {
         w->setGeometry(area.left() + r.left + frame.left(), area.top() + r.top + frame.top(), size.width(),
                        size.height());
     };
+    auto inner = [&](const WindowRect& r) {
+        return QSize(std::max(r.width - frame.left() - frame.right(), 1), std::max(r.height - frame.top() - frame.bottom(), 1));
+    };
     place(this, a.debug, size());
-    place(regs, a.registers, regs->size());
-    place(code, a.code,
-          QSize(std::max(a.code.width - frame.left() - frame.right(), 1),
-                std::max(a.code.height - frame.top() - frame.bottom(), 1)));
-    if (watchShown) place(watch, a.watch, watch->size());
+    place(regs, a.registers, inner(a.registers));
+    place(code, a.code, inner(a.code));
+    if (watchShown) place(watch, a.watch, inner(a.watch));
 }
 
 // ---- buttons -------------------------------------------------------------------

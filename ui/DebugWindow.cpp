@@ -84,7 +84,7 @@ void TDebugWindow::wheelEvent(QWheelEvent* event) {
 // except where the window has a use of its own for the wheel.
 void TDebugWindow::Wheel(int notches, QPoint at) {
     if (Scrolled->ScrollsVertically() && !OwnsWheel(at))
-        Scrolled->ScrollNotches(notches);
+        Scrolled->ScrollNotches(Qt::Vertical, notches);
     else
         WheelNotches(notches);
 }

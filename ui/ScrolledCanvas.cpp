@@ -6,11 +6,19 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <algorithm>
+#include <cstdlib>
 #include <cstdint>
 
 namespace korvid {
 
 namespace {
+
+// A wheel's angle in notches of 120; a fine wheel's part of a notch counts.
+int Notches(int delta) {
+    const int notches = delta / 120;
+    if (notches == 0 && delta != 0) return delta < 0 ? -1 : 1;
+    return notches;
+}
 
 // The canvas hands its events to the area's callbacks.
 class CanvasWidget : public QWidget {
@@ -28,8 +36,14 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* e) override {
         if (area_.click) area_.click(e, true);
     }
+    // A sideways wheel (a touchpad's) scrolls sideways; the owner decides
+    // what the common one does.
     void wheelEvent(QWheelEvent* e) override {
-        if (area_.wheel) area_.wheel(WheelNotches(*e), e->position().toPoint());
+        const QPoint delta = e->angleDelta();
+        if (std::abs(delta.x()) > std::abs(delta.y()))
+            area_.ScrollNotches(Qt::Horizontal, Notches(delta.x()));
+        else if (area_.wheel)
+            area_.wheel(WheelNotches(*e), e->position().toPoint());
         e->accept();
     }
 
@@ -39,12 +53,7 @@ private:
 
 }  // namespace
 
-int WheelNotches(const QWheelEvent& e) {
-    const int delta = e.angleDelta().y();
-    const int notches = delta / 120;
-    if (notches == 0 && delta != 0) return delta < 0 ? -1 : 1;  // a fine wheel's part notch counts
-    return notches;
-}
+int WheelNotches(const QWheelEvent& e) { return Notches(e.angleDelta().y()); }
 
 ScrolledCanvas::ScrolledCanvas(QWidget* window) : QScrollArea(window) {
     setObjectName(QStringLiteral("Scroller"));
@@ -66,12 +75,11 @@ void ScrolledCanvas::SetContentSize(QSize size, int rowHeight) {
     verticalScrollBar()->setSingleStep(std::max(rowHeight, 1));
     horizontalScrollBar()->setSingleStep(std::max(rowHeight, 1));
 }
-QSize ScrolledCanvas::ContentSize() const { return widget()->minimumSize(); }
 
 bool ScrolledCanvas::ScrollsVertically() const { return verticalScrollBar()->maximum() > 0; }
 
-void ScrolledCanvas::ScrollNotches(int notches) {
-    QScrollBar* bar = verticalScrollBar();
+void ScrolledCanvas::ScrollNotches(Qt::Orientation along, int notches) {
+    QScrollBar* bar = along == Qt::Vertical ? verticalScrollBar() : horizontalScrollBar();
     bar->setValue(bar->value() - notches * 3 * bar->singleStep());
 }
 

@@ -34,11 +34,10 @@ public:
     // The content's size (the canvas is never smaller) and its row height,
     // the step of the arrow keys and of the wheel (three rows a notch).
     void SetContentSize(QSize size, int rowHeight);
-    QSize ContentSize() const;
     // Whether the window shows less than the content's height.
     bool ScrollsVertically() const;
-    // Scrolls by the wheel's notches.
-    void ScrollNotches(int notches);
+    // Scrolls by the wheel's notches (positive up or left).
+    void ScrollNotches(Qt::Orientation along, int notches);
     // Up, Down, Left, Right, Page Up, Page Down, Home and End scroll the
     // content; false for any other key, or when nothing is hidden.
     bool ScrollKey(int key);

@@ -23,11 +23,12 @@ QMargins FrameMargins(std::initializer_list<const QWidget*> windows) {
 namespace {
 
 // Before the window first shows: the close button (and minimise when
-// `minimisable`), no maximise button.
-void SetTitleBar(QWidget& window, bool minimisable) {
+// `minimisable`), no maximise button; a `fixed` size.
+void SetTitleBar(QWidget& window, bool minimisable, bool fixed) {
     if (window.isVisible()) return;
     Qt::WindowFlags flags = window.windowFlags() | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint;
+                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    flags.setFlag(Qt::MSWindowsFixedSizeDialogHint, fixed);
     flags &= ~Qt::WindowMaximizeButtonHint;
     flags.setFlag(Qt::WindowMinimizeButtonHint, minimisable);
     window.setWindowFlags(flags);
@@ -50,12 +51,12 @@ QSize WithWholeTitle(const QWidget& window, QSize size) {
 }  // namespace
 
 void FixWindowSize(QWidget& window, QSize size, bool minimisable) {
-    SetTitleBar(window, minimisable);
+    SetTitleBar(window, minimisable, true);
     window.setFixedSize(WithWholeTitle(window, size));
 }
 
 void FitWindowToContent(QWidget& window, QSize content) {
-    SetTitleBar(window, false);
+    SetTitleBar(window, false, false);
     const QSize most = WithWholeTitle(window, content);
     if (most == window.maximumSize()) return;  // the user's size stays
     // Small enough for any screen, wide enough for the title.
@@ -64,7 +65,11 @@ void FitWindowToContent(QWidget& window, QSize content) {
     QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
     QSize room = most;
     if (screen) {
-        const QMargins frame = FrameMargins({&window});
+        // Before its first show the window has no frame: it will get the
+        // frame of the windows already shown.
+        QMargins frame = FrameMargins({&window});
+        for (const QWidget* other : QApplication::topLevelWidgets())
+            if (frame.isNull()) frame = FrameMargins({other});
         room = screen->availableGeometry().size().shrunkBy(frame);
     }
     window.resize(most.boundedTo(room));

@@ -185,6 +185,8 @@ int main(int argc, char** argv) {
     bridge.Run(*StopSignals::Flag(), verbose ? stderr : nullptr);
     if (!linkPath.empty()) ReleaseLink(linkPath, bridge.SlavePath());
     if (serialPort && !serialLink.empty()) ReleaseLink(serialLink, serialPort->SlavePath());
+    if (serialPort && serialPort->dropped > 0)
+        std::fprintf(stderr, "korvid-sim: --serial: %s\n", serialPort->DroppedNote().c_str());
     if (vcd.isOpen()) {
         driver.Reached();
         if (!FinishWaveform(vcd, driver.SessionCycle(), problem)) return Fail(problem.message);

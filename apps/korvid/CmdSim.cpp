@@ -327,6 +327,7 @@ int SimRun::Report() {
     if (stop_ == SxStop::Breakpoint) std::printf(" %03X", s.BreakAddress);
     std::printf("\n");
     std::fflush(stdout);
+    if (serial_ && serial_->dropped > 0) PrintError("--serial: " + serial_->DroppedNote());
     // A serial session without a time limit ends when it is stopped.
     const bool sessionEnded = interrupted && serial_ && !cycles_ && !for_ && !untilBreak_;
     if (!waveformWhole) {

@@ -32,8 +32,14 @@ bool EndsWith(const std::string& s, const std::string& tail) {
     return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
+// Folders already searched, by device and inode: a symbolic link back up
+// the tree (or two links to one folder) must not find its tests again.
+using Searched = std::set<std::pair<dev_t, ino_t>>;
+
 // The *.test files under `folder`, depth first, names in byte order.
-void FindTests(const std::string& folder, std::vector<std::string>& out, std::string& problem) {
+void FindTests(const std::string& folder, std::vector<std::string>& out, std::string& problem, Searched& searched) {
+    struct stat self {};
+    if (stat(folder.c_str(), &self) == 0 && !searched.insert({self.st_dev, self.st_ino}).second) return;
     DIR* dir = opendir(folder.c_str());
     if (!dir) {
         problem = "cannot read the folder " + folder + ": " + std::strerror(errno);
@@ -52,11 +58,17 @@ void FindTests(const std::string& folder, std::vector<std::string>& out, std::st
         struct stat st {};
         if (stat(path.c_str(), &st) != 0) continue;
         if (S_ISDIR(st.st_mode)) {
-            if (n[0] != '.') FindTests(path, out, problem);
+            if (n[0] != '.') FindTests(path, out, problem, searched);
         } else if (EndsWith(n, ".test")) {
             out.push_back(path);
         }
     }
+}
+
+// The folder a file is written in ("." for a bare name).
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
 // Waveform names in --vcd-dir: the test's name, made unique.
@@ -133,7 +145,14 @@ TestFileResult Collect(Worker& w, const std::string& file) {
 }
 
 int RunTest(const std::vector<std::string>& args) {
-    Options options(args, {"-j", "--jobs", "--junit", "--vcd-dir"});
+    // "-j4" as make and ctest take it, besides "-j 4" and "--jobs=4".
+    std::vector<std::string> spelled;
+    for (const std::string& a : args) {
+        const bool joined = a.size() > 2 && a.rfind("-j", 0) == 0;
+        spelled.push_back(joined ? "-j" : a);
+        if (joined) spelled.push_back(a.substr(2));
+    }
+    Options options(spelled, {"-j", "--jobs", "--junit", "--vcd-dir"});
     if (!options.ok()) return UsageError(kCommand, options.error());
     long jobs = sysconf(_SC_NPROCESSORS_ONLN);
     if (auto j = options.Value("-j") ? options.Value("-j") : options.Value("--jobs")) {
@@ -149,17 +168,26 @@ int RunTest(const std::vector<std::string>& args) {
         if (stat(vcdDir->c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
             return UsageError(kCommand, "--vcd-dir: " + *vcdDir + " is not a folder");
     }
+    // Outputs that could not be written are said before the tests run, not
+    // after a long run (the files are still written whole at the end).
+    std::vector<std::pair<std::string, std::string>> outputFolders;
+    if (junit) outputFolders.emplace_back("--junit", FolderOf(*junit));
+    if (vcdDir) outputFolders.emplace_back("--vcd-dir", *vcdDir);
+    for (const auto& [option, folder] : outputFolders)
+        if (access(folder.c_str(), W_OK | X_OK) != 0)
+            return UsageError(kCommand, option + ": cannot write in " + folder + ": " + std::strerror(errno));
     std::vector<std::string> paths = options.Operands();
     if (paths.empty()) paths.push_back(".");
 
     // The files: as given, or found under the folders given.
     std::vector<std::string> files;
     std::vector<std::string> problems;
+    Searched searched;
     for (const std::string& p : paths) {
         struct stat st {};
         if (stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
             std::string problem;
-            FindTests(p, files, problem);
+            FindTests(p, files, problem, searched);
             if (!problem.empty()) problems.push_back(problem);
         } else {
             files.push_back(p);  // a file that cannot be read is reported in its place

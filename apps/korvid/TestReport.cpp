@@ -13,11 +13,39 @@ std::string Location(const TestFileResult& r, const TestCaseResult& c) {
     return r.file + ":" + std::to_string(c.line) + ":" + std::to_string(c.column) + ": error: " + c.message;
 }
 
+// The length of the well-formed UTF-8 sequence at s[i] (an ASCII byte
+// is one), or 0 for a byte that starts none.
+std::size_t Utf8Length(const std::string& s, std::size_t i) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned lead = byte(i);
+    if (lead < 0x80) return 1;
+    // Lead byte ranges, their lengths and the range of the second byte
+    // (which rules out overlong forms, surrogates and values past U+10FFFF).
+    struct Form {
+        unsigned leadLow, leadHigh, length, secondLow, secondHigh;
+    };
+    static constexpr Form kForms[] = {{0xC2, 0xDF, 2, 0x80, 0xBF}, {0xE0, 0xE0, 3, 0xA0, 0xBF},
+                                      {0xE1, 0xEC, 3, 0x80, 0xBF}, {0xED, 0xED, 3, 0x80, 0x9F},
+                                      {0xEE, 0xEF, 3, 0x80, 0xBF}, {0xF0, 0xF0, 4, 0x90, 0xBF},
+                                      {0xF1, 0xF3, 4, 0x80, 0xBF}, {0xF4, 0xF4, 4, 0x80, 0x8F}};
+    for (const Form& f : kForms) {
+        if (lead < f.leadLow || lead > f.leadHigh) continue;
+        if (i + f.length > s.size() || byte(i + 1) < f.secondLow || byte(i + 1) > f.secondHigh) return 0;
+        for (std::size_t k = 2; k < f.length; ++k)
+            if ((byte(i + k) & 0xC0) != 0x80) return 0;
+        return f.length;
+    }
+    return 0;
+}
+
 // Text for XML: the five special characters as entities; control bytes
-// (which XML 1.0 cannot hold) as \xHH.
+// (which XML 1.0 cannot hold) and bytes that are not UTF-8 (a Latin-1
+// file name or statement) as \xHH, so that the report stays readable XML.
 std::string Xml(const std::string& s) {
     std::string out;
-    for (unsigned char c : s) {
+    for (std::size_t i = 0; i < s.size();) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        const std::size_t length = Utf8Length(s, i);
         switch (c) {
             case '&': out += "&amp;"; break;
             case '<': out += "&lt;"; break;
@@ -25,14 +53,15 @@ std::string Xml(const std::string& s) {
             case '"': out += "&quot;"; break;
             case '\'': out += "&apos;"; break;
             default:
-                if (c < 32 && c != '\n' && c != '\t') {
+                if ((c < 32 && c != '\n' && c != '\t') || length == 0) {
                     char hex[8];
                     std::snprintf(hex, sizeof hex, "\\x%02x", c);
                     out += hex;
                 } else {
-                    out += static_cast<char>(c);
+                    out.append(s, i, length);
                 }
         }
+        i += length == 0 ? 1 : length;
     }
     return out;
 }

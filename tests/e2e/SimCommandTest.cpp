@@ -222,6 +222,17 @@ TEST(SimCommand, GtkwSaveFileNamesEveryWaveOfTheDumpGroupedByPort) {
     ASSERT_EQ(dumped.size(), 4u + 8u + 8u + 2u);
     EXPECT_EQ(groups, (std::vector<std::string>{"RA", "RB", "RC", "registers"}));
     EXPECT_EQ(Sim({dir.File("cnt.src"), "--cycles", "20", "--gtkw", dir.File("x.gtkw")}).exitCode, 2) << "needs --vcd";
+
+    // GTKWave itself opens it (on a virtual screen) and shows those waves in
+    // that order, from the dump the file names.
+    WriteText(dir.File("ask.tcl"), "puts \"SHOWN [gtkwave::getDisplayedSignals]\"\n"
+                                   "puts \"DUMP [gtkwave::getDumpFileName]\"\n"
+                                   "gtkwave::/File/Quit\n");
+    const RunResult g = RunChild({"/usr/bin/xvfb-run", "-a", "gtkwave", "-S", dir.File("ask.tcl"), dir.File("c.gtkw")}, {}, 120);
+    std::string expected = "SHOWN";
+    for (const std::string& name : dumped) expected += " " + name;
+    EXPECT_NE(g.out.find(expected + " \n"), std::string::npos) << g.out << g.err;
+    EXPECT_NE(g.out.find("DUMP " + dir.File("c.vcd") + "\n"), std::string::npos) << g.out;
 }
 
 // W and M have register numbers of their own beyond the file; the waveform

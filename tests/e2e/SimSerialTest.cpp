@@ -185,6 +185,65 @@ TEST(SimSerial, EchoExampleTalksThroughItsTerminalAtTheBaudRate) {
     EXPECT_NE(lstat(link.c_str(), &st), 0);
 }
 
+// A client that sets nothing (a script's plain open) still finds the
+// terminal raw, and one that writes far faster than the baud rate is held
+// back by the terminal, not swallowed whole: what it wrote, every byte
+// value, comes back complete and in order, no faster than the line runs.
+TEST(SimSerial, FastWriterIsHeldBackAndLosesNothing) {
+    test::TempDir dir;
+    dir.GiveToOrdinaryUser();
+    const std::string link = dir.File("echo");
+    constexpr double kBytesPerSecond = 120192 / 10.0;  // the echo's rate at 50 MHz, 8N1
+    Background sim(test::AsOrdinaryUser({test::BinaryPath("apps/korvid/korvid"), "sim",
+                                         std::string(KORVID_SOURCE_DIR) + "/examples/serial_echo.src", "--clock",
+                                         "50000000", "--serial", "RB.7,RB.6:120192", "--serial-link", link}));
+    ASSERT_EQ(sim.ReadUntil("\n", 20).rfind("/dev/pts/", 0), 0u);
+    const int fd = open(link.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    termios t{};
+    ASSERT_EQ(tcgetattr(fd, &t), 0);
+    EXPECT_EQ(t.c_lflag & (ECHO | ICANON | ISIG | IEXTEN), 0u);
+    EXPECT_EQ(t.c_iflag & (ICRNL | INLCR | IGNCR | IXON | ISTRIP), 0u);
+    EXPECT_EQ(t.c_oflag & OPOST, 0u);
+
+    // A megabyte on offer: every byte value, in an order that does not
+    // repeat every 256 bytes.
+    std::string data(1u << 20, '\0');
+    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>((i + i / 251) & 0xFF);
+    std::size_t written = 0;
+    std::string got;
+    auto readSome = [&] {
+        char buffer[65536];
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n > 0) got.append(buffer, static_cast<std::size_t>(n));
+    };
+    // Half a second of writing as fast as the terminal takes it.
+    const auto start = Clock::now();
+    while (Clock::now() - start < std::chrono::milliseconds(500) && written < data.size()) {
+        pollfd p{fd, POLLIN | POLLOUT, 0};
+        if (poll(&p, 1, 10) <= 0) continue;
+        if (p.revents & POLLIN) readSome();
+        if (p.revents & POLLOUT) {
+            const ssize_t n = write(fd, data.data() + written, std::min<std::size_t>(4096, data.size() - written));
+            if (n > 0) written += static_cast<std::size_t>(n);
+        }
+    }
+    // Held back: about half a second of the line, the chip's queue and the
+    // terminal's buffer were taken, not the megabyte.
+    EXPECT_LT(written, 256u * 1024) << "the writer was not held back";
+    const auto end = Clock::now() + std::chrono::seconds(60);
+    while (got.size() < written && Clock::now() < end) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 100) > 0) readSome();
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    close(fd);
+    EXPECT_EQ(got.size(), written);
+    EXPECT_TRUE(got == data.substr(0, written)) << "the echo differs from what was written";
+    EXPECT_GE(seconds, 0.95 * static_cast<double>(written) / kBytesPerSecond) << "faster than the baud rate";
+    EXPECT_EQ(sim.Stop(), 0);
+}
+
 // korvid-sim: the chip being debugged talks on its own terminal while a
 // debug session runs it (here `korvid debug` waiting for a breakpoint that
 // never comes, polling as the Debug window does).

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
 #include <fstream>
@@ -123,17 +124,29 @@ TEST(TestCommand, SerialOutputAndRunEndsOnTheGreetingExample) {
                                       "expect uart RB.6 9600 == \"Hello\"\n"
                                       "expect uart RB.6 9600 contains \"from\"\n"
                                       "expect uart RB.6 9600 contains \"OK\"\n"
-                                      "expect uart RB.6 4800 == \"Hello from the SX\\r\\n\"\n");
+                                      "expect uart RB.6 4800 == \"Hello from the SX\\r\\n\"\n"
+                                      "expect at bit_time:wait#2 delay == 98\n");  // a local label
     WriteText(dir.File("until.test"), "source " + source + "\nrun until done within 2ms\nexpect at end W == 0\n");
-    const RunResult r = KorvidTest({dir.File("uart.test"), dir.File("until.test")});
-    const std::string u = dir.File("uart.test"), t = dir.File("until.test");
+    // After the text the line is held low: a frame whose stop bit is low.
+    std::string low = test::ReadText(source);
+    low.replace(low.find("done    BREAK"), 13, "done    CLRB    tx_pin\n        BREAK");
+    WriteText(dir.File("low.src"), low);
+    WriteText(dir.File("low.test"), "source low.src\nrun for 25ms\n"
+                                    "expect uart RB.6 9600 == \"Hello from the SX\\r\\n\"\n"
+                                    "expect uart RB.6 9600 contains \"SX\"\n"
+                                    "expect uart RB.6 9600 contains \"OK\"\n");
+    const RunResult r = KorvidTest({dir.File("uart.test"), dir.File("until.test"), dir.File("low.test")});
+    const std::string u = dir.File("uart.test"), t = dir.File("until.test"), l = dir.File("low.test");
+    const std::string lowSent = "was \"Hello from the SX\\r\\n\" (1 framing error at 20.556ms)\n";
     EXPECT_EQ(r.out, "FAIL " + u + "\n" + u +
                          ":4:1: error: expected uart RB.6 9600 == \"Hello\", was \"Hello from the SX\\r\\n\"\n" + u +
                          ":6:1: error: expected uart RB.6 9600 contains \"OK\", was \"Hello from the SX\\r\\n\"\n" + u +
                          ":7:1: error: expected uart RB.6 4800 == \"Hello from the SX\\r\\n\", was \"\\xbc\\xad\\xa8\\xbe\\xe8\\xbc\\xd8>\"\n"
                          "FAIL " + t + "\n" + t + ":2:1: error: the run did not reach done within 2ms\n" + t +
                          ":3:1: error: expected W == 0 at end, was 0x63 (99)\n" +
-                         "0 passed, 2 failed\n");
+                         "FAIL " + l + "\n" + l + ":3:1: error: expected uart RB.6 9600 == \"Hello from the SX\\r\\n\", " +
+                         lowSent + l + ":5:1: error: expected uart RB.6 9600 contains \"OK\", " + lowSent +
+                         "0 passed, 3 failed\n");
     EXPECT_EQ(r.exitCode, 1);
 }
 
@@ -146,7 +159,7 @@ TEST(TestCommand, ParseAndNameErrorsWithTheirPositions) {
         "expect uart RB.6 9600 equals \"x\"\nexpect uart RB.6 0 == \"x\"\nexpect uart RB.6 9600 == x\n"
         "expect period RB.6 == 40c\nexpect period RB.6 == 40us ±x%\nexpect duty RB.6 == 120%\n"
         "expect cycles isr.. <= 3\nexpect soon\nat 1ms RB.1 = 2\nlaunch now\nexpect never trap extra\n"
-        "expect edges RB.0 == 2 from 3\n";
+        "expect edges RB.0 == 2 from 3\nexpect duty RB.6 < 50% \u00b11%\n";
     WriteText(dir.File("syntax.test"), syntax);
     const RunResult r = KorvidTest({dir.File("syntax.test")});
     const std::string f = dir.File("syntax.test") + ":";
@@ -172,6 +185,7 @@ TEST(TestCommand, ParseAndNameErrorsWithTheirPositions) {
                          f + "20:1: error: unknown statement 'launch' (expected at, clock, uart, source, family, dialect, freq, run or expect)\n" +
                          f + "21:19: error: unexpected 'extra' after the statement\n" +
                          f + "22:29: error: time '3' needs a unit (s, ms, us, ns or c)\n" +
+                         f + "23:24: error: a tolerance goes with == or != only, not <\n" +
                          "0 passed, 1 failed\n");
     EXPECT_EQ(r.exitCode, 2);
 
@@ -179,7 +193,7 @@ TEST(TestCommand, ParseAndNameErrorsWithTheirPositions) {
     WriteText(dir.File("names.test"),
           "source loop.src\nrun until nowhere\nat 1ms RD.0 = 1\nexpect at 1ms RA.5 == 1\n"
           "expect at 1ms nothing == 1\nexpect at 1ms RB.0 == 2\nexpect at 1ms count == 256\n"
-          "expect cycles main..nowhere < 3\nexpect edges RB.0 == 1 from 2ms until 1ms\n");
+          "expect cycles main..nowhere < 3\nexpect edges RB.0 == 1 from 2ms until 1ms\nexpect reached :wait\n");
     WriteText(dir.File("nobreak.test"), "source loop.src\nrun until break\n");
     WriteText(dir.File("nosource.test"), "run for 1ms\n");
     const RunResult n = KorvidTest({dir.File("names.test"), dir.File("nobreak.test"), dir.File("nosource.test")});
@@ -193,12 +207,52 @@ TEST(TestCommand, ParseAndNameErrorsWithTheirPositions) {
                          g + "7:15: error: a register or port holds 0 to 255\n" +
                          g + "8:21: error: 'nowhere' is not a label of the program\n" +
                          g + "9:14: error: the window ends before it starts ('until' before 'from')\n" +
+                         g + "10:16: error: ':wait' is not a label of the program (a local label goes with the one "
+                             "before it: LABEL:wait)\n" +
                          "FAIL " + dir.File("nobreak.test") + "\n" + dir.File("nobreak.test") +
                          ":2:1: error: the program has no BREAK address to run until\n" +
                          "FAIL " + dir.File("nosource.test") + "\n" + dir.File("nosource.test") +
                          ":1:1: error: the test names no program ('source FILE')\n" +
                          "0 passed, 3 failed\n");
     EXPECT_EQ(n.exitCode, 2);
+}
+
+// `!=` judges the spans from every arrival before the end, so it keeps the
+// arrivals that could still make the forbidden span (as runs of equal
+// steps). A loop whose two paths alternate makes a run of every two of its
+// four million arrivals, more than are kept: the check fails and says why
+// instead of passing unproven.
+TEST(TestCommand, CyclesCheckWithTooManyArrivalsToJudgeSaysSo) {
+    TempDir dir;
+    WriteText(dir.File("many.src"), R"(        DEVICE  SX28L, OSCHS2, TURBO, STACKX_OPTIONX
+        RESET   start
+c0      EQU     08h
+c1      EQU     09h
+c2      EQU     0Ah
+        ORG     0
+start   CLR     c0
+        CLR     c1
+        CLR     c2
+main    INCSZ   c0
+        JMP     path
+        INCSZ   c1
+        JMP     path
+        INC     c2
+        SB      c2.6
+        JMP     path
+done    JMP     done
+path    SB      c0.0
+        JMP     main
+        NOP
+        JMP     main
+)");
+    WriteText(dir.File("many.test"), "source many.src\nrun until done within 1s\n"
+                                     "expect cycles main..done != 100000000\nexpect cycles main..done < 100000000\n");
+    const RunResult r = KorvidTest({dir.File("many.test")});
+    EXPECT_EQ(r.out, "FAIL " + dir.File("many.test") + "\n" + dir.File("many.test") +
+                         ":3:1: error: expected cycles main..done != 100000000, but main was reached too often "
+                         "before done to judge every span\n0 passed, 1 failed\n");
+    EXPECT_EQ(r.exitCode, 1);
 }
 
 // The program's clock, dialect and family come from the test when it names
@@ -232,7 +286,8 @@ TEST(TestCommand, ClockDialectAndFamilyStatements) {
 }
 
 // A folder with a broken file: the others still run, in the same order and
-// with the same output alone and in parallel; the status says 2.
+// with the same output alone and in parallel; the status says 2. A link
+// back up the tree finds no test twice.
 TEST(TestCommand, FolderWithABrokenFileRunsTheRestTheSameAloneAndInParallel) {
     TempDir dir;
     ASSERT_EQ(::mkdir(dir.File("sub").c_str(), 0755), 0);
@@ -243,8 +298,9 @@ TEST(TestCommand, FolderWithABrokenFileRunsTheRestTheSameAloneAndInParallel) {
     WriteText(dir.File("c.test"), "source loop.src\nrun for 3us\nexpect at end count == 0\n");
     WriteText(dir.File("sub/d.test"), "source loop.src\nrun for 1ms\nexpect cycles main..main == 6\n");
     WriteText(dir.File("notes.txt"), "not a test\n");
+    ASSERT_EQ(::symlink("..", dir.File("sub/up").c_str()), 0);  // a loop: its tests are found once
     const RunResult alone = KorvidTest({"-j", "1", dir.Path()});
-    const RunResult parallel = KorvidTest({"-j", "4", dir.Path()});
+    const RunResult parallel = KorvidTest({"-j4", dir.Path()});
     const std::string p = dir.Path() + "/";
     EXPECT_EQ(alone.out, "PASS " + p + "a.test (1 check, 2us simulated)\n"
                          "FAIL " + p + "b.test\n" + p + "b.test:1:8: error: cannot load the program " + p +
@@ -256,21 +312,38 @@ TEST(TestCommand, FolderWithABrokenFileRunsTheRestTheSameAloneAndInParallel) {
     EXPECT_EQ(alone.exitCode, 2);
     EXPECT_EQ(parallel.out, alone.out);
     EXPECT_EQ(parallel.exitCode, 2);
+    // Without a path: the current folder, the names relative to it.
+    const RunResult here = RunChild({"/bin/sh", "-c", "cd \"$0\" && \"$1\" test", dir.Path(),
+                                     test::BinaryPath("apps/korvid/korvid")}, {}, 120);
+    std::string relative = alone.out;
+    for (std::size_t at; (at = relative.find(p)) != std::string::npos;) relative.erase(at, p.size());
+    EXPECT_EQ(here.out, relative);
+    EXPECT_EQ(here.exitCode, 2);
 
     // A folder without tests is a usage error.
     ASSERT_EQ(::mkdir(dir.File("empty").c_str(), 0755), 0);
     const RunResult none = KorvidTest({dir.File("empty")});
     EXPECT_EQ(none.exitCode, 2);
     EXPECT_EQ(none.err, "korvid: no test files (*.test) found\n");
+
+    // A report that could not be written is said before any test runs.
+    const RunResult nowhere = KorvidTest({"--junit", dir.File("missing/out.xml"), dir.Path()});
+    EXPECT_EQ(nowhere.exitCode, 2);
+    EXPECT_EQ(nowhere.out, "");
+    EXPECT_EQ(nowhere.err.rfind("korvid test: --junit: cannot write in " + dir.File("missing") +
+                                    ": No such file or directory\n", 0), 0u) << nowhere.err;
 }
 
 TEST(TestCommand, JUnitReportReadByPythonAndWaveformsOfFailingTests) {
     TempDir dir;
     ASSERT_EQ(::mkdir(dir.File("waves").c_str(), 0755), 0);
     WriteText(dir.File("loop.src"), kLoop);
-    WriteText(dir.File("pass.test"), "source loop.src\nrun for 2us\nexpect reached main\nexpect never trap\n");
+    // Names and messages with UTF-8 (±) and with a byte that is not UTF-8
+    // (a Latin-1 ä): the report stays XML that a parser reads.
+    WriteText(dir.File("pass.test"),
+              "source loop.src\nrun for 2us\nexpect reached main\nexpect never trap\nexpect period RB.0 == 240ns \u00b11%\n");
     WriteText(dir.File("fail2.test"), "source loop.src\nrun for 2us\nexpect at end flags == 4\n");
-    WriteText(dir.File("broken.test"), "source loop.src\nrun later\n");
+    WriteText(dir.File("broken.test"), "source loop.src\nrun l\xe4ter\n");
     const RunResult r = KorvidTest({"--junit", dir.File("out.xml"), "--vcd-dir", dir.File("waves"), dir.File("pass.test"),
                                     dir.File("fail2.test"), dir.File("broken.test")});
     EXPECT_EQ(r.exitCode, 2);
@@ -284,15 +357,18 @@ TEST(TestCommand, JUnitReportReadByPythonAndWaveformsOfFailingTests) {
         "          sum(1 for c in cases if c.find('failure') is not None),\n"
         "          sum(1 for c in cases if c.find('error') is not None))\n"
         "    for c in cases:\n"
-        "        f = c.find('failure')\n"
-        "        if f is not None: print(' ', f.get('message'))\n";
+        "        f = c.find('failure') if c.find('failure') is not None else c.find('error')\n"
+        "        if f is not None: print(' ', f.get('message'))\n"
+        "        if '\u00b1' in c.get('name'): print(' ', c.get('name'))\n";
     const RunResult py = RunChild({"/usr/bin/python3", "-c", script, dir.File("out.xml")}, {}, 30);
     EXPECT_EQ(py.exitCode, 0) << py.err;
-    EXPECT_EQ(py.out, "testsuites 4 1 1\n"
-                      "pass.test 2 0 0 2 0 0\n"
+    EXPECT_EQ(py.out, "testsuites 5 1 1\n"
+                      "pass.test 3 0 0 3 0 0\n"
+                      "  expect period RB.0 == 240ns \u00b11% (line 5)\n"
                       "fail2.test 1 1 0 1 1 0\n"
                       "  expected flags == 4 at end, was 0x05 (5)\n"
-                      "broken.test 1 0 1 1 0 1\n");
+                      "broken.test 1 0 1 1 0 1\n"
+                      "  " + dir.File("broken.test") + ":2:5: error: expected 'for' or 'until', not 'l\\xe4ter'\n");
     // Only the failing test left a waveform, and it is complete.
     struct stat st {};
     EXPECT_NE(::stat(dir.File("waves/pass.vcd").c_str(), &st), 0);

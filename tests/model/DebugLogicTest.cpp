@@ -36,6 +36,16 @@ TEST(DebugLogic, ArrangementCentresRegistersAndDebugWindows) {
     EXPECT_EQ(a.watch.top, 424);
     // Without the Watch window its width does not count.
     EXPECT_EQ(ArrangeDebugWindows(1024, 768, 100, 300, 500, 400, 300, 120, false).debug.left, 712);
+    // On a small screen the windows that scroll are made smaller: the
+    // Registers window to the width left of the Debug window and 5/8 of
+    // the height, the Watch window to the height below the Debug window.
+    a = ArrangeDebugWindows(640, 400, 165, 220, 600, 373, 170, 480, true);
+    EXPECT_EQ(a.registers.left, 0);
+    EXPECT_EQ(a.registers.width, 640 - 170);
+    EXPECT_EQ(a.registers.height, 250);
+    EXPECT_EQ(a.debug.left, 640 - 170);
+    EXPECT_EQ(a.code.top, 250 + 12);
+    EXPECT_EQ(a.watch.top + a.watch.height, 375);
 }
 
 // The stopwatch over a session: runs between stops, zeroing, a preset

@@ -54,7 +54,8 @@ struct SpanCase {
 // A == B, B met before A, arrivals at A nested before B (the main loop
 // before an interrupt), a watched word a skip annuls, a span still open at
 // the end; limits that accept all, some or none of the spans, at the
-// edges of their ranges.
+// edges of their ranges; `!=` a value only a span between the shortest
+// and the longest of nested arrivals has.
 constexpr SpanCase kCases[] = {
     {"isr", "isr_end", CompareOp::Le, 4},   {"isr", "isr_end", CompareOp::Ge, 4},
     {"isr", "isr", CompareOp::Eq, 47},      {"isr", "isr", CompareOp::Ne, 47},
@@ -62,6 +63,7 @@ constexpr SpanCase kCases[] = {
     {"loop", "isr", CompareOp::Lt, 30},     {"loop", "isr", CompareOp::Gt, ~0ull},
     {"main", "skipped", CompareOp::Ge, 10}, {"skipped", "main", CompareOp::Le, 60},
     {"task", "loop", CompareOp::Le, 1000},  {"task", "never", CompareOp::Le, 1},
+    {"loop", "isr", CompareOp::Ne, 55},
 };
 
 struct Measured {
@@ -113,27 +115,36 @@ protected:
         return ran;
     }
 
-    // What the counter should say: every span from an arrival at `from` to
-    // the next at `to`; the checks judge the longest and the shortest of
-    // the spans ending together.
-    Measured Expected(const std::vector<std::pair<int, std::uint64_t>>& ran, const SpanCase& c) const {
-        const int from = Address(c.from), to = Address(c.to);
-        Measured m;
+    // The arrivals at `from` before each arrival at `to` that ends them: (end, starts).
+    std::vector<std::pair<std::uint64_t, std::vector<std::uint64_t>>> Spans(
+        const std::vector<std::pair<int, std::uint64_t>>& ran, const char* fromLabel, const char* toLabel) const {
+        const int from = Address(fromLabel), to = Address(toLabel);
+        std::vector<std::pair<std::uint64_t, std::vector<std::uint64_t>>> spans;
         std::vector<std::uint64_t> starts;
         for (const auto& [pc, at] : ran) {
             if (pc == to && !starts.empty()) {
-                ++m.completed;
-                m.longest = std::max(m.longest, at - starts.front());
-                m.shortest = std::min(m.shortest, at - starts.back());
-                for (const std::uint64_t start : {starts.front(), starts.back()}) {
-                    if (m.refused || Compare(at - start, c.op, c.value)) continue;
-                    m.refused = true;
-                    m.refusedSpan = at - start;
-                    m.refusedStart = start;
-                }
+                spans.emplace_back(at, starts);
                 starts.clear();
             }
             if (pc == from) starts.push_back(at);
+        }
+        return spans;
+    }
+
+    // What the counter should say: every span from an arrival at `from` to
+    // the next at `to`, each judged, the first refused kept.
+    Measured Expected(const std::vector<std::pair<int, std::uint64_t>>& ran, const SpanCase& c) const {
+        Measured m;
+        for (const auto& [at, starts] : Spans(ran, c.from, c.to)) {
+            ++m.completed;
+            m.longest = std::max(m.longest, at - starts.front());
+            m.shortest = std::min(m.shortest, at - starts.back());
+            for (const std::uint64_t start : starts) {
+                if (m.refused || Compare(at - start, c.op, c.value)) continue;
+                m.refused = true;
+                m.refusedSpan = at - start;
+                m.refusedStart = start;
+            }
         }
         return m;
     }
@@ -185,6 +196,15 @@ TEST_F(SpanCounters, CoverTheCasesTheyAreMeantFor) {
     EXPECT_LT(expected("skipped", "skipped").completed, expected("loop", "loop").completed);  // annulled at times
     EXPECT_EQ(expected("task", "never").completed, 0u);
     EXPECT_GT(expected("isr", "isr").completed, 300u);
+    // loop..isr != 55: only a span between the shortest and the longest of
+    // its nested arrivals is 55 cycles long.
+    bool hidden = false;
+    for (const auto& [at, starts] : Spans(ran, "loop", "isr")) {
+        EXPECT_NE(at - starts.front(), 55u);
+        EXPECT_NE(at - starts.back(), 55u);
+        for (const std::uint64_t start : starts) hidden = hidden || at - start == 55;
+    }
+    EXPECT_TRUE(hidden);
 }
 
 TEST_F(SpanCounters, LeaveTheProgramAsItRanWithoutThem) {

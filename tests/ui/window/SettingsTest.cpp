@@ -27,6 +27,28 @@ private slots:
         QDir().mkpath(dir_.filePath(QStringLiteral("config/korvid")));
     }
 
+    // Where a forced quit kept unsaved text is said once, first, at the
+    // next start, and not again after that.
+    void keptUnsavedTextIsNotedOnce() {
+        TestIde ide(Sx28lFamily(), {}, false);
+        QString error;
+        {
+            SettingsKeeper keeper(*ide.shell, QStringLiteral("Korvid28L"), true);
+            keeper.UnsavedTextKept(QStringLiteral("/home/ann/.local/share/korvid/unsaved/a-20261208-230000.src"));
+            QVERIFY(keeper.Store(*ide.shell, error));
+        }
+        WriteAll(Ini(), ReadAll(Ini()) + "[Bogus]\nx=1\n");  // and a note of its own
+        {
+            SettingsKeeper keeper(*ide.shell, QStringLiteral("Korvid28L"), true);
+            QCOMPARE(keeper.Notes().size(), 2);
+            QCOMPARE(keeper.Notes().first(), QStringLiteral("The unsaved text of the last run was kept in "
+                                                            "/home/ann/.local/share/korvid/unsaved/a-20261208-230000.src"));
+            QVERIFY(keeper.Store(*ide.shell, error));
+        }
+        SettingsKeeper again(*ide.shell, QStringLiteral("Korvid28L"), true);
+        QVERIFY2(again.Notes().isEmpty(), qPrintable(again.Notes().join('\n')));
+    }
+
     void unusableFilesAreIgnored_data() {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<bool>("folder");
