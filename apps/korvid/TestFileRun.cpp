@@ -9,6 +9,7 @@
 #include "apps/korvid/RegisterDump.h"
 #include "core/asm/Assembler.h"
 #include "core/image/FileIo.h"
+#include "core/image/HexFile.h"
 #include "family/Family.h"
 #include "family/Registers.h"
 #include "sim/FirmwareTest.h"
@@ -94,6 +95,19 @@ std::string CaptureErrors(Work work) {
     return text;
 }
 
+// The family of a hex image, which has no DEVICE line: the 28l unless the
+// image does not load as one, or its fuse words cannot belong to one, and
+// it loads as a 52 image (more program words, the 52's fuse bits).
+const Family* FamilyOfImage(const std::string& path) {
+    auto fits = [&](const Family& family) {
+        CoreSession session(family);
+        bool loaded = false;
+        CaptureErrors([&] { loaded = LoadHexImage(session, path); });
+        return loaded && ForeignConfigNote(*session.state).empty();
+    };
+    return !fits(Sx28lFamily()) && fits(Sx52Family()) ? &Sx52Family() : nullptr;
+}
+
 std::string ErrorLine(const std::string& file, int line, int column, const std::string& message) {
     return file + ":" + std::to_string(line) + ":" + std::to_string(column) + ": error: " + message + "\n";
 }
@@ -140,7 +154,9 @@ TestFileResult RunTestFile(const std::string& path, const std::string& shownName
     // from its DEVICE line, else 28l.
     const std::string program = test.source.text[0] == '/' ? test.source.text : FolderOf(path) + test.source.text;
     const Family* family = test.family.empty() ? nullptr : FamilyByName(test.family);
-    if (!family && !IsHexFileName(program)) {
+    if (!family && IsHexFileName(program)) {
+        family = FamilyOfImage(program);
+    } else if (!family) {
         std::string source, message;
         if (LoadSource(program, source, message)) family = FamilyOfDevice(source);
     }

@@ -272,8 +272,13 @@ TEST(TestCommand, ClockDialectAndFamilyStatements) {
     neutral.replace(0, neutral.find('\n'), "        DEVICE  OSCHS2");
     WriteText(dir.File("neutral.src"), neutral);
     WriteText(dir.File("f52.test"), "source neutral.src\nfamily 52\nrun for 1us\nexpect at 1us RD == 0\n");
+    // A hex image has no DEVICE line: one that holds the 52's program words
+    // is the 52's.
+    ASSERT_EQ(RunChild({test::BinaryPath("apps/korvid/korvid"), "asm", "--family", "52", dir.File("neutral.src"), "-o",
+                        dir.File("n52.sxh")}).exitCode, 0);
+    WriteText(dir.File("hex52.test"), "source n52.sxh\nrun for 1us\nexpect at 1us RD == 0\n");
     const RunResult r = KorvidTest({"-j", "2", dir.File("clock.test"), dir.File("ext.test"), dir.File("strict.test"),
-                                    dir.File("f52.test")});
+                                    dir.File("f52.test"), dir.File("hex52.test")});
     const std::string strict = dir.File("strict.test");
     EXPECT_EQ(r.out, "PASS " + dir.File("clock.test") + " (1 check, 5us simulated)\n"
                      "PASS " + dir.File("ext.test") + " (1 check, 1us simulated)\n"
@@ -281,7 +286,8 @@ TEST(TestCommand, ClockDialectAndFamilyStatements) {
                          "\n" + dir.File("colon.src") + ":13:17: error: Undefined symbol\n" +
                          dir.File("colon.src") + ":13:17: note: accepted with --dialect extended\n"
                      "PASS " + dir.File("f52.test") + " (1 check, 1us simulated)\n"
-                     "3 passed, 1 failed\n");
+                     "PASS " + dir.File("hex52.test") + " (1 check, 1us simulated)\n"
+                     "4 passed, 1 failed\n");
     EXPECT_EQ(r.exitCode, 2);
 }
 
