@@ -127,6 +127,7 @@ TEST(TestCommand, SerialOutputAndRunEndsOnTheGreetingExample) {
                                       "expect uart RB.6 4800 == \"Hello from the SX\\r\\n\"\n"
                                       "expect at bit_time:wait#2 delay == 98\n");  // a local label
     WriteText(dir.File("until.test"), "source " + source + "\nrun until done within 2ms\nexpect at end W == 0\n");
+    WriteText(dir.File("break.test"), "source " + source + "\nrun until break within 3ms\n");
     // After the text the line is held low: a frame whose stop bit is low.
     std::string low = test::ReadText(source);
     low.replace(low.find("done    BREAK"), 13, "done    CLRB    tx_pin\n        BREAK");
@@ -135,8 +136,10 @@ TEST(TestCommand, SerialOutputAndRunEndsOnTheGreetingExample) {
                                     "expect uart RB.6 9600 == \"Hello from the SX\\r\\n\"\n"
                                     "expect uart RB.6 9600 contains \"SX\"\n"
                                     "expect uart RB.6 9600 contains \"OK\"\n");
-    const RunResult r = KorvidTest({dir.File("uart.test"), dir.File("until.test"), dir.File("low.test")});
-    const std::string u = dir.File("uart.test"), t = dir.File("until.test"), l = dir.File("low.test");
+    const RunResult r =
+        KorvidTest({dir.File("uart.test"), dir.File("until.test"), dir.File("break.test"), dir.File("low.test")});
+    const std::string u = dir.File("uart.test"), t = dir.File("until.test"), b = dir.File("break.test"),
+                      l = dir.File("low.test");
     const std::string lowSent = "was \"Hello from the SX\\r\\n\" (1 framing error at 20.556ms)\n";
     EXPECT_EQ(r.out, "FAIL " + u + "\n" + u +
                          ":4:1: error: expected uart RB.6 9600 == \"Hello\", was \"Hello from the SX\\r\\n\"\n" + u +
@@ -144,9 +147,10 @@ TEST(TestCommand, SerialOutputAndRunEndsOnTheGreetingExample) {
                          ":7:1: error: expected uart RB.6 4800 == \"Hello from the SX\\r\\n\", was \"\\xbc\\xad\\xa8\\xbe\\xe8\\xbc\\xd8>\"\n"
                          "FAIL " + t + "\n" + t + ":2:1: error: the run did not reach done within 2ms\n" + t +
                          ":3:1: error: expected W == 0 at end, was 0x63 (99)\n" +
+                         "FAIL " + b + "\n" + b + ":2:1: error: the run did not reach the BREAK address within 3ms\n" +
                          "FAIL " + l + "\n" + l + ":3:1: error: expected uart RB.6 9600 == \"Hello from the SX\\r\\n\", " +
                          lowSent + l + ":5:1: error: expected uart RB.6 9600 contains \"OK\", " + lowSent +
-                         "0 passed, 3 failed\n");
+                         "0 passed, 4 failed\n");
     EXPECT_EQ(r.exitCode, 1);
 }
 
