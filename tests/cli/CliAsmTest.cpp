@@ -178,6 +178,21 @@ TEST(CliAsm, DescriptorOutputsAreWrittenInPlace) {
                                                 "' sim a.src --for 1us --vcd /dev/stdout >> log"});
     EXPECT_EQ(sim.exitCode, 0) << sim.err;
     EXPECT_EQ(dir.Read("log").rfind("old\n$version", 0), 0u) << dir.Read("log").substr(0, 40);
+    // So does every other command that writes a file.
+    dir.Write("a.test", "source a.src\nrun for 1us\n");
+    const std::string blink = std::string(KORVID_SOURCE_DIR) + "/examples/blink.src";
+    const std::pair<std::string, const char*> others[] = {
+        {"debugimage '" + blink + "' -o /dev/stdout", ":20000000"},
+        {"sim a.src --for 1us --vcd w.vcd --gtkw /dev/stdout", "[dumpfile]"},
+        {"test --junit /dev/stdout a.test", "<testsuite"},
+    };
+    for (const auto& [args, written] : others) {
+        auto r = RunProgram("/bin/sh", {"-c", "cd '" + dir.path() + "' && echo old > log && '" + kKorvid + "' " +
+                                                  args + " >> log"});
+        EXPECT_EQ(r.exitCode, 0) << args << "\n" << r.err;
+        EXPECT_EQ(dir.Read("log").rfind("old\n", 0), 0u) << args;
+        EXPECT_NE(dir.Read("log").find(written), std::string::npos) << args;
+    }
 }
 
 // An ordinary user who may not write the output's folder gets a message and

@@ -97,6 +97,13 @@ TEST(DeviceCommands, ProgramThenReadBackEqual) {
         RunResult v = sim.Korvid({"verify", in, "--family", fam});
         EXPECT_EQ(v.exitCode, 0) << v.err;
         EXPECT_EQ(v.out, "Device verified OK\n");
+
+        // Read into the shell's own output: what it wrote before stays.
+        const RunResult shell = RunChild({"/bin/sh", "-c", "echo old > '" + dir.File("log") + "' && '" + Korvid() +
+                                                               "' read -o /dev/stdout --family " + fam + " --port '" +
+                                                               sim.Path() + "' >> '" + dir.File("log") + "'"});
+        EXPECT_EQ(shell.exitCode, 0) << shell.err;
+        EXPECT_EQ(test::ReadText(dir.File("log")), "old\n" + test::ReadText(dir.File("out.sxh")));
     }
 }
 
