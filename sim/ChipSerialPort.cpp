@@ -7,6 +7,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -62,6 +64,7 @@ std::string ChipSerialPort::DroppedNote() const {
 }
 
 ChipSerialPort::~ChipSerialPort() {
+    if (closeWatch_ >= 0) ::close(closeWatch_);
     if (slave_ >= 0) ::close(slave_);
     if (master_ >= 0) ::close(master_);
 }
@@ -87,7 +90,28 @@ bool ChipSerialPort::Open(std::string* reason) {
         (void)::tcsetattr(slave_, TCSANOW, &t);
     }
     (void)::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
+    // A client's close, seen by its "close after write" (ours never comes:
+    // our descriptor stays open). Without the watch a client that set the
+    // exclusive flag would keep the port from everyone after it ended.
+    closeWatch_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (closeWatch_ >= 0 && ::inotify_add_watch(closeWatch_, name, IN_CLOSE_WRITE) < 0) {
+        ::close(closeWatch_);
+        closeWatch_ = -1;
+    }
     return true;
+}
+
+void ChipSerialPort::ReleaseAfterClientClose() {
+    if (closeWatch_ < 0) return;
+    char events[4096];
+    bool closed = false;
+    while (::read(closeWatch_, events, sizeof events) > 0) closed = true;
+    // The flag outlives the client that set it while our descriptor keeps
+    // the terminal open: clear it, so the next client (an ordinary user
+    // included) can open the port. A second client still holding the port
+    // keeps working; it only loses its exclusivity.
+    int exclusive = 0;
+    if (closed && ::ioctl(slave_, TIOCGEXCL, &exclusive) == 0 && exclusive) (void)::ioctl(slave_, TIOCNXCL);
 }
 
 void ChipSerialPort::Attach(SimDriver& driver) {
@@ -100,6 +124,7 @@ void ChipSerialPort::Attach(SimDriver& driver) {
 
 void ChipSerialPort::Poll(std::uint64_t cycle) {
     if (master_ < 0) return;
+    ReleaseAfterClientClose();
     std::uint8_t buffer[256];
     while (queue_.size() < kQueueLimit) {
         const ssize_t n = ::read(master_, buffer, std::min(sizeof buffer, kQueueLimit - queue_.size()));

@@ -45,9 +45,13 @@ public:
     // no earlier than `cycle`. At most kQueueLimit bytes wait: beyond them
     // the bytes stay in the terminal, whose buffer then fills and holds the
     // client's writes back, as flow control would, so that a client that
-    // writes faster than the baud rate loses nothing.
+    // writes faster than the baud rate loses nothing. Releases the port a
+    // client left exclusive.
     void Poll(std::uint64_t cycle) override;
     static constexpr std::size_t kQueueLimit = 4096;
+    // After a client closed the terminal: clears the exclusive flag it may
+    // have left (see Poll).
+    void ReleaseAfterClientClose();
     // The cycle of the next level change of the receive pin (~0: none).
     std::uint64_t NextEdge() const override;
     // Drives the receive pin's levels due by `cycle`.
@@ -77,6 +81,7 @@ private:
     UartDecoder tx_;
     SimDriver* driver_ = nullptr;
     int master_ = -1, slave_ = -1;
+    int closeWatch_ = -1;  // inotify: a client's close
     std::string slavePath_;
     std::deque<std::uint8_t> queue_;  // bytes to send into the chip
     bool busy_ = false;               // a frame is on the line

@@ -308,6 +308,7 @@ void PtyBridge::Run(volatile std::sig_atomic_t& stop, std::FILE* log) {
     };
     int recheck = 0;  // quiet rounds left in which a departed client is looked for again
     while (!stop) {
+        if (idleWork_) idleWork_();
         pollfd polled[2] = {{master_, POLLIN, 0}, {closeWatch_, POLLIN, 0}};
         pollfd& p = polled[0];
         int r = ::poll(polled, closeWatch_ >= 0 ? 2 : 1, 200);

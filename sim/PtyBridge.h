@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "sim/ToolFirmware.h"
@@ -35,6 +36,9 @@ public:
     void SetTrace(std::FILE* trace) { trace_ = trace; }
     // Unpaced, answers leave at once (for tests that do not need the pace).
     void SetPaced(bool paced) { paced_ = paced; }
+    // Work of the same process done between polls of the line, at least
+    // every 200 ms while it is quiet (the chip's serial port's upkeep).
+    void SetIdleWork(std::function<void()> work) { idleWork_ = std::move(work); }
 
 private:
     bool SpeedMatches() const;
@@ -60,6 +64,7 @@ private:
     std::FILE* trace_ = nullptr;
     bool paced_ = true;
     std::string slavePath_;
+    std::function<void()> idleWork_;
 };
 
 // The --link name of a simulator: a symbolic link to its slave, owned through

@@ -179,6 +179,9 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     if (trace) bridge.SetTrace(stderr);
     bridge.SetPaced(!fast);  // --fast: answers at once instead of at the line's pace
+    // The chip's serial port is served while the chip runs; between runs
+    // (halted, or no program yet) a client's exclusive flag is cleared here.
+    if (serialPort) bridge.SetIdleWork([&serialPort] { serialPort->ReleaseAfterClientClose(); });
     bridge.Run(*StopSignals::Flag(), verbose ? stderr : nullptr);
     if (!linkPath.empty()) ReleaseLink(linkPath, bridge.SlavePath());
     if (serialPort && !serialLink.empty()) ReleaseLink(serialLink, serialPort->SlavePath());

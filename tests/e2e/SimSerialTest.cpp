@@ -6,6 +6,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <grp.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -85,6 +87,62 @@ std::string ReadBytes(int fd, std::size_t count, double seconds) {
         if (n > 0) got.append(buffer, static_cast<std::size_t>(n));
     }
     return got;
+}
+
+// Opens the terminal at `path` as the ordinary user (when the tests run as
+// root) in a child. With `hold` the child sets the exclusive flag, says so
+// on the pipe and waits to be ended; else its status is 0 when it could open.
+pid_t OpenAsOrdinaryUser(const std::string& path, bool hold, int ready = -1) {
+    const pid_t pid = fork();
+    if (pid != 0) return pid;
+    if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(test::kOrdinaryUid) != 0 ||
+                           setuid(test::kOrdinaryUid) != 0))
+        _exit(3);
+    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY);
+    if (fd < 0) _exit(1);
+    if (!hold) _exit(0);
+    if (ioctl(fd, TIOCEXCL) != 0 || write(ready, "x", 1) != 1) _exit(2);
+    for (;;) pause();
+}
+
+// The chip's serial terminal keeps a descriptor of its own open, so the
+// exclusive flag a client sets outlives it: both programs clear it once the
+// client is gone (killed or ended), for the next ordinary user.
+TEST(SimSerial, ClientEndedWithThePortExclusiveLeavesItFree) {
+    test::TempDir dir;
+    dir.GiveToOrdinaryUser();
+    const std::string echo = std::string(KORVID_SOURCE_DIR) + "/examples/serial_echo.src";
+    const std::pair<std::string, std::vector<std::string>> programs[] = {
+        {dir.File("sim"), {test::KorvidPath(), "sim", echo, "--for", "1000s", "--serial", "RB.7,RB.6:9600",
+                           "--serial-link", dir.File("sim")}},
+        {dir.File("tool-serial"), {test::SimPath(), "--serial", "RB.7,RB.6:9600", "--serial-link",
+                                   dir.File("tool-serial"), "--link", dir.File("tool")}},
+    };
+    for (const auto& [link, argv] : programs) {
+        Background program(test::AsOrdinaryUser(argv));
+        ASSERT_EQ(program.ReadUntil("\n", 20).rfind("/dev/pts/", 0), 0u) << argv[0];
+        for (int signal : {SIGKILL, SIGTERM}) {
+            int ready[2];
+            ASSERT_EQ(pipe(ready), 0);
+            const pid_t holder = OpenAsOrdinaryUser(link, true, ready[1]);
+            close(ready[1]);
+            char byte = 0;
+            const ssize_t said = read(ready[0], &byte, 1);
+            close(ready[0]);
+            if (said != 1) waitpid(holder, nullptr, 0);
+            ASSERT_EQ(said, 1) << argv[0] << ": the port could not be taken, signal " << signal;
+            kill(holder, signal);
+            waitpid(holder, nullptr, 0);
+            // Released when the program next looks after its line (a slice
+            // of the run, or 200 ms of a quiet line).
+            int status = -1;
+            for (int tries = 0; tries < 50 && status != 0; ++tries) {
+                if (tries) usleep(50'000);
+                waitpid(OpenAsOrdinaryUser(link, false), &status, 0);
+            }
+            EXPECT_EQ(status, 0) << argv[0] << " after signal " << signal;
+        }
+    }
 }
 
 TEST(SimSerial, EchoExampleTalksThroughItsTerminalAtTheBaudRate) {
