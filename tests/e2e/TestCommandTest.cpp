@@ -221,44 +221,6 @@ TEST(TestCommand, ParseAndNameErrorsWithTheirPositions) {
     EXPECT_EQ(n.exitCode, 2);
 }
 
-// `!=` judges the spans from every arrival before the end, so it keeps the
-// arrivals that could still make the forbidden span (as runs of equal
-// steps). A loop whose two paths alternate makes a run of every two of its
-// four million arrivals, more than are kept: the check fails and says why
-// instead of passing unproven.
-TEST(TestCommand, CyclesCheckWithTooManyArrivalsToJudgeSaysSo) {
-    TempDir dir;
-    WriteText(dir.File("many.src"), R"(        DEVICE  SX28L, OSCHS2, TURBO, STACKX_OPTIONX
-        RESET   start
-c0      EQU     08h
-c1      EQU     09h
-c2      EQU     0Ah
-        ORG     0
-start   CLR     c0
-        CLR     c1
-        CLR     c2
-main    INCSZ   c0
-        JMP     path
-        INCSZ   c1
-        JMP     path
-        INC     c2
-        SB      c2.6
-        JMP     path
-done    JMP     done
-path    SB      c0.0
-        JMP     main
-        NOP
-        JMP     main
-)");
-    WriteText(dir.File("many.test"), "source many.src\nrun until done within 1s\n"
-                                     "expect cycles main..done != 100000000\nexpect cycles main..done < 100000000\n");
-    const RunResult r = KorvidTest({dir.File("many.test")});
-    EXPECT_EQ(r.out, "FAIL " + dir.File("many.test") + "\n" + dir.File("many.test") +
-                         ":3:1: error: expected cycles main..done != 100000000, but main was reached too often "
-                         "before done to judge every span\n0 passed, 1 failed\n");
-    EXPECT_EQ(r.exitCode, 1);
-}
-
 // The program's clock, dialect and family come from the test when it names
 // them: a 25 MHz clock doubles the loop's period; a colon label needs the
 // extended dialect (without it the assembler's error is shown).

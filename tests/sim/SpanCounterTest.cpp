@@ -187,6 +187,17 @@ TEST_F(SpanCounters, AgreeWithSingleStepsWhateverStopsTheRun) {
     }
 }
 
+TEST_F(SpanCounters, SayWhenTooManyNestedArrivalsWereKeptToJudgeEverySpan) {
+    // `!= N` keeps the arrivals within N cycles of the last: the main loop's
+    // arrivals, broken into short runs by the interrupts, outgrow the limit
+    // long before a span could end.
+    SxCpu cpu(Sx28lFamily());
+    Start(cpu);
+    const int counter = cpu.AddSpanCounter(Address("loop"), Address("never"), SpanLimitsOf(CompareOp::Ne, 1u << 30));
+    while (cpu.cycles() < (1u << 27) && !cpu.spanResult(counter).undecided) cpu.Run(1u << 20);
+    EXPECT_TRUE(cpu.spanResult(counter).undecided);
+}
+
 TEST_F(SpanCounters, CoverTheCasesTheyAreMeantFor) {
     // The table above means something only if the program makes it so.
     const auto ran = Reference();
