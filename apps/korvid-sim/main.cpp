@@ -171,8 +171,13 @@ int main(int argc, char** argv) {
     if (files.stimulus || vcd.isOpen() || serialPort) debugRunner.SetDriver(&driver);
     PtyBridge bridge(firmware, static_cast<std::uint32_t>(baud));
     std::string reason;
-    if (!bridge.Open(&reason)) return Fail(reason);
-    if (!linkPath.empty() && !ClaimLink(linkPath, bridge.SlavePath(), &reason)) return Fail(reason);
+    // A refusal after the serial link was claimed takes it back.
+    auto failLinked = [&](const std::string& why) {
+        if (serialPort && !serialLink.empty()) ReleaseLink(serialLink, serialPort->SlavePath());
+        return Fail(why);
+    };
+    if (!bridge.Open(&reason)) return failLinked(reason);
+    if (!linkPath.empty() && !ClaimLink(linkPath, bridge.SlavePath(), &reason)) return failLinked(reason);
 
     std::printf("%s\n", bridge.SlavePath().c_str());
     if (serialPort) std::printf("%s\n", serialPort->SlavePath().c_str());  // the chip's serial port

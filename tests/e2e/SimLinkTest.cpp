@@ -80,13 +80,17 @@ TEST(SimLink, SecondSimulatorDoesNotTakeOverALiveLink) {
         SimTool first({"--link", link});
         ASSERT_FALSE(first.Path().empty());
         ASSERT_EQ(Target(link), first.Path());
-        RunResult second = RunChild({Sim(), "--link", link}, {}, 10);
+        // Refused, and the chip's serial link it had claimed first is gone too.
+        RunResult second =
+            RunChild({Sim(), "--serial", "RB.7,RB.6:9600", "--serial-link", dir.File("serial"), "--link", link}, {}, 10);
         EXPECT_EQ(second.exitCode, 1);
         EXPECT_NE(second.err.find("is the link of a running simulator (" + first.Path() + ")"), std::string::npos)
             << second.err;
         EXPECT_EQ(Target(link), first.Path());  // still the first one's, after the second one gave up
-        first.StopAndLog();
         struct stat st {};
+        EXPECT_NE(::lstat(dir.File("serial").c_str(), &st), 0);
+        EXPECT_NE(::lstat(dir.File("serial.lock").c_str(), &st), 0);
+        first.StopAndLog();
         EXPECT_NE(::lstat(link.c_str(), &st), 0) << "the first simulator removes its own link at exit";
     }
 }
