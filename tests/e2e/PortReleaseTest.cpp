@@ -23,6 +23,13 @@ using test::RunResult;
 using test::SimTool;
 using test::TempDir;
 
+// One request of the debug adapter protocol, framed.
+std::string DapRequest(int seq, const std::string& command, const std::string& arguments) {
+    const std::string body = "{\"seq\":" + std::to_string(seq) + ",\"type\":\"request\",\"command\":\"" + command +
+                             "\",\"arguments\":" + arguments + "}";
+    return "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
 TEST(PortRelease, ClientEndedMidOperationLeavesThePortFree) {
     // Paced, so that each operation holds the port long enough to be hit.
     SimTool sim({}, AsOrdinaryUser({}), false);
@@ -38,16 +45,31 @@ TEST(PortRelease, ClientEndedMidOperationLeavesThePortFree) {
         {{"program", source}, SIGINT}, {{"read", "-o", dir.File("a.sxh")}, SIGINT},
         {{"debug", source, "--no-program"}, SIGINT}, {{"program", source}, SIGKILL},
         {{"read", "-o", dir.File("b.sxh")}, SIGKILL}, {{"debug", source, "--no-program"}, SIGKILL},
+        // The debug adapter on the tool, as an editor ends it.
+        {{"dap"}, SIGINT}, {{"dap"}, SIGTERM}, {{"dap"}, SIGHUP}, {{"dap"}, SIGKILL},
     };
+    const std::string requests = DapRequest(1, "initialize", "{\"adapterID\":\"korvid\"}") +
+                                 DapRequest(2, "launch", "{\"program\":\"" + source + "\",\"target\":\"" +
+                                                             sim.Path() + "\",\"stopOnEntry\":true}") +
+                                 DapRequest(3, "configurationDone", "{}");
+    const std::string editor = dir.File("editor");
+    ASSERT_EQ(::mkfifo(editor.c_str(), 0666), 0);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args[0] + " ended by signal " + std::to_string(c.signal));
+        const bool dap = c.args[0] == "dap";
         std::vector<std::string> argv = {test::KorvidPath()};
         argv.insert(argv.end(), c.args.begin(), c.args.end());
-        argv.insert(argv.end(), {"--port", sim.Path()});
+        if (dap)
+            argv = {"/bin/sh", "-c", "exec '" + test::KorvidPath() + "' dap < '" + editor + "'"};
+        else
+            argv.insert(argv.end(), {"--port", sim.Path()});
         Background client(AsOrdinaryUser(argv));
+        const int requestsIn = dap ? ::open(editor.c_str(), O_WRONLY) : -1;
+        if (dap) ASSERT_EQ(::write(requestsIn, requests.data(), requests.size()), ssize_t(requests.size()));
         ASSERT_TRUE(client.WaitUntil([&] { return PortHeldExclusively(sim.Path()); }, 20))
             << client.Finish(1).err << sim.StopAndLog();
         client.Signal(c.signal);
+        if (requestsIn >= 0) ::close(requestsIn);
         RunResult ended = client.Finish(10);
         EXPECT_EQ(client.TermSignal(), c.signal) << ended.err;
         // korvid-sim frees the port once it has noticed (it may be busy
@@ -70,18 +92,35 @@ TEST(PortRelease, EndingSignalsReleaseThePortInTheClient) {
     ASSERT_EQ(::setrlimit(RLIMIT_CORE, &noCore), 0);  // SIGQUIT would dump one
     TempDir dir;
     dir.GiveToOrdinaryUser();
-    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
-        SCOPED_TRACE("signal " + std::to_string(signal));
-        test::FaultyTool tool({test::Misbehaviour::Stall, 16});
-        if (::geteuid() == 0) {
-            ASSERT_EQ(::chown(tool.Path().c_str(), test::kOrdinaryUid, test::kOrdinaryUid), 0);
+    const std::string editor = dir.File("editor");
+    ASSERT_EQ(::mkfifo(editor.c_str(), 0666), 0);
+    const std::string source = std::string(KORVID_SOURCE_DIR) + "/examples/blink.src";
+    for (const bool dap : {false, true}) {
+        for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+            SCOPED_TRACE(std::string(dap ? "dap" : "read") + ", signal " + std::to_string(signal));
+            test::FaultyTool tool({test::Misbehaviour::Stall, 16});
+            if (::geteuid() == 0) {
+                ASSERT_EQ(::chown(tool.Path().c_str(), test::kOrdinaryUid, test::kOrdinaryUid), 0);
+            }
+            // The adapter reads an editor's requests from a FIFO: its launch
+            // opens the port and waits on the stalled tool.
+            Background client(AsOrdinaryUser(
+                dap ? std::vector<std::string>{"/bin/sh", "-c", "exec '" + test::KorvidPath() + "' dap < '" + editor + "'"}
+                    : std::vector<std::string>{test::KorvidPath(), "read", "-o", dir.File("a.sxh"), "--port", tool.Path()}));
+            const int requestsIn = dap ? ::open(editor.c_str(), O_WRONLY) : -1;
+            if (dap) {
+                const std::string requests =
+                    DapRequest(1, "initialize", "{\"adapterID\":\"korvid\"}") +
+                    DapRequest(2, "launch", "{\"program\":\"" + source + "\",\"target\":\"" + tool.Path() + "\"}");
+                ASSERT_EQ(::write(requestsIn, requests.data(), requests.size()), ssize_t(requests.size()));
+            }
+            ASSERT_TRUE(client.WaitUntil([&] { return tool.Exclusive(); }, 10)) << client.Finish(1).err;
+            client.Signal(signal);
+            client.Finish(10);
+            if (requestsIn >= 0) ::close(requestsIn);
+            EXPECT_EQ(client.TermSignal(), signal);
+            EXPECT_FALSE(tool.Exclusive());
         }
-        Background client(AsOrdinaryUser({test::KorvidPath(), "read", "-o", dir.File("a.sxh"), "--port", tool.Path()}));
-        ASSERT_TRUE(client.WaitUntil([&] { return tool.Exclusive(); }, 10)) << client.Finish(1).err;
-        client.Signal(signal);
-        client.Finish(10);
-        EXPECT_EQ(client.TermSignal(), signal);
-        EXPECT_FALSE(tool.Exclusive());
     }
 }
 
