@@ -387,6 +387,45 @@ TEST(TestCommand, StopSignalEndsAFileStillBeingRead) {
                      "0 passed, 1 failed\nstatus 2\n");
 }
 
+// A report or a waveform that finds the disk full: the reason, status 2
+// and no part of either file left (a small file system made full, as root;
+// /dev/full always).
+TEST(TestCommand, FullDiskIsReportedAndLeavesNoPartOfAFile) {
+    TempDir dir;
+    WriteText(dir.File("loop.src"), kLoop);
+    WriteText(dir.File("fail.test"), "source loop.src\nrun for 1ms\nexpect reached trap\n");
+    const std::string small = dir.File("small");
+    ASSERT_EQ(::mkdir(small.c_str(), 0755), 0);
+    const bool mounted = RunChild({"/bin/mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", small}).exitCode == 0;
+    if (mounted) {
+        std::ofstream fill(small + "/fill");
+        const std::string block(4096, 'x');
+        while (fill.write(block.data(), block.size()) && fill.flush()) {
+        }
+    }
+    std::vector<std::vector<std::string>> runs = {{"--junit", "/dev/full", dir.File("fail.test")}};
+    if (mounted) {
+        runs.push_back({"--junit", small + "/report.xml", dir.File("fail.test")});
+        runs.push_back({"--vcd-dir", small, dir.File("fail.test")});
+    }
+    for (const auto& args : runs) {
+        const RunResult r = KorvidTest(args);
+        EXPECT_EQ(r.exitCode, 2) << args[1];
+        EXPECT_NE((r.out + r.err).find("No space left on device"), std::string::npos) << args[1] << ": " << r.out << r.err;
+    }
+    if (mounted) {
+        std::vector<std::string> left;
+        if (DIR* d = opendir(small.c_str())) {
+            while (const dirent* e = readdir(d))
+                if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") left.push_back(e->d_name);
+            closedir(d);
+        }
+        EXPECT_EQ(left, std::vector<std::string>{"fill"});
+        RunChild({"/bin/umount", small});
+    }
+    EXPECT_TRUE(mounted || ::geteuid() != 0) << "root makes a small file system for the full-disk case";
+}
+
 // The project's examples pass their own tests.
 TEST(TestCommand, ExamplesPassTheirTests) {
     const RunResult r = KorvidTest({std::string(KORVID_SOURCE_DIR) + "/examples/tests"});
