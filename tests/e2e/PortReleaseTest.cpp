@@ -23,11 +23,28 @@ using test::RunResult;
 using test::SimTool;
 using test::TempDir;
 
-// One request of the debug adapter protocol, framed.
-std::string DapRequest(int seq, const std::string& command, const std::string& arguments) {
-    const std::string body = "{\"seq\":" + std::to_string(seq) + ",\"type\":\"request\",\"command\":\"" + command +
-                             "\",\"arguments\":" + arguments + "}";
-    return "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+// An editor's start of a debug session on the tool at `port`, framed as
+// the debug adapter protocol frames requests.
+std::string DapLaunch(const std::string& program, const std::string& port) {
+    std::string framed;
+    int seq = 0;
+    for (const std::string& body : {std::string("\"initialize\",\"arguments\":{\"adapterID\":\"korvid\"}"),
+                                    "\"launch\",\"arguments\":{\"program\":\"" + program + "\",\"target\":\"" +
+                                        port + "\",\"stopOnEntry\":true}",
+                                    std::string("\"configurationDone\",\"arguments\":{}")}) {
+        const std::string request = "{\"seq\":" + std::to_string(++seq) + ",\"type\":\"request\",\"command\":" + body + "}";
+        framed += "Content-Length: " + std::to_string(request.size()) + "\r\n\r\n" + request;
+    }
+    return framed;
+}
+
+// `korvid dap` reading its requests from the FIFO `editor` (so that the
+// signals reach the adapter itself), or the device command `args`.
+std::vector<std::string> ClientArgv(const std::vector<std::string>& args, const std::string& editor) {
+    if (args[0] == "dap") return {"/bin/sh", "-c", "exec '" + test::KorvidPath() + "' dap < '" + editor + "'"};
+    std::vector<std::string> argv = {test::KorvidPath()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return argv;
 }
 
 TEST(PortRelease, ClientEndedMidOperationLeavesThePortFree) {
@@ -48,21 +65,14 @@ TEST(PortRelease, ClientEndedMidOperationLeavesThePortFree) {
         // The debug adapter on the tool, as an editor ends it.
         {{"dap"}, SIGINT}, {{"dap"}, SIGTERM}, {{"dap"}, SIGHUP}, {{"dap"}, SIGKILL},
     };
-    const std::string requests = DapRequest(1, "initialize", "{\"adapterID\":\"korvid\"}") +
-                                 DapRequest(2, "launch", "{\"program\":\"" + source + "\",\"target\":\"" +
-                                                             sim.Path() + "\",\"stopOnEntry\":true}") +
-                                 DapRequest(3, "configurationDone", "{}");
+    const std::string requests = DapLaunch(source, sim.Path());
     const std::string editor = dir.File("editor");
     ASSERT_EQ(::mkfifo(editor.c_str(), 0666), 0);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args[0] + " ended by signal " + std::to_string(c.signal));
         const bool dap = c.args[0] == "dap";
-        std::vector<std::string> argv = {test::KorvidPath()};
-        argv.insert(argv.end(), c.args.begin(), c.args.end());
-        if (dap)
-            argv = {"/bin/sh", "-c", "exec '" + test::KorvidPath() + "' dap < '" + editor + "'"};
-        else
-            argv.insert(argv.end(), {"--port", sim.Path()});
+        std::vector<std::string> argv = ClientArgv(c.args, editor);
+        if (!dap) argv.insert(argv.end(), {"--port", sim.Path()});
         Background client(AsOrdinaryUser(argv));
         const int requestsIn = dap ? ::open(editor.c_str(), O_WRONLY) : -1;
         if (dap) ASSERT_EQ(::write(requestsIn, requests.data(), requests.size()), ssize_t(requests.size()));
@@ -102,18 +112,14 @@ TEST(PortRelease, EndingSignalsReleaseThePortInTheClient) {
             if (::geteuid() == 0) {
                 ASSERT_EQ(::chown(tool.Path().c_str(), test::kOrdinaryUid, test::kOrdinaryUid), 0);
             }
-            // The adapter reads an editor's requests from a FIFO: its launch
-            // opens the port and waits on the stalled tool.
+            // The adapter's launch opens the port and waits on the stalled tool.
             Background client(AsOrdinaryUser(
-                dap ? std::vector<std::string>{"/bin/sh", "-c", "exec '" + test::KorvidPath() + "' dap < '" + editor + "'"}
-                    : std::vector<std::string>{test::KorvidPath(), "read", "-o", dir.File("a.sxh"), "--port", tool.Path()}));
+                ClientArgv(dap ? std::vector<std::string>{"dap"}
+                               : std::vector<std::string>{"read", "-o", dir.File("a.sxh"), "--port", tool.Path()},
+                           editor)));
             const int requestsIn = dap ? ::open(editor.c_str(), O_WRONLY) : -1;
-            if (dap) {
-                const std::string requests =
-                    DapRequest(1, "initialize", "{\"adapterID\":\"korvid\"}") +
-                    DapRequest(2, "launch", "{\"program\":\"" + source + "\",\"target\":\"" + tool.Path() + "\"}");
-                ASSERT_EQ(::write(requestsIn, requests.data(), requests.size()), ssize_t(requests.size()));
-            }
+            const std::string requests = DapLaunch(source, tool.Path());
+            if (dap) ASSERT_EQ(::write(requestsIn, requests.data(), requests.size()), ssize_t(requests.size()));
             ASSERT_TRUE(client.WaitUntil([&] { return tool.Exclusive(); }, 10)) << client.Finish(1).err;
             client.Signal(signal);
             client.Finish(10);
