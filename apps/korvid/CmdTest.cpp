@@ -12,6 +12,7 @@
 #include <poll.h>
 #include <set>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -98,6 +99,7 @@ bool Start(Worker& w, std::size_t index, const std::string& path, const std::str
     if (pipe(fds) != 0) return false;
     std::fflush(stdout);
     std::fflush(stderr);
+    const pid_t parent = getpid();
     const pid_t pid = fork();
     if (pid < 0) {
         close(fds[0]);
@@ -106,6 +108,11 @@ bool Start(Worker& w, std::size_t index, const std::string& path, const std::str
     }
     if (pid == 0) {
         close(fds[0]);
+        // A command killed outright (kill -9) takes its workers with it: the
+        // stop signal ends the run and removes the unfinished waveform, where
+        // the orphan would otherwise run on for its whole simulated time.
+        (void)prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent) _exit(4);  // it died before we asked
         const std::string data = Encode(RunTestFile(path, path, vcd));
         std::size_t done = 0;
         while (done < data.size()) {

@@ -374,6 +374,31 @@ TEST(TestCommand, StopSignalEndsTheRunCleanly) {
     EXPECT_EQ(left, 0u) << "no waveform or temporary file stays";
 }
 
+// kill -9 of the command ends its workers too (they would run on for the
+// whole simulated time), and their unfinished waveforms go with them.
+TEST(TestCommand, KilledCommandTakesItsWorkersWithIt) {
+    TempDir dir;
+    ASSERT_EQ(::mkdir(dir.File("waves").c_str(), 0755), 0);
+    WriteText(dir.File("loop.src"), kLoop);
+    WriteText(dir.File("a.test"), "source loop.src\nrun for 100s\nexpect reached trap\n");
+    // Gone, or a zombie nobody reaps: no longer running either way.
+    const std::string running = "case $(cut -d' ' -f3 /proc/$worker/stat 2>/dev/null) in ''|Z) false;; esac";
+    const std::string command = "'" + test::BinaryPath("apps/korvid/korvid") + "' test --vcd-dir '" +
+                                dir.File("waves") + "' '" + dir.File("a.test") +
+                                "' & pid=$!; sleep 1; worker=$(tr -d ' ' < /proc/$pid/task/$pid/children); "
+                                "[ -n \"$worker\" ] || echo no worker; kill -KILL $pid; "
+                                "for i in $(seq 50); do " + running + " || break; sleep 0.1; done; " + running +
+                                " && echo worker runs on || echo worker ended";
+    const RunResult r = RunChild({"/bin/sh", "-c", command}, {}, 60);
+    EXPECT_EQ(r.out, "worker ended\n") << r.err;
+    DIR* d = opendir(dir.File("waves").c_str());
+    ASSERT_NE(d, nullptr);
+    std::size_t left = 0;
+    while (const dirent* e = readdir(d)) left += e->d_name[0] == '.' ? 0 : 1;
+    closedir(d);
+    EXPECT_EQ(left, 0u) << "no temporary waveform stays";
+}
+
 // A test file still being read (a FIFO whose writer stays and sends
 // nothing) is ended by Ctrl-C like a run: the worker does not wait on.
 TEST(TestCommand, StopSignalEndsAFileStillBeingRead) {
