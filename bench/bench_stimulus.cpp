@@ -68,7 +68,7 @@ void BM_AtLines(benchmark::State& state) {
     const int lines = static_cast<int>(state.range(0));
     std::string text;
     for (int i = 0; i < lines; ++i)
-        text += "at " + std::to_string((i * 7919) % lines) + "c RB." + std::to_string(i % 8) + " = " +
+        text += "at " + std::to_string((i * 7919LL) % lines) + "c RB." + std::to_string(i % 8) + " = " +
                 std::to_string(i & 1) + "\n";
     std::size_t bytes = 0;
     for (auto _ : state) {
