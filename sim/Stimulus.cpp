@@ -32,7 +32,7 @@ constexpr std::size_t kMaxWord = 256;
 // Text scanned between looks at the stop flag inside one line: a line may
 // be the whole file (tens of megabytes without a line end).
 constexpr std::size_t kPollBytes = std::size_t{1} << 20;
-// Longest message; a long string quoted in it is cut in the middle.
+// Longest message (ShortenMessage).
 constexpr std::size_t kMaxMessage = 240;
 
 bool Stopped(const volatile std::sig_atomic_t* stop) { return stop && *stop; }
@@ -127,19 +127,18 @@ bool Tokenize(std::string_view line, std::vector<Token>& tokens, StimulusError& 
     return true;
 }
 
-// A message quoting a long string keeps its start and its end.
-void ShortenMessage(std::string& message) {
-    if (message.size() <= kMaxMessage) return;
-    constexpr std::size_t kTail = 60;
-    message = message.substr(0, kMaxMessage - kTail - 5) + " ... " + message.substr(message.size() - kTail);
-}
-
 std::string Lower(std::string s) {
     for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
 }
 
 }  // namespace
+
+void ShortenMessage(std::string& message) {
+    if (message.size() <= kMaxMessage) return;
+    constexpr std::size_t kTail = 60;
+    message = message.substr(0, kMaxMessage - kTail - 5) + " ... " + message.substr(message.size() - kTail);
+}
 
 bool ParseStimulusNumber(const std::string& text, std::uint64_t& value) {
     std::string t = text;

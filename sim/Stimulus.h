@@ -115,6 +115,11 @@ bool ParseStimulus(const std::string& text, const StimulusPins& pins, Stimulus& 
                    std::vector<StimulusError>& errors, const StimulusLineHook& otherStatement = {},
                    const volatile std::sig_atomic_t* stop = nullptr);
 
+// A message that quotes a long text (a 60 MB line, say) keeps its start and
+// its end, 240 characters in all; the messages of every script format
+// (stimulus, test and debug scripts) go through it.
+void ShortenMessage(std::string& message);
+
 // An unsigned number as stimulus files write values: decimal, 0x.., $..,
 // %.. (binary), ..h; `_` separates digits.
 bool ParseStimulusNumber(const std::string& text, std::uint64_t& value);

@@ -27,6 +27,7 @@
 #include "core/link/Irc.h"
 #include "core/link/LinkError.h"
 #include "core/link/Programming.h"
+#include "sim/Stimulus.h"
 #include "family/Registers.h"
 #include "model/WatchFormat.h"
 
@@ -100,7 +101,8 @@ private:
     bool Halted() const { return session_.StateValid; }
 
     // A failed command: its message in the transcript, and exit status 1.
-    void Error(const std::string& message) {
+    void Error(std::string message) {
+        ShortenMessage(message);  // a script line may be megabytes long
         std::printf("error: %s\n", message.c_str());
         failed_ = true;
     }

@@ -147,6 +147,7 @@ TEST_P(DebugCommand, ErrorsAreReportedAndTheSessionGoesOn) {
                       "step 0\n"
                       "step 2 regs\n"    // refused whole: neither steps nor registers
                       "quit now\n"       // refused: the session goes on
+                      "x" + std::string(100'000, 'y') + "z\n"  // quoted by its ends
                       "step\n"
                       "quit\n");
     EXPECT_EQ(r.exitCode, 1) << r.err;  // a script can tell that a command failed
@@ -157,8 +158,11 @@ TEST_P(DebugCommand, ErrorsAreReportedAndTheSessionGoesOn) {
         "error: set takes a register and a value from 0 to 255",
         "error: too many words in 'step 2 regs'",
         "error: too many words in 'quit now'",
+        "error: unknown command 'XYYYYY",
+        "YYYYYZ'\n",
         "PC 010  MOV",
     });
+    EXPECT_LT(r.out.size(), 10'000u) << "the long line is not repeated whole";
     EXPECT_EQ(r.out.find("PC 011"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("FSR"), std::string::npos) << r.out;
 }
