@@ -56,6 +56,14 @@ int Reap(pid_t pid, double seconds, rusage* usage) {
 }
 }  // namespace
 
+std::string SignalWhenCaught(const std::string& pidVariable, int signal, double settleSeconds) {
+    const std::string n = std::to_string(signal), p = "$" + pidVariable;
+    return "i=0; while [ $i -lt 2000 ] && kill -0 " + p + " 2>/dev/null; do m=$(sed -n 's/^SigCgt:[[:space:]]*//p' /proc/" + p +
+           "/status 2>/dev/null); [ -n \"$m\" ] && [ $(( (0x$m >> " + std::to_string(signal - 1) +
+           ") & 1 )) = 1 ] && break; i=$((i + 1)); sleep 0.01; done; sleep " + std::to_string(settleSeconds) +
+           "; kill -" + n + " " + p;
+}
+
 std::string BinaryPath(const std::string& relative) { return std::string(KORVID_BINARY_DIR) + "/" + relative; }
 
 RunResult RunChild(const std::vector<std::string>& argv, const std::vector<std::string>& env, double timeoutSeconds) {

@@ -32,6 +32,13 @@ struct RunResult {
 RunResult RunChild(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
               double timeoutSeconds = 30);
 
+// A shell fragment that waits (up to 20 s) until the process whose pid is
+// in the shell variable `pidVariable` catches `signal` (as /proc shows its
+// handlers), then waits `settleSeconds` more and sends the signal. A shell
+// starts a background job with SIGINT ignored, so a signal sent before the
+// program installs its handler would be lost, and the program run on.
+std::string SignalWhenCaught(const std::string& pidVariable, int signal, double settleSeconds);
+
 // A child left running while the test acts on it: its stdin is a pipe that
 // stays open (a script not yet ended), its output is gathered as it comes.
 // Killed at destruction if still running.

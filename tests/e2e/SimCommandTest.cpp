@@ -3,6 +3,7 @@
 // output is decoded; bad inputs stop it before anything runs.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,6 +19,7 @@ namespace {
 
 using test::RunChild;
 using test::RunResult;
+using test::SignalWhenCaught;
 using test::TempDir;
 
 std::string Korvid() { return test::BinaryPath("apps/korvid/korvid"); }
@@ -500,7 +502,7 @@ TEST(SimCommand, SignalEndsALongRunWithAWholeWaveform) {
               "        JMP     loop\n");
     const std::string command = "'" + Korvid() + "' sim '" + dir.File("t.src") + "' --for 1000s --vcd '" +
                                 dir.File("t.vcd") + "' > '" + dir.File("out") + "' 2> '" + dir.File("err") +
-                                "' & p=$!; sleep 0.5; kill -TERM $p; wait $p; echo $?";
+                                "' & p=$!; " + SignalWhenCaught("p", SIGTERM, 0.5) + "; wait $p; echo $?";
     const RunResult r = RunChild({"/bin/sh", "-c", command}, {}, 60);
     EXPECT_EQ(r.out, "1\n");
     EXPECT_NE(ReadText(dir.File("out")).find("stop interrupted"), std::string::npos);
@@ -525,8 +527,10 @@ TEST(SimCommand, StopSignalsEndEachStageCleanly) {
     enum Stage { Run, Parse, Pipe };
     const struct {
         const char* signal;
+        int number;
         Stage stage;
-    } cases[] = {{"INT", Parse}, {"INT", Run}, {"HUP", Run}, {"PIPE", Run}, {"TERM", Parse}, {"INT", Pipe}};
+    } cases[] = {{"INT", SIGINT, Parse}, {"INT", SIGINT, Run},   {"HUP", SIGHUP, Run},
+                 {"PIPE", SIGPIPE, Run}, {"TERM", SIGTERM, Parse}, {"INT", SIGINT, Pipe}};
     for (const auto& c : cases) {
         const bool parsing = c.stage != Run;
         const std::string stimulus = c.stage == Parse  ? " --stimulus '" + dir.File("big.stim") + "'"
@@ -535,8 +539,8 @@ TEST(SimCommand, StopSignalsEndEachStageCleanly) {
         const std::string fifo = "mkfifo '" + dir.File("fifo") + "'; exec 3<>'" + dir.File("fifo") + "'; ";
         const std::string command = std::string(c.stage == Pipe ? fifo : "") + "'" + Korvid() + "' sim '" + dir.File("t.src") + "' --for 1000s --vcd '" +
                                     dir.File("t.vcd") + "'" + stimulus + " > '" + dir.File("out") + "' 2> '" +
-                                    dir.File("err") + "' & p=$!; sleep 0.3; kill -" + c.signal +
-                                    " $p; wait $p; echo $?; rm -f '" + dir.File("fifo") + "'";
+                                    dir.File("err") + "' & p=$!; " + SignalWhenCaught("p", c.number, parsing ? 0.1 : 0.3) +
+                                    "; wait $p; echo $?; rm -f '" + dir.File("fifo") + "'";
         const RunResult r = RunChild({"/bin/sh", "-c", command}, {}, 60);
         const std::string out = ReadText(dir.File("out")), err = ReadText(dir.File("err"));
         EXPECT_EQ(r.out, "1\n") << c.signal << ": " << err;

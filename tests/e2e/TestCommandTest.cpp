@@ -4,6 +4,7 @@
 // parser, waveforms of failing tests, and the examples' own tests.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <dirent.h>
 #include <unistd.h>
 #include <sys/stat.h>
@@ -18,6 +19,7 @@ namespace {
 
 using test::RunChild;
 using test::RunResult;
+using test::SignalWhenCaught;
 using test::TempDir;
 
 // A loop of six cycles (20 ns each): RB shows a count that the loop
@@ -406,7 +408,7 @@ TEST(TestCommand, StopSignalEndsAFileStillBeingRead) {
     const std::string fifo = dir.File("slow.test");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const std::string command = "exec 3<>'" + fifo + "'; '" + test::BinaryPath("apps/korvid/korvid") + "' test '" +
-                                fifo + "' & pid=$!; sleep 0.3; kill -INT $pid; wait $pid; echo status $?";
+                                fifo + "' & pid=$!; " + SignalWhenCaught("pid", SIGINT, 0.3) + "; wait $pid; echo status $?";
     const RunResult r = RunChild({"/bin/sh", "-c", command}, {}, 30);
     EXPECT_EQ(r.out, "FAIL " + fifo + "\nkorvid: " + fifo + ": interrupted while reading the test\n"
                      "0 passed, 1 failed\nstatus 2\n");
