@@ -75,7 +75,9 @@ TEST(PortRelease, ClientEndedMidOperationLeavesThePortFree) {
         if (!dap) argv.insert(argv.end(), {"--port", sim.Path()});
         Background client(AsOrdinaryUser(argv));
         const int requestsIn = dap ? ::open(editor.c_str(), O_WRONLY) : -1;
-        if (dap) ASSERT_EQ(::write(requestsIn, requests.data(), requests.size()), ssize_t(requests.size()));
+        if (dap) {
+            ASSERT_EQ(::write(requestsIn, requests.data(), requests.size()), ssize_t(requests.size()));
+        }
         ASSERT_TRUE(client.WaitUntil([&] { return PortHeldExclusively(sim.Path()); }, 20))
             << client.Finish(1).err << sim.StopAndLog();
         client.Signal(c.signal);
@@ -119,7 +121,9 @@ TEST(PortRelease, EndingSignalsReleaseThePortInTheClient) {
                            editor)));
             const int requestsIn = dap ? ::open(editor.c_str(), O_WRONLY) : -1;
             const std::string requests = DapLaunch(source, tool.Path());
-            if (dap) ASSERT_EQ(::write(requestsIn, requests.data(), requests.size()), ssize_t(requests.size()));
+            if (dap) {
+                ASSERT_EQ(::write(requestsIn, requests.data(), requests.size()), ssize_t(requests.size()));
+            }
             ASSERT_TRUE(client.WaitUntil([&] { return tool.Exclusive(); }, 10)) << client.Finish(1).err;
             client.Signal(signal);
             client.Finish(10);
