@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace korvid {
@@ -286,20 +287,33 @@ TEST(TextBuffer, FailedSaveKeepsOldFileAndModifiedFlag) {
         EXPECT_EQ(t.caret, 2);
         EXPECT_TRUE(fs::is_directory(dir / "busy.src" / "inner"));
     }
-    if (::geteuid() == 0) GTEST_SKIP() << "root ignores directory permissions";
+    // A folder the user may not write in. Root ignores folder permissions,
+    // so as root the save runs in a child that has become user nobody.
     TempDir dir;
     fs::path target = dir / "keep.src";
     WriteFile(target, "old\r\n");
-    TextBuffer t;
-    t.SetText("new\r");
-    t.InsertChar('!');
-    fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
-    FileResult r = t.SaveText(target.string());
-    fs::permissions(dir.path(), fs::perms::owner_all);
-    EXPECT_FALSE(r.ok);
-    EXPECT_FALSE(r.message.empty());
-    EXPECT_EQ(t.modified, 1);
-    EXPECT_EQ(t.Text(), "!new\r");
+    auto save = [&target] {
+        TextBuffer t;
+        t.SetText("new\r");
+        t.InsertChar('!');
+        const FileResult r = t.SaveText(target.string());
+        return !r.ok && !r.message.empty() && t.modified == 1 && t.Text() == "!new\r";
+    };
+    bool refused = false;
+    if (::geteuid() != 0) {
+        fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
+        refused = save();
+        fs::permissions(dir.path(), fs::perms::owner_all);
+    } else {
+        fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) _exit(::setgid(65534) == 0 && ::setuid(65534) == 0 && save() ? 0 : 1);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        refused = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+    EXPECT_TRUE(refused) << "the save fails with a message and keeps the text modified";
     EXPECT_EQ(ReadFile(target), "old\r\n");
 }
 
