@@ -61,19 +61,12 @@ bool VcdWriter::Open(const std::string& path, const std::string& scope, const St
             std::free(real);
         }
     }
-    temp_ = path_ + ".XXXXXX";
-    std::string name = temp_;
-    const int fd = mkstemp(name.data());
-    if (fd < 0) {
-        message = "cannot write " + path + ": " + std::strerror(errno);
+    std::string reason;
+    if (!file_.Create(path_, exists ? &st : nullptr, &reason)) {
+        message = "cannot write " + path + ": " + reason;
         return false;
     }
-    temp_ = name;
-    // The old file's permissions, else those of a new file.
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, exists ? (st.st_mode & 07777) : (0666 & ~mask));
-    fd_ = fd;
+    fd_ = file_.fd();
     return WriteHeader(scope, registers, base) && HeaderWritten(message);
 }
 
@@ -285,7 +278,8 @@ std::string VcdWriter::LimitMessage() const {
 }
 
 void VcdWriter::CloseFile() {
-    if (fd_ >= 0) close(fd_);
+    if (direct_ && fd_ >= 0) close(fd_);
+    file_.Discard();
     fd_ = -1;
 }
 
@@ -295,28 +289,20 @@ bool VcdWriter::Commit(std::uint64_t endCycle, std::string& message) {
     Stamp(limitReached() ? std::min(endCycle, limitCycle_) : endCycle);
     Drain();
     bool ok = !failed_;
-    int err = writeErrno_;
-    if (ok && !direct_ && fsync(fd_) != 0) ok = false, err = errno;
-    if (close(fd_) != 0 && ok) ok = false, err = errno;
-    fd_ = -1;
+    std::string reason = std::strerror(writeErrno_);
     if (direct_) {
-        if (!ok) message = "cannot write " + path_ + ": " + std::strerror(err);
+        if (close(fd_) != 0 && ok) ok = false, reason = std::strerror(errno);
+        fd_ = -1;
+        if (!ok) message = "cannot write " + path_ + ": " + reason;
         return ok;
     }
-    if (ok && std::rename(temp_.c_str(), path_.c_str()) == 0) {
-        temp_.clear();
-        return true;
-    }
-    message = "cannot write " + path_ + ": " + std::strerror(ok ? errno : err) + "; no waveform was written";
-    unlink(temp_.c_str());
-    temp_.clear();
+    fd_ = -1;  // the replacement owns it
+    if (ok && file_.Flush(&reason) && file_.Publish(&reason)) return true;
+    message = "cannot write " + path_ + ": " + reason + "; no waveform was written";
+    file_.Discard();
     return false;
 }
 
-void VcdWriter::Abandon() {
-    CloseFile();
-    if (!temp_.empty()) unlink(temp_.c_str());
-    temp_.clear();
-}
+void VcdWriter::Abandon() { CloseFile(); }
 
 }  // namespace korvid

@@ -1,9 +1,9 @@
 // A Value Change Dump (IEEE 1364) of the chip's pins: one 1-bit wire per
 // bonded port pin (RA0 .., RB0 ..) in a scope named after the chip,
 // timescale 1 ps, times exact to the cycle at the configured clock. The dump
-// streams to a temporary file next to the target, renamed over it by
-// Commit(); a writer destroyed without Commit() removes it, so a failed run
-// leaves nothing half-written. With a size limit the dump stops recording
+// streams to an unnamed file in the target's folder (ReplacementFile), named
+// and renamed over the target by Commit(); a writer destroyed without
+// Commit() drops it, so a failed or killed run leaves nothing half-written. With a size limit the dump stops recording
 // before it would pass the limit and stays a valid waveform up to there; a
 // failed write stops it too. Either raises the stop flag, so that the run
 // ends at once rather than at its end.
@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "core/image/ReplacementFile.h"
 #include "sim/SimDriver.h"
 #include "sim/Stimulus.h"
 
@@ -27,7 +28,7 @@ public:
     VcdWriter(const VcdWriter&) = delete;
     VcdWriter& operator=(const VcdWriter&) = delete;
 
-    // Creates the temporary file and writes the header. `bonded` gives the
+    // Creates the dump's file and writes the header. `bonded` gives the
     // pins per port (StimulusPins); `scope` the chip's name ("SX28L");
     // `registers` names 8-bit vectors for the driver's watched registers,
     // in its order. False with a message when the target cannot be written.
@@ -49,9 +50,9 @@ public:
     void TimeBaseChanged(SimTimeBase base, std::uint64_t cycle) override;
     void RegisterChanged(int index, std::uint8_t value, std::uint64_t cycle) override;
 
-    // Writes the final time stamp and renames the dump over the target.
+    // Writes the final time stamp and puts the dump in place of the target.
     bool Commit(std::uint64_t endCycle, std::string& message);
-    // Removes the temporary file.
+    // Drops the unfinished dump.
     void Abandon();
 
 private:
@@ -78,7 +79,8 @@ private:
     std::unique_ptr<char[]> buffer_;
     std::size_t used_ = 0;
     int writeErrno_ = 0;
-    std::string path_, temp_, given_;  // given_: as the options named it
+    std::string path_, given_;  // given_: as the options named it
+    ReplacementFile file_;       // the dump of a regular file; owns fd_ then
     SimTimeBase base_;
     std::uint64_t baseCycle_ = 0, basePs_ = 0;  // base_ counts from there
     std::uint64_t psPerCycle_ = 0;              // exact picoseconds a cycle, or 0

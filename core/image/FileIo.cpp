@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "core/image/ReplacementFile.h"
+
 namespace korvid {
 
 namespace {
@@ -109,65 +111,32 @@ bool FollowLinks(const std::string& path, std::string& target, int* descriptor =
 
 // How one output is written.
 struct Pending {
-    std::string target;  // the file replaced or written (links followed)
-    std::string temp;    // temporary beside it; empty when written in place
-    int fd = -1;         // in place: the open file
+    std::string target;           // the file replaced or written (links followed)
+    ReplacementFile replacement;  // its replacement; not open when written in place
+    int fd = -1;                  // in place: the open file
 };
 
-mode_t DefaultMode() {
-    mode_t m = ::umask(0);
-    ::umask(m);
-    return 0666 & ~m;
-}
-
-// A temporary name beside `target` whose last component fits the folder's
-// name limit: ".NAME.tmpXXXXXX" with NAME shortened as needed.
-std::string TempNameFor(const std::string& target) {
-    const std::string folder = FolderOf(target);
-    long limit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
-    if (limit <= 0) limit = NAME_MAX;
-    static constexpr std::string_view kSuffix = ".tmpXXXXXX";
-    const std::size_t room = std::size_t(limit) - 1 - kSuffix.size();
-    std::string name = NameOf(target);
-    if (name.size() > room) name.resize(room);
-    std::string prefix = target.find('/') == std::string::npos ? "" : folder + "/";
-    return prefix + "." + name + std::string(kSuffix);
-}
-
-// Makes and fills the temporary file of a regular (or new) target.
-bool WriteTemporary(Pending& p, std::string_view data, const struct stat* old, std::string* reason) {
-    p.temp = TempNameFor(p.target);
-    int fd = ::mkstemp(p.temp.data());
-    if (fd < 0) {
-        if (reason) *reason = "cannot create a temporary file beside " + p.target + ": " + Reason(errno);
-        p.temp.clear();
+// Makes and fills the file that replaces a regular (or new) target.
+bool WriteReplacement(Pending& p, std::string_view data, const struct stat* old, std::string* reason) {
+    std::string why;
+    if (!p.replacement.Create(p.target, old, &why)) {
+        if (reason) *reason = "cannot create a temporary file beside " + p.target + ": " + why;
         return false;
     }
-    // Root replacing another user's file keeps its owner; others cannot
-    // change owners and keep their own, as any new file would.
-    if (old && ::fchown(fd, old->st_uid, old->st_gid) != 0) {
-        // Not permitted for an ordinary user: the file is theirs, as a new
-        // file would be.
+    if (!WriteAll(p.replacement.fd(), data)) why = Reason(errno);
+    if (!why.empty() || !p.replacement.Flush(&why)) {
+        if (reason) *reason = "cannot write " + p.target + ": " + why;
+        p.replacement.Discard();
+        return false;
     }
-    const mode_t mode = old ? (old->st_mode & 07777) : DefaultMode();
-    bool ok = WriteAll(fd, data) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
-    int saved = errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        saved = errno;
-    }
-    if (!ok) {
-        if (reason) *reason = "cannot write " + p.target + ": " + Reason(saved);
-        ::unlink(p.temp.c_str());
-        p.temp.clear();
-    }
-    return ok;
+    return true;
 }
 
 void Abandon(std::vector<Pending>& pending) {
     for (Pending& p : pending) {
-        if (!p.temp.empty()) ::unlink(p.temp.c_str());
+        p.replacement.Discard();
         if (p.fd >= 0) ::close(p.fd);
+        p.fd = -1;
     }
 }
 
@@ -274,7 +243,7 @@ ReadResult ReadFileToString(const std::string& path, std::string& text, std::siz
 
 bool WriteFilesAtomically(const std::vector<OutputFile>& files, std::string* reason) {
     std::vector<Pending> pending(files.size());
-    // First every temporary file is written and every in-place file opened:
+    // First every replacement is written and every in-place file opened:
     // nothing old is touched until all of them are ready.
     for (std::size_t i = 0; i < files.size(); ++i) {
         Pending& p = pending[i];
@@ -316,7 +285,7 @@ bool WriteFilesAtomically(const std::vector<OutputFile>& files, std::string* rea
             }
             continue;
         }
-        if (!WriteTemporary(p, files[i].data, exists ? &st : nullptr, reason)) {
+        if (!WriteReplacement(p, files[i].data, exists ? &st : nullptr, reason)) {
             Abandon(pending);
             return false;
         }
@@ -342,13 +311,13 @@ bool WriteFilesAtomically(const std::vector<OutputFile>& files, std::string* rea
     }
     for (std::size_t i = 0; i < files.size(); ++i) {
         Pending& p = pending[i];
-        if (p.temp.empty()) continue;
-        if (::rename(p.temp.c_str(), p.target.c_str()) != 0) {
-            if (reason) *reason = "cannot replace " + p.target + ": " + Reason(errno);
+        if (!p.replacement.isOpen()) continue;
+        std::string why;
+        if (!p.replacement.Publish(&why)) {
+            if (reason) *reason = "cannot replace " + p.target + ": " + why;
             Abandon(pending);
             return false;
         }
-        p.temp.clear();
     }
     return true;
 }

@@ -45,8 +45,8 @@ struct OutputFile {
 };
 
 // Writes every output or none. A regular file (or a name that does not
-// exist yet) is written to a temporary file beside it, flushed and renamed
-// over it, keeping the old file's permissions; an existing device or FIFO is
+// exist yet) is written to an unnamed file in its folder (ReplacementFile),
+// flushed, named and renamed over it, keeping the old file's permissions; an existing device or FIFO is
 // written in place; a symbolic link is followed and its target replaced, so
 // the link stays. "-" and names of this process's open descriptors
 // (/dev/stdout, /dev/stderr, /dev/fd/N, /proc/self/fd/N, links to them) are

@@ -54,6 +54,7 @@ public:
     // Waits up to `seconds` until stdout or stderr contains `text`.
     bool WaitForOutput(const std::string& text, double seconds);
     void Signal(int signal) const;
+    pid_t Pid() const { return pid_; }
     // Closes stdin and waits up to `seconds`; exitCode -1 when a signal
     // ended the child (`TermSignal()` says which).
     RunResult Finish(double seconds);

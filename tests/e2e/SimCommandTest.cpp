@@ -558,6 +558,53 @@ TEST(SimCommand, StopSignalsEndEachStageCleanly) {
     }
 }
 
+// The largest regular file process `pid` has open in `folder` (the dump).
+long long OpenFileSizeIn(pid_t pid, const std::string& folder) {
+    const std::string fds = "/proc/" + std::to_string(pid) + "/fd/";
+    long long size = -1;
+    for (const std::string& n : FilesIn(fds)) {
+        char target[4096] = {};
+        struct stat st {};
+        if (::readlink((fds + n).c_str(), target, sizeof target - 1) > 0 &&
+            std::string(target).rfind(folder + "/", 0) == 0 && ::stat((fds + n).c_str(), &st) == 0)
+            size = std::max<long long>(size, st.st_size);
+    }
+    return size;
+}
+
+// kill -9 while the waveform grows: the folder is as it was, with no
+// temporary dump and the old waveform untouched, and while it ran nothing
+// new was named in it. Run as an ordinary user, who cannot name a file by
+// its descriptor alone.
+TEST(SimCommand, KilledRunLeavesTheFolderAsItWas) {
+    for (const bool hadOld : {false, true}) {
+        SCOPED_TRACE(hadOld ? "old waveform" : "no waveform");
+        TempDir dir;
+        dir.GiveToOrdinaryUser();
+        WriteText(dir.File("t.src"), Toggler(true));
+        if (hadOld) {
+            WriteText(dir.File("out.vcd"), "old waveform\n");
+            ::chmod(dir.File("out.vcd").c_str(), 0604);
+        }
+        const std::vector<std::string> before = FilesIn(dir.Path());
+        test::Background run(
+            test::AsOrdinaryUser({Korvid(), "sim", dir.File("t.src"), "--for", "1000s", "--vcd", dir.File("out.vcd")}));
+        ASSERT_TRUE(run.WaitUntil([&] { return OpenFileSizeIn(run.Pid(), dir.Path()) > 100000; }, 30))
+            << "the dump did not grow";
+        EXPECT_EQ(FilesIn(dir.Path()), before);
+        run.Signal(SIGKILL);
+        run.Finish(10);
+        EXPECT_EQ(run.TermSignal(), SIGKILL);
+        EXPECT_EQ(FilesIn(dir.Path()), before);
+        if (hadOld) {
+            EXPECT_EQ(ReadText(dir.File("out.vcd")), "old waveform\n");
+            struct stat st {};
+            ASSERT_EQ(::stat(dir.File("out.vcd").c_str(), &st), 0);
+            EXPECT_EQ(st.st_mode & 07777, 0604u);
+        }
+    }
+}
+
 // A waveform stops at its size limit as a valid dump, and the run with it;
 // a write that fails (a full file system, /dev/full) stops the run at once
 // and leaves no part of the dump.
