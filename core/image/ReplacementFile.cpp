@@ -86,8 +86,7 @@ bool ReplacementFile::Create(const std::string& target, const struct stat* old, 
     }
     // Root replacing another user's file keeps its owner; an ordinary user
     // may not change owners, and the file is theirs, as a new file would be.
-    if (old && ::fchown(fd_, old->st_uid, old->st_gid) != 0) {
-    }
+    if (old) (void)!::fchown(fd_, old->st_uid, old->st_gid);
     if (::fchmod(fd_, old ? (old->st_mode & 07777) : NewFileMode()) != 0) return Fail(reason, errno);
     return true;
 }
