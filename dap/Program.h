@@ -13,6 +13,7 @@
 #include "core/asm/AssemblyState.h"
 #include "core/asm/Dialect.h"
 #include "family/Family.h"
+#include "session/ProgramSession.h"
 
 namespace korvid::dap {
 
@@ -23,18 +24,18 @@ public:
     // cannot be used.
     bool Load(const std::string& path, const Family& family, Dialect dialect, std::string& message);
 
-    const AssemblyState& state() const { return *state_; }
+    const AssemblyState& state() const { return session_.state(); }
     // The tool target prepares its debug image (and takes the clock) here.
-    AssemblyState& state() { return *state_; }
-    const Image& image() const { return state_->ChipImage; }
+    AssemblyState& state() { return session_.state(); }
+    const Image& image() const { return state().ChipImage; }
     const std::string& path() const { return path_; }
-    bool hasLines() const { return !lineAddress_.empty(); }
+    bool hasLines() const { return !session_.index().empty(); }
 
     // 1-based source line of the instruction at `address`, 0 when none.
-    int LineOf(int address) const;
+    int LineOf(int address) const { return session_.index().LineOf(address); }
     // The first line at or after `line` that holds code, with its address;
     // nothing when no line from there on does.
-    std::optional<std::pair<int, int>> CodeAtOrAfter(int line) const;
+    std::optional<std::pair<int, int>> CodeAtOrAfter(int line) const { return session_.index().CodeAtOrAfter(line); }
     // The label an address lies in (the nearest at or below it) and how
     // far into it; empty when no label lies below.
     std::pair<std::string, int> LabelOf(int address) const;
@@ -46,12 +47,8 @@ public:
     void SetWord(int address, std::uint16_t word);
 
 private:
-    std::unique_ptr<AssemblyState> state_;
-    std::vector<char> listBuffer_;
-    std::string source_;
+    ProgramSession session_;
     std::string path_;
-    std::vector<int> addressLine_;       // by address: 1-based line or 0
-    std::map<int, int> lineAddress_;     // line -> lowest address on it
     std::map<int, std::string> labels_;  // address -> label
 };
 

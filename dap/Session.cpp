@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "base/Text.h"
 #include "core/image/HexFile.h"
 #include "core/link/LinkError.h"
 
@@ -25,11 +26,7 @@ bool SamePath(const std::string& a, const std::string& b) {
     return a == b || std::filesystem::equivalent(a, b, ec);
 }
 
-std::string Hex3(int address, const char* prefix = "") {
-    char t[16];
-    std::snprintf(t, sizeof t, "%s%03X", prefix, unsigned(address) & 0xFFF);
-    return t;
-}
+std::string Hex3(int address, const char* prefix = "") { return prefix + Hex(unsigned(address) & 0xFFF, 3); }
 
 }  // namespace
 

@@ -3,8 +3,10 @@
 #include <cctype>
 #include <cstdio>
 
+#include "base/Text.h"
 #include "core/image/Disassembler.h"
 #include "dap/Session.h"
+#include "family/Layout.h"
 #include "family/Registers.h"
 #include "model/WatchFormat.h"
 
@@ -24,9 +26,7 @@ enum : int {
 };
 
 std::string Hex(int value, int digits, const char* prefix = "") {
-    char t[24];
-    std::snprintf(t, sizeof t, "%s%0*X", prefix, digits, unsigned(value));
-    return t;
+    return prefix + korvid::Hex(std::uint32_t(value), digits);
 }
 
 std::string Trim(std::string s) {
@@ -71,9 +71,7 @@ std::optional<std::vector<std::uint8_t>> FromBase64(const std::string& text) {
 
 // The RAM address of bank `bank`, register `fr` (10h..1Fh), as the
 // emulator's register file numbers it.
-int BankAddress(const SxCpu& cpu, int bank, int fr) {
-    return cpu.family().is52() ? bank * 16 + (fr & 0x0F) : bank * 32 + 16 + (fr & 0x0F);
-}
+int BankAddress(const SxCpu& cpu, int bank, int fr) { return BankRegisterAddress(cpu.family(), bank, fr); }
 int FirstBank(const SxCpu& cpu) { return cpu.family().is52() ? 1 : 0; }
 int BankCount(const SxCpu& cpu) { return cpu.family().is52() ? 16 : cpu.config().bankCount; }
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "base/Text.h"
 #include "core/image/DebugKernel.h"
 #include "dap/Session.h"
 
@@ -22,11 +23,7 @@ bool IsCall(std::uint16_t word) { return (word & 0xF00) == 0x900; }
 // RET, RETP, RETI, RETIW and RETW: the word leaves a routine.
 bool IsReturn(std::uint16_t word) { return (word >= 0x00C && word <= 0x00F) || (word & 0xF00) == 0x800; }
 
-std::string Hex3(int address) {
-    char t[8];
-    std::snprintf(t, sizeof t, "$%03X", unsigned(address) & 0xFFF);
-    return t;
-}
+std::string Hex3(int address) { return "$" + Hex(unsigned(address) & 0xFFF, 3); }
 
 }  // namespace
 

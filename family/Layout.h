@@ -35,4 +35,12 @@ constexpr int IndirectRegister(const Family& family, std::uint32_t fsr) {
     return static_cast<int>(fsr & 0x0Fu);
 }
 
+// The file address of banked register `fr` (its low four bits count) in
+// RAM bank `bank`: banks of 1 << bankShift registers, of which the 28
+// family's lower 16 mirror the global registers (its banked ones are
+// x0h..xFh + 10h); the 52's 16 banks are linear.
+constexpr int BankRegisterAddress(const Family& family, int bank, int fr) {
+    return (bank << family.bankShift) + (family.globalRegistersMirrored ? 0x10 : 0) + (fr & 0x0F);
+}
+
 }  // namespace korvid

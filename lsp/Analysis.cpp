@@ -3,9 +3,10 @@
 
 #include <algorithm>
 
+#include "base/Text.h"
 #include "core/asm/Assembler.h"
 #include "family/Family.h"
-#include "lsp/KorvidComment.h"
+#include "session/ProgramSettings.h"
 
 namespace korvid::lsp {
 
@@ -43,27 +44,10 @@ TokenClass FromSourceKind(SourceTokenKind k) {
 }
 }  // namespace
 
-std::string UpperName(std::string_view name) {
-    std::string out(name);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    return out;
-}
-
 Settings SettingsFromSource(const std::string& units, Settings s) {
-    std::size_t pos = 0;
-    for (int line = 0; line < kSettingsLines && pos < units.size(); ++line) {
-        std::size_t end = units.find_first_of("\r\n", pos);
-        if (end == std::string::npos) end = units.size();
-        for (const KorvidWord& w : ReadKorvidComment(std::string_view(units).substr(pos, end - pos))) {
-            if (w.key == "family")
-                if (const Family* f = FamilyByName(w.value)) s.family = f;
-            if (w.key == "dialect") DialectByName(w.value, s.dialect);
-        }
-        pos = end;
-        if (pos < units.size() && units[pos] == '\r') ++pos;
-        if (pos < units.size() && units[pos] == '\n') ++pos;
-    }
+    const CommentSettings comment = ReadCommentSettings(units);
+    if (comment.family) s.family = FamilyByName(comment.family->value);
+    if (comment.dialect) DialectByName(comment.dialect->value, s.dialect);
     return s;
 }
 
@@ -127,10 +111,10 @@ void Analysis::Classify() {
         std::string_view name = Text(text_, t);
         if (colonLabels && name.size() > 1 && name.back() == ':') name.remove_suffix(1);
         display = std::string(name);
-        return UpperName(name);
+        return Upper(name);
     };
     auto isDirective = [&](std::size_t i, std::string_view word) {
-        return i < raw_.size() && raw_[i].kind == SourceTokenKind::Name && UpperName(Text(text_, raw_[i])) == word;
+        return i < raw_.size() && raw_[i].kind == SourceTokenKind::Name && Upper(Text(text_, raw_[i])) == word;
     };
 
     // First walk: the definitions, so that uses above them resolve too.
@@ -200,7 +184,8 @@ void Analysis::Classify() {
                         params.clear();
                         if (namedParams)
                             for (std::size_t p = i + 2; p < last; ++p)
-                                if (raw_[p].kind == SourceTokenKind::Name) params.push_back(UpperName(Text(text_, raw_[p])));
+                                if (raw_[p].kind == SourceTokenKind::Name)
+                                    params.push_back(Upper(Text(text_, raw_[p])));
                     }
                 }
             }

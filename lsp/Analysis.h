@@ -105,7 +105,4 @@ private:
     Settings vocabularyOf_;
 };
 
-// Upper case of a name (ASCII letters only, as the scanner folds them).
-std::string UpperName(std::string_view name);
-
 }  // namespace korvid::lsp

@@ -7,10 +7,11 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "base/Text.h"
 #include "family/Family.h"
 #include "lsp/Analysis.h"
 #include "lsp/Checks.h"
-#include "lsp/KorvidComment.h"
+#include "session/KorvidComment.h"
 
 namespace korvid::lsp {
 
@@ -28,11 +29,7 @@ bool In(const std::array<const char*, N>& set, const std::string& word) {
     return std::any_of(set.begin(), set.end(), [&](const char* s) { return word == s; });
 }
 
-std::string Hex(std::uint32_t v, int digits = 3) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%0*Xh", digits, v);
-    return buf;
-}
+std::string Hex(std::uint32_t v, int digits = 3) { return korvid::Hex(v, digits) + "h"; }
 
 bool IsPageOrBank(std::uint16_t word) { return word >= 0x010 && word <= 0x01F; }
 
@@ -67,7 +64,9 @@ void Analysis::RunChecks() {
         a &= kProgramWords - 1;
         return (s.ChipImage[a] & kDataFlag) ? s.ChipImage[a] & kWordMask : -1;
     };
-    auto mnemonic = [&](const InstructionFact& f) { return UpperName(std::string_view(text_).substr(f.start, f.end - f.start)); };
+    auto mnemonic = [&](const InstructionFact& f) {
+        return Upper(std::string_view(text_).substr(f.start, f.end - f.start));
+    };
     std::unordered_map<std::uint32_t, std::size_t> factAt;
     for (std::size_t i = 0; i < facts.size(); ++i) factAt.emplace(facts[i].address, i);
     std::unordered_set<std::uint32_t> labelAddresses;

@@ -1,6 +1,8 @@
 // Open documents and position arithmetic (Document.h).
 #include "lsp/Document.h"
 
+#include "session/SourceText.h"
+
 #include <algorithm>
 
 namespace korvid::lsp {
@@ -91,20 +93,10 @@ Position Document::PositionOf(std::size_t offset) const {
 
 const std::string& Document::asmText() const {
     if (asmValid_) return asm_;
-    asm_.clear();
-    asm_.reserve(units_.size() + 1);
+    asm_ = AssemblerText(units_, ControlBytes::Blank);
     asmLineStarts_.assign(1, 0);
-    for (std::size_t i = 0; i < units_.size(); ++i) {
-        char c = units_[i];
-        if (c == '\r' || c == '\n') {
-            if (c == '\r' && i + 1 < units_.size() && units_[i + 1] == '\n') ++i;
-            asm_ += '\r';
-            asmLineStarts_.push_back(static_cast<std::uint32_t>(asm_.size()));
-            continue;
-        }
-        const auto u = static_cast<unsigned char>(c);
-        asm_ += (u < 32 && u != '\t') || u == 127 ? ' ' : c;
-    }
+    for (std::size_t i = 0; i < asm_.size(); ++i)
+        if (asm_[i] == '\r') asmLineStarts_.push_back(static_cast<std::uint32_t>(i + 1));
     asmValid_ = true;
     return asm_;
 }

@@ -7,23 +7,18 @@
 #include <cctype>
 #include <cstdio>
 
+#include "base/Text.h"
 #include "core/asm/SourceFacts.h"
 #include "family/Family.h"
 #include "family/Layout.h"
 #include "family/Registers.h"
 #include "lsp/Checks.h"
-#include "lsp/KorvidComment.h"
 #include "lsp/Reference.h"
+#include "session/KorvidComment.h"
 
 namespace korvid::lsp {
 
 namespace {
-std::string Hex(std::uint32_t v, int digits) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%0*X", digits, v);
-    return buf;
-}
-
 std::string Binary(std::uint32_t v) {
     std::string out;
     do {
@@ -107,7 +102,7 @@ int PageBits(const Analysis& a) {
 }
 
 // "28L", "52".
-std::string FamilyName(const Family& family) { return UpperName(family.name); }
+std::string FamilyName(const Family& family) { return Upper(family.name); }
 
 std::string Plural(int n, std::string_view one) { return std::to_string(n) + " " + std::string(one) + (n == 1 ? "" : "s"); }
 
@@ -193,7 +188,7 @@ void DeviceWordHover(HoverWriter& out, const Family& family, std::string_view wo
 std::optional<HoverText> HoverAt(const Document& doc, const Analysis& a, Position p, bool markdown) {
     const ClassifiedToken* t = TokenAtPosition(doc, a, p);
     if (!t) return std::nullopt;
-    const std::string upper = UpperName(TokenText(a, doc, *t));
+    const std::string upper = Upper(TokenText(a, doc, *t));
     const Family& family = *a.settings.family;
     HoverWriter out(markdown);
     std::int32_t value = 0;
@@ -334,7 +329,7 @@ std::vector<std::pair<Range, std::string>> RenameEdits(const Document& doc, cons
         const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || (c == ':' && i == 0);
         valid = letter || (i > (local ? 1u : 0u) && c >= '0' && c <= '9');
     }
-    const std::string upper = UpperName(name);
+    const std::string upper = Upper(name);
     if (!valid) {
         problem = "\"" + newName + "\" is not a valid " + (local ? "local label (:name)" : "name");
         return edits;
@@ -388,7 +383,7 @@ std::vector<OutlineItem> Outline(const Document& doc, const Analysis& a) {
     // take in its code; a macro's runs to its ENDM.
     std::vector<std::uint32_t> endms;
     for (const ClassifiedToken& t : a.tokens)
-        if (t.cls == TokenClass::Directive && UpperName(TokenText(a, doc, t)) == "ENDM") endms.push_back(t.token.start);
+        if (t.cls == TokenClass::Directive && Upper(TokenText(a, doc, t)) == "ENDM") endms.push_back(t.token.start);
     const Position sourceEnd = doc.AsmPosition(static_cast<std::uint32_t>(text.size()));
     for (std::size_t i = 0; i < out.size(); ++i) {
         OutlineItem& item = out[i];
@@ -425,7 +420,7 @@ std::vector<CompletionEntry> CompletionsAt(const Document& doc, const Analysis& 
     for (auto it = first; it != a.tokens.end(); ++it) {
         const ClassifiedToken& t = *it;
         if (t.token.end >= offset) break;
-        const std::string upper = UpperName(std::string_view(text).substr(t.token.start, t.token.end - t.token.start));
+        const std::string upper = Upper(std::string_view(text).substr(t.token.start, t.token.end - t.token.start));
         if (t.cls == TokenClass::Directive && upper == "DEVICE") afterDevice = true;
         if (t.cls == TokenClass::Directive && upper == "WATCH") afterWatch = true;
         if (t.cls == TokenClass::Instruction || t.cls == TokenClass::Directive ||

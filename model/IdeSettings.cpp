@@ -1,5 +1,7 @@
 #include "model/IdeSettings.h"
 
+#include "session/ProgramIndex.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -147,30 +149,17 @@ bool PlaceOnScreen(const WindowPlace& place, const std::vector<WindowPlace>& scr
 }
 
 std::optional<int> SourceLineOfAddress(const AssemblyState& state, std::uint32_t address) {
-    const std::int64_t lines = std::min<std::int64_t>(state.ListLineCount, kMaxListLines);
-    if (!state.SourceText || address >= std::uint32_t(kProgramWords)) return std::nullopt;
-    const std::int32_t listLine = state.AddressLine[address];
-    if (listLine < 0 || listLine >= lines) return std::nullopt;
-    const std::uint32_t offset = state.ListLineSource[std::size_t(listLine)];
-    int line = 1;
-    for (std::uint32_t i = 0; i < offset && state.SourceText[i]; ++i) line += state.SourceText[i] == '\r';
-    return line;
+    ProgramIndex index;
+    index.Build(state, ProgramIndex::Words::Listed);
+    const int line = address < std::uint32_t(kProgramWords) ? index.LineOf(int(address)) : 0;
+    return line ? std::optional<int>(line) : std::nullopt;
 }
 
 std::optional<std::uint16_t> AddressOfSourceLine(const AssemblyState& state, int line) {
-    if (!state.SourceText || line < 1) return std::nullopt;
-    std::uint32_t offset = 0;
-    for (int l = 1; l < line; ++l) {
-        while (state.SourceText[offset] && state.SourceText[offset] != '\r') ++offset;
-        if (!state.SourceText[offset]) return std::nullopt;
-        ++offset;
-    }
-    const std::int64_t lines = std::min<std::int64_t>(state.ListLineCount, kMaxListLines);
-    for (int a = 0; a < kProgramWords; ++a) {
-        const std::int32_t l = state.AddressLine[std::size_t(a)];
-        if (l >= 0 && l < lines && state.ListLineSource[std::size_t(l)] == offset) return std::uint16_t(a);
-    }
-    return std::nullopt;
+    ProgramIndex index;
+    index.Build(state, ProgramIndex::Words::Listed);
+    const auto address = index.AddressOf(line);
+    return address ? std::optional<std::uint16_t>(std::uint16_t(*address)) : std::nullopt;
 }
 
 IdeSettings::IdeSettings() {

@@ -1,5 +1,6 @@
 #include "model/RegisterLayout.h"
 
+#include "base/Text.h"
 #include "family/Layout.h"
 
 #include <algorithm>
@@ -10,14 +11,12 @@ namespace korvid {
 namespace {
 constexpr const char* kStatusLabels[8] = {"C", "DC", "Z", "PD", "TO", "", "PAx", ""};
 
-std::string Hex2(int v) {
-    char b[4];
-    std::snprintf(b, sizeof b, "%02X", unsigned(v) & 0xFFu);
-    return b;
-}
+std::string Hex2(int v) { return Hex(unsigned(v) & 0xFFu, 2); }
 
 // 28L: first register of the lowest bank column shown.
-int LowestBankRegister(int bankCount) { return (8 - bankCount) * 32 + 16; }
+int LowestBankRegister(const Family& family, int bankCount) {
+    return BankRegisterAddress(family, family.maxBankCount - bankCount, 0);
+}
 }  // namespace
 
 DebugTarget DebugTargetOf(const Family& family, std::uint16_t extFuse) {
@@ -46,8 +45,8 @@ int RamColumns(const Family& family, int bankCount) {
 }
 
 int RamColumnBase(const Family& family, int bankCount, int column) {
-    if (!family.globalRegistersMirrored) return (column + 1) * 16;
-    return LowestBankRegister(RamColumns(family, bankCount)) + column * 32;
+    if (!family.globalRegistersMirrored) return BankRegisterAddress(family, column + 1, 0);
+    return LowestBankRegister(family, RamColumns(family, bankCount)) + column * 32;
 }
 
 std::string RamColumnHeader(const Family& family, int bankCount, int column) {
@@ -100,7 +99,7 @@ int MoveCursor(const Family& family, int bankCount, int cell, CursorKey key) {
         }
         return cell;
     }
-    int lowest = LowestBankRegister(RamColumns(family, bankCount));
+    int lowest = LowestBankRegister(family, RamColumns(family, bankCount));
     switch (key) {
         case CursorKey::Down:
             if (cell == 15) return kCellM;

@@ -5,16 +5,12 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "base/Text.h"
 #include "sim/FirmwareTest.h"
 
 namespace korvid {
 
 namespace {
-
-std::string Lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
 
 bool IsOpChar(char c) { return c == '=' || c == '!' || c == '<' || c == '>'; }
 

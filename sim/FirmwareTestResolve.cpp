@@ -3,16 +3,12 @@
 #include <algorithm>
 #include <cctype>
 
+#include "base/Text.h"
 #include "sim/FirmwareTest.h"
 
 namespace korvid {
 
 namespace {
-
-std::string Upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
 
 class Resolver {
 public:

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "base/Text.h"
 #include "core/image/FileIo.h"
 
 namespace korvid {
@@ -13,11 +14,6 @@ volatile std::sig_atomic_t g_stop = 0;
 void OnStopSignal(int) { g_stop = 1; }
 
 constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
-
-std::string Upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
 
 }  // namespace
 

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "base/Text.h"
 #include "family/NumberSyntax.h"
 #include "sim/SxCpuModel.h"
 
@@ -125,11 +126,6 @@ bool Tokenize(std::string_view line, std::vector<Token>& tokens, StimulusError& 
         tokens.push_back(std::move(t));
     }
     return true;
-}
-
-std::string Lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
 }
 
 }  // namespace

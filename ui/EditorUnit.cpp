@@ -18,6 +18,7 @@
 #include <limits>
 
 #include "core/link/LinkError.h"
+#include "session/ProgramIndex.h"
 #include "ui/CommandGuard.h"
 #include "ui/SettingsKeeper.h"
 
@@ -493,8 +494,6 @@ void TEditorForm::TextSmaller() {
 
 void TEditorForm::ToggleList() {
     TextBuffer& t = Text;
-    // Entries recorded by the last assembly (read after assembling).
-    auto recorded = [this] { return std::int32_t(std::min<std::uint32_t>(State.ListLineCount, kMaxListLines)); };
     auto clampTo = [](std::uint32_t p, std::int32_t length) {
         return std::int32_t(std::min<std::uint32_t>(p, std::uint32_t(length)));
     };
@@ -507,14 +506,12 @@ void TEditorForm::ToggleList() {
     };
     if (!t.listMode) {
         AssembleSource();
-        const std::int32_t count = recorded();
         t.desiredColumn = t.CursorColumn() + kListColumns;
         t.LineStart();
-        std::int32_t i = 0;
-        while (i < count && State.ListLineSource[std::size_t(i)] != std::uint32_t(t.caret)) ++i;
+        const auto entry = ListEntryOfSource(State, std::uint32_t(t.caret));
         t.EnterListMode(ListBuffer.get(), std::int32_t(std::min<std::uint32_t>(State.ListLength, ListingCapacity)));
         // A line without a list entry goes to the first list line.
-        place(i < count ? clampTo(State.ListLineOffset[std::size_t(i)], t.length) : 0);
+        place(entry ? clampTo(State.ListLineOffset[*entry], t.length) : 0);
         Item("FileListToggleItem")->setChecked(true);
         SetRunMenuEnabled(false);
         Hint = kListHint;
@@ -531,13 +528,11 @@ void TEditorForm::ToggleList() {
             name += QStringLiteral(".LST");
         SetFileName(name);
     } else {
-        const std::int32_t count = recorded();
         t.desiredColumn = std::max(t.CursorColumn() - kListColumns, 0);
         t.LineStart();
-        std::int32_t i = 0;
-        while (i < count && State.ListLineOffset[std::size_t(i)] != std::uint32_t(t.caret)) ++i;
+        const auto entry = ListEntryOfListing(State, std::uint32_t(t.caret));
         t.LeaveListMode();
-        place(i < count ? clampTo(State.ListLineSource[std::size_t(i)], t.length) : 0);
+        place(entry ? clampTo(State.ListLineSource[*entry], t.length) : 0);
         Item("FileListToggleItem")->setChecked(false);
         SetRunMenuEnabled(true);
         Hint.clear();

@@ -1,7 +1,6 @@
 // Helpers shared by the commands of the `korvid` tool: option parsing, a
-// core state with its list buffer, source loading as the editor hands text
-// to the assembler, error locations, and loading a program image from a
-// source or hex file.
+// core state with its list buffer, loading a program image (a source or a
+// hex file) and saying its diagnostics.
 #pragma once
 
 #include <memory>
@@ -13,6 +12,7 @@
 #include "apps/common/OutputClash.h"
 #include "core/asm/AssemblyState.h"
 #include "core/image/FileIo.h"
+#include "session/ProgramSession.h"
 
 namespace korvid::cli {
 
@@ -44,39 +44,24 @@ struct CoreSession {
     std::string source;  // the text handed to the assembler (NUL after it)
 };
 
-// "standard input" for "-", else the path: the name messages use.
-std::string DisplayName(const std::string& path);
-
-// Reads a source file ("-": standard input) and turns it into the text the assembler takes: CR LF
-// and bare LF become CR, other control bytes except TAB are removed.
-bool LoadSource(const std::string& path, std::string& text, std::string& message);
+// Source text as the assembler takes it (AssemblerText, control bytes removed).
 void NormalizeSource(std::string& text);
 
-// 1-based line and column of a byte offset in CR-separated text.
-struct TextPosition {
-    int line;
-    int column;
-};
-TextPosition PositionOf(const std::string& text, std::uint32_t offset);
+// The program choices of the options: --family and --dialect when given
+// (FamilyOption has checked their values).
+SettingsRequest ProgramChoice(const Options& options);
 
-// Loads and assembles `path` into session.state. On an assembly error
-// prints "FILE:LINE:COLUMN: error: MESSAGE" on stderr; on a file error prints
-// "korvid: MESSAGE". Returns true on success.
-bool AssembleFile(CoreSession& session, const std::string& path);
+// The diagnostics as the command line says them: located lines as
+// "FILE:LINE:COLUMN: error: ...", the others after "korvid: ".
+std::string DiagnosticLines(const std::vector<Diagnostic>& diagnostics);
 
-// Loads a hex file into the device image (LoadHexFile). Prints a refusal or
-// violation and returns false; a missing-fuse warning is printed as
-// "korvid: FILE: warning: ..." and accepted.
-bool LoadHexImage(CoreSession& session, const std::string& path);
-
-// Loads a program image for a device command: FILE.src (or any name not
-// ending in .sxh/.hex/.obj) is assembled; a hex file is loaded with LoadHex
-// and adopted as the chip image, as the Device window does. Prints its own
-// errors; a hex warning is printed as "korvid: FILE: warning: ..." and accepted.
-bool LoadProgramImage(CoreSession& session, const std::string& path);
-
-// True when the name ends in .sxh, .hex or .obj (any case).
-bool IsHexFileName(const std::string& path);
+// Loads a program for a command (ProgramSession: a source is assembled, a
+// hex file loaded and adopted as the chip image, as the Device window
+// does) in the family and dialect of the options, the source's korvid
+// comment, its DEVICE line or the default. Prints the diagnostics on
+// stderr; false when the program cannot be used.
+bool LoadProgramImage(ProgramSession& session, const SettingsRequest& choice, const std::string& path,
+                      std::optional<ProgramKind> kind = std::nullopt);
 
 // Writes the outputs of a command, all or none (WriteFilesAtomically; "-"
 // is standard output); prints "korvid: MESSAGE" on failure.

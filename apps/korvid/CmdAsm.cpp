@@ -43,10 +43,10 @@ int RunAsm(const std::vector<std::string>& args) {
     if (auto l = options.Value("-l")) outputs.push_back({"-l", *l});
     if (!OutputsAreDistinct("asm", {source}, outputs)) return kExitUsage;
 
-    CoreSession session(*family);
-    if (!AssembleFile(session, source)) return kExitFailure;
+    ProgramSession session;
+    if (!LoadProgramImage(session, ProgramChoice(options), source, ProgramKind::Source)) return kExitFailure;
 
-    AssemblyState& s = *session.state;
+    AssemblyState& s = session.state();
     std::string listing;
     if (options.Value("-l")) listing = ListingForDisk(s.ListText, s.ListLength);
     if (!SaveHex(s)) {

@@ -16,6 +16,7 @@
 #include "apps/korvid/CmdDeviceCommon.h"
 #include "apps/korvid/CommandTable.h"
 #include "apps/korvid/RegisterDump.h"
+#include "base/Text.h"
 #include "core/asm/Assembler.h"
 #include "core/image/DebugImage.h"
 #include "family/NumberSyntax.h"
@@ -54,11 +55,6 @@ int MostWords(const std::string& command) {
     for (const CommandWords& c : kCommandWords)
         if (command == c.name) return c.most;
     return -1;
-}
-
-std::string Upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
 }
 
 // A number: 0x.., $.., ..h (hex), %.. (binary), else in `base` (decimal
@@ -362,9 +358,10 @@ int RunDebug(const std::vector<std::string>& args) {
     DeviceLink port;
     if (!PortOption("debug", options, port.link)) return kExitUsage;
 
-    CoreSession session(*family);
-    if (!AssembleFile(session, options.Operands()[0])) return kExitFailure;
-    AssemblyState& s = *session.state;
+    ProgramSession session;
+    if (!LoadProgramImage(session, ProgramChoice(options), options.Operands()[0], ProgramKind::Source))
+        return kExitFailure;
+    AssemblyState& s = session.state();
     PrepareDebugImage(s);
     if (s.ErrorFlag) {
         std::string message = s.ErrorMessage;

@@ -59,9 +59,9 @@ int RunDebugImage(const std::vector<std::string>& args) {
     const std::string path = options.Operands()[0];
     if (auto out = options.Value("-o"))
         if (!OutputsAreDistinct("debugimage", {path}, {{"-o", *out}})) return kExitUsage;
-    CoreSession session(*family);
-    if (!LoadProgramImage(session, path)) return kExitFailure;
-    AssemblyState& s = *session.state;
+    ProgramSession session;
+    if (!LoadProgramImage(session, ProgramChoice(options), path)) return kExitFailure;
+    AssemblyState& s = session.state();
     if (auto freq = options.Value("--freq")) {
         if (!ParseFrequency(*freq, s.ClockFrequency))
             return UsageError("debugimage", "--freq takes a frequency from 400000 to 110000000 Hz");

@@ -32,9 +32,9 @@ int RunProgram(const std::vector<std::string>& args) {
     DeviceLink port;
     if (!PortOption("program", options, port.link)) return kExitUsage;
 
-    CoreSession session(*family);
-    if (!LoadProgramImage(session, options.Operands()[0])) return kExitFailure;
-    AssemblyState& s = *session.state;
+    ProgramSession session;
+    if (!LoadProgramImage(session, ProgramChoice(options), options.Operands()[0])) return kExitFailure;
+    AssemblyState& s = session.state();
     s.DeviceImage = s.ChipImage;
     // An explicit --irc is this run's choice, over the source's IRC_CAL.
     if (options.Value("--irc")) s.IrcCalibration.reset();

@@ -19,15 +19,15 @@ int RunVerify(const std::vector<std::string>& args) {
     DeviceLink port;
     if (!PortOption("verify", options, port.link)) return kExitUsage;
 
-    CoreSession session(*family);
-    if (!LoadProgramImage(session, options.Operands()[0])) return kExitFailure;
-    AssemblyState& s = *session.state;
+    ProgramSession session;
+    if (!LoadProgramImage(session, ProgramChoice(options), options.Operands()[0])) return kExitFailure;
+    AssemblyState& s = session.state();
     return RunOnLink(port.link, [&] {
         {
             StderrProgress progress;
             ReadDevice(port.link, s, progress, "Verifying...");
         }
-        std::string_view part = VerifyImage(*family, s.ChipImage, s.DeviceImage);
+        std::string_view part = VerifyImage(session.family(), s.ChipImage, s.DeviceImage);
         if (part.empty()) {
             std::printf("Device verified OK\n");
             return kExitOk;

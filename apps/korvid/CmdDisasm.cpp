@@ -17,11 +17,11 @@ int RunDisasm(const std::vector<std::string>& args) {
     const Family* family = FamilyOption(options);
     if (!family) return kExitUsage;
 
-    CoreSession session(*family);
-    if (!LoadProgramImage(session, options.Operands()[0])) return kExitFailure;
-    const AssemblyState& s = *session.state;
+    ProgramSession session;
+    if (!LoadProgramImage(session, ProgramChoice(options), options.Operands()[0])) return kExitFailure;
+    const AssemblyState& s = session.state();
     const std::uint8_t wreg = options.Flag("--wreg") ? 1 : 0;
-    const int size = ProgramSize(*family, s.ChipImage[kExtFuseIndex]);
+    const int size = ProgramSize(session.family(), s.ChipImage[kExtFuseIndex]);
     for (int a = 0; a < size; ++a) {
         std::uint16_t word = s.ChipImage[std::size_t(a)];
         if (!(word & kDataFlag)) continue;

@@ -29,9 +29,9 @@ int RunHex(const std::vector<std::string>& args) {
     if (!family) return kExitUsage;
 
     const std::string path = options.Operands()[0];
-    CoreSession session(*family);
-    if (!LoadHexImage(session, path)) return kExitFailure;
-    const AssemblyState& s = *session.state;
+    ProgramSession session;
+    if (!LoadProgramImage(session, ProgramChoice(options), path, ProgramKind::Hex)) return kExitFailure;
+    const AssemblyState& s = session.state();
     const Image& d = s.DeviceImage;
     int highest = -1;
     for (int a = kProgramWords - 1; a >= 0; --a)

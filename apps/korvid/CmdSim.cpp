@@ -94,7 +94,8 @@ private:
     std::optional<std::string> serialLink_;
     SimFiles files_;
 
-    std::unique_ptr<CoreSession> session_;
+    std::unique_ptr<ProgramSession> session_;
+    SettingsRequest choice_;  // --family and --dialect as given
     std::unique_ptr<SxCpu> cpu_;
     SimTimeBase base_;
     StimulusPins pins_;
@@ -119,6 +120,7 @@ int SimRun::ReadOptions(const std::vector<std::string>& args) {
     if (options.Operands().size() != 1) return UsageError(kCommand, "expected one source or hex file");
     family_ = FamilyOption(options);
     if (!family_) return kExitUsage;
+    choice_ = ProgramChoice(options);
     program_ = options.Operands()[0];
     untilBreak_ = options.Flag("--until-break");
     const auto cyclesText = options.Value("--cycles");
@@ -181,9 +183,10 @@ bool SimRun::Fail(const SimProblem& problem) {
 
 // The program (assembled or loaded) and the CPU that runs it.
 bool SimRun::LoadProgram() {
-    session_ = std::make_unique<CoreSession>(*family_);
-    if (!LoadProgramImage(*session_, program_)) return false;
-    const AssemblyState& s = *session_->state;
+    session_ = std::make_unique<ProgramSession>();
+    if (!LoadProgramImage(*session_, choice_, program_)) return false;
+    family_ = &session_->family();
+    const AssemblyState& s = session_->state();
     std::uint64_t clockHz = clockHz_ ? clockHz_ : s.ClockFrequency;
     if (clockHz == 0) clockHz = kDefaultClockFrequency;
     cpu_ = std::make_unique<SxCpu>(*family_);
@@ -196,7 +199,7 @@ bool SimRun::LoadProgram() {
 // What the options ask of the program: a BREAK, the serial pin, the
 // registers shown in the waveform as 8-bit vectors.
 bool SimRun::CheckProgram() {
-    const AssemblyState& s = *session_->state;
+    const AssemblyState& s = session_->state();
     if (untilBreak_ && s.BreakAddress == kNoBreak) {
         PrintError(DisplayName(program_) + ": --until-break: the program has no BREAK address");
         return false;
@@ -271,7 +274,7 @@ void SimRun::Run() {
     for (int address : regAddresses_) driver.WatchRegister(address);
     if (vcd_.isOpen()) driver.AddSink(&vcd_);
     if (uart_) driver.AddSink(uart_.get());
-    if (untilBreak_) cpu_->SetBreakAfter(session_->state->BreakAddress, true);
+    if (untilBreak_) cpu_->SetBreakAfter(session_->state().BreakAddress, true);
     std::uint64_t end = cycles_.value_or(0);
     if (for_) end = base_.CycleAt(*for_);
     if (!cycles_ && !for_)
@@ -297,7 +300,7 @@ void SimRun::Run() {
 
 int SimRun::Report() {
     const SxCpu& cpu = *cpu_;
-    const AssemblyState& s = *session_->state;
+    const AssemblyState& s = session_->state();
     if (serialFailed_) return kExitFailure;  // nothing ran
     int status = kExitOk;
     SimProblem waveform;

@@ -22,6 +22,7 @@
 #include "apps/korvid/CommandTable.h"
 #include "apps/korvid/TestFileRun.h"
 #include "apps/korvid/TestReport.h"
+#include "base/Text.h"
 #include "sim/SimSetup.h"
 
 namespace korvid::cli {
@@ -67,11 +68,6 @@ void FindTests(const std::string& folder, std::vector<std::string>& out, std::st
 }
 
 // The folder a file is written in ("." for a bare name).
-std::string FolderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // Waveform names in --vcd-dir: the test's name, made unique.
 std::vector<std::string> WaveformNames(const std::vector<std::string>& files, const std::string& dir) {
     std::vector<std::string> names;

@@ -31,8 +31,9 @@ void PrintRegisters(std::FILE* out, const ChipState& s, const AssemblyState& sta
     // Banked registers, one bank a line: 28 family the banks read, 52 all 16.
     const int banks = is52 ? 16 : bankCount;
     for (int bank = 0; bank < banks; ++bank) {
-        const int base = is52 ? bank * 16 : (8 - banks + bank) * 32 + 16;
-        std::fprintf(out, "bank %X", is52 ? bank : 8 - banks + bank);
+        const int shown = is52 ? bank : state.family->maxBankCount - banks + bank;
+        const int base = BankRegisterAddress(*state.family, shown, 0);
+        std::fprintf(out, "bank %X", shown);
         for (int i = 0; i < 16; ++i) std::fprintf(out, " %02X", (is52 && bank == 0) ? 0 : r[base + i] & 0xFF);
         std::fprintf(out, "\n");
     }

@@ -1,12 +1,11 @@
 #include "apps/korvid/TestFileRun.h"
 
-#include <cctype>
 #include <chrono>
 #include <cstdio>
-#include <unistd.h>
 
 #include "apps/korvid/CliSupport.h"
 #include "apps/korvid/RegisterDump.h"
+#include "base/Text.h"
 #include "core/asm/Assembler.h"
 #include "core/image/FileIo.h"
 #include "core/image/HexFile.h"
@@ -22,91 +21,6 @@ namespace korvid::cli {
 namespace {
 
 constexpr std::size_t kMaxTestBytes = 16u << 20;
-
-std::string Upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
-// The family a DEVICE line names: the first of its words that only one
-// family knows (a part name, or an option only that family has).
-const Family* FamilyOfDevice(const std::string& source) {
-    const Family* families[] = {&Sx28lFamily(), &Sx52Family()};
-    auto knows = [](const Family& f, const std::string& word) {
-        for (int i = 0; i < f.deviceParamCount; ++i)
-            if (word == f.deviceParams[i].name) return true;
-        for (int i = 0; i < f.extendedDeviceParamCount; ++i)
-            if (word == f.extendedDeviceParams[i].name) return true;
-        return false;
-    };
-    std::size_t start = 0;
-    while (start < source.size()) {
-        std::size_t end = source.find_first_of("\r\n", start);
-        if (end == std::string::npos) end = source.size();
-        std::string line = Upper(source.substr(start, end - start));
-        start = end + 1;
-        line = line.substr(0, line.find(';'));
-        for (char& c : line)
-            if (c == ',' || c == '\t') c = ' ';
-        std::vector<std::string> words;
-        for (std::size_t i = 0; i < line.size();) {
-            const std::size_t j = line.find(' ', i);
-            const std::size_t e = j == std::string::npos ? line.size() : j;
-            if (e > i) words.push_back(line.substr(i, e - i));
-            i = e + 1;
-        }
-        for (std::size_t w = 0; w + 1 < words.size(); ++w) {
-            if (words[w] != "DEVICE") continue;
-            for (std::size_t k = w + 1; k < words.size(); ++k) {
-                const bool in28 = knows(*families[0], words[k]), in52 = knows(*families[1], words[k]);
-                if (in28 != in52) return in28 ? families[0] : families[1];
-            }
-        }
-    }
-    return nullptr;
-}
-
-std::string FolderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-// Standard error into a temporary file while `work` runs; what was written
-// comes back as text.
-template <class Work>
-std::string CaptureErrors(Work work) {
-    std::fflush(stderr);
-    std::FILE* capture = std::tmpfile();
-    const int saved = capture ? dup(2) : -1;
-    if (saved >= 0) dup2(fileno(capture), 2);
-    work();
-    std::string text;
-    if (saved >= 0) {
-        std::fflush(stderr);
-        dup2(saved, 2);
-        close(saved);
-        std::rewind(capture);
-        char buffer[4096];
-        std::size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, capture)) > 0 && text.size() < (1u << 20))
-            text.append(buffer, n);
-    }
-    if (capture) std::fclose(capture);
-    return text;
-}
-
-// The family of a hex image, which has no DEVICE line: the 28l unless the
-// image does not load as one, or its fuse words cannot belong to one, and
-// it loads as a 52 image (more program words, the 52's fuse bits).
-const Family* FamilyOfImage(const std::string& path) {
-    auto fits = [&](const Family& family) {
-        CoreSession session(family);
-        bool loaded = false;
-        CaptureErrors([&] { loaded = LoadHexImage(session, path); });
-        return loaded && ForeignConfigNote(*session.state).empty();
-    };
-    return !fits(Sx28lFamily()) && fits(Sx52Family()) ? &Sx52Family() : nullptr;
-}
 
 std::string ErrorLine(const std::string& file, int line, int column, const std::string& message) {
     return file + ":" + std::to_string(line) + ":" + std::to_string(column) + ": error: " + message + "\n";
@@ -151,26 +65,24 @@ TestFileResult RunTestFile(const std::string& path, const std::string& shownName
     }
 
     // The program: relative to the test file; its family from the test, else
-    // from its DEVICE line, else 28l.
-    const std::string program = test.source.text[0] == '/' ? test.source.text : FolderOf(path) + test.source.text;
-    const Family* family = test.family.empty() ? nullptr : FamilyByName(test.family);
-    if (!family && IsHexFileName(program)) {
-        family = FamilyOfImage(program);
-    } else if (!family) {
-        std::string source, message;
-        if (LoadSource(program, source, message)) family = FamilyOfDevice(source);
-    }
-    if (!family) family = &Sx28lFamily();
-    CoreSession session(*family);
-    session.state->dialect = test.extendedDialect ? Dialect::Extended : Dialect::Strict;
-    bool loaded = false;
-    const std::string loaderErrors = CaptureErrors([&] { loaded = LoadProgramImage(session, program); });
-    if (!loaded) {
-        result.errors = ErrorLine(shownName, test.sourceLine, test.source.column, "cannot load the program " + program) +
-                        loaderErrors;
+    // from the source's korvid comment or DEVICE line (a hex file: the
+    // family its image fits), else 28l.
+    const std::string program = BesidePath(path, test.source.text);
+    LoadRequest request;
+    request.path = program;
+    request.settings.family = test.family.empty() ? nullptr : FamilyByName(test.family);
+    request.settings.familyWord = "the test's family";
+    if (test.extendedDialect) request.settings.dialect = Dialect::Extended;
+    request.familyFromImage = true;
+    ProgramSession session;
+    if (!session.Load(request)) {
+        result.errors =
+            ErrorLine(shownName, test.sourceLine, test.source.column, "cannot load the program " + program) +
+            DiagnosticLines(session.diagnostics());
         return finish();
     }
-    const AssemblyState& s = *session.state;
+    const Family* family = &session.family();
+    const AssemblyState& s = session.state();
 
     SxCpu cpu(*family);
     LoadCpuFromImage(cpu, *family, s.ChipImage,

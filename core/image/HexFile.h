@@ -46,6 +46,12 @@ bool SaveHex(AssemblyState& state);
 // ErrorStart/ErrorEnd mark the record in ListText.
 void LoadHex(AssemblyState& state);
 
+// Whether LoadHex loaded the image: no error, or only the missing-fuse
+// warning.
+inline bool HexLoaded(const AssemblyState& state) {
+    return state.ErrorFlag == 0 || state.ErrorMessage == kFuseAbsentMessage;
+}
+
 // 1-based line of ErrorStart in the hex text at ListText (LF, CR LF or CR
 // line ends).
 int HexErrorLine(const AssemblyState& state);

@@ -1,4 +1,5 @@
 #include "core/image/ReplacementFile.h"
+#include "base/Text.h"
 
 #include <cerrno>
 #include <climits>
@@ -13,13 +14,6 @@ namespace korvid {
 namespace {
 
 constexpr std::string_view kTemporarySuffix = ".tmpXXXXXX";
-
-std::string FolderOf(const std::string& path) {
-    auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
 
 mode_t NewFileMode() {
     const mode_t mask = ::umask(0);

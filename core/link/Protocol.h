@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "family/Layout.h"
+
 namespace korvid {
 
 // A word on the wire is two bytes: the low 8 bits, then bits 8..11.
@@ -120,7 +122,9 @@ enum StateOffset : int {
 inline constexpr int kStatePortCount = 8;
 // The register of byte `i` of the 28 family's bank part when `bankCount`
 // banks are read: the upper 16 registers of the top banks, lowest bank first.
-constexpr int StateBankRegister(int bankCount, int i) { return (8 - bankCount + i / 16) * 32 + 16 + i % 16; }
+inline int StateBankRegister(int bankCount, int i) {
+    return BankRegisterAddress(Sx28lFamily(), Sx28lFamily().maxBankCount - bankCount + i / 16, i % 16);
+}
 inline constexpr int kStateRam52Bytes = 240;
 inline constexpr std::uint8_t kStateWAt1 = 0x80;  // register 01h is W (OPTION bit 7 clear)
 

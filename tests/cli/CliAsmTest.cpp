@@ -50,11 +50,12 @@ TEST(CliAsm, ErrorPrintsFileLineColumnAndWritesNothing) {
     EXPECT_FALSE(dir.Exists("bad.lst"));
 }
 
-// A source for the other chip fails with a note naming the family that
-// takes it, at the error's place; both families failing gives no note.
+// A source for the other chip (its korvid comment overruled) fails with a
+// note naming the family that takes it, at the error's place; both
+// families failing gives no note.
 TEST(CliAsm, OtherFamilyNote) {
     const std::string sx52 = std::string(KORVID_SOURCE_DIR) + "/examples/sx52_counter.src";
-    auto r = RunProgram(kKorvid, {"asm", sx52, "-o", "/dev/null"});
+    auto r = RunProgram(kKorvid, {"asm", "--family", "28l", sx52, "-o", "/dev/null"});
     EXPECT_EQ(r.exitCode, 1);
     const auto error = r.err.find(": error: ");
     ASSERT_NE(error, std::string::npos) << r.err;

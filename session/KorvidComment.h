@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace korvid::lsp {
+namespace korvid {
 
 inline constexpr int kSettingsLines = 5;  // the lines a family= or dialect= may stand in
 
@@ -22,4 +22,4 @@ struct KorvidWord {
 // several codes gives one word each); empty when the line has none.
 std::vector<KorvidWord> ReadKorvidComment(std::string_view line);
 
-}  // namespace korvid::lsp
+}  // namespace korvid

@@ -1,7 +1,7 @@
 // Reading "; korvid: ..." comments (KorvidComment.h).
-#include "lsp/KorvidComment.h"
+#include "session/KorvidComment.h"
 
-namespace korvid::lsp {
+namespace korvid {
 
 namespace {
 bool Separator(char c) { return c == ' ' || c == '\t' || c == ','; }
@@ -42,4 +42,4 @@ std::vector<KorvidWord> ReadKorvidComment(std::string_view line) {
     return words;
 }
 
-}  // namespace korvid::lsp
+}  // namespace korvid
