@@ -24,45 +24,47 @@ RunResult Korvid(std::vector<std::string> args) {
 const char* const kWarning52 = ": warning: --family 28l overrides the source's \"korvid: family=52\"";
 
 // asm: the comment, the DEVICE line and the options in their order, each
-// case by the image it builds (byte for byte the image of the family it
-// should have taken) or the failure it should meet.
+// case by the image it builds (byte for byte the image of the choice it
+// should have taken, and not that of the other) or the failure it should
+// meet.
 TEST(FamilyComment, AsmTakesOptionThenCommentThenDevice) {
     TempDir dir;
-    test::WriteText(dir.File("c52.src"), "; a counter\n;korvid: family=52\n  MOV W,RE\n  MOV RE,W\n");
-    test::WriteText(dir.File("d52.src"), "  DEVICE OSCHS2, DRT60MS\n  MOV W,RE\n");
+    test::WriteText(dir.File("c52.src"), "; a counter\n;korvid: family=52\n  NOP\n");
+    test::WriteText(dir.File("d52.src"), "  DEVICE OSCHS2, DRT60MS\n  NOP\n");
     test::WriteText(dir.File("c28d52.src"), "; korvid: family=28l\n  DEVICE OSCHS2, DRT60MS\n  NOP\n");
-    test::WriteText(dir.File("late.src"), ";\n;\n;\n;\n;\n; korvid: family=52\n  MOV W,RE\n");
+    test::WriteText(dir.File("late.src"), ";\n;\n;\n;\n;\n; korvid: family=52\n  NOP\n");
     test::WriteText(dir.File("ext.src"), "; korvid: dialect=extended\nloop: NOP\n  JMP loop\n");
+    const std::vector<std::string> f52{"--family", "52"}, f28{"--family", "28l"};
+    const std::vector<std::string> extended{"--dialect", "extended"};
     struct Case {
         std::vector<std::string> args;  // before the source
         const char* source;
-        const char* sameAs;  // the family whose image it must equal ("": it fails)
-        std::vector<std::string> sameArgs;
+        std::vector<std::string> same, other;  // options giving the same image and another one
+        bool fails, warns;
     } cases[] = {
-        {{}, "c52.src", "52", {"--family", "52"}},
-        {{}, "d52.src", "52", {"--family", "52"}},
-        {{}, "c28d52.src", "", {}},  // the comment wins over DEVICE: the 28L knows no DRT60MS
-        {{}, "late.src", "", {}},    // past the first five lines the comment is prose
-        {{}, "ext.src", "ext", {"--dialect", "extended"}},
-        {{"--dialect", "strict"}, "ext.src", "", {}},
-        {{"--family", "28l"}, "c52.src", "", {}},
+        {{}, "c52.src", f52, f28, false, false},
+        {{}, "d52.src", f52, {}, false, false},
+        {f28, "c52.src", f28, f52, false, true},
+        {{}, "c28d52.src", {}, {}, true, false},  // the comment wins over DEVICE: the 28L knows no DRT60MS
+        {{}, "late.src", f28, f52, false, false},  // past the first five lines the comment is prose
+        {{}, "ext.src", extended, {}, false, false},
+        {{"--dialect", "strict"}, "ext.src", {}, {}, true, true},
+    };
+    auto image = [&](std::vector<std::string> options, const char* source, const std::string& out) {
+        options.insert(options.begin(), "asm");
+        options.insert(options.end(), {dir.File(source), "-o", dir.File(out)});
+        return Korvid(options);
     };
     for (const Case& c : cases) {
-        std::vector<std::string> args{"asm"};
-        args.insert(args.end(), c.args.begin(), c.args.end());
-        args.insert(args.end(), {dir.File(c.source), "-o", dir.File("out.sxh")});
-        const RunResult r = Korvid(args);
-        if (std::string(c.sameAs).empty()) {
-            EXPECT_EQ(r.exitCode, 1) << c.source << r.err;
-            continue;
-        }
-        ASSERT_EQ(r.exitCode, 0) << c.source << r.err;
-        EXPECT_EQ(r.err, "") << c.source;
-        std::vector<std::string> same{"asm"};
-        same.insert(same.end(), c.sameArgs.begin(), c.sameArgs.end());
-        same.insert(same.end(), {dir.File(c.source), "-o", dir.File("same.sxh")});
-        ASSERT_EQ(Korvid(same).exitCode, 0) << c.source;
+        const RunResult r = image(c.args, c.source, "out.sxh");
+        EXPECT_EQ(r.exitCode, c.fails ? 1 : 0) << c.source << r.err;
+        EXPECT_EQ(r.err.find(": warning: ") != std::string::npos, c.warns) << c.source << r.err;
+        if (c.fails) continue;
+        ASSERT_EQ(image(c.same, c.source, "same.sxh").exitCode, 0) << c.source;
         EXPECT_EQ(test::ReadText(dir.File("out.sxh")), test::ReadText(dir.File("same.sxh"))) << c.source;
+        if (c.other.empty()) continue;
+        ASSERT_EQ(image(c.other, c.source, "other.sxh").exitCode, 0) << c.source;
+        EXPECT_NE(test::ReadText(dir.File("out.sxh")), test::ReadText(dir.File("other.sxh"))) << c.source;
     }
 }
 
