@@ -100,6 +100,9 @@ Json Session::SourceJson() const {
 
 std::string Session::FrameName(int address) const {
     const auto [label, offset] = program_.LabelOf(address);
+    // The reset vector (the last word) belongs to no routine of the program,
+    // whatever label lies below it.
+    if (address == int(ProgramWords()) - 1 && (label.empty() || offset != 0)) return "reset";
     if (label.empty()) return Hex(address, 3, "$");
     return offset == 0 ? label : label + "+" + std::to_string(offset);
 }
