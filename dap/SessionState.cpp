@@ -183,6 +183,9 @@ void Session::Variables(const Json& request) {
         add("instructions", std::to_string(cpu.instructions()));
         add("history", std::to_string(target_.HistoryBytes() / 1024) + " KiB from cycle " +
                            std::to_string(target_.HistoryStart()));
+        if (stopwatch_.WentBackPastStart())
+            add("stopwatch", "reset at cycle " + std::to_string(cpu.cycles()) +
+                                 ": the chip went back before the stops it keeps");
     } else {
         return Respond(request, false, {}, "unknown variables reference");
     }

@@ -512,3 +512,42 @@ test('the tool: attach to the programmed chip, a busy or missing port, korvid-si
     await halted.dc.stop();
   }
 });
+
+// Going back in time: the Timing scope reads as it did when the chip was
+// last at that point (never a count that wraps around below zero).
+test('blink: the stopwatch follows step back and reverse continue; the reset vector\'s frame is reset', async () => {
+  const timing = async (dc) => {
+    const t = await variables(dc, 'Timing');
+    return { cycles: Number(valueOf(t, 'cycles')), since: Number(valueOf(t, 'since last stop')), time: valueOf(t, 'time since last stop') };
+  };
+  const { dc, first } = await session({ program: blink, stopOnEntry: true });
+  try {
+    assert.equal(first.body.reason, 'entry');
+    const entryFrames = (await dc.stackTraceRequest({ threadId: 1 })).body.stackFrames;
+    assert.equal(entryFrames[0].name, 'reset');
+    const byInstruction = { granularity: 'instruction' };
+    await stop(dc, 'stepIn', byInstruction);
+    const once = await timing(dc);
+    await stop(dc, 'stepIn', byInstruction);
+    const twice = await timing(dc);
+    assert.ok(twice.cycles > once.cycles && twice.since === twice.cycles - once.cycles);
+    await stop(dc, 'stepBack');
+    assert.deepEqual(await timing(dc), once);
+    const s = await stop(dc, 'reverseContinue');
+    assert.equal(s.reason, 'entry');
+    assert.deepEqual(await timing(dc), { cycles: 0, since: 0, time: '0.000 us' });
+
+    // Among breakpoint hits: back to the second hit reads as the second hit did.
+    await dc.setBreakpointsRequest({ source: { path: blink }, breakpoints: [{ line: 30 }] });
+    const hits = [];
+    for (let i = 0; i < 3; ++i) {
+      await stop(dc, 'continue');
+      hits.push(await timing(dc));
+    }
+    assert.equal((await stop(dc, 'reverseContinue')).line, 30);
+    assert.deepEqual(await timing(dc), hits[1]);
+    assert.ok(hits.every((h) => h.since > 0 && h.since <= h.cycles));
+  } finally {
+    await dc.stop();
+  }
+});
