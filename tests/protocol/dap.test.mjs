@@ -551,3 +551,45 @@ test('blink: the stopwatch follows step back and reverse continue; the reset vec
     await dc.stop();
   }
 });
+
+// The RAM scope and its banks carry memory references: a client's memory
+// view reads and writes the register file from a variable.
+const ramProgramOf = (family) => [
+  family === '52' ? '; the SX52' : '        DEVICE  SX28L, OSCHS2, TURBO',
+  '        RESET   start',
+  '        ORG     0',
+  'start   JMP     start',
+].join('\n') + '\n';
+for (const [family, bank1, banks] of [['28l', 0x30, 8], ['52', 0x10, 15]]) test(`the RAM scope (${family}): globals and banks as variables with memory references`, async () => {
+  const dir = mkdtempSync(path.join(os.tmpdir(), 'korvid-dap-'));
+  const program = path.join(dir, 'ram.src');
+  writeFileSync(program, ramProgramOf(family));
+  const { dc } = await session({ program, family, stopOnEntry: true });
+  try {
+    const ram = (await dc.scopesRequest({ frameId: 0 })).body.scopes.find((x) => x.name === 'RAM');
+    assert.equal(ram.memoryReference, 'ram');
+    const parts = (await dc.variablesRequest({ variablesReference: ram.variablesReference })).body.variables;
+    assert.equal(parts.length, 1 + banks);
+    assert.ok(parts.every((p) => p.memoryReference), JSON.stringify(parts));
+    const bank = parts.find((p) => p.name === 'Bank 1');
+    // Written through the variable and through the bank's memory reference.
+    await dc.setVariableRequest({ variablesReference: bank.variablesReference, name: '10h', value: '7' });
+    await dc.send('writeMemory', { memoryReference: bank.memoryReference, offset: 15, data: Buffer.from([0xA5]).toString('base64') });
+    const read = (await dc.send('readMemory', { memoryReference: bank.memoryReference, count: 16 })).body;
+    assert.equal(Number(read.address), bank1);
+    const bytes = [...Buffer.from(read.data, 'base64')];
+    assert.deepEqual([bytes.length, bytes[0], bytes[15]], [16, 7, 0xA5]);
+    const cells = (await dc.variablesRequest({ variablesReference: bank.variablesReference })).body.variables;
+    assert.deepEqual(cells.map((c) => Number('0x' + c.value.slice(1, 3))), bytes);
+    // The scope's reference is the whole file: the bank at its address.
+    const whole = (await dc.send('readMemory', { memoryReference: ram.memoryReference, offset: bank1, count: 16 })).body;
+    assert.deepEqual([...Buffer.from(whole.data, 'base64')], bytes);
+    const globals = parts.find((p) => p.name.startsWith('Globals'));
+    await dc.send('writeMemory', { memoryReference: globals.memoryReference, offset: 2, data: Buffer.from([0x3C]).toString('base64') });
+    assert.equal(await evaluate(dc, '0:0A'), '$3C (60)');
+    await assert.rejects(dc.send('writeMemory', { memoryReference: bank.memoryReference, offset: 0x100 - bank1, data: 'AA==' }), /beyond the RAM/);
+    await assert.rejects(dc.send('readMemory', { memoryReference: 'ram+0x100', count: 1 }), /memory references are/);
+  } finally {
+    await dc.stop();
+  }
+});
