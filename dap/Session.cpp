@@ -119,17 +119,7 @@ void Session::Handle(const Json& m) {
         Respond(m, true, {{"threads", Json::array({{{"id", 1}, {"name", family_ ? ChipScopeName(*family_) : std::string("SX")}}})}});
         return;
     }
-    if (command == "disconnect" || command == "terminate") {
-        Close();
-        if (command == "terminate") {
-            Respond(m, true);
-            Event("terminated");
-            return;
-        }
-        Respond(m, true);
-        finished_ = true;
-        return;
-    }
+    if (command == "disconnect" || command == "terminate") return Disconnect(m);
     for (const Row& row : kRows) {
         if (command != row.command) continue;
         if (row.needsProgram && !launched_) return Respond(m, false, {}, "no program is launched");
@@ -164,6 +154,7 @@ void Session::Initialize(const Json& request) {
              {"supportsWriteMemoryRequest", true},
              {"supportsSteppingGranularity", true},
              {"supportsTerminateRequest", true},
+             {"supportTerminateDebuggee", true},
              {"supportsRestartRequest", true},
              {"exceptionBreakpointFilters", Json::array({
                   {{"filter", "stack"}, {"label", "Stack overflow or underflow"}, {"default", true},
@@ -255,6 +246,7 @@ void Session::Launch(const Json& request) {
         if (blankWords_.size() == ProgramWords()) blankWords_.clear();
     }
     launched_ = true;
+    attached_ = attach;
     mode_ = Mode::Stopped;
     stopwatch_.Start(Cpu().cycles());
     Respond(request, true);
@@ -267,10 +259,32 @@ void Session::ConfigurationDone(const Json& request) {
     else StartRun(Mode::Continue, std::nullopt);
 }
 
-void Session::Close() {
-    if (tool_) tool_->End();
+void Session::Close() { End(true); }
+
+// terminate ends the program (the client disconnects after it); disconnect
+// ends the session too. The tool's chip is stopped, or left as it is,
+// running or halted, when the client asks for that (terminateDebuggee
+// false, what an attach does unless told otherwise): a later attach finds it.
+void Session::Disconnect(const Json& request) {
+    const bool terminate = Str(request, "command") == "terminate";
+    const bool stopChip = terminate || request.value("arguments", Json::object()).value("terminateDebuggee", !attached_);
+    End(stopChip);
+    Respond(request, true);
+    if (terminate) Event("terminated");
+    else finished_ = true;
+}
+
+void Session::End(bool stopChip) {
+    mode_ = Mode::Idle;
+    pausing_ = false;
+    if (tool_) {
+        if (stopChip) tool_->End();
+        else tool_->Leave();
+        tool_.reset();
+    }
     std::string message;
     if (launched_ && !target_.Finish(message)) Output("waveform: " + message + "\n", "stderr");
+    launched_ = false;
 }
 
 // The same program from power-on again: breakpoints stay, their hit

@@ -43,7 +43,7 @@ public:
     void Advance();
     // The client asked to end (disconnect) or the input ended.
     bool finished() const { return finished_; }
-    // The session ends: the waveform is completed.
+    // The session ends: the waveform is completed, the tool's chip stopped.
     void Close();
 
 private:
@@ -64,6 +64,10 @@ private:
     // Requests (Session.cpp: life and execution; SessionState.cpp: what the
     // client reads and writes of the stopped chip).
     void Initialize(const Json& request);
+    void Disconnect(const Json& request);
+    // The program ends: the waveform is completed; the tool's chip is
+    // stopped or left as it is, and its port closed.
+    void End(bool stopChip);
     void Launch(const Json& request);
     void SetBreakpoints(const Json& request);
     void SetInstructionBreakpoints(const Json& request);
@@ -136,6 +140,7 @@ private:
     int seq_ = 1;
     bool finished_ = false;
     bool launched_ = false;
+    bool attached_ = false;  // attach: the chip is left as it is at the end
     bool stopOnEntry_ = false;
     Mode mode_ = Mode::Idle;
     std::optional<int> stepTrap_;   // the steppers' own stop address

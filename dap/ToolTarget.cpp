@@ -186,6 +186,14 @@ void ToolTarget::Changed() {
     LoadMirror();
 }
 
+void ToolTarget::Leave() {
+    try {
+        if (link_.PortOpen) link_.CloseLink();
+    } catch (const LinkFailure&) {
+        // The tool is gone: nothing is left to close.
+    }
+}
+
 void ToolTarget::End() {
     try {
         debugger_.Session.End();

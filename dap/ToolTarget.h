@@ -63,6 +63,8 @@ public:
     void Changed();
     // Stops the clock and closes the link (quietly, if it is gone).
     void End();
+    // Closes the link and leaves the chip as it is, running or halted.
+    void Leave();
 
 private:
     void LoadMirror();

@@ -593,3 +593,44 @@ for (const [family, bank1, banks] of [['28l', 0x30, 8], ['52', 0x10, 15]]) test(
     await dc.stop();
   }
 });
+
+// Disconnecting from a running chip on the tool: nothing false is said, the
+// chip is left or stopped as the client asks, and a later attach finds it.
+test('the tool: disconnect while the chip runs says nothing false, and a later attach works', async () => {
+  const tool = await startTool();
+  const program = path.join(tool.dir, 'counter.src');
+  writeFileSync(program, counter);
+  // Runs the chip for a moment and disconnects; the adapter ends without a word on stderr.
+  const runAndDisconnect = async (dc, args) => {
+    let errors = '';
+    dc.on('output', (e) => { if (e.body.category === 'stderr') errors += e.body.output; });
+    const exited = new Promise((resolve) => dc._adapterProcess.on('close', resolve));
+    await dc.continueRequest({ threadId: 1 });
+    await new Promise((r) => setTimeout(r, 200));
+    assert.equal((await dc.disconnectRequest(args)).success, true);
+    assert.equal(await exited, 0);
+    assert.equal(errors, '', JSON.stringify(args));
+  };
+  const attach = async () => {
+    const client = new DebugClient(korvid, 'dap', 'korvid');
+    await client.start();
+    await client.initializeRequest();
+    await Promise.all([client.waitForEvent('initialized'), client.attachRequest({ program, target: tool.port, stopOnEntry: true })]);
+    const entry = client.waitForEvent('stopped');
+    await client.configurationDoneRequest();
+    assert.equal((await entry).body.reason, 'entry');
+    return client;
+  };
+  try {
+    const { dc } = await session({ program, target: tool.port, stopOnEntry: true });
+    assert.equal((await dc.stackTraceRequest({ threadId: 1 })).body.stackFrames[0].name, 'reset');
+    await runAndDisconnect(dc, { terminateDebuggee: false });
+    await runAndDisconnect(await attach(), { terminateDebuggee: true });
+    await runAndDisconnect(await attach(), {});
+    const last = await attach();
+    assert.equal((await stop(last, 'stepIn')).line, 6);
+    await last.disconnectRequest({});
+  } finally {
+    await tool.kill();
+  }
+});
