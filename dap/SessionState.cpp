@@ -93,12 +93,7 @@ int BankCount(const SxCpu& cpu) { return cpu.family().is52() ? 16 : cpu.config()
 
 }  // namespace
 
-std::uint8_t Session::FileByte(int address) const {
-    // The tool's mirror keeps the ports as the tool read them in the latches.
-    const int port = address - kFirstPortRegister;
-    if (tool_ && port >= 0 && port < Cpu().portCount()) return Cpu().portLatch(port);
-    return Cpu().Peek(address);
-}
+std::uint8_t Session::FileByte(int address) const { return target_->FileByte(address); }
 
 std::array<std::uint32_t, 256> Session::FileNow() const {
     std::array<std::uint32_t, 256> file{};
@@ -146,7 +141,7 @@ void Session::Scopes(const Json& request) {
     if (program_.state().WatchCount > 0)
         scopes.push_back({{"name", "Watches"}, {"variablesReference", kWatchesRef}, {"expensive", false}});
     // The tool does not count cycles.
-    if (!tool_) scopes.push_back({{"name", "Timing"}, {"variablesReference", kTimingRef}, {"expensive", false}});
+    if (target_->countsCycles()) scopes.push_back({{"name", "Timing"}, {"variablesReference", kTimingRef}, {"expensive", false}});
     Respond(request, true, {{"scopes", scopes}});
 }
 
@@ -194,16 +189,15 @@ void Session::Variables(const Json& request) {
             const Watch& w = s.Watches[i];
             add(w.name, WatchText(w, file.data(), cpu.family(), cpu.config().bankCount));
         }
-    } else if (ref == kTimingRef && !tool_) {
-        const auto hz = static_cast<std::uint32_t>(target_.clockHz());
+    } else if (ref == kTimingRef && target_->countsCycles()) {
+        const std::uint32_t hz = target_->clockHz();
         const bool turbo = cpu.config().turbo;
         add("cycles", std::to_string(cpu.cycles()));
         add("since last stop", std::to_string(stopwatch_.SinceLastStop()));
         add("time", CycleTimeText(cpu.cycles(), turbo, hz));
         add("time since last stop", CycleTimeText(stopwatch_.SinceLastStop(), turbo, hz));
         add("instructions", std::to_string(cpu.instructions()));
-        add("history", std::to_string(target_.HistoryBytes() / 1024) + " KiB from cycle " +
-                           std::to_string(target_.HistoryStart()));
+        if (const auto history = target_->HistoryText()) add("history", *history);
         if (stopwatch_.WentBackPastStart())
             add("stopwatch", "reset at cycle " + std::to_string(cpu.cycles()) +
                                  ": the chip went back before the stops it keeps");
@@ -237,7 +231,7 @@ void Session::SetVariable(const Json& request) {
         }
         return Respond(request, false, {}, "no watch '" + name + "'");
     }
-    if (ref == kTimingRef && !tool_) {
+    if (ref == kTimingRef && target_->countsCycles()) {
         if (name != "since last stop") return Respond(request, false, {}, "only the stopwatch can be set");
         const auto v = ParseNumber(text);
         if (!v || *v < 0 || !stopwatch_.SetSinceLastStop(std::uint64_t(*v)))
@@ -419,13 +413,12 @@ void Session::ReadMemory(const Json& request) {
 }
 
 // Program words, two bytes each (low byte first) as readMemory gives them,
-// written whole into the simulated chip's program memory.
+// written whole into the (simulated) chip's program memory.
 void Session::WriteProgramWords(const Json& request, const std::string& ref, std::int64_t offset,
                                 const std::vector<std::uint8_t>& data) {
     const auto base = ref == "code" ? std::optional<std::int64_t>(0) : ParseNumber(ref);
     if (!base) return Respond(request, false, {}, kNoMemory);
-    if (tool_)
-        return Respond(request, false, {}, "the tool's program memory is written by programming it: launch again");
+    if (const auto no = target_->NoProgramWrites()) return Respond(request, false, {}, *no);
     const std::int64_t start = *base * 2 + offset;
     if (start < 0 || start % 2 || data.size() % 2 || start / 2 + std::int64_t(data.size() / 2) > std::int64_t(ProgramWords()))
         return Respond(request, false, {}, "program words are written whole (two bytes each) within the program memory");
@@ -436,7 +429,7 @@ void Session::WriteProgramWords(const Json& request, const std::string& ref, std
         words.push_back(w);
     }
     const int first = int(start / 2);
-    target_.WriteProgram(first, words);
+    target_->WriteProgram(first, words);
     for (std::size_t i = 0; i < words.size(); ++i) {
         program_.SetWord(first + int(i), words[i]);
         blankWords_.erase(first + int(i));
