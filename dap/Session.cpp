@@ -273,7 +273,8 @@ void Session::Close() { End(true); }
 // false, what an attach does unless told otherwise): a later attach finds it.
 void Session::Disconnect(const Json& request) {
     const bool terminate = Str(request, "command") == "terminate";
-    const bool stopChip = terminate || request.value("arguments", Json::object()).value("terminateDebuggee", !attached_);
+    const bool stopChip =
+        terminate || request.value("arguments", Json::object()).value("terminateDebuggee", !attached_);
     End(stopChip);
     Respond(request, true);
     if (terminate) Event("terminated");

@@ -141,7 +141,8 @@ void Session::Scopes(const Json& request) {
     if (program_.state().WatchCount > 0)
         scopes.push_back({{"name", "Watches"}, {"variablesReference", kWatchesRef}, {"expensive", false}});
     // The tool does not count cycles.
-    if (target_->countsCycles()) scopes.push_back({{"name", "Timing"}, {"variablesReference", kTimingRef}, {"expensive", false}});
+    if (target_->countsCycles())
+        scopes.push_back({{"name", "Timing"}, {"variablesReference", kTimingRef}, {"expensive", false}});
     Respond(request, true, {{"scopes", scopes}});
 }
 

@@ -74,7 +74,8 @@ public:
         Request("initialize", {{"adapterID", "korvid"}});
         const Json launched = Request(command, arguments);
         EXPECT_TRUE(launched.value("success", false)) << launched.dump();
-        breakpoints_ = Request("setBreakpoints", {{"source", {{"path", arguments["program"]}}}, {"breakpoints", breakpoints}});
+        breakpoints_ =
+            Request("setBreakpoints", {{"source", {{"path", arguments["program"]}}}, {"breakpoints", breakpoints}});
         Request("configurationDone");
         return WaitStop();
     }
@@ -112,10 +113,11 @@ private:
 TEST(DapSession, HistoryReplaysTheForwardRun) {
     Client c;
     const std::string program = WriteSource("history", kLoop);
-    ASSERT_EQ(c.Launch({{"program", program}, {"stopOnEntry", true}}, Json::array({{{"line", 8}, {"hitCondition", "15000"}}}))
-                  .value("body", Json::object())
-                  .value("reason", ""),
-              "entry");
+    ASSERT_EQ(
+        c.Launch({{"program", program}, {"stopOnEntry", true}}, Json::array({{{"line", 8}, {"hitCondition", "15000"}}}))
+            .value("body", Json::object())
+            .value("reason", ""),
+        "entry");
     EXPECT_EQ(c.Stop("continue")["body"].value("reason", ""), "breakpoint");
     EXPECT_EQ(c.Evaluate("count"), "$97 (151) in 08h");  // 15,000 mod 256, less the one INC to come
     const Json first = c.State();
@@ -200,8 +202,9 @@ TEST(DapSession, TheToolsOneHardwareBreakpointAndItsEnd) {
         EXPECT_FALSE(set[1].value("verified", true));
         EXPECT_EQ(set[1].value("message", ""), "the tool has one hardware breakpoint, and it is in use at $003");
         // An instruction breakpoint only where the one breakpoint is.
-        const Json ib = c.Request("setInstructionBreakpoints", {{"breakpoints", Json::array({{{"instructionReference", "0x004"}},
-                                                                                        {{"instructionReference", "0x003"}}})}});
+        const Json ib = c.Request(
+            "setInstructionBreakpoints",
+            {{"breakpoints", Json::array({{{"instructionReference", "0x004"}}, {{"instructionReference", "0x003"}}})}});
         EXPECT_FALSE(ib["body"]["breakpoints"][0].value("verified", true));
         EXPECT_TRUE(ib["body"]["breakpoints"][1].value("verified", false));
         // It halts after the instruction at its address ran: on line 10.
