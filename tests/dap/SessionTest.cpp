@@ -10,9 +10,12 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "dap/Session.h"
+#include "rpc/Framing.h"
+#include "rpc/MemoryTransport.h"
 #include "sim/InProcessToolDevice.h"
 #include "sim/ToolDebug.h"
 #include "sim/ToolFirmware.h"
@@ -241,6 +244,37 @@ TEST(DapSession, TheToolsOneHardwareBreakpointAndItsEnd) {
         EXPECT_EQ(c.Outputs("stderr"), std::vector<std::string>{});
         EXPECT_EQ(decoded, (std::vector<std::uint8_t>{kCmdStopClock, kCmdEnd}));
     }
+}
+
+// The adapter on a transport in memory: framed requests in, framed
+// answers out, a broken header and a message that is no request answered
+// as errors, and the end of the input ends it.
+TEST(DapServer, AnswersFramedMessagesOnATransportInMemory) {
+    const auto frame = [](const std::string& body) {
+        return "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+    };
+    rpc::MemoryTransport transport;
+    transport.Send(frame(R"({"seq": 1, "type": "request", "command": "initialize", "arguments": {}})"));
+    transport.Send("Content-Length: many\r\n\r\n");
+    transport.Send(frame("[1, 2]"));
+    transport.Send(frame(R"({"seq": 2, "type": "request", "command": "stackTrace"})"));
+    transport.CloseInput();
+    EXPECT_EQ(RunDebugAdapter(transport), 0);
+
+    rpc::MemoryTransport answers;
+    answers.Send(transport.Received());
+    answers.CloseInput();
+    rpc::MessageReader reader(answers);
+    std::vector<std::tuple<int, bool, std::string>> responses;
+    std::string body;
+    while (reader.Read(body) == rpc::ReadStatus::Message) {
+        const Json m = Json::parse(body);
+        responses.emplace_back(m.value("request_seq", -1), m.value("success", false), m.value("message", ""));
+    }
+    using R = std::tuple<int, bool, std::string>;
+    EXPECT_EQ(responses, (std::vector<R>{
+                             R{1, true, ""}, R{0, false, "malformed message: a header without a usable Content-Length"},
+                             R{0, false, "malformed message: not a request"}, R{2, false, "no program is launched"}}));
 }
 
 }  // namespace
