@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "base/Text.h"
 #include "core/image/ReplacementFile.h"
 
 namespace korvid {
@@ -56,13 +57,6 @@ bool WriteAll(int fd, std::string_view data) {
         done += std::size_t(n);
     }
     return true;
-}
-
-std::string FolderOf(const std::string& path) {
-    auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
 }
 
 std::string NameOf(const std::string& path) {
