@@ -395,7 +395,7 @@ void TDeviceForm::LoadButtonClick() {
         }
         // A file that cannot be read or is too large leaves both images.
         if (!parsed) throw FileError(message);
-        const bool loaded = state.ErrorFlag == 0 || state.ErrorMessage[0] == 'W';
+        const bool loaded = HexLoaded(state);
         if (const std::string note = loaded ? ForeignConfigNote(state) : std::string(); !note.empty()) {
             const QString question = QStringLiteral("%1\n\n%2\n\nLoad it anyway?")
                                          .arg(QFileInfo(path).fileName(), QString::fromStdString(note));
