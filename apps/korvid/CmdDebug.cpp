@@ -49,8 +49,6 @@ struct ScriptWord {
     void (*run)(CliDebugger& debugger, const std::string& a, const std::string& b);
 };
 
-extern const ScriptWord kScriptWords[12];
-
 // The word of that name (in capitals), or nullptr.
 const ScriptWord* FindScriptWord(const std::string& upperName);
 
@@ -360,7 +358,7 @@ public:
     bool quit_ = false;    // the script said quit
 };
 
-const ScriptWord kScriptWords[12] = {
+const ScriptWord kScriptWords[] = {
     {"STEP", "S", "[N]", 1, "execute N instructions (default 1), printing each halt",
      [](CliDebugger& d, const std::string& a, const std::string&) { d.Step(a); }},
     {"HOP", nullptr, "", 0, "step on until the listing line changes (gives up after 10000 steps)",
