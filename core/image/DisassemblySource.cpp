@@ -137,7 +137,9 @@ bool IdText(const Image& image, std::string& operands) {
 class SourceWriter {
 public:
     SourceWriter(const Family& family, const Image& image)
-        : family_(family), image_(image), size_(ProgramSize(family, image[kExtFuseIndex])),
+        : family_(family),
+          image_(image),
+          size_(ProgramSize(family, image[kExtFuseIndex])),
           registerLimit_(family.namedRegisterLimit[(image[kExtFuseIndex] >> 10) & 1]) {
         for (int a = 0; a < size_; ++a) {
             const auto at = static_cast<std::size_t>(a);
@@ -203,8 +205,7 @@ private:
     }
 
     std::string Register(unsigned f) const {
-        if (int(f) <= registerLimit_)
-            return std::string(f == 1 ? RegisterOneName(false) : kSpecialRegisterNames[f]);
+        if (int(f) <= registerLimit_) return std::string(f == 1 ? RegisterOneName(false) : kSpecialRegisterNames[f]);
         return HexNumber(f, 2);
     }
 
@@ -274,7 +275,8 @@ DisassemblySource DisassembleSource(const Family& family, const Image& image) {
 
     std::string id;
     if (!IdText(image, id)) {
-        result.problems.push_back("the ID words are not characters as the ID directive writes them; the source has no ID");
+        result.problems.push_back(
+            "the ID words are not characters as the ID directive writes them; the source has no ID");
         id.clear();
     }
     if (!id.empty()) SourceWriter::Line(out, "", "ID", id, "");

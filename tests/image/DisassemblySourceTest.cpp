@@ -45,7 +45,8 @@ TEST(DisassembleSource, EveryWordAtBothParitiesAssemblesBack) {
             for (int shift : {0, 1}) {
                 for (int a = 0; a < size; ++a)
                     image[std::size_t(a)] = std::uint16_t(((a + offset + shift) & kWordMask) | kDataFlag);
-                ExpectRoundTrip(*family, image, std::string(family->name) + " offset " + std::to_string(offset + shift));
+                ExpectRoundTrip(*family, image,
+                                std::string(family->name) + " offset " + std::to_string(offset + shift));
             }
     }
 }
@@ -73,18 +74,17 @@ TEST(DisassembleSource, DeviceIdOrgAndLabelsAssembleBack) {
         const Family& family = *FamilyByName(c.family);
         ImageSession s(family);
         const std::string device = *c.device ? std::string("\tDEVICE ") + c.device + "\n" : "";
-        ASSERT_TRUE(s.Assemble(device +
-                               "\tID 'A;b',39,'7'\n"
-                               "\tRESET start\n"
-                               "\tORG 10h\n"
-                               "start\tMOV W,#0FFh\n"
-                               "\tCALL helper\n"
-                               "\tJMP @far\n"
-                               "\tJMP start\n"
-                               "helper\tRETW 3\n"
-                               "\tORG 205h\n"
-                               "far\tCLRB 0Ch.7\n"
-                               "\tJMP $-1\n"))
+        ASSERT_TRUE(s.Assemble(device + "\tID 'A;b',39,'7'\n"
+                                        "\tRESET start\n"
+                                        "\tORG 10h\n"
+                                        "start\tMOV W,#0FFh\n"
+                                        "\tCALL helper\n"
+                                        "\tJMP @far\n"
+                                        "\tJMP start\n"
+                                        "helper\tRETW 3\n"
+                                        "\tORG 205h\n"
+                                        "far\tCLRB 0Ch.7\n"
+                                        "\tJMP $-1\n"))
             << c.device << ": " << s.state->ErrorMessage;
         ExpectRoundTrip(family, s.state->ChipImage, std::string(c.family) + " " + c.device);
         const std::string text = DisassembleSource(family, s.state->ChipImage).text;

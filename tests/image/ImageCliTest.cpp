@@ -35,11 +35,12 @@ TEST(CliDisasm, SourceOfEveryExampleAssemblesIntoTheSameHex) {
             auto first = RunProgram(kKorvid, {"asm", "--family", family, std::string(KORVID_SOURCE_DIR) + "/" + p.path,
                                               "-o", dir.File("first.sxh")});
             ASSERT_EQ(first.exitCode, 0) << what << ": " << first.err;
-            auto source = RunProgram(kKorvid, {"disasm", "--family", family, "--source", dir.File("first.sxh"), "-o",
-                                               dir.File("back.src")});
+            auto source = RunProgram(
+                kKorvid, {"disasm", "--family", family, "--source", dir.File("first.sxh"), "-o", dir.File("back.src")});
             ASSERT_EQ(source.exitCode, 0) << what << ": " << source.err;
             EXPECT_EQ(source.err, "") << what;
-            auto second = RunProgram(kKorvid, {"asm", "--family", family, dir.File("back.src"), "-o", dir.File("second.sxh")});
+            auto second =
+                RunProgram(kKorvid, {"asm", "--family", family, dir.File("back.src"), "-o", dir.File("second.sxh")});
             ASSERT_EQ(second.exitCode, 0) << what << ": " << second.err << "\n" << dir.Read("back.src");
             EXPECT_EQ(dir.Read("second.sxh"), dir.Read("first.sxh")) << what << "\n" << dir.Read("back.src");
         }
