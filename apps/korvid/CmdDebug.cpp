@@ -386,11 +386,6 @@ const ScriptWord* FindScriptWord(const std::string& upperName) {
     return nullptr;
 }
 
-std::string Lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
 std::string ScriptWordHelp() {
     // Kept as the option rows are, so that both lists read alike.
     std::vector<std::string> names, aliases;

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 
+#include "base/Text.h"
 #include "family/InstructionSet.h"
 #include "family/Registers.h"
 
@@ -17,9 +18,7 @@ constexpr const char* kStatusBitWords[8] = {nullptr, "DC", nullptr, "PD", "TO", 
 // A hex number as the assembler reads it: the digits, a leading 0 where
 // they start with a letter, and the h suffix ("0Ch", "0FFh", "1A3h").
 std::string HexNumber(unsigned value, int digits) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%0*X", digits, value);
-    std::string s = text;
+    std::string s = Hex(value, digits);
     if (s[0] > '9') s.insert(s.begin(), '0');
     return s + "h";
 }
