@@ -169,5 +169,46 @@ TEST(CyclesCommand, UsageErrors) {
     EXPECT_EQ(missing.exitCode, 1);
 }
 
+RunResult KorvidTest(const std::vector<std::string>& args) {
+    std::vector<std::string> argv{test::BinaryPath("apps/korvid/korvid"), "test"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return RunChild(argv, {}, 60);
+}
+
+// `expect static cycles` holds the bound over every path, also where the
+// run never goes (the loop waiting for RB.0 is never left here).
+TEST(CyclesCommand, ExpectStaticCyclesInTestFiles) {
+    TempDir dir;
+    WriteText(dir.File("loop.src"), kLoop);
+    WriteText(dir.File("loop.test"),
+              "source loop.src\n"
+              "run for 10us\n"
+              "expect static cycles start..done <= 25\n"
+              "expect static cycles start:loop..done >= 3\n"
+              "expect static cycles start..done < 25\n"
+              "expect static cycles poll..done <= 100\n"
+              "expect static cycles done..start >= 1\n");
+    const RunResult r = KorvidTest({dir.File("loop.test")});
+    EXPECT_EQ(r.exitCode, 1);
+    const std::string file = dir.File("loop.test");
+    EXPECT_EQ(r.out,
+              "FAIL " + file + "\n" + file +
+                  ":5:1: error: expected static cycles start..done < 25, the bound is 25..25 cycles\n" + file +
+                  ":6:1: error: expected static cycles poll..done <= 100, but the bound is open (no DECSZ or INCSZ "
+                  "counts every pass of the loop at 009h)\n" +
+                  file +
+                  ":7:1: error: expected static cycles done..start >= 1, but start is never reached from done\n"
+                  "0 passed, 1 failed\n");
+
+    WriteText(dir.File("bad.test"), "source loop.src\nrun for 1us\nexpect static frob a..b <= 3\n");
+    const RunResult bad = KorvidTest({dir.File("bad.test")});
+    EXPECT_EQ(bad.exitCode, 2);  // a test file that does not parse
+    EXPECT_NE(bad.out.find("bad.test:3:15: error: expected 'cycles' after 'static', not 'frob'"), std::string::npos)
+        << bad.out;
+
+    const RunResult example = KorvidTest({std::string(KORVID_SOURCE_DIR) + "/examples/tests/serial_echo.test"});
+    EXPECT_EQ(example.exitCode, 0) << example.out;
+}
+
 }  // namespace
 }  // namespace korvid
