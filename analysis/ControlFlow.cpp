@@ -35,19 +35,13 @@ public:
             n.operation = MatchInstruction(Word(a), a).operation;
         }
         f_.resetVector = p_.size - 1;
-        // An interrupt routine: code at the vector and a RETI or RETIW.
-        f_.reachesInterrupt = false;
-        for (int a = 0; a < p_.size && p_.data[0]; ++a) {
-            const Operation op = f_.nodes[static_cast<std::size_t>(a)].operation;
-            if (p_.data[static_cast<std::size_t>(a)] && (op == Operation::Reti || op == Operation::Retiw))
-                f_.reachesInterrupt = true;
-        }
+        f_.reachesInterrupt = HasInterruptRoutine(p_);
         // Reset and interrupt both start with the page bits cleared.
         Arrive(f_.resetVector, 1);
         if (f_.reachesInterrupt) Arrive(0, 1);
         // Page bits grow monotonically; a routine's return pages feed its
         // callers' return sites, so passes repeat until nothing grows.
-        for (int pass = 0; pass < 64; ++pass) {
+        for (int pass = 0; pass < 2 * kProgramWords; ++pass) {
             while (!work_.empty()) {
                 const int a = work_.front();
                 work_.pop_front();
@@ -202,7 +196,7 @@ private:
         for (auto [site, callee] : callSites_) callees.push_back(callee);
         std::sort(callees.begin(), callees.end());
         callees.erase(std::unique(callees.begin(), callees.end()), callees.end());
-        bool grew = false;
+        std::set<int> grown;
         for (int callee : callees) {
             std::uint16_t pages = 0;
             for (int a : Body(callee)) {
@@ -215,16 +209,15 @@ private:
             std::uint16_t& known = f_.returnPages[static_cast<std::size_t>(callee)];
             if ((known | pages) != known) {
                 known |= pages;
-                grew = true;
+                grown.insert(callee);
             }
         }
-        if (grew)
-            for (auto [site, callee] : callSites_) {
-                (void)callee;
+        for (auto [site, callee] : callSites_)
+            if (grown.count(callee) && !queued_[static_cast<std::size_t>(site)]) {
                 queued_[static_cast<std::size_t>(site)] = true;
                 work_.push_back(site);
             }
-        return grew;
+        return !grown.empty();
     }
 
     const FlowProgram& p_;
@@ -255,6 +248,17 @@ ControlFlow AnalyseControlFlow(const FlowProgram& program) {
     ControlFlow flow;
     Builder(program, flow).Run();
     return flow;
+}
+
+bool HasInterruptRoutine(const FlowProgram& program) {
+    if (!program.data[0]) return false;
+    for (int a = 0; a < program.size; ++a) {
+        const auto i = static_cast<std::size_t>(a);
+        if (!program.data[i]) continue;
+        const Operation op = MatchInstruction(program.words[i], a).operation;
+        if (op == Operation::Reti || op == Operation::Retiw) return true;
+    }
+    return false;
 }
 
 int SinglePage(const ControlFlow& flow, int address) {

@@ -68,6 +68,9 @@ struct ControlFlow {
 
 ControlFlow AnalyseControlFlow(const FlowProgram& program);
 
+// Code at the interrupt vector (address 0) and a RETI or RETIW somewhere.
+bool HasInterruptRoutine(const FlowProgram& program);
+
 // Page bits on arrival at `address` as a single page, or -1 when more than
 // one is possible (or the instruction is not reached).
 int SinglePage(const ControlFlow& flow, int address);

@@ -84,8 +84,8 @@ std::vector<Diagnostic> CycleDiagnostics(const Document& doc, const Analysis& a)
     if (a.failed) return out;
     const AssemblyState& s = a.state();
     const FlowProgram program = FlowProgramOf(*s.family, s.ChipImage);
+    if (!HasInterruptRoutine(program)) return out;  // the common case stays cheap
     const ControlFlow flow = AnalyseControlFlow(program);
-    if (!flow.reachesInterrupt) return out;
     const std::int64_t period = InterruptPeriod(flow);
     if (period <= 0) return out;
     const CycleBound b = InterruptCycles(flow);
