@@ -10,22 +10,14 @@
 #include "analysis/CycleBounds.h"
 #include "apps/korvid/CliSupport.h"
 #include "apps/korvid/CommandTable.h"
+#include "base/Text.h"
 #include "core/asm/Assembler.h"
 #include "core/asm/SourceFacts.h"
 
 namespace korvid::cli {
 namespace {
 
-std::string Upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
-std::string HexAddress(int a) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%03Xh", static_cast<unsigned>(a));
-    return text;
-}
+std::string HexAddress(int a) { return Hex(static_cast<unsigned>(a), 3) + "h"; }
 
 // The labels of an assembled source by address (first definition wins;
 // a local label as LABEL:local), from the names that open its lines.
@@ -169,10 +161,10 @@ int RunCycles(const std::vector<std::string>& args) {
         spans.emplace_back(s.substr(0, dots), s.substr(dots + 2));
     }
 
-    CoreSession session(*family);
-    if (!LoadProgramImage(session, file)) return kExitFailure;
-    AssemblyState& s = *session.state;
-    const FlowProgram program = FlowProgramOf(*family, s.ChipImage);
+    ProgramSession session;
+    if (!LoadProgramImage(session, ProgramChoice(options), file)) return kExitFailure;
+    AssemblyState& s = session.state();
+    const FlowProgram program = FlowProgramOf(session.family(), s.ChipImage);
     const ControlFlow flow = AnalyseControlFlow(program);
     const Names names(IsHexFileName(file) ? nullptr : &s, program.size);
 
@@ -223,7 +215,7 @@ int RunCycles(const std::vector<std::string>& args) {
                 const std::string what = b.bounded ? "can take " + std::to_string(b.max) + " cycles"
                                                    : "has no bound (" + Why(b, names) + ")";
                 std::fprintf(stderr, "%s: error: the interrupt routine %s, longer than its period of %lld cycles\n",
-                             names.Place(file, session.source, at).c_str(), what.c_str(),
+                             names.Place(file, session.source(), at).c_str(), what.c_str(),
                              static_cast<long long>(period));
             }
         }
