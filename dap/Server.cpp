@@ -1,7 +1,6 @@
 // The adapter's input and output: a reader thread takes the framed
 // messages off the input, the session's thread answers them and, while the
 // chip runs, looks for new ones between slices of the run.
-#include <csignal>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -9,6 +8,7 @@
 
 #include "dap/Session.h"
 #include "lsp/Framing.h"
+#include "platform/ProtocolStreams.h"
 
 namespace korvid::dap {
 namespace {
@@ -24,7 +24,7 @@ struct Inbox {
 
 int RunDebugAdapter(int inFd, int outFd) {
     // A client that goes away makes writes fail; the session then ends.
-    std::signal(SIGPIPE, SIG_IGN);
+    IgnoreBrokenPipe();
     Inbox inbox;
     std::thread reader([&] {
         rpc::MessageReader input(inFd);

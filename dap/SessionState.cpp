@@ -7,6 +7,7 @@
 #include "dap/Session.h"
 #include "family/Registers.h"
 #include "model/WatchFormat.h"
+#include "platform/Path.h"
 
 namespace korvid::dap {
 namespace {
@@ -94,8 +95,7 @@ std::array<std::uint32_t, 256> Session::FileNow() const {
 
 Json Session::SourceJson() const {
     const std::string& p = program_.path();
-    const auto slash = p.find_last_of('/');
-    return {{"name", slash == std::string::npos ? p : p.substr(slash + 1)}, {"path", p}};
+    return {{"name", NameOf(p)}, {"path", p}};
 }
 
 std::string Session::FrameName(int address) const {

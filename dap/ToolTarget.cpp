@@ -4,7 +4,7 @@
 #include "core/link/Irc.h"
 #include "core/link/LinkError.h"
 #include "core/link/LinkObserver.h"
-#include "core/link/PortName.h"
+#include "platform/PortName.h"
 #include "core/link/Programming.h"
 #include "family/Registers.h"
 #include "sim/SimSetup.h"
@@ -42,7 +42,7 @@ std::array<std::uint32_t, 262> Snapshot(const SxCpu& cpu) {
 ToolTarget::ToolTarget(AssemblyState& state, const Family& family) : state_(state), mirror_(family) {
     debugger_.ContinueAtBreakpoint = false;  // the session decides what a halt does
     // An editor ends its adapter with a signal: the port is released then.
-    PosixSerialDevice::ReleaseOnSignals();
+    ReleasePortsOnSignals();
 }
 
 ToolTarget::~ToolTarget() { End(); }

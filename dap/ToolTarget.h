@@ -15,7 +15,7 @@
 #include "core/asm/AssemblyState.h"
 #include "core/link/DebugController.h"
 #include "core/link/Link.h"
-#include "core/link/PosixSerialDevice.h"
+#include "platform/SerialPorts.h"
 #include "sim/SxCpu.h"
 
 namespace korvid::dap {
@@ -72,8 +72,8 @@ private:
     bool Poll(std::uint32_t ms);
 
     AssemblyState& state_;
-    PosixSerialDevice device_;
-    Link link_{device_};
+    std::unique_ptr<SerialDevice> device_ = MakeSerialDevice();
+    Link link_{*device_};
     DebugController debugger_{link_, state_};
     SxCpu mirror_;
     // What the mirror held when it was loaded, to see what a write changed:

@@ -1,11 +1,10 @@
 // Lifecycle, document sync and dispatch of the Language Server (Server.h).
 #include "lsp/Server.h"
 
-#include <csignal>
-
 #include "family/Family.h"
 #include "lsp/Features.h"
 #include "lsp/Framing.h"
+#include "platform/ProtocolStreams.h"
 
 namespace korvid::lsp {
 
@@ -327,7 +326,7 @@ int RunLanguageServer(int in, int out) {
     rpc::MessageReader reader(in);
     // A client that stops reading is gone: writes then fail (EPIPE, with
     // SIGPIPE ignored) and the server ends instead of working for nobody.
-    std::signal(SIGPIPE, SIG_IGN);
+    IgnoreBrokenPipe();
     bool clientGone = false;
     Server server([out, &clientGone](const Json& message) {
         if (!clientGone) clientGone = !rpc::WriteMessage(out, message.dump(-1, ' ', false, Json::error_handler_t::replace));

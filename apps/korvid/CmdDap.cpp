@@ -13,6 +13,7 @@
 #include "apps/korvid/CliSupport.h"
 #include "apps/korvid/CommandTable.h"
 #include "dap/Session.h"
+#include "platform/ProtocolStreams.h"
 
 namespace korvid::cli {
 namespace {
@@ -56,6 +57,7 @@ int RunDap(const std::vector<std::string>& args) {
             return UsageError("dap", "--port takes a port number 1 to 65535");
         return ServeOnPort(int(n));
     }
+    SetStdioBinary();
     return dap::RunDebugAdapter(STDIN_FILENO, STDOUT_FILENO);
 }
 

@@ -5,6 +5,7 @@
 #include "apps/korvid/CliSupport.h"
 #include "apps/korvid/CommandTable.h"
 #include "lsp/Server.h"
+#include "platform/ProtocolStreams.h"
 
 namespace korvid::cli {
 namespace {
@@ -14,6 +15,7 @@ int RunLsp(const std::vector<std::string>& args) {
     Options options(args, {}, {"--stdio"});
     if (!options.ok()) return UsageError("lsp", options.error());
     if (!options.Operands().empty()) return UsageError("lsp", "no operands expected");
+    SetStdioBinary();
     return lsp::RunLanguageServer(STDIN_FILENO, STDOUT_FILENO);
 }
 

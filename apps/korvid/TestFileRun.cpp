@@ -12,6 +12,7 @@
 #include "core/image/HexFile.h"
 #include "family/Family.h"
 #include "family/Registers.h"
+#include "platform/Path.h"
 #include "sim/FirmwareTest.h"
 #include "sim/SimSetup.h"
 #include "sim/SxCpu.h"
@@ -64,11 +65,6 @@ const Family* FamilyOfDevice(const std::string& source) {
         }
     }
     return nullptr;
-}
-
-std::string FolderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
 // Standard error into a temporary file while `work` runs; what was written
@@ -152,7 +148,7 @@ TestFileResult RunTestFile(const std::string& path, const std::string& shownName
 
     // The program: relative to the test file; its family from the test, else
     // from its DEVICE line, else 28l.
-    const std::string program = test.source.text[0] == '/' ? test.source.text : FolderOf(path) + test.source.text;
+    const std::string program = BesideFile(path, test.source.text);
     const Family* family = test.family.empty() ? nullptr : FamilyByName(test.family);
     if (!family && IsHexFileName(program)) {
         family = FamilyOfImage(program);
