@@ -426,8 +426,10 @@ bool ParseFirmwareTest(const std::string& text, FirmwareTest& out, std::vector<S
         return parser.Parse(line, e);
     }, stop);
     if (stop && *stop) return false;
-    if (errors.empty() && out.source.text.empty()) errors.push_back({1, 1, "the test names no program ('source FILE')"});
-    if (errors.empty() && out.run == FirmwareTest::Run::None)
+    // A missing statement is reported with the other errors, not after they
+    // are mended; a statement written with an error is not missing.
+    if (!seen.source) errors.push_back({1, 1, "the test names no program ('source FILE')"});
+    if (!seen.run && out.run == FirmwareTest::Run::None)
         errors.push_back({1, 1, "the test has no 'run' statement (run for TIME, run until break, run until LABEL)"});
     std::stable_sort(errors.begin(), errors.end(), ByPosition);
     return errors.empty();

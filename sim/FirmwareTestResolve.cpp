@@ -118,7 +118,11 @@ bool ResolveFirmwareTest(const std::string& text, FirmwareTest& test, const Stim
     ParseStimulus(text, pins, test.stimulus, errors,
                   [](const std::vector<StimulusToken>&, int, StimulusError&) { return true; }, stop);
     if (stop && *stop) return false;
-    if (errors.empty()) CheckStimulusTiming(test.stimulus, base, errors);
+    // The clock and serial statements that read well are checked against
+    // the run's clock as well: every error comes out in one go.
+    std::vector<StimulusError> timing;
+    CheckStimulusTiming(test.stimulus, base, timing);
+    errors.insert(errors.end(), timing.begin(), timing.end());
     Resolver r(pins, names, errors);
     for (FirmwareCheck& c : test.checks) r.Check(c);
     if (test.run == FirmwareTest::Run::UntilLabel) {
