@@ -3,6 +3,7 @@
 
 
 #include "family/Family.h"
+#include "lsp/CycleHints.h"
 #include "lsp/Features.h"
 #include "rpc/Framing.h"
 
@@ -106,6 +107,8 @@ Json Server::Dispatch(const std::string& method, const Json& params, bool& unkno
         {"textDocument/documentSymbol", &Server::DocumentSymbols},
         {"textDocument/completion", &Server::Completion},
         {"textDocument/semanticTokens/full", &Server::SemanticTokens},
+        {"textDocument/inlayHint", &Server::InlayHints},
+        {"textDocument/codeLens", &Server::CodeLenses},
     };
     if (auto it = requests.find(method); it != requests.end()) return (this->*it->second)(params);
 
@@ -225,7 +228,9 @@ Json Server::Initialize(const Json& params) {
               {"renameProvider", {{"prepareProvider", true}}},
               {"documentSymbolProvider", true},
               {"completionProvider", {{"triggerCharacters", {":", "!"}}}},
-              {"semanticTokensProvider", {{"legend", legend}, {"full", true}}}}},
+              {"semanticTokensProvider", {{"legend", legend}, {"full", true}}},
+              {"inlayHintProvider", true},
+              {"codeLensProvider", {{"resolveProvider", false}}}}},
             {"serverInfo", {{"name", "korvid"}}}};
 }
 
@@ -350,6 +355,31 @@ int RunLanguageServer(rpc::Transport& transport) {
                 return 1;  // the client went away without exit
         }
     }
+}
+
+// Each instruction line's cycles within the asked range, after its text.
+Json Server::InlayHints(const Json& params) {
+    Open& o = Doc(params);
+    int first = 0, last = o.doc.lineCount();
+    if (params.contains("range")) {
+        first = params["range"].at("start").at("line");
+        last = params["range"].at("end").at("line");
+    }
+    Json out = Json::array();
+    for (const CycleHint& h : CycleHints(o.doc, o.analysis))
+        if (h.position.line >= first && h.position.line <= last)
+            out.push_back({{"position", {{"line", h.position.line}, {"character", h.position.character}}},
+                           {"label", h.label},
+                           {"paddingLeft", true}});
+    return out;
+}
+
+Json Server::CodeLenses(const Json& params) {
+    Open& o = Doc(params);
+    Json out = Json::array();
+    for (const CycleLens& l : CycleLenses(o.doc, o.analysis))
+        out.push_back({{"range", RangeJson(l.range)}, {"command", {{"title", l.title}, {"command", ""}}}});
+    return out;
 }
 
 }  // namespace korvid::lsp

@@ -53,6 +53,8 @@ private:
     Json DocumentSymbols(const Json& params);
     Json Completion(const Json& params);
     Json SemanticTokens(const Json& params);
+    Json InlayHints(const Json& params);
+    Json CodeLenses(const Json& params);
 
     Send send_;
     Settings defaults_;

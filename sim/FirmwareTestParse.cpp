@@ -270,6 +270,8 @@ private:
         else if (k == "edges") ok = ParseEdges(c);
         else if (k == "period" || k == "duty") ok = ParseWave(c, k == "duty");
         else if (k == "cycles") ok = ParseCycles(c);
+        else if (k == "static")
+            ok = ParseStaticCycles(c);
         else if (k == "never" || k == "reached") {
             c.kind = k == "never" ? FirmwareCheck::Kind::Never : FirmwareCheck::Kind::Reached;
             ok = Name(c.label, "a label");
@@ -372,6 +374,17 @@ private:
         c.label = {span->text.substr(0, dots), span->column};
         c.label2 = {span->text.substr(dots + 2), span->column + static_cast<int>(dots) + 2};
         return Op(c.op) && Number(c.value, "a number of cycles");
+    }
+
+    // static cycles LABEL..LABEL OP N: the bound over every path.
+    bool ParseStaticCycles(FirmwareCheck& c) {
+        const StimulusToken* what = nullptr;
+        if (!Word(what, "'cycles' after 'static'")) return false;
+        if (Lower(what->text) != "cycles")
+            return Fail(*what, "expected 'cycles' after 'static', not '" + what->text + "'");
+        if (!ParseCycles(c)) return false;
+        c.kind = FirmwareCheck::Kind::StaticCycles;
+        return true;
     }
 
     std::vector<StimulusToken> t_;

@@ -91,7 +91,8 @@ public:
                 if (c.hasFrom && c.hasUntil && !Before(c.from, c.until))
                     return Fail(c.line, c.pin, "the window ends before it starts ('until' before 'from')");
                 return true;
-            case K::Cycles: return Label(c.line, c.label, c.address) && Label(c.line, c.label2, c.address2);
+            case K::Cycles:
+            case K::StaticCycles: return Label(c.line, c.label, c.address) && Label(c.line, c.label2, c.address2);
             case K::Never:
             case K::Reached: return Label(c.line, c.label, c.address);
         }

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <set>
 
+#include "analysis/CycleBounds.h"
 #include "apps/korvid/CliSupport.h"
 #include "apps/korvid/RegisterDump.h"
 #include "core/asm/Assembler.h"
@@ -23,6 +24,38 @@
 namespace korvid::cli {
 
 namespace {
+
+// `expect static cycles A..B OP N`: every span the program's control
+// flow allows from A to B must satisfy the comparison, whatever a run
+// takes.
+void JudgeStaticCycles(const AssemblyState& s, const FirmwareTest& test, FirmwareTestOutcome& outcome) {
+    std::optional<ControlFlow> flow;
+    FlowProgram program;
+    for (std::size_t i = 0; i < test.checks.size(); ++i) {
+        const FirmwareCheck& c = test.checks[i];
+        if (c.kind != FirmwareCheck::Kind::StaticCycles) continue;
+        if (!flow) {
+            program = FlowProgramOf(*s.family, s.ChipImage);
+            flow = AnalyseControlFlow(program);
+        }
+        const CycleBound b = SpanCycles(*flow, c.address, c.address2);
+        const SxSpanLimits limits = SpanLimitsOf(c.op, c.value);
+        const auto lo = static_cast<std::uint64_t>(b.min), hi = static_cast<std::uint64_t>(b.max);
+        const bool holds =
+            b.reached && b.bounded &&
+            (limits.outside ? hi < limits.low || lo > limits.high : lo >= limits.low && hi <= limits.high);
+        std::string why;
+        if (!b.reached)
+            why = "but " + c.label2.text + " is never reached from " + c.label.text;
+        else if (!b.bounded) {
+            char at[16] = "";
+            if (b.openAt >= 0) std::snprintf(at, sizeof at, " at %03Xh", static_cast<unsigned>(b.openAt));
+            why = "but the bound is open (" + b.why + at + ")";
+        } else
+            why = "the bound is " + std::to_string(b.min) + ".." + std::to_string(b.max) + " cycles";
+        outcome.checks[i] = {holds, holds ? std::string() : "expected " + c.text + ", " + why};
+    }
+}
 
 constexpr std::size_t kMaxTestBytes = 16u << 20;
 
@@ -251,7 +284,8 @@ TestFileResult RunTestFile(const std::string& path, const std::string& shownName
         }
         sinks.push_back(&vcd);
     }
-    const FirmwareTestOutcome outcome = RunFirmwareTest(cpu, test, base, sinks, stop);
+    FirmwareTestOutcome outcome = RunFirmwareTest(cpu, test, base, sinks, stop);
+    JudgeStaticCycles(s, test, outcome);
     // Stopped from outside: nothing is reported of the checks, and no
     // waveform is left (the writer removes its temporary file).
     if (outcome.interrupted) return interrupted("before the end of the run");
