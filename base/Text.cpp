@@ -24,17 +24,4 @@ std::string Hex(std::uint32_t value, int digits) {
     return text;
 }
 
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-std::string BesidePath(const std::string& path, const std::string& name) {
-    if (!name.empty() && name[0] == '/') return name;
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? name : path.substr(0, slash + 1) + name;
-}
-
 }  // namespace korvid

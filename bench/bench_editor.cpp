@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "core/link/PosixSerialDevice.h"
+#include "platform/SerialPorts.h"
 #include "ui/Application.h"
 #include "ui/EditorUnit.h"
 
@@ -25,7 +25,7 @@ struct Ide {
         static char* argv[] = {name, nullptr};
         app = std::make_unique<QApplication>(argc, argv);
         state = std::make_unique<AssemblyState>(Sx28lFamily());
-        shell = std::make_unique<Shell>(Sx28lFamily(), *state, std::make_unique<PosixSerialDevice>());
+        shell = std::make_unique<Shell>(Sx28lFamily(), *state, MakeSerialDevice());
         CreateForms(*shell, {});
         shell->editor->show();
         QApplication::processEvents();

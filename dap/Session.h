@@ -17,7 +17,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "core/link/SerialDevice.h"
+#include "platform/SerialDevice.h"
 #include "model/CycleStopwatch.h"
 #include "rpc/Transport.h"
 

@@ -9,6 +9,7 @@
 #include "family/Layout.h"
 #include "family/Registers.h"
 #include "model/WatchFormat.h"
+#include "platform/Path.h"
 
 namespace korvid::dap {
 namespace {
@@ -101,8 +102,7 @@ std::array<std::uint32_t, 256> Session::FileNow() const {
 
 Json Session::SourceJson() const {
     const std::string& p = program_.path();
-    const auto slash = p.find_last_of('/');
-    return {{"name", slash == std::string::npos ? p : p.substr(slash + 1)}, {"path", p}};
+    return {{"name", NameOf(p)}, {"path", p}};
 }
 
 std::string Session::FrameName(int address) const {

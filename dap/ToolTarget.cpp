@@ -4,8 +4,8 @@
 #include "core/link/Irc.h"
 #include "core/link/LinkError.h"
 #include "core/link/LinkObserver.h"
-#include "core/link/PortName.h"
-#include "core/link/PosixSerialDevice.h"
+#include "platform/PortName.h"
+#include "platform/SerialPorts.h"
 #include "core/link/Programming.h"
 #include "family/Registers.h"
 #include "sim/SimSetup.h"
@@ -44,8 +44,8 @@ namespace {
 
 std::unique_ptr<SerialDevice> SystemPort() {
     // An editor ends its adapter with a signal: the port is released then.
-    PosixSerialDevice::ReleaseOnSignals();
-    return std::make_unique<PosixSerialDevice>();
+    ReleasePortsOnSignals();
+    return MakeSerialDevice();
 }
 
 }  // namespace

@@ -16,8 +16,8 @@
 #include "core/asm/AssemblyState.h"
 #include "core/link/DebugController.h"
 #include "core/link/Link.h"
-#include "core/link/SerialDevice.h"
 #include "dap/Target.h"
+#include "platform/SerialDevice.h"
 #include "sim/SxCpu.h"
 
 namespace korvid::dap {

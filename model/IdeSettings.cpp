@@ -9,7 +9,7 @@
 #include "core/asm/AssemblyState.h"
 #include "core/asm/Dialect.h"
 #include "core/link/Clock.h"
-#include "core/link/PortName.h"
+#include "platform/PortName.h"
 
 namespace korvid {
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <sys/stat.h>
 
 #include "core/image/FileIo.h"
 
@@ -234,9 +233,9 @@ void TextBuffer::StripControls() {
 FileResult TextBuffer::LoadText(const std::string& name, bool& cleared) {
     cleared = false;
     if (listMode) LeaveListMode();
-    struct stat st {};
-    if (::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > SourceCapacity) {
-        return {false, "The file " + name + " is too large to edit (" + std::to_string(st.st_size) +
+    const FileStatus st = StatusOf(name);
+    if (st.regular && st.size > std::uint64_t(SourceCapacity)) {
+        return {false, "The file " + name + " is too large to edit (" + std::to_string(st.size) +
                            " bytes; at most " + std::to_string(SourceCapacity) + ")."};
     }
     // Read aside first, so that a file refused for what it holds leaves the

@@ -1,17 +1,10 @@
 #include "sim/ChipSerialPort.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cmath>
-#include <cstring>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/inotify.h>
-#include <sys/ioctl.h>
-#include <termios.h>
-#include <unistd.h>
 
+#include "platform/StopSignals.h"
 #include "sim/Stimulus.h"
 
 namespace korvid {
@@ -45,16 +38,10 @@ ChipSerialPort::ChipSerialPort(const SerialPins& pins, SimTimeBase base)
 void ChipSerialPort::Send(std::uint8_t b) {
     // A client that does not read fills the terminal's buffer; what finds
     // no room is lost, as on a line nobody listens to.
-    for (;;) {
-        const ssize_t n = ::write(master_, &b, 1);
-        if (n == 1) {
-            ++sent;
-            return;
-        }
-        if (n < 0 && errno == EINTR) continue;
+    if (terminal_ && terminal_->Write(b))
+        ++sent;
+    else
         ++dropped;
-        return;
-    }
 }
 
 std::string ChipSerialPort::DroppedNote() const {
@@ -63,55 +50,17 @@ std::string ChipSerialPort::DroppedNote() const {
            (dropped == 1 ? "was" : "were") + " dropped";
 }
 
-ChipSerialPort::~ChipSerialPort() {
-    if (closeWatch_ >= 0) ::close(closeWatch_);
-    if (slave_ >= 0) ::close(slave_);
-    if (master_ >= 0) ::close(master_);
-}
+ChipSerialPort::~ChipSerialPort() = default;
 
 bool ChipSerialPort::Open(std::string* reason) {
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    const char* name = nullptr;
-    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0 || !(name = ::ptsname(master_))) {
-        if (reason) *reason = std::string("cannot create a pseudo-terminal: ") + std::strerror(errno);
-        return false;
-    }
-    slavePath_ = name;
-    // Our own hold on the slave keeps the terminal alive between clients
-    // (the master would otherwise report a hang-up), and sets it raw.
-    slave_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (slave_ < 0) {
-        if (reason) *reason = "cannot open " + slavePath_ + ": " + std::strerror(errno);
-        return false;
-    }
-    termios t{};
-    if (::tcgetattr(slave_, &t) == 0) {
-        ::cfmakeraw(&t);
-        (void)::tcsetattr(slave_, TCSANOW, &t);
-    }
-    (void)::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
-    // A client's close, seen by its "close after write" (ours never comes:
-    // our descriptor stays open). Without the watch a client that set the
-    // exclusive flag would keep the port from everyone after it ended.
-    closeWatch_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (closeWatch_ >= 0 && ::inotify_add_watch(closeWatch_, name, IN_CLOSE_WRITE) < 0) {
-        ::close(closeWatch_);
-        closeWatch_ = -1;
-    }
+    terminal_ = OpenSerialTerminal(reason);
+    if (!terminal_) return false;
+    slavePath_ = terminal_->path();
     return true;
 }
 
 void ChipSerialPort::ReleaseAfterClientClose() {
-    if (closeWatch_ < 0) return;
-    char events[4096];
-    bool closed = false;
-    while (::read(closeWatch_, events, sizeof events) > 0) closed = true;
-    // The flag outlives the client that set it while our descriptor keeps
-    // the terminal open: clear it, so the next client (an ordinary user
-    // included) can open the port. A second client still holding the port
-    // keeps working; it only loses its exclusivity.
-    int exclusive = 0;
-    if (closed && ::ioctl(slave_, TIOCGEXCL, &exclusive) == 0 && exclusive) (void)::ioctl(slave_, TIOCNXCL);
+    if (terminal_) terminal_->ReleaseAfterClientClose();
 }
 
 void ChipSerialPort::Attach(SimDriver& driver) {
@@ -123,12 +72,12 @@ void ChipSerialPort::Attach(SimDriver& driver) {
 }
 
 void ChipSerialPort::Poll(std::uint64_t cycle) {
-    if (master_ < 0) return;
+    if (!terminal_) return;
     ReleaseAfterClientClose();
     std::uint8_t buffer[256];
     while (queue_.size() < kQueueLimit) {
-        const ssize_t n = ::read(master_, buffer, std::min(sizeof buffer, kQueueLimit - queue_.size()));
-        if (n <= 0) break;
+        const std::size_t n = terminal_->Read(buffer, std::min(sizeof buffer, kQueueLimit - queue_.size()));
+        if (n == 0) break;
         queue_.insert(queue_.end(), buffer, buffer + n);
     }
     if (!busy_ && !queue_.empty()) {
@@ -207,7 +156,7 @@ SxStop ChipSerialPort::RunPaced(SimDriver& driver, SxCpu& cpu, std::uint64_t end
             wallStart = Clock::now();
             psStart = base_.Picoseconds(cpu.cycles());
         } else if (aheadMs >= 1.0 && !(stop && *stop)) {
-            (void)::poll(nullptr, 0, static_cast<int>(aheadMs));  // a stop signal ends it early
+            SleepUnlessStopped(static_cast<int>(aheadMs));
         }
     }
 }

@@ -6,11 +6,13 @@
 // paced to real time so that the baud rate holds for the client.
 #pragma once
 
-#include <csignal>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 
+#include "platform/SerialTerminal.h"
+#include "platform/StopFlag.h"
 #include "sim/SimDriver.h"
 #include "sim/UartDecoder.h"
 
@@ -80,8 +82,7 @@ private:
     double cyclesPerBit_;
     UartDecoder tx_;
     SimDriver* driver_ = nullptr;
-    int master_ = -1, slave_ = -1;
-    int closeWatch_ = -1;  // inotify: a client's close
+    std::unique_ptr<SerialTerminal> terminal_;
     std::string slavePath_;
     std::deque<std::uint8_t> queue_;  // bytes to send into the chip
     bool busy_ = false;               // a frame is on the line

@@ -20,13 +20,13 @@
 // checked per instruction.
 #pragma once
 
-#include <csignal>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "family/Registers.h"
+#include "platform/StopFlag.h"
 #include "sim/SimDriver.h"
 #include "sim/Stimulus.h"
 #include "sim/SxCpu.h"

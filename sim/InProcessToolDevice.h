@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/link/SerialDevice.h"
+#include "platform/SerialDevice.h"
 #include "core/link/TickSource.h"
 #include "sim/ToolFirmware.h"
 

@@ -6,10 +6,10 @@
 #pragma once
 
 #include <array>
-#include <csignal>
 #include <cstdint>
 #include <vector>
 
+#include "platform/StopFlag.h"
 #include "sim/Stimulus.h"
 #include "family/Registers.h"
 #include "sim/SxCpu.h"

@@ -11,28 +11,8 @@ namespace korvid {
 
 namespace {
 
-volatile std::sig_atomic_t g_stop = 0;
-void OnStopSignal(int) { g_stop = 1; }
-
-constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 
 }  // namespace
-
-StopSignals::StopSignals(bool withPipe) : withPipe_(withPipe) {
-    g_stop = 0;
-    struct sigaction sa {};
-    sa.sa_handler = OnStopSignal;  // no SA_RESTART: a blocked read returns
-    sigemptyset(&sa.sa_mask);
-    for (int i = 0; i < 4; ++i)
-        if (kStopSignals[i] != SIGPIPE || withPipe_) sigaction(kStopSignals[i], &sa, &old_[i]);
-}
-
-StopSignals::~StopSignals() {
-    for (int i = 0; i < 4; ++i)
-        if (kStopSignals[i] != SIGPIPE || withPipe_) sigaction(kStopSignals[i], &old_[i], nullptr);
-}
-
-volatile std::sig_atomic_t* StopSignals::Flag() { return &g_stop; }
 
 SxCpuConfig CpuConfigOfImage(const Family& family, const Image& image, std::uint32_t clockHz) {
     SxCpuConfig config =

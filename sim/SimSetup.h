@@ -6,7 +6,6 @@
 // writes to the terminal.
 #pragma once
 
-#include <csignal>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -15,6 +14,8 @@
 
 #include "core/asm/AssemblyState.h"
 #include "family/Family.h"
+#include "platform/StopFlag.h"
+#include "platform/StopSignals.h"
 #include "sim/SimDriver.h"
 #include "sim/Stimulus.h"
 #include "sim/SxCpu.h"
@@ -42,24 +43,6 @@ struct SimProblem {
     std::string message;
     std::vector<std::string> located;
     bool interrupted = false;
-};
-
-// The stop signals of a simulation (SIGINT, SIGTERM, SIGHUP and, unless
-// told otherwise, SIGPIPE) set one flag instead of ending the process, so
-// that each stage can end cleanly: no temporary file stays behind. The
-// previous handlers come back at destruction. One at a time per process.
-class StopSignals {
-public:
-    explicit StopSignals(bool withPipe = true);
-    ~StopSignals();
-    StopSignals(const StopSignals&) = delete;
-    StopSignals& operator=(const StopSignals&) = delete;
-    // Non-zero once a stop signal came.
-    static volatile std::sig_atomic_t* Flag();
-
-private:
-    bool withPipe_;
-    struct sigaction old_[4] {};
 };
 
 // The emulator's configuration from the image's fuse words, at `clockHz`

@@ -15,7 +15,6 @@
 // runs for the whole simulation costs no memory.
 #pragma once
 
-#include <csignal>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -23,6 +22,7 @@
 #include <vector>
 
 #include "family/Family.h"
+#include "platform/StopFlag.h"
 
 namespace korvid {
 

@@ -1,308 +1,60 @@
 #include "sim/VcdWriter.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include "core/image/FileIo.h"
-
 namespace korvid {
 
 VcdWriter::~VcdWriter() { Abandon(); }
 
-// Identifier codes of the wires: the port letter and the bit ("B6").
-std::string VcdWriter::Id(int index) { return {static_cast<char>('A' + index / 8), static_cast<char>('0' + index % 8)}; }
-
-bool VcdWriter::Open(const std::string& path, const std::string& scope, const StimulusPins& bonded,
-                     SimTimeBase base, std::string& message, const std::vector<std::string>& registers) {
+bool VcdWriter::Open(const std::string& path, const std::string& scope, const StimulusPins& bonded, SimTimeBase base,
+                     std::string& message, const std::vector<std::string>& registers) {
     Abandon();
-    path_ = given_ = path;
-    base_ = base;
-    pins_ = bonded;
-    // /dev/stdout, /dev/fd/N: through the descriptor the shell set up (after
-    // what it holds, appending where it appends), never renamed over.
-    if (const int descriptor = OutputDescriptor(path); descriptor >= 0) {
-        direct_ = true;
-        std::string reason;
-        fd_ = DuplicateForWriting(descriptor, &reason);
-        if (fd_ < 0) {
-            message = "cannot write " + path + ": " + reason;
-            return false;
-        }
-        return WriteHeader(scope, registers, base) && HeaderFits(message);
-    }
-    struct stat st {};
-    const bool exists = stat(path.c_str(), &st) == 0;
-    if (exists && S_ISDIR(st.st_mode)) {
-        message = "cannot write " + path + ": it is a folder";
-        return false;
-    }
-    direct_ = exists && !S_ISREG(st.st_mode);
-    if (direct_) {
-        // A device or FIFO is written in place, as every output of the tools.
-        fd_ = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        if (fd_ < 0) {
-            message = "cannot write " + path + ": " + std::strerror(errno);
-            return false;
-        }
-        // A device takes what it can when the buffer fills (a failure then
-        // stops the run); its header is not forced out here.
-        return WriteHeader(scope, registers, base) && HeaderFits(message);
-    }
-    // A link is followed: its target is replaced and the link stays.
-    if (exists) {
-        if (char* real = realpath(path.c_str(), nullptr)) {
-            path_ = real;
-            std::free(real);
-        }
-    }
-    std::string reason;
-    if (!file_.Create(path_, exists ? &st : nullptr, &reason)) {
-        message = "cannot write " + path + ": " + reason;
-        return false;
-    }
-    fd_ = file_.fd();
-    return WriteHeader(scope, registers, base) && HeaderWritten(message);
+    file_ = OpenOutputStream(path, message);
+    if (!file_) return false;
+    Begin(*file_, path, scope, bonded, base, registers);
+    // A device takes what it can when the buffer fills (a failure then
+    // stops the run); its header is not forced out here.
+    return file_->inPlace() ? HeaderFits(message) : HeaderWritten(message);
 }
 
-// The header goes out at once, so that a file system that cannot take it
-// (a full disk) fails before anything runs.
 bool VcdWriter::HeaderWritten(std::string& message) {
     if (!HeaderFits(message)) return false;
     Drain();
-    if (!failed_) return true;
-    message = "cannot write " + given_ + ": " + std::strerror(writeErrno_);
+    if (!failed()) return true;
+    message = "cannot write " + name() + ": " + WriteFailure();
     Abandon();
     return false;
 }
 
-// A size limit must leave room for some changes after the header.
 bool VcdWriter::HeaderFits(std::string& message) {
-    const std::uint64_t header = written_ + used_;
-    if (!limit_ || header + kRecordRoom + kEndRoom <= limit_) return true;
-    message = given_ + ": a size limit of " + std::to_string(limit_) +
-              " bytes leaves no room after the waveform's header (" + std::to_string(header) + " bytes)";
+    if (RoomAfterHeader()) return true;
+    message = name() + ": a size limit of " + std::to_string(limit()) +
+              " bytes leaves no room after the waveform's header (" + std::to_string(size()) + " bytes)";
     Abandon();
     return false;
-}
-
-bool VcdWriter::WriteHeader(const std::string& scope, const std::vector<std::string>& registers, SimTimeBase base) {
-    if (!buffer_) buffer_ = std::make_unique<char[]>(kBufferSize);
-    used_ = 0;
-    writeErrno_ = 0;
-    failed_ = false;
-    written_ = 0;
-    limitCycle_ = kNoCycle;
-    PutText("$version korvid sim $end\n$timescale 1ps $end\n$scope module " + scope + " $end\n");
-    for (int p = 0; p < 5; ++p)
-        for (int b = 0; b < 8; ++b)
-            if (pins_.bonded[p] & (1u << b))
-                PutText("$var wire 1 " + Id(p * 8 + b) + " " + PortName(p) + std::to_string(b) + " $end\n");
-    for (std::size_t i = 0; i < registers.size(); ++i)
-        PutText("$var reg 8 R" + std::to_string(i) + " " + registers[i] + " $end\n");
-    PutText("$upscope $end\n$enddefinitions $end\n");
-    baseCycle_ = basePs_ = 0;
-    stamped_ = false;
-    highSize_ = 0;
-    for (bool& k : known_) k = false;
-    TimeBaseChanged(base, 0);
-    return true;
-}
-
-std::uint64_t VcdWriter::Picoseconds(std::uint64_t cycle) const {
-    const std::uint64_t n = cycle >= baseCycle_ ? cycle - baseCycle_ : 0;
-    // Clocks whose cycle is a whole number of picoseconds (50 MHz: 20,000)
-    // need no division.
-    if (n < exactCycles_) return basePs_ + n * psPerCycle_;
-    return basePs_ + base_.Picoseconds(n);
-}
-
-void VcdWriter::TimeBaseChanged(SimTimeBase base, std::uint64_t cycle) {
-    basePs_ = Picoseconds(cycle);
-    baseCycle_ = cycle;
-    base_ = base;
-    const std::uint64_t num = 1'000'000'000'000ull * static_cast<unsigned>(base.clocksPerCycle);
-    psPerCycle_ = base.clockHz && num % base.clockHz == 0 ? num / base.clockHz : 0;
-    exactCycles_ = psPerCycle_ ? (~0ull >> 1) / psPerCycle_ : 0;
-}
-
-void VcdWriter::Put(const char* text, std::size_t size) {
-    while (size > 0) {
-        const std::size_t n = std::min(size, kBufferSize - used_);
-        std::memcpy(buffer_.get() + used_, text, n);
-        used_ += n;
-        text += n;
-        size -= n;
-        if (used_ == kBufferSize) Drain();
-    }
-}
-
-void VcdWriter::Drain() {
-    const char* p = buffer_.get();
-    std::size_t left = used_;
-    used_ = 0;
-    if (fd_ < 0 || failed_) return;
-    while (left > 0) {
-        const ssize_t n = write(fd_, p, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            failed_ = true;
-            writeErrno_ = n < 0 ? errno : ENOSPC;
-            RaiseStop();
-            return;
-        }
-        written_ += static_cast<std::uint64_t>(n);
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-}
-
-namespace {
-
-constexpr char kPairs[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
-
-// Writes the eight decimal digits of `v` (below 10^8) ending at `end`, in
-// two independent halves of four.
-void PutDigits(char* end, std::uint64_t v) {
-    const unsigned hi = static_cast<unsigned>(v / 10'000), lo = static_cast<unsigned>(v % 10'000);
-    std::memcpy(end - 8, kPairs + 2 * (hi / 100), 2);
-    std::memcpy(end - 6, kPairs + 2 * (hi % 100), 2);
-    std::memcpy(end - 4, kPairs + 2 * (lo / 100), 2);
-    std::memcpy(end - 2, kPairs + 2 * (lo % 100), 2);
-}
-
-}  // namespace
-
-// Time stamps take the most of a busy dump's formatting. They split into
-// the picoseconds below 10^8, formatted each time, and those above, whose
-// digits change only every 100 us and are kept.
-void VcdWriter::Stamp(std::uint64_t cycle) {
-    if (stamped_ && cycle <= stampCycle_) return;
-    constexpr std::uint64_t kLow = 100'000'000;
-    const std::uint64_t ps = Picoseconds(cycle);
-    const std::uint64_t high = ps / kLow, low = ps % kLow;
-    if (high != highValue_ || highSize_ == 0) {
-        highValue_ = high;
-        char text[24];
-        char* const end = text + sizeof text;
-        char* p = end;
-        for (std::uint64_t v = high; v; v /= 10) *--p = static_cast<char>('0' + v % 10);
-        highSize_ = static_cast<int>(end - p);
-        std::memcpy(highText_ + 1, p, static_cast<std::size_t>(highSize_));
-        highText_[0] = '#';
-        ++highSize_;
-    }
-    char* out = Reserve(32);
-    std::size_t size;
-    if (high) {
-        // A fixed 16 bytes (at most "#" and 12 digits are used): a copy of
-        // constant size needs no call; the digits overwrite the rest.
-        std::memcpy(out, highText_, 16);
-        PutDigits(out + highSize_ + 8, low);
-        size = static_cast<std::size_t>(highSize_) + 8;
-    } else {
-        char digits[8];
-        PutDigits(digits + 8, low);
-        const char* first = digits;
-        while (first < digits + 7 && *first == '0') ++first;
-        const std::size_t n = static_cast<std::size_t>(digits + 8 - first);
-        out[0] = '#';
-        std::memcpy(out + 1, first, n);
-        size = n + 1;
-    }
-    out[size++] = '\n';
-    used_ += size;
-    stamped_ = true;
-    stampCycle_ = cycle;
-}
-
-void VcdWriter::PinsChanged(int port, std::uint8_t levels, std::uint64_t cycle) {
-    if (fd_ < 0 || port < 0 || port >= 5) return;
-    const std::uint8_t bonded = pins_.bonded[port];
-    const std::uint8_t changed =
-        static_cast<std::uint8_t>((known_[port] ? (last_[port] ^ levels) : 0xFF) & bonded);
-    known_[port] = true;
-    last_[port] = levels;
-    if (!changed || !Room(cycle)) return;
-    Stamp(cycle);
-    // At most eight lines of four bytes: "1B6\n".
-    char* out = Reserve(32);
-    char* const start = out;
-    const char letter = static_cast<char>('A' + port);
-    for (unsigned bits = changed; bits; bits &= bits - 1) {
-        const int b = __builtin_ctz(bits);
-        out[0] = (levels >> b) & 1 ? '1' : '0';
-        out[1] = letter;
-        out[2] = static_cast<char>('0' + b);
-        out[3] = '\n';
-        out += 4;
-    }
-    used_ += static_cast<std::size_t>(out - start);
-}
-
-void VcdWriter::RegisterChanged(int index, std::uint8_t value, std::uint64_t cycle) {
-    if (fd_ < 0 || !Room(cycle)) return;
-    Stamp(cycle);
-    char line[32];
-    const int n = std::snprintf(line, sizeof line, "b%d%d%d%d%d%d%d%d R%d\n", (value >> 7) & 1, (value >> 6) & 1,
-                                (value >> 5) & 1, (value >> 4) & 1, (value >> 3) & 1, (value >> 2) & 1,
-                                (value >> 1) & 1, value & 1, index);
-    Put(line, static_cast<std::size_t>(n));
-}
-
-void VcdWriter::Reached(std::uint64_t cycle) { (void)cycle; }
-
-bool VcdWriter::Room(std::uint64_t cycle) {
-    if (failed_ || limitReached()) return false;
-    if (!limit_ || written_ + used_ + kRecordRoom + kEndRoom <= limit_) return true;
-    limitCycle_ = cycle;
-    RaiseStop();
-    return false;
-}
-
-std::string VcdWriter::LimitMessage() const {
-    const std::uint64_t ps = Picoseconds(limitCycle_);
-    char time[48];
-    std::snprintf(time, sizeof time, "%llu.%06llu us", static_cast<unsigned long long>(ps / 1'000'000),
-                  static_cast<unsigned long long>(ps % 1'000'000));
-    return given_ + ": the waveform reached its size limit of " + std::to_string(limit_) + " bytes at " + time +
-           "; the run stopped there";
-}
-
-void VcdWriter::CloseFile() {
-    if (direct_ && fd_ >= 0) close(fd_);
-    file_.Discard();
-    fd_ = -1;
 }
 
 bool VcdWriter::Commit(std::uint64_t endCycle, std::string& message) {
-    if (fd_ < 0) return false;
-    // Past the limit nothing more was recorded: the waveform ends there.
-    Stamp(limitReached() ? std::min(endCycle, limitCycle_) : endCycle);
-    Drain();
-    bool ok = !failed_;
-    std::string reason = std::strerror(writeErrno_);
-    if (direct_) {
-        if (close(fd_) != 0 && ok) ok = false, reason = std::strerror(errno);
-        fd_ = -1;
-        if (!ok) message = "cannot write " + path_ + ": " + reason;
+    if (!file_ || !isOpen()) return false;
+    bool ok = End(endCycle);
+    std::string reason = WriteFailure();
+    if (file_->inPlace()) {
+        std::string why;
+        if (!file_->Commit(why) && ok) ok = false, reason = why;
+        file_.reset();
+        if (!ok) message = "cannot write " + name() + ": " + reason;
         return ok;
     }
-    fd_ = -1;  // the replacement owns it
-    if (ok && file_.Flush(&reason) && file_.Publish(&reason)) return true;
-    message = "cannot write " + path_ + ": " + reason + "; no waveform was written";
-    file_.Discard();
+    if (ok && file_->Commit(reason)) {
+        file_.reset();
+        return true;
+    }
+    message = "cannot write " + file_->target() + ": " + reason + "; no waveform was written";
+    file_.reset();
     return false;
 }
 
-void VcdWriter::Abandon() { CloseFile(); }
+void VcdWriter::Abandon() {
+    Detach();
+    file_.reset();
+}
 
 }  // namespace korvid

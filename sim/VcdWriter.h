@@ -1,111 +1,41 @@
-// A Value Change Dump (IEEE 1364) of the chip's pins: one 1-bit wire per
-// bonded port pin (RA0 .., RB0 ..) in a scope named after the chip,
-// timescale 1 ps, times exact to the cycle at the configured clock. The dump
-// streams to an unnamed file in the target's folder (ReplacementFile), named
-// and renamed over the target by Commit(); a writer destroyed without
-// Commit() drops it, so a failed or killed run leaves nothing half-written. With a size limit the dump stops recording
-// before it would pass the limit and stays a valid waveform up to there; a
-// failed write stops it too. Either raises the stop flag, so that the run
-// ends at once rather than at its end.
+// The waveform of a run in a file: a VcdDump (sim/VcdDump.h) streamed to
+// an output by the rules of every output (platform/OutputStream.h): a
+// regular file gets an unnamed file in its folder, named and renamed over
+// it by Commit(); a writer destroyed without Commit() drops it, so a failed
+// or killed run leaves nothing half-written. Descriptors, devices and FIFOs
+// are written in place.
 #pragma once
 
-#include <csignal>
-#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "core/image/ReplacementFile.h"
-#include "sim/SimDriver.h"
-#include "sim/Stimulus.h"
+#include "platform/OutputStream.h"
+#include "sim/VcdDump.h"
 
 namespace korvid {
 
-class VcdWriter final : public PinSink {
+class VcdWriter final : public VcdDump {
 public:
     VcdWriter() = default;
     ~VcdWriter() override;
-    VcdWriter(const VcdWriter&) = delete;
-    VcdWriter& operator=(const VcdWriter&) = delete;
 
-    // Creates the dump's file and writes the header. `bonded` gives the
-    // pins per port (StimulusPins); `scope` the chip's name ("SX28L");
-    // `registers` names 8-bit vectors for the driver's watched registers,
-    // in its order. False with a message when the target cannot be written.
+    // Creates the dump's file and writes the header (see VcdDump::Begin).
+    // False with a message when the target cannot be written.
     bool Open(const std::string& path, const std::string& scope, const StimulusPins& bonded, SimTimeBase base,
               std::string& message, const std::vector<std::string>& registers = {});
-    bool isOpen() const { return fd_ >= 0; }
-
-    // Largest size of the dump in bytes (0: none); set before Open.
-    void SetLimit(std::uint64_t bytes) { limit_ = bytes; }
-    // Raised (set to 1) when the dump stops recording: limit or failure.
-    volatile std::sig_atomic_t* stopFlag = nullptr;
-    bool limitReached() const { return limitCycle_ != kNoCycle; }
-    bool failed() const { return failed_; }
-    // "OUT.vcd: the waveform reached its size limit ... at TIME".
-    std::string LimitMessage() const;
-
-    void PinsChanged(int port, std::uint8_t levels, std::uint64_t cycle) override;
-    void Reached(std::uint64_t cycle) override;
-    void TimeBaseChanged(SimTimeBase base, std::uint64_t cycle) override;
-    void RegisterChanged(int index, std::uint8_t value, std::uint64_t cycle) override;
-
     // Writes the final time stamp and puts the dump in place of the target.
     bool Commit(std::uint64_t endCycle, std::string& message);
     // Drops the unfinished dump.
     void Abandon();
 
 private:
-    bool WriteHeader(const std::string& scope, const std::vector<std::string>& registers, SimTimeBase base);
-    void Stamp(std::uint64_t cycle);
-    std::uint64_t Picoseconds(std::uint64_t cycle) const;
-    void Put(const char* text, std::size_t size);
-    void PutText(const std::string& text) { Put(text.data(), text.size()); }
-    // Room for `size` more bytes in the buffer (drains it when full).
-    char* Reserve(std::size_t size) {
-        if (used_ + size > kBufferSize) Drain();
-        return buffer_.get() + used_;
-    }
-    void Drain();
-    void CloseFile();
+    // The header goes out at once (a full disk fails before anything runs).
     bool HeaderWritten(std::string& message);
+    // A size limit must leave room for some changes after the header.
     bool HeaderFits(std::string& message);
-    static std::string Id(int index);
 
-    // The dump is formatted into one buffer and written with write(2) a
-    // buffer at a time: a million changes make some 30 MB.
-    static constexpr std::size_t kBufferSize = 1u << 18;
-    int fd_ = -1;
-    std::unique_ptr<char[]> buffer_;
-    std::size_t used_ = 0;
-    int writeErrno_ = 0;
-    std::string path_, given_;  // given_: as the options named it
-    ReplacementFile file_;       // the dump of a regular file; owns fd_ then
-    SimTimeBase base_;
-    std::uint64_t baseCycle_ = 0, basePs_ = 0;  // base_ counts from there
-    std::uint64_t psPerCycle_ = 0;              // exact picoseconds a cycle, or 0
-    std::uint64_t exactCycles_ = 0;             // cycles counted with psPerCycle_
-    StimulusPins pins_;
-    std::uint8_t last_[5] = {};
-    bool known_[5] = {};
-    bool stamped_ = false;
-    std::uint64_t stampCycle_ = 0;
-    std::uint64_t highValue_ = 0;  // time stamp digits above the lowest 8
-    char highText_[24] = {};       // "#" and those digits
-    int highSize_ = 0;             // 0: not yet formatted
-    bool failed_ = false;
-    bool direct_ = false;  // a device or FIFO, written in place
-    static constexpr std::uint64_t kNoCycle = ~0ull;
-    // The most bytes one change adds, and the room kept for the end stamp.
-    static constexpr std::uint64_t kRecordRoom = 64, kEndRoom = 32;
-    std::uint64_t limit_ = 0;
-    std::uint64_t written_ = 0;            // bytes already handed to write(2)
-    std::uint64_t limitCycle_ = kNoCycle;  // where recording stopped at the limit
-    // False (recording stopped) when the next change might pass the limit.
-    bool Room(std::uint64_t cycle);
-    void RaiseStop() {
-        if (stopFlag) *stopFlag = 1;
-    }  // a device or FIFO, written in place
+    std::unique_ptr<OutputStream> file_;
 };
 
 }  // namespace korvid

@@ -1,13 +1,12 @@
 #include "ui/Application.h"
 
 #include <QApplication>
-#include <csignal>
 #include <cstdio>
 #include <array>
 #include <type_traits>
 
 #include "core/asm/Assembler.h"
-#include "core/link/PosixSerialDevice.h"
+#include "platform/SerialPorts.h"
 #include "ui/AboutUnit.h"
 #include "ui/ClockUnit.h"
 #include "ui/CodeUnit.h"
@@ -147,7 +146,7 @@ int RunIde(int argc, char** argv, const Family& family) {
     QApplication::setApplicationName(title);
     QApplication::setApplicationDisplayName(QString());
     AssemblyState& state = InitCore(family);
-    Shell shell(family, state, std::make_unique<PosixSerialDevice>());
+    Shell shell(family, state, MakeSerialDevice());
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
     // --defaults: the built-in settings, and none stored at the end.
@@ -178,8 +177,8 @@ int RunIde(int argc, char** argv, const Family& family) {
     // and keep unsaved text in a file of its own. The settings are stored
     // in every case.
     bool asking = false;
-    QuitSignals quitSignals([&](int signal) {
-        if (signal == SIGINT && !asking) {
+    QuitSignals quitSignals([&](const QuitRequest& request) {
+        if (request.interrupt && !asking) {
             asking = true;
             editor->close();
             asking = false;
@@ -197,7 +196,7 @@ int RunIde(int argc, char** argv, const Family& family) {
         }
         if (!error.isEmpty())
             std::fprintf(stderr, "%s: the unsaved text could not be kept: %s\n", qPrintable(title), qPrintable(error));
-        QCoreApplication::exit(128 + signal);
+        QCoreApplication::exit(request.exitStatus);
     });
     int status = app.exec();
     if (QString error; !settings.Store(shell, error))

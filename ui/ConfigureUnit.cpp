@@ -11,7 +11,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "core/link/PortName.h"
+#include "platform/PortName.h"
 
 namespace korvid {
 

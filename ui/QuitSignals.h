@@ -1,9 +1,7 @@
-// Quitting on the signals that end a desktop program from outside: SIGTERM
-// (a logout, `kill`), SIGHUP (the terminal or the session went away) and
-// SIGINT (Ctrl+C in the terminal it was started from). The handler only
-// writes the signal's number into a pipe; the event loop reads it and hands
-// it to `quit`, where anything may be done. A signal that was ignored when
-// the program started (nohup) stays ignored.
+// Quitting on the requests that end a desktop program from outside
+// (platform/QuitRequests.h: a logout, `kill`, the terminal going away,
+// Ctrl+C): the event loop watches the requests' descriptor and hands each to
+// `quit`, where anything may be done.
 #pragma once
 
 #include <QObject>
@@ -11,11 +9,13 @@
 #include <functional>
 #include <memory>
 
+#include "platform/QuitRequests.h"
+
 namespace korvid {
 
 class QuitSignals : public QObject {
 public:
-    explicit QuitSignals(std::function<void(int signal)> quit);
+    explicit QuitSignals(std::function<void(const QuitRequest& request)> quit);
     // The handlers as they were; signals from then on act as they would
     // have without this object.
     ~QuitSignals() override;
@@ -25,7 +25,7 @@ public:
 private:
     void Read();
 
-    std::function<void(int)> quit_;
+    std::function<void(const QuitRequest&)> quit_;
     std::unique_ptr<QSocketNotifier> notifier_;
 };
 

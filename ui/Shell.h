@@ -10,7 +10,7 @@
 #include "core/link/DebugController.h"
 #include "core/link/Irc.h"
 #include "core/link/Link.h"
-#include "core/link/SerialDevice.h"
+#include "platform/SerialDevice.h"
 #include "family/Family.h"
 
 namespace korvid {

@@ -16,7 +16,7 @@
 #include "apps/common/SimOptions.h"
 #include "family/Family.h"
 #include "sim/ChipSerialPort.h"
-#include "sim/PtyBridge.h"
+#include "apps/common/PtyBridge.h"
 #include "sim/SimSetup.h"
 #include "sim/ToolDebug.h"
 #include "sim/ToolFirmware.h"

@@ -6,7 +6,7 @@
 #include "apps/korvid/CommandTable.h"
 #include "core/link/Irc.h"
 #include "core/link/LinkError.h"
-#include "core/link/PortName.h"
+#include "platform/PortName.h"
 
 namespace korvid::cli {
 

@@ -12,16 +12,16 @@
 #include "core/link/Link.h"
 #include "core/link/LinkError.h"
 #include "core/link/LinkObserver.h"
-#include "core/link/PosixSerialDevice.h"
+#include "platform/SerialPorts.h"
 
 namespace korvid::cli {
 
 // A link on the port named by --port (COM1 when absent). Ctrl-C and the
 // other ending signals release the port on their way.
 struct DeviceLink {
-    DeviceLink() { PosixSerialDevice::ReleaseOnSignals(); }
-    PosixSerialDevice device;
-    Link link{device};
+    DeviceLink() { ReleasePortsOnSignals(); }
+    std::unique_ptr<SerialDevice> device = MakeSerialDevice();
+    Link link{*device};
 };
 
 // Parses --port; prints a usage error and returns false for a bad name.

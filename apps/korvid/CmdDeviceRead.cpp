@@ -4,7 +4,7 @@
 #include "apps/korvid/CmdDeviceCommon.h"
 #include "apps/korvid/CommandTable.h"
 #include "core/image/HexFile.h"
-#include "core/link/PortName.h"
+#include "platform/PortName.h"
 #include "core/link/Programming.h"
 
 namespace korvid::cli {

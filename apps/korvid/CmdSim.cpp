@@ -22,7 +22,7 @@
 #include "family/Registers.h"
 #include "sim/ChipSerialPort.h"
 #include "sim/GtkwSave.h"
-#include "sim/PtyBridge.h"
+#include "apps/common/PtyBridge.h"
 #include "sim/SimSetup.h"
 
 namespace korvid::cli {

@@ -4,17 +4,13 @@
 // file order as they become available.
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <map>
-#include <poll.h>
 #include <set>
 #include <string>
-#include <sys/prctl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -23,6 +19,8 @@
 #include "apps/korvid/TestFileRun.h"
 #include "apps/korvid/TestReport.h"
 #include "base/Text.h"
+#include "platform/Path.h"
+#include "platform/Workers.h"
 #include "sim/SimSetup.h"
 
 namespace korvid::cli {
@@ -67,61 +65,18 @@ void FindTests(const std::string& folder, std::vector<std::string>& out, std::st
     }
 }
 
-// The folder a file is written in ("." for a bare name).
 // Waveform names in --vcd-dir: the test's name, made unique.
 std::vector<std::string> WaveformNames(const std::vector<std::string>& files, const std::string& dir) {
     std::vector<std::string> names;
     std::set<std::string> used;
     for (const std::string& f : files) {
-        std::string stem = f.substr(f.rfind('/') == std::string::npos ? 0 : f.rfind('/') + 1);
+        std::string stem = NameOf(f);
         if (EndsWith(stem, ".test")) stem.resize(stem.size() - 5);
         std::string name = stem;
         for (int n = 2; !used.insert(name).second; ++n) name = stem + "-" + std::to_string(n);
         names.push_back(dir + "/" + name + ".vcd");
     }
     return names;
-}
-
-struct Worker {
-    pid_t pid = -1;
-    int fd = -1;
-    std::size_t index = 0;
-    std::string data;
-};
-
-// Starts a worker for file `index`; it writes the encoded result to a pipe.
-bool Start(Worker& w, std::size_t index, const std::string& path, const std::string& vcd) {
-    int fds[2];
-    if (pipe(fds) != 0) return false;
-    std::fflush(stdout);
-    std::fflush(stderr);
-    const pid_t parent = getpid();
-    const pid_t pid = fork();
-    if (pid < 0) {
-        close(fds[0]);
-        close(fds[1]);
-        return false;
-    }
-    if (pid == 0) {
-        close(fds[0]);
-        // A command killed outright (kill -9) takes its workers with it: the
-        // stop signal ends the run and removes the unfinished waveform, where
-        // the orphan would otherwise run on for its whole simulated time.
-        (void)prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (getppid() != parent) _exit(4);  // it died before we asked
-        const std::string data = Encode(RunTestFile(path, path, vcd));
-        std::size_t done = 0;
-        while (done < data.size()) {
-            const ssize_t n = write(fds[1], data.data() + done, data.size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) _exit(3);
-            done += static_cast<std::size_t>(n);
-        }
-        _exit(0);
-    }
-    close(fds[1]);
-    w = {pid, fds[0], index, {}};
-    return true;
 }
 
 TestFileResult Failed(const std::string& file, const std::string& why) {
@@ -132,17 +87,13 @@ TestFileResult Failed(const std::string& file, const std::string& why) {
     return r;
 }
 
-// Collects a finished worker's result.
-TestFileResult Collect(Worker& w, const std::string& file) {
-    close(w.fd);
-    int status = 0;
-    while (waitpid(w.pid, &status, 0) < 0 && errno == EINTR) {
-    }
+// The result a worker handed over, or what became of it.
+TestFileResult Collect(const WorkerEnd& end, const std::string& file) {
     TestFileResult r;
-    if (WIFSIGNALED(status))
-        return Failed(file, std::string("the run stopped on signal ") + std::to_string(WTERMSIG(status)) + " (" +
-                                strsignal(WTERMSIG(status)) + ")");
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || !Decode(w.data, r))
+    if (end.kind == WorkerEnd::Kind::Signalled)
+        return Failed(file, std::string("the run stopped on signal ") + std::to_string(end.signal) + " (" +
+                                end.signalName + ")");
+    if (end.kind != WorkerEnd::Kind::Result || !Decode(end.result, r))
         return Failed(file, "the run ended without a result");
     return r;
 }
@@ -212,7 +163,7 @@ int RunTest(const std::vector<std::string>& args) {
     const std::vector<std::string> waveforms = vcdDir ? WaveformNames(files, *vcdDir) : std::vector<std::string>();
     std::vector<TestFileResult> results(files.size());
     std::vector<bool> ready(files.size(), false);
-    std::vector<Worker> running;
+    WorkerPool workers;
     std::size_t next = 0, printed = 0;
     // A stop signal (Ctrl-C reaches the workers through the process group;
     // a SIGTERM to the command is passed on to them) ends the workers'
@@ -223,43 +174,31 @@ int RunTest(const std::vector<std::string>& args) {
     while (printed < files.size()) {
         if (*StopSignals::Flag() && !passedOn) {
             passedOn = true;
-            for (const Worker& w : running) kill(w.pid, SIGTERM);
+            workers.StopAll();
             for (; next < files.size(); ++next) {
                 results[next] = Failed(files[next], "not run: interrupted");
                 ready[next] = true;
             }
         }
-        while (next < files.size() && running.size() < static_cast<std::size_t>(jobs)) {
-            Worker w;
-            if (!Start(w, next, files[next], vcdDir ? waveforms[next] : std::string())) {
-                results[next] = Failed(files[next], std::string("cannot start a worker: ") + std::strerror(errno));
+        while (next < files.size() && workers.running() < static_cast<std::size_t>(jobs)) {
+            const std::string& path = files[next];
+            const std::string vcd = vcdDir ? waveforms[next] : std::string();
+            std::string reason;
+            if (!workers.Start(next, [&] { return Encode(RunTestFile(path, path, vcd)); }, reason)) {
+                results[next] = Failed(path, "cannot start a worker: " + reason);
                 ready[next] = true;
-            } else {
-                running.push_back(std::move(w));
             }
             ++next;
         }
-        if (!running.empty()) {
-            std::vector<pollfd> fds;
-            for (const Worker& w : running) fds.push_back({w.fd, POLLIN, 0});
-            if (poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR) {
-                PrintError(std::string("poll: ") + std::strerror(errno));
-                return kExitUsage;
-            }
-            for (std::size_t i = running.size(); i-- > 0;) {
-                if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-                Worker& w = running[i];
-                char buffer[65536];
-                const ssize_t n = read(w.fd, buffer, sizeof buffer);
-                if (n > 0) {
-                    w.data.append(buffer, static_cast<std::size_t>(n));
-                    continue;
-                }
-                if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-                results[w.index] = Collect(w, files[w.index]);
-                ready[w.index] = true;
-                running.erase(running.begin() + static_cast<std::ptrdiff_t>(i));
-            }
+        std::string reason;
+        if (!workers.Wait(
+                [&](std::size_t index, const WorkerEnd& end) {
+                    results[index] = Collect(end, files[index]);
+                    ready[index] = true;
+                },
+                reason)) {
+            PrintError(reason);
+            return kExitUsage;
         }
         for (; printed < files.size() && ready[printed]; ++printed) {
             std::fputs(ReportLines(results[printed]).c_str(), stdout);

@@ -14,6 +14,7 @@
 #include "core/image/HexFile.h"
 #include "family/Family.h"
 #include "family/Registers.h"
+#include "platform/Path.h"
 #include "sim/FirmwareTest.h"
 #include "sim/SimSetup.h"
 #include "sim/SxCpu.h"
@@ -145,7 +146,7 @@ TestFileResult RunTestFile(const std::string& path, const std::string& shownName
     // The program: relative to the test file; its family from the test, else
     // from the source's korvid comment or DEVICE line (a hex file: the
     // family its image fits), else 28l.
-    const std::string program = BesidePath(path, test.source.text);
+    const std::string program = BesideFile(path, test.source.text);
     LoadRequest request;
     request.path = program;
     request.settings.family = test.family.empty() ? nullptr : FamilyByName(test.family);

@@ -1,7 +1,5 @@
 #include "core/image/SxcLoader.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 
 #include "core/image/FileIo.h"
@@ -139,17 +137,17 @@ void ApplyLineTable(AssemblyState& state, const CodFile& cod) {
 }
 
 bool FileFits(const AssemblyState& state, const std::string& path, std::string& message) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
+    const FileStatus st = StatusOf(path);
+    if (!st.exists) {
         message = "cannot open " + path;
         return false;
     }
-    if (S_ISDIR(st.st_mode)) {
+    if (st.folder) {
         message = path + " is a directory";
         return false;
     }
-    if (state.ListCapacity == 0 || std::uint64_t(st.st_size) > std::uint64_t(state.ListCapacity) - 1) {
-        message = path + " is too large (" + std::to_string(st.st_size) + " bytes; at most " +
+    if (state.ListCapacity == 0 || st.size > std::uint64_t(state.ListCapacity) - 1) {
+        message = path + " is too large (" + std::to_string(st.size) + " bytes; at most " +
                   std::to_string(state.ListCapacity ? state.ListCapacity - 1 : 0) + ")";
         return false;
     }

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "core/link/LinkError.h"
-#include "core/link/PortName.h"
+#include "platform/PortName.h"
 #include "core/link/Scrambler.h"
 
 namespace korvid {

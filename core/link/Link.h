@@ -12,7 +12,7 @@
 #include <string>
 
 #include "core/link/Protocol.h"
-#include "core/link/SerialDevice.h"
+#include "platform/SerialDevice.h"
 #include "core/link/TickSource.h"
 
 namespace korvid {

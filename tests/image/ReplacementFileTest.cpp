@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "core/image/ReplacementFile.h"
+#include "platform/posix/ReplacementFile.h"
 #include "tests/support/RunProgram.h"
 
 namespace korvid {

@@ -9,7 +9,7 @@
 #include "core/link/Debug.h"
 #include "core/link/Link.h"
 #include "core/link/LinkError.h"
-#include "core/link/PosixSerialDevice.h"
+#include "platform/posix/PosixSerialDevice.h"
 #include "core/link/Programming.h"
 #include "tests/support/FaultyTool.h"
 

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "core/link/PortName.h"
+#include "platform/PortName.h"
 
 namespace korvid {
 namespace {

@@ -13,7 +13,7 @@
 
 #include "core/link/Link.h"
 #include "core/link/LinkError.h"
-#include "core/link/PosixSerialDevice.h"
+#include "platform/posix/PosixSerialDevice.h"
 #include "core/link/Scrambler.h"
 
 namespace korvid {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/link/SerialDevice.h"
+#include "platform/SerialDevice.h"
 #include "core/link/TickSource.h"
 
 namespace korvid::test {

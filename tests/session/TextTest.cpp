@@ -2,6 +2,7 @@
 
 #include "base/Text.h"
 #include "family/Layout.h"
+#include "platform/Path.h"
 #include "session/Diagnostic.h"
 #include "session/SourceText.h"
 
@@ -26,9 +27,9 @@ TEST(Text, CaseHexAndPaths) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(FolderOf(c.path), c.folder) << c.path;
-        EXPECT_EQ(BesidePath(c.path, "x.src"), c.beside) << c.path;
+        EXPECT_EQ(BesideFile(c.path, "x.src"), c.beside) << c.path;
     }
-    EXPECT_EQ(BesidePath("dir/a.test", "/elsewhere/x.src"), "/elsewhere/x.src");
+    EXPECT_EQ(BesideFile("dir/a.test", "/elsewhere/x.src"), "/elsewhere/x.src");
 }
 
 TEST(SourceText, ControlBytesRemovedOrBlanked) {

@@ -6,7 +6,7 @@
 
 #include "WindowSupport.h"
 #include "core/asm/Assembler.h"
-#include "core/link/PosixSerialDevice.h"
+#include "platform/SerialPorts.h"
 #include "ui/Application.h"
 #include "ui/ProgressUnit.h"
 
@@ -25,7 +25,7 @@ private slots:
         qputenv("KORVID_COM1", link.toLocal8Bit());
 
         auto state = std::make_unique<AssemblyState>(Sx28lFamily());
-        Shell shell(Sx28lFamily(), *state, std::make_unique<PosixSerialDevice>());
+        Shell shell(Sx28lFamily(), *state, MakeSerialDevice());
         shell.assemble = [](AssemblyState& s) { Assemble(s); };
         CreateForms(shell, {});
         TEditorForm& editor = *shell.editor;

@@ -9,7 +9,7 @@
 #include <QTest>
 
 #include "core/asm/Assembler.h"
-#include "core/link/PosixSerialDevice.h"
+#include "platform/SerialPorts.h"
 #include "ui/Application.h"
 
 namespace korvid::test {
@@ -186,7 +186,7 @@ PtyIde::PtyIde(const Family& family) {
     slave = StartSimulatedTool(tool, family);
     QApplication::setApplicationName(QString::fromLatin1(family.title.data(), qsizetype(family.title.size())));
     state = std::make_unique<AssemblyState>(family);
-    shell = std::make_unique<Shell>(family, *state, std::make_unique<PosixSerialDevice>());
+    shell = std::make_unique<Shell>(family, *state, MakeSerialDevice());
     shell->assemble = [](AssemblyState& s) { Assemble(s); };
     CreateForms(*shell, {});
     shell->link.PortName = slave.toStdString();

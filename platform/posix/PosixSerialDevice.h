@@ -6,7 +6,7 @@
 // ignored.
 #pragma once
 
-#include "core/link/SerialDevice.h"
+#include "platform/SerialDevice.h"
 
 namespace korvid {
 

@@ -1,5 +1,4 @@
-#include "core/image/ReplacementFile.h"
-#include "base/Text.h"
+#include "platform/posix/ReplacementFile.h"
 
 #include <cerrno>
 #include <climits>
@@ -8,6 +7,8 @@
 #include <fcntl.h>
 #include <sys/random.h>
 #include <unistd.h>
+
+#include "platform/Path.h"
 
 namespace korvid {
 
@@ -50,11 +51,9 @@ std::string TemporaryNameFor(const std::string& target) {
     long limit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
     if (limit <= 0) limit = NAME_MAX;
     const std::size_t room = std::size_t(limit) - 1 - kTemporarySuffix.size();
-    const auto slash = target.rfind('/');
-    std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+    std::string name = NameOf(target);
     if (name.size() > room) name.resize(room);
-    const std::string prefix = slash == std::string::npos ? "" : folder + "/";
-    return prefix + "." + name + std::string(kTemporarySuffix);
+    return BesideFile(target, "." + name + std::string(kTemporarySuffix));
 }
 
 bool ReplacementFile::Fail(std::string* reason, int error) {

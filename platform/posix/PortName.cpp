@@ -1,4 +1,4 @@
-#include "core/link/PortName.h"
+#include "platform/PortName.h"
 
 #include <algorithm>
 #include <cstdlib>

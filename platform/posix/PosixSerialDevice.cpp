@@ -1,4 +1,4 @@
-#include "core/link/PosixSerialDevice.h"
+#include "platform/posix/PosixSerialDevice.h"
 
 #include <atomic>
 #include <cerrno>

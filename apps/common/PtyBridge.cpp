@@ -1,4 +1,4 @@
-#include "sim/PtyBridge.h"
+#include "apps/common/PtyBridge.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -17,7 +17,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "core/link/PosixSerialDevice.h"
+#include "platform/posix/PosixSerialDevice.h"
 
 namespace korvid {
 

@@ -1,4 +1,4 @@
-#include "core/image/FileIo.h"
+#include "platform/FileIo.h"
 
 #include <cerrno>
 #include <climits>
@@ -8,8 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "base/Text.h"
-#include "core/image/ReplacementFile.h"
+#include "platform/Path.h"
+#include "platform/posix/ReplacementFile.h"
 
 namespace korvid {
 
@@ -59,11 +59,6 @@ bool WriteAll(int fd, std::string_view data) {
     return true;
 }
 
-std::string NameOf(const std::string& path) {
-    auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // The descriptor a name stands for when it names one of this process's open
 // descriptors: a number in /proc/<own pid>/fd (or a thread's fd folder),
 // which /dev/fd, /dev/stdout, /dev/stderr and /proc/self/fd lead to; else -1.
@@ -97,7 +92,7 @@ bool FollowLinks(const std::string& path, std::string& target, int* descriptor =
         ssize_t n = ::readlink(target.c_str(), buffer, sizeof buffer - 1);
         if (n < 0) return true;
         std::string link(buffer, std::size_t(n));
-        target = (link[0] == '/' || target.find('/') == std::string::npos) ? link : FolderOf(target) + "/" + link;
+        target = BesideFile(target, link);
     }
     errno = ELOOP;
     return false;
@@ -203,7 +198,7 @@ ReadResult ReadFileWhole(const std::string& path, char* buffer, std::size_t capa
 }
 
 ReadResult ReadFileToString(const std::string& path, std::string& text, std::size_t maxBytes, std::string* reason,
-                            const volatile std::sig_atomic_t* stop) {
+                            const StopFlag* stop) {
     text.clear();
     int fd = OpenForReading(path, reason);
     if (fd < 0) return ReadResult::CannotOpen;
@@ -314,6 +309,12 @@ bool WriteFilesAtomically(const std::vector<OutputFile>& files, std::string* rea
         }
     }
     return true;
+}
+
+FileStatus StatusOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return {};
+    return {true, S_ISDIR(st.st_mode), S_ISREG(st.st_mode), std::uint64_t(st.st_size)};
 }
 
 int OutputDescriptor(const std::string& path) {

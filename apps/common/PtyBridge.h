@@ -8,12 +8,12 @@
 // real tool.
 #pragma once
 
-#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <string>
 
+#include "platform/StopFlag.h"
 #include "sim/ToolFirmware.h"
 
 namespace korvid {

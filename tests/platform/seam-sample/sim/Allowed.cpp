@@ -1,0 +1,2 @@
+// Named in ALLOW: its descriptor code may include the system.
+#include <unistd.h>
