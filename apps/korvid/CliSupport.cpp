@@ -108,7 +108,7 @@ TextPosition PositionOf(const std::string& text, std::uint32_t offset) {
     return p;
 }
 
-bool AssembleFile(CoreSession& session, const std::string& path) {
+bool AssembleFile(CoreSession& session, const std::string& path, bool listing) {
     std::string message;
     if (!LoadSource(path, session.source, message)) {
         std::fprintf(stderr, "korvid: %s\n", message.c_str());
@@ -116,10 +116,24 @@ bool AssembleFile(CoreSession& session, const std::string& path) {
     }
     AssemblyState& s = *session.state;
     s.SourceText = session.source.c_str();
+    s.ListWanted = listing;
     Assemble(s);
+    // The windows' list buffer has a fixed size; here a listing that fills
+    // the buffer gets a larger one (an assembly has no side effects, so it
+    // simply runs again).
+    while (s.ErrorFlag != 0 && listing && s.ListLength >= s.ListCapacity && s.ListCapacity < kMaxCliListBytes) {
+        session.listBuffer.assign(std::min<std::size_t>(std::size_t(s.ListCapacity) * 4, kMaxCliListBytes), 0);
+        s.ListText = session.listBuffer.data();
+        s.ListCapacity = static_cast<std::uint32_t>(session.listBuffer.size());
+        Assemble(s);
+    }
     if (s.ErrorFlag != 0) {
         TextPosition p = PositionOf(session.source, s.ErrorStart);
         std::fprintf(stderr, "%s:%d:%d: error: %s\n", path.c_str(), p.line, p.column, s.ErrorMessage);
+        if (const auto note = ErrorNoteOf(s)) {
+            const TextPosition at = PositionOf(session.source, note->start);
+            std::fprintf(stderr, "%s:%d:%d: note: %s\n", path.c_str(), at.line, at.column, note->text.c_str());
+        }
         if (ExtendedDialectAccepts(s))
             std::fprintf(stderr, "%s:%d:%d: note: accepted with --dialect extended\n", path.c_str(), p.line, p.column);
         if (const Family* other = OtherFamilyAccepts(s))
@@ -169,8 +183,8 @@ bool LoadHexImage(CoreSession& session, const std::string& path) {
     return true;
 }
 
-bool LoadProgramImage(CoreSession& session, const std::string& path) {
-    if (!IsHexFileName(path)) return AssembleFile(session, path);
+bool LoadProgramImage(CoreSession& session, const std::string& path, bool listing) {
+    if (!IsHexFileName(path)) return AssembleFile(session, path, listing);
     if (!LoadHexImage(session, path)) return false;
     session.state->ChipImage = session.state->DeviceImage;
     return true;

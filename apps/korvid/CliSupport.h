@@ -60,9 +60,13 @@ struct TextPosition {
 TextPosition PositionOf(const std::string& text, std::uint32_t offset);
 
 // Loads and assembles `path` into session.state. On an assembly error
-// prints "FILE:LINE:COLUMN: error: MESSAGE" on stderr; on a file error prints
-// "korvid: MESSAGE". Returns true on success.
-bool AssembleFile(CoreSession& session, const std::string& path);
+// prints "FILE:LINE:COLUMN: error: MESSAGE" on stderr, then the notes
+// ("FILE:LINE:COLUMN: note: ..."); on a file error prints "korvid: MESSAGE".
+// Returns true on success. Without `listing` no list text or line maps are
+// made (only the image is wanted); with it the list buffer grows as the
+// listing needs, up to kMaxCliListBytes.
+bool AssembleFile(CoreSession& session, const std::string& path, bool listing = true);
+inline constexpr std::uint32_t kMaxCliListBytes = 256u << 20;
 
 // Loads a hex file into the device image (LoadHexFile). Prints a refusal or
 // violation and returns false; a missing-fuse warning is printed as
@@ -73,7 +77,7 @@ bool LoadHexImage(CoreSession& session, const std::string& path);
 // ending in .sxh/.hex/.obj) is assembled; a hex file is loaded with LoadHex
 // and adopted as the chip image, as the Device window does. Prints its own
 // errors; a hex warning is printed as "korvid: FILE: warning: ..." and accepted.
-bool LoadProgramImage(CoreSession& session, const std::string& path);
+bool LoadProgramImage(CoreSession& session, const std::string& path, bool listing = true);
 
 // True when the name ends in .sxh, .hex or .obj (any case).
 bool IsHexFileName(const std::string& path);

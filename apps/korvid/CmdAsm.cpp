@@ -44,7 +44,7 @@ int RunAsm(const std::vector<std::string>& args) {
     if (!OutputsAreDistinct("asm", {source}, outputs)) return kExitUsage;
 
     CoreSession session(*family);
-    if (!AssembleFile(session, source)) return kExitFailure;
+    if (!AssembleFile(session, source, options.Value("-l").has_value())) return kExitFailure;
 
     AssemblyState& s = *session.state;
     std::string listing;

@@ -33,7 +33,7 @@ int RunProgram(const std::vector<std::string>& args) {
     if (!PortOption("program", options, port.link)) return kExitUsage;
 
     CoreSession session(*family);
-    if (!LoadProgramImage(session, options.Operands()[0])) return kExitFailure;
+    if (!LoadProgramImage(session, options.Operands()[0], false)) return kExitFailure;
     AssemblyState& s = *session.state;
     s.DeviceImage = s.ChipImage;
     // An explicit --irc is this run's choice, over the source's IRC_CAL.

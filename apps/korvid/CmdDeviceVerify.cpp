@@ -20,7 +20,7 @@ int RunVerify(const std::vector<std::string>& args) {
     if (!PortOption("verify", options, port.link)) return kExitUsage;
 
     CoreSession session(*family);
-    if (!LoadProgramImage(session, options.Operands()[0])) return kExitFailure;
+    if (!LoadProgramImage(session, options.Operands()[0], false)) return kExitFailure;
     AssemblyState& s = *session.state;
     return RunOnLink(port.link, [&] {
         {

@@ -82,7 +82,38 @@ constexpr bool InEnumOrder() {
     return true;
 }
 static_assert(InEnumOrder(), "kMessages rows must be in AsmMsg order");
+
+struct NoteRow {
+    AsmNote note;
+    const char* text;
+};
+
+constexpr NoteRow kNotes[] = {
+    {AsmNote::None, ""},
+    {AsmNote::ReservedOperand, "{word} is {class}, which cannot name a label or stand for a value"},
+    {AsmNote::ReservedLabel, "{word} is {class}, which cannot name a label"},
+    {AsmNote::UnknownWord, "{word} is no instruction, directive or macro defined above, so it is read as a label"},
+    {AsmNote::ExtendedDeviceWord,
+     "{word} is a DEVICE word of the extended dialect; the strict dialect writes {strict}"},
+    {AsmNote::ExtendedDeviceWordAlone,
+     "{word} is a DEVICE word of the extended dialect; the strict dialect has none for it"},
+    {AsmNote::ListLines, "a listing holds at most {limit} lines"},
+    {AsmNote::ListBytes, "the list buffer holds {limit} bytes"},
+};
+static_assert(sizeof kNotes / sizeof kNotes[0] == static_cast<int>(AsmNote::Count), "one row per note");
+
+constexpr bool NotesInEnumOrder() {
+    for (int i = 0; i < static_cast<int>(AsmNote::Count); ++i)
+        if (static_cast<int>(kNotes[i].note) != i) return false;
+    return true;
+}
+static_assert(NotesInEnumOrder(), "kNotes rows must be in AsmNote order");
 }  // namespace
+
+const char* AsmNoteText(AsmNote note) {
+    auto i = static_cast<unsigned>(note);
+    return i < static_cast<unsigned>(AsmNote::Count) ? kNotes[i].text : "";
+}
 
 const char* AsmMessageText(AsmMsg msg) {
     auto i = static_cast<unsigned>(msg);
