@@ -63,7 +63,7 @@ std::optional<ErrorNote> ErrorNoteOf(const AssemblyState& failed) {
     if (word.size() > 1 && word.back() == ':') word.remove_suffix(1);  // "loop:" names LOOP
     const std::string upper = Upper(word);
 
-    std::string className, strict, limit;
+    std::string className, strict, figure;
     switch (note) {
         case AsmNote::ReservedOperand:
         case AsmNote::ReservedLabel: {
@@ -79,15 +79,15 @@ std::optional<ErrorNote> ErrorNoteOf(const AssemblyState& failed) {
             strict = StrictDeviceWord(*failed.family, upper);
             if (strict.empty()) note = AsmNote::ExtendedDeviceWordAlone;
             break;
-        case AsmNote::ListLines: limit = std::to_string(kMaxListLines); break;
-        case AsmNote::ListBytes: limit = std::to_string(failed.ListCapacity); break;
+        case AsmNote::ListLines: figure = std::to_string(kMaxListLines); break;
+        case AsmNote::ListBytes: figure = std::to_string(failed.ListCapacity); break;
         default: break;
     }
     std::string text = AsmNoteText(note);
     Replace(text, "{word}", word);
     Replace(text, "{class}", className);
     Replace(text, "{strict}", strict);
-    Replace(text, "{limit}", limit);
+    Replace(text, "{limit}", figure);
     const bool limit = note == AsmNote::ListLines || note == AsmNote::ListBytes;
     return ErrorNote{static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(start + word.size()), text, limit};
 }
