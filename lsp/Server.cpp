@@ -1,11 +1,10 @@
 // Lifecycle, document sync and dispatch of the Language Server (Server.h).
 #include "lsp/Server.h"
 
-#include <csignal>
 
 #include "family/Family.h"
 #include "lsp/Features.h"
-#include "lsp/Framing.h"
+#include "rpc/Framing.h"
 
 namespace korvid::lsp {
 
@@ -327,14 +326,14 @@ Json Server::SemanticTokens(const Json& params) {
     return {{"data", EncodeSemanticTokens(o.doc, o.analysis)}};
 }
 
-int RunLanguageServer(int in, int out) {
-    rpc::MessageReader reader(in);
-    // A client that stops reading is gone: writes then fail (EPIPE, with
-    // SIGPIPE ignored) and the server ends instead of working for nobody.
-    std::signal(SIGPIPE, SIG_IGN);
+int RunLanguageServer(rpc::Transport& transport) {
+    rpc::MessageReader reader(transport);
+    // A client that stops reading is gone: writes then fail and the server
+    // ends instead of working for nobody.
     bool clientGone = false;
-    Server server([out, &clientGone](const Json& message) {
-        if (!clientGone) clientGone = !rpc::WriteMessage(out, message.dump(-1, ' ', false, Json::error_handler_t::replace));
+    Server server([&transport, &clientGone](const Json& message) {
+        if (!clientGone)
+            clientGone = !rpc::WriteMessage(transport, message.dump(-1, ' ', false, Json::error_handler_t::replace));
     });
     std::string body;
     for (;;) {
@@ -348,7 +347,7 @@ int RunLanguageServer(int in, int out) {
                 server.Handle(Json::object({{"jsonrpc", "2.0"}}));  // answered as an invalid request
                 break;
             case rpc::ReadStatus::TooLarge:
-                rpc::WriteMessage(out, ErrorResponse(nullptr, kInvalidRequest, "the message is too large").dump());
+                rpc::WriteMessage(transport, ErrorResponse(nullptr, kInvalidRequest, "the message is too large").dump());
                 break;
             case rpc::ReadStatus::End:
             case rpc::ReadStatus::Truncated:

@@ -13,6 +13,7 @@
 #include "apps/korvid/CliSupport.h"
 #include "apps/korvid/CommandTable.h"
 #include "dap/Session.h"
+#include "rpc/DescriptorTransport.h"
 
 namespace korvid::cli {
 namespace {
@@ -40,7 +41,8 @@ int ServeOnPort(int port) {
         std::fprintf(stderr, "korvid dap: no client: %s\n", std::strerror(errno));
         return kExitFailure;
     }
-    const int status = dap::RunDebugAdapter(client, client);
+    rpc::DescriptorTransport connection(client, client);
+    const int status = dap::RunDebugAdapter(connection);
     close(client);
     return status;
 }
@@ -56,7 +58,8 @@ int RunDap(const std::vector<std::string>& args) {
             return UsageError("dap", "--port takes a port number 1 to 65535");
         return ServeOnPort(int(n));
     }
-    return dap::RunDebugAdapter(STDIN_FILENO, STDOUT_FILENO);
+    rpc::StdioTransport stdio;
+    return dap::RunDebugAdapter(stdio);
 }
 
 }  // namespace

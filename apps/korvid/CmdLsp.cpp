@@ -1,10 +1,9 @@
 // korvid lsp: the Language Server on standard input and output, for
 // editors (VS Code, Neovim, Emacs, Helix, ...).
-#include <unistd.h>
-
 #include "apps/korvid/CliSupport.h"
 #include "apps/korvid/CommandTable.h"
 #include "lsp/Server.h"
+#include "rpc/DescriptorTransport.h"
 
 namespace korvid::cli {
 namespace {
@@ -14,7 +13,8 @@ int RunLsp(const std::vector<std::string>& args) {
     Options options(args, {}, {"--stdio"});
     if (!options.ok()) return UsageError("lsp", options.error());
     if (!options.Operands().empty()) return UsageError("lsp", "no operands expected");
-    return lsp::RunLanguageServer(STDIN_FILENO, STDOUT_FILENO);
+    rpc::StdioTransport stdio;
+    return lsp::RunLanguageServer(stdio);
 }
 
 }  // namespace
