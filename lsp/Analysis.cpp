@@ -65,6 +65,7 @@ void Analysis::Run(const Document& doc, Settings defaults) {
     text_ = doc.asmText();
     state_->SourceText = text_.c_str();
     state_->dialect = settings.dialect;
+    state_->ListWanted = false;  // no feature reads the listing: no listing limit applies
     Assemble(*state_);
     failed = state_->ErrorFlag != 0;
     errorMessage = failed ? state_->ErrorMessage : "";
@@ -72,6 +73,7 @@ void Analysis::Run(const Document& doc, Settings defaults) {
     errorEnd = state_->ErrorEnd;
     extendedAccepts = failed && settings.dialect == Dialect::Strict && ExtendedDialectAccepts(*state_);
     otherFamily = failed ? OtherFamilyAccepts(*state_) : nullptr;
+    note = ErrorNoteOf(*state_);
     ScanSourceTokens(*state_, raw_);
     Classify();
     RunChecks();

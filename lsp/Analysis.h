@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/asm/Assembler.h"
 #include "core/asm/AssemblyState.h"
 #include "core/asm/SourceFacts.h"
 #include "lsp/Document.h"
@@ -72,6 +73,7 @@ public:
     std::uint32_t errorStart = 0, errorEnd = 0;
     bool extendedAccepts = false;  // strict failed, the extended dialect accepts it
     const Family* otherFamily = nullptr;  // failed, the other family's assembler accepts it
+    std::optional<ErrorNote> note;        // failed: the word behind the error
 
     std::vector<ClassifiedToken> tokens;
     std::vector<Symbol> symbols;

@@ -176,6 +176,9 @@ void Analysis::RunChecks() {
 
     for (const FieldCut& c : FieldCuts(s)) {
         if (c.expanded) continue;
+        // A negative literal from -255 on is the field's value modulo 256
+        // (MOV W,#-217 before RETIW is the RTCC reload 256 - 217): meant so.
+        if (c.literal && c.value < 0 && c.value >= -0xFF) continue;
         warnings.push_back({c.start, c.end, "field-cut",
                             std::to_string(c.value) + " does not fit its " + std::to_string(c.bits) +
                                 "-bit field: the word holds " + Hex(c.stored, 2)});

@@ -153,6 +153,14 @@ std::vector<Diagnostic> Diagnostics(const Document& doc, const Analysis& a) {
         Range r = doc.AsmRange(a.errorStart, end);
         if (r.start == r.end && a.errorStart < lineEnd) r.end.character++;  // an empty span marks one character where there is one
         std::string message = a.errorMessage;
+        // A note on a word goes into the message, as the dialect's note does;
+        // a listing limit is about no word: it goes along as related
+        // information, and the message stays the assembler's.
+        std::optional<std::pair<Range, std::string>> related;
+        if (a.note && a.note->limit)
+            related = std::pair{doc.AsmRange(a.note->start, a.note->end), a.note->text};
+        else if (a.note)
+            message += " (" + a.note->text + ")";
         if (a.extendedAccepts)
             message += " (the strict dialect refuses this; the extended dialect accepts the source: "
                        "set korvid.dialect to extended or write \"; korvid: dialect=extended\" in the first lines)";
@@ -160,7 +168,7 @@ std::vector<Diagnostic> Diagnostics(const Document& doc, const Analysis& a) {
             message += " (the " + FamilyName(*a.otherFamily) + " family assembles this source: set korvid.family to " +
                        std::string(a.otherFamily->name) + " or write \"; korvid: family=" + std::string(a.otherFamily->name) +
                        "\" in the first lines)";
-        out.push_back({r, 1, "", message});
+        out.push_back({r, 1, "", message, related});
     }
     for (const Warning& w : a.warnings) out.push_back({doc.AsmRange(w.start, w.end), 2, w.code, w.message});
     for (Diagnostic& d : CycleDiagnostics(doc, a)) out.push_back(std::move(d));

@@ -18,6 +18,8 @@ struct Diagnostic {
     int severity;  // 1 error, 2 warning
     std::string code;
     std::string message;
+    // A note with a place of its own in the document (relatedInformation).
+    std::optional<std::pair<Range, std::string>> related = std::nullopt;
 };
 std::vector<Diagnostic> Diagnostics(const Document& doc, const Analysis& a);
 

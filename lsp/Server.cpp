@@ -199,6 +199,10 @@ void Server::Analyze(const std::string& uri, Open& o) {
     for (const Diagnostic& d : Diagnostics(o.doc, o.analysis)) {
         Json j = {{"range", RangeJson(d.range)}, {"severity", d.severity}, {"source", "korvid"}, {"message", d.message}};
         if (!d.code.empty()) j["code"] = d.code;
+        if (d.related)
+            j["relatedInformation"] =
+                Json::array({{{"location", {{"uri", uri}, {"range", RangeJson(d.related->first)}}},
+                              {"message", d.related->second}}});
         diagnostics.push_back(std::move(j));
     }
     Notify("textDocument/publishDiagnostics", {{"uri", uri}, {"version", o.doc.version}, {"diagnostics", diagnostics}});

@@ -5,11 +5,22 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace korvid {
 
 enum class Severity { Error, Warning };
+
+// A note on a diagnostic: said at its own place when it has one (the word a
+// message is about), else at the diagnostic's.
+struct DiagnosticNote {
+    DiagnosticNote(std::string note, int atLine = 0, int atColumn = 0)
+        : text(std::move(note)), line(atLine), column(atColumn) {}
+    std::string text;
+    int line = 0;
+    int column = 0;
+};
 
 struct Diagnostic {
     Severity severity = Severity::Error;
@@ -17,7 +28,7 @@ struct Diagnostic {
     int line = 0;      // 1-based; 0: about the whole file
     int column = 0;    // 1-based byte column; with line
     std::string message;
-    std::vector<std::string> notes;  // each said at the same place, after the message
+    std::vector<DiagnosticNote> notes;  // each said after the message
 };
 
 std::string_view SeverityName(Severity severity);

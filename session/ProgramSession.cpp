@@ -105,13 +105,27 @@ bool ProgramSession::LoadSource(const LoadRequest& request) {
     NewState(*settings_.family, settings_.dialect);
     AssemblyState& s = *state_;
     s.SourceText = source_.c_str();
+    s.ListWanted = request.listing;
     Assemble(s);
+    // The windows' list buffer has a fixed size; a listing that fills it gets
+    // a larger one here (an assembly has no side effects, so it simply runs
+    // again), up to kMaxListBytes.
+    while (s.ErrorFlag != 0 && request.listing && s.ListLength >= s.ListCapacity && s.ListCapacity < kMaxListBytes) {
+        listBuffer_.assign(std::min<std::size_t>(std::size_t(s.ListCapacity) * 4, kMaxListBytes), 0);
+        s.ListText = listBuffer_.data();
+        s.ListCapacity = static_cast<std::uint32_t>(listBuffer_.size());
+        Assemble(s);
+    }
     if (s.ErrorFlag != 0) {
         const TextPosition p = PositionOf(source_, s.ErrorStart);
         Diagnostic d{Severity::Error, request.path, p.line, p.column, s.ErrorMessage, {}};
-        if (ExtendedDialectAccepts(s)) d.notes.push_back("accepted with --dialect extended");
+        if (const auto note = ErrorNoteOf(s)) {
+            const TextPosition at = PositionOf(source_, note->start);
+            d.notes.emplace_back(note->text, at.line, at.column);
+        }
+        if (ExtendedDialectAccepts(s)) d.notes.emplace_back("accepted with --dialect extended");
         if (const Family* other = OtherFamilyAccepts(s))
-            d.notes.push_back("assembles with --family " + std::string(other->name));
+            d.notes.emplace_back("assembles with --family " + std::string(other->name));
         diagnostics_.push_back(std::move(d));
     } else {
         index_.Build(s, request.indexWords);

@@ -26,7 +26,13 @@ struct LoadRequest {
     bool familyFromImage = false;
     std::optional<ProgramKind> kind;  // unset: by the name (ProgramKindOf)
     ProgramIndex::Words indexWords = ProgramIndex::Words::Written;
+    // Whether a listing is wanted: without one no list text or line maps are
+    // made and no listing limit applies; with one the list buffer grows as
+    // the listing needs, up to kMaxListBytes.
+    bool listing = true;
 };
+
+inline constexpr std::uint32_t kMaxListBytes = 256u << 20;
 
 class ProgramSession {
 public:

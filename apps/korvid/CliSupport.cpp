@@ -69,9 +69,10 @@ std::string DiagnosticLines(const std::vector<Diagnostic>& diagnostics) {
 }
 
 bool LoadProgramImage(ProgramSession& session, const SettingsRequest& choice, const std::string& path,
-                      std::optional<ProgramKind> kind) {
+                      std::optional<ProgramKind> kind, bool listing) {
     LoadRequest request;
     request.path = path;
+    request.listing = listing;
     request.settings = choice;
     request.kind = kind;
     const bool loaded = session.Load(request);

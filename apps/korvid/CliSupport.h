@@ -67,9 +67,10 @@ std::string DiagnosticLines(const std::vector<Diagnostic>& diagnostics);
 // hex file loaded and adopted as the chip image, as the Device window
 // does) in the family and dialect of the options, the source's korvid
 // comment, its DEVICE line or the default. Prints the diagnostics on
-// stderr; false when the program cannot be used.
+// stderr; false when the program cannot be used. Without `listing` a
+// source is assembled without list text (only the image is wanted).
 bool LoadProgramImage(ProgramSession& session, const SettingsRequest& choice, const std::string& path,
-                      std::optional<ProgramKind> kind = std::nullopt);
+                      std::optional<ProgramKind> kind = std::nullopt, bool listing = true);
 
 // Writes the outputs of a command, all or none (WriteFilesAtomically; "-"
 // is standard output); prints "korvid: MESSAGE" on failure.

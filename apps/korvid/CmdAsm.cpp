@@ -50,7 +50,8 @@ int RunAsm(const std::vector<std::string>& args) {
     if (!OutputsAreDistinct("asm", {source}, outputs)) return kExitUsage;
 
     ProgramSession session;
-    if (!LoadProgramImage(session, ProgramChoice(options), source, ProgramKind::Source)) return kExitFailure;
+    if (!LoadProgramImage(session, ProgramChoice(options), source, ProgramKind::Source, options.Value("-l").has_value()))
+        return kExitFailure;
 
     AssemblyState& s = session.state();
     std::string listing;

@@ -40,7 +40,8 @@ int RunProgram(const std::vector<std::string>& args) {
     if (!PortOption("program", options, port.link)) return kExitUsage;
 
     ProgramSession session;
-    if (!LoadProgramImage(session, ProgramChoice(options), options.Operands()[0])) return kExitFailure;
+    if (!LoadProgramImage(session, ProgramChoice(options), options.Operands()[0], std::nullopt, false))
+        return kExitFailure;
     AssemblyState& s = session.state();
     s.DeviceImage = s.ChipImage;
     // An explicit --irc is this run's choice, over the source's IRC_CAL.

@@ -22,7 +22,8 @@ int RunVerify(const std::vector<std::string>& args) {
     if (!PortOption("verify", options, port.link)) return kExitUsage;
 
     ProgramSession session;
-    if (!LoadProgramImage(session, ProgramChoice(options), options.Operands()[0])) return kExitFailure;
+    if (!LoadProgramImage(session, ProgramChoice(options), options.Operands()[0], std::nullopt, false))
+        return kExitFailure;
     AssemblyState& s = session.state();
     return RunOnLink(port.link, [&] {
         {

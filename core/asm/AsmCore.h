@@ -24,6 +24,15 @@ inline bool IsThen(const AsmWork& w) {
 [[noreturn]] void Fail(AsmWork& w, AsmMsg msg);
 [[noreturn]] void FailWithText(AsmWork& w, const char* text);
 void SetSpan(AsmWork& w, std::uint32_t start, std::uint32_t end);
+// The word behind the coming error, for its note (ErrorNote, Assembler.h).
+void NoteWord(AsmWork& w, AsmNote note, std::uint32_t start, std::uint32_t end);
+// Whether a symbol entry is one of the assembler's own words.
+bool IsKeywordEntry(const AsmWork& w, std::uint32_t entry);
+// Before an error on the token just read: notes a keyword that stands
+// where a label or value was meant (valueExpected: an operand was due), or
+// the instruction name that begins the line when the token is a statement
+// word (the line's first word was meant as a label).
+void NoteMisplacedWord(AsmWork& w, bool valueExpected);
 
 // Symbol table (SymbolTable.cpp).
 void BuildSymbolTable(AsmWork& w);
@@ -62,7 +71,8 @@ std::uint32_t BitField(const AsmWork& w, std::int32_t value);
 
 // Notes a resolved second-pass value outside [low, high] that is cut to
 // `bits` bits without an error, for editors (SourceFacts.cpp).
-void NoteCut(AsmWork& w, std::int32_t value, std::int32_t low, std::int32_t high, std::uint32_t stored, int bits);
+void NoteCut(AsmWork& w, std::int32_t value, std::int32_t low, std::int32_t high, std::uint32_t stored, int bits,
+             bool literal = false);
 
 // Labels (Labels.cpp).
 void EnterPendingLabel(AsmWork& w, std::int32_t value);

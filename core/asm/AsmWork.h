@@ -8,6 +8,7 @@
 
 #include "core/asm/AssemblyState.h"
 #include "core/asm/Dialect.h"
+#include "core/asm/Messages.h"
 #include "core/asm/SourceFacts.h"
 #include "core/asm/Tokens.h"
 
@@ -68,6 +69,7 @@ struct AsmWork {
     // key to its first entry, which is what a chain walk would find.
     std::uint32_t index[kSymbolIndexSize] = {};
     std::uint32_t storageUsed = 0;
+    std::uint32_t keywordStorageEnd = 0;  // entries below this offset are keywords
     std::uint8_t storage[kSymbolStorageSize] = {};
 
     // Scanner.
@@ -136,6 +138,10 @@ struct AsmWork {
 
     // Per-line list fields.
     std::uint32_t lineStart = 0;
+    Tok lineFirstKind = Tok::EndOfLine;  // the line's first token and its span
+    std::uint32_t lineFirstStart = 0, lineFirstEnd = 0;
+    std::uint64_t listedBytes = 0;    // list text of this pass, written or not (ListWanted)
+    std::uint64_t lineListStart = 0;  // listedBytes where the current line's listing began
     std::uint32_t showValue = 0;
     std::int32_t wordsStored = 0;  // -1: the line shows a value ("=" form)
     bool addressShown = false;
@@ -153,6 +159,9 @@ struct AsmWork {
     std::uint32_t factCount = 0;
     FieldCut cuts[kMaxFieldCuts] = {};
     std::uint32_t cutCount = 0;
+    // The word behind the error that ended the assembly (ErrorNote).
+    AsmNote note = AsmNote::None;
+    std::uint32_t noteStart = 0, noteEnd = 0;
     // The resolved target of the last jump or call operand read.
     bool targetRead = false;
     std::uint32_t targetValue = 0, targetStart = 0, targetEnd = 0;

@@ -19,6 +19,7 @@ void StartPass(AsmWork& w, int pass) {
     w.skipLookup = false;
     s.ListLength = 0;
     s.ListLineCount = 0;
+    w.listedBytes = 0;
     w.noExpand = false;
     w.expandAfterLine = false;
     s.AddressLine.fill(-1);
@@ -92,9 +93,29 @@ void MacroLine(AsmWork& w) {
     CallMacro(w, macro);
 }
 
+// The line does not go on as a statement: notes the word to blame. An
+// unknown word followed by what only an operand can be ("MOVX W, 5") was
+// meant as an instruction, so the error selects that word.
+void NoteStatementWord(AsmWork& w, Tok t, bool newLabel) {
+    if (t == Tok::Undefined) {  // a second unknown word after a label
+        NoteWord(w, AsmNote::UnknownWord, w.state->ErrorStart, w.state->ErrorEnd);
+        return;
+    }
+    if (!newLabel) {
+        // A word of the assembler where a label would stand ("m MACRO").
+        if (IsKeywordEntry(w, w.entry) && w.state->ErrorStart == w.lineFirstStart)
+            NoteWord(w, AsmNote::ReservedLabel, w.state->ErrorStart, w.state->ErrorEnd);
+        return;
+    }
+    if (IsKeywordEntry(w, w.entry) || t == Tok::Hash || t == Tok::Bang || t == Tok::At)
+        SetSpan(w, w.labelStart, w.labelEnd);
+    NoteWord(w, AsmNote::UnknownWord, w.labelStart, w.labelEnd);
+}
+
 void Statement(AsmWork& w, Tok t) {
     // The label, if any.
-    if (t == Tok::Undefined) {
+    const bool newLabel = t == Tok::Undefined;
+    if (newLabel) {
         CopyPendingLabel(w);
         w.hasLabel = true;
         SetPrefixFromName(w);
@@ -109,7 +130,11 @@ void Statement(AsmWork& w, Tok t) {
         w.showValue = static_cast<std::uint32_t>(v);
         return;
     } else if (t == Tok::Constant && w.entry != kNoEntry) {
-        if (w.pass == 1) Fail(w, AsmMsg::LabelAlreadyDefined);
+        if (w.pass == 1) {
+            if (IsKeywordEntry(w, w.entry))  // "c NOP": C is the carry bit
+                NoteWord(w, AsmNote::ReservedLabel, w.state->ErrorStart, w.state->ErrorEnd);
+            Fail(w, AsmMsg::LabelAlreadyDefined);
+        }
         SetPrefixFromName(w);
         w.hasLabel = true;
         w.knownLabel = w.entry;
@@ -153,6 +178,7 @@ void Statement(AsmWork& w, Tok t) {
         default:
             break;
     }
+    NoteStatementWord(w, t, newLabel);
     Fail(w, AsmMsg::ExpectedLabelDirectiveInstruction);
 }
 
@@ -186,6 +212,9 @@ bool Line(AsmWork& w) {
 
     Tok t = ReadToken(w);
     if (t == Tok::EndOfLine && w.atEnd) return false;
+    w.lineFirstKind = t;
+    w.lineFirstStart = w.state->ErrorStart;
+    w.lineFirstEnd = w.state->ErrorEnd;
 
     if (w.defining) {
         if (t == Tok::Directive && w.value == kDirEndm) {
@@ -241,13 +270,14 @@ void Assemble(AssemblyState& s) {
     w.dialect = s.dialect;
     w.nameLimit = Has(w, DialectDifference::LongNames) ? kMaxNameLength : kStrictNameLength;
     w.src = s.SourceText ? s.SourceText : kEmptyText;
+    w.note = AsmNote::None;
     try {
         BuildSymbolTable(w);
         RunPass(w, 1);
         RunPass(w, 2);
         s.ErrorStart = 0;
         s.ErrorEnd = 0;
-        if (s.ListLength == 0) Fail(w, AsmMsg::NothingToAssemble);
+        if (w.listedBytes == 0) Fail(w, AsmMsg::NothingToAssemble);
         s.DeviceImage = s.ChipImage;
         s.IrcCalibration = w.ircCalibration;
         s.ErrorFlag = 0;
@@ -261,9 +291,10 @@ namespace {
 // listing buffer of its own; true when that assembly succeeds.
 bool TrialAccepts(const AssemblyState& failed, const Family& family, Dialect dialect) {
     AssemblyState trial(family);
-    std::vector<char> list(failed.ListCapacity);
+    std::vector<char> list(failed.ListWanted ? failed.ListCapacity : 0);  // nothing is listed without
     trial.ListText = list.data();
     trial.ListCapacity = failed.ListCapacity;
+    trial.ListWanted = failed.ListWanted;
     trial.SourceText = failed.SourceText;
     trial.dialect = dialect;
     Assemble(trial);

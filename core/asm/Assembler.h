@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "core/asm/AssemblyState.h"
@@ -23,6 +24,18 @@ bool ExtendedDialectAccepts(const AssemblyState& failed);
 // source in the same dialect (a source written for the other chip), or
 // nothing. The given state is not changed.
 const Family* OtherFamilyAccepts(const AssemblyState& failed);
+
+// What a failed assembly can add to its message: the word behind the
+// error (an instruction or other keyword where a label or value was meant,
+// an unknown word read as a label, a DEVICE word of the extended dialect)
+// or the listing limit it reached. Most errors have none. The message
+// itself stays as it is; callers show this as a note of its own.
+struct ErrorNote {
+    std::uint32_t start, end;  // the word in SourceText (a limit: the error's place)
+    std::string text;
+    bool limit = false;  // a listing limit, not a word of the source
+};
+std::optional<ErrorNote> ErrorNoteOf(const AssemblyState& failed);
 
 // The value of a name in the symbol table of the last assembly (a label,
 // an EQU or = symbol, or a keyword's code), looked up exactly as written;

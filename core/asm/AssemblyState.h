@@ -78,6 +78,12 @@ struct AssemblyState {
 
     // The dialect the next assembly reads (strict unless chosen).
     Dialect dialect = Dialect::Strict;
+    // Whether the next assembly writes the list text and its line maps. A
+    // caller that wants only the image and the error (the command line's
+    // assembly without a listing file, the language server) clears it:
+    // then no listing limit applies, ListLength and ListLineCount stay 0
+    // and AddressLine -1. The windows always list.
+    bool ListWanted = true;
     // The IRC calibration the last successful assembly's source chose with
     // IRC_CAL, for programming its device image; unset (also after a hex
     // file is loaded) the programming tool's own setting holds.

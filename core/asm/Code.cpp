@@ -10,7 +10,7 @@ void StoreWordAt(AsmWork& w, std::uint32_t address, std::uint32_t word) {
     s.ChipImage[address] = static_cast<std::uint16_t>((word & kWordMask) | kDataFlag);
     ++w.wordsStored;
     ++w.passWords;
-    s.AddressLine[address] = static_cast<std::int32_t>(s.ListLineCount);
+    if (s.ListWanted) s.AddressLine[address] = static_cast<std::int32_t>(s.ListLineCount);
 }
 
 void StoreWord(AsmWork& w, std::uint32_t word) {

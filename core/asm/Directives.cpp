@@ -24,18 +24,28 @@ bool NextListItem(AsmWork& w) {
 // sources also write a part name alone on a line (a label) to test it later
 // with IFDEF, as the strict dialect reads them. A name as a DEVICE operand
 // is looked up in the family's extra words instead.
-bool ExtraDeviceWord(const AsmWork& w, std::int32_t& code) {
-    if (!Has(w, DialectDifference::ExtraDeviceWords)) return false;
+const Family::DeviceParam* ExtraDeviceParam(const AsmWork& w) {
     const auto first = static_cast<unsigned char>(w.src[w.state->ErrorStart]);
     const bool name = first == '_' || ((first | 0x20) >= 'a' && (first | 0x20) <= 'z');
-    if (!name) return false;
+    if (!name) return nullptr;
     const std::string_view read(w.name, static_cast<std::size_t>(w.nameLength));
     for (int i = 0; i < w.family->extendedDeviceParamCount; ++i)
-        if (w.family->extendedDeviceParams[i].name == read) {
-            code = EncodeDeviceParam(w.family->extendedDeviceParams[i]);
-            return true;
-        }
-    return false;
+        if (w.family->extendedDeviceParams[i].name == read) return &w.family->extendedDeviceParams[i];
+    return nullptr;
+}
+
+bool ExtraDeviceWord(const AsmWork& w, std::int32_t& code) {
+    if (!Has(w, DialectDifference::ExtraDeviceWords)) return false;
+    const Family::DeviceParam* param = ExtraDeviceParam(w);
+    if (param) code = EncodeDeviceParam(*param);
+    return param != nullptr;
+}
+
+// A DEVICE word the strict dialect refuses but the extended one knows: the
+// note names it (and the strict word of the same setting, ErrorNote).
+void NoteExtraDeviceWord(AsmWork& w) {
+    if (!Has(w, DialectDifference::ExtraDeviceWords) && ExtraDeviceParam(w))
+        NoteWord(w, AsmNote::ExtendedDeviceWord, w.state->ErrorStart, w.state->ErrorEnd);
 }
 
 void Device(AsmWork& w) {
@@ -44,8 +54,10 @@ void Device(AsmWork& w) {
         std::int32_t value = 0;
         if (ReadToken(w) == Tok::DeviceParam)
             value = w.value;
-        else if (!ExtraDeviceWord(w, value))
+        else if (!ExtraDeviceWord(w, value)) {
+            NoteExtraDeviceWord(w);
             Fail(w, AsmMsg::ExpectedDeviceParameter);
+        }
         auto code = static_cast<std::uint32_t>(value);
         bool ext = (code >> 24) & 1;
         auto mask = static_cast<std::uint16_t>((code >> 12) & 0xFFF);

@@ -59,9 +59,10 @@ void ParsePrimary(AsmWork& w) {
             --w.parenDepth;
             --w.pendingOperators;
             return;
-        default:
-            Fail(w, AsmMsg::ExpectedOperand);
+        default: break;
     }
+    NoteMisplacedWord(w, true);
+    Fail(w, AsmMsg::ExpectedOperand);
 }
 
 void ParseOperand(AsmWork& w) {

@@ -115,10 +115,13 @@ std::uint32_t Fr(AsmWork& w) {
     return field;
 }
 // An 8-bit literal: -128..255 fit (a negative value is its two's complement).
+// Below that the cut is noted as a literal's: editors take -255..-129 as the
+// field's value modulo 256 (MOV W,#-217 holds 39, the RTCC reload that
+// RETIW adds for 217 counts).
 std::uint32_t Lit(AsmWork& w) {
     std::int32_t v = ReadPassExpression(w);
     std::uint32_t field = static_cast<std::uint32_t>(v) & 0xFF;
-    NoteCut(w, v, -128, 0xFF, field, 8);
+    NoteCut(w, v, -128, 0xFF, field, 8, true);
     return field;
 }
 // A MODE value: the word holds 4 bits. Values up to the family's MODE width

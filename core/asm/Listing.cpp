@@ -8,11 +8,25 @@ namespace {
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 constexpr char kCr = 13;
 
+[[noreturn]] void ListFull(AsmWork& w, AsmNote limit) {
+    NoteWord(w, limit, w.state->ErrorStart, w.state->ErrorEnd);
+    Fail(w, AsmMsg::ListTooLarge);
+}
+
+// Without a list text, one line's listing must still fit the buffer: a
+// line that no listing could hold stays an error.
+void CountUnlisted(AsmWork& w, std::uint64_t bytes) {
+    w.listedBytes += bytes;
+    if (w.listedBytes - w.lineListStart > w.state->ListCapacity) ListFull(w, AsmNote::ListBytes);
+}
+
 void Put(AsmWork& w, char c) {
     AssemblyState& s = *w.state;
-    if (s.ListLength >= s.ListCapacity) Fail(w, AsmMsg::ListTooLarge);
-    s.ListText[s.ListLength++] = c;
     w.column = c == '\t' ? (w.column + 8) & ~7u : w.column + 1;
+    if (!s.ListWanted) return CountUnlisted(w, 1);
+    ++w.listedBytes;
+    if (s.ListLength >= s.ListCapacity) ListFull(w, AsmNote::ListBytes);
+    s.ListText[s.ListLength++] = c;
 }
 
 void PutHex(AsmWork& w, std::uint32_t value, int digits) {
@@ -35,17 +49,20 @@ void PutSourceLine(AsmWork& w, std::uint32_t start) {
     std::uint32_t length = 0;
     while (line[length] != kCr && line[length] != 0) ++length;
     ++length;  // the CR, copied or added
+    if (!s.ListWanted) return CountUnlisted(w, length);
+    w.listedBytes += length;
     std::uint32_t room = s.ListCapacity - s.ListLength;
     std::uint32_t n = length <= room ? length : room;
     for (std::uint32_t i = 0; i < n; ++i) s.ListText[s.ListLength + i] = i + 1 == length ? kCr : line[i];
     s.ListLength += n;
-    if (n < length) Fail(w, AsmMsg::ListTooLarge);
+    if (n < length) ListFull(w, AsmNote::ListBytes);
 }
 }  // namespace
 
 void RecordListEntry(AsmWork& w, std::uint32_t sourceOffset) {
     AssemblyState& s = *w.state;
-    if (s.ListLineCount >= static_cast<std::uint32_t>(kMaxListLines)) Fail(w, AsmMsg::ListTooLarge);
+    if (!s.ListWanted) return;
+    if (s.ListLineCount >= static_cast<std::uint32_t>(kMaxListLines)) ListFull(w, AsmNote::ListLines);
     s.ListLineSource[s.ListLineCount] = sourceOffset;
     s.ListLineOffset[s.ListLineCount] = s.ListLength;
     ++s.ListLineCount;
@@ -61,6 +78,7 @@ void ListLine(AsmWork& w) {
     }
     RecordListEntry(w, w.lineStart);
     w.column = 0;
+    w.lineListStart = w.listedBytes;
     std::int32_t listed = 0;
     if (w.wordsStored < 0) {
         Put(w, '=');

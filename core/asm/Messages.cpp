@@ -1,5 +1,7 @@
 #include "core/asm/Messages.h"
 
+#include <cstddef>
+
 namespace korvid {
 
 namespace {
@@ -74,19 +76,45 @@ constexpr MessageRow kMessages[] = {
     {AsmMsg::ExpectedIrcMode, "Expected IRC_SLOW, IRC_FAST, or IRC_4MHZ"},
     {AsmMsg::DuplicateMacroParameter, "Macro parameter is already named"},
 };
-static_assert(sizeof kMessages / sizeof kMessages[0] == static_cast<int>(AsmMsg::Count), "one row per message");
+struct NoteRow {
+    AsmNote note;
+    const char* text;
+};
 
-constexpr bool InEnumOrder() {
-    for (int i = 0; i < static_cast<int>(AsmMsg::Count); ++i)
-        if (static_cast<int>(kMessages[i].msg) != i) return false;
+constexpr NoteRow kNotes[] = {
+    {AsmNote::None, ""},
+    {AsmNote::ReservedOperand, "{word} is {class}, which cannot name a label or stand for a value"},
+    {AsmNote::ReservedLabel, "{word} is {class}, which cannot name a label"},
+    {AsmNote::UnknownWord, "{word} is no instruction, directive or macro defined above, so it is read as a label"},
+    {AsmNote::ExtendedDeviceWord,
+     "{word} is a DEVICE word of the extended dialect; the strict dialect writes {strict}"},
+    {AsmNote::ExtendedDeviceWordAlone,
+     "{word} is a DEVICE word of the extended dialect; the strict dialect has none for it"},
+    {AsmNote::ListLines, "a listing holds at most {limit} lines"},
+    {AsmNote::ListBytes, "the list buffer holds {limit} bytes"},
+};
+
+// A text table holds one row per enum value, row i holding value i, so that
+// a message or note added in one place only does not build.
+template <class Row, class Key, std::size_t N>
+constexpr bool OneRowPerValueInOrder(const Row (&rows)[N], Key Row::*key) {
+    if (N != static_cast<std::size_t>(Key::Count)) return false;
+    for (std::size_t i = 0; i < N; ++i)
+        if (static_cast<std::size_t>(rows[i].*key) != i) return false;
     return true;
 }
-static_assert(InEnumOrder(), "kMessages rows must be in AsmMsg order");
+static_assert(OneRowPerValueInOrder(kMessages, &MessageRow::msg), "kMessages: one row per AsmMsg, in order");
+static_assert(OneRowPerValueInOrder(kNotes, &NoteRow::note), "kNotes: one row per AsmNote, in order");
+
+template <class Row, class Key, std::size_t N>
+const char* TextOf(const Row (&rows)[N], Key value) {
+    const auto i = static_cast<std::size_t>(value);
+    return i < N ? rows[i].text : "";
+}
 }  // namespace
 
-const char* AsmMessageText(AsmMsg msg) {
-    auto i = static_cast<unsigned>(msg);
-    return i < static_cast<unsigned>(AsmMsg::Count) ? kMessages[i].text : "";
-}
+const char* AsmMessageText(AsmMsg msg) { return TextOf(kMessages, msg); }
+
+const char* AsmNoteText(AsmNote note) { return TextOf(kNotes, note); }
 
 }  // namespace korvid

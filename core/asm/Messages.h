@@ -77,4 +77,21 @@ enum class AsmMsg : std::uint8_t {
 // The NUL-terminated text of a message (static storage).
 const char* AsmMessageText(AsmMsg msg);
 
+// Notes that name the word behind an error (ErrorNote, Assembler.h). A text
+// holds {word} (the word as written), {class} (what kind of word it is),
+// {strict} (the strict dialect's DEVICE word) or {limit} (a listing limit).
+enum class AsmNote : std::uint8_t {
+    None,
+    ReservedOperand,          // a keyword where a label or value was expected
+    ReservedLabel,            // a keyword written as a label
+    UnknownWord,              // an unknown word read as a label before an operation
+    ExtendedDeviceWord,       // a DEVICE word of the extended dialect, with a strict one
+    ExtendedDeviceWordAlone,  // the same without a strict word
+    ListLines,                // the listing's line limit
+    ListBytes,                // the list buffer's size
+    Count
+};
+
+const char* AsmNoteText(AsmNote note);
+
 }  // namespace korvid

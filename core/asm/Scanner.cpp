@@ -322,7 +322,9 @@ void SkipRestOfLine(AsmWork& w) {
 }
 
 void RequireEndOfLine(AsmWork& w) {
-    if (ReadToken(w) != Tok::EndOfLine) Fail(w, AsmMsg::ExpectedEndOfLine);
+    if (ReadToken(w) == Tok::EndOfLine) return;
+    NoteMisplacedWord(w, false);
+    Fail(w, AsmMsg::ExpectedEndOfLine);
 }
 
 void RequireComma(AsmWork& w) {

@@ -125,11 +125,12 @@ KeywordClass ClassifyKeyword(const Family& family, Dialect dialect, std::string_
     return found;
 }
 
-void NoteCut(AsmWork& w, std::int32_t value, std::int32_t low, std::int32_t high, std::uint32_t stored, int bits) {
+void NoteCut(AsmWork& w, std::int32_t value, std::int32_t low, std::int32_t high, std::uint32_t stored, int bits,
+             bool literal) {
     if (w.pass != 2 || w.unresolved || (value >= low && value <= high)) return;
     if (w.cutCount >= static_cast<std::uint32_t>(kMaxFieldCuts)) return;
-    w.cuts[w.cutCount++] = {w.state->ErrorStart, w.state->ErrorEnd, value, stored, static_cast<std::uint8_t>(bits),
-                            w.frame != kNoFrame};
+    const std::uint32_t start = w.state->ErrorStart, end = w.state->ErrorEnd;
+    w.cuts[w.cutCount++] = {start, end, value, stored, static_cast<std::uint8_t>(bits), w.frame != kNoFrame, literal};
 }
 
 std::span<const InstructionFact> InstructionFacts(const AssemblyState& state) {

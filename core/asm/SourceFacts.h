@@ -82,6 +82,7 @@ struct FieldCut {
     std::uint32_t stored;      // what the field holds
     std::uint8_t bits;         // width of the field
     bool expanded;             // inside a macro expansion
+    bool literal = false;      // an 8-bit literal (#value, RETW, compares with #value)
 };
 
 inline constexpr int kMaxFieldCuts = 256;

@@ -103,6 +103,7 @@ void BuildSymbolTable(AsmWork& w) {
     ForEachDialectKeyword(*w.family, w.dialect, [&enter](std::string_view name, Tok kind, std::int32_t value) {
         if (kind != Tok::DeviceParam) enter(name, kind, value);
     });
+    w.keywordStorageEnd = w.storageUsed;
 }
 
 int KeywordCount(const Family& family) {

@@ -92,6 +92,69 @@ TEST(CliAsm, DialectOptionAndNote) {
         EXPECT_EQ(RunProgram(kKorvid, {command, "--dialect", "loose", dir.File("c.src")}).exitCode, 2) << command;
 }
 
+// The word behind an error gets a note of its own, at the word.
+TEST(CliAsm, NotesNameTheWord) {
+    TempDir dir;
+    const struct {
+        const char* name;
+        const char* source;
+        std::string expected;  // stderr after the file name of each line
+    } rows[] = {
+        {"call.src", "\tCALL sub\nsub\tRET\n",
+         ":1:7: error: Expected a constant, variable, unary operator, or \"(\"\n"
+         ":1:7: note: sub is an instruction name, which cannot name a label or stand for a value\n"},
+        {"carry.src", "\tJMP c\nc\tNOP\n",
+         ":2:1: error: Label is already defined\n:2:1: note: c is a status bit name, which cannot name a label\n"},
+        {"skip.src", "skip NOP\n",
+         ":1:6: error: Expected end-of-line\n:1:1: note: skip is an instruction name, which cannot name a label\n"},
+        {"device.src", " DEVICE SX28\n",
+         ":1:9: error: Expected a DEVICE parameter\n"
+         ":1:9: note: SX28 is a DEVICE word of the extended dialect; the strict dialect writes SX28L\n"},
+        {"movx.src", "\tDEVICE SX28L\n        MOVX  W, 5\n",
+         ":2:9: error: Expected a label, directive, or instruction\n"
+         ":2:9: note: MOVX is no instruction, directive or macro defined above, so it is read as a label\n"},
+    };
+    for (const auto& r : rows) {
+        dir.Write(r.name, r.source);
+        const auto result = RunProgram(kKorvid, {"asm", dir.File(r.name), "-o", dir.File("out.sxh")});
+        EXPECT_EQ(result.exitCode, 1) << r.name;
+        std::string expected;
+        for (std::size_t from = 0; from < r.expected.size();) {
+            const std::size_t end = r.expected.find('\n', from) + 1;
+            expected += dir.File(r.name) + r.expected.substr(from, end - from);
+            from = end;
+        }
+        EXPECT_EQ(result.err.substr(0, expected.size()), expected) << result.err;
+    }
+}
+
+// A long source with a small program: the image needs no listing, a
+// listing larger than the windows' buffer is written, and the line limit
+// that remains is named.
+TEST(CliAsm, LongSourcesAssemble) {
+    TempDir dir;
+    std::string comments;
+    for (int i = 0; i < 30000; ++i) comments += "; " + std::string(50, 'c') + "\n";
+    dir.Write("long.src", "\tDEVICE SX28L\n" + comments + "start\tMOV W,#5\n\tJMP start\n");
+    ASSERT_GT(dir.Read("long.src").size(), 1500000u);
+    auto r = RunProgram(kKorvid, {"asm", dir.File("long.src"), "-o", dir.File("long.sxh")});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(dir.Read("long.sxh").substr(0, 17), ":20000000050C000A");
+    r = RunProgram(kKorvid, {"asm", dir.File("long.src"), "-o", dir.File("long.sxh"), "-l", dir.File("long.lst")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find(": error: List is too large\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(": note: a listing holds at most 25000 lines\n"), std::string::npos) << r.err;
+
+    std::string wide;
+    for (int i = 0; i < 9000; ++i) wide += "; " + std::string(100, 'w') + "\n";
+    dir.Write("wide.src", "\tDEVICE SX28L\n" + wide + "start\tMOV W,#5\n\tJMP start\n");
+    r = RunProgram(kKorvid, {"asm", dir.File("wide.src"), "-o", dir.File("wide.sxh"), "-l", dir.File("wide.lst")});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    const std::string listing = dir.Read("wide.lst");
+    EXPECT_GT(listing.size(), 900000u);
+    EXPECT_NE(listing.find("001- A00\t\tJMP start\r\n"), std::string::npos);
+}
+
 TEST(CliAsm, UsageAndFileErrors) {
     TempDir dir;
     EXPECT_EQ(RunProgram(kKorvid, {"asm"}).exitCode, 2);

@@ -58,14 +58,22 @@ TEST(LspChecks, EachCheckFiresAndStaysQuiet) {
         {" DEVICE SX28L\n MOV 300,W\n", {"field-cut@1"}},
         {" DEVICE SX28L\n SETB RA.8\n CLRB 300.1\n", {"field-cut@1", "field-cut@2"}},
         {" DEVICE SX28L\n DW 5000\n DW -2049\n", {"field-cut@1", "field-cut@2"}},
+        // a negative literal down to -255 is the field's value modulo 256
+        // (the RTCC reload before RETIW); registers and bits have no such reading
+        {" DEVICE SX28L\nTICK EQU 217\n MOV W,#-TICK\n RETW -255\n CJE 8,#-200,x\nx MOV 8,#-129\n", {}},
+        {" DEVICE SX28L\n MOV W,#-256\n AND W,#-1000\n", {"field-cut@1", "field-cut@2"}},
+        {" DEVICE SX28L\n MOV -1,W\n SETB -8.1\n", {"field-cut@1", "field-cut@2"}},
         {" DEVICE SX28L\n MOV W,#255\n MOV W,#-1\n MOV $FF,W\n SETB RA.7\n DW 0FFFh, -2048, 'A'\n", {}},
         // the ignore comment, for that code only
         {" DEVICE SX28L\n MOV W,#300 ; korvid: ignore field-cut\n", {}},
         {" DEVICE SX28L\n MOV W,#300 ; korvid: ignore page-jump\n", {"field-cut@1"}},
-        {" DEVICE SX28L\n SB RA.0 ; korvid: ignore skip-multiword\n MOV 8,#300 ;; korvid: ignore page-jump, field-cut\n", {}},
+        {" DEVICE SX28L\n SB RA.0 ; korvid: ignore skip-multiword\n MOV 8,#300 ;; korvid: ignore page-jump, "
+         "field-cut\n",
+         {}},
         {" DEVICE SX28L\n MOV W,#300 ; korvid: ignore field-cutx\n", {"field-cut@1", "korvid-comment@1"}},
         // a korvid comment that says what nothing knows is a warning, prose is not
-        {"; korvid: family=58 dialect=loose colour=red\n DEVICE SX28L\n", {"korvid-comment@0", "korvid-comment@0", "korvid-comment@0"}},
+        {"; korvid: family=58 dialect=loose colour=red\n DEVICE SX28L\n",
+         {"korvid-comment@0", "korvid-comment@0", "korvid-comment@0"}},
         {" DEVICE SX28L\n\n\n\n\n NOP ; korvid: dialect=extended\n", {"korvid-comment@5"}},
         {"; the korvid: family=58 tools\n DEVICE SX28L\n NOP ; see korvid: ignore x\n", {}},
     };

@@ -214,6 +214,36 @@ test('diagnostics follow incremental edits', async () => {
   assert.deepEqual(await server.diagnosticsOf(blinkUri, 4), []);
 });
 
+test('errors name the word behind them; long sources and RETIW reloads assemble quietly', async () => {
+  const c = server.connection;
+  const uri = 'file:///notes.src';
+  const diagnosticsFor = async (text, version) => {
+    const change = version === 1 ? lsp.DidOpenTextDocumentNotification.type : lsp.DidChangeTextDocumentNotification.type;
+    await c.sendNotification(change, version === 1
+      ? { textDocument: { uri, languageId: 'sx', version, text } }
+      : { textDocument: { uri, version }, contentChanges: [{ text }] });
+    return server.diagnosticsOf(uri, version);
+  };
+  const error = (line, start, end, message) => ({ range: { start: { line, character: start }, end: { line, character: end } },
+    severity: lsp.DiagnosticSeverity.Error, source: 'korvid', message });
+  assert.deepEqual(await diagnosticsFor('\tDEVICE SX28L\n\tCALL sub\nsub\tRET\n', 1), [error(1, 6, 9,
+    'Expected a constant, variable, unary operator, or "(" (sub is an instruction name, which cannot name a label or stand for a value)')]);
+  assert.deepEqual(await diagnosticsFor('\tDEVICE SX28L\n        MOVX  W, 5\n', 2), [error(1, 8, 12,
+    'Expected a label, directive, or instruction (MOVX is no instruction, directive or macro defined above, so it is read as a label)')]);
+  const device = await diagnosticsFor('\tDEVICE SX28\n', 3);
+  assert.equal(device.length, 1);
+  assert.ok(device[0].message.startsWith('Expected a DEVICE parameter (SX28 is a DEVICE word of the extended dialect; ' +
+    'the strict dialect writes SX28L) (the strict dialect refuses this'), device[0].message);
+  // 1.6 MB of comments around a small program.
+  const long = '\tDEVICE SX28L\n' + `; ${'c'.repeat(50)}\n`.repeat(30000) + 'start\tMOV W,#5\n\tJMP start\n';
+  assert.deepEqual(await diagnosticsFor(long, 4), []);
+  // -255..-1 is the 8-bit field's value modulo 256; -256 is cut.
+  assert.deepEqual(await diagnosticsFor('\tDEVICE SX28L\nTICK\tEQU\t217\n\tMOV W,#-TICK\n\tRETW -255\n', 5), []);
+  assert.deepEqual((await diagnosticsFor('\tDEVICE SX28L\n\tMOV W,#-256\n', 6)).map((d) => [d.code, d.message]),
+    [['field-cut', '-256 does not fit its 8-bit field: the word holds 00h']]);
+  await c.sendNotification(lsp.DidCloseTextDocumentNotification.type, { textDocument: { uri } });
+});
+
 test('protocol errors: before initialize, unknown methods, broken framing and JSON', async () => {
   const fresh = start();
   await assert.rejects(fresh.connection.sendRequest(lsp.HoverRequest.type, at(0, 0)),

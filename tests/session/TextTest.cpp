@@ -56,7 +56,7 @@ TEST(SourceText, KindByExtension) {
 }
 
 TEST(Diagnostic, Text) {
-    const Diagnostic located{Severity::Error, "p.src", 3, 7, "Undefined symbol", {"accepted with --dialect extended"}};
+    const Diagnostic located{Severity::Error, "p.src", 3, 7, "Undefined symbol", {DiagnosticNote("accepted with --dialect extended")}};
     EXPECT_EQ(DiagnosticText(located, "korvid: "),
               "p.src:3:7: error: Undefined symbol\np.src:3:7: note: accepted with --dialect extended\n");
     EXPECT_EQ(DiagnosticText({Severity::Warning, "p.sxh", 0, 0, "fuse absent", {}}, "korvid: "),
