@@ -1,15 +1,17 @@
 #include "ui/EditorUnit.h"
 
+#include <QApplication>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
-#include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QScreen>
 #include <QStandardPaths>
@@ -215,6 +217,15 @@ bool TEditorForm::eventFilter(QObject* watched, QEvent* event) {
         ShowHint(static_cast<QStatusTipEvent*>(event)->tip());
         return true;
     }
+    // Keys typed right after a file dialog closed may still reach it until
+    // the window system has given the focus back: they belong to the text.
+    if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) && watched->isWidgetType()) {
+        QWidget* window = static_cast<QWidget*>(watched)->window();
+        if ((window == OpenDialog || window == SaveDialog) && !window->isVisible()) {
+            QCoreApplication::sendEvent(View, event);
+            return true;
+        }
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -231,7 +242,14 @@ bool TEditorForm::event(QEvent* event) {
 void TEditorForm::QuerySave() {
     if (SxcMode || !Text.modified) return;
     switch (Confirm(this, QStringLiteral("Save changes to ") + fileName)) {
-        case QMessageBox::Yes: SaveFile(fileName); break;
+        case QMessageBox::Yes:
+            // An untitled text has no place of its own yet: it is asked for
+            // as by Save, and a cancelled name keeps the text and the window.
+            if (fileName != kUntitled)
+                SaveFile(fileName);
+            else if (!SaveTextAs())
+                throw SilentAbort();
+            break;
         case QMessageBox::No: break;
         default: throw SilentAbort();
     }
@@ -301,7 +319,7 @@ void TEditorForm::FileOpenItemClick() {
     if (Text.listMode) ToggleList();
     QuerySave();
     PointDialogAtFile(*OpenDialog);
-    QString name = RunFileDialog(*OpenDialog);
+    QString name = AskFile(*OpenDialog);
     if (name.isEmpty()) return;
     LoadFile(name);
 }
@@ -332,15 +350,34 @@ void TEditorForm::PointDialogAtFile(QFileDialog& dialog) {
     if (dialog.acceptMode() == QFileDialog::AcceptSave) dialog.selectFile(info.fileName());
 }
 
-void TEditorForm::FileSaveAs() {
+void TEditorForm::FileSaveAs() { SaveTextAs(); }
+
+bool TEditorForm::SaveTextAs() {
     PointDialogAtFile(*SaveDialog);
-    QString name = RunFileDialog(*SaveDialog);
-    if (name.isEmpty()) return;
+    QString name = AskFile(*SaveDialog);
+    if (name.isEmpty()) return false;
     if (QFileInfo::exists(name) && Confirm(this, QStringLiteral("OK to overwrite ") + name) != QMessageBox::Yes)
-        return;
+        return false;
     SaveFile(name);
     SetFileName(name);
     if (shell.settings) shell.settings->FileUsed(name);
+    return true;
+}
+
+// A dialog opens with its name field empty (Open) or selected (Save, which
+// proposes the current name), so that the first key typed starts a new
+// name; when it closes the keyboard goes back to the text.
+QString TEditorForm::AskFile(QFileDialog& dialog) {
+    if (dialog.acceptMode() == QFileDialog::AcceptOpen) dialog.selectFile(QString());
+    if (auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+        if (dialog.acceptMode() == QFileDialog::AcceptOpen) name->clear();
+        name->selectAll();
+    }
+    QWidget* before = QApplication::activeWindow();
+    const QString chosen = RunFileDialog ? RunFileDialog(dialog) : QString();
+    if (before && before != &dialog) before->activateWindow();
+    if (!before || before == this) View->setFocus(Qt::OtherFocusReason);
+    return chosen;
 }
 
 void TEditorForm::FileListToggle() { ToggleList(); }
@@ -567,6 +604,6 @@ void TEditorForm::HelpAbout() { ExecDialog(WindowOf(shell.about)); }
 
 QFont TEditorForm::EditorFont() const { return QFont(View->EditorFontName, View->EditorFontSize); }
 
-QString TEditorForm::AskFileName(QFileDialog& dialog) { return RunFileDialog ? RunFileDialog(dialog) : QString(); }
+QString TEditorForm::AskFileName(QFileDialog& dialog) { return AskFile(dialog); }
 
 }  // namespace korvid

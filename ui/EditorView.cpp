@@ -106,6 +106,18 @@ void TEditorView::LayoutView() {
     RefreshView();
 }
 
+// The editor font with each character's advance exactly one cell wide. The
+// font's own advance is a fraction of a pixel off the cell (7.2 pixels for a
+// cell of 7), so runs of other colours, each drawn from its own column, drift
+// apart: letters overlap, spaces vanish and words move off their column.
+QFont TEditorView::CellFont() const {
+    QFont font(EditorFontName, EditorFontSize);
+    font.setKerning(false);
+    const qreal advance = QFontMetricsF(font).horizontalAdvance(QLatin1Char('X'));
+    font.setLetterSpacing(QFont::AbsoluteSpacing, qreal(charWidth) - advance);
+    return font;
+}
+
 QRect TEditorView::RowRect(int r) const {
     int y0 = areaTop + r * charHeight;
     int top = y0 + (r ? topMargin : 0);
@@ -353,7 +365,7 @@ void TEditorView::paintEvent(QPaintEvent* event) {
     painter.drawLine(areaLeft - 1, areaBottom, areaRight, areaBottom);
     painter.drawLine(areaRight, areaBottom, areaRight, areaTop - 1);
 
-    QFont font(EditorFontName, EditorFontSize);
+    const QFont font = CellFont();
     painter.setFont(font);
     const int ascent = QFontMetrics(font).ascent();
     const QColor background[2] = {pal.color(QPalette::Base), pal.color(QPalette::Highlight)};
@@ -366,6 +378,7 @@ void TEditorView::paintEvent(QPaintEvent* event) {
     };
     std::vector<char> texts;
     texts.reserve(std::size_t(cellsPerRow));
+    const int gutterWidth = std::min(gutterColumns_ * charWidth, leftMargin);
     struct Run {
         int column, attr, start, count;
     };
@@ -377,9 +390,9 @@ void TEditorView::paintEvent(QPaintEvent* event) {
         ++paintedRows;
         const std::uint16_t* cells = Row(r + 1);
         const int y0 = areaTop + r * charHeight;
-        // Backgrounds first, then each run's text from its own column: the
-        // font's advances may be a fraction wider than the cell, so a run's
-        // last glyph may reach into the next run and must not be cut there.
+        // Backgrounds first, then each run's text from its own column: a
+        // glyph may reach a little past its cell (italics, wide letters)
+        // and must not be cut at the next run.
         runs.clear();
         texts.clear();
         int i = 0;
@@ -394,7 +407,8 @@ void TEditorView::paintEvent(QPaintEvent* event) {
                 if (!blank) texts.push_back(ch);
                 ++j;
             }
-            int left = areaLeft + i * charWidth + (i ? leftMargin : 0);
+            // The first run covers the left margin, but not the line numbers.
+            int left = i ? areaLeft + leftMargin + i * charWidth : areaLeft + gutterWidth;
             int right = std::min(areaLeft + leftMargin + j * charWidth, areaRight);
             if (right > left) painter.fillRect(QRect(left, rowRect.top(), right - left, rowRect.height()), background[attr & 1]);
             if (int(texts.size()) > start) runs.push_back({i, attr, start, int(texts.size()) - start});
@@ -407,8 +421,9 @@ void TEditorView::paintEvent(QPaintEvent* event) {
             painter.drawText(areaLeft + leftMargin + run.column * charWidth, y0 + topMargin + ascent,
                              QString::fromLatin1(texts.data() + run.start, run.count));
         }
-        painter.setClipping(false);
-        if (gutterColumns_ > 0 && r < visibleRows) {
+        // The numbers, also of the last row, which is only partly visible.
+        if (gutterWidth > 0) {
+            painter.fillRect(QRect(areaLeft, rowRect.top(), gutterWidth, rowRect.height()), background[0]);
             const std::int32_t line = topLineIndex_ + r;
             if (line < lineCount_) {
                 painter.setPen(pal.color(QPalette::PlaceholderText));
@@ -416,6 +431,7 @@ void TEditorView::paintEvent(QPaintEvent* event) {
                                  Qt::AlignRight | Qt::AlignTop, QString::number(line + 1));
             }
         }
+        painter.setClipping(false);
     }
     if (caretDrawn_ && !drawnCaret_.isEmpty()) {
         painter.setCompositionMode(QPainter::RasterOp_NotDestination);

@@ -65,6 +65,8 @@ public:
     QRect CaretRect() const;
     // Centre of the cell at screen column/row (for tests and drops).
     QPoint CellCentre(int column, int row) const;
+    // The font the text is drawn in: each character exactly one cell wide.
+    QFont CellFont() const;
 
     TextBuffer& Text;
 
