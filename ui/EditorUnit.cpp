@@ -1,8 +1,10 @@
 #include "ui/EditorUnit.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QCompleter>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
@@ -16,6 +18,7 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QStatusTipEvent>
+#include <QTimer>
 #include <algorithm>
 #include <limits>
 
@@ -218,10 +221,25 @@ bool TEditorForm::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     // Keys typed right after a file dialog closed may still reach it until
-    // the window system has given the focus back: they belong to the text.
-    if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) && watched->isWidgetType()) {
+    // the window system has given the focus back, or reach the list of its
+    // name completion, which may open after the dialog has gone (its folder
+    // is read in the background) and takes the keyboard: they belong to the
+    // text, and that list goes away.
+    const QEvent::Type type = event->type();
+    if (watched->isWidgetType() && (type == QEvent::KeyPress || type == QEvent::KeyRelease || type == QEvent::Show)) {
         QWidget* window = static_cast<QWidget*>(watched)->window();
-        if ((window == OpenDialog || window == SaveDialog) && !window->isVisible()) {
+        QFileDialog* closed = nullptr;
+        bool completion = false;
+        for (QFileDialog* dialog : {OpenDialog, SaveDialog}) {
+            if (dialog->isVisible()) continue;
+            const auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            completion = name && name->completer() && window == name->completer()->popup();
+            if (window == dialog || completion) closed = dialog;
+            if (closed) break;
+        }
+        if (closed && completion && type == QEvent::Show) QTimer::singleShot(0, window, [window] { window->hide(); });
+        if (closed && type != QEvent::Show) {
+            if (completion) window->hide();
             QCoreApplication::sendEvent(View, event);
             return true;
         }

@@ -29,7 +29,8 @@ std::vector<WindowPlace> Screens() {
 
 // The frame `window` has or will get: its own once the window manager has
 // framed it, else the largest of the windows already framed, else one of
-// about a title bar in the application's bold font and thin borders.
+// about a title bar in the application's bold font, thin borders and a
+// grip at the bottom.
 WindowFrame FrameOf(const QWidget* window) {
     QMargins m = FrameMargins({window});
     for (const QWidget* other : QApplication::topLevelWidgets())
@@ -38,7 +39,7 @@ WindowFrame FrameOf(const QWidget* window) {
         QFont title = QApplication::font();
         title.setBold(true);
         const int border = 4;
-        m = QMargins(border, QFontMetrics(title).height() + 2 * border, border, border);
+        m = QMargins(border, QFontMetrics(title).height() + 2 * border, border, 2 * border);
     }
     return {m.left(), m.top(), m.right(), m.bottom()};
 }
