@@ -1,9 +1,6 @@
 #include "model/CodeRows.h"
 
 #include <algorithm>
-#include <cstring>
-
-#include "core/image/Disassembler.h"
 
 namespace korvid {
 
@@ -66,18 +63,5 @@ int CodeLineAddress(const AssemblyState& state, int line, int programSize) {
         if (state.AddressLine[std::size_t(a)] == line) return a;
     return -1;
 }
-
-int CodeTextColumns(const AssemblyState& state) {
-    const std::int64_t lines = std::min<std::int64_t>(state.ListLineCount, kMaxListLines);
-    int widest = 0;
-    for (int line = 0; line < lines; ++line) {
-        const char* text = nullptr;
-        GetListLine(state, line, text);
-        widest = std::max(widest, int(std::strlen(text)));
-    }
-    return widest;
-}
-
-int CodeHorizontalMaximum(int textColumns, int visibleColumns) { return std::max(textColumns + 1 - visibleColumns, 0); }
 
 }  // namespace korvid

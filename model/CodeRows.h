@@ -30,13 +30,6 @@ int CodeCurrentLine(const AssemblyState& state, int pc, bool skip, int programSi
 int CodeBreakpointLine(const AssemblyState& state, int breakpoint, int programSize);
 CodeRowStyle CodeStyleOf(int line, int currentLine, int breakpointLine);
 
-// The widest listing line in character columns (as the Code window draws
-// it, TABs expanded), for its horizontal scroll bar.
-int CodeTextColumns(const AssemblyState& state);
-// The first column the horizontal scroll bar can show: the widest line
-// ends one column inside `visibleColumns`; 0 when every line fits.
-int CodeHorizontalMaximum(int textColumns, int visibleColumns);
-
 // Lowest program address whose listing line is `line`; -1 for a line that
 // produced no code.
 int CodeLineAddress(const AssemblyState& state, int line, int programSize);

@@ -20,11 +20,6 @@ TCodeForm::TCodeForm(Shell& shell, QWidget* parent) : TDebugViewWindow(shell, pa
     ScrollBar->setObjectName(QStringLiteral("ScrollBar"));
     ScrollBar->hide();
     connect(ScrollBar, &QScrollBar::valueChanged, this, [this] { ScrollBarChange(); });
-    HorizontalBar = new QScrollBar(Qt::Horizontal, this);
-    HorizontalBar->setObjectName(QStringLiteral("HorizontalBar"));
-    HorizontalBar->setFocusPolicy(Qt::NoFocus);
-    HorizontalBar->hide();
-    connect(HorizontalBar, &QScrollBar::valueChanged, this, [this] { update(); });
     Measure();
 }
 
@@ -47,7 +42,6 @@ void TCodeForm::Measure() {
 
 void TCodeForm::FormShow() {
     Measure();
-    textColumns_ = CodeTextColumns(shell_.state);
     painted_ = false;
     FormResize();
 }
@@ -59,16 +53,12 @@ void TCodeForm::resizeEvent(QResizeEvent* event) {
 
 void TCodeForm::FormResize() {
     const std::uint32_t count = shell_.state.ListLineCount;
-    // The rows above the horizontal bar, when lines are wider than the room
-    // left of the vertical one.
-    const int hMaximum = CodeHorizontalMaximum(textColumns_, (width() - kScrollWidth) / cw_);
-    const int barHeight = hMaximum > 0 ? kScrollWidth : 0;
     // The client height snaps to a whole number of rows.
-    int h = height() - barHeight;
+    int h = height();
     int snapped = std::max(h / rh_, 1) * rh_;
     if (snapped != h && !snapping_) {
         snapping_ = true;
-        resize(width(), snapped + barHeight);
+        resize(width(), snapped);
         snapping_ = false;
         h = snapped;
     }
@@ -79,10 +69,6 @@ void TCodeForm::FormResize() {
     ScrollBar->setGeometry(width() - kScrollWidth, 0, kScrollWidth, rows_ * rh_);
     ScrollBar->setVisible(shown);
     if (shown) ScrollBar->setFocus();
-    HorizontalBar->setRange(0, hMaximum);
-    HorizontalBar->setPageStep(std::max((width() - kScrollWidth) / cw_ - kCodeSourceColumn, 1));
-    HorizontalBar->setGeometry(0, h, width() - (shown ? kScrollWidth : 0), kScrollWidth);
-    HorizontalBar->setVisible(hMaximum > 0);
     styles_.assign(std::size_t(rows_), CodeRowStyle::Plain);
     lines_.assign(std::size_t(rows_), -2);
     BuildStyles();
@@ -144,7 +130,6 @@ void TCodeForm::paintEvent(QPaintEvent*) {
     const int leftEnd = std::min(kCodeLeftChars * cw_, right);
     const bool sxc = SxcMode();
     const int ascent = QFontMetrics(font_).ascent();
-    const int shift = HorizontalBar->value() * cw_;
     for (int r = 0; r < rows_; ++r) {
         int line = ScrollBar->value() + r;
         if (line < 0 || std::uint32_t(line) >= shell_.state.ListLineCount) continue;
@@ -170,7 +155,7 @@ void TCodeForm::paintEvent(QPaintEvent*) {
             g.fillRect(box, rightBack);
             g.setPen(rightText);
             g.setClipRect(box);
-            g.drawText(cw_ - shift, y + ascent, all);
+            g.drawText(cw_, y + ascent, all);
         } else {
             QRect leftBox(0, y, leftEnd, rh_), rightBox(leftEnd, y, std::max(right - leftEnd, 0), rh_);
             g.fillRect(leftBox, leftBack);
@@ -180,7 +165,7 @@ void TCodeForm::paintEvent(QPaintEvent*) {
             g.drawText(cw_, y + ascent, all.left(kCodeLeftChars));
             g.setClipRect(rightBox);
             g.setPen(rightText);
-            g.drawText(kCodeSourceColumn * cw_ - shift, y + ascent, all.mid(kCodeSourceColumn));
+            g.drawText(kCodeSourceColumn * cw_, y + ascent, all.mid(kCodeSourceColumn));
         }
         g.setClipping(false);
         // The selected line, unless the current line's bar marks it: a

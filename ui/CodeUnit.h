@@ -36,9 +36,6 @@ public:
     int SelectedLine() const { return selectedLine_; }
 
     QScrollBar* ScrollBar;
-    // Shown when the widest listing line is wider than the window; scrolls
-    // the source text (the address and code columns stay).
-    QScrollBar* HorizontalBar;
 
 protected:
     // At a halt or breakpoint change: repaints the rows whose style or line
@@ -63,7 +60,6 @@ private:
 
     QFont font_;
     int cw_ = 8, rh_ = 16, rows_ = 0;
-    int textColumns_ = 0;  // the widest listing line
     int selectedLine_ = -1;
     bool painted_ = false;
     bool snapping_ = false;

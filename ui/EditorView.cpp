@@ -106,16 +106,21 @@ void TEditorView::LayoutView() {
     RefreshView();
 }
 
-// The editor font with each character's advance exactly one cell wide. The
-// font's own advance is a fraction of a pixel off the cell (7.2 pixels for a
-// cell of 7), so runs of other colours, each drawn from its own column, drift
-// apart: letters overlap, spaces vanish and words move off their column.
-QFont TEditorView::CellFont() const {
-    QFont font(EditorFontName, EditorFontSize);
-    font.setKerning(false);
-    const qreal advance = QFontMetricsF(font).horizontalAdvance(QLatin1Char('X'));
-    font.setLetterSpacing(QFont::AbsoluteSpacing, qreal(charWidth) - advance);
-    return font;
+// Draws `text` with its characters on the cells from `x` (the baseline at
+// `y`). The font's own advance is a fraction of a pixel off the cell (7.2
+// pixels for a cell of 7), so text laid out by the font drifts off the
+// cells: runs of other colours, each starting at its own column, overlapped
+// it (letters on letters, vanished spaces, words off their column). Where
+// the advance is not the cell, each character of a row of several runs is
+// drawn on its own cell (at whole pixels; spaces have nothing to draw); a
+// row of one run keeps the font's own layout.
+void TEditorView::DrawCells(QPainter& painter, bool exact, int x, int y, const QString& text) const {
+    if (exact) {
+        painter.drawText(x, y, text);
+        return;
+    }
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if (text[i] != QLatin1Char(' ')) painter.drawText(x + int(i) * charWidth, y, QString(text[i]));
 }
 
 QRect TEditorView::RowRect(int r) const {
@@ -365,8 +370,9 @@ void TEditorView::paintEvent(QPaintEvent* event) {
     painter.drawLine(areaLeft - 1, areaBottom, areaRight, areaBottom);
     painter.drawLine(areaRight, areaBottom, areaRight, areaTop - 1);
 
-    const QFont font = CellFont();
+    const QFont font(EditorFontName, EditorFontSize);
     painter.setFont(font);
+    const bool exactAdvance = QFontMetricsF(font).horizontalAdvance(QLatin1Char('X')) == qreal(charWidth);
     const int ascent = QFontMetrics(font).ascent();
     const QColor background[2] = {pal.color(QPalette::Base), pal.color(QPalette::Highlight)};
     const bool dark = pal.color(QPalette::Base).lightness() < 128;
@@ -418,8 +424,8 @@ void TEditorView::paintEvent(QPaintEvent* event) {
         painter.setClipRect(rowRect);
         for (const Run& run : runs) {
             painter.setPen(foreground(run.attr));
-            painter.drawText(areaLeft + leftMargin + run.column * charWidth, y0 + topMargin + ascent,
-                             QString::fromLatin1(texts.data() + run.start, run.count));
+            DrawCells(painter, exactAdvance || runs.size() == 1, areaLeft + leftMargin + run.column * charWidth,
+                      y0 + topMargin + ascent, QString::fromLatin1(texts.data() + run.start, run.count));
         }
         // The numbers, also of the last row, which is only partly visible.
         if (gutterWidth > 0) {

@@ -4,6 +4,7 @@
 // keys, clicks, drags and the wheel into caret moves and edits.
 #pragma once
 
+#include <QPainter>
 #include <QScrollBar>
 #include <QTimer>
 #include <QWidget>
@@ -65,8 +66,6 @@ public:
     QRect CaretRect() const;
     // Centre of the cell at screen column/row (for tests and drops).
     QPoint CellCentre(int column, int row) const;
-    // The font the text is drawn in: each character exactly one cell wide.
-    QFont CellFont() const;
 
     TextBuffer& Text;
 
@@ -134,6 +133,7 @@ private:
     void PageDown();
     void UpdateScrollBars();
     void ColourVisibleText();
+    void DrawCells(QPainter& painter, bool exact, int x, int y, const QString& text) const;
     std::vector<std::uint8_t> kinds_;  // classes of the text from TopLine on
     std::string visibleText_;
     std::int32_t topLineIndex_ = 0;    // line number of TopLine, from 0

@@ -740,34 +740,6 @@ private slots:
         QVERIFY(!d.debug().isVisible());
     }
 
-    // Listing lines wider than the Code window get a horizontal scroll bar,
-    // which moves the source text and leaves the address column.
-    void codeWindowScrollsLongLines() {
-        DebugIde d(Sx28lFamily());
-        QVERIFY(d.Start(Program(Sx28lFamily()) + "; " + std::string(300, 'w') + "\r"));
-        TCodeForm& code = d.code();
-        QVERIFY(code.HorizontalBar->isVisible());
-        QVERIFY(code.HorizontalBar->maximum() > 100);
-        QVERIFY(code.HorizontalBar->geometry().top() >= code.Rows() * code.RowHeight());
-        const QImage before = code.grab().toImage();
-        code.HorizontalBar->setValue(10);
-        const QImage after = code.grab().toImage();
-        auto same = [&](int x0, int x1, int y) {
-            for (int x = x0; x < x1; ++x)
-                if (before.pixel(x, y) != after.pixel(x, y)) return false;
-            return true;
-        };
-        const int start = d.LineOfAddress(kStart) - code.TopLine();
-        QVERIFY(start >= 0 && start < code.Rows());
-        const int y = code.RowRect(start).center().y();
-        QVERIFY(same(0, kCodeLeftChars * code.CharWidth(), y));  // the address and code columns stay
-        QVERIFY(!same(kCodeSourceColumn * code.CharWidth(), code.width() - 20, y));
-        // A listing that fits has none.
-        d.Click(d.debug().QuitButton);
-        QVERIFY(d.Start(Program(Sx28lFamily())));
-        QVERIFY(!d.code().HorizontalBar->isVisible());
-    }
-
     void examplePrograms_data() { FamilyRows(); }
     void examplePrograms() {
         QFETCH(int, family);

@@ -102,9 +102,10 @@ private slots:
         QApplication::processEvents();
         ide->SetText(line + "\r" + line + "\r");
         // The second line's characters in two alternating colours (each its
-        // own run), the first line uncoloured.
+        // own run), the first line uncoloured but for its first character.
         view().Colourer = [](std::string_view text, std::vector<std::uint8_t>& kinds) {
             kinds.assign(text.size(), std::uint8_t(SyntaxKind::Plain));
+            kinds[0] = std::uint8_t(SyntaxKind::Instruction);
             const std::size_t second = text.find('\r') + 1;
             for (std::size_t i = second; i < text.size(); ++i)
                 kinds[i] = std::uint8_t((i - second) % 2 ? SyntaxKind::Instruction : SyntaxKind::Directive);
