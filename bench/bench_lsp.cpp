@@ -77,6 +77,28 @@ void BM_ChangeToDiagnostics5000Lines(benchmark::State& state) {
 }
 BENCHMARK(BM_ChangeToDiagnostics5000Lines)->Unit(benchmark::kMillisecond);
 
+// The inlay hints of the whole source after a change: the change, its
+// diagnostics and the hints, as an editor asks for them after each edit.
+void BM_InlayHintsAfterChange5000Lines(benchmark::State& state) {
+    Session s(BigSource());
+    int version = 2;
+    std::size_t hints = 0;
+    for (auto _ : state) {
+        s.Change(version, 502, version % 2 ? "B" : "b");
+        ++version;
+        s.sent.clear();
+        Json range = {{"start", {{"line", 0}, {"character", 0}}}, {"end", {{"line", 5000}, {"character", 0}}}};
+        s.server.HandleText(Json{{"jsonrpc", "2.0"},
+                                 {"id", s.id++},
+                                 {"method", "textDocument/inlayHint"},
+                                 {"params", {{"textDocument", {{"uri", "file:///big.src"}}}, {"range", range}}}}
+                                .dump());
+        hints = s.sent.empty() ? 0 : s.sent.back()["result"].size();
+    }
+    state.counters["hints"] = static_cast<double>(hints);
+}
+BENCHMARK(BM_InlayHintsAfterChange5000Lines)->Unit(benchmark::kMillisecond);
+
 // Line 4000 is " JMP @f179": the label at its end, the mnemonic at 2.
 constexpr struct {
     const char* method;

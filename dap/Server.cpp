@@ -1,14 +1,13 @@
 // The adapter's input and output: a reader thread takes the framed
 // messages off the input, the session's thread answers them and, while the
 // chip runs, looks for new ones between slices of the run.
-#include <csignal>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <thread>
 
 #include "dap/Session.h"
-#include "lsp/Framing.h"
+#include "rpc/Framing.h"
 
 namespace korvid::dap {
 namespace {
@@ -22,12 +21,10 @@ struct Inbox {
 
 }  // namespace
 
-int RunDebugAdapter(int inFd, int outFd) {
-    // A client that goes away makes writes fail; the session then ends.
-    std::signal(SIGPIPE, SIG_IGN);
+int RunDebugAdapter(rpc::Transport& transport, SessionOptions options) {
     Inbox inbox;
     std::thread reader([&] {
-        rpc::MessageReader input(inFd);
+        rpc::MessageReader input(transport);
         for (;;) {
             std::string body;
             const rpc::ReadStatus status = input.Read(body);
@@ -41,11 +38,14 @@ int RunDebugAdapter(int inFd, int outFd) {
             inbox.ready.notify_one();
         }
     });
+    // A client that goes away makes writes fail; the session then ends.
     bool outputOpen = true;
-    Session session([&](const Json& message) {
-        if (outputOpen)
-            outputOpen = rpc::WriteMessage(outFd, message.dump(-1, ' ', false, Json::error_handler_t::replace));
-    });
+    Session session(
+        [&](const Json& message) {
+            if (outputOpen)
+                outputOpen = rpc::WriteMessage(transport, message.dump(-1, ' ', false, Json::error_handler_t::replace));
+        },
+        std::move(options));
     bool ended = false;
     while (!session.finished() && !ended && outputOpen) {
         std::deque<std::pair<rpc::ReadStatus, std::string>> batch;
@@ -68,9 +68,10 @@ int RunDebugAdapter(int inFd, int outFd) {
         session.Advance();
     }
     session.Close();
-    // The reader may still wait for input that never comes: the process
-    // ends with it.
-    reader.detach();
+    // A reader whose input ended is done; one that still waits for input
+    // that never comes ends with the process.
+    if (ended) reader.join();
+    else reader.detach();
     return 0;
 }
 

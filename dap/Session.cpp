@@ -6,12 +6,11 @@
 
 #include "core/image/HexFile.h"
 #include "core/link/LinkError.h"
+#include "dap/SimTarget.h"
+#include "dap/ToolTarget.h"
 
 namespace korvid::dap {
 namespace {
-
-// Cycles a running chip executes between looks at the client's requests.
-constexpr std::uint64_t kRunSlice = 200'000;
 
 bool IsCall(std::uint16_t word) { return (word & 0xF00) == 0x900; }
 
@@ -32,6 +31,11 @@ std::string Hex3(int address, const char* prefix = "") {
 }
 
 }  // namespace
+
+Session::Session(std::function<void(const Json&)> send, SessionOptions options)
+    : send_(std::move(send)), options_(std::move(options)) {}
+
+Session::~Session() = default;
 
 void Session::Respond(const Json& request, bool success, Json body, const std::string& message) {
     Json r{{"seq", seq_++},
@@ -63,8 +67,8 @@ void Session::Malformed(const std::string& why) {
 }
 
 void Session::Stopped(const std::string& reason, const std::string& text, std::vector<int> hitIds) {
-    if (tool_) tool_->Complete();
-    mode_ = Mode::Stopped;
+    target_->Complete();
+    mode_ = RunMode::Stopped;
     stepTrap_.reset();
     UpdateTraps();
     stopwatch_.Stopped(Cpu().cycles());
@@ -119,23 +123,13 @@ void Session::Handle(const Json& m) {
         Respond(m, true, {{"threads", Json::array({{{"id", 1}, {"name", family_ ? ChipScopeName(*family_) : std::string("SX")}}})}});
         return;
     }
-    if (command == "disconnect" || command == "terminate") {
-        Close();
-        if (command == "terminate") {
-            Respond(m, true);
-            Event("terminated");
-            return;
-        }
-        Respond(m, true);
-        finished_ = true;
-        return;
-    }
+    if (command == "disconnect" || command == "terminate") return Disconnect(m);
     for (const Row& row : kRows) {
         if (command != row.command) continue;
         if (row.needsProgram && !launched_) return Respond(m, false, {}, "no program is launched");
         if (row.needsStop && running()) return Respond(m, false, {}, "the chip is running; pause it first");
         try {
-            if (tool_) tool_->Complete();  // a request between a step's silent halts sees all of the chip
+            if (target_) target_->Complete();  // a request between a step's silent halts sees all of the chip
             (this->*row.handler)(m);
         } catch (const Json::exception& e) {
             Respond(m, false, {}, std::string("bad arguments: ") + e.what());
@@ -164,6 +158,7 @@ void Session::Initialize(const Json& request) {
              {"supportsWriteMemoryRequest", true},
              {"supportsSteppingGranularity", true},
              {"supportsTerminateRequest", true},
+             {"supportTerminateDebuggee", true},
              {"supportsRestartRequest", true},
              {"exceptionBreakpointFilters", Json::array({
                   {{"filter", "stack"}, {"label", "Stack overflow or underflow"}, {"default", true},
@@ -183,7 +178,7 @@ void Session::SetExceptionBreakpoints(const Json& request) {
     for (const Json& o : args.value("filterOptions", Json::array())) chosen.insert(Str(o, "filterId"));
     stackStops_ = chosen.count("stack") != 0;
     watchdogStops_ = chosen.count("watchdog") != 0;
-    target_.SetStackTraps(stackStops_);
+    if (target_) target_->SetStackTraps(stackStops_);
     Json out = Json::array();
     for (std::size_t i = 0; i < chosen.size(); ++i) out.push_back({{"verified", true}});
     Respond(request, true, {{"breakpoints", out}});
@@ -237,25 +232,28 @@ void Session::Launch(const Json& request) {
         Output(path + ": warning: " + note + "\n", "stderr");
     if (!sim) {
         if (launch.clockHz) program_.state().ClockFrequency = launch.clockHz;
-        tool_ = std::make_unique<ToolTarget>(program_.state(), *family_);
-        if (!tool_->Start(target, !attach, message)) {
-            tool_.reset();
+        auto tool = std::make_unique<ToolTarget>(program_.state(), *family_,
+                                                 options_.toolDevice ? options_.toolDevice() : nullptr);
+        if (!tool->Start(target, !attach, message)) {
             Output(message + "\n", "stderr");
             return Respond(request, false, {}, message);
         }
-        registers_ = RegistersOf(tool_->cpu(), true);
+        target_ = std::move(tool);
     } else {
-        if (!target_.Start(program_, *family_, launch, message)) return Respond(request, false, {}, message);
-        launch_ = launch;
-        target_.onOutput = [this](const std::string& text) { Output(text, "stdout"); };
-        registers_ = RegistersOf(target_.cpu());
-        // A hex file without data marks leaves every word unmarked: no traps then.
-        for (int a = 0; a < int(ProgramWords()); ++a)
-            if (!program_.HoldsData(a)) blankWords_.insert(a);
-        if (blankWords_.size() == ProgramWords()) blankWords_.clear();
+        auto simulator = std::make_unique<SimTarget>();
+        simulator->SetStackTraps(stackStops_);
+        if (!simulator->Start(program_, *family_, launch, message)) return Respond(request, false, {}, message);
+        simulator->onOutput = [this](const std::string& text) { Output(text, "stdout"); };
+        target_ = std::move(simulator);
     }
+    registers_ = target_->Registers();
+    // A hex file without data marks leaves every word unmarked: no traps then.
+    for (int a = 0; a < int(ProgramWords()); ++a)
+        if (!program_.HoldsData(a)) blankWords_.insert(a);
+    if (blankWords_.size() == ProgramWords()) blankWords_.clear();
     launched_ = true;
-    mode_ = Mode::Stopped;
+    attached_ = attach;
+    mode_ = RunMode::Stopped;
     stopwatch_.Start(Cpu().cycles());
     Respond(request, true);
     Event("initialized");
@@ -264,31 +262,47 @@ void Session::Launch(const Json& request) {
 void Session::ConfigurationDone(const Json& request) {
     Respond(request, true);
     if (stopOnEntry_) Stopped("entry");
-    else StartRun(Mode::Continue, std::nullopt);
+    else StartRun(RunMode::Continue, std::nullopt);
 }
 
-void Session::Close() {
-    if (tool_) tool_->End();
+void Session::Close() { End(true); }
+
+// terminate ends the program (the client disconnects after it); disconnect
+// ends the session too. The tool's chip is stopped, or left as it is,
+// running or halted, when the client asks for that (terminateDebuggee
+// false, what an attach does unless told otherwise): a later attach finds it.
+void Session::Disconnect(const Json& request) {
+    const bool terminate = Str(request, "command") == "terminate";
+    const bool stopChip =
+        terminate || request.value("arguments", Json::object()).value("terminateDebuggee", !attached_);
+    End(stopChip);
+    Respond(request, true);
+    if (terminate) Event("terminated");
+    else finished_ = true;
+}
+
+void Session::End(bool stopChip) {
+    mode_ = RunMode::Idle;
     std::string message;
-    if (launched_ && !target_.Finish(message)) Output("waveform: " + message + "\n", "stderr");
+    if (target_ && !target_->End(stopChip, message)) Output("waveform: " + message + "\n", "stderr");
+    target_.reset();
+    launched_ = false;
 }
 
 // The same program from power-on again: breakpoints stay, their hit
 // counts and the history start anew.
 void Session::Restart(const Json& request) {
     std::string message;
-    if (tool_) tool_->Reset();
-    else if (!target_.Start(program_, *family_, launch_, message)) return Respond(request, false, {}, message);
+    if (!target_->Restart(message)) return Respond(request, false, {}, message);
     for (auto* breaks : {&lineBreaks_, &instructionBreaks_})
         for (auto& [a, b] : *breaks) b.hits = 0;
     stopwatch_.Start(Cpu().cycles());
     Respond(request, true);
     if (stopOnEntry_) Stopped("entry");
-    else StartRun(Mode::Continue, std::nullopt);
+    else StartRun(RunMode::Continue, std::nullopt);
 }
 
 void Session::UpdateTraps() {
-    if (tool_) return;  // the tool's one breakpoint goes with each run
     std::set<int> traps;
     for (const auto& [a, b] : lineBreaks_) traps.insert(a);
     for (const auto& [a, b] : instructionBreaks_) traps.insert(a);
@@ -296,46 +310,31 @@ void Session::UpdateTraps() {
     // Every reset passes the reset vector: a watchdog reset stops there.
     traps.insert(int(ProgramWords()) - 1);
     traps.insert(blankWords_.begin(), blankWords_.end());
-    target_.SetTraps(traps);
+    target_->SetTraps(traps);
 }
 
-void Session::StartRun(Mode mode, std::optional<int> stopAt) {
+void Session::StartRun(RunMode mode, std::optional<int> stopAt) {
     mode_ = mode;
     stepTrap_ = stopAt;
-    if (tool_) {
-        // Steps are taken silently between requests (AdvanceTool).
-        pausing_ = false;
-        if (mode == Mode::Continue) tool_->Run(HardwareBreak());
-        return;
-    }
     UpdateTraps();
-    // Stopped before a breakpoint's instruction: run it first.
-    if (target_.IsTrap(target_.cpu().pc())) {
-        target_.StepInstruction();
-        if (stepTrap_ && target_.cpu().pc() == *stepTrap_) return Stopped("step");
-    }
+    target_->StartRun(*this);
 }
 
 void Session::Advance() {
     if (!running()) return;
-    if (tool_) {
-        try {
-            AdvanceTool();
-        } catch (const LinkFailure& failure) {
-            TargetGone(failure.CommandLineText());
-        }
-        return;
+    try {
+        target_->Advance(*this);
+    } catch (const LinkFailure& failure) {
+        TargetGone(failure.CommandLineText());
     }
-    if (target_.Run(kRunSlice) != SxStop::Trap) return;
-    const int pc = Cpu().pc();
-    if (Cpu().stackFault() != SxCpu::StackFault::None) return Stopped("exception", *Fault(pc));
-    std::vector<int> hitIds;
-    if (BreakpointStops(pc, hitIds)) return Stopped("breakpoint", {}, hitIds);
-    if (stepTrap_ && pc == *stepTrap_) return Stopped("step");
-    if (blankWords_.count(pc)) return Stopped("exception", "executing " + Hex3(pc, "$") + ", a word the program did not write");
-    if (const auto text = Fault(pc)) return Stopped("exception", *text);
-    target_.StepInstruction();  // a breakpoint that does not stop: go on past it
-    if (stepTrap_ && target_.cpu().pc() == *stepTrap_) Stopped("step");
+}
+
+void Session::TargetGone(const std::string& why) {
+    Output("the tool is gone, the session ends: " + why + "\n", "stderr");
+    target_.reset();
+    launched_ = false;
+    mode_ = RunMode::Idle;
+    Event("terminated");
 }
 
 std::optional<std::string> Session::Fault(int pc) const {
@@ -357,6 +356,12 @@ bool Session::WatchdogTimedOut(int pc) const {
     // TO low with PD high at the reset vector: the watchdog timed out while the chip ran.
     constexpr std::uint8_t kTo = 0x10, kPd = 0x08;
     return pc == int(ProgramWords()) - 1 && (Cpu().status() & (kTo | kPd)) == kPd;
+}
+
+std::optional<int> Session::FirstBreakpoint() const {
+    for (const auto* breaks : {&lineBreaks_, &instructionBreaks_})
+        if (!breaks->empty()) return breaks->begin()->first;
+    return std::nullopt;
 }
 
 bool Session::BreakpointStops(int address, std::vector<int>& hitIds) {
@@ -421,7 +426,7 @@ bool Session::ConditionHolds(const Breakpoint& b) {
 }
 
 std::optional<int> Session::ReturnAddress() const {
-    if (tool_) return std::nullopt;  // the tool's state has no return stack
+    if (!target_->readsReturnStack()) return std::nullopt;
     const SxCpu& cpu = Cpu();
     const int top = cpu.stackEntry(0);
     const int call = (top - 1) & (int(ProgramWords()) - 1);
@@ -430,7 +435,7 @@ std::optional<int> Session::ReturnAddress() const {
 }
 
 int Session::CallDepth() const {
-    if (tool_) return 0;
+    if (!target_->readsReturnStack()) return 0;
     const SxCpu& cpu = Cpu();
     int depth = 0;
     while (depth < cpu.stackDepth()) {
@@ -443,14 +448,9 @@ int Session::CallDepth() const {
 
 std::uint32_t Session::ProgramWords() const { return std::uint32_t(Cpu().config().programSize); }
 
-void Session::Changed() {
-    if (tool_) tool_->Changed();
-    else target_.Changed();
-}
-
 void Session::Resume(const Json& request) {
     Respond(request, true, {{"allThreadsContinued", true}});
-    StartRun(Mode::Continue, std::nullopt);
+    StartRun(RunMode::Continue, std::nullopt);
 }
 
 // One instruction, or with line granularity (the default) the instructions
@@ -460,73 +460,42 @@ void Session::StepIn(const Json& request) {
     Respond(request, true);
     const bool byInstruction =
         request.value("arguments", Json::object()).value("granularity", "line") == "instruction";
-    const int startPc = Cpu().pc();
-    const int startLine = program_.LineOf(startPc);
-    if (tool_) {
-        stepLine_ = startLine;
-        stepStart_ = startPc;
-        if (!byInstruction && startLine != 0) return StartRun(Mode::StepLine, std::nullopt);
-        // A SLEEP does not halt: the chip runs (sleeping) until a pause.
-        if (!tool_->StepSilently()) return StartRun(Mode::Continue, std::nullopt);
-        return Stopped("step");
-    }
-    constexpr int kMaxLineWords = 64;
-    for (int n = 0; n < kMaxLineWords; ++n) {
-        target_.StepInstruction();
-        const int pc = Cpu().pc();
-        if (Cpu().stackFault() != SxCpu::StackFault::None) return Stopped("exception", *Fault(pc));
-        if (byInstruction || startLine == 0 || program_.LineOf(pc) != startLine || pc == startPc) break;
-    }
-    Stopped("step");
+    target_->StepIn(byInstruction, *this);
 }
 
 void Session::Next(const Json& request) {
     const SxCpu& cpu = Cpu();
     if (!IsCall(cpu.ProgramWord(cpu.pc()))) return StepIn(request);
     Respond(request, true);
-    StartRun(Mode::StepOver, (cpu.pc() + 1) & (int(ProgramWords()) - 1));
+    StartRun(RunMode::StepOver, (cpu.pc() + 1) & (int(ProgramWords()) - 1));
 }
 
+// Out of the routine: to the return address on the stack, or, where the
+// target cannot read the stack, until more returns than calls ran.
 void Session::StepOut(const Json& request) {
-    if (tool_) {
-        // Without the return stack: step until more returns than calls ran.
-        Respond(request, true);
-        stepDepth_ = 0;
-        return StartRun(Mode::StepOut, std::nullopt);
-    }
     const auto back = ReturnAddress();
-    if (!back) return StepIn(request);
+    if (!back && target_->readsReturnStack()) return StepIn(request);
     Respond(request, true);
-    StartRun(Mode::StepOut, *back);
+    StartRun(RunMode::StepOut, back);
 }
 
 void Session::Pause(const Json& request) {
     Respond(request, true);
-    if (!running()) return;
-    // A running tool halts at its next instruction and AdvanceTool reports
-    // it; between silent steps it is halted already.
-    if (tool_ && mode_ == Mode::Continue) {
-        tool_->Interrupt();
-        pausing_ = true;
-        return;
-    }
-    Stopped("pause");
+    if (running() && target_->Pause(*this)) Stopped("pause");
 }
 
-constexpr const char* kNoStepBack = "step back needs the simulator ('target': 'sim'): the tool cannot run backwards";
-
 void Session::StepBack(const Json& request) {
-    if (tool_) return Respond(request, false, {}, kNoStepBack);
+    if (const auto no = target_->NoHistory()) return Respond(request, false, {}, *no);
     Respond(request, true);
-    if (!target_.StepBack()) return Stopped("step", "the start of the history: nothing earlier is kept");
+    if (!target_->StepBack()) return Stopped("step", "the start of the history: nothing earlier is kept");
     Stopped("step");
 }
 
 void Session::ReverseContinue(const Json& request) {
-    if (tool_) return Respond(request, false, {}, kNoStepBack);
+    if (const auto no = target_->NoHistory()) return Respond(request, false, {}, *no);
     Respond(request, true);
     std::vector<int> hitIds;
-    const bool found = target_.ReverseContinue([this] {
+    const bool found = target_->ReverseContinue([this] {
         for (auto* breaks : {&lineBreaks_, &instructionBreaks_}) {
             const auto it = breaks->find(Cpu().pc());
             if (it != breaks->end() && it->second.logMessage.empty() &&
@@ -556,7 +525,8 @@ void Session::SetBreakpoints(const Json& request) {
         if (!ours) b["message"] = "not a source of the launched program";
         else if (!code) b["message"] = "no code on this line or after it";
         else if (lineBreaks_.count(code->second)) b["message"] = "another breakpoint is on the same instruction";
-        else if (tool_ && HardwareBreak()) b["message"] = HardwareBreakInUse();
+        else if (const std::size_t limit = target_->breakpointLimit(); limit && BreakpointCount() >= limit)
+            b["message"] = target_->BreakpointRefusal(*FirstBreakpoint());
         else {
             Breakpoint& bp = lineBreaks_[code->second];
             bp.id = nextBreakpointId_++;
@@ -566,12 +536,12 @@ void Session::SetBreakpoints(const Json& request) {
             bp.logMessage = Str(want, "logMessage");
             b = {{"id", bp.id}, {"verified", true}, {"line", code->first}, {"source", SourceJson()},
                  {"instructionReference", Hex3(code->second, "0x")}};
-            if (tool_) b["message"] = HardwareBreakMessage(bp.address);
+            if (const std::string note = target_->BreakpointNote(bp.address); !note.empty()) b["message"] = note;
         }
         out.push_back(std::move(b));
     }
     UpdateTraps();
-    RearmTool();
+    target_->BreakpointsChanged(*this);
     Respond(request, true, {{"breakpoints", std::move(out)}});
 }
 
@@ -586,8 +556,11 @@ void Session::SetInstructionBreakpoints(const Json& request) {
             out.push_back({{"verified", false}, {"message", "not an address of the program memory"}});
             continue;
         }
-        if (tool_ && HardwareBreak() && *HardwareBreak() != int(address)) {
-            out.push_back({{"verified", false}, {"message", HardwareBreakInUse()}});
+        // A target with few breakpoints takes one more only where one is already.
+        const std::size_t limit = target_->breakpointLimit();
+        if (limit && BreakpointCount() >= limit && !lineBreaks_.count(int(address)) &&
+            !instructionBreaks_.count(int(address))) {
+            out.push_back({{"verified", false}, {"message", target_->BreakpointRefusal(*FirstBreakpoint())}});
             continue;
         }
         Breakpoint& bp = instructionBreaks_[int(address)];
@@ -597,11 +570,11 @@ void Session::SetInstructionBreakpoints(const Json& request) {
         bp.hitCondition = Str(want, "hitCondition");
         Json b{{"id", bp.id}, {"verified", true}};
         if (const int line = program_.LineOf(int(address))) b["line"] = line, b["source"] = SourceJson();
-        if (tool_) b["message"] = HardwareBreakMessage(bp.address);
+        if (const std::string note = target_->BreakpointNote(bp.address); !note.empty()) b["message"] = note;
         out.push_back(std::move(b));
     }
     UpdateTraps();
-    RearmTool();
+    target_->BreakpointsChanged(*this);
     Respond(request, true, {{"breakpoints", std::move(out)}});
 }
 

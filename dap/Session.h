@@ -1,6 +1,6 @@
 // One debug session of `korvid dap`: the protocol's requests on a program
-// run by the emulator in this process (SimTarget) or by the tool on a port
-// (ToolTarget, through the debugger model). Requests arrive through Handle;
+// run by a Target, the emulator in this process (SimTarget) or the tool on
+// a port (ToolTarget, through the debugger model). Requests arrive through Handle;
 // while the chip runs, the owner calls Advance between requests, so that
 // pause and every other request are answered during a long run.
 #pragma once
@@ -17,38 +17,45 @@
 
 #include <nlohmann/json.hpp>
 
+#include "core/link/SerialDevice.h"
 #include "model/CycleStopwatch.h"
+#include "rpc/Transport.h"
 
 #include "dap/Program.h"
 #include "dap/Registers.h"
-#include "dap/SimTarget.h"
-#include "dap/ToolTarget.h"
+#include "dap/Target.h"
 
 namespace korvid::dap {
 
 using Json = nlohmann::json;
 
-class Session {
+// What a session is given besides its client.
+struct SessionOptions {
+    // The serial device of the tool target; empty: the system's port that
+    // the launch names.
+    std::function<std::unique_ptr<SerialDevice>()> toolDevice;
+};
+
+class Session final : RunHost {
 public:
     // `send` writes one message (a response or an event) to the client.
-    explicit Session(std::function<void(const Json&)> send) : send_(std::move(send)) {}
+    explicit Session(std::function<void(const Json&)> send, SessionOptions options = {});
+    ~Session();
 
     // Handles one request (or answers a malformed message).
     void Handle(const Json& message);
     // A message that could not be read as JSON: answered with an error.
     void Malformed(const std::string& why);
     // True while the chip runs (continue, next over a CALL, step out).
-    bool running() const { return mode_ != Mode::Stopped && mode_ != Mode::Idle; }
+    bool running() const { return mode_ != RunMode::Stopped && mode_ != RunMode::Idle; }
     // Runs a slice of a few milliseconds and reports a stop.
     void Advance();
     // The client asked to end (disconnect) or the input ended.
     bool finished() const { return finished_; }
-    // The session ends: the waveform is completed.
+    // The session ends: the waveform is completed, the tool's chip stopped.
     void Close();
 
 private:
-    // StepLine: the tool steps silently until the line changes.
-    enum class Mode { Idle, Stopped, Continue, StepOver, StepOut, StepLine };
     struct Breakpoint {
         int id = 0;
         int address = -1;  // -1: not placed
@@ -64,6 +71,10 @@ private:
     // Requests (Session.cpp: life and execution; SessionState.cpp: what the
     // client reads and writes of the stopped chip).
     void Initialize(const Json& request);
+    void Disconnect(const Json& request);
+    // The program ends: the waveform is completed; the tool's chip is
+    // stopped or left as it is, and its port closed.
+    void End(bool stopChip);
     void Launch(const Json& request);
     void SetBreakpoints(const Json& request);
     void SetInstructionBreakpoints(const Json& request);
@@ -91,12 +102,25 @@ private:
                            const std::vector<std::uint8_t>& data);
 
     // Execution helpers.
-    void StartRun(Mode mode, std::optional<int> stopAt);
+    void StartRun(RunMode mode, std::optional<int> stopAt);
     void UpdateTraps();
-    // Whether the breakpoint at `address` stops the chip now (condition,
-    // hit count; a logpoint writes its message and goes on).
-    bool BreakpointStops(int address, std::vector<int>& hitIds);
     bool ConditionHolds(const Breakpoint& b);
+    std::size_t BreakpointCount() const { return lineBreaks_.size() + instructionBreaks_.size(); }
+
+    // What a run asks of the session (RunHost).
+    RunMode mode() const override { return mode_; }
+    std::optional<int> stepStop() const override { return stepTrap_; }
+    // The address of the first breakpoint, line breakpoints first.
+    std::optional<int> FirstBreakpoint() const override;
+    bool BreakpointStops(int address, std::vector<int>& hitIds) override;
+    std::optional<std::string> Fault(int pc) const override;
+    bool WatchdogTimedOut(int pc) const override;
+    bool Blank(int address) const override { return blankWords_.count(address) != 0; }
+    int LineOf(int address) const override { return program_.LineOf(address); }
+    void Stop(const std::string& reason, const std::string& text, std::vector<int> hitIds) override {
+        Stopped(reason, text, std::move(hitIds));
+    }
+    void RunAs(RunMode mode) override { StartRun(mode, std::nullopt); }
     // The return address on top of the stack, when the top entry follows a CALL.
     std::optional<int> ReturnAddress() const;
     int CallDepth() const;
@@ -109,35 +133,22 @@ private:
     std::array<std::uint32_t, 256> FileNow() const;
     Json SourceJson() const;
     std::uint32_t ProgramWords() const;
-    // Why the chip stopped at `pc` on its own (the text of an exception
-    // stop): a stack over- or underflow, a watchdog reset at the reset
-    // vector; nothing otherwise.
-    std::optional<std::string> Fault(int pc) const;
-    bool WatchdogTimedOut(int pc) const;
 
-    // The chip of the session: the emulator's, or the tool's mirror.
-    SxCpu& Cpu() { return tool_ ? tool_->cpu() : target_.cpu(); }
-    const SxCpu& Cpu() const { return tool_ ? tool_->cpu() : target_.cpu(); }
+    // The chip of the session.
+    SxCpu& Cpu() { return target_->cpu(); }
+    const SxCpu& Cpu() const { return target_->cpu(); }
     // The state was changed from outside (a register, RAM, the program counter).
-    void Changed();
-
-    // The tool (SessionTool.cpp): its one hardware breakpoint, the runs and
-    // silent steps between requests, the end of a tool that is gone.
-    std::optional<int> HardwareBreak() const;
-    // The messages of the breakpoint that takes it and of those that cannot.
-    std::string HardwareBreakMessage(int address) const;
-    std::string HardwareBreakInUse() const;
-    void AdvanceTool();
-    void ToolHalted();
-    void RearmTool();
+    void Changed() { target_->Changed(); }
+    // The target is gone (the tool's link failed): the session ends.
     void TargetGone(const std::string& why);
 
     std::function<void(const Json&)> send_;
     int seq_ = 1;
     bool finished_ = false;
     bool launched_ = false;
+    bool attached_ = false;  // attach: the chip is left as it is at the end
     bool stopOnEntry_ = false;
-    Mode mode_ = Mode::Idle;
+    RunMode mode_ = RunMode::Idle;
     std::optional<int> stepTrap_;   // the steppers' own stop address
     // Words the program did not write: running into one stops the chip.
     std::set<int> blankWords_;
@@ -145,12 +156,9 @@ private:
     bool stackStops_ = true, watchdogStops_ = true;
     CycleStopwatch stopwatch_;
     const Family* family_ = nullptr;
+    SessionOptions options_;
     DebugProgram program_;
-    SimTarget target_;
-    SimLaunch launch_;
-    std::unique_ptr<ToolTarget> tool_;  // set: the tool is the target
-    bool pausing_ = false;              // the tool was asked to halt
-    int stepLine_ = 0, stepStart_ = 0, stepDepth_ = 0;  // the tool's silent steps
+    std::unique_ptr<Target> target_;  // set while a program is launched
     int lastResponse_ = -1;             // request_seq of the last response
     std::vector<RegisterInfo> registers_;
     std::map<int, Breakpoint> lineBreaks_;         // by address
@@ -158,8 +166,8 @@ private:
     int nextBreakpointId_ = 1;
 };
 
-// Serves one session on the descriptors (Content-Length framed JSON) until
+// Serves one session on `transport` (Content-Length framed JSON) until
 // the client disconnects or the input ends. Returns the exit status.
-int RunDebugAdapter(int inFd, int outFd);
+int RunDebugAdapter(rpc::Transport& transport, SessionOptions options = {});
 
 }  // namespace korvid::dap

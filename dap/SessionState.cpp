@@ -74,17 +74,26 @@ std::optional<std::vector<std::uint8_t>> FromBase64(const std::string& text) {
 int BankAddress(const SxCpu& cpu, int bank, int fr) {
     return cpu.family().is52() ? bank * 16 + (fr & 0x0F) : bank * 32 + 16 + (fr & 0x0F);
 }
+// The memory reference of the register file from address `first` on:
+// "ram" for all of it, "ram+0x30" for a bank from its first register.
+std::string RamReference(int first) { return first == 0 ? "ram" : Hex(first, 2, "ram+0x"); }
+// The first register address a RAM reference names; nothing for another.
+std::optional<int> RamBase(const std::string& ref) {
+    if (ref == "ram") return 0;
+    if (ref.rfind("ram+", 0) != 0) return std::nullopt;
+    const auto first = ParseNumber(std::string_view(ref).substr(4));
+    if (!first || *first < 0 || *first > 0xFF) return std::nullopt;
+    return int(*first);
+}
+
+constexpr const char* kNoMemory = "memory references are 'ram', 'ram+ADDRESS', 'code' or a program address";
+
 int FirstBank(const SxCpu& cpu) { return cpu.family().is52() ? 1 : 0; }
 int BankCount(const SxCpu& cpu) { return cpu.family().is52() ? 16 : cpu.config().bankCount; }
 
 }  // namespace
 
-std::uint8_t Session::FileByte(int address) const {
-    // The tool's mirror keeps the ports as the tool read them in the latches.
-    const int port = address - kFirstPortRegister;
-    if (tool_ && port >= 0 && port < Cpu().portCount()) return Cpu().portLatch(port);
-    return Cpu().Peek(address);
-}
+std::uint8_t Session::FileByte(int address) const { return target_->FileByte(address); }
 
 std::array<std::uint32_t, 256> Session::FileNow() const {
     std::array<std::uint32_t, 256> file{};
@@ -100,6 +109,9 @@ Json Session::SourceJson() const {
 
 std::string Session::FrameName(int address) const {
     const auto [label, offset] = program_.LabelOf(address);
+    // The reset vector (the last word) belongs to no routine of the program,
+    // whatever label lies below it.
+    if (address == int(ProgramWords()) - 1 && (label.empty() || offset != 0)) return "reset";
     if (label.empty()) return Hex(address, 3, "$");
     return offset == 0 ? label : label + "+" + std::to_string(offset);
 }
@@ -124,11 +136,13 @@ void Session::StackTrace(const Json& request) {
 void Session::Scopes(const Json& request) {
     Json scopes = Json::array({{{"name", "Registers"}, {"variablesReference", kRegistersRef}, {"expensive", false},
                                 {"presentationHint", "registers"}},
-                               {{"name", "RAM"}, {"variablesReference", kRamRef}, {"expensive", false}}});
+                               {{"name", "RAM"}, {"variablesReference", kRamRef}, {"expensive", false},
+                                {"memoryReference", RamReference(0)}}});
     if (program_.state().WatchCount > 0)
         scopes.push_back({{"name", "Watches"}, {"variablesReference", kWatchesRef}, {"expensive", false}});
     // The tool does not count cycles.
-    if (!tool_) scopes.push_back({{"name", "Timing"}, {"variablesReference", kTimingRef}, {"expensive", false}});
+    if (target_->countsCycles())
+        scopes.push_back({{"name", "Timing"}, {"variablesReference", kTimingRef}, {"expensive", false}});
     Respond(request, true, {{"scopes", scopes}});
 }
 
@@ -140,6 +154,11 @@ void Session::Variables(const Json& request) {
         Json v{{"name", name}, {"value", value}, {"variablesReference", children}};
         if (!evaluate.empty()) v["evaluateName"] = evaluate;
         vars.push_back(std::move(v));
+    };
+    // A part of the register file, readable as memory from its first register.
+    auto addRam = [&](const std::string& name, const std::string& value, int children, int first) {
+        add(name, value, children);
+        vars.back()["memoryReference"] = RamReference(first);
     };
     if (ref == kRegistersRef) {
         for (std::size_t i = 0; i < registers_.size(); ++i) {
@@ -154,9 +173,10 @@ void Session::Variables(const Json& request) {
             if (const std::string_view name = r.bits[std::size_t(7 - b)]; !name.empty())
                 add(std::string(name), std::to_string((v >> b) & 1), 0, r.name + "." + std::to_string(b));
     } else if (ref == kRamRef) {
-        add("Globals 08h..0Fh", "", kGlobalsRef);
+        addRam("Globals 08h..0Fh", "", kGlobalsRef, 0x08);
         for (int bank = FirstBank(cpu); bank < BankCount(cpu); ++bank)
-            add(Hex(bank, 1, "Bank "), Hex(BankAddress(cpu, bank, 0x10), 2, "$"), kBankRef + bank);
+            addRam(Hex(bank, 1, "Bank "), Hex(BankAddress(cpu, bank, 0x10), 2, "$"), kBankRef + bank,
+                   BankAddress(cpu, bank, 0x10));
     } else if (ref == kGlobalsRef) {
         for (int a = 8; a < 16; ++a) add(Hex(a, 2) + "h", FormatValue(FileByte(a), 8), 0, Hex(a, 2) + "h");
     } else if (ref >= kBankRef && ref < kBankRef + 16) {
@@ -170,16 +190,18 @@ void Session::Variables(const Json& request) {
             const Watch& w = s.Watches[i];
             add(w.name, WatchText(w, file.data(), cpu.family(), cpu.config().bankCount));
         }
-    } else if (ref == kTimingRef && !tool_) {
-        const auto hz = static_cast<std::uint32_t>(target_.clockHz());
+    } else if (ref == kTimingRef && target_->countsCycles()) {
+        const std::uint32_t hz = target_->clockHz();
         const bool turbo = cpu.config().turbo;
         add("cycles", std::to_string(cpu.cycles()));
         add("since last stop", std::to_string(stopwatch_.SinceLastStop()));
         add("time", CycleTimeText(cpu.cycles(), turbo, hz));
         add("time since last stop", CycleTimeText(stopwatch_.SinceLastStop(), turbo, hz));
         add("instructions", std::to_string(cpu.instructions()));
-        add("history", std::to_string(target_.HistoryBytes() / 1024) + " KiB from cycle " +
-                           std::to_string(target_.HistoryStart()));
+        if (const auto history = target_->HistoryText()) add("history", *history);
+        if (stopwatch_.WentBackPastStart())
+            add("stopwatch", "reset at cycle " + std::to_string(cpu.cycles()) +
+                                 ": the chip went back before the stops it keeps");
     } else {
         return Respond(request, false, {}, "unknown variables reference");
     }
@@ -210,7 +232,7 @@ void Session::SetVariable(const Json& request) {
         }
         return Respond(request, false, {}, "no watch '" + name + "'");
     }
-    if (ref == kTimingRef && !tool_) {
+    if (ref == kTimingRef && target_->countsCycles()) {
         if (name != "since last stop") return Respond(request, false, {}, "only the stopwatch can be set");
         const auto v = ParseNumber(text);
         if (!v || *v < 0 || !stopwatch_.SetSinceLastStop(std::uint64_t(*v)))
@@ -371,30 +393,33 @@ void Session::ReadMemory(const Json& request) {
     const std::int64_t offset = args.value("offset", 0);
     const std::int64_t count = std::min<std::int64_t>(args.value("count", 0), 1 << 16);
     std::vector<std::uint8_t> bytes;
-    if (ref == "ram") {
-        for (std::int64_t a = offset; a < offset + count && a < 256; ++a) bytes.push_back(FileByte(int(a)));
+    const auto ram = RamBase(ref);
+    std::string address = ref;
+    if (ram) {
+        // The register file's bytes from the reference's first register on.
+        const std::int64_t start = *ram + offset;
+        address = Hex(int(start & 0xFF), 2, "0x");
+        for (std::int64_t a = start; start >= 0 && a < start + count && a < 256; ++a) bytes.push_back(FileByte(int(a)));
     } else if (const auto base = ref == "code" ? std::optional<std::int64_t>(0) : ParseNumber(ref)) {
         // Program words, two bytes each (low byte first).
         const std::int64_t start = *base * 2 + offset;
-        for (std::int64_t b = start; b < start + count && b < std::int64_t(ProgramWords()) * 2; ++b)
+        for (std::int64_t b = start; start >= 0 && b < start + count && b < std::int64_t(ProgramWords()) * 2; ++b)
             bytes.push_back(std::uint8_t(Cpu().ProgramWord(int(b / 2)) >> (b % 2 ? 8 : 0)));
     } else {
-        return Respond(request, false, {}, "memory references are 'ram', 'code' or a program address");
+        return Respond(request, false, {}, kNoMemory);
     }
-    if (offset < 0) bytes.clear();
-    Json body{{"address", ref == "ram" ? Hex(int(offset & 0xFF), 2, "0x") : ref}, {"data", Base64(bytes)}};
+    Json body{{"address", address}, {"data", Base64(bytes)}};
     if (bytes.size() < std::size_t(std::max<std::int64_t>(count, 0))) body["unreadableBytes"] = count - std::int64_t(bytes.size());
     Respond(request, true, body);
 }
 
 // Program words, two bytes each (low byte first) as readMemory gives them,
-// written whole into the simulated chip's program memory.
+// written whole into the (simulated) chip's program memory.
 void Session::WriteProgramWords(const Json& request, const std::string& ref, std::int64_t offset,
                                 const std::vector<std::uint8_t>& data) {
     const auto base = ref == "code" ? std::optional<std::int64_t>(0) : ParseNumber(ref);
-    if (!base) return Respond(request, false, {}, "memory references are 'ram', 'code' or a program address");
-    if (tool_)
-        return Respond(request, false, {}, "the tool's program memory is written by programming it: launch again");
+    if (!base) return Respond(request, false, {}, kNoMemory);
+    if (const auto no = target_->NoProgramWrites()) return Respond(request, false, {}, *no);
     const std::int64_t start = *base * 2 + offset;
     if (start < 0 || start % 2 || data.size() % 2 || start / 2 + std::int64_t(data.size() / 2) > std::int64_t(ProgramWords()))
         return Respond(request, false, {}, "program words are written whole (two bytes each) within the program memory");
@@ -405,7 +430,7 @@ void Session::WriteProgramWords(const Json& request, const std::string& ref, std
         words.push_back(w);
     }
     const int first = int(start / 2);
-    target_.WriteProgram(first, words);
+    target_->WriteProgram(first, words);
     for (std::size_t i = 0; i < words.size(); ++i) {
         program_.SetWord(first + int(i), words[i]);
         blankWords_.erase(first + int(i));
@@ -420,9 +445,11 @@ void Session::WriteMemory(const Json& request) {
     const std::int64_t offset = args.value("offset", 0);
     const auto data = FromBase64(args.value("data", ""));
     if (!data) return Respond(request, false, {}, "data is not base64");
-    if (ref != "ram") return WriteProgramWords(request, ref, offset, *data);
-    if (offset < 0 || offset + std::int64_t(data->size()) > 256) return Respond(request, false, {}, "beyond the RAM");
-    for (std::size_t i = 0; i < data->size(); ++i) Cpu().Poke(int(offset + std::int64_t(i)), (*data)[i]);
+    const auto ram = RamBase(ref);
+    if (!ram) return WriteProgramWords(request, ref, offset, *data);
+    const std::int64_t start = *ram + offset;
+    if (start < 0 || start + std::int64_t(data->size()) > 256) return Respond(request, false, {}, "beyond the RAM");
+    for (std::size_t i = 0; i < data->size(); ++i) Cpu().Poke(int(start + std::int64_t(i)), (*data)[i]);
     Changed();
     Respond(request, true, {{"bytesWritten", data->size()}});
 }

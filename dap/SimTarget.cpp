@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-
 namespace korvid::dap {
 
 // Passes the pins on (to the serial decoder, the waveform) except while the
@@ -31,6 +30,9 @@ SimTarget::~SimTarget() = default;
 
 bool SimTarget::Start(const DebugProgram& program, const Family& family, const SimLaunch& launch,
                       std::string& message) {
+    program_ = &program;
+    family_ = &family;
+    launch_ = launch;
     std::string unused;
     Finish(unused);  // a restart completes the waveform so far
     driver_.reset();
@@ -232,6 +234,14 @@ bool SimTarget::ReverseContinue(const std::function<bool()>& accept) {
     replaying_ = false;
     ReplayTo(history_.front().cpu.cycles());
     return false;
+}
+
+}  // namespace korvid::dap
+
+namespace korvid::dap {
+
+std::optional<std::string> SimTarget::HistoryText() const {
+    return std::to_string(HistoryBytes() / 1024) + " KiB from cycle " + std::to_string(HistoryStart());
 }
 
 }  // namespace korvid::dap

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "dap/Program.h"
+#include "dap/Target.h"
 #include "sim/SimDriver.h"
 #include "sim/SimSetup.h"
 #include "sim/SxCpu.h"
@@ -30,7 +31,7 @@ struct SimLaunch {
     std::optional<std::string> vcd;      // a waveform of the pins
 };
 
-class SimTarget {
+class SimTarget final : public Target {
 public:
     static constexpr std::uint64_t kSnapshotCycles = 65'536;
     static constexpr std::size_t kMaxSnapshots = 24;
@@ -40,12 +41,26 @@ public:
     SimTarget(const SimTarget&) = delete;
     SimTarget& operator=(const SimTarget&) = delete;
 
-    // Builds the CPU from the program's image and the launch arguments.
+    // Builds the CPU from the program's image and the launch arguments
+    // (kept for a restart).
     bool Start(const DebugProgram& program, const Family& family, const SimLaunch& launch, std::string& message);
 
-    SxCpu& cpu() { return *cpu_; }
-    const SxCpu& cpu() const { return *cpu_; }
-    double clockHz() const { return double(cpu_->config().clockHz); }
+    SxCpu& cpu() override { return *cpu_; }
+    const SxCpu& cpu() const override { return *cpu_; }
+    std::vector<RegisterInfo> Registers() const override { return RegistersOf(*cpu_); }
+    std::uint32_t clockHz() const override { return cpu_->config().clockHz; }
+    bool countsCycles() const override { return true; }
+    bool readsReturnStack() const override { return true; }
+    std::optional<std::string> HistoryText() const override;
+    bool Restart(std::string& message) override { return Start(*program_, *family_, launch_, message); }
+    // Completes the waveform; the chip has nothing to stop.
+    bool End(bool /*stopChip*/, std::string& message) override { return Finish(message); }
+
+    // Runs (SimRuns.cpp).
+    void StepIn(bool byInstruction, RunHost& host) override;
+    void StartRun(RunHost& host) override;
+    void Advance(RunHost& host) override;
+    bool Pause(RunHost& /*host*/) override { return true; }
 
     // The program's serial output, as it is decoded (never while the
     // history is replayed).
@@ -57,11 +72,11 @@ public:
 
     // Whether a stack over- or underflow stops a run (SxCpu's stack traps),
     // now and after every return to an older copy.
-    void SetStackTraps(bool on);
+    void SetStackTraps(bool on) override;
 
     // Stops before the instructions at these addresses (user breakpoints
     // and the steppers' own).
-    void SetTraps(const std::set<int>& addresses);
+    void SetTraps(const std::set<int>& addresses) override;
     bool IsTrap(int address) const { return traps_.count(address) != 0; }
 
     // One whole instruction (a taken skip with the words it passes over);
@@ -72,15 +87,15 @@ public:
 
     // The state changed from outside (a register written, the program
     // counter moved): later history no longer follows from it.
-    void Changed();
+    void Changed() override;
     // Program words from `first` on (12 bits each); the history starts anew.
-    void WriteProgram(int first, const std::vector<std::uint16_t>& words);
+    void WriteProgram(int first, const std::vector<std::uint16_t>& words) override;
     // Back to the instruction boundary before the current one; false at the
     // start of the history.
-    bool StepBack();
+    bool StepBack() override;
     // Back to the latest earlier boundary at a trap address where `accept`
     // holds; false (at the start of the history) when there is none.
-    bool ReverseContinue(const std::function<bool()>& accept);
+    bool ReverseContinue(const std::function<bool()>& accept) override;
     // Memory the history holds, in bytes.
     std::size_t HistoryBytes() const { return history_.size() * sizeof(Snapshot); }
     std::uint64_t HistoryStart() const { return history_.empty() ? 0 : history_.front().cpu.cycles(); }
@@ -101,6 +116,9 @@ private:
     // The newest snapshot strictly before `cycle`, if any.
     std::optional<std::size_t> SnapshotBefore(std::uint64_t cycle) const;
 
+    const DebugProgram* program_ = nullptr;
+    const Family* family_ = nullptr;
+    SimLaunch launch_;
     std::unique_ptr<SxCpu> cpu_;
     std::unique_ptr<SimDriver> driver_;
     std::unique_ptr<UartDecoder> uart_;

@@ -5,6 +5,7 @@
 #include "core/link/LinkError.h"
 #include "core/link/LinkObserver.h"
 #include "core/link/PortName.h"
+#include "core/link/PosixSerialDevice.h"
 #include "core/link/Programming.h"
 #include "family/Registers.h"
 #include "sim/SimSetup.h"
@@ -39,10 +40,36 @@ std::array<std::uint32_t, 262> Snapshot(const SxCpu& cpu) {
 
 }  // namespace
 
-ToolTarget::ToolTarget(AssemblyState& state, const Family& family) : state_(state), mirror_(family) {
-    debugger_.ContinueAtBreakpoint = false;  // the session decides what a halt does
+namespace {
+
+std::unique_ptr<SerialDevice> SystemPort() {
     // An editor ends its adapter with a signal: the port is released then.
     PosixSerialDevice::ReleaseOnSignals();
+    return std::make_unique<PosixSerialDevice>();
+}
+
+}  // namespace
+
+ToolTarget::ToolTarget(AssemblyState& state, const Family& family, std::unique_ptr<SerialDevice> device)
+    : state_(state), device_(device ? std::move(device) : SystemPort()), mirror_(family) {
+    debugger_.ContinueAtBreakpoint = false;  // the session decides what a halt does
+}
+
+std::uint8_t ToolTarget::FileByte(int address) const {
+    const int port = address - kFirstPortRegister;
+    if (port >= 0 && port < mirror_.portCount()) return mirror_.portLatch(port);
+    return mirror_.Peek(address);
+}
+
+bool ToolTarget::Restart(std::string& /*message*/) {
+    Reset();
+    return true;
+}
+
+bool ToolTarget::End(bool stopChip, std::string& /*message*/) {
+    if (stopChip) End();
+    else Leave();
+    return true;
 }
 
 ToolTarget::~ToolTarget() { End(); }
@@ -184,6 +211,14 @@ void ToolTarget::Changed() {
     }
     s.Resync();
     LoadMirror();
+}
+
+void ToolTarget::Leave() {
+    try {
+        if (link_.PortOpen) link_.CloseLink();
+    } catch (const LinkFailure&) {
+        // The tool is gone: nothing is left to close.
+    }
 }
 
 void ToolTarget::End() {

@@ -10,20 +10,23 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "core/asm/AssemblyState.h"
 #include "core/link/DebugController.h"
 #include "core/link/Link.h"
-#include "core/link/PosixSerialDevice.h"
+#include "core/link/SerialDevice.h"
+#include "dap/Target.h"
 #include "sim/SxCpu.h"
 
 namespace korvid::dap {
 
-class ToolTarget {
+class ToolTarget final : public Target {
 public:
     // `state`: the assembled program (its debug image is prepared here).
-    ToolTarget(AssemblyState& state, const Family& family);
+    // `device`: the serial device to the tool (null: the system's port).
+    ToolTarget(AssemblyState& state, const Family& family, std::unique_ptr<SerialDevice> device = nullptr);
     ~ToolTarget();
     ToolTarget(const ToolTarget&) = delete;
     ToolTarget& operator=(const ToolTarget&) = delete;
@@ -35,9 +38,36 @@ public:
     bool Start(const std::string& port, bool program, std::string& message);
 
     // The chip as read at the last halt.
-    SxCpu& cpu() { return mirror_; }
-    const SxCpu& cpu() const { return mirror_; }
-    std::uint32_t clockHz() const { return state_.ClockFrequency; }
+    SxCpu& cpu() override { return mirror_; }
+    const SxCpu& cpu() const override { return mirror_; }
+    // The ports as the tool read them, in the latches.
+    std::uint8_t FileByte(int address) const override;
+    // No OPTION, no port directions: the tool reads neither.
+    std::vector<RegisterInfo> Registers() const override { return RegistersOf(mirror_, true); }
+    std::uint32_t clockHz() const override { return state_.ClockFrequency; }
+    // The tool tells no cycles and no return stack, keeps no history and
+    // programs its flash only as a whole; it has one hardware breakpoint.
+    bool countsCycles() const override { return false; }
+    bool readsReturnStack() const override { return false; }
+    std::optional<std::string> NoHistory() const override {
+        return "step back needs the simulator ('target': 'sim'): the tool cannot run backwards";
+    }
+    std::optional<std::string> NoProgramWrites() const override {
+        return "the tool's program memory is written by programming it: launch again";
+    }
+    std::size_t breakpointLimit() const override { return 1; }
+    std::string BreakpointNote(int address) const override;
+    std::string BreakpointRefusal(int inUse) const override;
+    bool Restart(std::string& message) override;
+    // Stops the clock, or leaves the chip running or halted, and closes the link.
+    bool End(bool stopChip, std::string& message) override;
+
+    // Runs (ToolRuns.cpp).
+    void StepIn(bool byInstruction, RunHost& host) override;
+    void StartRun(RunHost& host) override;
+    void Advance(RunHost& host) override;
+    bool Pause(RunHost& host) override;
+    void BreakpointsChanged(RunHost& host) override;
 
     // Sends the halted chip on: to its one hardware breakpoint (it halts
     // after the instruction at `breakAfter` has run) or freely.
@@ -53,18 +83,22 @@ public:
     // flags); the rest is read by Complete, before anything looks at it.
     bool StepSilently();
     // The whole state of a halt that StepSilently read only in part.
-    void Complete();
+    void Complete() override;
     // Waits up to `ms` for a halt of the running chip.
     bool WaitHalt(std::uint32_t ms);
     // From the reset vector again (the chip halted first if it runs).
     void Reset();
     // The mirror was written (a register, RAM, the program counter): the
     // same writes go to the chip, which is read back.
-    void Changed();
+    void Changed() override;
     // Stops the clock and closes the link (quietly, if it is gone).
     void End();
+    // Closes the link and leaves the chip as it is, running or halted.
+    void Leave();
 
 private:
+    // A run halted: asked to, at the breakpoint, or on its own.
+    void AfterHalt(RunHost& host);
     void LoadMirror();
     // The part of the mirror a resume gives back.
     void LoadPosition();
@@ -72,8 +106,8 @@ private:
     bool Poll(std::uint32_t ms);
 
     AssemblyState& state_;
-    PosixSerialDevice device_;
-    Link link_{device_};
+    std::unique_ptr<SerialDevice> device_;
+    Link link_{*device_};
     DebugController debugger_{link_, state_};
     SxCpu mirror_;
     // What the mirror held when it was loaded, to see what a write changed:
@@ -81,6 +115,10 @@ private:
     // at the ports' addresses).
     std::array<std::uint32_t, 262> loaded_{};
     bool partial_ = false;  // the halt was read in part (StepSilently)
+    bool pausing_ = false;  // the running chip was asked to halt
+    // Silent steps: the line and address a line step started from, and the
+    // calls entered minus the returns left while stepping out.
+    int stepLine_ = 0, stepStart_ = 0, stepDepth_ = 0;
 };
 
 }  // namespace korvid::dap

@@ -1,5 +1,7 @@
 #include "family/InstructionSet.h"
 
+#include "family/Registers.h"
+
 #include <array>
 
 namespace korvid {
@@ -145,6 +147,15 @@ constexpr bool EveryWordMatches() {
 static_assert(EveryWordMatches(), "a word that no pattern matches");
 
 }  // namespace
+
+WordTiming TimingOfWord(std::uint16_t word, int address, ClockMode mode) {
+    const InstructionPattern& p = MatchInstruction(word, address);
+    const OperationTiming& t = TimingOf(p.operation);
+    const bool loadsPc = t.writesRegister && (p.operand == Operand::Register || p.operand == Operand::RegisterBit) &&
+                         RegisterField(word) == kPcRegister;
+    if (loadsPc) return {static_cast<std::uint8_t>(ClassCycles(TimingClass::Jump, mode)), false, true};
+    return {static_cast<std::uint8_t>(ClassCycles(t.timing, mode)), t.timing == TimingClass::Skip};
+}
 
 std::span<const InstructionPattern> InstructionPatterns() { return kPatterns; }
 

@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "analysis/ControlFlow.h"
 #include "family/Family.h"
 #include "lsp/Analysis.h"
 #include "lsp/Checks.h"
@@ -70,6 +71,19 @@ void Analysis::RunChecks() {
     auto mnemonic = [&](const InstructionFact& f) { return UpperName(std::string_view(text_).substr(f.start, f.end - f.start)); };
     std::unordered_map<std::uint32_t, std::size_t> factAt;
     for (std::size_t i = 0; i < facts.size(); ++i) factAt.emplace(facts[i].address, i);
+    // What a called routine leaves in the page bits, from the program's
+    // control flow (worked out at the first CALL the look-back meets).
+    std::optional<FlowProgram> program;
+    std::optional<ControlFlow> flow;
+    auto pageAfterCall = [&](std::uint32_t call) {
+        if (!flow) {
+            program = FlowProgramOf(*s.family, s.ChipImage);
+            flow = AnalyseControlFlow(*program);
+        }
+        const auto size = static_cast<std::uint32_t>(program->size);
+        if (call + 1 >= size) return std::pair{-1, -1};
+        return std::pair{SinglePage(*flow, static_cast<int>(call)), SinglePage(*flow, static_cast<int>(call + 1))};
+    };
     std::unordered_set<std::uint32_t> labelAddresses;
     for (const Symbol& sym : symbols)
         if ((sym.kind == SymbolKind::Label || sym.kind == SymbolKind::LocalLabel) && sym.value)
@@ -93,6 +107,16 @@ void Analysis::RunChecks() {
                     page = static_cast<std::uint32_t>(w & 7);
                     found = true;
                     break;
+                }
+                if (w >= 0x900 && w <= 0x9FF) {
+                    // A routine that returns with the page it was called
+                    // with on every path changes nothing here; any other
+                    // (RETP, a PAGE inside) leaves the check unsure.
+                    const auto [before, after] = pageAfterCall(a);
+                    if (after >= 0 && after == before) {
+                        if (labelAddresses.count(a)) break;
+                        continue;
+                    }
                 }
                 if (UnsurePageChange(static_cast<std::uint16_t>(w))) {
                     sure = false;

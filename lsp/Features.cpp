@@ -12,6 +12,7 @@
 #include "family/Layout.h"
 #include "family/Registers.h"
 #include "lsp/Checks.h"
+#include "lsp/CycleHints.h"
 #include "lsp/KorvidComment.h"
 #include "lsp/Reference.h"
 
@@ -167,6 +168,7 @@ std::vector<Diagnostic> Diagnostics(const Document& doc, const Analysis& a) {
         out.push_back({r, 1, "", message});
     }
     for (const Warning& w : a.warnings) out.push_back({doc.AsmRange(w.start, w.end), 2, w.code, w.message});
+    for (Diagnostic& d : CycleDiagnostics(doc, a)) out.push_back(std::move(d));
     return out;
 }
 

@@ -1,11 +1,11 @@
 // Lifecycle, document sync and dispatch of the Language Server (Server.h).
 #include "lsp/Server.h"
 
-#include <csignal>
 
 #include "family/Family.h"
+#include "lsp/CycleHints.h"
 #include "lsp/Features.h"
-#include "lsp/Framing.h"
+#include "rpc/Framing.h"
 
 namespace korvid::lsp {
 
@@ -107,6 +107,8 @@ Json Server::Dispatch(const std::string& method, const Json& params, bool& unkno
         {"textDocument/documentSymbol", &Server::DocumentSymbols},
         {"textDocument/completion", &Server::Completion},
         {"textDocument/semanticTokens/full", &Server::SemanticTokens},
+        {"textDocument/inlayHint", &Server::InlayHints},
+        {"textDocument/codeLens", &Server::CodeLenses},
     };
     if (auto it = requests.find(method); it != requests.end()) return (this->*it->second)(params);
 
@@ -226,7 +228,9 @@ Json Server::Initialize(const Json& params) {
               {"renameProvider", {{"prepareProvider", true}}},
               {"documentSymbolProvider", true},
               {"completionProvider", {{"triggerCharacters", {":", "!"}}}},
-              {"semanticTokensProvider", {{"legend", legend}, {"full", true}}}}},
+              {"semanticTokensProvider", {{"legend", legend}, {"full", true}}},
+              {"inlayHintProvider", true},
+              {"codeLensProvider", {{"resolveProvider", false}}}}},
             {"serverInfo", {{"name", "korvid"}}}};
 }
 
@@ -323,14 +327,14 @@ Json Server::SemanticTokens(const Json& params) {
     return {{"data", EncodeSemanticTokens(o.doc, o.analysis)}};
 }
 
-int RunLanguageServer(int in, int out) {
-    rpc::MessageReader reader(in);
-    // A client that stops reading is gone: writes then fail (EPIPE, with
-    // SIGPIPE ignored) and the server ends instead of working for nobody.
-    std::signal(SIGPIPE, SIG_IGN);
+int RunLanguageServer(rpc::Transport& transport) {
+    rpc::MessageReader reader(transport);
+    // A client that stops reading is gone: writes then fail and the server
+    // ends instead of working for nobody.
     bool clientGone = false;
-    Server server([out, &clientGone](const Json& message) {
-        if (!clientGone) clientGone = !rpc::WriteMessage(out, message.dump(-1, ' ', false, Json::error_handler_t::replace));
+    Server server([&transport, &clientGone](const Json& message) {
+        if (!clientGone)
+            clientGone = !rpc::WriteMessage(transport, message.dump(-1, ' ', false, Json::error_handler_t::replace));
     });
     std::string body;
     for (;;) {
@@ -344,13 +348,38 @@ int RunLanguageServer(int in, int out) {
                 server.Handle(Json::object({{"jsonrpc", "2.0"}}));  // answered as an invalid request
                 break;
             case rpc::ReadStatus::TooLarge:
-                rpc::WriteMessage(out, ErrorResponse(nullptr, kInvalidRequest, "the message is too large").dump());
+                rpc::WriteMessage(transport, ErrorResponse(nullptr, kInvalidRequest, "the message is too large").dump());
                 break;
             case rpc::ReadStatus::End:
             case rpc::ReadStatus::Truncated:
                 return 1;  // the client went away without exit
         }
     }
+}
+
+// Each instruction line's cycles within the asked range, after its text.
+Json Server::InlayHints(const Json& params) {
+    Open& o = Doc(params);
+    int first = 0, last = o.doc.lineCount();
+    if (params.contains("range")) {
+        first = params["range"].at("start").at("line");
+        last = params["range"].at("end").at("line");
+    }
+    Json out = Json::array();
+    for (const CycleHint& h : CycleHints(o.doc, o.analysis))
+        if (h.position.line >= first && h.position.line <= last)
+            out.push_back({{"position", {{"line", h.position.line}, {"character", h.position.character}}},
+                           {"label", h.label},
+                           {"paddingLeft", true}});
+    return out;
+}
+
+Json Server::CodeLenses(const Json& params) {
+    Open& o = Doc(params);
+    Json out = Json::array();
+    for (const CycleLens& l : CycleLenses(o.doc, o.analysis))
+        out.push_back({{"range", RangeJson(l.range)}, {"command", {{"title", l.title}, {"command", ""}}}});
+    return out;
 }
 
 }  // namespace korvid::lsp

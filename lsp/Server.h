@@ -1,6 +1,6 @@
 // The Language Server: JSON-RPC requests and notifications in, responses
 // and notifications out. Transport-free so that tests drive it directly;
-// RunLanguageServer puts it on a pair of file descriptors.
+// RunLanguageServer puts it on a transport (standard input and output).
 #pragma once
 
 #include <functional>
@@ -12,6 +12,7 @@
 
 #include "lsp/Analysis.h"
 #include "lsp/Document.h"
+#include "rpc/Transport.h"
 
 namespace korvid::lsp {
 
@@ -52,6 +53,8 @@ private:
     Json DocumentSymbols(const Json& params);
     Json Completion(const Json& params);
     Json SemanticTokens(const Json& params);
+    Json InlayHints(const Json& params);
+    Json CodeLenses(const Json& params);
 
     Send send_;
     Settings defaults_;
@@ -62,8 +65,8 @@ private:
     std::map<std::string, std::unique_ptr<Open>> docs_;
 };
 
-// Serves the protocol on `in`/`out` until exit or the end of the input;
+// Serves the protocol on `transport` until exit or the end of the input;
 // returns the process's exit status.
-int RunLanguageServer(int in, int out);
+int RunLanguageServer(rpc::Transport& transport);
 
 }  // namespace korvid::lsp

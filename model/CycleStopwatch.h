@@ -4,9 +4,14 @@
 // The debug adapter's Timing scope and the Debug window show it. A target
 // that cannot count cycles (the tool: its protocol tells none) has no
 // stopwatch, and its texts say so rather than show a figure.
+//
+// A simulated chip can also go back in time (a step back in its history):
+// a stop at an earlier cycle undoes the stops after it, and the counts read
+// as they did when the chip was last there, never as a negative run.
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 
 namespace korvid {
@@ -14,12 +19,13 @@ namespace korvid {
 class CycleStopwatch {
 public:
     // The chip starts (again) at cycle `cycle` of its counter.
-    void Start(std::uint64_t cycle) { start_ = previousStop_ = lastStop_ = cycle; }
-    // The chip stopped at cycle `cycle`.
-    void Stopped(std::uint64_t cycle) {
-        previousStop_ = lastStop_;
-        lastStop_ = cycle;
+    void Start(std::uint64_t cycle) {
+        start_ = previousStop_ = lastStop_ = cycle;
+        stops_.assign(1, cycle);
     }
+    // The chip stopped at cycle `cycle` (earlier than the last stop: it
+    // went back in its history).
+    void Stopped(std::uint64_t cycle);
     std::uint64_t SinceStart() const { return lastStop_ - start_; }
     std::uint64_t SinceLastStop() const { return lastStop_ - previousStop_; }
     // Sets the count of the last run (0 zeroes it); false for more cycles
@@ -30,12 +36,24 @@ public:
         return true;
     }
     // Zeroes both counts: the stopwatch measures from the last stop on.
-    void Zero() { start_ = previousStop_ = lastStop_; }
+    void Zero() {
+        start_ = previousStop_ = lastStop_;
+        stops_.assign(1, lastStop_);
+    }
+    // Whether the last stop went back before every stop the stopwatch
+    // knows (its start, or stops too old to be kept): it counts from there
+    // anew.
+    bool WentBackPastStart() const { return wentBackPastStart_; }
+
+    // Stops kept for going back; older ones are forgotten.
+    static constexpr std::size_t kMaxStops = 4096;
 
 private:
     std::uint64_t start_ = 0;
     std::uint64_t previousStop_ = 0;
     std::uint64_t lastStop_ = 0;
+    std::deque<std::uint64_t> stops_{0};  // the start and the stops since, oldest first
+    bool wentBackPastStart_ = false;
 };
 
 // The time `cycles` instruction cycles take at a clock of `hz` (one clock a

@@ -49,7 +49,9 @@ struct TestName {
 enum class SubjectKind : std::uint8_t { Pin, Port, Register };
 
 struct FirmwareCheck {
-    enum class Kind : std::uint8_t { Value, Uart, Edges, Period, Duty, Cycles, Never, Reached };
+    // StaticCycles holds a span's static bound (the program's control
+    // flow), not a run's: the caller judges it, RunFirmwareTest leaves it.
+    enum class Kind : std::uint8_t { Value, Uart, Edges, Period, Duty, Cycles, Never, Reached, StaticCycles };
     enum class When : std::uint8_t { Time, Label, End };
     Kind kind = Kind::Value;
     int line = 0, column = 0;
@@ -76,7 +78,7 @@ struct FirmwareCheck {
     double tolerance = 0;          // period: a fraction of it, or ps when tolerancePs; duty: percentage points
     bool tolerancePs = false;
 
-    TestName label2;  // cycles: the second label
+    TestName label2;  // cycles, static cycles: the second label
 
     // Filled in by ResolveFirmwareTest.
     SubjectKind subjectKind = SubjectKind::Register;

@@ -270,6 +270,8 @@ private:
         else if (k == "edges") ok = ParseEdges(c);
         else if (k == "period" || k == "duty") ok = ParseWave(c, k == "duty");
         else if (k == "cycles") ok = ParseCycles(c);
+        else if (k == "static")
+            ok = ParseStaticCycles(c);
         else if (k == "never" || k == "reached") {
             c.kind = k == "never" ? FirmwareCheck::Kind::Never : FirmwareCheck::Kind::Reached;
             ok = Name(c.label, "a label");
@@ -374,6 +376,17 @@ private:
         return Op(c.op) && Number(c.value, "a number of cycles");
     }
 
+    // static cycles LABEL..LABEL OP N: the bound over every path.
+    bool ParseStaticCycles(FirmwareCheck& c) {
+        const StimulusToken* what = nullptr;
+        if (!Word(what, "'cycles' after 'static'")) return false;
+        if (Lower(what->text) != "cycles")
+            return Fail(*what, "expected 'cycles' after 'static', not '" + what->text + "'");
+        if (!ParseCycles(c)) return false;
+        c.kind = FirmwareCheck::Kind::StaticCycles;
+        return true;
+    }
+
     std::vector<StimulusToken> t_;
     FirmwareTest& test_;
     std::size_t pos_ = 0;
@@ -426,8 +439,10 @@ bool ParseFirmwareTest(const std::string& text, FirmwareTest& out, std::vector<S
         return parser.Parse(line, e);
     }, stop);
     if (stop && *stop) return false;
-    if (errors.empty() && out.source.text.empty()) errors.push_back({1, 1, "the test names no program ('source FILE')"});
-    if (errors.empty() && out.run == FirmwareTest::Run::None)
+    // A missing statement is reported with the other errors, not after they
+    // are mended; a statement written with an error is not missing.
+    if (!seen.source) errors.push_back({1, 1, "the test names no program ('source FILE')"});
+    if (!seen.run && out.run == FirmwareTest::Run::None)
         errors.push_back({1, 1, "the test has no 'run' statement (run for TIME, run until break, run until LABEL)"});
     std::stable_sort(errors.begin(), errors.end(), ByPosition);
     return errors.empty();

@@ -91,7 +91,8 @@ public:
                 if (c.hasFrom && c.hasUntil && !Before(c.from, c.until))
                     return Fail(c.line, c.pin, "the window ends before it starts ('until' before 'from')");
                 return true;
-            case K::Cycles: return Label(c.line, c.label, c.address) && Label(c.line, c.label2, c.address2);
+            case K::Cycles:
+            case K::StaticCycles: return Label(c.line, c.label, c.address) && Label(c.line, c.label2, c.address2);
             case K::Never:
             case K::Reached: return Label(c.line, c.label, c.address);
         }
@@ -118,7 +119,11 @@ bool ResolveFirmwareTest(const std::string& text, FirmwareTest& test, const Stim
     ParseStimulus(text, pins, test.stimulus, errors,
                   [](const std::vector<StimulusToken>&, int, StimulusError&) { return true; }, stop);
     if (stop && *stop) return false;
-    if (errors.empty()) CheckStimulusTiming(test.stimulus, base, errors);
+    // The clock and serial statements that read well are checked against
+    // the run's clock as well: every error comes out in one go.
+    std::vector<StimulusError> timing;
+    CheckStimulusTiming(test.stimulus, base, timing);
+    errors.insert(errors.end(), timing.begin(), timing.end());
     Resolver r(pins, names, errors);
     for (FirmwareCheck& c : test.checks) r.Check(c);
     if (test.run == FirmwareTest::Run::UntilLabel) {

@@ -1,5 +1,6 @@
 #include "sim/SimSetup.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 
@@ -83,7 +84,14 @@ bool LoadStimulusFile(const std::string& path, const StimulusPins& pins, SimTime
         problem.message = "interrupted while parsing the stimulus " + ShownPath(path);
         return false;
     }
-    if (!parsed || !CheckStimulusTiming(out, base, errors)) {
+    // The statements that read well are checked against the clock too, so
+    // that one run reports every line with an error, in line order.
+    std::vector<StimulusError> timing;
+    CheckStimulusTiming(out, base, timing);
+    if (!parsed || !timing.empty()) {
+        errors.insert(errors.end(), timing.begin(), timing.end());
+        std::stable_sort(errors.begin(), errors.end(),
+                         [](const StimulusError& a, const StimulusError& b) { return a.line < b.line; });
         out = {};
         for (const StimulusError& e : errors)
             problem.located.push_back(ShownPath(path) + ":" + std::to_string(e.line) + ":" +

@@ -2,6 +2,7 @@
 // instruction executor. The decoded fast loop lives in SxCpuRun.cpp.
 #include "sim/SxCpu.h"
 
+#include "family/InstructionSet.h"
 #include "family/Layout.h"
 
 #include <algorithm>
@@ -51,7 +52,10 @@ void SxCpu::Configure(const SxCpuConfig& config) {
           std::pair{FuseField::PortC, &config_.portC}})
         if (family_->fuseField(field).mask == 0) *option = family_->fuseField(field).fixedOn;
     pcMask_ = config_.programSize - 1;
-    jumpCycles_ = config_.turbo ? 3 : 2;
+    const ClockMode mode = config_.turbo ? ClockMode::Turbo : ClockMode::Compatible;
+    jumpCycles_ = ClassCycles(TimingClass::Jump, mode);
+    readCycles_ = ClassCycles(TimingClass::Read, mode);
+    entryCycles_ = InterruptEntryCycles(mode);
     modeMask_ = family_->modeMask;
     bankMask_ = model.bankMask;
     bankShift_ = family_->bankShift;
@@ -411,7 +415,7 @@ void SxCpu::EnterInterrupt() {
     status_ &= 0x1F;
     pc_ = 0;
     inIsr_ = true;
-    cycles_ += static_cast<std::uint64_t>(jumpCycles_);
+    cycles_ += static_cast<std::uint64_t>(entryCycles_);
     rtccArmed_ = false;
     irqAt_ = ~0ull;
     // Timer events stop mattering for interrupts inside the routine.
@@ -542,7 +546,7 @@ void SxCpu::ExecuteGeneric(bool splitSkip) {
                 const int data = words_[address];
                 m_ = static_cast<std::uint8_t>((m_ & 0x10) | (data >> 8));
                 w_ = static_cast<std::uint8_t>(data);
-                cost = 4;
+                cost = readCycles_;
                 break;
             }
             case 0x042: w_ = m_; break;

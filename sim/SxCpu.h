@@ -371,7 +371,11 @@ private:
     const Family* family_;
     SxCpuConfig config_;
     int pcMask_ = 0x7FF;
+    // Cycles of a jump, an IREAD and the interrupt's entry in the clock
+    // mode (family/InstructionSet.h), set by Configure.
     int jumpCycles_ = 3;
+    int readCycles_ = 4;
+    int entryCycles_ = 3;
     std::uint8_t modeMask_ = 0x0F;
     std::uint8_t fsrForce_ = 0;       // bank bits that read as 1 (PIC-size parts)
     std::uint8_t bankMask_ = 0xE0;    // FSR bits BANK writes

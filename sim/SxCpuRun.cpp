@@ -260,7 +260,7 @@ SxStop SxCpu::RunFast(std::uint64_t limit) {
 
 template <bool kTurbo, bool kCarryX>
 SxStop SxCpu::RunFastT(std::uint64_t limit) {
-    constexpr unsigned kJump = kTurbo ? 3 : 2;
+    constexpr unsigned kJump = ClassCycles(TimingClass::Jump, kTurbo ? ClockMode::Turbo : ClockMode::Compatible);
     unsigned pc = pc_;
     unsigned w = w_;
     unsigned st = status_;

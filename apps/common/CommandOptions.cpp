@@ -4,11 +4,39 @@
 
 namespace korvid {
 
-CommandOptions::CommandOptions(const std::vector<std::string>& args, const std::vector<std::string>& withValue,
-                               const std::vector<std::string>& flags) {
-    auto contains = [](const std::vector<std::string>& v, const std::string& s) {
-        return std::find(v.begin(), v.end(), s) != v.end();
-    };
+namespace {
+
+// "--family 28l|52", "-j, --jobs N": how the help shows an option.
+std::string Spelling(const OptionSpec& o) {
+    std::string s(o.name);
+    if (!o.alias.empty()) s += ", " + std::string(o.alias);
+    if (!o.value.empty()) s += " " + std::string(o.value);
+    return s;
+}
+
+}  // namespace
+
+std::string OptionHelpLines(std::span<const OptionSpec> options) {
+    // The texts start in one column, after the longest spelling up to a
+    // limit; a longer spelling has its text on the next line.
+    constexpr std::size_t kWidest = 26;
+    std::size_t width = 0;
+    for (const OptionSpec& o : options) width = std::max(width, std::min(kWidest, Spelling(o).size()));
+    std::string out;
+    for (const OptionSpec& o : options) {
+        const std::string spelling = Spelling(o);
+        out += "  " + spelling;
+        if (spelling.size() > width)
+            out += "\n  " + std::string(width, ' ');
+        else
+            out += std::string(width - spelling.size(), ' ');
+        out += "  " + std::string(o.help) + "\n";
+    }
+    return out;
+}
+
+template <class Lookup>
+void CommandOptions::Scan(const std::vector<std::string>& args, Lookup lookup) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a.size() > 1 && a[0] == '-') {
@@ -19,7 +47,8 @@ CommandOptions::CommandOptions(const std::vector<std::string>& args, const std::
                 value = a.substr(eq + 1);
                 inlineValue = true;
             }
-            if (contains(withValue, name)) {
+            const Known known = lookup(name);
+            if (known.known && known.takesValue) {
                 if (!inlineValue) {
                     if (i + 1 >= args.size()) {
                         error_ = "option " + name + " needs a value";
@@ -27,9 +56,9 @@ CommandOptions::CommandOptions(const std::vector<std::string>& args, const std::
                     }
                     value = args[++i];
                 }
-                values_.emplace_back(name, value);
-            } else if (contains(flags, name) && !inlineValue) {
-                flags_.push_back(name);
+                values_.emplace_back(known.name, value);
+            } else if (known.known && !inlineValue) {
+                flags_.push_back(known.name);
             } else {
                 error_ = "unknown option " + a;
                 return;
@@ -38,6 +67,26 @@ CommandOptions::CommandOptions(const std::vector<std::string>& args, const std::
             operands_.push_back(a);
         }
     }
+}
+
+CommandOptions::CommandOptions(const std::vector<std::string>& args, const std::vector<std::string>& withValue,
+                               const std::vector<std::string>& flags) {
+    auto contains = [](const std::vector<std::string>& v, const std::string& s) {
+        return std::find(v.begin(), v.end(), s) != v.end();
+    };
+    Scan(args, [&](const std::string& name) {
+        if (contains(withValue, name)) return Known{true, true, name};
+        return Known{contains(flags, name), false, name};
+    });
+}
+
+CommandOptions::CommandOptions(const std::vector<std::string>& args, std::span<const OptionSpec> options) {
+    Scan(args, [&](const std::string& name) {
+        for (const OptionSpec& o : options)
+            if (name == o.name || (!o.alias.empty() && name == o.alias))
+                return Known{true, !o.value.empty(), std::string(o.name)};
+        return Known{};
+    });
 }
 
 std::optional<std::string> CommandOptions::Value(const std::string& name) const {

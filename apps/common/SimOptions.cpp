@@ -5,7 +5,21 @@
 
 namespace korvid {
 
-std::vector<std::string> SimFileOptionNames() { return {"--stimulus", "--vcd", "--vcd-limit"}; }
+namespace {
+constexpr OptionSpec kSimFileOptions[] = {
+    {"--stimulus", "FILE", "drive the pins from a stimulus file (- for standard input)"},
+    {"--vcd", "OUT.vcd", "write the pins as a waveform (VCD)"},
+    {"--vcd-limit", "SIZE", "the most the waveform may take (4096, 512K, 100M, 1G; default 1G, 0 for none)"},
+};
+}  // namespace
+
+std::span<const OptionSpec> SimFileOptions() { return kSimFileOptions; }
+
+std::vector<std::string> SimFileOptionNames() {
+    std::vector<std::string> names;
+    for (const OptionSpec& o : kSimFileOptions) names.emplace_back(o.name);
+    return names;
+}
 
 bool ReadSimFiles(const CommandOptions& options, const std::vector<std::string>& inputs, SimFiles& files,
                   std::string& message) {

@@ -2,6 +2,7 @@
 // --stimulus FILE, --vcd OUT.vcd and --vcd-limit SIZE.
 #pragma once
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,8 @@
 
 namespace korvid {
 
+// Their rows (the scanner and the help of every program that takes them).
+std::span<const OptionSpec> SimFileOptions();
 // The names, for the scanner's list of options with a value.
 std::vector<std::string> SimFileOptionNames();
 

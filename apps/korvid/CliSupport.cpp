@@ -21,6 +21,12 @@ std::vector<std::string> Options::WithDialect(std::vector<std::string> withValue
     return withValue;
 }
 
+Options Options::Of(std::string_view command, const std::vector<std::string>& args) {
+    const Command* c = FindCommand(command);
+    const std::vector<OptionSpec> rows = c ? OptionsOf(*c) : std::vector<OptionSpec>{};
+    return Options(FromTable{}, rows, args);
+}
+
 namespace {
 // The dialect chosen with --dialect; sessions of this command assemble in it.
 Dialect g_dialect = Dialect::Strict;

@@ -6,7 +6,9 @@
 
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "apps/common/CommandOptions.h"
@@ -23,8 +25,14 @@ public:
     Options(const std::vector<std::string>& args, const std::vector<std::string>& withValue,
             const std::vector<std::string>& flags = {})
         : CommandOptions(args, WithDialect(withValue), flags) {}
+    // The options of the command's row in the command table (OptionsOf), the
+    // rows its help lists.
+    static Options Of(std::string_view command, const std::vector<std::string>& args);
 
 private:
+    struct FromTable {};
+    Options(FromTable, std::span<const OptionSpec> rows, const std::vector<std::string>& args)
+        : CommandOptions(args, rows) {}
     static std::vector<std::string> WithDialect(std::vector<std::string> withValue);
 };
 

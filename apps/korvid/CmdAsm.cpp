@@ -30,8 +30,14 @@ std::string DefaultHexName(const std::string& source) {
     return source + ".sxh";
 }
 
+constexpr OptionSpec kAsmOptions[] = {
+    kFamilyOption,
+    {"-o", "OUT.sxh", "the hex file (default: beside the source with .sxh; - for standard output)"},
+    {"-l", "OUT.lst", "also write the listing"},
+};
+
 int RunAsm(const std::vector<std::string>& args) {
-    Options options(args, {"--family", "-o", "-l"});
+    Options options = Options::Of("asm", args);
     if (!options.ok()) return UsageError("asm", options.error());
     if (options.Operands().size() != 1) return UsageError("asm", "expected one source file");
     const Family* family = FamilyOption(options);
@@ -62,6 +68,7 @@ int RunAsm(const std::vector<std::string>& args) {
 
 }  // namespace
 
-KORVID_COMMAND("asm", "[--family 28l|52] FILE.src [-o OUT.sxh] [-l OUT.lst]", RunAsm);
+KORVID_COMMAND("asm", "[--family 28l|52] FILE.src [-o OUT.sxh] [-l OUT.lst]", RunAsm,
+               "Assembles a source (- for standard input) into an SXH hex file.", kAsmOptions);
 
 }  // namespace korvid::cli

@@ -13,6 +13,7 @@
 #include "apps/korvid/CliSupport.h"
 #include "apps/korvid/CommandTable.h"
 #include "dap/Session.h"
+#include "rpc/DescriptorTransport.h"
 
 namespace korvid::cli {
 namespace {
@@ -40,13 +41,19 @@ int ServeOnPort(int port) {
         std::fprintf(stderr, "korvid dap: no client: %s\n", std::strerror(errno));
         return kExitFailure;
     }
-    const int status = dap::RunDebugAdapter(client, client);
+    rpc::DescriptorTransport connection(client, client);
+    const int status = dap::RunDebugAdapter(connection);
     close(client);
     return status;
 }
 
+constexpr OptionSpec kDapOptions[] = {
+    {"--stdio", "", "talk to the client on standard input and output (the default)"},
+    {"--port", "N", "listen on 127.0.0.1 port N (1 to 65535) and serve the first client that connects"},
+};
+
 int RunDap(const std::vector<std::string>& args) {
-    Options options(args, {"--port"}, {"--stdio"});
+    Options options = Options::Of("dap", args);
     if (!options.ok()) return UsageError("dap", options.error());
     if (!options.Operands().empty()) return UsageError("dap", "no operands expected");
     if (const auto port = options.Value("--port")) {
@@ -56,11 +63,15 @@ int RunDap(const std::vector<std::string>& args) {
             return UsageError("dap", "--port takes a port number 1 to 65535");
         return ServeOnPort(int(n));
     }
-    return dap::RunDebugAdapter(STDIN_FILENO, STDOUT_FILENO);
+    rpc::StdioTransport stdio;
+    return dap::RunDebugAdapter(stdio);
 }
 
 }  // namespace
 
-KORVID_COMMAND("dap", "[--stdio | --port N]", RunDap);
+KORVID_COMMAND("dap", "[--stdio | --port N]", RunDap,
+               "Serves the Debug Adapter Protocol to an editor: a program debugged on the emulator or, through "
+               "korvid-sim or a real tool, on the chip.",
+               kDapOptions);
 
 }  // namespace korvid::cli

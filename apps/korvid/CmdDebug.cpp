@@ -34,27 +34,26 @@
 namespace korvid::cli {
 namespace {
 
-constexpr const char* kHelp =
-    "commands: step [N] | hop | run | stop | break ADDR|LABEL|none | pc ADDR|LABEL | regs |\n"
-    "          set REG VALUE | watch | reset | quit\n";
+class CliDebugger;
 
-// The most words each command takes after its name; a line with more is
-// refused rather than half obeyed.
-struct CommandWords {
+// A word of the script: its names, what follows it, the most words it
+// takes after its name (a line with more is refused rather than half
+// obeyed), what it does, and its action. The script's reader, the
+// script's `help` and `korvid debug --help` all read this one table.
+struct ScriptWord {
     const char* name;
+    const char* alias;  // nullptr: none
+    const char* operands;
     int most;
-};
-constexpr CommandWords kCommandWords[] = {
-    {"STEP", 1}, {"S", 1},     {"HOP", 0},   {"RUN", 0},   {"STOP", 0},  {"BREAK", 1}, {"PC", 1},
-    {"REGS", 0}, {"SET", 2},   {"WATCH", 0}, {"RESET", 0}, {"HELP", 0},  {"QUIT", 0},  {"Q", 0},
+    const char* help;
+    void (*run)(CliDebugger& debugger, const std::string& a, const std::string& b);
 };
 
-// Words after the command's own; -1 for an unknown command.
-int MostWords(const std::string& command) {
-    for (const CommandWords& c : kCommandWords)
-        if (command == c.name) return c.most;
-    return -1;
-}
+// The word of that name (in capitals), or nullptr.
+const ScriptWord* FindScriptWord(const std::string& upperName);
+
+// The words as help lines, through the option help's layout.
+std::string ScriptWordHelp();
 
 std::string Upper(std::string s) {
     for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -88,9 +87,17 @@ public:
             std::string command;
             if (!(words >> command)) continue;
             command = Upper(command);
-            if (TooManyWords(command, line)) continue;
-            if (command == "QUIT" || command == "Q") break;
-            Execute(command, words);
+            const ScriptWord* word = FindScriptWord(command);
+            if (word && TooManyWords(*word, line)) continue;
+            if (!word) {
+                Error("unknown command '" + command + "'");
+                std::printf("%s", ScriptWordHelp().c_str());
+            } else {
+                std::string a, b;
+                words >> a >> b;
+                word->run(*this, a, b);
+            }
+            if (quit_) break;
             std::fflush(stdout);
         }
         session_.End();
@@ -107,9 +114,8 @@ private:
         failed_ = true;
     }
 
-    bool TooManyWords(const std::string& command, const std::string& line) {
-        const int most = MostWords(command);
-        if (most < 0) return false;  // unknown: Execute says so
+    bool TooManyWords(const ScriptWord& command, const std::string& line) {
+        const int most = command.most;
         std::istringstream words(line);
         std::string word;
         int count = -1;  // the command itself
@@ -120,31 +126,6 @@ private:
         Error("too many words in '" + shown + "'");
         std::fflush(stdout);
         return true;
-    }
-
-    void Execute(const std::string& command, std::istringstream& args) {
-        std::string a, b;
-        args >> a >> b;
-        if (command == "STEP" || command == "S") return Step(a);
-        if (command == "HOP") return Hop();
-        if (command == "RUN") return RunCommand();
-        if (command == "STOP") return Stop();
-        if (command == "BREAK") return Break(a);
-        if (command == "PC") return MovePc(a);
-        if (command == "REGS") return Registers();
-        if (command == "SET") return Set(a, b);
-        if (command == "WATCH") return Watches();
-        if (command == "RESET") {
-            debugger_.Reset();
-            if (!WaitHalt()) std::printf("running\n");
-            return;
-        }
-        if (command == "HELP") {
-            std::printf("%s", kHelp);
-            return;
-        }
-        Error("unknown command '" + command + "'");
-        std::printf("%s", kHelp);
     }
 
     // Polls (40 ms apart, as the Debug window does) and handles each halt
@@ -201,12 +182,23 @@ private:
         std::printf("\n");
     }
 
+public:
+    // The script's words (kScriptWords).
+    void Quit() { quit_ = true; }
+    void Help() { std::printf("%s", ScriptWordHelp().c_str()); }
+    void ResetChip() {
+        debugger_.Reset();
+        if (!WaitHalt()) std::printf("running\n");
+    }
+
+private:
     bool RequireHalted() {
         if (Halted()) return true;
         Error("the chip is running (stop it first)");
         return false;
     }
 
+private:
     // A stepping command and the halts that follow it.
     bool StepCommand(DebugCommand command, int mostWithinLine = 0) {
         debugger_.Execute(command);
@@ -215,6 +207,7 @@ private:
         return false;
     }
 
+public:
     void Step(const std::string& count) {
         if (!RequireHalted()) return;
         long n = 1;
@@ -228,11 +221,13 @@ private:
 
     // Steps on silently until the listing line changes (the Debug window's
     // Hop); gives up after 10,000 steps (a loop within one line).
+public:
     void Hop() {
         if (!RequireHalted()) return;
         StepCommand(DebugCommand::Hop, 10000);
     }
 
+public:
     void RunCommand() {
         if (!RequireHalted()) return;
         debugger_.Execute(DebugCommand::Run);
@@ -243,6 +238,7 @@ private:
         }
     }
 
+public:
     void Stop() {
         if (Halted()) {
             PrintHalt();
@@ -254,6 +250,7 @@ private:
         if (!WaitHalt(1000)) Error("the chip did not halt");
     }
 
+private:
     // The value of a symbol of the program (label or EQU).
     bool Symbol(const std::string& text, long& value) {
         for (const std::string& key : {Upper(text), text}) {
@@ -265,12 +262,14 @@ private:
         return false;
     }
 
+private:
     // An address: a number or a label of the program.
     bool Address(const std::string& text, long& address) {
         if (!ParseNumber(text, address) && !Symbol(text, address)) return false;
         return address >= 0 && address < kProgramWords;
     }
 
+private:
     bool CodeAddress(const std::string& text, long& address) {
         if (!Address(text, address)) {
             Error("'" + text + "' is not a program address or label");
@@ -285,6 +284,7 @@ private:
         return true;
     }
 
+public:
     void Break(const std::string& where) {
         if (where.empty() || Upper(where) == "NONE") {
             session_.State.Breakpoint = kNoBreakpoint;
@@ -297,6 +297,7 @@ private:
         std::printf("breakpoint %03lX\n", address);
     }
 
+public:
     void MovePc(const std::string& where) {
         if (!RequireHalted()) return;
         long address = 0;
@@ -306,12 +307,14 @@ private:
         PrintHalt();
     }
 
+public:
     void Registers() {
         if (!RequireHalted()) return;
         PrintRegisters(stdout, session_.State, state_, session_.BankCount);
     }
 
     // Register addresses and values are hex, as `regs` prints them ("0C:40").
+public:
     void Set(const std::string& reg, const std::string& value) {
         if (!RequireHalted()) return;
         long v = 0;
@@ -333,6 +336,7 @@ private:
         PrintHalt();
     }
 
+public:
     void Watches() {
         if (!RequireHalted()) return;
         if (state_.WatchCount == 0) {
@@ -351,10 +355,61 @@ private:
     DebugController debugger_;
     DebugSession& session_ = debugger_.Session;
     bool failed_ = false;  // a command failed: exit status 1
+    bool quit_ = false;    // the script said quit
 };
 
+const ScriptWord kScriptWords[] = {
+    {"STEP", "S", "[N]", 1, "execute N instructions (default 1), printing each halt",
+     [](CliDebugger& d, const std::string& a, const std::string&) { d.Step(a); }},
+    {"HOP", nullptr, "", 0, "step on until the listing line changes (gives up after 10000 steps)",
+     [](CliDebugger& d, const std::string&, const std::string&) { d.Hop(); }},
+    {"RUN", nullptr, "", 0, "run to the breakpoint, or freely when none is set",
+     [](CliDebugger& d, const std::string&, const std::string&) { d.RunCommand(); }},
+    {"STOP", nullptr, "", 0, "halt the running chip",
+     [](CliDebugger& d, const std::string&, const std::string&) { d.Stop(); }},
+    {"BREAK", nullptr, "ADDR|LABEL|none", 1, "set the breakpoint (one at a time), or clear it",
+     [](CliDebugger& d, const std::string& a, const std::string&) { d.Break(a); }},
+    {"PC", nullptr, "ADDR|LABEL", 1, "move the program counter",
+     [](CliDebugger& d, const std::string& a, const std::string&) { d.MovePc(a); }},
+    {"REGS", nullptr, "", 0, "print the registers",
+     [](CliDebugger& d, const std::string&, const std::string&) { d.Registers(); }},
+    {"SET", nullptr, "REG VALUE", 2, "write a register: a name, symbol or hex address, a hex value 00 to FF",
+     [](CliDebugger& d, const std::string& a, const std::string& b) { d.Set(a, b); }},
+    {"WATCH", nullptr, "", 0, "print the source's WATCH values",
+     [](CliDebugger& d, const std::string&, const std::string&) { d.Watches(); }},
+    {"RESET", nullptr, "", 0, "reset the chip; it halts at the reset vector",
+     [](CliDebugger& d, const std::string&, const std::string&) { d.ResetChip(); }},
+    {"HELP", nullptr, "", 0, "list these commands",
+     [](CliDebugger& d, const std::string&, const std::string&) { d.Help(); }},
+    {"QUIT", "Q", "", 0, "end the session (as the end of the script does)",
+     [](CliDebugger& d, const std::string&, const std::string&) { d.Quit(); }},
+};
+const ScriptWord* FindScriptWord(const std::string& upperName) {
+    for (const ScriptWord& w : kScriptWords)
+        if (upperName == w.name || (w.alias && upperName == w.alias)) return &w;
+    return nullptr;
+}
+
+std::string Lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::string ScriptWordHelp() {
+    // Kept as the option rows are, so that both lists read alike.
+    std::vector<std::string> names, aliases;
+    for (const ScriptWord& w : kScriptWords) {
+        names.push_back(Lower(w.name));
+        aliases.push_back(w.alias ? Lower(w.alias) : std::string());
+    }
+    std::vector<OptionSpec> rows;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        rows.push_back({names[i], kScriptWords[i].operands, kScriptWords[i].help, aliases[i]});
+    return "script commands (one a line on standard input, in any case):\n" + OptionHelpLines(rows);
+}
+
 int RunDebug(const std::vector<std::string>& args) {
-    Options options(args, {"--family", "--port"}, {"--no-program"});
+    Options options = Options::Of("debug", args);
     if (!options.ok()) return UsageError("debug", options.error());
     if (options.Operands().size() != 1) return UsageError("debug", "expected one source file");
     const Family* family = FamilyOption(options);
@@ -401,6 +456,16 @@ int RunDebug(const std::vector<std::string>& args) {
 
 }  // namespace
 
-KORVID_COMMAND("debug", "FILE.src [--no-program] [--port COMn|PATH] [--family 28l|52]", RunDebug);
+constexpr OptionSpec kDebugOptions[] = {
+    {"--no-program", "", "do not program the chip: it already holds this program's debug image"},
+    kPortOption,
+    kFamilyOption,
+};
+
+KORVID_COMMAND("debug", "FILE.src [--no-program] [--port COMn|PATH] [--family 28l|52]", RunDebug,
+               "Debugs a program on the chip from a script: assembles it, programs the debug image, resets the chip "
+               "and reads commands from standard input; every halt prints the program counter, its instruction and "
+               "its listing line.",
+               kDebugOptions, ScriptWordHelp);
 
 }  // namespace korvid::cli

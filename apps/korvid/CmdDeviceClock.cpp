@@ -28,8 +28,10 @@ bool ParseFrequency(const std::string& text, std::uint32_t& hz) {
     return true;
 }
 
+constexpr OptionSpec kClockOptions[] = {kPortOption, kFamilyOption};
+
 int RunClock(const std::vector<std::string>& args) {
-    Options options(args, {"--family", "--port"});
+    Options options = Options::Of("clock", args);
     if (!options.ok()) return UsageError("clock", options.error());
     if (options.Operands().size() != 1) return UsageError("clock", "expected a frequency in Hz or off");
     if (!FamilyOption(options)) return kExitUsage;
@@ -57,6 +59,8 @@ int RunClock(const std::vector<std::string>& args) {
 
 }  // namespace
 
-KORVID_COMMAND("clock", "HZ|off [--port COMn|PATH] [--family 28l|52]", RunClock);
+KORVID_COMMAND("clock", "HZ|off [--port COMn|PATH] [--family 28l|52]", RunClock,
+               "Sets the tool's clock generator to a frequency (4000000, 4M, 400k; 400 kHz to 110 MHz) or stops it.",
+               kClockOptions);
 
 }  // namespace korvid::cli

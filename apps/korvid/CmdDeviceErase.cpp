@@ -6,8 +6,10 @@
 namespace korvid::cli {
 namespace {
 
+constexpr OptionSpec kEraseOptions[] = {kPortOption, kFamilyOption};
+
 int RunErase(const std::vector<std::string>& args) {
-    Options options(args, {"--family", "--port"});
+    Options options = Options::Of("erase", args);
     if (!options.ok()) return UsageError("erase", options.error());
     if (!options.Operands().empty()) return UsageError("erase", "unexpected argument " + options.Operands()[0]);
     if (!FamilyOption(options)) return kExitUsage;
@@ -26,6 +28,6 @@ int RunErase(const std::vector<std::string>& args) {
 
 }  // namespace
 
-KORVID_COMMAND("erase", "[--port COMn|PATH] [--family 28l|52]", RunErase);
+KORVID_COMMAND("erase", "[--port COMn|PATH] [--family 28l|52]", RunErase, "Erases the chip.", kEraseOptions);
 
 }  // namespace korvid::cli

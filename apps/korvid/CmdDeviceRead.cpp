@@ -10,8 +10,14 @@
 namespace korvid::cli {
 namespace {
 
+constexpr OptionSpec kReadOptions[] = {
+    {"-o", "OUT.sxh", "the hex file to write (required)"},
+    kPortOption,
+    kFamilyOption,
+};
+
 int RunRead(const std::vector<std::string>& args) {
-    Options options(args, {"--family", "--port", "-o"});
+    Options options = Options::Of("read", args);
     if (!options.ok()) return UsageError("read", options.error());
     if (!options.Operands().empty()) return UsageError("read", "unexpected argument " + options.Operands()[0]);
     auto out = options.Value("-o");
@@ -43,6 +49,7 @@ int RunRead(const std::vector<std::string>& args) {
 
 }  // namespace
 
-KORVID_COMMAND("read", "-o OUT.sxh [--port COMn|PATH] [--family 28l|52]", RunRead);
+KORVID_COMMAND("read", "-o OUT.sxh [--port COMn|PATH] [--family 28l|52]", RunRead, "Reads the chip into an SXH file.",
+               kReadOptions);
 
 }  // namespace korvid::cli

@@ -10,8 +10,10 @@
 namespace korvid::cli {
 namespace {
 
+constexpr OptionSpec kVerifyOptions[] = {kPortOption, kFamilyOption};
+
 int RunVerify(const std::vector<std::string>& args) {
-    Options options(args, {"--family", "--port"});
+    Options options = Options::Of("verify", args);
     if (!options.ok()) return UsageError("verify", options.error());
     if (options.Operands().size() != 1) return UsageError("verify", "expected one source or hex file");
     const Family* family = FamilyOption(options);
@@ -39,6 +41,9 @@ int RunVerify(const std::vector<std::string>& args) {
 
 }  // namespace
 
-KORVID_COMMAND("verify", "FILE.src|FILE.sxh [--port COMn|PATH] [--family 28l|52]", RunVerify);
+KORVID_COMMAND("verify", "FILE.src|FILE.sxh [--port COMn|PATH] [--family 28l|52]", RunVerify,
+               "Reads the chip and compares it with a source or hex file, part by part (exit status 3 when they "
+               "differ).",
+               kVerifyOptions);
 
 }  // namespace korvid::cli

@@ -21,8 +21,10 @@ std::string IdText(const Image& image) {
     return id;
 }
 
+constexpr OptionSpec kHexOptions[] = {kFamilyOption};
+
 int RunHex(const std::vector<std::string>& args) {
-    Options options(args, {"--family"});
+    Options options = Options::Of("hex", args);
     if (!options.ok()) return UsageError("hex", options.error());
     if (options.Operands().size() != 1) return UsageError("hex", "expected one hex file");
     const Family* family = FamilyOption(options);
@@ -53,6 +55,9 @@ int RunHex(const std::vector<std::string>& args) {
 
 }  // namespace
 
-KORVID_COMMAND("hex", "[--family 28l|52] FILE.sxh", RunHex);
+KORVID_COMMAND("hex", "[--family 28l|52] FILE.sxh", RunHex,
+               "Shows what an SXH file holds: the configuration words, the ID, the program size and the highest "
+               "used address.",
+               kHexOptions);
 
 }  // namespace korvid::cli

@@ -151,6 +151,12 @@ TestFileResult Collect(Worker& w, const std::string& file) {
     return r;
 }
 
+constexpr OptionSpec kTestOptions[] = {
+    {"-j", "N", "run N files at a time, each in a process of its own (default: the number of processors)", "--jobs"},
+    {"--junit", "OUT.xml", "also write the results as JUnit XML"},
+    {"--vcd-dir", "DIR", "write a waveform of each failing test into DIR"},
+};
+
 int RunTest(const std::vector<std::string>& args) {
     // "-j4" as make and ctest take it, besides "-j 4" and "--jobs=4".
     std::vector<std::string> spelled;
@@ -159,10 +165,10 @@ int RunTest(const std::vector<std::string>& args) {
         spelled.push_back(joined ? "-j" : a);
         if (joined) spelled.push_back(a.substr(2));
     }
-    Options options(spelled, {"-j", "--jobs", "--junit", "--vcd-dir"});
+    Options options = Options::Of(kCommand, spelled);
     if (!options.ok()) return UsageError(kCommand, options.error());
     long jobs = sysconf(_SC_NPROCESSORS_ONLN);
-    if (auto j = options.Value("-j") ? options.Value("-j") : options.Value("--jobs")) {
+    if (auto j = options.Value("-j")) {
         char* end = nullptr;
         jobs = std::strtol(j->c_str(), &end, 10);
         if (j->empty() || *end || jobs < 1 || jobs > 256) return UsageError(kCommand, "-j takes a number from 1 to 256");
@@ -280,6 +286,9 @@ int RunTest(const std::vector<std::string>& args) {
 
 }  // namespace
 
-KORVID_COMMAND("test", "[-j N] [--junit OUT.xml] [--vcd-dir DIR] [FILE.test|FOLDER...]", RunTest);
+KORVID_COMMAND("test", "[-j N] [--junit OUT.xml] [--vcd-dir DIR] [FILE.test|FOLDER...]", RunTest,
+               "Runs firmware test files (NAME.test, or every *.test under the folders given; default .) on the "
+               "emulator and says which pass.",
+               kTestOptions);
 
 }  // namespace korvid::cli

@@ -1,10 +1,13 @@
 #include "apps/korvid/TestFileRun.h"
 
+#include <unistd.h>
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdio>
-#include <unistd.h>
+#include <set>
 
+#include "analysis/CycleBounds.h"
 #include "apps/korvid/CliSupport.h"
 #include "apps/korvid/RegisterDump.h"
 #include "core/asm/Assembler.h"
@@ -20,6 +23,38 @@
 namespace korvid::cli {
 
 namespace {
+
+// `expect static cycles A..B OP N`: every span the program's control
+// flow allows from A to B must satisfy the comparison, whatever a run
+// takes.
+void JudgeStaticCycles(const AssemblyState& s, const FirmwareTest& test, FirmwareTestOutcome& outcome) {
+    std::optional<ControlFlow> flow;
+    FlowProgram program;
+    for (std::size_t i = 0; i < test.checks.size(); ++i) {
+        const FirmwareCheck& c = test.checks[i];
+        if (c.kind != FirmwareCheck::Kind::StaticCycles) continue;
+        if (!flow) {
+            program = FlowProgramOf(*s.family, s.ChipImage);
+            flow = AnalyseControlFlow(program);
+        }
+        const CycleBound b = SpanCycles(*flow, c.address, c.address2);
+        const SxSpanLimits limits = SpanLimitsOf(c.op, c.value);
+        const auto lo = static_cast<std::uint64_t>(b.min), hi = static_cast<std::uint64_t>(b.max);
+        const bool holds =
+            b.reached && b.bounded &&
+            (limits.outside ? hi < limits.low || lo > limits.high : lo >= limits.low && hi <= limits.high);
+        std::string why;
+        if (!b.reached)
+            why = "but " + c.label2.text + " is never reached from " + c.label.text;
+        else if (!b.bounded) {
+            char at[16] = "";
+            if (b.openAt >= 0) std::snprintf(at, sizeof at, " at %03Xh", static_cast<unsigned>(b.openAt));
+            why = "but the bound is open (" + b.why + at + ")";
+        } else
+            why = "the bound is " + std::to_string(b.min) + ".." + std::to_string(b.max) + " cycles";
+        outcome.checks[i] = {holds, holds ? std::string() : "expected " + c.text + ", " + why};
+    }
+}
 
 constexpr std::size_t kMaxTestBytes = 16u << 20;
 
@@ -112,6 +147,45 @@ std::string ErrorLine(const std::string& file, int line, int column, const std::
     return file + ":" + std::to_string(line) + ":" + std::to_string(column) + ": error: " + message + "\n";
 }
 
+// The errors of a test file, whatever step found them, printed in line
+// order: those of reading the statements first, then those found against
+// the program (names, pins, the clock) on the lines that read well, so
+// that a line shows its first error only. `text` is what is printed for an
+// error (a load error brings the loader's own lines).
+class FileErrors {
+public:
+    void AddRead(const std::string& file, const std::vector<StimulusError>& list) {
+        for (const StimulusError& e : list) {
+            readLines_.insert(e.line);
+            Add(e.line, e.column, ErrorLine(file, e.line, e.column, e.message));
+        }
+    }
+    void AddResolved(int line, int column, std::string text) {
+        if (!readLines_.count(line)) Add(line, column, std::move(text));
+    }
+    void AddResolved(const std::string& file, const std::vector<StimulusError>& list) {
+        for (const StimulusError& e : list) AddResolved(e.line, e.column, ErrorLine(file, e.line, e.column, e.message));
+    }
+    bool empty() const { return errors_.empty(); }
+    std::string Text() {
+        std::stable_sort(errors_.begin(), errors_.end(), [](const Entry& a, const Entry& b) {
+            return a.line != b.line ? a.line < b.line : a.column < b.column;
+        });
+        std::string out;
+        for (const Entry& e : errors_) out += e.text;
+        return out;
+    }
+
+private:
+    struct Entry {
+        int line, column;
+        std::string text;
+    };
+    void Add(int line, int column, std::string text) { errors_.push_back({line, column, std::move(text)}); }
+    std::vector<Entry> errors_;
+    std::set<int> readLines_;
+};
+
 }  // namespace
 
 TestFileResult RunTestFile(const std::string& path, const std::string& shownName, const std::string& vcdPath) {
@@ -139,16 +213,20 @@ TestFileResult RunTestFile(const std::string& path, const std::string& shownName
                         (read == ReadResult::TooLarge ? std::string("larger than 16 MB") : reason) + "\n";
         return finish();
     }
+    // Every error of the file is reported in one run: those of its
+    // statements, and those found against the program (names, pins, the
+    // clock), as far as the statements that were read allow.
     FirmwareTest test;
     std::vector<StimulusError> errors;
-    auto report = [&](const std::vector<StimulusError>& list) {
-        for (const StimulusError& e : list) result.errors += ErrorLine(shownName, e.line, e.column, e.message);
-    };
-    if (!ParseFirmwareTest(text, test, errors, stop)) {
-        if (*stop) return interrupted("while parsing the test");
-        report(errors);
+    FileErrors found;
+    auto report = [&]() -> TestFileResult& {
+        result.errors = found.Text();
         return finish();
-    }
+    };
+    const bool parsed = ParseFirmwareTest(text, test, errors, stop);
+    if (!parsed && *stop) return interrupted("while parsing the test");
+    found.AddRead(shownName, errors);
+    if (test.source.text.empty()) return report();
 
     // The program: relative to the test file; its family from the test, else
     // from its DEVICE line, else 28l.
@@ -166,9 +244,11 @@ TestFileResult RunTestFile(const std::string& path, const std::string& shownName
     bool loaded = false;
     const std::string loaderErrors = CaptureErrors([&] { loaded = LoadProgramImage(session, program); });
     if (!loaded) {
-        result.errors = ErrorLine(shownName, test.sourceLine, test.source.column, "cannot load the program " + program) +
-                        loaderErrors;
-        return finish();
+        found.AddResolved(
+            test.sourceLine, test.source.column,
+            ErrorLine(shownName, test.sourceLine, test.source.column, "cannot load the program " + program) +
+                loaderErrors);
+        return report();
     }
     const AssemblyState& s = *session.state;
 
@@ -193,11 +273,10 @@ TestFileResult RunTestFile(const std::string& path, const std::string& shownName
     };
     names.breakAddress = s.BreakAddress == kNoBreak ? -1 : s.BreakAddress;
     names.programSize = cpu.config().programSize;
-    if (!ResolveFirmwareTest(text, test, pins, names, base, errors, stop)) {
-        if (*stop) return interrupted("while parsing the test");
-        report(errors);
-        return finish();
-    }
+    if (!ResolveFirmwareTest(text, test, pins, names, base, errors, stop) && *stop)
+        return interrupted("while parsing the test");
+    found.AddResolved(shownName, errors);
+    if (!found.empty()) return report();
 
     VcdWriter vcd;
     std::vector<PinSink*> sinks;
@@ -209,7 +288,8 @@ TestFileResult RunTestFile(const std::string& path, const std::string& shownName
         }
         sinks.push_back(&vcd);
     }
-    const FirmwareTestOutcome outcome = RunFirmwareTest(cpu, test, base, sinks, stop);
+    FirmwareTestOutcome outcome = RunFirmwareTest(cpu, test, base, sinks, stop);
+    JudgeStaticCycles(s, test, outcome);
     // Stopped from outside: nothing is reported of the checks, and no
     // waveform is left (the writer removes its temporary file).
     if (outcome.interrupted) return interrupted("before the end of the run");

@@ -16,16 +16,14 @@ static void PrintUsage(std::FILE* out) {
     std::sort(sorted.begin(), sorted.end(), [](const Command& a, const Command& b) { return a.name < b.name; });
     for (const Command& c : sorted)
         std::fprintf(out, "  korvid %.*s %.*s\n", int(c.name.size()), c.name.data(), int(c.usage.size()), c.usage.data());
-    std::fprintf(out, "\n  --dialect strict|extended: the assembler dialect of every command that assembles a\n"
-                      "    source (default strict; extended takes the wider dialect of older sources)\n"
-                      "  korvid help COMMAND, korvid COMMAND --help: the usage of one command\n"
-                      "  korvid --version: the version\n");
+    std::fprintf(out,
+                 "\n  --dialect strict|extended: the assembler dialect of every command that assembles a\n"
+                 "    source (default strict; extended takes the wider dialect of older sources)\n"
+                 "  korvid help COMMAND, korvid COMMAND --help: the usage and the options of one command\n"
+                 "  korvid --version: the version\n");
 }
 
-static void PrintCommandUsage(const Command& c, std::FILE* out) {
-    std::fprintf(out, "usage: korvid %.*s %.*s\n", int(c.name.size()), c.name.data(), int(c.usage.size()),
-                 c.usage.data());
-}
+static void PrintCommandUsage(const Command& c, std::FILE* out) { std::fputs(CommandHelp(c).c_str(), out); }
 
 }  // namespace korvid::cli
 

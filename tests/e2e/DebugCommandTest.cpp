@@ -167,6 +167,25 @@ TEST_P(DebugCommand, ErrorsAreReportedAndTheSessionGoesOn) {
     EXPECT_EQ(r.out.find("FSR"), std::string::npos) << r.out;
 }
 
+// The script's `help` lists the words `korvid debug --help` lists, and the
+// session takes every one of them: the words are one table.
+TEST_P(DebugCommand, ScriptHelpListsTheWordsTheSessionTakes) {
+    const std::string help = RunChild({test::KorvidPath(), "debug", "--help"}).out;
+    const std::size_t at = help.find("script commands");
+    ASSERT_NE(at, std::string::npos) << help;
+    const std::string words = help.substr(at);
+    std::string script = "help\n";
+    for (const std::string& line : Lines(words))
+        if (line.rfind("  ", 0) == 0) {
+            const std::string word = line.substr(2, line.find_first_of(" ,", 2) - 2);
+            if (word != "quit" && word != "run") script += word + "\n";  // a free run would be stopped anyway
+        }
+    const RunResult r = Run(script + "quit\n");
+    ExpectFound(r.out, {words});
+    EXPECT_EQ(r.out.find("unknown command"), std::string::npos) << r.out;
+    EXPECT_GE(Lines(words).size(), 13u) << words;
+}
+
 // A Hop over a loop on one line (DJNZ from 0: 255 rounds of DECSZ and JMP,
 // then the skip over the JMP, 512 halts) reads only where the chip is at
 // each silent step and sends the rest back as it was: it ends on the next

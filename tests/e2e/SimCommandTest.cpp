@@ -285,6 +285,21 @@ TEST(SimCommand, StimulusEdgeReachesAProgramThatCopiesAPin) {
     EXPECT_LE(fall[0], 2'000'000u + 10 * 20'000);
 }
 
+// A stimulus with a line that does not read and a clock too fast for the
+// run: both lines are reported at once, in line order, and nothing runs.
+TEST(SimCommand, StimulusErrorsOfBothKindsComeInOneRun) {
+    TempDir dir;
+    WriteText(dir.File("p.src"), kTurbo28 + "        ORG     0\nstart   JMP     start\n");
+    WriteText(dir.File("bad.stim"), "uart RB.1 100000000 at 0 \"x\"\nat 1us RB.1 = 5\nclock RB.2 period 10ns\n");
+    const RunResult r = Sim({dir.File("p.src"), "--for", "1us", "--stimulus", dir.File("bad.stim")});
+    EXPECT_EQ(r.exitCode, 1);
+    const std::string f = dir.File("bad.stim") + ":";
+    EXPECT_EQ(r.err, f + "1:11: error: at 100000000 baud a bit is shorter than an instruction cycle\n" + f +
+                         "2:15: error: a pin takes 0, 1 or z, not 5\n" + f +
+                         "3:19: error: the period is shorter than two instruction cycles (40000 ps at this clock)\n");
+    EXPECT_EQ(r.out, "");
+}
+
 // The chip sleeps with a wake-up on RB.0's falling edge; the stimulus
 // brings it at 50 us, and the program then raises RB.1: 10 cycles of
 // reset jump and start-up code after the edge (plus any latency of the

@@ -223,6 +223,39 @@ TEST(TestCommand, ParseAndNameErrorsWithTheirPositions) {
     EXPECT_EQ(n.exitCode, 2);
 }
 
+// One run reports every error of a file, in line order: the statements
+// that do not read, and those that read but do not fit the program or the
+// chip (a label it lacks, a port the chip lacks, a clock too fast for the
+// run's clock), and a missing statement beside them.
+TEST(TestCommand, EveryErrorOfAFileComesInOneRunInLineOrder) {
+    TempDir dir;
+    WriteText(dir.File("loop.src"), kLoop);
+    WriteText(dir.File("mixed.test"),
+              "source loop.src\n"
+              "clock RB.1 period 10ns\n"
+              "run for 1us\n"
+              "expect at 1us RB.0 = 1\n"
+              "expect reached nowhere\n"
+              "at 1us RD.0 = 1\n"
+              "expect edges RB.0 == 1 from 3\n"
+              "expect never trap extra\n");
+    WriteText(dir.File("norun.test"), "source loop.src\nexpect reached nowhere\nexpect at 1us RB.0 = 1\n");
+    const RunResult r = KorvidTest({dir.File("mixed.test"), dir.File("norun.test")});
+    const std::string f = dir.File("mixed.test") + ":", g = dir.File("norun.test") + ":";
+    EXPECT_EQ(r.out,
+              "FAIL " + dir.File("mixed.test") + "\n" + f +
+                  "2:19: error: the period is shorter than two instruction cycles (40000 ps at this clock)\n" + f +
+                  "4:20: error: expected a comparison (==, !=, <, <=, >, >=), not '='\n" + f +
+                  "5:16: error: 'nowhere' is not a label of the program\n" + f +
+                  "6:8: error: the chip has no port RD\n" + f +
+                  "7:29: error: time '3' needs a unit (s, ms, us, ns or c)\n" + f +
+                  "8:19: error: unexpected 'extra' after the statement\n" + "FAIL " + dir.File("norun.test") + "\n" +
+                  g + "1:1: error: the test has no 'run' statement (run for TIME, run until break, run until LABEL)\n" +
+                  g + "2:16: error: 'nowhere' is not a label of the program\n" + g +
+                  "3:20: error: expected a comparison (==, !=, <, <=, >, >=), not '='\n" + "0 passed, 2 failed\n");
+    EXPECT_EQ(r.exitCode, 2);
+}
+
 // The program's clock, dialect and family come from the test when it names
 // them: a 25 MHz clock doubles the loop's period; a colon label needs the
 // extended dialect (without it the assembler's error is shown).

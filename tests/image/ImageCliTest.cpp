@@ -12,6 +12,45 @@ using test::TempDir;
 const std::string kKorvid = std::string(KORVID_BINARY_DIR) + "/apps/korvid/korvid";
 const char* const kProgram = " FREQ 20_000_000\nstart MOV W,#1\n SKIP\n JMP start\n RESET start\n";
 
+// Every example and the debug kernel's sources, on the family they are
+// written for (the kernel's on both): assembled, written back as a source
+// with disasm --source and assembled again, they give the same hex file
+// byte for byte.
+TEST(CliDisasm, SourceOfEveryExampleAssemblesIntoTheSameHex) {
+    struct Program {
+        std::string path;
+        std::vector<std::string> families;
+    };
+    std::vector<Program> programs;
+    for (const char* name : {"blink", "button_led", "serial_echo", "serial_tx", "showcase"})
+        programs.push_back({std::string("examples/") + name + ".src", {"28l"}});
+    for (const char* name : {"sx52_counter", "sx52_pwm"})
+        programs.push_back({std::string("examples/") + name + ".src", {"52"}});
+    for (const char* name : {"DebugKernel", "KernelDelay16", "KernelReceiveTurbo"})
+        programs.push_back({std::string("core/image/kernel/") + name + ".src", {"28l", "52"}});
+    TempDir dir;
+    for (const Program& p : programs)
+        for (const std::string& family : p.families) {
+            const std::string what = p.path + " --family " + family;
+            auto first = RunProgram(kKorvid, {"asm", "--family", family, std::string(KORVID_SOURCE_DIR) + "/" + p.path,
+                                              "-o", dir.File("first.sxh")});
+            ASSERT_EQ(first.exitCode, 0) << what << ": " << first.err;
+            auto source = RunProgram(
+                kKorvid, {"disasm", "--family", family, "--source", dir.File("first.sxh"), "-o", dir.File("back.src")});
+            ASSERT_EQ(source.exitCode, 0) << what << ": " << source.err;
+            EXPECT_EQ(source.err, "") << what;
+            auto second =
+                RunProgram(kKorvid, {"asm", "--family", family, dir.File("back.src"), "-o", dir.File("second.sxh")});
+            ASSERT_EQ(second.exitCode, 0) << what << ": " << second.err << "\n" << dir.Read("back.src");
+            EXPECT_EQ(dir.Read("second.sxh"), dir.Read("first.sxh")) << what << "\n" << dir.Read("back.src");
+        }
+    // To standard output by default; -o only with --source.
+    auto out = RunProgram(kKorvid, {"disasm", "--family", "52", "--source", dir.File("first.sxh")});
+    EXPECT_EQ(out.exitCode, 0) << out.err;
+    EXPECT_EQ(out.out, dir.Read("back.src"));
+    EXPECT_EQ(RunProgram(kKorvid, {"disasm", dir.File("first.sxh"), "-o", dir.File("x.src")}).exitCode, 2);
+}
+
 TEST(CliDisasm, PrintsUsedWordsOfSourceAndHex) {
     TempDir dir;
     dir.Write("p.src", kProgram);

@@ -75,6 +75,23 @@ TEST(LspChecks, EachCheckFiresAndStaysQuiet) {
 // Every example with the client set to either family and dialect: where
 // it assembles (each at least in its own family), no check speaks. The 52
 // examples say their family in a korvid comment, which wins.
+// A routine that returns with the page bits it was called with leaves the
+// look-back going past its CALL; one that may change them keeps it quiet.
+TEST(LspChecks, PageJumpLooksPastCallsOfRoutinesThatKeepThePage) {
+    const struct {
+        const char* source;
+        V expected;
+    } rows[] = {
+        {" DEVICE SX28L\n RESET start\n ORG 0\nstart CALL near\n JMP far\nnear RET\n ORG 200h\nfar NOP\n",
+         {"page-jump@4"}},
+        {" DEVICE SX28L\n RESET start\n ORG 0\nstart PAGE far\n CALL near\n JMP far\n ORG 200h\nnear RET\nfar NOP\n",
+         {}},
+        {" DEVICE SX28L\n RESET start\n ORG 0\nstart CALL near\n JMP far\nnear PAGE far\n RET\n ORG 200h\nfar NOP\n",
+         {}},
+    };
+    for (const auto& row : rows) EXPECT_EQ(Codes(row.source), row.expected) << row.source;
+}
+
 TEST(LspChecks, NoWarningOnTheExamples) {
     for (const auto& entry : std::filesystem::directory_iterator(std::string(KORVID_SOURCE_DIR) + "/examples")) {
         if (entry.path().extension() != ".src") continue;

@@ -3,7 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "lsp/Document.h"
-#include "lsp/Framing.h"
+#include "rpc/DescriptorTransport.h"
+#include "rpc/Framing.h"
 
 #include <unistd.h>
 
@@ -46,7 +47,8 @@ TEST(LspFraming, HeadersAndBodiesOnAStream) {
         "Content-Length: 10\r\n\r\n{\"a\"";
     ASSERT_EQ(write(fds[1], input.data(), input.size()), static_cast<ssize_t>(input.size()));
     close(fds[1]);
-    rpc::MessageReader reader(fds[0]);
+    rpc::DescriptorTransport pipeEnd(fds[0], -1);
+    rpc::MessageReader reader(pipeEnd);
     std::string body;
     EXPECT_EQ(reader.Read(body), rpc::ReadStatus::Message);
     EXPECT_EQ(body, "{}");

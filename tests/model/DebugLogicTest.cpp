@@ -79,5 +79,41 @@ TEST(CycleStopwatch, RunsZeroAndTimes) {
     EXPECT_EQ(StopwatchText(nullptr, true, 4'000'000), "Cycles \u2014\nLast run \u2014");  // the tool
 }
 
+// Going back in the history: a stop at an earlier cycle reads as the
+// stopwatch did when the chip was last there; never a count that wraps.
+TEST(CycleStopwatch, FollowsTheChipBack) {
+    CycleStopwatch w;
+    w.Start(0);
+    struct Step {
+        char what;  // 's' stopped at `cycle`, 'z' zero
+        std::uint64_t cycle;
+        std::uint64_t sinceStart, lastRun;
+        bool reset = false;
+    };
+    const Step steps[] = {
+        {'s', 2, 2, 2},   {'s', 5, 5, 3},   {'s', 9, 9, 4},
+        {'s', 5, 5, 3},                   // one step back: as at the stop at 5
+        {'s', 4, 4, 2},                   // between stops: from the stop before it
+        {'s', 7, 7, 3},   {'s', 0, 0, 0},  // back to the start
+        {'s', 6, 6, 6},   {'z', 0, 0, 0},  {'s', 8, 2, 2},
+        {'s', 3, 0, 0, true},             // before the zero: counting anew from there
+        {'s', 10, 7, 7},
+    };
+    for (const Step& s : steps) {
+        if (s.what == 's') w.Stopped(s.cycle);
+        if (s.what == 'z') w.Zero();
+        EXPECT_EQ(w.SinceStart(), s.sinceStart) << s.what << s.cycle;
+        EXPECT_EQ(w.SinceLastStop(), s.lastRun) << s.what << s.cycle;
+        EXPECT_EQ(w.WentBackPastStart(), s.reset) << s.what << s.cycle;
+    }
+    // More stops than are kept: back before the oldest kept, it counts anew.
+    w.Start(0);
+    for (std::uint64_t c = 1; c <= CycleStopwatch::kMaxStops + 10; ++c) w.Stopped(c);
+    w.Stopped(3);
+    EXPECT_EQ(w.SinceLastStop(), 0u);
+    EXPECT_EQ(w.SinceStart(), 3u);
+    EXPECT_TRUE(w.WentBackPastStart());
+}
+
 }  // namespace
 }  // namespace korvid

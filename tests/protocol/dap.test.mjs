@@ -512,3 +512,125 @@ test('the tool: attach to the programmed chip, a busy or missing port, korvid-si
     await halted.dc.stop();
   }
 });
+
+// Going back in time: the Timing scope reads as it did when the chip was
+// last at that point (never a count that wraps around below zero).
+test('blink: the stopwatch follows step back and reverse continue; the reset vector\'s frame is reset', async () => {
+  const timing = async (dc) => {
+    const t = await variables(dc, 'Timing');
+    return { cycles: Number(valueOf(t, 'cycles')), since: Number(valueOf(t, 'since last stop')), time: valueOf(t, 'time since last stop') };
+  };
+  const { dc, first } = await session({ program: blink, stopOnEntry: true });
+  try {
+    assert.equal(first.body.reason, 'entry');
+    const entryFrames = (await dc.stackTraceRequest({ threadId: 1 })).body.stackFrames;
+    assert.equal(entryFrames[0].name, 'reset');
+    const byInstruction = { granularity: 'instruction' };
+    await stop(dc, 'stepIn', byInstruction);
+    const once = await timing(dc);
+    await stop(dc, 'stepIn', byInstruction);
+    const twice = await timing(dc);
+    assert.ok(twice.cycles > once.cycles && twice.since === twice.cycles - once.cycles);
+    await stop(dc, 'stepBack');
+    assert.deepEqual(await timing(dc), once);
+    const s = await stop(dc, 'reverseContinue');
+    assert.equal(s.reason, 'entry');
+    assert.deepEqual(await timing(dc), { cycles: 0, since: 0, time: '0.000 us' });
+
+    // Among breakpoint hits: back to the second hit reads as the second hit did.
+    await dc.setBreakpointsRequest({ source: { path: blink }, breakpoints: [{ line: 30 }] });
+    const hits = [];
+    for (let i = 0; i < 3; ++i) {
+      await stop(dc, 'continue');
+      hits.push(await timing(dc));
+    }
+    assert.equal((await stop(dc, 'reverseContinue')).line, 30);
+    assert.deepEqual(await timing(dc), hits[1]);
+    assert.ok(hits.every((h) => h.since > 0 && h.since <= h.cycles));
+  } finally {
+    await dc.stop();
+  }
+});
+
+// The RAM scope and its banks carry memory references: a client's memory
+// view reads and writes the register file from a variable.
+const ramProgramOf = (family) => [
+  family === '52' ? '; the SX52' : '        DEVICE  SX28L, OSCHS2, TURBO',
+  '        RESET   start',
+  '        ORG     0',
+  'start   JMP     start',
+].join('\n') + '\n';
+for (const [family, bank1, banks] of [['28l', 0x30, 8], ['52', 0x10, 15]]) test(`the RAM scope (${family}): globals and banks as variables with memory references`, async () => {
+  const dir = mkdtempSync(path.join(os.tmpdir(), 'korvid-dap-'));
+  const program = path.join(dir, 'ram.src');
+  writeFileSync(program, ramProgramOf(family));
+  const { dc } = await session({ program, family, stopOnEntry: true });
+  try {
+    const ram = (await dc.scopesRequest({ frameId: 0 })).body.scopes.find((x) => x.name === 'RAM');
+    assert.equal(ram.memoryReference, 'ram');
+    const parts = (await dc.variablesRequest({ variablesReference: ram.variablesReference })).body.variables;
+    assert.equal(parts.length, 1 + banks);
+    assert.ok(parts.every((p) => p.memoryReference), JSON.stringify(parts));
+    const bank = parts.find((p) => p.name === 'Bank 1');
+    // Written through the variable and through the bank's memory reference.
+    await dc.setVariableRequest({ variablesReference: bank.variablesReference, name: '10h', value: '7' });
+    await dc.send('writeMemory', { memoryReference: bank.memoryReference, offset: 15, data: Buffer.from([0xA5]).toString('base64') });
+    const read = (await dc.send('readMemory', { memoryReference: bank.memoryReference, count: 16 })).body;
+    assert.equal(Number(read.address), bank1);
+    const bytes = [...Buffer.from(read.data, 'base64')];
+    assert.deepEqual([bytes.length, bytes[0], bytes[15]], [16, 7, 0xA5]);
+    const cells = (await dc.variablesRequest({ variablesReference: bank.variablesReference })).body.variables;
+    assert.deepEqual(cells.map((c) => Number('0x' + c.value.slice(1, 3))), bytes);
+    // The scope's reference is the whole file: the bank at its address.
+    const whole = (await dc.send('readMemory', { memoryReference: ram.memoryReference, offset: bank1, count: 16 })).body;
+    assert.deepEqual([...Buffer.from(whole.data, 'base64')], bytes);
+    const globals = parts.find((p) => p.name.startsWith('Globals'));
+    await dc.send('writeMemory', { memoryReference: globals.memoryReference, offset: 2, data: Buffer.from([0x3C]).toString('base64') });
+    assert.equal(await evaluate(dc, '0:0A'), '$3C (60)');
+    await assert.rejects(dc.send('writeMemory', { memoryReference: bank.memoryReference, offset: 0x100 - bank1, data: 'AA==' }), /beyond the RAM/);
+    await assert.rejects(dc.send('readMemory', { memoryReference: 'ram+0x100', count: 1 }), /memory references are/);
+  } finally {
+    await dc.stop();
+  }
+});
+
+// Disconnecting from a running chip on the tool: nothing false is said, the
+// chip is left or stopped as the client asks, and a later attach finds it.
+test('the tool: disconnect while the chip runs says nothing false, and a later attach works', async () => {
+  const tool = await startTool();
+  const program = path.join(tool.dir, 'counter.src');
+  writeFileSync(program, counter);
+  // Runs the chip for a moment and disconnects; the adapter ends without a word on stderr.
+  const runAndDisconnect = async (dc, args) => {
+    let errors = '';
+    dc.on('output', (e) => { if (e.body.category === 'stderr') errors += e.body.output; });
+    const exited = new Promise((resolve) => dc._adapterProcess.on('close', resolve));
+    await dc.continueRequest({ threadId: 1 });
+    await new Promise((r) => setTimeout(r, 200));
+    assert.equal((await dc.disconnectRequest(args)).success, true);
+    assert.equal(await exited, 0);
+    assert.equal(errors, '', JSON.stringify(args));
+  };
+  const attach = async () => {
+    const client = new DebugClient(korvid, 'dap', 'korvid');
+    await client.start();
+    await client.initializeRequest();
+    await Promise.all([client.waitForEvent('initialized'), client.attachRequest({ program, target: tool.port, stopOnEntry: true })]);
+    const entry = client.waitForEvent('stopped');
+    await client.configurationDoneRequest();
+    assert.equal((await entry).body.reason, 'entry');
+    return client;
+  };
+  try {
+    const { dc } = await session({ program, target: tool.port, stopOnEntry: true });
+    assert.equal((await dc.stackTraceRequest({ threadId: 1 })).body.stackFrames[0].name, 'reset');
+    await runAndDisconnect(dc, { terminateDebuggee: false });
+    await runAndDisconnect(await attach(), { terminateDebuggee: true });
+    await runAndDisconnect(await attach(), {});
+    const last = await attach();
+    assert.equal((await stop(last, 'stepIn')).line, 6);
+    await last.disconnectRequest({});
+  } finally {
+    await tool.kill();
+  }
+});

@@ -4,7 +4,7 @@
 // tokens, and what the packaged .vsix holds.
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
-import { spawn, execFileSync } from 'node:child_process';
+import { spawn, spawnSync, execFileSync } from 'node:child_process';
 import { readFileSync, readdirSync, mkdtempSync, rmSync, writeFileSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { pathToFileURL } from 'node:url';
@@ -178,6 +178,25 @@ test('the .vsix holds the manifest, the client and both grammars', () => {
     const packed = JSON.parse(execFileSync('unzip', ['-p', vsix, 'extension/package.json'], { encoding: 'utf8' }));
     assert.equal(packed.main, './extension.js');
     assert.equal(packed.contributes.problemMatchers[0].name, 'korvid');
+  } finally {
+    rmSync(dir, { recursive: true, force: true });
+  }
+});
+
+// Packaging names no file that is not there: the licence is the project's
+// (MIT) and travels in the .vsix; vsce would otherwise warn and, on a
+// terminal, stop to ask whether to go on.
+test('packaging the .vsix warns of no missing file and carries the licence', () => {
+  const dir = mkdtempSync(path.join(os.tmpdir(), 'korvid-vsix-'));
+  try {
+    const vsix = path.join(dir, 'korvid-sx.vsix');
+    const run = spawnSync(path.join(root, 'scripts', 'package-vscode'), [vsix], { encoding: 'utf8', input: '' });
+    const output = run.stdout + run.stderr;
+    assert.equal(run.status, 0, output);
+    assert.doesNotMatch(output, /not found|continue\?/i, output);
+    assert.equal(manifest.license, 'MIT');
+    const licence = execFileSync('unzip', ['-p', vsix, 'extension/LICENSE.txt'], { encoding: 'utf8' });
+    assert.equal(licence, readFileSync(path.join(root, 'LICENSE'), 'utf8'));
   } finally {
     rmSync(dir, { recursive: true, force: true });
   }

@@ -253,3 +253,56 @@ test('macros, = variables and their uses in the showcase example', async () => {
   assert.deepEqual(outline[3].children.map((s) => s.name), [':spin']);
   await c.sendNotification(lsp.DidCloseTextDocumentNotification.type, { textDocument: { uri } });
 });
+
+test('cycles: inlay hints, code lenses and the interrupt budget', async () => {
+  const c = server.connection;
+  const uri = 'file:///cycles/isr.src';
+  const lines = [
+    '        DEVICE  SX28L, OSCHS2, TURBO, STACKX_OPTIONX',
+    '        RESET   start',
+    '        ORG     0',
+    'isr     MOV     08h, #10',
+    ':spin   DJNZ    08h, :spin',
+    '        SB      RB.0',
+    '        NOP',
+    '        MOV     W, #-20',
+    '        RETIW',
+    'start   MOV     !OPTION, #%1000_1000',
+    'main    CALL    wait',
+    '        JMP     main',
+    'wait    RET',
+  ];
+  await c.sendNotification(lsp.DidOpenTextDocumentNotification.type, {
+    textDocument: { uri, languageId: 'sx', version: 1, text: lines.join('\r\n') },
+  });
+  // Entry 3, MOV 2, nine passes of 4 and a last of 2, SB and NOP 2 either
+  // way, MOV 1, RETIW 3: 49 cycles against a period of 20.
+  assert.deepEqual(await server.diagnosticsOf(uri, 1), [{
+    range: { start: { line: 8, character: 8 }, end: { line: 8, character: 13 } },
+    severity: lsp.DiagnosticSeverity.Warning, source: 'korvid', code: 'isr-budget',
+    message: 'the interrupt routine can take 49 cycles, longer than its period of 20 cycles' }]);
+
+  const hints = await c.sendRequest(lsp.InlayHintRequest.type, {
+    textDocument: { uri }, range: { start: { line: 0, character: 0 }, end: { line: 12, character: 0 } } });
+  assert.deepEqual(hints.map((h) => [h.position.line, h.position.character, h.label]), [
+    [3, lines[3].length, '2'], [4, lines[4].length, '4/2'], [5, lines[5].length, '1/2'], [6, lines[6].length, '1'],
+    [7, lines[7].length, '1'], [8, lines[8].length, '3'], [9, lines[9].length, '2'], [10, lines[10].length, '3'],
+    [11, lines[11].length, '3'], [12, lines[12].length, '3']]);
+  const some = await c.sendRequest(lsp.InlayHintRequest.type, {
+    textDocument: { uri }, range: { start: { line: 4, character: 0 }, end: { line: 5, character: 0 } } });
+  assert.deepEqual(some.map((h) => h.label), ['4/2', '1/2']);
+
+  const lenses = await c.sendRequest(lsp.CodeLensRequest.type, { textDocument: { uri } });
+  assert.deepEqual(lenses.map((l) => [l.range.start.line, l.command.title]), [
+    [3, 'interrupt 49..49 of 20 cycles'], [12, '3..3 cycles']]);
+
+  // Shortened to fit its period, the warning goes.
+  await c.sendNotification(lsp.DidChangeTextDocumentNotification.type, {
+    textDocument: { uri, version: 2 },
+    contentChanges: [{ range: { start: { line: 3, character: 22 }, end: { line: 3, character: 24 } }, text: '2' }],
+  });
+  assert.deepEqual(await server.diagnosticsOf(uri, 2), []);
+  const after = await c.sendRequest(lsp.CodeLensRequest.type, { textDocument: { uri } });
+  assert.equal(after[0].command.title, 'interrupt 17..17 of 20 cycles');
+  await c.sendNotification(lsp.DidCloseTextDocumentNotification.type, { textDocument: { uri } });
+});

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "rpc/Transport.h"
+
 namespace korvid::rpc {
 
 // Bodies larger than this are read and dropped, never held.
@@ -20,20 +22,20 @@ enum class ReadStatus {
     Truncated,   // the stream ended inside a message
 };
 
-// Reads framed messages from a file descriptor (blocking reads, buffered).
+// Reads framed messages from a transport (blocking reads, buffered).
 class MessageReader {
 public:
-    explicit MessageReader(int fd) : fd_(fd) {}
+    explicit MessageReader(Transport& input) : input_(input) {}
     ReadStatus Read(std::string& body);
 
 private:
     bool Fill();  // false at the end of the stream
-    int fd_;
+    Transport& input_;
     std::string buffer_;
     std::size_t pos_ = 0;
 };
 
 // Writes one message with its header; false when the stream is closed.
-bool WriteMessage(int fd, std::string_view body);
+bool WriteMessage(Transport& output, std::string_view body);
 
 }  // namespace korvid::rpc

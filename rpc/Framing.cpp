@@ -1,9 +1,7 @@
 // Content-Length framing (Framing.h).
-#include "lsp/Framing.h"
+#include "rpc/Framing.h"
 
-#include <cerrno>
 #include <charconv>
-#include <unistd.h>
 
 namespace korvid::rpc {
 
@@ -32,15 +30,9 @@ bool MessageReader::Fill() {
         pos_ = 0;
     }
     char chunk[65536];
-    for (;;) {
-        ssize_t n = ::read(fd_, chunk, sizeof chunk);
-        if (n > 0) {
-            buffer_.append(chunk, static_cast<std::size_t>(n));
-            return true;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        return false;
-    }
+    const std::size_t n = input_.Read(chunk, sizeof chunk);
+    buffer_.append(chunk, n);
+    return n > 0;
 }
 
 ReadStatus MessageReader::Read(std::string& body) {
@@ -93,17 +85,10 @@ ReadStatus MessageReader::Read(std::string& body) {
     return tooLarge ? ReadStatus::TooLarge : ReadStatus::Message;
 }
 
-bool WriteMessage(int fd, std::string_view body) {
+bool WriteMessage(Transport& output, std::string_view body) {
     std::string out = "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n";
     out.append(body);
-    std::size_t done = 0;
-    while (done < out.size()) {
-        ssize_t n = ::write(fd, out.data() + done, out.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
+    return output.Write(out);
 }
 
 }  // namespace korvid::rpc
