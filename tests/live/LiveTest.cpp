@@ -156,6 +156,12 @@ Picture Press(Desktop& x, WindowId window, const std::string& keys, WindowId wat
     return x.Grab(watched);
 }
 
+// A rectangle as X geometry: "WxH+X+Y".
+std::string text(const ScreenRect& r) {
+    return std::to_string(r.width) + "x" + std::to_string(r.height) + "+" + std::to_string(r.x) + "+" +
+           std::to_string(r.y);
+}
+
 // A debug session of the 28L program: change marks after Steps, a double
 // click on a Code line, a Hop through a long loop on one line, minimise and
 // restore, and the end of the link in the middle of a Jog.
@@ -458,10 +464,6 @@ void ExpectDebugLayout(const std::string& screen, const std::vector<std::string>
         },
         10, 300);
     const ScreenRect all = x.Screen();
-    auto text = [](const ScreenRect& r) {
-        return std::to_string(r.width) + "x" + std::to_string(r.height) + "+" + std::to_string(r.x) + "+" +
-               std::to_string(r.y);
-    };
     for (std::size_t i = 0; i < frames.size(); ++i) {
         EXPECT_TRUE(frames[i].Inside(all)) << names[i] << " " << text(frames[i]) << " is not on the screen";
         for (std::size_t j = i + 1; j < frames.size(); ++j)
@@ -990,7 +992,10 @@ TEST(Live, UntitledTextAsksForANameAtExit) {
     ASSERT_TRUE(x.Key(main, "alt+f x"));
     const WindowId question = x.WaitWindow("Korvid28L");
     ASSERT_NE(question, 0u) << "no save question";
-    ASSERT_TRUE(x.Key(question, "alt+y"));
+    // Yes, pressed again until the box has taken it (it has the keyboard
+    // only once the window manager gave it the focus).
+    ASSERT_TRUE(WaitFor([&] { return x.Key(question, "alt+y") && WaitFor([&] { return !x.IsVisible(question); }, 1); },
+                        10, 100));
     const WindowId save = x.WaitWindow("Save Source", 10);
     EXPECT_NE(save, 0u) << "Yes saved the untitled text without asking for a name";
     if (save != 0) {
@@ -1113,10 +1118,6 @@ TEST(Live, RememberedPlacesFitASmallerScreen) {
     const WindowId main = x.WaitWindow("blink.src - Korvid28L");
     ASSERT_NE(main, 0u);
     const ScreenRect screen = x.Screen();
-    auto text = [](const ScreenRect& r) {
-        return std::to_string(r.width) + "x" + std::to_string(r.height) + "+" + std::to_string(r.x) + "+" +
-               std::to_string(r.y);
-    };
     auto settled = [&](WindowId w) {
         ScreenRect last{}, now = x.Frame(w);
         WaitFor(
