@@ -96,7 +96,7 @@ bool ToolTarget::Start(const std::string& port, bool program, std::string& messa
         link_.OpenLink();
         debugger_.Begin();
         debugger_.Reset();
-        if (!WaitHalt(5000))
+        if (!WaitHalt(kResetHaltTimeoutMs))
             throw LinkFailure(program ? "the chip did not halt at reset"
                                       : "the chip did not halt at reset: does it hold the debug image? (launch programs it)");
     } catch (const LinkFailure& failure) {
@@ -188,7 +188,7 @@ void ToolTarget::Reset() {
         WaitHalt(1000);
     }
     debugger_.Reset();
-    if (!WaitHalt(5000)) throw LinkFailure("the chip did not halt at reset");
+    if (!WaitHalt(kResetHaltTimeoutMs)) throw LinkFailure("the chip did not halt at reset");
 }
 
 void ToolTarget::Changed() {

@@ -148,6 +148,32 @@ bool PlaceOnScreen(const WindowPlace& place, const std::vector<WindowPlace>& scr
     return false;
 }
 
+std::optional<WindowPlace> ScreenOfPlace(const WindowPlace& place, const std::vector<WindowPlace>& screens) {
+    std::optional<WindowPlace> best;
+    long long most = 0;
+    for (const WindowPlace& s : screens) {
+        const long long w = std::min(place.x + place.width, s.x + s.width) - std::max(place.x, s.x);
+        const long long h = std::min(place.y + place.height, s.y + s.height) - std::max(place.y, s.y);
+        if (w > 0 && h > 0 && w * h > most) most = w * h, best = s;
+    }
+    return best;
+}
+
+WindowPlace FitPlace(WindowPlace place, const WindowPlace& screen, const WindowFrame& frame, int leastWidth,
+                     int leastHeight) {
+    // One axis: `start` and `size` of the window inside frame edges `before`
+    // and `after`, on the screen's `from` .. `from + room`.
+    auto fit = [](int& start, int& size, int before, int after, int from, int room, int least) {
+        const int most = room - before - after;
+        if (size > most) size = std::max(most, std::min(least, size));
+        if (start + size + after > from + room) start = from + room - size - after;
+        if (start - before < from) start = from + before;
+    };
+    fit(place.x, place.width, frame.left, frame.right, screen.x, screen.width, leastWidth);
+    fit(place.y, place.height, frame.top, frame.bottom, screen.y, screen.height, leastHeight);
+    return place;
+}
+
 std::optional<int> SourceLineOfAddress(const AssemblyState& state, std::uint32_t address) {
     ProgramIndex index;
     index.Build(state, ProgramIndex::Words::Listed);

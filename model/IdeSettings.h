@@ -68,6 +68,22 @@ struct WindowPlace {
 // length on one of them and the window is not larger than that screen.
 bool PlaceOnScreen(const WindowPlace& place, const std::vector<WindowPlace>& screens);
 
+// The frame the window manager draws around a window, in pixels.
+struct WindowFrame {
+    int left = 0, top = 0, right = 0, bottom = 0;
+};
+
+// The screen a remembered place opens on: the one that holds most of it;
+// none when it lies on no screen at all (a screen that is gone).
+std::optional<WindowPlace> ScreenOfPlace(const WindowPlace& place, const std::vector<WindowPlace>& screens);
+
+// A remembered place fitted to the usable area `screen`, frame included:
+// moved onto it, then shrunk where it is still too large, but no smaller
+// than `leastWidth` x `leastHeight` (a window that may not shrink gives its
+// own size: it stays whole and keeps the top left corner on the screen).
+WindowPlace FitPlace(WindowPlace place, const WindowPlace& screen, const WindowFrame& frame, int leastWidth,
+                     int leastHeight);
+
 struct AssemblyState;
 
 // The source line (1 = first) of the instruction at a program address

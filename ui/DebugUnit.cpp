@@ -198,13 +198,31 @@ void TDebugForm::BeginSession() {
     busy_ = true;
     RunGuarded(this, [this] {
         shell_.link.OpenLink();
-        ResetButtonClick();
+        Debugger.Reset();
+        AwaitFirstHalt();
     });
     busy_ = false;
     Timer.start();
 }
 
+void TDebugForm::AwaitFirstHalt() {
+    awaitingHalt_ = true;
+    resetAt_ = shell_.link.Ticks().NowMs();
+    SetButtonMask(kMaskStop);  // Stop gives up waiting
+}
+
+// The chip runs a program of its own (a fresh chip, or one programmed by
+// Run > Program): it is told, and debugging ends.
+void TDebugForm::NoDebugImage() {
+    awaitingHalt_ = false;
+    Timer.stop();
+    SetButtonMask(0);
+    ShowError(this, QStringLiteral("The chip does not answer as a debug image does: Run > Debug programs it"));
+    hide();
+}
+
 void TDebugForm::EndSession() {
+    awaitingHalt_ = false;
     for (DebugController::View v : {DebugController::Registers, DebugController::Code, DebugController::Watch})
         if (QWidget* w = ViewWindow(v)) w->hide();
     Timer.stop();
@@ -289,8 +307,17 @@ void TDebugForm::StepButtonClick() { Command(DebugCommand::Step); }
 void TDebugForm::WalkButtonClick() { Command(DebugCommand::Walk); }
 void TDebugForm::RunButtonClick() { Command(DebugCommand::Run); }
 void TDebugForm::PollButtonClick() { Command(DebugCommand::Poll); }
-void TDebugForm::StopButtonClick() { Command(DebugCommand::Stop); }
-void TDebugForm::ResetButtonClick() { Debugger.Reset(); }
+void TDebugForm::StopButtonClick() {
+    if (awaitingHalt_)
+        NoDebugImage();
+    else
+        Command(DebugCommand::Stop);
+}
+
+void TDebugForm::ResetButtonClick() {
+    Debugger.Reset();
+    if (awaitingHalt_) AwaitFirstHalt();
+}
 
 // The Registers, Code and Watch buttons: show the view and repaint it fully.
 void TDebugForm::RegistersButtonClick() { ShowView(DebugController::Registers); }
@@ -315,10 +342,15 @@ void TDebugForm::TimerTimer() {
         hide();
         return;
     }
-    switch (Debugger.Look()) {
+    const DebugEvent look = Debugger.Look();
+    if (awaitingHalt_ && look != DebugEvent::NewHalt && shell_.link.Ticks().NowMs() - resetAt_ >= kResetHaltTimeoutMs) {
+        NoDebugImage();
+        return;
+    }
+    switch (look) {
         case DebugEvent::Running: StatusPanel->setText(QStringLiteral("Running")); return;
         case DebugEvent::Sleeping: StatusPanel->setText(QStringLiteral("Sleeping")); return;
-        case DebugEvent::NewHalt: break;
+        case DebugEvent::NewHalt: awaitingHalt_ = false; break;
         default: return;
     }
     StatusPanel->setText(QStringLiteral("Idle"));

@@ -123,8 +123,15 @@ private:
     QWidget* ViewWindow(DebugController::View view) const;
     void ShowView(DebugController::View view);
 
+    // From the start (and each Reset) until the first halt of a session:
+    // a chip that does not halt in time holds no debug image.
+    void AwaitFirstHalt();
+    void NoDebugImage();
+
     std::uint8_t buttonMask_ = 0;
     bool busy_ = false;
+    bool awaitingHalt_ = false;
+    std::uint64_t resetAt_ = 0;  // the link's milliseconds at the reset awaited
 };
 
 }  // namespace korvid

@@ -1,19 +1,24 @@
 #include "ui/EditorUnit.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QClipboard>
+#include <QCloseEvent>
+#include <QCompleter>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
-#include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QStatusTipEvent>
+#include <QTimer>
 #include <algorithm>
 #include <limits>
 
@@ -216,6 +221,30 @@ bool TEditorForm::eventFilter(QObject* watched, QEvent* event) {
         ShowHint(static_cast<QStatusTipEvent*>(event)->tip());
         return true;
     }
+    // Keys typed right after a file dialog closed may still reach it until
+    // the window system has given the focus back, or reach the list of its
+    // name completion, which may open after the dialog has gone (its folder
+    // is read in the background) and takes the keyboard: they belong to the
+    // text, and that list goes away.
+    const QEvent::Type type = event->type();
+    if (watched->isWidgetType() && (type == QEvent::KeyPress || type == QEvent::KeyRelease || type == QEvent::Show)) {
+        QWidget* window = static_cast<QWidget*>(watched)->window();
+        QFileDialog* closed = nullptr;
+        bool completion = false;
+        for (QFileDialog* dialog : {OpenDialog, SaveDialog}) {
+            if (dialog->isVisible()) continue;
+            const auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            completion = name && name->completer() && window == name->completer()->popup();
+            if (window == dialog || completion) closed = dialog;
+            if (closed) break;
+        }
+        if (closed && completion && type == QEvent::Show) QTimer::singleShot(0, window, [window] { window->hide(); });
+        if (closed && type != QEvent::Show) {
+            if (completion) window->hide();
+            QCoreApplication::sendEvent(View, event);
+            return true;
+        }
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -232,7 +261,14 @@ bool TEditorForm::event(QEvent* event) {
 void TEditorForm::QuerySave() {
     if (SxcMode || !Text.modified) return;
     switch (Confirm(this, QStringLiteral("Save changes to ") + fileName)) {
-        case QMessageBox::Yes: SaveFile(fileName); break;
+        case QMessageBox::Yes:
+            // An untitled text has no place of its own yet: it is asked for
+            // as by Save, and a cancelled name keeps the text and the window.
+            if (fileName != kUntitled)
+                SaveFile(fileName);
+            else if (!SaveTextAs())
+                throw SilentAbort();
+            break;
         case QMessageBox::No: break;
         default: throw SilentAbort();
     }
@@ -302,7 +338,7 @@ void TEditorForm::FileOpenItemClick() {
     if (Text.listMode) ToggleList();
     QuerySave();
     PointDialogAtFile(*OpenDialog);
-    QString name = RunFileDialog(*OpenDialog);
+    QString name = AskFile(*OpenDialog);
     if (name.isEmpty()) return;
     LoadFile(name);
 }
@@ -333,15 +369,34 @@ void TEditorForm::PointDialogAtFile(QFileDialog& dialog) {
     if (dialog.acceptMode() == QFileDialog::AcceptSave) dialog.selectFile(info.fileName());
 }
 
-void TEditorForm::FileSaveAs() {
+void TEditorForm::FileSaveAs() { SaveTextAs(); }
+
+bool TEditorForm::SaveTextAs() {
     PointDialogAtFile(*SaveDialog);
-    QString name = RunFileDialog(*SaveDialog);
-    if (name.isEmpty()) return;
+    QString name = AskFile(*SaveDialog);
+    if (name.isEmpty()) return false;
     if (QFileInfo::exists(name) && Confirm(this, QStringLiteral("OK to overwrite ") + name) != QMessageBox::Yes)
-        return;
+        return false;
     SaveFile(name);
     SetFileName(name);
     if (shell.settings) shell.settings->FileUsed(name);
+    return true;
+}
+
+// A dialog opens with its name field empty (Open) or selected (Save, which
+// proposes the current name), so that the first key typed starts a new
+// name; when it closes the keyboard goes back to the text.
+QString TEditorForm::AskFile(QFileDialog& dialog) {
+    if (dialog.acceptMode() == QFileDialog::AcceptOpen) dialog.selectFile(QString());
+    if (auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+        if (dialog.acceptMode() == QFileDialog::AcceptOpen) name->clear();
+        name->selectAll();
+    }
+    QWidget* before = QApplication::activeWindow();
+    const QString chosen = RunFileDialog ? RunFileDialog(dialog) : QString();
+    if (before && before != &dialog) before->activateWindow();
+    if (!before || before == this) View->setFocus(Qt::OtherFocusReason);
+    return chosen;
 }
 
 void TEditorForm::FileListToggle() { ToggleList(); }
@@ -562,6 +617,6 @@ void TEditorForm::HelpAbout() { ExecDialog(WindowOf(shell.about)); }
 
 QFont TEditorForm::EditorFont() const { return QFont(View->EditorFontName, View->EditorFontSize); }
 
-QString TEditorForm::AskFileName(QFileDialog& dialog) { return RunFileDialog ? RunFileDialog(dialog) : QString(); }
+QString TEditorForm::AskFileName(QFileDialog& dialog) { return AskFile(dialog); }
 
 }  // namespace korvid

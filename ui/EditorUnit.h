@@ -54,6 +54,11 @@ public:
     void FileOpenItemClick();
     void FileSave();
     void FileSaveAs();
+    // Save As: false when no name was chosen or the overwrite was refused.
+    bool SaveTextAs();
+    // Runs an open or save dialog through RunFileDialog, its name field
+    // empty or selected; the keyboard returns to the text afterwards.
+    QString AskFile(QFileDialog& dialog);
     void PointDialogAtFile(QFileDialog& dialog);
     void FileListToggle();
     void FilePrint();

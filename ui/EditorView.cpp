@@ -106,6 +106,23 @@ void TEditorView::LayoutView() {
     RefreshView();
 }
 
+// Draws `text` with its characters on the cells from `x` (the baseline at
+// `y`). The font's own advance is a fraction of a pixel off the cell (7.2
+// pixels for a cell of 7), so text laid out by the font drifts off the
+// cells: runs of other colours, each starting at its own column, overlapped
+// it (letters on letters, vanished spaces, words off their column). Where
+// the advance is not the cell, each character of a row of several runs is
+// drawn on its own cell (at whole pixels; spaces have nothing to draw); a
+// row of one run keeps the font's own layout.
+void TEditorView::DrawCells(QPainter& painter, bool exact, int x, int y, const QString& text) const {
+    if (exact) {
+        painter.drawText(x, y, text);
+        return;
+    }
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if (text[i] != QLatin1Char(' ')) painter.drawText(x + int(i) * charWidth, y, QString(text[i]));
+}
+
 QRect TEditorView::RowRect(int r) const {
     int y0 = areaTop + r * charHeight;
     int top = y0 + (r ? topMargin : 0);
@@ -353,8 +370,9 @@ void TEditorView::paintEvent(QPaintEvent* event) {
     painter.drawLine(areaLeft - 1, areaBottom, areaRight, areaBottom);
     painter.drawLine(areaRight, areaBottom, areaRight, areaTop - 1);
 
-    QFont font(EditorFontName, EditorFontSize);
+    const QFont font(EditorFontName, EditorFontSize);
     painter.setFont(font);
+    const bool exactAdvance = QFontMetricsF(font).horizontalAdvance(QLatin1Char('X')) == qreal(charWidth);
     const int ascent = QFontMetrics(font).ascent();
     const QColor background[2] = {pal.color(QPalette::Base), pal.color(QPalette::Highlight)};
     const bool dark = pal.color(QPalette::Base).lightness() < 128;
@@ -366,6 +384,7 @@ void TEditorView::paintEvent(QPaintEvent* event) {
     };
     std::vector<char> texts;
     texts.reserve(std::size_t(cellsPerRow));
+    const int gutterWidth = std::min(gutterColumns_ * charWidth, leftMargin);
     struct Run {
         int column, attr, start, count;
     };
@@ -377,9 +396,9 @@ void TEditorView::paintEvent(QPaintEvent* event) {
         ++paintedRows;
         const std::uint16_t* cells = Row(r + 1);
         const int y0 = areaTop + r * charHeight;
-        // Backgrounds first, then each run's text from its own column: the
-        // font's advances may be a fraction wider than the cell, so a run's
-        // last glyph may reach into the next run and must not be cut there.
+        // Backgrounds first, then each run's text from its own column: a
+        // glyph may reach a little past its cell (italics, wide letters)
+        // and must not be cut at the next run.
         runs.clear();
         texts.clear();
         int i = 0;
@@ -394,7 +413,8 @@ void TEditorView::paintEvent(QPaintEvent* event) {
                 if (!blank) texts.push_back(ch);
                 ++j;
             }
-            int left = areaLeft + i * charWidth + (i ? leftMargin : 0);
+            // The first run covers the left margin, but not the line numbers.
+            int left = i ? areaLeft + leftMargin + i * charWidth : areaLeft + gutterWidth;
             int right = std::min(areaLeft + leftMargin + j * charWidth, areaRight);
             if (right > left) painter.fillRect(QRect(left, rowRect.top(), right - left, rowRect.height()), background[attr & 1]);
             if (int(texts.size()) > start) runs.push_back({i, attr, start, int(texts.size()) - start});
@@ -404,11 +424,12 @@ void TEditorView::paintEvent(QPaintEvent* event) {
         painter.setClipRect(rowRect);
         for (const Run& run : runs) {
             painter.setPen(foreground(run.attr));
-            painter.drawText(areaLeft + leftMargin + run.column * charWidth, y0 + topMargin + ascent,
-                             QString::fromLatin1(texts.data() + run.start, run.count));
+            DrawCells(painter, exactAdvance || runs.size() == 1, areaLeft + leftMargin + run.column * charWidth,
+                      y0 + topMargin + ascent, QString::fromLatin1(texts.data() + run.start, run.count));
         }
-        painter.setClipping(false);
-        if (gutterColumns_ > 0 && r < visibleRows) {
+        // The numbers, also of the last row, which is only partly visible.
+        if (gutterWidth > 0) {
+            painter.fillRect(QRect(areaLeft, rowRect.top(), gutterWidth, rowRect.height()), background[0]);
             const std::int32_t line = topLineIndex_ + r;
             if (line < lineCount_) {
                 painter.setPen(pal.color(QPalette::PlaceholderText));
@@ -416,6 +437,7 @@ void TEditorView::paintEvent(QPaintEvent* event) {
                                  Qt::AlignRight | Qt::AlignTop, QString::number(line + 1));
             }
         }
+        painter.setClipping(false);
     }
     if (caretDrawn_ && !drawnCaret_.isEmpty()) {
         painter.setCompositionMode(QPainter::RasterOp_NotDestination);

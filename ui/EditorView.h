@@ -4,6 +4,7 @@
 // keys, clicks, drags and the wheel into caret moves and edits.
 #pragma once
 
+#include <QPainter>
 #include <QScrollBar>
 #include <QTimer>
 #include <QWidget>
@@ -132,6 +133,7 @@ private:
     void PageDown();
     void UpdateScrollBars();
     void ColourVisibleText();
+    void DrawCells(QPainter& painter, bool exact, int x, int y, const QString& text) const;
     std::vector<std::uint8_t> kinds_;  // classes of the text from TopLine on
     std::string visibleText_;
     std::int32_t topLineIndex_ = 0;    // line number of TopLine, from 0

@@ -7,6 +7,7 @@
 
 #include "core/link/Irc.h"
 #include "model/ClockLogic.h"
+#include "ui/WindowFit.h"
 
 namespace korvid {
 
@@ -34,6 +35,7 @@ TIRCForm::TIRCForm(Shell& shell, QWidget* parent) : QDialog(parent), shell_(shel
     OkayButton->setDefault(true);
     grid->addWidget(OkayButton, 9, 0, 1, 2);
     connect(OkayButton, &QPushButton::clicked, this, &QDialog::accept);
+    KeepTitleWhole(*this);
 }
 
 // A window system's own show (restoring a minimised window) is not a

@@ -264,6 +264,13 @@ bool TRegisterForm::OwnsWheel(QPoint at) const { return ProgramArea().adjusted(0
 
 // ---- painting --------------------------------------------------------------------
 
+// Until the first halt of a session the chip's registers are not known: the
+// cells stay empty rather than show the values of an earlier session.
+bool TRegisterForm::HaltShown() const {
+    const DebugSession* s = Session();
+    return s && !s->FirstRefresh;
+}
+
 void TRegisterForm::PaintContent(QPainter& g) {
     painted_ = true;
     const QPalette& p = palette();
@@ -302,6 +309,7 @@ void TRegisterForm::PaintLabels(QPainter& g, const QPalette& p) {
 
 // The register, M and W cells with their styles.
 void TRegisterForm::PaintCells(QPainter& g, const QPalette& p) {
+    const bool known = HaltShown();
     for (int c = 0; c < 258; ++c) {
         QRect r = CellRect(c);
         if (r.isEmpty()) continue;
@@ -313,6 +321,7 @@ void TRegisterForm::PaintCells(QPainter& g, const QPalette& p) {
             g.setPen(QPen(kBlue, 2));
             g.drawRect(r.adjusted(1, 1, -1, -1));
         }
+        if (!known) continue;
         g.setPen(col.text);
         std::uint32_t v = CellValue(c);
         g.drawText(r, Qt::AlignCenter, c == kCellM ? QString::number(v, 16).toUpper() : Hex(v, 2));
@@ -333,10 +342,15 @@ void TRegisterForm::PaintBits(QPainter& g, const QPalette& p) {
                  Qt::AlignHCenter | Qt::AlignBottom, QString::fromLatin1(StatusBitLabel(b)));
     }
     g.setFont(valueFont_);
+    const bool known = HaltShown();
     for (int c : {0, 3, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, kCellW}) {
         std::uint32_t v = values_[std::size_t(c)], snap = snapValues_[std::size_t(c)];
         for (int b = 0; b < 8; ++b) {
             QRect r = BitRect(c, b);
+            if (!known) {
+                g.fillRect(r, p.color(QPalette::Base));
+                continue;
+            }
             const bool bit = ((v >> b) & 1u) != 0;
             const bool changed = (((v ^ snap) >> b) & 1u) != 0;
             g.fillRect(r, changed ? kRed : p.color(QPalette::Base));
@@ -352,7 +366,7 @@ void TRegisterForm::PaintFlags(QPainter& g, const QPalette& p) {
     g.setFont(smallFont_);
     for (bool skip : {false, true}) {
         QRect r = FlagRect(skip);
-        bool set = skip ? skip_ : int_;
+        bool set = HaltShown() && (skip ? skip_ : int_);
         g.fillRect(r, set ? kBlue : p.color(QPalette::Base));
         g.setPen(p.color(QPalette::Dark));
         g.drawRect(r.adjusted(0, 0, -1, -1));

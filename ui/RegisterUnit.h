@@ -81,6 +81,7 @@ private:
     void PaintProgram(QPainter& g, const QPalette& p);
     void BuildModel();
     void UpdateChanged(bool full);
+    bool HaltShown() const;
     void ScrollBarChange();
     void Commit();
     std::uint32_t CellValue(int cell) const;

@@ -1,13 +1,16 @@
 #include "ui/SettingsKeeper.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSettings>
 #include <QTimer>
 
 #include "core/asm/Dialect.h"
+#include "ui/WindowFit.h"
 
 namespace korvid {
 
@@ -22,6 +25,23 @@ std::vector<WindowPlace> Screens() {
         screens.push_back({r.x(), r.y(), r.width(), r.height()});
     }
     return screens;
+}
+
+// The frame `window` has or will get: its own once the window manager has
+// framed it, else the largest of the windows already framed, else one of
+// about a title bar in the application's bold font, thin borders and a
+// grip at the bottom.
+WindowFrame FrameOf(const QWidget* window) {
+    QMargins m = FrameMargins({window});
+    for (const QWidget* other : QApplication::topLevelWidgets())
+        if (m.isNull()) m = FrameMargins({other});
+    if (m.isNull()) {
+        QFont title = QApplication::font();
+        title.setBold(true);
+        const int border = 4;
+        m = QMargins(border, QFontMetrics(title).height() + 2 * border, border, 2 * border);
+    }
+    return {m.left(), m.top(), m.right(), m.bottom()};
 }
 }  // namespace
 
@@ -80,7 +100,11 @@ bool SettingsKeeper::RestorePlace(QWidget* window) {
     for (auto& [name, w] : windows_) {
         if (w != window) continue;
         auto place = values_.Place(ToStore(name));
-        if (!place || !PlaceOnScreen(*place, Screens())) return false;
+        const std::optional<WindowPlace> screen = place ? ScreenOfPlace(*place, Screens()) : std::nullopt;
+        if (!screen) return false;
+        // The screen may be smaller than the one the place was left on.
+        const QSize least = window->minimumSize().expandedTo(window->minimumSizeHint());
+        place = FitPlace(*place, *screen, FrameOf(window), least.width(), least.height());
         window->setGeometry(place->x, place->y, place->width, place->height);
         if (place->maximised) window->setWindowState(window->windowState() | Qt::WindowMaximized);
         return true;

@@ -39,12 +39,15 @@ void SyntaxColourer::Colour(std::string_view text, Dialect dialect, int prefixCo
     kinds.assign(text.size(), SyntaxKind::Plain);
     source_.assign(text);
     // A listing's columns are blanked for the scanner and keep their class.
+    // They are display columns: the listing pads them with TABs, so a line's
+    // source text may start after two bytes or after sixteen.
     if (prefixColumns > 0) {
-        std::size_t lineStart = 0;
+        int column = 0;
         for (std::size_t p = 0; p < source_.size(); ++p) {
             if (source_[p] == '\r') {
-                lineStart = p + 1;
-            } else if (p - lineStart < std::size_t(prefixColumns)) {
+                column = 0;
+            } else if (column < prefixColumns) {
+                column = source_[p] == '\t' ? (column + 8) & ~7 : column + 1;
                 source_[p] = ' ';
                 kinds[p] = SyntaxKind::ListPrefix;
             }

@@ -36,7 +36,8 @@ public:
     ~SyntaxColourer();
 
     // One class per byte of `text` (CR line ends) into `kinds`. The first
-    // `prefixColumns` bytes of every line are a listing's columns.
+    // `prefixColumns` display columns (TABs to the next multiple of 8) of
+    // every line are a listing's columns.
     void Colour(std::string_view text, Dialect dialect, int prefixColumns, std::vector<SyntaxKind>& kinds);
 
 private:

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QLayout>
 #include <QScreen>
 #include <QWindow>
 #include <algorithm>
@@ -53,6 +54,11 @@ QSize WithWholeTitle(const QWidget& window, QSize size) {
 void FixWindowSize(QWidget& window, QSize size, bool minimisable) {
     SetTitleBar(window, minimisable, true);
     window.setFixedSize(WithWholeTitle(window, size));
+}
+
+void KeepTitleWhole(QWidget& window) {
+    const QSize least = window.layout() ? window.layout()->totalMinimumSize() : window.minimumSize();
+    window.setMinimumSize(WithWholeTitle(window, least));
 }
 
 void FitWindowToContent(QWidget& window, QSize content) {

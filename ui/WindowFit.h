@@ -19,6 +19,10 @@ QMargins FrameMargins(std::initializer_list<const QWidget*> windows);
 // minimise when `minimisable`), no maximise button.
 void FixWindowSize(QWidget& window, QSize size, bool minimisable = false);
 
+// A window laid out by its layout: at least as wide as its title needs (as
+// above), so that a narrow window still shows its whole title.
+void KeepTitleWhole(QWidget& window);
+
 // For a window whose content scrolls: it can be made smaller by the user,
 // and no larger than `content` (widened for the title as above), with the
 // title bar of a fixed-size window. When `content` is new (the first call,

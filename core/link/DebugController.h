@@ -17,6 +17,10 @@
 
 namespace korvid {
 
+// How long a chip holding the debug image may take to halt after a reset
+// and release; a chip that has not halted by then runs a program of its own.
+inline constexpr std::uint32_t kResetHaltTimeoutMs = 5000;
+
 enum class DebugCommand : std::uint8_t { Hop, Jog, Step, Walk, Run, Poll, Stop };
 
 // What a look at the chip or a halt came to.

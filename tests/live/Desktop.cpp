@@ -46,10 +46,12 @@ bool Picture::Save(const std::string& path) const {
     return bool(out);
 }
 
-void Child::Start(const std::vector<std::string>& argv, const std::vector<std::string>& env, bool keepStderr) {
+void Child::Start(const std::vector<std::string>& argv, const std::vector<std::string>& env, bool keepStderr,
+                  const std::string& folder) {
     Kill();
     pid_ = ::fork();
     if (pid_ != 0) return;
+    if (!folder.empty() && ::chdir(folder.c_str()) != 0) ::_exit(126);
     int devnull = ::open("/dev/null", O_RDWR);
     ::dup2(devnull, 0);
     ::dup2(devnull, 1);
@@ -281,6 +283,11 @@ UserHome::UserHome() {
 
 std::string UserHome::Write(const std::string& name, const std::string& text) {
     const std::string path = dir_.File(name);
+    // Folders on the way (".config/korvid/") belong to the user as well.
+    for (std::size_t slash = name.find('/'); slash != std::string::npos; slash = name.find('/', slash + 1)) {
+        const std::string folder = dir_.File(name.substr(0, slash));
+        if (::mkdir(folder.c_str(), 0700) == 0) GiveToUser(folder);
+    }
     std::ofstream(path, std::ios::binary) << text;
     GiveToUser(path);
     return path;
@@ -307,14 +314,14 @@ LiveSim::LiveSim(const std::string& family, bool fast) {
 }
 
 LiveIde::LiveIde(const std::string& program, const UserHome& home, const std::vector<std::string>& arguments,
-                 const std::string& port, const std::vector<std::string>& env) {
+                 const std::string& port, const std::vector<std::string>& env, const std::string& folder) {
     std::vector<std::string> argv{test::BinaryPath("apps/" + program + "/" + program)};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     std::vector<std::string> all{Env("HOME", home.Path()), Env("XDG_RUNTIME_DIR", home.Path() + "/run"),
                                  Env("XDG_CONFIG_HOME", home.Path() + "/.config"), Env("QT_QPA_PLATFORM", "xcb"),
                                  Env("KORVID_COM1", port)};
     all.insert(all.end(), env.begin(), env.end());
-    child_.Start(test::AsOrdinaryUser(argv), all, true);
+    child_.Start(test::AsOrdinaryUser(argv), all, true, folder);
 }
 
 }  // namespace korvid::live

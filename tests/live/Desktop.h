@@ -48,9 +48,11 @@ public:
     ~Child();
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;
-    // Starts `argv` with extra environment entries ("NAME=value"); stdout
-    // and (unless `keepStderr`) stderr go to /dev/null.
-    void Start(const std::vector<std::string>& argv, const std::vector<std::string>& env, bool keepStderr = false);
+    // Starts `argv` with extra environment entries ("NAME=value") in
+    // `folder` (this process's own when empty); stdout and (unless
+    // `keepStderr`) stderr go to /dev/null.
+    void Start(const std::vector<std::string>& argv, const std::vector<std::string>& env, bool keepStderr = false,
+               const std::string& folder = {});
     pid_t Pid() const { return pid_; }
     bool Running();
     void Signal(int signal) const;
@@ -122,6 +124,7 @@ public:
     UserHome();
     // Copies a file into the home folder; returns its new path.
     std::string Add(const std::string& source);
+    // Writes a file of the home folder (`name` may hold folders); returns its path.
     std::string Write(const std::string& name, const std::string& text);
     static std::string Read(const std::string& path);
     const std::string& Path() const { return dir_.Path(); }
@@ -150,9 +153,10 @@ public:
     LiveIde(const std::string& program, const UserHome& home, const std::string& file, const std::string& port,
             const std::vector<std::string>& env = {})
         : LiveIde(program, home, std::vector<std::string>{file}, port, env) {}
-    // `env`: extra environment entries ("NAME=value").
+    // `env`: extra environment entries ("NAME=value"); `folder`: where it
+    // is started (the test's own folder when empty).
     LiveIde(const std::string& program, const UserHome& home, const std::vector<std::string>& arguments,
-            const std::string& port, const std::vector<std::string>& env = {});
+            const std::string& port, const std::vector<std::string>& env = {}, const std::string& folder = {});
     Child& Process() { return child_; }
 
 private:

@@ -156,6 +156,12 @@ Picture Press(Desktop& x, WindowId window, const std::string& keys, WindowId wat
     return x.Grab(watched);
 }
 
+// A rectangle as X geometry: "WxH+X+Y".
+std::string text(const ScreenRect& r) {
+    return std::to_string(r.width) + "x" + std::to_string(r.height) + "+" + std::to_string(r.x) + "+" +
+           std::to_string(r.y);
+}
+
 // A debug session of the 28L program: change marks after Steps, a double
 // click on a Code line, a Hop through a long loop on one line, minimise and
 // restore, and the end of the link in the middle of a Jog.
@@ -458,10 +464,6 @@ void ExpectDebugLayout(const std::string& screen, const std::vector<std::string>
         },
         10, 300);
     const ScreenRect all = x.Screen();
-    auto text = [](const ScreenRect& r) {
-        return std::to_string(r.width) + "x" + std::to_string(r.height) + "+" + std::to_string(r.x) + "+" +
-               std::to_string(r.y);
-    };
     for (std::size_t i = 0; i < frames.size(); ++i) {
         EXPECT_TRUE(frames[i].Inside(all)) << names[i] << " " << text(frames[i]) << " is not on the screen";
         for (std::size_t j = i + 1; j < frames.size(); ++j)
@@ -971,6 +973,170 @@ TEST(Live, DebugWindowPlaceSurvivesARestart) {
         }
         ASSERT_TRUE(x.Key(main, "alt+f x"));
         ASSERT_TRUE(WaitFor([&] { return !ide.Process().Running(); }, 10)) << "File > Exit did not end the program";
+    }
+}
+
+// A new text at File > Exit, Yes to the save question: the program asks
+// for a name, as Ctrl+S does, and never writes Untitled.SRC into the folder
+// it was started in (over the one an earlier session left there).
+TEST(Live, UntitledTextAsksForANameAtExit) {
+    Desktop& x = Desktop::Get();
+    UserHome home;
+    const std::string earlier = home.Write("Untitled.SRC", "; an earlier session\r\n");
+    const std::string chosen = home.Path() + "/kept.src";
+    LiveSim sim("28l", true);
+    LiveIde ide("Korvid28L", home, std::vector<std::string>{}, sim.Port(), {}, home.Path());
+    const WindowId main = x.WaitWindow("Untitled.SRC - Korvid28L");
+    ASSERT_NE(main, 0u);
+    ASSERT_TRUE(x.Type(main, "abc"));
+    ASSERT_TRUE(x.Key(main, "alt+f x"));
+    const WindowId question = x.WaitWindow("Korvid28L");
+    ASSERT_NE(question, 0u) << "no save question";
+    // Yes, pressed again until the box has taken it (it has the keyboard
+    // only once the window manager gave it the focus).
+    ASSERT_TRUE(WaitFor([&] { return x.Key(question, "alt+y") && WaitFor([&] { return !x.IsVisible(question); }, 1); },
+                        10, 100));
+    const WindowId save = x.WaitWindow("Save Source", 10);
+    EXPECT_NE(save, 0u) << "Yes saved the untitled text without asking for a name";
+    if (save != 0) {
+        ASSERT_TRUE(x.Type(save, chosen));
+        ASSERT_TRUE(x.Key(save, "Return"));
+    }
+    EXPECT_TRUE(WaitFor([&] { return !ide.Process().Running(); }, 10)) << "the program did not end";
+    EXPECT_EQ(UserHome::Read(earlier), "; an earlier session\r\n") << "Untitled.SRC was replaced";
+    EXPECT_EQ(UserHome::Read(chosen), "abc");
+}
+
+// Keys typed at once after File > Open reach the text, the next Open starts
+// with an empty name and Save As with the proposed name selected, so that a
+// typed path replaces it.
+TEST(Live, KeysAfterAFileDialogReachTheText) {
+    OnFile f("first.src", "first\r\n");
+    Desktop& x = f.x;
+    ASSERT_NE(f.main, 0u);
+    const std::string second = f.home.Write("second.src", "second\r\n");
+    const std::string third = f.home.Path() + "/third.src";
+    ASSERT_TRUE(x.Key(f.main, "ctrl+o"));
+    WindowId open = x.WaitWindow("Open Source");
+    ASSERT_NE(open, 0u);
+    ASSERT_TRUE(x.Type(open, second));
+    ASSERT_TRUE(x.Key(open, "Return a b c"));
+    ASSERT_TRUE(Titled(x, f.main, "*second.src - Korvid28L"));
+    ASSERT_TRUE(x.Key(f.main, "ctrl+s"));
+    EXPECT_TRUE(WaitFor([&] { return UserHome::Read(second).rfind("abc", 0) == 0; }, 10))
+        << "the text got " << UserHome::Read(second);
+    // The next Open: the whole path typed again is the file opened.
+    ASSERT_TRUE(x.Key(f.main, "ctrl+o"));
+    open = x.WaitWindow("Open Source");
+    ASSERT_NE(open, 0u);
+    ASSERT_TRUE(x.Type(open, f.file));
+    ASSERT_TRUE(x.Key(open, "Return"));
+    EXPECT_TRUE(Titled(x, f.main, "first.src - Korvid28L")) << "the second Open did not open the file typed";
+    // Save As proposes first.src; the typed path replaces it.
+    ASSERT_TRUE(x.Key(f.main, "alt+f a"));
+    const WindowId save = x.WaitWindow("Save Source");
+    ASSERT_NE(save, 0u);
+    Pause(0.5);
+    ASSERT_TRUE(x.Type(save, third));
+    ASSERT_TRUE(x.Key(save, "Return"));
+    EXPECT_TRUE(Titled(x, f.main, "third.src - Korvid28L"));
+    EXPECT_EQ(UserHome::Read(third), "first\r\n");
+}
+
+// The listing with colours on: the comment lines at its top are all in the
+// comment colour (no register or directive colour in them), while the
+// DEVICE line below shows the directive's.
+TEST(Live, ListingCommentsKeepTheirColour) {
+    Session s("Korvid28L", "28l", kSource + "/examples/blink.src", true);
+    Desktop& x = s.x;
+    ASSERT_NE(s.main, 0u);
+    ASSERT_TRUE(x.Key(s.main, "ctrl+l"));
+    ASSERT_TRUE(Titled(x, s.main, "blink.LST - Korvid28L"));
+    Picture p;
+    int top = 0, left = 0;
+    std::vector<std::pair<int, int>> lines;
+    WaitFor(
+        [&] {
+            p = x.Steady(s.main);
+            for (top = 0; top < p.height && p.At(p.width / 2, top) != kWhite;) ++top;
+            if (top + 4 >= p.height) return false;
+            for (left = 0; left < p.width && p.At(left, top + 4) != kWhite;) ++left;
+            lines = TextLines(p, left + 4, p.width * 3 / 4, top);
+            return lines.size() >= 4;
+        },
+        20, 200);
+    Keep(p, "listing-colours");
+    ASSERT_GE(lines.size(), 4u) << "the listing is not shown";
+    auto colouredIn = [&](std::pair<int, int> line) {
+        Picture band{p.width, line.second - line.first + 1, {}};
+        for (int y = line.first; y <= line.second; ++y)
+            for (int c = 0; c < p.width; ++c) band.pixels.push_back(p.At(c, y));
+        return Coloured(band);
+    };
+    // Lines 1 and 2 are comments, line 3 is empty: DEVICE is the third drawn.
+    EXPECT_EQ(colouredIn(lines[0]), 0) << "the first comment line has code colours";
+    EXPECT_EQ(colouredIn(lines[1]), 0) << "the second comment line has code colours";
+    EXPECT_GT(colouredIn(lines[2]), 20) << "the DEVICE line is not coloured";
+}
+
+// Debug (reenter) on a chip that was never given the debug image: after the
+// time the chip would take to halt at reset, a box says why, and debugging
+// ends (the Debug window goes, the editor's Run menu works again).
+TEST(Live, ReenterWithoutTheDebugImage) {
+    Session s("Korvid28L", "28l", kSource + "/examples/blink.src", true);
+    Desktop& x = s.x;
+    ASSERT_NE(s.main, 0u);
+    ASSERT_TRUE(x.Key(s.main, "ctrl+alt+d"));
+    const WindowId debug = x.WaitWindow("Debug");
+    ASSERT_NE(debug, 0u);
+    const auto start = std::chrono::steady_clock::now();
+    const WindowId box = x.WaitWindow("Korvid28L", 20);
+    ASSERT_NE(box, 0u) << "nothing says that the chip holds no debug image";
+    EXPECT_GE(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 3.0)
+        << "the box came before the chip had its time to halt";
+    Keep(x.Grab(box), "no-debug-image");
+    ASSERT_TRUE(x.Key(box, "Return"));
+    EXPECT_TRUE(WaitFor([&] { return !x.IsVisible(debug); }, 10)) << "debugging did not end";
+    // The Run menu is back: Run > Debug programs the chip and halts.
+    ASSERT_TRUE(x.Key(s.main, "ctrl+d"));
+    const WindowId code = x.WaitWindow("Code");
+    ASSERT_NE(code, 0u);
+    EXPECT_TRUE(WaitFor([&] { return PcRow(x.Grab(code)).first >= 0; }, 20)) << "Run > Debug did not halt afterwards";
+}
+
+// Places left on a larger screen, used on a smaller one: the main window
+// and the Registers and Code windows come up whole on the screen, frames
+// included.
+TEST(Live, RememberedPlacesFitASmallerScreen) {
+    Desktop& x = Desktop::Get("1024x768");
+    UserHome home;
+    const std::string file = home.Add(kSource + "/examples/blink.src");
+    home.Write(".config/korvid/Korvid28L.ini",
+               "[Windows]\nEditor=180 91 860 710\nRegister=700 300 560 420\nCode=650 560 560 400\n");
+    LiveSim sim("28l", true);
+    LiveIde ide("Korvid28L", home, file, sim.Port());
+    const WindowId main = x.WaitWindow("blink.src - Korvid28L");
+    ASSERT_NE(main, 0u);
+    const ScreenRect screen = x.Screen();
+    auto settled = [&](WindowId w) {
+        ScreenRect last{}, now = x.Frame(w);
+        WaitFor(
+            [&] {
+                last = std::exchange(now, x.Frame(w));
+                return now.x == last.x && now.y == last.y && now.width == last.width && now.height == last.height;
+            },
+            10, 300);
+        return now;
+    };
+    const ScreenRect placed = settled(main);
+    EXPECT_TRUE(placed.Inside(screen)) << "the main window " << text(placed) << " is off the screen";
+    ASSERT_TRUE(x.Key(main, "ctrl+d"));
+    for (const char* name : {"Registers", "Code"}) {
+        const WindowId w = x.WaitWindow(name);
+        ASSERT_NE(w, 0u) << name;
+        Pause(1);
+        const ScreenRect frame = settled(w);
+        EXPECT_TRUE(frame.Inside(screen)) << name << " " << text(frame) << " is off the screen";
     }
 }
 

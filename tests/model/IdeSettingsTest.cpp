@@ -187,6 +187,42 @@ TEST(IdeSettings, PlaceOnAScreen) {
     EXPECT_FALSE(PlaceOnScreen({0, 0, 10, 10}, {}));
 }
 
+// A place left on a larger screen opens whole on a smaller one: moved, then
+// shrunk where it may shrink; a window that may not stays whole with its top
+// left corner on the screen.
+TEST(IdeSettings, PlaceFittedToItsScreen) {
+    const WindowPlace screen{0, 0, 1024, 768};
+    const WindowFrame frame{1, 24, 1, 4};
+    const struct {
+        const char* name;
+        WindowPlace place;
+        int leastWidth, leastHeight;
+        WindowPlace fitted;
+    } cases[] = {
+        {"fits already", {100, 100, 640, 480}, 100, 100, {100, 100, 640, 480}},
+        {"moved in from the right and bottom", {180, 91, 860, 710}, 200, 200, {163, 54, 860, 710}},
+        {"moved in from the left and top", {-50, 5, 300, 200}, 50, 50, {1, 24, 300, 200}},
+        {"shrunk when larger than the screen", {400, 300, 1900, 1000}, 200, 200, {1, 24, 1022, 740}},
+        {"never smaller than it may be", {400, 300, 1900, 1000}, 1200, 900, {1, 24, 1200, 900}},
+        {"a fixed window keeps its size", {900, 700, 91, 400}, 91, 400, {900, 364, 91, 400}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(FitPlace(c.place, screen, frame, c.leastWidth, c.leastHeight), c.fitted);
+    }
+    // A second screen to the right: its own area, not the first one's.
+    EXPECT_EQ(FitPlace({1900, 10, 400, 300}, {1024, 0, 1280, 800}, frame, 50, 50), (WindowPlace{1900, 24, 400, 300}));
+}
+
+TEST(IdeSettings, ScreenOfAPlace) {
+    const std::vector<WindowPlace> screens = {{0, 0, 1280, 800}, {1280, 0, 1024, 768}};
+    EXPECT_EQ(ScreenOfPlace({100, 100, 640, 480}, screens), screens[0]);
+    EXPECT_EQ(ScreenOfPlace({1200, 100, 640, 480}, screens), screens[1]);    // mostly on the second
+    EXPECT_EQ(ScreenOfPlace({-600, 700, 640, 480}, screens), screens[0]);    // a corner is enough
+    EXPECT_EQ(ScreenOfPlace({3000, 100, 640, 480}, screens), std::nullopt);  // a screen that is gone
+    EXPECT_EQ(ScreenOfPlace({0, 0, 10, 10}, {}), std::nullopt);
+}
+
 TEST(IdeSettings, BreakpointLineAndAddress) {
     auto state = std::make_unique<AssemblyState>(Sx28lFamily());
     const char source[] = "; head\r\tORG 0\r\tNOP\r\r\tJMP 1\r";

@@ -688,6 +688,58 @@ private slots:
         QCOMPARE(d.chip().ProgramCounter, std::uint32_t(d.size() - 1));
         QVERIFY(d.ide.device->written.size() - erases < 400);  // no programming sequence
     }
+    // Debug (reenter) on a chip that Run > Program gave the plain program:
+    // it runs, the Registers window shows none of the last session's values
+    // and Stop is there meanwhile; Reset starts the wait again; once a debug
+    // image would have halted at reset, a box says why and debugging ends.
+    void reenterWithoutTheDebugImage_data() { FamilyRows(); }
+    void reenterWithoutTheDebugImage() {
+        QFETCH(int, family);
+        const Family& f = FamilyByIndex(family);
+        DebugIde d(f);
+        QVERIFY(d.Start(Program(f)));
+        auto inkInCell = [&](int cell) {
+            const QImage image = Content(d.registers()).grab().toImage();
+            const QRect r = d.registers().CellRect(cell).adjusted(2, 2, -2, -2);
+            int n = 0;
+            for (int y = r.top(); y <= r.bottom(); ++y)
+                for (int x = r.left(); x <= r.right(); ++x) n += qGray(image.pixel(x, y)) < 100;
+            return n;
+        };
+        QVERIFY(inkInCell(kCellW) > 0);
+        d.Click(d.debug().QuitButton);
+        RunGuarded(&d.ide.editor(), [&] { d.ide.editor().RunProgram(); });
+        ModalDriver modal;
+        d.ide.editor().RunDebugAgain();
+        d.debug().Timer.stop();
+        QVERIFY(d.debug().isVisible());
+        for (int i = 0; i < 5; ++i) d.debug().Tick();
+        QCOMPARE(d.debug().StatusPanel->text(), QString("Running"));
+        QCOMPARE(d.debug().ButtonMask(), std::uint8_t(kMaskStop));
+        QCOMPARE(inkInCell(kCellW), 0);
+        d.ide.ticks.now += kResetHaltTimeoutMs - 100;
+        d.Click(d.debug().ResetButton);
+        d.ide.ticks.now += 200;
+        d.debug().Tick();
+        QVERIFY(d.debug().isVisible());
+        QCOMPARE(modal.texts.size(), 0);
+        modal.Box(QMessageBox::Ok);
+        d.ide.ticks.now += kResetHaltTimeoutMs;
+        d.debug().Tick();
+        QCOMPARE(modal.texts, QStringList{"The chip does not answer as a debug image does: Run > Debug programs it"});
+        QVERIFY(!d.debug().isVisible());
+        QVERIFY(!d.registers().isVisible());
+        QVERIFY(!d.ide.shell->link.PortOpen);
+        QVERIFY(d.ide.editor().Item("RunDebugItem")->isEnabled());
+        // Stop gives up waiting at once.
+        d.ide.editor().RunDebugAgain();
+        d.debug().Timer.stop();
+        modal.Box(QMessageBox::Ok);
+        d.Click(d.debug().StopButton);
+        QCOMPARE(modal.texts.size(), 2);
+        QVERIFY(!d.debug().isVisible());
+    }
+
     void examplePrograms_data() { FamilyRows(); }
     void examplePrograms() {
         QFETCH(int, family);

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
@@ -165,10 +166,35 @@ private slots:
             QCOMPARE(driver.buttons.value(0).size(), 3);
             QVERIFY(ide.editor().isVisible());
             QCOMPARE(QByteArray::fromStdString(ide.text().Text()), QByteArray("abc"));
-            // Yes on a new text writes Untitled.SRC into the current folder.
+            // Yes on a new text asks for a name, as Save does: a cancelled
+            // name keeps the window and writes nothing where the program
+            // was started.
             driver.Box(QMessageBox::Yes);
+            driver.File(ide.editor(), QString());
+            QVERIFY(!ide.editor().close());
+            QVERIFY(!QFileInfo::exists(dir.filePath("Untitled.SRC")));
+            QCOMPARE(driver.dialogTitles, QStringList({"Save Source"}));
+            QVERIFY(ide.editor().isVisible());
+            // The name chosen is where it is written.
+            driver.Box(QMessageBox::Yes);
+            driver.File(ide.editor(), dir.filePath("Untitled.SRC"));
             QVERIFY(ide.editor().close());
             QCOMPARE(ReadAll(dir.filePath("Untitled.SRC")), QByteArray("abc"));
+        }
+        {
+            // An earlier session's Untitled.SRC is not replaced without a word.
+            WriteAll(dir.filePath("Untitled.SRC"), "earlier");
+            TestIde ide(Sx28lFamily());
+            ModalDriver driver;
+            QTest::keyClicks(ide.editor().View, "new");
+            driver.Box(QMessageBox::Yes);
+            driver.File(ide.editor(), dir.filePath("Untitled.SRC"));
+            driver.Box(QMessageBox::No);
+            QVERIFY(!ide.editor().close());
+            QCOMPARE(driver.texts.value(1), "OK to overwrite " + dir.filePath("Untitled.SRC"));
+            QCOMPARE(ReadAll(dir.filePath("Untitled.SRC")), QByteArray("earlier"));
+            driver.Box(QMessageBox::No);
+            QVERIFY(ide.editor().close());
         }
         {
             TestIde ide(Sx28lFamily());

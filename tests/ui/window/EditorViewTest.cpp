@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QWheelEvent>
 
+#include <cmath>
 #include <cstring>
 
 #include "WindowSupport.h"
@@ -60,6 +61,115 @@ private slots:
         // The spaces between words are plain.
         colourer.Colour(line, Dialect::Strict, 0, kinds);
         QCOMPARE(kinds[line.find('\t')], SyntaxKind::Plain);
+    }
+
+    // A listing pads its address and code columns with TABs to column 16:
+    // the source part starts after the padding, whatever its bytes.
+    void listingColumnsAreDisplayColumns() {
+        SyntaxColourer colourer(Sx28lFamily());
+        const std::string listing =
+            "000- 0FFF\t\tORG\t0\t; about twice\r"  // 9 columns, a TAB to 16, then the source's TAB
+            "\t\t; LED blink about twice a second\r"
+            "001- 0A02 0C05\tMOV\tW,#9\r";
+        struct Case {
+            const char* word;
+            SyntaxKind kind;
+        } cases[] = {
+            {"000- 0FFF\t", SyntaxKind::ListPrefix},
+            {"ORG", SyntaxKind::Directive},
+            {"; about twice", SyntaxKind::Comment},
+            {"; LED blink about twice a second", SyntaxKind::Comment},
+            {"001- 0A02 0C05\t", SyntaxKind::ListPrefix},
+            {"MOV", SyntaxKind::Instruction},
+            {"#", SyntaxKind::Plain},
+            {"9", SyntaxKind::Number},
+        };
+        std::vector<SyntaxKind> kinds;
+        colourer.Colour(listing, Dialect::Strict, 16, kinds);
+        for (const Case& c : cases) {
+            const std::size_t at = listing.find(c.word);
+            for (std::size_t i = at; i < at + std::strlen(c.word); ++i)
+                QVERIFY2(kinds[i] == c.kind, qPrintable(QString::fromLatin1(c.word) + " at " + QString::number(i)));
+        }
+    }
+
+    // Text of other colours is drawn on the same columns as uncoloured
+    // text: every character of a line coloured alone lands where it lies
+    // in the line drawn in one colour, at each text size.
+    void colouredTextStaysOnItsColumns() {
+        const std::string line(40, 'H');
+        ide->editor().resize(1000, ide->editor().height());
+        QApplication::processEvents();
+        ide->SetText(line + "\r" + line + "\r");
+        // The second line's characters in two alternating colours (each its
+        // own run), the first line uncoloured but for its first character.
+        view().Colourer = [](std::string_view text, std::vector<std::uint8_t>& kinds) {
+            kinds.assign(text.size(), std::uint8_t(SyntaxKind::Plain));
+            kinds[0] = std::uint8_t(SyntaxKind::Instruction);
+            const std::size_t second = text.find('\r') + 1;
+            for (std::size_t i = second; i < text.size(); ++i)
+                kinds[i] = std::uint8_t((i - second) % 2 ? SyntaxKind::Instruction : SyntaxKind::Directive);
+        };
+        view().SetColours(true);
+        for (int size : {9, 10, 11, 12, 14}) {
+            view().EditorFontSize = size;
+            view().LayoutView();
+            const QImage image = view().grab().toImage();
+            // The ink's centre in x of the last ten characters of a row.
+            auto centre = [&](int row) {
+                const QRect r = view().RowRect(row);
+                const int from = view().areaLeft + view().leftMargin + 30 * view().charWidth - view().charWidth / 2;
+                double sum = 0, count = 0;
+                for (int y = r.top() + view().topMargin; y < r.bottom(); ++y)
+                    for (int x = from; x < view().areaRight; ++x)
+                        if (qGray(image.pixel(x, y)) < 160) sum += x, ++count;
+                return count > 0 ? sum / count : -1.0;
+            };
+            const double plain = centre(0), coloured = centre(1);
+            QVERIFY(plain > 0 && coloured > 0);
+            QVERIFY(view().visibleColumns > 41);
+            QVERIFY2(std::abs(plain - coloured) < 1.0,
+                     qPrintable(QStringLiteral("size %1: %2 against %3").arg(size).arg(plain).arg(coloured)));
+            // Both on the cells: ten characters centred on the tenth-last's cell.
+            const double cells = view().areaLeft + view().leftMargin + 35 * view().charWidth;
+            QVERIFY2(std::abs(plain - cells) < view().charWidth / 2.0,
+                     qPrintable(QStringLiteral("size %1: %2 against the cells' %3").arg(size).arg(plain).arg(cells)));
+        }
+    }
+
+    // With line numbers, the partly shown last row has its number too, and
+    // a selection from the first column leaves the number column alone.
+    void lineNumbersOnEveryRowAndNeverSelected() {
+        std::string lines;
+        for (int i = 0; i < 200; ++i) lines += "line\r";
+        ide->SetText(lines);
+        ide->editor().Item("ViewLineNumbersItem")->trigger();
+        // Half a row below the whole rows.
+        const int spare = (view().areaBottom - view().areaTop - view().topMargin) % view().charHeight;
+        ide->editor().resize(ide->editor().width(), ide->editor().height() + view().charHeight * 2 / 3 - spare);
+        QApplication::processEvents();
+        view().LayoutView();
+        const int last = view().visibleRows;
+        QVERIFY(view().RowRect(last).height() >= view().charHeight / 2);
+        // Lines 1 to 3 selected from their first column.
+        text().caret = 0;
+        text().anchor = 0;
+        QTest::keyClick(&view(), Qt::Key_Down, Qt::ShiftModifier);
+        QTest::keyClick(&view(), Qt::Key_Down, Qt::ShiftModifier);
+        QTest::keyClick(&view(), Qt::Key_Down, Qt::ShiftModifier);
+        const QImage image = view().grab().toImage();
+        const QColor highlight = view().palette().color(QPalette::Highlight);
+        const int gutterRight = view().areaLeft + 5 * view().charWidth;
+        auto gutter = [&](int row, auto&& test) {
+            int n = 0;
+            const QRect r = view().RowRect(row);
+            for (int y = r.top(); y <= r.bottom(); ++y)
+                for (int x = view().areaLeft; x < gutterRight; ++x) n += test(QColor(image.pixel(x, y)));
+            return n;
+        };
+        for (int row : {0, 1, 2}) QCOMPARE(gutter(row, [&](QColor c) { return c == highlight; }), 0);
+        QVERIFY(gutter(1, [&](QColor c) { return c == highlight ? 0 : qGray(c.rgb()) < 200; }) > 0);
+        QVERIFY2(gutter(last, [](QColor c) { return qGray(c.rgb()) < 200; }) > 0, "the last row has no number");
     }
 
     void init() {
