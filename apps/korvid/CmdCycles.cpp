@@ -144,8 +144,13 @@ nlohmann::json BoundJson(const CycleBound& b, const Names& names, int from) {
     return j;
 }
 
+constexpr OptionSpec kCyclesOptions[] = {
+    kFamilyOption,
+    {"--json", "", "give the spans, routines and the interrupt routine as one JSON document"},
+};
+
 int RunCycles(const std::vector<std::string>& args) {
-    Options options(args, {"--family"}, {"--json"});
+    Options options = Options::Of("cycles", args);
     if (!options.ok()) return UsageError("cycles", options.error());
     if (options.Operands().empty()) return UsageError("cycles", "expected a source file");
     const Family* family = FamilyOption(options);
@@ -229,6 +234,9 @@ int RunCycles(const std::vector<std::string>& args) {
 
 }  // namespace
 
-KORVID_COMMAND("cycles", "[--family 28l|52] [--json] FILE [FROM..TO ...]", RunCycles);
+KORVID_COMMAND("cycles", "[--family 28l|52] [--json] FILE [FROM..TO ...]", RunCycles,
+               "Gives the fewest and most cycles of each span FROM..TO over every path (labels, LABEL:local or "
+               "addresses); without spans each called routine and the interrupt routine against its period.",
+               kCyclesOptions);
 
 }  // namespace korvid::cli
