@@ -85,8 +85,14 @@ TEST(PortRelease, ClientEndedMidOperationLeavesThePortFree) {
         RunResult ended = client.Finish(10);
         EXPECT_EQ(client.TermSignal(), c.signal) << ended.err;
         // korvid-sim frees the port once it has noticed (it may be busy
-        // sending the last answer out at the line's pace first).
-        for (int i = 0; i < 300 && PortHeldExclusively(sim.Path()); ++i) ::usleep(10000);
+        // sending the last answer out at the line's pace first). The flag
+        // must stay clear for longer than the simulator's 200 ms recheck:
+        // its check clears the flag for a moment, and puts it back when
+        // someone (this very probe) has the slave open just then.
+        for (int i = 0, clear = 0; i < 600 && clear < 30; ++i) {
+            clear = PortHeldExclusively(sim.Path()) ? 0 : clear + 1;
+            ::usleep(10000);
+        }
         // The next ordinary user gets the port.
         RunResult next = RunChild(AsOrdinaryUser({test::KorvidPath(), "read", "-o", dir.File("next.sxh"), "--port",
                                                   sim.Path()}),
