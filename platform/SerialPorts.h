@@ -19,4 +19,8 @@ std::unique_ptr<SerialDevice> MakeSerialDevice();
 // the process ignores stay ignored.
 void ReleasePortsOnSignals();
 
+// Whether this system has serial ports at all (a WebAssembly build has
+// none: its device commands are refused before they start).
+bool HasSerialPorts();
+
 }  // namespace korvid

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "apps/korvid/CommandTable.h"
+#include "platform/SerialPorts.h"
 
 namespace korvid::cli {
 
@@ -24,6 +25,13 @@ static void PrintUsage(std::FILE* out) {
 }
 
 static void PrintCommandUsage(const Command& c, std::FILE* out) { std::fputs(CommandHelp(c).c_str(), out); }
+
+// A command that talks to the tool takes the serial port option.
+static bool NeedsSerialPort(const Command& c) {
+    return std::any_of(c.options.begin(), c.options.end(), [](const OptionSpec& o) {
+        return o.name == kPortOption.name && o.value == kPortOption.value;
+    });
+}
 
 }  // namespace korvid::cli
 
@@ -52,6 +60,11 @@ int main(int argc, char** argv) {
         // "korvid CMD --help" anywhere among the arguments shows the usage.
         for (const std::string& a : args)
             if (a == "--help" || a == "-h") return PrintCommandUsage(*c, stdout), kExitOk;
+        if (NeedsSerialPort(*c) && !korvid::HasSerialPorts()) {
+            PrintError(std::string(c->name) + " talks to the tool on a serial port, which this build cannot reach: "
+                       "use the native korvid program");
+            return kExitFailure;
+        }
         return c->run(args);
     }
     PrintError("unknown command '" + name + "'");

@@ -26,7 +26,7 @@ mode_t NewFileMode() {
 void Randomise(std::string& name) {
     static constexpr char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     unsigned char bytes[6] = {};
-    if (::getrandom(bytes, sizeof bytes, 0) != sizeof bytes) {
+    if (::getentropy(bytes, sizeof bytes) != 0) {
         static unsigned counter = 0;
         const unsigned seed = unsigned(::getpid()) * 2654435761u + ++counter;
         for (std::size_t i = 0; i < sizeof bytes; ++i) bytes[i] = (unsigned char)(seed >> (i * 5));

@@ -8,4 +8,6 @@ std::unique_ptr<SerialDevice> MakeSerialDevice() { return std::make_unique<Posix
 
 void ReleasePortsOnSignals() { PosixSerialDevice::ReleaseOnSignals(); }
 
+bool HasSerialPorts() { return true; }
+
 }  // namespace korvid
