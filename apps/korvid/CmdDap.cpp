@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <system_error>
 
 #include "apps/korvid/CliSupport.h"
 #include "apps/korvid/CommandTable.h"
@@ -64,7 +65,15 @@ int RunDap(const std::vector<std::string>& args) {
         return ServeOnPort(int(n));
     }
     rpc::StdioTransport stdio;
-    return dap::RunDebugAdapter(stdio);
+    // The adapter reads its input in a thread of its own; a system that
+    // cannot start one (a WebAssembly build without threads) is told, not
+    // left to end the program with an uncaught exception.
+    try {
+        return dap::RunDebugAdapter(stdio);
+    } catch (const std::system_error& e) {
+        PrintError(std::string("dap: cannot start the adapter: ") + e.what());
+        return kExitFailure;
+    }
 }
 
 }  // namespace

@@ -85,4 +85,14 @@ else
     cat "$work/err"
     check bad "a device command in node (status $status)"
 fi
+# The debug adapter needs a thread for its input, which this build lacks:
+# it says so and ends with a failure instead of an uncaught exception.
+status=0
+printf 'Content-Length: 2\r\n\r\n{}' | user "$work/korvid-node" dap >"$work/out" 2>"$work/err" || status=$?
+if [ "$status" -eq 1 ] && grep -q "^korvid: dap: cannot start the adapter: " "$work/err"; then
+    check ok "korvid dap says why it cannot start"
+else
+    cat "$work/err"
+    check bad "korvid dap in node (status $status)"
+fi
 exit $failed
