@@ -6,13 +6,9 @@
 namespace korvid::cli {
 namespace {
 
-constexpr OptionSpec kEraseOptions[] = {kPortOption, kFamilyOption};
+}  // namespace
 
-int RunErase(const std::vector<std::string>& args) {
-    Options options = Options::Of("erase", args);
-    if (!options.ok()) return UsageError("erase", options.error());
-    if (!options.Operands().empty()) return UsageError("erase", "unexpected argument " + options.Operands()[0]);
-    if (!FamilyOption(options)) return kExitUsage;
+int RunErase(const Options& options) {
     DeviceLink port;
     if (!PortOption("erase", options, port.link)) return kExitUsage;
     return RunOnLink(port.link, [&] {
@@ -25,9 +21,5 @@ int RunErase(const std::vector<std::string>& args) {
         return kExitOk;
     });
 }
-
-}  // namespace
-
-KORVID_COMMAND("erase", "[--port COMn|PATH] [--family 28l|52]", RunErase, "Erases the chip.", kEraseOptions);
 
 }  // namespace korvid::cli
