@@ -4,10 +4,6 @@
 #include "core/link/Programming.h"
 
 namespace korvid::cli {
-namespace {
-
-}  // namespace
-
 int RunErase(const Options& options) {
     DeviceLink port;
     if (!PortOption("erase", options, port.link)) return kExitUsage;

@@ -8,10 +8,6 @@
 #include "core/link/Programming.h"
 
 namespace korvid::cli {
-namespace {
-
-}  // namespace
-
 int RunRead(const Options& options) {
     auto out = options.Value("-o");
     if (!out) return UsageError("read", "-o OUT.sxh is required");

@@ -8,10 +8,6 @@
 #include "core/link/VerifyImage.h"
 
 namespace korvid::cli {
-namespace {
-
-}  // namespace
-
 int RunVerify(const Options& options) {
     DeviceLink port;
     if (!PortOption("verify", options, port.link)) return kExitUsage;

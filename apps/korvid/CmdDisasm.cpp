@@ -10,10 +10,6 @@
 #include "core/image/DisassemblySource.h"
 
 namespace korvid::cli {
-namespace {
-
-}  // namespace
-
 int RunDisasm(const Options& options) {
     const bool source = options.Flag("--source");
     const auto out = options.Value("-o");
