@@ -28,12 +28,38 @@ BOOL WINAPI ReleaseOnEvent(DWORD) {
     return FALSE;  // then the event ends the process as it would have
 }
 
+// The claim on a port: a mutex named after its device, which exists while
+// a program holds the port (the system drops it with the holder, however
+// it ends). Null with the reason when another program holds it.
+HANDLE ClaimPort(const std::string& path, DWORD& error) {
+    std::wstring device = win32::Widen(path);
+    for (wchar_t& c : device)
+        if (c == L'\\') c = L'/';
+    if (!device.empty()) (void)::CharUpperBuffW(device.data(), DWORD(device.size()));
+    const std::wstring name = L"Local\\korvid-serial-port-" + device;
+    ::SetLastError(ERROR_SUCCESS);
+    const HANDLE claim = ::CreateMutexW(nullptr, FALSE, name.c_str());
+    error = ::GetLastError();
+    if (claim && error == ERROR_ALREADY_EXISTS) {
+        ::CloseHandle(claim);
+        error = ERROR_SHARING_VIOLATION;
+        return nullptr;
+    }
+    return claim;
+}
+
 }  // namespace
 
 Win32SerialDevice::~Win32SerialDevice() { Close(); }
 
 bool Win32SerialDevice::Open(const std::string& path, std::string* reason) {
     Close();
+    DWORD claimError = 0;
+    claim_ = ClaimPort(path, claimError);
+    if (!claim_) {
+        SetReason(reason, nullptr, claimError);
+        return false;
+    }
     port_ = ::CreateFileW(win32::Widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0 /* not shared */, nullptr,
                           OPEN_EXISTING, 0, nullptr);
     if (port_ == INVALID_HANDLE_VALUE) {
@@ -42,6 +68,7 @@ bool Win32SerialDevice::Open(const std::string& path, std::string* reason) {
         // it is busy, not a matter of permissions.
         if (error == ERROR_ACCESS_DENIED) error = ERROR_SHARING_VIOLATION;
         SetReason(reason, nullptr, error);
+        Close();
         return false;
     }
     DCB dcb{};
@@ -167,6 +194,8 @@ void Win32SerialDevice::WaitReadable(std::uint32_t timeoutMs) {
 void Win32SerialDevice::Close() {
     held_ = false;
     mode_ = ReadMode::None;
+    if (claim_) ::CloseHandle(claim_);
+    claim_ = nullptr;
     if (port_ == INVALID_HANDLE_VALUE) return;
     HANDLE mine = port_;
     // The console handler may have closed it already, at Ctrl-C.

@@ -1,5 +1,7 @@
 // A serial port through the Win32 communications calls: opened with no
-// sharing (a port another program holds fails with the reason), the line
+// sharing (a port another program holds fails with the reason), and held
+// by a named mutex as well, so that two programs of ours never share a
+// port where the system lets them (Wine on a pseudo-terminal); the line
 // set by SetCommState, reads through COMMTIMEOUTS (a read that returns at
 // once for Read, one that waits for the first byte for WaitReadable; no
 // WaitCommEvent, which Wine cannot serve on a pseudo-terminal). A byte that
@@ -35,6 +37,7 @@ private:
     bool SetReadMode(ReadMode mode, std::uint32_t timeoutMs);
 
     HANDLE port_ = INVALID_HANDLE_VALUE;
+    HANDLE claim_ = nullptr;  // the port's named mutex while we hold it
     ReadMode mode_ = ReadMode::None;
     std::uint32_t waitMs_ = 0;
     bool held_ = false;       // a byte a wait read, not yet handed out
