@@ -46,6 +46,15 @@ void CommandOptions::Scan(const std::vector<std::string>& args, Lookup lookup) {
                 name = a.substr(0, eq);
                 value = a.substr(eq + 1);
                 inlineValue = true;
+            } else if (a[1] != '-' && a.size() > 2) {
+                // "-j4": a one-letter option joined to its value, as make
+                // and ctest take it.
+                const Known letter = lookup(a.substr(0, 2));
+                if (letter.known && letter.takesValue) {
+                    name = a.substr(0, 2);
+                    value = a.substr(2);
+                    inlineValue = true;
+                }
             }
             const Known known = lookup(name);
             if (known.known && known.takesValue) {

@@ -1,5 +1,6 @@
 // The option scanner of the command-line programs: options may come in any
-// order around the operands, "--name value" or "--name=value".
+// order around the operands, "--name value" or "--name=value"; a one-letter
+// option also as "-j4".
 #pragma once
 
 #include <optional>

@@ -30,18 +30,9 @@ std::string DefaultHexName(const std::string& source) {
     return source + ".sxh";
 }
 
-constexpr OptionSpec kAsmOptions[] = {
-    kFamilyOption,
-    {"-o", "OUT.sxh", "the hex file (default: beside the source with .sxh; - for standard output)"},
-    {"-l", "OUT.lst", "also write the listing"},
-};
+}  // namespace
 
-int RunAsm(const std::vector<std::string>& args) {
-    Options options = Options::Of("asm", args);
-    if (!options.ok()) return UsageError("asm", options.error());
-    if (options.Operands().size() != 1) return UsageError("asm", "expected one source file");
-    const Family* family = FamilyOption(options);
-    if (!family) return kExitUsage;
+int RunAsm(const Options& options) {
 
     const std::string source = options.Operands()[0];
     const std::string hexPath = options.Value("-o").value_or(DefaultHexName(source));
@@ -66,10 +57,5 @@ int RunAsm(const std::vector<std::string>& args) {
     if (!WriteOutputs(files)) return kExitFailure;
     return kExitOk;
 }
-
-}  // namespace
-
-KORVID_COMMAND("asm", "[--family 28l|52] FILE.src [-o OUT.sxh] [-l OUT.lst]", RunAsm,
-               "Assembles a source (- for standard input) into an SXH hex file.", kAsmOptions);
 
 }  // namespace korvid::cli

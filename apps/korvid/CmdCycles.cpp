@@ -144,17 +144,9 @@ nlohmann::json BoundJson(const CycleBound& b, const Names& names, int from) {
     return j;
 }
 
-constexpr OptionSpec kCyclesOptions[] = {
-    kFamilyOption,
-    {"--json", "", "give the spans, routines and the interrupt routine as one JSON document"},
-};
+}  // namespace
 
-int RunCycles(const std::vector<std::string>& args) {
-    Options options = Options::Of("cycles", args);
-    if (!options.ok()) return UsageError("cycles", options.error());
-    if (options.Operands().empty()) return UsageError("cycles", "expected a source file");
-    const Family* family = FamilyOption(options);
-    if (!family) return kExitUsage;
+int RunCycles(const Options& options) {
     const bool json = options.Flag("--json");
     const std::string file = options.Operands()[0];
     std::vector<std::pair<std::string, std::string>> spans;
@@ -231,12 +223,5 @@ int RunCycles(const std::vector<std::string>& args) {
         std::fputs(text.c_str(), stdout);
     return status;
 }
-
-}  // namespace
-
-KORVID_COMMAND("cycles", "[--family 28l|52] [--json] FILE [FROM..TO ...]", RunCycles,
-               "Gives the fewest and most cycles of each span FROM..TO over every path (labels, LABEL:local or "
-               "addresses); without spans each called routine and the interrupt routine against its period.",
-               kCyclesOptions);
 
 }  // namespace korvid::cli

@@ -42,15 +42,9 @@ int ServeOnPort(int port) {
     return dap::RunDebugAdapter(connection);
 }
 
-constexpr OptionSpec kDapOptions[] = {
-    {"--stdio", "", "talk to the client on standard input and output (the default)"},
-    {"--port", "N", "listen on 127.0.0.1 port N (1 to 65535) and serve the first client that connects"},
-};
+}  // namespace
 
-int RunDap(const std::vector<std::string>& args) {
-    Options options = Options::Of("dap", args);
-    if (!options.ok()) return UsageError("dap", options.error());
-    if (!options.Operands().empty()) return UsageError("dap", "no operands expected");
+int RunDap(const Options& options) {
     if (const auto port = options.Value("--port")) {
         char* end = nullptr;
         const long n = std::strtol(port->c_str(), &end, 10);
@@ -61,12 +55,5 @@ int RunDap(const std::vector<std::string>& args) {
     rpc::StdioTransport stdio;
     return dap::RunDebugAdapter(stdio);
 }
-
-}  // namespace
-
-KORVID_COMMAND("dap", "[--stdio | --port N]", RunDap,
-               "Serves the Debug Adapter Protocol to an editor: a program debugged on the emulator or, through "
-               "korvid-sim or a real tool, on the chip.",
-               kDapOptions);
 
 }  // namespace korvid::cli

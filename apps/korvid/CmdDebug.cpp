@@ -53,9 +53,6 @@ struct ScriptWord {
 // The word of that name (in capitals), or nullptr.
 const ScriptWord* FindScriptWord(const std::string& upperName);
 
-// The words as help lines, through the option help's layout.
-std::string ScriptWordHelp();
-
 // A number: 0x.., $.., ..h (hex), %.. (binary), else in `base` (decimal
 // for counts and addresses, hex for register values as `regs` prints them).
 bool ParseNumber(const std::string& text, long& value, int base = 10) {
@@ -386,6 +383,8 @@ const ScriptWord* FindScriptWord(const std::string& upperName) {
     return nullptr;
 }
 
+}  // namespace
+
 std::string ScriptWordHelp() {
     // Kept as the option rows are, so that both lists read alike.
     std::vector<std::string> names, aliases;
@@ -399,14 +398,8 @@ std::string ScriptWordHelp() {
     return "script commands (one a line on standard input, in any case):\n" + OptionHelpLines(rows);
 }
 
-int RunDebug(const std::vector<std::string>& args) {
-    Options options = Options::Of("debug", args);
-    if (!options.ok()) return UsageError("debug", options.error());
-    if (options.Operands().size() != 1) return UsageError("debug", "expected one source file");
-    const Family* family = FamilyOption(options);
-    if (!family) return kExitUsage;
-    DeviceLink port;
-    if (!PortOption("debug", options, port.link)) return kExitUsage;
+int RunDebug(const Options& options) {
+    DeviceLink port(options);
 
     ProgramSession session;
     if (!LoadProgramImage(session, ProgramChoice(options), options.Operands()[0], ProgramKind::Source))
@@ -445,19 +438,5 @@ int RunDebug(const std::vector<std::string>& args) {
         std::fprintf(stderr, "korvid: the session ended before the script's first line; all of it was dropped\n");
     return status;
 }
-
-}  // namespace
-
-constexpr OptionSpec kDebugOptions[] = {
-    {"--no-program", "", "do not program the chip: it already holds this program's debug image"},
-    kPortOption,
-    kFamilyOption,
-};
-
-KORVID_COMMAND("debug", "FILE.src [--no-program] [--port COMn|PATH] [--family 28l|52]", RunDebug,
-               "Debugs a program on the chip from a script: assembles it, programs the debug image, resets the chip "
-               "and reads commands from standard input; every halt prints the program counter, its instruction and "
-               "its listing line.",
-               kDebugOptions, ScriptWordHelp);
 
 }  // namespace korvid::cli

@@ -49,19 +49,9 @@ void PrintSummary(const AssemblyState& s) {
         std::printf("bit delay:      8-bit form, count 0x%02X, trim %u\n", delay.low, delay.high);
 }
 
-constexpr OptionSpec kDebugImageOptions[] = {
-    kFamilyOption,
-    {"--freq", "HZ",
-     "the chip's clock for the kernel's serial timing (400000 to 110000000; default the source's FREQ)"},
-    {"-o", "OUT.sxh", "write the prepared image as a hex file instead of the summary"},
-};
+}  // namespace
 
-int RunDebugImage(const std::vector<std::string>& args) {
-    Options options = Options::Of("debugimage", args);
-    if (!options.ok()) return UsageError("debugimage", options.error());
-    if (options.Operands().size() != 1) return UsageError("debugimage", "expected one source or hex file");
-    const Family* family = FamilyOption(options);
-    if (!family) return kExitUsage;
+int RunDebugImage(const Options& options) {
 
     const std::string path = options.Operands()[0];
     if (auto out = options.Value("-o"))
@@ -91,12 +81,5 @@ int RunDebugImage(const std::vector<std::string>& args) {
     }
     return WriteOutput(*out, std::string(s.ListText, s.ListLength)) ? kExitOk : kExitFailure;
 }
-
-}  // namespace
-
-KORVID_COMMAND("debugimage", "[--family 28l|52] [--freq HZ] FILE.src|FILE.sxh [-o OUT.sxh]", RunDebugImage,
-               "Prepares a program for in-circuit debugging as the Debug command does and shows (or writes) the "
-               "image that would be programmed.",
-               kDebugImageOptions);
 
 }  // namespace korvid::cli

@@ -28,13 +28,9 @@ bool ParseFrequency(const std::string& text, std::uint32_t& hz) {
     return true;
 }
 
-constexpr OptionSpec kClockOptions[] = {kPortOption, kFamilyOption};
+}  // namespace
 
-int RunClock(const std::vector<std::string>& args) {
-    Options options = Options::Of("clock", args);
-    if (!options.ok()) return UsageError("clock", options.error());
-    if (options.Operands().size() != 1) return UsageError("clock", "expected a frequency in Hz or off");
-    if (!FamilyOption(options)) return kExitUsage;
+int RunClock(const Options& options) {
     const std::string arg = options.Operands()[0];
     const bool off = arg == "off";
     std::uint32_t hz = 0;
@@ -43,8 +39,7 @@ int RunClock(const std::vector<std::string>& args) {
         if (hz < kClockMinHz || hz > kClockMaxHz)
             return UsageError("clock", "the clock runs from 400000 to 110000000 Hz");
     }
-    DeviceLink port;
-    if (!PortOption("clock", options, port.link)) return kExitUsage;
+    DeviceLink port(options);
     return RunOnLink(port.link, [&] {
         port.link.RequireDebugTool();
         port.link.OpenLink();
@@ -56,11 +51,5 @@ int RunClock(const std::vector<std::string>& args) {
         return kExitOk;
     });
 }
-
-}  // namespace
-
-KORVID_COMMAND("clock", "HZ|off [--port COMn|PATH] [--family 28l|52]", RunClock,
-               "Sets the tool's clock generator to a frequency (4000000, 4M, 400k; 400 kHz to 110 MHz) or stops it.",
-               kClockOptions);
 
 }  // namespace korvid::cli

@@ -4,17 +4,8 @@
 #include "core/link/Programming.h"
 
 namespace korvid::cli {
-namespace {
-
-constexpr OptionSpec kEraseOptions[] = {kPortOption, kFamilyOption};
-
-int RunErase(const std::vector<std::string>& args) {
-    Options options = Options::Of("erase", args);
-    if (!options.ok()) return UsageError("erase", options.error());
-    if (!options.Operands().empty()) return UsageError("erase", "unexpected argument " + options.Operands()[0]);
-    if (!FamilyOption(options)) return kExitUsage;
-    DeviceLink port;
-    if (!PortOption("erase", options, port.link)) return kExitUsage;
+int RunErase(const Options& options) {
+    DeviceLink port(options);
     return RunOnLink(port.link, [&] {
         StderrProgress progress;
         port.link.OpenLink();
@@ -25,9 +16,5 @@ int RunErase(const std::vector<std::string>& args) {
         return kExitOk;
     });
 }
-
-}  // namespace
-
-KORVID_COMMAND("erase", "[--port COMn|PATH] [--family 28l|52]", RunErase, "Erases the chip.", kEraseOptions);
 
 }  // namespace korvid::cli

@@ -15,19 +15,9 @@ struct IrcModeName {
 constexpr IrcModeName kIrcModes[] = {
     {"slowest", IrcMode::Slowest}, {"4mhz", IrcMode::FourMhz}, {"fastest", IrcMode::Fastest}};
 
-constexpr OptionSpec kProgramOptions[] = {
-    {"--run", "", "start the clock and let the chip run once it is programmed"},
-    {"--irc", "slowest|4mhz|fastest", "calibrate the internal RC oscillator to this (over the source's IRC_CAL)"},
-    kPortOption,
-    kFamilyOption,
-};
+}  // namespace
 
-int RunProgram(const std::vector<std::string>& args) {
-    Options options = Options::Of("program", args);
-    if (!options.ok()) return UsageError("program", options.error());
-    if (options.Operands().size() != 1) return UsageError("program", "expected one source or hex file");
-    const Family* family = FamilyOption(options);
-    if (!family) return kExitUsage;
+int RunProgram(const Options& options) {
     IrcSettings irc;
     if (auto name = options.Value("--irc")) {
         const IrcModeName* found = nullptr;
@@ -36,8 +26,7 @@ int RunProgram(const std::vector<std::string>& args) {
         if (!found) return UsageError("program", "--irc takes slowest, 4mhz or fastest");
         irc.mode = found->mode;
     }
-    DeviceLink port;
-    if (!PortOption("program", options, port.link)) return kExitUsage;
+    DeviceLink port(options);
 
     ProgramSession session;
     if (!LoadProgramImage(session, ProgramChoice(options), options.Operands()[0], std::nullopt, false))
@@ -55,10 +44,5 @@ int RunProgram(const std::vector<std::string>& args) {
         return kExitOk;
     });
 }
-
-}  // namespace
-
-KORVID_COMMAND("program", "FILE.src|FILE.sxh [--run] [--irc slowest|4mhz|fastest] [--port COMn|PATH] [--family 28l|52]",
-               RunProgram, "Assembles a source (or loads a hex file) and programs the chip with it.", kProgramOptions);
 
 }  // namespace korvid::cli

@@ -8,24 +8,11 @@
 #include "core/link/Programming.h"
 
 namespace korvid::cli {
-namespace {
-
-constexpr OptionSpec kReadOptions[] = {
-    {"-o", "OUT.sxh", "the hex file to write (required)"},
-    kPortOption,
-    kFamilyOption,
-};
-
-int RunRead(const std::vector<std::string>& args) {
-    Options options = Options::Of("read", args);
-    if (!options.ok()) return UsageError("read", options.error());
-    if (!options.Operands().empty()) return UsageError("read", "unexpected argument " + options.Operands()[0]);
+int RunRead(const Options& options) {
     auto out = options.Value("-o");
     if (!out) return UsageError("read", "-o OUT.sxh is required");
     const Family* family = FamilyOption(options);
-    if (!family) return kExitUsage;
-    DeviceLink port;
-    if (!PortOption("read", options, port.link)) return kExitUsage;
+    DeviceLink port(options);
     // The hex must not go into the tool's own line.
     if (!OutputsAreDistinct("read", {PortDevicePath(port.link.PortName)}, {{"-o", *out}}, "the port"))
         return kExitUsage;
@@ -46,10 +33,5 @@ int RunRead(const std::vector<std::string>& args) {
     }
     return kExitOk;
 }
-
-}  // namespace
-
-KORVID_COMMAND("read", "-o OUT.sxh [--port COMn|PATH] [--family 28l|52]", RunRead, "Reads the chip into an SXH file.",
-               kReadOptions);
 
 }  // namespace korvid::cli

@@ -8,18 +8,8 @@
 #include "core/link/VerifyImage.h"
 
 namespace korvid::cli {
-namespace {
-
-constexpr OptionSpec kVerifyOptions[] = {kPortOption, kFamilyOption};
-
-int RunVerify(const std::vector<std::string>& args) {
-    Options options = Options::Of("verify", args);
-    if (!options.ok()) return UsageError("verify", options.error());
-    if (options.Operands().size() != 1) return UsageError("verify", "expected one source or hex file");
-    const Family* family = FamilyOption(options);
-    if (!family) return kExitUsage;
-    DeviceLink port;
-    if (!PortOption("verify", options, port.link)) return kExitUsage;
+int RunVerify(const Options& options) {
+    DeviceLink port(options);
 
     ProgramSession session;
     if (!LoadProgramImage(session, ProgramChoice(options), options.Operands()[0], std::nullopt, false))
@@ -39,12 +29,5 @@ int RunVerify(const std::vector<std::string>& args) {
         return kExitVerifyMismatch;
     });
 }
-
-}  // namespace
-
-KORVID_COMMAND("verify", "FILE.src|FILE.sxh [--port COMn|PATH] [--family 28l|52]", RunVerify,
-               "Reads the chip and compares it with a source or hex file, part by part (exit status 3 when they "
-               "differ).",
-               kVerifyOptions);
 
 }  // namespace korvid::cli

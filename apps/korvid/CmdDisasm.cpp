@@ -10,25 +10,11 @@
 #include "core/image/DisassemblySource.h"
 
 namespace korvid::cli {
-namespace {
-
-constexpr OptionSpec kDisasmOptions[] = {
-    kFamilyOption,
-    {"--wreg", "", "name register 1 WREG instead of RTCC"},
-    {"--source", "", "write a source that korvid asm turns back into the same program words, ID and fuse words"},
-    {"-o", "OUT.src", "with --source: the file to write (default: standard output)"},
-};
-
-int RunDisasm(const std::vector<std::string>& args) {
-    Options options = Options::Of("disasm", args);
-    if (!options.ok()) return UsageError("disasm", options.error());
-    if (options.Operands().size() != 1) return UsageError("disasm", "expected one file");
+int RunDisasm(const Options& options) {
     const bool source = options.Flag("--source");
     const auto out = options.Value("-o");
     if (out && !source) return UsageError("disasm", "-o goes with --source");
     if (source && options.Flag("--wreg")) return UsageError("disasm", "--wreg does not go with --source");
-    const Family* family = FamilyOption(options);
-    if (!family) return kExitUsage;
     const std::string path = options.Operands()[0];
     if (out && !OutputsAreDistinct("disasm", {path}, {{"-o", *out}})) return kExitUsage;
 
@@ -50,13 +36,5 @@ int RunDisasm(const std::vector<std::string>& args) {
     }
     return kExitOk;
 }
-
-}  // namespace
-
-KORVID_COMMAND("disasm", "[--family 28l|52] [--wreg] FILE.sxh|FILE.src | --source FILE.sxh|FILE.src [-o OUT.src]",
-               RunDisasm,
-               "Prints the used program words of a hex file (or an assembled source): address, word and instruction; "
-               "or, with --source, the image as a source to assemble.",
-               kDisasmOptions);
 
 }  // namespace korvid::cli

@@ -21,14 +21,10 @@ std::string IdText(const Image& image) {
     return id;
 }
 
-constexpr OptionSpec kHexOptions[] = {kFamilyOption};
+}  // namespace
 
-int RunHex(const std::vector<std::string>& args) {
-    Options options = Options::Of("hex", args);
-    if (!options.ok()) return UsageError("hex", options.error());
-    if (options.Operands().size() != 1) return UsageError("hex", "expected one hex file");
+int RunHex(const Options& options) {
     const Family* family = FamilyOption(options);
-    if (!family) return kExitUsage;
 
     const std::string path = options.Operands()[0];
     ProgramSession session;
@@ -52,12 +48,5 @@ int RunHex(const std::vector<std::string>& args) {
         std::printf("highest used:       0x%03X\n", highest);
     return kExitOk;
 }
-
-}  // namespace
-
-KORVID_COMMAND("hex", "[--family 28l|52] FILE.sxh", RunHex,
-               "Shows what an SXH file holds: the configuration words, the ID, the program size and the highest "
-               "used address.",
-               kHexOptions);
 
 }  // namespace korvid::cli

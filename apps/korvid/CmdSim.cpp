@@ -52,7 +52,6 @@ std::string FormatTime(std::uint64_t ps) {
     return text;
 }
 
-
 // The state of the emulated chip as the debugger reads it.
 ChipState StateOf(const SxCpu& cpu) {
     ChipState s;
@@ -72,7 +71,7 @@ ChipState StateOf(const SxCpu& cpu) {
 class SimRun {
 public:
     // Usage errors: the exit status, or kExitOk to go on.
-    int ReadOptions(const std::vector<std::string>& args);
+    int ReadOptions(const Options& options);
     bool LoadProgram();
     bool CheckProgram();
     bool LoadStimulus();
@@ -113,36 +112,8 @@ private:
     bool serialFailed_ = false;
 };
 
-// The options in the order the help lists them; the stimulus and waveform
-// rows are the ones korvid-sim takes too.
-std::vector<OptionSpec> SimOptionRows() {
-    std::vector<OptionSpec> rows = {
-        kFamilyOption,
-        {"--cycles", "N", "run N instruction cycles"},
-        {"--for", "TIME", "run for a time: 10us, 2.5ms, 1s, 2000c (cycles)"},
-        {"--until-break", "", "run until the source's BREAK address executes (at most 10 s without a limit)"},
-        {"--clock", "HZ", "the chip's clock (default the source's FREQ, else 50 MHz)"},
-    };
-    for (const OptionSpec& o : SimFileOptions()) rows.push_back(o);
-    const OptionSpec more[] = {
-        {"--vcd-reg", "REG,...", "registers to show in the waveform as 8-bit values (W, FSR, a symbol, an address)"},
-        {"--gtkw", "OUT.gtkw", "a GTKWave save file that opens the waveform with its signals"},
-        {"--uart-out", "PIN:BAUD", "decode 8N1 serial output on a pin to standard output (RB.6:9600)"},
-        {"--serial", "RXPIN,TXPIN:BAUD",
-         "give the chip a serial port on a pseudo-terminal (RB.7,RB.6:9600), paced to real time"},
-        {"--serial-link", "PATH", "a symbolic link to that terminal"},
-    };
-    rows.insert(rows.end(), std::begin(more), std::end(more));
-    return rows;
-}
-const std::vector<OptionSpec> kSimOptions = SimOptionRows();
-
-int SimRun::ReadOptions(const std::vector<std::string>& args) {
-    Options options = Options::Of(kCommand, args);
-    if (!options.ok()) return UsageError(kCommand, options.error());
-    if (options.Operands().size() != 1) return UsageError(kCommand, "expected one source or hex file");
+int SimRun::ReadOptions(const Options& options) {
     family_ = FamilyOption(options);
-    if (!family_) return kExitUsage;
     choice_ = ProgramChoice(options);
     program_ = options.Operands()[0];
     untilBreak_ = options.Flag("--until-break");
@@ -366,24 +337,15 @@ int SimRun::Report() {
     return status;
 }
 
-int RunSim(const std::vector<std::string>& args) {
+}  // namespace
+
+int RunSim(const Options& options) {
     SimRun run;
-    if (const int status = run.ReadOptions(args); status != kExitOk) return status;
+    if (const int status = run.ReadOptions(options); status != kExitOk) return status;
     StopSignals signals;
     if (!run.LoadProgram() || !run.LoadStimulus() || !run.OpenOutputs()) return kExitFailure;
     run.Run();
     return run.Report();
 }
-
-}  // namespace
-
-KORVID_COMMAND("sim",
-               "FILE.src|FILE.sxh [--family 28l|52] [--cycles N | --for TIME] [--clock HZ] [--stimulus FILE] "
-               "[--vcd OUT.vcd [--vcd-reg REG,...] [--gtkw OUT.gtkw] [--vcd-limit SIZE]] [--uart-out PIN:BAUD] "
-               "[--until-break] [--serial RXPIN,TXPIN:BAUD [--serial-link PATH]]",
-               RunSim,
-               "Runs a program on the emulated chip from a power-on reset and prints the registers, the cycles and "
-               "the time at the end.",
-               kSimOptions);
 
 }  // namespace korvid::cli

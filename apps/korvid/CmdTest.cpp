@@ -92,22 +92,9 @@ TestFileResult Collect(const WorkerEnd& end, const std::string& file) {
     return r;
 }
 
-constexpr OptionSpec kTestOptions[] = {
-    {"-j", "N", "run N files at a time, each in a process of its own (default: the number of processors)", "--jobs"},
-    {"--junit", "OUT.xml", "also write the results as JUnit XML"},
-    {"--vcd-dir", "DIR", "write a waveform of each failing test into DIR"},
-};
+}  // namespace
 
-int RunTest(const std::vector<std::string>& args) {
-    // "-j4" as make and ctest take it, besides "-j 4" and "--jobs=4".
-    std::vector<std::string> spelled;
-    for (const std::string& a : args) {
-        const bool joined = a.size() > 2 && a.rfind("-j", 0) == 0;
-        spelled.push_back(joined ? "-j" : a);
-        if (joined) spelled.push_back(a.substr(2));
-    }
-    Options options = Options::Of(kCommand, spelled);
-    if (!options.ok()) return UsageError(kCommand, options.error());
+int RunTest(const Options& options) {
     long jobs = long(std::thread::hardware_concurrency());
     if (auto j = options.Value("-j")) {
         char* end = nullptr;
@@ -211,12 +198,5 @@ int RunTest(const std::vector<std::string>& args) {
     if (junit && !WriteOutput(*junit, JUnitXml(results))) status = kExitUsage;
     return status;
 }
-
-}  // namespace
-
-KORVID_COMMAND("test", "[-j N] [--junit OUT.xml] [--vcd-dir DIR] [FILE.test|FOLDER...]", RunTest,
-               "Runs firmware test files (NAME.test, or every *.test under the folders given; default .) on the "
-               "emulator and says which pass.",
-               kTestOptions);
 
 }  // namespace korvid::cli

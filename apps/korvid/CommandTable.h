@@ -1,6 +1,7 @@
-// The command table of the `korvid` command-line tool. Each command lives in
-// its own Cmd*.cpp and registers itself with a static KORVID_COMMAND object,
-// so that adding a command never touches main.cpp.
+// The command table of the `korvid` command-line tool: one row a command
+// with its usage, summary, options and operands (CommandTable.cpp), read by
+// the dispatcher, the help and the tests of the README and the manual page.
+// Each command's work lives in its own Cmd*.cpp.
 #pragma once
 
 #include <span>
@@ -33,26 +34,41 @@ inline constexpr OptionSpec kDialectOption{"--dialect", "strict|extended",
 inline constexpr OptionSpec kPortOption{"--port", "COMn|PATH",
                                         "the tool's serial port: COM1 to COM4 or a device path (default COM1)"};
 
-using CommandFn = int (*)(const std::vector<std::string>& args);
+class Options;
+// A command's work, once its options and operands have been checked.
+using CommandFn = int (*)(const Options& options);
+
+// How many operands a command takes; `wrong` is the usage message for
+// another count (for a command that takes none, "unexpected argument X").
+struct OperandCount {
+    std::size_t min = 0;
+    std::size_t max = 0;
+    std::string_view wrong = {};
+};
+inline constexpr std::size_t kAnyNumber = ~std::size_t{0};
 
 // A command's row. Its options are the rows the command's scanner reads
-// (Options(name, args), CliSupport.h) and its help prints, one line each;
+// (Options::Of, CliSupport.h) and its help prints, one line each;
 // `moreHelp`, when set, adds what the options do not say (the script words
 // of `korvid debug`).
 struct Command {
     std::string_view name;
     std::string_view usage;  // one line: arguments after the command name
     CommandFn run;
-    std::string_view summary = {};  // what the command does, one sentence
-    std::span<const OptionSpec> options = {};
+    std::string_view summary;  // what the command does, one sentence
+    std::span<const OptionSpec> options;
+    OperandCount operands;
     std::string (*moreHelp)() = nullptr;
 };
 
-// Registers a command; called from static initialisers.
-bool RegisterCommand(const Command& command);
-const std::vector<Command>& Commands();
+std::span<const Command> Commands();
 // The command of that name, or nullptr.
 const Command* FindCommand(std::string_view name);
+
+// Scans the arguments by the command's options, checks the operand count
+// and the family and dialect, then runs it; a usage fault is said with the
+// usage line (exit status 2).
+int RunCommand(const Command& command, const std::vector<std::string>& args);
 
 // The options a command's scanner takes and its help lists: its rows, with
 // --dialect after --family (every command that assembles takes both).
@@ -62,11 +78,23 @@ std::vector<OptionSpec> OptionsOf(const Command& command);
 // -h, --help), then the command's own further help.
 std::string CommandHelp(const Command& command);
 
-}  // namespace korvid::cli
+// The commands' work (Cmd*.cpp).
+int RunAsm(const Options& options);
+int RunClock(const Options& options);
+int RunCycles(const Options& options);
+int RunDap(const Options& options);
+int RunDebug(const Options& options);
+int RunDebugImage(const Options& options);
+int RunDisasm(const Options& options);
+int RunErase(const Options& options);
+int RunHex(const Options& options);
+int RunLsp(const Options& options);
+int RunProgram(const Options& options);
+int RunRead(const Options& options);
+int RunSim(const Options& options);
+int RunTest(const Options& options);
+int RunVerify(const Options& options);
+// `korvid debug`'s script words as help lines, in the option help's layout.
+std::string ScriptWordHelp();
 
-#define KORVID_CONCAT_INNER(a, b) a##b
-#define KORVID_CONCAT(a, b) KORVID_CONCAT_INNER(a, b)
-// KORVID_COMMAND(name, usage, fn[, summary[, options[, moreHelp]]]): the
-// fields of Command in order.
-#define KORVID_COMMAND(...) \
-    static const bool KORVID_CONCAT(korvidCommand_, __LINE__) = ::korvid::cli::RegisterCommand({__VA_ARGS__})
+}  // namespace korvid::cli

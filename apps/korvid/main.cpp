@@ -13,7 +13,7 @@ namespace korvid::cli {
 
 static void PrintUsage(std::FILE* out) {
     std::fprintf(out, "usage: korvid COMMAND [ARGS]\n\ncommands:\n");
-    std::vector<Command> sorted = Commands();
+    std::vector<Command> sorted(Commands().begin(), Commands().end());
     std::sort(sorted.begin(), sorted.end(), [](const Command& a, const Command& b) { return a.name < b.name; });
     for (const Command& c : sorted)
         std::fprintf(out, "  korvid %.*s %.*s\n", int(c.name.size()), c.name.data(), int(c.usage.size()), c.usage.data());
@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
         // "korvid CMD --help" anywhere among the arguments shows the usage.
         for (const std::string& a : args)
             if (a == "--help" || a == "-h") return PrintCommandUsage(*c, stdout), kExitOk;
-        return c->run(args);
+        return RunCommand(*c, args);
     }
     PrintError("unknown command '" + name + "'");
     PrintUsage(stderr);
