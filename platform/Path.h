@@ -15,5 +15,8 @@ bool IsAbsolutePath(const std::string& path);
 // `name` as seen from the folder of `file`: unchanged when absolute or when
 // `file` is a bare name, else `file`'s folder, a separator and `name`.
 std::string BesideFile(const std::string& file, const std::string& name);
+// `path` from the root, links resolved where the system resolves them; the
+// name as given when it cannot be found.
+std::string AbsolutePathOf(const std::string& path);
 
 }  // namespace korvid

@@ -3,11 +3,12 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
+
+#include "platform/ProgramStart.h"
 
 namespace korvid::rpc {
 
-DescriptorTransport::DescriptorTransport(int in, int out) : in_(in), out_(out) { std::signal(SIGPIPE, SIG_IGN); }
+DescriptorTransport::DescriptorTransport(int in, int out) : in_(in), out_(out) { IgnoreBrokenPipes(); }
 
 std::size_t DescriptorTransport::Read(char* data, std::size_t size) {
     for (;;) {
@@ -29,6 +30,6 @@ bool DescriptorTransport::Write(std::string_view data) {
     return true;
 }
 
-StdioTransport::StdioTransport() : DescriptorTransport(STDIN_FILENO, STDOUT_FILENO) {}
+StdioTransport::StdioTransport() : DescriptorTransport(STDIN_FILENO, STDOUT_FILENO) { UseStdioAsBytes(); }
 
 }  // namespace korvid::rpc

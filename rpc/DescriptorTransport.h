@@ -21,7 +21,7 @@ private:
 };
 
 // Standard input and output as bytes: a message's CR LF and its body pass
-// unchanged (POSIX streams translate nothing).
+// unchanged (switched to binary where the system's streams translate).
 class StdioTransport : public DescriptorTransport {
 public:
     StdioTransport();

@@ -1,12 +1,6 @@
 // korvid dap: the Debug Adapter on standard input and output, or for one
 // client that connects to a port on the loopback interface, for editors
 // (VS Code, Neovim's nvim-dap, Emacs's dape, ...).
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <system_error>
@@ -14,38 +8,40 @@
 #include "apps/korvid/CliSupport.h"
 #include "apps/korvid/CommandTable.h"
 #include "dap/Session.h"
+#include "platform/Loopback.h"
 #include "rpc/DescriptorTransport.h"
 
 namespace korvid::cli {
 namespace {
 
+// The protocol on a client's connection.
+class ConnectionTransport final : public rpc::Transport {
+public:
+    explicit ConnectionTransport(LoopbackConnection& connection) : connection_(connection) {}
+    std::size_t Read(char* data, std::size_t size) override { return connection_.Read(data, size); }
+    bool Write(std::string_view data) override { return connection_.Write(data); }
+
+private:
+    LoopbackConnection& connection_;
+};
+
 // Listens on 127.0.0.1:port, serves the first client that connects.
 int ServeOnPort(int port) {
-    const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const int on = 1;
-    if (listener < 0 || setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
-        bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(listener, 1) != 0) {
-        std::fprintf(stderr, "korvid dap: cannot listen on 127.0.0.1:%d: %s\n", port, std::strerror(errno));
-        if (listener >= 0) close(listener);
+    std::string reason;
+    const auto listener = ListenOnLoopback(port, reason);
+    if (!listener) {
+        std::fprintf(stderr, "korvid dap: cannot listen on 127.0.0.1:%d: %s\n", port, reason.c_str());
         return kExitFailure;
     }
     std::fprintf(stderr, "korvid dap: listening on 127.0.0.1:%d\n", port);
-    int client;
-    do client = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
-    while (client < 0 && errno == EINTR);
-    close(listener);
-    if (client < 0) {
-        std::fprintf(stderr, "korvid dap: no client: %s\n", std::strerror(errno));
+    std::fflush(stderr);
+    const auto client = listener->Accept(reason);
+    if (!client) {
+        std::fprintf(stderr, "korvid dap: no client: %s\n", reason.c_str());
         return kExitFailure;
     }
-    rpc::DescriptorTransport connection(client, client);
-    const int status = dap::RunDebugAdapter(connection);
-    close(client);
-    return status;
+    ConnectionTransport connection(*client);
+    return dap::RunDebugAdapter(connection);
 }
 
 }  // namespace

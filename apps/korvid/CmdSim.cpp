@@ -23,6 +23,7 @@
 #include "sim/ChipSerialPort.h"
 #include "sim/GtkwSave.h"
 #include "apps/common/PtyBridge.h"
+#include "platform/Path.h"
 #include "sim/SimSetup.h"
 
 namespace korvid::cli {
@@ -301,9 +302,7 @@ int SimRun::Report() {
     if (!waveformWhole) {
         status = kExitFailure;
     } else if (gtkw_) {
-        char* real = realpath(files_.vcd->c_str(), nullptr);
-        const std::string shown = real ? real : *files_.vcd;
-        std::free(real);
+        const std::string shown = AbsolutePathOf(*files_.vcd);
         if (!WriteOutput(*gtkw_, GtkwSaveFile(shown, ChipScopeName(*family_), pins_, regNames_)))
             status = kExitFailure;
     }

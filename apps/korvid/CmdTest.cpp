@@ -6,12 +6,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <dirent.h>
 #include <map>
 #include <set>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <thread>
 #include <vector>
 
 #include "apps/korvid/CliSupport.h"
@@ -19,6 +17,8 @@
 #include "apps/korvid/TestFileRun.h"
 #include "apps/korvid/TestReport.h"
 #include "base/Text.h"
+#include "platform/FileIo.h"
+#include "platform/Folders.h"
 #include "platform/Path.h"
 #include "platform/Workers.h"
 #include "sim/SimSetup.h"
@@ -32,32 +32,26 @@ bool EndsWith(const std::string& s, const std::string& tail) {
     return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-// Folders already searched, by device and inode: a symbolic link back up
-// the tree (or two links to one folder) must not find its tests again.
-using Searched = std::set<std::pair<dev_t, ino_t>>;
+// Folders already searched, by their keys: a symbolic link back up the
+// tree (or two links to one folder) must not find its tests again.
+using Searched = std::set<std::string>;
 
 // The *.test files under `folder`, depth first, names in byte order.
 void FindTests(const std::string& folder, std::vector<std::string>& out, std::string& problem, Searched& searched) {
-    struct stat self {};
-    if (stat(folder.c_str(), &self) == 0 && !searched.insert({self.st_dev, self.st_ino}).second) return;
-    DIR* dir = opendir(folder.c_str());
-    if (!dir) {
-        problem = "cannot read the folder " + folder + ": " + std::strerror(errno);
+    if (const auto key = FolderKey(folder); key && !searched.insert(*key).second) return;
+    std::vector<std::string> names;
+    std::string reason;
+    if (!ListFolder(folder, names, reason)) {
+        problem = "cannot read the folder " + folder + ": " + reason;
         return;
     }
-    std::vector<std::string> names;
-    while (const dirent* e = readdir(dir)) {
-        const std::string n = e->d_name;
-        if (n != "." && n != "..") names.push_back(n);
-    }
-    closedir(dir);
     std::sort(names.begin(), names.end());
     const std::string prefix = folder == "." ? std::string() : (EndsWith(folder, "/") ? folder : folder + "/");
     for (const std::string& n : names) {
         const std::string path = prefix + n;
-        struct stat st {};
-        if (stat(path.c_str(), &st) != 0) continue;
-        if (S_ISDIR(st.st_mode)) {
+        const FileStatus st = StatusOf(path);
+        if (!st.exists) continue;
+        if (st.folder) {
             if (n[0] != '.') FindTests(path, out, problem, searched);
         } else if (EndsWith(n, ".test")) {
             out.push_back(path);
@@ -101,7 +95,7 @@ TestFileResult Collect(const WorkerEnd& end, const std::string& file) {
 }  // namespace
 
 int RunTest(const Options& options) {
-    long jobs = sysconf(_SC_NPROCESSORS_ONLN);
+    long jobs = long(std::thread::hardware_concurrency());
     if (auto j = options.Value("-j")) {
         char* end = nullptr;
         jobs = std::strtol(j->c_str(), &end, 10);
@@ -111,8 +105,7 @@ int RunTest(const Options& options) {
     const auto junit = options.Value("--junit");
     const auto vcdDir = options.Value("--vcd-dir");
     if (vcdDir) {
-        struct stat st {};
-        if (stat(vcdDir->c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        if (!StatusOf(*vcdDir).folder)
             return UsageError(kCommand, "--vcd-dir: " + *vcdDir + " is not a folder");
     }
     // Outputs that could not be written are said before the tests run, not
@@ -121,8 +114,8 @@ int RunTest(const Options& options) {
     if (junit) outputFolders.emplace_back("--junit", FolderOf(*junit));
     if (vcdDir) outputFolders.emplace_back("--vcd-dir", *vcdDir);
     for (const auto& [option, folder] : outputFolders)
-        if (access(folder.c_str(), W_OK | X_OK) != 0)
-            return UsageError(kCommand, option + ": cannot write in " + folder + ": " + std::strerror(errno));
+        if (std::string reason; !CanCreateIn(folder, reason))
+            return UsageError(kCommand, option + ": cannot write in " + folder + ": " + reason);
     std::vector<std::string> paths = options.Operands();
     if (paths.empty()) paths.push_back(".");
 
@@ -131,8 +124,7 @@ int RunTest(const Options& options) {
     std::vector<std::string> problems;
     Searched searched;
     for (const std::string& p : paths) {
-        struct stat st {};
-        if (stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        if (StatusOf(p).folder) {
             std::string problem;
             FindTests(p, files, problem, searched);
             if (!problem.empty()) problems.push_back(problem);
@@ -171,7 +163,8 @@ int RunTest(const Options& options) {
             const std::string& path = files[next];
             const std::string vcd = vcdDir ? waveforms[next] : std::string();
             std::string reason;
-            if (!workers.Start(next, [&] { return Encode(RunTestFile(path, path, vcd)); }, reason)) {
+            // The names by value: a worker may be a thread that outlives this turn.
+            if (!workers.Start(next, [path, vcd] { return Encode(RunTestFile(path, path, vcd)); }, reason)) {
                 results[next] = Failed(path, "cannot start a worker: " + reason);
                 ready[next] = true;
             }

@@ -8,6 +8,7 @@
 
 #include "apps/korvid/CommandTable.h"
 #include "platform/SerialPorts.h"
+#include "platform/ProgramStart.h"
 
 namespace korvid::cli {
 
@@ -37,16 +38,17 @@ static bool NeedsSerialPort(const Command& c) {
 
 int main(int argc, char** argv) {
     using namespace korvid::cli;
-    if (argc < 2) {
+    std::vector<std::string> args = korvid::StartProgram(argc, argv);
+    if (args.empty()) {
         PrintUsage(stderr);
         return kExitUsage;
     }
-    std::string name = argv[1];
+    const std::string name = args.front();
+    args.erase(args.begin());
     if (name == "--version" || name == "-V") {
         std::printf("%s %s\n", kProgramName, KORVID_VERSION);
         return kExitOk;
     }
-    std::vector<std::string> args(argv + 2, argv + argc);
     if (name == "--help" || name == "-h" || name == "help") {
         if (name == "help" && !args.empty()) {
             if (const Command* c = FindCommand(args[0])) return PrintCommandUsage(*c, stdout), kExitOk;

@@ -1,5 +1,7 @@
 #include "platform/Path.h"
 
+#include <cstdlib>
+
 namespace korvid {
 
 std::string FolderOf(const std::string& path) {
@@ -20,6 +22,13 @@ std::string BesideFile(const std::string& file, const std::string& name) {
     if (IsAbsolutePath(name)) return name;
     const auto slash = file.rfind('/');
     return slash == std::string::npos ? name : file.substr(0, slash + 1) + name;
+}
+
+std::string AbsolutePathOf(const std::string& path) {
+    char* real = ::realpath(path.c_str(), nullptr);
+    const std::string shown = real ? real : path;
+    std::free(real);
+    return shown;
 }
 
 }  // namespace korvid

@@ -325,6 +325,9 @@ test('malformed messages and requests out of order', async () => {
 
 // The tool as the target: korvid-sim on a pseudo-terminal, linked into a
 // temporary folder, as a user points the adapter at a port.
+// korvid.exe under Wine (tests/windows) cannot name korvid-sim's terminal
+// by its Linux path: the tool's cases are skipped there.
+const toolCases = { skip: process.env.KORVID_TOOL_BY_PATH === 'no' ? 'no device paths for this build' : false };
 const simBinary = path.join(process.env.KORVID_BINARY_DIR ?? '', 'apps', 'korvid-sim', 'korvid-sim');
 async function startTool(family = '28l') {
   const dir = mkdtempSync(path.join(os.tmpdir(), 'korvid-dap-tool-'));
@@ -359,7 +362,7 @@ const counterOf = (family) => [
 ].join('\n') + '\n';
 const counter = counterOf('28l');
 
-for (const family of ['28l', '52']) test(`the tool (korvid-sim, ${family}): one hardware breakpoint, steps, variables and memory through the chip`, async () => {
+for (const family of ['28l', '52']) test(`the tool (korvid-sim, ${family}): one hardware breakpoint, steps, variables and memory through the chip`, toolCases, async () => {
   const tool = await startTool(family);
   const program = path.join(tool.dir, 'counter.src');
   writeFileSync(program, counterOf(family));
@@ -428,7 +431,7 @@ for (const family of ['28l', '52']) test(`the tool (korvid-sim, ${family}): one 
   }
 });
 
-test('the tool: attach to the programmed chip, a busy or missing port, korvid-sim killed', async () => {
+test('the tool: attach to the programmed chip, a busy or missing port, korvid-sim killed', toolCases, async () => {
   const tool = await startTool();
   const program = path.join(tool.dir, 'counter.src');
   writeFileSync(program, counter);
@@ -596,7 +599,7 @@ for (const [family, bank1, banks] of [['28l', 0x30, 8], ['52', 0x10, 15]]) test(
 
 // Disconnecting from a running chip on the tool: nothing false is said, the
 // chip is left or stopped as the client asks, and a later attach finds it.
-test('the tool: disconnect while the chip runs says nothing false, and a later attach works', async () => {
+test('the tool: disconnect while the chip runs says nothing false, and a later attach works', toolCases, async () => {
   const tool = await startTool();
   const program = path.join(tool.dir, 'counter.src');
   writeFileSync(program, counter);
