@@ -4,6 +4,7 @@
 // routine can take longer than its period.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,14 @@ struct CycleLens {
     std::string title;  // "8..15 cycles", "interrupt 41..62 of 100 cycles"
 };
 std::vector<CycleLens> CycleLenses(const Document& doc, const Analysis& a);
+
+// A selection of several lines: the fewest and most cycles from arriving at
+// its first instruction until its last one has run, over every path.
+struct SelectionCycles {
+    Range range;       // from the first instruction to the end of the last
+    std::string text;  // "12..15 cycles from line 10 to the end of line 14"
+};
+std::optional<SelectionCycles> CyclesOfSelection(const Document& doc, const Analysis& a, const Range& selection);
 
 std::vector<Diagnostic> CycleDiagnostics(const Document& doc, const Analysis& a);
 

@@ -239,16 +239,23 @@ Json Server::Initialize(const Json& params) {
 }
 
 namespace {
-Position PositionFrom(const Json& params) {
-    const Json& p = params.at("position");
-    return {p.at("line").get<int>(), p.at("character").get<int>()};
-}
+Position PositionOf(const Json& p) { return {p.at("line").get<int>(), p.at("character").get<int>()}; }
+Position PositionFrom(const Json& params) { return PositionOf(params.at("position")); }
 
 Json LocationJson(const std::string& uri, const Range& r) { return {{"uri", uri}, {"range", RangeJson(r)}}; }
 }  // namespace
 
 Json Server::Hover(const Json& params) {
     Open& o = Doc(params);
+    // A client may send the selection under the pointer as "range" (the
+    // VS Code extension does): over several lines the hover gives their
+    // cycle bounds.
+    if (const auto range = params.find("range"); range != params.end() && range->is_object()) {
+        const Range selection{PositionOf(range->at("start")), PositionOf(range->at("end"))};
+        if (auto cycles = CyclesOfSelection(o.doc, o.analysis, selection))
+            return {{"contents", {{"kind", hoverMarkdown_ ? "markdown" : "plaintext"}, {"value", cycles->text}}},
+                    {"range", RangeJson(cycles->range)}};
+    }
     auto hover = HoverAt(o.doc, o.analysis, PositionFrom(params), hoverMarkdown_);
     if (!hover) return nullptr;
     return {{"contents", {{"kind", hoverMarkdown_ ? "markdown" : "plaintext"}, {"value", hover->text}}},

@@ -7,6 +7,7 @@
 
 #include "base/Text.h"
 #include "sim/FirmwareTest.h"
+#include "sim/StimulusCursor.h"
 
 namespace korvid {
 
@@ -54,10 +55,10 @@ struct SeenStatements {
     bool source = false, family = false, dialect = false, freq = false, run = false;
 };
 
-class TestLineParser {
+class TestLineParser : StimulusCursor {
 public:
-    TestLineParser(std::vector<StimulusToken> tokens, FirmwareTest& test, SeenStatements& seen)
-        : t_(std::move(tokens)), test_(test), seen_(seen) {}
+    TestLineParser(const std::vector<StimulusToken>& tokens, FirmwareTest& test, SeenStatements& seen)
+        : StimulusCursor(tokens), test_(test), seen_(seen) {}
 
     bool Parse(int line, StimulusError& error) {
         line_ = line;
@@ -73,23 +74,10 @@ public:
         else
             ok = Fail(t_[0], "unknown statement '" + t_[0].text +
                                  "' (expected at, clock, uart, source, family, dialect, freq, run or expect)");
-        if (ok && pos_ < t_.size()) ok = Fail(t_[pos_], "unexpected '" + t_[pos_].text + "' after the statement");
-        error = error_;
-        return ok;
+        return Finish(ok, error);
     }
 
 private:
-    bool Fail(const StimulusToken& at, const std::string& message) {
-        error_ = {line_, at.column, message};
-        return false;
-    }
-    StimulusToken End() const {
-        StimulusToken e;
-        e.column = t_.back().column + static_cast<int>(t_.back().text.size()) + (t_.back().string ? 2 : 0);
-        return e;
-    }
-    const StimulusToken* Next() { return pos_ < t_.size() ? &t_[pos_++] : nullptr; }
-    const StimulusToken* Peek() const { return pos_ < t_.size() ? &t_[pos_] : nullptr; }
     bool PeekWord(const char* word) const { return Peek() && !Peek()->string && Lower(Peek()->text) == word; }
 
     bool Word(const StimulusToken*& tok, const char* what) {
@@ -148,21 +136,28 @@ private:
         test_.sourceLine = line_;
         return !tok->text.empty() || Fail(*tok, "empty file name");
     }
-    bool ParseFamily() {
-        if (!Once(seen_.family, t_[0], "family")) return false;
+    // A statement that names one of two words (family 28l|52, dialect
+    // strict|extended), as `value` in lower case.
+    bool ParseOneOf(bool& seen, const std::string& statement, const std::string& first, const std::string& second,
+                    std::string& value) {
+        if (!Once(seen, t_[0], statement.c_str())) return false;
         const StimulusToken* tok = nullptr;
-        if (!Word(tok, "28l or 52")) return false;
-        const std::string f = Lower(tok->text);
-        if (f != "28l" && f != "52") return Fail(*tok, "unknown family '" + tok->text + "' (use 28l or 52)");
+        const std::string either = first + " or " + second;
+        if (!Word(tok, either.c_str())) return false;
+        value = Lower(tok->text);
+        if (value != first && value != second)
+            return Fail(*tok, "unknown " + statement + " '" + tok->text + "' (use " + either + ")");
+        return true;
+    }
+    bool ParseFamily() {
+        std::string f;
+        if (!ParseOneOf(seen_.family, "family", "28l", "52", f)) return false;
         test_.family = f;
         return true;
     }
     bool ParseDialect() {
-        if (!Once(seen_.dialect, t_[0], "dialect")) return false;
-        const StimulusToken* tok = nullptr;
-        if (!Word(tok, "strict or extended")) return false;
-        const std::string d = Lower(tok->text);
-        if (d != "strict" && d != "extended") return Fail(*tok, "unknown dialect '" + tok->text + "' (use strict or extended)");
+        std::string d;
+        if (!ParseOneOf(seen_.dialect, "dialect", "strict", "extended", d)) return false;
         test_.extendedDialect = d == "extended";
         return true;
     }
@@ -383,11 +378,7 @@ private:
         return true;
     }
 
-    std::vector<StimulusToken> t_;
     FirmwareTest& test_;
-    std::size_t pos_ = 0;
-    int line_ = 0;
-    StimulusError error_{};
     SeenStatements& seen_;
 };
 
@@ -431,7 +422,8 @@ bool ParseFirmwareTest(const std::string& text, FirmwareTest& out, std::vector<S
     for (std::uint8_t& b : anyPin.bonded) b = 0xFF;
     Stimulus scratch;
     ParseStimulus(text, anyPin, scratch, errors, [&](const std::vector<StimulusToken>& tokens, int line, StimulusError& e) {
-        TestLineParser parser(SplitOperators(tokens), out, seen);
+        const std::vector<StimulusToken> words = SplitOperators(tokens);
+        TestLineParser parser(words, out, seen);
         return parser.Parse(line, e);
     }, stop);
     if (stop && *stop) return false;

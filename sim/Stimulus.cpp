@@ -7,6 +7,7 @@
 
 #include "base/Text.h"
 #include "family/NumberSyntax.h"
+#include "sim/StimulusCursor.h"
 #include "sim/SxCpuModel.h"
 
 namespace korvid {
@@ -245,9 +246,9 @@ StimulusPins StimulusPins::Of(const Family& family, int portCount) {
 namespace {
 
 // Parses the statements of one line; the first error stops the line.
-class LineParser {
+class LineParser : StimulusCursor {
 public:
-    LineParser(const std::vector<Token>& tokens, const StimulusPins& pins) : t_(tokens), pins_(pins) {}
+    LineParser(const std::vector<Token>& tokens, const StimulusPins& pins) : StimulusCursor(tokens), pins_(pins) {}
 
     bool Parse(StimulusStatement& st, StimulusError& error) {
         const std::string keyword = Lower(t_[0].text);
@@ -264,24 +265,10 @@ public:
         } else {
             ok = Fail(t_[0], "unknown statement '" + t_[0].text + "' (expected at, clock or uart)");
         }
-        if (ok && pos_ < t_.size()) ok = Fail(t_[pos_], "unexpected '" + t_[pos_].text + "' after the statement");
-        error = error_;
-        return ok;
+        return Finish(ok, error);
     }
 
 private:
-    bool Fail(const Token& at, const std::string& message) {
-        error_ = {0, at.column, message};
-        return false;
-    }
-    // The end of the line, for "missing ..." messages.
-    Token End() const {
-        Token e;
-        e.column = t_.back().column + static_cast<int>(t_.back().text.size()) + (t_.back().string ? 2 : 0);
-        return e;
-    }
-    const Token* Next() { return pos_ < t_.size() ? &t_[pos_++] : nullptr; }
-
     bool Time(StimulusTime& time, const char* what) {
         const Token* tok = Next();
         if (!tok) return Fail(End(), std::string("missing ") + what);
@@ -400,10 +387,7 @@ private:
         return true;
     }
 
-    const std::vector<Token>& t_;
     const StimulusPins& pins_;
-    std::size_t pos_ = 0;
-    StimulusError error_{};
 };
 
 }  // namespace

@@ -351,26 +351,37 @@ bool TDeviceForm::eventFilter(QObject* watched, QEvent* event) {
 
 LinkObserver& TDeviceForm::Observer() { return ProgressOf(shell_); }
 
-QString TDeviceForm::ChooseLoadFile() {
-    QFileDialog dialog(this, QStringLiteral("Load Hex"));
-    dialog.setObjectName(QStringLiteral("LoadHexDialog"));
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilter(QStringLiteral("SX Hex File (*.SXH)"));
+// The Device window's two hex file dialogs.
+struct HexDialog {
+    const char* title;
+    const char* objectName;
+    QFileDialog::AcceptMode accept;
+    QFileDialog::FileMode files;
+    const char* filter;
+};
+
+namespace {
+constexpr HexDialog kLoadHex{"Load Hex", "LoadHexDialog", QFileDialog::AcceptOpen, QFileDialog::ExistingFile,
+                             "SX Hex File (*.SXH)"};
+constexpr HexDialog kSaveHex{"Save Hex", "SaveHexDialog", QFileDialog::AcceptSave, QFileDialog::AnyFile,
+                             "SX Hex File (*.SXH *.OBJ *.HEX)"};
+}  // namespace
+
+QString TDeviceForm::ChooseHexFile(const HexDialog& kind) {
+    QFileDialog dialog(this, QString::fromLatin1(kind.title));
+    dialog.setObjectName(QString::fromLatin1(kind.objectName));
+    dialog.setAcceptMode(kind.accept);
+    dialog.setFileMode(kind.files);
+    dialog.setNameFilter(QString::fromLatin1(kind.filter));
     dialog.setDefaultSuffix(QStringLiteral("SXH"));
+    // Saving, the window asks its own question before replacing a file.
+    if (kind.accept == QFileDialog::AcceptSave) dialog.setOption(QFileDialog::DontConfirmOverwrite);
     return RunFileDialog(dialog);
 }
 
-QString TDeviceForm::ChooseSaveFile() {
-    QFileDialog dialog(this, QStringLiteral("Save Hex"));
-    dialog.setObjectName(QStringLiteral("SaveHexDialog"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(QStringLiteral("SX Hex File (*.SXH *.OBJ *.HEX)"));
-    dialog.setDefaultSuffix(QStringLiteral("SXH"));
-    dialog.setOption(QFileDialog::DontConfirmOverwrite);  // the window asks its own question
-    return RunFileDialog(dialog);
-}
+QString TDeviceForm::ChooseLoadFile() { return ChooseHexFile(kLoadHex); }
+
+QString TDeviceForm::ChooseSaveFile() { return ChooseHexFile(kSaveHex); }
 
 // File dialogs run through the main window's hook, the one seam through which
 // every file dialog of the program is shown (and answered in tests).

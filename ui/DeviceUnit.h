@@ -28,6 +28,8 @@ namespace korvid {
 
 class LinkObserver;
 
+struct HexDialog;  // one of the window's hex file dialogs
+
 class TDeviceForm : public QDialog, public DeviceRole {
     Q_OBJECT
 public:
@@ -101,6 +103,7 @@ private:
     void BuildButtons();
     void Arrange(QGroupBox* optionsBox, QGroupBox* idBox, QGroupBox* flashBox);
     QString RunFileDialog(QFileDialog& dialog);
+    QString ChooseHexFile(const HexDialog& kind);
     LinkObserver& Observer();
     void SetItemIndex(int group, int index);
     void ShowRows();

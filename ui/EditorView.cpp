@@ -112,8 +112,9 @@ void TEditorView::LayoutView() {
 // cells: runs of other colours, each starting at its own column, overlapped
 // it (letters on letters, vanished spaces, words off their column). Where
 // the advance is not the cell, each character of a row of several runs is
-// drawn on its own cell (at whole pixels; spaces have nothing to draw); a
-// row of one run keeps the font's own layout.
+// drawn on its own cell (at whole pixels; spaces have nothing to draw),
+// in rows of one colour too, so that their words stand in the columns of
+// the coloured rows above and below.
 void TEditorView::DrawCells(QPainter& painter, bool exact, int x, int y, const QString& text) const {
     if (exact) {
         painter.drawText(x, y, text);
@@ -424,7 +425,7 @@ void TEditorView::paintEvent(QPaintEvent* event) {
         painter.setClipRect(rowRect);
         for (const Run& run : runs) {
             painter.setPen(foreground(run.attr));
-            DrawCells(painter, exactAdvance || runs.size() == 1, areaLeft + leftMargin + run.column * charWidth,
+            DrawCells(painter, exactAdvance, areaLeft + leftMargin + run.column * charWidth,
                       y0 + topMargin + ascent, QString::fromLatin1(texts.data() + run.start, run.count));
         }
         // The numbers, also of the last row, which is only partly visible.

@@ -399,8 +399,7 @@ std::string ScriptWordHelp() {
 }
 
 int RunDebug(const Options& options) {
-    DeviceLink port;
-    if (!PortOption("debug", options, port.link)) return kExitUsage;
+    DeviceLink port(options);
 
     ProgramSession session;
     if (!LoadProgramImage(session, ProgramChoice(options), options.Operands()[0], ProgramKind::Source))

@@ -39,8 +39,7 @@ int RunClock(const Options& options) {
         if (hz < kClockMinHz || hz > kClockMaxHz)
             return UsageError("clock", "the clock runs from 400000 to 110000000 Hz");
     }
-    DeviceLink port;
-    if (!PortOption("clock", options, port.link)) return kExitUsage;
+    DeviceLink port(options);
     return RunOnLink(port.link, [&] {
         port.link.RequireDebugTool();
         port.link.OpenLink();

@@ -6,19 +6,10 @@
 #include "apps/korvid/CommandTable.h"
 #include "core/link/Irc.h"
 #include "core/link/LinkError.h"
-#include "platform/PortName.h"
 
 namespace korvid::cli {
 
-bool PortOption(const std::string& command, const Options& options, Link& link) {
-    std::string port = options.Value("--port").value_or("COM1");
-    if (!IsValidPortName(port)) {
-        UsageError(command, "--port takes COM1 to COM4 or a device path");
-        return false;
-    }
-    link.PortName = port;
-    return true;
-}
+std::string PortOption(const Options& options) { return options.Value("--port").value_or("COM1"); }
 
 StderrProgress::StderrProgress() : terminal_(::isatty(STDERR_FILENO) == 1) {}
 

@@ -16,16 +16,20 @@
 
 namespace korvid::cli {
 
-// A link on the port named by --port (COM1 when absent). Ctrl-C and the
-// other ending signals release the port on their way.
+// The port --port names (COM1 when absent); the command table's dispatcher
+// has checked the name.
+std::string PortOption(const Options& options);
+
+// A link on the port named by --port. Ctrl-C and the other ending signals
+// release the port on their way.
 struct DeviceLink {
-    DeviceLink() { ReleasePortsOnSignals(); }
+    explicit DeviceLink(const Options& options) {
+        ReleasePortsOnSignals();
+        link.PortName = PortOption(options);
+    }
     std::unique_ptr<SerialDevice> device = MakeSerialDevice();
     Link link{*device};
 };
-
-// Parses --port; prints a usage error and returns false for a bad name.
-bool PortOption(const std::string& command, const Options& options, Link& link);
 
 // The Device Operation window as text on stderr: one bar per stage.
 class StderrProgress final : public LinkObserver {

@@ -5,8 +5,7 @@
 
 namespace korvid::cli {
 int RunErase(const Options& options) {
-    DeviceLink port;
-    if (!PortOption("erase", options, port.link)) return kExitUsage;
+    DeviceLink port(options);
     return RunOnLink(port.link, [&] {
         StderrProgress progress;
         port.link.OpenLink();

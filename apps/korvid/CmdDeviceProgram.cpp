@@ -26,8 +26,7 @@ int RunProgram(const Options& options) {
         if (!found) return UsageError("program", "--irc takes slowest, 4mhz or fastest");
         irc.mode = found->mode;
     }
-    DeviceLink port;
-    if (!PortOption("program", options, port.link)) return kExitUsage;
+    DeviceLink port(options);
 
     ProgramSession session;
     if (!LoadProgramImage(session, ProgramChoice(options), options.Operands()[0], std::nullopt, false))

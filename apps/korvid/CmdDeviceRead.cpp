@@ -12,8 +12,7 @@ int RunRead(const Options& options) {
     auto out = options.Value("-o");
     if (!out) return UsageError("read", "-o OUT.sxh is required");
     const Family* family = FamilyOption(options);
-    DeviceLink port;
-    if (!PortOption("read", options, port.link)) return kExitUsage;
+    DeviceLink port(options);
     // The hex must not go into the tool's own line.
     if (!OutputsAreDistinct("read", {PortDevicePath(port.link.PortName)}, {{"-o", *out}}, "the port"))
         return kExitUsage;

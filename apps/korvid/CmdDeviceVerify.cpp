@@ -9,8 +9,7 @@
 
 namespace korvid::cli {
 int RunVerify(const Options& options) {
-    DeviceLink port;
-    if (!PortOption("verify", options, port.link)) return kExitUsage;
+    DeviceLink port(options);
 
     ProgramSession session;
     if (!LoadProgramImage(session, ProgramChoice(options), options.Operands()[0], std::nullopt, false))

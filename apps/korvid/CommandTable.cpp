@@ -1,10 +1,13 @@
 #include "apps/korvid/CommandTable.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <iterator>
 
 #include "apps/common/SimOptions.h"
 #include "apps/korvid/CliSupport.h"
+#include "apps/korvid/CmdDeviceCommon.h"
+#include "platform/PortName.h"
 
 namespace korvid::cli {
 
@@ -166,6 +169,11 @@ int RunCommand(const Command& command, const std::vector<std::string>& args) {
     if (operands.size() > count.max && count.max == 0) return UsageError(name, "unexpected argument " + operands[0]);
     if (operands.size() < count.min || operands.size() > count.max) return UsageError(name, std::string(count.wrong));
     if (!FamilyOption(options)) return kExitUsage;
+    const bool takesPort = std::any_of(command.options.begin(), command.options.end(), [](const OptionSpec& o) {
+        return o.name == kPortOption.name && o.value == kPortOption.value;
+    });
+    if (takesPort && !IsValidPortName(PortOption(options)))
+        return UsageError(name, "--port takes COM1 to COM4 or a device path");
     return command.run(options);
 }
 

@@ -119,20 +119,25 @@ void ParseArithmeticChain(AsmWork& w) {
     }
 }
 
-void ParseComparisonChain(AsmWork& w) {
-    ParseArithmeticChain(w);
+// A chain of one level's binary operators (tokens of `kind`) over operands
+// of the level below, left to right, each operator after its operands.
+template <void (*Operand)(AsmWork&)>
+void ParseChain(AsmWork& w, Tok kind) {
+    Operand(w);
     while (!w.stoppedAtMinusW) {
-        if (ReadToken(w) != Tok::Compare) {
+        if (ReadToken(w) != kind) {
             UnreadToken(w);
             return;
         }
         auto op = static_cast<std::uint8_t>(w.value);
         PushPending(w);
-        ParseArithmeticChain(w);
+        Operand(w);
         Emit(w, op);
         --w.pendingOperators;
     }
 }
+
+void ParseComparisonChain(AsmWork& w) { ParseChain<ParseArithmeticChain>(w, Tok::Compare); }
 
 void ParseLogicalTerm(AsmWork& w) {
     int nots = 0;
@@ -148,20 +153,7 @@ void ParseLogicalTerm(AsmWork& w) {
     }
 }
 
-void ParseExpression(AsmWork& w) {
-    ParseLogicalTerm(w);
-    while (!w.stoppedAtMinusW) {
-        if (ReadToken(w) != Tok::Logical) {
-            UnreadToken(w);
-            return;
-        }
-        auto op = static_cast<std::uint8_t>(w.value);
-        PushPending(w);
-        ParseLogicalTerm(w);
-        Emit(w, op);
-        --w.pendingOperators;
-    }
-}
+void ParseExpression(AsmWork& w) { ParseChain<ParseLogicalTerm>(w, Tok::Logical); }
 
 std::int32_t ReverseBits(std::uint32_t value, std::uint32_t n) {
     // The low n bits of the value (zero-extended to 64 bits) in reverse

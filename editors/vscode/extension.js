@@ -43,12 +43,28 @@ function task(command, file) {
     'korvid', execution, '$korvid');
 }
 
+// The pointer over a selection of several lines: the hover request carries
+// the selection ("range"), and korvid lsp answers with the lines' cycle
+// bounds. Anywhere else the word's own hover.
+async function hoverWithSelection(document, position, token, next) {
+  const editor = vscode.window.activeTextEditor;
+  const selection = editor && editor.document === document ? editor.selection : undefined;
+  if (!selection || selection.isSingleLine || !selection.contains(position)) return next(document, position, token);
+  const c2p = client.code2ProtocolConverter;
+  const result = await client.sendRequest('textDocument/hover', {
+    textDocument: c2p.asTextDocumentIdentifier(document), position: c2p.asPosition(position),
+    range: c2p.asRange(selection),
+  }, token);
+  return client.protocol2CodeConverter.asHover(result);
+}
+
 function activate(context) {
   const program = vscode.workspace.getConfiguration('korvid').get('path');
   client = new LanguageClient('korvid', 'Korvid', { command: program, args: ['lsp', '--stdio'] }, {
     documentSelector: [{ language: 'sx' }],
     initializationOptions: settings(),
     synchronize: { configurationSection: 'korvid' },
+    middleware: { provideHover: hoverWithSelection },
   });
   client.start();
   // The debugger: `korvid dap` on standard input and output.

@@ -326,6 +326,18 @@ test('cycles: inlay hints, code lenses and the interrupt budget', async () => {
   assert.deepEqual(lenses.map((l) => [l.range.start.line, l.command.title]), [
     [3, 'interrupt 49..49 of 20 cycles'], [12, '3..3 cycles']]);
 
+  // A selection of several lines: its bounds, from arriving at its first
+  // instruction until its last has run (the interrupt's entry not counted).
+  const selected = async (from, to) => c.sendRequest(lsp.HoverRequest.type, {
+    textDocument: { uri }, position: { line: from, character: 10 },
+    range: { start: { line: from, character: 0 }, end: { line: to, character: 3 } } });
+  const isrBody = await selected(3, 8);
+  assert.equal(isrBody.contents.value, '46..46 cycles from line 4 to the end of line 9');
+  assert.deepEqual(isrBody.range, { start: { line: 3, character: 8 }, end: { line: 8, character: 13 } });
+  assert.equal((await selected(5, 7)).contents.value, '3..3 cycles from line 6 to the end of line 8');
+  // One line is the word's own hover.
+  assert.doesNotMatch((await selected(5, 5)).contents.value, /cycles from line/);
+
   // Shortened to fit its period, the warning goes.
   await c.sendNotification(lsp.DidChangeTextDocumentNotification.type, {
     textDocument: { uri, version: 2 },

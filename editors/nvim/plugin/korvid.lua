@@ -49,6 +49,18 @@ vim.api.nvim_create_autocmd('FileType', {
         init_options = { korvid = { family = cfg.family or '28l', dialect = cfg.dialect or 'strict' } },
       })
     end
-    if client_id then vim.lsp.buf_attach_client(args.buf, client_id) end
+    if client_id then
+      vim.lsp.buf_attach_client(args.buf, client_id)
+      -- Each instruction's cycles at its line's end (Neovim 0.10 and
+      -- later), each routine's bounds as a code lens above it.
+      if vim.lsp.inlay_hint and vim.lsp.inlay_hint.enable then
+        pcall(vim.lsp.inlay_hint.enable, true, { bufnr = args.buf })
+      end
+      vim.api.nvim_create_autocmd({ 'BufEnter', 'InsertLeave', 'TextChanged' }, {
+        group = group,
+        buffer = args.buf,
+        callback = function() pcall(vim.lsp.codelens.refresh) end,
+      })
+    end
   end,
 })
