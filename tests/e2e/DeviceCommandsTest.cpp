@@ -12,13 +12,8 @@
 #include "core/link/VerifyImage.h"
 #include "tests/e2e/Process.h"
 
-namespace korvid {
+namespace korvid::test {
 namespace {
-
-using test::RunChild;
-using test::RunResult;
-using test::SimTool;
-using test::TempDir;
 
 std::string Korvid() { return test::KorvidPath(); }
 
@@ -63,7 +58,6 @@ bool LoadImage(AssemblyState& s, const std::string& path) {
     s.ListText = nullptr;
     return ok;
 }
-
 
 TEST(DeviceCommands, ProgramThenReadBackEqual) {
     struct Case {
@@ -373,4 +367,4 @@ TEST(DeviceCommands, SourceIrcChoiceAndTheIrcOption) {
 }
 
 }  // namespace
-}  // namespace korvid
+}  // namespace korvid::test

@@ -6,13 +6,8 @@
 
 #include "tests/e2e/Process.h"
 
-namespace korvid {
+namespace korvid::test {
 namespace {
-
-using test::RunChild;
-using test::RunResult;
-using test::SimTool;
-using test::TempDir;
 
 std::string Example(const std::string& name) { return std::string(KORVID_SOURCE_DIR) + "/examples/" + name; }
 
@@ -149,4 +144,4 @@ TEST(FamilyComment, ProgramAndDebugTakeTheComment) {
 }
 
 }  // namespace
-}  // namespace korvid
+}  // namespace korvid::test

@@ -14,19 +14,11 @@
 
 #include "tests/e2e/Process.h"
 
-namespace korvid {
+namespace korvid::test {
 namespace {
-
-using test::RunChild;
-using test::RunResult;
-using test::SignalWhenCaught;
-using test::TempDir;
 
 std::string Korvid() { return test::BinaryPath("apps/korvid/korvid"); }
 std::vector<std::string> FilesIn(const std::string& path);
-
-using test::ReadText;
-using test::WriteText;
 
 RunResult Sim(const std::vector<std::string>& args) {
     std::vector<std::string> argv{Korvid(), "sim"};
@@ -740,4 +732,4 @@ TEST(SimCommand, BadStimulusOrWaveformPathStopsBeforeRunningAndWritesNothing) {
 }
 
 }  // namespace
-}  // namespace korvid
+}  // namespace korvid::test

@@ -14,13 +14,8 @@
 
 #include "tests/e2e/Process.h"
 
-namespace korvid {
+namespace korvid::test {
 namespace {
-
-using test::RunChild;
-using test::RunResult;
-using test::SignalWhenCaught;
-using test::TempDir;
 
 // A loop of six cycles (20 ns each): RB shows a count that the loop
 // increments, so RB.0 has a 240 ns period; `trap` is never executed.
@@ -39,8 +34,6 @@ main    INC     count
         JMP     main
 trap    JMP     trap
 )";
-
-using test::WriteText;
 
 RunResult KorvidTest(const std::vector<std::string>& args) {
     std::vector<std::string> argv{test::BinaryPath("apps/korvid/korvid"), "test"};
@@ -494,4 +487,4 @@ TEST(TestCommand, ExamplesPassTheirTests) {
 }
 
 }  // namespace
-}  // namespace korvid
+}  // namespace korvid::test
