@@ -1,5 +1,7 @@
 #include "platform/FileIo.h"
 
+#include "platform/FileIdentity.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -129,32 +131,6 @@ void Abandon(std::vector<Pending>& pending) {
     }
 }
 
-// Identity of a file for clash checks: device and inode, and for a name that
-// does not exist yet, its folder's device and inode with the name.
-struct Identity {
-    dev_t dev = 0;
-    ino_t ino = 0;
-    std::string name;  // non-empty for a name that does not exist yet
-    bool operator==(const Identity&) const = default;
-};
-
-std::optional<Identity> IdentityOf(const std::string& path, bool output) {
-    if (path == kStdStreamName && !output) return std::nullopt;
-    struct stat st {};
-    std::string target;
-    int descriptor = -1;
-    if (output && !FollowLinks(path, target, &descriptor)) return std::nullopt;
-    if (descriptor >= 0) {
-        // Written through the descriptor: "-" and /dev/stdout are one output,
-        // and the file behind it is what it clashes with.
-        if (::fstat(descriptor, &st) == 0) return Identity{st.st_dev, st.st_ino, {}};
-        return Identity{0, 0, "\n(descriptor " + std::to_string(descriptor) + ")"};
-    }
-    if (::stat(path.c_str(), &st) == 0) return Identity{st.st_dev, st.st_ino, {}};
-    if (!output) return std::nullopt;
-    if (::stat(FolderOf(target).c_str(), &st) != 0) return std::nullopt;
-    return Identity{st.st_dev, st.st_ino, NameOf(target)};
-}
 
 }  // namespace
 
@@ -334,23 +310,24 @@ int DuplicateForWriting(int descriptor, std::string* reason) {
     return fd;
 }
 
-bool WriteFileAtomically(const std::string& path, std::string_view data, std::string* reason) {
-    return WriteFilesAtomically({OutputFile{path, data}}, reason);
-}
-
-std::optional<FileClash> FindFileClash(const std::vector<std::string>& inputs,
-                                       const std::vector<std::string>& outputs) {
-    std::vector<std::optional<Identity>> in, out;
-    for (const std::string& p : inputs) in.push_back(IdentityOf(p, false));
-    for (const std::string& p : outputs) out.push_back(IdentityOf(p, true));
-    for (std::size_t o = 0; o < out.size(); ++o) {
-        if (!out[o]) continue;
-        for (std::size_t i = 0; i < in.size(); ++i)
-            if (in[i] && *in[i] == *out[o]) return FileClash{o, int(i), 0};
-        for (std::size_t k = 0; k < o; ++k)
-            if (out[k] && *out[k] == *out[o]) return FileClash{o, -1, k};
+// Device and inode; a name that does not exist yet, its folder's with the
+// name.
+std::optional<FileIdentity> IdentityOf(const std::string& path, bool output) {
+    if (path == kStdStreamName && !output) return std::nullopt;
+    struct stat st {};
+    std::string target;
+    int descriptor = -1;
+    if (output && !FollowLinks(path, target, &descriptor)) return std::nullopt;
+    if (descriptor >= 0) {
+        // Written through the descriptor: "-" and /dev/stdout are one output,
+        // and the file behind it is what it clashes with.
+        if (::fstat(descriptor, &st) == 0) return FileIdentity{std::uint64_t(st.st_dev), std::uint64_t(st.st_ino)};
+        return FileIdentity{0, 0, "\n(descriptor " + std::to_string(descriptor) + ")"};
     }
-    return std::nullopt;
+    if (::stat(path.c_str(), &st) == 0) return FileIdentity{std::uint64_t(st.st_dev), std::uint64_t(st.st_ino)};
+    if (!output) return std::nullopt;
+    if (::stat(FolderOf(target).c_str(), &st) != 0) return std::nullopt;
+    return FileIdentity{std::uint64_t(st.st_dev), std::uint64_t(st.st_ino), NameOf(target)};
 }
 
 }  // namespace korvid

@@ -1,5 +1,7 @@
 #include "platform/FileIo.h"
 
+#include "platform/FileIdentity.h"
+
 #include <io.h>
 #include <windows.h>
 
@@ -81,23 +83,17 @@ void Abandon(std::vector<Pending>& pending) {
     }
 }
 
-// Identity of a file for clash checks: the volume's serial number and the
-// file's index, and for a name that does not exist yet, its folder's with
-// the name (in lower case: Windows names ignore case).
-struct Identity {
-    DWORD volume = 0;
-    DWORD high = 0, low = 0;
-    std::string name;
-    bool operator==(const Identity&) const = default;
-};
-
-std::optional<Identity> IdentityOfHandle(HANDLE h) {
+// A file's identity for the clash checks: the volume's serial number and
+// the file's index (IdentityOf gives a new name its folder's, with the name
+// in lower case: Windows names ignore case).
+std::optional<FileIdentity> IdentityOfHandle(HANDLE h) {
     BY_HANDLE_FILE_INFORMATION info{};
     if (!::GetFileInformationByHandle(h, &info)) return std::nullopt;
-    return Identity{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow, {}};
+    return FileIdentity{info.dwVolumeSerialNumber,
+                        (std::uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow, {}};
 }
 
-std::optional<Identity> IdentityOfName(const std::string& path) {
+std::optional<FileIdentity> IdentityOfName(const std::string& path) {
     const HANDLE h = ::CreateFileW(Widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) return std::nullopt;
@@ -112,20 +108,6 @@ std::string LowerCase(const std::string& name) {
     return win32::Narrow(wide);
 }
 
-std::optional<Identity> IdentityOf(const std::string& path, bool output) {
-    if (path == kStdStreamName && !output) return std::nullopt;
-    if (const int descriptor = OutputDescriptor(path); output && descriptor >= 0) {
-        const HANDLE h = reinterpret_cast<HANDLE>(::_get_osfhandle(descriptor));
-        if (auto id = IdentityOfHandle(h); id && ::GetFileType(h) == FILE_TYPE_DISK) return id;
-        return Identity{0, 0, 0, "\n(descriptor " + std::to_string(descriptor) + ")"};
-    }
-    if (auto id = IdentityOfName(path)) return id;
-    if (!output) return std::nullopt;
-    auto folder = IdentityOfName(FolderOf(path));
-    if (!folder) return std::nullopt;
-    folder->name = LowerCase(NameOf(path));
-    return folder;
-}
 
 }  // namespace
 
@@ -263,23 +245,19 @@ int DuplicateForWriting(int descriptor, std::string* reason) {
     return fd;
 }
 
-bool WriteFileAtomically(const std::string& path, std::string_view data, std::string* reason) {
-    return WriteFilesAtomically({OutputFile{path, data}}, reason);
-}
-
-std::optional<FileClash> FindFileClash(const std::vector<std::string>& inputs,
-                                       const std::vector<std::string>& outputs) {
-    std::vector<std::optional<Identity>> in, out;
-    for (const std::string& p : inputs) in.push_back(IdentityOf(p, false));
-    for (const std::string& p : outputs) out.push_back(IdentityOf(p, true));
-    for (std::size_t o = 0; o < out.size(); ++o) {
-        if (!out[o]) continue;
-        for (std::size_t i = 0; i < in.size(); ++i)
-            if (in[i] && *in[i] == *out[o]) return FileClash{o, int(i), 0};
-        for (std::size_t k = 0; k < o; ++k)
-            if (out[k] && *out[k] == *out[o]) return FileClash{o, -1, k};
+std::optional<FileIdentity> IdentityOf(const std::string& path, bool output) {
+    if (path == kStdStreamName && !output) return std::nullopt;
+    if (const int descriptor = OutputDescriptor(path); output && descriptor >= 0) {
+        const HANDLE h = reinterpret_cast<HANDLE>(::_get_osfhandle(descriptor));
+        if (auto id = IdentityOfHandle(h); id && ::GetFileType(h) == FILE_TYPE_DISK) return id;
+        return FileIdentity{0, 0, "\n(descriptor " + std::to_string(descriptor) + ")"};
     }
-    return std::nullopt;
+    if (auto id = IdentityOfName(path)) return id;
+    if (!output) return std::nullopt;
+    auto folder = IdentityOfName(FolderOf(path));
+    if (!folder) return std::nullopt;
+    folder->name = LowerCase(NameOf(path));
+    return folder;
 }
 
 }  // namespace korvid
