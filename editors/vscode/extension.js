@@ -1,11 +1,22 @@
 // The Korvid extension: starts `korvid lsp` for SX sources, claims .src
 // files whose first lines read as SX assembly, and offers build tasks that
 // report through the korvid problem matcher; `korvid dap` debugs them.
+// The korvid program is the one the `korvid.path` setting names, else the
+// one this package carries (program.js says which).
 'use strict';
 const vscode = require('vscode');
 const { LanguageClient } = require('vscode-languageclient/node');
+const { korvidProgram, ensureRunnable } = require('./program');
 
 let client;
+let extensionPath;
+
+// The program to start now: the setting may change while VS Code runs.
+function program() {
+  const chosen = korvidProgram({ configured: vscode.workspace.getConfiguration('korvid').get('path'), extensionPath });
+  ensureRunnable(chosen);
+  return chosen;
+}
 
 // What the first lines of an SX source look like: a DEVICE line, or an
 // instruction or directive of the assembler after an optional label.
@@ -34,11 +45,11 @@ function settings() {
 // under the workspace folder when no path is given), run from the
 // workspace folder so that the problem matcher finds the files it names.
 function task(command, file) {
-  const program = vscode.workspace.getConfiguration('korvid').get('path');
+  const korvid = program();
   const definition = { type: 'korvid', command, file };
   const folder = vscode.workspace.workspaceFolders?.[0];
-  const execution = new vscode.ProcessExecution(program, file ? [command, file] : [command],
-    folder ? { cwd: folder.uri.fsPath } : {});
+  const execution = new vscode.ProcessExecution(korvid.command, [...korvid.args, ...(file ? [command, file] : [command])],
+    { ...(folder ? { cwd: folder.uri.fsPath } : {}), env: korvid.env });
   return new vscode.Task(definition, folder ?? vscode.TaskScope.Workspace, file ? `${command} ${file}` : command,
     'korvid', execution, '$korvid');
 }
@@ -59,8 +70,11 @@ async function hoverWithSelection(document, position, token, next) {
 }
 
 function activate(context) {
-  const program = vscode.workspace.getConfiguration('korvid').get('path');
-  client = new LanguageClient('korvid', 'Korvid', { command: program, args: ['lsp', '--stdio'] }, {
+  extensionPath = context.extensionPath;
+  const korvid = program();
+  client = new LanguageClient('korvid', 'Korvid', {
+    command: korvid.command, args: [...korvid.args, 'lsp', '--stdio'], options: { env: korvid.env },
+  }, {
     documentSelector: [{ language: 'sx' }],
     initializationOptions: settings(),
     synchronize: { configurationSection: 'korvid' },
@@ -70,7 +84,8 @@ function activate(context) {
   // The debugger: `korvid dap` on standard input and output.
   context.subscriptions.push(vscode.debug.registerDebugAdapterDescriptorFactory('korvid', {
     createDebugAdapterDescriptor() {
-      return new vscode.DebugAdapterExecutable(vscode.workspace.getConfiguration('korvid').get('path'), ['dap']);
+      const korvid = program();
+      return new vscode.DebugAdapterExecutable(korvid.command, [...korvid.args, 'dap'], { env: korvid.env });
     },
   }));
   context.subscriptions.push(vscode.workspace.onDidOpenTextDocument(claim));

@@ -5,7 +5,7 @@
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawn, spawnSync, execFileSync } from 'node:child_process';
-import { readFileSync, readdirSync, mkdtempSync, rmSync, writeFileSync } from 'node:fs';
+import { existsSync, readFileSync, readdirSync, mkdtempSync, rmSync, writeFileSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { pathToFileURL } from 'node:url';
 import os from 'node:os';
@@ -175,6 +175,7 @@ test('the .vsix holds the manifest, the client and both grammars', () => {
       'extension/syntaxes/sxh.tmLanguage.json', 'extension/node_modules/vscode-languageclient/node.js'])
       assert.ok(entries.includes(e), e);
     assert.ok(!entries.some((e) => e.includes('node_modules/@vscode/vsce/')), 'no packaging tool inside');
+    assert.ok(!entries.some((e) => /^extension\/bin\/[^/]+\//.test(e)), 'no native program in the package for every platform');
     const packed = JSON.parse(execFileSync('unzip', ['-p', vsix, 'extension/package.json'], { encoding: 'utf8' }));
     assert.equal(packed.main, './extension.js');
     assert.equal(packed.contributes.problemMatchers[0].name, 'korvid');
@@ -199,5 +200,50 @@ test('packaging the .vsix warns of no missing file and carries the licence', () 
     assert.equal(licence, readFileSync(path.join(root, 'LICENSE'), 'utf8'));
   } finally {
     rmSync(dir, { recursive: true, force: true });
+  }
+});
+
+// A package per platform carries the one program that runs there, and the
+// extension, unpacked as VS Code unpacks it, chooses that program.
+test('each target\'s .vsix carries its own korvid, which the extension chooses', async (t) => {
+  const { korvidProgram } = createRequire(import.meta.url)(path.join(ext, 'program.js'));
+  const windowsExe = path.join(process.env.KORVID_WINDOWS_BUILD_DIR || path.join(root, 'build-windows'), 'apps', 'korvid', 'korvid.exe');
+  const webJs = path.join(process.env.KORVID_WEB_DIR || path.join(root, 'build-web'), 'korvid.js');
+  const targets = [
+    // [target, platform, arch, what it carries, built from, how the extension runs it]
+    ['win32-x64', 'win32', 'x64', 'bin/win32-x64/korvid.exe', windowsExe, 'bundled'],
+    ['linux-x64', 'linux', 'x64', 'bin/linux-x64/korvid', korvid, 'bundled'],
+    ['darwin-arm64', 'darwin', 'arm64', 'bin/korvid.js', webJs, 'webassembly'],
+  ];
+  const env = { ...process.env, KORVID_BUILD_DIR: process.env.KORVID_BINARY_DIR };
+  for (const [target, platform, arch, carried, from, kind] of targets) {
+    await t.test(target, { skip: existsSync(from) ? false : `no ${from}` }, () => {
+      const dir = mkdtempSync(path.join(os.tmpdir(), 'korvid-vsix-'));
+      try {
+        const vsix = path.join(dir, `korvid-sx-${target}.vsix`);
+        execFileSync(path.join(root, 'scripts', 'package-vscode'), ['--target', target, vsix], { stdio: 'ignore', env });
+        const entries = execFileSync('unzip', ['-Z1', vsix], { encoding: 'utf8' }).split('\n');
+        assert.deepEqual(entries.filter((e) => e.startsWith('extension/bin/') && !e.endsWith('/')), [`extension/${carried}`]);
+        const manifest = execFileSync('unzip', ['-p', vsix, 'extension.vsixmanifest'], { encoding: 'utf8' });
+        assert.match(manifest, new RegExp(`TargetPlatform="${target}"`));
+        execFileSync('unzip', ['-q', vsix, '-d', path.join(dir, 'installed')]);
+        const installed = path.join(dir, 'installed', 'extension');
+        const file = path.join(installed, carried);
+        if (target === 'linux-x64') {
+          // Stripped on the way in: the same program, answering as the build does.
+          assert.match(execFileSync('unzip', ['-Z', vsix, `extension/${carried}`], { encoding: 'utf8' }), /^-rwxr-xr-x/);
+          assert.equal(execFileSync(file, ['--version'], { encoding: 'utf8' }), execFileSync(korvid, ['--version'], { encoding: 'utf8' }));
+        } else {
+          assert.ok(readFileSync(file).equals(readFileSync(from)), `${carried} is ${from}`);
+        }
+        const sep = platform === 'win32' ? '\\' : '/';
+        const chosen = korvidProgram({ configured: '', extensionPath: installed, platform, arch,
+          exists: (f) => existsSync(f.replaceAll(sep, '/')) });
+        assert.equal(chosen.kind, kind);
+        assert.equal((kind === 'bundled' ? chosen.command : chosen.args[0]).replaceAll(sep, '/'), file);
+      } finally {
+        rmSync(dir, { recursive: true, force: true });
+      }
+    });
   }
 });
