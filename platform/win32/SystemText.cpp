@@ -43,6 +43,15 @@ constexpr ErrorWords kErrorWords[] = {
     {ERROR_NOT_SUPPORTED, "Operation not supported"},
     {ERROR_INVALID_PARAMETER, "Invalid argument"},
     {ERROR_INVALID_FUNCTION, "Inappropriate ioctl for device"},
+    // Winsock's, for the debug adapter's port.
+    {WSAEADDRINUSE, "Address already in use"},
+    {WSAEADDRNOTAVAIL, "Cannot assign requested address"},
+    {WSAEACCES, "Permission denied"},
+    {WSAECONNRESET, "Connection reset by peer"},
+    {WSAECONNABORTED, "Software caused connection abort"},
+    {WSAEMFILE, "Too many open files"},
+    {WSAENOBUFS, "No buffer space available"},
+    {WSAENETDOWN, "Network is down"},
 };
 
 std::wstring Convert(UINT codePage, DWORD flags, const std::string& text) {

@@ -4,7 +4,8 @@
 // evaluate, memory), the serial example's output, and broken clients.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { execFileSync, spawn } from 'node:child_process';
+import { execFileSync, spawn, spawnSync } from 'node:child_process';
+import net from 'node:net';
 import path from 'node:path';
 import { chmodSync, mkdirSync, mkdtempSync, readFileSync, symlinkSync, writeFileSync } from 'node:fs';
 import os from 'node:os';
@@ -219,6 +220,27 @@ test('over a loopback port: restart goes back to the entry, a second launch is r
   } finally {
     await dc.stop();
     if (child.exitCode === null && child.signalCode === null) await new Promise((resolve) => child.on('exit', resolve));
+  }
+});
+
+// What `--port` refuses, said in the same words on every system: a port
+// that another program listens on, and numbers that are no port.
+test('over a loopback port: a port in use and a port that is none are refused with the reason', async () => {
+  const held = net.createServer();
+  await new Promise((resolve) => held.listen(0, '127.0.0.1', resolve));
+  const busy = held.address().port;
+  try {
+    for (const [port, status, message] of [
+      [busy, 1, `korvid dap: cannot listen on 127.0.0.1:${busy}: Address already in use`],
+      ['0', 2, '--port takes a port number 1 to 65535'],
+      ['65536', 2, '--port takes a port number 1 to 65535'],
+    ]) {
+      const run = spawnSync(korvid, ['dap', '--port', String(port)], { encoding: 'utf8', input: '', timeout: 30000 });
+      assert.equal(run.status, status, `--port ${port}: ${run.stderr}`);
+      assert.ok(run.stderr.replace(/\r\n/g, '\n').includes(message), `--port ${port}: ${run.stderr}`);
+    }
+  } finally {
+    held.close();
   }
 });
 

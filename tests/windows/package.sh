@@ -12,7 +12,7 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 native=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work" "$wrapper_dir"' EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+fail() { printf 'FAIL: %s\n' "$*" >&2; exit 1; }
 
 KORVID_EXE=$KORVID_EXE "$root/scripts/package-windows" "$work/out" >/dev/null
 version=$("$wine" "$KORVID_EXE" --version </dev/null | tr -d '\r' | sed -n 's/^korvid //p')
@@ -59,7 +59,7 @@ run() {
   [ "${bs:-}" = yes ] && sed -i 's#\\#/#g' "$work/$label.win"
   [ "$got" = "$expected" ] || fail "korvid.exe $*: status $got, the Linux build $expected: $(cat "$work/$label.win")"
   diff "$work/$label.linux" "$work/$label.win" || fail "korvid.exe $* printed other than the Linux build (above)"
-  echo "ok: korvid.exe $* (status $got)"
+  printf "ok: korvid.exe %s (status %s)\n" "$*" "$got"
 }
 run asm asm examples/blink.src -o blink.sxh -l blink.lst
 cmp "$app/blink.sxh" "$work/blink.sxh" || fail "the unpacked korvid.exe wrote another blink.sxh"
