@@ -70,7 +70,9 @@ bool ReplacementFile::Publish(std::string* reason) {
     if (file_ == INVALID_HANDLE_VALUE) return Fail(reason, ERROR_INVALID_HANDLE);
     ::CloseHandle(file_);
     file_ = INVALID_HANDLE_VALUE;
-    const std::wstring temp = win32::Widen(temp_), target = win32::Widen(target_);
+    // By whole paths: Wine's ReplaceFileW refuses a relative name (as "the
+    // directory name is invalid"); Windows takes either.
+    const std::wstring temp = win32::Widen(AbsolutePathOf(temp_)), target = win32::Widen(AbsolutePathOf(target_));
     const bool exists = ::GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES;
     bool done = exists && ::ReplaceFileW(target.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
                                          nullptr, nullptr);

@@ -64,6 +64,18 @@ run() {
 run asm asm examples/blink.src -o blink.sxh -l blink.lst
 cmp "$app/blink.sxh" "$work/blink.sxh" || fail "the unpacked korvid.exe wrote another blink.sxh"
 cmp "$app/blink.lst" "$work/blink.lst" || fail "the unpacked korvid.exe wrote another blink.lst"
+# Assembled again after an edit: the outputs of the first run are replaced
+# whole, named as the user named them (relative, and with a drive letter).
+printf '; edited\n' >>"$app/examples/blink.src"
+printf '; edited\n' >>"$work/examples/blink.src"
+run asm-again asm examples/blink.src -o blink.sxh -l blink.lst
+cmp "$app/blink.sxh" "$work/blink.sxh" || fail "assembled again, korvid.exe wrote another blink.sxh"
+cmp "$app/blink.lst" "$work/blink.lst" || fail "assembled again, korvid.exe wrote another blink.lst"
+(cd "$app" && "$wine" "$app/korvid.exe" asm examples/blink.src -o "Z:$(printf '%s' "$app/blink.sxh" | tr / '\\')" >"$work/z.txt" 2>&1 </dev/null) ||
+  fail "korvid.exe asm -o Z:\\...\\blink.sxh: $(cat "$work/z.txt")"
+cmp "$app/blink.sxh" "$work/blink.sxh" || fail "written through its drive-letter name, blink.sxh differs"
+ls -A "$app" | grep '\.tmp' && fail "a temporary file was left beside the outputs"
+echo "ok: outputs replaced whole, by relative and drive-letter names"
 bs=yes
 run test-one test examples/tests/blink.test
 bs=no
