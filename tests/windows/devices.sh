@@ -71,6 +71,20 @@ mkfifo hold
 "$korvid_wine" debug blink.src --port COM1 <hold >holder.txt 2>&1 &
 holder=$!
 exec 9>hold
+# Only once the session has the port (it programs the debug image, which it
+# shows) may another program ask for it: asked sooner, that one could win
+# the port and the session end "busy" itself.
+for _ in $(seq 100); do
+  grep -q Erasing holder.txt && break
+  kill -0 "$holder" 2>/dev/null || break
+  sleep 0.1
+done
+# The session may have ended already: the quit below then meets no reader.
+trap '' PIPE
+grep -q Erasing holder.txt || {
+  exec 9>&-
+  fail "the debug session that holds COM1 did not start: $(tr -d '\r' <holder.txt)"
+}
 held=
 for _ in $(seq 100); do
   set +e
@@ -79,10 +93,10 @@ for _ in $(seq 100); do
   if tr -d '\r' <busy.txt | grep -qF 'note: COM1 is \\.\COM1: Device or resource busy'; then held=yes; break; fi
   sleep 0.2
 done
-echo quit >&9
+echo quit >&9 2>/dev/null || true
 exec 9>&-
 wait "$holder" || true
-[ -n "$held" ] || fail "a held port was not reported busy: $(tr -d '\r' <busy.txt)"
+[ -n "$held" ] || fail "a held port was not reported busy: $(tr -d '\r' <busy.txt); the session said: $(tr -d '\r' <holder.txt)"
 echo "ok: a port in use fails with its reason"
 expect 0 "" erase --port COM1
 echo "device commands of korvid.exe: all passed"
