@@ -22,9 +22,10 @@ class DebugSimToolTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void debugThroughThePty_data() {
-        FamilyRows();
+    void initTestCase() {
+        if (SimulatedToolPath().isEmpty()) QSKIP("korvid-sim is not built");
     }
+    void debugThroughThePty_data() { FamilyRows(); }
     void debugThroughThePty();
 };
 
@@ -47,7 +48,6 @@ bool Idle(TDebugForm& debug) {
 void DebugSimToolTest::debugThroughThePty() {
     QFETCH(int, family);
     const Family& fam = FamilyByIndex(family);
-    if (SimulatedToolPath().isEmpty()) QSKIP("korvid-sim is not built");
     PtyIde ide(fam);
     QVERIFY2(ide.slave.startsWith(QLatin1Char('/')), qPrintable(ide.slave));
     Shell& shell = *ide.shell;
