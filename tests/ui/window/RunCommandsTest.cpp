@@ -44,8 +44,7 @@ private slots:
         TestIde ide(Sx28lFamily(), {}, true, true);
         ide.editor().LoadFile(QStringLiteral(KORVID_SOURCE_DIR "/examples/sx52_counter.src"));
         ide.editor().Item("RunAssembleItem")->trigger();
-        QVERIFY2(ide.editor().StatusText().endsWith("  (assembles in Korvid52)"),
-                 qPrintable(ide.editor().StatusText()));
+        QVERIFY2(ide.editor().StatusText().endsWith("  (assembles in Korvid52)"), qPrintable(ide.editor().StatusText()));
     }
 
     void strictErrorHintsAtTheExtendedDialect() {
