@@ -63,12 +63,6 @@ std::string LongLoop(const Family& f) {
 
 constexpr std::uint32_t kStart = 0x20, kLoop = 0x23, kBreakWord = 0x25;
 
-// The family of the test's data row (FamilyRows()).
-const Family& RowFamily() {
-    QFETCH(int, family);
-    return FamilyByIndex(family);
-}
-
 // The whole IDE with the debug side of the simulated tool and the real
 // assembler; the Debug window's timer is stopped so that the test ticks it.
 struct DebugIde {

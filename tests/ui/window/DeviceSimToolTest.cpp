@@ -21,16 +21,12 @@ class DeviceSimToolTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() {
-        if (SimulatedToolPath().isEmpty()) QSKIP("korvid-sim is not built");
-    }
-    void programVerifyReadThroughThePty_data() { FamilyRows(); }
+    void programVerifyReadThroughThePty_data() { PtyFamilyRows(); }
     void programVerifyReadThroughThePty();
 };
 
 void DeviceSimToolTest::programVerifyReadThroughThePty() {
-    QFETCH(int, family);
-    const Family& fam = FamilyByIndex(family);
+    const Family& fam = RowFamily();
     PtyIde ide(fam);
     QVERIFY2(ide.slave.startsWith(QLatin1Char('/')), qPrintable(ide.slave));
     Shell& shell = *ide.shell;
