@@ -315,13 +315,22 @@ std::string Playground::State() const {
             const std::uint8_t m = std::uint8_t(1u << b);
             if (!(bonded.bonded[p] & m)) continue;
             const bool output = !(inputs & m);
-            const char* level = (cpu.portPins(p) & m) ? "1" : "0";
-            if (!output && !(driven_[p] & m)) level = "z";
-            pins.push_back({{"name", PortLetterName(p) + "." + std::to_string(b)}, {"level", level}, {"output", output}});
+            // An input nothing drives reads as "z"; `high` is what the pin
+            // carries all the same (a pull-up holds it at 1).
+            const bool high = (cpu.portPins(p) & m) != 0;
+            const char* level = !output && !(driven_[p] & m) ? "z" : high ? "1" : "0";
+            pins.push_back({{"name", PortLetterName(p) + "." + std::to_string(b)},
+                            {"level", level},
+                            {"high", high},
+                            {"output", output}});
         }
     }
     s["pins"] = pins;
     Json ram = Json::array();
+    // The global registers above the special ones, then each bank's 16.
+    Json globals = Json::array();
+    for (int a = 0x08; a < 0x10; ++a) globals.push_back(cpu.Peek(a));
+    ram.push_back({{"name", "Globals"}, {"address", 0x08}, {"values", globals}});
     const Family& family = cpu.family();
     const int first = family.is52() ? 1 : 0;
     const int banks = family.is52() ? 16 : cpu.config().bankCount;
@@ -329,7 +338,7 @@ std::string Playground::State() const {
         Json values = Json::array();
         const int address = BankRegisterAddress(family, bank, 0x10);
         for (int fr = 0x10; fr < 0x20; ++fr) values.push_back(cpu.Peek(BankRegisterAddress(family, bank, fr)));
-        ram.push_back({{"bank", bank}, {"address", address}, {"values", values}});
+        ram.push_back({{"name", "Bank " + std::string(1, "0123456789ABCDEF"[bank])}, {"address", address}, {"values", values}});
     }
     s["ram"] = ram;
     return Dump(s);

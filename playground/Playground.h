@@ -61,7 +61,7 @@ public:
     // taken, as JSON.
     std::string SetBreakpoints(const std::string& lines);
     // {cycle, timeUs, pc, line, registers: [{name, value, bits, writable}],
-    // pins: [{name, level, output}], ram: [{bank, address, values}]}.
+    // pins: [{name, level ("1", "0", "z"), high, output}], ram: [{bank, address, values}]}.
     std::string State() const;
     // Writes a register ("W", "STATUS", "RA", ...) from a number as the
     // assembler writes it; "" or the reason it was not written.

@@ -1,11 +1,15 @@
 // The playground page: the editor, the controls and the regions, talking to
 // the worker that holds the assembler, the emulator and the language server.
-import { EditorView, keymap, gutter, GutterMarker, Decoration, hoverTooltip, lineNumbers } from '@codemirror/view';
+import {
+  EditorView, keymap, gutter, GutterMarker, Decoration, hoverTooltip, lineNumbers, highlightActiveLineGutter,
+  highlightSpecialChars, drawSelection, dropCursor, rectangularSelection, crosshairCursor, highlightActiveLine,
+} from '@codemirror/view';
 import { EditorState, StateField, StateEffect, RangeSet } from '@codemirror/state';
-import { basicSetup } from 'codemirror';
-import { setDiagnostics } from '@codemirror/lint';
-import { autocompletion } from '@codemirror/autocomplete';
-import { indentWithTab } from '@codemirror/commands';
+import { setDiagnostics, lintKeymap } from '@codemirror/lint';
+import { autocompletion, completionKeymap } from '@codemirror/autocomplete';
+import { history, defaultKeymap, historyKeymap, indentWithTab } from '@codemirror/commands';
+import { searchKeymap, highlightSelectionMatches } from '@codemirror/search';
+import { bracketMatching } from '@codemirror/language';
 import { sxLanguage, sxHighlight } from './sx-language.js';
 import { examples } from 'korvid:examples';
 import { WaveformView } from './waveform.js';
@@ -79,14 +83,19 @@ const runLineField = StateField.define({
 const toggleBreak = StateEffect.define();
 const clearBreaks = StateEffect.define();
 class BreakMarker extends GutterMarker {
+  constructor(className) {
+    super();
+    this.className = className;
+  }
   toDOM() {
     const dot = document.createElement('span');
-    dot.className = 'cm-breakpoint';
+    dot.className = this.className;
     dot.textContent = '●';
     return dot;
   }
 }
-const breakMarker = new BreakMarker();
+const breakMarker = new BreakMarker('cm-breakpoint');
+const breakSpacer = new BreakMarker('cm-breakpoint-spacer'); // sizes the gutter
 const breakField = StateField.define({
   create: () => RangeSet.empty,
   update(set, tr) {
@@ -124,7 +133,7 @@ const breakGutter = [
   gutter({
     class: 'cm-breakpoint-gutter',
     markers: (v) => v.state.field(breakField),
-    initialSpacer: () => breakMarker,
+    initialSpacer: () => breakSpacer,
     domEventHandlers: { mousedown: (view, line) => toggleBreakAt(view, line.from) },
   }),
 ];
@@ -224,9 +233,27 @@ const view = new EditorView({
     doc: '',
     extensions: [
       breakGutter,
-      basicSetup,
       lineNumbers({ domEventHandlers: { mousedown: (view, line) => toggleBreakAt(view, line.from) } }),
-      keymap.of([indentWithTab, { key: 'Mod-Enter', run: () => (assemble(), true) }]),
+      highlightActiveLineGutter(),
+      highlightSpecialChars(),
+      history(),
+      drawSelection(),
+      dropCursor(),
+      EditorState.allowMultipleSelections.of(true),
+      bracketMatching(),
+      rectangularSelection(),
+      crosshairCursor(),
+      highlightActiveLine(),
+      highlightSelectionMatches(),
+      keymap.of([
+        { key: 'Mod-Enter', run: () => (assemble(), true) },
+        indentWithTab,
+        ...defaultKeymap,
+        ...searchKeymap,
+        ...historyKeymap,
+        ...completionKeymap,
+        ...lintKeymap,
+      ]),
       sxLanguage,
       sxHighlight,
       runLineField,
@@ -274,8 +301,11 @@ async function assemble() {
   $('download-lst').disabled = !answer.ok;
   if (answer.ok) {
     await sendBreakpoints();
-    say(`Assembled ${sourceName}: ${answer.family === '52' ? 'SX48/SX52' : 'SX18/SX28'}, ${answer.problems.length ? answer.problems.length + ' warning(s)' : 'no problems'}.`);
+    shownRegisters = new Map();
+    $('serial-output').textContent = '';
     showStop(answer.state, 'assembled');
+    const warnings = answer.problems.length;
+    say(`Assembled ${sourceName}: ${answer.family === '52' ? 'SX48/SX52' : 'SX18/SX28'}, ${warnings ? warnings + (warnings === 1 ? ' warning' : ' warnings') : 'no problems'}. ${$('status').textContent}`);
     resetWave(answer.state);
   } else {
     say(`${sourceName} did not assemble: see Problems.`);
@@ -381,14 +411,7 @@ function showRegisters(state, atStop) {
     now.set(r.name, r.value);
     rows.push(registerRow(r.name, r.value, r.width > 8 ? 3 : 2, before.has(r.name) && before.get(r.name) !== r.value, r.writable, r.bits, (value) => ask('setRegister', { name: r.name, value })));
   }
-  for (const bank of state.ram) {
-    const values = bank.values;
-    values.forEach((v, i) => {
-      const address = bank.address + i;
-      const name = `${hex(bank.bank, 1)}:${hex(0x10 + i, 2)}`;
-      now.set(name, v);
-    });
-  }
+  for (const bank of state.ram) bank.values.forEach((v, i) => now.set(`RAM ${hex(bank.address + i, 2)}`, v));
   table.replaceChildren(...rows);
   showRam(state, before);
   if (atStop) shownRegisters = now;
@@ -407,7 +430,8 @@ function registerRow(name, value, digits, changed, writable, bits, write) {
   if (writable) input.classList.add('editable');
   if (changed) input.setAttribute('aria-description', 'changed');
   input.addEventListener('change', async () => {
-    const reason = await write(`$${input.value.trim()}`);
+    const typed = input.value.trim().replace(/^(\$|0x)/i, '').replace(/h$/i, '');
+    const reason = await write(`$${typed}`);
     if (reason) say(reason);
     const state = await ask('state');
     showRegisters(state, true);
@@ -437,19 +461,20 @@ function showRam(state, before) {
     row.className = 'bank';
     const title = document.createElement('span');
     title.className = 'bank-name';
-    title.textContent = `Bank ${hex(bank.bank, 1)}`;
+    title.textContent = bank.name;
     row.append(title);
     bank.values.forEach((v, i) => {
-      const name = `${hex(bank.bank, 1)}:${hex(0x10 + i, 2)}`;
+      const name = `RAM ${hex(bank.address + i, 2)}`;
       const input = document.createElement('input');
       input.value = hex(v, 2);
       input.size = 2;
       input.className = 'editable' + (before.has(name) && before.get(name) !== v ? ' changed' : '');
-      input.setAttribute('aria-label', `RAM ${name}`);
+      input.setAttribute('aria-label', name);
+      input.title = name;
       input.readOnly = isRunning;
       input.addEventListener('change', async () => {
-        const value = parseInt(input.value, 16);
-        const reason = await ask('setRam', { address: bank.address + i, value: Number.isNaN(value) ? -1 : value });
+        const value = /^[0-9a-f]{1,2}$/i.test(input.value.trim()) ? parseInt(input.value, 16) : -1;
+        const reason = await ask('setRam', { address: bank.address + i, value });
         if (reason) say(reason);
         showRegisters(await ask('state'), true);
       });
@@ -488,11 +513,12 @@ function showPins(state) {
           sw.className = 'switch';
           sw.setAttribute('role', 'switch');
           sw.setAttribute('aria-label', p.name);
+          // A click drives the pin to the level it does not carry now: a
+          // button held high by its pull-up is pressed to 0 first.
           sw.addEventListener('click', async () => {
             const level = sw.getAttribute('aria-checked') === 'true' ? 0 : 1;
             const reason = await ask('setPin', { pin: p.name, level });
             if (reason) say(reason);
-            else sw.setAttribute('aria-checked', level ? 'true' : 'false');
             if (!isRunning) showPins(await ask('state'));
           });
           row.append(sw);
@@ -510,8 +536,10 @@ function showPins(state) {
       lamp.setAttribute('aria-label', `${p.name} lamp ${p.level === '1' ? 'on' : 'off'}`);
     }
     const sw = row.querySelector('.switch');
-    if (sw && !sw.hasAttribute('aria-checked')) sw.setAttribute('aria-checked', 'false');
-    if (sw) sw.textContent = sw.getAttribute('aria-checked') === 'true' ? '1' : '0';
+    if (sw) {
+      sw.setAttribute('aria-checked', p.high ? 'true' : 'false');
+      sw.textContent = p.high ? 'on' : 'off';
+    }
   }
 }
 
@@ -636,7 +664,6 @@ $('step').addEventListener('click', async () => {
 $('reset').addEventListener('click', async () => {
   const state = await ask('reset');
   $('serial-output').textContent = '';
-  for (const sw of document.querySelectorAll('.switch')) sw.setAttribute('aria-checked', 'false');
   resetWave(state);
   shownRegisters = new Map();
   showStop(state, 'reset');
@@ -653,7 +680,7 @@ for (const id of ['family', 'dialect']) {
 // --- share ----------------------------------------------------------------------
 $('share').addEventListener('click', async () => {
   const fragment = await packShare({ source: view.state.doc.toString(), family: $('family').value, dialect: $('dialect').value, name: sourceName });
-  history.replaceState(null, '', `#${fragment}`);
+  window.history.replaceState(null, '', `#${fragment}`);
   $('link').value = location.href;
   $('link').select();
   say('The link holds the source, the family and the dialect; nothing was sent anywhere.');
