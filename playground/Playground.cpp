@@ -166,8 +166,8 @@ std::string Playground::Assemble(const std::string& source, const std::string& n
     if (!ok) return Dump(answer);
     AssemblyState& state = program->state();
     answer["ok"] = true;
-    answer["listing"] = Latin1ToUtf8(state.ListText ? std::string(state.ListText, state.ListLength) : std::string());
-    if (SaveHex(state)) answer["hex"] = std::string(state.ListText, state.ListLength);
+    listing_ = state.ListText ? std::string(state.ListText, state.ListLength) : std::string();
+    hex_ = SaveHex(state) ? std::string(state.ListText, state.ListLength) : std::string();
     Json lines = Json::array();
     int lastLine = 0;
     for (int a = 0; a < 4096; ++a)
@@ -219,6 +219,9 @@ void Playground::StartChip() {
     for (int a : traps_) cpu_->SetHaltBefore(a, true);
     driver_->ApplyDue();
 }
+
+std::string Playground::Listing() const { return Latin1ToUtf8(listing_); }
+std::string Playground::Hex() const { return hex_; }
 
 std::string Playground::Reset() {
     StartChip();

@@ -42,11 +42,16 @@ public:
     // Assembles `source` as the file `name` in `family` ("28l", "52" or
     // empty: from the source) and `dialect` ("strict", "extended" or empty).
     // {ok, family, dialect, problems: [{line, column, severity, text,
-    // notes}], text (as the command line prints it), listing, hex,
-    // lines (code lines), breakLine, clockHz}. A good assembly becomes the
-    // chip's program, reset at power-on.
+    // notes}], text (as the command line prints it), lines (code lines),
+    // breakLine, clockHz}. A good assembly becomes the chip's program, reset
+    // at power-on.
     std::string Assemble(const std::string& source, const std::string& name, const std::string& family,
                          const std::string& dialect);
+    // The last good assembly's listing and SXH text, as `korvid asm -l`
+    // and `-o` write them (the listing's bytes as code points, for JSON and
+    // the page's strings).
+    std::string Listing() const;
+    std::string Hex() const;
 
     // Power-on reset of the program; the state.
     std::string Reset();
@@ -112,6 +117,7 @@ private:
     std::unique_ptr<ChipSerialPort> serial_;
     PlaygroundTerminal* terminal_ = nullptr;  // owned by serial_
     std::string serialPins_ = "RB.7,RB.6:9600";
+    std::string listing_, hex_;
     std::set<int> breakLines_;
     std::set<int> traps_;
     std::array<std::uint8_t, 5> driven_{};  // pins the page or the terminal drives

@@ -9,6 +9,8 @@ EMSCRIPTEN_BINDINGS(korvid_playground) {
     emscripten::class_<Playground>("Playground")
         .constructor<std::string>()
         .function("assemble", &Playground::Assemble)
+        .function("listing", &Playground::Listing)
+        .function("hex", &Playground::Hex)
         .function("reset", &Playground::Reset)
         .function("run", &Playground::Run)
         .function("step", &Playground::Step)

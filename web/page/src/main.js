@@ -51,6 +51,9 @@ worker.onmessage = ({ data }) => {
     setRunning(true);
   } else if (data.type === 'tick') {
     showLive(data);
+    const speed = $('speed').value === 'fast' ? 'as fast as possible' : 'in real time';
+    const chip = data.state && data.state.ready ? `, ${formatTime(data.state.timeUs)} of chip time` : '';
+    say(`Running ${speed}${chip}; the emulator takes ${Math.round(data.load * 100)}% of a core.`);
   } else if (data.type === 'stopped') {
     setRunning(false);
     showLive(data);
@@ -294,13 +297,13 @@ function restore() {
 // --- assembling ---------------------------------------------------------------
 let lastAssembly = null;
 async function assemble() {
-  const answer = await ask('assemble', { source: view.state.doc.toString(), name: sourceName, family: $('family').value, dialect: $('dialect').value });
+  const answer = await ask('assemble', { source: view.state.doc.toString(), name: sourceName, family: $('family').value, dialect: $('dialect').value, breakpoints: breakLines() });
   lastAssembly = answer.ok ? answer : null;
+  document.body.dataset.assembleMs = answer.workerMs.toFixed(1);
   showProblems(answer);
   $('download-sxh').disabled = !answer.ok;
   $('download-lst').disabled = !answer.ok;
   if (answer.ok) {
-    await sendBreakpoints();
     shownRegisters = new Map();
     $('serial-output').textContent = '';
     showStop(answer.state, 'assembled');
@@ -595,8 +598,8 @@ function download(name, text, type) {
 }
 const stem = () => sourceName.replace(/\.[^.]*$/, '');
 $('save').addEventListener('click', () => download(sourceName, view.state.doc.toString(), 'text/plain'));
-$('download-sxh').addEventListener('click', () => lastAssembly && download(`${stem()}.sxh`, lastAssembly.hex, 'text/plain'));
-$('download-lst').addEventListener('click', () => lastAssembly && download(`${stem()}.lst`, lastAssembly.listing, 'text/plain'));
+$('download-sxh').addEventListener('click', async () => lastAssembly && download(`${stem()}.sxh`, await ask('hex'), 'text/plain'));
+$('download-lst').addEventListener('click', async () => lastAssembly && download(`${stem()}.lst`, await ask('listing'), 'text/plain'));
 
 // A source is text: bytes taken one to a character (the assembler's
 // Latin-1), refused when it holds NUL bytes or is too large to edit.

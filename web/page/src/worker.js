@@ -74,6 +74,7 @@ function slice() {
   const begun = performance.now();
   const answer = json(playground.run(cycles));
   const spent = performance.now() - begun;
+  running.busy += spent;
   if (running.mode === 'fast') {
     // Slices of about SLICE_MS whatever the program does.
     fastCycles = Math.max(1000, Math.min(50e6, Math.round((fastCycles * SLICE_MS) / Math.max(spent, 0.5))));
@@ -87,8 +88,11 @@ function slice() {
     return;
   }
   if (now - running.reported >= REPORT_MS) {
+    // The share of this worker's time the emulator took since the last report.
+    const load = running.reported ? running.busy / (now - running.reported) : 0;
     running.reported = now;
-    report('tick', {});
+    running.busy = 0;
+    report('tick', { load });
   }
   running.timer = setTimeout(slice, running.mode === 'fast' ? 0 : SLICE_MS);
 }
@@ -107,6 +111,7 @@ function start(mode) {
     lastCycle: state.cycle,
     perSecond: state.cyclesPerSecond,
     reported: 0,
+    busy: 0,
     timer: 0,
   };
   post('running', {});
@@ -114,10 +119,17 @@ function start(mode) {
 }
 
 const requests = {
-  assemble: ({ source, name, family, dialect }) => {
+  assemble: ({ source, name, family, dialect, breakpoints }) => {
     stop('assembled');
-    return json(playground.assemble(source, name, family, dialect));
+    const begun = performance.now();
+    const answer = json(playground.assemble(source, name, family, dialect));
+    if (answer.ok && breakpoints) playground.setBreakpoints(JSON.stringify(breakpoints));
+    answer.workerMs = performance.now() - begun; // the bench reads it
+    return answer;
   },
+  // Each byte a character of the same code.
+  listing: () => playground.listing(),
+  hex: () => playground.hex(),
   reset: () => {
     stop('reset');
     return json(playground.reset());
