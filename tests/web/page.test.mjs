@@ -37,7 +37,9 @@ const wait = (ms) => new Promise((r) => setTimeout(r, ms));
 const text = (selector) => page.$eval(selector, (e) => e.textContent);
 const status = () => text('#status');
 // The editor's lines as shown (the examples used here fit in its view).
-const editorText = (p = page) => p.$eval('.cm-content', (e) => [...e.querySelectorAll('.cm-line')].map((l) => l.textContent).join('\n'));
+// Lines are read without the cycle hints drawn at their ends.
+const lineText = (l) => [...l.childNodes].filter((n) => !(n.classList && n.classList.contains('cm-cycle-hint'))).map((n) => n.textContent).join('');
+const editorText = (p = page) => p.$eval('.cm-content', (e, f) => [...e.querySelectorAll('.cm-line')].map(new Function(`return ${f}`)()).join('\n'), lineText.toString());
 const byName = (role, name) => page.waitForSelector(`::-p-aria([name="${name}"][role="${role}"])`);
 
 async function untilStatus(pattern, timeout = 15000) {
@@ -108,8 +110,14 @@ test('a file with a fault shows the problem as korvid asm says it, and typing me
   const expected = cli.stderr.split('\n').filter((l) => l.startsWith(file + ':')).map((l) => l.slice(file.length + 1));
   assert.deepEqual(problems.join('\n').split('\n'), expected);
   assert.match(problems[0], /^24:17: error: /);
-  // The language server marks the same word in the editor.
+  // The language server marks the same word in the editor, and hovering a
+  // word shows what the server says of it.
   await page.waitForSelector('.cm-lintRange-error', { timeout: 10000 });
+  const word = await page.waitForSelector('::-p-text(DJNZ)');
+  await word.hover();
+  const hover = await page.waitForSelector('.cm-lsp-hover', { timeout: 10000 });
+  assert.match(await hover.evaluate((e) => e.textContent), /DJNZ/);
+  await page.mouse.move(0, 0);
 
   // A click on the problem puts the cursor on the word; typing replaces it.
   await (await byName('button', problems[0].split('\n')[0])).click();
@@ -120,6 +128,8 @@ test('a file with a fault shows the problem as korvid asm says it, and typing me
   await page.keyboard.type('main');
   await (await byName('button', 'Assemble')).click();
   await untilStatus(/Assembled faulty\.src: SX18\/SX28, no problems/);
+  // With the program whole, the cycle hints of its lines are shown.
+  await page.waitForFunction(() => [...document.querySelectorAll('.cm-cycle-hint')].some((h) => /^\d/.test(h.textContent)), { timeout: 10000 });
   assert.equal(await text('#problems-none'), 'None.');
   assert.equal(await page.$eval('#problems-none', (e) => e.hidden), false);
 });
@@ -136,7 +146,7 @@ test('a breakpoint set in the gutter stops the run on its line, and the register
   await (await byName('button', 'Run')).click();
   const said = await untilStatus(/Stopped at a breakpoint/);
   assert.match(said, /at line 20 \(PC 003\)/);
-  assert.equal(await page.$eval('.cm-line[data-running="true"]', (e) => e.textContent.trim()), 'main    SETB    led');
+  assert.equal(await page.$eval('.cm-line[data-running="true"]', (e, f) => new Function(`return ${f}`)()(e).trim(), lineText.toString()), 'main    SETB    led');
   const registers = await byName('region', 'Registers');
   assert.equal(await registers.$eval('input[aria-label="PC"]', (e) => e.value), '003');
   assert.equal(await registers.$eval('input[aria-label="TRIS_B"]', (e) => e.value), 'FE');

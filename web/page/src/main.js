@@ -1,7 +1,7 @@
 // The playground page: the editor, the controls and the regions, talking to
 // the worker that holds the assembler, the emulator and the language server.
 import {
-  EditorView, keymap, gutter, GutterMarker, Decoration, hoverTooltip, lineNumbers, highlightActiveLineGutter,
+  EditorView, keymap, gutter, GutterMarker, Decoration, WidgetType, hoverTooltip, lineNumbers, highlightActiveLineGutter,
   highlightSpecialChars, drawSelection, dropCursor, rectangularSelection, crosshairCursor, highlightActiveLine,
 } from '@codemirror/view';
 import { EditorState, StateField, StateEffect, RangeSet } from '@codemirror/state';
@@ -192,11 +192,54 @@ function syncLsp() {
     } else {
       await lsp({ jsonrpc: '2.0', method: 'textDocument/didChange', params: { textDocument: { uri, version: ++lspVersion }, contentChanges: [{ text }] } });
     }
+    await refreshHints(lspVersion);
   }, 150);
 }
 function lspSettingsChanged() {
   if (!lspOpened) return;
   lsp({ jsonrpc: '2.0', method: 'workspace/didChangeConfiguration', params: { settings: { korvid: { family: $('family').value, dialect: $('dialect').value } } } });
+}
+
+// The language server's cycle hints at the ends of lines ("2 cycles",
+// the bounds of a routine), as the editors show its inlay hints.
+class HintWidget extends WidgetType {
+  constructor(label) {
+    super();
+    this.label = label;
+  }
+  eq(other) {
+    return other.label === this.label;
+  }
+  toDOM() {
+    const span = document.createElement('span');
+    span.className = 'cm-cycle-hint';
+    span.textContent = this.label;
+    span.title = 'instruction cycles (a/b: straight through / with the skip taken)';
+    return span;
+  }
+}
+const setHints = StateEffect.define();
+const hintField = StateField.define({
+  create: () => Decoration.none,
+  update(deco, tr) {
+    deco = deco.map(tr.changes);
+    for (const e of tr.effects) if (e.is(setHints)) deco = e.value;
+    return deco;
+  },
+  provide: (f) => EditorView.decorations.from(f),
+});
+async function refreshHints(version) {
+  const doc = view.state.doc;
+  const hints = await lspRequest('textDocument/inlayHint', {
+    textDocument: { uri },
+    range: { start: { line: 0, character: 0 }, end: { line: doc.lines, character: 0 } },
+  });
+  if (version !== lspVersion || !Array.isArray(hints)) return; // the text moved on
+  const widgets = hints
+    .map((h) => ({ at: offsetOf(view.state.doc, h.position), label: typeof h.label === 'string' ? h.label : h.label.map((p) => p.value).join('') }))
+    .sort((a, b) => a.at - b.at)
+    .map((h) => Decoration.widget({ widget: new HintWidget(h.label), side: 1 }).range(h.at));
+  view.dispatch({ effects: setHints.of(Decoration.set(widgets)) });
 }
 
 const lspHover = hoverTooltip(async (view, pos) => {
@@ -260,6 +303,7 @@ const view = new EditorView({
       sxLanguage,
       sxHighlight,
       runLineField,
+      hintField,
       lspHover,
       autocompletion({ override: [lspComplete] }),
       EditorView.contentAttributes.of({ 'aria-label': 'Source' }),
