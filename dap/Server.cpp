@@ -5,6 +5,7 @@
 // standard input, which has no threads), one thread does both: it waits for
 // a message while the chip is stopped and, while it runs, takes the messages
 // that wait between slices.
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -74,14 +75,27 @@ void ServeWithReader(rpc::Transport& transport, Session& session, const bool& ou
 }
 
 void ServeOnOneThread(rpc::Transport& transport, Session& session, const bool& outputOpen) {
+    // A run that stops at many traps (a hit count, a condition, a logpoint)
+    // ends its slices early: the input is looked at no more often than this.
+    constexpr auto kLookEvery = std::chrono::milliseconds(1);
     rpc::MessageReader input(transport);
+    auto lastLook = std::chrono::steady_clock::time_point();
     while (!session.finished() && outputOpen) {
         // Every message that waits is answered before the chip runs on.
-        if (!session.running() || input.MessageWaiting()) {
+        bool read = !session.running();
+        if (!read) {
+            const auto now = std::chrono::steady_clock::now();
+            if (now - lastLook >= kLookEvery) {
+                lastLook = now;
+                read = input.MessageWaiting();
+            }
+        }
+        if (read) {
             std::string body;
             const rpc::ReadStatus status = input.Read(body);
             if (status == rpc::ReadStatus::End || status == rpc::ReadStatus::Truncated) break;
             Deliver(session, status, body);
+            lastLook = {};  // and look for the next one at once
             continue;
         }
         session.Advance();

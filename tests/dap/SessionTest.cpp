@@ -9,8 +9,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -292,13 +293,13 @@ public:
             Json{{"seq", seq_++}, {"type", "request"}, {"command", command}, {"arguments", arguments}}.dump();
         transport_.Send("Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
     }
-    // The first message from here on that `wanted` accepts; null after 20 s.
+    // The first message from here on that `wanted` accepts; an empty object after 20 s.
     Json WaitFor(const std::function<bool(const Json&)>& wanted) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         for (;;) {
             for (; seen_ < messages_.size(); ++seen_)
                 if (wanted(messages_[seen_])) return messages_[seen_++];
-            if (std::chrono::steady_clock::now() > deadline) return Json();
+            if (std::chrono::steady_clock::now() > deadline) return Json::object();
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
             pending_ += transport_.Received();
             for (;;) {  // whole frames only
@@ -315,7 +316,8 @@ public:
         return WaitFor([&](const Json& m) { return m.value("event", "") == name; });
     }
     Json Response(const std::string& command) {
-        return WaitFor([&](const Json& m) { return m.value("type", "") == "response" && m.value("command", "") == command; });
+        return WaitFor(
+            [&](const Json& m) { return m.value("type", "") == "response" && m.value("command", "") == command; });
     }
 
 private:
@@ -326,58 +328,66 @@ private:
     int seq_ = 1;
 };
 
+std::string Reason(const Json& stopped) { return stopped.value("body", Json::object()).value("reason", ""); }
+
 // Both ways of reading the input, a thread of its own and one thread that
-// looks for waiting requests between slices of a run, answer alike: a pause
-// is seen while the chip runs (a stray line end before it holds up
-// nothing), a breakpoint far into the run still stops it, and a disconnect
+// looks for waiting requests between slices of a run, answer alike: a
+// breakpoint far into a run stops it (a stray line end during the run
+// holds up nothing), a pause is seen while the chip runs, and a disconnect
 // or the end of the input while it runs ends the adapter.
 TEST(DapServer, SeesRequestsWhileTheChipRunsOnEitherInput) {
     const std::string program = WriteSource("server-run", kLoop);
     // (A disconnect leaves the reader thread waiting for input that never
     // comes, on a transport that this test would destroy: that case is the
     // protocol tests', in a process of its own.)
-    for (const auto& [oneThread, disconnect] : std::vector<std::pair<bool, bool>>{{false, false}, {true, false}, {true, true}}) {
-        {
-            SCOPED_TRACE(std::string(oneThread ? "one thread" : "reader thread") +
-                         (disconnect ? ", disconnect" : ", input ends"));
-            rpc::MemoryTransport transport(oneThread);
-            std::atomic<int> status = -1;
-            std::thread adapter([&] { status = RunDebugAdapter(transport); });
-            FramedClient client(transport);
-            client.Send("initialize", {{"adapterID", "korvid"}});
-            client.Send("launch", {{"program", program}});
-            EXPECT_TRUE(client.Response("launch").value("success", false));
-            // 1,000,000 passes through the loop: many slices of a run.
-            client.Send("setBreakpoints", {{"source", {{"path", program}}},
-                                           {"breakpoints", {{{"line", 9}, {"hitCondition", "1000000"}}}}});
-            client.Send("configurationDone");
-            EXPECT_EQ(client.Event("stopped")["body"].value("reason", ""), "breakpoint");
-            client.Send("evaluate", {{"expression", "count"}});
-            EXPECT_EQ(client.Response("evaluate")["body"].value("result", ""), "$40 (64) in 08h");
+    for (const auto& [oneThread, disconnect] :
+         std::vector<std::pair<bool, bool>>{{false, false}, {true, false}, {true, true}}) {
+        SCOPED_TRACE(std::string(oneThread ? "one thread" : "reader thread") +
+                     (disconnect ? ", disconnect" : ", input ends"));
+        // Shared with the adapter's thread, which a hung adapter keeps.
+        const auto transportHeld = std::make_shared<rpc::MemoryTransport>(oneThread);
+        const auto status = std::make_shared<std::atomic<int>>(-1);
+        std::thread adapter([transportHeld, status] { *status = RunDebugAdapter(*transportHeld); });
+        rpc::MemoryTransport& transport = *transportHeld;
+        FramedClient client(transport);
+        client.Send("initialize", {{"adapterID", "korvid"}});
+        client.Send("launch", {{"program", program}});
+        EXPECT_TRUE(client.Response("launch").value("success", false));
+        // 1,000,000 passes through the loop, each a trap for the hit count.
+        client.Send("setBreakpoints",
+                    {{"source", {{"path", program}}}, {"breakpoints", {{{"line", 9}, {"hitCondition", "1000000"}}}}});
+        client.Send("configurationDone");
+        client.Response("configurationDone");
+        transport.Send("\r\n");  // nothing follows it until the stop
+        EXPECT_EQ(Reason(client.Event("stopped")), "breakpoint");
+        client.Send("evaluate", {{"expression", "count"}});
+        EXPECT_EQ(client.Response("evaluate").value("body", Json::object()).value("result", ""), "$40 (64) in 08h");
 
-            client.Send("setBreakpoints", {{"source", {{"path", program}}}, {"breakpoints", Json::array()}});
-            client.Send("continue", {{"threadId", 1}});
-            EXPECT_TRUE(client.Response("continue").value("success", false));
-            std::this_thread::sleep_for(std::chrono::milliseconds(30));
-            transport.Send("\r\n");
-            client.Send("pause", {{"threadId", 1}});
-            EXPECT_EQ(client.Event("stopped")["body"].value("reason", ""), "pause");
+        client.Send("setBreakpoints", {{"source", {{"path", program}}}, {"breakpoints", Json::array()}});
+        client.Send("continue", {{"threadId", 1}});
+        EXPECT_TRUE(client.Response("continue").value("success", false));
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        client.Send("pause", {{"threadId", 1}});
+        EXPECT_EQ(Reason(client.Event("stopped")), "pause");
 
-            client.Send("continue", {{"threadId", 1}});
-            EXPECT_TRUE(client.Response("continue").value("success", false));
-            std::this_thread::sleep_for(std::chrono::milliseconds(30));
-            if (disconnect) {
-                client.Send("disconnect", {{"terminateDebuggee", true}});
-                EXPECT_TRUE(client.Response("disconnect").value("success", false));
-            } else {
-                transport.CloseInput();
-            }
-            // The adapter ends by itself; a hung one fails here after the wait.
-            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-            while (status < 0 && std::chrono::steady_clock::now() < deadline)
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            EXPECT_EQ(status, 0);
-            if (status < 0) transport.CloseInput();  // let it end so that the thread can be joined
+        client.Send("continue", {{"threadId", 1}});
+        EXPECT_TRUE(client.Response("continue").value("success", false));
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        if (disconnect) {
+            client.Send("disconnect", {{"terminateDebuggee", true}});
+            EXPECT_TRUE(client.Response("disconnect").value("success", false));
+        } else {
+            transport.CloseInput();
+        }
+        // The adapter ends by itself; a hung one fails here after the wait.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (*status < 0 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        EXPECT_EQ(*status, 0);
+        if (*status < 0) {
+            transport.CloseInput();
+            adapter.detach();
+        } else {
             adapter.join();
         }
     }

@@ -197,7 +197,9 @@ test('serial example: the program\'s serial output as output events and a wavefo
   assert.ok(vcd.split('\n').filter((l) => /^#\d+$/.test(l)).length > 19 * 2);
 });
 
-test('over a loopback port: restart goes back to the entry, a second launch is refused', async () => {
+// korvid.js in node (tests/web) serves on standard input and output only.
+const portCases = { skip: process.env.KORVID_DAP_PORT === 'no' ? 'no listening port in this build' : false };
+test('over a loopback port: restart goes back to the entry, a second launch is refused', portCases, async () => {
   const port = 20000 + (process.pid % 20000);
   const child = spawn(korvid, ['dap', '--port', String(port)], { stdio: ['ignore', 'ignore', 'pipe'] });
   await new Promise((resolve) => child.stderr.on('data', (d) => { if (/listening/.test(d)) resolve(); }));
@@ -220,6 +222,34 @@ test('over a loopback port: restart goes back to the entry, a second launch is r
     await dc.stop();
     if (child.exitCode === null && child.signalCode === null) await new Promise((resolve) => child.on('exit', resolve));
   }
+});
+
+// A disconnect while the simulated chip runs is seen at once: it is
+// answered, the adapter ends with status 0 and nothing on stderr, and the
+// waveform it wrote is complete.
+test('blink: a disconnect while the chip runs ends the adapter', async () => {
+  const wave = path.join(mkdtempSync(path.join(os.tmpdir(), 'korvid-dap-')), 'blink.vcd');
+  const dc = new DebugClient(korvid, 'dap', 'korvid');
+  await dc.start();
+  let errors = '';
+  dc._adapterProcess.stderr.on('data', (d) => { errors += d; });
+  const exited = new Promise((resolve) => dc._adapterProcess.on('close', resolve));
+  try {
+    await dc.initializeRequest();
+    await Promise.all([dc.waitForEvent('initialized'), dc.launch({ program: blink, vcd: wave })]);
+    await dc.configurationDoneRequest();
+    await new Promise((r) => setTimeout(r, 300));
+    assert.equal((await dc.disconnectRequest({})).success, true);
+    assert.equal(await exited, 0);
+    assert.equal(errors, '');
+  } catch (e) {
+    dc.stopAdapter();  // not stop(): its disconnect would wait for an adapter that is gone
+    throw e;
+  }
+  // Complete: the header, and the run's end stamped after the start.
+  const vcd = readFileSync(wave, 'latin1');
+  assert.match(vcd, /\$enddefinitions/);
+  assert.ok(vcd.split('\n').filter((l) => /^#\d+$/.test(l)).length >= 2, vcd);
 });
 
 test('faults of the program stop it with an exception, unless its filter is off', async () => {
