@@ -353,9 +353,9 @@ TEST(DapServer, SeesRequestsWhileTheChipRunsOnEitherInput) {
         client.Send("initialize", {{"adapterID", "korvid"}});
         client.Send("launch", {{"program", program}});
         EXPECT_TRUE(client.Response("launch").value("success", false));
-        // 1,000,000 passes through the loop, each a trap for the hit count.
+        // 200,000 passes through the loop, each a trap for the hit count.
         client.Send("setBreakpoints",
-                    {{"source", {{"path", program}}}, {"breakpoints", {{{"line", 9}, {"hitCondition", "1000000"}}}}});
+                    {{"source", {{"path", program}}}, {"breakpoints", {{{"line", 9}, {"hitCondition", "200000"}}}}});
         client.Send("configurationDone");
         client.Response("configurationDone");
         transport.Send("\r\n");  // nothing follows it until the stop
