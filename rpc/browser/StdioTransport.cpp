@@ -7,11 +7,16 @@
 // switched to non-blocking mode and a read that finds nothing fails at once
 // (EAGAIN): that is the look for waiting input. While nothing else is to
 // do, it is switched back and a read waits for the client without spending
-// the processor. The switch is the one node's own stream on standard input
-// makes (a pipe, a socket or a terminal); a file has none, and its reads
-// never wait. Only a look makes node's stream: until then the input is the
-// descriptor as the program was given it (the language server reads it
-// so).
+// the processor. The switch is the one node's own streams make (a pipe, a
+// socket or a terminal); a file has none, and its reads never wait. Only a
+// look makes node's stream on the input: until then it is the descriptor
+// as the program was given it.
+//
+// With one thread, a write that waits for a client that does not read (it
+// is still writing requests) would wait for ever: the output is written
+// without blocking, and while it is full the requests that wait are taken
+// in, as the native adapter's reader thread takes them, until the client
+// reads again.
 #include "rpc/StdioTransport.h"
 
 #include <emscripten.h>
@@ -23,11 +28,12 @@
 
 #include "platform/ProgramStart.h"
 
-// Sets standard input to blocking (1) or non-blocking (0) reads: 1 when it
-// was switched, 0 when it has no such switch (a file, whose reads never wait).
-EM_JS(int, korvid_stdin_set_blocking, (int blocking), {
+// Sets standard input (0) or output (1) to blocking (1) or non-blocking (0)
+// access: 1 when it was switched, 0 when it has no such switch (a file,
+// which never waits).
+EM_JS(int, korvid_stdio_set_blocking, (int stream, int blocking), {
     try {
-        var handle = process.stdin._handle;
+        var handle = (stream == 0 ? process.stdin : process.stdout)._handle;
         if (!handle || typeof handle.setBlocking != 'function') return 0;
         return handle.setBlocking(!!blocking) == 0 ? 1 : 0;
     } catch (e) {
@@ -40,10 +46,13 @@ EM_JS(void, korvid_pause_ms, (int ms), { Atomics.wait(new Int32Array(new SharedA
 
 namespace korvid::rpc {
 
+namespace {
+enum class Access { AsGiven, Blocking, NonBlocking, NoSwitch };
+}  // namespace
+
 struct StdioTransport::Side {
-    enum class Mode { AsGiven, Blocking, NonBlocking, NoSwitch };
-    Mode mode = Mode::AsGiven;
-    std::string ahead;  // bytes a look took in, for the next Read
+    Access input = Access::AsGiven, output = Access::AsGiven;
+    std::string ahead;  // bytes taken in before a Read asked, for the next Read
     bool ended = false;
 
     // One read of the descriptor: the count, 0 at the end (or on a failure),
@@ -57,11 +66,27 @@ struct StdioTransport::Side {
             return 0;
         }
     }
-    void Switch(bool blocking) {
-        if (mode == Mode::NoSwitch || mode == (blocking ? Mode::Blocking : Mode::NonBlocking)) return;
-        if (mode == Mode::AsGiven && blocking) return;  // reads as given wait already
-        mode = korvid_stdin_set_blocking(blocking ? 1 : 0) ? (blocking ? Mode::Blocking : Mode::NonBlocking)
-                                                           : Mode::NoSwitch;
+    // Switches the input; `force` switches it even where it should be so
+    // already (an output on the same descriptor, one socket both ways, was
+    // switched since).
+    void SwitchInput(bool blocking, bool force = false) {
+        const Access wanted = blocking ? Access::Blocking : Access::NonBlocking;
+        if (input == Access::NoSwitch) return;
+        if (!force && (input == wanted || (input == Access::AsGiven && blocking))) return;  // as given: blocking
+        input = korvid_stdio_set_blocking(0, blocking ? 1 : 0) ? wanted : Access::NoSwitch;
+    }
+    // Takes in every byte that waits on the input (none from a file, whose
+    // reads never wait).
+    void TakeIn() {
+        SwitchInput(false);
+        if (input == Access::NoSwitch) return;
+        char chunk[65536];
+        while (!ended) {
+            const long n = ReadOnce(chunk, sizeof chunk);
+            if (n < 0) return;
+            if (n == 0) ended = true;
+            ahead.append(chunk, std::size_t(n));
+        }
     }
 };
 
@@ -80,7 +105,8 @@ std::size_t StdioTransport::Read(char* data, std::size_t size) {
         return n;
     }
     if (s.ended) return 0;
-    s.Switch(true);
+    s.SwitchInput(true);
+    bool switchedAgain = false;
     for (;;) {
         const long n = s.ReadOnce(data, size);
         if (n > 0) return std::size_t(n);
@@ -88,19 +114,29 @@ std::size_t StdioTransport::Read(char* data, std::size_t size) {
             s.ended = true;
             return 0;
         }
-        // Still non-blocking (the switch back failed): look again shortly.
-        korvid_pause_ms(1);
+        // Non-blocking after all (given so, or switched with the output):
+        // switched once more, else looked at again every millisecond.
+        if (!switchedAgain && s.input != Access::NoSwitch) {
+            s.SwitchInput(true, true);
+            switchedAgain = true;
+        } else {
+            korvid_pause_ms(1);
+        }
     }
 }
 
 bool StdioTransport::Write(std::string_view data) {
+    Side& s = *side_;
+    // Every time: a read may have switched an output that shares the
+    // input's descriptor back to blocking.
+    if (s.output != Access::NoSwitch)
+        s.output = korvid_stdio_set_blocking(1, 0) ? Access::NonBlocking : Access::NoSwitch;
     std::size_t done = 0;
     while (done < data.size()) {
         const ssize_t n = ::write(STDOUT_FILENO, data.data() + done, data.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        // Output that shares the input's descriptor (one socket both ways)
-        // is non-blocking while the chip runs: a full buffer is waited out.
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            s.TakeIn();
             korvid_pause_ms(1);
             continue;
         }
@@ -115,8 +151,8 @@ bool StdioTransport::TellsInputWaiting() const { return true; }
 bool StdioTransport::InputWaiting() {
     Side& s = *side_;
     if (s.ended || !s.ahead.empty()) return true;
-    s.Switch(false);
-    if (s.mode == Side::Mode::NoSwitch) return true;  // a file: a read returns at once
+    s.SwitchInput(false);
+    if (s.input == Access::NoSwitch) return true;  // a file: a read returns at once
     char chunk[65536];
     const long n = s.ReadOnce(chunk, sizeof chunk);
     if (n < 0) return false;

@@ -353,6 +353,47 @@ test('malformed messages and requests out of order', async () => {
   assert.match(responses[4].message, /cannot read \/nonexistent\.src/);
 });
 
+// A client that writes thousands of requests before it reads an answer,
+// while the chip is stopped and while it runs: the adapter takes them all
+// in while its answers wait to be read, and answers each once.
+test('many requests before the first answer is read', async () => {
+  const child = spawn(korvid, ['dap'], { stdio: ['pipe', 'pipe', 'inherit'] });
+  const chunks = [];
+  child.stdout.on('data', (d) => chunks.push(d));
+  child.stdout.pause();  // nothing is read until every request is written
+  const frame = (seq, command, args = {}) => {
+    const body = JSON.stringify({ seq, type: 'request', command, arguments: args });
+    return `Content-Length: ${Buffer.byteLength(body)}\r\n\r\n${body}`;
+  };
+  let seq = 0;
+  const requests = [frame(++seq, 'initialize'), frame(++seq, 'launch', { program: blink, stopOnEntry: true }),
+    frame(++seq, 'configurationDone')];
+  for (let i = 0; i < 3000; ++i) requests.push(frame(++seq, 'stackTrace', { threadId: 1 }));
+  requests.push(frame(++seq, 'continue', { threadId: 1 }));
+  for (let i = 0; i < 3000; ++i) requests.push(frame(++seq, 'threads'));
+  requests.push(frame(++seq, 'pause', { threadId: 1 }), frame(++seq, 'disconnect'));
+  // Written when the adapter has read it all (its answers still unread).
+  const taken = new Promise((resolve) => child.stdin.end(requests.join(''), resolve));
+  let timer;
+  const late = new Promise((_, reject) => { timer = setTimeout(() => reject(new Error('the adapter stopped reading requests')), 30000); });
+  try {
+    await Promise.race([taken, late]);
+  } catch (e) {
+    child.kill('SIGKILL');
+    throw e;
+  } finally {
+    clearTimeout(timer);
+  }
+  const closed = new Promise((resolve) => child.on('close', resolve));
+  child.stdout.resume();
+  assert.equal(await closed, 0);
+  const out = Buffer.concat(chunks).toString('latin1');
+  const messages = out.split(/Content-Length: \d+\r\n\r\n/).filter(Boolean).map((m) => JSON.parse(m));
+  const answered = messages.filter((m) => m.type === 'response').map((m) => m.request_seq);
+  assert.deepEqual(answered, Array.from({ length: seq }, (_, i) => i + 1));
+  assert.ok(messages.some((m) => m.event === 'stopped' && m.body.reason === 'pause'));
+});
+
 // The tool as the target: korvid-sim on a pseudo-terminal, linked into a
 // temporary folder, as a user points the adapter at a port.
 // korvid.exe under Wine (tests/windows) cannot name korvid-sim's terminal
