@@ -59,6 +59,11 @@ bool ChipSerialPort::Open(std::string* reason) {
     return true;
 }
 
+void ChipSerialPort::Open(std::unique_ptr<SerialTerminal> terminal) {
+    terminal_ = std::move(terminal);
+    slavePath_ = terminal_ ? terminal_->path() : std::string();
+}
+
 void ChipSerialPort::ReleaseAfterClientClose() {
     if (terminal_) terminal_->ReleaseAfterClientClose();
 }

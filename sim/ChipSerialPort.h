@@ -38,6 +38,8 @@ public:
     // Creates the terminal (raw: no echo, bytes unchanged). It stays usable
     // while clients come and go. False with the system's reason.
     bool Open(std::string* reason);
+    // Serves a terminal made elsewhere (a page's own, in memory).
+    void Open(std::unique_ptr<SerialTerminal> terminal);
     const std::string& SlavePath() const { return slavePath_; }
 
     // Drives the receive pin idle (high) and becomes the driver's live

@@ -22,6 +22,18 @@ inline Dialect DefaultDialect() {
     return d;
 }
 
+// Assembles `text` in `state`: "\n" line ends become CR, as the editor
+// hands the text over, and `source` keeps the text the state reads. True
+// on success.
+inline bool AssembleText(AssemblyState& state, std::string& source, const std::string& text) {
+    source = text;
+    for (char& c : source)
+        if (c == '\n') c = '\r';
+    state.SourceText = source.c_str();
+    Assemble(state);
+    return state.ErrorFlag == 0;
+}
+
 class Assembly {
 public:
     explicit Assembly(const Family& family, Dialect dialect = DefaultDialect())
@@ -32,14 +44,7 @@ public:
     }
 
     // Returns true on success.
-    bool Run(const std::string& text) {
-        source_ = text;
-        for (char& c : source_)
-            if (c == '\n') c = '\r';
-        state_->SourceText = source_.c_str();
-        Assemble(*state_);
-        return state_->ErrorFlag == 0;
-    }
+    bool Run(const std::string& text) { return AssembleText(*state_, source_, text); }
 
     AssemblyState& state() { return *state_; }
     const AssemblyState& state() const { return *state_; }

@@ -59,6 +59,15 @@ const Case kOtherCases[] = {
      "Expected end-of-line"},
 };
 
+// One source assembled in the strict and in the extended dialect.
+struct BothDialects {
+    BothDialects(const Family& family, const std::string& source)
+        : strict(family, Dialect::Strict), extended(family, Dialect::Extended), strictOk(strict.Run(source)),
+          extendedOk(extended.Run(source)) {}
+    Assembly strict, extended;
+    bool strictOk, extendedOk;
+};
+
 class DialectCase : public ::testing::TestWithParam<Case> {};
 
 TEST_P(DialectCase, ExtendedMatchesStrictSpelling) {
@@ -99,12 +108,11 @@ TEST(Dialect, LongNamesComparedInFull) {
     const std::string a = kLong40 + "X", b = kLong40 + "Y";
     const std::string src = a + " EQU 1\n" + b + " EQU 2\nDW " + a + ", " + b + "\n";
     for (const Family* f : {&Sx28lFamily(), &Sx52Family()}) {
-        Assembly strict(*f, Dialect::Strict);
-        EXPECT_FALSE(strict.Run(src));
-        EXPECT_EQ(strict.message(), "Symbol exceeds 32 characters");
-        Assembly extended(*f, Dialect::Extended);
-        ASSERT_TRUE(extended.Run(src)) << extended.message();
-        EXPECT_EQ(extended.words(), (std::vector<int>{1, 2}));
+        const BothDialects both(*f, src);
+        EXPECT_FALSE(both.strictOk);
+        EXPECT_EQ(both.strict.message(), "Symbol exceeds 32 characters");
+        ASSERT_TRUE(both.extendedOk) << both.extended.message();
+        EXPECT_EQ(both.extended.words(), (std::vector<int>{1, 2}));
         Assembly tooLong(*f, Dialect::Extended);
         EXPECT_FALSE(tooLong.Run(std::string(65, 'N') + " EQU 1\n"));
         EXPECT_EQ(tooLong.message(), "Symbol exceeds 64 characters");
@@ -123,21 +131,17 @@ TEST(Dialect, ExtendedDeviceWordsKeepTheRedundancyCheck) {
 TEST(Dialect, IfdefOfAssignedSymbolAndBreakOperand) {
     for (const Family* f : {&Sx28lFamily(), &Sx52Family()}) {
         SCOPED_TRACE(std::string(f->title));
-        const std::string ifdef = "V = 1\nIFDEF V\nNOP\nENDIF\nIFNDEF V\nCLC\nENDIF\n";
-        Assembly strict(*f, Dialect::Strict);
-        EXPECT_FALSE(strict.Run(ifdef));
-        EXPECT_EQ(strict.span(), "V");
-        Assembly extended(*f, Dialect::Extended);
-        ASSERT_TRUE(extended.Run(ifdef)) << extended.message();
-        EXPECT_EQ(extended.words(), (std::vector<int>{0x000}));
+        const BothDialects ifdef(*f, "V = 1\nIFDEF V\nNOP\nENDIF\nIFNDEF V\nCLC\nENDIF\n");
+        EXPECT_FALSE(ifdef.strictOk);
+        EXPECT_EQ(ifdef.strict.span(), "V");
+        ASSERT_TRUE(ifdef.extendedOk) << ifdef.extended.message();
+        EXPECT_EQ(ifdef.extended.words(), (std::vector<int>{0x000}));
 
-        const std::string brk = "NOP\nBREAK there\nNOP\nthere NOP\n";
-        Assembly strictBreak(*f, Dialect::Strict);
-        EXPECT_FALSE(strictBreak.Run(brk));
-        EXPECT_EQ(strictBreak.message(), "Expected end-of-line");
-        Assembly extBreak(*f, Dialect::Extended);
-        ASSERT_TRUE(extBreak.Run(brk)) << extBreak.message();
-        EXPECT_EQ(extBreak.state().BreakAddress, 2);
+        const BothDialects brk(*f, "NOP\nBREAK there\nNOP\nthere NOP\n");
+        EXPECT_FALSE(brk.strictOk);
+        EXPECT_EQ(brk.strict.message(), "Expected end-of-line");
+        ASSERT_TRUE(brk.extendedOk) << brk.extended.message();
+        EXPECT_EQ(brk.extended.state().BreakAddress, 2);
         Assembly plainBreak(*f, Dialect::Extended);
         ASSERT_TRUE(plainBreak.Run("NOP\nBREAK\nNOP\n"));
         EXPECT_EQ(plainBreak.state().BreakAddress, 1);

@@ -10,7 +10,7 @@ struct NoteCase {
     const char* message;
     std::string span;      // source text of the error span
     std::string noteWord;  // source text of the note's span; "" for no note
-    std::string note;      // the note's text
+    std::string note;      // the note's text after the word, which it begins with
 };
 
 void ExpectNote(const Family& family, const NoteCase& c) {
@@ -25,40 +25,37 @@ void ExpectNote(const Family& family, const NoteCase& c) {
     }
     ASSERT_TRUE(note) << c.source;
     EXPECT_EQ(a.source().substr(note->start, note->end - note->start), c.noteWord) << c.source;
-    EXPECT_EQ(note->text, c.note) << c.source;
+    EXPECT_EQ(note->text, c.noteWord + c.note) << c.source;
     EXPECT_FALSE(note->limit);
 }
 
 TEST(ErrorNote, NamesTheWordBehindTheError) {
     const char* expectedOperand = "Expected a constant, variable, unary operator, or \"(\"";
     const char* expectedStatement = "Expected a label, directive, or instruction";
+    const char* instructionValue = " is an instruction name, which cannot name a label or stand for a value";
+    const char* instructionLabel = " is an instruction name, which cannot name a label";
+    const char* registerLabel = " is a register name, which cannot name a label";
+    const char* registerValue = " is a register name, which cannot name a label or stand for a value";
+    const char* readAsLabel = " is no instruction, directive or macro defined above, so it is read as a label";
     const NoteCase cases[] = {
         // Keywords where a label or value was meant.
-        {" CALL sub\nsub RET\n", expectedOperand, "sub", "sub",
-         "sub is an instruction name, which cannot name a label or stand for a value"},
-        {" JMP skip\n", expectedOperand, "skip", "skip",
-         "skip is an instruction name, which cannot name a label or stand for a value"},
+        {" CALL sub\nsub RET\n", expectedOperand, "sub", "sub", instructionValue},
+        {" JMP skip\n", expectedOperand, "skip", "skip", instructionValue},
         {" DW 1+ORG\n", expectedOperand, "ORG", "ORG",
-         "ORG is a directive name, which cannot name a label or stand for a value"},
-        {"c NOP\n", "Label is already defined", "c", "c", "c is a status bit name, which cannot name a label"},
-        {"rtcc NOP\n", "Label is already defined", "rtcc", "rtcc",
-         "rtcc is a register name, which cannot name a label"},
-        {"m MACRO\n ENDM\n", expectedStatement, "m", "m", "m is a register name, which cannot name a label"},
-        {" MOV W,#w\n", expectedOperand, "w", "w",
-         "w is a register name, which cannot name a label or stand for a value"},
+         " is a directive name, which cannot name a label or stand for a value"},
+        {"c NOP\n", "Label is already defined", "c", "c", " is a status bit name, which cannot name a label"},
+        {"rtcc NOP\n", "Label is already defined", "rtcc", "rtcc", registerLabel},
+        {"m MACRO\n ENDM\n", expectedStatement, "m", "m", registerLabel},
+        {" MOV W,#w\n", expectedOperand, "w", "w", registerValue},
         // An instruction name at the start of a line, an instruction after it.
-        {"skip NOP\n", "Expected end-of-line", "NOP", "skip", "skip is an instruction name, which cannot name a label"},
-        {"sub MOV W,#1\n", expectedOperand, "MOV", "sub", "sub is an instruction name, which cannot name a label"},
+        {"skip NOP\n", "Expected end-of-line", "NOP", "skip", instructionLabel},
+        {"sub MOV W,#1\n", expectedOperand, "MOV", "sub", instructionLabel},
         // An unknown word before what only an operand can be: it was meant
         // as an instruction, and the error selects it.
-        {"        MOVX  W, 5\n", expectedStatement, "MOVX", "MOVX",
-         "MOVX is no instruction, directive or macro defined above, so it is read as a label"},
-        {"movx 8,#5\n", expectedStatement, "8", "movx",
-         "movx is no instruction, directive or macro defined above, so it is read as a label"},
-        {"movx #5\n", expectedStatement, "movx", "movx",
-         "movx is no instruction, directive or macro defined above, so it is read as a label"},
-        {"loop MOVX W,5\n", expectedStatement, "MOVX", "MOVX",
-         "MOVX is no instruction, directive or macro defined above, so it is read as a label"},
+        {"        MOVX  W, 5\n", expectedStatement, "MOVX", "MOVX", readAsLabel},
+        {"movx 8,#5\n", expectedStatement, "8", "movx", readAsLabel},
+        {"movx #5\n", expectedStatement, "movx", "movx", readAsLabel},
+        {"loop MOVX W,5\n", expectedStatement, "MOVX", "MOVX", readAsLabel},
         // Errors that no word explains have no note.
         {" JMP nowhere\n", "Undefined symbol", "nowhere", "", ""},
         {" 5\n", expectedStatement, "5", "", ""},
@@ -72,22 +69,19 @@ TEST(ErrorNote, NamesTheWordBehindTheError) {
 
 TEST(ErrorNote, ExtendedDeviceWordsNameTheStrictWord) {
     const char* expected = "Expected a DEVICE parameter";
-    const char* alone = " is a DEVICE word of the extended dialect; the strict dialect has none for it";
+    const std::string extended = " is a DEVICE word of the extended dialect; the strict dialect ";
+    const std::string alone = extended + "has none for it";
     const NoteCase sx28l[] = {
-        {" DEVICE SX28\n", expected, "SX28", "SX28",
-         "SX28 is a DEVICE word of the extended dialect; the strict dialect writes SX28L"},
-        {" DEVICE TURBO, sx18\n", expected, "sx18", "sx18",
-         "sx18 is a DEVICE word of the extended dialect; the strict dialect writes SX18L"},
-        {" DEVICE STACKX\n", expected, "STACKX", "STACKX",
-         "STACKX is a DEVICE word of the extended dialect; the strict dialect writes STACKX_OPTIONX"},
-        {" DEVICE BOROFF\n", expected, "BOROFF", "BOROFF", std::string("BOROFF") + alone},
+        {" DEVICE SX28\n", expected, "SX28", "SX28", extended + "writes SX28L"},
+        {" DEVICE TURBO, sx18\n", expected, "sx18", "sx18", extended + "writes SX18L"},
+        {" DEVICE STACKX\n", expected, "STACKX", "STACKX", extended + "writes STACKX_OPTIONX"},
+        {" DEVICE BOROFF\n", expected, "BOROFF", "BOROFF", alone},
         {" DEVICE SX99\n", expected, "SX99", "", ""},
     };
     for (const auto& c : sx28l) ExpectNote(Sx28lFamily(), c);
     const NoteCase sx52[] = {
-        {" DEVICE WDRT006\n", expected, "WDRT006", "WDRT006",
-         "WDRT006 is a DEVICE word of the extended dialect; the strict dialect writes DRT60US"},
-        {" DEVICE SX52\n", expected, "SX52", "SX52", std::string("SX52") + alone},
+        {" DEVICE WDRT006\n", expected, "WDRT006", "WDRT006", extended + "writes DRT60US"},
+        {" DEVICE SX52\n", expected, "SX52", "SX52", alone},
     };
     for (const auto& c : sx52) ExpectNote(Sx52Family(), c);
 }

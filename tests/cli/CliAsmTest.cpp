@@ -39,9 +39,7 @@ TEST(CliAsm, DefaultOutputBesideTheSource) {
 }
 
 TEST(CliAsm, ErrorPrintsFileLineColumnAndWritesNothing) {
-    TempDir dir;
-    dir.Write("bad.src", "\tnop\n\tnop\n  mov w,#1 ?\n");
-    dir.Write("old.sxh", "old contents");
+    TempDir dir({{"bad.src", "\tnop\n\tnop\n  mov w,#1 ?\n"}, {"old.sxh", "old contents"}});
     auto r = RunProgram(kKorvid, {"asm", dir.File("bad.src"), "-o", dir.File("old.sxh"), "-l", dir.File("bad.lst")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find(dir.File("bad.src") + ":3:"), std::string::npos) << r.err;
@@ -65,9 +63,7 @@ TEST(CliAsm, OtherFamilyNote) {
 }
 
 TEST(CliAsm, DialectOptionAndNote) {
-    TempDir dir;
-    dir.Write("c.src", "loop: nop\n\tjmp loop\n");
-    dir.Write("u.src", "\tjmp nowhere\n");
+    TempDir dir({{"c.src", "loop: nop\n\tjmp loop\n"}, {"u.src", "\tjmp nowhere\n"}});
     auto strict = RunProgram(kKorvid, {"asm", dir.File("c.src"), "-o", dir.File("c.sxh")});
     EXPECT_EQ(strict.exitCode, 1);
     EXPECT_NE(strict.err.find(dir.File("c.src") + ":2:6: error: Undefined symbol\n" + dir.File("c.src") +
@@ -184,9 +180,7 @@ TEST(CliAsm, OutputNamingTheInputIsRefusedBeforeAnythingIsWritten) {
 }
 
 TEST(CliAsm, AllOutputsOrNoneAndPipes) {
-    TempDir dir;
-    dir.Write("a.src", "\tnop\n");
-    dir.Write("old.sxh", "old");
+    TempDir dir({{"a.src", "\tnop\n"}, {"old.sxh", "old"}});
     auto r = RunProgram(kKorvid, {"asm", dir.File("a.src"), "-o", dir.File("old.sxh"), "-l", dir.File("no/x.lst")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(dir.Read("old.sxh"), "old");
@@ -262,9 +256,7 @@ TEST(CliAsm, DescriptorOutputsAreWrittenInPlace) {
 // An ordinary user who may not write the output's folder gets a message and
 // loses nothing; run as nobody when the suite runs as root.
 TEST(CliAsm, UnwritableFolderAsAnOrdinaryUserLeavesTheOldOutput) {
-    TempDir dir;
-    dir.Write("a.src", "\tnop\n");
-    dir.Write("old.sxh", "old");
+    TempDir dir({{"a.src", "\tnop\n"}, {"old.sxh", "old"}});
     ::chmod(dir.path().c_str(), 0755);
     ::chmod(dir.File("a.src").c_str(), 0644);
     ::chmod(dir.File("old.sxh").c_str(), 0666);

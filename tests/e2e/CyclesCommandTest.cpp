@@ -55,11 +55,16 @@ RunResult KorvidCycles(const std::vector<std::string>& args) {
 
 std::string Example(const char* name) { return std::string(KORVID_SOURCE_DIR) + "/examples/" + name; }
 
-TEST(CyclesCommand, SpansByLabelLocalLabelAndAddress) {
+// Every test has a folder of its own with kLoop in it as loop.src.
+class CyclesCommand : public ::testing::Test {
+protected:
+    void SetUp() override { WriteText(loop, kLoop); }
     TempDir dir;
-    const std::string src = dir.File("loop.src");
-    WriteText(src, kLoop);
-    const RunResult r = KorvidCycles({src, "start..done", "start:loop..done", "done..poll", "5..$9", "0x7..wait"});
+    const std::string loop = dir.File("loop.src");
+};
+
+TEST_F(CyclesCommand, SpansByLabelLocalLabelAndAddress) {
+    const RunResult r = KorvidCycles({loop, "start..done", "start:loop..done", "done..poll", "5..$9", "0x7..wait"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out,
               "start..done: 25..25 cycles\n"
@@ -70,20 +75,14 @@ TEST(CyclesCommand, SpansByLabelLocalLabelAndAddress) {
               "0x7..wait: 4..? cycles (unbounded: at wait+1: a path returns before it arrives at the end)\n");
 }
 
-TEST(CyclesCommand, AWaitingLoopLeavesTheSpanOpenAndNamesTheLoop) {
-    TempDir dir;
-    const std::string src = dir.File("loop.src");
-    WriteText(src, kLoop);
-    const RunResult r = KorvidCycles({src, "poll..done"});
+TEST_F(CyclesCommand, AWaitingLoopLeavesTheSpanOpenAndNamesTheLoop) {
+    const RunResult r = KorvidCycles({loop, "poll..done"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "poll..done: 5..? cycles (unbounded: at poll: no DECSZ or INCSZ counts every pass of the loop)\n");
 }
 
-TEST(CyclesCommand, RoutinesWithoutSpans) {
-    TempDir dir;
-    const std::string src = dir.File("loop.src");
-    WriteText(src, kLoop);
-    const RunResult r = KorvidCycles({src});
+TEST_F(CyclesCommand, RoutinesWithoutSpans) {
+    const RunResult r = KorvidCycles({loop});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "wait: 4..4 cycles\n");
 
@@ -92,15 +91,14 @@ TEST(CyclesCommand, RoutinesWithoutSpans) {
     EXPECT_EQ(pwm.out, "duty25: 15..15 cycles\nduty75: 15..15 cycles\n");  // no interrupt routine
 }
 
-TEST(CyclesCommand, TheSerialExampleFitsItsPeriod) {
+TEST_F(CyclesCommand, TheSerialExampleFitsItsPeriod) {
     const RunResult r = KorvidCycles({Example("serial_echo.src")});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "interrupt: 20..43 cycles of a period of 104 cycles\n");
     EXPECT_EQ(r.err, "");
 }
 
-TEST(CyclesCommand, AnInterruptRoutineLongerThanItsPeriodIsAnError) {
-    TempDir dir;
+TEST_F(CyclesCommand, AnInterruptRoutineLongerThanItsPeriodIsAnError) {
     const std::string src = dir.File("isr.src");
     WriteText(src, kOverrun);
     const RunResult r = KorvidCycles({src});
@@ -121,11 +119,8 @@ TEST(CyclesCommand, AnInterruptRoutineLongerThanItsPeriodIsAnError) {
     EXPECT_EQ(isr.at("longest").at("to"), 5);  // the RETIW
 }
 
-TEST(CyclesCommand, JsonSpans) {
-    TempDir dir;
-    const std::string src = dir.File("loop.src");
-    WriteText(src, kLoop);
-    const RunResult r = KorvidCycles({src, "--json", "start..done", "poll..done"});
+TEST_F(CyclesCommand, JsonSpans) {
+    const RunResult r = KorvidCycles({loop, "--json", "start..done", "poll..done"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     const auto doc = nlohmann::json::parse(r.out);
     const auto& spans = doc.at("spans");
@@ -142,20 +137,17 @@ TEST(CyclesCommand, JsonSpans) {
     EXPECT_EQ(spans[1].at("reason"), "at poll: no DECSZ or INCSZ counts every pass of the loop");
 }
 
-TEST(CyclesCommand, UsageErrors) {
-    TempDir dir;
-    const std::string src = dir.File("loop.src");
-    WriteText(src, kLoop);
+TEST_F(CyclesCommand, UsageErrors) {
     struct Case {
         std::vector<std::string> args;
         const char* message;
     };
     const Case cases[] = {
         {{}, "korvid cycles: expected a source file\n"},
-        {{src, "start.done"}, "korvid cycles: expected FROM..TO, not 'start.done'\n"},
-        {{src, "nowhere..done"}, "korvid cycles: 'nowhere' is not a label or address of the program\n"},
-        {{src, "start..800h"}, "korvid cycles: '800h' is not a label or address of the program\n"},
-        {{src, "--frobnicate"}, nullptr},
+        {{loop, "start.done"}, "korvid cycles: expected FROM..TO, not 'start.done'\n"},
+        {{loop, "nowhere..done"}, "korvid cycles: 'nowhere' is not a label or address of the program\n"},
+        {{loop, "start..800h"}, "korvid cycles: '800h' is not a label or address of the program\n"},
+        {{loop, "--frobnicate"}, nullptr},
     };
     for (const Case& c : cases) {
         const RunResult r = KorvidCycles(c.args);
@@ -177,9 +169,7 @@ RunResult KorvidTest(const std::vector<std::string>& args) {
 
 // `expect static cycles` holds the bound over every path, also where the
 // run never goes (the loop waiting for RB.0 is never left here).
-TEST(CyclesCommand, ExpectStaticCyclesInTestFiles) {
-    TempDir dir;
-    WriteText(dir.File("loop.src"), kLoop);
+TEST_F(CyclesCommand, ExpectStaticCyclesInTestFiles) {
     WriteText(dir.File("loop.test"),
               "source loop.src\n"
               "run for 10us\n"

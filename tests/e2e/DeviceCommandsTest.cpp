@@ -11,6 +11,7 @@
 #include "core/link/Programming.h"
 #include "core/link/VerifyImage.h"
 #include "tests/e2e/Process.h"
+#include "tests/support/ChipCases.h"
 
 namespace korvid::test {
 namespace {
@@ -60,12 +61,7 @@ bool LoadImage(AssemblyState& s, const std::string& path) {
 }
 
 TEST(DeviceCommands, ProgramThenReadBackEqual) {
-    struct Case {
-        const Family* family;
-        int words;
-    };
-    const Case cases[] = {{&Sx28lFamily(), 512}, {&Sx28lFamily(), 1024}, {&Sx28lFamily(), 2048}, {&Sx52Family(), 4096}};
-    for (const Case& c : cases) {
+    for (const ChipSize& c : kChipSizes) {
         SCOPED_TRACE(std::string(c.family->title) + " " + std::to_string(c.words));
         std::string fam(c.family->name);
         SimTool sim({"--family", fam});
@@ -174,19 +170,13 @@ TEST(DeviceCommands, ProgramAndVerifyAssemblySource) {
 }
 
 TEST(DeviceCommands, VerifyReportsFirstDifferingPart) {
-    struct Case {
-        const Family* family;
-        int index;
-        std::uint16_t xorMask;
-        std::string part;
-    };
-    const Case cases[] = {
-        {&Sx28lFamily(), 100, 0x001, std::string(kVerifyFlashPart)},
+    const ChangedWord cases[] = {
+        {&Sx28lFamily(), 100, 0x001, kVerifyFlashPart},
         {&Sx28lFamily(), kIdBase + 3, 0x004, "ID"},
         {&Sx28lFamily(), kFuseIndex, 0x020, "Oscillator"},
         {&Sx52Family(), kExtFuseIndex, 0x010, "Brownout"},
     };
-    for (const Case& c : cases) {
+    for (const ChangedWord& c : cases) {
         std::string fam(c.family->name);
         SimTool sim({"--family", fam});
         TempDir dir;
@@ -195,7 +185,7 @@ TEST(DeviceCommands, VerifyReportsFirstDifferingPart) {
         image->ChipImage[std::size_t(c.index)] ^= c.xorMask;
         RunResult v = sim.Korvid({"verify", SaveImage(*image, dir.File("b.sxh")), "--family", fam});
         EXPECT_EQ(v.exitCode, 3);
-        EXPECT_EQ(v.out, "Verify failed at " + c.part + "\n");
+        EXPECT_EQ(v.out, "Verify failed at " + std::string(c.part) + "\n");
     }
 }
 

@@ -30,12 +30,7 @@ pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>
     ::dup2(errFd, 2);
     int in = inFd >= 0 ? inFd : ::open("/dev/null", O_RDONLY);
     if (in >= 0) ::dup2(in, 0);
-    for (const std::string& e : env) ::putenv(const_cast<char*>(e.c_str()));
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    ::execv(args[0], args.data());
-    ::_exit(127);
+    ExecChild(argv, env);
 }
 
 // Waits for the child up to `seconds`; kills it after that.
@@ -54,6 +49,26 @@ int Reap(pid_t pid, double seconds, rusage* usage) {
         ::usleep(2000);
     }
 }
+
+// Appends what a poll found ready on a child's stdout (fds[0]) and stderr
+// (fds[1]) to `into`; a pipe that has ended is closed and its entry set to
+// -1. Returns how many ended.
+int ReadReady(pollfd (&fds)[2], RunResult& into) {
+    int ended = 0;
+    for (int i = 0; i < 2; ++i) {
+        if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP))) continue;
+        char buffer[4096];
+        ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+        if (n > 0) {
+            (i == 0 ? into.out : into.err).append(buffer, std::size_t(n));
+        } else {
+            ::close(fds[i].fd);
+            fds[i].fd = -1;
+            ++ended;
+        }
+    }
+    return ended;
+}
 }  // namespace
 
 std::string SignalWhenCaught(const std::string& pidVariable, int signal, double settleSeconds) {
@@ -62,6 +77,15 @@ std::string SignalWhenCaught(const std::string& pidVariable, int signal, double 
            "/status 2>/dev/null); [ -n \"$m\" ] && [ $(( (0x$m >> " + std::to_string(signal - 1) +
            ") & 1 )) = 1 ] && break; i=$((i + 1)); sleep 0.01; done; sleep " + std::to_string(settleSeconds) +
            "; kill -" + n + " " + p;
+}
+
+void ExecChild(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
+    for (const std::string& e : env) ::putenv(const_cast<char*>(e.c_str()));
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    ::execv(args[0], args.data());
+    ::_exit(127);
 }
 
 std::string BinaryPath(const std::string& relative) { return std::string(KORVID_BINARY_DIR) + "/" + relative; }
@@ -78,18 +102,7 @@ RunResult RunChild(const std::vector<std::string>& argv, const std::vector<std::
     int open = 2;
     while (open > 0 && Since(start) < timeoutSeconds) {
         if (::poll(fds, 2, 100) <= 0) continue;
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP))) continue;
-            char buffer[4096];
-            ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
-            if (n > 0) {
-                (i == 0 ? result.out : result.err).append(buffer, std::size_t(n));
-            } else {
-                ::close(fds[i].fd);
-                fds[i].fd = -1;
-                --open;
-            }
-        }
+        open -= ReadReady(fds, result);
     }
     rusage usage{};
     result.exitCode = Reap(pid, open > 0 ? 0 : timeoutSeconds, &usage);
@@ -125,17 +138,9 @@ Background::~Background() {
 void Background::Gather(int timeoutMs) {
     pollfd fds[2] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
     if (::poll(fds, 2, timeoutMs) <= 0) return;
-    for (int i = 0; i < 2; ++i) {
-        if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP))) continue;
-        char buffer[4096];
-        ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
-        if (n > 0) {
-            (i == 0 ? result_.out : result_.err).append(buffer, std::size_t(n));
-        } else {
-            ::close(fds[i].fd);
-            (i == 0 ? out_ : err_) = -1;
-        }
-    }
+    ReadReady(fds, result_);
+    out_ = fds[0].fd;
+    err_ = fds[1].fd;
 }
 
 bool Background::WaitUntil(const std::function<bool()>& ready, double seconds) {
@@ -225,6 +230,20 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
+std::string ReadFirstLine(int fd, double seconds) {
+    auto start = Clock::now();
+    std::string text;
+    while (text.find('\n') == std::string::npos && Since(start) < seconds) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 100) <= 0) continue;
+        char c[256];
+        ssize_t n = ::read(fd, c, sizeof c);
+        if (n <= 0) break;
+        text.append(c, std::size_t(n));
+    }
+    return text;
+}
+
 RunResult SimTool::Korvid(std::vector<std::string> args, const std::vector<std::string>& env,
                           double timeoutSeconds) const {
     args.insert(args.begin(), KorvidPath());
@@ -246,16 +265,7 @@ SimTool::SimTool(const std::vector<std::string>& options, const std::vector<std:
     ::close(out[1]);
     ::close(logFd);
     // The first line is the slave's path.
-    auto start = Clock::now();
-    std::string line;
-    while (line.find('\n') == std::string::npos && Since(start) < 5) {
-        pollfd p{out[0], POLLIN, 0};
-        if (::poll(&p, 1, 100) <= 0) continue;
-        char c[256];
-        ssize_t n = ::read(out[0], c, sizeof c);
-        if (n <= 0) break;
-        line.append(c, std::size_t(n));
-    }
+    const std::string line = ReadFirstLine(out[0], 5);
     ::close(out[0]);
     if (auto nl = line.find('\n'); nl != std::string::npos) path_ = line.substr(0, nl);
 }

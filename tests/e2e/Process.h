@@ -18,6 +18,9 @@ void WriteText(const std::string& path, const std::string& text);
 // The whole file as it is ("" when it cannot be read).
 std::string ReadText(const std::string& path);
 std::vector<std::string> Lines(const std::string& text);
+// What `fd` gives until its first newline, its end or `seconds` have passed
+// (whatever came with the newline included).
+std::string ReadFirstLine(int fd, double seconds);
 
 struct RunResult {
     int exitCode = -1;   // -1: killed or did not exit
@@ -26,6 +29,10 @@ struct RunResult {
     double wallSeconds = 0;
     double cpuSeconds = 0;  // user + system of the child
 };
+
+// In a child just forked: adds the environment entries ("NAME=value") and
+// runs `argv` in place of the child; exits with 127 when that fails.
+[[noreturn]] void ExecChild(const std::vector<std::string>& argv, const std::vector<std::string>& env);
 
 // Runs `argv` with extra environment entries ("NAME=value"), killing it after
 // `timeoutSeconds`.

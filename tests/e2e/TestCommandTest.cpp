@@ -41,6 +41,14 @@ RunResult KorvidTest(const std::vector<std::string>& args) {
     return RunChild(argv, {}, 120);
 }
 
+// What `korvid test` prints for a file that fails with these errors, each
+// given as "LINE:COLUMN: error: TEXT".
+std::string Failed(const std::string& file, std::initializer_list<const char*> errors) {
+    std::string out = "FAIL " + file + "\n";
+    for (const char* e : errors) out += file + ":" + e + "\n";
+    return out;
+}
+
 struct CheckCase {
     const char* line;
     const char* failure;  // nullptr: passes
@@ -161,30 +169,29 @@ TEST(TestCommand, ParseAndNameErrorsWithTheirPositions) {
         "expect edges RB.0 == 2 from 3\nexpect duty RB.6 < 50% \u00b11%\n";
     WriteText(dir.File("syntax.test"), syntax);
     const RunResult r = KorvidTest({dir.File("syntax.test")});
-    const std::string f = dir.File("syntax.test") + ":";
-    EXPECT_EQ(r.out, "FAIL " + dir.File("syntax.test") + "\n" +
-                         f + "2:1: error: a second 'source' statement\n" +
-                         f + "3:8: error: unknown family '16' (use 28l or 52)\n" +
-                         f + "4:9: error: unknown dialect 'loose' (use strict or extended)\n" +
-                         f + "5:6: error: the clock must be 1 to 4000000000 Hz\n" +
-                         f + "6:8: error: missing the time to run\n" +
-                         f + "7:7: error: missing what to expect (at, uart, edges, period, duty, cycles, never or reached)\n" +
-                         f + "8:20: error: expected a comparison (==, !=, <, <=, >, >=), not '='\n" +
-                         f + "9:23: error: 'one' is not a number\n" +
-                         f + "10:11: error: '#0' is not an arrival count (1, 2, ...)\n" +
-                         f + "11:23: error: expected == or contains, not 'equals'\n" +
-                         f + "12:18: error: the baud rate must be 1 to 100000000\n" +
-                         f + "13:26: error: expected the text in quotes\n" +
-                         f + "14:23: error: give the period in s, ms, us or ns\n" +
-                         f + "15:28: error: 'x%' is not a tolerance\n" +
-                         f + "16:21: error: '120%' is not a duty cycle (0% to 100%)\n" +
-                         f + "17:15: error: expected LABEL..LABEL, not 'isr..'\n" +
-                         f + "18:8: error: unknown check 'soon' (expected at, uart, edges, period, duty, cycles, never or reached)\n" +
-                         f + "19:15: error: a pin takes 0, 1 or z, not 2\n" +
-                         f + "20:1: error: unknown statement 'launch' (expected at, clock, uart, source, family, dialect, freq, run or expect)\n" +
-                         f + "21:19: error: unexpected 'extra' after the statement\n" +
-                         f + "22:29: error: time '3' needs a unit (s, ms, us, ns or c)\n" +
-                         f + "23:24: error: a tolerance goes with == or != only, not <\n" +
+    EXPECT_EQ(r.out, Failed(dir.File("syntax.test"),
+                            {"2:1: error: a second 'source' statement",
+                             "3:8: error: unknown family '16' (use 28l or 52)",
+                             "4:9: error: unknown dialect 'loose' (use strict or extended)",
+                             "5:6: error: the clock must be 1 to 4000000000 Hz",
+                             "6:8: error: missing the time to run",
+                             "7:7: error: missing what to expect (at, uart, edges, period, duty, cycles, never or reached)",
+                             "8:20: error: expected a comparison (==, !=, <, <=, >, >=), not '='",
+                             "9:23: error: 'one' is not a number",
+                             "10:11: error: '#0' is not an arrival count (1, 2, ...)",
+                             "11:23: error: expected == or contains, not 'equals'",
+                             "12:18: error: the baud rate must be 1 to 100000000",
+                             "13:26: error: expected the text in quotes",
+                             "14:23: error: give the period in s, ms, us or ns",
+                             "15:28: error: 'x%' is not a tolerance",
+                             "16:21: error: '120%' is not a duty cycle (0% to 100%)",
+                             "17:15: error: expected LABEL..LABEL, not 'isr..'",
+                             "18:8: error: unknown check 'soon' (expected at, uart, edges, period, duty, cycles, never or reached)",
+                             "19:15: error: a pin takes 0, 1 or z, not 2",
+                             "20:1: error: unknown statement 'launch' (expected at, clock, uart, source, family, dialect, freq, run or expect)",
+                             "21:19: error: unexpected 'extra' after the statement",
+                             "22:29: error: time '3' needs a unit (s, ms, us, ns or c)",
+                             "23:24: error: a tolerance goes with == or != only, not <"}) +
                          "0 passed, 1 failed\n");
     EXPECT_EQ(r.exitCode, 2);
 
@@ -196,22 +203,19 @@ TEST(TestCommand, ParseAndNameErrorsWithTheirPositions) {
     WriteText(dir.File("nobreak.test"), "source loop.src\nrun until break\n");
     WriteText(dir.File("nosource.test"), "run for 1ms\n");
     const RunResult n = KorvidTest({dir.File("names.test"), dir.File("nobreak.test"), dir.File("nosource.test")});
-    const std::string g = dir.File("names.test") + ":";
-    EXPECT_EQ(n.out, "FAIL " + dir.File("names.test") + "\n" +
-                         g + "2:11: error: 'nowhere' is not a label of the program\n" +
-                         g + "3:8: error: the chip has no port RD\n" +
-                         g + "4:15: error: the chip has no pin RA.5\n" +
-                         g + "5:15: error: 'nothing' is not a pin, port or register (W, M, FSR, STATUS, RTCC, a symbol, an address)\n" +
-                         g + "6:15: error: a pin or bit is 0 or 1\n" +
-                         g + "7:15: error: a register or port holds 0 to 255\n" +
-                         g + "8:21: error: 'nowhere' is not a label of the program\n" +
-                         g + "9:14: error: the window ends before it starts ('until' before 'from')\n" +
-                         g + "10:16: error: ':wait' is not a label of the program (a local label goes with the one "
-                             "before it: LABEL:wait)\n" +
-                         "FAIL " + dir.File("nobreak.test") + "\n" + dir.File("nobreak.test") +
-                         ":2:1: error: the program has no BREAK address to run until\n" +
-                         "FAIL " + dir.File("nosource.test") + "\n" + dir.File("nosource.test") +
-                         ":1:1: error: the test names no program ('source FILE')\n" +
+    EXPECT_EQ(n.out, Failed(dir.File("names.test"),
+                            {"2:11: error: 'nowhere' is not a label of the program",
+                             "3:8: error: the chip has no port RD",
+                             "4:15: error: the chip has no pin RA.5",
+                             "5:15: error: 'nothing' is not a pin, port or register (W, M, FSR, STATUS, RTCC, a symbol, an address)",
+                             "6:15: error: a pin or bit is 0 or 1",
+                             "7:15: error: a register or port holds 0 to 255",
+                             "8:21: error: 'nowhere' is not a label of the program",
+                             "9:14: error: the window ends before it starts ('until' before 'from')",
+                             "10:16: error: ':wait' is not a label of the program (a local label goes with the one "
+                             "before it: LABEL:wait)"}) +
+                         Failed(dir.File("nobreak.test"), {"2:1: error: the program has no BREAK address to run until"}) +
+                         Failed(dir.File("nosource.test"), {"1:1: error: the test names no program ('source FILE')"}) +
                          "0 passed, 3 failed\n");
     EXPECT_EQ(n.exitCode, 2);
 }

@@ -84,9 +84,7 @@ TEST(CliDebugImage, SummaryAndPreparedHex) {
 }
 
 TEST(CliDebugImage, FailureWritesNothing) {
-    TempDir dir;
-    dir.Write("w.src", " DEVICE WATCHDOG\nstart JMP start\n RESET start\n");
-    dir.Write("old.sxh", "old");
+    TempDir dir({{"w.src", " DEVICE WATCHDOG\nstart JMP start\n RESET start\n"}, {"old.sxh", "old"}});
     auto r = RunProgram(kKorvid, {"debugimage", dir.File("w.src"), "-o", dir.File("old.sxh")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find(" - Watchdog disabled"), std::string::npos) << r.err;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/asm/Assembler.h"
+#include "tests/asm/AsmFixture.h"
 
 namespace korvid::test {
 
@@ -20,14 +21,7 @@ struct ImageSession {
     }
 
     // Assembles `text` ("\n" line ends); true on success.
-    bool Assemble(const std::string& text) {
-        source = text;
-        for (char& c : source)
-            if (c == '\n') c = '\r';
-        state->SourceText = source.c_str();
-        korvid::Assemble(*state);
-        return state->ErrorFlag == 0;
-    }
+    bool Assemble(const std::string& text) { return AssembleText(*state, source, text); }
 
     std::unique_ptr<AssemblyState> state;
     std::vector<char> list;

@@ -3,9 +3,12 @@
 #include "core/link/Clock.h"
 #include "core/link/Irc.h"
 #include "core/link/VerifyImage.h"
+#include "tests/support/ChipCases.h"
 
 namespace korvid {
 namespace {
+
+using test::ChangedWord;
 
 TEST(FindClockSetting, SearchOrderAndTieRule) {
     struct Case {
@@ -69,13 +72,7 @@ Image BlankFor(const Family& f) {
 }
 
 TEST(VerifyImage, FirstDifferingPartByFamily) {
-    struct Case {
-        const Family* family;
-        int index;
-        std::uint16_t xorMask;
-        std::string_view part;
-    };
-    const Case cases[] = {
+    const ChangedWord cases[] = {
         {&Sx28lFamily(), kExtFuseIndex, 0x400, "Device"},
         {&Sx28lFamily(), kExtFuseIndex, 0x030, ""},  // brownout is not compared
         {&Sx28lFamily(), kFuseIndex, 0x020, "Oscillator"},
@@ -94,7 +91,7 @@ TEST(VerifyImage, FirstDifferingPartByFamily) {
         {&Sx52Family(), kIdBase, 0x010, "ID"},
         {&Sx52Family(), 4095, 0x800, kVerifyFlashPart},
     };
-    for (const Case& c : cases) {
+    for (const ChangedWord& c : cases) {
         Image expected = BlankFor(*c.family), read = BlankFor(*c.family);
         read[static_cast<std::size_t>(c.index)] ^= c.xorMask;
         EXPECT_EQ(VerifyImage(*c.family, expected, read), c.part) << c.family->title << " " << c.index;

@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <poll.h>
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -57,12 +56,7 @@ void Child::Start(const std::vector<std::string>& argv, const std::vector<std::s
     ::dup2(devnull, 1);
     if (!keepStderr) ::dup2(devnull, 2);
     ::setpgid(0, 0);
-    for (const std::string& e : env) ::putenv(const_cast<char*>(e.c_str()));
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    ::execv(args[0], args.data());
-    ::_exit(127);
+    test::ExecChild(argv, env);
 }
 
 bool Child::Running() {
@@ -112,15 +106,7 @@ Desktop::Desktop(const std::string& size) : size_(size) {
                           "-nolisten", "tcp", "-ac", "-noreset"},
                          {});
     ::close(fds[1]);
-    std::string number;
-    pollfd p{fds[0], POLLIN, 0};
-    for (int i = 0; i < 100 && number.find('\n') == std::string::npos; ++i) {
-        if (::poll(&p, 1, 100) <= 0) continue;
-        char c[32];
-        ssize_t n = ::read(fds[0], c, sizeof c);
-        if (n <= 0) break;
-        number.append(c, std::size_t(n));
-    }
+    const std::string number = test::ReadFirstLine(fds[0], 10);
     ::close(fds[0]);
     if (number.empty()) return;
     name_ = std::string(":").append(number, 0, number.find('\n'));

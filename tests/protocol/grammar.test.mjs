@@ -38,6 +38,16 @@ before(async () => {
   grammar = await registry.loadGrammar('source.sx');
 });
 
+// Runs `body` in a fresh temporary folder, removed afterwards.
+function inTempDir(prefix, body) {
+  const dir = mkdtempSync(path.join(os.tmpdir(), prefix));
+  try {
+    return body(dir);
+  } finally {
+    rmSync(dir, { recursive: true, force: true });
+  }
+}
+
 // The innermost scope of every character of every line.
 function scopes(text) {
   let stack = vsctm.INITIAL;
@@ -137,67 +147,52 @@ test('TextMate colours agree with the semantic tokens on every example', async (
   assert.ok(compared > 500, `${compared} tokens compared`);
 });
 
-test('the problem matcher reads korvid asm and korvid test errors', () => {
-  const dir = mkdtempSync(path.join(os.tmpdir(), 'korvid-matcher-'));
-  try {
-    const source = path.join(dir, 'broken.src');
-    writeFileSync(source, ' DEVICE SX28L\nstart JMP nowhere\n');
-    const check = path.join(dir, 'blink.test');
-    writeFileSync(path.join(dir, 'blink.src'), readFileSync(path.join(root, 'examples', 'blink.src')));
-    writeFileSync(check, 'source blink.src\nrun for 2ms\n  expect at 1ms RB.0 == 0\n');
-    const matcher = manifest.contributes.problemMatchers[0].pattern;
-    for (const [args, expected] of [
-      [['asm', source, '-o', path.join(dir, 'out.sxh')], [source, '2', '11', 'error', 'Undefined symbol']],
-      [['test', check], [check, '3', '3', 'error', 'expected RB.0 == 0 at 1ms, was 1']],
-    ]) {
-      let output = '';
-      try {
-        execFileSync(korvid, args, { stdio: ['ignore', 'pipe', 'pipe'] });
-      } catch (e) { output = e.stdout.toString() + e.stderr.toString(); }
-      const m = output.split('\n').map((l) => l.match(new RegExp(matcher.regexp))).find(Boolean);
-      assert.ok(m, output);
-      assert.deepEqual([m[matcher.file], m[matcher.line], m[matcher.column], m[matcher.severity], m[matcher.message]],
-        expected);
-    }
-  } finally {
-    rmSync(dir, { recursive: true, force: true });
+test('the problem matcher reads korvid asm and korvid test errors', () => inTempDir('korvid-matcher-', (dir) => {
+  const source = path.join(dir, 'broken.src');
+  writeFileSync(source, ' DEVICE SX28L\nstart JMP nowhere\n');
+  const check = path.join(dir, 'blink.test');
+  writeFileSync(path.join(dir, 'blink.src'), readFileSync(path.join(root, 'examples', 'blink.src')));
+  writeFileSync(check, 'source blink.src\nrun for 2ms\n  expect at 1ms RB.0 == 0\n');
+  const matcher = manifest.contributes.problemMatchers[0].pattern;
+  for (const [args, expected] of [
+    [['asm', source, '-o', path.join(dir, 'out.sxh')], [source, '2', '11', 'error', 'Undefined symbol']],
+    [['test', check], [check, '3', '3', 'error', 'expected RB.0 == 0 at 1ms, was 1']],
+  ]) {
+    let output = '';
+    try {
+      execFileSync(korvid, args, { stdio: ['ignore', 'pipe', 'pipe'] });
+    } catch (e) { output = e.stdout.toString() + e.stderr.toString(); }
+    const m = output.split('\n').map((l) => l.match(new RegExp(matcher.regexp))).find(Boolean);
+    assert.ok(m, output);
+    assert.deepEqual([m[matcher.file], m[matcher.line], m[matcher.column], m[matcher.severity], m[matcher.message]],
+      expected);
   }
-});
+}));
 
-test('the .vsix holds the manifest, the client and both grammars', () => {
-  const dir = mkdtempSync(path.join(os.tmpdir(), 'korvid-vsix-'));
-  try {
-    const vsix = path.join(dir, 'korvid-sx.vsix');
-    execFileSync(path.join(root, 'scripts', 'package-vscode'), [vsix], { stdio: 'ignore' });
-    const entries = execFileSync('unzip', ['-Z1', vsix], { encoding: 'utf8' }).split('\n');
-    for (const e of ['extension.vsixmanifest', 'extension/package.json', 'extension/extension.js',
-      'extension/language-configuration.json', 'extension/syntaxes/sx.tmLanguage.json',
-      'extension/syntaxes/sxh.tmLanguage.json', 'extension/node_modules/vscode-languageclient/node.js'])
-      assert.ok(entries.includes(e), e);
-    assert.ok(!entries.some((e) => e.includes('node_modules/@vscode/vsce/')), 'no packaging tool inside');
-    const packed = JSON.parse(execFileSync('unzip', ['-p', vsix, 'extension/package.json'], { encoding: 'utf8' }));
-    assert.equal(packed.main, './extension.js');
-    assert.equal(packed.contributes.problemMatchers[0].name, 'korvid');
-  } finally {
-    rmSync(dir, { recursive: true, force: true });
-  }
-});
+test('the .vsix holds the manifest, the client and both grammars', () => inTempDir('korvid-vsix-', (dir) => {
+  const vsix = path.join(dir, 'korvid-sx.vsix');
+  execFileSync(path.join(root, 'scripts', 'package-vscode'), [vsix], { stdio: 'ignore' });
+  const entries = execFileSync('unzip', ['-Z1', vsix], { encoding: 'utf8' }).split('\n');
+  for (const e of ['extension.vsixmanifest', 'extension/package.json', 'extension/extension.js',
+    'extension/language-configuration.json', 'extension/syntaxes/sx.tmLanguage.json',
+    'extension/syntaxes/sxh.tmLanguage.json', 'extension/node_modules/vscode-languageclient/node.js'])
+    assert.ok(entries.includes(e), e);
+  assert.ok(!entries.some((e) => e.includes('node_modules/@vscode/vsce/')), 'no packaging tool inside');
+  const packed = JSON.parse(execFileSync('unzip', ['-p', vsix, 'extension/package.json'], { encoding: 'utf8' }));
+  assert.equal(packed.main, './extension.js');
+  assert.equal(packed.contributes.problemMatchers[0].name, 'korvid');
+}));
 
 // Packaging names no file that is not there: the licence is the project's
 // (MIT) and travels in the .vsix; vsce would otherwise warn and, on a
 // terminal, stop to ask whether to go on.
-test('packaging the .vsix warns of no missing file and carries the licence', () => {
-  const dir = mkdtempSync(path.join(os.tmpdir(), 'korvid-vsix-'));
-  try {
-    const vsix = path.join(dir, 'korvid-sx.vsix');
-    const run = spawnSync(path.join(root, 'scripts', 'package-vscode'), [vsix], { encoding: 'utf8', input: '' });
-    const output = run.stdout + run.stderr;
-    assert.equal(run.status, 0, output);
-    assert.doesNotMatch(output, /not found|continue\?/i, output);
-    assert.equal(manifest.license, 'MIT');
-    const licence = execFileSync('unzip', ['-p', vsix, 'extension/LICENSE.txt'], { encoding: 'utf8' });
-    assert.equal(licence, readFileSync(path.join(root, 'LICENSE'), 'utf8'));
-  } finally {
-    rmSync(dir, { recursive: true, force: true });
-  }
-});
+test('packaging the .vsix warns of no missing file and carries the licence', () => inTempDir('korvid-vsix-', (dir) => {
+  const vsix = path.join(dir, 'korvid-sx.vsix');
+  const run = spawnSync(path.join(root, 'scripts', 'package-vscode'), [vsix], { encoding: 'utf8', input: '' });
+  const output = run.stdout + run.stderr;
+  assert.equal(run.status, 0, output);
+  assert.doesNotMatch(output, /not found|continue\?/i, output);
+  assert.equal(manifest.license, 'MIT');
+  const licence = execFileSync('unzip', ['-p', vsix, 'extension/LICENSE.txt'], { encoding: 'utf8' });
+  assert.equal(licence, readFileSync(path.join(root, 'LICENSE'), 'utf8'));
+}));

@@ -5,11 +5,14 @@
 #include "core/link/Clock.h"
 #include "core/link/Programming.h"
 #include "tests/sim/ToolSession.h"
+#include "tests/support/ChipCases.h"
 
 namespace korvid {
 namespace {
 
+using test::ChipSize;
 using test::FillImage;
+using test::kChipSizes;
 using test::ToolSession;
 using test::WriteEvent;
 
@@ -63,12 +66,7 @@ TEST(ProgramDevice, BlockSequence512WordsSlowest) {
 }
 
 TEST(ProgramDevice, ProgramsEveryWordForEachSize) {
-    struct Case {
-        const Family* family;
-        int words;
-    };
-    const Case cases[] = {{&Sx28lFamily(), 512}, {&Sx28lFamily(), 1024}, {&Sx28lFamily(), 2048}, {&Sx52Family(), 4096}};
-    for (const Case& c : cases) {
+    for (const ChipSize& c : kChipSizes) {
         ToolSession t(*c.family);
         FillImage(*t.state, c.words);
         ProgramDevice(t.link, *t.state, t.irc, t.observer, false);

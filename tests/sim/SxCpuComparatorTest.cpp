@@ -85,10 +85,7 @@ TEST_P(SxCpuComparator, OutputEdgeWakesFromSleep) {
 // With a response time the result (and RB0) follows 5 cycles (100 ns at
 // 50 MHz) after the inputs; a change that goes back sooner never shows.
 TEST_P(SxCpuComparator, ResponseTimeDelaysTheResult) {
-    SxCpuConfig c = TestConfig(cpu);
-    c.comparatorDelayNs = 100;
-    c.clockHz = 50'000'000;
-    cpu.Configure(c);
+    ConfigureWith(cpu, [&](SxCpuConfig& c) { c.comparatorDelayNs = 100; c.clockHz = 50'000'000; });
     Program p;
     p.At(0x010, {0x040, 0x058, 0x006});  // comparator and output on
     for (int a = 0x013; a < 0x100; ++a) p.At(a, {0x000});

@@ -119,9 +119,7 @@ TEST_P(SxCpuFlow, JumpPcPlusWDoesNotCarryIntoBit8AndSetsFlags) {
 
 TEST_P(SxCpuFlow, CompatibleModeJumpsTakeTwoCycles) {
     if (GetParam()->is52()) GTEST_SKIP() << "the 52 family runs in turbo mode only";
-    SxCpuConfig config = TestConfig(cpu);
-    config.turbo = false;
-    cpu.Configure(config);
+    ConfigureWith(cpu, [&](SxCpuConfig& c) { c.turbo = false; });
     Program p;
     p.At(0x010, {0x000, 0xA10});
     Load(cpu, p);
@@ -134,9 +132,7 @@ TEST_P(SxCpuFlow, CompatibleModeJumpsTakeTwoCycles) {
 TEST_P(SxCpuFlow, StackDropsTheOldestEntryAndRepeatsTheBottom) {
     for (int levels : {8, 2}) {
         if (levels == 2 && GetParam()->is52()) continue;  // always 8 levels
-        SxCpuConfig config = TestConfig(cpu);
-        config.stackExtension = levels == 8;
-        cpu.Configure(config);
+        ConfigureWith(cpu, [&](SxCpuConfig& c) { c.stackExtension = levels == 8; });
         // Ten nested calls: 020h calls 021h, which calls 022h, ...
         Program p;
         for (int i = 0; i < 10; ++i) p.At(0x020 + i, {0x921 + i});
@@ -264,10 +260,7 @@ KORVID_BOTH_FAMILIES(SxCpuFlow);
 
 // A 28 family part with less memory than the largest.
 void ConfigurePart(SxCpu& cpu, int programSize, int bankCount) {
-    SxCpuConfig config = TestConfig(cpu);
-    config.programSize = programSize;
-    config.bankCount = bankCount;
-    cpu.Configure(config);
+    ConfigureWith(cpu, [&](SxCpuConfig& c) { c.programSize = programSize; c.bankCount = bankCount; });
 }
 
 TEST(SxCpuMemory, SmallPartsWrapAtTheirSize) {

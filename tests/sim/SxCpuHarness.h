@@ -45,6 +45,14 @@ inline SxCpuConfig TestConfig(SxCpu& cpu) {
     return c;
 }
 
+// Configures the CPU as TestConfig does, with the settings `change` makes.
+template <class Change>
+void ConfigureWith(SxCpu& cpu, Change change) {
+    SxCpuConfig c = TestConfig(cpu);
+    change(c);
+    cpu.Configure(c);
+}
+
 inline void Load(SxCpu& cpu, Program program, int start = 0x010) {
     const int size = cpu.config().programSize;
     program.words[static_cast<std::size_t>(size - 1)] = static_cast<std::uint16_t>(0xA00 | (start & 0x1FF));

@@ -68,9 +68,7 @@ const AluCase kAluCases[] = {
 // complement of the expected C/DC/Z where the instruction leaves them.
 void RunAluCase(const Family& family, const AluCase& k, bool banked, bool fast) {
     SxCpu cpu(family);
-    SxCpuConfig config = TestConfig(cpu);
-    config.carryX = k.carryX;
-    cpu.Configure(config);
+    ConfigureWith(cpu, [&](SxCpuConfig& c) { c.carryX = k.carryX; });
     const int fr = banked ? kBanked : kR;
     Program p;
     p.At(0x010, {k.op | fr});

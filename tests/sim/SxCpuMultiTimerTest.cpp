@@ -88,9 +88,7 @@ TEST_P(SxCpuMultiTimer, PwmPhasesFollowR1AndR2) {
     };
     for (const Row row : {Row{0, 10, 6, false}, Row{2, 3, 5, false}, Row{0, 4, 4, true}, Row{7, 1, 2, false}}) {
         SCOPED_TRACE(::testing::Message() << "PS " << row.ps << " R1 " << row.r1 << " R2 " << row.r2 << " +1 " << row.plusOne);
-        SxCpuConfig config = TestConfig(cpu);
-        config.timerPhasePlusOne = row.plusOne;
-        cpu.Configure(config);
+        ConfigureWith(cpu, [&](SxCpuConfig& c) { c.timerPhasePlusOne = row.plusOne; });
         Code code;
         const int clear = Setup(code, row.r1, row.r2, (row.ps << 2) | 1);
         code.Sled();
@@ -218,9 +216,7 @@ TEST_P(SxCpuMultiTimer, ExternalEventCountsEdges) {
 TEST_P(SxCpuMultiTimer, CaptureCompareAndOverflow) {
     for (const bool sync : {false, true}) {
         SCOPED_TRACE(sync ? "sync" : "no sync");
-        SxCpuConfig config = TestConfig(cpu);
-        config.syncInputs = sync;
-        cpu.Configure(config);
+        ConfigureWith(cpu, [&](SxCpuConfig& c) { c.syncInputs = sync; });
         Code code;
         code.p.At(0x000, {0x2A0 | kR, 0x00E});
         const int clear = Setup(code, 300, 0, 0x40 | 2, 0x08);  // rising captures, OIE
@@ -282,9 +278,7 @@ TEST_P(SxCpuMultiTimer, RegistersReadBackAndResetClearsThem) {
 TEST_P(SxCpuMultiTimer, SleepStopsTheTimersUnlessTheSleepClockRuns) {
     for (const bool sleepClock : {false, true}) {
         SCOPED_TRACE(sleepClock ? "sleep clock" : "no sleep clock");
-        SxCpuConfig config = TestConfig(cpu);
-        config.sleepClock = sleepClock;
-        cpu.Configure(config);
+        ConfigureWith(cpu, [&](SxCpuConfig& c) { c.sleepClock = sleepClock; });
         Code code;
         Setup(code, 100, 100, 0x01, 0x01);
         code.Op({0x003});

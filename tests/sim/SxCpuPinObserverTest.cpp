@@ -43,9 +43,7 @@ TEST_P(PinObserver, PinObserverSeesOutputEdgesAtTheEndOfTheWrite) {
     for (const bool turbo : {true, false}) {
         if (GetParam()->is52() && !turbo) continue;  // the 52 family is always turbo
         SxCpu cpu(*GetParam());
-        SxCpuConfig config = TestConfig(cpu);
-        config.turbo = turbo;
-        cpu.Configure(config);
+        ConfigureWith(cpu, [&](SxCpuConfig& c) { c.turbo = turbo; });
         Load(cpu, Program().At(0x010, {0xC00, 0x006, 0x506, 0x406, 0xA12}));
         Recorder rec;
         cpu.SetPinObserver(&rec);
@@ -65,9 +63,7 @@ TEST_P(PinObserver, PinObserverSeesOutputEdgesAtTheEndOfTheWrite) {
 
 TEST_P(PinObserver, PinObserverSeesDrivenInputsPullUpsAndOutputsWinOverDrive) {
     SxCpu cpu(*GetParam());
-    SxCpuConfig config = TestConfig(cpu);
-    config.portC = true;
-    cpu.Configure(config);
+    ConfigureWith(cpu, [&](SxCpuConfig& c) { c.portC = true; });
     // MOV W,#01h (PLP bits are 0 for a pull-up); MOV M,#0Eh (PLP); MOV !RC,W: pull-ups on RC.1..7;
     // MOV M,#0Fh; MOV W,#7Fh; MOV !RC,W: RC.7 an output (latch 0).
     Load(cpu, Program().At(0x010, {0xC01, 0x05E, 0x007, 0x05F, 0xC7F, 0x007, 0xA16}));

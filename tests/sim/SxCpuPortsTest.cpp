@@ -12,10 +12,7 @@ class SxCpuInputs : public CpuOfEachFamily {
 protected:
     bool Is52() const { return GetParam()->is52(); }
     void Configure(bool turbo, bool sync) {
-        SxCpuConfig c = TestConfig(cpu);
-        c.turbo = turbo;
-        c.syncInputs = sync;
-        cpu.Configure(c);
+        ConfigureWith(cpu, [&](SxCpuConfig& c) { c.turbo = turbo; c.syncInputs = sync; });
     }
 };
 
@@ -117,9 +114,7 @@ TEST_P(SxCpuInputs, ShortPulseLatchesAndWakes) {
 TEST_P(SxCpuInputs, PolarityWriteLatchesOnlyWithTheLevelDetector) {
     for (const bool level : {false, true}) {
         SCOPED_TRACE(level ? "level detector" : "edge detector");
-        SxCpuConfig c = TestConfig(cpu);
-        c.miwuLevelDetector = level;
-        cpu.Configure(c);
+        ConfigureWith(cpu, [&](SxCpuConfig& c) { c.miwuLevelDetector = level; });
         Program p;
         p.At(0x010, {0xC00, 0x05A, 0x006,   // WKED_B = 00h: rising edges
                      0x000});
@@ -145,9 +140,7 @@ TEST_P(SxCpuInputs, DriveStrengthPullUpsAndFloatingInputs) {
     // floating. Outside: drives 0x00 on RB7, RB5 (strong), RB3 and RB1.
     for (const Row row : {Row{SxFloating::Low, 0x84}, Row{SxFloating::High, 0x85}, Row{SxFloating::Hold, 0x85}}) {
         SCOPED_TRACE(static_cast<int>(row.floating));
-        SxCpuConfig c = TestConfig(cpu);
-        c.floatingInput = row.floating;
-        cpu.Configure(c);
+        ConfigureWith(cpu, [&](SxCpuConfig& c) { c.floatingInput = row.floating; });
         Program p;
         p.At(0x010, {0xC0F, 0x05F, 0x006,   // TRIS_B = 0Fh
                      0xCF3, 0x05E, 0x006,   // PLP_B = F3h: pull-ups on RB3, RB2
@@ -173,10 +166,7 @@ TEST_P(SxCpuInputs, DelayedReadBackLosesBackToBackBitWrites) {
     };
     for (const Row row : {Row{true, false, 0x03}, Row{true, true, 0x02}, Row{false, true, 0x03}}) {
         SCOPED_TRACE(::testing::Message() << "sync " << row.sync << " delayed " << row.delayed);
-        SxCpuConfig c = TestConfig(cpu);
-        c.syncInputs = row.sync;
-        c.delayedReadBack = row.delayed;
-        cpu.Configure(c);
+        ConfigureWith(cpu, [&](SxCpuConfig& c) { c.syncInputs = row.sync; c.delayedReadBack = row.delayed; });
         Program p;
         p.At(0x010, {0xC00, 0x05F, 0x006,   // TRIS_B = 00h
                      0x000, 0x000,

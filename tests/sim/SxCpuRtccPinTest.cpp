@@ -62,9 +62,7 @@ TEST_P(SxCpuRtccPin, EdgeReachesRtccAfterTheSynchroniser) {
     for (const bool turbo : {true, false}) {
         if (GetParam()->is52() && !turbo) continue;
         SCOPED_TRACE(turbo ? "turbo" : "compatible");
-        SxCpuConfig c = TestConfig(cpu);
-        c.turbo = turbo;
-        cpu.Configure(c);
+        ConfigureWith(cpu, [&](SxCpuConfig& c) { c.turbo = turbo; });
         Program p;
         p.At(0x010, {0xCE8, 0x002});
         for (int a = 0x012; a < 0x020; ++a) p.At(a, {0x201});  // MOV W,RTCC

@@ -93,9 +93,7 @@ TEST_P(SxCpuTimer, RtccInterruptAndStepsAgreeAndInterruptsDoNotNest) {
 
 TEST_P(SxCpuTimer, RtccInterruptNeedsTheOptionExtensionOnThe28) {
     if (GetParam()->is52()) GTEST_SKIP() << "no such fuse on the 52 family";
-    SxCpuConfig config = TestConfig(cpu);
-    config.stackExtension = false;
-    cpu.Configure(config);
+    ConfigureWith(cpu, [&](SxCpuConfig& c) { c.stackExtension = false; });
     Program p;
     p.At(0x000, {0x2A0 | kR, 0x00E});
     p.At(0x010, {0xC08, 0x002, 0xA12});  // OPTION = 08h: bits 7:6 stay 1
@@ -127,10 +125,10 @@ TEST_P(SxCpuTimer, SleepStopsUntilAWakeUpReset) {
 }
 
 TEST_P(SxCpuTimer, WatchdogWakesASleepingChip) {
-    SxCpuConfig config = TestConfig(cpu);
-    config.watchdog = true;
-    config.clockHz = 1'000'000;  // 16 ms = 16,000 cycles
-    cpu.Configure(config);
+    ConfigureWith(cpu, [&](SxCpuConfig& c) {
+        c.watchdog = true;
+        c.clockHz = 1'000'000;  // 16 ms = 16,000 cycles
+    });
     Program p;
     p.At(0x010, {0x203, 0x020 | kR2,   // MOV W,STATUS; MOV kR2,W (status at each start)
                  0x2A0 | kR,           // INC kR (starts)
@@ -145,10 +143,7 @@ TEST_P(SxCpuTimer, WatchdogWakesASleepingChip) {
 }
 
 TEST_P(SxCpuTimer, WatchdogResetsARunawayProgram) {
-    SxCpuConfig config = TestConfig(cpu);
-    config.watchdog = true;
-    config.clockHz = 1'000'000;
-    cpu.Configure(config);
+    ConfigureWith(cpu, [&](SxCpuConfig& c) { c.watchdog = true; c.clockHz = 1'000'000; });
     Program p;
     p.At(0x00E, {0xCC8, 0x002});       // OPTION = C8h
     p.At(0x010, {0x2A0 | kR, 0xA10});  // INC kR; JMP 010h

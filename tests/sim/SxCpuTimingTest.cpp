@@ -99,9 +99,7 @@ INSTANTIATE_TEST_SUITE_P(Modes, SxCpuTiming,
 // mode and its jumps take the turbo cycles.
 TEST(SxCpuTiming52, RunsInTurboModeWhateverTheConfigurationAsks) {
     SxCpu cpu(Sx52Family());
-    SxCpuConfig config = TestConfig(cpu);
-    config.turbo = false;
-    cpu.Configure(config);
+    ConfigureWith(cpu, [&](SxCpuConfig& c) { c.turbo = false; });
     Program p;
     p.At(0x010, {0xA20});  // JMP 020
     Load(cpu, p);

@@ -105,6 +105,10 @@ TempDir::~TempDir() {
     (void)!std::system(cmd.c_str());
 }
 
+TempDir::TempDir(std::initializer_list<std::pair<std::string, std::string>> files) : TempDir() {
+    for (const auto& [name, content] : files) Write(name, content);
+}
+
 void TempDir::Write(const std::string& name, const std::string& content) const {
     std::ofstream out(File(name), std::ios::binary);
     out << content;

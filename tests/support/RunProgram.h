@@ -3,7 +3,9 @@
 // not finish within the time-out is killed.
 #pragma once
 
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace korvid::test {
@@ -21,6 +23,8 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
 class TempDir {
 public:
     TempDir();
+    // A fresh folder holding these files: name and content of each.
+    explicit TempDir(std::initializer_list<std::pair<std::string, std::string>> files);
     ~TempDir();
     const std::string& path() const { return path_; }
     std::string File(const std::string& name) const { return path_ + "/" + name; }

@@ -57,18 +57,20 @@ void ConfigureFormTest::showsTheCurrentValuesEachTime() {
 void ConfigureFormTest::okayTakesCancelDrops() {
     TestIde ide(Sx52Family());
     TConfigureForm& form = *ide.shell->configure;
+    // Chooses a port and an IRC item, then closes the window with `button`.
+    auto choose = [&](int port, int irc, QPushButton* button) {
+        form.PortButtons[port]->click();
+        form.IRCButtons[irc]->click();
+        button->click();
+    };
     form.show();
-    form.PortButtons[2]->click();
-    form.IRCButtons[2]->click();
-    form.CancelButton->click();
+    choose(2, 2, form.CancelButton);
     QVERIFY(!form.isVisible());
     QCOMPARE(ide.shell->link.PortName, std::string("COM1"));
     QCOMPARE(ide.shell->irc.mode, IrcMode::Slowest);
     form.show();
     QCOMPARE(form.PortItemIndex(), 0);  // the dropped choice is not shown again
-    form.PortButtons[2]->click();
-    form.IRCButtons[1]->click();
-    form.OkayButton->click();
+    choose(2, 1, form.OkayButton);
     QVERIFY(!form.isVisible());
     QCOMPARE(ide.shell->link.PortName, std::string("COM3"));
     QCOMPARE(ide.shell->irc.mode, IrcMode::FourMhz);

@@ -22,9 +22,7 @@ class DebugSimToolTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void debugThroughThePty_data() {
-        FamilyRows();
-    }
+    void debugThroughThePty_data() { PtyFamilyRows(); }
     void debugThroughThePty();
 };
 
@@ -45,9 +43,7 @@ bool Idle(TDebugForm& debug) {
 }  // namespace
 
 void DebugSimToolTest::debugThroughThePty() {
-    QFETCH(int, family);
-    const Family& fam = FamilyByIndex(family);
-    if (SimulatedToolPath().isEmpty()) QSKIP("korvid-sim is not built");
+    const Family& fam = RowFamily();
     PtyIde ide(fam);
     QVERIFY2(ide.slave.startsWith(QLatin1Char('/')), qPrintable(ide.slave));
     Shell& shell = *ide.shell;

@@ -100,6 +100,8 @@ struct DebugIde {
         debug().Timer.stop();
         return Idle();
     }
+    // Run > Debug on Program() for the IDE's family.
+    bool StartProgram(bool withBreak = true) { return Start(Program(ide.shell->family, withBreak)); }
     // Ticks until the idle buttons are set (or a tick limit passes).
     bool Idle(int limit = 400) {
         for (int i = 0; i < limit; ++i) {
@@ -155,9 +157,8 @@ class DebugWindowsTest : public QObject {
 private slots:
     void firstHaltThenSteps_data() { FamilyRows(); }
     void firstHaltThenSteps() {
-        QFETCH(int, family);
-        DebugIde d(FamilyByIndex(family));
-        QVERIFY(d.Start(Program(FamilyByIndex(family))));
+        DebugIde d(RowFamily());
+        QVERIFY(d.StartProgram());
         QVERIFY(d.debug().isVisible() && d.registers().isVisible() && d.code().isVisible() && d.watch().isVisible());
         QCOMPARE(d.debug().StatusPanel->text(), QString("Idle"));
         QCOMPARE(d.chip().ProgramCounter, std::uint32_t(d.size() - 1));
@@ -225,9 +226,8 @@ private slots:
 
     void walkHopJogAndStop_data() { FamilyRows(); }
     void walkHopJogAndStop() {
-        QFETCH(int, family);
-        DebugIde d(FamilyByIndex(family));
-        QVERIFY(d.Start(Program(FamilyByIndex(family), false)));
+        DebugIde d(RowFamily());
+        QVERIFY(d.StartProgram(false));
         QCOMPARE(d.debug().ButtonMask(), IdleMask(false));
         // Walk refreshes after each instruction until Stop.
         d.Click(d.debug().WalkButton);
@@ -257,9 +257,8 @@ private slots:
     // (two bytes each); the marks of the halt stay until the next one.
     void haltsAreHandledOnceAndMarksPersist_data() { FamilyRows(); }
     void haltsAreHandledOnceAndMarksPersist() {
-        QFETCH(int, family);
-        DebugIde d(FamilyByIndex(family));
-        QVERIFY(d.Start(Program(FamilyByIndex(family))));
+        DebugIde d(RowFamily());
+        QVERIFY(d.StartProgram());
         auto onlyPolls = [&](int ticks) {
             const auto sent = d.ide.device->written.size();
             const ChipState before = d.chip();
@@ -286,10 +285,14 @@ private slots:
         onlyPolls(50);
         QCOMPARE(d.chip().ProgramCounter, landed);
         QVERIFY(d.watch().Changed(0));
+        // Clicks `button`, lets `ticks` ticks pass and clicks Stop.
+        auto stopAfter = [&](QPushButton* button, int ticks) {
+            d.Click(button);
+            for (int i = 0; i < ticks; ++i) d.debug().Tick();
+            d.Click(d.debug().StopButton);
+        };
         // Jog then Stop: one halt, then nothing more.
-        d.Click(d.debug().JogButton);
-        for (int i = 0; i < 3; ++i) d.debug().Tick();
-        d.Click(d.debug().StopButton);
+        stopAfter(d.debug().JogButton, 3);
         QVERIFY(d.Idle());
         onlyPolls(50);
         // Walk steps on by itself up to the breakpoint, then stays.
@@ -305,9 +308,7 @@ private slots:
         onlyPolls(50);
         QVERIFY(d.watch().Changed(0));
         // Poll runs to the breakpoint again and again until Stop; then quiet.
-        d.Click(d.debug().PollButton);
-        for (int i = 0; i < 8; ++i) d.debug().Tick();
-        d.Click(d.debug().StopButton);
+        stopAfter(d.debug().PollButton, 8);
         QVERIFY(d.Idle());
         onlyPolls(50);
         // Reset: one halt at the reset vector.
@@ -385,9 +386,8 @@ private slots:
 
     void runPollAndReset_data() { FamilyRows(); }
     void runPollAndReset() {
-        QFETCH(int, family);
-        DebugIde d(FamilyByIndex(family));
-        QVERIFY(d.Start(Program(FamilyByIndex(family))));
+        DebugIde d(RowFamily());
+        QVERIFY(d.StartProgram());
         // Run to the BREAK: the chip halts after the breakpoint's word.
         d.Click(d.debug().RunButton);
         QCOMPARE(d.debug().ButtonMask(), std::uint8_t(0));
@@ -479,9 +479,8 @@ private slots:
 
     void registerEdits_data() { FamilyRows(); }
     void registerEdits() {
-        QFETCH(int, family);
-        DebugIde d(FamilyByIndex(family));
-        QVERIFY(d.Start(Program(FamilyByIndex(family))));
+        DebugIde d(RowFamily());
+        QVERIFY(d.StartProgram());
         TRegisterForm& r = d.registers();
         d.registers().activateWindow();
         // 7, F, Enter writes 0x7F into register 0Ah.
@@ -532,9 +531,8 @@ private slots:
 
     void breakpointAndProgramCounterByMouse_data() { FamilyRows(); }
     void breakpointAndProgramCounterByMouse() {
-        QFETCH(int, family);
-        DebugIde d(FamilyByIndex(family));
-        QVERIFY(d.Start(Program(FamilyByIndex(family))));
+        DebugIde d(RowFamily());
+        QVERIFY(d.StartProgram());
         TRegisterForm& r = d.registers();
         // Show the program area at the start of the program.
         r.ScrollBar->setValue(int(kStart));
@@ -567,10 +565,9 @@ private slots:
 
     void watchEdits_data() { FamilyRows(); }
     void watchEdits() {
-        QFETCH(int, family);
-        DebugIde d(FamilyByIndex(family));
+        DebugIde d(RowFamily());
         ModalDriver modal;
-        QVERIFY(d.Start(Program(FamilyByIndex(family))));
+        QVERIFY(d.StartProgram());
         TWatchForm& w = d.watch();
         auto enter = [&](int row, const char* text) {
             ClickAt(w, w.ValueRect(row).center());
@@ -694,8 +691,7 @@ private slots:
     // image would have halted at reset, a box says why and debugging ends.
     void reenterWithoutTheDebugImage_data() { FamilyRows(); }
     void reenterWithoutTheDebugImage() {
-        QFETCH(int, family);
-        const Family& f = FamilyByIndex(family);
+        const Family& f = RowFamily();
         DebugIde d(f);
         QVERIFY(d.Start(Program(f)));
         auto inkInCell = [&](int cell) {
@@ -742,8 +738,7 @@ private slots:
 
     void examplePrograms_data() { FamilyRows(); }
     void examplePrograms() {
-        QFETCH(int, family);
-        const Family& f = FamilyByIndex(family);
+        const Family& f = RowFamily();
         DebugIde d(f);
         QFile file(QStringLiteral(KORVID_SOURCE_DIR) + (f.is52() ? "/examples/sx52_counter.src" : "/examples/blink.src"));
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -779,8 +774,7 @@ private slots:
 
     void sxcSession_data() { FamilyRows(); }
     void sxcSession() {
-        QFETCH(int, family);
-        const Family& f = FamilyByIndex(family);
+        const Family& f = RowFamily();
         // The configuration words of an assembled program with the same
         // device settings.
         AssemblyState scratch(f);
@@ -851,8 +845,7 @@ private slots:
     }
     void sleepingChipAndEscape_data() { FamilyRows(); }
     void sleepingChipAndEscape() {
-        QFETCH(int, family);
-        const Family& f = FamilyByIndex(family);
+        const Family& f = RowFamily();
         DebugIde d(f);
         QVERIFY(d.Start(Header(f) + " RESET start\r ORG 10h\rstart NOP\r SLEEP\r JMP start\r"));
         d.Click(d.debug().RunButton);

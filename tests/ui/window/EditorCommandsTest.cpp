@@ -313,9 +313,14 @@ private slots:
         TestIde ide(Sx28lFamily());
         ModalDriver driver;
         TFindReplaceForm& dialog = *ide.shell->findReplace;
+        // Opens Find/Replace with Ctrl+F and acts in it as `inDialog` says.
+        auto findReplace = [&](std::function<void()> inDialog) {
+            driver.Any([inDialog](QWidget*) { inDialog(); });
+            ide.Shortcut(Qt::Key_F, Qt::ControlModifier);
+        };
         SetMarked(ide, "count count2 my_count count+1 co|unt");
         // All from the start with Word Only replaces the whole words only.
-        driver.Any([&](QWidget*) {
+        findReplace([&] {
             QVERIFY(!dialog.ReplaceButton->isEnabled());  // no selection
             dialog.FindMemo->setPlainText("count");
             dialog.ReplaceMemo->setPlainText("n");
@@ -324,11 +329,10 @@ private slots:
             dialog.StartCheckBox->setChecked(true);
             dialog.AllButton->click();
         });
-        ide.Shortcut(Qt::Key_F, Qt::ControlModifier);
         QCOMPARE(ide.text().Text(), std::string("n count2 my_count n+1 n"));
         // A dot disables Word Only, and it is then ignored.
         SetMarked(ide, "|a.b xa.by");
-        driver.Any([&](QWidget*) {
+        findReplace([&] {
             dialog.FindMemo->setPlainText("a.b");
             QVERIFY(!dialog.WordCheckBox->isEnabled());
             QVERIFY(dialog.WordCheckBox->isChecked());
@@ -336,21 +340,19 @@ private slots:
             dialog.ReplaceMemo->setPlainText("a.b.a.b");
             dialog.AllButton->click();
         });
-        ide.Shortcut(Qt::Key_F, Qt::ControlModifier);
         QCOMPARE(QString::fromStdString(ide.text().Text()), QString("a.b.a.b xa.b.a.by"));  // no endless loop
         // Match Case: All replaces only the spelling typed, and F3 then finds
         // that spelling only; each memo has its label with an accelerator.
         QCOMPARE(dialog.FindLabel->buddy(), dialog.FindMemo);
         QCOMPARE(dialog.ReplaceLabel->buddy(), dialog.ReplaceMemo);
         SetMarked(ide, "|Mov mov MOV mov");
-        driver.Any([&](QWidget*) {
+        findReplace([&] {
             dialog.FindMemo->setPlainText("mov");
             dialog.ReplaceMemo->setPlainText("Mov");
             dialog.StartCheckBox->setChecked(true);
             dialog.MatchCaseCheckBox->setChecked(true);
             dialog.AllButton->click();
         });
-        ide.Shortcut(Qt::Key_F, Qt::ControlModifier);
         QCOMPARE(ide.text().Text(), std::string("Mov Mov MOV Mov"));
         SetMarked(ide, "|Mov mov MOV");
         ide.Shortcut(Qt::Key_F3);
@@ -360,20 +362,18 @@ private slots:
         QCOMPARE(Marked(ide.text()), std::string("Mov mov ^MOV|"));
         // Find with a selection enables Replace; Cancel does nothing.
         SetMarked(ide, "^ab|c");
-        driver.Any([&](QWidget*) {
+        findReplace([&] {
             QVERIFY(dialog.ReplaceButton->isEnabled());
             dialog.CancelButton->click();
         });
-        ide.Shortcut(Qt::Key_F, Qt::ControlModifier);
         QCOMPARE(Marked(ide.text()), std::string("^ab|c"));
         // An empty find text disables Find and All.
-        driver.Any([&](QWidget*) {
+        findReplace([&] {
             dialog.FindMemo->setPlainText("");
             QVERIFY(!dialog.FindButton->isEnabled());
             QVERIFY(!dialog.AllButton->isEnabled());
             dialog.CancelButton->click();
         });
-        ide.Shortcut(Qt::Key_F, Qt::ControlModifier);
     }
 
     // Undo takes back a whole Replace All; the title marks unsaved text; the

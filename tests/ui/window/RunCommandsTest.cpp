@@ -12,15 +12,23 @@
 using namespace korvid;
 using namespace korvid::test;
 
+namespace {
+// Puts `text` into the editor, assembles it with the Run menu's item and
+// returns what the status bar then says.
+QString AssembleFromMenu(TestIde& ide, const std::string& text) {
+    ide.SetText(text);
+    ide.editor().Item("RunAssembleItem")->trigger();
+    return ide.editor().StatusText();
+}
+}  // namespace
+
 class RunCommandsTest : public QObject {
     Q_OBJECT
 
 private slots:
     void assembleReportsInTheStatusBar() {
         TestIde ide(Sx28lFamily(), {}, true, true);
-        ide.SetText("\tmov w,#1\r");
-        ide.editor().Item("RunAssembleItem")->trigger();
-        QCOMPARE(ide.editor().StatusText(), QString("Assembly Successful"));
+        QCOMPARE(AssembleFromMenu(ide, "\tmov w,#1\r"), QString("Assembly Successful"));
         ide.SetText("\tmov w,#1\r\tjmp nowhere\r");
         ide.text().caret = 2;
         ide.Shortcut(Qt::Key_A, Qt::ControlModifier);
@@ -41,23 +49,14 @@ private slots:
 
     void strictErrorHintsAtTheExtendedDialect() {
         TestIde ide(Sx28lFamily(), {}, true, true);
-        ide.SetText("loop:\tjmp loop\r");
-        ide.editor().Item("RunAssembleItem")->trigger();
-        QCOMPARE(ide.editor().StatusText(), QString("ERROR: Undefined symbol  (accepted with the extended dialect)"));
-        ide.SetText("\tjmp nowhere\r");
-        ide.editor().Item("RunAssembleItem")->trigger();
-        QCOMPARE(ide.editor().StatusText(), QString("ERROR: Undefined symbol"));
+        QCOMPARE(AssembleFromMenu(ide, "loop:\tjmp loop\r"),
+                 QString("ERROR: Undefined symbol  (accepted with the extended dialect)"));
+        QCOMPARE(AssembleFromMenu(ide, "\tjmp nowhere\r"), QString("ERROR: Undefined symbol"));
         // The setting holds for every later assembly, also of another text.
         ide.editor().Item("RunExtendedDialectItem")->trigger();
-        ide.SetText("loop:\tjmp loop\r");
-        ide.editor().Item("RunAssembleItem")->trigger();
-        QCOMPARE(ide.editor().StatusText(), QString("Assembly Successful"));
-        ide.SetText("\tjmp nowhere\r");
-        ide.editor().Item("RunAssembleItem")->trigger();
-        QCOMPARE(ide.editor().StatusText(), QString("ERROR: Undefined symbol"));
-        ide.SetText("more:\tjmp more\r");
-        ide.editor().Item("RunAssembleItem")->trigger();
-        QCOMPARE(ide.editor().StatusText(), QString("Assembly Successful"));
+        QCOMPARE(AssembleFromMenu(ide, "loop:\tjmp loop\r"), QString("Assembly Successful"));
+        QCOMPARE(AssembleFromMenu(ide, "\tjmp nowhere\r"), QString("ERROR: Undefined symbol"));
+        QCOMPARE(AssembleFromMenu(ide, "more:\tjmp more\r"), QString("Assembly Successful"));
         QVERIFY(ide.editor().Item("RunExtendedDialectItem")->isChecked());
     }
 

@@ -156,6 +156,16 @@ void FamilyRows() {
     QTest::newRow("52") << 1;
 }
 
+const Family& RowFamily() {
+    QFETCH(int, family);
+    return FamilyByIndex(family);
+}
+
+void PtyFamilyRows() {
+    if (SimulatedToolPath().isEmpty()) QSKIP("korvid-sim is not built");
+    FamilyRows();
+}
+
 QString SimulatedToolPath() {
     const QString sim = QCoreApplication::applicationDirPath() + QStringLiteral("/../../apps/korvid-sim/korvid-sim");
     return QFileInfo(sim).isExecutable() ? sim : QString();

@@ -92,6 +92,11 @@ const Family& FamilyByIndex(int index);
 // The data rows of a test that runs for both families: a "family" column
 // holding the index FamilyByIndex takes, one row a family.
 void FamilyRows();
+// The family of the test's current data row.
+const Family& RowFamily();
+// FamilyRows() of a test on korvid-sim's pty; where korvid-sim is not
+// built, the test is skipped instead.
+void PtyFamilyRows();
 
 // The built korvid-sim next to the test programs; empty when it is not built.
 QString SimulatedToolPath();
