@@ -30,6 +30,4 @@ bool DescriptorTransport::Write(std::string_view data) {
     return true;
 }
 
-StdioTransport::StdioTransport() : DescriptorTransport(STDIN_FILENO, STDOUT_FILENO) { UseStdioAsBytes(); }
-
 }  // namespace korvid::rpc

@@ -1,5 +1,5 @@
-// A transport on file descriptors (a pipe, a socket, a terminal), and the
-// process's standard input and output.
+// A transport on file descriptors (a pipe, a socket, a terminal); the
+// process's standard input and output are StdioTransport.h's.
 #pragma once
 
 #include "rpc/Transport.h"
@@ -18,13 +18,6 @@ public:
 
 private:
     int in_, out_;
-};
-
-// Standard input and output as bytes: a message's CR LF and its body pass
-// unchanged (switched to binary where the system's streams translate).
-class StdioTransport : public DescriptorTransport {
-public:
-    StdioTransport();
 };
 
 }  // namespace korvid::rpc

@@ -35,6 +35,16 @@ bool MessageReader::Fill() {
     return n > 0;
 }
 
+bool MessageReader::MessageWaiting() {
+    // Line ends between messages start none; they are skipped as Read does.
+    const auto begun = [&] { return buffer_.find_first_not_of(" \t\r\n", pos_) != std::string::npos; };
+    while (!begun()) {
+        if (!input_.InputWaiting()) return false;
+        if (!Fill()) return true;  // the end of the stream: Read says so at once
+    }
+    return true;
+}
+
 ReadStatus MessageReader::Read(std::string& body) {
     body.clear();
     // The header block: lines up to an empty line. Empty lines before a

@@ -27,6 +27,12 @@ class MessageReader {
 public:
     explicit MessageReader(Transport& input) : input_(input) {}
     ReadStatus Read(std::string& body);
+    // True when Read would not wait for the client: a message, or the start
+    // of one, is buffered or waiting on the transport, or the stream has
+    // ended. Takes in what waits, on a transport that tells
+    // (Transport::InputWaiting); a message that has only begun to arrive is
+    // then read to its end, which its sender is writing.
+    bool MessageWaiting();
 
 private:
     bool Fill();  // false at the end of the stream

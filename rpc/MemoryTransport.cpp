@@ -37,6 +37,11 @@ std::size_t MemoryTransport::Read(char* data, std::size_t size) {
     return n;
 }
 
+bool MemoryTransport::InputWaiting() {
+    std::lock_guard lock(mutex_);
+    return !input_.empty() || inputClosed_;
+}
+
 bool MemoryTransport::Write(std::string_view data) {
     std::lock_guard lock(mutex_);
     if (outputClosed_) return false;

@@ -9,7 +9,7 @@
 #include "apps/korvid/CommandTable.h"
 #include "dap/Session.h"
 #include "platform/Loopback.h"
-#include "rpc/DescriptorTransport.h"
+#include "rpc/StdioTransport.h"
 
 namespace korvid::cli {
 namespace {
@@ -55,9 +55,10 @@ int RunDap(const Options& options) {
         return ServeOnPort(int(n));
     }
     rpc::StdioTransport stdio;
-    // The adapter reads its input in a thread of its own; a system that
-    // cannot start one (a WebAssembly build without threads) is told, not
-    // left to end the program with an uncaught exception.
+    // Natively the adapter reads its input in a thread of its own (the
+    // WebAssembly build's input tells when a request waits, and it needs
+    // none); a system that cannot start one is told, not left to end the
+    // program with an uncaught exception.
     try {
         return dap::RunDebugAdapter(stdio);
     } catch (const std::system_error& e) {

@@ -3,7 +3,7 @@
 #include "apps/korvid/CliSupport.h"
 #include "apps/korvid/CommandTable.h"
 #include "lsp/Server.h"
-#include "rpc/DescriptorTransport.h"
+#include "rpc/StdioTransport.h"
 
 namespace korvid::cli {
 int RunLsp(const Options&) {

@@ -5,12 +5,18 @@
 // the simulated tool in memory.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "dap/Session.h"
@@ -275,6 +281,116 @@ TEST(DapServer, AnswersFramedMessagesOnATransportInMemory) {
     EXPECT_EQ(responses, (std::vector<R>{
                              R{1, true, ""}, R{0, false, "malformed message: a header without a usable Content-Length"},
                              R{0, false, "malformed message: not a request"}, R{2, false, "no program is launched"}}));
+}
+
+// A client of the adapter on a transport in memory, from another thread:
+// framed requests in, the adapter's messages read as they come.
+class FramedClient {
+public:
+    explicit FramedClient(rpc::MemoryTransport& transport) : transport_(transport) {}
+    void Send(const std::string& command, Json arguments = Json::object()) {
+        const std::string body =
+            Json{{"seq", seq_++}, {"type", "request"}, {"command", command}, {"arguments", arguments}}.dump();
+        transport_.Send("Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+    }
+    // The first message from here on that `wanted` accepts; an empty object after 20 s.
+    Json WaitFor(const std::function<bool(const Json&)>& wanted) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        for (;;) {
+            for (; seen_ < messages_.size(); ++seen_)
+                if (wanted(messages_[seen_])) return messages_[seen_++];
+            if (std::chrono::steady_clock::now() > deadline) return Json::object();
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            pending_ += transport_.Received();
+            for (;;) {  // whole frames only
+                const std::size_t end = pending_.find("\r\n\r\n");
+                if (end == std::string::npos) break;
+                const std::size_t length = std::stoul(pending_.substr(pending_.find(':') + 1));
+                if (pending_.size() < end + 4 + length) break;
+                messages_.push_back(Json::parse(pending_.substr(end + 4, length)));
+                pending_.erase(0, end + 4 + length);
+            }
+        }
+    }
+    Json Event(const std::string& name) {
+        return WaitFor([&](const Json& m) { return m.value("event", "") == name; });
+    }
+    Json Response(const std::string& command) {
+        return WaitFor(
+            [&](const Json& m) { return m.value("type", "") == "response" && m.value("command", "") == command; });
+    }
+
+private:
+    rpc::MemoryTransport& transport_;
+    std::vector<Json> messages_;
+    std::string pending_;
+    std::size_t seen_ = 0;
+    int seq_ = 1;
+};
+
+std::string Reason(const Json& stopped) { return stopped.value("body", Json::object()).value("reason", ""); }
+
+// Both ways of reading the input, a thread of its own and one thread that
+// looks for waiting requests between slices of a run, answer alike: a
+// breakpoint far into a run stops it (a stray line end during the run
+// holds up nothing), a pause is seen while the chip runs, and a disconnect
+// or the end of the input while it runs ends the adapter.
+TEST(DapServer, SeesRequestsWhileTheChipRunsOnEitherInput) {
+    const std::string program = WriteSource("server-run", kLoop);
+    // (A disconnect leaves the reader thread waiting for input that never
+    // comes, on a transport that this test would destroy: that case is the
+    // protocol tests', in a process of its own.)
+    for (const auto& [oneThread, disconnect] :
+         std::vector<std::pair<bool, bool>>{{false, false}, {true, false}, {true, true}}) {
+        SCOPED_TRACE(std::string(oneThread ? "one thread" : "reader thread") +
+                     (disconnect ? ", disconnect" : ", input ends"));
+        // Shared with the adapter's thread, which a hung adapter keeps.
+        const auto transportHeld = std::make_shared<rpc::MemoryTransport>(oneThread);
+        const auto status = std::make_shared<std::atomic<int>>(-1);
+        std::thread adapter([transportHeld, status] { *status = RunDebugAdapter(*transportHeld); });
+        rpc::MemoryTransport& transport = *transportHeld;
+        FramedClient client(transport);
+        client.Send("initialize", {{"adapterID", "korvid"}});
+        client.Send("launch", {{"program", program}});
+        EXPECT_TRUE(client.Response("launch").value("success", false));
+        // 200,000 passes through the loop, each a trap for the hit count.
+        client.Send("setBreakpoints",
+                    {{"source", {{"path", program}}}, {"breakpoints", {{{"line", 9}, {"hitCondition", "200000"}}}}});
+        client.Send("configurationDone");
+        client.Response("configurationDone");
+        transport.Send("\r\n");  // nothing follows it until the stop
+        EXPECT_EQ(Reason(client.Event("stopped")), "breakpoint");
+        client.Send("evaluate", {{"expression", "count"}});
+        EXPECT_EQ(client.Response("evaluate").value("body", Json::object()).value("result", ""), "$40 (64) in 08h");
+
+        client.Send("setBreakpoints", {{"source", {{"path", program}}}, {"breakpoints", Json::array()}});
+        client.Send("continue", {{"threadId", 1}});
+        EXPECT_TRUE(client.Response("continue").value("success", false));
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        client.Send("pause", {{"threadId", 1}});
+        EXPECT_EQ(Reason(client.Event("stopped")), "pause");
+
+        client.Send("continue", {{"threadId", 1}});
+        EXPECT_TRUE(client.Response("continue").value("success", false));
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        if (disconnect) {
+            client.Send("disconnect", {{"terminateDebuggee", true}});
+            EXPECT_TRUE(client.Response("disconnect").value("success", false));
+        } else {
+            transport.CloseInput();
+        }
+        // The adapter ends by itself; a hung one fails here after the wait.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (*status < 0 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        EXPECT_EQ(*status, 0);
+        if (*status < 0) {
+            transport.CloseInput();
+            adapter.detach();
+        } else {
+            adapter.join();
+        }
+    }
 }
 
 }  // namespace

@@ -198,7 +198,9 @@ test('serial example: the program\'s serial output as output events and a wavefo
   assert.ok(vcd.split('\n').filter((l) => /^#\d+$/.test(l)).length > 19 * 2);
 });
 
-test('over a loopback port: restart goes back to the entry, a second launch is refused', async () => {
+// korvid.js in node (tests/web) serves on standard input and output only.
+const portCases = { skip: process.env.KORVID_DAP_PORT === 'no' ? 'no listening port in this build' : false };
+test('over a loopback port: restart goes back to the entry, a second launch is refused', portCases, async () => {
   const port = 20000 + (process.pid % 20000);
   const child = spawn(korvid, ['dap', '--port', String(port)], { stdio: ['ignore', 'ignore', 'pipe'] });
   await new Promise((resolve) => child.stderr.on('data', (d) => { if (/listening/.test(d)) resolve(); }));
@@ -225,7 +227,7 @@ test('over a loopback port: restart goes back to the entry, a second launch is r
 
 // What `--port` refuses, said in the same words on every system: a port
 // that another program listens on, and numbers that are no port.
-test('over a loopback port: a port in use and a port that is none are refused with the reason', async () => {
+test('over a loopback port: a port in use and a port that is none are refused with the reason', portCases, async () => {
   const held = net.createServer();
   await new Promise((resolve) => held.listen(0, '127.0.0.1', resolve));
   const busy = held.address().port;
@@ -242,6 +244,34 @@ test('over a loopback port: a port in use and a port that is none are refused wi
   } finally {
     held.close();
   }
+});
+
+// A disconnect while the simulated chip runs is seen at once: it is
+// answered, the adapter ends with status 0 and nothing on stderr, and the
+// waveform it wrote is complete.
+test('blink: a disconnect while the chip runs ends the adapter', async () => {
+  const wave = path.join(mkdtempSync(path.join(os.tmpdir(), 'korvid-dap-')), 'blink.vcd');
+  const dc = new DebugClient(korvid, 'dap', 'korvid');
+  await dc.start();
+  let errors = '';
+  dc._adapterProcess.stderr.on('data', (d) => { errors += d; });
+  const exited = new Promise((resolve) => dc._adapterProcess.on('close', resolve));
+  try {
+    await dc.initializeRequest();
+    await Promise.all([dc.waitForEvent('initialized'), dc.launch({ program: blink, vcd: wave })]);
+    await dc.configurationDoneRequest();
+    await new Promise((r) => setTimeout(r, 300));
+    assert.equal((await dc.disconnectRequest({})).success, true);
+    assert.equal(await exited, 0);
+    assert.equal(errors, '');
+  } catch (e) {
+    dc.stopAdapter();  // not stop(): its disconnect would wait for an adapter that is gone
+    throw e;
+  }
+  // Complete: the header, and the run's end stamped after the start.
+  const vcd = readFileSync(wave, 'latin1');
+  assert.match(vcd, /\$enddefinitions/);
+  assert.ok(vcd.split('\n').filter((l) => /^#\d+$/.test(l)).length >= 2, vcd);
 });
 
 test('faults of the program stop it with an exception, unless its filter is off', async () => {
@@ -343,6 +373,47 @@ test('malformed messages and requests out of order', async () => {
     [[0, false], [0, false], [0, false], [2, false], [3, false], [4, false], [5, true]]);
   assert.match(responses[3].message, /no program is launched/);
   assert.match(responses[4].message, /cannot read \/nonexistent\.src/);
+});
+
+// A client that writes thousands of requests before it reads an answer,
+// while the chip is stopped and while it runs: the adapter takes them all
+// in while its answers wait to be read, and answers each once.
+test('many requests before the first answer is read', async () => {
+  const child = spawn(korvid, ['dap'], { stdio: ['pipe', 'pipe', 'inherit'] });
+  const chunks = [];
+  child.stdout.on('data', (d) => chunks.push(d));
+  child.stdout.pause();  // nothing is read until every request is written
+  const frame = (seq, command, args = {}) => {
+    const body = JSON.stringify({ seq, type: 'request', command, arguments: args });
+    return `Content-Length: ${Buffer.byteLength(body)}\r\n\r\n${body}`;
+  };
+  let seq = 0;
+  const requests = [frame(++seq, 'initialize'), frame(++seq, 'launch', { program: blink, stopOnEntry: true }),
+    frame(++seq, 'configurationDone')];
+  for (let i = 0; i < 3000; ++i) requests.push(frame(++seq, 'stackTrace', { threadId: 1 }));
+  requests.push(frame(++seq, 'continue', { threadId: 1 }));
+  for (let i = 0; i < 3000; ++i) requests.push(frame(++seq, 'threads'));
+  requests.push(frame(++seq, 'pause', { threadId: 1 }), frame(++seq, 'disconnect'));
+  // Written when the adapter has read it all (its answers still unread).
+  const taken = new Promise((resolve) => child.stdin.end(requests.join(''), resolve));
+  let timer;
+  const late = new Promise((_, reject) => { timer = setTimeout(() => reject(new Error('the adapter stopped reading requests')), 30000); });
+  try {
+    await Promise.race([taken, late]);
+  } catch (e) {
+    child.kill('SIGKILL');
+    throw e;
+  } finally {
+    clearTimeout(timer);
+  }
+  const closed = new Promise((resolve) => child.on('close', resolve));
+  child.stdout.resume();
+  assert.equal(await closed, 0);
+  const out = Buffer.concat(chunks).toString('latin1');
+  const messages = out.split(/Content-Length: \d+\r\n\r\n/).filter(Boolean).map((m) => JSON.parse(m));
+  const answered = messages.filter((m) => m.type === 'response').map((m) => m.request_seq);
+  assert.deepEqual(answered, Array.from({ length: seq }, (_, i) => i + 1));
+  assert.ok(messages.some((m) => m.event === 'stopped' && m.body.reason === 'pause'));
 });
 
 // The tool as the target: korvid-sim on a pseudo-terminal, linked into a

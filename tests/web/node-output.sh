@@ -3,8 +3,8 @@
 # them: every file command of scripts/output-snapshot over the examples, the
 # debug kernel's sources and the fuzz corpus must print the same bytes, end
 # with the same status and write the same files; a language server session
-# must answer byte for byte alike; a device command must say that it needs
-# the native program.
+# and a debug adapter session must answer byte for byte alike; a device
+# command and the adapter's port must say that they need the native program.
 #
 #   tests/web/node-output.sh NATIVE_KORVID KORVID_JS
 set -eu
@@ -85,14 +85,51 @@ else
     cat "$work/err"
     check bad "a device command in node (status $status)"
 fi
-# The debug adapter needs a thread for its input, which this build lacks:
-# it says so and ends with a failure instead of an uncaught exception.
+# A debug adapter session on the simulator, its requests read from a file:
+# launch, steps, the stack, registers and a disassembly must be answered
+# byte for byte alike. (Runs are the protocol test's, Web.NodeDebugAdapter:
+# what a run answers depends on when the next request arrives.)
+python3 - "$root/examples/blink.src" >"$work/dap.in" <<'PY'
+import json, sys
+program = sys.argv[1]
+requests = [
+    ("initialize", {"adapterID": "korvid", "linesStartAt1": True}),
+    ("launch", {"program": program, "stopOnEntry": True}),
+    ("setBreakpoints", {"source": {"path": program}, "breakpoints": [{"line": 19}, {"line": 27}]}),
+    ("configurationDone", {}),
+    ("stepIn", {"threadId": 1}),
+    ("stepIn", {"threadId": 1, "granularity": "instruction"}),
+    ("stepIn", {"threadId": 1}),
+    ("stackTrace", {"threadId": 1}),
+    ("scopes", {"frameId": 0}),
+    ("variables", {"variablesReference": 1}),
+    ("disassemble", {"memoryReference": "0x000", "instructionCount": 8}),
+    ("stepBack", {"threadId": 1}),
+    ("evaluate", {"expression": "count1", "context": "watch"}),
+    ("disconnect", {}),
+]
+for seq, (command, arguments) in enumerate(requests, 1):
+    body = json.dumps({"seq": seq, "type": "request", "command": command, "arguments": arguments}).encode()
+    sys.stdout.buffer.write(b"Content-Length: %d\r\n\r\n" % len(body) + body)
+PY
+user "$native" dap <"$work/dap.in" >"$work/dap.native" 2>&1 || echo "status $?" >>"$work/dap.native"
+user "$work/korvid-node" dap <"$work/dap.in" >"$work/dap.node" 2>&1 || echo "status $?" >>"$work/dap.node"
+# Every request of the 14 is answered, and answered with success.
+answered=$(grep -o '"success":true,"type":"response"' "$work/dap.node" | wc -l)
+if cmp -s "$work/dap.native" "$work/dap.node" && [ "$answered" -eq 14 ]; then
+    check ok "a debug adapter session"
+else
+    diff "$work/dap.native" "$work/dap.node" | head -20
+    check bad "the debug adapter sessions differ ($answered of 14 requests answered with success)"
+fi
+# node offers this build no listening port: --port says so and fails.
 status=0
-printf 'Content-Length: 2\r\n\r\n{}' | user "$work/korvid-node" dap >"$work/out" 2>"$work/err" || status=$?
-if [ "$status" -eq 1 ] && grep -q "^korvid: dap: cannot start the adapter: " "$work/err"; then
-    check ok "korvid dap says why it cannot start"
+user "$work/korvid-node" dap --port 4711 </dev/null >"$work/out" 2>"$work/err" || status=$?
+if [ "$status" -eq 1 ] && [ ! -s "$work/out" ] &&
+    grep -q "^korvid dap: cannot listen on 127.0.0.1:4711: this build cannot listen on a port" "$work/err"; then
+    check ok "korvid dap --port says that it needs the native program"
 else
     cat "$work/err"
-    check bad "korvid dap in node (status $status)"
+    check bad "korvid dap --port in node (status $status)"
 fi
 exit $failed
