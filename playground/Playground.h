@@ -85,9 +85,12 @@ public:
     // points in a JSON string).
     std::string TakeSerial();
     // The pins' level changes since the last call: {changes: [[cycle, port,
-    // levels], ...], dropped}, at most kMaxWaveChanges kept between calls.
+    // levels], ...], dropped}. At most the newest kMaxWaveChanges are kept
+    // between calls (a page takes them 20 times a second; a pin toggling at
+    // MHz rates would otherwise hand it megabytes each time); `dropped`
+    // counts the older ones, before the first change given.
     std::string TakeWave();
-    static constexpr std::size_t kMaxWaveChanges = 200'000;
+    static constexpr std::size_t kMaxWaveChanges = 4096;
     // The run's waveform so far as a VCD file's text (up to kMaxVcdBytes).
     std::string Vcd();
     static constexpr std::uint64_t kMaxVcdBytes = 64ull << 20;

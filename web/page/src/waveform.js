@@ -17,6 +17,7 @@ export class WaveformView {
     this.changes = PORTS.map(() => []); // per port: [cycle, levels]
     this.start = PORTS.map(() => 0); // levels before the first kept change
     this.dropped = 0;
+    this.unknownUntil = -1; // changes before this cycle were too many to keep
     this.draw();
   }
 
@@ -30,6 +31,12 @@ export class WaveformView {
     if (state && state.ready) this.now = state.cycle;
     if (wave) {
       this.dropped += wave.dropped;
+      // Changes were dropped before the first one given: the levels before
+      // it are not known, and the lists start again from there.
+      if (wave.dropped && wave.changes.length) {
+        this.unknownUntil = wave.changes[0][0];
+        this.changes = PORTS.map(() => []);
+      }
       for (const [cycle, port, levels] of wave.changes) this.changes[port].push([cycle, levels]);
     }
     const oldest = this.now - this.span();
@@ -70,6 +77,13 @@ export class WaveformView {
     const span = this.span();
     const from = this.now - span;
     const x = (cycle) => left + ((cycle - from) / span) * (width - left - 4);
+    if (this.unknownUntil > from) {
+      // Too many changes to show: the stretch is shaded, not drawn flat.
+      g.fillStyle = '#e4e4e4';
+      g.fillRect(left, 0, x(this.unknownUntil) - left, height);
+      g.fillStyle = '#777';
+      g.fillText('too many changes to draw', left + 4, height - 4);
+    }
     pins.forEach((pin, row) => {
       const top = row * rowHeight + 6;
       const high = top, low = top + rowHeight - 12;
@@ -80,7 +94,7 @@ export class WaveformView {
       g.beginPath();
       const list = this.changes[pin.port] || [];
       let level = (this.start[pin.port] >> pin.bit) & 1;
-      let at = x(from);
+      let at = x(Math.max(from, this.unknownUntil));
       g.moveTo(at, level ? high : low);
       for (const [cycle, levels] of list) {
         const next = (levels >> pin.bit) & 1;
