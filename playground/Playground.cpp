@@ -16,6 +16,7 @@
 #include "family/Registers.h"
 #include "lsp/Server.h"
 #include "session/ProgramSession.h"
+#include "session/SourceText.h"
 #include "sim/ChipSerialPort.h"
 #include "sim/SimDriver.h"
 #include "sim/SimSetup.h"
@@ -166,7 +167,7 @@ std::string Playground::Assemble(const std::string& source, const std::string& n
     if (!ok) return Dump(answer);
     AssemblyState& state = program->state();
     answer["ok"] = true;
-    listing_ = state.ListText ? std::string(state.ListText, state.ListLength) : std::string();
+    listing_ = state.ListText ? ListingForDisk(std::string_view(state.ListText, state.ListLength)) : std::string();
     hex_ = SaveHex(state) ? std::string(state.ListText, state.ListLength) : std::string();
     Json lines = Json::array();
     int lastLine = 0;
