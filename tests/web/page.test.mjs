@@ -144,6 +144,12 @@ test('a file with a fault shows the problem as korvid asm says it, and typing me
   const built = spawnSync(korvid, ['asm', 'faulty.src', '-o', 'faulty.sxh', '-l', 'faulty.lst'], { cwd: cliDir, encoding: 'latin1' });
   assert.equal(built.status, 0, built.stderr);
   for (const name of ['faulty.sxh', 'faulty.lst']) assert.equal(downloaded(name), readFileSync(join(cliDir, name), 'latin1'), name);
+
+  // Tab indents in the editor, and Esc then Tab leaves it for the next control.
+  await page.click('.cm-content');
+  await page.keyboard.press('Escape');
+  await page.keyboard.press('Tab');
+  assert.equal(await page.evaluate(() => document.activeElement.closest('.cm-editor') === null), true);
   assert.equal(await text('#problems-none'), 'None.');
   assert.equal(await page.$eval('#problems-none', (e) => e.hidden), false);
 });

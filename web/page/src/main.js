@@ -307,7 +307,7 @@ const view = new EditorView({
       hintField,
       lspHover,
       autocompletion({ override: [lspComplete] }),
-      EditorView.contentAttributes.of({ 'aria-label': 'Source' }),
+      EditorView.contentAttributes.of({ 'aria-label': 'Source', 'aria-describedby': 'editor-hint' }),
       EditorView.updateListener.of((u) => {
         if (!u.docChanged) return;
         syncLsp();
