@@ -342,7 +342,7 @@ test('the history stays small under a long stimulus', async () => {
     const before = rss();
     await stop(dc, 'continue');
     await stop(dc, 'stepOut');  // 12.6 million cycles: the history is full
-    assert.ok(rss() - before < 8192, `resident set grew by ${rss() - before} kB`);
+    assert.ok(rss() - before < Number(process.env.KORVID_RSS_GROWTH_KB || 8192), `resident set grew by ${rss() - before} kB`);
     assert.match(valueOf(await variables(dc, 'Timing'), 'history'), /^8\d\d KiB/);
   } finally {
     await dc.stop();
