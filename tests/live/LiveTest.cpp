@@ -72,13 +72,15 @@ bool Dark(std::uint32_t rgb) {
     return ((rgb >> 16) & 0xFF) < 0x80 && ((rgb >> 8) & 0xFF) < 0x80 && (rgb & 0xFF) < 0x80;
 }
 
-// The rows [top, bottom] of the text lines in the band x0..x1 below y0.
-std::vector<std::pair<int, int>> TextLines(const Picture& p, int x0, int x1, int y0) {
+// The rows [top, bottom] of the text lines in the band x0..x1 below y0: the
+// runs of rows with a pixel that is `ink`.
+std::vector<std::pair<int, int>> TextLines(const Picture& p, int x0, int x1, int y0,
+                                           bool (*ink)(std::uint32_t) = Dark) {
     std::vector<std::pair<int, int>> lines;
     bool inLine = false;
     for (int y = y0; y < p.height; ++y) {
         bool dark = false;
-        for (int x = x0; x < std::min(x1, p.width) && !dark; ++x) dark = Dark(p.At(x, y));
+        for (int x = x0; x < std::min(x1, p.width) && !dark; ++x) dark = ink(p.At(x, y));
         if (dark && !inLine) lines.push_back({y, y});
         if (dark) lines.back().second = y;
         inLine = dark;
@@ -858,7 +860,10 @@ TEST(Live, SettingsSurviveARestart) {
     const std::string b = home.Write("second.src", "HHHH\r\nHHHH\r\nHHHH\r\n");
     LiveSim sim("28l", true);
     const std::string ini = home.Path() + "/.config/korvid/Korvid28L.ini";
-    // The rows from the first text line's top to the second's.
+    // The rows from the first text line's top to the second's. A line is
+    // every row with ink on the white, its faint edges too: letters drawn
+    // on whole pixels may have no dark pixel in some of their rows (the
+    // slopes of an A), which would split one line in two.
     auto pitch = [&](WindowId w) {
         int rows = 0;
         WaitFor(
@@ -868,7 +873,7 @@ TEST(Live, SettingsSurviveARestart) {
                 while (top < p.height && p.At(p.width / 2, top) != kWhite) ++top;
                 if (top + 4 >= p.height) return false;
                 while (left < p.width && p.At(left, top + 4) != kWhite) ++left;
-                auto lines = TextLines(p, left + 6, left + 300, top);
+                auto lines = TextLines(p, left + 6, left + 300, top, [](std::uint32_t c) { return c != kWhite; });
                 if (lines.size() < 2) return false;
                 rows = lines[1].first - lines[0].first;
                 return true;
