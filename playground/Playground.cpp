@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -16,6 +17,7 @@
 #include "family/Registers.h"
 #include "lsp/Server.h"
 #include "session/ProgramSession.h"
+#include "session/SourceText.h"
 #include "sim/ChipSerialPort.h"
 #include "sim/SimDriver.h"
 #include "sim/SimSetup.h"
@@ -166,7 +168,7 @@ std::string Playground::Assemble(const std::string& source, const std::string& n
     if (!ok) return Dump(answer);
     AssemblyState& state = program->state();
     answer["ok"] = true;
-    listing_ = state.ListText ? std::string(state.ListText, state.ListLength) : std::string();
+    listing_ = state.ListText ? ListingForDisk(std::string_view(state.ListText, state.ListLength)) : std::string();
     hex_ = SaveHex(state) ? std::string(state.ListText, state.ListLength) : std::string();
     Json lines = Json::array();
     int lastLine = 0;
@@ -203,7 +205,7 @@ void Playground::StartChip() {
     vcdBytes_ = std::make_unique<PlaygroundVcdSink>();
     vcd_ = std::make_unique<VcdDump>();
     vcd_->SetLimit(kMaxVcdBytes);
-    vcd_->Begin(*vcdBytes_, "playground.vcd", ChipScopeName(family), StimulusPins::Of(family, cpu_->portCount()),
+    vcd_->Begin(*vcdBytes_, "The waveform", ChipScopeName(family), StimulusPins::Of(family, cpu_->portCount()),
                 base);
     driver_->AddSink(vcd_.get());
     if (SerialPins pins; ParseSerialPins(serialPins_, pins) && pins.rxPort < cpu_->portCount() &&
@@ -419,6 +421,15 @@ std::string Playground::Vcd() {
     const std::uint64_t end = TimeBaseOf(*cpu_).Picoseconds(driver_->SessionCycle());
     text += "#" + std::to_string(end) + "\n";
     return text;
+}
+
+std::string Playground::VcdNote() const {
+    if (!vcd_ || !vcd_->limitReached() || !cpu_) return "";
+    const double ms = double(TimeBaseOf(*cpu_).Picoseconds(vcd_->limitCycle())) / 1e9;
+    char at[32];
+    std::snprintf(at, sizeof at, "%.3f ms", ms);
+    return "The waveform reached its size limit of " + std::to_string(kMaxVcdBytes >> 20) + " MB at " + at +
+           " of chip time: the download holds the run up to there.";
 }
 
 std::string Playground::Lsp(const std::string& message) {

@@ -91,9 +91,11 @@ public:
     // counts the older ones, before the first change given.
     std::string TakeWave();
     static constexpr std::size_t kMaxWaveChanges = 4096;
-    // The run's waveform so far as a VCD file's text (up to kMaxVcdBytes).
+    // The run's waveform so far as a VCD file's text (up to kMaxVcdBytes,
+    // where the dump stops recording), and "" or what the limit cut off.
     std::string Vcd();
-    static constexpr std::uint64_t kMaxVcdBytes = 64ull << 20;
+    std::string VcdNote() const;
+    static constexpr std::uint64_t kMaxVcdBytes = 16ull << 20;
 
     // One message of the language server's protocol in, the messages it
     // sends back out (a JSON array).

@@ -30,4 +30,14 @@ ProgramKind ProgramKindOf(std::string_view path) {
     return ProgramKind::Source;
 }
 
+std::string ListingForDisk(std::string_view listing) {
+    std::string out;
+    out.reserve(listing.size() + listing.size() / 16);
+    for (std::size_t i = 0; i < listing.size(); ++i) {
+        out += listing[i];
+        if (listing[i] == '\r' && (i + 1 >= listing.size() || listing[i + 1] != '\n')) out += '\n';
+    }
+    return out;
+}
+
 }  // namespace korvid

@@ -16,6 +16,10 @@ enum class ControlBytes { Remove, Blank };
 // removing, as the two callers always did).
 std::string AssemblerText(std::string_view raw, ControlBytes control);
 
+// The listing as a file holds it: the assembler ends its lines with CR, a
+// listing file with CR LF (what `korvid asm -l` and the playground write).
+std::string ListingForDisk(std::string_view listing);
+
 // The kinds of program file: a source, an SXH (or Intel-HEX) image, or the
 // output of the SXC compiler (its .cod file, the listing beside it).
 enum class ProgramKind { Source, Hex, Sxc };

@@ -38,6 +38,8 @@ public:
     // Raised (set to 1) when the dump stops recording: limit or failure.
     volatile std::sig_atomic_t* stopFlag = nullptr;
     bool limitReached() const { return limitCycle_ != kNoCycle; }
+    // The cycle where recording stopped at the limit (with limitReached()).
+    std::uint64_t limitCycle() const { return limitCycle_; }
     bool failed() const { return failed_; }
     // "OUT.vcd: the waveform reached its size limit ... at TIME".
     std::string LimitMessage() const;

@@ -24,6 +24,7 @@ EMSCRIPTEN_BINDINGS(korvid_playground) {
         .function("takeSerial", &Playground::TakeSerial)
         .function("takeWave", &Playground::TakeWave)
         .function("vcd", &Playground::Vcd)
+        .function("vcdNote", &Playground::VcdNote)
         .function("lsp", &Playground::Lsp)
         .function("runTest", &Playground::RunTest);
 }

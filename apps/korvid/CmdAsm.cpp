@@ -5,20 +5,10 @@
 #include "apps/korvid/CliSupport.h"
 #include "apps/korvid/CommandTable.h"
 #include "core/image/HexFile.h"
+#include "session/SourceText.h"
 
 namespace korvid::cli {
 namespace {
-
-// The listing keeps CR line ends in memory; on disk lines end with CR LF.
-std::string ListingForDisk(const char* text, std::size_t length) {
-    std::string out;
-    out.reserve(length + length / 16);
-    for (std::size_t i = 0; i < length; ++i) {
-        out += text[i];
-        if (text[i] == '\r' && (i + 1 >= length || text[i + 1] != '\n')) out += '\n';
-    }
-    return out;
-}
 
 // Beside the source with the .sxh extension; a source read from standard
 // input has no name to put it beside, so its hex goes to standard output.
@@ -46,7 +36,7 @@ int RunAsm(const Options& options) {
 
     AssemblyState& s = session.state();
     std::string listing;
-    if (options.Value("-l")) listing = ListingForDisk(s.ListText, s.ListLength);
+    if (options.Value("-l")) listing = ListingForDisk(std::string_view(s.ListText, s.ListLength));
     if (!SaveHex(s)) {
         PrintError("the list buffer cannot hold the hex text");
         return kExitFailure;

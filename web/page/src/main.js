@@ -51,6 +51,7 @@ worker.onmessage = ({ data }) => {
     setRunning(true);
   } else if (data.type === 'tick') {
     showLive(data);
+    tell('ack'); // the next report may come
     const speed = $('speed').value === 'fast' ? 'as fast as possible' : 'in real time';
     const chip = data.state && data.state.ready ? `, ${formatTime(data.state.timeUs)} of chip time` : '';
     say(`Running ${speed}${chip}; the emulator takes ${Math.round(data.load * 100)}% of a core.`);
@@ -306,7 +307,7 @@ const view = new EditorView({
       hintField,
       lspHover,
       autocompletion({ override: [lspComplete] }),
-      EditorView.contentAttributes.of({ 'aria-label': 'Source' }),
+      EditorView.contentAttributes.of({ 'aria-label': 'Source', 'aria-describedby': 'editor-hint' }),
       EditorView.updateListener.of((u) => {
         if (!u.docChanged) return;
         syncLsp();
@@ -429,12 +430,18 @@ function showStop(state, reason) {
   say(`${text} at line ${state.line || '?'} (PC ${hex(state.pc, 3)}), ${formatTime(state.timeUs)}.`);
 }
 
+let registersShownAt = 0;
 function showLive(data) {
   if (data.serial) appendSerial(data.serial);
   if (data.wave) wave.add(data.wave, data.state);
   if (data.state && data.state.ready) {
     showPins(data.state);
-    if (data.type === 'tick') showRegisters(data.state, false);
+    // A running chip's registers change too fast to read: four times a second.
+    const now = performance.now();
+    if (data.type === 'tick' && now - registersShownAt > 250) {
+      registersShownAt = now;
+      showRegisters(data.state, false);
+    }
   }
 }
 
@@ -448,61 +455,79 @@ function formatTime(us) {
 }
 
 // --- registers ------------------------------------------------------------------
+// The cells are made once for a chip's layout and then only updated, so
+// that a running chip's reports cost the page little.
 let shownRegisters = new Map(); // name -> value at the last stop
+let cells = new Map(); // name -> {input, row, bits, digits}
+let layoutKey = '';
+
 function showRegisters(state, atStop) {
-  const table = $('registers-table');
-  const rows = [];
+  const key = state.registers.map((r) => r.name).join() + '|' + state.ram.map((b) => b.name).join();
+  if (key !== layoutKey) buildRegisterCells(state, (layoutKey = key));
   const before = shownRegisters;
   const now = new Map();
-  for (const r of state.registers) {
-    now.set(r.name, r.value);
-    rows.push(registerRow(r.name, r.value, r.width > 8 ? 3 : 2, before.has(r.name) && before.get(r.name) !== r.value, r.writable, r.bits, (value) => ask('setRegister', { name: r.name, value })));
-  }
-  for (const bank of state.ram) bank.values.forEach((v, i) => now.set(`RAM ${hex(bank.address + i, 2)}`, v));
-  table.replaceChildren(...rows);
-  showRam(state, before);
+  const update = (name, value) => {
+    now.set(name, value);
+    const cell = cells.get(name);
+    const text = hex(value, cell.digits);
+    if (cell.input.value !== text && document.activeElement !== cell.input) cell.input.value = text;
+    const changed = before.has(name) && before.get(name) !== value;
+    cell.row.classList.toggle('changed', changed);
+    if (changed) cell.input.setAttribute('aria-description', 'changed');
+    else cell.input.removeAttribute('aria-description');
+    cell.bits.forEach(({ span, label, bit }) => {
+      const on = (value >> bit) & 1;
+      span.className = on ? 'bit on' : 'bit';
+      span.textContent = `${label}=${on}`;
+    });
+  };
+  for (const r of state.registers) update(r.name, r.value);
+  for (const bank of state.ram) bank.values.forEach((v, i) => update(`RAM ${hex(bank.address + i, 2)}`, v));
   if (atStop) shownRegisters = now;
 }
 
-function registerRow(name, value, digits, changed, writable, bits, write) {
-  const row = document.createElement('div');
-  row.className = 'register' + (changed ? ' changed' : '');
-  const label = document.createElement('label');
-  label.textContent = name;
+function makeCell(name, digits, writable, write) {
   const input = document.createElement('input');
-  input.value = hex(value, digits);
   input.size = digits;
   input.setAttribute('aria-label', name);
   input.readOnly = !writable || isRunning;
   if (writable) input.classList.add('editable');
-  if (changed) input.setAttribute('aria-description', 'changed');
   input.addEventListener('change', async () => {
     const typed = input.value.trim().replace(/^(\$|0x)/i, '').replace(/h$/i, '');
-    const reason = await write(`$${typed}`);
+    const reason = await write(typed);
     if (reason) say(reason);
-    const state = await ask('state');
-    showRegisters(state, true);
+    showRegisters(await ask('state'), true);
   });
-  label.append(input);
-  row.append(label);
-  if (bits && bits.some((b) => b)) {
-    const bitBox = document.createElement('span');
-    bitBox.className = 'bits';
-    bits.forEach((b, i) => {
-      if (!b) return;
-      const bit = document.createElement('span');
-      const on = (value >> (7 - i)) & 1;
-      bit.className = on ? 'bit on' : 'bit';
-      bit.textContent = `${b}=${on}`;
-      bitBox.append(bit);
-    });
-    row.append(bitBox);
-  }
-  return row;
+  return input;
 }
 
-function showRam(state, before) {
-  const box = $('ram');
+function buildRegisterCells(state) {
+  cells = new Map();
+  const rows = state.registers.map((r) => {
+    const row = document.createElement('div');
+    row.className = 'register';
+    const label = document.createElement('label');
+    label.textContent = r.name;
+    const digits = r.width > 8 ? 3 : 2;
+    const input = makeCell(r.name, digits, r.writable, (typed) => ask('setRegister', { name: r.name, value: `$${typed}` }));
+    label.append(input);
+    row.append(label);
+    const bits = [];
+    if (r.bits.some((b) => b)) {
+      const box = document.createElement('span');
+      box.className = 'bits';
+      r.bits.forEach((b, i) => {
+        if (!b) return;
+        const span = document.createElement('span');
+        box.append(span);
+        bits.push({ span, label: b, bit: 7 - i });
+      });
+      row.append(box);
+    }
+    cells.set(r.name, { input, row, bits, digits });
+    return row;
+  });
+  $('registers-table').replaceChildren(...rows);
   const banks = state.ram.map((bank) => {
     const row = document.createElement('div');
     row.className = 'bank';
@@ -512,24 +537,16 @@ function showRam(state, before) {
     row.append(title);
     bank.values.forEach((v, i) => {
       const name = `RAM ${hex(bank.address + i, 2)}`;
-      const input = document.createElement('input');
-      input.value = hex(v, 2);
-      input.size = 2;
-      input.className = 'editable' + (before.has(name) && before.get(name) !== v ? ' changed' : '');
-      input.setAttribute('aria-label', name);
+      const input = makeCell(name, 2, true, (typed) =>
+        ask('setRam', { address: bank.address + i, value: /^[0-9a-f]{1,2}$/i.test(typed) ? parseInt(typed, 16) : -1 }),
+      );
       input.title = name;
-      input.readOnly = isRunning;
-      input.addEventListener('change', async () => {
-        const value = /^[0-9a-f]{1,2}$/i.test(input.value.trim()) ? parseInt(input.value, 16) : -1;
-        const reason = await ask('setRam', { address: bank.address + i, value });
-        if (reason) say(reason);
-        showRegisters(await ask('state'), true);
-      });
       row.append(input);
+      cells.set(name, { input, row: input, bits: [], digits: 2 });
     });
     return row;
   });
-  box.replaceChildren(...banks);
+  $('ram').replaceChildren(...banks);
 }
 
 // --- pins -------------------------------------------------------------------------
@@ -626,11 +643,18 @@ function resetWave(state) {
   wave.reset(state);
 }
 $('waveform-pins').addEventListener('change', () => wave.draw());
-$('download-vcd').addEventListener('click', async () => download('playground.vcd', await ask('vcd'), 'text/plain'));
+$('download-vcd').addEventListener('click', async () => {
+  const { text, note } = await ask('vcd');
+  download(`${stem()}.vcd`, text, 'text/plain');
+  if (note) say(note);
+});
 
 // --- files ----------------------------------------------------------------------
+// A text whose characters are bytes (the listing's Latin-1, a waveform of
+// many megabytes) becomes the file byte for byte.
 function download(name, text, type) {
-  const bytes = Uint8Array.from(text, (c) => c.charCodeAt(0) & 0xff);
+  const bytes = new Uint8Array(text.length);
+  for (let i = 0; i < text.length; i++) bytes[i] = text.charCodeAt(i);
   const url = URL.createObjectURL(new Blob([bytes], { type }));
   const a = document.createElement('a');
   a.href = url;

@@ -87,7 +87,10 @@ function slice() {
     report('stopped', { reason });
     return;
   }
-  if (now - running.reported >= REPORT_MS) {
+  // A page still busy with the last report gets no new one: reports never
+  // pile up in its queue, however fast the chip changes its pins.
+  if (now - running.reported >= REPORT_MS && !running.awaitingAck) {
+    running.awaitingAck = true;
     // The share of this worker's time the emulator took since the last report.
     const load = running.reported ? running.busy / (now - running.reported) : 0;
     running.reported = now;
@@ -112,6 +115,7 @@ function start(mode) {
     perSecond: state.cyclesPerSecond,
     reported: 0,
     busy: 0,
+    awaitingAck: false,
     timer: 0,
   };
   post('running', {});
@@ -148,7 +152,7 @@ const requests = {
     return playground.setSerial(pins);
   },
   serialSend: ({ bytes }) => playground.serialSend(bytes),
-  vcd: () => playground.vcd(),
+  vcd: () => ({ text: playground.vcd(), note: playground.vcdNote() }),
   lsp: ({ message }) => json(playground.lsp(JSON.stringify(message))),
   test: ({ text, source, name }) => {
     captured = [];
@@ -159,6 +163,9 @@ const requests = {
     }
   },
   run: ({ mode }) => start(mode),
+  ack: () => {
+    if (running) running.awaitingAck = false;
+  },
   pause: () => stop('paused'),
   speed: ({ mode }) => {
     if (!running || running.mode === mode) return;
