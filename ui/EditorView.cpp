@@ -110,10 +110,10 @@ void TEditorView::LayoutView() {
 // `y`). The font's own advance is a fraction of a pixel off the cell (7.2
 // pixels for a cell of 7), so text laid out by the font drifts off the
 // cells: runs of other colours, each starting at its own column, overlapped
-// it (letters on letters, vanished spaces, words off their column). Where
-// the advance is not the cell, each character of a row of several runs is
-// drawn on its own cell (at whole pixels; spaces have nothing to draw); a
-// row of one run keeps the font's own layout.
+// it (letters on letters, vanished spaces, words off their column), and a
+// line of one colour would sit off the columns of the lines around it and
+// of the caret. Where the advance is not the cell, each character is drawn
+// on its own cell (at whole pixels; spaces have nothing to draw).
 void TEditorView::DrawCells(QPainter& painter, bool exact, int x, int y, const QString& text) const {
     if (exact) {
         painter.drawText(x, y, text);
@@ -424,8 +424,8 @@ void TEditorView::paintEvent(QPaintEvent* event) {
         painter.setClipRect(rowRect);
         for (const Run& run : runs) {
             painter.setPen(foreground(run.attr));
-            DrawCells(painter, exactAdvance || runs.size() == 1, areaLeft + leftMargin + run.column * charWidth,
-                      y0 + topMargin + ascent, QString::fromLatin1(texts.data() + run.start, run.count));
+            DrawCells(painter, exactAdvance, areaLeft + leftMargin + run.column * charWidth, y0 + topMargin + ascent,
+                      QString::fromLatin1(texts.data() + run.start, run.count));
         }
         // The numbers, also of the last row, which is only partly visible.
         if (gutterWidth > 0) {
