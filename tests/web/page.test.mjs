@@ -264,6 +264,29 @@ test('a program that never stops leaves the page free, at full speed too, while 
   await page.select('#speed', 'realtime');
 });
 
+test('a source assembles and saves as its bytes, Latin-1 or UTF-8, as korvid asm reads them', async () => {
+  mkdirSync(join(work, 'enc'));
+  const files = [
+    // A Latin-1 degree sign before the fault on its line: the column counts bytes.
+    ['degree.src', Buffer.from("        DEVICE  SX28L\n        ORG     0\n        RETW    '\xb0', nowhere\n", 'latin1')],
+    // UTF-8 beyond Latin-1: an arrow in a comment, then the same fault.
+    ['arrow.src', Buffer.from("        DEVICE  SX28L\n        ORG     0 ; \u2192 start\n        RETW    '\u2192', nowhere\n", 'utf8')],
+  ];
+  for (const [name, bytes] of files) {
+    const file = join(work, 'enc', name);
+    writeFileSync(file, bytes);
+    await (await page.$('#open-file')).uploadFile(file);
+    await untilStatus(new RegExp(`${name.replace('.', '\\.')} did not assemble`));
+    const cli = spawnSync(korvid, ['asm', file, '-o', join(work, 'enc', 'out.sxh')], { encoding: 'latin1' });
+    const expected = cli.stderr.split('\n').filter((l) => l.startsWith(file + ':')).map((l) => l.slice(file.length + 1));
+    const problems = await page.$$eval('#problems-list .problem', (items) => items.map((i) => i.textContent));
+    assert.deepEqual(problems.join('\n').split('\n'), expected, name);
+    await (await byName('button', 'Save')).click();
+    for (let i = 0; i < 100 && !existsSync(join(work, name)); i++) await wait(100);
+    assert.deepEqual(readFileSync(join(work, name)), bytes, name);
+  }
+});
+
 test('a file that is not text is refused in words and the editor keeps its text', async () => {
   const kept = await editorText();
   const file = join(work, 'image.bin');

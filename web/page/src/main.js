@@ -324,9 +324,17 @@ function setSource(text) {
 
 // --- keeping the source -------------------------------------------------------
 let sourceName = 'program.src';
+// How the source's file holds its text: UTF-8, or one byte a character
+// ('latin1') for a file that is not UTF-8. Typing a character beyond
+// Latin-1 into such a file makes it UTF-8.
+let sourceEncoding = 'utf-8';
+function encodingNow() {
+  if (sourceEncoding === 'latin1' && /[^\u0000-\u00ff]/.test(view.state.doc.toString())) sourceEncoding = 'utf-8';
+  return sourceEncoding;
+}
 function store() {
   try {
-    localStorage.setItem(STORE_KEY, JSON.stringify({ source: view.state.doc.toString(), name: sourceName, family: $('family').value, dialect: $('dialect').value, test: $('test-text').value }));
+    localStorage.setItem(STORE_KEY, JSON.stringify({ source: view.state.doc.toString(), encoding: sourceEncoding, name: sourceName, family: $('family').value, dialect: $('dialect').value, test: $('test-text').value }));
   } catch (error) {
     say(`The source could not be kept in this browser's storage: ${error.message}`);
   }
@@ -342,7 +350,7 @@ function restore() {
 // --- assembling ---------------------------------------------------------------
 let lastAssembly = null;
 async function assemble() {
-  const answer = await ask('assemble', { source: view.state.doc.toString(), name: sourceName, family: $('family').value, dialect: $('dialect').value, breakpoints: breakLines() });
+  const answer = await ask('assemble', { source: view.state.doc.toString(), encoding: encodingNow(), name: sourceName, family: $('family').value, dialect: $('dialect').value, breakpoints: breakLines() });
   lastAssembly = answer.ok ? answer : null;
   document.body.dataset.assembleMs = answer.workerMs.toFixed(1);
   showProblems(answer);
@@ -650,11 +658,15 @@ $('download-vcd').addEventListener('click', async () => {
 });
 
 // --- files ----------------------------------------------------------------------
+function bytesOfLatin1(text) {
+  const bytes = new Uint8Array(text.length);
+  for (let i = 0; i < text.length; i++) bytes[i] = text.charCodeAt(i);
+  return bytes;
+}
 // A text whose characters are bytes (the listing's Latin-1, a waveform of
 // many megabytes) becomes the file byte for byte.
 function download(name, text, type) {
-  const bytes = new Uint8Array(text.length);
-  for (let i = 0; i < text.length; i++) bytes[i] = text.charCodeAt(i);
+  const bytes = bytesOfLatin1(text);
   const url = URL.createObjectURL(new Blob([bytes], { type }));
   const a = document.createElement('a');
   a.href = url;
@@ -665,7 +677,19 @@ function download(name, text, type) {
   setTimeout(() => URL.revokeObjectURL(url), 1000);
 }
 const stem = () => sourceName.replace(/\.[^.]*$/, '');
-$('save').addEventListener('click', () => download(sourceName, view.state.doc.toString(), 'text/plain'));
+// Saved in the encoding it came in: a UTF-8 text as UTF-8, a Latin-1 one
+// byte for byte.
+$('save').addEventListener('click', () => {
+  const text = view.state.doc.toString();
+  const url = URL.createObjectURL(new Blob([encodingNow() === 'latin1' ? bytesOfLatin1(text) : text], { type: 'text/plain' }));
+  const a = document.createElement('a');
+  a.href = url;
+  a.download = sourceName;
+  document.body.append(a);
+  a.click();
+  a.remove();
+  setTimeout(() => URL.revokeObjectURL(url), 1000);
+});
 $('download-sxh').addEventListener('click', async () => lastAssembly && download(`${stem()}.sxh`, await ask('hex'), 'text/plain'));
 $('download-lst').addEventListener('click', async () => lastAssembly && download(`${stem()}.lst`, await ask('listing'), 'text/plain'));
 
@@ -687,8 +711,11 @@ $('open-file').addEventListener('change', async (event) => {
   let text;
   try {
     text = new TextDecoder('utf-8', { fatal: true }).decode(bytes);
+    sourceEncoding = 'utf-8';
   } catch {
-    text = Array.from(bytes, (b) => String.fromCharCode(b)).join('');
+    text = '';
+    for (let i = 0; i < bytes.length; i += 8192) text += String.fromCharCode(...bytes.subarray(i, i + 8192));
+    sourceEncoding = 'latin1';
   }
   sourceName = file.name;
   setSource(text);
@@ -708,6 +735,7 @@ $('examples').addEventListener('change', async () => {
   const e = examples.find((x) => x.name === $('examples').value);
   if (!e) return;
   sourceName = e.name;
+  sourceEncoding = 'latin1'; // bundled one byte a character, as read
   setSource(e.source);
   $('test-text').value = e.test || '';
   await chooseFromSource();
@@ -717,7 +745,7 @@ $('examples').addEventListener('change', async () => {
 // The family and dialect that the source itself names (its korvid comment
 // or DEVICE) become the choices.
 async function chooseFromSource() {
-  const answer = await ask('assemble', { source: view.state.doc.toString(), name: sourceName, family: '', dialect: '' });
+  const answer = await ask('assemble', { source: view.state.doc.toString(), encoding: encodingNow(), name: sourceName, family: '', dialect: '' });
   if (answer.family) $('family').value = answer.family;
   if (answer.dialect) $('dialect').value = answer.dialect;
   lspSettingsChanged();
@@ -750,7 +778,7 @@ for (const id of ['family', 'dialect']) {
 
 // --- share ----------------------------------------------------------------------
 $('share').addEventListener('click', async () => {
-  const fragment = await packShare({ source: view.state.doc.toString(), family: $('family').value, dialect: $('dialect').value, name: sourceName });
+  const fragment = await packShare({ source: view.state.doc.toString(), encoding: encodingNow(), family: $('family').value, dialect: $('dialect').value, name: sourceName });
   window.history.replaceState(null, '', `#${fragment}`);
   $('link').value = location.href;
   $('link').select();
@@ -778,7 +806,7 @@ function selectTab(tab) {
 }
 $('run-tests').addEventListener('click', async () => {
   $('test-results').textContent = 'Running…';
-  const answer = await ask('test', { text: $('test-text').value, source: view.state.doc.toString(), name: sourceName });
+  const answer = await ask('test', { text: $('test-text').value, source: view.state.doc.toString(), encoding: encodingNow(), name: sourceName });
   $('test-results').textContent = answer.text;
   $('test-results').dataset.status = answer.status;
   store();
@@ -802,6 +830,7 @@ async function start() {
   kept = kept || restore();
   if (kept && typeof kept.source === 'string') {
     sourceName = kept.name || 'program.src';
+    sourceEncoding = kept.encoding === 'latin1' ? 'latin1' : 'utf-8';
     setSource(kept.source);
     if (kept.family) $('family').value = kept.family;
     if (kept.dialect) $('dialect').value = kept.dialect;
@@ -809,6 +838,7 @@ async function start() {
   } else {
     const first = examples.find((e) => e.name === 'blink.src') || examples[0];
     sourceName = first.name;
+    sourceEncoding = 'latin1';
     setSource(first.source);
     $('test-text').value = first.test || '';
     $('examples').value = first.name;

@@ -29,6 +29,15 @@ const REPORT_MS = 50; // how often a running chip shows its pins and serial
 let running = null; // {mode, started, cyclesAtStart, perSecond, timer}
 let fastCycles = 200000;
 
+// The source's bytes as its file holds them: one a character for a file
+// read as Latin-1, else UTF-8.
+function bytesOf(text, encoding) {
+  if (encoding !== 'latin1') return new TextEncoder().encode(text);
+  const bytes = new Uint8Array(text.length);
+  for (let i = 0; i < text.length; i++) bytes[i] = text.charCodeAt(i);
+  return bytes;
+}
+
 function json(text) {
   return JSON.parse(text);
 }
@@ -123,10 +132,10 @@ function start(mode) {
 }
 
 const requests = {
-  assemble: ({ source, name, family, dialect, breakpoints }) => {
+  assemble: ({ source, encoding, name, family, dialect, breakpoints }) => {
     stop('assembled');
     const begun = performance.now();
-    const answer = json(playground.assemble(source, name, family, dialect));
+    const answer = json(playground.assemble(bytesOf(source, encoding), name, family, dialect));
     if (answer.ok && breakpoints) playground.setBreakpoints(JSON.stringify(breakpoints));
     answer.workerMs = performance.now() - begun; // the bench reads it
     return answer;
@@ -154,10 +163,10 @@ const requests = {
   serialSend: ({ bytes }) => playground.serialSend(bytes),
   vcd: () => ({ text: playground.vcd(), note: playground.vcdNote() }),
   lsp: ({ message }) => json(playground.lsp(JSON.stringify(message))),
-  test: ({ text, source, name }) => {
+  test: ({ text, source, encoding, name }) => {
     captured = [];
     try {
-      return json(playground.runTest(text, source, name));
+      return json(playground.runTest(text, bytesOf(source, encoding), name));
     } finally {
       captured = null;
     }
