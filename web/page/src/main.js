@@ -14,6 +14,7 @@ import { sxLanguage, sxHighlight } from './sx-language.js';
 import { examples } from 'korvid:examples';
 import { WaveformView } from './waveform.js';
 import { packShare, unpackShare } from './share.js';
+import { latin1Bytes } from './bytes.js';
 
 const $ = (id) => document.getElementById(id);
 const STORE_KEY = 'korvid-playground';
@@ -653,21 +654,15 @@ function resetWave(state) {
 $('waveform-pins').addEventListener('change', () => wave.draw());
 $('download-vcd').addEventListener('click', async () => {
   const { text, note } = await ask('vcd');
-  download(`${stem()}.vcd`, text, 'text/plain');
+  download(`${stem()}.vcd`, text);
   if (note) say(note);
 });
 
 // --- files ----------------------------------------------------------------------
-function bytesOfLatin1(text) {
-  const bytes = new Uint8Array(text.length);
-  for (let i = 0; i < text.length; i++) bytes[i] = text.charCodeAt(i);
-  return bytes;
-}
-// A text whose characters are bytes (the listing's Latin-1, a waveform of
-// many megabytes) becomes the file byte for byte.
-function download(name, text, type) {
-  const bytes = bytesOfLatin1(text);
-  const url = URL.createObjectURL(new Blob([bytes], { type }));
+// Hands `contents` (bytes or a text, which goes as UTF-8) to the browser
+// as a download named `name`.
+function saveAs(name, contents, type = 'text/plain') {
+  const url = URL.createObjectURL(new Blob([contents], { type }));
   const a = document.createElement('a');
   a.href = url;
   a.download = name;
@@ -676,22 +671,17 @@ function download(name, text, type) {
   a.remove();
   setTimeout(() => URL.revokeObjectURL(url), 1000);
 }
+// A text whose characters are bytes becomes the file byte for byte.
+const download = (name, text) => saveAs(name, latin1Bytes(text));
 const stem = () => sourceName.replace(/\.[^.]*$/, '');
 // Saved in the encoding it came in: a UTF-8 text as UTF-8, a Latin-1 one
 // byte for byte.
 $('save').addEventListener('click', () => {
   const text = view.state.doc.toString();
-  const url = URL.createObjectURL(new Blob([encodingNow() === 'latin1' ? bytesOfLatin1(text) : text], { type: 'text/plain' }));
-  const a = document.createElement('a');
-  a.href = url;
-  a.download = sourceName;
-  document.body.append(a);
-  a.click();
-  a.remove();
-  setTimeout(() => URL.revokeObjectURL(url), 1000);
+  saveAs(sourceName, encodingNow() === 'latin1' ? latin1Bytes(text) : text);
 });
-$('download-sxh').addEventListener('click', async () => lastAssembly && download(`${stem()}.sxh`, await ask('hex'), 'text/plain'));
-$('download-lst').addEventListener('click', async () => lastAssembly && download(`${stem()}.lst`, await ask('listing'), 'text/plain'));
+$('download-sxh').addEventListener('click', async () => lastAssembly && download(`${stem()}.sxh`, await ask('hex')));
+$('download-lst').addEventListener('click', async () => lastAssembly && download(`${stem()}.lst`, await ask('listing')));
 
 // A source is text: bytes taken one to a character (the assembler's
 // Latin-1), refused when it holds NUL bytes or is too large to edit.

@@ -1,3 +1,5 @@
+import { latin1Bytes } from './bytes.js';
+
 // The page's worker: holds the WebAssembly module (korvid.js) and its
 // playground object, answers the page's requests, and runs the chip in
 // bounded slices so that a program that never stops leaves both the page
@@ -32,10 +34,7 @@ let fastCycles = 200000;
 // The source's bytes as its file holds them: one a character for a file
 // read as Latin-1, else UTF-8.
 function bytesOf(text, encoding) {
-  if (encoding !== 'latin1') return new TextEncoder().encode(text);
-  const bytes = new Uint8Array(text.length);
-  for (let i = 0; i < text.length; i++) bytes[i] = text.charCodeAt(i);
-  return bytes;
+  return encoding === 'latin1' ? latin1Bytes(text) : new TextEncoder().encode(text);
 }
 
 function json(text) {
